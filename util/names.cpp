@@ -1,0 +1,86 @@
+#include "util/names.h"
+
+#include <cstring>
+
+namespace {
+
+char lower_ascii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+std::size_t last_separator(std::string_view path) {
+    return path.find_last_of("/\\");
+}
+
+}  // namespace
+
+std::string to_lower_copy(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = lower_ascii(c);
+    return out;
+}
+
+std::string normalize_alnum_lower(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        char l = lower_ascii(c);
+        if ((l >= 'a' && l <= 'z') || is_digit(l)) out.push_back(l);
+    }
+    return out;
+}
+
+std::string file_stem_alnum(std::string_view path) {
+    std::string_view name = path;
+    std::size_t sep = last_separator(name);
+    if (sep != std::string_view::npos) name = name.substr(sep + 1);
+    std::size_t dot = name.rfind('.');
+    if (dot != std::string_view::npos) name = name.substr(0, dot);
+    return normalize_alnum_lower(name);
+}
+
+std::string path_basename(std::string_view path) {
+    std::size_t sep = last_separator(path);
+    return std::string(sep == std::string_view::npos ? path : path.substr(sep + 1));
+}
+
+std::string cut_before_paren(std::string_view text) {
+    std::size_t at = text.rfind(" (");
+    return std::string(at == std::string_view::npos ? text : text.substr(0, at));
+}
+
+std::string cut_after_colon_space(std::string_view text) {
+    std::size_t at = text.rfind(": ");
+    return std::string(at == std::string_view::npos ? text : text.substr(at + 2));
+}
+
+std::string strip_paren_suffixes(std::string_view text) {
+    while (!text.empty() && text.back() == ')') {
+        std::size_t at = text.rfind(" (");
+        if (at == std::string_view::npos) break;
+        text = text.substr(0, at);
+    }
+    return std::string(text);
+}
+
+bool starts_with(std::string_view text, const char* prefix) {
+    if (prefix == nullptr) return false;
+    return text.substr(0, std::strlen(prefix)) == prefix;
+}
+
+bool ends_with_dash_digits(std::string_view text) {
+    std::size_t i = text.size();
+    while (i > 0 && is_digit(text[i - 1])) --i;
+    return i < text.size() && i > 0 && text[i - 1] == '-';
+}
+
+std::string plugin_table_path(std::string_view program_path) {
+    std::size_t sep = last_separator(program_path);
+    std::string dir =
+        sep == std::string_view::npos ? std::string(".") : std::string(program_path.substr(0, sep));
+    return dir + "/lanwick-plugins.txt";
+}
