@@ -1,0 +1,114 @@
+// The converter's output model: one OutputTrack per written track with its clips, lanes and MIDI
+// items. Built by the clip and track stages, written by the project writer. Times are seconds
+// unless a field says otherwise.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "model/curves.h"
+
+struct StretchMarker {
+    double item_time = 0.0;
+    double source_position = 0.0;
+};
+
+// One changed Clip Effects parameter.
+struct ClipEffectValue {
+    std::string name;
+    double value = 0.0;
+};
+
+// One clip. Lists of clips are ordered by ascending start with an unstable sort.
+struct ClipRecord {
+    std::uint32_t region_index = 0;  // the SessionRegion the clip plays
+    // The track region's stored start: samples, or ticks + 10^12 of which the clip stages use
+    // the low 32 bits; all bits set for a clip taken out of a clip group.
+    std::uint64_t raw_start = 0;
+    std::uint64_t source_offset_samples = 0;
+    std::uint64_t ordinal = 0;  // running number on its track, in track-region order
+    double start = 0.0;         // the sort key
+    double length = 0.0;
+    double source_offset = 0.0;
+    std::string name;
+    std::string file_name;   // the audio file's name without folders
+    std::string file_key;    // file_stem_key of file_name
+    std::string group_name;  // the clip group it came out of, else empty
+    std::uint8_t muted = 0;
+    std::uint8_t whole_file = 0;
+    double playrate = 1.0;
+    double fade_in_length = 0.0;
+    double fade_out_length = 0.0;
+    double fade_in_shape = 0.0;  // 0.0, 1.0 or 5.1 as the item writer takes it
+    double fade_out_shape = 0.0;
+    std::uint8_t crossfaded = 0;
+    std::uint8_t stretched = 0;
+    std::uint8_t over_next = 0;
+    std::uint8_t over_previous = 0;
+    double gain_db = 0.0;
+    double pitch = 0.0;  // semitones
+    std::vector<StretchMarker> stretch_markers;
+    std::uint8_t has_gain = 0;
+    std::vector<CurvePoint> gain_points;
+    double pan = 0.0;                // -1.0 / +1.0 inside a merged split stereo track
+    std::int32_t colour_index = -2;  // -2: none
+    double snap_offset = 0.0;
+    std::uint8_t locked = 0;
+    std::uint8_t phase_invert = 0;
+    std::vector<ClipEffectValue> clip_effects;
+    std::int32_t ara_index = -1;  // the clip's Melodyne record; -1: none
+    // Snapshot taken before loops and overlaps change the clip.
+    double saved_source_offset = 0.0;
+    double saved_length = -1.0;
+    double saved_start = 0.0;
+};
+
+// An alternate playlist or a lane of a track.
+struct ClipLane {
+    std::string name;
+    std::vector<ClipRecord> clips;
+};
+
+struct MidiItemEvent {
+    std::uint64_t position = 0;  // ticks at 960 per quarter note from the item start
+    std::uint32_t status = 0;
+    std::uint32_t data1 = 0;
+    std::uint32_t data2 = 0;
+    std::int32_t order_key = 0;         // 0 note-off, 1 controllers and system exclusive, 2 note-on
+    std::uint8_t outside = 0;           // the note lies outside its region
+    std::vector<std::uint8_t> payload;  // system-exclusive data
+};
+
+// Events are ordered by (position, order_key) with a stable sort before the item is stored.
+struct MidiItem {
+    double position = 0.0;
+    double length = 0.0;
+    double start_offset = 0.0;
+    std::string name;
+    std::uint8_t muted = 0;
+    std::vector<MidiItemEvent> events;
+    std::int32_t colour_index = -2;  // -2: none
+    std::uint8_t marked = 0;
+    double content_length = 0.0;
+};
+
+// One written track; the driver keeps them by u16 track index.
+struct OutputTrack {
+    std::string name;          // the name written
+    std::string session_name;  // the track's name in the session, empty when unknown
+    // Further names the track stages fill.
+    std::string playlist_name;
+    std::string lane_name;
+    std::string extra_name;
+    std::vector<ClipLane> lanes;
+    double pan = 0.0;  // -1.0 / +1.0 for the halves of a split stereo pair written as one track
+    std::uint8_t u8_1 = 0;
+    std::vector<ClipRecord> clips;
+    std::vector<MidiItem> midi_items;
+    std::uint8_t playlist_flag = 0;
+    std::string parent_playlist_name;  // set for an unnamed playlist
+    std::uint8_t inactive = 0;         // written as a mute
+    std::uint8_t voice_off = 0;        // written as a mute
+    std::uint8_t flag_3 = 0;
+};

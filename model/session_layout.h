@@ -1,0 +1,45 @@
+// What the session walk yields: the session's regions and the regions placed on tracks.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One note of a MIDI region; the position is relative to its chunk's zero position.
+struct MidiEvent {
+    std::uint64_t position = 0;
+    std::uint64_t length = 0;
+    std::uint8_t note = 0;
+    std::uint8_t velocity = 0;
+};
+
+struct SessionRegion {
+    std::uint16_t region_index = 0;  // from 0 in the order met; 0xFFFF in a track placeholder
+    std::string name;
+    // Samples; MIDI regions carry tick positions with 10^12 added.
+    std::int64_t start = 0;
+    std::int64_t source_offset = 0;
+    std::int64_t length = 0;
+    std::uint8_t flag = 0;  // on a track region: the placing playlist is marked
+    std::string audio_file_name;
+    std::uint16_t audio_file_index = 0;
+    std::int64_t file_position = 0;
+    std::int64_t file_length = 0;
+    std::vector<MidiEvent> midi_events;
+    std::int32_t extra = -1;  // -1 unset; a MIDI region's chunk number
+};
+
+// A region placed on a track; lists of them are ordered by track index.
+struct TrackRegion {
+    std::string track_name;
+    std::uint16_t track_index = 0;
+    std::uint8_t playlist = 0;
+    SessionRegion region;
+};
+
+struct SessionLayout {
+    std::vector<SessionRegion> audio_regions;
+    std::vector<SessionRegion> midi_regions;
+    std::vector<TrackRegion> audio_track_regions;
+    std::vector<TrackRegion> midi_track_regions;
+};

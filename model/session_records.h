@@ -1,0 +1,53 @@
+// Smaller records that the content readers fill: MIDI chunks, Melodyne records and clip lists.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct ControllerEvent {
+    std::uint16_t kind = 0;  // as stored; its low byte is 1, 2 or 4
+    std::uint64_t position = 0;
+    std::uint32_t value = 0;
+};
+
+// One entry of a MIDI event stream.
+struct MidiStreamEntry {
+    std::uint64_t position = 0;
+    std::vector<std::uint8_t> bytes;
+};
+
+// One MIDI note-list chunk with its controller events and event streams.
+struct MidiChunk {
+    std::uint64_t position = 0;
+    std::uint32_t event_count = 0;  // as stored in the chunk header
+    std::vector<ControllerEvent> controller_events;
+    std::vector<MidiStreamEntry> streams;
+};
+
+// One Melodyne (ARA) record tying a clip to the archives beside the session.
+struct PluginParamRecord {
+    std::string group_text;
+    std::string container_name;
+    std::string entry_name;
+    std::string value_name;
+    std::string document_text;
+    std::array<std::uint8_t, 16> entry_id{};
+    std::array<std::uint8_t, 16> value_id{};
+};
+
+// One clip list with one entry per placement in each of the parallel vectors.
+struct R10BlockRecord {
+    std::string name;
+    std::uint8_t counts_ticks = 0;              // the list's kind byte is 2
+    std::vector<std::uint32_t> ids;             // region or clip-group id
+    std::vector<std::uint32_t> colour_numbers;  // the stored i16 sign-extended; -2 is none
+    std::vector<std::uint32_t> closed;          // the trailing byte is 0, or the entry is short
+    std::vector<std::uint32_t> fade_entry;      // the trailing byte marks a fade placement
+    std::vector<std::uint32_t> over_flag;       // 1 over the next clips, 2 over the previous
+    std::vector<std::uint32_t> group_entry;     // the placement is a clip group
+    std::vector<std::uint32_t> muted;
+    std::vector<std::uint32_t> locked;
+    std::vector<std::uint64_t> positions;  // 40 bits as stored, 10^12 kept
+};

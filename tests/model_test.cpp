@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "model/melodyne_archive.h"
+#include "model/mix_records.h"
+#include "model/output_model.h"
+#include "model/plugin_instance.h"
+#include "model/plugin_records.h"
+#include "model/session_layout.h"
+#include "model/session_records.h"
+#include "model/surround_pan_state.h"
+
+namespace {
+
+TEST(ModelDefaults, ClipRecord) {
+    const ClipRecord clip;
+    EXPECT_EQ(clip.playrate, 1.0);
+    EXPECT_EQ(clip.colour_index, -2);
+    EXPECT_EQ(clip.ara_index, -1);
+    EXPECT_EQ(clip.saved_length, -1.0);
+
+    // Everything else is zero or empty.
+    EXPECT_EQ(clip.region_index, 0u);
+    EXPECT_EQ(clip.raw_start, 0u);
+    EXPECT_EQ(clip.source_offset_samples, 0u);
+    EXPECT_EQ(clip.ordinal, 0u);
+    EXPECT_EQ(clip.start + clip.length + clip.source_offset, 0.0);
+    EXPECT_TRUE(clip.name.empty() && clip.file_name.empty() && clip.file_key.empty() &&
+                clip.group_name.empty());
+    EXPECT_EQ(clip.muted | clip.whole_file | clip.crossfaded | clip.stretched | clip.over_next |
+                  clip.over_previous | clip.has_gain | clip.locked | clip.phase_invert,
+              0);
+    EXPECT_EQ(clip.fade_in_length + clip.fade_out_length + clip.fade_in_shape +
+                  clip.fade_out_shape + clip.gain_db + clip.pitch + clip.pan + clip.snap_offset +
+                  clip.saved_source_offset + clip.saved_start,
+              0.0);
+    EXPECT_TRUE(clip.stretch_markers.empty() && clip.gain_points.empty() &&
+                clip.clip_effects.empty());
+}
+
+TEST(ModelDefaults, RecordsWithStatedDefaults) {
+    const SurroundPanState pan;
+    EXPECT_EQ(pan.second_input_gain, 1.0);
+    EXPECT_EQ(pan.lfe_level_db, -144.0);
+    EXPECT_EQ(MidiItem{}.colour_index, -2);
+    EXPECT_EQ(SessionRegion{}.extra, -1);
+    EXPECT_EQ(LaneGroup{}.kind, -1);
+    const SessionPluginInstance instance;
+    EXPECT_EQ(instance.active_setup, "setA");
+    EXPECT_EQ(instance.channel_word, -1);
+    EXPECT_EQ(instance.container_label, nullptr);
+}
+
+TEST(ModelCopy, ChangingACopiedTrackLeavesTheOriginal) {
+    std::map<std::uint16_t, OutputTrack> tracks;
+    OutputTrack& original = tracks[3];  // a default track made on first access
+    original.name = "Gtr";
+    ClipRecord clip;
+    clip.name = "Gtr_01";
+    clip.gain_points = {{0.0, -3.0}, {1.0, 0.0}};
+    clip.clip_effects = {{"EQ", 1.5}};
+    original.clips.push_back(clip);
+    original.lanes.push_back({"alt", {clip}});
+    MidiItem item;
+    item.events.push_back(MidiItemEvent{.position = 960, .status = 0xF0, .payload = {1, 2, 3}});
+    original.midi_items.push_back(item);
+
+    OutputTrack copy = tracks.at(3);
+    copy.clips[0].name = "changed";
+    copy.clips[0].gain_points[1].value = 6.0;
+    copy.clips[0].clip_effects[0].name = "Comp";
+    copy.lanes[0].clips[0].start = 2.0;
+    copy.midi_items[0].events[0].payload[0] = 9;
+
+    const OutputTrack& kept = tracks.at(3);
+    EXPECT_EQ(kept.clips[0].name, "Gtr_01");
+    EXPECT_EQ(kept.clips[0].gain_points[1].value, 0.0);
+    EXPECT_EQ(kept.clips[0].clip_effects[0].name, "EQ");
+    EXPECT_EQ(kept.lanes[0].clips[0].start, 0.0);
+    EXPECT_EQ(kept.midi_items[0].events[0].payload[0], 1);
+
+    copy = kept;  // assignment replaces every member
+    EXPECT_EQ(copy.clips[0].name, "Gtr_01");
+    EXPECT_EQ(copy.midi_items[0].events[0].payload[0], 1);
+}
+
+}  // namespace
