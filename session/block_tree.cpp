@@ -1,0 +1,83 @@
+#include "session/block_tree.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "util/bytes.h"
+
+bool read_block_header(std::span<const std::uint8_t> bytes, std::uint64_t pos, std::uint64_t limit,
+                       BlockHeader& out) {
+    const std::uint64_t length = bytes.size();
+    if (pos >= length || length - pos <= 8) return false;
+    if (bytes[pos] != kBlockMarker) return false;
+    const std::uint32_t size = read_u32le_checked(bytes, pos + 3);
+    // A 64-bit sum cannot wrap here: pos < length and size < 2^32.
+    if (pos + kBlockHeaderSize + size > std::min(limit, length)) return false;
+    out.position = pos;
+    out.block_type = read_u16le_checked(bytes, pos + 1);
+    out.size = size;
+    out.content_type = read_u16le_checked(bytes, pos + kBlockHeaderSize);
+    return true;
+}
+
+namespace {
+
+bool parse_at_depth(std::span<const std::uint8_t> bytes, std::uint64_t position,
+                    std::uint64_t limit, int depth, SessionBlockNode& out) {
+    BlockHeader header;
+    if (!read_block_header(bytes, position, limit, header)) return false;
+    if (header.block_type > 0xFF) return false;
+
+    SessionBlockNode node;
+    node.payload_position = header.payload();
+    node.payload_size = header.size;
+    node.block_type = header.block_type;
+    node.content_type = header.content_type;
+    if (header.size > 1 && depth < kMaxBlockDepth) {
+        // Relative to the marker, so the block's own header bytes are tried as well.
+        std::uint64_t r = 1;
+        while (r < header.size) {
+            SessionBlockNode child;
+            if (parse_at_depth(bytes, position + r, header.end(), depth + 1, child)) {
+                r += kBlockHeaderSize + child.payload_size;
+                node.children.push_back(std::move(child));
+            } else {
+                r += 1;
+            }
+        }
+    }
+    out = std::move(node);
+    return true;
+}
+
+}  // namespace
+
+bool parse_block_tree(const std::uint8_t* bytes, std::uint64_t length, std::uint64_t position,
+                      std::uint64_t limit, SessionBlockNode& out) {
+    if (bytes == nullptr) return false;
+    return parse_at_depth({bytes, static_cast<std::size_t>(length)}, position, limit, 1, out);
+}
+
+std::vector<SessionBlockNode> parse_top_level_blocks(const std::uint8_t* bytes,
+                                                     std::uint64_t length) {
+    std::vector<SessionBlockNode> nodes;
+    std::uint64_t pos = kFirstBlockPosition;
+    while (pos < length) {
+        SessionBlockNode node;
+        if (parse_block_tree(bytes, length, pos, length, node)) {
+            pos += kBlockHeaderSize + node.payload_size;
+            nodes.push_back(std::move(node));
+        } else {
+            pos += 1;
+        }
+    }
+    return nodes;
+}
+
+const SessionBlockNode* find_block(const std::vector<SessionBlockNode>& nodes,
+                                   std::uint16_t content_type) {
+    for (const SessionBlockNode& node : nodes) {
+        if (node.content_type == content_type) return &node;
+    }
+    return nullptr;
+}

@@ -1,0 +1,48 @@
+// Byte-order readers and appenders. A "byte string" is a std::string used as a byte container;
+// session bytes are read through std::span<const std::uint8_t> with a bounds check on every read.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+// --- Byte strings ---------------------------------------------------------------------------
+
+// The u32 at `offset`, low byte first. No bounds check: the caller has made sure of offset + 4.
+std::uint32_t read_u32le(const std::uint8_t* bytes, std::size_t offset);
+
+// The u32 at `offset` when `bytes` holds offset + 4 bytes, else 0.
+std::uint32_t read_u32le_checked(std::string_view bytes, std::size_t offset);
+
+// Overwrites the 4 bytes at `offset`, low byte first. Writes nothing when the string does not
+// already hold offset + 4 bytes.
+void put_u32le_at(std::string& bytes, std::size_t offset, std::uint32_t value);
+
+void append_u32le(std::string& bytes, std::uint32_t value);
+void append_u32be(std::string& bytes, std::uint32_t value);
+// The 8 bytes of the IEEE-754 double, low byte first.
+void append_f64le(std::string& bytes, double value);
+// A 64-bit mask with only bit `bit` set, as two little-endian u32 words, low word first; a bit
+// number of 64 or more appends two zero words.
+void append_pin_mask64(std::string& bytes, unsigned bit);
+
+// --- Session bytes --------------------------------------------------------------------------
+// Every reader below returns 0 when the read would pass the end of `bytes`; positions near
+// SIZE_MAX cannot wrap around.
+
+// True when `count` bytes starting at `pos` lie inside `bytes`.
+bool bytes_fit(std::span<const std::uint8_t> bytes, std::size_t pos, std::size_t count);
+
+// The little-endian unsigned integer of `width` bytes (1 to 8) at `pos`; 0 for any other width.
+std::uint64_t read_uintle_checked(std::span<const std::uint8_t> bytes, std::size_t pos,
+                                  std::size_t width);
+
+std::uint8_t read_u8_checked(std::span<const std::uint8_t> bytes, std::size_t pos);
+std::uint16_t read_u16le_checked(std::span<const std::uint8_t> bytes, std::size_t pos);
+std::uint32_t read_u32le_checked(std::span<const std::uint8_t> bytes, std::size_t pos);
+// 40- and 48-bit positions, five and six bytes, least significant first.
+std::uint64_t read_u40le_checked(std::span<const std::uint8_t> bytes, std::size_t pos);
+std::uint64_t read_u48le_checked(std::span<const std::uint8_t> bytes, std::size_t pos);
+std::uint64_t read_u64le_checked(std::span<const std::uint8_t> bytes, std::size_t pos);
