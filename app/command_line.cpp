@@ -1,3 +1,334 @@
 #include "app/command_line.h"
 
-int run_command_line(int, char**) { return 0; }
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/help_text.h"
+#include "app/output.h"
+#include "convert/convert_session.h"
+#include "convert/run_state.h"
+#include "convert/usage_summary.h"
+#include "model/conversion_result.h"
+#include "util/files.h"
+#include "util/version.h"
+
+namespace {
+
+bool set_flag(ConvertOptions& o, const std::string& a) {
+    struct Flag {
+        const char* word;
+        std::uint8_t ConvertOptions::*field;
+        std::uint8_t value;
+    };
+    static const Flag flags[] = {
+        {"--keep-alt-takes", &ConvertOptions::keep_alt_takes, 1},
+        {"--drop-alt-takes", &ConvertOptions::keep_alt_takes, 0},
+        {"--no-alt-takes", &ConvertOptions::keep_alt_takes, 0},
+        {"--recover-deleted", &ConvertOptions::recover_deleted, 1},
+        {"--ghost-clips", &ConvertOptions::recover_deleted, 1},
+        {"--list", &ConvertOptions::list, 1},
+        {"--no-stretch", &ConvertOptions::no_stretch, 1},
+        {"--keep-fade-clips", &ConvertOptions::keep_fade_clips, 1},
+        {"--no-fades", &ConvertOptions::no_fades, 1},
+        {"--no-click", &ConvertOptions::no_click, 1},
+        {"--report", &ConvertOptions::report, 1},
+        {"--dump-cache", &ConvertOptions::dump_cache, 1},
+        {"--dump-cc", &ConvertOptions::dump_controllers, 1},
+        {"--no-sidechain", &ConvertOptions::no_sidechain, 1},
+        {"--no-placeholders", &ConvertOptions::placeholders, 0},
+        {"--overwrite", &ConvertOptions::overwrite, 1},
+        {"--prefer-vst3", &ConvertOptions::prefer_vst3, 1},
+        {"--prefer-vst2", &ConvertOptions::prefer_vst3, 0},
+        {"--keep-plugin-midi", &ConvertOptions::keep_plugin_midi, 1},
+        {"--no-aax-slots", &ConvertOptions::aax_slots, 0},
+        {"--skip-missing-fx", &ConvertOptions::skip_missing_fx, 1},
+        {"--predict", &ConvertOptions::predict, 1},
+        {"--kontakt-state", &ConvertOptions::kontakt_state, 1},
+        {"--no-kontakt-state", &ConvertOptions::kontakt_state, 0},
+        {"--prefer-clap", &ConvertOptions::prefer_clap, 1},
+        {"--keep-frozen", &ConvertOptions::keep_frozen, 1},
+        {"--keep-inaudible-midi", &ConvertOptions::keep_inaudible_midi, 1},
+        {"--truncate-midi-to-clip", &ConvertOptions::truncate_midi_to_clip, 1},
+        {"--no-track-colors", &ConvertOptions::no_track_colors, 1},
+        {"--no-clip-colors", &ConvertOptions::no_clip_colors, 1},
+        {"--no-stand-ins", &ConvertOptions::no_stand_ins, 1},
+        {"--no-ara", &ConvertOptions::no_ara, 1},
+        {"--skip-hidden-tracks", &ConvertOptions::skip_hidden_tracks, 1},
+        {"--skip-inactive-tracks", &ConvertOptions::skip_inactive_tracks, 1},
+        {"--usage-shared", &ConvertOptions::usage_shared, 1},
+    };
+    for (const Flag& f : flags) {
+        if (a == f.word) {
+            o.*(f.field) = f.value;
+            return true;
+        }
+    }
+    if (a == "--check") {
+        o.check = 1;
+        o.report = 0;
+        return true;
+    }
+    if (a == "--skip-bypassed-fx" || a == "--skip-muted-fx") {
+        o.skip_bypassed = 1;
+        o.bypassed_fx_mode = BypassedFxMode::leave_out;
+        return true;
+    }
+    if (a == "--offline-bypassed-fx") {
+        o.bypassed_fx_mode = BypassedFxMode::offline;
+        return true;
+    }
+    return false;
+}
+
+// Options that take the next argument whatever it looks like.
+bool set_value(CommandLine& cl, const std::string& a, const std::string& value) {
+    ConvertOptions& o = cl.options;
+    if (a == "-o") {
+        o.output_path = value;
+    } else if (a == "--tempo") {
+        o.tempo = std::atof(value.c_str());
+    } else if (a == "--audio-dir") {
+        o.audio_folder = value;
+        o.audio_folder_given = 1;
+    } else if (a == "--vstini") {
+        o.reaper_vst_cache_file = value;
+    } else if (a == "--params") {
+        o.param_name_files.push_back(value);
+    } else if (a == "--want-params") {
+        o.wanted_params_file = value;
+    } else if (a == "--pt-theme") {
+        if (value == "classic" || value == "light")
+            o.clip_color_theme = ClipColorTheme::classic;
+        else if (value == "dark")
+            o.clip_color_theme = ClipColorTheme::dark;
+        else
+            o.clip_color_theme = ClipColorTheme::follow_session;
+    } else if (a == "--usage-json") {
+        o.usage_json_file = value;
+    } else if (a == "--comments") {
+        if (value == "item")
+            o.comments_mode = CommentsMode::item;
+        else if (value == "none")
+            o.comments_mode = CommentsMode::none;
+        else
+            o.comments_mode = CommentsMode::project;
+    } else if (a == "--dump-corpus") {
+        cl.dump_corpus_given = true;
+        cl.dump_corpus_dir = value;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool is_value_option(const std::string& a) {
+    static const char* const words[] = {
+        "-o",         "--tempo",      "--audio-dir", "--vstini",     "--params", "--want-params",
+        "--pt-theme", "--usage-json", "--comments",  "--dump-corpus"};
+    for (const char* w : words)
+        if (a == w) return true;
+    return false;
+}
+
+std::string join_words(const std::vector<std::string>& words, std::size_t first,
+                       std::size_t count) {
+    std::string joined;
+    for (std::size_t i = first; i < first + count; ++i) {
+        if (i > first) joined += ' ';
+        joined += words[i];
+    }
+    return joined;
+}
+
+void pause_if_on() {
+    if (process_settings.pause_at_exit) press_enter_to_close();
+}
+
+// Reads the report file back and compares it with the result's report text.
+int run_api_selftest(const ConvertOptions& options) {
+    ConvertOptions copy = options;
+    copy.report = 1;
+    ConversionResult result;
+    int rc = convert_session(copy, &result, nullptr);
+    std::string on_disk;
+    bool read_ok = false;
+    if (!result.report_path.empty()) {
+        if (std::FILE* f = std::fopen(result.report_path.c_str(), "rb")) {
+            char buf[8192];
+            std::size_t n;
+            while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) on_disk.append(buf, n);
+            std::fclose(f);
+            read_ok = true;
+        }
+    }
+    const char* word = read_ok && on_disk == result.report_text ? "IDENTICAL" : "DIFFER";
+    say("  API SELFTEST: rc=%d report_text=%d ondisk=%d %s\n", rc,
+        static_cast<int>(result.report_text.size()), static_cast<int>(on_disk.size()), word);
+    say("  API SELFTEST: console_text=%d bytes\n", static_cast<int>(result.console_text.size()));
+    return rc;
+}
+
+void write_usage_summary(const std::string& file, int code) {
+    std::string line = usage_summary_line(code, run_outcome.usage_body);
+    std::FILE* f = std::fopen(file.c_str(), "wb");
+    if (!f) {
+        say("  could not write the usage summary file\n");
+        return;
+    }
+    std::fwrite(line.data(), 1, line.size(), f);
+    std::fclose(f);
+}
+
+}  // namespace
+
+CommandLine parse_arguments(const std::vector<std::string>& args, std::int32_t pause_at_exit) {
+    CommandLine cl;
+    cl.pause_at_exit = pause_at_exit;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        bool has_next = i + 1 < args.size();
+        if (set_flag(cl.options, a)) continue;
+        if (is_value_option(a) && has_next) {
+            set_value(cl, a, args[++i]);
+            continue;
+        }
+        if (a == "--learn" && i + 2 < args.size()) {
+            cl.learn = true;
+            cl.learn_chain_file = args[i + 1];
+            cl.learn_signature = args[i + 2];
+            i += 2;
+            continue;
+        }
+        if (a == "--tempo-ramps") {
+            cl.options.tempo_ramps = 1;
+            if (has_next && (args[i + 1] == "ramps" || args[i + 1] == "steps")) {
+                cl.options.tempo_ramps = args[i + 1] == "ramps" ? 1 : 0;
+                ++i;
+            }
+            continue;
+        }
+        if (a == "--progress") {
+            cl.progress = true;
+            continue;
+        }
+        if (a == "--convert-twice") {
+            cl.convert_twice = true;
+            continue;
+        }
+        if (a == "--pause" || a == "--no-pause") {
+            cl.pause_at_exit = a == "--pause" ? 1 : 0;
+            continue;
+        }
+        if (a == "--version") {
+            cl.version = true;
+            return cl;
+        }
+        if (a == "-h" || a == "--help") {
+            cl.help = true;
+            return cl;
+        }
+        if (a.empty()) continue;
+        if (a[0] == '-') {
+            cl.unknown_option = a;
+            return cl;
+        }
+        cl.path_words.push_back(a);
+    }
+    return cl;
+}
+
+std::string session_path_from_words(const std::vector<std::string>& words) {
+    std::size_t n = words.size();
+    for (std::size_t len = n; len >= 1; --len) {
+        for (std::size_t i = 0; i + len <= n; ++i) {
+            std::string candidate = join_words(words, i, len);
+            if (file_opens_for_reading(candidate)) return candidate;
+        }
+    }
+    return join_words(words, 0, n);
+}
+
+std::string second_pass_output(const std::string& output_path) {
+    std::size_t dot = output_path.rfind('.');
+    std::size_t slash = output_path.find_last_of("/\\");
+    std::string stem = output_path;
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+        stem = output_path.substr(0, dot);
+    return stem + "-2nd.rpp";
+}
+
+int run_command_line(int argc, char** argv) {
+    StdoutSink stdout_sink;
+    output_state.current_sink = &stdout_sink;
+
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    CommandLine cl = parse_arguments(args, process_settings.pause_at_exit);
+    process_settings.pause_at_exit = cl.pause_at_exit;
+    if (cl.dump_corpus_given) process_settings.dump_corpus_dir = cl.dump_corpus_dir;
+    ConvertOptions& options = cl.options;
+    options.program_path = argc > 0 && argv[0] ? argv[0] : "";
+
+    int code = 0;
+    if (cl.version) {
+        std::printf("lanwick %s (build %s)\n", program_version, program_build);
+        std::fflush(stdout);
+    } else if (cl.help) {
+        say("%s", help_text);
+    } else if (!cl.unknown_option.empty()) {
+        say("\n  Unknown option: %s\n\n  Nothing was converted. Run  lanwick --help  for the "
+            "options\n  this version understands.\n",
+            cl.unknown_option.c_str());
+        pause_if_on();
+        code = 2;
+    } else if (cl.learn) {
+        say("\n  --learn is not available in this build: nothing was learned.\n");
+        pause_if_on();
+        code = 1;
+    } else {
+        if (!cl.path_words.empty()) options.input_path = session_path_from_words(cl.path_words);
+        if (!options.audio_folder_given && !options.input_path.empty())
+            options.audio_folder = default_audio_folder(options.input_path);
+        if (options.input_path.empty()) {
+            say("lanwick: drag a .ptx file onto this program.\n");
+            pause_if_on();
+            code = 1;
+        } else if (std::getenv("PTX_API_SELFTEST")) {
+            code = run_api_selftest(options);
+        } else {
+            if (cl.progress) {
+                StderrProgress progress;
+                code = convert_session(options, nullptr, &progress);
+                if (code == 0) progress.update(6, 6, "done");
+                if (!run_outcome.problem_kind.empty()) {
+                    std::fprintf(stderr, "problem kind=%s %s\n", run_outcome.problem_kind.c_str(),
+                                 run_outcome.problem_detail.c_str());
+                    std::fflush(stderr);
+                }
+                if (!run_outcome.summary_line.empty()) {
+                    std::fprintf(stderr, "%s\n", run_outcome.summary_line.c_str());
+                    std::fflush(stderr);
+                }
+            } else {
+                code = convert_session(options, nullptr, nullptr);
+            }
+            if (!options.usage_json_file.empty() && !options.check && !options.list)
+                write_usage_summary(options.usage_json_file, code);
+            if (cl.convert_twice && code == 0) {
+                if (options.output_path.empty()) {
+                    say("  --convert-twice needs -o: both passes would write the same file.\n");
+                    code = 1;
+                } else {
+                    ConvertOptions second = options;
+                    second.output_path = second_pass_output(options.output_path);
+                    second.overwrite = 1;
+                    code = convert_session(second, nullptr, nullptr);
+                }
+            }
+            pause_if_on();
+        }
+    }
+    std::fflush(stdout);
+    output_state.current_sink = nullptr;
+    return code;
+}

@@ -9,7 +9,9 @@
 
 OutputState output_state;
 
-void StdoutSink::write(const char* text) { std::fputs(text, stdout); }
+void StdoutSink::write(const char* text) {
+    std::fputs(text, stdout);
+}
 
 bool StderrProgress::update(int step, int total, const char* text) {
     std::fprintf(stderr, "progress %d/%d %s\n", step, total, text);

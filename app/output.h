@@ -6,26 +6,26 @@
 struct ConversionResult;
 
 class PtxSink {
-public:
+  public:
     virtual void write(const char* text) = 0;
     virtual ~PtxSink() = default;
 };
 
 // Writes to standard output as given: no newline added, no flush.
 class StdoutSink : public PtxSink {
-public:
+  public:
     void write(const char* text) override;
 };
 
 // Discards every text.
 class NullSink : public PtxSink {
-public:
+  public:
     void write(const char*) override {}
 };
 
 namespace ptxgui {
 class Progress {
-public:
+  public:
     virtual bool update(int step, int total, const char* text) = 0;
     virtual ~Progress() = default;
 };
@@ -33,7 +33,7 @@ public:
 
 // Prints "progress step/total text" to standard error and flushes.
 class StderrProgress : public ptxgui::Progress {
-public:
+  public:
     bool update(int step, int total, const char* text) override;
 };
 

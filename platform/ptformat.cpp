@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <span>
 #include <string_view>
 
@@ -178,10 +177,15 @@ bool PTFFormat::read_and_decrypt(const std::string& path) {
     version_ = 0;
     audio_files_.clear();
 
-    std::ifstream file(path, std::ios::binary);
+    // A folder opens but reads nothing, so it fails like any other unreadable file.
+    std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return false;
-    std::vector<std::uint8_t> raw((std::istreambuf_iterator<char>(file)),
-                                  std::istreambuf_iterator<char>());
+    std::vector<std::uint8_t> raw;
+    std::uint8_t chunk[65536];
+    std::size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        raw.insert(raw.end(), chunk, chunk + n);
+    std::fclose(file);
     if (!ptf_xor_crypt(raw)) return false;
     bytes_ = std::move(raw);
     return true;

@@ -1,0 +1,140 @@
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/test_support.h"
+
+namespace {
+
+using test_support::run_lanwick;
+using test_support::TempDir;
+
+CommandLine parse(const std::vector<std::string>& args) {
+    return parse_arguments(args, 0);
+}
+
+TEST(Arguments, LaterFlagOfAPairWins) {
+    EXPECT_EQ(parse({"--check", "--report"}).options.report, 1);
+    EXPECT_EQ(parse({"--report", "--check"}).options.report, 0);
+    EXPECT_EQ(parse({"--prefer-vst2", "--prefer-vst3"}).options.prefer_vst3, 1);
+    EXPECT_EQ(parse({"--pause", "--no-pause"}).pause_at_exit, 0);
+    EXPECT_EQ(parse({"--no-pause", "--pause"}).pause_at_exit, 1);
+    CommandLine skip = parse({"--skip-muted-fx"});
+    EXPECT_EQ(skip.options.skip_bypassed, 1);
+    EXPECT_EQ(skip.options.bypassed_fx_mode, BypassedFxMode::leave_out);
+}
+
+TEST(Arguments, TempoRampsTakesOnlyItsOwnWords) {
+    CommandLine steps = parse({"--tempo-ramps", "steps", "song.ptx"});
+    EXPECT_EQ(steps.options.tempo_ramps, 0);
+    EXPECT_EQ(steps.path_words, std::vector<std::string>{"song.ptx"});
+    CommandLine plain = parse({"--tempo-ramps", "song.ptx"});
+    EXPECT_EQ(plain.options.tempo_ramps, 1);
+    EXPECT_EQ(plain.path_words, std::vector<std::string>{"song.ptx"});
+}
+
+TEST(Arguments, ValueWordsMapToModes) {
+    struct Case {
+        std::vector<std::string> args;
+        CommentsMode comments;
+        ClipColorTheme theme;
+    } cases[] = {
+        {{"--comments", "project"}, CommentsMode::project, ClipColorTheme::follow_session},
+        {{"--comments", "whatever"}, CommentsMode::project, ClipColorTheme::follow_session},
+        {{"--comments", "item", "--pt-theme", "light"},
+         CommentsMode::item,
+         ClipColorTheme::classic},
+        {{"--comments", "none", "--pt-theme", "dark"}, CommentsMode::none, ClipColorTheme::dark},
+        {{"--pt-theme", "auto"}, CommentsMode::project, ClipColorTheme::follow_session},
+    };
+    for (const Case& c : cases) {
+        CommandLine cl = parse(c.args);
+        EXPECT_EQ(cl.options.comments_mode, c.comments) << c.args[1];
+        EXPECT_EQ(cl.options.clip_color_theme, c.theme) << c.args[1];
+    }
+    CommandLine values = parse(
+        {"-o", "-x.rpp", "--tempo", "97.5", "--params", "a", "--params", "b", "--audio-dir", "A"});
+    EXPECT_EQ(values.options.output_path, "-x.rpp");
+    EXPECT_DOUBLE_EQ(values.options.tempo, 97.5);
+    EXPECT_EQ(values.options.param_name_files, (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(values.options.audio_folder_given, 1);
+}
+
+TEST(Arguments, ValueOptionGivenLastIsUnknown) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string unknown;
+    } cases[] = {
+        {{"x.ptx", "--tempo"}, "--tempo"},
+        {{"-o"}, "-o"},
+        {{"--learn", "chain.RfxChain"}, "--learn"},
+        {{"--bogus", "-o"}, "--bogus"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(parse(c.args).unknown_option, c.unknown);
+    CommandLine learn = parse({"--learn", "c.RfxChain", "ABCDEFGH"});
+    EXPECT_TRUE(learn.learn);
+    EXPECT_EQ(learn.learn_signature, "ABCDEFGH");
+}
+
+TEST(Arguments, HelpAndVersionStopTheLoop) {
+    CommandLine help = parse({"--no-pause", "-h", "--bogus"});
+    EXPECT_TRUE(help.help);
+    EXPECT_TRUE(help.unknown_option.empty());
+    CommandLine empty = parse({"", "a"});
+    EXPECT_EQ(empty.path_words, std::vector<std::string>{"a"});
+}
+
+TEST(SessionPath, JoinsWordsOfADraggedPath) {
+    TempDir dir;
+    test_support::write_file(dir.file("My Song.ptx"), "x");
+    test_support::write_file(dir.file("b.ptx"), "x");
+    EXPECT_EQ(session_path_from_words({dir.file("My"), "Song.ptx"}), dir.file("My Song.ptx"));
+    EXPECT_EQ(session_path_from_words({"nope", dir.file("b.ptx"), "other"}), dir.file("b.ptx"));
+    EXPECT_EQ(session_path_from_words({"no", "such"}), "no such");
+    // A folder does not open as a session.
+    EXPECT_EQ(session_path_from_words({dir.path().string(), "x"}), dir.path().string() + " x");
+}
+
+TEST(SessionPath, SecondPassOutput) {
+    EXPECT_EQ(second_pass_output("out.rpp"), "out-2nd.rpp");
+    EXPECT_EQ(second_pass_output("dir.v2/out"), "dir.v2/out-2nd.rpp");
+    EXPECT_EQ(second_pass_output("dir.v2\\out.x.rpp"), "dir.v2\\out.x-2nd.rpp");
+}
+
+TEST(Program, HelpVersionAndOptionErrors) {
+    auto help = run_lanwick({"--report", "--help"});
+    EXPECT_EQ(help.exit_code, 0);
+    EXPECT_EQ(help.out.rfind("lanwick: convert a Pro Tools session to a REAPER project\n", 0), 0u);
+    EXPECT_TRUE(help.out.ends_with("\nOr drag a .ptx file onto this program.\n"));
+    EXPECT_EQ(help.out.find("Press Enter"), std::string::npos);
+
+    auto version = run_lanwick({"--pause", "--version"});
+    EXPECT_EQ(version.exit_code, 0);
+    EXPECT_EQ(version.out, "lanwick 1.0.1 (build 287)\n");
+
+    auto bogus = run_lanwick({"--bogus"});
+    EXPECT_EQ(bogus.exit_code, 2);
+    EXPECT_EQ(bogus.out,
+              "\n  Unknown option: --bogus\n\n  Nothing was converted. Run  lanwick --help  for "
+              "the options\n  this version understands.\n");
+    EXPECT_EQ(run_lanwick({"-o"}).exit_code, 2);
+
+    auto none = run_lanwick({});
+    EXPECT_EQ(none.exit_code, 1);
+    EXPECT_EQ(none.out, "lanwick: drag a .ptx file onto this program.\n");
+
+    auto paused = run_lanwick({"--pause"});
+    EXPECT_EQ(paused.exit_code, 1);
+    EXPECT_TRUE(paused.out.ends_with("\n  Press Enter to close.\n"));
+}
+
+TEST(Program, HelpHasTwoColumns) {
+    auto help = run_lanwick({"-h"});
+    for (const char* line : {"  --check                Answer", "  --pause / --no-pause   Wait",
+                             "  --report               Also"})
+        EXPECT_NE(help.out.find(line), std::string::npos) << line;
+}
+
+}  // namespace

@@ -1,0 +1,76 @@
+#include "tests/test_support.h"
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace test_support {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+    std::random_device rd;
+    for (;;) {
+        path_ = fs::temp_directory_path() / ("lanwick-test-" + std::to_string(rd()));
+        if (fs::create_directory(path_)) break;
+    }
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+}
+
+namespace {
+
+std::string shell_quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) {
+        if (c == '\'')
+            q += "'\\''";
+        else
+            q += c;
+    }
+    return q + "'";
+}
+
+}  // namespace
+
+RunResult run_lanwick(const std::vector<std::string>& args, const std::string& env) {
+    TempDir dir;
+    std::string out_file = dir.file("out"), err_file = dir.file("err");
+    std::string cmd = env + " " + shell_quote(LANWICK_BINARY);
+    for (const std::string& a : args) cmd += " " + shell_quote(a);
+    cmd += " </dev/null >" + shell_quote(out_file) + " 2>" + shell_quote(err_file);
+    int status = std::system(cmd.c_str());
+    RunResult r;
+    r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = read_file(out_file);
+    r.err = read_file(err_file);
+    return r;
+}
+
+std::string real_session(const std::string& name) {
+    fs::path p = fs::path(LANWICK_SESSIONS_DIR) / name;
+    std::error_code ec;
+    if (!fs::is_regular_file(p, ec)) return {};
+    return p.string();
+}
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void write_file(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+}  // namespace test_support

@@ -1,0 +1,46 @@
+// Shared by the tests: temporary folders, running the program, and the real sessions.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace test_support {
+
+// A fresh folder under the system's temporary folder, removed with the object.
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+  private:
+    std::filesystem::path path_;
+};
+
+struct RunResult {
+    int exit_code = -1;
+    std::string out;  // standard output
+    std::string err;  // standard error
+};
+
+// Runs the built program with these arguments (each quoted for the shell), standard input empty.
+RunResult run_lanwick(const std::vector<std::string>& args, const std::string& env = "");
+
+// The path of a real session, or empty when the sessions folder or the file is absent.
+std::string real_session(const std::string& name);
+
+std::string read_file(const std::string& path);
+void write_file(const std::string& path, const std::string& bytes);
+
+}  // namespace test_support
+
+// Skips the current test, saying so, when the real session is absent.
+#define REQUIRE_SESSION(var, name)                                                           \
+    std::string var = test_support::real_session(name);                                      \
+    if (var.empty())                                                                         \
+    GTEST_SKIP() << "real session " << (name) << " not found under " << LANWICK_SESSIONS_DIR \
+                 << "; skipped"

@@ -1,0 +1,14 @@
+#include "util/files.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+bool file_opens_for_reading(const std::string& path) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return false;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    std::fclose(f);
+    return true;
+}
