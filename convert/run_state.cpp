@@ -2,9 +2,36 @@
 
 ProcessSettings process_settings;
 RunOutcome run_outcome;
+ConversionSettings settings;
 
 void record_problem(const std::string& kind, const std::string& detail) {
     if (!run_outcome.problem_kind.empty()) return;
     run_outcome.problem_kind = kind;
     run_outcome.problem_detail = detail.substr(0, 159);
+}
+
+void reset_conversion_state(const ConvertOptions& o) {
+    settings = ConversionSettings{};
+    settings.session_path_text = o.input_path;
+    settings.fx_bypass_mode = o.bypassed_fx_mode;
+    settings.placeholders_enabled = o.placeholders;
+    settings.aax_slots_enabled = o.aax_slots;
+    settings.skip_missing_fx = o.skip_missing_fx;
+    settings.overwrite_output = o.overwrite;
+    settings.comments_mode = o.comments_mode;
+    settings.prefer_vst3 = o.prefer_vst3;
+    settings.prefer_clap = o.prefer_clap;
+    settings.usage_shared = o.usage_shared;
+    settings.tempo_ramps = o.tempo_ramps;
+    settings.keep_frozen = o.keep_frozen;
+    settings.keep_inaudible_midi = o.keep_inaudible_midi;
+    settings.truncate_midi_to_clip = o.truncate_midi_to_clip;
+    settings.no_track_colors = o.no_track_colors;
+    settings.no_clip_colors = o.no_clip_colors;
+    settings.no_stand_ins = o.no_stand_ins;
+    settings.no_ara = o.no_ara;
+    settings.keep_plugin_midi = o.keep_plugin_midi;
+    settings.kontakt_state_enabled = o.kontakt_state;
+    settings.check_only = o.check;
+    run_outcome.usage_body.clear();
 }
