@@ -26,7 +26,7 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     CaptureGuard guard{result, {}};
     output_state.console_capture = &guard.captured;
 
-    run_outcome.usage_body.clear();
+    reset_conversion_state(options);
 
     if (options.input_path.empty()) {
         say("lanwick: drag a .ptx file onto this program.\n");
