@@ -1,5 +1,7 @@
 #include "convert/run_state.h"
 
+#include "convert/colors.h"
+
 ProcessSettings process_settings;
 RunOutcome run_outcome;
 ConversionSettings settings;
@@ -34,4 +36,5 @@ void reset_conversion_state(const ConvertOptions& o) {
     settings.kontakt_state_enabled = o.kontakt_state;
     settings.check_only = o.check;
     run_outcome.usage_body.clear();
+    reset_color_counters();
 }
