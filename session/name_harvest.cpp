@@ -1,0 +1,132 @@
+#include "session/name_harvest.h"
+
+#include <algorithm>
+#include <array>
+#include <map>
+#include <set>
+#include <unordered_set>
+
+#include "session/scan.h"
+#include "util/names.h"
+
+namespace {
+
+constexpr std::size_t kHeadRange = 400000;
+// A gap wider than this between two names ends the run.
+constexpr std::size_t kMaxRunGap = 40;
+
+bool all_digits(std::string_view text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+struct StereoMarks {
+    bool left = false;
+    bool right = false;
+};
+
+}  // namespace
+
+bool is_path_or_file_name(std::string_view text) {
+    static constexpr std::array<std::string_view, 18> kFolderWords = {
+        "Users",         "Documents",
+        "AppData",       "Roaming",
+        "Local",         "Temp",
+        "Pro Tools",     "Pro Tools Projects",
+        "Audio Files",   "Plug-In Settings",
+        "Avid",          "Music",
+        "Desktop",       "Video Files",
+        "Bounced Files", "Session File Backups",
+        "WaveCache.wfm", "Rendered Files"};
+    static constexpr std::array<std::string_view, 8> kFileTypes = {"wav", "aif", "aiff", "mp3",
+                                                                   "ptx", "pio", "tfx",  "wfm"};
+    if (text.size() < 2 || text.find_first_of(":\\/") != std::string_view::npos) return true;
+    if (std::find(kFolderWords.begin(), kFolderWords.end(), text) != kFolderWords.end()) {
+        return true;
+    }
+    const std::size_t point = text.rfind('.');
+    if (point == std::string_view::npos || point + 1 == text.size()) return false;
+    const std::string type = to_lower_copy(text.substr(point + 1));
+    return std::find(kFileTypes.begin(), kFileTypes.end(), type) != kFileTypes.end();
+}
+
+bool parse_bus_name(std::string_view text, std::string& first, std::string& second) {
+    if (text.size() < 7 || !text.starts_with("Bus ")) return false;
+    const std::size_t dash = text.find('-', 4);
+    if (dash == std::string_view::npos || dash + 1 >= text.size()) return false;
+    const std::string_view left = text.substr(4, dash - 4);
+    const std::string_view right = text.substr(dash + 1);
+    if (!all_digits(left) || !all_digits(right)) return false;
+    first = "Bus " + std::string(left);
+    second = "Bus " + std::string(right);
+    return true;
+}
+
+void harvest_session_strings(const std::uint8_t* data, std::size_t length,
+                             std::vector<std::string>& out) {
+    const SessionBytes bytes = session_bytes(data, length);
+    if (length < 5) return;
+    std::map<std::string, StereoMarks, std::less<>> harvested;
+    for (std::size_t pos = 0; pos <= length - 5; ++pos) {
+        std::string_view text;
+        if (!read_text_at(bytes, pos, length, 3, 40, TextBytes::name, text)) continue;
+        if (text.find('.') != std::string_view::npos || is_path_or_file_name(text)) continue;
+        harvested.try_emplace(std::string(text));
+    }
+    if (harvested.empty()) return;
+
+    std::set<std::size_t> lengths;
+    for (const auto& [text, marks] : harvested) lengths.insert(text.size());
+    for (std::size_t pos = 0; pos + 1 < length; ++pos) {
+        if (bytes[pos] != '.' || (bytes[pos + 1] != 'L' && bytes[pos + 1] != 'R')) continue;
+        for (std::size_t n : lengths) {
+            if (n > pos) break;
+            const std::string_view before(reinterpret_cast<const char*>(data + pos - n), n);
+            const auto found = harvested.find(before);
+            if (found == harvested.end()) continue;
+            (bytes[pos + 1] == 'L' ? found->second.left : found->second.right) = true;
+        }
+    }
+
+    for (const auto& [text, marks] : harvested) {
+        std::string first;
+        std::string second;
+        if (parse_bus_name(text, first, second) && harvested.contains(first) &&
+            harvested.contains(second)) {
+            out.push_back(text);
+        } else if (!text.starts_with("Bus ") && marks.left && marks.right) {
+            out.push_back(text);
+        }
+    }
+}
+
+void harvest_head_strings(const std::uint8_t* data, std::size_t length,
+                          const std::vector<std::string>& known_names,
+                          std::vector<std::string>& out) {
+    const SessionBytes bytes = session_bytes(data, length);
+    const std::size_t range = std::min(length, kHeadRange);
+    const std::unordered_set<std::string_view> known(known_names.begin(), known_names.end());
+
+    bool in_run = false;
+    std::size_t run_end = 0;
+    std::unordered_set<std::string_view> in_out;
+    for (std::size_t pos = 0; pos < range; ++pos) {
+        std::string_view text;
+        if (!read_text_at(bytes, pos, range, 2, 64, TextBytes::name, text)) continue;
+        if (is_path_or_file_name(text)) continue;
+        const std::size_t text_end = pos + 4 + text.size();
+        if (!in_run) {
+            if (!known.contains(text)) continue;
+            in_run = true;
+            out.clear();
+            out.emplace_back(text);
+            in_out.insert(text);
+            run_end = text_end;
+            continue;
+        }
+        if (pos < run_end) continue;
+        if (pos - run_end > kMaxRunGap) break;
+        if (in_out.insert(text).second) out.emplace_back(text);
+        run_end = text_end;
+    }
+}

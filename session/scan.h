@@ -1,0 +1,119 @@
+// What every flat content scanner shares: the search for blocks of one content type at every byte
+// position, the text, tick-position and nibble-width readers, and the small value records.
+//
+// A scanner takes the decrypted session bytes, tries every position (no alignment) for a 'Z'
+// marker whose content type (the u16 at +7) is the one it reads, applies its own size and bounds
+// conditions, and passes over a candidate that fails them. Offsets are counted from the marker.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "session/block_tree.h"
+
+// Stored tick positions carry this offset; ticks count 960000 to the quarter note.
+inline constexpr std::uint64_t kStoredTickOffset = 1'000'000'000'000ULL;
+inline constexpr double kTicksPerQuarterNote = 960000.0;
+
+struct BarsBeatsTicks {
+    std::uint32_t bars = 0;
+    std::uint32_t beats = 0;
+    std::uint32_t ticks = 0;
+};
+
+// The texts naming the release that saved the session.
+struct SessionHeaderInfo {
+    std::string product;              // begins "Pro Tools"
+    std::string version;              // digits and points, e.g. "12.8.3"
+    std::uint32_t major_version = 0;  // the digits of `version` before its first point
+};
+
+using SessionBytes = std::span<const std::uint8_t>;
+
+inline SessionBytes session_bytes(const std::uint8_t* data, std::size_t length) {
+    return data == nullptr ? SessionBytes{} : SessionBytes{data, length};
+}
+
+// --- Block candidates -----------------------------------------------------------------------
+
+// The header of a candidate block at `pos`: the marker is there and the content type (pos + 7,
+// pos + 8) lies inside the bytes and equals `content_type`. Nothing else is checked, not even that
+// the block fits: each reader states its own conditions.
+bool match_block(SessionBytes bytes, std::size_t pos, std::uint16_t content_type, BlockHeader& out);
+
+// The second byte of the block type is 0.
+inline bool high_byte_zero(const BlockHeader& block) {
+    return (block.block_type >> 8) == 0;
+}
+
+// The block ends at or before the end of the bytes ("fits"), or `extra` bytes past its end still
+// lie inside them ("fits + 2" readers pass 2).
+inline bool block_fits(SessionBytes bytes, const BlockHeader& block, std::size_t extra = 0) {
+    return block.end() + extra <= bytes.size();
+}
+
+// The bytes of a block that can be read: up to its end or the end of the bytes, whichever comes
+// first.
+inline std::size_t readable_end(SessionBytes bytes, const BlockHeader& block) {
+    return block.end() < bytes.size() ? static_cast<std::size_t>(block.end()) : bytes.size();
+}
+
+// Calls visit(header) for every candidate of `content_type` at positions 0 to `last_position`,
+// in order, until visit returns true. Returns whether it did.
+template <typename Visit>
+bool scan_blocks(SessionBytes bytes, std::uint16_t content_type, std::size_t last_position,
+                 Visit&& visit) {
+    if (bytes.size() < 9) return false;
+    const std::size_t stop = last_position < bytes.size() - 9 ? last_position : bytes.size() - 9;
+    const std::uint8_t* base = bytes.data();
+    std::size_t pos = 0;
+    while (pos <= stop) {
+        const void* hit = std::memchr(base + pos, kBlockMarker, stop - pos + 1);
+        if (hit == nullptr) return false;
+        pos = static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - base);
+        BlockHeader block;
+        if (match_block(bytes, pos, content_type, block) && visit(block)) return true;
+        pos += 1;
+    }
+    return false;
+}
+
+// --- Texts ----------------------------------------------------------------------------------
+
+enum class TextBytes {
+    any,
+    printable,  // every byte 0x20..0x7e
+    name,       // printable, or 0x80..0xbf, or 0xc2..0xf4 (UTF-8 lead and continuation bytes)
+};
+
+bool is_printable_byte(std::uint8_t byte);
+bool is_name_byte(std::uint8_t byte);
+bool text_has_bytes(std::string_view text, TextBytes kind);
+
+// The text whose u32 length stands at `pos`: its length lies in min_length..max_length, it ends
+// at or before `limit` (and the end of the bytes), and its bytes are of `kind`. The view points
+// into `bytes`. False leaves `out` untouched.
+bool read_text_at(SessionBytes bytes, std::size_t pos, std::size_t limit, std::uint32_t min_length,
+                  std::uint32_t max_length, TextBytes kind, std::string_view& out);
+
+// --- Positions and widths -------------------------------------------------------------------
+// 40- and 48-bit integers are read with read_u40le_checked and read_u48le_checked (util/bytes.h).
+
+// A stored tick position of 10^12 or more gives its ticks; below that, false (each reader says
+// what such a value means).
+inline bool ticks_from_stored(std::uint64_t stored, std::uint64_t& ticks) {
+    if (stored < kStoredTickOffset) return false;
+    ticks = stored - kStoredTickOffset;
+    return true;
+}
+
+// Three nibble-width integers from the header at p: widths in the high nibbles of p + 1, p + 2
+// and p + 3, a gap in the low nibble of p + 2, values from p + 5. All three outputs are set to 0
+// first; a width of 0 leaves its value at 0; a value that would end past `limit` (or the bytes)
+// is not read, and after a first or second such value nothing further is.
+void read_nibble_time(SessionBytes bytes, std::size_t p, std::size_t limit, double& first,
+                      double& second, double& third);

@@ -1,0 +1,122 @@
+#include "session/tempo_map.h"
+
+#include <bit>
+#include <string_view>
+
+#include "session/scan.h"
+#include "util/bytes.h"
+
+TempoMap session_tempo_map;
+
+namespace {
+
+constexpr std::uint16_t kTempoType = 0x2028;
+constexpr std::uint16_t kMeterType = 0x2029;
+
+// Tempo entries are 61 bytes apart; entry i's fields at these offsets + 61 i from the marker.
+constexpr std::size_t kTempoStride = 61;
+constexpr std::size_t kTempoPosition = 58;    // 48-bit stored tick position
+constexpr std::size_t kTempoBpm = 68;         // f64, beats of the entry's beat length per minute
+constexpr std::size_t kTempoBeatLength = 76;  // u64 ticks
+
+constexpr std::size_t kMeterCount = 20;
+constexpr std::size_t kMeterFirstEntry = 23;
+constexpr std::size_t kMeterStride = 36;
+constexpr std::uint32_t kMaxMeters = 4096;
+
+bool has_text(SessionBytes bytes, std::uint64_t pos, std::string_view text) {
+    if (!bytes_fit(bytes, pos, text.size())) return false;
+    return std::string_view(reinterpret_cast<const char*>(bytes.data() + pos), text.size()) == text;
+}
+
+// The valid leading entries of a "Tempo" block.
+std::vector<TempoEntry> read_tempo_entries(SessionBytes bytes, const BlockHeader& block) {
+    std::vector<TempoEntry> entries;
+    const std::uint64_t end = block.end();
+    for (std::uint64_t base = block.position; base + kTempoBpm + 8 <= end; base += kTempoStride) {
+        const double bpm = std::bit_cast<double>(read_u64le_checked(bytes, base + kTempoBpm));
+        // Written so that NaN fails too.
+        if (!(bpm > kMinStoredBpm && bpm <= kMaxStoredBpm)) break;
+        std::uint64_t ticks = 0;
+        if (!ticks_from_stored(read_u48le_checked(bytes, base + kTempoPosition), ticks)) break;
+        const double start = static_cast<double>(ticks);
+        if (!entries.empty() && start < entries.back().start_tick) break;
+        const std::uint64_t beat_length = base + kTempoBeatLength + 8 <= end
+                                              ? read_u64le_checked(bytes, base + kTempoBeatLength)
+                                              : 0;
+        entries.push_back({start, quarter_note_bpm(bpm, beat_length)});
+    }
+    return entries;
+}
+
+}  // namespace
+
+double quarter_note_bpm(double stored_bpm, std::uint64_t beat_length) {
+    if (beat_length == 0) return stored_bpm;
+    return stored_bpm * static_cast<double>(beat_length) / kTicksPerQuarterNote;
+}
+
+void read_tempo_map(const std::uint8_t* data, std::size_t length, TempoMap& map) {
+    const SessionBytes bytes = session_bytes(data, length);
+    if (length < 88) return;
+    scan_blocks(bytes, kTempoType, length - 88, [&](const BlockHeader& block) {
+        if (block.size == 0 || !block_fits(bytes, block)) return false;
+        if (!has_text(bytes, block.position + 9, "Tempo")) return false;
+        if (block.end() < block.position + kTempoBeatLength) return false;
+        std::vector<TempoEntry> entries = read_tempo_entries(bytes, block);
+        if (entries.size() > map.entries.size()) map.entries = std::move(entries);
+        return false;
+    });
+}
+
+void read_meters(const std::uint8_t* data, std::size_t length, std::vector<MeterChange>& out) {
+    const SessionBytes bytes = session_bytes(data, length);
+    if (length < 32) return;
+    scan_blocks(bytes, kMeterType, length - 32, [&](const BlockHeader& block) {
+        if (block.size == 0 || !block_fits(bytes, block)) return false;
+        if (!has_text(bytes, block.position + 9, "Meter")) return false;
+        const std::uint32_t count = read_u32le_checked(bytes, block.position + kMeterCount);
+        if (count > kMaxMeters) return false;
+        if (std::uint64_t{count} * kMeterStride + 24 > std::uint64_t{block.size} + 7) return false;
+
+        out.clear();
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const std::uint64_t entry = block.position + kMeterFirstEntry + kMeterStride * i;
+            MeterChange meter;
+            meter.numerator = read_u32le_checked(bytes, entry + 13);
+            meter.denominator = read_u32le_checked(bytes, entry + 17);
+            if (meter.numerator < 1 || meter.numerator > 99 || meter.denominator < 1 ||
+                meter.denominator > 64) {
+                out.clear();
+                return true;
+            }
+            std::uint64_t ticks = 0;
+            // A position before the session start would overwrite the opening meter at 0.
+            if (!ticks_from_stored(read_u48le_checked(bytes, entry + 1), ticks)) continue;
+            meter.position = static_cast<double>(ticks);
+            meter.field_9 = read_u32le_checked(bytes, entry + 9);
+            meter.field_23 = read_u16le_checked(bytes, entry + 23);
+            out.push_back(meter);
+        }
+        return true;
+    });
+}
+
+double ticks_to_seconds(const TempoMap& map, double ticks, double default_bpm) {
+    constexpr double kLastEnd = 1e18;
+    const std::vector<TempoEntry>& entries = map.entries;
+    if (entries.empty()) return ticks * 60.0 / (default_bpm * kTicksPerQuarterNote);
+    const TempoEntry& first = entries.front();
+    if (first.start_tick > ticks) return ticks * 60.0 / (kTicksPerQuarterNote * first.bpm);
+
+    // The span before the first entry runs at that entry's tempo.
+    double seconds = first.start_tick * 60.0 / (kTicksPerQuarterNote * first.bpm);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const double start = entries[i].start_tick;
+        if (start >= ticks) break;
+        const double next = i + 1 < entries.size() ? entries[i + 1].start_tick : kLastEnd;
+        const double stop = next < ticks ? next : ticks;
+        seconds += (stop - start) * 60.0 / (entries[i].bpm * kTicksPerQuarterNote);
+    }
+    return seconds;
+}

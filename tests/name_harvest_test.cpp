@@ -1,0 +1,87 @@
+#include "session/name_harvest.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "block_builder.h"
+
+namespace {
+
+using namespace test_blocks;
+
+const std::uint8_t* u8(const std::string& s) {
+    return reinterpret_cast<const std::uint8_t*>(s.data());
+}
+
+std::string text(const std::string& s) {
+    return u32le(static_cast<std::uint32_t>(s.size())) + s;
+}
+
+TEST(NameFilters, PathsFilesAndFolderWords) {
+    struct Case {
+        const char* text;
+        bool rejected;
+    };
+    const Case cases[] = {
+        {"Kick.wav", true},   {"C:\\Audio", true}, {"Audio Files", true}, {"Kick", false},
+        {"K", true},          {"Take.AIFF", true}, {"a/b", true},         {"Pro Tools", true},
+        {"pro tools", false}, {"Mix.", false},     {"v1.2", false},       {"Last Used.pio", true},
+    };
+    for (const Case& c : cases) EXPECT_EQ(is_path_or_file_name(c.text), c.rejected) << c.text;
+}
+
+TEST(NameFilters, BusNames) {
+    struct Case {
+        const char* text;
+        const char* first;  // null when not split
+        const char* second;
+    };
+    const Case cases[] = {
+        {"Bus 1-2", "Bus 1", "Bus 2"}, {"Bus 11-12", "Bus 11", "Bus 12"}, {"Bus 3-x", nullptr, ""},
+        {"Bus 1-", nullptr, ""},       {"Bus a-2", nullptr, ""},          {"Bus 12", nullptr, ""},
+        {"Bus 1-2-3", nullptr, ""},    {"Bus -12", nullptr, ""},          {"bus 1-2", nullptr, ""},
+    };
+    for (const Case& c : cases) {
+        std::string first = "?", second = "?";
+        EXPECT_EQ(parse_bus_name(c.text, first, second), c.first != nullptr) << c.text;
+        if (c.first != nullptr) {
+            EXPECT_EQ(first, c.first);
+            EXPECT_EQ(second, c.second);
+        }
+    }
+}
+
+TEST(HarvestSessionStrings, StereoNamesAndBusesWhoseHalvesExist) {
+    const std::string s = zeros(3) + text("Guitar") + text("Vocal") + text("Guitar.L.wav") +
+                          text("Vocal.L.wav") + text("Guitar.R.wav") + text("Bus 3-4") +
+                          text("Bus 3") + text("Bus 4") + text("Bus 5-6") + text("Bus 5") +
+                          text("Bus 7-x") + text("Bus 7") + "Bus 7.L Bus 7.R" + text("Kick.wav");
+    std::vector<std::string> out = {"kept"};
+    harvest_session_strings(u8(s), s.size(), out);
+    EXPECT_EQ(out, (std::vector<std::string>{"kept", "Bus 3-4", "Guitar"}));
+}
+
+TEST(HarvestHeadStrings, TheRunAfterTheFirstKnownName) {
+    const std::string s = text("Noise") + zeros(2) + text("Kick") + text("Snare") + zeros(10) +
+                          text("Kick") + text("Take.wav") + zeros(40 - 12) + text("Bass") +
+                          zeros(41) + text("Late");
+    std::vector<std::string> out = {"old"};
+    harvest_head_strings(u8(s), s.size(), {"Snare", "Kick"}, out);
+    // "Kick" comes first; its repeat moves the end on, "Take.wav" is no name, and "Late" stands
+    // more than 40 bytes after "Bass".
+    EXPECT_EQ(out, (std::vector<std::string>{"Kick", "Snare", "Bass"}));
+
+    std::vector<std::string> untouched = {"old"};
+    harvest_head_strings(u8(s), s.size(), {"Drums"}, untouched);
+    EXPECT_EQ(untouched, (std::vector<std::string>{"old"}));
+
+    // Only the first 400000 bytes are looked at.
+    const std::string far = zeros(400000 - 6) + text("Kick");
+    harvest_head_strings(u8(far), far.size(), {"Kick"}, untouched);
+    EXPECT_EQ(untouched, (std::vector<std::string>{"old"}));
+}
+
+}  // namespace
