@@ -81,3 +81,37 @@ TEST(StageReading, RealSessionsRunAt120WithTheirHeaders) {
 }
 
 }  // namespace
+
+namespace {
+
+struct QuietConsole {
+    NullSink sink;
+    OutputState saved = output_state;
+    QuietConsole() { output_state.current_sink = &sink; }
+    ~QuietConsole() { output_state = saved; }
+};
+
+TEST(RunState, ASecondConversionStartsFromTheSameState) {
+    REQUIRE_SESSION(path, "RegionTest.ptx");
+    QuietConsole quiet;
+    ConvertOptions options;
+    options.input_path = path;
+    options.tempo = 97.0;
+    convert_session(options, nullptr, nullptr);
+    ConversionSettings first = settings;
+
+    // Dirty the state the way another session would, then convert again.
+    settings.session_tempo = 60.0;
+    settings.bit_depth = 16;
+    settings.no_clip_colors = 1;
+    session_tempo_map.entries.push_back({0.0, 60.0});
+    run_outcome.problem_kind = "unreadable";
+    convert_session(options, nullptr, nullptr);
+    EXPECT_TRUE(settings == first);
+    EXPECT_TRUE(session_tempo_map.entries.empty());
+    EXPECT_TRUE(run_outcome.problem_kind.empty());
+    EXPECT_DOUBLE_EQ(settings.session_tempo, 97.0);
+    EXPECT_DOUBLE_EQ(settings.sample_rate, 44100.0);
+}
+
+}  // namespace
