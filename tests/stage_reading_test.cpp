@@ -1,3 +1,5 @@
+#include "convert/stage_reading.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,7 +9,6 @@
 #include "app/output.h"
 #include "convert/convert_session.h"
 #include "convert/run_state.h"
-#include "convert/stage_reading.h"
 #include "platform/ptformat.h"
 #include "tests/block_builder.h"
 #include "tests/test_support.h"
@@ -36,13 +37,13 @@ TEST(TempoEvent, RangeBeatLengthAndFallback) {
         double bpm;
     } cases[] = {
         {tempo_event(120, 960000), 120},
-        {tempo_event(999, 960000), 999},           // Pro Tools' highest tempo
-        {tempo_event(1000, 960000), 0},            // beyond it
-        {tempo_event(20, 960000), 0},              // the lower bound is exclusive
-        {tempo_event(200, 240000), 50},            // sixteenth-note beats
-        {tempo_event(80, 360000), 30},             // dotted sixteenths
+        {tempo_event(999, 960000), 999},  // Pro Tools' highest tempo
+        {tempo_event(1000, 960000), 0},   // beyond it
+        {tempo_event(20, 960000), 0},     // the lower bound is exclusive
+        {tempo_event(200, 240000), 50},   // sixteenth-note beats
+        {tempo_event(80, 360000), 30},    // dotted sixteenths
         {tempo_event(nan, 960000), 0},
-        {tempo_event(90, 960000, false), 90},      // the 20-byte pattern
+        {tempo_event(90, 960000, false), 90},                  // the 20-byte pattern
         {tempo_event(1000, 960000) + tempo_event(60, 0), 60},  // the first in range wins
         {tempo_event(90, 960000).substr(0, 31), 0},            // too close to the end
     };
