@@ -9,6 +9,7 @@
 #include "platform/ptformat.h"
 #include "session/name_harvest.h"
 #include "session/session_header.h"
+#include "session/session_walk.h"
 #include "util/bytes.h"
 #include "util/version.h"
 
@@ -56,6 +57,7 @@ void read_session(const PTFFormat& session, const ConvertOptions& options, Sessi
     const std::uint8_t* data = session.bytes().data();
     const std::size_t length = session.bytes().size();
 
+    load_session_regions(session, out.layout);
     read_session_header(data, length, out.header);
     settings.pt_version_text = out.header.version;
     session_text.saved_by = out.header.version;

@@ -78,6 +78,7 @@ TEST(StageReading, RealSessionsRunAt120WithTheirHeaders) {
         EXPECT_TRUE(reading.tempo_map.entries.empty());
         EXPECT_DOUBLE_EQ(settings.sample_rate, static_cast<double>(c.rate));
         EXPECT_FALSE(reading.dark_theme);  // saved before 2020.11: Classic
+        EXPECT_FALSE(reading.layout.audio_track_regions.empty());
     }
 }
 
