@@ -1,9 +1,9 @@
 #include "convert/run_state.h"
 
+#include "convert/colors.h"
+#include "convert/writer_summary.h"
 #include "session/tempo_map.h"
 #include "util/version.h"
-
-#include "convert/colors.h"
 
 ProcessSettings process_settings;
 RunOutcome run_outcome;
@@ -42,4 +42,5 @@ void reset_conversion_state(const ConvertOptions& o) {
     settings.check_only = o.check;
     run_outcome.usage_body.clear();
     reset_color_counters();
+    reset_writer_state();
 }
