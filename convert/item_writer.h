@@ -1,0 +1,84 @@
+// A track's clip lanes and one REAPER item per audio clip, written before the track block closes.
+//
+// The Clip Effects take chain and the Melodyne take are not written yet; the item number that
+// seeds their identifiers still counts every audio item.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "model/curves.h"
+#include "model/output_model.h"
+
+// A clip the writer left out because its values cannot place an item, with where it was.
+struct SkippedClip {
+    std::string track;
+    std::string clip;
+};
+
+// What the item writer counts for the console summary, and its running item number. Reset with
+// `reset_item_writer`.
+struct ItemWriterState {
+    std::uint32_t items_written = 0;  // audio items so far in the project: the next item's k
+    int locked_clips = 0;
+    int gain_envelopes = 0;
+    int clips_colored = 0;                 // COLOR from the clip's own palette index
+    std::set<std::int32_t> color_indices;  // the distinct indices behind them
+    int clips_outside_audio_folder = 0;    // FILE lines pointing beside the audio folder
+    int lane_tracks = 0;
+    int lanes_written = 0;
+    // Clips left out: a length of zero or less (or a length or offset that is no number), and
+    // positions past a day.
+    std::vector<SkippedClip> bad_length;
+    std::vector<SkippedClip> past_a_day;
+    // Clips written whose file the session's audio-file list does not hold.
+    std::vector<SkippedClip> unlisted_sources;
+};
+extern ItemWriterState item_writer;
+void reset_item_writer();
+
+// Pro Tools sessions end at 24 hours; a clip placed later is a misread placement.
+inline constexpr double kLatestClipStart = 24.0 * 3600.0;
+
+// What the items of the whole project share.
+struct ItemWriteContext {
+    bool dark_theme = true;
+    std::int32_t clip_color_mode = -1;  // the session's clip colour coding
+    // The session's audio-file names; null: sources are not checked against the list.
+    const std::set<std::string>* listed_files = nullptr;
+};
+
+// What the items read of their track besides its clips (from the track stages).
+struct ItemTrackInput {
+    bool has_color_index = false;  // the track has a palette index of its own
+    bool flagged = false;          // the track builder keeps its clips uncoloured
+    std::int32_t view_color_number = -1;
+};
+
+// Where a clip sits among its track's lanes: lane 0 holds the track's own clips, lane n the
+// clips of its n-th `ClipLane`.
+struct ItemLane {
+    int lane = 0;
+    int lane_count = 0;  // the track's `ClipLane`s; 0: no lanes
+};
+
+// The clip-gain envelope as item time (s) and dB: the points inside the item, clamped to its
+// edges, with a point interpolated where the line crosses an edge. Points that all lie on one
+// side of the item give the level the item plays at, held from start to end. Empty with fewer
+// than two stored points (their positions count samples in the source).
+std::vector<CurvePoint> clip_gain_envelope(const ClipRecord& clip, double sample_rate);
+
+// The FIXEDLANES ... LANENAME lines of a track with clip lanes; nothing without lanes.
+void write_clip_lanes(std::FILE* file, const OutputTrack& track);
+
+// One <ITEM block, or nothing (counted) for a clip that cannot be placed.
+void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string& track_name,
+                      const ItemLane& lane, const ItemTrackInput& track_in,
+                      const ItemWriteContext& context);
+
+// The lanes, then the track's own clips in list order, then each lane's clips.
+void write_track_items(std::FILE* file, const OutputTrack& track, const std::string& track_name,
+                       const ItemTrackInput& track_in, const ItemWriteContext& context);
