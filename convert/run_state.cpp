@@ -4,6 +4,7 @@
 #include "util/version.h"
 
 #include "convert/colors.h"
+#include "convert/tempo_markers.h"
 
 ProcessSettings process_settings;
 RunOutcome run_outcome;
@@ -42,4 +43,5 @@ void reset_conversion_state(const ConvertOptions& o) {
     settings.check_only = o.check;
     run_outcome.usage_body.clear();
     reset_color_counters();
+    tempo_marker_counts.reset();
 }
