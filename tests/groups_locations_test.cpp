@@ -12,14 +12,6 @@ namespace {
 
 using namespace test_blocks;
 
-constexpr std::uint64_t kOrigin = 1'000'000'000'000ULL;
-
-std::string le(std::uint64_t value, int width) {
-    std::string out;
-    for (int i = 0; i < width; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-    return out;
-}
-
 std::string byte(int value) {
     return std::string(1, static_cast<char>(value));
 }

@@ -21,7 +21,6 @@ namespace {
 
 using namespace test_blocks;
 
-constexpr std::uint64_t kOrigin = 1'000'000'000'000ULL;
 constexpr double kQuarter = 960000.0;
 
 struct Written {
@@ -114,12 +113,6 @@ struct StoredTempo {
     double bpm;
     std::uint64_t beat_length = 960000;
 };
-
-std::string le(std::uint64_t value, int width) {
-    std::string out;
-    for (int i = 0; i < width; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-    return out;
-}
 
 std::string tempo_block(const std::vector<StoredTempo>& entries) {
     std::string b(84 + 61 * (entries.size() - 1) + 17, '\0');
