@@ -1,6 +1,7 @@
 #include "convert/run_state.h"
 
 #include "convert/colors.h"
+#include "convert/tempo_markers.h"
 #include "convert/writer_summary.h"
 #include "session/tempo_map.h"
 #include "util/version.h"
@@ -43,4 +44,5 @@ void reset_conversion_state(const ConvertOptions& o) {
     run_outcome.usage_body.clear();
     reset_color_counters();
     reset_writer_state();
+    tempo_marker_counts.reset();
 }
