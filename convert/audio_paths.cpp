@@ -35,9 +35,18 @@ bool file_exists(const std::string& path) {
     return file_opens_for_reading(path);
 }
 
+namespace {
+
+// A folder hint comes from the session: only a plain folder name may lead anywhere.
+bool plain_folder_name(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of("/\\:") == std::string::npos;
+}
+
+}  // namespace
+
 std::string resolve_audio_path(const std::string& file_name, const std::string& folder_hint) {
-    const std::string key = folder_hint.empty() ? file_name : folder_hint + "/" + file_name;
-    if (const auto it = audio_paths.resolved.find(key); it != audio_paths.resolved.end())
+    if (const auto it = audio_paths.resolved.find(file_name); it != audio_paths.resolved.end())
         return it->second;
 
     const std::string in_audio_folder = written_audio_folder() + "/" + file_name;
@@ -52,12 +61,12 @@ std::string resolve_audio_path(const std::string& file_name, const std::string& 
             ++audio_paths.sibling_files_by_folder[folder];
             return true;
         };
-        bool found = !folder_hint.empty() && try_folder(folder_hint);
+        bool found = plain_folder_name(folder_hint) && try_folder(folder_hint);
         for (const char* folder : kSiblingAudioFolders) {
             if (found) break;
             found = try_folder(folder);
         }
     }
-    audio_paths.resolved.emplace(key, answer);
+    audio_paths.resolved.emplace(file_name, answer);
     return answer;
 }

@@ -9,7 +9,7 @@
 
 // What the resolver learnt in one conversion. Reset with `reset_audio_paths`.
 struct AudioPathState {
-    std::map<std::string, std::string> resolved;  // file name (and folder hint) -> path
+    std::map<std::string, std::string> resolved;  // file name -> path
     // Files found in the session's own sibling folders rather than the audio folder.
     int sibling_files = 0;
     std::map<std::string, int> sibling_files_by_folder;
@@ -37,5 +37,6 @@ bool file_exists(const std::string& path);
 // The full path under which the project refers to an audio file: the audio folder's copy when it
 // opens; else (with a session folder) the first of the file's own folder hint, "Rendered Files",
 // "Bounced Files" and "Audio Files" beside the audio folder that holds it, counted per folder;
-// else the audio folder's path, where REAPER will show the item offline. Cached per name.
+// else the audio folder's path, where REAPER will show the item offline. Cached per name. A hint
+// that is not a plain folder name is not tried.
 std::string resolve_audio_path(const std::string& file_name, const std::string& folder_hint = "");

@@ -194,7 +194,12 @@ void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string
         ++item_writer.gain_envelopes;
     }
 
-    const std::string path = resolve_audio_path(clip.file_name);
+    std::string hint;
+    if (context.folder_hints) {
+        const auto found = context.folder_hints->find(clip.file_name);
+        if (found != context.folder_hints->end()) hint = found->second;
+    }
+    const std::string path = resolve_audio_path(clip.file_name, hint);
     if (!path.starts_with(written_audio_folder() + "/")) ++item_writer.clips_outside_audio_folder;
     if (context.listed_files && !context.listed_files->contains(clip.file_name))
         item_writer.unlisted_sources.push_back({track_name, clip.name});

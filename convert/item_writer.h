@@ -12,6 +12,7 @@
 
 #include "model/curves.h"
 #include "model/output_model.h"
+#include "session/media_lists.h"
 
 // A clip the writer left out because its values cannot place an item, with where it was.
 struct SkippedClip {
@@ -49,6 +50,8 @@ struct ItemWriteContext {
     std::int32_t clip_color_mode = -1;  // the session's clip colour coding
     // The session's audio-file names; null: sources are not checked against the list.
     const std::set<std::string>* listed_files = nullptr;
+    // The folder each audio file was found in; null: none known.
+    const AudioFolderHints* folder_hints = nullptr;
 };
 
 // What the items read of their track besides its clips (from the track stages).

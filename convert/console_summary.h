@@ -1,0 +1,63 @@
+// The console summary a conversion prints once the project file is closed: what was read, what
+// was written, and every loss the earlier stages counted; then, after the media check and the
+// report, the closing block.
+//
+// The paragraphs read the run's counters (writer, colours, items, tempo and markers); the
+// values that are not counters come in the input records.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "app/convert_options.h"
+#include "session/scan.h"
+#include "session/tempo_map.h"
+
+struct ConsoleSummaryInput {
+    SessionHeaderInfo header;
+    std::int64_t sample_rate = 48000;
+    double tempo = 120.0;
+    std::string written_path;
+    bool check = false;
+
+    int tracks_written = 0;
+    int midi_notes_written = 0;
+    int return_tracks = 0;  // tracks that took at least one send as a receive
+
+    std::span<const MeterChange> meters;  // empty: 4/4
+    std::string track_color_coding;       // the session's track colour coding; empty: none
+    ClipColorTheme theme = ClipColorTheme::follow_session;
+    bool dark_theme = true;  // the clip-colour theme in force
+    bool no_track_colors = false;
+    bool tempo_ramps = false;
+};
+
+// Rule 3 of the summary: ` "a", "b"` (a blank before the first name, ", " between).
+std::string quoted_name_list(std::span<const std::string> names);
+
+// One "      %s\n" row per text, at most 8, then "      ... and %d more\n".
+std::string name_rows(std::span<const std::string> rows);
+
+// The summary from the "Read:" line to its last paragraph.
+std::string console_summary_text(const ConsoleSummaryInput& in);
+void print_console_summary(const ConsoleSummaryInput& in);
+
+struct ClosingBlockInput {
+    std::int64_t library_rate = 0;  // as the session-file library reports it; 48000 when not > 0
+    std::vector<std::int64_t> placement_lengths;  // the audio track regions, in samples
+    std::uint64_t longest_file = 0;               // samples, over the library's audio-file list
+    int bit_depth = -1;                           // the session's own; -1 when it states none
+    int bit_float = 0;
+    std::string audio_folder;  // as the FILE lines carry it
+    bool clips_in_sibling_folders = false;
+    bool usage_shared = false;
+};
+
+// Long clips, bit depth, the media folder and the privacy paragraph.
+std::string closing_block_text(const ClosingBlockInput& in);
+void print_closing_block(const ClosingBlockInput& in);
+
+// The last words of a --check run.
+void print_check_end();

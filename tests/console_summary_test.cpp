@@ -1,0 +1,249 @@
+// The console summary, its closing block and the media check's text.
+#include "convert/console_summary.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "convert/audio_paths.h"
+#include "convert/colors.h"
+#include "convert/item_writer.h"
+#include "convert/media_check.h"
+#include "convert/tempo_markers.h"
+#include "convert/writer_summary.h"
+#include "tests/test_support.h"
+#include "tests/writer_test_support.h"
+
+namespace {
+
+class ConsoleSummary : public writer_test::WriterTest {
+  protected:
+    void SetUp() override {
+        WriterTest::SetUp();
+        reset_item_writer();
+        reset_audio_paths();
+        reset_media_check();
+        in_.header = {"Pro Tools", "12.5.1", 12};
+        in_.sample_rate = 44100;
+        in_.written_path = "/music/Song.rpp";
+        in_.tracks_written = 3;
+        in_.midi_notes_written = 29;
+    }
+    void TearDown() override {
+        reset_item_writer();
+        reset_audio_paths();
+        reset_media_check();
+        WriterTest::TearDown();
+    }
+    ConsoleSummaryInput in_;
+};
+
+bool has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST_F(ConsoleSummary, PlainSessionGolden) {
+    item_writer.items_written = 7;
+    EXPECT_EQ(console_summary_text(in_),
+              "\n"
+              "  Read:  Pro Tools 12.5.1, 44100 Hz, 120 BPM\n"
+              "  Wrote: /music/Song.rpp\n"
+              "\n"
+              "  3 tracks, 7 clips, 29 MIDI notes\n"
+              "  0 sends into 0 return tracks\n"
+              "  no meter map in this session: 4/4 throughout\n");
+}
+
+TEST_F(ConsoleSummary, ReadLineAndVersionNote) {
+    in_.header = {};
+    std::string text = console_summary_text(in_);
+    EXPECT_TRUE(has(text,
+                    "\n  Read:  Pro Tools (this session does not record which version "
+                    "saved it), 44100 Hz, 120 BPM\n"));
+    EXPECT_FALSE(has(text, "NOTE"));
+
+    in_.header = {"Pro Tools", "2023.3", 2023};
+    in_.tempo = 97.5;
+    text = console_summary_text(in_);
+    EXPECT_TRUE(has(text, "  Read:  Pro Tools 2023.3, 44100 Hz, 97.5 BPM\n"));
+    EXPECT_TRUE(has(text,
+                    "  NOTE: the sessions this tool is tested against were all saved\n"
+                    "      by Pro Tools 12.5. 2023.3 is outside that.\n"));
+    EXPECT_TRUE(has(text, "      either way.\n\n  3 tracks, 0 clips, 29 MIDI notes\n"));
+
+    in_.check = true;
+    text = console_summary_text(in_);
+    EXPECT_TRUE(has(text, "  Not written (--check).\n"));
+    EXPECT_FALSE(has(text, "Wrote"));
+}
+
+TEST_F(ConsoleSummary, NameListsAndRows) {
+    const std::vector<std::string> two = {"Kick", "Snare"};
+    EXPECT_EQ(quoted_name_list(two), " \"Kick\", \"Snare\"");
+    EXPECT_EQ(quoted_name_list(std::vector<std::string>{}), "");
+
+    std::vector<std::string> nine;
+    for (int i = 1; i <= 9; ++i) nine.push_back("T" + std::to_string(i));
+    const std::string rows = name_rows(nine);
+    EXPECT_TRUE(rows.starts_with("      T1\n      T2\n"));
+    EXPECT_TRUE(rows.ends_with("      T8\n      ... and 1 more\n")) << rows;
+}
+
+// Paragraphs from the writer's, the colours' and the items' counters, in table order.
+TEST_F(ConsoleSummary, CountedParagraphsInOrder) {
+    WriterSummary& s = writer_summary;
+    s.sends_written = 4;
+    s.sends_muted = 1;
+    s.master_fader_name = "Master 1";
+    s.automation_points = 12;
+    s.automated_tracks = 2;
+    s.faders_parked = 1;
+    s.hidden_tracks = {"FX", "Room"};
+    s.pan_law_known = 1;
+    s.pan_law_db = -3.0;
+    s.grid_set = 1;
+    s.grid_quarter_notes = 0.25;
+    in_.return_tracks = 2;
+    item_writer.locked_clips = 2;
+    item_writer.gain_envelopes = 1;
+    item_writer.lanes_written = 3;
+    item_writer.clips_colored = 5;
+    item_writer.color_indices = {3, 17};
+    MeterChange three_four;
+    three_four.numerator = 3;
+    const std::vector<MeterChange> meters = {three_four};
+    in_.meters = meters;
+
+    const std::string text = console_summary_text(in_);
+    const char* in_order[] = {
+        "  4 sends into 2 return tracks\n",
+        "      1 send(s) switched off in Pro Tools, written muted\n",
+        "  master fader \"Master 1\" carried onto the REAPER master\n",
+        "  12 automation points across 2 tracks\n",
+        "  1 fader(s) parked at unity so the volume envelope alone\n",
+        "  1 clip(s) carried a clip gain ENVELOPE, written as REAPER\n",
+        "  meter 3/4, read from the session\n",
+        "  Pan law: -3.0 dB, read from the session's Pan Depth\n",
+        "  5 clip(s) carried a color, 2 distinct Pro Tools palette\n",
+        "  2 track(s) are HIDDEN in Pro Tools and arrive hidden in both REAPER's\n"
+        "      track panel and its mixer: \"FX\", \"Room\"\n",
+        "  2 clip(s) were locked in Pro Tools and are LOCKED in REAPER. REAPER\n",
+        "  Edit grid written as REAPER's grid (0.25 of a quarter note).\n",
+        "  3 written as REAPER fixed lanes\n",
+    };
+    std::size_t at = 0;
+    for (const char* part : in_order) {
+        const std::size_t found = text.find(part, at);
+        ASSERT_NE(found, std::string::npos) << part << "\n---\n" << text;
+        at = found;
+    }
+    // Every line of the summary is indented, every paragraph ends its line.
+    EXPECT_TRUE(text.ends_with("\n"));
+}
+
+TEST_F(ConsoleSummary, ClipsLeftOutAreNamed) {
+    for (int i = 0; i < 10; ++i) item_writer.bad_length.push_back({"Gtr", "c" + std::to_string(i)});
+    item_writer.past_a_day.push_back({"Bass", "far"});
+    item_writer.unlisted_sources.push_back({"Vox", "lost"});
+    const std::string text = console_summary_text(in_);
+    EXPECT_TRUE(has(text,
+                    "  WARNING: 10 clip(s) have no usable length (zero, negative or\n"
+                    "      unreadable) and were left out:\n"
+                    "      \"c0\" on \"Gtr\"\n"));
+    EXPECT_TRUE(has(text, "      \"c7\" on \"Gtr\"\n      ... and 2 more\n"));
+    EXPECT_TRUE(has(text, "24 hours in, past the end of any\n"));
+    EXPECT_TRUE(has(text, "      \"far\" on \"Bass\"\n"));
+    EXPECT_TRUE(has(text, "      \"lost\" on \"Vox\"\n"));
+}
+
+TEST_F(ConsoleSummary, ClosingBlock) {
+    ClosingBlockInput c;
+    c.library_rate = 48000;
+    c.audio_folder = "/music/Song/Audio Files";
+    EXPECT_EQ(closing_block_text(c),
+              "  Media folder written into every FILE line:\n"
+              "      /music/Song/Audio Files\n"
+              "  If REAPER shows OFFLINE, that path is wrong - re-run with\n"
+              "      --audio-dir \"<the folder the .wav files are really in>\"\n"
+              "\n"
+              "  PRIVACY: this program contains no network code. No information\n"
+              "      about this session was transmitted: no upload, no telemetry, no\n"
+              "      usage reporting. A report reaches vantrel only when you attach\n"
+              "      it to an e-mail and send it yourself.\n");
+
+    // Two placements over 10 minutes; the longest is 15 min, the longest file 20 min.
+    c.placement_lengths = {48000LL * 601, 48000LL * 900, 48000LL * 30};
+    c.longest_file = 48000ULL * 1200;
+    c.bit_depth = 32;
+    c.bit_float = 1;
+    c.clips_in_sibling_folders = true;
+    c.usage_shared = true;
+    const std::string text = closing_block_text(c);
+    EXPECT_TRUE(text.starts_with(
+        "  note: 2 clip(s) over 10 minutes (longest 15.0 min, from a 20.0 min\n"
+        "        source). REAPER builds peaks for the whole file on first open --\n"))
+        << text;
+    EXPECT_TRUE(has(text, "  The session records at 32-bit float. Existing audio is unaffected\n"));
+    EXPECT_TRUE(has(text, "  Media folder written into every other FILE line:\n"));
+    EXPECT_TRUE(has(text, "\n  PRIVACY: this program contains no network code. It wrote an\n"));
+
+    // Exactly 10 minutes is not over; a rate the library does not know counts as 48000 Hz.
+    c.placement_lengths = {48000LL * 600};
+    c.library_rate = 0;
+    EXPECT_FALSE(has(closing_block_text(c), "note:"));
+}
+
+TEST_F(ConsoleSummary, MediaCheckNamesWhatIsMissing) {
+    test_support::TempDir dir;
+    const std::filesystem::path song = dir.path() / "Song";
+    std::filesystem::create_directories(song / "Audio Files");
+    std::filesystem::create_directories(song / "Bounced Files");
+    test_support::write_file((song / "Audio Files" / "here.wav").string(), "x");
+    test_support::write_file((song / "Bounced Files" / "mix.wav").string(), "x");
+    settings.audio_folder = (song / "Audio Files").string();
+    settings.session_folder = song.string();
+
+    const std::string long_name = std::string(70, 'x') + ".wav";
+    std::vector<PtfAudioFile> files = {{"here.wav", 1}, {"", 1}, {"mix.wav", 1}, {long_name, 1}};
+    for (int i = 1; i <= 6; ++i) files.push_back({"gone" + std::to_string(i) + ".wav", 1});
+    const std::vector<std::string> missing = find_missing_audio_files(files, {});
+    ASSERT_EQ(missing.size(), 7u);
+    EXPECT_EQ(missing[0], long_name);
+
+    const std::string text = media_check_text(missing, 0);
+    EXPECT_EQ(text,
+              "  1 audio file(s) the session lists are in its own sibling folder(s)\n"
+              "      rather than the media folder: Bounced Files (1)\n"
+              "      No clip uses them (freeze renders are not needed: the frozen\n"
+              "      track converts from its source with the plug-in live).\n"
+              "  WARNING: 7 referenced audio file(s) are not in \"Audio Files\" or beside it:\n"
+              "      " +
+                  std::string(64, 'x') +
+                  "\n"
+                  "      gone1.wav\n      gone2.wav\n      gone3.wav\n      gone4.wav\n"
+                  "      gone5.wav\n"
+                  "      ... and 1 more\n"
+                  "      REAPER will search for these on load and may look frozen while\n"
+                  "      it does; telling it to ignore missing files opens the rest.\n");
+    EXPECT_TRUE(has(media_check_text(missing, 3),
+                    "(1)\n      3 clip(s) use them; their FILE lines point there.\n"));
+
+    // Everything in the audio folder: nothing to say.
+    reset_audio_paths();
+    const std::vector<PtfAudioFile> present = {{"here.wav", 1}};
+    EXPECT_TRUE(find_missing_audio_files(present, {}).empty());
+    EXPECT_EQ(media_check_text({}, 0), "");
+
+    // A folder hint from the session is tried, but only as a plain folder name.
+    reset_audio_paths();
+    std::filesystem::create_directories(song / "Takes");
+    test_support::write_file((song / "Takes" / "t.wav").string(), "x");
+    const std::vector<PtfAudioFile> hinted = {{"t.wav", 1}};
+    EXPECT_TRUE(find_missing_audio_files(hinted, {{"t.wav", "Takes"}}).empty());
+    reset_audio_paths();
+    EXPECT_EQ(find_missing_audio_files(hinted, {{"t.wav", "../Song/Takes"}}).size(), 1u);
+}
+
+}  // namespace
