@@ -3,6 +3,7 @@
 #include "app/output.h"
 #include "convert/run_state.h"
 #include "convert/session_load.h"
+#include "convert/stage_reading.h"
 #include "model/conversion_result.h"
 
 namespace {
@@ -33,10 +34,22 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
         return 1;
     }
 
+    settings.audio_folder = options.audio_folder_given || options.input_path.empty()
+                                ? options.audio_folder
+                                : default_audio_folder(options.input_path);
+    while (settings.audio_folder.size() > 1 &&
+           (settings.audio_folder.back() == '/' || settings.audio_folder.back() == '\\'))
+        settings.audio_folder.pop_back();
+    settings.session_folder = folder_of(settings.audio_folder);
+
     report_progress(0, "reading");
     PTFFormat session;
     int code = load_session_file(session, options.input_path);
     if (!accept_loaded_session(session, code, options.input_path, progress != nullptr)) return 1;
+
+    settings.session_sample_rate = session.sample_rate() > 0 ? session.sample_rate() : 48000;
+    SessionReading reading;
+    read_session(session, options, reading);
 
     // The session loaded; the stages that turn it into a project come next.
     say("\n  Read: %s\n  Not converted: this build reads the session but does not yet write "

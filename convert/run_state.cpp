@@ -1,5 +1,8 @@
 #include "convert/run_state.h"
 
+#include "session/tempo_map.h"
+#include "util/version.h"
+
 #include "convert/colors.h"
 
 ProcessSettings process_settings;
@@ -14,6 +17,8 @@ void record_problem(const std::string& kind, const std::string& detail) {
 
 void reset_conversion_state(const ConvertOptions& o) {
     settings = ConversionSettings{};
+    session_tempo_map.reset();
+    session_text.reset();
     settings.session_path_text = o.input_path;
     settings.fx_bypass_mode = o.bypassed_fx_mode;
     settings.placeholders_enabled = o.placeholders;

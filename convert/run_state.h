@@ -65,6 +65,8 @@ struct ConversionSettings {
     std::string audio_folder;
     std::string session_folder;
     std::string pt_version_text;
+
+    bool operator==(const ConversionSettings&) const = default;
 };
 extern ConversionSettings settings;
 

@@ -27,6 +27,9 @@ struct SessionRegion {
     std::int64_t file_length = 0;
     std::vector<MidiEvent> midi_events;
     std::int32_t extra = -1;  // -1 unset; a MIDI region's chunk number
+    // On a MIDI track region: the placement is in sample time, so start counts samples, not
+    // ticks.
+    bool start_in_samples = false;
 };
 
 // A region placed on a track; lists of them are ordered by track index.

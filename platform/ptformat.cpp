@@ -7,6 +7,7 @@
 #include <cstring>
 #include <span>
 #include <string_view>
+#include <utility>
 
 #include "session/block_tree.h"
 #include "util/bytes.h"
@@ -171,12 +172,22 @@ bool ptf_xor_crypt(std::vector<std::uint8_t>& bytes) {
     return true;
 }
 
-bool PTFFormat::read_and_decrypt(const std::string& path) {
+void PTFFormat::clear_read() {
     bytes_.clear();
     sample_rate_ = 0;
     version_ = 0;
     audio_files_.clear();
+}
 
+bool PTFFormat::decrypt(std::vector<std::uint8_t> file_bytes) {
+    clear_read();
+    if (!ptf_xor_crypt(file_bytes)) return false;
+    bytes_ = std::move(file_bytes);
+    return true;
+}
+
+bool PTFFormat::read_and_decrypt(const std::string& path) {
+    clear_read();
     // A folder opens but reads nothing, so it fails like any other unreadable file.
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return false;
@@ -186,14 +197,22 @@ bool PTFFormat::read_and_decrypt(const std::string& path) {
     while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
         raw.insert(raw.end(), chunk, chunk + n);
     std::fclose(file);
-    if (!ptf_xor_crypt(raw)) return false;
-    bytes_ = std::move(raw);
-    return true;
+    return decrypt(std::move(raw));
 }
 
 int PTFFormat::load(const std::string& path, std::int64_t target_rate) {
     target_rate_ = target_rate;
     if (!read_and_decrypt(path)) return -1;
+    return read_decrypted();
+}
+
+int PTFFormat::load_from_memory(std::vector<std::uint8_t> file_bytes, std::int64_t target_rate) {
+    target_rate_ = target_rate;
+    if (!decrypt(std::move(file_bytes))) return -1;
+    return read_decrypted();
+}
+
+int PTFFormat::read_decrypted() {
     if (!has_version_marker(bytes_)) return -2;
     version_ = read_version(bytes_);
     if (!is_known_version(version_) && !allow_unknown_version) return -3;

@@ -52,6 +52,8 @@ class PTFFormat {
     // -4 missing or unsupported sample rate (the rate read stays readable), or a big-endian
     // session.
     int load(const std::string& path, std::int64_t target_rate);
+    // As `load`, from the file's bytes as stored (still encrypted) instead of a path.
+    int load_from_memory(std::vector<std::uint8_t> file_bytes, std::int64_t target_rate);
     // Decrypts only, and reads the version number: 0 when decrypted, -1 when not.
     int unxor(const std::string& path);
 
@@ -67,8 +69,14 @@ class PTFFormat {
     const std::vector<PtfTrack>& midi_tracks() const { return midi_tracks_; }
 
   private:
+    // Empties everything read.
+    void clear_read();
+    // Empties everything read, then decrypts the file's bytes into bytes_.
+    bool decrypt(std::vector<std::uint8_t> file_bytes);
     // Empties everything read, then reads and decrypts the file into bytes_.
     bool read_and_decrypt(const std::string& path);
+    // Reads the version, byte order, sample rate and audio files of the decrypted bytes_.
+    int read_decrypted();
 
     std::vector<std::uint8_t> bytes_;
     std::int64_t sample_rate_ = 0;

@@ -138,3 +138,41 @@ TEST(Program, HelpHasTwoColumns) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Program, UsageSummaryIsWrappedAndSkippedForListAndCheck) {
+    TempDir dir;
+    std::string json = dir.file("usage.json");
+    auto r = run_lanwick({"--usage-json", json, dir.file("missing.ptx")});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(test_support::read_file(json),
+              "{\"schema\":\"vantrel-usage 1\",\"converter\":\"1.0.1\",\"build\":287,\"result\":"
+              "\"failed\",\"session\":{},\"plugins\":[],\"not_converted\":[],\"warnings\":[]}\n");
+    for (const char* flag : {"--list", "--check"}) {
+        std::string skipped = dir.file(std::string("skipped") + flag);
+        run_lanwick({flag, "--usage-json", skipped, dir.file("missing.ptx")});
+        EXPECT_FALSE(std::filesystem::exists(skipped)) << flag;
+    }
+    auto unwritable = run_lanwick({"--usage-json", dir.file("no/such/dir.json"), "x.ptx"});
+    EXPECT_NE(unwritable.out.find("  could not write the usage summary file\n"), std::string::npos);
+    EXPECT_EQ(unwritable.exit_code, 1);
+}
+
+TEST(Program, ApiSelftestReportsTheResultRecord) {
+    TempDir dir;
+    auto r = run_lanwick({dir.file("missing.ptx")}, "PTX_API_SELFTEST=1");
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.out.find("  API SELFTEST: rc=1 report_text=0 ondisk=0 DIFFER\n"),
+              std::string::npos);
+    // The console text holds what the conversion said, and nothing said after it.
+    std::string said = "\n  No such file:\n    " + dir.file("missing.ptx") +
+                       "\n\n  If the name has spaces, put it in quotes:\n    lanwick \"My "
+                       "Song.ptx\"\n";
+    EXPECT_NE(
+        r.out.find("  API SELFTEST: console_text=" + std::to_string(said.size()) + " bytes\n"),
+        std::string::npos)
+        << r.out;
+}
+
+}  // namespace

@@ -1,0 +1,32 @@
+// Stage "reading": the session's content read in a fixed order once the file has loaded.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/convert_options.h"
+#include "model/session_layout.h"
+#include "session/scan.h"
+#include "session/tempo_map.h"
+
+class PTFFormat;
+
+// What stage "reading" leaves for the later stages of one conversion.
+struct SessionReading {
+    SessionLayout layout;
+    SessionHeaderInfo header;
+    bool dark_theme = true;
+    double tempo = 120.0;  // the project tempo in quarter notes per minute
+    TempoMap tempo_map;    // empty when the session keeps a constant tempo
+    std::vector<std::string> track_names;
+    std::vector<std::string> session_strings;
+};
+
+// The tempo of the session's first tempo event in quarter notes per minute, 0 when it has none.
+double find_tempo_event(const std::uint8_t* data, std::size_t length);
+
+// Reads the loaded session in the driver's fixed order and installs the process-wide values
+// (tempo, tempo map, sample rate, version text).
+void read_session(const PTFFormat& session, const ConvertOptions& options, SessionReading& out);

@@ -1,0 +1,584 @@
+#include "session/session_walk.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <span>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+
+#include "platform/ptformat.h"
+#include "session/block_tree.h"
+#include "util/bytes.h"
+
+namespace {
+
+using Bytes = std::span<const std::uint8_t>;
+using Nodes = std::vector<SessionBlockNode>;
+
+// The walk accepts a session only past its header and with the little-endian byte-order mark.
+constexpr std::uint64_t kShortestSession = 65;
+constexpr std::uint64_t kByteOrderPosition = 17;
+
+constexpr std::uint16_t kNoRegion = 0xFFFF;
+constexpr std::uint32_t kMaxTrackNumbersPerEntry = 1024;
+
+// Audio regions.
+constexpr std::uint16_t kRegionList = 0x100B;
+constexpr std::uint16_t kRegionList10 = 0x262A;
+constexpr std::uint16_t kRegion = 0x1008;
+constexpr std::uint16_t kRegion10 = 0x2629;
+// Audio tracks and their placements.
+constexpr std::uint16_t kTrackList = 0x1015;
+constexpr std::uint16_t kTrackEntry = 0x1014;
+constexpr std::uint16_t kPlacementTracks = 0x1054;
+constexpr std::uint16_t kPlacementTrack = 0x1052;
+constexpr std::uint16_t kPlaylist = 0x1050;
+constexpr std::uint16_t kPlacement = 0x104F;
+constexpr std::uint16_t kOldPlacementTracks = 0x1012;
+constexpr std::uint16_t kOldPlacementTrack = 0x1011;
+constexpr std::uint16_t kOldPlaylist = 0x100F;
+constexpr std::uint16_t kOldPlacement = 0x100E;
+// Track kinds and MIDI tracks.
+constexpr std::uint16_t kTrackKindAudio = 0x261B;
+constexpr std::uint16_t kTrackKindOuter = 0x261D;
+constexpr std::uint16_t kTrackKindMidi = 0x2620;
+constexpr std::uint16_t kTrackKindInstrument = 0x2621;
+constexpr std::array<std::uint16_t, 5> kTrackKinds = {0x261B, 0x261F, 0x2620, 0x2621, 0x2623};
+constexpr std::uint16_t kTrackOrder = 0x2519;
+constexpr std::uint16_t kTrackOrderEntry = 0x251A;
+constexpr std::uint16_t kMidiPlacementTracks = 0x1058;
+constexpr std::uint16_t kMidiPlacementTrack = 0x1057;
+constexpr std::uint16_t kMidiPlaylist = 0x1056;
+// MIDI chunks and MIDI regions.
+constexpr std::array<std::uint16_t, 3> kChunkNodes = {0x2000, 0x2002, 0x2634};
+constexpr std::array<std::uint16_t, 2> kMidiRegionGroups = {0x2001, 0x2633};
+constexpr std::array<std::uint16_t, 2> kMidiRegionBlocks = {0x1007, 0x2628};
+constexpr std::uint16_t kMidiRegionList = 0x262C;
+constexpr std::uint16_t kMidiRegionListEntry = 0x262B;
+constexpr std::uint16_t kMidiRegion = 0x2628;
+constexpr std::uint16_t kCompoundMark = 0x2523;
+
+constexpr std::string_view kChunkMarker = "MdNLB";
+constexpr std::uint64_t kChunkCountOffset = 11;
+constexpr std::uint64_t kChunkEventsOffset = 15;
+constexpr std::uint64_t kChunkEventSize = 35;
+
+// A placement block (0x104F), counted from its payload position (the 'Z' marker is 7 before).
+constexpr std::uint64_t kPlacementRegion = 4;
+constexpr std::uint64_t kPlacementStart = 9;  // 48 bits
+constexpr std::uint64_t kPlacementTimeBase = 16;
+constexpr std::uint64_t kPlacementKind = 17;
+// An older-layout placement (0x100E) needs its region number only.
+constexpr std::uint64_t kOldPlacementBytes = 8;
+// The time-base byte of a MIDI placement: 0x00 stores a plain sample position.
+constexpr std::uint8_t kTimeBaseSamples = 0x00;
+// The kind byte of a placement: fade entries share the placement lists with clips.
+constexpr std::uint8_t kPlacementKindFade = 0x01;
+
+template <std::size_t N>
+bool one_of(std::uint16_t value, const std::array<std::uint16_t, N>& values) {
+    return std::find(values.begin(), values.end(), value) != values.end();
+}
+
+std::uint64_t payload_end(const SessionBlockNode& node) {
+    return node.payload_position + node.payload_size;
+}
+
+// A u32 length at `length_pos` and the text after it, cut to what the bytes hold. `taken` is the
+// number of text bytes read.
+std::string read_name(Bytes bytes, std::uint64_t length_pos, std::uint64_t& taken) {
+    taken = 0;
+    if (!bytes_fit(bytes, length_pos, 4)) return {};
+    const std::uint64_t stored = read_u32le_checked(bytes, length_pos);
+    const std::uint64_t text = length_pos + 4;
+    taken = std::min<std::uint64_t>(stored, bytes.size() - text);
+    return std::string(reinterpret_cast<const char*>(bytes.data() + text), taken);
+}
+
+struct NibbleInts {
+    std::uint64_t first = 0;
+    std::uint64_t second = 0;
+    std::uint64_t third = 0;
+};
+
+// Three little-endian integers whose widths stand in the high nibbles of the bytes a + 1 to
+// a + 3, with a gap in the low nibble of a + 2 before the second. A width the reader cannot take
+// or an integer past the end reads as 0.
+NibbleInts read_nibble_ints(Bytes bytes, std::uint64_t a) {
+    const std::uint64_t w1 = read_u8_checked(bytes, a + 1) >> 4;
+    const std::uint8_t second_byte = read_u8_checked(bytes, a + 2);
+    const std::uint64_t w2 = second_byte >> 4;
+    const std::uint64_t gap = second_byte & 0x0F;
+    const std::uint64_t w3 = read_u8_checked(bytes, a + 3) >> 4;
+    const std::uint64_t first_pos = a + 5;
+    const std::uint64_t second_pos = first_pos + w1 + gap;
+    const std::uint64_t third_pos = second_pos + w2;
+    return {read_uintle_checked(bytes, first_pos, w1), read_uintle_checked(bytes, second_pos, w2),
+            read_uintle_checked(bytes, third_pos, w3)};
+}
+
+// Track lookups: the first entry bearing a number.
+using FirstIndex = std::unordered_map<std::uint32_t, std::size_t>;
+
+void remember_first(FirstIndex& index, std::uint32_t key, std::size_t position) {
+    index.emplace(key, position);
+}
+
+// --- Audio regions ---------------------------------------------------------------------------
+
+std::string audio_file_name(const std::vector<AudioFilePair>& files, std::uint16_t index) {
+    for (const AudioFilePair& file : files) {
+        if (file.index == index || file.name.empty()) return file.name;
+    }
+    return {};
+}
+
+void read_audio_regions(Bytes bytes, const Nodes& top, const std::vector<AudioFilePair>& files,
+                        std::vector<SessionRegion>& regions) {
+    std::uint16_t next_index = 0;
+    for (const SessionBlockNode& list : top) {
+        if (list.content_type != kRegionList && list.content_type != kRegionList10) continue;
+        for (const SessionBlockNode& child : list.children) {
+            if (child.content_type != kRegion && child.content_type != kRegion10) continue;
+            const std::uint64_t c = child.payload_position;
+            SessionRegion region;
+            region.region_index = next_index++;
+            std::uint64_t name_length = 0;
+            region.name = read_name(bytes, c + 11, name_length);
+            const NibbleInts ints = read_nibble_ints(bytes, c + 15 + name_length);
+            region.source_offset = static_cast<std::int64_t>(ints.first);
+            region.length = static_cast<std::int64_t>(ints.second);
+            region.start = static_cast<std::int64_t>(ints.third);
+            region.file_position = region.start;
+            region.file_length = region.length;
+            if (!child.children.empty()) {
+                const std::uint64_t after = payload_end(child.children.front());
+                if (bytes_fit(bytes, after, 4)) {
+                    region.audio_file_index = read_u16le_checked(bytes, after);
+                }
+            }
+            region.audio_file_name = audio_file_name(files, region.audio_file_index);
+            regions.push_back(std::move(region));
+        }
+    }
+}
+
+// --- Audio tracks ----------------------------------------------------------------------------
+
+// One placeholder per track number, named after the track list entry that first lists it.
+void read_audio_track_placeholders(Bytes bytes, const Nodes& top,
+                                   std::vector<TrackRegion>& tracks) {
+    std::vector<bool> seen(0x10000, false);
+    for (const TrackRegion& track : tracks) seen[track.track_index] = true;
+    for (const SessionBlockNode& list : top) {
+        if (list.content_type != kTrackList) continue;
+        for (const SessionBlockNode& entry : list.children) {
+            if (entry.content_type != kTrackEntry) continue;
+            const std::uint64_t c = entry.payload_position;
+            std::uint64_t name_length = 0;
+            const std::string name = read_name(bytes, c + 2, name_length);
+            const std::uint64_t t = c + 7 + name_length;
+            if (!bytes_fit(bytes, t, 4)) continue;
+            const std::uint32_t count =
+                std::min(read_u32le_checked(bytes, t), kMaxTrackNumbersPerEntry);
+            for (std::uint32_t i = 0; i < count; ++i) {
+                const std::uint64_t pos = t + 4 + 2 * std::uint64_t{i};
+                // A count larger than the data ends with the data.
+                if (!bytes_fit(bytes, pos, 2)) break;
+                const std::uint16_t number = read_u16le_checked(bytes, pos);
+                if (seen[number]) continue;
+                seen[number] = true;
+                TrackRegion placeholder;
+                placeholder.track_name = name;
+                placeholder.track_index = number;
+                placeholder.region.region_index = kNoRegion;
+                tracks.push_back(std::move(placeholder));
+            }
+        }
+    }
+}
+
+struct PlacementTargets {
+    FirstIndex track_by_number;
+    FirstIndex region_by_index;
+};
+
+PlacementTargets index_targets(const std::vector<TrackRegion>& tracks,
+                               const std::vector<SessionRegion>& regions) {
+    PlacementTargets targets;
+    for (std::size_t i = 0; i < tracks.size(); ++i) {
+        remember_first(targets.track_by_number, tracks[i].track_index, i);
+    }
+    for (std::size_t i = 0; i < regions.size(); ++i) {
+        remember_first(targets.region_by_index, regions[i].region_index, i);
+    }
+    return targets;
+}
+
+// A new track region for one placement, or nothing when its track or region is unknown.
+bool place_region(std::vector<TrackRegion>& tracks, const std::vector<SessionRegion>& regions,
+                  const PlacementTargets& targets, std::uint32_t track_number,
+                  std::uint32_t region_number, TrackRegion& out) {
+    const auto track = targets.track_by_number.find(track_number);
+    const auto region = targets.region_by_index.find(region_number);
+    if (track == targets.track_by_number.end() || region == targets.region_by_index.end()) {
+        return false;
+    }
+    const TrackRegion& owner = tracks[track->second];
+    out.track_name = owner.track_name;
+    out.track_index = owner.track_index;
+    out.playlist = owner.playlist;
+    out.region = regions[region->second];
+    return true;
+}
+
+void read_audio_placements(Bytes bytes, const Nodes& top, const std::vector<SessionRegion>& regions,
+                           std::vector<TrackRegion>& tracks) {
+    const PlacementTargets targets = index_targets(tracks, regions);
+    for (const SessionBlockNode& list : top) {
+        if (list.content_type == kPlacementTracks) {
+            std::uint32_t track_number = 0;
+            for (const SessionBlockNode& track : list.children) {
+                if (track.content_type != kPlacementTrack) continue;
+                for (const SessionBlockNode& playlist : track.children) {
+                    if (playlist.content_type != kPlaylist) continue;
+                    if (read_u8_checked(bytes, payload_end(playlist) + 2) == 1) continue;
+                    const std::uint8_t mark =
+                        read_u8_checked(bytes, playlist.payload_position + 11);
+                    for (const SessionBlockNode& placement : playlist.children) {
+                        if (placement.content_type != kPlacement) continue;
+                        const std::uint64_t p = placement.payload_position;
+                        if (!bytes_fit(bytes, p, kPlacementStart + 6)) continue;
+                        // Fades stand in the same lists and reuse region numbers: not clips.
+                        if (read_u8_checked(bytes, p + kPlacementKind) == kPlacementKindFade) {
+                            continue;
+                        }
+                        TrackRegion placed;
+                        if (!place_region(tracks, regions, targets, track_number,
+                                          read_u32le_checked(bytes, p + kPlacementRegion),
+                                          placed)) {
+                            continue;
+                        }
+                        // 48 bits: tick-based tracks store ticks + 10^12, which passes 2^32.
+                        placed.region.start = static_cast<std::int64_t>(
+                            read_u48le_checked(bytes, p + kPlacementStart));
+                        placed.region.flag = mark == 1 ? 1 : 0;
+                        tracks.push_back(std::move(placed));
+                    }
+                }
+                ++track_number;
+            }
+        } else if (list.content_type == kOldPlacementTracks) {
+            std::uint32_t track_number = 0;
+            for (const SessionBlockNode& track : list.children) {
+                if (track.content_type != kOldPlacementTrack) continue;
+                for (const SessionBlockNode& playlist : track.children) {
+                    if (playlist.content_type != kOldPlaylist) continue;
+                    for (const SessionBlockNode& placement : playlist.children) {
+                        if (placement.content_type != kOldPlacement) continue;
+                        const std::uint64_t p = placement.payload_position;
+                        if (!bytes_fit(bytes, p, kOldPlacementBytes)) continue;
+                        TrackRegion placed;
+                        if (place_region(tracks, regions, targets, track_number,
+                                         read_u32le_checked(bytes, p + kPlacementRegion), placed)) {
+                            tracks.push_back(std::move(placed));
+                        }
+                    }
+                }
+                ++track_number;
+            }
+        }
+    }
+}
+
+// Drops the placeholders, orders by track and numbers the tracks from 0 without holes.
+void tidy_audio_track_regions(std::vector<TrackRegion>& tracks) {
+    std::erase_if(tracks,
+                  [](const TrackRegion& track) { return track.region.region_index == kNoRegion; });
+    std::stable_sort(tracks.begin(), tracks.end(), [](const TrackRegion& a, const TrackRegion& b) {
+        return a.track_index < b.track_index;
+    });
+    // Each jump between neighbours closes to one, and the first track becomes 0.
+    std::uint16_t dense = 0;
+    std::uint16_t previous = tracks.empty() ? 0 : tracks.front().track_index;
+    for (TrackRegion& track : tracks) {
+        if (track.track_index != previous) {
+            ++dense;
+            previous = track.track_index;
+        }
+        track.track_index = dense;
+    }
+}
+
+// --- Track kinds and MIDI tracks -------------------------------------------------------------
+
+// The content types of the track-kind blocks, in position order, found the way the content
+// readers find blocks: every byte position is tried, and blocks may overlap.
+std::vector<std::uint16_t> scan_track_kinds(Bytes bytes) {
+    std::vector<std::uint16_t> kinds;
+    const std::uint64_t length = bytes.size();
+    std::uint64_t outer_end = 0;  // the furthest end of the 0x261D blocks met so far
+    for (std::uint64_t p = 0; p + 9 <= length; ++p) {
+        if (bytes[p] != kBlockMarker || bytes[p + 2] != 0) continue;
+        const std::uint64_t size = read_u32le_checked(bytes, p + 3);
+        if (size == 0 || p + kBlockHeaderSize + size > length) continue;
+        const std::uint16_t type = read_u16le_checked(bytes, p + kBlockHeaderSize);
+        if (type == kTrackKindOuter) {
+            outer_end = std::max(outer_end, p + kBlockHeaderSize + size);
+        }
+        if (!one_of(type, kTrackKinds)) continue;
+        // Every 0x261D met so far starts before p, so p lies inside one when it ends past p.
+        if (type == kTrackKindAudio && outer_end > p) continue;
+        kinds.push_back(type);
+    }
+    return kinds;
+}
+
+void read_midi_track_placeholders(Bytes bytes, const Nodes& top, std::vector<TrackRegion>& tracks) {
+    const std::vector<std::uint16_t> kinds = scan_track_kinds(bytes);
+    for (const SessionBlockNode& order : top) {
+        if (order.content_type != kTrackOrder) continue;
+        std::size_t k = 0;
+        std::uint16_t appended = 0;
+        for (const SessionBlockNode& entry : order.children) {
+            if (entry.content_type != kTrackOrderEntry) continue;
+            const std::size_t kind_index = k++;
+            if (kind_index >= kinds.size()) continue;
+            const std::uint16_t kind = kinds[kind_index];
+            if (kind != kTrackKindMidi && kind != kTrackKindInstrument) continue;
+            std::uint64_t name_length = 0;
+            TrackRegion placeholder;
+            placeholder.track_name = read_name(bytes, entry.payload_position + 4, name_length);
+            placeholder.track_index = appended++;
+            placeholder.region.region_index = kNoRegion;
+            tracks.push_back(std::move(placeholder));
+        }
+    }
+}
+
+// --- MIDI chunks and regions -----------------------------------------------------------------
+
+struct MidiChunkNotes {
+    std::uint64_t zero_position = static_cast<std::uint64_t>(kTickOrigin);
+    std::vector<MidiEvent> events;
+    std::uint64_t largest_end = 0;  // relative to the zero position
+};
+
+// One chunk at the marker `q`; `next` is where the search for the next marker goes on.
+MidiChunkNotes read_chunk(Bytes bytes, std::uint64_t q, std::uint64_t& next) {
+    MidiChunkNotes chunk;
+    const std::uint32_t count = read_u32le_checked(bytes, q + kChunkCountOffset);
+    std::uint64_t e = q + kChunkEventsOffset;
+    for (std::uint32_t i = 0; i < count && bytes_fit(bytes, e, kChunkEventSize); ++i) {
+        // Positions and lengths are 48 bits wide, like the placement starts.
+        const std::uint64_t position = read_u48le_checked(bytes, e);
+        if (i == 0) chunk.zero_position = position;
+        MidiEvent event;
+        event.position = position - chunk.zero_position;
+        event.note = read_u8_checked(bytes, e + 8);
+        event.length = read_u48le_checked(bytes, e + 9);
+        event.velocity = read_u8_checked(bytes, e + 17);
+        chunk.largest_end = std::max(chunk.largest_end, event.position + event.length);
+        chunk.events.push_back(event);
+        e += kChunkEventSize;
+    }
+    next = e;
+    return chunk;
+}
+
+std::vector<MidiChunkNotes> read_midi_chunks(Bytes bytes, const Nodes& top) {
+    std::vector<MidiChunkNotes> chunks;
+    for (const SessionBlockNode& node : top) {
+        if (!one_of(node.content_type, kChunkNodes)) continue;
+        const std::uint64_t end = payload_end(node);
+        std::uint64_t pos = node.payload_position;
+        while (pos + kChunkMarker.size() <= end) {
+            if (std::memcmp(bytes.data() + pos, kChunkMarker.data(), kChunkMarker.size()) != 0) {
+                ++pos;
+                continue;
+            }
+            chunks.push_back(read_chunk(bytes, pos, pos));
+        }
+    }
+    return chunks;
+}
+
+void read_midi_regions(Bytes bytes, const Nodes& top, const std::vector<MidiChunkNotes>& chunks,
+                       std::vector<SessionRegion>& regions) {
+    for (const SessionBlockNode& node : top) {
+        if (one_of(node.content_type, kChunkNodes)) {
+            for (const SessionBlockNode& group : node.children) {
+                if (!one_of(group.content_type, kMidiRegionGroups)) continue;
+                for (const SessionBlockNode& block : group.children) {
+                    if (!one_of(block.content_type, kMidiRegionBlocks)) continue;
+                    const std::uint64_t chunk_number =
+                        read_u32le_checked(bytes, payload_end(block));
+                    if (chunk_number >= chunks.size()) continue;
+                    const MidiChunkNotes& chunk = chunks[chunk_number];
+                    const std::uint64_t c = block.payload_position;
+                    SessionRegion region;
+                    region.region_index = static_cast<std::uint16_t>(regions.size());
+                    std::uint64_t name_length = 0;
+                    region.name = read_name(bytes, c + 2, name_length);
+                    const NibbleInts ints = read_nibble_ints(bytes, c + 6 + name_length);
+                    region.start = kTickOrigin;
+                    region.source_offset =
+                        static_cast<std::int64_t>(chunk.zero_position - ints.first);
+                    region.length = static_cast<std::int64_t>(ints.second);
+                    region.file_position = region.start;
+                    region.file_length = region.length;
+                    region.midi_events = chunk.events;
+                    region.extra = static_cast<std::int32_t>(chunk_number);
+                    regions.push_back(std::move(region));
+                }
+            }
+        } else if (node.content_type == kMidiRegionList) {
+            for (const SessionBlockNode& entry : node.children) {
+                if (entry.content_type != kMidiRegionListEntry) continue;
+                for (const SessionBlockNode& block : entry.children) {
+                    if (block.content_type != kMidiRegion) continue;
+                    const bool compound =
+                        std::any_of(block.children.begin(), block.children.end(),
+                                    [](const SessionBlockNode& child) {
+                                        return child.content_type == kCompoundMark;
+                                    });
+                    if (compound) continue;
+                    const std::uint16_t chunk_number =
+                        read_u16le_checked(bytes, payload_end(block) + 2);
+                    if (chunk_number >= chunks.size()) continue;
+                    const MidiChunkNotes& chunk = chunks[chunk_number];
+                    SessionRegion region;
+                    region.region_index = chunk_number;
+                    if (!regions.empty()) region.name = regions.back().name;
+                    region.start = kTickOrigin;
+                    region.length = static_cast<std::int64_t>(chunk.largest_end);
+                    region.file_position = region.start;
+                    region.file_length = region.length;
+                    region.midi_events = chunk.events;
+                    region.extra = chunk_number;
+                    regions.push_back(std::move(region));
+                }
+            }
+        }
+    }
+}
+
+void read_midi_placements(Bytes bytes, const Nodes& top, const std::vector<SessionRegion>& regions,
+                          std::vector<TrackRegion>& tracks) {
+    std::unordered_map<std::string, std::uint16_t> index_by_name;
+    for (const TrackRegion& track : tracks)
+        index_by_name.emplace(track.track_name, track.track_index);
+    const PlacementTargets targets = index_targets(tracks, regions);
+
+    for (const SessionBlockNode& list : top) {
+        if (list.content_type != kMidiPlacementTracks) continue;
+        std::uint32_t seen = 0;
+        for (const SessionBlockNode& track : list.children) {
+            if (track.content_type != kMidiPlacementTrack) continue;
+            std::uint64_t name_length = 0;
+            const std::string name = read_name(bytes, track.payload_position + 2, name_length);
+            const auto named = index_by_name.find(name);
+            const std::uint32_t track_index = named != index_by_name.end() ? named->second : seen;
+            ++seen;
+            for (const SessionBlockNode& playlist : track.children) {
+                if (playlist.content_type != kMidiPlaylist) continue;
+                const std::uint8_t mark = read_u8_checked(bytes, playlist.payload_position + 11);
+                for (const SessionBlockNode& placement : playlist.children) {
+                    if (placement.content_type != kPlacement) continue;
+                    const std::uint64_t p = placement.payload_position;
+                    if (!bytes_fit(bytes, p, kPlacementTimeBase + 1)) continue;
+                    TrackRegion placed;
+                    if (!place_region(tracks, regions, targets, track_index,
+                                      read_u32le_checked(bytes, p + kPlacementRegion), placed)) {
+                        continue;
+                    }
+                    const std::int64_t stored =
+                        static_cast<std::int64_t>(read_u48le_checked(bytes, p + kPlacementStart));
+                    if (read_u8_checked(bytes, p + kPlacementTimeBase) == kTimeBaseSamples) {
+                        placed.region.start = stored;
+                        placed.region.start_in_samples = true;
+                    } else {
+                        placed.region.start = stored - kTickOrigin;
+                    }
+                    placed.region.flag = mark == 1 ? 1 : 0;
+                    tracks.push_back(std::move(placed));
+                }
+            }
+        }
+    }
+    std::erase_if(tracks,
+                  [](const TrackRegion& track) { return track.region.region_index == kNoRegion; });
+}
+
+// --- Fallback --------------------------------------------------------------------------------
+
+SessionRegion from_library(const PtfRegion& source) {
+    SessionRegion region;
+    region.region_index = source.index;
+    region.name = source.name;
+    region.start = source.start;
+    region.source_offset = source.source_offset;
+    region.length = source.length;
+    region.audio_file_name = source.audio_file_name;
+    region.audio_file_index = source.audio_file_index;
+    region.file_position = source.start;
+    region.file_length = source.length;
+    for (const PtfMidiNote& note : source.midi_notes) {
+        region.midi_events.push_back({note.position, note.length, note.note, note.velocity});
+    }
+    return region;
+}
+
+TrackRegion from_library(const PtfTrack& source) {
+    TrackRegion track;
+    track.track_name = source.name;
+    track.track_index = source.index;
+    track.playlist = source.playlist;
+    track.region = from_library(source.region);
+    return track;
+}
+
+}  // namespace
+
+int walk_session_tree(const std::uint8_t* bytes, std::uint64_t length,
+                      const std::vector<AudioFilePair>& files, SessionLayout& layout) {
+    layout.audio_regions.clear();
+    layout.midi_regions.clear();
+    layout.audio_track_regions.clear();
+    layout.midi_track_regions.clear();
+    if (bytes == nullptr || length < kShortestSession || bytes[kByteOrderPosition] != 0) return 0;
+
+    const Bytes view(bytes, static_cast<std::size_t>(length));
+    const Nodes top = parse_top_level_blocks(bytes, length);
+
+    read_audio_regions(view, top, files, layout.audio_regions);
+    read_audio_track_placeholders(view, top, layout.audio_track_regions);
+    read_midi_track_placeholders(view, top, layout.midi_track_regions);
+    read_audio_placements(view, top, layout.audio_regions, layout.audio_track_regions);
+    tidy_audio_track_regions(layout.audio_track_regions);
+
+    const std::vector<MidiChunkNotes> chunks = read_midi_chunks(view, top);
+    read_midi_regions(view, top, chunks, layout.midi_regions);
+    read_midi_placements(view, top, layout.midi_regions, layout.midi_track_regions);
+    return 1;
+}
+
+void load_session_regions(const PTFFormat& session, SessionLayout& layout) {
+    std::vector<AudioFilePair> files;
+    for (std::size_t i = 0; i < session.audio_files().size(); ++i) {
+        files.push_back({session.audio_files()[i].name, static_cast<std::uint16_t>(i)});
+    }
+    if (walk_session_tree(session.bytes().data(), session.length(), files, layout) != 0) return;
+
+    for (const PtfRegion& region : session.regions()) {
+        layout.audio_regions.push_back(from_library(region));
+    }
+    for (const PtfTrack& track : session.tracks()) {
+        layout.audio_track_regions.push_back(from_library(track));
+    }
+    for (const PtfTrack& track : session.midi_tracks()) {
+        layout.midi_track_regions.push_back(from_library(track));
+    }
+}
