@@ -1,9 +1,9 @@
 #include "convert/run_state.h"
 
+#include "convert/colors.h"
+#include "convert/track_view.h"
 #include "session/tempo_map.h"
 #include "util/version.h"
-
-#include "convert/colors.h"
 
 ProcessSettings process_settings;
 RunOutcome run_outcome;
@@ -19,6 +19,7 @@ void reset_conversion_state(const ConvertOptions& o) {
     settings = ConversionSettings{};
     session_tempo_map.reset();
     session_text.reset();
+    track_views.reset();
     settings.session_path_text = o.input_path;
     settings.fx_bypass_mode = o.bypassed_fx_mode;
     settings.placeholders_enabled = o.placeholders;
