@@ -140,4 +140,42 @@ inline std::string region_entry(const std::string& name, std::uint64_t first, st
     return z_block(0x262b, name_block + tail, 0x05);
 }
 
+// The region list holding these 0x262b entries.
+inline std::string region_list_block(const std::vector<std::string>& entries) {
+    std::string content = zeros(4);
+    for (const std::string& entry : entries) content += entry;
+    return z_block(0x262c, content);
+}
+
+// The clip-group item lists, each a 0x1052 list of kind 1 inside 0x2428 > 0x1054, named L0, L1...
+inline std::string group_lists_block(const std::vector<std::vector<PlacementSpec>>& lists) {
+    std::string content;
+    for (std::size_t i = 0; i < lists.size(); ++i) {
+        content += clip_list("L" + std::to_string(i), lists[i], 1);
+    }
+    return z_block(0x2428, z_block(0x1054, zeros(4) + content));
+}
+
+// The same with names of their own.
+inline std::string named_group_lists(
+    const std::vector<std::pair<std::string, std::vector<PlacementSpec>>>& lists) {
+    std::string content;
+    for (const auto& [name, list] : lists) content += clip_list(name, list, 1);
+    return z_block(0x2428, z_block(0x1054, zeros(4) + content));
+}
+
+// A 0x2629 region entry as the control-slot reader takes it: its name, then a header whose gap
+// (of `gap_width` bytes, between a 3-byte first value and a 3-byte length) holds `value`.
+inline std::string control_slot(const std::string& name, std::uint8_t gap_width,
+                                std::uint32_t value) {
+    std::string header("\x00\x30", 2);  // derived byte, first width 3
+    header.push_back(static_cast<char>(0x30 | gap_width));
+    header += std::string("\x00\x00", 2);
+    const std::string values = uint_le(5, 3) + uint_le(value, gap_width) + uint_le(480000, 3);
+    return z_block(0x2629,
+                   z_block(0x2628, u32le(static_cast<std::uint32_t>(name.size())) + name + header +
+                                       values + zeros(8)),
+                   5);
+}
+
 }  // namespace test_placements

@@ -250,28 +250,6 @@ TEST(SessionItems, NameNumberIdAndValue) {
 // --- Region list
 // ----------------------------------------------------------------------------------
 
-std::string region_list_block(const std::vector<std::string>& entries) {
-    std::string content = zeros(4);
-    for (const std::string& entry : entries) content += entry;
-    return z_block(0x262c, content);
-}
-
-std::string group_lists_block(const std::vector<std::vector<PlacementSpec>>& lists) {
-    std::string content;
-    for (std::size_t i = 0; i < lists.size(); ++i) {
-        content += clip_list("L" + std::to_string(i), lists[i], 1);
-    }
-    return z_block(0x2428, z_block(0x1054, zeros(4) + content));
-}
-
-// Clip-group lists carry a name like every list; these use the group's.
-std::string named_group_lists(
-    const std::vector<std::pair<std::string, std::vector<PlacementSpec>>>& lists) {
-    std::string content;
-    for (const auto& [name, list] : lists) content += clip_list(name, list, 1);
-    return z_block(0x2428, z_block(0x1054, zeros(4) + content));
-}
-
 struct RegionListResult {
     std::vector<RegionListEntry> regions;
     std::vector<RegionPlacementList> lists;
@@ -376,15 +354,9 @@ TEST(FadeRanges, KindsShapesAndBadRanges) {
 }
 
 TEST(ControlSlots, ReadTheValueInTheHeaderGap) {
-    auto slot = [](const std::string& name, std::uint8_t gap_width, std::uint32_t value) {
-        std::string header("\x00\x30", 2);  // derived byte, first width 3
-        header.push_back(static_cast<char>(0x30 | gap_width));
-        header += std::string("\x00\x00", 2);
-        const std::string values = uint_le(5, 3) + uint_le(value, gap_width) + uint_le(480000, 3);
-        return z_block(0x2629, z_block(0x2628, text(name) + header + values + zeros(8)), 5);
-    };
     const std::string buffer =
-        z_block(0x262a, u32le(2) + slot("Kick", 2, 4410) + slot("Snare", 0, 0)) + zeros(4);
+        z_block(0x262a, u32le(2) + control_slot("Kick", 2, 4410) + control_slot("Snare", 0, 0)) +
+        zeros(4);
     std::vector<std::uint64_t> values = {9};
     std::vector<std::string> names;
     read_control_slots(u8(buffer), buffer.size(), values, &names);
