@@ -2,7 +2,9 @@
 
 #include "convert/clip_counts.h"
 #include "convert/colors.h"
+#include "convert/tempo_markers.h"
 #include "convert/track_view.h"
+#include "convert/writer_summary.h"
 #include "session/tempo_map.h"
 #include "util/version.h"
 
@@ -45,4 +47,6 @@ void reset_conversion_state(const ConvertOptions& o) {
     settings.check_only = o.check;
     run_outcome.usage_body.clear();
     reset_color_counters();
+    reset_writer_state();
+    tempo_marker_counts.reset();
 }

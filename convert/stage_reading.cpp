@@ -58,6 +58,7 @@ void read_session(const PTFFormat& session, const ConvertOptions& options, Sessi
     const std::size_t length = session.bytes().size();
 
     load_session_regions(session, out.layout);
+    read_audio_files(data, length, out.audio_folder_hints);
     read_session_header(data, length, out.header);
     settings.pt_version_text = out.header.version;
     session_text.saved_by = out.header.version;
@@ -78,4 +79,8 @@ void read_session(const PTFFormat& session, const ConvertOptions& options, Sessi
     harvest_head_strings(data, length, known, out.track_names);
 
     harvest_session_strings(data, length, out.session_strings);
+
+    read_meters(data, length, out.meters);
+    read_groups(data, length, out.groups);
+    read_memory_locations(data, length, out.memory_locations);
 }

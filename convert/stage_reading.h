@@ -8,6 +8,9 @@
 
 #include "app/convert_options.h"
 #include "model/session_layout.h"
+#include "session/groups.h"
+#include "session/media_lists.h"
+#include "session/memory_locations.h"
 #include "session/scan.h"
 #include "session/tempo_map.h"
 
@@ -20,6 +23,10 @@ struct SessionReading {
     bool dark_theme = true;
     double tempo = 120.0;  // the project tempo in quarter notes per minute
     TempoMap tempo_map;    // empty when the session keeps a constant tempo
+    std::vector<MeterChange> meters;
+    AudioFolderHints audio_folder_hints;
+    std::vector<SessionGroup> groups;
+    std::vector<MemoryLocation> memory_locations;
     std::vector<std::string> track_names;
     std::vector<std::string> session_strings;
 };

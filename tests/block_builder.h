@@ -29,6 +29,16 @@ inline std::string z_block(std::uint16_t content_type, const std::string& conten
     return out + content;
 }
 
+// Stored tick positions carry this offset.
+inline constexpr std::uint64_t kOrigin = 1'000'000'000'000ULL;
+
+// `width` bytes of `value`, least significant first.
+inline std::string le(std::uint64_t value, int width) {
+    std::string out;
+    for (int i = 0; i < width; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+    return out;
+}
+
 inline std::string zeros(std::size_t n) {
     return std::string(n, '\0');
 }

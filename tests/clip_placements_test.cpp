@@ -79,16 +79,16 @@ TEST(ClipTime, StoredPositionsBySampleAndTick) {
     const TimeContext at_120{48000.0, nullptr, 120.0};
     const TimeContext at_60{48000.0, &slow, 120.0};
     EXPECT_DOUBLE_EQ(stored_seconds(at_120, 96000, false, false), 2.0);
-    EXPECT_DOUBLE_EQ(stored_seconds(at_120, kTickBase + 1'920'000, true, true), 1.0);
-    EXPECT_DOUBLE_EQ(stored_seconds(at_60, kTickBase + 1'920'000, true, true), 2.0);
+    EXPECT_DOUBLE_EQ(stored_seconds(at_120, kOrigin + 1'920'000, true, true), 1.0);
+    EXPECT_DOUBLE_EQ(stored_seconds(at_60, kOrigin + 1'920'000, true, true), 2.0);
     // Past 2^32 ticks nothing wraps.
-    EXPECT_DOUBLE_EQ(stored_ticks(kTickBase + 5'000'000'000ULL, true), 5e9);
-    EXPECT_DOUBLE_EQ(stored_seconds(at_120, kTickBase + 5'000'000'000ULL, true, true),
+    EXPECT_DOUBLE_EQ(stored_ticks(kOrigin + 5'000'000'000ULL, true), 5e9);
+    EXPECT_DOUBLE_EQ(stored_seconds(at_120, kOrigin + 5'000'000'000ULL, true, true),
                      5e9 / 960000.0 * 0.5);
     // Without a time-base byte a value below 10^12 is the low 32 bits of ticks + 10^12.
     EXPECT_DOUBLE_EQ(stored_ticks(3'567'587'428ULL, false), 100.0);
     EXPECT_DOUBLE_EQ(stored_ticks(100, false), 727'380'068.0);
-    EXPECT_DOUBLE_EQ(stored_ticks(kTickBase - 960000, true), -960000.0);
+    EXPECT_DOUBLE_EQ(stored_ticks(kOrigin - 960000, true), -960000.0);
 }
 
 TEST(ClipPlacements, TimeBaseComesFromThePlacementsThenTheFallbacks) {
@@ -99,11 +99,11 @@ TEST(ClipPlacements, TimeBaseComesFromThePlacementsThenTheFallbacks) {
     s.region(0, 48000);
     s.region(1, 48000);
     s.place(0, "Audio", 0, 96000);
-    s.place(1, "Inst", 0, kTickBase + 1'920'000);
-    s.place(1, "Inst", 1, kTickBase + 5'000'000'000ULL);
+    s.place(1, "Inst", 0, kOrigin + 1'920'000);
+    s.place(1, "Inst", 1, kOrigin + 5'000'000'000ULL);
     s.bytes = clip_list("Audio", {clip_at(0, 96000)}) +
-              clip_list("Inst", {ticks(clip_at(0, kTickBase + 1'920'000)),
-                                 ticks(clip_at(1, kTickBase + 5'000'000'000ULL))});
+              clip_list("Inst", {ticks(clip_at(0, kOrigin + 1'920'000)),
+                                 ticks(clip_at(1, kOrigin + 5'000'000'000ULL))});
     s.build();
     EXPECT_EQ(s.model.tick_based[0], 0);
     EXPECT_EQ(s.model.tick_based[1], 1);
@@ -112,7 +112,7 @@ TEST(ClipPlacements, TimeBaseComesFromThePlacementsThenTheFallbacks) {
     ASSERT_EQ(s.clips(1).size(), 2u);
     EXPECT_DOUBLE_EQ(s.clips(1)[0].start, 1.0);
     EXPECT_DOUBLE_EQ(s.clips(1)[1].start, 5e9 / 960000.0 * 0.5);
-    EXPECT_EQ(s.clips(1)[1].raw_start, kTickBase + 5'000'000'000ULL);
+    EXPECT_EQ(s.clips(1)[1].raw_start, kOrigin + 5'000'000'000ULL);
     EXPECT_EQ(s.counts.tick_tracks, 1);
     EXPECT_EQ(s.counts.sample_tracks, 1);
 }
@@ -188,7 +188,7 @@ TEST(ClipPlacements, PlacementsTheListDoesNotHoldAreDropped) {
     s.place(0, "A", 0, 0);
     s.place(0, "A", 1, 96000);                // the list holds region 2 there
     s.place(1, "B", 1, 0);                    // B's list holds only region 2: B keeps its clip
-    PlacementSpec coloured = clip_at(0, 10);  // within 64 of the clip
+    TestPlacement coloured = clip_at(0, 10);  // within 64 of the clip
     coloured.value = 5;
     coloured.second = 1;
     s.bytes = clip_list("A", {coloured, clip_at(2, 96000)}) + clip_list("B", {clip_at(2, 0)});
@@ -465,7 +465,7 @@ struct GroupTables {
 RegionPlacementItem item(std::uint32_t id, std::uint64_t offset, bool group = false) {
     RegionPlacementItem i;
     i.id = id;
-    i.position = kTickBase + offset;
+    i.position = kOrigin + offset;
     i.time_base = 0x40;
     i.group_flag = group ? 1 : 0;
     i.closed = 1;
@@ -596,11 +596,10 @@ TEST(ClipPlacements, ClipGroupPlacementsAreLaidOutFlat) {
     s.region(1, 48000);
     // The walk read the group placement (group 0) as region 0; the list says it is a group.
     s.place(0, "A", 0, 96000);
-    s.bytes =
-        clip_list("A", {group_at(0, 96000)}) +
-        region_list_block({region_entry("Grp", kTickBase, 96000, 0)}) +
-        group_lists_block({{ticks(clip_at(0, kTickBase)), ticks(clip_at(1, kTickBase + 48000)),
-                            ticks(clip_at(5, kTickBase))}});
+    s.bytes = clip_list("A", {group_at(0, 96000)}) +
+              region_list_block({region_entry("Grp", kOrigin, 96000, 0)}) +
+              group_lists_block({{ticks(clip_at(0, kOrigin)), ticks(clip_at(1, kOrigin + 48000)),
+                                  ticks(clip_at(5, kOrigin))}});
     s.build();
     ASSERT_EQ(s.clips(0).size(), 2u);
     for (std::size_t i = 0; i < 2; ++i) {

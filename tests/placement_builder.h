@@ -10,19 +10,13 @@
 
 namespace test_placements {
 
+using test_blocks::kOrigin;
+using test_blocks::le;
 using test_blocks::u32le;
 using test_blocks::z_block;
 using test_blocks::zeros;
 
-inline constexpr std::uint64_t kTickBase = 1'000'000'000'000ULL;
-
-inline std::string uint_le(std::uint64_t value, std::size_t width) {
-    std::string out;
-    for (std::size_t i = 0; i < width; ++i) out.push_back(static_cast<char>(value >> (8 * i)));
-    return out;
-}
-
-struct PlacementSpec {
+struct TestPlacement {
     std::uint32_t id = 0;
     std::uint64_t position = 0;  // as stored (ticks + 10^12 for a tick placement)
     std::uint8_t time_base = 0;  // 0x40 ticks, 0x00 samples
@@ -35,47 +29,47 @@ struct PlacementSpec {
     std::uint8_t trailing = 0;  // the byte after the placement inside its child
 };
 
-inline PlacementSpec clip_at(std::uint32_t id, std::uint64_t position) {
-    PlacementSpec spec;
-    spec.id = id;
-    spec.position = position;
-    return spec;
+inline TestPlacement clip_at(std::uint32_t id, std::uint64_t position) {
+    TestPlacement p;
+    p.id = id;
+    p.position = position;
+    return p;
 }
 
-inline PlacementSpec fade_at(std::uint32_t range, std::uint64_t position) {
-    PlacementSpec spec;
-    spec.id = range;
-    spec.position = position;
-    spec.byte_24 = 1;
-    spec.trailing = 1;
-    return spec;
+inline TestPlacement fade_at(std::uint32_t range, std::uint64_t position) {
+    TestPlacement p;
+    p.id = range;
+    p.position = position;
+    p.byte_24 = 1;
+    p.trailing = 1;
+    return p;
 }
 
-inline PlacementSpec group_at(std::uint32_t group, std::uint64_t position) {
-    PlacementSpec spec;
-    spec.id = group;
-    spec.position = position;
-    spec.group = 1;
-    return spec;
+inline TestPlacement group_at(std::uint32_t group, std::uint64_t position) {
+    TestPlacement p;
+    p.id = group;
+    p.position = position;
+    p.group = 1;
+    return p;
 }
 
-inline PlacementSpec ticks(PlacementSpec spec) {
-    spec.time_base = 0x40;
-    return spec;
+inline TestPlacement ticks(TestPlacement p) {
+    p.time_base = 0x40;
+    return p;
 }
 
 // A 0x104f block of size 37: the fields from +9 to +43.
-inline std::string placement_block(const PlacementSpec& p) {
+inline std::string placement_block(const TestPlacement& p) {
     std::string content;
     content.push_back(static_cast<char>(p.first));
     content.push_back(static_cast<char>(p.second));
     content += u32le(p.id);
     content.push_back('\0');
-    content += uint_le(p.position, 6);
+    content += le(p.position, 6);
     content.push_back('\0');
     content.push_back(static_cast<char>(p.time_base));
     content.push_back(static_cast<char>(p.byte_24));
-    content += uint_le(static_cast<std::uint16_t>(p.value), 2);
+    content += le(static_cast<std::uint16_t>(p.value), 2);
     content.push_back(static_cast<char>(p.group));
     content += zeros(3) + std::string(8, '\xff');
     content.push_back(static_cast<char>(p.byte_39));
@@ -84,7 +78,7 @@ inline std::string placement_block(const PlacementSpec& p) {
 }
 
 // The child that carries a placement at its +9: the placement, the trailing byte and one more.
-inline std::string list_child(const PlacementSpec& p, std::uint16_t child_type = 0x1050) {
+inline std::string list_child(const TestPlacement& p, std::uint16_t child_type = 0x1050) {
     std::string content = placement_block(p);
     content.push_back(static_cast<char>(p.trailing));
     content.push_back('\x01');
@@ -93,12 +87,12 @@ inline std::string list_child(const PlacementSpec& p, std::uint16_t child_type =
 
 // A named list: u32 name length, name, u32 child count, the children, then (kind >= 0) the kind
 // byte and a zero.
-inline std::string clip_list(const std::string& name, const std::vector<PlacementSpec>& entries,
+inline std::string clip_list(const std::string& name, const std::vector<TestPlacement>& entries,
                              int kind = 1, std::uint16_t list_type = 0x1052,
                              std::uint16_t child_type = 0x1050) {
     std::string content = u32le(static_cast<std::uint32_t>(name.size())) + name +
                           u32le(static_cast<std::uint32_t>(entries.size()));
-    for (const PlacementSpec& entry : entries) content += list_child(entry, child_type);
+    for (const TestPlacement& entry : entries) content += list_child(entry, child_type);
     if (kind >= 0) {
         content.push_back(static_cast<char>(kind));
         content.push_back('\0');
@@ -129,7 +123,7 @@ inline std::string region_entry(const std::string& name, std::uint64_t first, st
     header.push_back(derived ? '\x01' : '\0');
     header += "\x50\x40\x40";  // widths 5, 4, 4, no gap
     header.push_back('\0');
-    const std::string values = uint_le(first, 5) + u32le(static_cast<std::uint32_t>(length)) +
+    const std::string values = le(first, 5) + u32le(static_cast<std::uint32_t>(length)) +
                                u32le(static_cast<std::uint32_t>(source_offset));
     const std::string name_block = z_block(
         0x2628, u32le(static_cast<std::uint32_t>(name.size())) + name + header + values + zeros(8),
@@ -148,7 +142,7 @@ inline std::string region_list_block(const std::vector<std::string>& entries) {
 }
 
 // The clip-group item lists, each a 0x1052 list of kind 1 inside 0x2428 > 0x1054, named L0, L1...
-inline std::string group_lists_block(const std::vector<std::vector<PlacementSpec>>& lists) {
+inline std::string group_lists_block(const std::vector<std::vector<TestPlacement>>& lists) {
     std::string content;
     for (std::size_t i = 0; i < lists.size(); ++i) {
         content += clip_list("L" + std::to_string(i), lists[i], 1);
@@ -158,7 +152,7 @@ inline std::string group_lists_block(const std::vector<std::vector<PlacementSpec
 
 // The same with names of their own.
 inline std::string named_group_lists(
-    const std::vector<std::pair<std::string, std::vector<PlacementSpec>>>& lists) {
+    const std::vector<std::pair<std::string, std::vector<TestPlacement>>>& lists) {
     std::string content;
     for (const auto& [name, list] : lists) content += clip_list(name, list, 1);
     return z_block(0x2428, z_block(0x1054, zeros(4) + content));
@@ -171,7 +165,7 @@ inline std::string control_slot(const std::string& name, std::uint8_t gap_width,
     std::string header("\x00\x30", 2);  // derived byte, first width 3
     header.push_back(static_cast<char>(0x30 | gap_width));
     header += std::string("\x00\x00", 2);
-    const std::string values = uint_le(5, 3) + uint_le(value, gap_width) + uint_le(480000, 3);
+    const std::string values = le(5, 3) + le(value, gap_width) + le(480000, 3);
     return z_block(0x2629,
                    z_block(0x2628, u32le(static_cast<std::uint32_t>(name.size())) + name + header +
                                        values + zeros(8)),

@@ -42,12 +42,12 @@ std::vector<R10BlockRecord> records_of(const std::string& buffer, std::uint32_t*
 // --- Clip lists ---------------------------------------------------------------------------------
 
 TEST(ClipLists, ReadEveryPlacementFieldAndTheListKind) {
-    PlacementSpec clip = clip_at(7, 0x0000'0123'4567'89ABULL);  // past 2^40
+    TestPlacement clip = clip_at(7, 0x0000'0123'4567'89ABULL);  // past 2^40
     clip.value = 12;
     clip.first = 1;
     clip.second = 1;
-    PlacementSpec fade = fade_at(2, 480000);
-    PlacementSpec group = group_at(1, kTickBase + 960000);
+    TestPlacement fade = fade_at(2, 480000);
+    TestPlacement group = group_at(1, kOrigin + 960000);
     group.time_base = 0x40;
     group.byte_24 = 2;
     const std::string buffer = "xx" + clip_list("Gtr", {clip, fade, group}, 2) + zeros(4);
@@ -66,7 +66,7 @@ TEST(ClipLists, ReadEveryPlacementFieldAndTheListKind) {
     EXPECT_EQ(r.counts_ticks, 1);
     EXPECT_EQ(r.ids, (std::vector<std::uint32_t>{7, 2, 1}));
     EXPECT_EQ(r.positions,
-              (std::vector<std::uint64_t>{0x0000'0123'4567'89ABULL, 480000, kTickBase + 960000}));
+              (std::vector<std::uint64_t>{0x0000'0123'4567'89ABULL, 480000, kOrigin + 960000}));
     EXPECT_EQ(r.time_bases, (std::vector<std::uint8_t>{0x00, 0x00, 0x40}));
     EXPECT_EQ(r.colour_numbers, (std::vector<std::uint32_t>{12, 0xFFFFFFFEu, 0xFFFFFFFEu}));
     EXPECT_EQ(r.closed, (std::vector<std::uint32_t>{1, 0, 1}));
@@ -120,10 +120,10 @@ TEST(ClipLists, ShortBuffersAndHugeCountsAreSafe) {
 }
 
 TEST(PlacementLists, MidiListsGiveDistancesByTimeBase) {
-    PlacementSpec before = ticks(clip_at(4, kTickBase - 960000));
-    PlacementSpec tick = ticks(clip_at(5, kTickBase + 1920000));
-    PlacementSpec samples = clip_at(6, 96000);
-    PlacementSpec unknown_base = clip_at(7, kTickBase + 10);
+    TestPlacement before = ticks(clip_at(4, kOrigin - 960000));
+    TestPlacement tick = ticks(clip_at(5, kOrigin + 1920000));
+    TestPlacement samples = clip_at(6, 96000);
+    TestPlacement unknown_base = clip_at(7, kOrigin + 10);
     unknown_base.time_base = 0x11;
     const std::string buffer =
         clip_list("MIDI 1", {before, tick, samples, unknown_base}, -1, 0x1057, 0x1056) +
@@ -139,9 +139,9 @@ TEST(PlacementLists, MidiListsGiveDistancesByTimeBase) {
 }
 
 TEST(NamedPlacements, MidiAndVideoListsAndClipGroupCounts) {
-    PlacementSpec grouped = ticks(group_at(3, kTickBase));
+    TestPlacement grouped = ticks(group_at(3, kOrigin));
     const std::string midi =
-        clip_list("MIDI 2", {ticks(clip_at(1, kTickBase + 5)), grouped}, -1, 0x1057, 0x1056);
+        clip_list("MIDI 2", {ticks(clip_at(1, kOrigin + 5)), grouped}, -1, 0x1057, 0x1056);
     const std::string video =
         z_block(0x1053,
                 text("Video 1") + zeros(4) +
@@ -155,7 +155,7 @@ TEST(NamedPlacements, MidiAndVideoListsAndClipGroupCounts) {
     ASSERT_EQ(named.size(), 2u);
     EXPECT_EQ(named[0].list_name, "MIDI 2");
     EXPECT_EQ(named[0].item_id, 1u);
-    EXPECT_EQ(named[0].position, kTickBase + 5);
+    EXPECT_EQ(named[0].position, kOrigin + 5);
     EXPECT_EQ(named[0].time_base, 0x40);
     EXPECT_EQ(named[1].item_id, 3u);
 
@@ -201,7 +201,7 @@ TEST(LoopRecords, KnownAndUnknownShapes) {
         loop[27] = 4;     // +36: the count
         loop[39] = 0x20;  // +48: second value
         std::string content =
-            zeros(2) + u32le(5) + zeros(1) + uint_le(480000, 6) + zeros(4) + z_block(0x242b, loop);
+            zeros(2) + u32le(5) + zeros(1) + le(480000, 6) + zeros(4) + z_block(0x242b, loop);
         return z_block(0x1050, z_block(0x104f, content, 0x0a), 2);
     };
     const std::string buffer = looped(59) + looped(60) + zeros(20);
@@ -263,12 +263,12 @@ RegionListResult read_regions(const std::string& buffer,
 }
 
 TEST(RegionList, EntriesAndListsAreRead) {
-    PlacementSpec muted = clip_at(4, kTickBase + 100);
+    TestPlacement muted = clip_at(4, kOrigin + 100);
     muted.first = 1;
     const std::string buffer =
-        region_list_block({region_entry("Group 1", kTickBase + 48000, 96000, 10),
+        region_list_block({region_entry("Group 1", kOrigin + 48000, 96000, 10),
                            region_entry("Group 1.1", 5, 1000, 20, true, 1, 9)}) +
-        named_group_lists({{"Group 1", {muted, group_at(0, kTickBase)}}}) + zeros(4);
+        named_group_lists({{"Group 1", {muted, group_at(0, kOrigin)}}}) + zeros(4);
     const RegionListResult r = read_regions(buffer);
     ASSERT_EQ(r.regions.size(), 2u);
     EXPECT_EQ(r.regions[0].name, "Group 1");
@@ -286,7 +286,7 @@ TEST(RegionList, EntriesAndListsAreRead) {
     ASSERT_EQ(r.lists.size(), 1u);
     ASSERT_EQ(r.lists[0].entries.size(), 2u);
     EXPECT_EQ(r.lists[0].entries[0].muted, 1u);
-    EXPECT_EQ(r.lists[0].entries[0].position, kTickBase + 100);
+    EXPECT_EQ(r.lists[0].entries[0].position, kOrigin + 100);
     EXPECT_EQ(r.lists[0].entries[1].group_flag, 1u);
 }
 
@@ -295,21 +295,21 @@ TEST(RegionList, ListIndexesByCountExtentAndCut) {
     // Three base regions, two lists: nobody gets a list.
     {
         const std::string buffer =
-            region_list_block({region_entry("A", kTickBase, 1000, 0),
-                               region_entry("B", kTickBase, 3000, 0),
-                               region_entry("C", kTickBase, 5000, 0)}) +
-            group_lists_block({{clip_at(0, kTickBase)}, {clip_at(1, kTickBase)}}) + zeros(4);
+            region_list_block({region_entry("A", kOrigin, 1000, 0),
+                               region_entry("B", kOrigin, 3000, 0),
+                               region_entry("C", kOrigin, 5000, 0)}) +
+            group_lists_block({{clip_at(0, kOrigin)}, {clip_at(1, kOrigin)}}) + zeros(4);
         const RegionListResult r = read_regions(buffer, &lengths);
         for (const RegionListEntry& entry : r.regions) EXPECT_EQ(entry.list_index, -1);
     }
     // Extents 3000 and 1000 in list order: the regions take them by length.
     {
         const std::string buffer =
-            region_list_block({region_entry("A", kTickBase, 1000, 0),
-                               region_entry("B", kTickBase, 3000, 0),
+            region_list_block({region_entry("A", kOrigin, 1000, 0),
+                               region_entry("B", kOrigin, 3000, 0),
                                region_entry("A.cut", 200, 500, 200, true)}) +
             // A tick placement at the group's origin and a sample placement at 0.
-            group_lists_block({{ticks(clip_at(1, kTickBase))}, {clip_at(0, 0)}}) + zeros(4);
+            group_lists_block({{ticks(clip_at(1, kOrigin))}, {clip_at(0, 0)}}) + zeros(4);
         const RegionListResult r = read_regions(buffer, &lengths);
         EXPECT_EQ(r.regions[0].list_index, 1);
         EXPECT_EQ(r.regions[1].list_index, 0);
@@ -321,10 +321,10 @@ TEST(RegionList, ListIndexesByCountExtentAndCut) {
     // Two lists of equal extent: the order-based numbering stands; a cut of A takes A's list.
     {
         const std::string buffer =
-            region_list_block({region_entry("A", kTickBase, 1000, 100),
-                               region_entry("B", kTickBase, 2000, 0),
-                               region_entry("A.cut", kTickBase + 200, 500, 300, true)}) +
-            group_lists_block({{ticks(clip_at(0, kTickBase))}, {ticks(clip_at(0, kTickBase))}}) +
+            region_list_block({region_entry("A", kOrigin, 1000, 100),
+                               region_entry("B", kOrigin, 2000, 0),
+                               region_entry("A.cut", kOrigin + 200, 500, 300, true)}) +
+            group_lists_block({{ticks(clip_at(0, kOrigin))}, {ticks(clip_at(0, kOrigin))}}) +
             zeros(4);
         const RegionListResult r = read_regions(buffer, &lengths);
         EXPECT_EQ(r.regions[0].list_index, 0);

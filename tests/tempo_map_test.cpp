@@ -29,12 +29,6 @@ void put(std::string& out, std::size_t at, const std::string& bytes) {
     out.replace(at, bytes.size(), bytes);
 }
 
-std::string le(std::uint64_t value, int width) {
-    std::string out;
-    for (int i = 0; i < width; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-    return out;
-}
-
 std::string f64le(double value) {
     std::string out;
     append_f64le(out, value);

@@ -1,0 +1,13 @@
+// Session texts made safe for the project text, which is read line by line and token by token.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// A name as one quoted token (`rpp_quote`). NUL bytes become blanks first: they would end the
+// text where the file is written and leave the token without its closing quote.
+std::string project_token(std::string_view text);
+
+// A text for inside a raw line (a NOTES line): every control byte becomes a blank, so the text
+// can neither break the line nor end it early.
+std::string single_line_text(std::string_view text);

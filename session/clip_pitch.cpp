@@ -1,0 +1,57 @@
+#include "session/clip_pitch.h"
+
+#include <bit>
+#include <string_view>
+
+#include "session/scan.h"
+#include "util/bytes.h"
+
+namespace {
+
+constexpr std::uint16_t kClipType = 0x2629;
+constexpr std::uint16_t kClipNameType = 0x2628;
+
+// The first 0x2628 block whose marker lies in [from, limit), or false.
+bool first_name_block(SessionBytes bytes, std::uint64_t from, std::uint64_t limit,
+                      BlockHeader& out) {
+    if (from >= limit || limit > bytes.size()) return false;
+    const SessionBytes part = bytes.subspan(from);
+    return scan_blocks(part, kClipNameType, limit - from - 1, [&](const BlockHeader& block) {
+        out = block;
+        out.position += from;
+        return true;
+    });
+}
+
+// The clip's name: the first 0x2628 block from `from` on with a readable name.
+bool clip_name(SessionBytes bytes, std::uint64_t from, std::string_view& name) {
+    const SessionBytes part = bytes.subspan(from);
+    return scan_blocks(part, kClipNameType, part.size(), [&](const BlockHeader& block) {
+        return read_text_at(part, block.position + 9, part.size(), 1, 128, TextBytes::name, name);
+    });
+}
+
+}  // namespace
+
+void read_clip_pitch(const std::uint8_t* data, std::size_t length,
+                     std::map<std::string, double>& out) {
+    const SessionBytes bytes = session_bytes(data, length);
+    scan_blocks(bytes, kClipType, length, [&](const BlockHeader& block) {
+        if (block.size < 40 || !block_fits(bytes, block)) return false;
+        const std::uint64_t end = block.end();
+        std::uint64_t q = end;
+        BlockHeader inner;
+        if (first_name_block(bytes, block.position + 9, end, inner) && inner.end() + 23 < end) {
+            q = inner.end() + 23;
+        }
+        const auto whole = static_cast<std::int32_t>(read_u32le_checked(bytes, q - 9));
+        float fraction = std::bit_cast<float>(read_u32le_checked(bytes, q - 5));
+        if (!(fraction > -100.0f && fraction < 100.0f)) fraction = 0.0f;
+        const double value = whole + static_cast<double>(fraction) / 100.0;
+        if (value == 0.0 || value < -48.0 || value > 48.0) return false;
+        std::string_view name;
+        if (!clip_name(bytes, block.position, name)) return false;
+        out[std::string(name)] = value;
+        return false;
+    });
+}

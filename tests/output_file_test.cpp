@@ -1,0 +1,158 @@
+// The project file's name, the " (N)" probing, --overwrite, --check and "Could not write".
+#include "convert/output_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "convert/project_writer.h"
+#include "tests/test_support.h"
+#include "tests/writer_test_support.h"
+
+namespace {
+
+using test_support::read_file;
+using test_support::TempDir;
+using test_support::write_file;
+using OutputFile = writer_test::WriterTest;
+
+TEST(OutputName, FromTheSessionPath) {
+    struct Case {
+        const char* output;
+        const char* session;
+        const char* expected;
+    } cases[] = {
+        {"", "Song.ptx", "Song.rpp"},
+        {"", "a.b/Song", "a.b/Song.rpp"},  // the only dot is in a folder name
+        {"", "a.b\\Song", "a.b\\Song.rpp"},
+        {"", "/x/Song.v2.ptx", "/x/Song.v2.rpp"},
+        {"", "Song", "Song.rpp"},
+        {"mix/out.rpp", "Song.ptx", "mix/out.rpp"},  // -o is taken as given
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(project_output_name(c.output, c.session), c.expected) << c.session;
+
+    EXPECT_EQ(numbered_output_name("Song.rpp", 2), "Song (2).rpp");
+    EXPECT_EQ(numbered_output_name("a.b/Song", 1), "a.b/Song (1)");
+    EXPECT_EQ(numbered_output_name("dir/My.Song.rpp", 12), "dir/My.Song (12).rpp");
+}
+
+TEST_F(OutputFile, AnExistingProjectIsKeptAndTheNextFreeNameTaken) {
+    TempDir dir;
+    const std::string first = dir.file("Song.rpp");
+    write_file(first, "old");
+    write_file(dir.file("Song (1).rpp"), "older");
+    std::string path = first;
+    ProjectFile file = open_project_output(path, false, false);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(path, dir.file("Song (2).rpp"));
+    EXPECT_EQ(console_, "\n  " + first + " already exists - writing " + path +
+                            " instead\n  (--overwrite to replace it)\n");
+    file.reset();
+    EXPECT_EQ(read_file(first), "old");
+    EXPECT_TRUE(std::filesystem::exists(path));
+}
+
+TEST_F(OutputFile, AFolderOrAnyEntryInTheWayCountsAsTaken) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "Song.rpp");
+    std::string path = dir.file("Song.rpp");
+    ProjectFile file = open_project_output(path, false, false);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(path, dir.file("Song (1).rpp"));
+}
+
+TEST_F(OutputFile, OverwriteReplaces) {
+    TempDir dir;
+    std::string path = dir.file("Song.rpp");
+    write_file(path, "old text");
+    ProjectFile file = open_project_output(path, false, true);
+    ASSERT_TRUE(file);
+    std::fputs("new", file.get());
+    file.reset();
+    EXPECT_EQ(path, dir.file("Song.rpp"));
+    EXPECT_EQ(read_file(path), "new");
+    EXPECT_EQ(console_, "");
+}
+
+TEST_F(OutputFile, AMissingFolderCannotBeWritten) {
+    TempDir dir;
+    std::string path = dir.file("missing/Song.rpp");
+    EXPECT_FALSE(open_project_output(path, false, false));
+    EXPECT_EQ(console_, "\nCould not write " + path + "\n");
+
+    ProjectWriteInput in;
+    in.output_path = path;
+    std::string written;
+    console_.clear();
+    EXPECT_EQ(write_project(in, written), 1);
+    EXPECT_EQ(console_, "\nCould not write " + path + "\n");
+}
+
+// When every numbered name is taken the project is not written over one of them.
+TEST_F(OutputFile, AllNumberedNamesTaken) {
+    TempDir dir;
+    for (const char* name : {"Song.rpp", "Song (1).rpp", "Song (2).rpp"})
+        write_file(dir.file(name), name);
+    std::string path = dir.file("Song.rpp");
+    EXPECT_FALSE(open_project_output(path, false, false, 2));
+    EXPECT_EQ(console_, "\nCould not write " + dir.file("Song.rpp") + "\n");
+    EXPECT_EQ(read_file(dir.file("Song (2).rpp")), "Song (2).rpp");
+}
+
+TEST_F(OutputFile, CheckWritesToTheNullDeviceAndProbesNothing) {
+    TempDir dir;
+    const std::string session = dir.file("Song.ptx");
+    write_file(dir.file("Song.rpp"), "old");
+    for (bool overwrite : {false, true}) {
+        ProjectWriteInput in;
+        in.session_path = session;
+        in.check = 1;
+        in.overwrite = overwrite;
+        std::string written;
+        console_.clear();
+        EXPECT_EQ(write_project(in, written), 0);
+        EXPECT_EQ(written, dir.file("Song.rpp"));
+        EXPECT_EQ(console_, "");
+        EXPECT_EQ(read_file(dir.file("Song.rpp")), "old");
+        EXPECT_FALSE(std::filesystem::exists(dir.file("Song (1).rpp")));
+        EXPECT_FALSE(std::filesystem::exists(dir.path() / "NUL"));
+    }
+    EXPECT_STREQ(null_device_path(), "/dev/null");
+}
+
+TEST_F(OutputFile, OverwriteNeverReplacesTheSession) {
+    TempDir dir;
+    const std::string session = dir.file("Song.ptx");
+    write_file(session, "session bytes");
+    ProjectWriteInput in;
+    in.session_path = session;
+    in.output_path = session;
+    in.overwrite = 1;
+    std::string written;
+    EXPECT_EQ(write_project(in, written), 1);
+    EXPECT_EQ(console_, "\nCould not write " + session + "\n");
+    EXPECT_EQ(read_file(session), "session bytes");
+}
+
+TEST_F(OutputFile, WriteProjectBesideTheSession) {
+    TempDir dir;
+    ProjectWriteInput in;
+    in.session_path = dir.file("My Song.ptx");
+    std::vector<OutputTrack> tracks(1);
+    tracks[0].name = "Kick";
+    in.tracks = tracks;
+    std::string written;
+    EXPECT_EQ(write_project(in, written), 0);
+    EXPECT_EQ(written, dir.file("My Song.rpp"));
+    const std::string text = read_file(written);
+    writer_test::expect_parses(text);
+    EXPECT_NE(text.find("    NAME \"Kick\"\n"), std::string::npos);
+
+    // A second run keeps the first project.
+    EXPECT_EQ(write_project(in, written), 0);
+    EXPECT_EQ(written, dir.file("My Song (1).rpp"));
+}
+
+}  // namespace
