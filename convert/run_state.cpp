@@ -1,7 +1,9 @@
 #include "convert/run_state.h"
 
+#include "convert/clip_counts.h"
 #include "convert/colors.h"
 #include "convert/tempo_markers.h"
+#include "convert/track_view.h"
 #include "convert/writer_summary.h"
 #include "session/tempo_map.h"
 #include "util/version.h"
@@ -20,6 +22,8 @@ void reset_conversion_state(const ConvertOptions& o) {
     settings = ConversionSettings{};
     session_tempo_map.reset();
     session_text.reset();
+    track_views.reset();
+    clip_counts.reset();
     settings.session_path_text = o.input_path;
     settings.fx_bypass_mode = o.bypassed_fx_mode;
     settings.placeholders_enabled = o.placeholders;

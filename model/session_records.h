@@ -49,5 +49,6 @@ struct R10BlockRecord {
     std::vector<std::uint32_t> group_entry;     // the placement is a clip group
     std::vector<std::uint32_t> muted;
     std::vector<std::uint32_t> locked;
-    std::vector<std::uint64_t> positions;  // 40 bits as stored, 10^12 kept
+    std::vector<std::uint64_t> positions;  // 48 bits as stored (ticks keep their 10^12)
+    std::vector<std::uint8_t> time_bases;  // byte +23: 0x40 ticks, 0x00 samples, 0xFF not stored
 };

@@ -1,0 +1,53 @@
+// What stage "clips" drops, changes or could not read, counted for the console summary and the
+// report. One set per conversion, emptied by the run reset.
+#pragma once
+
+#include <set>
+#include <string>
+
+struct ClipStageCounts {
+    // Time base of the tracks with clips.
+    int tick_tracks = 0;
+    int sample_tracks = 0;
+
+    // Placements that give no clip.
+    int regions_without_audio = 0;     // track regions of no length or without an audio file
+    int unreadable_lists = 0;          // clip lists whose count, children or kind byte run wrong
+    int tracks_without_list = 0;       // tracks that no clip list could be given to
+    int group_references_dropped = 0;  // clip-group placements the walk had read as clips
+    int fade_clips = 0;                // fade placements the walk had read as clips
+    int dropped_placements = 0;        // placements their track's list does not hold
+
+    // Sync points.
+    int sync_point_clips = 0;       // clips placed by their sync point
+    int unmatched_sync_points = 0;  // 1 when the session's sync points could not be tied to regions
+
+    // Clip groups, laid out flat.
+    int clip_groups = 0;
+    int clip_group_clips = 0;
+    int clip_group_skipped = 0;  // entries and items that could not be read
+    int clip_group_fades = 0;
+    int clip_group_fade_ins = 0;
+    int clip_group_fade_outs = 0;
+    int clip_group_unmatched_fades = 0;
+    std::set<std::string> clip_group_problem_tracks;
+
+    // Stacked clips: the ones that do not play go to the alternates.
+    int alternate_clips = 0;
+
+    // Fades on the main clips (S-curves counted wherever they are applied, groups included).
+    int fade_ins = 0;
+    int fade_outs = 0;
+    int crossfades = 0;
+    int bad_fades = 0;        // no range, or a range of unknown kind
+    int unmatched_fades = 0;  // no clip edge near the fade
+    int s_curve_fades = 0;
+
+    // Overlaps.
+    int trimmed_heads = 0;   // clip heads that start later, under the clip drawn over them
+    int muted_covered = 0;   // clips covered end to end, muted
+    int silenced_tails = 0;  // tails cut under a muted covering clip
+
+    void reset() { *this = ClipStageCounts{}; }
+};
+extern ClipStageCounts clip_counts;

@@ -1,0 +1,186 @@
+#include "session/clip_lists.h"
+
+#include "util/bytes.h"
+
+namespace {
+
+// List scanners try positions 0 to length - 18.
+constexpr std::size_t kListMinimum = 18;
+
+// Offsets inside a list child and its placement.
+constexpr std::size_t kChildPlacement = 9;
+constexpr std::size_t kChildReadable = 36;
+constexpr std::size_t kChildFlagEnd = 49;  // the child's bytes up to the placement's +39
+
+template <typename Visit>
+void for_each_list(SessionBytes bytes, std::uint16_t content_type, Visit&& visit) {
+    if (bytes.size() < kListMinimum) return;
+    scan_blocks(bytes, content_type, bytes.size() - kListMinimum, [&](const BlockHeader& block) {
+        visit(block);
+        return false;
+    });
+}
+
+// A name reads at +9 but the rest of the framing fails: a damaged list rather than a stray 'Z'.
+bool list_name_reads(SessionBytes bytes, const BlockHeader& list) {
+    std::string_view name;
+    return read_text_at(bytes, static_cast<std::size_t>(list.position) + 9,
+                        readable_end(bytes, list), 1, 64, TextBytes::name, name);
+}
+
+std::uint32_t placement_flag(SessionBytes bytes, std::size_t child, const PlacementFields& p) {
+    if (!bytes_fit(bytes, child, kChildFlagEnd)) return 0;
+    return (p.second_byte != 0 || p.byte_39 != 0) ? 1 : 0;
+}
+
+}  // namespace
+
+PlacementFields read_placement_fields(SessionBytes bytes, std::size_t pos) {
+    PlacementFields out;
+    out.first_byte = read_u8_checked(bytes, pos + 9);
+    out.second_byte = read_u8_checked(bytes, pos + 10);
+    out.id = read_u32le_checked(bytes, pos + 11);
+    out.has_position = bytes_fit(bytes, pos + 16, 6);
+    out.position = read_u48le_checked(bytes, pos + 16);
+    if (bytes_fit(bytes, pos + 23, 1)) out.time_base = bytes[pos + 23];
+    out.byte_24 = read_u8_checked(bytes, pos + 24);
+    out.value = static_cast<std::int16_t>(read_u16le_checked(bytes, pos + 25));
+    out.has_byte_27 = bytes_fit(bytes, pos + 27, 1);
+    out.byte_27 = read_u8_checked(bytes, pos + 27);
+    out.has_byte_39 = bytes_fit(bytes, pos + 39, 1);
+    out.byte_39 = read_u8_checked(bytes, pos + 39);
+    return out;
+}
+
+std::int64_t placement_distance(std::uint64_t stored, std::uint8_t time_base) {
+    if (time_base == kSampleTimeBase) return static_cast<std::int64_t>(stored);
+    const std::uint64_t distance =
+        stored >= kStoredTickOffset ? stored - kStoredTickOffset : kStoredTickOffset - stored;
+    return static_cast<std::int64_t>(distance);
+}
+
+bool read_list_framing(SessionBytes bytes, const BlockHeader& list, KindByte kind_byte,
+                       ListFraming& out) {
+    const std::size_t start = static_cast<std::size_t>(list.position);
+    const std::size_t end = readable_end(bytes, list);
+    std::string_view name;
+    if (!read_text_at(bytes, start + 9, end, 1, 64, TextBytes::name, name)) return false;
+    std::size_t pos = start + 13 + name.size();
+    if (!bytes_fit(bytes, pos, 4) || pos + 4 > end) return false;
+    const std::uint32_t count = read_u32le_checked(bytes, pos);
+    if (count > kMaxListChildren) return false;
+    pos += 4;
+
+    std::vector<std::size_t> children;
+    children.reserve(count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        BlockHeader child;
+        if (!read_block_header(bytes, pos, end, child)) return false;
+        children.push_back(pos);
+        pos = static_cast<std::size_t>(child.end());
+    }
+    std::uint8_t kind = 0;
+    if (kind_byte != KindByte::none) {
+        if (pos >= end) return false;
+        kind = bytes[pos];
+        if (kind_byte == KindByte::checked && kind != 1 && kind != 2) return false;
+    }
+    out.name = name;
+    out.count = count;
+    out.children = std::move(children);
+    out.kind = kind;
+    return true;
+}
+
+bool read_child_placement(SessionBytes bytes, std::size_t child, ChildPlacement& out) {
+    if (!bytes_fit(bytes, child, kChildReadable)) return false;
+    const std::size_t placement = child + kChildPlacement;
+    BlockHeader block;
+    if (!match_block(bytes, placement, kPlacementType, block)) return false;
+    const std::uint32_t child_size = read_u32le_checked(bytes, child + 3);
+    const std::uint64_t child_end = child + kBlockHeaderSize + child_size;
+
+    out.fields = read_placement_fields(bytes, placement);
+    out.child_size = child_size;
+    // The byte right after the placement when the child still holds it, else its last byte.
+    const std::uint64_t trailing = block.end() < child_end ? block.end() : child_end - 1;
+    out.has_trailing = trailing < bytes.size();
+    out.trailing = out.has_trailing ? bytes[static_cast<std::size_t>(trailing)] : 0;
+    return true;
+}
+
+bool trailing_byte_zero(const ChildPlacement& entry) {
+    return !entry.has_trailing || entry.trailing == 0 || entry.child_size < 4;
+}
+
+bool trailing_byte_marks_fade(const ChildPlacement& entry) {
+    return entry.has_trailing && entry.trailing != 0 && entry.child_size >= 4 &&
+           entry.fields.byte_24 == 1;
+}
+
+void read_r10_list_names(const std::uint8_t* data, std::size_t length,
+                         std::vector<ClipListName>& out, std::vector<std::uint32_t>* counts) {
+    const SessionBytes bytes = session_bytes(data, length);
+    for_each_list(bytes, kClipListType, [&](const BlockHeader& list) {
+        ListFraming framing;
+        if (!read_list_framing(bytes, list, KindByte::checked, framing)) return;
+        out.push_back(
+            {std::string(framing.name), static_cast<std::uint8_t>(framing.kind == 2 ? 1 : 0)});
+        if (counts) counts->push_back(framing.count);
+    });
+}
+
+void read_r10_records(const std::uint8_t* data, std::size_t length,
+                      std::vector<R10BlockRecord>& out, std::uint32_t* unreadable) {
+    const SessionBytes bytes = session_bytes(data, length);
+    for_each_list(bytes, kClipListType, [&](const BlockHeader& list) {
+        ListFraming framing;
+        if (!read_list_framing(bytes, list, KindByte::checked, framing)) {
+            if (unreadable && list_name_reads(bytes, list)) *unreadable += 1;
+            return;
+        }
+        R10BlockRecord record;
+        record.name = std::string(framing.name);
+        record.counts_ticks = framing.kind == 2 ? 1 : 0;
+        for (std::size_t child : framing.children) {
+            ChildPlacement entry;
+            if (!read_child_placement(bytes, child, entry)) continue;
+            const PlacementFields& p = entry.fields;
+            record.ids.push_back(p.id);
+            record.colour_numbers.push_back(
+                static_cast<std::uint32_t>(static_cast<std::int32_t>(p.value)));
+            record.closed.push_back(trailing_byte_zero(entry) ? 1 : 0);
+            record.fade_entry.push_back(trailing_byte_marks_fade(entry) ? 1 : 0);
+            record.over_flag.push_back(p.byte_24);
+            record.group_entry.push_back(p.has_byte_27 && p.byte_27 == 1 ? 1 : 0);
+            record.muted.push_back(p.first_byte);
+            record.locked.push_back(placement_flag(bytes, child, p));
+            record.positions.push_back(p.position);
+            record.time_bases.push_back(p.time_base);
+        }
+        out.push_back(std::move(record));
+    });
+}
+
+void read_placement_lists(const std::uint8_t* data, std::size_t length,
+                          std::vector<PlacementList>& out) {
+    const SessionBytes bytes = session_bytes(data, length);
+    for_each_list(bytes, kMidiListType, [&](const BlockHeader& list) {
+        ListFraming framing;
+        if (!read_list_framing(bytes, list, KindByte::none, framing)) return;
+        PlacementList result;
+        result.name = std::string(framing.name);
+        for (std::size_t child : framing.children) {
+            ChildPlacement entry;
+            if (!read_child_placement(bytes, child, entry)) continue;
+            const PlacementFields& p = entry.fields;
+            result.region_ids.push_back(p.id);
+            result.placement_flags.push_back(placement_flag(bytes, child, p));
+            result.values.push_back(static_cast<std::uint32_t>(static_cast<std::int32_t>(p.value)));
+            result.bytes_24.push_back(p.byte_24);
+            result.positions.push_back(placement_distance(p.position, p.time_base));
+            result.time_bases.push_back(p.time_base);
+        }
+        if (!result.region_ids.empty()) out.push_back(std::move(result));
+    });
+}

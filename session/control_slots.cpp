@@ -1,0 +1,61 @@
+#include "session/control_slots.h"
+
+#include "session/scan.h"
+#include "util/bytes.h"
+
+namespace {
+
+constexpr std::uint16_t kRegionBlockType = 0x262a;
+constexpr std::uint16_t kOldRegionBlockType = 0x100b;
+constexpr std::uint16_t kRegionType = 0x2629;
+constexpr std::uint16_t kOldRegionType = 0x1008;
+
+void read_slot(SessionBytes bytes, const BlockHeader& child, std::uint64_t& value,
+               std::string& name) {
+    const std::size_t c = static_cast<std::size_t>(child.position);
+    const std::uint64_t end = child.end();
+    BlockHeader nested;
+    if (!read_block_header(bytes, c + 9, bytes.size(), nested)) return;
+    const std::uint32_t name_length = read_u32le_checked(bytes, c + 18);
+    if (!bytes_fit(bytes, c + 18, 4) || name_length >= 256 || c + name_length + 28 > end) return;
+    name.assign(reinterpret_cast<const char*>(bytes.data() + c + 22), name_length);
+    const std::size_t n = c + 22 + name_length;
+    const std::size_t width = bytes[n + 2] & 0x0f;
+    const std::size_t skip = bytes[n + 1] >> 4;
+    if (width < 1 || width > 5 || skip > 5 || n + 5 + skip + width > end) return;
+    value = read_uintle_checked(bytes, n + 5 + skip, width);
+}
+
+}  // namespace
+
+void read_control_slots(const std::uint8_t* data, std::size_t length,
+                        std::vector<std::uint64_t>& values, std::vector<std::string>* names) {
+    values.clear();
+    if (names) names->clear();
+    const SessionBytes bytes = session_bytes(data, length);
+    for (std::size_t p = 0; p + 9 <= length; ++p) {
+        if (bytes[p] != kBlockMarker) continue;
+        BlockHeader block;
+        if (!read_block_header(bytes, p, length, block)) continue;
+        if (block.content_type != kRegionBlockType && block.content_type != kOldRegionBlockType) {
+            continue;
+        }
+        const std::size_t end = static_cast<std::size_t>(block.end());
+        std::size_t q = p + 9;
+        while (q < end) {
+            BlockHeader child;
+            if (!read_block_header(bytes, q, end, child)) {
+                q += 1;
+                continue;
+            }
+            if (child.content_type == kRegionType || child.content_type == kOldRegionType) {
+                std::uint64_t value = 0;
+                std::string name;
+                read_slot(bytes, child, value, name);
+                values.push_back(value);
+                if (names) names->push_back(std::move(name));
+            }
+            q = static_cast<std::size_t>(child.end());
+        }
+    }
+}
