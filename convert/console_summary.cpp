@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/output.h"
+#include "convert/clip_counts.h"
 #include "convert/colors.h"
 #include "convert/item_writer.h"
 #include "convert/run_state.h"
@@ -88,14 +89,12 @@ void mix_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
             parked);
 }
 
-// Clip gain envelopes, colour options and track colours (rows 62 to 79 that this build counts).
+// Fades, clip gain, colour options, track colours and the meter (rows 61 to 79 that this build
+// counts).
 void clip_and_colour_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
-    if (item_writer.gain_envelopes != 0)
-        text += format_text(
-            "  %d clip(s) carried a clip gain ENVELOPE, written as REAPER\n"
-            "      take volume envelopes. Points outside the clip are kept by\n"
-            "      interpolating to its edge, as Pro Tools plays them.\n",
-            item_writer.gain_envelopes);
+    text += format_text("  %d fade-ins, %d fade-outs, %d crossfades\n", clip_counts.fade_ins,
+                        clip_counts.fade_outs, clip_counts.crossfades);
+    text += format_text("  %d clips given clip gain\n", item_writer.clips_with_gain);
     if (in.no_track_colors)
         text +=
             "  --no-track-colors: every track is in REAPER's default color; the\n"
@@ -116,7 +115,8 @@ void clip_and_colour_paragraphs(std::string& text, const ConsoleSummaryInput& in
     }
 }
 
-// Track colours by coding, pan law, clip colours and themes (rows 88 to 106).
+// Track colours by coding, pan law, clip colours, themes and clip-gain envelopes (rows 88 to
+// 107).
 void colour_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     const WriterSummary& s = writer_summary;
     if (color_counters.tracks_colored_by_coding != 0 && !in.track_color_coding.empty())
@@ -170,6 +170,12 @@ void colour_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     } else if (in.theme == ClipColorTheme::classic) {
         text += "  Clip colors follow Pro Tools' Classic theme, as chosen.\n";
     }
+    if (item_writer.gain_envelopes != 0)
+        text += format_text(
+            "  %d of them carried a clip gain ENVELOPE, written as REAPER\n"
+            "      take volume envelopes. Points outside the clip are kept by\n"
+            "      interpolating to its edge, as Pro Tools plays them.\n",
+            item_writer.gain_envelopes);
 }
 
 // View state: hidden, heights, solo, automation modes (rows 117 to 132).
@@ -210,7 +216,7 @@ void view_paragraphs(std::string& text) {
             s.soloed_and_muted);
 }
 
-// Timebase, bit depth, timecode, surround lanes, locks, grid and lanes (rows 159 to 197).
+// Timebase, bit depth, timecode, surround lanes, locks and grid (rows 159 to 176).
 void project_paragraphs(std::string& text) {
     const WriterSummary& s = writer_summary;
     const int time_tracks = s.timebase_time + s.midi_timebase_time;
@@ -267,13 +273,85 @@ void project_paragraphs(std::string& text) {
                 static_cast<long>(s.nudge.bars), static_cast<long>(s.nudge.beats),
                 static_cast<long>(s.nudge.ticks));
     }
-    if (item_writer.lanes_written != 0)
-        text += format_text("  %d written as REAPER fixed lanes\n", item_writer.lanes_written);
 }
 
-// Clips no item could carry (their values cannot place one) and clips whose file the session's
-// audio-file list does not hold.
-void unplaced_clip_paragraphs(std::string& text) {
+// Time bases, sync points and clip groups (rows 184 to 190), lanes (197), overlaps and fades
+// (209 to 216).
+void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
+    const ClipStageCounts& c = clip_counts;
+    text +=
+        format_text("  %d tick-based tracks, %d sample-based\n", c.tick_tracks, c.sample_tracks);
+    if (c.sync_point_clips != 0)
+        text += format_text(
+            "  %d clip(s) carry a sync point and are placed by it, as Pro Tools\n"
+            "      places them: the clip starts that far before its stored position\n",
+            c.sync_point_clips);
+    if (c.unmatched_sync_points != 0)
+        text +=
+            "  WARNING: this session has clips with sync points that could not be\n"
+            "      tied to their clips; those clips sit at their stored position,\n"
+            "      which may be off by the sync offset. Please send the session in.\n";
+    if (c.clip_groups != 0)
+        text += format_text(
+            "  %d clip group(s) laid out as the %d clip(s) they play -- REAPER has\n"
+            "      no clip groups, so each one is written flat, same places, same audio\n",
+            c.clip_groups, c.clip_group_clips);
+    if (c.clip_group_fades != 0)
+        text += format_text(
+            "      %d fade(s) inside those groups: %d fade-in(s) and %d fade-out(s) carried\n"
+            "      on the pieces (v202); %d could not be bound to an edge and were left off\n",
+            c.clip_group_fades, c.clip_group_fade_ins, c.clip_group_fade_outs,
+            c.clip_group_unmatched_fades);
+    if (c.clip_group_skipped != 0) {
+        const std::vector<std::string> tracks(c.clip_group_problem_tracks.begin(),
+                                              c.clip_group_problem_tracks.end());
+        text += format_text(
+                    "  WARNING: %d clip group piece(s) could not be read, so that audio is\n"
+                    "      missing on:",
+                    c.clip_group_skipped) +
+                quoted_name_list(tracks) + "\n      Please send the session in.\n";
+    }
+    if (item_writer.lanes_written != 0)
+        text += format_text("  %d written as REAPER fixed lanes\n", item_writer.lanes_written);
+    if (c.trimmed_heads != 0)
+        text +=
+            format_text("  %d clip head(s) start later, under the clip Pro Tools draws over them\n",
+                        c.trimmed_heads);
+    if (c.muted_covered != 0)
+        text += format_text("  %d clip(s) muted, covered end to end by the clip drawn over them\n",
+                            c.muted_covered);
+    if (c.silenced_tails != 0)
+        text += format_text(
+            "  %d clip tail(s) silenced under a MUTED covering clip\n"
+            "    (Pro Tools renders silence there; the mute does not reveal the tail)\n",
+            c.silenced_tails);
+    if (c.fade_clips != 0)
+        text += format_text("  %d fade references dropped as clips\n", c.fade_clips);
+    if (c.unmatched_fades != 0)
+        text += format_text("  %d fades sat on no kept clip edge\n", c.unmatched_fades);
+    if (c.bad_fades != 0) text += format_text("  %d fade records not understood\n", c.bad_fades);
+    if (c.s_curve_fades != 0)
+        text += format_text("  %d S-curve fade(s) written as REAPER's S shape (5.1)\n",
+                            c.s_curve_fades);
+    // Stacked placements under the clip that plays: the alternate-takes tracks that would carry
+    // them are not written yet, so they are named as left out, also under --recover-deleted.
+    if (c.alternate_clips != 0)
+        text += format_text(
+            "  %d deleted clip placement(s) are still in this session: edits or takes\n"
+            "      Pro Tools no longer plays. They are left out of the project%s\n",
+            c.alternate_clips,
+            in.recover_deleted ? "." : "; --recover-deleted\n      would keep them.");
+}
+
+// MIDI tracks not written, clips no item could carry (their values cannot place one) and clips
+// whose file the session's audio-file list does not hold.
+void unplaced_clip_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
+    if (!in.midi_tracks_not_written.empty())
+        text += format_text(
+                    "  WARNING: %d MIDI track(s) are NOT in the project: this build does not\n"
+                    "      write MIDI clips yet:",
+                    static_cast<int>(in.midi_tracks_not_written.size())) +
+                quoted_name_list(in.midi_tracks_not_written) + "\n";
     if (!item_writer.bad_length.empty())
         text += format_text(
                     "  WARNING: %d clip(s) have no usable length (zero, negative or\n"
@@ -286,6 +364,12 @@ void unplaced_clip_paragraphs(std::string& text) {
                     "      Pro Tools session, and were left out as misread placements:\n",
                     static_cast<int>(item_writer.past_a_day.size())) +
                 clip_rows(item_writer.past_a_day);
+    if (!item_writer.no_source.empty())
+        text += format_text(
+                    "  WARNING: %d clip(s) name no audio file the session lists (or have no\n"
+                    "      audio file at all) and were left out:\n",
+                    static_cast<int>(item_writer.no_source.size())) +
+                clip_rows(item_writer.no_source);
     if (!item_writer.unlisted_sources.empty())
         text += format_text(
                     "  WARNING: %d clip(s) play an audio file the session's file list does\n"
@@ -342,7 +426,8 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     colour_paragraphs(text, in);
     view_paragraphs(text);
     project_paragraphs(text);
-    unplaced_clip_paragraphs(text);
+    clip_stage_paragraphs(text, in);
+    unplaced_clip_paragraphs(text, in);
     return text;
 }
 

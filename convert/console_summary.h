@@ -32,6 +32,9 @@ struct ConsoleSummaryInput {
     bool dark_theme = true;  // the clip-colour theme in force
     bool no_track_colors = false;
     bool tempo_ramps = false;
+    bool recover_deleted = false;
+    // MIDI tracks with clips, which this build does not write yet.
+    std::vector<std::string> midi_tracks_not_written;
 };
 
 // Rule 3 of the summary: ` "a", "b"` (a blank before the first name, ", " between).

@@ -91,6 +91,17 @@ bool clip_can_be_placed(const ClipRecord& clip, const std::string& track_name) {
 
 }  // namespace
 
+void note_placements_without_clips(const SessionLayout& layout) {
+    for (const TrackRegion& placed : layout.audio_track_regions) {
+        const SkippedClip where{placed.track_name, placed.region.name};
+        if (placed.region.length <= 0) {
+            item_writer.bad_length.push_back(where);
+        } else if (placed.region.audio_file_name.empty()) {
+            item_writer.no_source.push_back(where);
+        }
+    }
+}
+
 std::vector<CurvePoint> clip_gain_envelope(const ClipRecord& clip, double sample_rate) {
     if (clip.gain_points.size() < 2 || !(sample_rate > 0.0) || !(clip.length > 0.0)) return {};
     std::vector<CurvePoint> points;
@@ -134,7 +145,8 @@ void write_clip_lanes(std::FILE* file, const OutputTrack& track) {
     if (track.lanes.empty()) return;
     std::fprintf(file, "    FIXEDLANES 9 0 0 0 0\n    LANESOLO 1 0 0 0 0 0 0 0\n    ITEMLANES %d\n",
                  static_cast<int>(track.lanes.size()) + 1);
-    std::fprintf(file, "    LANENAME %s", project_token(track.session_name).c_str());
+    const std::string& own = track.session_name.empty() ? track.name : track.session_name;
+    std::fprintf(file, "    LANENAME %s", project_token(own).c_str());
     for (const ClipLane& lane : track.lanes)
         std::fprintf(file, " %s", project_token(lane.name).c_str());
     std::fputs("\n", file);
@@ -183,6 +195,7 @@ void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string
                  playrate, finite_or(clip.pitch, 0.0), project_token(clip.name).c_str());
     if (markers) write_stretch_markers(file, clip.stretch_markers);
 
+    if (clip.has_gain) ++item_writer.clips_with_gain;
     const double pan = finite_or(clip.pan, 0.0);
     if (clip.has_gain || pan != 0.0 || clip.phase_invert)
         std::fprintf(file, "      VOLPAN %.9f %g %d -1\n",

@@ -12,6 +12,7 @@
 
 #include "model/curves.h"
 #include "model/output_model.h"
+#include "model/session_layout.h"
 #include "session/media_lists.h"
 
 // A clip the writer left out because its values cannot place an item, with where it was.
@@ -25,6 +26,7 @@ struct SkippedClip {
 struct ItemWriterState {
     std::uint32_t items_written = 0;  // audio items so far in the project: the next item's k
     int locked_clips = 0;
+    int clips_with_gain = 0;
     int gain_envelopes = 0;
     int clips_colored = 0;                 // COLOR from the clip's own palette index
     std::set<std::int32_t> color_indices;  // the distinct indices behind them
@@ -35,6 +37,8 @@ struct ItemWriterState {
     // positions past a day.
     std::vector<SkippedClip> bad_length;
     std::vector<SkippedClip> past_a_day;
+    // Placements the clip stage makes no clip of: no audio file in the session's list.
+    std::vector<SkippedClip> no_source;
     // Clips written whose file the session's audio-file list does not hold.
     std::vector<SkippedClip> unlisted_sources;
 };
@@ -67,6 +71,10 @@ struct ItemLane {
     int lane = 0;
     int lane_count = 0;  // the track's `ClipLane`s; 0: no lanes
 };
+
+// Names the audio placements that give no clip (a length of zero or less, or no audio file), so
+// that the summary can list them with the clips the writer leaves out.
+void note_placements_without_clips(const SessionLayout& layout);
 
 // The clip-gain envelope as item time (s) and dB: the points inside the item, clamped to its
 // edges, with a point interpolated where the line crosses an edge. Points that all lie on one

@@ -53,7 +53,10 @@ TEST_F(ConsoleSummary, PlainSessionGolden) {
               "\n"
               "  3 tracks, 7 clips, 29 MIDI notes\n"
               "  0 sends into 0 return tracks\n"
-              "  no meter map in this session: 4/4 throughout\n");
+              "  0 fade-ins, 0 fade-outs, 0 crossfades\n"
+              "  0 clips given clip gain\n"
+              "  no meter map in this session: 4/4 throughout\n"
+              "  0 tick-based tracks, 0 sample-based\n");
 }
 
 TEST_F(ConsoleSummary, ReadLineAndVersionNote) {
@@ -123,10 +126,10 @@ TEST_F(ConsoleSummary, CountedParagraphsInOrder) {
         "  master fader \"Master 1\" carried onto the REAPER master\n",
         "  12 automation points across 2 tracks\n",
         "  1 fader(s) parked at unity so the volume envelope alone\n",
-        "  1 clip(s) carried a clip gain ENVELOPE, written as REAPER\n",
         "  meter 3/4, read from the session\n",
         "  Pan law: -3.0 dB, read from the session's Pan Depth\n",
         "  5 clip(s) carried a color, 2 distinct Pro Tools palette\n",
+        "  1 of them carried a clip gain ENVELOPE, written as REAPER\n",
         "  2 track(s) are HIDDEN in Pro Tools and arrive hidden in both REAPER's\n"
         "      track panel and its mixer: \"FX\", \"Room\"\n",
         "  2 clip(s) were locked in Pro Tools and are LOCKED in REAPER. REAPER\n",
