@@ -1,0 +1,389 @@
+// The built program on whole sessions: the real sessions beside the checkout (skipped, saying
+// so, when they are absent) and small synthetic sessions, checked through the project text, the
+// console and the exit code.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/ptformat.h"
+#include "tests/rpp_grammar.h"
+#include "tests/test_support.h"
+#include "tests/walk_builder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using test_support::read_file;
+using test_support::run_lanwick;
+using test_support::TempDir;
+
+bool has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+void expect_valid_project(const std::string& text) {
+    const rpp_grammar::Result r = rpp_grammar::check_project(text);
+    EXPECT_TRUE(r.ok) << "line " << r.line << ": " << r.message;
+}
+
+// Runs the program with `dir` as its current folder.
+test_support::RunResult run_in(const TempDir& dir, const std::vector<std::string>& args) {
+    std::string quoted = "'";
+    for (char c : dir.path().string())
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return run_lanwick(args, "cd " + quoted + "' &&");
+}
+
+// What a project's items say, one row per item in the order written.
+struct ItemRow {
+    std::string track;
+    std::string position, length, offset, file;
+    bool operator==(const ItemRow&) const = default;
+};
+
+std::string value_after(const std::string& block, const std::string& key) {
+    const std::size_t at = block.find("\n" + key + " ");
+    if (at == std::string::npos) return {};
+    const std::size_t start = at + key.size() + 2;
+    return block.substr(start, block.find('\n', start) - start);
+}
+
+std::vector<ItemRow> items_of(const std::string& project) {
+    std::vector<ItemRow> rows;
+    std::string track;
+    std::size_t at = 0;
+    while (true) {
+        const std::size_t next_track = project.find("\n  <TRACK ", at);
+        const std::size_t next_item = project.find("\n    <ITEM\n", at);
+        if (next_item == std::string::npos) break;
+        if (next_track != std::string::npos && next_track < next_item) {
+            track = value_after(project.substr(next_track, 200), "    NAME");
+            at = next_track + 1;
+            continue;
+        }
+        const std::size_t end = project.find("\n    >\n", next_item);
+        const std::string block = project.substr(next_item, end - next_item);
+        rows.push_back({track, value_after(block, "      POSITION"),
+                        value_after(block, "      LENGTH"), value_after(block, "      SOFFS"),
+                        value_after(block, "        FILE")});
+        at = end;
+    }
+    return rows;
+}
+
+std::string seconds(std::int64_t samples, double rate) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.10f", static_cast<double>(samples) / rate);
+    return buffer;
+}
+
+std::string sessions_audio_file(const std::string& name) {
+    const fs::path folder = fs::absolute(LANWICK_SESSIONS_DIR).lexically_normal();
+    return "\"" + (folder / "Audio Files" / name).string() + "\"";
+}
+
+// --- Real sessions ---------------------------------------------------------------------------
+
+// Named by a relative path, as a user types it: the items still point at the session's audio
+// folder, by absolute paths that hold from the project's own folder.
+TEST(EndToEndReal, RegionTestItemsMatchThePlacements) {
+    REQUIRE_SESSION(path, "RegionTest.ptx");
+    TempDir dir;
+    const std::string relative = fs::relative(path, dir.path()).string();
+    const auto r = run_in(dir, {relative, "-o", "OUT.rpp", "--no-pause"});
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    const std::string project = read_file(dir.file("OUT.rpp"));
+    expect_valid_project(project);
+
+    const double rate = 44100.0;
+    const std::string file = sessions_audio_file("region_name_WAV.wav");
+    auto row = [&](const char* track, std::int64_t at, std::int64_t length, std::int64_t offset) {
+        return ItemRow{"\"" + std::string(track) + "\"", seconds(at, rate), seconds(length, rate),
+                       seconds(offset, rate), file};
+    };
+    const std::vector<ItemRow> expected = {
+        row("Track_Name", 0, 2650000, 0),
+        row("Audio 1", 0, 2650000, 0),
+        row("Audio 1", 2650000, 1290000, 950000),
+        row("Audio 2", 0, 2650000, 0),
+        row("Audio 2", 0, 2650000, 0),
+        row("Audio 3", 950000, 1290000, 950000),
+        row("Audio 3", 950000, 1290000, 950000),
+    };
+    EXPECT_EQ(items_of(project), expected);
+
+    EXPECT_TRUE(has(r.out, "\n  6 tracks, 7 clips, 0 MIDI notes\n")) << r.out;
+    EXPECT_TRUE(has(r.out,
+                    "  WARNING: 1 referenced audio file(s) are not in \"Audio Files\" or beside "
+                    "it:\n      region_name_WAV.wav\n"));
+    EXPECT_TRUE(has(r.out, "  Wrote: OUT.rpp\n"));
+}
+
+TEST(EndToEndReal, TestPtxMonoAndStereoTones) {
+    REQUIRE_SESSION(path, "TestPTX.ptx");
+    TempDir dir;
+    const auto r = run_lanwick({path, "-o", dir.file("t.rpp"), "--no-pause"});
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    const std::string project = read_file(dir.file("t.rpp"));
+    expect_valid_project(project);
+    const std::string ten = "10.0000000000", zero = "0.0000000000";
+    const std::vector<ItemRow> expected = {
+        {"\"monoTone\"", zero, ten, zero, sessions_audio_file("monoTone.1.aif")},
+        {"\"stereoTone\"", zero, ten, zero, sessions_audio_file("stereoTone.L.aif")},
+        {"\"stereoTone\"", zero, ten, zero, sessions_audio_file("stereoTone.R.aif")},
+    };
+    EXPECT_EQ(items_of(project), expected);
+    // The MIDI tracks are not written yet, and the console says so.
+    EXPECT_TRUE(has(r.out, "      write MIDI clips yet: \"MIDI 1\", \"MIDI 2\", \"MIDI 3\"\n"));
+}
+
+TEST(EndToEndReal, EveryRealSessionConvertsIntoAValidProject) {
+    struct Case {
+        const char* name;
+        const char* read_line;
+        const char* counts;
+    } cases[] = {
+        {"RegionTest.ptx", "  Read:  Pro Tools 2019.6.0, 44100 Hz, 120 BPM\n",
+         "  6 tracks, 7 clips, 0 MIDI notes\n"},
+        {"TestPTX.ptx", "  Read:  Pro Tools HD 12.8.3, 48000 Hz, 120 BPM\n",
+         "  3 tracks, 3 clips, 0 MIDI notes\n"},
+        {"Untitled32.ptx", "  Read:  Pro Tools Ultimate 2021.2.0, 44100 Hz, 120 BPM\n",
+         "  0 tracks, 0 clips, 0 MIDI notes\n"},
+        {"MetadataFields.ptx", "  Read:  Pro Tools Ultimate 2021.10.0, 44100 Hz, 120 BPM\n",
+         "  0 tracks, 0 clips, 0 MIDI notes\n"},
+    };
+    bool any = false;
+    for (const Case& c : cases) {
+        const std::string path = test_support::real_session(c.name);
+        if (path.empty()) continue;
+        any = true;
+        TempDir dir;
+        const auto r = run_lanwick({path, "-o", dir.file("p.rpp"), "--no-pause"});
+        EXPECT_EQ(r.exit_code, 0) << c.name << "\n" << r.out;
+        expect_valid_project(read_file(dir.file("p.rpp")));
+        EXPECT_TRUE(has(r.out, c.read_line)) << c.name << "\n" << r.out;
+        EXPECT_TRUE(has(r.out, c.counts)) << c.name << "\n" << r.out;
+        EXPECT_TRUE(has(r.out, "  Media folder written into every FILE line:\n")) << c.name;
+        EXPECT_TRUE(r.out.ends_with("attach\n      it to an e-mail and send it yourself.\n"))
+            << c.name;
+    }
+    if (!any) GTEST_SKIP() << "no real session under " << LANWICK_SESSIONS_DIR << "; skipped";
+}
+
+TEST(EndToEndReal, ProgressSummaryAndCheck) {
+    REQUIRE_SESSION(path, "RegionTest.ptx");
+    TempDir dir;
+    auto r = run_lanwick({path, "-o", dir.file("p.rpp"), "--no-pause", "--progress"});
+    ASSERT_EQ(r.exit_code, 0);
+    std::string expected_err =
+        "progress 0/6 reading\nprogress 1/6 clips\nprogress 2/6 tracks\nprogress 3/6 writing\n";
+    for (int i = 0; i < 6; ++i)
+        expected_err += "progress 3/6 writing " + std::to_string(i) + "/6\n";
+    expected_err +=
+        "progress 4/6 media\nprogress 5/6 report\nprogress 6/6 done\n"
+        "summary tracks=6 clips=7 notes=0 fx=0 written=0 needs_look=1\n";
+    EXPECT_EQ(r.err, expected_err);
+
+    // --check writes nothing and says so first and last.
+    r = run_lanwick({path, "-o", dir.file("c.rpp"), "--no-pause", "--check"});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_FALSE(fs::exists(dir.file("c.rpp")));
+    EXPECT_TRUE(has(r.out, "  Not written (--check).\n"));
+    EXPECT_TRUE(
+        r.out.ends_with("\n  --check: nothing was written. The lines above are what a real\n"
+                        "      conversion of this session would produce.\n"))
+        << r.out;
+}
+
+// --- Synthetic sessions ----------------------------------------------------------------------
+
+using namespace walk_blocks;
+
+// A whole encrypted session at 48 kHz: version, rate, audio files, then the walk's blocks.
+std::string encrypted_session(const std::vector<test_blocks::FileEntry>& files,
+                              const std::string& walk) {
+    using namespace test_blocks;
+    std::vector<std::uint64_t> lengths(files.size(), 480000);
+    const std::string plain =
+        session_header() + lead_block() + version_block(12) +
+        // Scheme 0x05 leaves the first 4096 bytes clear: the rest lies past them.
+        z_block(0x7777, zeros(5000)) + rate_block(48000) +
+        audio_files_block(static_cast<std::uint32_t>(files.size()), files, lengths) + walk;
+    std::vector<std::uint8_t> bytes(plain.begin(), plain.end());
+    EXPECT_TRUE(ptf_xor_crypt(bytes));
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// Every occurrence of `from` replaced by `to`.
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    std::size_t at = text.find(from);
+    while (at != std::string::npos) {
+        text.replace(at, from.size(), to);
+        at = text.find(from, at + to.size());
+    }
+    return text;
+}
+
+TEST(EndToEnd, SmallSessionGoldenProject) {
+    TempDir dir;
+    const fs::path song = dir.path() / "Song";
+    fs::create_directories(song / "Audio Files");
+    test_support::write_file((song / "Audio Files" / "Kick.wav").string(), "RIFF");
+    const std::string walk =
+        region_list(
+            {audio_region("Kick", 0, 48000, 0, 0), audio_region("Snare-02", 24000, 96000, 0, 1)}) +
+        track_list({track_entry("Drums", {0}), track_entry("Perc", {1})}) +
+        placement_tracks(
+            {placement_track("Drums", {audio_playlist({placement(0, 0), placement(0, 96000)})}),
+             placement_track("Perc", {audio_playlist({placement(1, 48000)})})});
+    const std::string session_path = (song / "Song.ptx").string();
+    test_support::write_file(
+        session_path, encrypted_session({{"Kick.wav", "EVAW"}, {"Snare.wav", "EVAW"}}, walk));
+
+    const auto r = run_lanwick({session_path, "--no-pause"});
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    const std::string project = read_file((song / "Song.rpp").string());
+    expect_valid_project(project);
+    const std::string root = fs::absolute(dir.path()).lexically_normal().string();
+    EXPECT_EQ(replaced(project, root, "<DIR>"), R"(<REAPER_PROJECT 0.1 "7.0" 0
+  RIPPLE 0
+  GROUPOVERRIDE 0 0 0
+  AUTOXFADE 1
+  SAMPLERATE 48000 0 0
+  TEMPO 120 4 4
+  PLAYRATE 1 0 0.25 4
+  <RECORD_CFG
+  >
+  <APPLYFX_CFG
+  >
+  RENDER_FILE ""
+  MASTERMUTESOLO 0
+  MASTER_NCH 2 2
+  PANLAW 0.7079457844
+  MASTER_VOLUME 1.000000000 0.000000 -1 -1.000000 1.000000
+  MASTER_PANMODE 3
+  <TRACK {3C6EF36A-27F2-CA46-3B01-C6AE80CD33F2}
+    NAME "Drums"
+    PEAKCOL 16576
+    BEAT 0
+    AUTOMODE 0
+    VOLPAN 1.000000 0 -1 -1.000000 1.000000
+    MUTESOLO 0 0 0
+    IPHASE 0
+    ISBUS 0 0
+    FREEMODE 0
+    TRACKHEIGHT 0 0 0 0 0 0 0
+    INQ 0 0 0 0.5 100 0 0 100
+    NCHAN 2
+    FX 1
+    TRACKID {8ABD2A12-B9A6-C25E-F634-34660E2740BA}
+    MAINSEND 1 0
+    <ITEM
+      POSITION 0.0000000000
+      SNAPOFFS 0
+      LENGTH 1.0000000000
+      LOOP 0
+      ALLTAKES 0
+      FADEIN 0 0.0000000000 0 0 0 0 0
+      FADEOUT 0 0.0000000000 0 0 0 0 0
+      MUTE 0 0
+      SOFFS 0.0000000000
+      PLAYRATE 1.000000000 1 0.000000 -1 0 0.0025
+      CHANMODE 0
+      NAME "Kick"
+      <SOURCE WAVE
+        FILE "<DIR>/Song/Audio Files/Kick.wav"
+      >
+    >
+    <ITEM
+      POSITION 2.0000000000
+      SNAPOFFS 0
+      LENGTH 1.0000000000
+      LOOP 0
+      ALLTAKES 0
+      FADEIN 0 0.0000000000 0 0 0 0 0
+      FADEOUT 0 0.0000000000 0 0 0 0 0
+      MUTE 0 0
+      SOFFS 0.0000000000
+      PLAYRATE 1.000000000 1 0.000000 -1 0 0.0025
+      CHANMODE 0
+      NAME "Kick"
+      <SOURCE WAVE
+        FILE "<DIR>/Song/Audio Files/Kick.wav"
+      >
+    >
+  >
+  <TRACK {DAA66D1B-243D-058D-D25A-28994F85E717}
+    NAME "Perc"
+    PEAKCOL 16576
+    BEAT 0
+    AUTOMODE 0
+    VOLPAN 1.000000 0 -1 -1.000000 1.000000
+    MUTESOLO 0 0 0
+    IPHASE 0
+    ISBUS 0 0
+    FREEMODE 0
+    TRACKHEIGHT 0 0 0 0 0 0 0
+    INQ 0 0 0 0.5 100 0 0 100
+    NCHAN 2
+    FX 1
+    TRACKID {28F4A3C3-B5F0-FDA5-8D8C-9651DCDFF3DF}
+    MAINSEND 1 0
+    <ITEM
+      POSITION 1.0000000000
+      SNAPOFFS 0
+      LENGTH 2.0000000000
+      LOOP 0
+      ALLTAKES 0
+      FADEIN 0 0.0000000000 0 0 0 0 0
+      FADEOUT 0 0.0000000000 0 0 0 0 0
+      MUTE 0 0
+      SOFFS 0.5000000000
+      PLAYRATE 1.000000000 1 0.000000 -1 0 0.0025
+      CHANMODE 0
+      NAME "Snare-02"
+      <SOURCE WAVE
+        FILE "<DIR>/Song/Audio Files/Snare.wav"
+      >
+    >
+  >
+>
+)");
+    EXPECT_TRUE(has(r.out, "  2 tracks, 3 clips, 0 MIDI notes\n"));
+    EXPECT_TRUE(has(r.out, "      Snare.wav\n"));
+    EXPECT_FALSE(has(r.out, "      Kick.wav\n"));
+}
+
+// Placements no item can carry: each named in the console, the project valid.
+TEST(EndToEnd, BadPlacementsAreNamedAndLeftOut) {
+    TempDir dir;
+    const std::uint64_t day_and_more = 48000ULL * 90000;
+    const std::string walk =
+        region_list({audio_region("Good", 0, 48000, 0, 0), audio_region("Empty", 0, 0, 0, 0),
+                     audio_region("Lost", 0, 48000, 0, 7)}) +
+        track_list({track_entry("A", {0}), track_entry("B", {1})}) +
+        placement_tracks(
+            {placement_track("A", {audio_playlist({placement(0, 0), placement(1, 48000),
+                                                   placement(2, 96000)})}),
+             placement_track("B", {audio_playlist({placement(0, 0), placement(0, 48000),
+                                                   placement(0, day_and_more)})})});
+    const std::string session_path = dir.file("Bad.ptx");
+    test_support::write_file(session_path, encrypted_session({{"Good.wav", "EVAW"}}, walk));
+
+    const auto r = run_lanwick({session_path, "-o", dir.file("Bad.rpp"), "--no-pause"});
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    expect_valid_project(read_file(dir.file("Bad.rpp")));
+    EXPECT_TRUE(has(r.out, "  2 tracks, 3 clips, 0 MIDI notes\n")) << r.out;
+    EXPECT_TRUE(has(r.out,
+                    "usable length (zero, negative or\n      unreadable) and were left "
+                    "out:\n      \"Empty\" on \"A\"\n"))
+        << r.out;
+    EXPECT_TRUE(has(r.out, "left out as misread placements:\n      \"Good\" on \"B\"\n")) << r.out;
+    EXPECT_TRUE(has(r.out, "audio file at all) and were left out:\n      \"Lost\" on \"A\"\n"))
+        << r.out;
+}
+
+}  // namespace
