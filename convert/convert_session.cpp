@@ -20,7 +20,7 @@
 #include "convert/stage_reading.h"
 #include "model/conversion_result.h"
 #include "session/session_settings.h"
-#include "util/version.h"
+#include "util/names.h"
 
 namespace {
 
@@ -145,7 +145,7 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     // Stage "writing".
     std::set<std::string> listed_files;
     for (const PtfAudioFile& file : session.audio_files())
-        if (!file.name.empty()) listed_files.insert(file.name);
+        if (!file.name.empty()) listed_files.insert(path_basename(file.name));
     ItemWriteContext items;
     items.dark_theme = reading.dark_theme;
     items.clip_color_mode = read_clip_color_mode(data, length);

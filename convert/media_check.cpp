@@ -2,6 +2,7 @@
 
 #include "app/output.h"
 #include "convert/audio_paths.h"
+#include "util/names.h"
 
 MediaCheckResult media_check;
 
@@ -21,9 +22,11 @@ std::vector<std::string> find_missing_audio_files(std::span<const PtfAudioFile> 
     std::vector<std::string> missing;
     for (const PtfAudioFile& file : files) {
         if (file.name.empty()) continue;
+        // Items name their files without folders; the check looks where they look.
+        const std::string name = path_basename(file.name);
         const auto hint = hints.find(file.name);
         const std::string path =
-            resolve_audio_path(file.name, hint == hints.end() ? std::string() : hint->second);
+            resolve_audio_path(name, hint == hints.end() ? std::string() : hint->second);
         if (!file_exists(path)) missing.push_back(file.name);
     }
     return missing;
