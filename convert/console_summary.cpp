@@ -354,8 +354,8 @@ void unplaced_clip_paragraphs(std::string& text, const ConsoleSummaryInput& in) 
                 quoted_name_list(in.midi_tracks_not_written) + "\n";
     if (!item_writer.bad_length.empty())
         text += format_text(
-                    "  WARNING: %d clip(s) have no usable length (zero, negative or\n"
-                    "      unreadable) and were left out:\n",
+                    "  WARNING: %d clip(s) have no usable length (zero, negative, longer\n"
+                    "      than a day or unreadable) and were left out:\n",
                     static_cast<int>(item_writer.bad_length.size())) +
                 clip_rows(item_writer.bad_length);
     if (!item_writer.past_a_day.empty())

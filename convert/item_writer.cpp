@@ -78,7 +78,8 @@ void write_clip_color(std::FILE* file, const ClipRecord& clip, const ItemTrackIn
 
 bool clip_can_be_placed(const ClipRecord& clip, const std::string& track_name) {
     const SkippedClip where{track_name, clip.name};
-    if (!std::isfinite(clip.length) || clip.length <= 0.0 || !std::isfinite(clip.source_offset)) {
+    if (!std::isfinite(clip.length) || clip.length <= 0.0 || clip.length > kLatestClipStart ||
+        !std::isfinite(clip.source_offset)) {
         item_writer.bad_length.push_back(where);
         return false;
     }

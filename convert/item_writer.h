@@ -33,8 +33,8 @@ struct ItemWriterState {
     int clips_outside_audio_folder = 0;    // FILE lines pointing beside the audio folder
     int lane_tracks = 0;
     int lanes_written = 0;
-    // Clips left out: a length of zero or less (or a length or offset that is no number), and
-    // positions past a day.
+    // Clips left out: a length of zero or less, or longer than a day (or a length or offset that
+    // is no number), and positions past a day.
     std::vector<SkippedClip> bad_length;
     std::vector<SkippedClip> past_a_day;
     // Placements the clip stage makes no clip of: no audio file in the session's list.
@@ -45,7 +45,7 @@ struct ItemWriterState {
 extern ItemWriterState item_writer;
 void reset_item_writer();
 
-// Pro Tools sessions end at 24 hours; a clip placed later is a misread placement.
+// Pro Tools sessions end at 24 hours; a clip placed later, or longer, is a misread placement.
 inline constexpr double kLatestClipStart = 24.0 * 3600.0;
 
 // What the items of the whole project share.

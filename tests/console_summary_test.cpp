@@ -152,8 +152,8 @@ TEST_F(ConsoleSummary, ClipsLeftOutAreNamed) {
     item_writer.unlisted_sources.push_back({"Vox", "lost"});
     const std::string text = console_summary_text(in_);
     EXPECT_TRUE(has(text,
-                    "  WARNING: 10 clip(s) have no usable length (zero, negative or\n"
-                    "      unreadable) and were left out:\n"
+                    "  WARNING: 10 clip(s) have no usable length (zero, negative, longer\n"
+                    "      than a day or unreadable) and were left out:\n"
                     "      \"c0\" on \"Gtr\"\n"));
     EXPECT_TRUE(has(text, "      \"c7\" on \"Gtr\"\n      ... and 2 more\n"));
     EXPECT_TRUE(has(text, "24 hours in, past the end of any\n"));

@@ -378,8 +378,8 @@ TEST(EndToEnd, BadPlacementsAreNamedAndLeftOut) {
     expect_valid_project(read_file(dir.file("Bad.rpp")));
     EXPECT_TRUE(has(r.out, "  2 tracks, 3 clips, 0 MIDI notes\n")) << r.out;
     EXPECT_TRUE(has(r.out,
-                    "usable length (zero, negative or\n      unreadable) and were left "
-                    "out:\n      \"Empty\" on \"A\"\n"))
+                    "than a day or unreadable) and were left out:\n      \"Empty\" on "
+                    "\"A\"\n"))
         << r.out;
     EXPECT_TRUE(has(r.out, "left out as misread placements:\n      \"Good\" on \"B\"\n")) << r.out;
     EXPECT_TRUE(has(r.out, "audio file at all) and were left out:\n      \"Lost\" on \"A\"\n"))

@@ -313,9 +313,10 @@ TEST_F(ItemWriter, ClipsThatCannotBePlacedAreLeftOutAndNamed) {
         double length;
         double offset;
         bool written;
-    } cases[] = {{0.0, 0.0, 0.0, false},      {0.0, -1.0, 0.0, false},   {0.0, NAN, 0.0, false},
-                 {0.0, INFINITY, 0.0, false}, {0.0, 1.0, NAN, false},    {86400.5, 1.0, 0.0, false},
-                 {NAN, 1.0, 0.0, false},      {86399.0, 1.0, 0.0, true}, {0.0, 1e-6, 0.0, true}};
+    } cases[] = {{0.0, 0.0, 0.0, false},      {0.0, -1.0, 0.0, false}, {0.0, NAN, 0.0, false},
+                 {0.0, INFINITY, 0.0, false}, {0.0, 1.0, NAN, false},  {0.0, 86400.5, 0.0, false},
+                 {86400.5, 1.0, 0.0, false},  {NAN, 1.0, 0.0, false},  {86399.0, 1.0, 0.0, true},
+                 {0.0, 1e-6, 0.0, true}};
     std::set<std::string> listed = {"ok.wav"};
     context_.listed_files = &listed;
     OutputTrack t;
@@ -328,7 +329,7 @@ TEST_F(ItemWriter, ClipsThatCannotBePlacedAreLeftOutAndNamed) {
         EXPECT_EQ(!text.empty(), c.written) << c.start << " " << c.length << " " << c.offset;
         t.clips.push_back(clip);
     }
-    EXPECT_EQ(item_writer.bad_length.size(), 5u);
+    EXPECT_EQ(item_writer.bad_length.size(), 6u);
     EXPECT_EQ(item_writer.past_a_day.size(), 2u);
     EXPECT_EQ(item_writer.past_a_day.front().track, "Track");
     EXPECT_EQ(item_writer.past_a_day.front().clip, "c");
@@ -342,7 +343,7 @@ TEST_F(ItemWriter, ClipsThatCannotBePlacedAreLeftOutAndNamed) {
     };
     const std::string project = writer_test::project_text(in);
     EXPECT_EQ(item_writer.items_written, 2u);
-    EXPECT_EQ(item_writer.bad_length.size(), 5u);
+    EXPECT_EQ(item_writer.bad_length.size(), 6u);
     EXPECT_EQ(item_writer.past_a_day.size(), 2u);
     EXPECT_EQ(item_writer.past_a_day.front().track, "T");
 
