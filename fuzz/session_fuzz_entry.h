@@ -1,5 +1,6 @@
 // The one entry of the session fuzz target, shared with the test that replays its corpus: the
-// input runs through decryption, the session-file layer, the block tree and the session walk.
+// input runs through decryption, the session-file layer, the block tree, the session walk, every
+// content reader and the clip stage.
 #pragma once
 
 #include <cstddef>
@@ -7,9 +8,59 @@
 #include <utility>
 #include <vector>
 
+#include "app/convert_options.h"
+#include "convert/clip_overlaps.h"
+#include "convert/clip_placements.h"
+#include "convert/project_header.h"
 #include "model/session_layout.h"
 #include "platform/ptformat.h"
+#include "session/clip_pitch.h"
+#include "session/groups.h"
+#include "session/media_lists.h"
+#include "session/memory_locations.h"
+#include "session/name_harvest.h"
+#include "session/px_records.h"
+#include "session/session_header.h"
 #include "session/session_walk.h"
+#include "session/tempo_map.h"
+#include "session/warp_markers.h"
+
+// Every content reader over decrypted bytes, then the clip stage over the walk's layout.
+inline void run_content_readers(const std::uint8_t* data, std::size_t size,
+                                const SessionLayout& layout) {
+    SessionHeaderInfo header;
+    read_session_header(data, size, header);
+    read_project_settings(data, size);
+    TempoMap tempo_map;
+    read_tempo_map(data, size, tempo_map);
+    std::vector<MeterChange> meters;
+    read_meters(data, size, meters);
+    std::vector<std::string> names, strings;
+    harvest_head_strings(data, size, {"Audio 1", "a"}, names);
+    harvest_session_strings(data, size, strings);
+    std::vector<SessionGroup> groups;
+    read_groups(data, size, groups);
+    std::vector<MemoryLocation> locations;
+    read_memory_locations(data, size, locations);
+    AudioFolderHints hints;
+    read_audio_files(data, size, hints);
+    std::vector<std::string> videos;
+    read_video_file_names(data, size, videos);
+    std::vector<PxRecord> px;
+    read_px_records(data, size, px);
+    ClipEffectsLists px_lists;
+    read_4400_px_lists(data, size, px_lists);
+    std::map<std::string, double> pitch;
+    read_clip_pitch(data, size, pitch);
+    std::map<std::string, std::vector<WarpPoint>> warps;
+    read_warp_markers(data, size, warps);
+
+    ConvertOptions options;
+    ClipModel model;
+    ClipStageCounts counts;
+    build_clip_placements(data, size, layout, 44100.0, tempo_map, 120.0, options, model, counts);
+    resolve_clip_overlaps(model, counts);
+}
 
 inline void run_session_fuzz_input(const std::uint8_t* data, std::size_t size) {
     const std::vector<std::uint8_t> input(data, data + size);
@@ -32,7 +83,8 @@ inline void run_session_fuzz_input(const std::uint8_t* data, std::size_t size) {
         load_session_regions(session, layout);
     }
 
-    // The walk straight on the bytes, whatever their cipher byte says.
+    // The walk and the readers straight on the bytes, whatever their cipher byte says.
     SessionLayout layout;
     walk_session_tree(input.data(), input.size(), {{"a.wav", 0}, {"", 1}}, layout);
+    run_content_readers(input.data(), input.size(), layout);
 }
