@@ -18,6 +18,7 @@
 #include "convert/run_state.h"
 #include "convert/session_load.h"
 #include "convert/stage_reading.h"
+#include "convert/tempo_markers.h"
 #include "model/conversion_result.h"
 #include "session/session_settings.h"
 #include "util/names.h"
@@ -109,10 +110,6 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     output_state.console_capture = &guard.captured;
 
     reset_conversion_state(options);
-    // The writer's own per-run state: items, audio paths, the media check.
-    reset_item_writer();
-    reset_audio_paths();
-    reset_media_check();
 
     if (options.input_path.empty()) {
         say("lanwick: drag a .ptx file onto this program.\n");
@@ -164,6 +161,12 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     project.session_settings = read_project_settings(data, length);
     project.tracks = written.tracks;
     project.track_inputs = written.inputs;
+    project.hooks.write_tempo_and_markers = [&](std::FILE* file) {
+        write_tempo_and_markers(
+            file, TempoMarkersInput{session_tempo_map, project.session_settings.meters,
+                                    settings.session_tempo, reading.memory_locations,
+                                    settings.sample_rate, options.tempo_ramps != 0});
+    };
     project.hooks.track.write_track_items = [&](std::FILE* file, std::int32_t index) {
         const OutputTrack& track = written.tracks[static_cast<std::size_t>(index)];
         write_track_items(file, track, written_track_name(track, static_cast<std::size_t>(index)),

@@ -1,7 +1,10 @@
 #include "convert/run_state.h"
 
+#include "convert/audio_paths.h"
 #include "convert/clip_counts.h"
 #include "convert/colors.h"
+#include "convert/item_writer.h"
+#include "convert/media_check.h"
 #include "convert/tempo_markers.h"
 #include "convert/track_view.h"
 #include "convert/writer_summary.h"
@@ -49,4 +52,7 @@ void reset_conversion_state(const ConvertOptions& o) {
     reset_color_counters();
     reset_writer_state();
     tempo_marker_counts.reset();
+    reset_item_writer();
+    reset_audio_paths();
+    reset_media_check();
 }

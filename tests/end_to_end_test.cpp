@@ -10,6 +10,7 @@
 
 #include "platform/ptformat.h"
 #include "tests/rpp_grammar.h"
+#include "tests/tempo_blocks.h"
 #include "tests/test_support.h"
 #include "tests/walk_builder.h"
 
@@ -384,6 +385,38 @@ TEST(EndToEnd, BadPlacementsAreNamedAndLeftOut) {
     EXPECT_TRUE(has(r.out, "left out as misread placements:\n      \"Good\" on \"B\"\n")) << r.out;
     EXPECT_TRUE(has(r.out, "audio file at all) and were left out:\n      \"Lost\" on \"A\"\n"))
         << r.out;
+}
+
+}  // namespace
+
+namespace {
+
+TEST(EndToEnd, TempoChangesAndMarkersReachTheProject) {
+    using namespace test_blocks;
+    TempDir dir;
+    constexpr std::uint64_t quarter = 960000;
+    const std::string walk =
+        tempo_block({{kOrigin, 120}, {kOrigin + 8 * quarter, 60}}) + meter_block({}) +
+        location_block("Verse", 2, 4 * quarter, 12 * quarter) +
+        location_block("Verse", 2, 4 * quarter, 12 * quarter) +
+        location_block("Hit \"it\"", 1, 10 * quarter, 10 * quarter) + zeros(64);
+    const std::string session_path = dir.file("Tempo.ptx");
+    test_support::write_file(session_path, encrypted_session({}, walk));
+
+    const auto r = run_lanwick({session_path, "--no-pause"});
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    const std::string project = read_file(dir.file("Tempo.rpp"));
+    expect_valid_project(project);
+    // 8 quarter notes at 120 BPM are 4 s; the region runs from 2 s to 4 s + 4 quarters at 60.
+    EXPECT_TRUE(has(project, "  <TEMPOENVEX\n")) << project;
+    EXPECT_TRUE(has(project, "    PT 0.0000000000 120.000000")) << project;
+    EXPECT_TRUE(has(project, "    PT 4.0000000000 60.000000")) << project;
+    // The region is stored twice and written once: its start line, then its end line.
+    const std::string region = "  MARKER 1 2.0000000000 \"Verse\" 1 ";
+    ASSERT_TRUE(has(project, region)) << project;
+    EXPECT_EQ(project.find(region), project.rfind(region));
+    EXPECT_TRUE(has(project, "  MARKER 1 8.0000000000 \"\" 1\n")) << project;
+    EXPECT_TRUE(has(project, " 6.0000000000 'Hit \"it\"' 0 ")) << project;
 }
 
 }  // namespace
