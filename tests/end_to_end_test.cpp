@@ -420,3 +420,55 @@ TEST(EndToEnd, TempoChangesAndMarkersReachTheProject) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(EndToEndReal, OutputNamesOverwriteAndUnwritableFolders) {
+    REQUIRE_SESSION(path, "RegionTest.ptx");
+    TempDir dir;
+    const std::string out = dir.file("OUT.rpp");
+    ASSERT_EQ(run_lanwick({path, "-o", out, "--no-pause"}).exit_code, 0);
+    const std::string first = read_file(out);
+
+    const auto again = run_lanwick({path, "-o", out, "--no-pause"});
+    EXPECT_EQ(again.exit_code, 0);
+    EXPECT_TRUE(has(again.out, "\n  " + out + " already exists - writing " +
+                                   dir.file("OUT (1).rpp") +
+                                   " instead\n  (--overwrite to replace it)\n"));
+    // The same session gives the same project text, byte for byte.
+    EXPECT_EQ(read_file(dir.file("OUT (1).rpp")), first);
+
+    test_support::write_file(out, "old");
+    EXPECT_EQ(run_lanwick({path, "-o", out, "--overwrite", "--no-pause"}).exit_code, 0);
+    EXPECT_EQ(read_file(out), first);
+    EXPECT_FALSE(fs::exists(dir.file("OUT (2).rpp")));
+
+    const std::string nowhere = dir.file("missing/OUT.rpp");
+    const auto failed = run_lanwick({path, "-o", nowhere, "--no-pause"});
+    EXPECT_EQ(failed.exit_code, 1);
+    EXPECT_TRUE(has(failed.out, "\nCould not write " + nowhere + "\n"));
+
+    TempDir empty;
+    const auto check = run_lanwick({path, "-o", empty.file("c.rpp"), "--check", "--overwrite"});
+    EXPECT_EQ(check.exit_code, 0);
+    EXPECT_TRUE(fs::is_empty(empty.path()));
+}
+
+TEST(EndToEndReal, ConvertTwiceWritesTheSameProjectTwice) {
+    REQUIRE_SESSION(path, "TestPTX.ptx");
+    TempDir dir;
+    const std::string out = dir.file("twice.rpp");
+    const auto r = run_lanwick({path, "-o", out, "--convert-twice", "--no-pause"});
+    EXPECT_EQ(r.exit_code, 0) << r.out;
+    ASSERT_TRUE(fs::exists(dir.file("twice-2nd.rpp")));
+    EXPECT_EQ(read_file(dir.file("twice-2nd.rpp")), read_file(out));
+
+    // Without -o both passes would write beside the session: here a copy of it.
+    fs::copy_file(path, dir.file("copy.ptx"));
+    const auto without_o = run_in(dir, {"copy.ptx", "--convert-twice", "--no-pause"});
+    EXPECT_EQ(without_o.exit_code, 1);
+    EXPECT_TRUE(
+        has(without_o.out, "  --convert-twice needs -o: both passes would write the same file.\n"));
+}
+
+}  // namespace

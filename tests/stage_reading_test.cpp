@@ -96,8 +96,11 @@ struct QuietConsole {
 TEST(RunState, ASecondConversionStartsFromTheSameState) {
     REQUIRE_SESSION(path, "RegionTest.ptx");
     QuietConsole quiet;
+    test_support::TempDir dir;
     ConvertOptions options;
     options.input_path = path;
+    options.output_path = dir.file("state.rpp");
+    options.overwrite = 1;
     options.tempo = 97.0;
     convert_session(options, nullptr, nullptr);
     ConversionSettings first = settings;

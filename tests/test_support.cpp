@@ -1,7 +1,9 @@
 #include "tests/test_support.h"
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -74,3 +76,30 @@ void write_file(const std::string& path, const std::string& bytes) {
 }
 
 }  // namespace test_support
+
+namespace {
+
+// The real sessions' folder belongs to nobody's tests: fail any run that leaves a file there.
+class SessionsFolderUntouched : public ::testing::Environment {
+  public:
+    void SetUp() override { before_ = listing(); }
+    void TearDown() override {
+        EXPECT_EQ(listing(), before_) << "a test wrote into " << LANWICK_SESSIONS_DIR;
+    }
+
+  private:
+    static std::vector<std::string> listing() {
+        std::vector<std::string> names;
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::directory_iterator(LANWICK_SESSIONS_DIR, ec))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    std::vector<std::string> before_;
+};
+
+const auto* const sessions_folder_guard =
+    ::testing::AddGlobalTestEnvironment(new SessionsFolderUntouched);
+
+}  // namespace
