@@ -27,15 +27,12 @@ std::int32_t track_view_solo_safe(const std::string& name, const std::string& ot
     return state && state->solo_safe_state == 1 ? 1 : 0;
 }
 
-std::int32_t track_view_automode(const std::string& name, const std::string& other_name,
-                                 std::int32_t fallback, const TrackViewStore& store) {
-    const TrackViewState* state = find_track_view(name, other_name, store);
-    if (!state) return fallback;
-    switch (state->automation_mode) {
+std::int32_t reaper_automode(std::int32_t stored_mode, std::int32_t fallback) {
+    switch (stored_mode) {
         case 0:
         case 1:
         case 2:
-            return state->automation_mode;
+            return stored_mode;
         case 3:
         case 5:
             return 4;
@@ -44,4 +41,10 @@ std::int32_t track_view_automode(const std::string& name, const std::string& oth
         default:
             return fallback;
     }
+}
+
+std::int32_t track_view_automode(const std::string& name, const std::string& other_name,
+                                 std::int32_t fallback, const TrackViewStore& store) {
+    const TrackViewState* state = find_track_view(name, other_name, store);
+    return state ? reaper_automode(state->automation_mode, fallback) : fallback;
 }

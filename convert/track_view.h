@@ -33,6 +33,9 @@ std::int32_t track_view_solo_safe(const std::string& name, const std::string& ot
                                   const TrackViewStore& store = track_views);
 
 // REAPER's automation mode: Off, Read and Touch as they are, Latch and Touch/Latch as Latch (4),
-// Write as Write (3); any other mode or an unknown track gives `fallback`.
+// Write as Write (3); any other mode gives `fallback`.
+std::int32_t reaper_automode(std::int32_t stored_mode, std::int32_t fallback);
+
+// The same for a track's stored view state; an unknown track gives `fallback`.
 std::int32_t track_view_automode(const std::string& name, const std::string& other_name,
                                  std::int32_t fallback, const TrackViewStore& store = track_views);

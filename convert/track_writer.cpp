@@ -8,6 +8,7 @@
 #include "convert/envelopes.h"
 #include "convert/project_text.h"
 #include "convert/run_state.h"
+#include "convert/track_view.h"
 #include "convert/writer_summary.h"
 #include "util/guid.h"
 #include "util/rpp_text.h"
@@ -80,20 +81,7 @@ std::string written_track_name(const OutputTrack& track, std::size_t index) {
 }
 
 std::int32_t track_automode(const std::optional<TrackViewValues>& view, std::int32_t fallback) {
-    if (!view) return fallback;
-    switch (view->automation_mode) {
-        case 0:
-        case 1:
-        case 2:
-            return view->automation_mode;
-        case 3:
-        case 5:
-            return 4;
-        case 4:
-            return 3;
-        default:
-            return fallback;
-    }
+    return view ? reaper_automode(view->automation_mode, fallback) : fallback;
 }
 
 std::int32_t mutesolo_solo_value(std::int32_t solo_field, bool muted, bool mute_automated) {
