@@ -2,7 +2,7 @@
 // report. One set per conversion, emptied by the run reset.
 #pragma once
 
-#include <set>
+#include <map>
 #include <string>
 
 struct ClipStageCounts {
@@ -30,7 +30,7 @@ struct ClipStageCounts {
     int clip_group_fade_ins = 0;
     int clip_group_fade_outs = 0;
     int clip_group_unmatched_fades = 0;
-    std::set<std::string> clip_group_problem_tracks;
+    std::map<std::string, int> clip_group_problem_tracks;  // track -> pieces not read
 
     // Stacked clips: the ones that do not play go to the alternates.
     int alternate_clips = 0;

@@ -368,8 +368,10 @@ void match_to_lists(const Context& ctx, ClipModel& model) {
     }
 }
 
-void note_group_problem(const Context& ctx, const ClipModel& model, std::uint16_t track) {
-    ctx.counts->clip_group_problem_tracks.insert(model.output_tracks.at(track).name);
+void note_group_problem(const Context& ctx, const ClipModel& model, std::uint16_t track,
+                        int pieces) {
+    ctx.counts->clip_group_skipped += pieces;
+    ctx.counts->clip_group_problem_tracks[model.output_tracks.at(track).name] += pieces;
 }
 
 // Step 6: every clip-group placement of a track's list, laid out flat as clips.
@@ -397,8 +399,7 @@ void lay_out_clip_groups(Context& ctx, ClipModel& model) {
             const std::uint32_t id = list.ids[j];
             if (id >= groups.size() || !groups[id].readable || groups[id].list_index < 0 ||
                 static_cast<std::size_t>(groups[id].list_index) >= item_lists.size()) {
-                ctx.counts->clip_group_skipped += 1;
-                note_group_problem(ctx, model, track);
+                note_group_problem(ctx, model, track, 1);
                 continue;
             }
             const std::uint8_t base = list.time_bases[j];
@@ -449,8 +450,7 @@ void lay_out_clip_groups(Context& ctx, ClipModel& model) {
                 model.main_clips[track].push_back(std::move(clip));
             }
             if (skipped > 0) {
-                ctx.counts->clip_group_skipped += skipped;
-                note_group_problem(ctx, model, track);
+                note_group_problem(ctx, model, track, skipped);
             }
         }
     }

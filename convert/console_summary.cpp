@@ -6,6 +6,7 @@
 #include "convert/clip_counts.h"
 #include "convert/colors.h"
 #include "convert/item_writer.h"
+#include "convert/project_text.h"
 #include "convert/run_state.h"
 #include "convert/tempo_markers.h"
 #include "convert/writer_summary.h"
@@ -39,13 +40,23 @@ void version_note(std::string& text, const SessionHeaderInfo& header) {
     text += "\n";
 }
 
-// Sends, master fader and automation (rows 6 to 54 that this build counts).
+// `"name" (to "bus", ...)`: a stereo track and the buses its moved sends feed.
+std::string stereo_send_row(const StereoSendTrack& track) {
+    std::string buses;
+    for (const std::string& bus : track.buses)
+        buses += (buses.empty() ? "\"" : ", \"") + bus + "\"";
+    return format_text("%s %s", ("\"" + track.track + "\"").c_str(),
+                       ("(to " + buses + ")").c_str());
+}
+
+// Mixer strips, sends, master fader and automation (rows 4 to 54 that this build counts).
 void mix_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     const WriterSummary& s = writer_summary;
+    text += format_text("  %d mixer strips (faders, pans, mute)\n", in.mixer_strips);
+    text += format_text("  %d sends into %d return tracks\n", s.sends_written, in.return_tracks);
     if (s.midi_mute_tracks != 0)
         text += format_text("  %d MIDI track(s) arrive with their mute automation\n",
                             s.midi_mute_tracks);
-    text += format_text("  %d sends into %d return tracks\n", s.sends_written, in.return_tracks);
     if (!s.click_track_name.empty())
         text += "  Pro Tools' click is on and \"" + s.click_track_name +
                 "\" plays it. REAPER's metronome is left OFF;\n"
@@ -61,7 +72,10 @@ void mix_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
             "      hard left and right; a REAPER send has one pan, so those sends\n"
             "      keep their full width:\n",
             static_cast<int>(s.stereo_send_tracks.size()));
-        text += name_rows(s.stereo_send_tracks);
+        std::vector<std::string> rows;
+        for (const StereoSendTrack& track : s.stereo_send_tracks)
+            rows.push_back(stereo_send_row(track));
+        text += name_rows(rows);
     }
     if (s.master_fx_slots != 0)
         text += format_text("  %d insert(s) on the Master Fader carried\n", s.master_fx_slots);
@@ -89,9 +103,12 @@ void mix_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
             parked);
 }
 
-// Fades, clip gain, colour options, track colours and the meter (rows 61 to 79 that this build
-// counts).
+// Stretched clips, fades, clip gain, colour options, track colours and the meter (rows 60 to 80
+// that this build counts).
 void clip_and_colour_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
+    text +=
+        format_text("  %d clips stretched, %d of them read from the session\n",
+                    in.clips_stretched_read + in.clips_stretched_computed, in.clips_stretched_read);
     text += format_text("  %d fade-ins, %d fade-outs, %d crossfades\n", clip_counts.fade_ins,
                         clip_counts.fade_outs, clip_counts.crossfades);
     text += format_text("  %d clips given clip gain\n", item_writer.clips_with_gain);
@@ -113,6 +130,7 @@ void clip_and_colour_paragraphs(std::string& text, const ConsoleSummaryInput& in
         text += format_text("  meter %u/%u, read from the session\n", in.meters.front().numerator,
                             in.meters.front().denominator);
     }
+    text += meter_change_summary(in.meters, tempo_marker_counts.signature_changes);
 }
 
 // Track colours by coding, pan law, clip colours, themes and clip-gain envelopes (rows 88 to
@@ -244,12 +262,14 @@ void project_paragraphs(std::string& text) {
             "  Timecode: %s fps, Session Start %s (%.4f s) written as REAPER's\n"
             "      project start, so the ruler reads as Pro Tools' does.\n",
             settings.timecode_rate_text.c_str(), start.c_str(), s.offset_seconds);
-        if (s.thirty_drop) {
+        // 60 and 120 drop share 30 drop's base code; their own twin names them.
+        const std::string& twin = s.frame_rate_twin_label;
+        if (s.thirty_drop && (twin.empty() || twin == "30")) {
             text += "      REAPER has no 30 drop-frame setting; the ruler runs at 30 non-drop.\n";
-        } else if (s.drop_frame && !s.frame_rate_twin_label.empty()) {
+        } else if (s.drop_frame && !twin.empty()) {
             text += format_text(
                 "      REAPER has no %s drop-frame setting; the ruler runs at %s non-drop.\n",
-                s.frame_rate_twin_label.c_str(), s.frame_rate_twin_label.c_str());
+                twin.c_str(), twin.c_str());
         }
     }
     if (s.surround_pan_lanes_not_carried != 0)
@@ -303,13 +323,18 @@ void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
             c.clip_group_fades, c.clip_group_fade_ins, c.clip_group_fade_outs,
             c.clip_group_unmatched_fades);
     if (c.clip_group_skipped != 0) {
-        const std::vector<std::string> tracks(c.clip_group_problem_tracks.begin(),
-                                              c.clip_group_problem_tracks.end());
         text += format_text(
-                    "  WARNING: %d clip group piece(s) could not be read, so that audio is\n"
-                    "      missing on:",
-                    c.clip_group_skipped) +
-                quoted_name_list(tracks) + "\n      Please send the session in.\n";
+            "  WARNING: %d clip group piece(s) could not be read, so that audio is\n"
+            "      missing on:",
+            c.clip_group_skipped);
+        const char* separator = "";
+        for (const auto& [track, pieces] : c.clip_group_problem_tracks) {
+            text += separator;
+            text += format_text(" %s %s", ("\"" + track + "\"").c_str(),
+                                format_text("(%d piece(s))", pieces).c_str());
+            separator = ",";
+        }
+        text += "\n      Please send the session in.\n";
     }
     if (item_writer.lanes_written != 0)
         text += format_text("  %d written as REAPER fixed lanes\n", item_writer.lanes_written);
@@ -421,14 +446,16 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
                         static_cast<int>(item_writer.items_written), in.midi_notes_written);
 
     mix_paragraphs(text, in);
-    text += tempo_marker_summary(tempo_marker_counts, in.tempo_ramps);
+    text += tempo_map_summary(tempo_marker_counts, in.tempo_ramps);
     clip_and_colour_paragraphs(text, in);
+    text += marker_summary(tempo_marker_counts);
     colour_paragraphs(text, in);
     view_paragraphs(text);
     project_paragraphs(text);
     clip_stage_paragraphs(text, in);
     unplaced_clip_paragraphs(text, in);
-    return text;
+    // Names from the session are in it: made safe once, here, for every paragraph.
+    return console_text(text);
 }
 
 void print_console_summary(const ConsoleSummaryInput& in) {

@@ -19,6 +19,8 @@
 #include "convert/session_load.h"
 #include "convert/stage_reading.h"
 #include "convert/tempo_markers.h"
+#include "convert/wanted_params.h"
+#include "convert/writer_summary.h"
 #include "model/conversion_result.h"
 #include "session/session_settings.h"
 #include "util/names.h"
@@ -200,6 +202,7 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
                     item_writer.clips_outside_audio_folder);
     if (result || options.report || progress) stage_report(written);
     print_closing_block(closing_input(session, reading, project.session_settings, options));
+    write_wanted_params_file(options.wanted_params_file, writer_summary.wanted_param_plugins);
     if (options.check) print_check_end();
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include "app/output.h"
 #include "convert/audio_paths.h"
+#include "convert/project_text.h"
 #include "util/names.h"
 
 MediaCheckResult media_check;
@@ -63,7 +64,7 @@ std::string media_check_text(const std::vector<std::string>& missing, int clips_
             "      REAPER will search for these on load and may look frozen while\n"
             "      it does; telling it to ignore missing files opens the rest.\n";
     }
-    return text;
+    return console_text(text);  // the file names are the session's
 }
 
 void run_media_check(std::span<const PtfAudioFile> files, const AudioFolderHints& hints,

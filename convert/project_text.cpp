@@ -15,3 +15,10 @@ std::string single_line_text(std::string_view text) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
     return clean;
 }
+
+std::string console_text(std::string_view text) {
+    std::string clean(text);
+    for (char& c : clean)
+        if ((static_cast<unsigned char>(c) < 0x20 && c != '\n') || c == 0x7f) c = ' ';
+    return clean;
+}

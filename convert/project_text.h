@@ -1,4 +1,5 @@
-// Session texts made safe for the project text, which is read line by line and token by token.
+// Session texts made safe for the project text, which is read line by line and token by token,
+// and for the console.
 #pragma once
 
 #include <string>
@@ -11,3 +12,7 @@ std::string project_token(std::string_view text);
 // A text for inside a raw line (a NOTES line): every control byte becomes a blank, so the text
 // can neither break the line nor end it early.
 std::string single_line_text(std::string_view text);
+
+// A console text that carries session names: every control byte but the line break becomes a
+// blank, so that no name can end the printed text early (a NUL) or drive the terminal.
+std::string console_text(std::string_view text);

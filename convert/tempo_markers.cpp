@@ -1,5 +1,6 @@
 #include "convert/tempo_markers.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <optional>
@@ -19,6 +20,7 @@ constexpr std::uint32_t kSignatureChange = 3;
 constexpr std::uint32_t kShapeRamp = 0;
 constexpr std::uint32_t kShapeStep = 1;
 constexpr std::uint32_t kMarkerSeedBase = 0x4D41524B;  // "MARK"
+constexpr double kTicksPerQuarter = 960000.0;
 
 // Ramp detection and fitting.
 constexpr double kMaxRunStep = 2.0;      // seconds
@@ -263,6 +265,28 @@ void append_rows(std::string& text, const std::vector<std::string>& rows) {
     }
 }
 
+// The bar (from 1) that starts at `position` ticks, counting bars in the meter in force. Meter
+// changes start a bar; a bar cut short by one still counts.
+std::uint32_t bar_of(std::span<const MeterChange> meters, double position) {
+    constexpr double kMaxBar = 4294967295.0;
+    double bar = 1.0;
+    double from = 0.0;
+    double bar_ticks = 4.0 * kTicksPerQuarter;  // 4/4 before the first meter
+    auto count_to = [&](double to) {
+        if (to > from && bar_ticks > 0.0) bar += std::ceil((to - from) / bar_ticks - 1e-9);
+        from = std::max(from, to);
+    };
+    for (const MeterChange& meter : meters) {
+        if (meter.position >= position) break;
+        count_to(meter.position);
+        if (meter.denominator != 0)
+            bar_ticks = meter.numerator * 4.0 * kTicksPerQuarter / meter.denominator;
+    }
+    count_to(position);
+    if (!(bar >= 1.0)) return 1;  // NaN from unreadable positions included
+    return static_cast<std::uint32_t>(std::min(bar, kMaxBar));
+}
+
 std::string shown_name(const std::string& name) {
     return name.empty() ? "(no name)" : "\"" + name + "\"";
 }
@@ -365,7 +389,7 @@ void write_tempo_and_markers(std::FILE* file, const TempoMarkersInput& input) {
     write_markers(file, input);
 }
 
-std::string tempo_marker_summary(const TempoMarkerCounts& counts, bool tempo_ramps) {
+std::string tempo_map_summary(const TempoMarkerCounts& counts, bool tempo_ramps) {
     std::string text;
     if (counts.tempo_changes != 0) {
         text += format_text("  tempo map with %d changes\n", counts.tempo_changes);
@@ -386,6 +410,29 @@ std::string tempo_marker_summary(const TempoMarkerCounts& counts, bool tempo_ram
             }
         }
     }
+    return text;
+}
+
+std::string meter_change_summary(std::span<const MeterChange> meters, int written) {
+    if (written == 0) return {};
+    std::string text = format_text(
+        "  NOTE: this session has %d meter change(s) after the first,\n"
+        "      which REAPER's one project time signature cannot hold:\n",
+        written);
+    std::vector<std::string> rows;
+    for (const MeterChange& change : signature_changes(meters))
+        rows.push_back(format_text("%u/%u at bar %u", change.numerator, change.denominator,
+                                   bar_of(meters, change.position)));
+    append_rows(text, rows);
+    text += format_text(
+        "      All %d are written as REAPER time signature changes, at\n"
+        "      the same bars, in the project's tempo envelope.\n",
+        written);
+    return text;
+}
+
+std::string marker_summary(const TempoMarkerCounts& counts) {
+    std::string text;
     if (counts.locations_written != 0) {
         text += format_text("  %d memory location(s) written as REAPER markers\n",
                             counts.locations_written);

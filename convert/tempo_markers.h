@@ -64,5 +64,12 @@ std::vector<TempoPoint> fit_tempo_ramps(std::span<const TempoPoint> steps,
 // names a colour number whose colour this build does not know.
 std::uint32_t location_color(const MemoryLocation& location, bool& unknown_number);
 
-// The console summary's tempo and marker paragraphs for these counts.
-std::string tempo_marker_summary(const TempoMarkerCounts& counts, bool tempo_ramps);
+// The console summary's tempo-map paragraph (with its --tempo-ramps lines) for these counts.
+std::string tempo_map_summary(const TempoMarkerCounts& counts, bool tempo_ramps);
+
+// The note on the meter changes written as time signature points: `written` of them (none: no
+// note), each named with the bar it starts, as far as `meters` gives them.
+std::string meter_change_summary(std::span<const MeterChange> meters, int written);
+
+// The console summary's marker paragraphs for these counts.
+std::string marker_summary(const TempoMarkerCounts& counts);

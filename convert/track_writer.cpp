@@ -58,8 +58,13 @@ const typename Map::mapped_type* find_in(const Map& map, const std::string& key)
     return it == map.end() ? nullptr : &it->second;
 }
 
-void add_name_once(std::vector<std::string>& list, const std::string& name) {
-    if (std::find(list.begin(), list.end(), name) == list.end()) list.push_back(name);
+void note_stereo_send(std::vector<StereoSendTrack>& list, const std::string& track,
+                      const std::string& bus) {
+    auto it = std::find_if(list.begin(), list.end(),
+                           [&](const StereoSendTrack& t) { return t.track == track; });
+    if (it == list.end()) it = list.insert(list.end(), StereoSendTrack{track, {}});
+    if (std::find(it->buses.begin(), it->buses.end(), bus) == it->buses.end())
+        it->buses.push_back(bus);
 }
 
 void write_aux_receive(std::FILE* file, std::int32_t source, int mode, int source_channels,
@@ -144,6 +149,7 @@ void write_track_mixer_flags(std::FILE* file, const std::string& name,
     if (view->solo_state == 1) s.soloed_tracks.push_back(name);
     if (view->solo_safe_state == 1) s.solo_safe_tracks.push_back(name);
     if (view->height > 0) ++s.tracks_with_height;
+    if (view->automation_mode == 0) s.automation_off_tracks.push_back(name);
 }
 
 double mono_static_pan(const TrackLaneSet& lane_set) {
@@ -186,7 +192,7 @@ std::map<std::string, std::vector<SessionSend>> prepare_sends(
                     pan = std::clamp(send.pan_left, -100, 100) / 100.0;
                     if (pan != 0.0) ++s.sends_panned;
                 } else if (!(send.pan_left == -100 && send.pan_right == 100)) {
-                    add_name_once(s.stereo_send_tracks, sending);
+                    note_stereo_send(s.stereo_send_tracks, sending, destination);
                 }
             }
 

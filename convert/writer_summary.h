@@ -10,6 +10,13 @@
 
 #include "session/scan.h"
 
+// A stereo track with a send whose two pans are moved off hard left and right, and the buses
+// those sends feed.
+struct StereoSendTrack {
+    std::string track;
+    std::vector<std::string> buses;
+};
+
 // Values and counts of the project, master and track lines. The frame-rate label, the integer
 // frame rate and the record bit depth are kept in `settings` (timecode_rate_text, timecode_fps,
 // bit_depth), where the rest of the run reads them.
@@ -73,13 +80,16 @@ struct WriterSummary {
     int surround_pan_lanes_not_carried = 0;
     int midi_mute_tracks = 0;
     int track_fx_slots = 0;
+    // REAPER plug-in types whose automated parameters had no known names, written to the
+    // --want-params file so that their parameter lists can be exported.
+    std::set<std::string> wanted_param_plugins;
 
     // Sends.
     int sends_written = 0;
     int send_points = 0;
     int sends_muted = 0;
-    int sends_panned = 0;                         // mono-panned sends placed off centre
-    std::vector<std::string> stereo_send_tracks;  // stereo tracks whose send pans are moved
+    int sends_panned = 0;                             // mono-panned sends placed off centre
+    std::vector<StereoSendTrack> stereo_send_tracks;  // in the order first met
 };
 extern WriterSummary writer_summary;
 

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -614,7 +615,7 @@ TEST(ClipPlacements, ClipGroupPlacementsAreLaidOutFlat) {
     EXPECT_EQ(s.counts.clip_groups, 1);
     EXPECT_EQ(s.counts.clip_group_clips, 2);
     EXPECT_EQ(s.counts.clip_group_skipped, 1);  // region 5 does not exist
-    EXPECT_EQ(s.counts.clip_group_problem_tracks, (std::set<std::string>{"A"}));
+    EXPECT_EQ(s.counts.clip_group_problem_tracks, (std::map<std::string, int>{{"A", 1}}));
 
     // A group placement that names no group is skipped, not a crash.
     Session unknown = s;
@@ -630,7 +631,7 @@ TEST(ClipPlacements, ClipGroupPlacementsAreLaidOutFlat) {
 
 TEST(ClipPlacements, TheRunResetEmptiesTheCounts) {
     clip_counts.fade_ins = 3;
-    clip_counts.clip_group_problem_tracks.insert("A");
+    clip_counts.clip_group_problem_tracks["A"] = 1;
     reset_conversion_state(ConvertOptions{});
     EXPECT_EQ(clip_counts.fade_ins, 0);
     EXPECT_TRUE(clip_counts.clip_group_problem_tracks.empty());

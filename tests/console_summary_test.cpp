@@ -8,9 +8,11 @@
 #include <vector>
 
 #include "convert/audio_paths.h"
+#include "convert/clip_counts.h"
 #include "convert/colors.h"
 #include "convert/item_writer.h"
 #include "convert/media_check.h"
+#include "convert/project_header.h"
 #include "convert/tempo_markers.h"
 #include "convert/writer_summary.h"
 #include "tests/test_support.h"
@@ -52,7 +54,9 @@ TEST_F(ConsoleSummary, PlainSessionGolden) {
               "  Wrote: /music/Song.rpp\n"
               "\n"
               "  3 tracks, 7 clips, 29 MIDI notes\n"
+              "  0 mixer strips (faders, pans, mute)\n"
               "  0 sends into 0 return tracks\n"
+              "  0 clips stretched, 0 of them read from the session\n"
               "  0 fade-ins, 0 fade-outs, 0 crossfades\n"
               "  0 clips given clip gain\n"
               "  no meter map in this session: 4/4 throughout\n"
@@ -94,10 +98,12 @@ TEST_F(ConsoleSummary, NameListsAndRows) {
     EXPECT_TRUE(rows.ends_with("      T8\n      ... and 1 more\n")) << rows;
 }
 
-// Paragraphs from the writer's, the colours' and the items' counters, in table order.
+// Paragraphs from the writer's, the colours', the items' and the tempo map's counters, in table
+// order.
 TEST_F(ConsoleSummary, CountedParagraphsInOrder) {
     WriterSummary& s = writer_summary;
     s.sends_written = 4;
+    s.midi_mute_tracks = 1;
     s.sends_muted = 1;
     s.master_fader_name = "Master 1";
     s.automation_points = 12;
@@ -114,19 +120,37 @@ TEST_F(ConsoleSummary, CountedParagraphsInOrder) {
     item_writer.lanes_written = 3;
     item_writer.clips_colored = 5;
     item_writer.color_indices = {3, 17};
-    MeterChange three_four;
+    in_.mixer_strips = 5;
+    in_.clips_stretched_read = 1;
+    in_.clips_stretched_computed = 2;
+    MeterChange three_four, six_eight;
     three_four.numerator = 3;
-    const std::vector<MeterChange> meters = {three_four};
+    six_eight.numerator = 6;
+    six_eight.denominator = 8;
+    six_eight.position = 2 * 3 * 960000.0;
+    const std::vector<MeterChange> meters = {three_four, six_eight};
     in_.meters = meters;
+    tempo_marker_counts.tempo_changes = 3;
+    tempo_marker_counts.signature_changes = 1;
+    tempo_marker_counts.locations_written = 2;
 
     const std::string text = console_summary_text(in_);
     const char* in_order[] = {
+        "  5 mixer strips (faders, pans, mute)\n",
         "  4 sends into 2 return tracks\n",
+        "  1 MIDI track(s) arrive with their mute automation\n",
         "      1 send(s) switched off in Pro Tools, written muted\n",
         "  master fader \"Master 1\" carried onto the REAPER master\n",
         "  12 automation points across 2 tracks\n",
         "  1 fader(s) parked at unity so the volume envelope alone\n",
+        "  tempo map with 3 changes\n",
+        "  3 clips stretched, 1 of them read from the session\n",
+        "  0 fade-ins, 0 fade-outs, 0 crossfades\n",
+        "  0 clips given clip gain\n",
         "  meter 3/4, read from the session\n",
+        "  NOTE: this session has 1 meter change(s) after the first,\n",
+        "      6/8 at bar 3\n",
+        "  2 memory location(s) written as REAPER markers\n",
         "  Pan law: -3.0 dB, read from the session's Pan Depth\n",
         "  5 clip(s) carried a color, 2 distinct Pro Tools palette\n",
         "  1 of them carried a clip gain ENVELOPE, written as REAPER\n",
@@ -144,6 +168,81 @@ TEST_F(ConsoleSummary, CountedParagraphsInOrder) {
     }
     // Every line of the summary is indented, every paragraph ends its line.
     EXPECT_TRUE(text.ends_with("\n"));
+}
+
+// Rows that name two things: a stereo track and the buses of its moved sends, a track and the
+// clip group pieces it lost.
+TEST_F(ConsoleSummary, RowsNamingTwoThings) {
+    writer_summary.stereo_send_tracks = {{"Gtr", {"Verb", "Dly"}}, {"Keys", {"Verb"}}};
+    clip_counts.clip_group_skipped = 3;
+    clip_counts.clip_group_problem_tracks = {{"A", 2}, {"B", 1}};
+    const std::string text = console_summary_text(in_);
+    EXPECT_TRUE(has(text,
+                    "      keep their full width:\n"
+                    "      \"Gtr\" (to \"Verb\", \"Dly\")\n"
+                    "      \"Keys\" (to \"Verb\")\n"))
+        << text;
+    EXPECT_TRUE(has(text,
+                    "  WARNING: 3 clip group piece(s) could not be read, so that audio is\n"
+                    "      missing on: \"A\" (2 piece(s)), \"B\" (1 piece(s))\n"
+                    "      Please send the session in.\n"))
+        << text;
+}
+
+// The drop-frame note names the rate the session runs at: 60 and 120 drop share 30 drop's base
+// code, but not its note.
+TEST_F(ConsoleSummary, DropFrameNotes) {
+    struct Case {
+        const char* what;
+        std::int32_t code, found;
+        std::uint32_t session_code, start, full_rate_start;
+        const char* note;  // empty: no drop-frame note
+    } cases[] = {
+        {"30 drop", 8, 0, 0xFFFFFFFF, 108000, 0,
+         "      REAPER has no 30 drop-frame setting; the ruler runs at 30 non-drop.\n"},
+        {"60 drop", 8, 1, 14, 108000, 216000,
+         "      REAPER has no 60 drop-frame setting; the ruler runs at 60 non-drop.\n"},
+        {"120 drop", 8, 1, 21, 108000, 432000,
+         "      REAPER has no 120 drop-frame setting; the ruler runs at 120 non-drop.\n"},
+        {"59.94 drop", 5, 1, 12, 0, 0,
+         "      REAPER has no 59.94 drop-frame setting; the ruler runs at 59.94 non-drop.\n"},
+        {"29.97 drop", 5, 0, 0xFFFFFFFF, 108000, 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        reset_conversion_state(ConvertOptions{});
+        ProjectSettingsRead read;
+        read.timecode_code = c.code;
+        read.time_values_found = c.found;
+        read.session_timecode_code = c.session_code;
+        read.timecode_start = c.start;
+        read.start_frames_full_rate = c.full_rate_start;
+        writer_test::capture([&](std::FILE* f) { write_project_settings(f, 48000, 120, read); });
+        const std::string text = console_summary_text(in_);
+        ASSERT_TRUE(has(text, "  Timecode: ")) << text;
+        const std::size_t first = text.find("      REAPER has no ");
+        if (c.note[0] == '\0') {
+            EXPECT_EQ(first, std::string::npos) << text;
+        } else {
+            EXPECT_EQ(text.substr(first, std::string(c.note).size()), c.note) << text;
+            EXPECT_EQ(text.find("      REAPER has no ", first + 1), std::string::npos) << text;
+        }
+    }
+}
+
+// A NUL byte or another control byte in a session name neither cuts the printed summary nor
+// reaches the terminal: the text is printed whole, the byte as a blank.
+TEST_F(ConsoleSummary, ControlBytesInNamesAreBlanked) {
+    item_writer.unlisted_sources.push_back({"Vox", std::string("Gt\0r", 4)});
+    item_writer.unlisted_sources.push_back({"Bass\x1b[2J", "c2"});
+    const std::string text = console_summary_text(in_);
+    EXPECT_TRUE(has(text, "      \"Gt r\" on \"Vox\"\n      \"c2\" on \"Bass [2J\"\n")) << text;
+    console_.clear();
+    print_console_summary(in_);
+    EXPECT_EQ(console_, text);
+
+    const std::vector<std::string> missing = {std::string("a\0b.wav", 7), "c.wav"};
+    EXPECT_TRUE(has(media_check_text(missing, 0), "      a b.wav\n      c.wav\n"));
 }
 
 TEST_F(ConsoleSummary, ClipsLeftOutAreNamed) {

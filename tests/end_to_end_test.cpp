@@ -81,8 +81,13 @@ std::string seconds(std::int64_t samples, double rate) {
     return buffer;
 }
 
-std::string sessions_audio_file(const std::string& name) {
-    const fs::path folder = fs::absolute(LANWICK_SESSIONS_DIR).lexically_normal();
+// The FILE value the program writes for a session's audio file. A session named by an absolute
+// path keeps that path (normalised); one named relative to the current folder is found from the
+// folder the system reports, where every link is already resolved.
+std::string sessions_audio_file(const std::string& name, bool named_relative = false) {
+    const fs::path given = LANWICK_SESSIONS_DIR;
+    const fs::path folder =
+        named_relative ? fs::weakly_canonical(given) : fs::absolute(given).lexically_normal();
     return "\"" + (folder / "Audio Files" / name).string() + "\"";
 }
 
@@ -100,7 +105,7 @@ TEST(EndToEndReal, RegionTestItemsMatchThePlacements) {
     expect_valid_project(project);
 
     const double rate = 44100.0;
-    const std::string file = sessions_audio_file("region_name_WAV.wav");
+    const std::string file = sessions_audio_file("region_name_WAV.wav", true);
     auto row = [&](const char* track, std::int64_t at, std::int64_t length, std::int64_t offset) {
         return ItemRow{"\"" + std::string(track) + "\"", seconds(at, rate), seconds(length, rate),
                        seconds(offset, rate), file};
@@ -389,6 +394,35 @@ TEST(EndToEnd, BadPlacementsAreNamedAndLeftOut) {
     EXPECT_TRUE(has(r.out, "left out as misread placements:\n      \"Good\" on \"B\"\n")) << r.out;
     EXPECT_TRUE(has(r.out, "audio file at all) and were left out:\n      \"Lost\" on \"A\"\n"))
         << r.out;
+}
+
+// --want-params replaces its file with the plug-ins wanted (none yet: an empty file), also under
+// --check; a file that cannot be created leaves the conversion as it was.
+TEST(EndToEnd, WantParamsFile) {
+    TempDir dir;
+    const std::string walk =
+        region_list({audio_region("Kick", 0, 48000, 0, 0)}) +
+        track_list({track_entry("Drums", {0})}) +
+        placement_tracks({placement_track("Drums", {audio_playlist({placement(0, 0)})})});
+    const std::string session_path = dir.file("Song.ptx");
+    test_support::write_file(session_path, encrypted_session({{"Kick.wav", "EVAW"}}, walk));
+    const std::string want = dir.file("want.txt");
+    for (const char* mode : {"", "--check"}) {
+        SCOPED_TRACE(mode);
+        test_support::write_file(want, "stale\n");
+        std::vector<std::string> args = {session_path,    "-o", dir.file("Song.rpp"), "--overwrite",
+                                         "--want-params", want, "--no-pause"};
+        if (mode[0] != '\0') args.push_back(mode);
+        const auto r = run_lanwick(args);
+        ASSERT_EQ(r.exit_code, 0) << r.out;
+        EXPECT_TRUE(fs::exists(want));
+        EXPECT_EQ(read_file(want), "");
+    }
+    const auto plain = run_lanwick({session_path, "--check", "--no-pause"});
+    const auto r = run_lanwick(
+        {session_path, "--check", "--want-params", dir.file("no/such/folder/w.txt"), "--no-pause"});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, plain.out);
 }
 
 }  // namespace

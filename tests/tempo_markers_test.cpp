@@ -382,26 +382,59 @@ TEST(Markers, Colors) {
 
 TEST(Markers, SummaryParagraphs) {
     TempoMarkerCounts counts;
-    EXPECT_EQ(tempo_marker_summary(counts, true), "");
+    EXPECT_EQ(tempo_map_summary(counts, true), "");
+    EXPECT_EQ(marker_summary(counts), "");
     counts.tempo_changes = 3;
     counts.ramps_kept_as_steps = 1;
     counts.locations_written = 2;
     counts.kind_none_skipped = 1;
     for (int i = 0; i < 9; ++i) counts.without_positions.push_back("L" + std::to_string(i));
-    const std::string text = tempo_marker_summary(counts, true);
-    EXPECT_EQ(text.find("  tempo map with 3 changes\n"
-                        "      --tempo-ramps: no drawn ramp here; every tempo event is a plain "
-                        "step\n"
-                        "      1 ramp(s) left as Pro Tools' steps:"),
+    const std::string tempo = tempo_map_summary(counts, true);
+    EXPECT_EQ(tempo.find("  tempo map with 3 changes\n"
+                         "      --tempo-ramps: no drawn ramp here; every tempo event is a plain "
+                         "step\n"
+                         "      1 ramp(s) left as Pro Tools' steps:"),
               0u);
-    EXPECT_NE(text.find("  2 memory location(s) written as REAPER markers\n"), std::string::npos);
+    EXPECT_EQ(tempo.find("memory location"), std::string::npos);
+    EXPECT_EQ(tempo_map_summary(counts, false).find("--tempo-ramps"), std::string::npos);
+    const std::string text = marker_summary(counts);
+    EXPECT_EQ(text.find("  2 memory location(s) written as REAPER markers\n"), 0u);
     EXPECT_NE(text.find("  1 memory location(s) have time property NONE and were NOT\n"),
               std::string::npos);
     EXPECT_NE(text.find("      None carried a stored marker color"), std::string::npos);
     EXPECT_NE(text.find("  9 memory location(s) were NOT written:"), std::string::npos);
     EXPECT_NE(text.find("      \"L7\"\n      ... and 1 more\n"), std::string::npos);
     EXPECT_EQ(text.find("REGIONS"), std::string::npos);
-    EXPECT_EQ(tempo_marker_summary(counts, false).find("--tempo-ramps"), std::string::npos);
+}
+
+// The meter changes written as signature points, each at the bar it starts: bars count in the
+// meter in force, a repeated meter is no change, and a change cutting a bar short starts the
+// next one.
+TEST(Meters, ChangeNote) {
+    const double bar44 = 4 * kQuarter, bar34 = 3 * kQuarter, bar68 = 3 * kQuarter;
+    const std::vector<MeterChange> meters = {
+        meter(0, 4, 4), meter(2 * bar44, 3, 4), meter(2 * bar44 + bar34, 3, 4),
+        meter(2 * bar44 + 3 * bar34, 6, 8), meter(2 * bar44 + 3 * bar34 + 1.5 * bar68, 4, 4)};
+    EXPECT_EQ(meter_change_summary(meters, 0), "");
+    EXPECT_EQ(meter_change_summary(meters, 3),
+              "  NOTE: this session has 3 meter change(s) after the first,\n"
+              "      which REAPER's one project time signature cannot hold:\n"
+              "      3/4 at bar 3\n"
+              "      6/8 at bar 6\n"
+              "      4/4 at bar 8\n"
+              "      All 3 are written as REAPER time signature changes, at\n"
+              "      the same bars, in the project's tempo envelope.\n");
+
+    std::vector<MeterChange> many = {meter(0, 4, 4)};
+    for (int i = 1; i <= 10; ++i) many.push_back(meter(i * bar44, i % 2 ? 3 : 4, 4));
+    const std::string text = meter_change_summary(many, 10);
+    int rows = 0;
+    for (std::size_t at = text.find(" at bar "); at != std::string::npos;
+         at = text.find(" at bar ", at + 1))
+        ++rows;
+    EXPECT_EQ(rows, 8);
+    EXPECT_NE(text.find(" at bar 13\n      ... and 2 more\n      All 10 are"), std::string::npos)
+        << text;
 }
 
 // --- A whole synthetic session --------------------------------------------------------------

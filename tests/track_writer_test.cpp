@@ -537,7 +537,8 @@ TEST_F(TrackWriter, MixerFlagsOncePerViewName) {
     EXPECT_EQ(writer_summary.hidden_tracks.size(), 1u);
 }
 
-// A track whose automation is Off writes inactive envelopes; the next track's play again.
+// A track whose automation is Off writes inactive envelopes and is listed for the console; the
+// next track's play again.
 TEST_F(TrackWriter, AutomationOffDoesNotCarryOver) {
     Project p;
     p.tracks = {track_named("Off"), track_named("Unknown view")};
@@ -550,6 +551,7 @@ TEST_F(TrackWriter, AutomationOffDoesNotCarryOver) {
     const std::string text = p.write();
     EXPECT_NE(track_block(text, 0).find("    <VOLENV2\n      ACT 0 -1\n"), std::string::npos);
     EXPECT_NE(track_block(text, 1).find("    <VOLENV2\n      ACT 1 -1\n"), std::string::npos);
+    EXPECT_EQ(writer_summary.automation_off_tracks, std::vector<std::string>{"Off"});
 }
 
 TEST_F(TrackWriter, MidiMuteLaneAndTrimEnvelope) {
