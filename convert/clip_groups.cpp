@@ -180,6 +180,13 @@ void flatten(const ClipGroupTables& tables, std::int64_t group_index, std::int64
             if (sync != tables.sync_offsets->end()) rel2 -= sync->second;
         }
         const SessionRegion& r = *region->second;
+        // Damaged lengths and offsets (up to 2^63) would overflow the sums below.
+        constexpr std::int64_t kMaxSamples = std::int64_t{1} << 48;
+        if (r.length > kMaxSamples || r.source_offset > kMaxSamples ||
+            r.source_offset < -kMaxSamples || rel2 > kMaxSamples || rel2 < -kMaxSamples) {
+            counts.skipped += 1;
+            continue;
+        }
         const std::int64_t visible_start = std::max(window_start, rel2);
         const std::int64_t visible_end = std::min(window_end, rel2 + r.length);
         if (visible_start >= visible_end) continue;

@@ -479,7 +479,10 @@ void separate_stacked_clips(const Context& ctx, ClipModel& model) {
             while (end < clips.size() && millisecond_of(clips[end].start) == key) ++end;
             const double gap =
                 end < clips.size()
-                    ? static_cast<double>(millisecond_of(clips[end].start) - key) / 1000.0
+                    // In doubles: a start clamped to the ends of int64 must not overflow.
+                    ? (static_cast<double>(millisecond_of(clips[end].start)) -
+                       static_cast<double>(key)) /
+                          1000.0
                     : kLastBucketGap;
             std::size_t chosen = first;
             for (std::size_t c = first + 1; c < end; ++c) {

@@ -1,5 +1,7 @@
 #include "session/region_list.h"
 
+#include <limits>
+
 #include "session/clip_lists.h"
 #include "session/scan.h"
 #include "util/bytes.h"
@@ -139,6 +141,7 @@ std::int64_t list_extent(const RegionPlacementList& list,
             if (item.position < kStoredTickOffset) break;
             offset = static_cast<std::int64_t>(item.position - kStoredTickOffset);
         }
+        if (length > std::numeric_limits<std::int64_t>::max() - offset) break;
         if (offset + length > extent) extent = offset + length;
     }
     return extent;

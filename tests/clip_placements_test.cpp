@@ -760,3 +760,32 @@ TEST(ClipPlacementsOnRealSessions, DamagedSessionsNeverCrash) {
 }
 
 }  // namespace
+
+namespace {
+
+// Damaged values must not overflow: a start clamped to the ends of the millisecond range next to
+// an ordinary one, and a region length of 2^63 - 1 played by a clip group.
+TEST(ClipPlacementsDamage, ExtremeStartsAndLengthsDoNotOverflow) {
+    Session stacked;
+    stacked.tempo.entries.push_back({0.0, 6e-6});
+    stacked.region(0, 48000);
+    stacked.region(1, 48000);
+    const std::uint64_t before = kOrigin - 1;
+    const std::uint64_t far = (std::uint64_t{1} << 48) - 1;
+    stacked.place(0, "T", 0, before);
+    stacked.place(0, "T", 1, far);
+    stacked.bytes = clip_list("T", {ticks(clip_at(0, before)), ticks(clip_at(1, far))});
+    stacked.build();
+    EXPECT_EQ(stacked.clips(0).size(), 2u);
+
+    Session grouped;
+    grouped.region(0, std::numeric_limits<std::int64_t>::max());
+    grouped.place(0, "T", 0, 96000);
+    grouped.bytes = clip_list("T", {group_at(0, 96000)}) +
+                    region_list_block({region_entry("Grp", kOrigin, 96000, 0)}) +
+                    group_lists_block({{ticks(clip_at(0, kOrigin + 48000))}});
+    grouped.build();
+    for (const ClipRecord& clip : grouped.clips(0)) EXPECT_LE(clip.length, 2.0);
+}
+
+}  // namespace

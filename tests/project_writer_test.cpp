@@ -395,7 +395,6 @@ TEST_F(WriterProject, RealSessionSettings) {
         REQUIRE_SESSION(path, c.name);
         reset_conversion_state(ConvertOptions{});
         PTFFormat session;
-        PTFFormat::allow_unknown_version = true;
         const std::int64_t rate = 48000;
         ASSERT_EQ(session.load(path, rate), 0);
         if (session.sample_rate() != rate) {

@@ -375,6 +375,7 @@ uint32_t reverse_bits(uint32_t code, int len) {
 }  // namespace
 
 int huffman_build(HuffmanTable& table, const uint8_t* lengths, int count) {
+    if (count < 0 || count > kHuffmanMaxSymbols) return -1;
     std::fill(std::begin(table.count), std::end(table.count), uint16_t{0});
     for (int i = 0; i < count; ++i) {
         if (lengths[i] > kMaxCodeLength) return -1;
