@@ -65,7 +65,8 @@ void read_session_header(const std::uint8_t* data, std::size_t length, SessionHe
     const std::size_t head_end = length < kHeadRange ? length : kHeadRange;
     if (read_header_texts(bytes, 0, head_end, kProductPrefix.size() + 1, out)) return;
     scan_blocks(bytes, kHeaderBlockType, length, [&](const BlockHeader& block) {
-        if (!block_fits(bytes, block)) return false;
+        // Real header blocks are about 120 bytes; a bound keeps crafted nests of them linear.
+        if (!block_fits(bytes, block) || block.size > kHeadRange) return false;
         return read_header_texts(bytes, static_cast<std::size_t>(block.position),
                                  static_cast<std::size_t>(block.end()), kProductPrefix.size(), out);
     });

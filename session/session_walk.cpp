@@ -115,8 +115,11 @@ NibbleInts read_nibble_ints(Bytes bytes, std::uint64_t a) {
     const std::uint64_t first_pos = a + 5;
     const std::uint64_t second_pos = first_pos + w1 + gap;
     const std::uint64_t third_pos = second_pos + w2;
-    return {read_uintle_checked(bytes, first_pos, w1), read_uintle_checked(bytes, second_pos, w2),
-            read_uintle_checked(bytes, third_pos, w3)};
+    // Widths run from 1 to 5 bytes (40-bit values); any other reads as 0.
+    const auto take = [&](std::uint64_t pos, std::uint64_t width) -> std::uint64_t {
+        return width >= 1 && width <= 5 ? read_uintle_checked(bytes, pos, width) : 0;
+    };
+    return {take(first_pos, w1), take(second_pos, w2), take(third_pos, w3)};
 }
 
 // Track lookups: the first entry bearing a number.

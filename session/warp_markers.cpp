@@ -1,5 +1,7 @@
 #include "session/warp_markers.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string_view>
 
 #include "session/scan.h"
@@ -14,24 +16,25 @@ constexpr std::uint32_t kMaxPoints = 4000;
 constexpr std::uint64_t kFirstPoint = 47;
 constexpr std::uint64_t kPointStride = 12;
 
-// The first marker of `type` at `from` or later and at `last` or earlier.
-bool first_marker(SessionBytes bytes, std::uint16_t type, std::uint64_t from, std::uint64_t last,
-                  std::uint64_t& at) {
-    if (from > last || from >= bytes.size()) return false;
-    return scan_blocks(bytes.subspan(from), type, last - from, [&](const BlockHeader& block) {
-        at = from + block.position;
-        return true;
-    });
-}
-
 // The warp block: the first 0x2636 marker after the clip's name whose +68 lies before the clip
 // block's end, unless a 0x2628 marker (the next clip) comes first.
 bool find_warp_block(SessionBytes bytes, std::uint64_t from, std::uint64_t end,
                      std::uint64_t& warp) {
-    if (end < 69) return false;
-    if (!first_marker(bytes, kWarpType, from, end - 69, warp)) return false;
-    std::uint64_t next_clip = 0;
-    return warp == from || !first_marker(bytes, kClipNameType, from, warp - 1, next_clip);
+    if (end < 69 || bytes.empty()) return false;
+    const std::uint64_t last = std::min<std::uint64_t>(end - 69, bytes.size() - 1);
+    // One pass: the first marker of either kind decides, so nested clips cost no rescans.
+    for (std::uint64_t pos = from; pos <= last; ++pos) {
+        const void* hit = std::memchr(bytes.data() + pos, kBlockMarker, last - pos + 1);
+        if (hit == nullptr) return false;
+        pos = static_cast<std::uint64_t>(static_cast<const std::uint8_t*>(hit) - bytes.data());
+        BlockHeader block;
+        if (match_block(bytes, pos, kWarpType, block)) {
+            warp = pos;
+            return true;
+        }
+        if (match_block(bytes, pos, kClipNameType, block)) return false;
+    }
+    return false;
 }
 
 std::vector<WarpPoint> read_points(SessionBytes bytes, std::uint64_t warp) {

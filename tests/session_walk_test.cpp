@@ -202,8 +202,8 @@ TEST(SessionWalk, LoadsThroughTheLayerAndFallsBackOnItsListsWhenDeclined) {
 // --- Synthetic sessions: regions and tracks --------------------------------------------------
 
 TEST(SessionWalk, RegionIntegersFollowTheirNibbleWidthsAndGap) {
-    const std::string data = z_block(
-        0x2628, named("wide") + nibble_ints(0x0102, 0x0A0B0C, 0x010203040506, 2, 3, 6, 4), 2);
+    const std::string data =
+        z_block(0x2628, named("wide") + nibble_ints(0x0102, 0x0A0B0C, 0x0102030405, 2, 3, 5, 4), 2);
     const std::string region = z_block(0x2629, data + u16le(7) + zeros(2), 5);
     const SessionLayout layout =
         walk(walk_buffer(region_list({region}) + zeros(40)), 1, {{"", 3}, {"seven.wav", 7}});
@@ -211,7 +211,7 @@ TEST(SessionWalk, RegionIntegersFollowTheirNibbleWidthsAndGap) {
     const SessionRegion& r = layout.audio_regions[0];
     EXPECT_EQ(r.source_offset, 0x0102);
     EXPECT_EQ(r.length, 0x0A0B0C);
-    EXPECT_EQ(r.start, 0x010203040506);
+    EXPECT_EQ(r.start, 0x0102030405);
     EXPECT_EQ(r.file_position, r.start);
     EXPECT_EQ(r.file_length, r.length);
     EXPECT_EQ(r.audio_file_index, 7);
@@ -432,6 +432,23 @@ TEST(SessionWalkDamage, RandomDamageNeverReadsOutOfBounds) {
         SessionLayout layout;
         walk_session_tree(bytes.data(), bytes.size(), {{"f", 0}}, layout);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Widths above 5 bytes read as 0, like widths of 0: a damaged width never yields a huge length.
+TEST(SessionWalkDamage, NibbleWidthsAboveFiveReadAsZero) {
+    const std::string data =
+        z_block(0x2628, named("R") + nibble_ints(123456, 0x7FFFFFFFFFFFFFFFULL, 77, 6, 8, 5), 2);
+    const std::string region = z_block(0x2629, data + u16le(0) + zeros(2), 5);
+    const SessionLayout layout =
+        walk(walk_buffer(region_list({region}) + zeros(40)), 1, {{"a.wav", 0}});
+    ASSERT_EQ(layout.audio_regions.size(), 1u);
+    EXPECT_EQ(layout.audio_regions[0].source_offset, 0);
+    EXPECT_EQ(layout.audio_regions[0].length, 0);
+    EXPECT_EQ(layout.audio_regions[0].start, 77);
 }
 
 }  // namespace
