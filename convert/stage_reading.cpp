@@ -80,7 +80,6 @@ void read_session(const PTFFormat& session, const ConvertOptions& options, Sessi
 
     harvest_session_strings(data, length, out.session_strings);
 
-    read_meters(data, length, out.meters);
     read_groups(data, length, out.groups);
     read_memory_locations(data, length, out.memory_locations);
 }

@@ -23,7 +23,6 @@ struct SessionReading {
     bool dark_theme = true;
     double tempo = 120.0;  // the project tempo in quarter notes per minute
     TempoMap tempo_map;    // empty when the session keeps a constant tempo
-    std::vector<MeterChange> meters;
     AudioFolderHints audio_folder_hints;
     std::vector<SessionGroup> groups;
     std::vector<MemoryLocation> memory_locations;

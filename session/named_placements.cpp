@@ -10,10 +10,6 @@ constexpr std::uint16_t kMidiPlaylistType = 0x1056;
 constexpr std::uint16_t kVideoListType = 0x1053;
 constexpr std::uint16_t kVideoPlaylistType = 0x1051;
 
-std::size_t last_position(std::size_t length) {
-    return length >= 10 ? length - 10 : 0;
-}
-
 bool size_within(const BlockHeader& block, std::uint32_t low, std::uint32_t high) {
     return block.size >= low && block.size <= high;
 }
@@ -63,7 +59,7 @@ void for_each_inner(SessionBytes bytes, std::size_t from, std::size_t end, std::
 void read_named_placements_1057(const std::uint8_t* data, std::size_t length,
                                 std::vector<NamedPlacement>& out) {
     const SessionBytes bytes = session_bytes(data, length);
-    scan_blocks(bytes, kMidiListType, last_position(length), [&](const BlockHeader& list) {
+    scan_blocks(bytes, kMidiListType, last_scan_position(length), [&](const BlockHeader& list) {
         if (!size_within(list, 12, 400000) || !block_fits(bytes, list, 2)) return false;
         std::string_view name;
         if (!read_list_name(bytes, list, 8, name)) return false;
@@ -87,7 +83,7 @@ void read_named_placements_1057(const std::uint8_t* data, std::size_t length,
 void read_video_placements(const std::uint8_t* data, std::size_t length,
                            std::vector<VideoPlacement>& out, std::vector<std::string>& names) {
     const SessionBytes bytes = session_bytes(data, length);
-    scan_blocks(bytes, kVideoListType, last_position(length), [&](const BlockHeader& list) {
+    scan_blocks(bytes, kVideoListType, last_scan_position(length), [&](const BlockHeader& list) {
         if (!size_within(list, 20, 400000) || !block_fits(bytes, list, 2)) return false;
         std::string_view name;
         if (!read_list_name(bytes, list, 4, name)) return false;
@@ -124,7 +120,7 @@ void pair_midi_timebase(const std::uint8_t* data, std::size_t length,
     out.clear();
     const SessionBytes bytes = session_bytes(data, length);
     std::size_t resume = 0;  // a list is read once; the scan goes on at its end
-    scan_blocks(bytes, kMidiListType, last_position(length), [&](const BlockHeader& list) {
+    scan_blocks(bytes, kMidiListType, last_scan_position(length), [&](const BlockHeader& list) {
         if (list.position < resume || !block_fits(bytes, list)) return false;
         const std::size_t start = static_cast<std::size_t>(list.position);
         const std::size_t end = static_cast<std::size_t>(list.end());

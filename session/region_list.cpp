@@ -13,13 +13,9 @@ constexpr std::uint16_t kRegionEntryType = 0x262b;
 constexpr std::uint16_t kRegionNameType = 0x2628;
 constexpr std::uint16_t kGroupListsType = 0x2428;
 
-std::size_t last_position(std::size_t length) {
-    return length >= 10 ? length - 10 : 0;
-}
-
 // The first block of `content_type` that fits.
 bool find_first(SessionBytes bytes, std::uint16_t content_type, BlockHeader& out) {
-    return scan_blocks(bytes, content_type, last_position(bytes.size()),
+    return scan_blocks(bytes, content_type, last_scan_position(bytes.size()),
                        [&](const BlockHeader& block) {
                            if (!block_fits(bytes, block)) return false;
                            out = block;

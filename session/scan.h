@@ -62,6 +62,11 @@ inline std::size_t readable_end(SessionBytes bytes, const BlockHeader& block) {
     return block.end() < bytes.size() ? static_cast<std::size_t>(block.end()) : bytes.size();
 }
 
+// The last position the settings and list scanners try: 10 bytes before the end (0 for less).
+inline std::size_t last_scan_position(std::size_t length) {
+    return length >= 10 ? length - 10 : 0;
+}
+
 // Calls visit(header) for every candidate of `content_type` at positions 0 to `last_position`,
 // in order, until visit returns true. Returns whether it did.
 template <typename Visit>

@@ -77,7 +77,7 @@ void scan_session_items(const std::uint8_t* data, std::size_t length,
                         std::vector<SessionItemEntry>& out) {
     out.clear();
     const SessionBytes bytes = session_bytes(data, length);
-    const std::size_t last = length >= 10 ? length - 10 : 0;
+    const std::size_t last = last_scan_position(length);
     scan_blocks(bytes, kItemListType, last, [&](const BlockHeader& list) {
         if (!high_byte_zero(list) || list.size == 0 || !block_fits(bytes, list)) return false;
         const std::size_t end = static_cast<std::size_t>(list.end());

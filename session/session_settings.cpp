@@ -15,18 +15,13 @@ constexpr std::uint16_t kVideoQualityType = 0x270a;
 constexpr std::uint16_t kVideoRateType = 0x2519;
 constexpr std::uint16_t kGridType = 0x2066;
 
-// Settings readers try positions 0 to length - 10.
-std::size_t last_settings_position(std::size_t length) {
-    return length >= 10 ? length - 10 : 0;
-}
-
 bool too_short(std::size_t length) {
     return length < 10;
 }
 
 // The first 0x1028 block whose byte at list end + `offset` lies inside it; false without one.
 bool find_after_paths(SessionBytes bytes, std::size_t offset, std::size_t& at) {
-    return scan_blocks(bytes, kAudioSettingsType, last_settings_position(bytes.size()),
+    return scan_blocks(bytes, kAudioSettingsType, last_scan_position(bytes.size()),
                        [&](const BlockHeader& block) {
                            std::size_t list_end = 0;
                            if (!read_path_list_end(bytes, block, list_end)) return false;
@@ -115,7 +110,7 @@ int read_click_enabled(const std::uint8_t* data, std::size_t length) {
     if (too_short(length)) return -1;
     int result = -1;
     // The first block of high byte 0 decides, whatever it holds.
-    scan_blocks(bytes, kClickType, last_settings_position(length), [&](const BlockHeader& block) {
+    scan_blocks(bytes, kClickType, last_scan_position(length), [&](const BlockHeader& block) {
         if (!high_byte_zero(block)) return false;
         if (block.size == 31 && block_fits(bytes, block)) {
             const std::uint8_t flag = bytes[block.position + 29];
@@ -133,19 +128,17 @@ int read_204d_time_values(const std::uint8_t* data, std::size_t length, std::uin
     b = 0;
     if (too_short(length)) return 0;
     int result = 0;
-    scan_blocks(
-        bytes, kTimecodeType, last_settings_position(length), [&](const BlockHeader& block) {
-            if (block.size <= 21) return false;
-            // This block decides: a short one gives the defaults.
-            if (!block_fits(bytes, block) || block.end() < block.position + 38) return true;
-            const std::uint64_t name_length = read_u32le_checked(bytes, block.position + 34);
-            if (name_length > 64 || block.end() < block.position + 38 + name_length + 8)
-                return true;
-            a = read_u32le_checked(bytes, block.position + 38 + name_length);
-            b = read_u32le_checked(bytes, block.position + 42 + name_length);
-            result = 1;
-            return true;
-        });
+    scan_blocks(bytes, kTimecodeType, last_scan_position(length), [&](const BlockHeader& block) {
+        if (block.size <= 21) return false;
+        // This block decides: a short one gives the defaults.
+        if (!block_fits(bytes, block) || block.end() < block.position + 38) return true;
+        const std::uint64_t name_length = read_u32le_checked(bytes, block.position + 34);
+        if (name_length > 64 || block.end() < block.position + 38 + name_length + 8) return true;
+        a = read_u32le_checked(bytes, block.position + 38 + name_length);
+        b = read_u32le_checked(bytes, block.position + 42 + name_length);
+        result = 1;
+        return true;
+    });
     return result;
 }
 
@@ -154,13 +147,12 @@ std::uint32_t read_timecode_rate(const std::uint8_t* data, std::size_t length, i
     code = -1;
     if (too_short(length)) return 0;
     std::uint32_t rate = 0;
-    scan_blocks(bytes, kTimecodeType, last_settings_position(length),
-                [&](const BlockHeader& block) {
-                    if (block.size < 22 || !bytes_fit(bytes, block.position + 18, 4)) return false;
-                    rate = read_u32le_checked(bytes, block.position + 18);
-                    code = bytes[block.position + 9];
-                    return true;
-                });
+    scan_blocks(bytes, kTimecodeType, last_scan_position(length), [&](const BlockHeader& block) {
+        if (block.size < 22 || !bytes_fit(bytes, block.position + 18, 4)) return false;
+        rate = read_u32le_checked(bytes, block.position + 18);
+        code = bytes[block.position + 9];
+        return true;
+    });
     return rate;
 }
 
@@ -173,20 +165,19 @@ int read_color_mode(const std::uint8_t* data, std::size_t length, std::uint32_t 
     const SessionBytes bytes = session_bytes(data, length);
     if (too_short(length)) return -1;
     int mode = -1;
-    scan_blocks(bytes, kColorCodingType, last_settings_position(length),
-                [&](const BlockHeader& block) {
-                    if (!high_byte_zero(block) || !block_fits(bytes, block)) return false;
-                    if (block.size < min_size) return false;
-                    const std::uint64_t p = block.position;
-                    std::uint64_t at = p + fallback;
-                    const std::uint64_t nested_size = read_u32le_checked(bytes, p + 12);
-                    if (bytes[p + 9] == kBlockMarker && bytes[p + 11] == 0 && nested_size != 0 &&
-                        p + 16 + nested_size + after_nested < block.end()) {
-                        at = p + 16 + nested_size + after_nested;
-                    }
-                    mode = bytes[at];
-                    return true;
-                });
+    scan_blocks(bytes, kColorCodingType, last_scan_position(length), [&](const BlockHeader& block) {
+        if (!high_byte_zero(block) || !block_fits(bytes, block)) return false;
+        if (block.size < min_size) return false;
+        const std::uint64_t p = block.position;
+        std::uint64_t at = p + fallback;
+        const std::uint64_t nested_size = read_u32le_checked(bytes, p + 12);
+        if (bytes[p + 9] == kBlockMarker && bytes[p + 11] == 0 && nested_size != 0 &&
+            p + 16 + nested_size + after_nested < block.end()) {
+            at = p + 16 + nested_size + after_nested;
+        }
+        mode = bytes[at];
+        return true;
+    });
     return mode;
 }
 
@@ -221,7 +212,7 @@ int read_video_quality(const std::uint8_t* data, std::size_t length) {
     const SessionBytes bytes = session_bytes(data, length);
     if (too_short(length)) return -1;
     int quality = -1;
-    scan_blocks(bytes, kVideoQualityType, last_settings_position(length),
+    scan_blocks(bytes, kVideoQualityType, last_scan_position(length),
                 [&](const BlockHeader& block) {
                     if (block.size <= 7 || !block_fits(bytes, block, 2)) return false;
                     quality = bytes[block.position + 13];
@@ -235,22 +226,21 @@ double read_video_frame_rate(const std::uint8_t* data, std::size_t length) {
     const SessionBytes bytes = session_bytes(data, length);
     if (too_short(length)) return 0.0;
     double rate = 0.0;
-    scan_blocks(bytes, kVideoRateType, last_settings_position(length),
-                [&](const BlockHeader& block) {
-                    if (block.size < 12 || !block_fits(bytes, block, 2)) return false;
-                    const std::uint64_t raw = read_u64le_checked(bytes, block.position + 11);
-                    const std::uint64_t exponent = (raw >> 52) & 0x7ff;
-                    if (exponent == 0 || exponent == 0x7ff) return false;
-                    const double v = std::bit_cast<double>(raw);
-                    if (!(v > 1.0 && v < 1000.0)) return false;
-                    for (double r : kRates) {
-                        if (std::fabs(v - r) < 0.005 * r) {
-                            rate = v;
-                            return true;
-                        }
-                    }
-                    return false;
-                });
+    scan_blocks(bytes, kVideoRateType, last_scan_position(length), [&](const BlockHeader& block) {
+        if (block.size < 12 || !block_fits(bytes, block, 2)) return false;
+        const std::uint64_t raw = read_u64le_checked(bytes, block.position + 11);
+        const std::uint64_t exponent = (raw >> 52) & 0x7ff;
+        if (exponent == 0 || exponent == 0x7ff) return false;
+        const double v = std::bit_cast<double>(raw);
+        if (!(v > 1.0 && v < 1000.0)) return false;
+        for (double r : kRates) {
+            if (std::fabs(v - r) < 0.005 * r) {
+                rate = v;
+                return true;
+            }
+        }
+        return false;
+    });
     return rate;
 }
 
@@ -280,7 +270,7 @@ void read_grid_and_nudge(const std::uint8_t* data, std::size_t length, BarsBeats
     const SessionBytes bytes = session_bytes(data, length);
     found = 0;
     if (too_short(length)) return;
-    scan_blocks(bytes, kGridType, last_settings_position(length), [&](const BlockHeader& block) {
+    scan_blocks(bytes, kGridType, last_scan_position(length), [&](const BlockHeader& block) {
         if (block.size < 24 || block.size > 4000 || !block_fits(bytes, block, 2)) return false;
         const std::size_t first = static_cast<std::size_t>(block.position) + 9;
         const std::size_t limit = first + block.size;
