@@ -1,8 +1,6 @@
 // Builds 'Z' blocks and whole decrypted sessions for tests.
 #pragma once
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -116,21 +114,6 @@ inline std::vector<std::uint8_t> read_file(const std::filesystem::path& path) {
     return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)),
                                      std::istreambuf_iterator<char>());
 }
-
-// A per-test scratch folder, removed with everything in it.
-struct ScratchDir {
-    std::filesystem::path path;
-    explicit ScratchDir(const std::string& name)
-        : path(std::filesystem::temp_directory_path() /
-               ("lanwick_" + name + "_" + std::to_string(::getpid()))) {
-        std::filesystem::create_directories(path);
-    }
-    ~ScratchDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-    std::filesystem::path file(const std::string& name) const { return path / name; }
-};
 
 inline std::filesystem::path sessions_dir() {
     return LANWICK_SESSIONS_DIR;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "block_builder.h"
+#include "test_support.h"
 
 namespace {
 
@@ -89,12 +90,12 @@ TEST(PtfCrypt, IsItsOwnInverseForEverySeedOfBothSchemes) {
 }
 
 TEST(PtfLoad, BothSchemesLoadTheSameSession) {
-    ScratchDir dir("ptf_schemes");
+    test_support::TempDir dir;
     for (std::uint8_t scheme : {0x01, 0x05}) {
         const std::string decrypted = make_session(kStandardBody, 12, scheme, 0xA7);
         write_session(dir.file("s.ptx"), decrypted);
         PTFFormat session;
-        ASSERT_EQ(session.load(dir.file("s.ptx").string(), 44100), 0) << int(scheme);
+        ASSERT_EQ(session.load(dir.file("s.ptx"), 44100), 0) << int(scheme);
         EXPECT_EQ(session.bytes(), to_bytes(decrypted));
         EXPECT_EQ(session.length(), decrypted.size());
         EXPECT_EQ(session.version(), 12);
@@ -110,7 +111,7 @@ TEST(PtfLoad, BothSchemesLoadTheSameSession) {
 }
 
 TEST(PtfLoad, ReturnCodes) {
-    ScratchDir dir("ptf_codes");
+    test_support::TempDir dir;
     std::string no_marker = make_session(kStandardBody);
     no_marker[0] = 0x00;
     no_marker.replace(1, 16, "0000000000000000");
@@ -160,9 +161,9 @@ TEST(PtfLoad, ReturnCodes) {
 TEST(PtfLoad, UnknownVersionLoadsOnceAllowedAndStaysAllowed) {
     AllowUnknownVersionGuard guard;
     PTFFormat::allow_unknown_version = false;
-    ScratchDir dir("ptf_unknown");
+    test_support::TempDir dir;
     write_session(dir.file("v13.ptx"), make_session(kStandardBody, 13));
-    const std::string path = dir.file("v13.ptx").string();
+    const std::string path = dir.file("v13.ptx");
 
     PTFFormat session;
     EXPECT_EQ(session.load(path, 48000), -3);
@@ -176,11 +177,11 @@ TEST(PtfLoad, UnknownVersionLoadsOnceAllowedAndStaysAllowed) {
 }
 
 TEST(PtfLoad, AReloadForgetsThePreviousSession) {
-    ScratchDir dir("ptf_reload");
+    test_support::TempDir dir;
     write_session(dir.file("good.ptx"), make_session(kStandardBody));
     PTFFormat session;
-    ASSERT_EQ(session.load(dir.file("good.ptx").string(), 48000), 0);
-    EXPECT_EQ(session.load(dir.file("absent.ptx").string(), 96000), -1);
+    ASSERT_EQ(session.load(dir.file("good.ptx"), 48000), 0);
+    EXPECT_EQ(session.load(dir.file("absent.ptx"), 96000), -1);
     EXPECT_EQ(session.length(), 0u);
     EXPECT_EQ(session.sample_rate(), 0);
     EXPECT_EQ(session.version(), 0);
@@ -189,7 +190,7 @@ TEST(PtfLoad, AReloadForgetsThePreviousSession) {
 }
 
 TEST(PtfVersion, ReadFromEitherBlockOrTheHeaderBytes) {
-    ScratchDir dir("ptf_version");
+    test_support::TempDir dir;
     const std::string header = session_header() + lead_block();
     // Pro Tools 5 to 9: a product name, one u32, then the version.
     const std::string old_block =
@@ -222,13 +223,13 @@ TEST(PtfVersion, ReadFromEitherBlockOrTheHeaderBytes) {
     for (const Case& c : cases) {
         write_session(dir.file("v.ptx"), c.decrypted);
         PTFFormat session;
-        ASSERT_EQ(session.unxor(dir.file("v.ptx").string()), 0) << c.what;
+        ASSERT_EQ(session.unxor(dir.file("v.ptx")), 0) << c.what;
         EXPECT_EQ(session.version(), c.version) << c.what;
         EXPECT_EQ(session.bytes(), to_bytes(c.decrypted)) << c.what;
     }
 
     PTFFormat missing;
-    EXPECT_EQ(missing.unxor(dir.file("absent.ptx").string()), -1);
+    EXPECT_EQ(missing.unxor(dir.file("absent.ptx")), -1);
     EXPECT_TRUE(missing.bytes().empty());
     EXPECT_EQ(missing.version(), 0);
 }
@@ -248,11 +249,11 @@ TEST(PtfAudioFiles, EntryRulesCountAndLengthsInListOrder) {
     };
     const Case cases[] = {{12, {"a.wav", "b.aif", "e.aiff", "f.wav"}},
                           {9, {"a.wav", "e.aiff", "f.wav", "g.wav"}}};
-    ScratchDir dir("ptf_files");
+    test_support::TempDir dir;
     for (const Case& c : cases) {
         write_session(dir.file("f.ptx"), make_session(body, c.version));
         PTFFormat session;
-        ASSERT_EQ(session.load(dir.file("f.ptx").string(), 48000), 0);
+        ASSERT_EQ(session.load(dir.file("f.ptx"), 48000), 0);
         std::vector<std::string> names;
         for (const PtfAudioFile& file : session.audio_files()) names.push_back(file.name);
         EXPECT_EQ(names, c.names) << "version " << c.version;
@@ -353,7 +354,7 @@ TEST(PtfDamage, TruncatedAndCorruptedRealSessionsNeverCrash) {
     if (!std::filesystem::exists(real_session("TestPTX.ptx"))) {
         GTEST_SKIP() << "real sessions not found in " << sessions_dir();
     }
-    ScratchDir dir("ptf_damage");
+    test_support::TempDir dir;
     const std::filesystem::path copy = dir.file("cut.ptx");
     std::mt19937 random(99);
     for (const char* name :
@@ -373,7 +374,7 @@ TEST(PtfDamage, TruncatedAndCorruptedRealSessionsNeverCrash) {
 }
 
 TEST(PtfDamage, RandomFilesNeverCrash) {
-    ScratchDir dir("ptf_random");
+    test_support::TempDir dir;
     const std::filesystem::path path = dir.file("random.ptx");
     std::mt19937 random(1234);
     const std::uint8_t alphabet[] = {'Z', 'Z', 0, 0, 0, 1, 2, 9, 0x10, 0x28, 0x04, 0x3A, 0xFF};
