@@ -7,7 +7,7 @@
 #include "app/output.h"
 #include "convert/convert_session.h"
 #include "convert/run_state.h"
-#include "convert/usage_summary.h"
+#include "convert/summary/usage_summary.h"
 #include "model/conversion_result.h"
 #include "util/files.h"
 #include "util/version.h"

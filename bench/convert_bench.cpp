@@ -12,7 +12,7 @@
 #include "app/convert_options.h"
 #include "app/output.h"
 #include "convert/convert_session.h"
-#include "convert/item_writer.h"
+#include "convert/writer/item_writer.h"
 #include "platform/ptformat.h"
 #include "tests/walk_builder.h"
 

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "app/convert_options.h"
-#include "convert/clip_overlaps.h"
-#include "convert/clip_placements.h"
-#include "convert/project_header.h"
+#include "convert/clips/clip_overlaps.h"
+#include "convert/clips/clip_placements.h"
+#include "convert/writer/project_header.h"
 #include "model/session_layout.h"
 #include "platform/ptformat.h"
 #include "session/clip_pitch.h"

@@ -1,6 +1,6 @@
 // Stage "clips": time bases, playlist matching, fades and crossfades, clip groups, stacked clips,
 // overlaps, and the clip model of real sessions.
-#include "convert/clip_placements.h"
+#include "convert/clips/clip_placements.h"
 
 #include <gtest/gtest.h>
 
@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "block_builder.h"
-#include "convert/clip_counts.h"
-#include "convert/clip_groups.h"
-#include "convert/clip_overlaps.h"
-#include "convert/clip_time.h"
+#include "convert/clips/clip_counts.h"
+#include "convert/clips/clip_groups.h"
+#include "convert/clips/clip_overlaps.h"
+#include "convert/clips/clip_time.h"
 #include "convert/run_state.h"
 #include "placement_builder.h"
 #include "platform/ptformat.h"

@@ -1,4 +1,4 @@
-#include "convert/colors.h"
+#include "convert/writer/colors.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The console summary, its closing block and the media check's text.
-#include "convert/console_summary.h"
+#include "convert/summary/console_summary.h"
 
 #include <gtest/gtest.h>
 
@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "convert/audio_paths.h"
-#include "convert/clip_counts.h"
-#include "convert/colors.h"
-#include "convert/item_writer.h"
-#include "convert/media_check.h"
-#include "convert/project_header.h"
-#include "convert/tempo_markers.h"
-#include "convert/writer_summary.h"
+#include "convert/clips/clip_counts.h"
+#include "convert/summary/media_check.h"
+#include "convert/writer/audio_paths.h"
+#include "convert/writer/colors.h"
+#include "convert/writer/item_writer.h"
+#include "convert/writer/project_header.h"
+#include "convert/writer/tempo_markers.h"
+#include "convert/writer/writer_summary.h"
 #include "tests/test_support.h"
 #include "tests/writer_test_support.h"
 

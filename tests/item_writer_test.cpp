@@ -1,6 +1,6 @@
 // Clip lanes and audio items: the item lines, stretch markers, take volume, clip-gain envelopes,
 // colours, audio paths and the clips that cannot be placed.
-#include "convert/item_writer.h"
+#include "convert/writer/item_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "convert/audio_paths.h"
-#include "convert/colors.h"
+#include "convert/writer/audio_paths.h"
+#include "convert/writer/colors.h"
 #include "tests/test_support.h"
 #include "tests/writer_test_support.h"
 

@@ -1,5 +1,5 @@
 // Track view lookups, name matching and the small clip arithmetic the clip stages share.
-#include "convert/name_matching.h"
+#include "convert/tracks/name_matching.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "app/convert_options.h"
-#include "convert/clip_math.h"
+#include "convert/clips/clip_math.h"
 #include "convert/run_state.h"
-#include "convert/track_view.h"
+#include "convert/tracks/track_view.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "convert/notes_beats.h"
+#include "convert/writer/notes_beats.h"
 
 #include <gtest/gtest.h>
 

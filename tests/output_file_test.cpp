@@ -1,12 +1,12 @@
 // The project file's name, the " (N)" probing, --overwrite, --check and "Could not write".
-#include "convert/output_file.h"
+#include "convert/writer/output_file.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 
-#include "convert/project_writer.h"
+#include "convert/writer/project_writer.h"
 #include "tests/test_support.h"
 #include "tests/writer_test_support.h"
 

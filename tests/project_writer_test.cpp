@@ -1,13 +1,13 @@
 // The project-level text: header, settings lines, master track, and the whole project's order.
-#include "convert/project_writer.h"
+#include "convert/writer/project_writer.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "convert/project_header.h"
-#include "convert/writer_summary.h"
+#include "convert/writer/project_header.h"
+#include "convert/writer/writer_summary.h"
 #include "platform/ptformat.h"
 #include "tests/test_support.h"
 #include "tests/writer_test_support.h"

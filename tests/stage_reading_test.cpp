@@ -1,4 +1,4 @@
-#include "convert/stage_reading.h"
+#include "convert/reading/stage_reading.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "convert/tempo_markers.h"
+#include "convert/writer/tempo_markers.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "block_builder.h"
-#include "convert/colors.h"
+#include "convert/writer/colors.h"
 #include "platform/ptformat.h"
 #include "session/groups.h"
 #include "session/media_lists.h"

@@ -1,5 +1,5 @@
 // Track blocks: mixer lines, pan modes, channels, receives, sends and envelopes.
-#include "convert/track_writer.h"
+#include "convert/writer/track_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "convert/colors.h"
-#include "convert/envelopes.h"
-#include "convert/writer_summary.h"
+#include "convert/writer/colors.h"
+#include "convert/writer/envelopes.h"
+#include "convert/writer/writer_summary.h"
 #include "session/tempo_map.h"
 #include "tests/writer_test_support.h"
 #include "util/guid.h"

@@ -9,8 +9,8 @@
 
 #include "app/convert_options.h"
 #include "app/output.h"
-#include "convert/project_writer.h"
 #include "convert/run_state.h"
+#include "convert/writer/project_writer.h"
 #include "tests/rpp_grammar.h"
 
 namespace writer_test {

@@ -1,3 +1,0 @@
-#include "convert/clip_counts.h"
-
-ClipStageCounts clip_counts;

@@ -1,0 +1,3 @@
+#include "convert/clips/clip_counts.h"
+
+ClipStageCounts clip_counts;

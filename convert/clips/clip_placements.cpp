@@ -1,0 +1,563 @@
+#include "convert/clips/clip_placements.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <set>
+#include <string>
+
+#include "convert/clips/clip_fades.h"
+#include "convert/clips/clip_groups.h"
+#include "convert/clips/clip_math.h"
+#include "convert/clips/clip_time.h"
+#include "convert/tracks/name_matching.h"
+#include "session/control_slots.h"
+#include "session/region_list.h"
+#include "util/names.h"
+
+namespace {
+
+// A clip whose source starts at most this many samples into its file plays the whole file.
+constexpr std::int64_t kWholeFileSamples = 63;
+// Without a time-base byte, a raw start above this counts as a tick position.
+constexpr std::uint64_t kTickLikeStart = 1'000'000'000;
+// Stacked clips: starts within one millisecond, a clip may reach this far past the next one.
+constexpr double kStackSlack = 0.01;
+constexpr double kLastBucketGap = 1e12;
+
+using Clips = std::vector<ClipRecord>;
+
+struct Context {
+    const std::uint8_t* data = nullptr;
+    std::size_t length = 0;
+    const SessionLayout* layout = nullptr;
+    TimeContext time;
+    const ConvertOptions* options = nullptr;
+    ClipStageCounts* counts = nullptr;
+    std::map<std::uint32_t, const SessionRegion*> regions;  // audio regions by index
+    std::map<std::uint32_t, std::int64_t> sync_samples;     // regions' sync offsets
+    bool sync_matched = false;
+};
+
+bool makes_clip(const SessionRegion& region) {
+    return region.length > 0 && !region.audio_file_name.empty();
+}
+
+std::int32_t list_of(const ClipModel& model, std::uint16_t track) {
+    const auto found = model.list_index.find(track);
+    return found == model.list_index.end() ? -1 : found->second;
+}
+
+// The trailing byte of a list entry marks fade placements; every other entry is one the track
+// plays, whatever the byte.
+bool entry_counts(const R10BlockRecord& list, std::size_t j) {
+    return list.closed[j] || !list.fade_entry[j];
+}
+
+ClipRecord clip_from_region(const SessionRegion& region, double rate) {
+    ClipRecord clip;
+    clip.region_index = region.region_index;
+    clip.length = static_cast<double>(region.length) / rate;
+    clip.source_offset = static_cast<double>(region.source_offset) / rate;
+    clip.source_offset_samples =
+        region.source_offset > 0 ? static_cast<std::uint64_t>(region.source_offset) : 0;
+    clip.name = region.name;
+    clip.file_name = path_basename(region.audio_file_name);
+    clip.file_key = file_stem_key(clip.file_name);
+    clip.whole_file =
+        region.source_offset <= kWholeFileSamples && !ends_with_dash_digits(region.name) ? 1 : 0;
+    return clip;
+}
+
+// The regions' sync points, when the control slots line up with the audio regions one to one.
+void read_sync_points(Context& ctx) {
+    std::vector<std::uint64_t> values;
+    std::vector<std::string> names;
+    read_control_slots(ctx.data, ctx.length, values, &names);
+    const std::vector<SessionRegion>& regions = ctx.layout->audio_regions;
+    bool matched = names.size() == regions.size();
+    for (std::size_t i = 0; matched && i < regions.size(); ++i) {
+        matched = regions[i].region_index == i && names[i] == regions[i].name;
+    }
+    const bool any = std::any_of(values.begin(), values.end(), [](std::uint64_t v) { return v; });
+    if (!matched) {
+        if (any) ctx.counts->unmatched_sync_points = 1;
+        return;
+    }
+    ctx.sync_matched = true;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (values[i] != 0)
+            ctx.sync_samples[static_cast<std::uint32_t>(i)] = static_cast<std::int64_t>(values[i]);
+    }
+}
+
+// Step 1: one clip per track region that plays audio, one output track per track index.
+void make_clips(Context& ctx, ClipModel& model) {
+    std::map<std::uint16_t, std::uint64_t> ordinals;
+    for (const TrackRegion& placed : ctx.layout->audio_track_regions) {
+        const std::uint16_t track = placed.track_index;
+        if (!model.output_tracks.count(track)) {
+            model.output_tracks[track].name = placed.track_name;
+            model.track_order.push_back(track);
+            model.main_clips[track];
+        }
+        const SessionRegion& region = placed.region;
+        if (!makes_clip(region)) {
+            ctx.counts->regions_without_audio += 1;
+            continue;
+        }
+        ClipRecord clip = clip_from_region(region, ctx.time.sample_rate);
+        clip.raw_start = static_cast<std::uint64_t>(region.start);
+        clip.start = static_cast<double>(clip.raw_start);
+        clip.muted = region.flag;
+        clip.ordinal = ordinals[track]++;
+        const auto sync = ctx.sync_samples.find(region.region_index);
+        if (sync != ctx.sync_samples.end()) {
+            clip.snap_offset = static_cast<double>(sync->second) / ctx.time.sample_rate;
+        }
+        model.main_clips[track].push_back(std::move(clip));
+    }
+    std::sort(model.track_order.begin(), model.track_order.end());
+}
+
+// The placements of a list the walk turns into clips: those not marked as fades (byte +24 is 1)
+// whose id names an audio region that plays.
+std::size_t clip_placements_of(const Context& ctx, const R10BlockRecord& list) {
+    std::size_t count = 0;
+    for (std::size_t j = 0; j < list.ids.size(); ++j) {
+        if (list.over_flag[j] == 1) continue;
+        const auto region = ctx.regions.find(list.ids[j]);
+        if (region != ctx.regions.end() && makes_clip(*region->second)) count += 1;
+    }
+    return count;
+}
+
+bool holds_group_entry(const R10BlockRecord& list) {
+    return std::any_of(list.group_entry.begin(), list.group_entry.end(),
+                       [](std::uint32_t flag) { return flag != 0; });
+}
+
+// Step 2: the lists are given to the tracks in order, each to the first track whose clip count
+// equals the number of clips the list places.
+void assign_lists(const Context& ctx, ClipModel& model) {
+    std::vector<std::size_t> placed;
+    for (const R10BlockRecord& list : model.list_records)
+        placed.push_back(clip_placements_of(ctx, list));
+    std::size_t search = 0;
+    for (std::uint16_t track : model.track_order) {
+        const std::size_t clips = model.main_clips[track].size();
+        std::int32_t found = -1;
+        for (std::size_t i = search; i < placed.size() && found < 0; ++i) {
+            if (placed[i] == clips) found = static_cast<std::int32_t>(i);
+        }
+        if (found < 0 && model.lists.size() == model.list_records.size()) {
+            for (std::size_t i = search; i < model.list_records.size() && found < 0; ++i) {
+                if (holds_group_entry(model.list_records[i]) &&
+                    model.lists[i].name == model.output_tracks[track].name) {
+                    found = static_cast<std::int32_t>(i);
+                }
+            }
+        }
+        model.list_index[track] = found;
+        if (found >= 0) {
+            search = static_cast<std::size_t>(found) + 1;
+        } else if (!model.list_records.empty()) {
+            ctx.counts->tracks_without_list += 1;
+        }
+    }
+}
+
+// The time base the placements of a list store, when they agree: 1 ticks, 0 samples, -1 unknown.
+int stored_time_base(const R10BlockRecord& list) {
+    bool ticks = false;
+    bool samples = false;
+    for (std::uint8_t base : list.time_bases) {
+        ticks = ticks || base == kTickTimeBase;
+        samples = samples || base == kSampleTimeBase;
+    }
+    if (ticks == samples) return -1;
+    return ticks ? 1 : 0;
+}
+
+// Step 3: whether each track counts ticks, and every clip start in seconds.
+void convert_starts(const Context& ctx, ClipModel& model) {
+    const bool any_list = !model.lists.empty();
+    const bool all_ticks =
+        any_list && std::all_of(model.lists.begin(), model.lists.end(),
+                                [](const ClipListName& l) { return l.second_kind != 0; });
+    const bool no_ticks =
+        any_list && std::none_of(model.lists.begin(), model.lists.end(),
+                                 [](const ClipListName& l) { return l.second_kind != 0; });
+    for (std::uint16_t track : model.track_order) {
+        Clips& clips = model.main_clips[track];
+        const std::int32_t li = list_of(model, track);
+        const int stored = li >= 0 ? stored_time_base(model.list_records[li]) : -1;
+        bool ticks = false;
+        if (stored >= 0) {
+            ticks = stored == 1;
+        } else if (li >= 0 && !model.lists[li].name.empty()) {
+            ticks = model.lists[li].second_kind != 0;
+        } else if (no_ticks) {
+            ticks = false;
+        } else if (all_ticks) {
+            ticks = true;
+        } else {
+            const auto tick_like =
+                std::count_if(clips.begin(), clips.end(),
+                              [](const ClipRecord& c) { return c.raw_start > kTickLikeStart; });
+            ticks = 2 * static_cast<std::size_t>(tick_like) >= clips.size();
+        }
+        model.tick_based[track] = ticks ? 1 : 0;
+        (ticks ? ctx.counts->tick_tracks : ctx.counts->sample_tracks) += 1;
+
+        for (ClipRecord& clip : clips) {
+            clip.start = stored_seconds(ctx.time, clip.raw_start, ticks, stored == 1);
+            if (clip.snap_offset > 0.0) {
+                clip.start -= clip.snap_offset;
+                if (clip.start < 0.0) clip.start = 0.0;
+                ctx.counts->sync_point_clips += 1;
+            }
+        }
+        sort_clips_by_start(clips);
+    }
+}
+
+// Step 4: with clip groups on the list, placements the walk read as clips but that the list
+// holds as group or fade placements are dropped.
+void drop_off_playlist(const Context& ctx, ClipModel& model) {
+    for (std::uint16_t track : model.track_order) {
+        const std::int32_t li = list_of(model, track);
+        if (li < 0) continue;
+        const R10BlockRecord& list = model.list_records[li];
+        std::multiset<PlacementKey> groups;
+        std::multiset<PlacementKey> fades;
+        std::set<PlacementKey> others;
+        for (std::size_t j = 0; j < list.ids.size(); ++j) {
+            const PlacementKey key{list.ids[j], list.positions[j]};
+            if (list.group_entry[j]) {
+                groups.insert(key);
+            } else if (list.fade_entry[j]) {
+                fades.insert(key);
+            } else {
+                others.insert(key);
+            }
+        }
+        if (groups.empty()) continue;
+        Clips kept;
+        for (ClipRecord& clip : model.main_clips[track]) {
+            const PlacementKey key{clip.region_index, clip.raw_start};
+            if (const auto g = groups.find(key); g != groups.end()) {
+                groups.erase(g);
+                ctx.counts->group_references_dropped += 1;
+            } else if (const auto f = fades.find(key); f != fades.end() && !others.count(key)) {
+                fades.erase(f);
+                ctx.counts->fade_clips += 1;
+            } else {
+                kept.push_back(std::move(clip));
+            }
+        }
+        model.main_clips[track] = std::move(kept);
+    }
+}
+
+// The nearest key of `id` within 64 of `position` whose count is above 0.
+std::map<PlacementKey, int>::iterator nearest_open(std::map<PlacementKey, int>& counts,
+                                                   std::uint32_t id, std::uint64_t position) {
+    const auto exact = counts.find(PlacementKey{id, position});
+    if (exact != counts.end() && exact->second > 0) return exact;
+    const std::uint64_t low = position > kNearbyPosition ? position - kNearbyPosition : 0;
+    auto best = counts.end();
+    std::uint64_t best_distance = 0;
+    for (auto it = counts.lower_bound(PlacementKey{id, low}); it != counts.end(); ++it) {
+        if (it->first.first != id || it->first.second > position + kNearbyPosition) break;
+        if (it->second <= 0) continue;
+        const std::uint64_t distance =
+            it->first.second > position ? it->first.second - position : position - it->first.second;
+        if (best == counts.end() || distance < best_distance) {
+            best = it;
+            best_distance = distance;
+        }
+    }
+    return best;
+}
+
+// Step 5: each clip is matched to a placement of its track's list; fade references and
+// placements the list does not hold are dropped, and the matched placements give the clips their
+// over flags, colour and lock.
+void match_to_lists(const Context& ctx, ClipModel& model) {
+    for (std::uint16_t track : model.track_order) {
+        const std::int32_t li = list_of(model, track);
+        if (li < 0) continue;
+        const R10BlockRecord& list = model.list_records[li];
+        std::map<PlacementKey, int> fades;
+        std::map<PlacementKey, int> plain;
+        std::set<PlacementKey> over_next;
+        std::set<PlacementKey> over_previous;
+        std::set<PlacementKey> locked;
+        std::map<PlacementKey, std::int32_t> colours;
+        std::map<PlacementKey, int> open;
+        std::map<std::uint32_t, int> per_id;
+        for (std::size_t j = 0; j < list.ids.size(); ++j) {
+            if (list.group_entry[j]) continue;
+            const PlacementKey key{list.ids[j], list.positions[j]};
+            if (list.fade_entry[j] && list.ids[j] < model.fade_ranges.size()) {
+                fades[key] += 1;
+                continue;
+            }
+            plain[key] += 1;
+            if (!entry_counts(list, j)) continue;
+            if (list.over_flag[j] == 1) over_next.insert(key);
+            if (list.over_flag[j] == 2) over_previous.insert(key);
+            open[key] += 1;
+            if (list.locked[j]) locked.insert(key);
+            const auto colour = static_cast<std::int32_t>(list.colour_numbers[j]);
+            if (colour != -2) colours.emplace(key, colour);
+            per_id[list.ids[j]] += 1;
+        }
+        if (per_id.empty()) continue;
+
+        Clips& clips = model.main_clips[track];
+        std::vector<bool> fade_clip(clips.size(), false);
+        std::vector<bool> matched(clips.size(), false);
+        std::vector<PlacementKey> keys(clips.size());
+        for (std::size_t c = 0; c < clips.size(); ++c) {
+            const ClipRecord& clip = clips[c];
+            keys[c] = PlacementKey{clip.region_index, clip.raw_start};
+            fade_clip[c] =
+                nearest_by_position(fades, clip.region_index, clip.raw_start) != fades.end() &&
+                nearest_by_position(plain, clip.region_index, clip.raw_start) == plain.end();
+            const auto entry = nearest_open(open, clip.region_index, clip.raw_start);
+            if (entry != open.end() && per_id[clip.region_index] > 0) {
+                entry->second -= 1;
+                per_id[clip.region_index] -= 1;
+                matched[c] = true;
+                keys[c] = entry->first;
+            }
+        }
+
+        Clips kept;
+        int fade_drops = 0;
+        int other_drops = 0;
+        for (std::size_t c = 0; c < clips.size(); ++c) {
+            // --keep-fade-clips keeps a fade reference as the clip it was read as.
+            if (fade_clip[c] && !ctx.options->keep_fade_clips) {
+                fade_drops += 1;
+                continue;
+            }
+            if (!matched[c] && !fade_clip[c]) {
+                int& left = per_id[clips[c].region_index];
+                if (left <= 0) {
+                    other_drops += 1;
+                    continue;
+                }
+                left -= 1;
+            }
+            ClipRecord clip = clips[c];
+            clip.over_next = over_next.count(keys[c]) ? 1 : 0;
+            clip.over_previous = over_previous.count(keys[c]) ? 1 : 0;
+            if (const auto colour = colours.find(keys[c]); colour != colours.end()) {
+                clip.colour_index = colour->second;
+            }
+            clip.locked = locked.count(keys[c]) ? 1 : 0;
+            kept.push_back(std::move(clip));
+        }
+        if (kept.empty()) continue;  // a track never loses every clip here
+        ctx.counts->fade_clips += fade_drops;
+        ctx.counts->dropped_placements += other_drops;
+        clips = std::move(kept);
+    }
+}
+
+void note_group_problem(const Context& ctx, const ClipModel& model, std::uint16_t track,
+                        int pieces) {
+    ctx.counts->clip_group_skipped += pieces;
+    ctx.counts->clip_group_problem_tracks[model.output_tracks.at(track).name] += pieces;
+}
+
+// Step 6: every clip-group placement of a track's list, laid out flat as clips.
+void lay_out_clip_groups(Context& ctx, ClipModel& model) {
+    std::vector<RegionListEntry> groups;
+    std::vector<RegionPlacementList> item_lists;
+    std::map<std::uint32_t, std::int64_t> lengths;
+    for (const auto& [index, region] : ctx.regions) lengths[index] = region->length;
+    read_region_list(ctx.data, ctx.length, groups, item_lists, &lengths);
+
+    ClipGroupTables tables;
+    tables.groups = &groups;
+    tables.item_lists = &item_lists;
+    tables.regions = ctx.regions;
+    tables.sync_offsets = ctx.sync_matched ? &ctx.sync_samples : nullptr;
+    const double rate = ctx.time.sample_rate;
+
+    for (std::uint16_t track : model.track_order) {
+        const std::int32_t li = list_of(model, track);
+        if (li < 0) continue;
+        const R10BlockRecord& list = model.list_records[li];
+        const bool ticks = model.tick_based[track] != 0;
+        for (std::size_t j = 0; j < list.ids.size(); ++j) {
+            if (!list.group_entry[j] || !entry_counts(list, j)) continue;
+            const std::uint32_t id = list.ids[j];
+            if (id >= groups.size() || !groups[id].readable || groups[id].list_index < 0 ||
+                static_cast<std::size_t>(groups[id].list_index) >= item_lists.size()) {
+                note_group_problem(ctx, model, track, 1);
+                continue;
+            }
+            const std::uint8_t base = list.time_bases[j];
+            const bool entry_ticks = base == kTickTimeBase || (base != kSampleTimeBase && ticks);
+            const double placed_at =
+                stored_seconds(ctx.time, list.positions[j], entry_ticks, base == kTickTimeBase);
+            const RegionListEntry& group = groups[id];
+            std::vector<FlatPlacement> flat;
+            FlattenCounts fc;
+            flatten_clip_group(tables, id, static_cast<std::int64_t>(group.source_offset),
+                               static_cast<std::int64_t>(group.length), placed_at, rate,
+                               list.muted[j] != 0, 0, flat, fc, &model.fade_ranges);
+            ctx.counts->clip_groups += 1;
+            ctx.counts->clip_group_fades += fc.fades;
+            ctx.counts->clip_group_unmatched_fades += fc.unmatched_fades;
+            ctx.counts->s_curve_fades += fc.special_shapes;
+            int skipped = fc.skipped;
+            for (const FlatPlacement& p : flat) {
+                const auto region = ctx.regions.find(p.region_index);
+                if (region == ctx.regions.end() || region->second->audio_file_name.empty()) {
+                    skipped += 1;
+                    continue;
+                }
+                ClipRecord clip = clip_from_region(*region->second, rate);
+                clip.raw_start = kClipGroupRawStart;
+                clip.start = p.start;
+                clip.length = p.length;
+                clip.source_offset = p.source_offset;
+                const double samples = std::floor(p.source_offset * rate + 0.5);
+                clip.source_offset_samples =
+                    samples > 0.0 ? static_cast<std::uint64_t>(samples) : 0;
+                clip.whole_file = samples <= static_cast<double>(kWholeFileSamples) &&
+                                          !ends_with_dash_digits(clip.name)
+                                      ? 1
+                                      : 0;
+                clip.ordinal = j;
+                clip.group_name = group.name;
+                clip.muted = p.muted;
+                clip.fade_in_length = p.fade_in_length;
+                clip.fade_out_length = p.fade_out_length;
+                clip.fade_in_shape = p.fade_in_shape;
+                clip.fade_out_shape = p.fade_out_shape;
+                clip.crossfaded = p.crossfaded;
+                clip.snap_offset = p.lead;
+                if (clip.fade_in_length > 0.0) ctx.counts->clip_group_fade_ins += 1;
+                if (clip.fade_out_length > 0.0) ctx.counts->clip_group_fade_outs += 1;
+                ctx.counts->clip_group_clips += 1;
+                model.main_clips[track].push_back(std::move(clip));
+            }
+            if (skipped > 0) {
+                note_group_problem(ctx, model, track, skipped);
+            }
+        }
+    }
+}
+
+// Whole milliseconds of a start, kept finite for any input.
+std::int64_t millisecond_of(double start) {
+    const double ms = std::trunc(start * 1000.0);
+    if (!(ms > -9e15)) return std::numeric_limits<std::int64_t>::min();
+    if (!(ms < 9e15)) return std::numeric_limits<std::int64_t>::max();
+    return static_cast<std::int64_t>(ms);
+}
+
+// Step 7: of clips starting in the same millisecond, one plays: one that ends before the next
+// start (+ 0.01 s) over one that runs past it, the longer of two alike. The others are alternates.
+void separate_stacked_clips(const Context& ctx, ClipModel& model) {
+    for (std::uint16_t track : model.track_order) {
+        Clips clips = std::move(model.main_clips[track]);
+        sort_clips_by_start(clips);
+        Clips main;
+        Clips alternates;
+        std::size_t first = 0;
+        while (first < clips.size()) {
+            const std::int64_t key = millisecond_of(clips[first].start);
+            std::size_t end = first + 1;
+            while (end < clips.size() && millisecond_of(clips[end].start) == key) ++end;
+            const double gap =
+                end < clips.size()
+                    // In doubles: a start clamped to the ends of int64 must not overflow.
+                    ? (static_cast<double>(millisecond_of(clips[end].start)) -
+                       static_cast<double>(key)) /
+                          1000.0
+                    : kLastBucketGap;
+            std::size_t chosen = first;
+            for (std::size_t c = first + 1; c < end; ++c) {
+                const bool fits = clips[c].length <= gap + kStackSlack;
+                const bool chosen_fits = clips[chosen].length <= gap + kStackSlack;
+                if (fits != chosen_fits ? fits : clips[c].length > clips[chosen].length) {
+                    chosen = c;
+                }
+            }
+            for (std::size_t c = first; c < end; ++c) {
+                if (c == chosen) {
+                    main.push_back(std::move(clips[c]));
+                } else {
+                    alternates.push_back(std::move(clips[c]));
+                    ctx.counts->alternate_clips += 1;
+                }
+            }
+            first = end;
+        }
+        sort_clips_by_start(main);
+        model.main_clips[track] = std::move(main);
+        if (!alternates.empty()) model.alternates[track] = std::move(alternates);
+    }
+}
+
+}  // namespace
+
+void build_clip_placements(const std::uint8_t* data, std::size_t length,
+                           const SessionLayout& layout, double sample_rate,
+                           const TempoMap& tempo_map, double session_tempo,
+                           const ConvertOptions& options, ClipModel& out, ClipStageCounts& counts) {
+    out = ClipModel{};
+    Context ctx;
+    ctx.data = data;
+    ctx.length = data ? length : 0;
+    ctx.layout = &layout;
+    // A session without a usable rate is read at 48 kHz rather than divided by zero.
+    ctx.time.sample_rate = sample_rate > 0.0 && std::isfinite(sample_rate) ? sample_rate : 48000.0;
+    ctx.time.tempo_map = &tempo_map;
+    ctx.time.session_tempo =
+        session_tempo > 0.0 && std::isfinite(session_tempo) ? session_tempo : 120.0;
+    ctx.options = &options;
+    ctx.counts = &counts;
+    out.sample_rate = ctx.time.sample_rate;
+    for (const SessionRegion& region : layout.audio_regions) {
+        ctx.regions.emplace(region.region_index, &region);
+    }
+
+    read_sync_points(ctx);
+    make_clips(ctx, out);
+    read_r10_list_names(ctx.data, ctx.length, out.lists);
+    std::uint32_t unreadable = 0;
+    read_r10_records(ctx.data, ctx.length, out.list_records, &unreadable);
+    counts.unreadable_lists += static_cast<int>(unreadable);
+    assign_lists(ctx, out);
+    convert_starts(ctx, out);
+    drop_off_playlist(ctx, out);
+    // Fade references are told from clips by their ranges, so the ranges come first.
+    if (!options.no_fades) read_ranges_262f(ctx.data, ctx.length, out.fade_ranges);
+    match_to_lists(ctx, out);
+    lay_out_clip_groups(ctx, out);
+    separate_stacked_clips(ctx, out);
+    // Without ranges every fade placement would read as a bad one: --no-fades applies none.
+    if (!options.no_fades) apply_list_fades(out, ctx.time, counts);
+    refresh_output_clips(out);
+}
+
+void refresh_output_clips(ClipModel& model) {
+    for (auto& [track, output] : model.output_tracks) {
+        const auto clips = model.main_clips.find(track);
+        if (clips == model.main_clips.end()) {
+            output.clips.clear();
+            continue;
+        }
+        output.clips = clips->second;
+        sort_clips_by_start(output.clips);
+    }
+}

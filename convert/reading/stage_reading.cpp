@@ -1,0 +1,85 @@
+#include "convert/reading/stage_reading.h"
+
+#include <cmath>
+#include <cstring>
+#include <set>
+
+#include "convert/run_state.h"
+#include "convert/writer/colors.h"
+#include "platform/ptformat.h"
+#include "session/name_harvest.h"
+#include "session/session_header.h"
+#include "session/session_walk.h"
+#include "util/bytes.h"
+#include "util/version.h"
+
+namespace {
+
+// A tempo event at tick 0: its 40-bit position (10^12 stored) at +14, the BPM as an f64 at +24
+// and the beat length the BPM counts as a u64 at +32.
+constexpr std::uint8_t tempo_event_pattern[24] = {0x14, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00,
+                                                  0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10,
+                                                  0xa5, 0xd4, 0xe8, 0x00, 0x00, 0x00, 0x00, 0x01};
+constexpr std::size_t tempo_event_bpm = 24;
+constexpr std::size_t tempo_event_beat_length = 32;
+constexpr std::size_t tempo_event_room = 32;
+
+double tempo_after_pattern(const std::uint8_t* data, std::size_t length, std::size_t pattern_size) {
+    if (length < tempo_event_room) return 0.0;
+    SessionBytes bytes = session_bytes(data, length);
+    for (std::size_t pos = 0; pos + tempo_event_room <= length; ++pos) {
+        if (std::memcmp(data + pos, tempo_event_pattern, pattern_size) != 0) continue;
+        double bpm;
+        std::uint64_t raw = read_u64le_checked(bytes, pos + tempo_event_bpm);
+        std::memcpy(&bpm, &raw, sizeof bpm);
+        // Pro Tools accepts tempos up to 999 BPM.
+        if (!(bpm > 20.0 && bpm <= kMaxStoredBpm)) continue;
+        return quarter_note_bpm(bpm, read_u64le_checked(bytes, pos + tempo_event_beat_length));
+    }
+    return 0.0;
+}
+
+void gather_names(const std::vector<TrackRegion>& regions, std::set<std::string>& seen,
+                  std::vector<std::string>& out) {
+    for (const TrackRegion& r : regions)
+        if (seen.insert(r.track_name).second) out.push_back(r.track_name);
+}
+
+}  // namespace
+
+double find_tempo_event(const std::uint8_t* data, std::size_t length) {
+    double bpm = tempo_after_pattern(data, length, sizeof tempo_event_pattern);
+    if (bpm <= 0.0) bpm = tempo_after_pattern(data, length, 20);
+    return bpm;
+}
+
+void read_session(const PTFFormat& session, const ConvertOptions& options, SessionReading& out) {
+    const std::uint8_t* data = session.bytes().data();
+    const std::size_t length = session.bytes().size();
+
+    load_session_regions(session, out.layout);
+    read_audio_files(data, length, out.audio_folder_hints);
+    read_session_header(data, length, out.header);
+    settings.pt_version_text = out.header.version;
+    session_text.saved_by = out.header.version;
+    out.dark_theme = dark_theme_on(options.clip_color_theme, out.header.version);
+
+    out.tempo = options.tempo > 0.0 ? options.tempo : find_tempo_event(data, length);
+    if (out.tempo <= 0.0) out.tempo = 120.0;
+    read_tempo_map(data, length, out.tempo_map);
+    if (out.tempo_map.entries.size() == 1) out.tempo_map.entries.clear();
+    session_tempo_map = out.tempo_map;
+    settings.session_tempo = out.tempo;
+    settings.sample_rate = static_cast<double>(settings.session_sample_rate);
+
+    std::set<std::string> seen;
+    std::vector<std::string> known;
+    gather_names(out.layout.audio_track_regions, seen, known);
+    gather_names(out.layout.midi_track_regions, seen, known);
+    harvest_head_strings(data, length, known, out.track_names);
+
+    harvest_session_strings(data, length, out.session_strings);
+
+    read_groups(data, length, out.groups);
+    read_memory_locations(data, length, out.memory_locations);
+}

@@ -1,0 +1,518 @@
+#include "convert/summary/console_summary.h"
+
+#include <algorithm>
+
+#include "app/output.h"
+#include "convert/clips/clip_counts.h"
+#include "convert/run_state.h"
+#include "convert/writer/colors.h"
+#include "convert/writer/item_writer.h"
+#include "convert/writer/project_text.h"
+#include "convert/writer/tempo_markers.h"
+#include "convert/writer/writer_summary.h"
+#include "util/timecode.h"
+
+namespace {
+
+constexpr std::size_t kRowsShown = 8;
+constexpr double kLongClipSeconds = 600.0;
+
+std::string clip_rows(const std::vector<SkippedClip>& clips) {
+    std::string text;
+    for (std::size_t i = 0; i < clips.size() && i < kRowsShown; ++i)
+        text += "      \"" + clips[i].clip + "\" on \"" + clips[i].track + "\"\n";
+    if (clips.size() > kRowsShown)
+        text += format_text("      ... and %d more\n", static_cast<int>(clips.size() - kRowsShown));
+    return text;
+}
+
+void version_note(std::string& text, const SessionHeaderInfo& header) {
+    if (header.major_version > 0 && !header.version.starts_with("12.5")) {
+        text += format_text(
+            "  NOTE: the sessions this tool is tested against were all saved\n"
+            "      by Pro Tools 12.5. %s is outside that.\n"
+            "      Anything it could not read is named above rather than\n"
+            "      skipped silently, but please check the result against Pro\n"
+            "      Tools before relying on it -- and send the session in\n"
+            "      either way.\n",
+            header.version.c_str());
+    }
+    text += "\n";
+}
+
+// `"name" (to "bus", ...)`: a stereo track and the buses its moved sends feed.
+std::string stereo_send_row(const StereoSendTrack& track) {
+    std::string buses;
+    for (const std::string& bus : track.buses)
+        buses += (buses.empty() ? "\"" : ", \"") + bus + "\"";
+    return format_text("%s %s", ("\"" + track.track + "\"").c_str(),
+                       ("(to " + buses + ")").c_str());
+}
+
+// Mixer strips, sends, master fader and automation (rows 4 to 54 that this build counts).
+void mix_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
+    const WriterSummary& s = writer_summary;
+    text += format_text("  %d mixer strips (faders, pans, mute)\n", in.mixer_strips);
+    text += format_text("  %d sends into %d return tracks\n", s.sends_written, in.return_tracks);
+    if (s.midi_mute_tracks != 0)
+        text += format_text("  %d MIDI track(s) arrive with their mute automation\n",
+                            s.midi_mute_tracks);
+    if (!s.click_track_name.empty())
+        text += "  Pro Tools' click is on and \"" + s.click_track_name +
+                "\" plays it. REAPER's metronome is left OFF;\n"
+                "      that track carries the click, so REAPER's own would double it.\n";
+    if (s.sends_panned != 0)
+        text += format_text("      %d send(s) panned off center, carried\n", s.sends_panned);
+    if (s.sends_muted != 0)
+        text += format_text("      %d send(s) switched off in Pro Tools, written muted\n",
+                            s.sends_muted);
+    if (!s.stereo_send_tracks.empty()) {
+        text += format_text(
+            "  %d stereo track(s) have a send whose two pan knobs are moved off\n"
+            "      hard left and right; a REAPER send has one pan, so those sends\n"
+            "      keep their full width:\n",
+            static_cast<int>(s.stereo_send_tracks.size()));
+        std::vector<std::string> rows;
+        for (const StereoSendTrack& track : s.stereo_send_tracks)
+            rows.push_back(stereo_send_row(track));
+        text += name_rows(rows);
+    }
+    if (s.master_fx_slots != 0)
+        text += format_text("  %d insert(s) on the Master Fader carried\n", s.master_fx_slots);
+    if (s.mainsend_nch != 0)
+        text += format_text(
+            "      %d keyed track(s) pass only channels 1/2 on to their parent, so\n"
+            "      no key reaches the mix even with the last plug-in offline\n",
+            s.mainsend_nch);
+    if (s.send_points != 0) text += format_text("  %d send automation points\n", s.send_points);
+    if (!s.master_fader_name.empty())
+        text += "  master fader \"" + s.master_fader_name + "\" carried onto the REAPER master\n";
+    if (s.automation_points != 0)
+        text += format_text("  %d automation points across %d tracks\n", s.automation_points,
+                            s.automated_tracks);
+    if (s.automated_tracks_read != 0)
+        text += format_text(
+            "  %d automated track(s) set to Read (Trim/Read would\n"
+            "      apply the fader on top of its own automation)\n",
+            s.automated_tracks_read);
+    const int parked = s.faders_parked + s.master_volume_automated;
+    if (parked != 0)
+        text += format_text(
+            "  %d fader(s) parked at unity so the volume envelope alone\n"
+            "      carries the level, not the fader times the envelope\n",
+            parked);
+}
+
+// Stretched clips, fades, clip gain, colour options, track colours and the meter (rows 60 to 80
+// that this build counts).
+void clip_and_colour_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
+    text +=
+        format_text("  %d clips stretched, %d of them read from the session\n",
+                    in.clips_stretched_read + in.clips_stretched_computed, in.clips_stretched_read);
+    text += format_text("  %d fade-ins, %d fade-outs, %d crossfades\n", clip_counts.fade_ins,
+                        clip_counts.fade_outs, clip_counts.crossfades);
+    text += format_text("  %d clips given clip gain\n", item_writer.clips_with_gain);
+    if (in.no_track_colors)
+        text +=
+            "  --no-track-colors: every track is in REAPER's default color; the\n"
+            "      session's track colors were left out, as asked.\n";
+    if (settings.no_clip_colors)
+        text += format_text(
+            "  --no-clip-colors: %d clip(s) that would carry a color are drawn\n"
+            "      in their track's color instead.\n",
+            color_counters.clips_left_uncolored);
+    if (color_counters.tracks_colored != 0)
+        text += format_text("  %d track(s) carried a color onto REAPER track colors\n",
+                            color_counters.tracks_colored);
+    if (in.meters.empty()) {
+        text += "  no meter map in this session: 4/4 throughout\n";
+    } else {
+        text += format_text("  meter %u/%u, read from the session\n", in.meters.front().numerator,
+                            in.meters.front().denominator);
+    }
+    text += meter_change_summary(in.meters, tempo_marker_counts.signature_changes);
+}
+
+// Track colours by coding, pan law, clip colours, themes and clip-gain envelopes (rows 88 to
+// 107).
+void colour_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
+    const WriterSummary& s = writer_summary;
+    if (color_counters.tracks_colored_by_coding != 0 && !in.track_color_coding.empty())
+        text += format_text(
+                    "  %d track(s) had NO color of their own and were given the one\n"
+                    "      Pro Tools DISPLAYS for them, under this session's\n",
+                    color_counters.tracks_colored_by_coding) +
+                "      \"" + in.track_color_coding + "\" color coding.\n" +
+                "      That scheme is stored IN THE SESSION, so the color is the\n"
+                "      same everywhere and is not this machine's preference.\n";
+    if (s.pan_law_known) {
+        text +=
+            format_text("  Pan law: %.1f dB, read from the session's Pan Depth\n", s.pan_law_db);
+    } else if (s.pan_depth >= 0) {
+        text += format_text(
+            "  *** Pan Depth enum %d is not one this build knows.\n"
+            "      PANLAW written as -3.0 dB.\n",
+            s.pan_depth);
+    }
+    if (!settings.no_clip_colors && item_writer.clips_colored != 0) {
+        text += format_text(
+            "  %d clip(s) carried a color, %d distinct Pro Tools palette\n"
+            "      index(es). Clips sharing an index share a REAPER color, so\n"
+            "      the GROUPING is exact; the shade is as close as the palette\n"
+            "      allows.\n",
+            item_writer.clips_colored, static_cast<int>(item_writer.color_indices.size()));
+        if (color_counters.clips_off_palette != 0)
+            text += format_text(
+                "      WARNING: %d clip(s) carry a palette index off the known\n"
+                "      grid. They are given a distinct color so the grouping still\n"
+                "      transfers, but the shade is invented. Please send the\n"
+                "      session in.\n",
+                color_counters.clips_off_palette);
+    }
+    const int measured = color_counters.palette_hits;
+    const int derived = color_counters.formula_fallbacks;
+    if (in.theme == ClipColorTheme::dark && measured + derived != 0) {
+        text += format_text(
+            "  Clip colors follow Pro Tools' Dark theme, as chosen (%d measured,\n"
+            "      %d derived).%s\n",
+            measured, derived,
+            session_theme_is_dark(in.header.version)
+                ? ""
+                : " This session predates the Dark theme (2020.11).");
+    } else if (in.theme == ClipColorTheme::follow_session && in.dark_theme &&
+               !settings.no_clip_colors && measured + derived != 0) {
+        text += format_text(
+            "  Clip colors follow Pro Tools' Dark theme (%d measured, %d derived),\n"
+            "      the theme of the release that saved this session.\n",
+            measured, derived);
+    } else if (in.theme == ClipColorTheme::classic) {
+        text += "  Clip colors follow Pro Tools' Classic theme, as chosen.\n";
+    }
+    if (item_writer.gain_envelopes != 0)
+        text += format_text(
+            "  %d of them carried a clip gain ENVELOPE, written as REAPER\n"
+            "      take volume envelopes. Points outside the clip are kept by\n"
+            "      interpolating to its edge, as Pro Tools plays them.\n",
+            item_writer.gain_envelopes);
+}
+
+// View state: hidden, heights, solo, automation modes (rows 117 to 132).
+void view_paragraphs(std::string& text) {
+    const WriterSummary& s = writer_summary;
+    if (!s.hidden_tracks.empty())
+        text += format_text(
+                    "  %d track(s) are HIDDEN in Pro Tools and arrive hidden in both REAPER's\n"
+                    "      track panel and its mixer:",
+                    static_cast<int>(s.hidden_tracks.size())) +
+                quoted_name_list(s.hidden_tracks) + "\n";
+    if (s.tracks_with_height != 0)
+        text += format_text(
+            "  %d track(s) carry their Pro Tools track HEIGHT, in pixels as Pro Tools\n"
+            "      stores it. REAPER raises anything below its own minimum.\n",
+            s.tracks_with_height);
+    if (!s.soloed_tracks.empty())
+        text += format_text("  %d track(s) are SOLOED in the session and arrive soloed:",
+                            static_cast<int>(s.soloed_tracks.size())) +
+                quoted_name_list(s.soloed_tracks) + "\n";
+    if (!s.solo_safe_tracks.empty())
+        text += format_text("  %d track(s) are SOLO SAFE and arrive solo-defeated:",
+                            static_cast<int>(s.solo_safe_tracks.size())) +
+                quoted_name_list(s.solo_safe_tracks) + "\n";
+    if (!s.automation_off_tracks.empty())
+        text += format_text("  %d track(s) have automation mode OFF in Pro Tools:",
+                            static_cast<int>(s.automation_off_tracks.size())) +
+                quoted_name_list(s.automation_off_tracks) +
+                "\n"
+                "      Pro Tools ignores their automation. They arrive in Trim/Read with\n"
+                "      every envelope written INACTIVE, so the moves are kept but not\n"
+                "      played -- the same thing Pro Tools does.\n";
+    if (s.soloed_and_muted != 0)
+        text += format_text(
+            "  %d track(s) were soloed AND muted in Pro Tools, which keeps them silent.\n"
+            "      They arrive muted with their solo off: REAPER would play a soloed\n"
+            "      track through its mute.\n",
+            s.soloed_and_muted);
+}
+
+// Timebase, bit depth, timecode, surround lanes, locks and grid (rows 159 to 176).
+void project_paragraphs(std::string& text) {
+    const WriterSummary& s = writer_summary;
+    const int time_tracks = s.timebase_time + s.midi_timebase_time;
+    const int beat_tracks = s.timebase_beats + s.timebase_beats_position + s.midi_timebase_beats;
+    if (time_tracks + beat_tracks != 0)
+        text += format_text(
+            "  Item timebase written per track: %d Time (sample-based), %d Beats\n"
+            "      (tick-based), as each track kept its clips in Pro Tools.\n",
+            time_tracks, beat_tracks);
+    if (s.record_format_written) {
+        text += format_text(
+            "  Bit depth: %d-bit%s written as REAPER's recording format, so new\n"
+            "      recordings match the session's files.\n",
+            settings.bit_depth, s.record_float ? " float" : "");
+    } else if (s.aiff_session && settings.bit_depth != 24) {
+        text += format_text(
+            "  Bit depth: %d-bit AIFF session; REAPER's recording format is left at\n"
+            "      its own default, which records WAV.\n",
+            settings.bit_depth);
+    }
+    if (s.timecode_written) {
+        const std::string start =
+            format_timecode(s.start_frames, settings.timecode_fps, s.drop_frame ? 1 : 0);
+        text += format_text(
+            "  Timecode: %s fps, Session Start %s (%.4f s) written as REAPER's\n"
+            "      project start, so the ruler reads as Pro Tools' does.\n",
+            settings.timecode_rate_text.c_str(), start.c_str(), s.offset_seconds);
+        // 60 and 120 drop share 30 drop's base code; their own twin names them.
+        const std::string& twin = s.frame_rate_twin_label;
+        if (s.thirty_drop && (twin.empty() || twin == "30")) {
+            text += "      REAPER has no 30 drop-frame setting; the ruler runs at 30 non-drop.\n";
+        } else if (s.drop_frame && !twin.empty()) {
+            text += format_text(
+                "      REAPER has no %s drop-frame setting; the ruler runs at %s non-drop.\n",
+                twin.c_str(), twin.c_str());
+        }
+    }
+    if (s.surround_pan_lanes_not_carried != 0)
+        text += format_text(
+            "  %d surround panner automation lane(s) not written: a stereo source's\n"
+            "      panner, or a session older than Pro Tools 2026.\n",
+            s.surround_pan_lanes_not_carried);
+    if (item_writer.locked_clips != 0)
+        text += format_text(
+            "  %d clip(s) were locked in Pro Tools and are LOCKED in REAPER. REAPER\n"
+            "      has one item lock, so a clip that was only Time-locked (kept in\n"
+            "      place but still editable) is locked for edits as well.\n",
+            item_writer.locked_clips);
+    if (s.grid_set) {
+        text += format_text("  Edit grid written as REAPER's grid (%g of a quarter note).\n",
+                            s.grid_quarter_notes);
+        if (s.nudge_found)
+            text += format_text(
+                "      Nudge (%ld| %ld| %03ld) is not carried: REAPER keeps its nudge\n"
+                "      in its own preferences, not in the project.\n",
+                static_cast<long>(s.nudge.bars), static_cast<long>(s.nudge.beats),
+                static_cast<long>(s.nudge.ticks));
+    }
+}
+
+// Time bases, sync points and clip groups (rows 184 to 190), lanes (197), overlaps and fades
+// (209 to 216).
+void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
+    const ClipStageCounts& c = clip_counts;
+    text +=
+        format_text("  %d tick-based tracks, %d sample-based\n", c.tick_tracks, c.sample_tracks);
+    if (c.sync_point_clips != 0)
+        text += format_text(
+            "  %d clip(s) carry a sync point and are placed by it, as Pro Tools\n"
+            "      places them: the clip starts that far before its stored position\n",
+            c.sync_point_clips);
+    if (c.unmatched_sync_points != 0)
+        text +=
+            "  WARNING: this session has clips with sync points that could not be\n"
+            "      tied to their clips; those clips sit at their stored position,\n"
+            "      which may be off by the sync offset. Please send the session in.\n";
+    if (c.clip_groups != 0)
+        text += format_text(
+            "  %d clip group(s) laid out as the %d clip(s) they play -- REAPER has\n"
+            "      no clip groups, so each one is written flat, same places, same audio\n",
+            c.clip_groups, c.clip_group_clips);
+    if (c.clip_group_fades != 0)
+        text += format_text(
+            "      %d fade(s) inside those groups: %d fade-in(s) and %d fade-out(s) carried\n"
+            "      on the pieces (v202); %d could not be bound to an edge and were left off\n",
+            c.clip_group_fades, c.clip_group_fade_ins, c.clip_group_fade_outs,
+            c.clip_group_unmatched_fades);
+    if (c.clip_group_skipped != 0) {
+        text += format_text(
+            "  WARNING: %d clip group piece(s) could not be read, so that audio is\n"
+            "      missing on:",
+            c.clip_group_skipped);
+        const char* separator = "";
+        for (const auto& [track, pieces] : c.clip_group_problem_tracks) {
+            text += separator;
+            text += format_text(" %s %s", ("\"" + track + "\"").c_str(),
+                                format_text("(%d piece(s))", pieces).c_str());
+            separator = ",";
+        }
+        text += "\n      Please send the session in.\n";
+    }
+    if (item_writer.lanes_written != 0)
+        text += format_text("  %d written as REAPER fixed lanes\n", item_writer.lanes_written);
+    if (c.trimmed_heads != 0)
+        text +=
+            format_text("  %d clip head(s) start later, under the clip Pro Tools draws over them\n",
+                        c.trimmed_heads);
+    if (c.muted_covered != 0)
+        text += format_text("  %d clip(s) muted, covered end to end by the clip drawn over them\n",
+                            c.muted_covered);
+    if (c.silenced_tails != 0)
+        text += format_text(
+            "  %d clip tail(s) silenced under a MUTED covering clip\n"
+            "    (Pro Tools renders silence there; the mute does not reveal the tail)\n",
+            c.silenced_tails);
+    if (c.fade_clips != 0)
+        text += format_text("  %d fade references dropped as clips\n", c.fade_clips);
+    if (c.unmatched_fades != 0)
+        text += format_text("  %d fades sat on no kept clip edge\n", c.unmatched_fades);
+    if (c.bad_fades != 0) text += format_text("  %d fade records not understood\n", c.bad_fades);
+    if (c.s_curve_fades != 0)
+        text += format_text("  %d S-curve fade(s) written as REAPER's S shape (5.1)\n",
+                            c.s_curve_fades);
+    // Stacked placements under the clip that plays: the alternate-takes tracks that would carry
+    // them are not written yet, so they are named as left out, also under --recover-deleted.
+    if (c.alternate_clips != 0)
+        text += format_text(
+            "  %d deleted clip placement(s) are still in this session: edits or takes\n"
+            "      Pro Tools no longer plays. They are left out of the project%s\n",
+            c.alternate_clips,
+            in.recover_deleted ? "." : "; --recover-deleted\n      would keep them.");
+}
+
+// MIDI tracks not written, clips no item could carry (their values cannot place one) and clips
+// whose file the session's audio-file list does not hold.
+void unplaced_clip_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
+    if (!in.midi_tracks_not_written.empty())
+        text += format_text(
+                    "  WARNING: %d MIDI track(s) are NOT in the project: this build does not\n"
+                    "      write MIDI clips yet:",
+                    static_cast<int>(in.midi_tracks_not_written.size())) +
+                quoted_name_list(in.midi_tracks_not_written) + "\n";
+    if (!item_writer.bad_length.empty())
+        text += format_text(
+                    "  WARNING: %d clip(s) have no usable length (zero, negative, longer\n"
+                    "      than a day or unreadable) and were left out:\n",
+                    static_cast<int>(item_writer.bad_length.size())) +
+                clip_rows(item_writer.bad_length);
+    if (!item_writer.past_a_day.empty())
+        text += format_text(
+                    "  WARNING: %d clip(s) start more than 24 hours in, past the end of any\n"
+                    "      Pro Tools session, and were left out as misread placements:\n",
+                    static_cast<int>(item_writer.past_a_day.size())) +
+                clip_rows(item_writer.past_a_day);
+    if (!item_writer.no_source.empty())
+        text += format_text(
+                    "  WARNING: %d clip(s) name no audio file the session lists (or have no\n"
+                    "      audio file at all) and were left out:\n",
+                    static_cast<int>(item_writer.no_source.size())) +
+                clip_rows(item_writer.no_source);
+    if (!item_writer.unlisted_sources.empty())
+        text += format_text(
+                    "  WARNING: %d clip(s) play an audio file the session's file list does\n"
+                    "      not name; their items look for it in the media folder:\n",
+                    static_cast<int>(item_writer.unlisted_sources.size())) +
+                clip_rows(item_writer.unlisted_sources);
+}
+
+}  // namespace
+
+std::string quoted_name_list(std::span<const std::string> names) {
+    std::string out;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        out += i == 0 ? " \"" : ", \"";
+        out += names[i];
+        out += "\"";
+    }
+    return out;
+}
+
+std::string name_rows(std::span<const std::string> rows) {
+    std::string out;
+    for (std::size_t i = 0; i < rows.size() && i < kRowsShown; ++i)
+        out += "      " + rows[i] + "\n";
+    if (rows.size() > kRowsShown)
+        out += format_text("      ... and %d more\n", static_cast<int>(rows.size() - kRowsShown));
+    return out;
+}
+
+std::string console_summary_text(const ConsoleSummaryInput& in) {
+    std::string text;
+    const long long rate = static_cast<long long>(in.sample_rate);
+    if (!in.header.version.empty()) {
+        text += format_text("\n  Read:  %s %s, %lld Hz, %g BPM\n", in.header.product.c_str(),
+                            in.header.version.c_str(), rate, in.tempo);
+    } else {
+        text += format_text(
+            "\n  Read:  Pro Tools (this session does not record which version saved it), %lld "
+            "Hz, %g BPM\n",
+            rate, in.tempo);
+    }
+    if (in.check) {
+        text += "  Not written (--check).\n";
+    } else {
+        text += "  Wrote: " + in.written_path + "\n";
+    }
+    version_note(text, in.header);
+    text += format_text("  %d tracks, %d clips, %d MIDI notes\n", in.tracks_written,
+                        static_cast<int>(item_writer.items_written), in.midi_notes_written);
+
+    mix_paragraphs(text, in);
+    text += tempo_map_summary(tempo_marker_counts, in.tempo_ramps);
+    clip_and_colour_paragraphs(text, in);
+    text += marker_summary(tempo_marker_counts);
+    colour_paragraphs(text, in);
+    view_paragraphs(text);
+    project_paragraphs(text);
+    clip_stage_paragraphs(text, in);
+    unplaced_clip_paragraphs(text, in);
+    // Names from the session are in it: made safe once, here, for every paragraph.
+    return console_text(text);
+}
+
+void print_console_summary(const ConsoleSummaryInput& in) {
+    say("%s", console_summary_text(in).c_str());
+}
+
+std::string closing_block_text(const ClosingBlockInput& in) {
+    std::string text;
+    const double rate = in.library_rate > 0 ? static_cast<double>(in.library_rate) : 48000.0;
+    int long_clips = 0;
+    std::int64_t longest = 0;
+    for (std::int64_t length : in.placement_lengths) {
+        if (static_cast<double>(length) / rate > kLongClipSeconds) ++long_clips;
+        longest = std::max(longest, length);
+    }
+    if (long_clips != 0)
+        text += format_text(
+            "  note: %d clip(s) over 10 minutes (longest %.1f min, from a %.1f min\n"
+            "        source). REAPER builds peaks for the whole file on first open --\n"
+            "        it may sit on its loading message for a while; that is not a hang.\n",
+            long_clips, static_cast<double>(longest) / rate / 60.0,
+            static_cast<double>(in.longest_file) / rate / 60.0);
+    if (in.bit_depth > 0)
+        text += format_text(
+            "  The session records at %d-bit%s. Existing audio is unaffected\n"
+            "      (REAPER plays every file at its own depth); the depth only\n"
+            "      matters for what you record next.\n",
+            in.bit_depth, in.bit_float ? " float" : "");
+    text += "  Media folder written into ";
+    text += in.clips_in_sibling_folders ? "every other " : "every ";
+    text += "FILE line:\n      " + in.audio_folder +
+            "\n"
+            "  If REAPER shows OFFLINE, that path is wrong - re-run with\n"
+            "      --audio-dir \"<the folder the .wav files are really in>\"\n";
+    if (in.usage_shared) {
+        text +=
+            "\n  PRIVACY: this program contains no network code. It wrote an\n"
+            "      anonymous summary of this conversion -- counts, and which\n"
+            "      plug-ins converted how -- that vantrel sends because usage\n"
+            "      summaries are on in the app settings. It holds no track, clip\n"
+            "      or file names, no paths and no audio. A report reaches vantrel\n"
+            "      only when you attach it to an e-mail and send it yourself.\n";
+    } else {
+        text +=
+            "\n  PRIVACY: this program contains no network code. No information\n"
+            "      about this session was transmitted: no upload, no telemetry, no\n"
+            "      usage reporting. A report reaches vantrel only when you attach\n"
+            "      it to an e-mail and send it yourself.\n";
+    }
+    return text;
+}
+
+void print_closing_block(const ClosingBlockInput& in) {
+    say("%s", closing_block_text(in).c_str());
+}
+
+void print_check_end() {
+    say("\n  --check: nothing was written. The lines above are what a real\n"
+        "      conversion of this session would produce.\n");
+}

@@ -1,0 +1,237 @@
+#include "convert/writer/item_writer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "convert/run_state.h"
+#include "convert/writer/audio_paths.h"
+#include "convert/writer/colors.h"
+#include "convert/writer/project_text.h"
+
+ItemWriterState item_writer;
+
+void reset_item_writer() {
+    item_writer = ItemWriterState{};
+}
+
+namespace {
+
+constexpr double kEdgeTolerance = 1e-9;
+
+// Stretch markers past this many on one line start a new SM line.
+constexpr std::size_t kMarkersPerLine = 28;
+
+double finite_or(double value, double fallback) {
+    return std::isfinite(value) ? value : fallback;
+}
+
+double gain_factor(double db) {
+    return std::pow(10.0, db / 20.0);
+}
+
+double value_at(const CurvePoint& a, const CurvePoint& b, double time) {
+    if (b.time == a.time) return b.value;
+    return a.value + (b.value - a.value) * (time - a.time) / (b.time - a.time);
+}
+
+void write_stretch_markers(std::FILE* file, const std::vector<StretchMarker>& markers) {
+    std::fputs("      SM", file);
+    for (std::size_t i = 0; i < markers.size(); ++i) {
+        const bool new_line = i > 0 && i % kMarkersPerLine == 0;
+        if (new_line) std::fputs("\n      SM", file);
+        std::fprintf(file, i == 0 || new_line ? " %.10f %.10f" : " + %.10f %.10f",
+                     finite_or(markers[i].item_time, 0.0),
+                     finite_or(markers[i].source_position, 0.0));
+    }
+    std::fputs("\n", file);
+}
+
+void write_gain_envelope(std::FILE* file, const std::vector<CurvePoint>& points) {
+    std::fputs(
+        "      <VOLENV\n        ACT 1 -1\n        VIS 1 1 1\n        LANEHEIGHT 0 0\n"
+        "        ARM 0\n        DEFSHAPE 0 -1 -1\n        VOLTYPE 1\n",
+        file);
+    for (const CurvePoint& p : points)
+        std::fprintf(file, "        PT %.10f %.9f 0\n", p.time, gain_factor(p.value));
+    std::fputs("      >\n", file);
+}
+
+void write_clip_color(std::FILE* file, const ClipRecord& clip, const ItemTrackInput& track_in,
+                      const ItemWriteContext& context) {
+    if (clip.colour_index != -2) {
+        const ClipColor color = clip_item_color(clip.colour_index, context.dark_theme);
+        if (color.color != 0 && !settings.no_clip_colors) {
+            ++item_writer.clips_colored;
+            item_writer.color_indices.insert(clip.colour_index);
+        }
+        write_item_color(file, color.color);
+        return;
+    }
+    // Under the track-colour coding (mode 5) REAPER draws the item in its track's colour when it
+    // has no COLOR line, which is what Pro Tools shows.
+    const ClipFallback fallback =
+        clip_fallback_color(context.clip_color_mode, track_in.has_color_index, track_in.flagged,
+                            track_in.view_color_number, context.dark_theme);
+    write_item_color(file, fallback.color);
+}
+
+bool clip_can_be_placed(const ClipRecord& clip, const std::string& track_name) {
+    const SkippedClip where{track_name, clip.name};
+    if (!std::isfinite(clip.length) || clip.length <= 0.0 || clip.length > kLatestClipStart ||
+        !std::isfinite(clip.source_offset)) {
+        item_writer.bad_length.push_back(where);
+        return false;
+    }
+    if (!std::isfinite(clip.start) || clip.start > kLatestClipStart) {
+        item_writer.past_a_day.push_back(where);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void note_placements_without_clips(const SessionLayout& layout) {
+    for (const TrackRegion& placed : layout.audio_track_regions) {
+        const SkippedClip where{placed.track_name, placed.region.name};
+        if (placed.region.length <= 0) {
+            item_writer.bad_length.push_back(where);
+        } else if (placed.region.audio_file_name.empty()) {
+            item_writer.no_source.push_back(where);
+        }
+    }
+}
+
+std::vector<CurvePoint> clip_gain_envelope(const ClipRecord& clip, double sample_rate) {
+    if (clip.gain_points.size() < 2 || !(sample_rate > 0.0) || !(clip.length > 0.0)) return {};
+    std::vector<CurvePoint> points;
+    for (const CurvePoint& p : clip.gain_points) {
+        if (!std::isfinite(p.time) || !std::isfinite(p.value)) continue;
+        points.push_back({p.time / sample_rate - clip.source_offset, p.value});
+    }
+    if (points.empty()) return {};
+    std::stable_sort(points.begin(), points.end(),
+                     [](const CurvePoint& a, const CurvePoint& b) { return a.time < b.time; });
+
+    const double length = clip.length;
+    auto inside = [&](double t) { return t >= -kEdgeTolerance && t <= length + kEdgeTolerance; };
+    std::vector<CurvePoint> out;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        if (i > 0) {
+            const CurvePoint& a = points[i - 1];
+            const CurvePoint& b = points[i];
+            if (a.time < -kEdgeTolerance && b.time > kEdgeTolerance)
+                out.push_back({0.0, value_at(a, b, 0.0)});
+            if (a.time < length - kEdgeTolerance && b.time > length + kEdgeTolerance)
+                out.push_back({length, value_at(a, b, length)});
+        }
+        if (inside(points[i].time))
+            out.push_back({std::clamp(points[i].time, 0.0, length), points[i].value});
+    }
+    if (out.size() >= 2) return out;
+
+    // Every point on one side of the item (or one on its edge): the item plays at the level the
+    // line holds there, so that level stays, as a flat envelope.
+    double held = points.back().value;
+    if (out.size() == 1) {
+        held = out.front().value;
+    } else if (points.front().time > length) {
+        held = points.front().value;
+    }
+    return {{0.0, held}, {length, held}};
+}
+
+void write_clip_lanes(std::FILE* file, const OutputTrack& track) {
+    if (track.lanes.empty()) return;
+    std::fprintf(file, "    FIXEDLANES 9 0 0 0 0\n    LANESOLO 1 0 0 0 0 0 0 0\n    ITEMLANES %d\n",
+                 static_cast<int>(track.lanes.size()) + 1);
+    const std::string& own = track.session_name.empty() ? track.name : track.session_name;
+    std::fprintf(file, "    LANENAME %s", project_token(own).c_str());
+    for (const ClipLane& lane : track.lanes)
+        std::fprintf(file, " %s", project_token(lane.name).c_str());
+    std::fputs("\n", file);
+    ++item_writer.lane_tracks;
+    item_writer.lanes_written += static_cast<int>(track.lanes.size());
+}
+
+void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string& track_name,
+                      const ItemLane& lane, const ItemTrackInput& track_in,
+                      const ItemWriteContext& context) {
+    if (!clip_can_be_placed(clip, track_name)) return;
+    const double length = clip.length;
+    const double snap = finite_or(clip.snap_offset, 0.0);
+    std::fprintf(file,
+                 "    <ITEM\n      POSITION %.10f\n      SNAPOFFS %.10g\n      LENGTH %.10f\n",
+                 clip.start, snap > 0.0 && snap < length ? snap : 0.0, length);
+
+    const double fade_in_shape = finite_or(clip.fade_in_shape, 0.0);
+    const double fade_out_shape = finite_or(clip.fade_out_shape, 0.0);
+    std::fprintf(file,
+                 "      LOOP 0\n      ALLTAKES 0\n      FADEIN %g %.10f 0 %g 0 0 0\n"
+                 "      FADEOUT %g %.10f 0 %g 0 0 0\n",
+                 fade_in_shape, finite_or(clip.fade_in_length, 0.0), fade_in_shape, fade_out_shape,
+                 finite_or(clip.fade_out_length, 0.0), fade_out_shape);
+
+    std::fprintf(file, "      MUTE %d 0\n", clip.muted ? 1 : 0);
+    if (clip.locked) {
+        std::fputs("      LOCK 1\n", file);
+        ++item_writer.locked_clips;
+    }
+    std::fprintf(file, "      SOFFS %.10f\n", clip.source_offset);
+
+    if (std::getenv("PTX_DUMP_CLIPCOL"))
+        std::fprintf(stderr, "CLIPCOL %d | %s | %s\n", clip.colour_index, track_name.c_str(),
+                     clip.name.c_str());
+    write_clip_color(file, clip, track_in, context);
+
+    if (lane.lane_count > 0) {
+        const double rows = lane.lane_count + 1.0;
+        std::fprintf(file, "      YPOS %.6f %.6f 2\n", lane.lane / rows, 1.0 / rows);
+    }
+
+    const bool markers = clip.stretch_markers.size() > 2;
+    const double playrate = markers ? 1.0 : finite_or(clip.playrate, 1.0);
+    std::fprintf(file, "      PLAYRATE %.9f 1 %.6f -1 0 0.0025\n      CHANMODE 0\n      NAME %s\n",
+                 playrate, finite_or(clip.pitch, 0.0), project_token(clip.name).c_str());
+    if (markers) write_stretch_markers(file, clip.stretch_markers);
+
+    if (clip.has_gain) ++item_writer.clips_with_gain;
+    const double pan = finite_or(clip.pan, 0.0);
+    if (clip.has_gain || pan != 0.0 || clip.phase_invert)
+        std::fprintf(file, "      VOLPAN %.9f %g %d -1\n",
+                     gain_factor(finite_or(clip.gain_db, 0.0)), pan, clip.phase_invert ? -1 : 1);
+
+    const std::vector<CurvePoint> envelope = clip_gain_envelope(clip, settings.sample_rate);
+    if (envelope.size() > 1) {
+        write_gain_envelope(file, envelope);
+        ++item_writer.gain_envelopes;
+    }
+
+    std::string hint;
+    if (context.folder_hints) {
+        const auto found = context.folder_hints->find(clip.file_name);
+        if (found != context.folder_hints->end()) hint = found->second;
+    }
+    const std::string path = resolve_audio_path(clip.file_name, hint);
+    if (!path.starts_with(written_audio_folder() + "/")) ++item_writer.clips_outside_audio_folder;
+    if (context.listed_files && !context.listed_files->contains(clip.file_name))
+        item_writer.unlisted_sources.push_back({track_name, clip.name});
+    std::fprintf(file, "      <SOURCE WAVE\n        FILE %s\n      >\n",
+                 project_token(path).c_str());
+
+    std::fputs("    >\n", file);
+    ++item_writer.items_written;
+}
+
+void write_track_items(std::FILE* file, const OutputTrack& track, const std::string& track_name,
+                       const ItemTrackInput& track_in, const ItemWriteContext& context) {
+    write_clip_lanes(file, track);
+    const int lane_count = static_cast<int>(track.lanes.size());
+    for (const ClipRecord& clip : track.clips)
+        write_audio_item(file, clip, track_name, ItemLane{0, lane_count}, track_in, context);
+    for (int i = 0; i < lane_count; ++i)
+        for (const ClipRecord& clip : track.lanes[static_cast<std::size_t>(i)].clips)
+            write_audio_item(file, clip, track_name, ItemLane{i + 1, lane_count}, track_in,
+                             context);
+}

@@ -1,0 +1,79 @@
+#include "convert/writer/output_file.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "app/output.h"
+
+namespace {
+
+// Where the extension starts: the last "." after the last separator, or npos.
+std::size_t extension_start(const std::string& path) {
+    const std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos) return std::string::npos;
+    const std::size_t sep = path.find_last_of("/\\");
+    if (sep != std::string::npos && dot < sep) return std::string::npos;
+    return dot;
+}
+
+}  // namespace
+
+const char* null_device_path() {
+#ifdef _WIN32
+    return "NUL";
+#else
+    return "/dev/null";
+#endif
+}
+
+std::string project_output_name(const std::string& output_path, const std::string& session_path) {
+    if (!output_path.empty()) return output_path;
+    const std::size_t dot = extension_start(session_path);
+    return session_path.substr(0, dot) + ".rpp";
+}
+
+std::string numbered_output_name(const std::string& path, int n) {
+    const std::size_t dot = extension_start(path);
+    const std::string stem = path.substr(0, dot);
+    const std::string extension = dot == std::string::npos ? std::string() : path.substr(dot);
+    return stem + " (" + std::to_string(n) + ")" + extension;
+}
+
+bool output_path_taken(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+}
+
+std::optional<std::string> free_output_name(const std::string& path, int last) {
+    for (int n = 1; n <= last; ++n) {
+        std::string candidate = numbered_output_name(path, n);
+        if (!output_path_taken(candidate)) return candidate;
+    }
+    return std::nullopt;
+}
+
+void FileCloser::operator()(std::FILE* file) const {
+    if (file) std::fclose(file);
+}
+
+ProjectFile open_project_output(std::string& path, bool check, bool overwrite, int last) {
+    if (check) {
+        ProjectFile sink(std::fopen(null_device_path(), "wb"));
+        if (!sink) say("\nCould not write %s\n", null_device_path());
+        return sink;
+    }
+    if (!overwrite && output_path_taken(path)) {
+        std::optional<std::string> free_name = free_output_name(path, last);
+        if (!free_name) {
+            // Every numbered name is taken: refuse rather than replace a file unasked.
+            say("\nCould not write %s\n", path.c_str());
+            return nullptr;
+        }
+        say("\n  %s already exists - writing %s instead\n  (--overwrite to replace it)\n",
+            path.c_str(), free_name->c_str());
+        path = *free_name;
+    }
+    ProjectFile file(std::fopen(path.c_str(), "wb"));
+    if (!file) say("\nCould not write %s\n", path.c_str());
+    return file;
+}

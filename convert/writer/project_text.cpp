@@ -1,0 +1,24 @@
+#include "convert/writer/project_text.h"
+
+#include "util/rpp_text.h"
+
+std::string project_token(std::string_view text) {
+    std::string clean(text);
+    for (char& c : clean)
+        if (c == '\0') c = ' ';
+    return rpp_quote(clean);
+}
+
+std::string single_line_text(std::string_view text) {
+    std::string clean(text);
+    for (char& c : clean)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
+    return clean;
+}
+
+std::string console_text(std::string_view text) {
+    std::string clean(text);
+    for (char& c : clean)
+        if ((static_cast<unsigned char>(c) < 0x20 && c != '\n') || c == 0x7f) c = ' ';
+    return clean;
+}

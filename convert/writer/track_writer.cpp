@@ -1,0 +1,458 @@
+#include "convert/writer/track_writer.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/output.h"
+#include "convert/run_state.h"
+#include "convert/tracks/track_view.h"
+#include "convert/writer/colors.h"
+#include "convert/writer/envelopes.h"
+#include "convert/writer/project_text.h"
+#include "convert/writer/writer_summary.h"
+#include "util/guid.h"
+#include "util/rpp_text.h"
+
+namespace {
+
+constexpr char kTrackIndent[] = "    ";
+
+double clamp_pan(double v) {
+    return std::clamp(v, -1.0, 1.0);
+}
+
+int round_up_even(int width) {
+    return width + (width & 1);
+}
+
+bool contains(const std::string& text, const char* part) {
+    return text.find(part) != std::string::npos;
+}
+
+// The assigned lane sets that carry this track's mixer state, in list order.
+std::vector<const TrackLaneSet*> own_lane_sets(std::span<const TrackLaneSet> lane_sets,
+                                               const OutputTrack& track) {
+    std::vector<const TrackLaneSet*> own;
+    for (const TrackLaneSet& l : lane_sets) {
+        if (!l.assigned || l.name.empty()) continue;
+        if (l.name == track.name || l.name == track.session_name) own.push_back(&l);
+    }
+    return own;
+}
+
+// The stereo panner is automated: its left and right pans move.
+bool dual_pan_automated(const TrackLaneSet& l) {
+    return l.stereo_pan && l.dual_pan_points != 0 &&
+           (!l.pan_left_lane.points.empty() || !l.pan_right_curve.points.empty());
+}
+
+bool has_points(const TrackLaneSet& l) {
+    return !l.volume.points.empty() || !l.mute.points.empty() || !l.pan.points.empty() ||
+           !l.trim.points.empty() || !l.pan_left_lane.points.empty() ||
+           !l.pan_right_curve.points.empty();
+}
+
+template <typename Map>
+const typename Map::mapped_type* find_in(const Map& map, const std::string& key) {
+    auto it = map.find(key);
+    return it == map.end() ? nullptr : &it->second;
+}
+
+void note_stereo_send(std::vector<StereoSendTrack>& list, const std::string& track,
+                      const std::string& bus) {
+    auto it = std::find_if(list.begin(), list.end(),
+                           [&](const StereoSendTrack& t) { return t.track == track; });
+    if (it == list.end()) it = list.insert(list.end(), StereoSendTrack{track, {}});
+    if (std::find(it->buses.begin(), it->buses.end(), bus) == it->buses.end())
+        it->buses.push_back(bus);
+}
+
+void write_aux_receive(std::FILE* file, std::int32_t source, int mode, int source_channels,
+                       int destination_channels) {
+    std::fprintf(file, "    AUXRECV %d %d 1 0 0 0 0 %d %d 31:U 4177951 -1 ''\n", source, mode,
+                 source_channels, destination_channels);
+}
+
+}  // namespace
+
+std::int32_t reaper_timebase(bool tick_based) {
+    return tick_based ? 2 : 0;
+}
+
+std::string written_track_name(const OutputTrack& track, std::size_t index) {
+    if (!track.name.empty()) return track.name;
+    if (!track.session_name.empty()) return track.session_name;
+    return "Track " + std::to_string(index + 1);
+}
+
+std::int32_t track_automode(const std::optional<TrackViewValues>& view, std::int32_t fallback) {
+    return view ? reaper_automode(view->automation_mode, fallback) : fallback;
+}
+
+std::int32_t mutesolo_solo_value(std::int32_t solo_field, bool muted, bool mute_automated) {
+    if (solo_field == 0) return 0;
+    if (muted && !mute_automated) return 0;
+    return solo_field;
+}
+
+std::int32_t track_polarity(const std::string& name, const std::string& second_name,
+                            const PolarityTables& tables) {
+    std::vector<std::string> keys = {name};
+    if (!second_name.empty()) keys.push_back(second_name);
+    if (std::size_t cut = name.find(" [lane:"); cut != std::string::npos)
+        keys.push_back(name.substr(0, cut));
+
+    std::string key = name;
+    const std::int32_t* stored = nullptr;
+    for (const std::string& k : keys) {
+        if ((stored = find_in(tables.stored, k))) {
+            key = k;
+            writer_state.polarity_handled.insert(k);
+            break;
+        }
+    }
+    if (!stored) {
+        for (const std::string& k : keys) {
+            if (tables.flips_left.count(k) || tables.flips_right.count(k)) {
+                key = k;
+                break;
+            }
+        }
+    }
+    const std::int32_t* left = find_in(tables.flips_left, key);
+    const std::int32_t* right = find_in(tables.flips_right, key);
+    const std::int64_t l = left ? *left : 0;
+    const std::int64_t r = right ? *right : 0;
+    const std::int64_t p = stored ? *stored : 0;
+    const std::int64_t a = p + l;
+    const std::int64_t b = p + r;
+    const std::int64_t a_odd = ((a % 2) + 2) % 2;
+    const std::int64_t b_odd = ((b % 2) + 2) % 2;
+    if (a_odd == b_odd) return static_cast<std::int32_t>(a_odd);
+    writer_state.one_sided_polarity[key] = a_odd ? 1 : 2;
+    return 0;
+}
+
+void write_track_mixer_flags(std::FILE* file, const std::string& name,
+                             const std::optional<TrackViewValues>& view) {
+    // Pro Tools ignores the automation of a track whose mode is Off: its envelopes are written
+    // inactive. Set for every track, so that no track inherits the state of the one before.
+    settings.envelope_active = view && view->automation_mode == 0 ? 0 : 1;
+    if (!view) return;
+    const std::string& key = view->key.empty() ? name : view->key;
+    if (!writer_state.mixer_flags_handled.insert(key).second) return;
+    WriterSummary& s = writer_summary;
+    if (!view->shown_in_mixer) {
+        std::fputs("    SHOWINMIX 0 0.6667 0.5 0 0.5 0 0 0 0\n", file);
+        s.hidden_tracks.push_back(name);
+    }
+    if (view->solo_state == 1) s.soloed_tracks.push_back(name);
+    if (view->solo_safe_state == 1) s.solo_safe_tracks.push_back(name);
+    if (view->height > 0) ++s.tracks_with_height;
+    if (view->automation_mode == 0) s.automation_off_tracks.push_back(name);
+}
+
+double mono_static_pan(const TrackLaneSet& lane_set) {
+    // The pan list is the third list of the track's lane; its initial value is the knob's setting.
+    const double percent =
+        lane_set.list_count >= 3 ? lane_set.pan.initial_value : lane_set.pan_left;
+    return clamp_pan(percent / 100.0);
+}
+
+std::map<std::string, std::vector<SessionSend>> prepare_sends(
+    std::span<const LaneGroup> groups, std::span<const TrackLaneSet> lane_sets,
+    std::span<const OutputTrack> tracks, const BusNameResolver& resolve) {
+    std::map<std::string, std::vector<SessionSend>> receives;
+    WriterSummary& s = writer_summary;
+    for (const LaneGroup& g : groups) {
+        std::string sending = g.name;
+        for (const TrackLaneSet& l : lane_sets) {
+            if (l.assigned && l.fader_position > g.block_start && l.fader_position < g.block_end) {
+                sending = l.name;
+                break;
+            }
+        }
+        if (sending.empty()) continue;
+        const TrackLaneSet* sender = nullptr;
+        for (const TrackLaneSet& l : lane_sets) {
+            if (l.assigned && l.name == sending) {
+                sender = &l;
+                break;
+            }
+        }
+
+        for (const TrackSend& send : g.sends) {
+            std::string destination = resolve ? resolve(send.destination_name) : std::string();
+            if (destination.empty()) destination = send.destination_name;
+
+            double pan = 0.0;
+            if (send.channel_count >= 2) {
+                const bool stereo_track = sender ? sender->stereo_pan != 0 : send.pan_right != 0;
+                if (!stereo_track) {
+                    pan = std::clamp(send.pan_left, -100, 100) / 100.0;
+                    if (pan != 0.0) ++s.sends_panned;
+                } else if (!(send.pan_left == -100 && send.pan_right == 100)) {
+                    note_stereo_send(s.stereo_send_tracks, sending, destination);
+                }
+            }
+
+            for (std::size_t k = 0; k < tracks.size(); ++k) {
+                const OutputTrack& t = tracks[k];
+                if (t.session_name != sending || contains(t.name, "[alt takes]")) continue;
+                SessionSend out;
+                out.source_index = static_cast<std::int32_t>(k);
+                out.gain_db = send.level_db;
+                out.post_fader = send.post_fader;
+                out.volume = send.volume;
+                out.mute = send.mute;
+                out.pan = pan;
+                receives[destination].push_back(std::move(out));
+            }
+        }
+    }
+    return receives;
+}
+
+int write_send(std::FILE* file, std::int32_t source_index, double gain_db, bool post_fader,
+               const AutomationCurve* volume, const AutomationCurve* mute, double pan) {
+    // A send switched off in Pro Tools: a mute lane that stays at "muted".
+    const bool muted = mute && mute->points.empty() && mute->initial_value != 0.0;
+    if (muted) ++writer_summary.sends_muted;
+    std::fprintf(file, "    AUXRECV %d %d %.10f %g %d 0 0 0 0 31:U 4177951 -1 ''\n", source_index,
+                 post_fader ? 0 : 3, std::pow(10.0, gain_db / 20.0), pan, muted ? 1 : 0);
+    int points = 0;
+    const std::string index = std::to_string(source_index);
+    if (volume && !volume->points.empty())
+        points += write_envelope(file, "AUXVOLENV " + index, *volume, EnvelopeKind::volume,
+                                 kTrackIndent, false);
+    if (mute && !mute->points.empty())
+        points += write_envelope(file, "AUXMUTEENV " + index, *mute, EnvelopeKind::mute,
+                                 kTrackIndent, false);
+    return points;
+}
+
+void write_track(std::FILE* file, std::int32_t index, const OutputTrack& track,
+                 const TrackWriteInput& in, const TrackWriteContext& context) {
+    WriterSummary& s = writer_summary;
+    const std::uint32_t position = static_cast<std::uint32_t>(index);
+
+    if (output_state.progress_reporter) {
+        const std::string text = format_text(
+            "%.24s %lu/%lu", "writing", static_cast<unsigned long>(position),
+            static_cast<unsigned long>(static_cast<std::uint32_t>(context.track_count)));
+        report_progress(3, text.c_str());
+    }
+
+    const std::vector<const TrackLaneSet*> own = own_lane_sets(context.lane_sets, track);
+    const TrackLaneSet* primary = own.empty() ? nullptr : own.front();
+    const bool midi_mute_written =
+        in.midi && own.empty() && in.midi_mute_lane && !in.midi_mute_lane->points.empty();
+    bool volume_automated = false, pan_automated = false, mute_automated = midi_mute_written;
+    bool automated = midi_mute_written;
+    for (const TrackLaneSet* l : own) {
+        volume_automated |= !l->volume.points.empty();
+        pan_automated |= !l->pan.points.empty();
+        mute_automated |= !l->mute.points.empty();
+        automated |= has_points(*l);
+    }
+
+    // Colour and timebase.
+    const std::uint32_t peakcol = track_peakcol(in.color_index, in.coding_color_index);
+    std::int32_t beat = in.timebase;
+    if (in.midi) {
+        beat = in.midi_time_based ? 0 : 1;
+        ++(in.midi_time_based ? s.midi_timebase_time : s.midi_timebase_beats);
+    } else if (beat == 0) {
+        ++s.timebase_time;
+    } else if (beat == 1) {
+        ++s.timebase_beats;
+    } else if (beat == 2) {
+        ++s.timebase_beats_position;
+    }
+
+    // Automation mode. A track whose mode the session does not give plays its automation in
+    // Read; a track without automation gets REAPER's own Trim/Read.
+    const bool mode_stored =
+        in.view && in.view->automation_mode >= 0 && in.view->automation_mode <= 5;
+    const std::int32_t automode = track_automode(in.view, automated ? 1 : 0);
+    if (!mode_stored && automated) ++s.automated_tracks_read;
+    settings.envelope_arm = automode == 1 ? 1 : 0;
+    const bool automation_off = in.view && in.view->automation_mode == 0;
+
+    const std::string name = written_track_name(track, position);
+    std::fprintf(file, "  <TRACK %s\n    NAME %s\n    PEAKCOL %lu\n    BEAT %d\n    AUTOMODE %d\n",
+                 guid_from_seed(position + 1).c_str(), project_token(name).c_str(),
+                 static_cast<unsigned long>(peakcol), beat, automode);
+
+    // Level and pan.
+    double level = primary ? std::pow(10.0, primary->fader_db / 20.0) : 1.0;
+    if (volume_automated) {
+        level = 1.0;  // the envelope alone carries the level
+        ++s.faders_parked;
+    }
+    if (in.kept_fader_db) level = std::pow(10.0, *in.kept_fader_db / 20.0);
+    double pan = track.pan;
+    if (pan == 0.0 && primary && !primary->stereo_pan) pan = mono_static_pan(*primary);
+    if (pan_automated) pan = 0.0;
+    double width_left = -1.0, width_right = 1.0;
+    if (primary && primary->stereo_pan) {
+        const bool dual = dual_pan_automated(*primary) && !in.surround_panned;
+        if (!dual || automation_off) {
+            width_left = clamp_pan(primary->pan.initial_value / 100.0);
+            width_right = clamp_pan(primary->pan_right_curve.initial_value / 100.0);
+        }
+    }
+    if (in.channel_side != 0) {
+        width_left = width_right = in.channel_side;
+        pan = 0.0;
+    }
+
+    // Mute and solo.
+    const bool muted = (primary && primary->muted) || track.inactive || track.voice_off;
+    const std::int32_t solo_field = in.view && in.view->solo_state == 1 ? 2 : 0;
+    const std::int32_t solo = mutesolo_solo_value(solo_field, muted, mute_automated);
+    if (solo_field != 0 && solo == 0) ++s.soloed_and_muted;
+    if (solo != 0) ++s.soloed_written;
+    const int solo_safe = in.view && in.view->solo_safe_state == 1 ? 1 : 0;
+    static const PolarityTables no_polarity;
+    const std::int32_t polarity = track_polarity(
+        track.name, track.session_name, context.polarity ? *context.polarity : no_polarity);
+    const std::string& folder_text = in.folder_text.empty() ? std::string("0 0") : in.folder_text;
+
+    std::fprintf(file,
+                 "    VOLPAN %.6f %g -1 %.6f %.6f\n    MUTESOLO %d %d %d\n    IPHASE %d\n"
+                 "    ISBUS %s\n",
+                 level, pan, width_left, width_right, muted ? 1 : 0, solo, solo_safe, polarity,
+                 folder_text.c_str());
+
+    write_track_mixer_flags(file, name, in.view);
+    rpp_write_group_flags(file, in.group_masks[0], in.group_masks[1], in.group_masks[2],
+                          in.group_masks[3], in.group_masks[4], in.group_masks[5]);
+
+    // Pan mode.
+    const bool stereo_panner = primary && primary->stereo_pan;
+    if (in.channel_side != 0 || (stereo_panner && !in.surround_panned) || in.folder)
+        std::fputs("    PANMODE 6\n", file);
+    else if (!stereo_panner && !in.surround_panned && in.channel_count == 1)
+        std::fputs("    PANMODE 3\n", file);
+
+    const int height = in.view ? std::max(in.view->height, 0) : 0;
+    std::fprintf(file,
+                 "    FREEMODE %d\n    TRACKHEIGHT %d 0 0 0 0 0 0\n"
+                 "    INQ 0 0 0 0.5 100 0 0 100\n",
+                 track.lanes.empty() ? 0 : 2, height);
+
+    // Channels.
+    const bool keys = in.receives_keys && !context.no_sidechain;
+    int nchan = 2;
+    if (keys) nchan = 2 * static_cast<int>(in.key_sources.size()) + 4;
+    nchan = std::max(nchan, in.folded_channels);
+    if (in.surround_bus_width > 0) {
+        nchan = std::max(nchan, round_up_even(in.surround_bus_width));
+        ++s.surround_bus_widths;
+    }
+    if (in.surround_panner_width > 0) {
+        nchan = std::max(nchan, round_up_even(in.surround_panner_width));
+        ++(in.surround_panner_stereo ? s.stereo_panner_widths : s.mono_panner_widths);
+    }
+    nchan = std::max(nchan, in.aux_channels);
+    if (in.surround_panned && context.hooks.build_surround_pan)
+        context.hooks.build_surround_pan(index, 0x53555200u + position);
+
+    const int main_send = in.output_into_aux ? 0 : 1;
+    std::fprintf(file, "    NCHAN %d\n    FX 1\n    TRACKID %s\n    MAINSEND %d 0\n", nchan,
+                 guid_from_seed(position + 9001).c_str(), main_send);
+    if (keys && main_send && in.folded_channels <= 0 && in.surround_bus_width <= 0 &&
+        in.surround_panner_width <= 0 && in.aux_channels <= 0) {
+        // Only channels 1 and 2 reach the parent; the key channels stay on the track.
+        std::fputs("    MAINSEND_NCH 2\n", file);
+        ++s.mainsend_nch;
+    }
+
+    // Receives: sidechain keys, routed sources, tracks whose output comes here.
+    const std::int32_t count = static_cast<std::int32_t>(context.track_count);
+    auto valid_source = [&](std::int32_t source) {
+        return source >= 0 && source != index && (count == 0 || source < count);
+    };
+    if (keys) {
+        if (valid_source(in.first_key_source))
+            write_aux_receive(file, in.first_key_source, 1, 0, 2);
+        for (std::size_t j = 0; j < in.key_sources.size(); ++j)
+            if (valid_source(in.key_sources[j]))
+                write_aux_receive(file, in.key_sources[j], 1, 0, static_cast<int>(2 * j + 4));
+    }
+    for (const RoutedSource& r : in.routed_sources)
+        if (valid_source(r.source_index))
+            write_aux_receive(file, r.source_index, 0, r.source_channels, 0);
+    for (const FeedingSource& f : in.feeding_sources) {
+        if (!valid_source(f.source_index)) continue;
+        const int even = round_up_even(std::max(f.width, 0));
+        const int channels = even > 2 && even <= nchan ? ((f.width + 1) / 2) * 1024 : 0;
+        write_aux_receive(file, f.source_index, 0, channels, 0);
+    }
+
+    // Effect chain.
+    writer_state.current_track_channels = nchan;
+    if (context.hooks.write_fx_chain) {
+        FxChainCall call;
+        call.track_index = index;
+        call.track_name = track.session_name.empty() ? track.name : track.session_name;
+        call.keys_sidechain = keys;
+        s.track_fx_slots += context.hooks.write_fx_chain(file, call);
+    }
+    writer_state.current_track_channels = -1;
+
+    // Sends made to this track, written as its receives.
+    if (context.receives) {
+        if (const auto* list = find_in(*context.receives, track.name)) {
+            for (const SessionSend& send : *list) {
+                if (!valid_source(send.source_index)) continue;
+                s.send_points +=
+                    write_send(file, send.source_index, send.gain_db, send.post_fader != 0,
+                               send.volume ? &*send.volume : nullptr,
+                               send.mute ? &*send.mute : nullptr, send.pan);
+                ++s.sends_written;
+            }
+        }
+    }
+
+    if (contains(track.name, "[alt takes]") || contains(track.name, "[alt playlist]")) {
+        std::fputs("    MUTESOLO 1 0 0\n", file);
+        if (contains(track.name, "[alt playlist]")) ++s.alt_playlist_tracks;
+    }
+
+    // Envelopes.
+    int points = 0;
+    for (const TrackLaneSet* l : own) {
+        const bool dual = dual_pan_automated(*l) && !in.surround_panned;
+        points +=
+            write_envelope(file, "VOLENV2", l->volume, EnvelopeKind::volume, kTrackIndent, false);
+        points += write_envelope(file, "MUTEENV", l->mute, EnvelopeKind::mute, kTrackIndent, false);
+        if (!dual && !in.surround_panned)
+            points +=
+                write_envelope(file, "PANENV2", l->pan, EnvelopeKind::pan, kTrackIndent, false);
+        points +=
+            write_envelope(file, "VOLENV3", l->trim, EnvelopeKind::volume, kTrackIndent, false);
+        if (dual) {
+            points += write_envelope(file, "DUALPANENVL", l->pan_left_lane, EnvelopeKind::dual_pan,
+                                     kTrackIndent, true);
+            points += write_envelope(file, "DUALPANENV", l->pan_right_curve, EnvelopeKind::dual_pan,
+                                     kTrackIndent, true);
+        }
+        if (in.surround_panned)
+            for (const AutomationCurve* c : {&l->pan, &l->pan_left_lane, &l->pan_right_curve})
+                if (!c->points.empty()) ++s.surround_pan_lanes_not_carried;
+    }
+    if (midi_mute_written) {
+        points += write_envelope(file, "MUTEENV", *in.midi_mute_lane, EnvelopeKind::mute,
+                                 kTrackIndent, false);
+        ++s.midi_mute_tracks;
+    }
+    if (points > 0) {
+        ++s.automated_tracks;
+        s.automation_points += points;
+    }
+
+    if (context.hooks.write_track_items) context.hooks.write_track_items(file, index);
+    std::fputs("  >\n", file);
+}
