@@ -1,0 +1,278 @@
+#include "effects/eq_fit.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "effects/eq_reaeq_values.h"
+#include "effects/nelder_mead.h"
+
+std::map<std::string, EqFitJob> eq_fit_memo;
+
+namespace {
+
+constexpr double kLowestHz = 10.0;
+constexpr double kLowestQ = 0.02;
+constexpr double kHighestQ = 30.0;
+constexpr double kFreeGain_db = 12.0;
+constexpr double kHeldGain_db = 3.0;
+constexpr double kFreeQ = 2.0;
+
+double top_of_band(double rate) {
+    return std::min(0.46 * rate, 20000.0);
+}
+double highest_hz(double rate) {
+    return 0.48 * rate;
+}
+
+// x held to lo..hi, NaN at lo.
+double hold(double x, double lo, double hi) {
+    if (std::isnan(x)) return lo;
+    return std::min(std::max(x, lo), hi);
+}
+
+// A non-finite number at its limit (NaN at the lower one); a finite one as it is.
+double finite_or(double x, double lo, double hi) {
+    if (std::isnan(x)) return lo;
+    if (std::isinf(x)) return x > 0 ? hi : lo;
+    return x;
+}
+double finite_gain(double gain_db) {
+    return std::isfinite(gain_db) ? gain_db : 0.0;
+}
+
+void hold_finite(EqFitJob& job, double rate) {
+    job.source.freq_hz = finite_or(job.source.freq_hz, kLowestHz, highest_hz(rate));
+    job.source.gain_db = finite_gain(job.source.gain_db);
+    job.source.q = finite_or(job.source.q, kLowestQ, kHighestQ);
+    job.one_pole_hz = finite_or(job.one_pole_hz, 0.0, highest_hz(rate));
+    for (EqBand& band : job.bands) {
+        band.freq_hz = finite_or(band.freq_hz, kLowestHz, highest_hz(rate));
+        band.gain_db = finite_gain(band.gain_db);
+        band.q = finite_or(band.q, kLowestQ, kHighestQ);
+    }
+}
+
+bool varies_gain(std::uint32_t type) {
+    return type == kEqPeak || eq_band_is_shelf(type);
+}
+
+std::vector<double> band_params(const std::vector<EqBand>& bands) {
+    std::vector<double> params;
+    params.reserve(bands.size() * 3);
+    for (const EqBand& band : bands) {
+        params.push_back(std::log(band.freq_hz));
+        params.push_back(band.gain_db);
+        params.push_back(std::log(band.q));
+    }
+    return params;
+}
+
+// The start fractions of the sample rate for the extra band of rounds 1 to 3, trials 0 to 2.
+constexpr double kExtraBandStart[3][3] = {
+    {0.45, 0.40, 0.33},
+    {0.42, 0.38, 0.30},
+    {0.36, 0.30, 0.25},
+};
+constexpr double kExtraBandGain_db[3] = {0.0, 3.0, -3.0};
+
+EqBand extra_band(int round, int trial, double rate) {
+    EqBand band;
+    band.type = round == 1 ? kEqHighShelf : kEqPeak;
+    band.q = round == 1 ? 0.7 : 1.0;
+    band.freq_hz = rate * kExtraBandStart[round - 1][trial];
+    band.gain_db = kExtraBandGain_db[trial];
+    band.free_band = 1;
+    return band;
+}
+
+}  // namespace
+
+EqFitGrid eq_grid_frequencies(double rate, int points_per_octave) {
+    EqFitGrid grid;
+    grid.top_hz = top_of_band(rate);
+    for (int k = 0;; ++k) {
+        const double f = 20.0 * std::pow(2.0, static_cast<double>(k) / points_per_octave);
+        if (f > grid.top_hz) break;
+        grid.freq_hz.push_back(f);
+    }
+    grid.top_count = grid.freq_hz.size();
+    const double span = highest_hz(rate) - grid.top_hz;
+    for (int n = 1; n <= 8; ++n) {
+        const double f = grid.top_hz + n * span / 8.0;
+        if (f > grid.top_hz + 1.0) grid.freq_hz.push_back(f);
+    }
+    for (double f : grid.freq_hz) {
+        const std::complex<double> z1 = unit_delay_at(f, rate);
+        grid.z1.push_back(z1);
+        grid.z2.push_back(z1 * z1);
+    }
+    grid.target_db.assign(grid.freq_hz.size(), 0.0);
+    grid.base.assign(grid.freq_hz.size(), 1.0);
+    return grid;
+}
+
+EqFitGrid eq_fit_grid(const EqFitJob& job, double rate, int points_per_octave) {
+    EqFitGrid grid = eq_grid_frequencies(rate, points_per_octave);
+    for (std::size_t k = 0; k < grid.freq_hz.size(); ++k) {
+        grid.target_db[k] = level_db(eq_source_response(job.source, grid.freq_hz[k]));
+        if (job.one_pole_hz > 0.0) {
+            grid.base[k] =
+                one_pole_response(job.one_pole_hz, rate, job.source.side != 0, grid.z1[k]);
+        }
+    }
+    return grid;
+}
+
+double eq_bands_error(const std::vector<EqBand>& bands, const EqFitGrid& grid, double rate,
+                      int mode) {
+    std::vector<Biquad> biquads;
+    biquads.reserve(bands.size());
+    for (const EqBand& band : bands) {
+        if (band.enabled) biquads.push_back(eq_band_biquad(band, rate));
+    }
+
+    double worst = 0.0;
+    double sum8 = 0.0;
+    std::size_t counted = 0;
+    for (std::size_t k = 0; k < grid.freq_hz.size(); ++k) {
+        const bool above_top = k >= grid.top_count;
+        if (mode == 8 && !above_top && k % 2 != 0) continue;
+        const double target = grid.target_db[k];
+        if (target < -50.0) continue;
+
+        std::complex<double> response = grid.base[k];
+        for (const Biquad& c : biquads) response *= biquad_response(c, grid.z1[k], grid.z2[k]);
+        const double level = level_db(response);
+
+        double d = 0.0;
+        if (above_top) {
+            d = std::max(level - target - 3.0, 0.0);
+        } else if (target >= -20.0) {
+            d = std::fabs(level - target);
+        } else {
+            d = 25.0 * std::fabs(std::pow(10.0, target / 20.0) - std::pow(10.0, level / 20.0));
+        }
+        worst = std::max(worst, d);
+        const double d2 = d * d;
+        const double d4 = d2 * d2;
+        sum8 += d4 * d4;
+        ++counted;
+    }
+    if (mode != 8) return worst;
+    return counted == 0 ? 0.0 : std::pow(sum8 / static_cast<double>(counted), 1.0 / 8.0);
+}
+
+double eq_fit_error(const EqFitJob& job, const EqFitGrid& grid, double rate, int mode) {
+    return eq_bands_error(job.bands, grid, rate, mode);
+}
+
+void eq_fit_clamp_bands(EqFitJob& job, const std::vector<double>& params, double rate) {
+    for (std::size_t i = 0; i < job.bands.size() && 3 * i + 2 < params.size(); ++i) {
+        EqBand& band = job.bands[i];
+        double f = hold(std::exp(params[3 * i]), kLowestHz, highest_hz(rate));
+        double gain = params[3 * i + 1];
+        double q = hold(std::exp(params[3 * i + 2]), kLowestQ, HUGE_VAL);
+
+        const bool held = i < job.source_bands.size() && !job.source_bands[i].free_band;
+        const bool shelf = eq_band_is_shelf(band.type);
+        const bool pass = eq_band_is_pass(band.type);
+        if (!shelf && !pass) {
+            q = std::min(q, kHighestQ);
+        } else if (!held) {
+            q = std::min(q, kFreeQ);
+        }
+        if (held) {
+            const EqBand& source = job.source_bands[i];
+            const bool wide = pass && source.freq_hz > 0.2 * rate;
+            f = hold(f, 0.8 * source.freq_hz, (wide ? 1.8 : 1.25) * source.freq_hz);
+            f = hold(f, kLowestHz, highest_hz(rate));
+            gain = hold(gain, source.gain_db - kHeldGain_db, source.gain_db + kHeldGain_db);
+            q = hold(q, (wide ? 0.3 : 0.5) * source.q, (wide ? 3.0 : 2.0) * source.q);
+        } else {
+            gain = hold(gain, -kFreeGain_db, kFreeGain_db);
+        }
+        if (!varies_gain(band.type)) gain = band.gain_db;
+        // ReaEQ plays no shelf steeper than slope 1.2: a Q past that would be written at the cap.
+        if (shelf) q = std::min(q, eq_shelf_q_cap(gain));
+
+        band.freq_hz = f;
+        band.gain_db = gain;
+        band.q = q;
+    }
+}
+
+double fit_bands_simplex(EqFitJob& job, const EqFitGrid& grid, double rate, int mode,
+                         int iterations, double initial_step) {
+    const std::vector<double> start = band_params(job.bands);
+    std::vector<double> steps(start.size());
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        steps[i] = i % 3 == 1 ? initial_step : 0.1 * initial_step;
+    }
+    EqFitJob scratch = job;
+    const auto objective = [&](const std::vector<double>& params) {
+        eq_fit_clamp_bands(scratch, params, rate);
+        return eq_fit_error(scratch, grid, rate, mode);
+    };
+    const SimplexResult result = nelder_mead_minimize(objective, start, steps, iterations);
+    eq_fit_clamp_bands(job, result.best, rate);
+    return eq_fit_error(job, grid, rate, 0);
+}
+
+std::string eq_fit_memo_key(const EqFitJob& job, double rate) {
+    char key[200];
+    std::snprintf(key, sizeof key, "%d %.9g %.9g %.9g %d %d %.9g %.9g %u %d%d",
+                  static_cast<int>(job.source.type), job.source.freq_hz, job.source.gain_db,
+                  job.source.q, job.source.side, job.source.order, job.one_pole_hz, rate,
+                  static_cast<unsigned>(job.bands.size()), 0, job.key_flag);
+    return key;
+}
+
+void fit_eq3_band(EqFitJob& job, double rate) {
+    if (!(rate > 0.0) || !std::isfinite(rate)) rate = 48000.0;
+    hold_finite(job, rate);
+    const std::string key = eq_fit_memo_key(job, rate);
+    if (const auto known = eq_fit_memo.find(key); known != eq_fit_memo.end()) {
+        job = known->second;
+        return;
+    }
+
+    const EqFitGrid grid = eq_fit_grid(job, rate);
+    job.source_bands = job.bands;
+    job.extra_band_count = 0;
+    job.fitted = 0;
+    job.worst_error_db = eq_fit_error(job, grid, rate, 0);
+    if (job.worst_error_db > kEqFitTolerance_db) {
+        job.fitted = 1;
+        EqFitJob best = job;
+        double best_error = 1000.0;
+        for (int round = 0; round <= 3; ++round) {
+            EqFitJob round_job;
+            double round_error = std::numeric_limits<double>::infinity();
+            for (int trial = 0; trial < (round == 0 ? 1 : 3); ++trial) {
+                EqFitJob candidate = best;
+                if (round > 0) {
+                    candidate.bands.push_back(extra_band(round, trial, rate));
+                    ++candidate.extra_band_count;
+                }
+                const int n = static_cast<int>(candidate.bands.size());
+                fit_bands_simplex(candidate, grid, rate, 8, 150 * n + 400, 1.0);
+                const double error = fit_bands_simplex(candidate, grid, rate, 0, 50 * n + 200, 0.1);
+                if (error < round_error) {
+                    round_job = std::move(candidate);
+                    round_error = error;
+                }
+            }
+            if (round_error < best_error - 1e-9) {
+                best = std::move(round_job);
+                best_error = round_error;
+            }
+            if (best_error <= kEqFitTolerance_db) break;
+        }
+        job.bands = best.bands;
+        job.worst_error_db = best_error;
+        job.extra_band_count = best.extra_band_count;
+    }
+    eq_fit_memo[key] = job;
+}
