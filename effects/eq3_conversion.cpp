@@ -1,0 +1,342 @@
+#include "effects/eq3_conversion.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdio>
+#include <numbers>
+
+#include "effects/eq_reaeq_values.h"
+
+Eq3Counters eq3_counters;
+
+void reset_eq3_counters() {
+    eq3_counters = Eq3Counters{};
+}
+
+namespace {
+
+constexpr double kSliderBase_hz = 8.17742;
+constexpr double kSliderLogStep = 0.05732506661926935;  // ln 1.059
+constexpr double kSliderScale = 1.20103;
+constexpr double kButterworthQ2 = 0.70710678;
+constexpr double kNotchQScale = 1.5538;
+constexpr double kShelfQMax = 2.0;
+constexpr double kShelfGainMax_db = 12.0;
+constexpr double kZeroGain_db = 0.000001;
+
+// The control value at i as a double (0 when the instance holds fewer values).
+double value_at(const std::vector<float>& values, std::size_t i) {
+    return i < values.size() ? static_cast<double>(values[i]) : 0.0;
+}
+
+// x held to lo..hi; NaN at lo.
+double held(double x, double lo, double hi) {
+    if (std::isnan(x)) return lo;
+    return std::min(std::max(x, lo), hi);
+}
+double finite_gain(double gain_db) {
+    return std::isfinite(gain_db) ? gain_db : 0.0;
+}
+// A stored Q: NaN, 0 and below at EQ3's lowest 0.1, +infinity at its highest 10.
+double stored_q(double q) {
+    if (std::isnan(q) || q <= 0.0) return 0.1;
+    return std::min(q, 10.0);
+}
+bool switched_on(double v) {
+    return v >= 0.5;
+}
+
+// order = whole part of (slope code + 0.5) + 1, held to 1..4.
+std::int32_t pass_order(double slope_code) {
+    return static_cast<std::int32_t>(held(slope_code, 0.0, 3.0) + 0.5) + 1;
+}
+
+double round_to_written(double slider) {
+    return std::round(slider * 1e6) / 1e6;
+}
+
+double played_hz_to_slider(double hz) {
+    return round_to_written((std::log(hz / kSliderBase_hz) / kSliderLogStep - 16.0) / kSliderScale);
+}
+
+EqBand base_band(const EqFitJob& job) {
+    EqBand band;
+    band.type = kEqPeak;
+    band.freq_hz = job.source.freq_hz;
+    band.gain_db = 0.0;
+    band.q = kButterworthQ2;
+    return band;
+}
+
+void shelf_bands(EqFitJob& job, bool fit) {
+    const EqSourceFilter& s = job.source;
+    const double q_max = eq_shelf_q_cap(s.gain_db);
+    EqBand shelf = base_band(job);
+    shelf.type = s.side ? kEqHighShelf : kEqLowShelf;
+    shelf.gain_db = s.gain_db;
+    shelf.q = q_max >= s.q ? s.q : q_max;
+    job.bands.push_back(shelf);
+    if (q_max >= s.q || !fit) return;
+
+    // Two peaks around the corner make up the steepness the capped shelf lacks; the fit tunes them.
+    const double r = std::sqrt(std::pow(10.0, s.gain_db / 40.0));
+    const double peak_q = std::sqrt(q_max * s.q);
+    EqBand first = base_band(job);
+    first.q = peak_q;
+    first.gain_db = 20.0 * std::log10(q_max / s.q);
+    EqBand second = first;
+    second.gain_db = 20.0 * std::log10(s.q / q_max);
+    first.freq_hz = s.side ? s.freq_hz / r : s.freq_hz * r;
+    second.freq_hz = s.side ? s.freq_hz * r : s.freq_hz / r;
+    job.bands.push_back(first);
+    job.bands.push_back(second);
+}
+
+void pass_bands(EqFitJob& job, double rate) {
+    const EqSourceFilter& s = job.source;
+    EqBand pass = base_band(job);
+    pass.type = s.side ? kEqHighPass : kEqLowPass;
+    if (s.order % 2 != 0) {
+        const double fc = std::min(s.freq_hz, 0.49 * rate);
+        double f1 = std::floor(
+            std::tan(std::numbers::pi * fc / rate) * 3.0 * rate / (2.0 * std::numbers::pi) + 0.5);
+        f1 = std::max(f1, 20.0);
+        if (f1 > 20000.0) {
+            // Too high for the one-pole JS: a -12 dB shelf stands in, free for the fit to move.
+            EqBand shelf = base_band(job);
+            shelf.type = s.side ? kEqLowShelf : kEqHighShelf;
+            shelf.gain_db = -12.0;
+            shelf.q = 0.5;
+            shelf.free_band = 1;
+            job.bands.push_back(shelf);
+        } else {
+            job.one_pole_hz = one_pole_slider_hz(one_pole_slider(f1));
+        }
+    }
+    switch (s.order) {
+        case 2:
+            job.bands.push_back(pass);
+            break;
+        case 3:
+            pass.q = 1.0;
+            job.bands.push_back(pass);
+            break;
+        case 4:
+            pass.q = 0.5411961;
+            job.bands.push_back(pass);
+            pass.q = 1.30656296;
+            job.bands.push_back(pass);
+            break;
+        default:
+            break;
+    }
+}
+
+EqFitJob band_job(bool shelf, bool high, double gain, double freq, double q) {
+    EqFitJob job;
+    job.source.freq_hz = freq;
+    job.source.gain_db = gain;
+    if (shelf) {
+        job.source.type = kEqSourceShelf;
+        job.source.side = high ? 1 : 0;
+        job.source.gain_db = held(gain, -kShelfGainMax_db, kShelfGainMax_db);
+        job.source.q = std::min(q, kShelfQMax);
+    } else {
+        job.source.type = kEqSourcePeak;
+        job.source.q = eq_corrected_q(gain, q);
+    }
+    return job;
+}
+
+EqFitJob pass_job(bool high, double mode, double q, double slope_code, double freq) {
+    EqFitJob job;
+    job.source.freq_hz = freq;
+    job.source.q = 1.0;
+    if (switched_on(mode)) {
+        job.source.type = kEqSourcePass;
+        job.source.order = pass_order(slope_code);
+        job.source.side = high ? 1 : 0;
+    } else {
+        job.source.type = kEqSourceNotch;
+        job.source.q = stored_q(q) * kNotchQScale;
+    }
+    return job;
+}
+
+bool is_gain_filter(const EqFitJob& job) {
+    return job.source.type == kEqSourcePeak || job.source.type == kEqSourceShelf;
+}
+
+// Converts one filter (fitting it when it is on and does something) and counts the fit.
+void convert_filter(Eq3Filter& filter, double rate, Eq3StandIn& out) {
+    EqFitJob& job = filter.job;
+    const bool flat = is_gain_filter(job) && std::fabs(job.source.gain_db) < kZeroGain_db;
+    if (!filter.in || flat) {
+        eq3_band_to_reaeq(job, rate, false);
+    } else {
+        eq3_band_to_reaeq(job, rate, true);
+        if (job.source.type != kEqSourceNotch) fit_eq3_band(job, rate);
+        if (job.fitted) ++eq3_counters.fitted_band_count;
+        eq3_counters.extra_band_count += job.extra_band_count;
+        eq3_counters.worst_fit_db = std::max(eq3_counters.worst_fit_db, job.worst_error_db);
+        if (job.worst_error_db > 0.5) out.notes.insert(kEq3BeyondReachNote);
+        if (job.source.type == kEqSourcePeak) out.notes.insert(kEq3BellQNote);
+        out.sources.push_back(job.source);
+    }
+    for (const EqBand& band : job.bands) {
+        out.bands.push_back(
+            {band.type, filter.in, band.freq_hz, band.gain_db, band.q, eq3_band_value(band, rate)});
+        if (filter.in && !eq_band_is_shelf(band.type)) out.notes.insert(kEq3BandwidthNote);
+    }
+}
+
+// The first-order JS part of a converted filter, when it has one and is on.
+void add_one_pole_part(const Eq3Filter& filter, std::uint32_t seed_offset, Eq3StandIn& out) {
+    if (!(filter.job.one_pole_hz > 0.0) || !filter.in) return;
+    Eq3OnePolePart part;
+    part.high_pass = filter.job.source.side;
+    part.order = filter.job.source.order;
+    part.slider = played_hz_to_slider(filter.job.one_pole_hz);
+    part.seed_offset = seed_offset;
+    part.preset =
+        part.high_pass ? "EQ3 high-pass, first-order part" : "EQ3 low-pass, first-order part";
+    out.one_pole_parts.push_back(part);
+    ++eq3_counters.one_pole_count;
+}
+
+double stand_in_rate(double rate) {
+    return rate > 0.0 && std::isfinite(rate) ? rate : 48000.0;
+}
+
+}  // namespace
+
+double one_pole_slider(double f1) {
+    const double v = (std::log((f1 + 0.5) / kSliderBase_hz) / kSliderLogStep - 16.0) / kSliderScale;
+    return round_to_written(held(v, 0.0, 100.0));
+}
+
+double one_pole_slider_hz(double slider) {
+    return kSliderBase_hz * std::exp(kSliderLogStep * (16.0 + kSliderScale * slider));
+}
+
+std::string eq3_one_pole_params(const Eq3OnePolePart& part) {
+    char text[64];
+    std::snprintf(text, sizeof text, "0 %d %.6f 0", part.high_pass, part.slider);
+    return text;
+}
+
+double eq3_band_value(const EqBand& band, double rate) {
+    if (eq_band_is_shelf(band.type)) return eq_shelf_q_to_slope(band.gain_db, band.q);
+    return eq_q_to_reaeq_bandwidth_oct(band.freq_hz, band.q, rate);
+}
+
+void eq3_band_to_reaeq(EqFitJob& job, double rate, bool fit) {
+    job.bands.clear();
+    job.one_pole_hz = 0.0;
+    switch (job.source.type) {
+        case kEqSourcePeak: {
+            EqBand peak = base_band(job);
+            peak.gain_db = job.source.gain_db;
+            peak.q = job.source.q;
+            job.bands.push_back(peak);
+            break;
+        }
+        case kEqSourceShelf:
+            shelf_bands(job, fit);
+            break;
+        case kEqSourceNotch: {
+            EqBand notch = base_band(job);
+            notch.type = kEqNotch;
+            notch.q = job.source.q;
+            job.bands.assign(2, notch);
+            break;
+        }
+        default:
+            pass_bands(job, rate);
+            break;
+    }
+}
+
+std::vector<Eq3Filter> eq3_7band_filters(const std::vector<float>& values) {
+    const auto v = [&](std::size_t i) { return value_at(values, i); };
+    std::vector<Eq3Filter> filters;
+    filters.push_back(
+        {pass_job(true, v(5), v(7), v(8), held(v(9), 20, 8000)), switched_on(v(6)), 0});
+    // {first value, low and high frequency limits, has a shelf switch, high side}
+    const struct {
+        std::size_t first;
+        double low, high;
+        bool shelf_switch, high_side;
+    } bands[] = {
+        {10, 20, 500, true, false},   {15, 40, 1000, false, false},  {19, 125, 8000, false, false},
+        {23, 1, 18000, false, false}, {27, 1800, 20000, true, true},
+    };
+    std::uint32_t position = 1;
+    for (const auto& b : bands) {
+        const bool shelf = b.shelf_switch && switched_on(v(b.first + 4));
+        filters.push_back({band_job(shelf, b.high_side, finite_gain(v(b.first + 1)),
+                                    held(v(b.first + 2), b.low, b.high), stored_q(v(b.first + 3))),
+                           switched_on(v(b.first)), position++});
+    }
+    filters.push_back(
+        {pass_job(false, v(32), v(34), v(35), held(v(36), 120, 20000)), switched_on(v(33)), 6});
+    return filters;
+}
+
+Eq3Filter eq3_1band_filter(const std::vector<float>& values) {
+    const auto v = [&](std::size_t i) { return value_at(values, i); };
+    const int type = static_cast<int>(held(v(5) + 0.5, 0.0, 5.0));
+    const double freq = held(v(2), 20, 20000);
+    const double gain = finite_gain(v(1));
+    const double q = stored_q(v(3));
+    Eq3Filter filter;
+    switch (type) {
+        case 0:
+        case 5:
+            filter.job = pass_job(type == 0, 1.0, q, v(4), freq);
+            break;
+        case 1:
+        case 4:
+            filter.job = band_job(true, type == 4, gain, freq, q);
+            break;
+        case 3:
+            filter.job = band_job(false, false, gain, freq, q);
+            break;
+        default:
+            filter.job = pass_job(false, 0.0, q, 0.0, freq);  // the notch
+            break;
+    }
+    return filter;
+}
+
+Eq3StandIn convert_eq3_7band(const std::vector<float>& values, double rate) {
+    rate = stand_in_rate(rate);
+    Eq3StandIn out;
+    out.polarity = switched_on(value_at(values, 4));
+    out.output_gain_db = finite_gain(value_at(values, 2) + value_at(values, 3));
+    std::vector<Eq3Filter> filters = eq3_7band_filters(values);
+    for (Eq3Filter& filter : filters) convert_filter(filter, rate, out);
+    for (const Eq3Filter& filter : filters) add_one_pole_part(filter, 900 + filter.position, out);
+    return out;
+}
+
+Eq3StandIn convert_eq3_1band(const std::vector<float>& values, double rate) {
+    rate = stand_in_rate(rate);
+    Eq3StandIn out;
+    out.polarity = std::fabs(value_at(values, 7)) >= 0.5;
+    out.output_gain_db = finite_gain(value_at(values, 6));
+    Eq3Filter filter = eq3_1band_filter(values);
+    if (filter.job.source.type == kEqSourceNotch) {
+        // One notch band, never fitted.
+        const EqSourceFilter& s = filter.job.source;
+        const EqBand notch{kEqNotch, 1, s.freq_hz, 0.0, s.q, 0, 0};
+        out.bands.push_back({kEqNotch, 1, s.freq_hz, 0.0, s.q, eq3_band_value(notch, rate)});
+        out.notes.insert(kEq3BandwidthNote);
+        out.sources.push_back(s);
+        return out;
+    }
+    convert_filter(filter, rate, out);
+    add_one_pole_part(filter, 901, out);
+    return out;
+}

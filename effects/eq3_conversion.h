@@ -1,0 +1,102 @@
+// Avid's EQ3 7-Band and 1-Band as ReaEQ: the filters an instance's control values make, the
+// ReaEQ bands of each filter (fitted where the direct conversion misses Pro Tools' curve), and
+// the first-order JS parts of 6 and 18 dB/oct pass filters. These are the decisions only; the
+// stand-in writer turns an Eq3StandIn into effect blocks.
+//
+// EQ3 7-Band control values (38), by index: 2 and 3 gains summed into the output gain; 4 input
+// polarity; high-pass 5 mode (pass filter, else notch), 6 in, 7 Q, 8 slope code, 9 frequency;
+// bands {in, gain, frequency, Q, shelf}: LF 10-14, LMF 15-18, MF 19-22, HMF 23-26 (no shelf
+// switch), HF 27-31; low-pass 32 mode, 33 in, 34 Q, 35 slope code, 36 frequency.
+// EQ3 1-Band (8): 1 gain, 2 frequency, 3 Q, 4 slope code, 5 filter type (0 high-pass, 1 low
+// shelf, 2 notch, 3 peak, 4 high shelf, 5 low-pass), 6 output gain, 7 polarity.
+// Switches are on at 0.5 or more. Values out of range, NaN and infinities are held to the limits
+// (NaN at the lower one, gains at 0 dB), so none reaches a band, a printed number or the fit.
+#pragma once
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "effects/eq_fit.h"
+
+// What the EQ3 stand-ins of one conversion fitted, for the console summary.
+struct Eq3Counters {
+    std::uint32_t fitted_band_count = 0;  // filters whose direct conversion missed by > 0.05 dB
+    std::uint32_t extra_band_count = 0;   // bands the fit added
+    double worst_fit_db = 0.0;            // the largest deviation left after a fit
+    std::uint32_t one_pole_count = 0;     // first-order JS parts written
+};
+extern Eq3Counters eq3_counters;
+void reset_eq3_counters();
+
+inline constexpr const char* kEq3BeyondReachNote =
+    "EQ3 band beyond REAPER's reach near the top of the range (worst of these below)";
+inline constexpr const char* kEq3BandwidthNote =
+    "EQ3 band widths written for ReaEQ's reading of them as the RBJ cookbook's (not yet confirmed "
+    "by a REAPER render)";
+inline constexpr const char* kEq3BellQNote =
+    "EQ3 bell Q carried without a correction (Pro Tools' and ReaEQ's bell widths are not yet "
+    "measured against each other)";
+
+// Fills the job's bands and first-order frequency from its source. `fit` asks for the two peak
+// bands that let a shelf steeper than ReaEQ's follow it after fitting. An odd-order pass filter's
+// first-order part goes to the one-pole JS, whose frequency is the one its written slider plays.
+void eq3_band_to_reaeq(EqFitJob& job, double rate, bool fit);
+
+// One EQ3 filter of an instance: its job, its in switch, and its position in the 7-Band's order
+// (0 high-pass, 1 LF ... 5 HF, 6 low-pass).
+struct Eq3Filter {
+    EqFitJob job;
+    std::uint8_t in = 1;
+    std::uint32_t position = 0;
+};
+// The seven filters of an EQ3 7-Band, in order, before conversion.
+std::vector<Eq3Filter> eq3_7band_filters(const std::vector<float>& values);
+// The filter of an EQ3 1-Band (a notch is a notch source with no band yet).
+Eq3Filter eq3_1band_filter(const std::vector<float>& values);
+
+// A ReaEQ band as the stand-in stores it: `value` is the shelf slope value or the bandwidth in
+// octaves; `q` the Q it stands for.
+struct Eq3ReaEqBand {
+    std::uint32_t type = kEqPeak;
+    std::uint8_t enabled = 1;
+    double freq_hz = 0.0;
+    double gain_db = 0.0;
+    double q = 0.0;
+    double value = 0.0;
+};
+
+// A first-order JS part: Liteon's one-pole filter, with its slider as written.
+struct Eq3OnePolePart {
+    std::uint8_t high_pass = 0;
+    std::int32_t order = 1;
+    double slider = 0.0;
+    std::uint32_t seed_offset = 900;  // added to the seed base and the ReaEQ block's number
+    std::string preset;
+};
+
+struct Eq3StandIn {
+    std::uint8_t polarity = 0;  // a polarity JS goes first
+    std::vector<Eq3ReaEqBand> bands;
+    double output_gain_db = 0.0;
+    std::vector<Eq3OnePolePart> one_pole_parts;
+    std::set<std::string> notes;
+    std::vector<EqSourceFilter> sources;  // the filters that play, for measuring
+};
+
+// The stand-ins, counting into eq3_counters. `rate` at or below 0 counts as 48000.
+Eq3StandIn convert_eq3_7band(const std::vector<float>& values, double rate);
+Eq3StandIn convert_eq3_1band(const std::vector<float>& values, double rate);
+
+// The value stored for a band: the shelf slope for shelves, else the bandwidth ReaEQ reads back
+// as the same Q.
+double eq3_band_value(const EqBand& band, double rate);
+
+// Liteon's one-pole filter maps its slider v to f = 8.17742 x 1.059^(16 + 1.20103 v).
+// The slider written for a first-order frequency f1 (that of f1 + 0.5, held to 0..100, to the 6
+// decimals written) and the frequency a slider plays.
+double one_pole_slider(double f1);
+double one_pole_slider_hz(double slider);
+// "0 %d %.6f 0": the JS's parameter text.
+std::string eq3_one_pole_params(const Eq3OnePolePart& part);
