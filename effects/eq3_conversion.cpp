@@ -14,6 +14,13 @@ void reset_eq3_counters() {
     eq3_counters = Eq3Counters{};
 }
 
+std::string eq3_worst_fit_text(const Eq3Counters& counters) {
+    char text[96];
+    std::snprintf(text, sizeof text, "      worst of these: %.2f dB from Pro Tools' curve\n",
+                  counters.worst_fit_db);
+    return text;
+}
+
 namespace {
 
 constexpr double kSliderBase_hz = 8.17742;

@@ -30,6 +30,13 @@ struct Eq3Counters {
 extern Eq3Counters eq3_counters;
 void reset_eq3_counters();
 
+// The line printed under kEq3BeyondReachNote in the summary: the worst deviation left.
+std::string eq3_worst_fit_text(const Eq3Counters& counters);
+
+// REAPER's own JS effects the EQ3 stand-ins use.
+inline constexpr const char* kEq3PolarityJs = "IX/StereoPhaseInvert";
+inline constexpr const char* kEq3OnePoleJs = "Liteon/simplelp6db";
+
 inline constexpr const char* kEq3BeyondReachNote =
     "EQ3 band beyond REAPER's reach near the top of the range (worst of these below)";
 inline constexpr const char* kEq3BandwidthNote =

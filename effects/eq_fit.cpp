@@ -173,7 +173,8 @@ void eq_fit_clamp_bands(EqFitJob& job, const std::vector<double>& params, double
         EqBand& band = job.bands[i];
         double f = hold(std::exp(params[3 * i]), kLowestHz, highest_hz(rate));
         double gain = params[3 * i + 1];
-        double q = hold(std::exp(params[3 * i + 2]), kLowestQ, HUGE_VAL);
+        double q =
+            hold(std::exp(params[3 * i + 2]), kLowestQ, std::numeric_limits<double>::infinity());
 
         const bool held = i < job.source_bands.size() && !job.source_bands[i].free_band;
         const bool shelf = eq_band_is_shelf(band.type);

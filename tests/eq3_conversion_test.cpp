@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <complex>
 #include <limits>
 #include <string>
 #include <vector>
@@ -37,6 +38,48 @@ std::vector<float> one_band(float type, float freq, float gain, float q, float s
 double read_q(const Eq3ReaEqBand& band, double rate) {
     if (eq_band_is_shelf(band.type)) return reaeq_slope_to_shelf_q(band.gain_db, band.value);
     return reaeq_bandwidth_oct_to_q(band.freq_hz, band.value, rate);
+}
+
+// The stand-in's deviation from its sources on the fit's grid, read back as REAPER plays it:
+// bands through ReaEQ's reading of their values, the one-pole JS at its slider's frequency.
+double written_error(const Eq3StandIn& out, double rate) {
+    EqFitGrid grid = eq_grid_frequencies(rate, 24);
+    for (std::size_t k = 0; k < grid.freq_hz.size(); ++k) {
+        std::complex<double> target = 1.0;
+        for (const EqSourceFilter& s : out.sources)
+            target *= eq_source_response(s, grid.freq_hz[k]);
+        grid.target_db[k] = level_db(target);
+        for (const Eq3OnePolePart& part : out.one_pole_parts) {
+            grid.base[k] *= one_pole_response(one_pole_slider_hz(part.slider), rate,
+                                              part.high_pass != 0, grid.z1[k]);
+        }
+    }
+    std::vector<EqBand> bands;
+    for (const Eq3ReaEqBand& b : out.bands) {
+        bands.push_back({b.type, b.enabled, b.freq_hz, b.gain_db, read_q(b, rate), 0, 0});
+    }
+    return eq_bands_error(bands, grid, rate, 0);
+}
+
+TEST(Eq3Conversion, AFittedFiltersReportedErrorIsThatOfItsWrittenCurve) {
+    const struct {
+        const char* what;
+        std::vector<float> values;
+        double rate;
+    } cases[] = {
+        {"HP 18 dB/oct 100 Hz", one_band(0, 100, 0, 1, 2), 48000},
+        {"HP 6 dB/oct 20 Hz", one_band(0, 20, 0, 1, 0), 48000},
+        {"LP 6 dB/oct 1 kHz", one_band(5, 1000, 0, 1, 0), 48000},
+        {"high shelf 12 kHz -9 dB Q 2", one_band(4, 12000, -9, 2), 44100},
+        {"bell 14 kHz +6 dB Q 3", one_band(3, 14000, 6, 3), 48000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        reset_eq3_counters();
+        const Eq3StandIn out = convert_eq3_1band(c.values, c.rate);
+        ASSERT_EQ(eq3_counters.fitted_band_count, 1u);
+        EXPECT_NEAR(written_error(out, c.rate), eq3_counters.worst_fit_db, 1e-6);
+    }
 }
 
 TEST(Eq3Conversion, AFlat7BandIsOneReaEqOfEveryFiltersBands) {
@@ -216,6 +259,9 @@ TEST(Eq3Conversion, FitsAreCountedAndTheWorstNamed) {
     EXPECT_EQ(lp.one_pole_parts[0].seed_offset, 901u);
     EXPECT_EQ(eq3_one_pole_params(lp.one_pole_parts[0]), "0 0 62.401780 0");
     EXPECT_EQ(eq3_counters.one_pole_count, 1u);
+    eq3_counters.worst_fit_db = 0.734;
+    EXPECT_EQ(eq3_worst_fit_text(eq3_counters),
+              "      worst of these: 0.73 dB from Pro Tools' curve\n");
     reset_eq3_counters();
     EXPECT_EQ(eq3_counters.fitted_band_count, 0u);
     EXPECT_EQ(eq3_counters.worst_fit_db, 0.0);
@@ -244,6 +290,9 @@ TEST(Eq3Conversion, NonFiniteControlValuesAreHeld) {
                 EXPECT_EQ(params.find_first_of("ni"), std::string::npos) << params;
             }
         }
+    }
+    for (const auto& [key, job] : eq_fit_memo) {
+        EXPECT_EQ(key.find_first_of("ni"), std::string::npos) << key;
     }
 }
 
