@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "effects/eq_reaeq_values.h"
+#include "effects/held_values.h"
 
 Eq3Counters eq3_counters;
 
@@ -37,14 +38,6 @@ double value_at(const std::vector<float>& values, std::size_t i) {
     return i < values.size() ? static_cast<double>(values[i]) : 0.0;
 }
 
-// x held to lo..hi; NaN at lo.
-double held(double x, double lo, double hi) {
-    if (std::isnan(x)) return lo;
-    return std::min(std::max(x, lo), hi);
-}
-double finite_gain(double gain_db) {
-    return std::isfinite(gain_db) ? gain_db : 0.0;
-}
 // A stored Q: NaN, 0 and below at EQ3's lowest 0.1, +infinity at its highest 10.
 double stored_q(double q) {
     if (std::isnan(q) || q <= 0.0) return 0.1;
@@ -56,7 +49,7 @@ bool switched_on(double v) {
 
 // order = whole part of (slope code + 0.5) + 1, held to 1..4.
 std::int32_t pass_order(double slope_code) {
-    return static_cast<std::int32_t>(held(slope_code, 0.0, 3.0) + 0.5) + 1;
+    return static_cast<std::int32_t>(hold_to(slope_code, 0.0, 3.0) + 0.5) + 1;
 }
 
 double round_to_written(double slider) {
@@ -147,7 +140,7 @@ EqFitJob band_job(bool shelf, bool high, double gain, double freq, double q) {
     if (shelf) {
         job.source.type = kEqSourceShelf;
         job.source.side = high ? 1 : 0;
-        job.source.gain_db = held(gain, -kShelfGainMax_db, kShelfGainMax_db);
+        job.source.gain_db = hold_to(gain, -kShelfGainMax_db, kShelfGainMax_db);
         job.source.q = std::min(q, kShelfQMax);
     } else {
         job.source.type = kEqSourcePeak;
@@ -220,7 +213,7 @@ double stand_in_rate(double rate) {
 
 double one_pole_slider(double f1) {
     const double v = (std::log((f1 + 0.5) / kSliderBase_hz) / kSliderLogStep - 16.0) / kSliderScale;
-    return round_to_written(held(v, 0.0, 100.0));
+    return round_to_written(hold_to(v, 0.0, 100.0));
 }
 
 double one_pole_slider_hz(double slider) {
@@ -269,7 +262,7 @@ std::vector<Eq3Filter> eq3_7band_filters(const std::vector<float>& values) {
     const auto v = [&](std::size_t i) { return value_at(values, i); };
     std::vector<Eq3Filter> filters;
     filters.push_back(
-        {pass_job(true, v(5), v(7), v(8), held(v(9), 20, 8000)), switched_on(v(6)), 0});
+        {pass_job(true, v(5), v(7), v(8), hold_to(v(9), 20, 8000)), switched_on(v(6)), 0});
     // {first value, low and high frequency limits, has a shelf switch, high side}
     const struct {
         std::size_t first;
@@ -282,20 +275,21 @@ std::vector<Eq3Filter> eq3_7band_filters(const std::vector<float>& values) {
     std::uint32_t position = 1;
     for (const auto& b : bands) {
         const bool shelf = b.shelf_switch && switched_on(v(b.first + 4));
-        filters.push_back({band_job(shelf, b.high_side, finite_gain(v(b.first + 1)),
-                                    held(v(b.first + 2), b.low, b.high), stored_q(v(b.first + 3))),
-                           switched_on(v(b.first)), position++});
+        filters.push_back(
+            {band_job(shelf, b.high_side, finite_gain_db(v(b.first + 1)),
+                      hold_to(v(b.first + 2), b.low, b.high), stored_q(v(b.first + 3))),
+             switched_on(v(b.first)), position++});
     }
     filters.push_back(
-        {pass_job(false, v(32), v(34), v(35), held(v(36), 120, 20000)), switched_on(v(33)), 6});
+        {pass_job(false, v(32), v(34), v(35), hold_to(v(36), 120, 20000)), switched_on(v(33)), 6});
     return filters;
 }
 
 Eq3Filter eq3_1band_filter(const std::vector<float>& values) {
     const auto v = [&](std::size_t i) { return value_at(values, i); };
-    const int type = static_cast<int>(held(v(5) + 0.5, 0.0, 5.0));
-    const double freq = held(v(2), 20, 20000);
-    const double gain = finite_gain(v(1));
+    const int type = static_cast<int>(hold_to(v(5) + 0.5, 0.0, 5.0));
+    const double freq = hold_to(v(2), 20, 20000);
+    const double gain = finite_gain_db(v(1));
     const double q = stored_q(v(3));
     Eq3Filter filter;
     switch (type) {
@@ -321,7 +315,7 @@ Eq3StandIn convert_eq3_7band(const std::vector<float>& values, double rate) {
     rate = stand_in_rate(rate);
     Eq3StandIn out;
     out.polarity = switched_on(value_at(values, 4));
-    out.output_gain_db = finite_gain(value_at(values, 2) + value_at(values, 3));
+    out.output_gain_db = finite_gain_db(value_at(values, 2) + value_at(values, 3));
     std::vector<Eq3Filter> filters = eq3_7band_filters(values);
     for (Eq3Filter& filter : filters) convert_filter(filter, rate, out);
     for (const Eq3Filter& filter : filters) add_one_pole_part(filter, 900 + filter.position, out);
@@ -332,7 +326,7 @@ Eq3StandIn convert_eq3_1band(const std::vector<float>& values, double rate) {
     rate = stand_in_rate(rate);
     Eq3StandIn out;
     out.polarity = std::fabs(value_at(values, 7)) >= 0.5;
-    out.output_gain_db = finite_gain(value_at(values, 6));
+    out.output_gain_db = finite_gain_db(value_at(values, 6));
     Eq3Filter filter = eq3_1band_filter(values);
     if (filter.job.source.type == kEqSourceNotch) {
         // One notch band, never fitted.

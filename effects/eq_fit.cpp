@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "effects/eq_reaeq_values.h"
+#include "effects/held_values.h"
 #include "effects/nelder_mead.h"
 
 std::map<std::string, EqFitJob> eq_fit_memo;
@@ -26,30 +27,21 @@ double highest_hz(double rate) {
     return 0.48 * rate;
 }
 
-// x held to lo..hi, NaN at lo.
-double hold(double x, double lo, double hi) {
-    if (std::isnan(x)) return lo;
-    return std::min(std::max(x, lo), hi);
-}
-
 // A non-finite number at its limit (NaN at the lower one); a finite one as it is.
 double finite_or(double x, double lo, double hi) {
     if (std::isnan(x)) return lo;
     if (std::isinf(x)) return x > 0 ? hi : lo;
     return x;
 }
-double finite_gain(double gain_db) {
-    return std::isfinite(gain_db) ? gain_db : 0.0;
-}
 
 void hold_finite(EqFitJob& job, double rate) {
     job.source.freq_hz = finite_or(job.source.freq_hz, kLowestHz, highest_hz(rate));
-    job.source.gain_db = finite_gain(job.source.gain_db);
+    job.source.gain_db = finite_gain_db(job.source.gain_db);
     job.source.q = finite_or(job.source.q, kLowestQ, kHighestQ);
     job.one_pole_hz = finite_or(job.one_pole_hz, 0.0, highest_hz(rate));
     for (EqBand& band : job.bands) {
         band.freq_hz = finite_or(band.freq_hz, kLowestHz, highest_hz(rate));
-        band.gain_db = finite_gain(band.gain_db);
+        band.gain_db = finite_gain_db(band.gain_db);
         band.q = finite_or(band.q, kLowestQ, kHighestQ);
     }
 }
@@ -171,10 +163,10 @@ double eq_fit_error(const EqFitJob& job, const EqFitGrid& grid, double rate, int
 void eq_fit_clamp_bands(EqFitJob& job, const std::vector<double>& params, double rate) {
     for (std::size_t i = 0; i < job.bands.size() && 3 * i + 2 < params.size(); ++i) {
         EqBand& band = job.bands[i];
-        double f = hold(std::exp(params[3 * i]), kLowestHz, highest_hz(rate));
+        double f = hold_to(std::exp(params[3 * i]), kLowestHz, highest_hz(rate));
         double gain = params[3 * i + 1];
         double q =
-            hold(std::exp(params[3 * i + 2]), kLowestQ, std::numeric_limits<double>::infinity());
+            hold_to(std::exp(params[3 * i + 2]), kLowestQ, std::numeric_limits<double>::infinity());
 
         const bool held = i < job.source_bands.size() && !job.source_bands[i].free_band;
         const bool shelf = eq_band_is_shelf(band.type);
@@ -187,12 +179,12 @@ void eq_fit_clamp_bands(EqFitJob& job, const std::vector<double>& params, double
         if (held) {
             const EqBand& source = job.source_bands[i];
             const bool wide = pass && source.freq_hz > 0.2 * rate;
-            f = hold(f, 0.8 * source.freq_hz, (wide ? 1.8 : 1.25) * source.freq_hz);
-            f = hold(f, kLowestHz, highest_hz(rate));
-            gain = hold(gain, source.gain_db - kHeldGain_db, source.gain_db + kHeldGain_db);
-            q = hold(q, (wide ? 0.3 : 0.5) * source.q, (wide ? 3.0 : 2.0) * source.q);
+            f = hold_to(f, 0.8 * source.freq_hz, (wide ? 1.8 : 1.25) * source.freq_hz);
+            f = hold_to(f, kLowestHz, highest_hz(rate));
+            gain = hold_to(gain, source.gain_db - kHeldGain_db, source.gain_db + kHeldGain_db);
+            q = hold_to(q, (wide ? 0.3 : 0.5) * source.q, (wide ? 3.0 : 2.0) * source.q);
         } else {
-            gain = hold(gain, -kFreeGain_db, kFreeGain_db);
+            gain = hold_to(gain, -kFreeGain_db, kFreeGain_db);
         }
         if (!varies_gain(band.type)) gain = band.gain_db;
         // ReaEQ plays no shelf steeper than slope 1.2: a Q past that would be written at the cap.

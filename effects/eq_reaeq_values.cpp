@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <numbers>
 
+#include "effects/held_values.h"
+
 namespace {
 
 constexpr double kBandwidthScale = 2.0 / std::numbers::ln2;
@@ -82,7 +84,7 @@ double reaeq_bandwidth_oct_to_q(double f, double bandwidth_oct, double rate) {
 }
 
 double eq_corrected_q(double gain_db, double q) {
-    const double held_q = std::isnan(q) ? 0.1 : std::clamp(q, 0.1, 10.0);
+    const double held_q = hold_to(q, 0.1, 10.0);
     const double magnitude = std::isnan(gain_db) ? 0.0 : std::fabs(gain_db);
 
     // Row position in ln Q between the breakpoints around held_q.
