@@ -285,8 +285,8 @@ TEST(ClipPlacements, CrossfadesExtendBothClipsWhereTheSourceAllows) {
     EXPECT_DOUBLE_EQ(b.source_offset, 0.75);
     EXPECT_EQ(b.source_offset_samples, 36000u);
     EXPECT_DOUBLE_EQ(b.fade_in_length, 0.5);
-    EXPECT_EQ(a.fade_out_shape, 5.1);
-    EXPECT_EQ(b.fade_in_shape, 5.1);
+    EXPECT_EQ(a.fade_out_shape, 5.0);
+    EXPECT_EQ(b.fade_in_shape, 5.0);
     EXPECT_EQ(s.counts.crossfades, 1);
     EXPECT_EQ(s.counts.s_curve_fades, 1);
 

@@ -356,8 +356,8 @@ void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
         text += format_text("  %d fades sat on no kept clip edge\n", c.unmatched_fades);
     if (c.bad_fades != 0) text += format_text("  %d fade records not understood\n", c.bad_fades);
     if (c.s_curve_fades != 0)
-        text += format_text("  %d S-curve fade(s) written as REAPER's S shape (5.1)\n",
-                            c.s_curve_fades);
+        text +=
+            format_text("  %d S-curve fade(s) written as REAPER's S shape (5)\n", c.s_curve_fades);
     // Stacked placements under the clip that plays: the alternate-takes tracks that would carry
     // them are not written yet, so they are named as left out, also under --recover-deleted.
     if (c.alternate_clips != 0)
