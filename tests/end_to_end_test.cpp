@@ -433,11 +433,13 @@ TEST(EndToEnd, TempoChangesAndMarkersReachTheProject) {
     using namespace test_blocks;
     TempDir dir;
     constexpr std::uint64_t quarter = 960000;
-    const std::string walk =
-        tempo_block({{kOrigin, 120}, {kOrigin + 8 * quarter, 60}}) + meter_block({}) +
-        location_block("Verse", 2, 4 * quarter, 12 * quarter) +
-        location_block("Verse", 2, 4 * quarter, 12 * quarter) +
-        location_block("Hit \"it\"", 1, 10 * quarter, 10 * quarter) + zeros(64);
+    const std::string walk = tempo_block({{kOrigin, 120}, {kOrigin + 8 * quarter, 60}}) +
+                             meter_block({}) +
+                             location_block("Verse", 2, 4 * quarter, 12 * quarter) +
+                             location_block("Verse", 2, 4 * quarter, 12 * quarter) +
+                             location_block("Hit \"it\"", 1, 10 * quarter, 10 * quarter) +
+                             location_block(std::string(255, 'n'), 1, 12 * quarter, 12 * quarter) +
+                             location_block("Bell\x07", 1, 14 * quarter, 14 * quarter) + zeros(64);
     const std::string session_path = dir.file("Tempo.ptx");
     test_support::write_file(session_path, encrypted_session({}, walk));
 
@@ -455,6 +457,11 @@ TEST(EndToEnd, TempoChangesAndMarkersReachTheProject) {
     EXPECT_EQ(project.find(region), project.rfind(region));
     EXPECT_TRUE(has(project, "  MARKER 1 8.0000000000 \"\" 1\n")) << project;
     EXPECT_TRUE(has(project, " 6.0000000000 'Hit \"it\"' 0 ")) << project;
+    // Pro Tools' longest names arrive whole; a location that cannot be read is named.
+    EXPECT_TRUE(has(project, "  MARKER 3 8.0000000000 \"" + std::string(255, 'n') + "\" 0 "))
+        << project;
+    EXPECT_FALSE(has(project, "Bell"));
+    EXPECT_TRUE(has(r.out, "too short for its name and position):\n      \"Bell \"\n")) << r.out;
 }
 
 }  // namespace

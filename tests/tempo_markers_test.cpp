@@ -303,9 +303,13 @@ TEST(Markers, SamplesUnknownKindsAndLocationsThatCannotBePlaced) {
     samples.raw = 1;
     MemoryLocation lost = location("Lost", LocationKind::marker, kOrigin - 1, kOrigin - 1);
     lost.has_positions = 0;
+    MemoryLocation unreadable = location("Cut", LocationKind::marker, 0, 0);
+    unreadable.readable = 0;
+    unreadable.has_positions = 0;
     const std::vector<MemoryLocation> locations = {
         samples,
         lost,
+        unreadable,
         location("Kind ten", LocationKind::range, kQuarter, 3 * kQuarter, 10),
         location("Kind ten point", LocationKind::range, kQuarter, kQuarter, 10),
         location("Quote \"it\" 'all' `now`", LocationKind::marker, 0, 0),
@@ -329,6 +333,13 @@ TEST(Markers, SamplesUnknownKindsAndLocationsThatCannotBePlaced) {
                           "  MARKER 5 0.0000000000 \"Tab and bell\" 0 0 1 R " +
                           guid(5) + " 0\n");
     EXPECT_EQ(w.counts.without_positions, (std::vector<std::string>{"Lost"}));
+    EXPECT_EQ(w.counts.unreadable, (std::vector<std::string>{"Cut"}));
+    EXPECT_NE(marker_summary(w.counts).find(
+                  "  1 memory location(s) were NOT written: their record could not be\n"
+                  "      read (a name longer than 255 bytes or not text, or a record\n"
+                  "      too short for its name and position):\n"
+                  "      \"Cut\"\n"),
+              std::string::npos);
     ASSERT_EQ(w.counts.unknown_kinds.size(), 2u);
     EXPECT_EQ(w.counts.unknown_kinds[0].name, "Kind ten");
     EXPECT_EQ(w.counts.unknown_kinds[0].value, 10);

@@ -220,6 +220,10 @@ void write_markers(std::FILE* file, const TempoMarkersInput& input) {
     TempoMarkerCounts& counts = tempo_marker_counts;
     int number = 0;
     for (const MemoryLocation& location : input.locations) {
+        if (!location.readable) {
+            counts.unreadable.push_back(location.name);
+            continue;
+        }
         if (location.kind == LocationKind::none) {
             ++counts.kind_none_skipped;
             continue;
@@ -498,6 +502,16 @@ std::string marker_summary(const TempoMarkerCounts& counts) {
             static_cast<int>(counts.without_positions.size()));
         std::vector<std::string> rows;
         for (const std::string& name : counts.without_positions) rows.push_back(shown_name(name));
+        append_rows(text, rows);
+    }
+    if (!counts.unreadable.empty()) {
+        text += format_text(
+            "  %d memory location(s) were NOT written: their record could not be\n"
+            "      read (a name longer than 255 bytes or not text, or a record\n"
+            "      too short for its name and position):\n",
+            static_cast<int>(counts.unreadable.size()));
+        std::vector<std::string> rows;
+        for (const std::string& name : counts.unreadable) rows.push_back(shown_name(name));
         append_rows(text, rows);
     }
     return text;
