@@ -191,6 +191,7 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     summary.no_track_colors = options.no_track_colors != 0;
     summary.tempo_ramps = options.tempo_ramps != 0;
     summary.recover_deleted = options.recover_deleted != 0;
+    summary.unplaced = reading.layout.unplaced;
     for (const TrackRegion& placed : reading.layout.midi_track_regions) {
         std::vector<std::string>& names = summary.midi_tracks_not_written;
         if (std::find(names.begin(), names.end(), placed.track_name) == names.end())

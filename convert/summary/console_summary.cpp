@@ -371,6 +371,21 @@ void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
 // MIDI tracks not written, clips no item could carry (their values cannot place one) and clips
 // whose file the session's audio-file list does not hold.
 void unplaced_clip_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
+    if (!in.unplaced.empty()) {
+        text += format_text(
+            "  WARNING: %d clip placement(s) name a region or track this session does\n"
+            "      not hold (a damaged session?) and could not be placed:\n",
+            static_cast<int>(in.unplaced.size()));
+        std::vector<std::string> rows;
+        for (const UnplacedPlacement& lost : in.unplaced) {
+            const std::string track = lost.track_name.empty()
+                                          ? format_text("track %u", lost.track_number)
+                                          : "\"" + lost.track_name + "\"";
+            rows.push_back(format_text("%sregion %u on %s", lost.midi ? "MIDI " : "",
+                                       lost.region_number, track.c_str()));
+        }
+        text += name_rows(rows);
+    }
     if (!in.midi_tracks_not_written.empty())
         text += format_text(
                     "  WARNING: %d MIDI track(s) are NOT in the project: this build does not\n"
