@@ -199,7 +199,8 @@ TEST(ClipPlacements, PlacementsTheListDoesNotHoldAreDropped) {
     EXPECT_EQ(s.clips(0)[0].colour_index, 5);
     EXPECT_EQ(s.clips(0)[0].locked, 1);
     ASSERT_EQ(s.clips(1).size(), 1u);
-    EXPECT_EQ(s.counts.dropped_placements, 1);
+    ASSERT_EQ(s.counts.outside_playlist.size(), 1u);
+    EXPECT_EQ(s.counts.outside_playlist[0].track, "A");
 }
 
 TEST(ClipPlacements, FadeReferencesReadAsClipsAreDroppedUnlessKept) {
@@ -223,7 +224,7 @@ TEST(ClipPlacements, FadeReferencesReadAsClipsAreDroppedUnlessKept) {
     kept.build();
     EXPECT_EQ(kept.clips(0).size(), 2u);
     EXPECT_EQ(kept.counts.fade_clips, 0);
-    EXPECT_EQ(kept.counts.dropped_placements, 0);
+    EXPECT_TRUE(kept.counts.outside_playlist.empty());
 }
 
 // --- Fades
@@ -706,7 +707,7 @@ TEST(ClipPlacementsOnRealSessions, RegionTestHoldsTheReadmePlacements) {
     EXPECT_EQ(r.counts.fade_outs, 2);
     EXPECT_EQ(r.counts.unmatched_fades, 0);
     EXPECT_EQ(r.counts.bad_fades, 0);
-    EXPECT_EQ(r.counts.dropped_placements, 0);
+    EXPECT_TRUE(r.counts.outside_playlist.empty());
     EXPECT_EQ(r.counts.sample_tracks, 6);
     for (const auto& [index, track] : tracks) {
         EXPECT_EQ(r.model.list_index.at(index), index);

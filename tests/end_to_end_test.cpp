@@ -376,8 +376,10 @@ TEST(EndToEnd, BadPlacementsAreNamedAndLeftOut) {
                      audio_region("Lost", 0, 48000, 0, 7)}) +
         track_list({track_entry("A", {0}), track_entry("B", {1})}) +
         placement_tracks(
-            {placement_track("A", {audio_playlist({placement(0, 0), placement(1, 48000),
-                                                   placement(2, 96000)})}),
+            {placement_track(
+                 "A", {audio_playlist({placement(0, 0), placement(1, 48000), placement(2, 96000),
+                                       // A damaged region number.
+                                       placement(0xFFFFFFF0, 144000)})}),
              placement_track("B", {audio_playlist({placement(0, 0), placement(0, 48000),
                                                    placement(0, day_and_more)})})});
     const std::string session_path = dir.file("Bad.ptx");
@@ -394,6 +396,9 @@ TEST(EndToEnd, BadPlacementsAreNamedAndLeftOut) {
     EXPECT_TRUE(has(r.out, "left out as misread placements:\n      \"Good\" on \"B\"\n")) << r.out;
     EXPECT_TRUE(has(r.out, "audio file at all) and were left out:\n      \"Lost\" on \"A\"\n"))
         << r.out;
+    EXPECT_TRUE(has(r.out, "could not be placed:\n      region 4294967280 on \"A\"\n")) << r.out;
+    // Every placement read is written or named: the clip balance holds.
+    EXPECT_FALSE(has(r.out, "fault of this build")) << r.out;
 }
 
 // --want-params replaces its file with the plug-ins wanted (none yet: an empty file), also under

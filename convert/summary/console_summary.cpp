@@ -410,6 +410,23 @@ void unplaced_clip_paragraphs(std::string& text, const ConsoleSummaryInput& in) 
                     "      audio file at all) and were left out:\n",
                     static_cast<int>(item_writer.no_source.size())) +
                 clip_rows(item_writer.no_source);
+    if (!clip_counts.outside_playlist.empty())
+        text += format_text(
+                    "  WARNING: %d clip(s) lie outside their track's playlist (the session's clip\n"
+                    "      list for the track does not hold them) and were left out:\n",
+                    static_cast<int>(clip_counts.outside_playlist.size())) +
+                clip_rows(clip_counts.outside_playlist);
+    // The clip balance: a difference either way is a fault of this build.
+    if (in.clips_unaccounted > 0)
+        text += format_text(
+            "  WARNING: %d clip(s) read from the session are neither written nor named\n"
+            "      above. That is a fault of this build: please send the session in.\n",
+            in.clips_unaccounted);
+    if (in.clips_unaccounted < 0)
+        text += format_text(
+            "  WARNING: %d clip(s) more were written or named than read from the session.\n"
+            "      That is a fault of this build: please send the session in.\n",
+            -in.clips_unaccounted);
     if (!item_writer.unlisted_sources.empty())
         text += format_text(
                     "  WARNING: %d clip(s) play an audio file the session's file list does\n"

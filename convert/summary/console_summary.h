@@ -42,6 +42,9 @@ struct ConsoleSummaryInput {
     std::vector<std::string> midi_tracks_not_written;
     // Placements the session walk could not place: their region (or track) is not in the session.
     std::span<const UnplacedPlacement> unplaced;
+    // Clips read that are neither written nor named (`ClipBalance::unaccounted`): 0 but for a
+    // fault.
+    int clips_unaccounted = 0;
 };
 
 // Rule 3 of the summary: ` "a", "b"` (a blank before the first name, ", " between).
