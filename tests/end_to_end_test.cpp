@@ -438,13 +438,17 @@ TEST(EndToEnd, TempoChangesAndMarkersReachTheProject) {
     using namespace test_blocks;
     TempDir dir;
     constexpr std::uint64_t quarter = 960000;
-    const std::string walk = tempo_block({{kOrigin, 120}, {kOrigin + 8 * quarter, 60}}) +
-                             meter_block({}) +
-                             location_block("Verse", 2, 4 * quarter, 12 * quarter) +
-                             location_block("Verse", 2, 4 * quarter, 12 * quarter) +
-                             location_block("Hit \"it\"", 1, 10 * quarter, 10 * quarter) +
-                             location_block(std::string(255, 'n'), 1, 12 * quarter, 12 * quarter) +
-                             location_block("Bell\x07", 1, 14 * quarter, 14 * quarter) + zeros(64);
+    // 3/4 from bar 2, then 3/4 again 2.5 quarter notes before its second bar line after that:
+    // Pro Tools starts bar 4 there.
+    const double q = static_cast<double>(quarter);
+    const std::string walk =
+        tempo_block({{kOrigin, 120}, {kOrigin + 8 * quarter, 60}}) +
+        meter_block({{0, 0, 4, 4, 0}, {4 * q, 0, 3, 4, 0}, {4 * q + 6 * q - 2.5 * q, 0, 3, 4, 0}}) +
+        location_block("Verse", 2, 4 * quarter, 12 * quarter) +
+        location_block("Verse", 2, 4 * quarter, 12 * quarter) +
+        location_block("Hit \"it\"", 1, 10 * quarter, 10 * quarter) +
+        location_block(std::string(255, 'n'), 1, 12 * quarter, 12 * quarter) +
+        location_block("Bell\x07", 1, 14 * quarter, 14 * quarter) + zeros(64);
     const std::string session_path = dir.file("Tempo.ptx");
     test_support::write_file(session_path, encrypted_session({}, walk));
 
@@ -456,6 +460,9 @@ TEST(EndToEnd, TempoChangesAndMarkersReachTheProject) {
     EXPECT_TRUE(has(project, "  <TEMPOENVEX\n")) << project;
     EXPECT_TRUE(has(project, "    PT 0.0000000000 120.000000")) << project;
     EXPECT_TRUE(has(project, "    PT 4.0000000000 60.000000")) << project;
+    EXPECT_TRUE(has(project, "    PT 2.0000000000 120.000000 1 262147 0 3\n")) << project;
+    EXPECT_TRUE(has(project, "    PT 3.7500000000 120.000000 1 262147 0 3\n")) << project;
+    EXPECT_TRUE(has(r.out, "      3/4 at bar 2\n      3/4 at bar 4\n")) << r.out;
     // The region is stored twice and written once: its start line, then its end line.
     const std::string region = "  MARKER 1 2.0000000000 \"Verse\" 1 ";
     ASSERT_TRUE(has(project, region)) << project;
