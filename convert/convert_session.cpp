@@ -12,6 +12,7 @@
 #include "convert/reading/session_load.h"
 #include "convert/reading/stage_reading.h"
 #include "convert/run_state.h"
+#include "convert/summary/clip_conservation.h"
 #include "convert/summary/console_summary.h"
 #include "convert/summary/media_check.h"
 #include "convert/summary/wanted_params.h"
@@ -191,6 +192,9 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     summary.no_track_colors = options.no_track_colors != 0;
     summary.tempo_ramps = options.tempo_ramps != 0;
     summary.recover_deleted = options.recover_deleted != 0;
+    summary.unplaced = reading.layout.unplaced;
+    summary.clips_unaccounted =
+        clip_balance(reading.layout, clip_counts, item_writer).unaccounted();
     for (const TrackRegion& placed : reading.layout.midi_track_regions) {
         std::vector<std::string>& names = summary.midi_tracks_not_written;
         if (std::find(names.begin(), names.end(), placed.track_name) == names.end())

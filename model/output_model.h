@@ -40,7 +40,7 @@ struct ClipRecord {
     double playrate = 1.0;
     double fade_in_length = 0.0;
     double fade_out_length = 0.0;
-    double fade_in_shape = 0.0;  // 0.0, 1.0 or 5.1 as the item writer takes it
+    double fade_in_shape = 0.0;  // 0.0, 1.0 or 5.0 (S-curve), REAPER's shapes
     double fade_out_shape = 0.0;
     std::uint8_t crossfaded = 0;
     std::uint8_t stretched = 0;

@@ -14,7 +14,7 @@ struct MidiEvent {
 };
 
 struct SessionRegion {
-    std::uint16_t region_index = 0;  // from 0 in the order met; 0xFFFF in a track placeholder
+    std::uint32_t region_index = 0;  // from 0 in the order met
     std::string name;
     // Samples; MIDI regions carry tick positions with 10^12 added.
     std::int64_t start = 0;
@@ -40,9 +40,19 @@ struct TrackRegion {
     SessionRegion region;
 };
 
+// A placement the walk read but could not place: its region number names no region of the
+// session (or a track number no track), as in a damaged session.
+struct UnplacedPlacement {
+    std::string track_name;  // empty when the track is unknown too
+    std::uint32_t track_number = 0;
+    std::uint32_t region_number = 0;
+    bool midi = false;
+};
+
 struct SessionLayout {
     std::vector<SessionRegion> audio_regions;
     std::vector<SessionRegion> midi_regions;
     std::vector<TrackRegion> audio_track_regions;
     std::vector<TrackRegion> midi_track_regions;
+    std::vector<UnplacedPlacement> unplaced;
 };

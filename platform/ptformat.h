@@ -21,7 +21,7 @@ struct PtfMidiNote {
 
 struct PtfRegion {
     std::string name;
-    std::uint16_t index = 0;
+    std::uint32_t index = 0;
     std::int64_t start = 0;
     std::int64_t source_offset = 0;
     std::int64_t length = 0;

@@ -29,7 +29,7 @@ void read_loop_records(const std::uint8_t* data, std::size_t length, std::vector
             LoopRecord record;
             record.placement_key =
                 (static_cast<std::uint64_t>(read_u32le_checked(bytes, p + 16)) << 32) |
-                read_u16le_checked(bytes, p + 11);
+                read_u32le_checked(bytes, p + 11);
             if (bytes[p - 9] == kBlockMarker) record.parent_type = read_u16le_checked(bytes, p - 2);
             if (child.size == kKnownLoopSize) {
                 record.known_shape = 1;

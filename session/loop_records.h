@@ -6,8 +6,8 @@
 #include <vector>
 
 struct LoopRecord {
-    // Low half: the u16 at the placement's +11 (its region); high half: the u32 at its +16 (the
-    // low 32 bits of its stored position).
+    // Low half: the u32 at the placement's +11 (its region number); high half: the u32 at its
+    // +16 (the low 32 bits of its stored position).
     std::uint64_t placement_key = 0;
     std::uint32_t loop_byte = 0;
     std::uint32_t loop_count = 0;

@@ -1,5 +1,6 @@
 #include "session/memory_locations.h"
 
+#include <algorithm>
 #include <set>
 #include <string_view>
 #include <tuple>
@@ -10,9 +11,12 @@
 namespace {
 
 constexpr std::uint16_t kLocationType = 0x2077;
-constexpr std::uint32_t kMaxNameLength = 128;
+// Pro Tools stores names of up to 255 bytes.
+constexpr std::uint32_t kMaxNameLength = 255;
 // A block of exactly this size past its name carries the colour number and an RGB colour.
 constexpr std::uint64_t kColoredSizePastName = 283;
+// Unreadable locations are told apart from each other by their name alone.
+constexpr std::uint32_t kUnreadableKey = 0xFFFFFFFF;
 
 LocationKind kind_of(std::uint8_t stored) {
     switch (stored) {
@@ -65,6 +69,16 @@ void read_colors(SessionBytes bytes, const BlockHeader& block, std::uint64_t nam
     }
 }
 
+// As much of the name as the block holds, when its length is one a name can have.
+std::string held_name(SessionBytes bytes, const BlockHeader& block, std::uint32_t name_length) {
+    if (name_length > kMaxNameLength) return {};
+    const std::uint64_t text = block.position + 19;
+    const std::uint64_t end = readable_end(bytes, block);
+    if (text >= end) return {};
+    const std::uint64_t taken = std::min<std::uint64_t>(name_length, end - text);
+    return std::string(reinterpret_cast<const char*>(bytes.data() + text), taken);
+}
+
 }  // namespace
 
 bool location_kind_known(std::uint8_t stored_kind) {
@@ -80,23 +94,26 @@ void read_memory_locations(const std::uint8_t* data, std::size_t length,
         if (block.size == 0 || !block_fits(bytes, block)) return false;
         const std::uint64_t p = block.position;
         const std::uint32_t name_length = read_u32le_checked(bytes, p + 15);
-        if (name_length > kMaxNameLength) return false;
-        if (std::uint64_t{block.size} + 7 < std::uint64_t{name_length} + 35) return false;
-        std::string_view name;
-        if (!read_text_at(bytes, p + 15, block.end(), 0, kMaxNameLength, TextBytes::name, name)) {
-            return false;
-        }
-
         MemoryLocation location;
-        location.name = std::string(name);
         location.flags = read_u8_checked(bytes, p + 11);
         location.stored_kind = read_u8_checked(bytes, p + 12);
         location.kind = kind_of(location.stored_kind);
-        read_positions(bytes, p + name_length + 19, location);
-        read_colors(bytes, block, name_length, location);
+        std::string_view name;
+        if (name_length <= kMaxNameLength &&
+            std::uint64_t{block.size} + 7 >= std::uint64_t{name_length} + 35 &&
+            read_text_at(bytes, p + 15, block.end(), 0, kMaxNameLength, TextBytes::name, name)) {
+            location.name = std::string(name);
+            read_positions(bytes, p + name_length + 19, location);
+            read_colors(bytes, block, name_length, location);
+        } else {
+            location.readable = 0;
+            location.has_positions = 0;
+            location.name = held_name(bytes, block, name_length);
+        }
 
-        const auto key = std::make_tuple(location.name, location.start, location.end,
-                                         static_cast<std::uint32_t>(location.kind));
+        const auto key = std::make_tuple(
+            location.name, location.start, location.end,
+            location.readable ? static_cast<std::uint32_t>(location.kind) : kUnreadableKey);
         if (!seen.insert(key).second) return false;
         out.push_back(std::move(location));
         return false;

@@ -27,12 +27,17 @@ struct MemoryLocation {
     // 0 when the stored positions are below the tick origin without the sample flag, or the
     // sample positions run backwards: such a location has no place on the timeline.
     std::uint8_t has_positions = 1;
+    // 0 when the block could not be read as a location (a name longer than 255 bytes or of
+    // bytes no name holds, or a block too short for its name and positions): the name is what
+    // the block holds of it, nothing else is read.
+    std::uint8_t readable = 1;
 };
 
 // True when the stored kind byte is one Pro Tools is known to write (0, 1, 2, 9).
 bool location_kind_known(std::uint8_t stored_kind);
 
 // Appends one record per 0x2077 block, dropping a block whose name, start, end and kind repeat an
-// earlier one of this call (the session stores every location twice).
+// earlier one of this call (the session stores every location twice). A block that fits the
+// bytes but cannot be read as a location gives a record marked unreadable, so that it is named.
 void read_memory_locations(const std::uint8_t* data, std::size_t length,
                            std::vector<MemoryLocation>& out);

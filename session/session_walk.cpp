@@ -21,7 +21,6 @@ using Nodes = std::vector<SessionBlockNode>;
 constexpr std::uint64_t kShortestSession = 65;
 constexpr std::uint64_t kByteOrderPosition = 17;
 
-constexpr std::uint16_t kNoRegion = 0xFFFF;
 constexpr std::uint32_t kMaxTrackNumbersPerEntry = 1024;
 
 // Audio regions.
@@ -129,6 +128,13 @@ void remember_first(FirstIndex& index, std::uint32_t key, std::size_t position) 
     index.emplace(key, position);
 }
 
+// A track the session lists, by its number: what a placement on that track is named after. The
+// walk keeps these apart from the track regions, so that no region number stands for "none".
+struct TrackSlot {
+    std::string name;
+    std::uint32_t number = 0;
+};
+
 // --- Audio regions ---------------------------------------------------------------------------
 
 std::string audio_file_name(const std::vector<AudioFilePair>& files, std::uint16_t index) {
@@ -140,7 +146,7 @@ std::string audio_file_name(const std::vector<AudioFilePair>& files, std::uint16
 
 void read_audio_regions(Bytes bytes, const Nodes& top, const std::vector<AudioFilePair>& files,
                         std::vector<SessionRegion>& regions) {
-    std::uint16_t next_index = 0;
+    std::uint32_t next_index = 0;
     for (const SessionBlockNode& list : top) {
         if (list.content_type != kRegionList && list.content_type != kRegionList10) continue;
         for (const SessionBlockNode& child : list.children) {
@@ -170,11 +176,10 @@ void read_audio_regions(Bytes bytes, const Nodes& top, const std::vector<AudioFi
 
 // --- Audio tracks ----------------------------------------------------------------------------
 
-// One placeholder per track number, named after the track list entry that first lists it.
-void read_audio_track_placeholders(Bytes bytes, const Nodes& top,
-                                   std::vector<TrackRegion>& tracks) {
+// One slot per track number, named after the track list entry that first lists it.
+std::vector<TrackSlot> read_audio_track_slots(Bytes bytes, const Nodes& top) {
+    std::vector<TrackSlot> slots;
     std::vector<bool> seen(0x10000, false);
-    for (const TrackRegion& track : tracks) seen[track.track_index] = true;
     for (const SessionBlockNode& list : top) {
         if (list.content_type != kTrackList) continue;
         for (const SessionBlockNode& entry : list.children) {
@@ -193,26 +198,27 @@ void read_audio_track_placeholders(Bytes bytes, const Nodes& top,
                 const std::uint16_t number = read_u16le_checked(bytes, pos);
                 if (seen[number]) continue;
                 seen[number] = true;
-                TrackRegion placeholder;
-                placeholder.track_name = name;
-                placeholder.track_index = number;
-                placeholder.region.region_index = kNoRegion;
-                tracks.push_back(std::move(placeholder));
+                slots.push_back({name, number});
             }
         }
     }
+    return slots;
 }
 
 struct PlacementTargets {
+    const std::vector<TrackSlot>* slots = nullptr;
+    const std::vector<SessionRegion>* regions = nullptr;
     FirstIndex track_by_number;
     FirstIndex region_by_index;
 };
 
-PlacementTargets index_targets(const std::vector<TrackRegion>& tracks,
+PlacementTargets index_targets(const std::vector<TrackSlot>& slots,
                                const std::vector<SessionRegion>& regions) {
     PlacementTargets targets;
-    for (std::size_t i = 0; i < tracks.size(); ++i) {
-        remember_first(targets.track_by_number, tracks[i].track_index, i);
+    targets.slots = &slots;
+    targets.regions = &regions;
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+        remember_first(targets.track_by_number, slots[i].number, i);
     }
     for (std::size_t i = 0; i < regions.size(); ++i) {
         remember_first(targets.region_by_index, regions[i].region_index, i);
@@ -220,26 +226,35 @@ PlacementTargets index_targets(const std::vector<TrackRegion>& tracks,
     return targets;
 }
 
-// A new track region for one placement, or nothing when its track or region is unknown.
-bool place_region(std::vector<TrackRegion>& tracks, const std::vector<SessionRegion>& regions,
-                  const PlacementTargets& targets, std::uint32_t track_number,
-                  std::uint32_t region_number, TrackRegion& out) {
+// A new track region for one placement. When its track or region is unknown (a damaged or
+// stray region number among them), the placement is noted in `layout.unplaced` instead, and
+// nothing is looked up or made by the stored number itself.
+bool place_region(const PlacementTargets& targets, std::uint32_t track_number,
+                  std::uint32_t region_number, bool midi, SessionLayout& layout, TrackRegion& out) {
     const auto track = targets.track_by_number.find(track_number);
     const auto region = targets.region_by_index.find(region_number);
     if (track == targets.track_by_number.end() || region == targets.region_by_index.end()) {
+        UnplacedPlacement lost;
+        if (track != targets.track_by_number.end())
+            lost.track_name = (*targets.slots)[track->second].name;
+        lost.track_number = track_number;
+        lost.region_number = region_number;
+        lost.midi = midi;
+        layout.unplaced.push_back(std::move(lost));
         return false;
     }
-    const TrackRegion& owner = tracks[track->second];
-    out.track_name = owner.track_name;
-    out.track_index = owner.track_index;
-    out.playlist = owner.playlist;
-    out.region = regions[region->second];
+    const TrackSlot& owner = (*targets.slots)[track->second];
+    out.track_name = owner.name;
+    out.track_index = static_cast<std::uint16_t>(owner.number);
+    out.playlist = 0;
+    out.region = (*targets.regions)[region->second];
     return true;
 }
 
-void read_audio_placements(Bytes bytes, const Nodes& top, const std::vector<SessionRegion>& regions,
-                           std::vector<TrackRegion>& tracks) {
-    const PlacementTargets targets = index_targets(tracks, regions);
+void read_audio_placements(Bytes bytes, const Nodes& top, const std::vector<TrackSlot>& slots,
+                           SessionLayout& layout) {
+    const PlacementTargets targets = index_targets(slots, layout.audio_regions);
+    std::vector<TrackRegion>& tracks = layout.audio_track_regions;
     for (const SessionBlockNode& list : top) {
         if (list.content_type == kPlacementTracks) {
             std::uint32_t track_number = 0;
@@ -259,9 +274,9 @@ void read_audio_placements(Bytes bytes, const Nodes& top, const std::vector<Sess
                             continue;
                         }
                         TrackRegion placed;
-                        if (!place_region(tracks, regions, targets, track_number,
-                                          read_u32le_checked(bytes, p + kPlacementRegion),
-                                          placed)) {
+                        if (!place_region(targets, track_number,
+                                          read_u32le_checked(bytes, p + kPlacementRegion), false,
+                                          layout, placed)) {
                             continue;
                         }
                         // 48 bits: tick-based tracks store ticks + 10^12, which passes 2^32.
@@ -284,8 +299,9 @@ void read_audio_placements(Bytes bytes, const Nodes& top, const std::vector<Sess
                         const std::uint64_t p = placement.payload_position;
                         if (!bytes_fit(bytes, p, kOldPlacementBytes)) continue;
                         TrackRegion placed;
-                        if (place_region(tracks, regions, targets, track_number,
-                                         read_u32le_checked(bytes, p + kPlacementRegion), placed)) {
+                        if (place_region(targets, track_number,
+                                         read_u32le_checked(bytes, p + kPlacementRegion), false,
+                                         layout, placed)) {
                             tracks.push_back(std::move(placed));
                         }
                     }
@@ -296,10 +312,8 @@ void read_audio_placements(Bytes bytes, const Nodes& top, const std::vector<Sess
     }
 }
 
-// Drops the placeholders, orders by track and numbers the tracks from 0 without holes.
+// Orders by track and numbers the tracks from 0 without holes.
 void tidy_audio_track_regions(std::vector<TrackRegion>& tracks) {
-    std::erase_if(tracks,
-                  [](const TrackRegion& track) { return track.region.region_index == kNoRegion; });
     std::stable_sort(tracks.begin(), tracks.end(), [](const TrackRegion& a, const TrackRegion& b) {
         return a.track_index < b.track_index;
     });
@@ -339,7 +353,9 @@ std::vector<std::uint16_t> scan_track_kinds(Bytes bytes) {
     return kinds;
 }
 
-void read_midi_track_placeholders(Bytes bytes, const Nodes& top, std::vector<TrackRegion>& tracks) {
+// One slot per MIDI or instrument track of the track order, numbered from 0 within its node.
+std::vector<TrackSlot> read_midi_track_slots(Bytes bytes, const Nodes& top) {
+    std::vector<TrackSlot> slots;
     const std::vector<std::uint16_t> kinds = scan_track_kinds(bytes);
     for (const SessionBlockNode& order : top) {
         if (order.content_type != kTrackOrder) continue;
@@ -352,13 +368,11 @@ void read_midi_track_placeholders(Bytes bytes, const Nodes& top, std::vector<Tra
             const std::uint16_t kind = kinds[kind_index];
             if (kind != kTrackKindMidi && kind != kTrackKindInstrument) continue;
             std::uint64_t name_length = 0;
-            TrackRegion placeholder;
-            placeholder.track_name = read_name(bytes, entry.payload_position + 4, name_length);
-            placeholder.track_index = appended++;
-            placeholder.region.region_index = kNoRegion;
-            tracks.push_back(std::move(placeholder));
+            slots.push_back(
+                {read_name(bytes, entry.payload_position + 4, name_length), appended++});
         }
     }
+    return slots;
 }
 
 // --- MIDI chunks and regions -----------------------------------------------------------------
@@ -422,7 +436,7 @@ void read_midi_regions(Bytes bytes, const Nodes& top, const std::vector<MidiChun
                     const MidiChunkNotes& chunk = chunks[chunk_number];
                     const std::uint64_t c = block.payload_position;
                     SessionRegion region;
-                    region.region_index = static_cast<std::uint16_t>(regions.size());
+                    region.region_index = static_cast<std::uint32_t>(regions.size());
                     std::uint64_t name_length = 0;
                     region.name = read_name(bytes, c + 2, name_length);
                     const NibbleInts ints = read_nibble_ints(bytes, c + 6 + name_length);
@@ -468,12 +482,12 @@ void read_midi_regions(Bytes bytes, const Nodes& top, const std::vector<MidiChun
     }
 }
 
-void read_midi_placements(Bytes bytes, const Nodes& top, const std::vector<SessionRegion>& regions,
-                          std::vector<TrackRegion>& tracks) {
-    std::unordered_map<std::string, std::uint16_t> index_by_name;
-    for (const TrackRegion& track : tracks)
-        index_by_name.emplace(track.track_name, track.track_index);
-    const PlacementTargets targets = index_targets(tracks, regions);
+void read_midi_placements(Bytes bytes, const Nodes& top, const std::vector<TrackSlot>& slots,
+                          SessionLayout& layout) {
+    std::unordered_map<std::string, std::uint32_t> index_by_name;
+    for (const TrackSlot& slot : slots) index_by_name.emplace(slot.name, slot.number);
+    const PlacementTargets targets = index_targets(slots, layout.midi_regions);
+    std::vector<TrackRegion>& tracks = layout.midi_track_regions;
 
     for (const SessionBlockNode& list : top) {
         if (list.content_type != kMidiPlacementTracks) continue;
@@ -493,8 +507,9 @@ void read_midi_placements(Bytes bytes, const Nodes& top, const std::vector<Sessi
                     const std::uint64_t p = placement.payload_position;
                     if (!bytes_fit(bytes, p, kPlacementTimeBase + 1)) continue;
                     TrackRegion placed;
-                    if (!place_region(tracks, regions, targets, track_index,
-                                      read_u32le_checked(bytes, p + kPlacementRegion), placed)) {
+                    if (!place_region(targets, track_index,
+                                      read_u32le_checked(bytes, p + kPlacementRegion), true, layout,
+                                      placed)) {
                         continue;
                     }
                     const std::int64_t stored =
@@ -511,8 +526,6 @@ void read_midi_placements(Bytes bytes, const Nodes& top, const std::vector<Sessi
             }
         }
     }
-    std::erase_if(tracks,
-                  [](const TrackRegion& track) { return track.region.region_index == kNoRegion; });
 }
 
 // --- Fallback --------------------------------------------------------------------------------
@@ -551,20 +564,21 @@ int walk_session_tree(const std::uint8_t* bytes, std::uint64_t length,
     layout.midi_regions.clear();
     layout.audio_track_regions.clear();
     layout.midi_track_regions.clear();
+    layout.unplaced.clear();
     if (bytes == nullptr || length < kShortestSession || bytes[kByteOrderPosition] != 0) return 0;
 
     const Bytes view(bytes, static_cast<std::size_t>(length));
     const Nodes top = parse_top_level_blocks(bytes, length);
 
     read_audio_regions(view, top, files, layout.audio_regions);
-    read_audio_track_placeholders(view, top, layout.audio_track_regions);
-    read_midi_track_placeholders(view, top, layout.midi_track_regions);
-    read_audio_placements(view, top, layout.audio_regions, layout.audio_track_regions);
+    const std::vector<TrackSlot> audio_tracks = read_audio_track_slots(view, top);
+    const std::vector<TrackSlot> midi_tracks = read_midi_track_slots(view, top);
+    read_audio_placements(view, top, audio_tracks, layout);
     tidy_audio_track_regions(layout.audio_track_regions);
 
     const std::vector<MidiChunkNotes> chunks = read_midi_chunks(view, top);
     read_midi_regions(view, top, chunks, layout.midi_regions);
-    read_midi_placements(view, top, layout.midi_regions, layout.midi_track_regions);
+    read_midi_placements(view, top, midi_tracks, layout);
     return 1;
 }
 

@@ -258,6 +258,32 @@ TEST_F(ConsoleSummary, ClipsLeftOutAreNamed) {
     EXPECT_TRUE(has(text, "24 hours in, past the end of any\n"));
     EXPECT_TRUE(has(text, "      \"far\" on \"Bass\"\n"));
     EXPECT_TRUE(has(text, "      \"lost\" on \"Vox\"\n"));
+    EXPECT_FALSE(has(text, "could not be placed"));
+    EXPECT_FALSE(has(text, "fault of this build"));
+}
+
+// Placements the walk could not place, clips outside their playlist, and a clip balance that
+// does not add up, each said with what it names.
+TEST_F(ConsoleSummary, UnplacedOutsideAndUnbalancedClips) {
+    const std::vector<UnplacedPlacement> unplaced = {
+        {"Gtr", 3, 70000, false}, {"", 12, 5, false}, {"Keys", 1, 9, true}};
+    in_.unplaced = unplaced;
+    clip_counts.outside_playlist = {{"Bass", "old take"}};
+    in_.clips_unaccounted = 2;
+    std::string text = console_summary_text(in_);
+    EXPECT_TRUE(has(text,
+                    "  WARNING: 3 clip placement(s) name a region or track this session does\n"
+                    "      not hold (a damaged session?) and could not be placed:\n"
+                    "      region 70000 on \"Gtr\"\n"
+                    "      region 5 on track 12\n"
+                    "      MIDI region 9 on \"Keys\"\n"))
+        << text;
+    EXPECT_TRUE(has(text, "and were left out:\n      \"old take\" on \"Bass\"\n")) << text;
+    EXPECT_TRUE(has(text, "  WARNING: 2 clip(s) read from the session are neither written nor"));
+    in_.clips_unaccounted = -1;
+    text = console_summary_text(in_);
+    EXPECT_TRUE(has(text, "  WARNING: 1 clip(s) more were written or named than read"));
+    clip_counts.reset();
 }
 
 TEST_F(ConsoleSummary, ClosingBlock) {

@@ -376,8 +376,10 @@ TEST(EndToEnd, BadPlacementsAreNamedAndLeftOut) {
                      audio_region("Lost", 0, 48000, 0, 7)}) +
         track_list({track_entry("A", {0}), track_entry("B", {1})}) +
         placement_tracks(
-            {placement_track("A", {audio_playlist({placement(0, 0), placement(1, 48000),
-                                                   placement(2, 96000)})}),
+            {placement_track(
+                 "A", {audio_playlist({placement(0, 0), placement(1, 48000), placement(2, 96000),
+                                       // A damaged region number.
+                                       placement(0xFFFFFFF0, 144000)})}),
              placement_track("B", {audio_playlist({placement(0, 0), placement(0, 48000),
                                                    placement(0, day_and_more)})})});
     const std::string session_path = dir.file("Bad.ptx");
@@ -394,6 +396,9 @@ TEST(EndToEnd, BadPlacementsAreNamedAndLeftOut) {
     EXPECT_TRUE(has(r.out, "left out as misread placements:\n      \"Good\" on \"B\"\n")) << r.out;
     EXPECT_TRUE(has(r.out, "audio file at all) and were left out:\n      \"Lost\" on \"A\"\n"))
         << r.out;
+    EXPECT_TRUE(has(r.out, "could not be placed:\n      region 4294967280 on \"A\"\n")) << r.out;
+    // Every placement read is written or named: the clip balance holds.
+    EXPECT_FALSE(has(r.out, "fault of this build")) << r.out;
 }
 
 // --want-params replaces its file with the plug-ins wanted (none yet: an empty file), also under
@@ -433,11 +438,17 @@ TEST(EndToEnd, TempoChangesAndMarkersReachTheProject) {
     using namespace test_blocks;
     TempDir dir;
     constexpr std::uint64_t quarter = 960000;
+    // 3/4 from bar 2, then 3/4 again 2.5 quarter notes before its second bar line after that:
+    // Pro Tools starts bar 4 there.
+    const double q = static_cast<double>(quarter);
     const std::string walk =
-        tempo_block({{kOrigin, 120}, {kOrigin + 8 * quarter, 60}}) + meter_block({}) +
+        tempo_block({{kOrigin, 120}, {kOrigin + 8 * quarter, 60}}) +
+        meter_block({{0, 0, 4, 4, 0}, {4 * q, 0, 3, 4, 0}, {4 * q + 6 * q - 2.5 * q, 0, 3, 4, 0}}) +
         location_block("Verse", 2, 4 * quarter, 12 * quarter) +
         location_block("Verse", 2, 4 * quarter, 12 * quarter) +
-        location_block("Hit \"it\"", 1, 10 * quarter, 10 * quarter) + zeros(64);
+        location_block("Hit \"it\"", 1, 10 * quarter, 10 * quarter) +
+        location_block(std::string(255, 'n'), 1, 12 * quarter, 12 * quarter) +
+        location_block("Bell\x07", 1, 14 * quarter, 14 * quarter) + zeros(64);
     const std::string session_path = dir.file("Tempo.ptx");
     test_support::write_file(session_path, encrypted_session({}, walk));
 
@@ -449,12 +460,20 @@ TEST(EndToEnd, TempoChangesAndMarkersReachTheProject) {
     EXPECT_TRUE(has(project, "  <TEMPOENVEX\n")) << project;
     EXPECT_TRUE(has(project, "    PT 0.0000000000 120.000000")) << project;
     EXPECT_TRUE(has(project, "    PT 4.0000000000 60.000000")) << project;
+    EXPECT_TRUE(has(project, "    PT 2.0000000000 120.000000 1 262147 0 3\n")) << project;
+    EXPECT_TRUE(has(project, "    PT 3.7500000000 120.000000 1 262147 0 3\n")) << project;
+    EXPECT_TRUE(has(r.out, "      3/4 at bar 2\n      3/4 at bar 4\n")) << r.out;
     // The region is stored twice and written once: its start line, then its end line.
     const std::string region = "  MARKER 1 2.0000000000 \"Verse\" 1 ";
     ASSERT_TRUE(has(project, region)) << project;
     EXPECT_EQ(project.find(region), project.rfind(region));
     EXPECT_TRUE(has(project, "  MARKER 1 8.0000000000 \"\" 1\n")) << project;
     EXPECT_TRUE(has(project, " 6.0000000000 'Hit \"it\"' 0 ")) << project;
+    // Pro Tools' longest names arrive whole; a location that cannot be read is named.
+    EXPECT_TRUE(has(project, "  MARKER 3 8.0000000000 \"" + std::string(255, 'n') + "\" 0 "))
+        << project;
+    EXPECT_FALSE(has(project, "Bell"));
+    EXPECT_TRUE(has(r.out, "too short for its name and position):\n      \"Bell \"\n")) << r.out;
 }
 
 }  // namespace

@@ -262,29 +262,50 @@ TEST(ReadMemoryLocations, Colors) {
     EXPECT_EQ(got[4].color_rgb, -1);
 }
 
-TEST(ReadMemoryLocations, DamagedBlocksAreSkipped) {
-    StoredLocation control;
-    control.name = "Ve\x07rse";
-    StoredLocation long_name;
-    long_name.name = std::string(129, 'x');
-    StoredLocation longest;
-    longest.name = std::string(128, 'x');
-    StoredLocation quoted;
-    quoted.name = "He said \"go\" 'now' `x`";
-    StoredLocation unnamed;
-    unnamed.name = "";
-    EXPECT_TRUE(locations_of(location_block(control)).empty());
-    EXPECT_TRUE(locations_of(location_block(long_name)).empty());
-    EXPECT_EQ(locations_of(location_block(longest)).size(), 1u);
-    ASSERT_EQ(locations_of(location_block(quoted)).size(), 1u);
-    EXPECT_EQ(locations_of(location_block(quoted))[0].name, quoted.name);
-    EXPECT_EQ(locations_of(location_block(unnamed)).size(), 1u);
+// Names of up to 255 bytes are read whole; a block that cannot be read as a location is kept,
+// marked unreadable and named by what it holds of its name, so that the console names it.
+TEST(ReadMemoryLocations, LongNamesAndUnreadableBlocks) {
+    struct Case {
+        const char* what;
+        std::string name;
+        bool readable;
+        std::string read_name;
+    };
+    const std::string longest(255, 'x');
+    const Case cases[] = {
+        {"129 bytes", std::string(129, 'x'), true, std::string(129, 'x')},
+        {"255 bytes", longest, true, longest},
+        {"quotes", "He said \"go\" 'now' `x`", true, "He said \"go\" 'now' `x`"},
+        {"no name", "", true, ""},
+        {"256 bytes", std::string(256, 'x'), false, ""},
+        {"a control byte", "Ve\x07rse", false, "Ve\x07rse"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        StoredLocation l;
+        l.name = c.name;
+        // Stored twice, as the session does: one record either way.
+        const auto got = locations_of(location_block(l) + location_block(l));
+        ASSERT_EQ(got.size(), 1u);
+        EXPECT_EQ(got[0].readable, c.readable ? 1 : 0);
+        EXPECT_EQ(got[0].name, c.read_name);
+        EXPECT_EQ(got[0].has_positions, c.readable ? 1 : 0);
+        if (c.readable) {
+            EXPECT_EQ(got[0].start, 960000.0);
+        }
+    }
 
-    // Too short for its name and positions, cut off by the end of the buffer, or a buffer below
-    // 48 bytes.
+    // Too short for its name and positions: unreadable, named.
     std::string short_block = location_block(StoredLocation{});
     short_block.replace(3, 4, le(short_block.size() - 8, 4));
-    EXPECT_TRUE(locations_of(short_block + zeros(16)).empty());
+    const auto got = locations_of(short_block + zeros(16));
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].readable, 0);
+    EXPECT_EQ(got[0].name, "Verse");
+}
+
+TEST(ReadMemoryLocations, BlocksCutOffAreSkipped) {
+    // Cut off by the end of the buffer, or a buffer below 48 bytes.
     StoredLocation last;
     last.name = std::string(20, 'x');
     const std::string whole = location_block(last);

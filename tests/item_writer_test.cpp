@@ -84,7 +84,7 @@ TEST_F(ItemWriter, FullClipGolden) {
     c.fade_in_length = 0.5;
     c.fade_in_shape = 1.0;
     c.fade_out_length = 0.125;
-    c.fade_out_shape = 5.1;
+    c.fade_out_shape = 5.0;
     c.muted = 1;
     c.locked = 1;
     c.source_offset = 3.0;
@@ -107,7 +107,7 @@ TEST_F(ItemWriter, FullClipGolden) {
               "      LOOP 0\n"
               "      ALLTAKES 0\n"
               "      FADEIN 1 0.5000000000 0 1 0 0 0\n"
-              "      FADEOUT 5.1 0.1250000000 0 5.1 0 0 0\n"
+              "      FADEOUT 5 0.1250000000 0 5 0 0 0\n"
               "      MUTE 1 0\n"
               "      LOCK 1\n"
               "      SOFFS 3.0000000000\n"
@@ -117,6 +117,9 @@ TEST_F(ItemWriter, FullClipGolden) {
               "      CHANMODE 0\n"
               "      NAME 'Vox \"take\" 2'\n"
               "      VOLPAN 0.501187234 -1 -1 -1\n"
+              "      <SOURCE WAVE\n"
+              "        FILE '/sessions/Song/Audio Files/Vox \"take\" 2.wav'\n"
+              "      >\n"
               "      <VOLENV\n"
               "        ACT 1 -1\n"
               "        VIS 1 1 1\n"
@@ -126,9 +129,6 @@ TEST_F(ItemWriter, FullClipGolden) {
               "        VOLTYPE 1\n"
               "        PT 0.0000000000 0.630957344 0\n"
               "        PT 2.0000000000 0.251188643 0\n"
-              "      >\n"
-              "      <SOURCE WAVE\n"
-              "        FILE '/sessions/Song/Audio Files/Vox \"take\" 2.wav'\n"
               "      >\n"
               "    >\n");
     EXPECT_EQ(item_writer.locked_clips, 1);

@@ -201,14 +201,15 @@ TEST(LoopRecords, KnownAndUnknownShapes) {
         loop[27] = 4;     // +36: the count
         loop[39] = 0x20;  // +48: second value
         std::string content =
-            zeros(2) + u32le(5) + zeros(1) + le(480000, 6) + zeros(4) + z_block(0x242b, loop);
+            zeros(2) + u32le(70005) + zeros(1) + le(480000, 6) + zeros(4) + z_block(0x242b, loop);
         return z_block(0x1050, z_block(0x104f, content, 0x0a), 2);
     };
     const std::string buffer = looped(59) + looped(60) + zeros(20);
     std::vector<LoopRecord> out;
     read_loop_records(u8(buffer), buffer.size(), out);
     ASSERT_EQ(out.size(), 2u);
-    EXPECT_EQ(out[0].placement_key, (std::uint64_t{480000} << 32) | 5);
+    // The region number is 32-bit: 70005 stays whole.
+    EXPECT_EQ(out[0].placement_key, (std::uint64_t{480000} << 32) | 70005);
     EXPECT_EQ(out[0].parent_type, 0x1050);
     EXPECT_EQ(out[0].known_shape, 1);
     EXPECT_EQ(out[0].loop_byte, 2u);

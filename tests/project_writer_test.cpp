@@ -77,14 +77,14 @@ TEST_F(WriterProject, TimecodeLines) {
         bool thirty_drop;
     } cases[] = {
         {"29.97 from 0", 3, 0, 0, 0xFFFFFFFF, 0,
-         "  PROJOFFS 0.0000000000 0 0\n  TIMEMODE 1 5 -1 30 2 0 -1 0\n", "29.97", false, false},
+         "  PROJOFFS 0.0000000000 0 0\n  TIMEMODE 1 4 -1 30 2 0 -1 0\n", "29.97", false, false},
         {"30 from 0", 7, 0, 0, 0xFFFFFFFF, 0, "", "30", false, false},
         {"no block", -1, 0, 0, 0xFFFFFFFF, 0, "", "30", false, false},
         {"30 drop from 0", 8, 0, 0, 0xFFFFFFFF, 0, "", "30 drop", true, true},
         {"25 from one hour", 2, 90000, 0, 0xFFFFFFFF, 0,
-         "  PROJOFFS 3600.0000000000 0 0\n  TIMEMODE 1 5 -1 25 0 0 -1 0\n", "25", false, false},
+         "  PROJOFFS 3600.0000000000 0 0\n  TIMEMODE 1 2 -1 25 0 0 -1 0\n", "25", false, false},
         {"29.97 drop", 5, 108000, 0, 0xFFFFFFFF, 0,
-         "  PROJOFFS 3603.6000000000 0 0\n  TIMEMODE 1 5 -1 30 1 0 -1 0\n", "29.97 drop", true,
+         "  PROJOFFS 3603.6000000000 0 0\n  TIMEMODE 1 3 -1 30 1 0 -1 0\n", "29.97 drop", true,
          false},
         {"59.94 drop", 5, 0, 1, 12, 0,
          "  PROJOFFS 0.0000000000 0 0\n  TIMEMODE 1 5 -1 60 2 0 -1 0\n", "59.94 drop", true, false},
@@ -92,9 +92,9 @@ TEST_F(WriterProject, TimecodeLines) {
          "  PROJOFFS 3600.0000000000 0 0\n  TIMEMODE 1 5 -1 100 0 0 -1 0\n", "100", false, false},
         // The stored start at the full rate must agree with the base start, else no row.
         {"100, starts disagree", 2, 90000, 1, 17, 4,
-         "  PROJOFFS 3600.0000000000 0 0\n  TIMEMODE 1 5 -1 25 0 0 -1 0\n", "25", false, false},
+         "  PROJOFFS 3600.0000000000 0 0\n  TIMEMODE 1 2 -1 25 0 0 -1 0\n", "25", false, false},
         {"23.976", 9, 0, 0, 0xFFFFFFFF, 0,
-         "  PROJOFFS 0.0000000000 0 0\n  TIMEMODE 1 5 -1 24 2 0 -1 0\n", "23.976", false, false},
+         "  PROJOFFS 0.0000000000 0 0\n  TIMEMODE 1 0 -1 24 2 0 -1 0\n", "23.976", false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -383,7 +383,7 @@ TEST_F(WriterProject, RealSessionSettings) {
         {"RegionTest.ptx", "  SAMPLERATE 44100 0 0", "", "  <RECORD_CFG\n  >\n",
          "  GRID 3199 8 1 8 1 0 0 0"},
         {"TestPTX.ptx", "  SAMPLERATE 48000 0 0",
-         "  PROJOFFS 0.0000000000 0 0\n  TIMEMODE 1 5 -1 24 2 0 -1 0\n", "  <RECORD_CFG\n  >\n",
+         "  PROJOFFS 0.0000000000 0 0\n  TIMEMODE 1 0 -1 24 2 0 -1 0\n", "  <RECORD_CFG\n  >\n",
          "  GRID 3199 8 4 8 1 0 0 0"},
         {"Untitled32.ptx", "  SAMPLERATE 44100 0 0", one_hour_30,
          "  <RECORD_CFG\n    ZXZhdyAAAQ==\n  >\n", "  GRID 3199 8 0.25 8 1 0 0 0"},

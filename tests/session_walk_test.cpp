@@ -240,7 +240,7 @@ TEST(SessionWalk, PlaylistsPlacementsAndDenseTrackNumbers) {
                                       audio_playlist({placement(0, 40)}, 0, /*closing=*/1),
                                       // Fade entries reuse region numbers: not placed.
                                       audio_playlist({placement(1, 50, 0, kFade)}),
-                                      // Unknown region: dropped.
+                                      // Unknown region: not placed, named.
                                       audio_playlist({placement(9, 60)})});
     tracks[9] = placement_track("x", {audio_playlist({placement(1, 70)})});
     const std::string blocks =
@@ -257,6 +257,43 @@ TEST(SessionWalk, PlaylistsPlacementsAndDenseTrackNumbers) {
     EXPECT_EQ(placed(layout.audio_track_regions), expected);
     EXPECT_EQ(layout.audio_track_regions[0].region.flag, 1);
     EXPECT_EQ(layout.audio_track_regions[1].region.flag, 0);
+    ASSERT_EQ(layout.unplaced.size(), 1u);
+    EXPECT_EQ(layout.unplaced[0].track_name, "Five");
+    EXPECT_EQ(layout.unplaced[0].region_number, 9u);
+}
+
+// Region numbers are 32-bit: regions 65,535 and past it place like any other (no number means
+// "none"), and a number that names no region, however large, is named and never looked up by
+// allocation.
+TEST(SessionWalk, RegionNumbersPast65535PlaceAndUnknownOnesAreNamed) {
+    constexpr std::uint32_t kRegions = 65540;
+    std::vector<std::string> regions;
+    regions.reserve(kRegions);
+    for (std::uint32_t i = 0; i < kRegions; ++i)
+        regions.push_back(audio_region("r" + std::to_string(i), 0, 1, 0, 0));
+    const std::string blocks =
+        region_list(regions) + track_list({track_entry("A", {0})}) +
+        placement_tracks(
+            {placement_track(
+                 "A", {audio_playlist({placement(65535, 1), placement(65536, 2),
+                                       placement(65539, 3), placement(0, 4), placement(kRegions, 5),
+                                       placement(0xFFFFFFFF, 6)})}),
+             // A track number the track list does not hold.
+             placement_track("B", {audio_playlist({placement(1, 7)})})});
+    const SessionLayout layout = walk(walk_buffer(blocks));
+    ASSERT_EQ(layout.audio_regions.size(), kRegions);
+    EXPECT_EQ(layout.audio_regions.back().region_index, kRegions - 1);
+    const std::vector<Placed> expected = {
+        {"A", 0, "r65535", 1}, {"A", 0, "r65536", 2}, {"A", 0, "r65539", 3}, {"A", 0, "r0", 4}};
+    EXPECT_EQ(placed(layout.audio_track_regions), expected);
+    EXPECT_EQ(layout.audio_track_regions[1].region.region_index, 65536u);
+    ASSERT_EQ(layout.unplaced.size(), 3u);
+    EXPECT_EQ(layout.unplaced[0].region_number, kRegions);
+    EXPECT_EQ(layout.unplaced[1].region_number, 0xFFFFFFFFu);
+    EXPECT_EQ(layout.unplaced[1].track_name, "A");
+    EXPECT_EQ(layout.unplaced[2].track_name, "");
+    EXPECT_EQ(layout.unplaced[2].track_number, 1u);
+    EXPECT_FALSE(layout.unplaced[2].midi);
 }
 
 TEST(SessionWalk, TrackListEntriesGiveAtMost1024TrackNumbers) {

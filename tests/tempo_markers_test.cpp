@@ -108,6 +108,51 @@ TEST(TempoEnvelope, AMeterChangeUnderOneTempo) {
     EXPECT_EQ(w.counts.tempo_changes, 0);
 }
 
+// A signature repeated off the bar lines of the one in force starts a new bar in Pro Tools: it
+// is a change, written and named with its bar; repeated on a bar line it is none.
+TEST(TempoEnvelope, ARepeatedSignatureOffTheBarLinesIsAChange) {
+    TempoMap map;
+    map.entries = {{0, 120}};
+    const double bar44 = 4 * kQuarter, bar34 = 3 * kQuarter;
+    struct Case {
+        const char* what;
+        double repeat;  // the tick of the second 3/4
+        double later;   // the tick of the 2/4, on the bar line the session counts
+        std::string points;
+        std::vector<std::string> bars;
+    } cases[] = {
+        // 2.5 quarter notes before the second 3/4 bar line after bar 2: bar 3 is cut short.
+        {"off the grid",
+         bar44 + 2 * bar34 - 2.5 * kQuarter,
+         13.5 * kQuarter,
+         "    PT 0.0000000000 120.000000 1 262148 0 1\n"
+         "    PT 2.0000000000 120.000000 1 262147 0 3\n"
+         "    PT 3.7500000000 120.000000 1 262147 0 3\n"
+         "    PT 6.7500000000 120.000000 1 262146 0 3\n",
+         {"3/4 at bar 2", "3/4 at bar 4", "2/4 at bar 6"}},
+        {"on a bar line",
+         bar44 + 2 * bar34,
+         13 * kQuarter,
+         "    PT 0.0000000000 120.000000 1 262148 0 1\n"
+         "    PT 2.0000000000 120.000000 1 262147 0 3\n"
+         "    PT 6.5000000000 120.000000 1 262146 0 3\n",
+         {"3/4 at bar 2", "2/4 at bar 5"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<MeterChange> meters = {meter(0, 4, 4), meter(bar44, 3, 4),
+                                                 meter(c.repeat, 3, 4), meter(c.later, 2, 4)};
+        const Written w = write(map, meters, {});
+        EXPECT_EQ(w.text, "  <TEMPOENVEX\n" + c.points + "  >\n");
+        EXPECT_EQ(w.counts.signature_changes, static_cast<int>(c.bars.size()));
+        std::string rows;
+        for (const std::string& bar : c.bars) rows += "      " + bar + "\n";
+        EXPECT_NE(meter_change_summary(meters, w.counts.signature_changes).find(rows),
+                  std::string::npos)
+            << meter_change_summary(meters, w.counts.signature_changes);
+    }
+}
+
 const std::uint8_t* u8(const std::string& s) {
     return reinterpret_cast<const std::uint8_t*>(s.data());
 }
@@ -131,9 +176,10 @@ TEST(TempoEnvelope, SignatureChangesJoinANearbyPointOrSitBetween) {
     TempoMap map;
     map.entries = {{0, 120}, {4 * kQuarter, 60}, {8 * kQuarter, 90}};
     // At 2 s (on the second point, within 1e-7 s), at 5 s (between points, the tempo in force
-    // is 60) and back to 4/4 at 12 quarter notes (6 s + 4 quarter notes at 90).
+    // is 60), 5/4 again on its next bar line (no change) and back to 4/4 at 12 quarter notes (6 s
+    // + 4 quarter notes at 90).
     const std::vector<MeterChange> meters = {meter(0, 4, 4), meter(4 * kQuarter + 0.01, 7, 8),
-                                             meter(7 * kQuarter, 5, 4), meter(7.5 * kQuarter, 5, 4),
+                                             meter(7 * kQuarter, 5, 4), meter(12 * kQuarter, 5, 4),
                                              meter(12 * kQuarter, 4, 4)};
     const Written w = write(map, meters, {});
     EXPECT_EQ(w.text,
@@ -303,9 +349,13 @@ TEST(Markers, SamplesUnknownKindsAndLocationsThatCannotBePlaced) {
     samples.raw = 1;
     MemoryLocation lost = location("Lost", LocationKind::marker, kOrigin - 1, kOrigin - 1);
     lost.has_positions = 0;
+    MemoryLocation unreadable = location("Cut", LocationKind::marker, 0, 0);
+    unreadable.readable = 0;
+    unreadable.has_positions = 0;
     const std::vector<MemoryLocation> locations = {
         samples,
         lost,
+        unreadable,
         location("Kind ten", LocationKind::range, kQuarter, 3 * kQuarter, 10),
         location("Kind ten point", LocationKind::range, kQuarter, kQuarter, 10),
         location("Quote \"it\" 'all' `now`", LocationKind::marker, 0, 0),
@@ -329,6 +379,13 @@ TEST(Markers, SamplesUnknownKindsAndLocationsThatCannotBePlaced) {
                           "  MARKER 5 0.0000000000 \"Tab and bell\" 0 0 1 R " +
                           guid(5) + " 0\n");
     EXPECT_EQ(w.counts.without_positions, (std::vector<std::string>{"Lost"}));
+    EXPECT_EQ(w.counts.unreadable, (std::vector<std::string>{"Cut"}));
+    EXPECT_NE(marker_summary(w.counts).find(
+                  "  1 memory location(s) were NOT written: their record could not be\n"
+                  "      read (a name longer than 255 bytes or not text, or a record\n"
+                  "      too short for its name and position):\n"
+                  "      \"Cut\"\n"),
+              std::string::npos);
     ASSERT_EQ(w.counts.unknown_kinds.size(), 2u);
     EXPECT_EQ(w.counts.unknown_kinds[0].name, "Kind ten");
     EXPECT_EQ(w.counts.unknown_kinds[0].value, 10);

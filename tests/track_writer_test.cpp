@@ -275,20 +275,20 @@ TEST_F(TrackWriter, StereoWidthAndDualPan) {
 
     const std::string dual = track_block(text, 1);
     EXPECT_NE(dual.find("    VOLPAN 1.000000 0 -1 -1.000000 1.000000\n"), std::string::npos);
-    EXPECT_NE(dual.find("    <DUALPANENVL\n"), std::string::npos);
+    EXPECT_NE(dual.find("    <DUALPANENVL2\n"), std::string::npos);
     EXPECT_NE(dual.find("      PT 0.0000000000 0.600000000 0\n"
                         "      PT 1.0000000000 1.000000000 0\n"
                         "    >\n"
-                        "    <DUALPANENV\n"),
+                        "    <DUALPANENV2\n"),
               std::string::npos)
         << dual;
-    EXPECT_EQ(dual.find("PANENV2"), std::string::npos);
+    EXPECT_EQ(dual.find("<PANENV2"), std::string::npos);
 
     // Automation Off: the static widths stay and the envelopes are written inactive.
     const std::string dual_off = track_block(text, 2);
     EXPECT_NE(dual_off.find("    AUTOMODE 0\n"), std::string::npos);
     EXPECT_NE(dual_off.find("    VOLPAN 1.000000 0 -1 -0.600000 0.400000\n"), std::string::npos);
-    EXPECT_NE(dual_off.find("    <DUALPANENVL\n      ACT 0 -1\n"), std::string::npos);
+    EXPECT_NE(dual_off.find("    <DUALPANENVL2\n      ACT 0 -1\n"), std::string::npos);
 
     // A surround-panned track: no stereo pan mode, no pan envelopes, its pan lanes counted.
     const std::string surround = track_block(text, 3);
@@ -353,19 +353,19 @@ TEST_F(TrackWriter, ChannelsAndReceives) {
         track_block(text, 0).find("    NCHAN 10\n    FX 1\n    TRACKID " + guid_from_seed(9001) +
                                   "\n    MAINSEND 1 0\n"
                                   "    MAINSEND_NCH 2\n"
-                                  "    AUXRECV 2 1 1 0 0 0 0 0 2 31:U 4177951 -1 ''\n"
-                                  "    AUXRECV 2 1 1 0 0 0 0 0 4 31:U 4177951 -1 ''\n"
-                                  "    AUXRECV 3 1 1 0 0 0 0 0 8 31:U 4177951 -1 ''\n"
-                                  "    AUXRECV 1 0 1 0 0 0 0 2 0 31:U 4177951 -1 ''\n"
+                                  "    AUXRECV 2 1 1 0 0 0 0 0 2 -1:U 4177951 -1 ''\n"
+                                  "    AUXRECV 2 1 1 0 0 0 0 0 4 -1:U 4177951 -1 ''\n"
+                                  "    AUXRECV 3 1 1 0 0 0 0 0 8 -1:U 4177951 -1 ''\n"
+                                  "    AUXRECV 1 0 1 0 0 0 0 2 0 -1:U 4177951 -1 ''\n"
                                   "    <FXCHAIN\n    >\n  >\n"),
         std::string::npos)
         << track_block(text, 0);
     EXPECT_NE(
         track_block(text, 1).find("    NCHAN 6\n    FX 1\n    TRACKID " + guid_from_seed(9002) +
                                   "\n    MAINSEND 0 0\n"
-                                  "    AUXRECV 0 0 1 0 0 0 0 3072 0 31:U 4177951 -1 ''\n"
-                                  "    AUXRECV 2 0 1 0 0 0 0 0 0 31:U 4177951 -1 ''\n"
-                                  "    AUXRECV 3 0 1 0 0 0 0 0 0 31:U 4177951 -1 ''\n"),
+                                  "    AUXRECV 0 0 1 0 0 0 0 3072 0 -1:U 4177951 -1 ''\n"
+                                  "    AUXRECV 2 0 1 0 0 0 0 0 0 -1:U 4177951 -1 ''\n"
+                                  "    AUXRECV 3 0 1 0 0 0 0 0 0 -1:U 4177951 -1 ''\n"),
         std::string::npos)
         << track_block(text, 1);
     EXPECT_NE(track_block(text, 2).find("    NCHAN 6\n"), std::string::npos);
@@ -421,7 +421,7 @@ TEST_F(TrackWriter, SendsBecomeReceivesOnTheirDestination) {
     p.in.receives = receives;
     const std::string text = p.write();
     EXPECT_NE(track_block(text, 1).find("    MAINSEND 1 0\n"
-                                        "    AUXRECV 0 3 0.5011872336 0 1 0 0 0 0 31:U 4177951 "
+                                        "    AUXRECV 0 3 0.5011872336 0 1 0 0 0 0 -1:U 4177951 "
                                         "-1 ''\n"
                                         "    <AUXVOLENV 0\n"
                                         "      ACT 1 -1\n"
@@ -451,7 +451,7 @@ TEST_F(TrackWriter, SendsBecomeReceivesOnTheirDestination) {
         const SessionSend& s = own["Verb"][0];
         write_send(f, s.source_index, s.gain_db, s.post_fader, nullptr, nullptr, s.pan);
     });
-    EXPECT_EQ(line, "    AUXRECV 0 0 0.5011872336 0 0 0 0 0 0 31:U 4177951 -1 ''\n");
+    EXPECT_EQ(line, "    AUXRECV 0 0 0.5011872336 0 0 0 0 0 0 -1:U 4177951 -1 ''\n");
 }
 
 TEST_F(TrackWriter, SendPans) {
@@ -634,9 +634,9 @@ TEST_F(TrackWriter, EnvelopeBlocks) {
     settings.envelope_arm = 1;
     settings.envelope_active = 0;
     EXPECT_EQ(writer_test::capture([&](std::FILE* f) {
-                  write_envelope(f, "DUALPANENV", empty, EnvelopeKind::dual_pan, "", true);
+                  write_envelope(f, "DUALPANENV2", empty, EnvelopeKind::dual_pan, "", true);
               }),
-              "<DUALPANENV\n  ACT 0 -1\n  VIS 1 1 1\n  LANEHEIGHT 0 0\n  ARM 1\n"
+              "<DUALPANENV2\n  ACT 0 -1\n  VIS 1 1 1\n  LANEHEIGHT 0 0\n  ARM 1\n"
               "  DEFSHAPE 0 -1 -1\n  PT 0.0000000000 1.000000000 0\n>\n");
     for (const char* name : {"VOLENV3", "AUXVOLENV 2", "MASTERVOLENV2"}) {
         const std::string text = writer_test::capture(

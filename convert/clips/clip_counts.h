@@ -4,19 +4,22 @@
 
 #include <map>
 #include <string>
+#include <vector>
+
+#include "model/skipped_clip.h"
 
 struct ClipStageCounts {
     // Time base of the tracks with clips.
     int tick_tracks = 0;
     int sample_tracks = 0;
 
-    // Placements that give no clip.
-    int regions_without_audio = 0;     // track regions of no length or without an audio file
+    // Placements that give no clip. (Track regions of no length or without an audio file are
+    // named by the item writer, `note_placements_without_clips`.)
     int unreadable_lists = 0;          // clip lists whose count, children or kind byte run wrong
     int tracks_without_list = 0;       // tracks that no clip list could be given to
     int group_references_dropped = 0;  // clip-group placements the walk had read as clips
     int fade_clips = 0;                // fade placements the walk had read as clips
-    int dropped_placements = 0;        // placements their track's list does not hold
+    std::vector<SkippedClip> outside_playlist;  // placements their track's list does not hold
 
     // Sync points.
     int sync_point_clips = 0;       // clips placed by their sync point

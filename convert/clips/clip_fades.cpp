@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr double kSCurveShape = 5.1;
-
 // The fade's position P, its whole length L and the part B before P, in seconds.
 struct FadeSpan {
     double position = 0.0;
@@ -77,7 +75,9 @@ void apply_list_fades(ClipModel& model, const TimeContext& time, ClipStageCounts
                 fade_span(time, list.positions[j], list.time_bases[j], track_ticks, range);
             ClipRecord* outgoing = nearest_edge(clips, span.position, true);
             ClipRecord* incoming = nearest_edge(clips, span.position, false);
-            const double shape = range.special_shape ? kSCurveShape : range.shape == 1 ? 1.0 : 0.0;
+            const double shape = range.special_shape ? kSCurveFadeShape
+                                 : range.shape == 1  ? 1.0
+                                                     : 0.0;
 
             bool applied = true;
             if (range.kind == 3 && incoming) {

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "convert/clips/clip_math.h"
 #include "session/clip_lists.h"
 #include "session/scan.h"
 
 namespace {
 
 // Fade shapes as the item writer takes them.
-constexpr double kSCurveShape = 5.1;
 constexpr double kShapeOne = 1.0;
 // A fade binds to a placement edge this many samples away or nearer.
 constexpr std::int64_t kFadeEdgeSamples = 2;
@@ -48,7 +48,7 @@ bool item_offset(const RegionPlacementItem& item, std::int64_t& out) {
 double fade_shape(const SessionRange& range, FlattenCounts& counts) {
     if (range.special_shape) {
         counts.special_shapes += 1;
-        return kSCurveShape;
+        return kSCurveFadeShape;
     }
     return range.shape == 1 ? kShapeOne : 0.0;
 }

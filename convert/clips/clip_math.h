@@ -36,6 +36,9 @@ void curve_insert_point(std::vector<CurvePoint>& points, double t);
 // The same over stretch markers (item time, source position).
 void curve_insert_point(std::vector<StretchMarker>& markers, double t);
 
+// The fade shape Pro Tools' S-curve fades are written with: REAPER's S shape, an integer.
+inline constexpr double kSCurveFadeShape = 5.0;
+
 // Placements keyed by (id, stored position).
 using PlacementKey = std::pair<std::uint32_t, std::uint64_t>;
 inline constexpr std::uint64_t kNearbyPosition = 64;

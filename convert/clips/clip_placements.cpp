@@ -102,10 +102,7 @@ void make_clips(Context& ctx, ClipModel& model) {
             model.main_clips[track];
         }
         const SessionRegion& region = placed.region;
-        if (!makes_clip(region)) {
-            ctx.counts->regions_without_audio += 1;
-            continue;
-        }
+        if (!makes_clip(region)) continue;  // named by the item writer
         ClipRecord clip = clip_from_region(region, ctx.time.sample_rate);
         clip.raw_start = static_cast<std::uint64_t>(region.start);
         clip.start = static_cast<double>(clip.raw_start);
@@ -337,7 +334,7 @@ void match_to_lists(const Context& ctx, ClipModel& model) {
 
         Clips kept;
         int fade_drops = 0;
-        int other_drops = 0;
+        std::vector<SkippedClip> other_drops;
         for (std::size_t c = 0; c < clips.size(); ++c) {
             // --keep-fade-clips keeps a fade reference as the clip it was read as.
             if (fade_clip[c] && !ctx.options->keep_fade_clips) {
@@ -347,7 +344,7 @@ void match_to_lists(const Context& ctx, ClipModel& model) {
             if (!matched[c] && !fade_clip[c]) {
                 int& left = per_id[clips[c].region_index];
                 if (left <= 0) {
-                    other_drops += 1;
+                    other_drops.push_back({model.output_tracks[track].name, clips[c].name});
                     continue;
                 }
                 left -= 1;
@@ -363,7 +360,8 @@ void match_to_lists(const Context& ctx, ClipModel& model) {
         }
         if (kept.empty()) continue;  // a track never loses every clip here
         ctx.counts->fade_clips += fade_drops;
-        ctx.counts->dropped_placements += other_drops;
+        std::vector<SkippedClip>& named = ctx.counts->outside_playlist;
+        named.insert(named.end(), other_drops.begin(), other_drops.end());
         clips = std::move(kept);
     }
 }

@@ -356,8 +356,8 @@ void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
         text += format_text("  %d fades sat on no kept clip edge\n", c.unmatched_fades);
     if (c.bad_fades != 0) text += format_text("  %d fade records not understood\n", c.bad_fades);
     if (c.s_curve_fades != 0)
-        text += format_text("  %d S-curve fade(s) written as REAPER's S shape (5.1)\n",
-                            c.s_curve_fades);
+        text +=
+            format_text("  %d S-curve fade(s) written as REAPER's S shape (5)\n", c.s_curve_fades);
     // Stacked placements under the clip that plays: the alternate-takes tracks that would carry
     // them are not written yet, so they are named as left out, also under --recover-deleted.
     if (c.alternate_clips != 0)
@@ -371,6 +371,21 @@ void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
 // MIDI tracks not written, clips no item could carry (their values cannot place one) and clips
 // whose file the session's audio-file list does not hold.
 void unplaced_clip_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
+    if (!in.unplaced.empty()) {
+        text += format_text(
+            "  WARNING: %d clip placement(s) name a region or track this session does\n"
+            "      not hold (a damaged session?) and could not be placed:\n",
+            static_cast<int>(in.unplaced.size()));
+        std::vector<std::string> rows;
+        for (const UnplacedPlacement& lost : in.unplaced) {
+            const std::string track = lost.track_name.empty()
+                                          ? format_text("track %u", lost.track_number)
+                                          : "\"" + lost.track_name + "\"";
+            rows.push_back(format_text("%sregion %u on %s", lost.midi ? "MIDI " : "",
+                                       lost.region_number, track.c_str()));
+        }
+        text += name_rows(rows);
+    }
     if (!in.midi_tracks_not_written.empty())
         text += format_text(
                     "  WARNING: %d MIDI track(s) are NOT in the project: this build does not\n"
@@ -395,6 +410,23 @@ void unplaced_clip_paragraphs(std::string& text, const ConsoleSummaryInput& in) 
                     "      audio file at all) and were left out:\n",
                     static_cast<int>(item_writer.no_source.size())) +
                 clip_rows(item_writer.no_source);
+    if (!clip_counts.outside_playlist.empty())
+        text += format_text(
+                    "  WARNING: %d clip(s) lie outside their track's playlist (the session's clip\n"
+                    "      list for the track does not hold them) and were left out:\n",
+                    static_cast<int>(clip_counts.outside_playlist.size())) +
+                clip_rows(clip_counts.outside_playlist);
+    // The clip balance: a difference either way is a fault of this build.
+    if (in.clips_unaccounted > 0)
+        text += format_text(
+            "  WARNING: %d clip(s) read from the session are neither written nor named\n"
+            "      above. That is a fault of this build: please send the session in.\n",
+            in.clips_unaccounted);
+    if (in.clips_unaccounted < 0)
+        text += format_text(
+            "  WARNING: %d clip(s) more were written or named than read from the session.\n"
+            "      That is a fault of this build: please send the session in.\n",
+            -in.clips_unaccounted);
     if (!item_writer.unlisted_sources.empty())
         text += format_text(
                     "  WARNING: %d clip(s) play an audio file the session's file list does\n"

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/convert_options.h"
+#include "model/session_layout.h"
 #include "session/scan.h"
 #include "session/tempo_map.h"
 
@@ -39,6 +40,11 @@ struct ConsoleSummaryInput {
     bool recover_deleted = false;
     // MIDI tracks with clips, which this build does not write yet.
     std::vector<std::string> midi_tracks_not_written;
+    // Placements the session walk could not place: their region (or track) is not in the session.
+    std::span<const UnplacedPlacement> unplaced;
+    // Clips read that are neither written nor named (`ClipBalance::unaccounted`): 0 but for a
+    // fault.
+    int clips_unaccounted = 0;
 };
 
 // Rule 3 of the summary: ` "a", "b"` (a blank before the first name, ", " between).

@@ -29,7 +29,7 @@ namespace {
 
 // The track's own envelopes follow its arm state; sends and the master's never arm.
 bool arms_with_track(const std::string& name) {
-    for (const char* armed : {"VOLENV2", "PANENV2", "MUTEENV", "DUALPANENVL", "DUALPANENV"})
+    for (const char* armed : {"VOLENV2", "PANENV2", "MUTEENV", "DUALPANENVL2", "DUALPANENV2"})
         if (name == armed) return true;
     return false;
 }

@@ -202,12 +202,6 @@ void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string
         std::fprintf(file, "      VOLPAN %.9f %g %d -1\n",
                      gain_factor(finite_or(clip.gain_db, 0.0)), pan, clip.phase_invert ? -1 : 1);
 
-    const std::vector<CurvePoint> envelope = clip_gain_envelope(clip, settings.sample_rate);
-    if (envelope.size() > 1) {
-        write_gain_envelope(file, envelope);
-        ++item_writer.gain_envelopes;
-    }
-
     std::string hint;
     if (context.folder_hints) {
         const auto found = context.folder_hints->find(clip.file_name);
@@ -219,6 +213,13 @@ void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string
         item_writer.unlisted_sources.push_back({track_name, clip.name});
     std::fprintf(file, "      <SOURCE WAVE\n        FILE %s\n      >\n",
                  project_token(path).c_str());
+
+    // REAPER keeps a take's envelopes after its source.
+    const std::vector<CurvePoint> envelope = clip_gain_envelope(clip, settings.sample_rate);
+    if (envelope.size() > 1) {
+        write_gain_envelope(file, envelope);
+        ++item_writer.gain_envelopes;
+    }
 
     std::fputs("    >\n", file);
     ++item_writer.items_written;

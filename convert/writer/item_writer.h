@@ -13,13 +13,8 @@
 #include "model/curves.h"
 #include "model/output_model.h"
 #include "model/session_layout.h"
+#include "model/skipped_clip.h"
 #include "session/media_lists.h"
-
-// A clip the writer left out because its values cannot place an item, with where it was.
-struct SkippedClip {
-    std::string track;
-    std::string clip;
-};
 
 // What the item writer counts for the console summary, and its running item number. Reset with
 // `reset_item_writer`.

@@ -59,6 +59,21 @@ double pan_law_db(int pan_depth) {
 
 namespace {
 
+// REAPER's frame-rate preset for the rate TIMEMODE carries (its integer rate, and 0 whole, 1 drop,
+// 2 fractional); REAPER writes the preset that matches those two fields. 5 (30 fps) stands where
+// no preset matches.
+int frame_rate_preset(int fps, int flag) {
+    struct Preset {
+        int fps, flag, preset;
+    };
+    static constexpr Preset kPresets[] = {{24, 2, 0}, {24, 0, 1}, {25, 0, 2},
+                                          {30, 1, 3}, {30, 2, 4}, {30, 0, 5},
+                                          {48, 0, 7}, {50, 0, 8}, {60, 0, 9}};
+    for (const Preset& p : kPresets)
+        if (p.fps == fps && p.flag == flag) return p.preset;
+    return 5;
+}
+
 struct BaseRate {
     const char* label;
     int fps;
@@ -227,8 +242,8 @@ void write_project_settings(std::FILE* file, std::int64_t sample_rate, double te
     s.drop_frame = tc.drop_frame;
     s.thirty_drop = tc.thirty_drop;
     if (tc.write) {
-        std::fprintf(file, "  PROJOFFS %.10f 0 0\n  TIMEMODE 1 5 -1 %d %d 0 -1 0\n",
-                     tc.offset_seconds, tc.fps, tc.flag);
+        std::fprintf(file, "  PROJOFFS %.10f 0 0\n  TIMEMODE 1 %d -1 %d %d 0 -1 0\n",
+                     tc.offset_seconds, frame_rate_preset(tc.fps, tc.flag), tc.fps, tc.flag);
         s.timecode_written = 1;
     }
 

@@ -21,6 +21,8 @@ constexpr std::uint32_t kShapeRamp = 0;
 constexpr std::uint32_t kShapeStep = 1;
 constexpr std::uint32_t kMarkerSeedBase = 0x4D41524B;  // "MARK"
 constexpr double kTicksPerQuarter = 960000.0;
+// A repeated signature this close to a bar line (ticks) lies on it.
+constexpr double kBarLineTolerance = 0.5;
 
 // Ramp detection and fitting.
 constexpr double kMaxRunStep = 2.0;      // seconds
@@ -41,15 +43,29 @@ std::uint32_t reaper_color_of_rgb(std::uint32_t rgb) {
     return ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16) | kColorUsedFlag;
 }
 
-// The meter entries after the first whose signature differs from the one in force.
+// Whether `ticks` past a bar line of `meter` lies on a later bar line of it.
+bool on_bar_line(const MeterChange& meter, double ticks) {
+    if (meter.denominator == 0) return true;
+    const double bar = meter.numerator * 4.0 * kTicksPerQuarter / meter.denominator;
+    if (!(bar > 0.0) || !std::isfinite(ticks)) return true;
+    const double past = std::fmod(std::fabs(ticks), bar);
+    return past < kBarLineTolerance || bar - past < kBarLineTolerance;
+}
+
+// The meter entries after the first that change the bar lines: a signature that differs from the
+// one in force, or the one in force again off its bar lines (Pro Tools starts a new bar there, and
+// counts every later bar from it).
 std::vector<MeterChange> signature_changes(std::span<const MeterChange> meters) {
     std::vector<MeterChange> changes;
     if (meters.empty()) return changes;
-    std::uint32_t in_force = signature_of(meters.front());
+    const MeterChange* in_force = &meters.front();
     for (std::size_t i = 1; i < meters.size(); ++i) {
-        if (signature_of(meters[i]) == in_force) continue;
-        in_force = signature_of(meters[i]);
-        changes.push_back(meters[i]);
+        const MeterChange& meter = meters[i];
+        if (signature_of(meter) == signature_of(*in_force) &&
+            on_bar_line(*in_force, meter.position - in_force->position))
+            continue;
+        in_force = &meter;
+        changes.push_back(meter);
     }
     return changes;
 }
@@ -220,6 +236,10 @@ void write_markers(std::FILE* file, const TempoMarkersInput& input) {
     TempoMarkerCounts& counts = tempo_marker_counts;
     int number = 0;
     for (const MemoryLocation& location : input.locations) {
+        if (!location.readable) {
+            counts.unreadable.push_back(location.name);
+            continue;
+        }
         if (location.kind == LocationKind::none) {
             ++counts.kind_none_skipped;
             continue;
@@ -498,6 +518,16 @@ std::string marker_summary(const TempoMarkerCounts& counts) {
             static_cast<int>(counts.without_positions.size()));
         std::vector<std::string> rows;
         for (const std::string& name : counts.without_positions) rows.push_back(shown_name(name));
+        append_rows(text, rows);
+    }
+    if (!counts.unreadable.empty()) {
+        text += format_text(
+            "  %d memory location(s) were NOT written: their record could not be\n"
+            "      read (a name longer than 255 bytes or not text, or a record\n"
+            "      too short for its name and position):\n",
+            static_cast<int>(counts.unreadable.size()));
+        std::vector<std::string> rows;
+        for (const std::string& name : counts.unreadable) rows.push_back(shown_name(name));
         append_rows(text, rows);
     }
     return text;

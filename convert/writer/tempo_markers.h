@@ -41,6 +41,7 @@ struct TempoMarkerCounts {
     std::vector<NamedLocation> unknown_colors;   // colour numbers without a known colour
     std::vector<NamedLocation> unknown_kinds;    // written, though their kind byte is unknown
     std::vector<std::string> without_positions;  // not written: no place on the timeline
+    std::vector<std::string> unreadable;         // not written: the record could not be read
 
     void reset() { *this = TempoMarkerCounts{}; }
 };

@@ -69,7 +69,7 @@ void note_stereo_send(std::vector<StereoSendTrack>& list, const std::string& tra
 
 void write_aux_receive(std::FILE* file, std::int32_t source, int mode, int source_channels,
                        int destination_channels) {
-    std::fprintf(file, "    AUXRECV %d %d 1 0 0 0 0 %d %d 31:U 4177951 -1 ''\n", source, mode,
+    std::fprintf(file, "    AUXRECV %d %d 1 0 0 0 0 %d %d -1:U 4177951 -1 ''\n", source, mode,
                  source_channels, destination_channels);
 }
 
@@ -218,7 +218,7 @@ int write_send(std::FILE* file, std::int32_t source_index, double gain_db, bool 
     // A send switched off in Pro Tools: a mute lane that stays at "muted".
     const bool muted = mute && mute->points.empty() && mute->initial_value != 0.0;
     if (muted) ++writer_summary.sends_muted;
-    std::fprintf(file, "    AUXRECV %d %d %.10f %g %d 0 0 0 0 31:U 4177951 -1 ''\n", source_index,
+    std::fprintf(file, "    AUXRECV %d %d %.10f %g %d 0 0 0 0 -1:U 4177951 -1 ''\n", source_index,
                  post_fader ? 0 : 3, std::pow(10.0, gain_db / 20.0), pan, muted ? 1 : 0);
     int points = 0;
     const std::string index = std::to_string(source_index);
@@ -434,10 +434,10 @@ void write_track(std::FILE* file, std::int32_t index, const OutputTrack& track,
         points +=
             write_envelope(file, "VOLENV3", l->trim, EnvelopeKind::volume, kTrackIndent, false);
         if (dual) {
-            points += write_envelope(file, "DUALPANENVL", l->pan_left_lane, EnvelopeKind::dual_pan,
+            points += write_envelope(file, "DUALPANENVL2", l->pan_left_lane, EnvelopeKind::dual_pan,
                                      kTrackIndent, true);
-            points += write_envelope(file, "DUALPANENV", l->pan_right_curve, EnvelopeKind::dual_pan,
-                                     kTrackIndent, true);
+            points += write_envelope(file, "DUALPANENV2", l->pan_right_curve,
+                                     EnvelopeKind::dual_pan, kTrackIndent, true);
         }
         if (in.surround_panned)
             for (const AutomationCurve* c : {&l->pan, &l->pan_left_lane, &l->pan_right_curve})

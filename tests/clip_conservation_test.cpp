@@ -1,0 +1,130 @@
+// No clip is lost without a word: on every real session and on a session of 70,000 regions (past
+// the 65,535 a 16-bit region number holds), the walk's placements balance against the items
+// written, the clips named as left out and the alternates.
+#include "convert/summary/clip_conservation.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/output.h"
+#include "convert/convert_session.h"
+#include "convert/run_state.h"
+#include "model/conversion_result.h"
+#include "platform/ptformat.h"
+#include "session/session_walk.h"
+#include "tests/large_session.h"
+#include "tests/test_support.h"
+
+namespace {
+
+using test_support::TempDir;
+
+int count_of(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+// Converts in this process, quietly, and balances the clips of the conversion.
+class ClipConservation : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        saved_sink_ = output_state.current_sink;
+        output_state.current_sink = &sink_;
+    }
+    void TearDown() override {
+        output_state.current_sink = saved_sink_;
+        reset_conversion_state(ConvertOptions{});
+    }
+
+    ClipBalance convert(const std::string& session, const std::string& project) {
+        ConvertOptions options;
+        options.input_path = session;
+        options.output_path = project;
+        options.overwrite = 1;
+        EXPECT_EQ(convert_session(options, &result_, nullptr), 0) << result_.console_text;
+        // The layout the conversion read, read again; the counts are the run's own.
+        PTFFormat file;
+        EXPECT_EQ(file.load(session, 48000), 0);
+        SessionLayout layout;
+        load_session_regions(file, layout);
+        return clip_balance(layout, clip_counts, item_writer);
+    }
+
+    ConversionResult result_;
+
+  private:
+    NullSink sink_;
+    PtxSink* saved_sink_ = nullptr;
+};
+
+TEST_F(ClipConservation, EveryRealSessionBalances) {
+    struct Case {
+        const char* name;
+        int read, written;
+    } cases[] = {{"RegionTest.ptx", 7, 7},
+                 {"TestPTX.ptx", 3, 3},
+                 {"Untitled32.ptx", 0, 0},
+                 {"MetadataFields.ptx", 0, 0}};
+    bool any = false;
+    TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = test_support::real_session(c.name);
+        if (path.empty()) continue;
+        any = true;
+        const ClipBalance b = convert(path, dir.file("p.rpp"));
+        EXPECT_EQ(b.read, c.read);
+        EXPECT_EQ(b.written, c.written);
+        EXPECT_EQ(b.unaccounted(), 0);
+        EXPECT_EQ(result_.console_text.find("neither written nor named"), std::string::npos);
+    }
+    if (!any) GTEST_SKIP() << "no real session under " << LANWICK_SESSIONS_DIR << "; skipped";
+}
+
+TEST_F(ClipConservation, SeventyThousandRegionsOn350TracksAllArrive) {
+    TempDir dir;
+    const std::string session = dir.file("Large.ptx");
+    test_support::write_file(session, large_session::encrypted({}));
+    const std::string project = dir.file("Large.rpp");
+    const ClipBalance b = convert(session, project);
+    EXPECT_EQ(b.read, 70000);
+    EXPECT_EQ(b.written, 70000);
+    EXPECT_EQ(b.left_out + b.alternates + b.not_clips, 0);
+    EXPECT_EQ(b.unaccounted(), 0);
+    EXPECT_NE(result_.console_text.find("\n  350 tracks, 70000 clips, 0 MIDI notes\n"),
+              std::string::npos);
+
+    const std::string text = test_support::read_file(project);
+    EXPECT_EQ(count_of(text, "\n  <TRACK "), 350);
+    EXPECT_EQ(count_of(text, "\n    <ITEM\n"), 70000);
+    // The last region of the last track, far past 65,535, on its own track.
+    EXPECT_NE(text.find("NAME \"Take 69999\"", text.rfind("\n  <TRACK ")), std::string::npos);
+}
+
+// The balance names what went where; a clip that went neither way is said as a fault.
+TEST(ClipBalanceSum, EachWayOutCounts) {
+    SessionLayout layout;
+    layout.audio_track_regions.resize(9);
+    layout.unplaced = {{"A", 0, 70000, false}, {"M", 0, 3, true}};
+    ClipStageCounts clips;
+    clips.clip_group_clips = 4;  // two group references laid out as four pieces
+    clips.group_references_dropped = 2;
+    clips.fade_clips = 1;
+    clips.outside_playlist = {{"A", "x"}};
+    clips.alternate_clips = 1;
+    ItemWriterState items;
+    items.items_written = 6;
+    items.bad_length = {{"A", "y"}};
+    items.no_source = {{"A", "z"}};
+    ClipBalance b = clip_balance(layout, clips, items);
+    EXPECT_EQ(b.read, 10);  // the MIDI placement is not an audio clip
+    EXPECT_EQ(b.left_out, 4);
+    EXPECT_EQ(b.unaccounted(), 0);
+    items.items_written = 5;
+    EXPECT_EQ(clip_balance(layout, clips, items).unaccounted(), 1);
+}
+
+}  // namespace
