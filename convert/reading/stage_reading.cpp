@@ -7,6 +7,7 @@
 #include "convert/run_state.h"
 #include "convert/writer/colors.h"
 #include "platform/ptformat.h"
+#include "plugins/plugin_loading.h"
 #include "session/name_harvest.h"
 #include "session/session_header.h"
 #include "session/session_walk.h"
@@ -82,4 +83,9 @@ void read_session(const PTFFormat& session, const ConvertOptions& options, Sessi
 
     read_groups(data, length, out.groups);
     read_memory_locations(data, length, out.memory_locations);
+
+    // No plug-in state converter exists yet: no key moves to its CLAP build.
+    load_plugin_knowledge(
+        options, settings.session_folder, SessionPlugins{},
+        [](const SessionPluginInstance&, const PluginRuleRow&) { return std::string(); });
 }
