@@ -39,7 +39,7 @@ const PluginRuleRow kBuiltinRows[] = {
         row.display_name = "Kontakt";
         row.type_text = "VSTi: Kontakt (Native Instruments) (64 out)";
         row.file = "Kontakt.dll";
-        row.id_text = "1315513412<5653544E6924446B6F6E74616B740000>";
+        row.id_text = "1315513412<5653544E6924446B6F6E74616B742028>";
         row.input_pins = 2;
         row.output_pins = 64;
         row.tail_word = 65535;
@@ -78,8 +78,8 @@ std::span<const PluginRuleRow> builtin_rule_rows() {
     return kBuiltinRows;
 }
 
-const PluginRuleRow* find_builtin_row(std::string_view key) {
-    return first_match(kBuiltinRows, key, false);
+const PluginRuleRow* find_builtin_row(std::span<const PluginRuleRow> rows, std::string_view key) {
+    return first_match(rows, key, false);
 }
 
 const PluginRuleRow* find_mapping_rule(std::string_view key) {

@@ -47,8 +47,8 @@ bool signature_matches(const char* signature, std::string_view key);
 // The rows this program ships.
 std::span<const PluginRuleRow> builtin_rule_rows();
 
-// The first built-in row whose signature matches the key, or null.
-const PluginRuleRow* find_builtin_row(std::string_view key);
+// The first of these rows whose signature matches the key, or null.
+const PluginRuleRow* find_builtin_row(std::span<const PluginRuleRow> rows, std::string_view key);
 
 // The row a slot takes: the run's resolved rows, then the built-in rows with a target, then the
 // learned rows, then any built-in row (which keeps the slot's name without a target). Null when

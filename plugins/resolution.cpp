@@ -287,7 +287,7 @@ bool count_instances_with_key(const std::vector<SessionPluginInstance>& instance
 
 int resolve_session_plugins(const std::vector<SessionPluginInstance>& instances,
                             const std::map<std::string, std::string>& stored_names,
-                            bool prefer_vst3) {
+                            bool prefer_vst3, std::span<const PluginRuleRow> builtin_rows) {
     if (cache().empty()) return 0;
     const std::size_t first_identified = plugin_knowledge.resolutions.size();
     std::set<std::string> keyed;  // keys with a key input: their rows take 4 input pins
@@ -296,7 +296,7 @@ int resolve_session_plugins(const std::vector<SessionPluginInstance>& instances,
 
     int added = 0;
     for (const std::string& key : distinct_keys(instances)) {
-        const PluginRuleRow* builtin = find_builtin_row(key);
+        const PluginRuleRow* builtin = find_builtin_row(builtin_rows, key);
         if (builtin != nullptr && row_has_target(*builtin)) {
             if (key == kKontaktKey)
                 resolve_kontakt(key, *builtin, instances, prefer_vst3, added);
@@ -306,6 +306,9 @@ int resolve_session_plugins(const std::vector<SessionPluginInstance>& instances,
         }
         // A learned key keeps its learned row: finding it again would name another plug-in.
         if (learned_table_matches(key)) continue;
+        // Avid's processors exist only as AAX: their rows keep the name, and the name rules
+        // would only find some other plug-in whose name holds "Trim" or "EQ3".
+        if (builtin != nullptr && is_avid_maker_id(key)) continue;
         identify_key(key, builtin, instances, stored_names, prefer_vst3, added);
     }
 

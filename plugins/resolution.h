@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,10 +25,11 @@ bool count_instances_with_key(const std::vector<SessionPluginInstance>& instance
 
 // The pass over the session's instances, with the names Pro Tools stores by AAX id. Adds records
 // and rows to `plugin_knowledge`; returns the number of records added. Does nothing while the
-// cache is empty.
+// cache is empty. `builtin` are the rows the pass starts from (the program's own by default).
 int resolve_session_plugins(const std::vector<SessionPluginInstance>& instances,
                             const std::map<std::string, std::string>& stored_names,
-                            bool prefer_vst3);
+                            bool prefer_vst3,
+                            std::span<const PluginRuleRow> builtin = builtin_rule_rows());
 
 // --prefer-clap: moves each key to its CLAP build when the probe carries its first instance's
 // settings there. Returns the number of keys moved.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -50,6 +51,13 @@ inline std::string class_id(const std::string& code, const std::string& tail = "
         hex += digits[c & 15];
     }
     return hex;
+}
+
+// A four-character code as the decimal id REAPER lists, e.g. "QzEq" -> "1366967665".
+inline std::string code_id(const std::string& code) {
+    std::uint32_t value = 0;
+    for (unsigned char c : code) value = (value << 8) | c;
+    return std::to_string(value);
 }
 
 // HOME, APPDATA and the current folder point at empty temporary folders for the test's life.
