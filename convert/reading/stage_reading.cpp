@@ -91,6 +91,7 @@ void read_session(const PTFFormat& session, const ConvertOptions& options, Sessi
 
     // No plug-in state converter exists yet: no key moves to its CLAP build.
     load_plugin_knowledge(
-        options, settings.session_folder, SessionPlugins{},
+        options, settings.session_folder,
+        SessionPlugins{&out.plugin_instances, &out.stored_plugin_names},
         [](const SessionPluginInstance&, const PluginRuleRow&) { return std::string(); });
 }
