@@ -5,7 +5,6 @@
 
 namespace {
 
-constexpr std::size_t kCodeKeyLength = 8;
 constexpr std::size_t kMinPartialNameLength = 4;
 
 std::uint32_t code_number(std::string_view code) {
@@ -43,7 +42,7 @@ int find_first(const std::vector<ReaperPluginEntry>& cache, Test test) {
 
 int by_codes(const std::vector<ReaperPluginEntry>& cache, std::string_view key, bool prefer_vst3,
              std::string& rule_name) {
-    if (key.size() < kCodeKeyLength) return -1;
+    if (key.size() < kAaxIdLength) return -1;
     const std::string_view maker = key.substr(0, 4), product = key.substr(4, 4);
     const std::uint32_t product_number = code_number(product);
     int found;
@@ -142,7 +141,7 @@ int find_vst2_alternative(const std::vector<ReaperPluginEntry>& cache, std::stri
     if (row.id_text == nullptr || std::string_view(row.id_text).find('{') == std::string_view::npos)
         return -1;
     if (row.header_template != nullptr || row.trailing_block != nullptr) return -1;
-    if (key.size() == 12) return -1;
+    if (key.size() == kShellKeyLength) return -1;
     std::string rule_name;
     const int found =
         identify_in_cache(cache, key, row.display_name ? row.display_name : "", false, rule_name);

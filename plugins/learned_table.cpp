@@ -10,11 +10,6 @@ namespace {
 
 constexpr std::size_t kLearnedLineBuffer = 4096;
 
-// The key of an AAX signature: a plug-in inside a Waves shell is known by 12 characters (the
-// shell's id and the sub-plug-in code), any other plug-in by 8.
-constexpr std::size_t kKeyLength = 8;
-constexpr std::size_t kShellKeyLength = 12;
-
 std::vector<std::string_view> split_fields(std::string_view line) {
     std::vector<std::string_view> fields;
     for (;;) {
@@ -38,11 +33,11 @@ std::uint32_t number_field(const std::vector<std::string_view>& fields, std::siz
 bool take_line(std::string_view line, PluginKnowledge& knowledge) {
     if (!line.empty() && line.front() == '#') return false;
     const std::vector<std::string_view> fields = split_fields(line);
-    if (fields.size() < 4 || fields[0].size() < kKeyLength || fields[3].empty()) return false;
+    if (fields.size() < 4 || fields[0].size() < kAaxIdLength || fields[3].empty()) return false;
 
     PluginResolution record;
     record.key = std::string(
-        fields[0].substr(0, fields[0].size() >= kShellKeyLength ? kShellKeyLength : kKeyLength));
+        fields[0].substr(0, fields[0].size() >= kShellKeyLength ? kShellKeyLength : kAaxIdLength));
     record.type_text = std::string(fields[1]);
     record.display_name = fields[1].empty() ? record.key : record.type_text;
     record.file = std::string(fields[2]);
@@ -72,11 +67,7 @@ int load_learned_plugins(const std::string& path, PluginKnowledge& knowledge) {
         const PluginResolution& record = knowledge.resolutions[i];
         const LearnedPins& pins = knowledge.learned_pins[first_pins + i - first];
         PluginRuleRow row;
-        row.signature = record.key.c_str();
-        row.display_name = record.display_name.c_str();
-        row.type_text = record.type_text.c_str();
-        row.file = record.file.c_str();
-        row.id_text = record.id_text.c_str();
+        point_row_at(row, record);
         row.input_pins = pins.input_pins;
         row.output_pins = pins.output_pins;
         row.tail_word = pins.tail_word;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "model/plugin_instance.h"
+#include "model/plugin_records.h"
 #include "plugins/plugin_state.h"
 #include "util/names.h"
 
@@ -11,7 +12,6 @@ namespace {
 // A plug-in inside a Waves shell is stored with payload kind 9 and a four-character code.
 constexpr std::uint32_t kWavesShellPayload = 9;
 constexpr std::size_t kSubcomponentCodeLength = 4;
-constexpr std::size_t kShellKeyLength = 12;
 
 PluginRuleRow named_only(const char* signature, const char* display_name) {
     PluginRuleRow row;
@@ -63,6 +63,14 @@ std::string plugin_key(const SessionPluginInstance& instance) {
         instance.subcomponent_code.size() == kSubcomponentCodeLength)
         return instance.aax_id + instance.subcomponent_code;
     return instance.aax_id;
+}
+
+void point_row_at(PluginRuleRow& row, const PluginResolution& record) {
+    row.signature = record.key.c_str();
+    row.display_name = record.display_name.c_str();
+    row.type_text = record.type_text.c_str();
+    row.file = record.file.c_str();
+    row.id_text = record.id_text.c_str();
 }
 
 bool row_has_target(const PluginRuleRow& row) {

@@ -2,11 +2,18 @@
 // session's plug-in instance.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
 
+// An AAX id is 8 characters: the maker code, then the product code. A plug-in inside a Waves
+// shell is known by 12: the shell's id, then the four-character sub-plug-in code.
+inline constexpr std::size_t kAaxIdLength = 8;
+inline constexpr std::size_t kShellKeyLength = 12;
+
+struct PluginResolution;
 struct SessionPluginInstance;
 
 // One mapping from an AAX key prefix to a REAPER plug-in. Every text points into the built-in
@@ -35,6 +42,10 @@ struct PluginRuleRow {
 // A plug-in's key: its AAX id, followed by the four-character sub-plug-in code for a plug-in
 // inside a Waves shell (a 12-character key).
 std::string plugin_key(const SessionPluginInstance& instance);
+
+// Points the row's signature, display name, type text, file and id text at the record's texts;
+// the record must stay in place as long as the row is used.
+void point_row_at(PluginRuleRow& row, const PluginResolution& record);
 
 // True when the row names a REAPER plug-in.
 bool row_has_target(const PluginRuleRow& row);

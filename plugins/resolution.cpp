@@ -19,8 +19,6 @@ constexpr std::string_view kKontakt7ClassId = "5653544E694B376B6F6E74616B742037"
 constexpr std::uint32_t kKontaktNewerThan = 7;
 constexpr std::uint32_t kChosenTailWord = 65535;
 
-constexpr std::size_t kShellKeyLength = 12;
-constexpr std::size_t kCodeKeyLength = 8;
 constexpr std::size_t kMinStoredNameLength = 3;
 
 constexpr const char* kKeptOnVst3 = "kept on VST3: its VST2 build cannot take these settings";
@@ -83,11 +81,7 @@ PluginResolution make_record(std::string_view key, std::string_view display_name
 // A row aimed at the record's build, copied from the row it replaces.
 PluginRuleRow row_for(const PluginRuleRow& from, const PluginResolution& record) {
     PluginRuleRow row = from;
-    row.signature = record.key.c_str();
-    row.display_name = record.display_name.c_str();
-    row.type_text = record.type_text.c_str();
-    row.file = record.file.c_str();
-    row.id_text = record.id_text.c_str();
+    point_row_at(row, record);
     return row;
 }
 
@@ -181,7 +175,7 @@ void resolve_kontakt(std::string_view key, const PluginRuleRow& row,
 // name Pro Tools shows; none when builds of that name come from different makers.
 int find_by_stored_name(std::string_view key,
                         const std::map<std::string, std::string>& stored_names) {
-    if (key.size() != kCodeKeyLength || is_avid_maker_id(key)) return -1;
+    if (key.size() != kAaxIdLength || is_avid_maker_id(key)) return -1;
     const auto stored = stored_names.find(std::string(key));
     if (stored == stored_names.end()) return -1;
     const std::string wanted = normalize_alnum_lower(stored->second);
@@ -315,11 +309,7 @@ int resolve_session_plugins(const std::vector<SessionPluginInstance>& instances,
     for (std::size_t i = first_identified; i < plugin_knowledge.resolutions.size(); ++i) {
         const PluginResolution& record = plugin_knowledge.resolutions[i];
         PluginRuleRow row;
-        row.signature = record.key.c_str();
-        row.display_name = record.display_name.c_str();
-        row.type_text = record.type_text.c_str();
-        row.file = record.file.c_str();
-        row.id_text = record.id_text.c_str();
+        point_row_at(row, record);
         row.input_pins = keyed.count(record.key) ? 4 : 2;
         row.output_pins = 2;
         row.tail_word = kChosenTailWord;

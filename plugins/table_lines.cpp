@@ -20,22 +20,32 @@ bool read_table_lines(const std::string& path, std::size_t buffer_size,
                       const std::function<void(std::string_view)>& take) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) return false;
-    std::string text;
+    // Lines are gathered chunk by chunk; an overlong line is not kept past its buffer's size, so
+    // memory stays bounded whatever the file holds.
+    std::string line;
+    bool overlong = false;
     char chunk[65536];
     std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, got);
-    std::fclose(file);
-
-    std::string_view rest = text;
-    while (!rest.empty()) {
-        const std::size_t end = rest.find('\n');
-        if (end == std::string_view::npos) {
-            take_line(rest, buffer_size, take);
-            break;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+        std::string_view rest(chunk, got);
+        for (;;) {
+            const std::size_t end = rest.find('\n');
+            const std::string_view part = rest.substr(0, end);
+            if (!overlong) {
+                if (line.size() + part.size() + 2 > buffer_size)
+                    overlong = true;
+                else
+                    line.append(part);
+            }
+            if (end == std::string_view::npos) break;
+            if (!overlong) take_line(line, buffer_size, take);
+            line.clear();
+            overlong = false;
+            rest.remove_prefix(end + 1);
         }
-        take_line(rest.substr(0, end), buffer_size, take);
-        rest.remove_prefix(end + 1);
     }
+    std::fclose(file);
+    if (!overlong && !line.empty()) take_line(line, buffer_size, take);
     return true;
 }
 

@@ -164,6 +164,17 @@ TEST(ReaperCacheLines, OverlongAndDamagedLinesAreDroppedWhole) {
     write_file(path, longest);
     EXPECT_EQ(read_vst_cache_file(path).size(), 1u);
     EXPECT_TRUE(read_vst_cache_file(dir.file("missing.ini")).empty());
+
+    // Lines that cross the reader's 64 KiB chunks, one of them far past the buffer.
+    std::string big = "[vstcache]\n";
+    const std::size_t lines = 65536 / kReaEq.size() + 2;
+    for (std::size_t i = 0; i < lines; ++i) big += kReaEq;
+    big += std::string(70000, 'y') + "\n" + kReaGate;
+    write_file(path, big);
+    const std::vector<ReaperPluginEntry> many = read_vst_cache_file(path);
+    ASSERT_EQ(many.size(), lines + 1);
+    EXPECT_EQ(many[lines - 1].name, "ReaEQ (Cockos)");
+    EXPECT_EQ(many.back().name, "ReaGate (Cockos)");
 }
 
 TEST(ReaperCacheIds, CompatibilityIdAndLookup) {
