@@ -8,6 +8,7 @@
 #include "plugins/param_names.h"
 #include "plugins/plugin_rules.h"
 #include "plugins/plugin_state.h"
+#include "tests/plugin_fixtures.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -23,6 +24,7 @@ class LearnedTable : public ::testing::Test {
   protected:
     void SetUp() override { reset_plugin_knowledge(); }
     void TearDown() override { reset_plugin_knowledge(); }
+    plugin_fixtures::HermeticFolders hermetic;
     int load(const std::string& text) {
         write_file(dir.file("lanwick-plugins.txt"), text);
         return load_learned_plugins(dir.file("lanwick-plugins.txt"), plugin_knowledge);
@@ -112,6 +114,7 @@ TEST_F(LearnedTable, RowsStayValidAsTheTableGrows) {
 }
 
 TEST(ParamNames, RowsAndTheirTests) {
+    plugin_fixtures::HermeticFolders hermetic;
     TempDir dir;
     const std::string path = dir.file("a.tsv");
     write_file(path,
@@ -135,6 +138,7 @@ TEST(ParamNames, RowsAndTheirTests) {
 }
 
 TEST(ParamNames, BuildsThatDisagreeKeepOnlyTheSharedNames) {
+    plugin_fixtures::HermeticFolders hermetic;
     TempDir dir;
     write_file(dir.file("a.tsv"),
                "P\tv1\t1\tGain\nP\tv1\t5\tMix\nP\tv1\t6\tOnlyInV1\n"
