@@ -10,15 +10,26 @@
 #include "model/plugin_records.h"
 #include "plugins/plugin_rules.h"
 
+// The cache with what the rules compare, worked out once per entry, so that matching many keys
+// against a large cache costs no text work per key and entry.
+struct CacheIndex {
+    const std::vector<ReaperPluginEntry>* entries = nullptr;
+    std::vector<std::string> class_bytes;      // the 16 bytes of the class id, empty when none
+    std::vector<std::string> name_keys;        // normalised name after strip_paren_suffixes
+    std::vector<std::string> bare_keys;        // normalised bare name
+    std::vector<std::string> whole_name_keys;  // normalised name
+    std::vector<std::string> file_stems;       // file_stem_alnum of the file
+};
+CacheIndex index_cache(const std::vector<ReaperPluginEntry>& entries);
+
 // The first cache entry the ordered rules find for the key, or -1; `rule_name` names the rule
 // that found it. `display_name` (may be empty) enables the name rules; `prefer_vst3` tries the
 // VST3 builds before the VST2 id.
-int identify_in_cache(const std::vector<ReaperPluginEntry>& cache, std::string_view key,
-                      std::string_view display_name, bool prefer_vst3, std::string& rule_name);
+int identify_in_cache(const CacheIndex& cache, std::string_view key, std::string_view display_name,
+                      bool prefer_vst3, std::string& rule_name);
 
 // A VST2 build of the plug-in a VST3 row aims at, or -1.
-int find_vst2_alternative(const std::vector<ReaperPluginEntry>& cache, std::string_view key,
-                          const PluginRuleRow& row);
+int find_vst2_alternative(const CacheIndex& cache, std::string_view key, const PluginRuleRow& row);
 
 // The maker part of a REAPER name: the text of the last " (...)" group ending it, skipping
 // channel-layout groups such as "(2 out)" and "(8ch)"; empty when there is none.

@@ -27,10 +27,6 @@ bool is_vst3_build(const ReaperPluginEntry& e) {
     return !e.is_clap && (e.is_vst3 || !e.vst3_class_id.empty());
 }
 
-std::string stripped_key(const ReaperPluginEntry& e) {
-    return normalize_alnum_lower(strip_paren_suffixes(e.name));
-}
-
 bool equals_ignoring_case(std::string_view a, std::string_view b) {
     return a.size() == b.size() && to_lower_copy(a) == to_lower_copy(b);
 }
@@ -103,16 +99,13 @@ void choose_entry(std::string_view key, const PluginRuleRow& builtin, const Reap
     print_decision(key, record.type_text, reason);
 }
 
-const std::vector<ReaperPluginEntry>& cache() {
-    return plugin_knowledge.cache;
-}
-
 // Steps for a built-in row with a target: --prefer-vst2 may move it to a VST2 build.
-void resolve_targeted_row(std::string_view key, const PluginRuleRow& row,
+void resolve_targeted_row(const CacheIndex& index, std::string_view key, const PluginRuleRow& row,
                           const std::vector<SessionPluginInstance>& instances, bool prefer_vst3,
                           int& added) {
+    const std::vector<ReaperPluginEntry>& cache = *index.entries;
     if (prefer_vst3) return;
-    const int alternative = find_vst2_alternative(cache(), key, row);
+    const int alternative = find_vst2_alternative(index, key, row);
     if (alternative < 0) return;
     std::uint32_t count = 0;
     if (!count_instances_with_key(instances, key, count) && count != 0) {
@@ -120,19 +113,20 @@ void resolve_targeted_row(std::string_view key, const PluginRuleRow& row,
         print_decision(key, row.type_text ? row.type_text : "", kKeptOnVst3);
         return;
     }
-    choose_entry(key, row, cache()[static_cast<std::size_t>(alternative)], 0,
+    choose_entry(key, row, cache[static_cast<std::size_t>(alternative)], 0,
                  "--prefer-vst2 over the table row");
     plugin_knowledge.prefer_vst2_keys.insert(std::string(key));
     ++added;
 }
 
-void resolve_kontakt(std::string_view key, const PluginRuleRow& row,
+void resolve_kontakt(const CacheIndex& index, std::string_view key, const PluginRuleRow& row,
                      const std::vector<SessionPluginInstance>& instances, bool prefer_vst3,
                      int& added) {
+    const std::vector<ReaperPluginEntry>& cache = *index.entries;
     int vst2 = -1, kontakt7 = -1, newest = -1;
     std::uint32_t newest_number = kKontaktNewerThan;
-    for (std::size_t i = 0; i < cache().size(); ++i) {
-        const ReaperPluginEntry& e = cache()[i];
+    for (std::size_t i = 0; i < cache.size(); ++i) {
+        const ReaperPluginEntry& e = cache[i];
         if (vst2 < 0 && !e.is_clap && !e.is_vst3 && e.vst3_class_id.empty() &&
             e.vst2_id == kKontaktVst2Id && e.name.find("(x86)") == std::string::npos)
             vst2 = static_cast<int>(i);
@@ -140,7 +134,7 @@ void resolve_kontakt(std::string_view key, const PluginRuleRow& row,
             kontakt7 = static_cast<int>(i);
         if (e.is_vst3 && !e.vst3_class_id.empty() &&
             e.name.find("Native Instruments") != std::string::npos) {
-            const std::string name = stripped_key(e);
+            const std::string& name = index.name_keys[i];
             const std::string_view digits =
                 std::string_view(name).substr(std::min<std::size_t>(name.size(), 7));
             std::uint32_t number = 0;
@@ -157,12 +151,12 @@ void resolve_kontakt(std::string_view key, const PluginRuleRow& row,
     plugin_knowledge.kontakt.instance_count = count;
 
     if ((!prefer_vst3 && vst2 >= 0) || (kontakt7 < 0 && (vst2 >= 0 || newest < 0))) {
-        resolve_targeted_row(key, row, instances, prefer_vst3, added);
+        resolve_targeted_row(index, key, row, instances, prefer_vst3, added);
         return;
     }
     const bool predicted = kontakt7 < 0;
     const ReaperPluginEntry& chosen =
-        cache()[static_cast<std::size_t>(predicted ? newest : kontakt7)];
+        cache[static_cast<std::size_t>(predicted ? newest : kontakt7)];
     plugin_knowledge.kontakt.chosen_name = chosen.name;
     plugin_knowledge.kontakt.predicted = predicted ? 1 : 0;
     choose_entry(key, row, chosen, kChosenTailWord,
@@ -173,8 +167,9 @@ void resolve_kontakt(std::string_view key, const PluginRuleRow& row,
 
 // "the name Pro Tools stores": the one build, VST3 before VST2 before CLAP, whose name is the
 // name Pro Tools shows; none when builds of that name come from different makers.
-int find_by_stored_name(std::string_view key,
+int find_by_stored_name(const CacheIndex& index, std::string_view key,
                         const std::map<std::string, std::string>& stored_names) {
+    const std::vector<ReaperPluginEntry>& cache = *index.entries;
     if (key.size() != kAaxIdLength || is_avid_maker_id(key)) return -1;
     const auto stored = stored_names.find(std::string(key));
     if (stored == stored_names.end()) return -1;
@@ -182,16 +177,16 @@ int find_by_stored_name(std::string_view key,
     if (wanted.size() < kMinStoredNameLength) return -1;
     int chosen = -1;
     std::string maker;
-    for (std::size_t i = 0; i < cache().size(); ++i) {
-        const ReaperPluginEntry& e = cache()[i];
-        if (stripped_key(e) != wanted) continue;
+    for (std::size_t i = 0; i < cache.size(); ++i) {
+        const ReaperPluginEntry& e = cache[i];
+        if (index.name_keys[i] != wanted) continue;
         if (chosen < 0) {
             chosen = static_cast<int>(i);
             maker = last_parenthesised_text(e.name);
             continue;
         }
         if (last_parenthesised_text(e.name) != maker) return -1;
-        const ReaperPluginEntry& c = cache()[static_cast<std::size_t>(chosen)];
+        const ReaperPluginEntry& c = cache[static_cast<std::size_t>(chosen)];
         if ((c.is_clap && !e.is_clap) || (e.is_vst3 && !c.is_vst3 && !c.is_clap))
             chosen = static_cast<int>(i);
     }
@@ -205,29 +200,29 @@ bool learned_table_matches(std::string_view key) {
 }
 
 // A key no built-in row aims anywhere: found in the cache by its codes, then by name.
-void identify_key(std::string_view key, const PluginRuleRow* named,
+void identify_key(const CacheIndex& index, std::string_view key, const PluginRuleRow* named,
                   const std::vector<SessionPluginInstance>& instances,
                   const std::map<std::string, std::string>& stored_names, bool prefer_vst3,
                   int& added) {
+    const std::vector<ReaperPluginEntry>& cache = *index.entries;
     const std::string display = named && named->display_name ? named->display_name : "";
     std::string rule_name;
     int found = -1;
     bool kept_on_vst3 = false;
     if (key.size() == kShellKeyLength) {
         const std::string wanted = "VST" + std::string(key.substr(8));
-        for (std::size_t i = 0; i < cache().size() && found < 0; ++i)
-            if (decode_class_id(cache()[i].vst3_class_id).starts_with(wanted))
-                found = static_cast<int>(i);
+        for (std::size_t i = 0; i < cache.size() && found < 0; ++i)
+            if (index.class_bytes[i].starts_with(wanted)) found = static_cast<int>(i);
         if (found >= 0) rule_name = "Waves PluginSubComp";
     } else {
-        found = identify_in_cache(cache(), key, display, prefer_vst3, rule_name);
+        found = identify_in_cache(index, key, display, prefer_vst3, rule_name);
         std::uint32_t count = 0;
         if (!prefer_vst3 && key.starts_with("FabF") &&
             !count_instances_with_key(instances, key, count)) {
             std::string vst3_rule;
-            const int vst3 = identify_in_cache(cache(), key, display, true, vst3_rule);
-            if (vst3 >= 0 && is_vst3_build(cache()[static_cast<std::size_t>(vst3)]) && found >= 0 &&
-                is_vst2_build(cache()[static_cast<std::size_t>(found)])) {
+            const int vst3 = identify_in_cache(index, key, display, true, vst3_rule);
+            if (vst3 >= 0 && is_vst3_build(cache[static_cast<std::size_t>(vst3)]) && found >= 0 &&
+                is_vst2_build(cache[static_cast<std::size_t>(found)])) {
                 found = vst3;
                 rule_name = kKeptOnVst3;
                 kept_on_vst3 = true;
@@ -236,12 +231,12 @@ void identify_key(std::string_view key, const PluginRuleRow* named,
     }
     if (found < 0 && named != nullptr) return;
     if (found < 0) {
-        found = find_by_stored_name(key, stored_names);
+        found = find_by_stored_name(index, key, stored_names);
         if (found < 0) return;
         rule_name = "the name Pro Tools stores";
     }
 
-    const ReaperPluginEntry& e = cache()[static_cast<std::size_t>(found)];
+    const ReaperPluginEntry& e = cache[static_cast<std::size_t>(found)];
     plugin_knowledge.resolutions.push_back(
         make_record(key, named ? std::string_view(display) : std::string_view(e.bare_name), e));
     const PluginResolution& record = plugin_knowledge.resolutions.back();
@@ -282,7 +277,9 @@ bool count_instances_with_key(const std::vector<SessionPluginInstance>& instance
 int resolve_session_plugins(const std::vector<SessionPluginInstance>& instances,
                             const std::map<std::string, std::string>& stored_names,
                             bool prefer_vst3, std::span<const PluginRuleRow> builtin_rows) {
-    if (cache().empty()) return 0;
+    const std::vector<ReaperPluginEntry>& cache = plugin_knowledge.cache;
+    if (cache.empty()) return 0;
+    const CacheIndex index = index_cache(cache);
     const std::size_t first_identified = plugin_knowledge.resolutions.size();
     std::set<std::string> keyed;  // keys with a key input: their rows take 4 input pins
     for (const SessionPluginInstance& instance : instances)
@@ -293,9 +290,9 @@ int resolve_session_plugins(const std::vector<SessionPluginInstance>& instances,
         const PluginRuleRow* builtin = find_builtin_row(builtin_rows, key);
         if (builtin != nullptr && row_has_target(*builtin)) {
             if (key == kKontaktKey)
-                resolve_kontakt(key, *builtin, instances, prefer_vst3, added);
+                resolve_kontakt(index, key, *builtin, instances, prefer_vst3, added);
             else
-                resolve_targeted_row(key, *builtin, instances, prefer_vst3, added);
+                resolve_targeted_row(index, key, *builtin, instances, prefer_vst3, added);
             continue;
         }
         // A learned key keeps its learned row: finding it again would name another plug-in.
@@ -303,7 +300,7 @@ int resolve_session_plugins(const std::vector<SessionPluginInstance>& instances,
         // Avid's processors exist only as AAX: their rows keep the name, and the name rules
         // would only find some other plug-in whose name holds "Trim" or "EQ3".
         if (builtin != nullptr && is_avid_maker_id(key)) continue;
-        identify_key(key, builtin, instances, stored_names, prefer_vst3, added);
+        identify_key(index, key, builtin, instances, stored_names, prefer_vst3, added);
     }
 
     for (std::size_t i = first_identified; i < plugin_knowledge.resolutions.size(); ++i) {
@@ -321,7 +318,9 @@ int resolve_session_plugins(const std::vector<SessionPluginInstance>& instances,
 
 int apply_prefer_clap(const std::vector<SessionPluginInstance>& instances,
                       const StateProbe& probe) {
-    if (cache().empty()) return 0;
+    const std::vector<ReaperPluginEntry>& cache = plugin_knowledge.cache;
+    if (cache.empty()) return 0;
+    const CacheIndex index = index_cache(cache);
     int moved = 0;
     for (const std::string& key : distinct_keys(instances)) {
         const PluginRuleRow* found = find_mapping_rule(key);
@@ -340,14 +339,13 @@ int apply_prefer_clap(const std::vector<SessionPluginInstance>& instances,
         const std::string wanted = normalize_alnum_lower(
             colon == std::string_view::npos ? type_text : type_text.substr(colon + 2));
         int clap = -1;
-        for (std::size_t i = 0; i < cache().size() && clap < 0; ++i)
-            if (cache()[i].is_clap && normalize_alnum_lower(cache()[i].name) == wanted)
-                clap = static_cast<int>(i);
+        for (std::size_t i = 0; i < cache.size() && clap < 0; ++i)
+            if (cache[i].is_clap && index.whole_name_keys[i] == wanted) clap = static_cast<int>(i);
         if (clap < 0 && row.file != nullptr && row.file[0] != '\0') {
             const std::string stem = file_stem_alnum(row.file);
             int matches = 0;
-            for (std::size_t i = 0; i < cache().size(); ++i) {
-                if (!cache()[i].is_clap || file_stem_alnum(cache()[i].file) != stem) continue;
+            for (std::size_t i = 0; i < cache.size(); ++i) {
+                if (!cache[i].is_clap || index.file_stems[i] != stem) continue;
                 if (++matches == 1) clap = static_cast<int>(i);
             }
             if (matches > 1) clap = -1;
@@ -364,7 +362,7 @@ int apply_prefer_clap(const std::vector<SessionPluginInstance>& instances,
         if (first == nullptr) continue;
 
         plugin_knowledge.chosen.push_back(make_record(key, row.display_name ? row.display_name : "",
-                                                      cache()[static_cast<std::size_t>(clap)]));
+                                                      cache[static_cast<std::size_t>(clap)]));
         const PluginResolution& record = plugin_knowledge.chosen.back();
         const PluginRuleRow clap_row = row_for(row, record);
         if (probe && !probe(*first, clap_row).empty()) {

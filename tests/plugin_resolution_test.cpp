@@ -197,7 +197,8 @@ TEST(Identification, OneCasePerRule) {
         SCOPED_TRACE(c.key + " " + c.display + " " + std::to_string(c.found));
         const std::vector<ReaperPluginEntry> cache = cache_of(c.cache);
         std::string rule;
-        EXPECT_EQ(identify_in_cache(cache, c.key, c.display, c.prefer_vst3, rule), c.found);
+        EXPECT_EQ(identify_in_cache(index_cache(cache), c.key, c.display, c.prefer_vst3, rule),
+                  c.found);
         EXPECT_EQ(rule, c.rule);
     }
 }
@@ -209,23 +210,20 @@ TEST(Identification, Vst2Alternative) {
     PluginRuleRow row;
     row.display_name = "Qzzy EQ";
     row.id_text = "5{ABC}";
-    EXPECT_EQ(find_vst2_alternative(cache, "QzzyQzEq", row), 1);
-    EXPECT_EQ(find_vst2_alternative(cache, "QzzyQzEqabcd", row), -1);
+    EXPECT_EQ(find_vst2_alternative(index_cache(cache), "QzzyQzEq", row), 1);
+    EXPECT_EQ(find_vst2_alternative(index_cache(cache), "QzzyQzEqabcd", row), -1);
     const std::uint8_t header[4] = {};
     PluginRuleRow templated = row;
     templated.header_template = header;
-    EXPECT_EQ(find_vst2_alternative(cache, "QzzyQzEq", templated), -1);
+    EXPECT_EQ(find_vst2_alternative(index_cache(cache), "QzzyQzEq", templated), -1);
     PluginRuleRow vst2_row = row;
     vst2_row.id_text = "5<ABC>";
-    EXPECT_EQ(find_vst2_alternative(cache, "QzzyQzEq", vst2_row), -1);
+    EXPECT_EQ(find_vst2_alternative(index_cache(cache), "QzzyQzEq", vst2_row), -1);
     // A 32-bit build or a CLAP build is no VST2 alternative.
-    EXPECT_EQ(find_vst2_alternative(
-                  cache_of({vst_line("q.dll", code_id("QzEq"), "Qzzy EQ (x86) (Qzzy)")}),
-                  "QzzyQzEq", row),
-              -1);
-    EXPECT_EQ(
-        find_vst2_alternative(cache_of({}, {"[q.clap]", "q.eq=0|Qzzy EQ (Qzzy)"}), "QzzyQzEq", row),
-        -1);
+    const auto x86 = cache_of({vst_line("q.dll", code_id("QzEq"), "Qzzy EQ (x86) (Qzzy)")});
+    EXPECT_EQ(find_vst2_alternative(index_cache(x86), "QzzyQzEq", row), -1);
+    const auto clap = cache_of({}, {"[q.clap]", "q.eq=0|Qzzy EQ (Qzzy)"});
+    EXPECT_EQ(find_vst2_alternative(index_cache(clap), "QzzyQzEq", row), -1);
 }
 
 // --- The resolution pass ---------------------------------------------------------------------
