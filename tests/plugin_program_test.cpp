@@ -100,6 +100,20 @@ TEST(PluginProgram, CacheInHomeOrNowhere) {
         << r.out;
 }
 
+TEST(PluginProgram, CacheBesideTheSessionWhereverTheAudioFolderIs) {
+    REQUIRE_SESSION(real, "RegionTest.ptx");
+    Folders f;
+    fs::create_directory(f.root.path() / "song");
+    const std::string session = f.root.file("song/Song.ptx");
+    fs::copy_file(real, session);
+    write_file(f.root.file("song/reaper-vstplugins64.ini"), vst_cache({kReaEq}));
+    const auto r = run_lanwick(
+        {session, "--check", "--audio-dir", f.root.file("elsewhere/Audio"), "--no-pause"}, f.setup);
+    EXPECT_TRUE(has(r.out, "  plug-in cache: 1 entries from " + f.root.file("song") +
+                               "/reaper-vstplugins64.ini\n"))
+        << r.out;
+}
+
 TEST(PluginProgram, TablesBesideTheProgramAndParamFiles) {
     REQUIRE_SESSION(session, "RegionTest.ptx");
     Folders f;

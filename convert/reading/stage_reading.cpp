@@ -90,8 +90,9 @@ void read_session(const PTFFormat& session, const ConvertOptions& options, Sessi
     read_plugin_display_names(data, length, out.stored_plugin_names);
 
     // No plug-in state converter exists yet: no key moves to its CLAP build.
+    // The folder the session file lies in, wherever --audio-dir points.
     load_plugin_knowledge(
-        options, settings.session_folder,
+        options, folder_of(options.input_path),
         SessionPlugins{&out.plugin_instances, &out.stored_plugin_names},
         [](const SessionPluginInstance&, const PluginRuleRow&) { return std::string(); });
 }
