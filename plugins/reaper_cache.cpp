@@ -149,7 +149,7 @@ std::vector<std::string> vst_cache_candidates(const std::string& vstini,
         if (!program_folder.empty()) paths.push_back(program_folder + "/" + name);
         paths.push_back(std::string("./") + name);
         for (const char* root : {appdata, home}) {
-            if (root == nullptr) continue;
+            if (root == nullptr || root[0] == '\0') continue;  // unset or empty: no folder
             for (const char* folder : kReaperFolders)
                 paths.push_back(root + std::string(folder) + name);
         }

@@ -257,6 +257,22 @@ TEST(ReaperCacheSearch, OrderOfTheCandidates) {
     EXPECT_EQ(used, "./reaper-vstplugins64.ini");
 }
 
+TEST(ReaperCacheSearch, CandidatesOfAnEmptyEnvironment) {
+    HermeticFolders env;
+    setenv("HOME", "", 1);
+    unsetenv("APPDATA");
+    const std::vector<std::string> paths = vst_cache_candidates("", "", "");
+    EXPECT_EQ(paths, (std::vector<std::string>{
+                         "./reaper-vstplugins_arm64.ini", "./reaper-vstplugins_aarch64.ini",
+                         "./reaper-vstplugins64.ini", "./reaper-vstplugins.ini"}));
+    setenv("APPDATA", "C:/Users/u/AppData/Roaming", 1);
+    EXPECT_EQ(vst_cache_candidates("x.ini", "s", "p")[0], "x.ini");
+    EXPECT_EQ(vst_cache_candidates("x.ini", "s", "p")[1], "s/reaper-vstplugins_arm64.ini");
+    EXPECT_EQ(vst_cache_candidates("x.ini", "s", "p")[5],
+              "C:/Users/u/AppData/Roaming/Library/Application Support/REAPER/"
+              "reaper-vstplugins_arm64.ini");
+}
+
 TEST(ReaperCacheSearch, ClapCacheBesideTheVstCacheOnly) {
     HermeticFolders env;
     const fs::path session = env.current.path() / "session";
