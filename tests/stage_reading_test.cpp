@@ -10,7 +10,9 @@
 #include "convert/convert_session.h"
 #include "convert/run_state.h"
 #include "platform/ptformat.h"
+#include "plugins/plugin_state.h"
 #include "tests/block_builder.h"
+#include "tests/plugin_fixtures.h"
 #include "tests/test_support.h"
 #include "util/bytes.h"
 
@@ -62,6 +64,7 @@ TEST(StageReading, RealSessionsRunAt120WithTheirHeaders) {
         {"RegionTest.ptx", "Pro Tools", "2019.6.0", 44100},
         {"TestPTX.ptx", "Pro Tools HD", "12.8.3", 48000},
     };
+    plugin_fixtures::HermeticFolders hermetic;  // stage reading looks for REAPER's cache
     for (const Case& c : cases) {
         REQUIRE_SESSION(path, c.name);
         PTFFormat session;
@@ -96,6 +99,7 @@ struct QuietConsole {
 TEST(RunState, ASecondConversionStartsFromTheSameState) {
     REQUIRE_SESSION(path, "RegionTest.ptx");
     QuietConsole quiet;
+    plugin_fixtures::HermeticFolders hermetic;
     test_support::TempDir dir;
     ConvertOptions options;
     options.input_path = path;
@@ -111,7 +115,11 @@ TEST(RunState, ASecondConversionStartsFromTheSameState) {
     settings.no_clip_colors = 1;
     session_tempo_map.entries.push_back({0.0, 60.0});
     run_outcome.problem_kind = "unreadable";
+    plugin_knowledge.cache.emplace_back();
+    plugin_knowledge.resolutions.emplace_back();
     convert_session(options, nullptr, nullptr);
+    EXPECT_TRUE(plugin_knowledge.cache.empty());
+    EXPECT_TRUE(plugin_knowledge.resolutions.empty());
     EXPECT_TRUE(settings == first);
     EXPECT_TRUE(session_tempo_map.entries.empty());
     EXPECT_TRUE(run_outcome.problem_kind.empty());

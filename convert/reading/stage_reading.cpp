@@ -7,7 +7,10 @@
 #include "convert/run_state.h"
 #include "convert/writer/colors.h"
 #include "platform/ptformat.h"
+#include "plugins/plugin_loading.h"
 #include "session/name_harvest.h"
+#include "session/plugin_display_names.h"
+#include "session/plugin_settings.h"
 #include "session/session_header.h"
 #include "session/session_walk.h"
 #include "util/bytes.h"
@@ -82,4 +85,14 @@ void read_session(const PTFFormat& session, const ConvertOptions& options, Sessi
 
     read_groups(data, length, out.groups);
     read_memory_locations(data, length, out.memory_locations);
+
+    read_aax_settings_chunk(data, length, out.plugin_instances);
+    read_plugin_display_names(data, length, out.stored_plugin_names);
+
+    // No plug-in state converter exists yet: no key moves to its CLAP build.
+    // The folder the session file lies in, wherever --audio-dir points.
+    load_plugin_knowledge(
+        options, folder_of(options.input_path),
+        SessionPlugins{&out.plugin_instances, &out.stored_plugin_names},
+        [](const SessionPluginInstance&, const PluginRuleRow&) { return std::string(); });
 }
