@@ -42,6 +42,7 @@ struct MergeState {
     std::map<std::string, std::string> renames;  // old persistent id to the project's name
     std::vector<std::uint32_t> source_ids;
     std::vector<std::uint32_t> modification_ids;
+    std::map<const MelodyneArchive*, ArchiveLayout> layouts;  // made once per archive
 };
 
 // What one document or source adds, worked out before anything is merged, so that a source that
@@ -146,32 +147,42 @@ std::optional<std::string> persistent_id(const MelodyneArchive& archive, std::ui
 bool relink_edits(const MergeState& state, MergePlan& plan, const MelodyneArchive& source,
                   std::uint32_t s, const MelodyneArchive& modification, std::uint32_t m,
                   std::string& error) {
+    const ArchiveLayout edit_layout = archive_layout(modification);
+    const ArchiveLayout source_layout = archive_layout(source);
     std::optional<std::vector<std::uint32_t>> elements;  // found only when an edit needs them
+    std::map<std::int32_t, std::vector<std::uint32_t>> components_of;  // by element, as read
     for (std::uint32_t id : archive_collect_reachable(modification, m)) {
         const ArchiveObject* component = archive_object(modification, id);
         if (!component || archive_class_name(modification, *component) != "MUAudioComponent") {
             continue;
         }
-        const std::uint32_t link = archive_read_ref_field(modification, id, "audioSourceComponent");
+        const std::uint32_t link =
+            archive_read_ref_field(modification, edit_layout, id, "audioSourceComponent");
         if (link == kNoArchiveId || archive_object(modification, link)) continue;
         if (!elements) {
             const std::uint32_t description =
-                archive_read_ref_field(source, s, "effectiveAudioSourceDescription");
+                archive_read_ref_field(source, source_layout, s, "effectiveAudioSourceDescription");
             const std::uint32_t custom =
-                archive_read_ref_field(source, description, "customAudioSource");
+                archive_read_ref_field(source, source_layout, description, "customAudioSource");
             elements = archive_list_elements(
-                source, archive_read_ref_field(source, custom, "audioSourceElements"));
+                source,
+                archive_read_ref_field(source, source_layout, custom, "audioSourceElements"));
         }
         const std::int32_t e =
-            archive_read_int_field(modification, id, "splitArchiveSourceElementIndex");
-        const std::int32_t k =
-            archive_read_int_field(modification, id, "splitArchiveSourceComponentIndex");
+            archive_read_int_field(modification, edit_layout, id, "splitArchiveSourceElementIndex");
+        const std::int32_t k = archive_read_int_field(modification, edit_layout, id,
+                                                      "splitArchiveSourceComponentIndex");
         if (e < 0 || static_cast<std::size_t>(e) >= elements->size()) {
             error = kMissingElement;
             return false;
         }
-        const std::vector<std::uint32_t> components = archive_list_elements(
-            source, archive_read_ref_field(source, (*elements)[e], "audioSourceComponents"));
+        auto [at, added] = components_of.try_emplace(e);
+        if (added) {
+            at->second = archive_list_elements(
+                source, archive_read_ref_field(source, source_layout, (*elements)[e],
+                                               "audioSourceComponents"));
+        }
+        const std::vector<std::uint32_t>& components = at->second;
         if (k < 0 || static_cast<std::size_t>(k) >= components.size()) {
             error = kMissingComponent;
             return false;
@@ -305,7 +316,9 @@ ArchiveObject rewrite_object(MergeState& state, const MelodyneArchive& archive,
     out.id = new_id;
     out.class_index = merged_class;
     out.field_data = object.field_data;
-    for (std::uint64_t at : archive_ref_offsets(archive, object)) {
+    auto [layout, added] = state.layouts.try_emplace(&archive);
+    if (added) layout->second = archive_layout(archive);
+    for (std::uint64_t at : archive_ref_offsets(layout->second, object)) {
         const std::uint32_t old = read_u32le_checked(std::string_view(object.field_data), at);
         put_u32le_at(out.field_data, at, final_id(state, {&archive, old}));
     }

@@ -17,37 +17,38 @@ std::uint32_t u32_at(std::string_view bytes, std::uint64_t pos) {
     return read_u32le(reinterpret_cast<const std::uint8_t*>(bytes.data()), pos);
 }
 
-const ArchiveClass* class_of(const MelodyneArchive& archive, const ArchiveObject& object) {
-    if (object.class_index >= archive.classes.size()) return nullptr;
-    return &archive.classes[object.class_index];
+// Past this offset no field can lie in any field data (a record is under 4 GiB).
+constexpr std::uint64_t kBeyondAnyData = std::uint64_t{1} << 40;
+
+const ArchiveClassLayout* layout_of(const ArchiveLayout& layout, const ArchiveObject& object) {
+    return object.class_index < layout.size() ? &layout[object.class_index] : nullptr;
 }
 
-// The named field of the object's class and where its first element lies, when that element
-// fits the field data.
-const ArchiveAttr* find_field(const MelodyneArchive& archive, const ArchiveObject& object,
-                              std::string_view name, std::uint64_t& offset) {
-    const ArchiveClass* cls = class_of(archive, object);
-    if (!cls) return nullptr;
-    const std::uint64_t length = object.field_data.size();
-    offset = 0;
-    for (const ArchiveAttr& field : cls->fields) {
-        if (field.name == name) return offset + field.size <= length ? &field : nullptr;
-        const std::uint64_t span = std::uint64_t{field.count} * field.size;
-        if (span > length - offset) return nullptr;  // later fields lie past the data
-        offset += span;
-    }
-    return nullptr;
-}
-
-// The first element of the named field when it has this type and holds 4 bytes.
-bool first_element(const MelodyneArchive& archive, std::uint32_t id, std::string_view name,
-                   std::uint8_t type, std::uint32_t& value) {
+// The named field's first element, when it has this type, holds 4 bytes and fits the data.
+bool first_element(const MelodyneArchive& archive, const ArchiveLayout& layout, std::uint32_t id,
+                   std::string_view name, std::uint8_t type, std::uint32_t& value) {
     const ArchiveObject* object = archive_object(archive, id);
-    std::uint64_t offset = 0;
-    const ArchiveAttr* field = object ? find_field(archive, *object, name, offset) : nullptr;
-    if (!field || field->type != type || field->count == 0 || field->size < 4) return false;
+    const ArchiveClassLayout* cls = object ? layout_of(layout, *object) : nullptr;
+    if (!cls) return false;
+    const auto it = cls->by_name.find(name);
+    if (it == cls->by_name.end()) return false;
+    const ArchiveAttr& field = *it->second.field;
+    const std::uint64_t offset = it->second.offset;
+    if (field.type != type || field.count == 0 || field.size < 4 ||
+        offset + field.size > object->field_data.size()) {
+        return false;
+    }
     value = u32_at(object->field_data, offset);
     return true;
+}
+
+// The layout of the object's own class only, for one question.
+ArchiveLayout single_class_layout(const MelodyneArchive& archive, const ArchiveObject* object) {
+    ArchiveLayout layout;
+    if (!object || object->class_index >= archive.classes.size()) return layout;
+    layout.resize(object->class_index + 1);
+    layout[object->class_index] = archive_class_layout(archive.classes[object->class_index]);
+    return layout;
 }
 
 bool is_list_class(std::string_view name) {
@@ -67,46 +68,81 @@ const ArchiveObject* archive_object(const MelodyneArchive& archive, std::uint32_
 }
 
 std::string_view archive_class_name(const MelodyneArchive& archive, const ArchiveObject& object) {
-    const ArchiveClass* cls = class_of(archive, object);
-    return cls ? std::string_view(cls->name) : std::string_view();
+    if (object.class_index >= archive.classes.size()) return {};
+    return archive.classes[object.class_index].name;
 }
 
-std::vector<std::uint64_t> archive_ref_offsets(const MelodyneArchive& archive,
+ArchiveClassLayout archive_class_layout(const ArchiveClass& cls) {
+    ArchiveClassLayout layout;
+    std::uint64_t offset = 0;
+    for (const ArchiveAttr& field : cls.fields) {
+        if (offset >= kBeyondAnyData) break;  // this field and the later ones never fit
+        layout.by_name.emplace(field.name, ArchiveFieldPlace{offset, &field});
+        if (field.type == kRefType && field.size >= 4 && field.count > 0) {
+            layout.refs.push_back({offset, &field});
+        }
+        offset += std::uint64_t{field.count} * field.size;
+    }
+    return layout;
+}
+
+ArchiveLayout archive_layout(const MelodyneArchive& archive) {
+    ArchiveLayout layout;
+    layout.reserve(archive.classes.size());
+    for (const ArchiveClass& cls : archive.classes) layout.push_back(archive_class_layout(cls));
+    return layout;
+}
+
+std::vector<std::uint64_t> archive_ref_offsets(const ArchiveLayout& layout,
                                                const ArchiveObject& object) {
     std::vector<std::uint64_t> offsets;
-    const ArchiveClass* cls = class_of(archive, object);
+    const ArchiveClassLayout* cls = layout_of(layout, object);
     if (!cls) return offsets;
     const std::string_view data = object.field_data;
     const std::uint64_t length = data.size();
-    std::uint64_t offset = 0;
-    for (const ArchiveAttr& field : cls->fields) {
-        if (field.type == kRefType && field.size >= 4) {
-            // Stops at the first element past the data, so a huge count costs nothing.
-            for (std::uint64_t k = 0, at = offset; k < field.count && field.size <= length - at;
-                 ++k, at += field.size) {
-                const bool null = u32_at(data, at) == kNoArchiveId &&
-                                  (field.size < 8 || u32_at(data, at + 4) == 0);
-                if (!null) offsets.push_back(at);
-            }
+    // Offsets ascend by at least 4 from one reference field to the next, and the loops stop at
+    // the end of the data, so the work follows the data's length, not the declared counts.
+    for (const ArchiveFieldPlace& place : cls->refs) {
+        if (place.offset >= length) break;
+        const std::uint64_t size = place.field->size;
+        for (std::uint64_t k = 0, at = place.offset; k < place.field->count && size <= length - at;
+             ++k, at += size) {
+            const bool null =
+                u32_at(data, at) == kNoArchiveId && (size < 8 || u32_at(data, at + 4) == 0);
+            if (!null) offsets.push_back(at);
         }
-        const std::uint64_t span = std::uint64_t{field.count} * field.size;
-        if (span > length - offset) break;
-        offset += span;
     }
     return offsets;
 }
 
+std::vector<std::uint64_t> archive_ref_offsets(const MelodyneArchive& archive,
+                                               const ArchiveObject& object) {
+    return archive_ref_offsets(single_class_layout(archive, &object), object);
+}
+
+std::uint32_t archive_read_ref_field(const MelodyneArchive& archive, const ArchiveLayout& layout,
+                                     std::uint32_t id, std::string_view field) {
+    std::uint32_t value = kNoArchiveId;
+    return first_element(archive, layout, id, field, kRefType, value) ? value : kNoArchiveId;
+}
+
 std::uint32_t archive_read_ref_field(const MelodyneArchive& archive, std::uint32_t id,
                                      std::string_view field) {
-    std::uint32_t value = kNoArchiveId;
-    return first_element(archive, id, field, kRefType, value) ? value : kNoArchiveId;
+    return archive_read_ref_field(
+        archive, single_class_layout(archive, archive_object(archive, id)), id, field);
+}
+
+std::int32_t archive_read_int_field(const MelodyneArchive& archive, const ArchiveLayout& layout,
+                                    std::uint32_t id, std::string_view field) {
+    std::uint32_t value = 0;
+    if (!first_element(archive, layout, id, field, kIntType, value)) return -1;
+    return static_cast<std::int32_t>(value);
 }
 
 std::int32_t archive_read_int_field(const MelodyneArchive& archive, std::uint32_t id,
                                     std::string_view field) {
-    std::uint32_t value = 0;
-    if (!first_element(archive, id, field, kIntType, value)) return -1;
-    return static_cast<std::int32_t>(value);
+    return archive_read_int_field(
+        archive, single_class_layout(archive, archive_object(archive, id)), id, field);
 }
 
 bool archive_list_bounds(std::string_view tail, std::uint64_t& head_end, std::uint64_t& payload_end,
@@ -159,11 +195,12 @@ void archive_set_list_elements(ArchiveObject& object, std::span<const std::uint3
     object.tail = std::move(out);
 }
 
-std::vector<std::uint32_t> archive_direct_refs(const MelodyneArchive& archive, std::uint32_t id) {
+std::vector<std::uint32_t> archive_direct_refs(const MelodyneArchive& archive,
+                                               const ArchiveLayout& layout, std::uint32_t id) {
     std::vector<std::uint32_t> refs;
     const ArchiveObject* object = archive_object(archive, id);
     if (!object) return refs;
-    for (std::uint64_t at : archive_ref_offsets(archive, *object)) {
+    for (std::uint64_t at : archive_ref_offsets(layout, *object)) {
         refs.push_back(u32_at(object->field_data, at));
     }
     if (is_list_class(archive_class_name(archive, *object))) {
@@ -174,11 +211,17 @@ std::vector<std::uint32_t> archive_direct_refs(const MelodyneArchive& archive, s
     return refs;
 }
 
+std::vector<std::uint32_t> archive_direct_refs(const MelodyneArchive& archive, std::uint32_t id) {
+    return archive_direct_refs(archive, single_class_layout(archive, archive_object(archive, id)),
+                               id);
+}
+
 std::vector<std::uint32_t> archive_collect_reachable(const MelodyneArchive& archive,
                                                      std::uint32_t root) {
     std::vector<std::uint32_t> order;
     std::unordered_set<std::uint32_t> seen;
     std::vector<std::uint32_t> stack{root};
+    const ArchiveLayout layout = archive_layout(archive);
     while (!stack.empty()) {
         const std::uint32_t id = stack.back();
         stack.pop_back();
@@ -186,7 +229,7 @@ std::vector<std::uint32_t> archive_collect_reachable(const MelodyneArchive& arch
         order.push_back(id);
         // Each object's references are pushed once, on its first visit: the stack stays within
         // the archive's size.
-        const std::vector<std::uint32_t> refs = archive_direct_refs(archive, id);
+        const std::vector<std::uint32_t> refs = archive_direct_refs(archive, layout, id);
         stack.insert(stack.end(), refs.rbegin(), refs.rend());
     }
     return order;

@@ -13,6 +13,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "model/melodyne_archive.h"
@@ -26,21 +27,43 @@ const ArchiveObject* archive_object(const MelodyneArchive& archive, std::uint32_
 // The name of the object's class; empty when its class index names no class.
 std::string_view archive_class_name(const MelodyneArchive& archive, const ArchiveObject& object);
 
+// Where a class's fields lie in its objects' field data. Worked out once per archive, it lets
+// questions asked object by object skip the class's declarations: a class may declare millions of
+// empty fields. It points into the archive, which must outlive it.
+struct ArchiveFieldPlace {
+    std::uint64_t offset = 0;  // of the first element
+    const ArchiveAttr* field = nullptr;
+};
+struct ArchiveClassLayout {
+    std::vector<ArchiveFieldPlace> refs;  // "^" fields with elements of 4 bytes or more, in order
+    std::unordered_map<std::string_view, ArchiveFieldPlace> by_name;  // each name's first field
+};
+using ArchiveLayout = std::vector<ArchiveClassLayout>;  // by class index
+
+ArchiveClassLayout archive_class_layout(const ArchiveClass& cls);
+ArchiveLayout archive_layout(const MelodyneArchive& archive);
+
 // Where the live references of the object lie in its field data: the first u32 of every element
 // of every "^" field, in field order, for elements that lie wholly in the field data and are not
 // the null reference. Elements under 4 bytes hold no reference.
 std::vector<std::uint64_t> archive_ref_offsets(const MelodyneArchive& archive,
+                                               const ArchiveObject& object);
+std::vector<std::uint64_t> archive_ref_offsets(const ArchiveLayout& layout,
                                                const ArchiveObject& object);
 
 // The id in the first element of the named "^" field of the object; kNoArchiveId when the object
 // or field is unknown, the field is of another type, or the field data is too short.
 std::uint32_t archive_read_ref_field(const MelodyneArchive& archive, std::uint32_t id,
                                      std::string_view field);
+std::uint32_t archive_read_ref_field(const MelodyneArchive& archive, const ArchiveLayout& layout,
+                                     std::uint32_t id, std::string_view field);
 
 // The signed 32-bit value in the first element of the named "i" field; -1 when the object or
 // field is unknown, the field is of another type, or the field data is too short.
 std::int32_t archive_read_int_field(const MelodyneArchive& archive, std::uint32_t id,
                                     std::string_view field);
+std::int32_t archive_read_int_field(const MelodyneArchive& archive, const ArchiveLayout& layout,
+                                    std::uint32_t id, std::string_view field);
 
 // Checks the list layout (all sums in 64 bits). `head_end` is the position of a, `payload_end`
 // the position of c. False when the tail holds under 4 bytes, n is 0, the tail is shorter than
@@ -60,6 +83,8 @@ void archive_set_list_elements(ArchiveObject& object, std::span<const std::uint3
 // Every live reference of the object in field order, then, for a "GNList", its elements other
 // than kNoArchiveId. Empty for an id that is not an object.
 std::vector<std::uint32_t> archive_direct_refs(const MelodyneArchive& archive, std::uint32_t id);
+std::vector<std::uint32_t> archive_direct_refs(const MelodyneArchive& archive,
+                                               const ArchiveLayout& layout, std::uint32_t id);
 
 // The ids reachable from `root`, depth first in visit order, each once: the first reference of
 // an object is visited next. An id that is not an object here (a link into another archive) is

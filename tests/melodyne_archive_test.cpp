@@ -274,6 +274,22 @@ TEST(MelodyneArchiveQueries, DirectRefsAndReachable) {
     EXPECT_EQ(archive_collect_reachable(a, 77), (std::vector<std::uint32_t>{77}));
 }
 
+TEST(MelodyneArchiveQueries, DeclaredFieldsAreWalkedOncePerArchive) {
+    // A class that declares 131072 empty fields before its reference: walking them for each of
+    // 100000 objects would take many minutes.
+    ArchiveSpec spec;
+    Class node{"Node", 1, std::vector<Field>(1 << 17, Field{"empty", 0, '^', 8})};
+    node.fields.push_back({"next"});
+    spec.classes = {node};
+    constexpr std::uint32_t kNodes = 100000;
+    for (std::uint32_t id = 0; id < kNodes; ++id) {
+        spec.objects.push_back({id, "Node", id + 1 < kNodes ? ref(id + 1) : null_ref(), ""});
+    }
+    const MelodyneArchive a = parsed(spec);
+    EXPECT_EQ(archive_collect_reachable(a, 0).size(), kNodes);
+    EXPECT_EQ(archive_read_ref_field(a, 5, "next"), 6u);
+}
+
 TEST(MelodyneArchiveQueries, InlineKeys) {
     ArchiveSpec spec = document_archive();  // strings: 2 own + field names
     spec.objects.push_back({4, "GNData", "", list_tail({}, {1, 0})});
