@@ -21,8 +21,9 @@ struct AraSourceLine {
     std::string file_name;   // its audio file's name
 };
 
-// The blocks' text for the merged archive bytes. Each identifier is listed once (its first file
-// name). Empty when the encoder gives nothing (an archive of 2 GiB or more): then no block may be
+// The blocks' text for the merged archive bytes. `sources` are the sources the merge kept (a
+// source it left out is not in the document); each identifier is listed once, with its first file
+// name. Empty when the encoder gives nothing (an archive of 2 GiB or more): then no block may be
 // written.
 std::string ara_blocks_text(std::string_view merged_archive,
                             std::span<const AraSourceLine> sources);
