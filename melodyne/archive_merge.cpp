@@ -1,6 +1,7 @@
 #include "melodyne/archive_merge.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <unordered_map>
@@ -14,6 +15,13 @@ namespace {
 
 // An object id of one of the archives being merged.
 using ArchiveKey = std::pair<const MelodyneArchive*, std::uint32_t>;
+
+struct ArchiveKeyHash {
+    std::size_t operator()(const ArchiveKey& key) const {
+        return std::hash<const void*>()(key.first) * 0x9E3779B97F4A7C15ULL ^ key.second;
+    }
+};
+using IdMap = std::unordered_map<ArchiveKey, std::uint32_t, ArchiveKeyHash>;
 
 struct NumberedId {
     ArchiveKey key;
@@ -36,9 +44,9 @@ struct MergeState {
     ClassTable classes;
     // A numbered id's new id is its position in `numbered`.
     std::vector<NumberedId> numbered;
-    std::map<ArchiveKey, std::uint32_t> new_ids;
+    IdMap new_ids;
     // An edit's link into its source archive, moved onto the source component's new id.
-    std::map<ArchiveKey, std::uint32_t> relinked;
+    IdMap relinked;
     std::map<std::string, std::string> renames;  // old persistent id to the project's name
     std::vector<std::uint32_t> source_ids;
     std::vector<std::uint32_t> modification_ids;
@@ -51,8 +59,8 @@ struct MergePlan {
     std::vector<const MelodyneArchive*> archives;
     ClassTable classes;
     std::vector<ArchiveKey> numbered;  // new ids from the state's count on
-    std::map<ArchiveKey, std::uint32_t> new_ids;
-    std::map<ArchiveKey, std::uint32_t> relinked;
+    IdMap new_ids;
+    IdMap relinked;
     std::vector<std::pair<std::string, std::string>> renames;
     std::uint32_t source_id = kNoArchiveId;
     std::vector<std::uint32_t> modification_ids;
@@ -302,10 +310,11 @@ void commit(MergeState& state, MergePlan&& plan) {
 // one, with no record.
 std::uint32_t final_id(MergeState& state, const ArchiveKey& key) {
     if (const auto it = state.relinked.find(key); it != state.relinked.end()) return it->second;
-    const auto [it, added] =
-        state.new_ids.emplace(key, static_cast<std::uint32_t>(state.numbered.size()));
-    if (added) state.numbered.push_back({key, false});
-    return it->second;
+    if (const auto it = state.new_ids.find(key); it != state.new_ids.end()) return it->second;
+    const auto id = static_cast<std::uint32_t>(state.numbered.size());
+    state.new_ids.emplace(key, id);
+    state.numbered.push_back({key, false});
+    return id;
 }
 
 // The object with its references, inline keys and list elements in the merged numbering.
