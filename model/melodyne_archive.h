@@ -7,7 +7,8 @@
 #include <vector>
 
 struct ArchiveAttr {
-    std::string name;  // looked up in the string table
+    std::string name;              // looked up in the string table
+    std::uint32_t name_index = 0;  // its index there, kept so that a parsed archive writes back
     std::uint32_t count = 0;
     std::uint8_t type = 0;  // '^' reference, 'i' integer; others carried as bytes
     std::uint32_t size = 0;

@@ -1,0 +1,321 @@
+// From the archive files in "ARA Data" to the project's ARA blocks: the loader and its name
+// checks, the merge input, and the block text.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "melodyne/ara_blocks.h"
+#include "melodyne/archive_format.h"
+#include "melodyne/archive_loader.h"
+#include "melodyne/archive_merge.h"
+#include "melodyne/archive_queries.h"
+#include "melodyne/gnbk_container.h"
+#include "melodyne/merge_input.h"
+#include "melodyne/zlib_encode.h"
+#include "melodyne_builder.h"
+#include "rpp_grammar.h"
+#include "test_support.h"
+#include "util/codecs.h"
+
+#ifdef LANWICK_HAVE_SYSTEM_ZLIB
+#include <zlib.h>
+#endif
+
+namespace {
+
+using namespace melodyne_test;
+namespace fs = std::filesystem;
+
+std::string container_of(const std::string& archive) {
+    return pack_gnbk_blob(
+        zlib_compress_fixed(reinterpret_cast<const std::uint8_t*>(archive.data()), archive.size()));
+}
+
+// A session folder with "Song.ptx" and "ARA Data/<record>/".
+struct SessionFolder {
+    test_support::TempDir dir;
+    std::string session = dir.file("Song.ptx");
+
+    fs::path record_folder(const std::string& record) const {
+        const fs::path folder = dir.path() / "ARA Data" / record;
+        fs::create_directories(folder);
+        return folder;
+    }
+    void put(const fs::path& file, const std::string& bytes) const {
+        fs::create_directories(file.parent_path());
+        test_support::write_file(file.string(), bytes);
+    }
+};
+
+// --- Loader --------------------------------------------------------------------------------
+
+TEST(AraArchiveLoader, LoadsOncePerPath) {
+    SessionFolder s;
+    s.put(s.record_folder("Rec") / "doc.dat", container_of(document_archive().bytes()));
+    s.put(s.record_folder("Melodyne") / "doc.dat", container_of(document_archive().bytes()));
+    s.put(s.record_folder("Rec") / "junk.dat", "GNBKVAi not an archive at all");
+    std::map<std::string, MelodyneArchive> archives;
+    std::string path;
+
+    EXPECT_EQ(load_ara_archive(s.session, "Rec", "doc.dat", archives, path), AraLoad::loaded);
+    EXPECT_EQ(path, s.dir.file("ARA Data/Rec/doc.dat"));
+    ASSERT_EQ(archives.count(path), 1u);
+    EXPECT_EQ(archives.at(path).objects.size(), 4u);
+    EXPECT_EQ(load_ara_archive(s.session, "Rec", "doc.dat", archives, path),
+              AraLoad::already_loaded);
+    // A record without a name reads from "Melodyne".
+    EXPECT_EQ(load_ara_archive(s.session, "", "doc.dat", archives, path), AraLoad::loaded);
+    EXPECT_EQ(path, s.dir.file("ARA Data/Melodyne/doc.dat"));
+
+    EXPECT_EQ(load_ara_archive(s.session, "Rec", "junk.dat", archives, path),
+              AraLoad::not_an_archive);
+    EXPECT_EQ(load_ara_archive(s.session, "Rec", "missing.dat", archives, path),
+              AraLoad::not_found);
+    EXPECT_EQ(load_ara_archive(s.session, "Rec", "", archives, path), AraLoad::not_found);
+    fs::create_directories(s.record_folder("Rec") / "folder.dat");
+    EXPECT_EQ(load_ara_archive(s.session, "Rec", "folder.dat", archives, path), AraLoad::not_found);
+    EXPECT_EQ(archives.size(), 2u);
+}
+
+TEST(AraArchiveLoader, NamesAreNeverPaths) {
+    SessionFolder s;
+    const std::string archive = container_of(document_archive().bytes());
+    // An archive planted wherever a name could lead.
+    s.record_folder("Rec");
+    for (const char* planted : {"x", "Rec/x", "a/b", "abs", "Rec/a/b"}) {
+        s.put(s.dir.path() / "ARA Data" / planted, archive);
+    }
+    s.put(s.dir.path() / "x", archive);
+    s.put(s.dir.path() / "outside.dat", archive);
+    fs::create_symlink(s.dir.path() / "outside.dat", s.record_folder("Rec") / "link-out.dat");
+    fs::create_symlink(s.dir.path() / "ARA Data" / "x", s.record_folder("Rec") / "link-in.dat");
+
+    const struct {
+        const char* record;
+        const char* file;
+        AraLoad outcome;
+    } cases[] = {
+        {"Rec", "../x", AraLoad::unsafe_name},
+        {"Rec", "..", AraLoad::unsafe_name},
+        {"Rec", ".", AraLoad::unsafe_name},
+        {"Rec", "a/b", AraLoad::unsafe_name},
+        {"Rec", "a\\b", AraLoad::unsafe_name},
+        {"Rec", "/abs", AraLoad::unsafe_name},
+        {"Rec", "C:x", AraLoad::unsafe_name},
+        {"Rec", "x\n", AraLoad::unsafe_name},
+        {"Rec", "", AraLoad::not_found},
+        {"..", "x", AraLoad::unsafe_name},
+        {"Rec/a", "b", AraLoad::unsafe_name},
+        {".", "x", AraLoad::unsafe_name},
+        {"Rec", "link-out.dat", AraLoad::unsafe_name},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.record) + " | " + c.file);
+        std::map<std::string, MelodyneArchive> archives;
+        std::string path;
+        EXPECT_EQ(load_ara_archive(s.session, c.record, c.file, archives, path), c.outcome);
+        EXPECT_TRUE(archives.empty());
+    }
+    // A link that stays inside "ARA Data" is followed.
+    std::map<std::string, MelodyneArchive> archives;
+    std::string path;
+    EXPECT_EQ(load_ara_archive(s.session, "Rec", "link-in.dat", archives, path), AraLoad::loaded);
+}
+
+TEST(AraArchiveLoader, LargeFilesAreNotOpened) {
+    SessionFolder s;
+    const fs::path big = s.record_folder("Rec") / "big.dat";
+    s.put(big, "");
+    fs::resize_file(big, kMaxAraFileSize + 1);  // sparse: nothing is written
+    std::map<std::string, MelodyneArchive> archives;
+    std::string path;
+    EXPECT_EQ(load_ara_archive(s.session, "Rec", "big.dat", archives, path), AraLoad::too_large);
+}
+
+// --- Merge input ---------------------------------------------------------------------------
+
+TEST(AraMergeInput, OneEntryPerSourceWithItsDistinctModifications) {
+    std::map<std::string, MelodyneArchive> archives;
+    for (const char* name : {"doc", "doc2", "A", "B", "A1", "A2", "B1"}) archives[name];
+    const std::vector<AraRecordArchives> records = {
+        {1, "doc", "A", "A1"},   {1, "doc", "B", "B1"}, {1, "doc", "A", "A2"},
+        {1, "doc", "A", "A1"},   {0, "doc", "B", "B1"}, {1, "doc2", "A", "A1"},
+        {1, "doc", "A", "gone"},
+    };
+    const AraMergeInput input = build_ara_merge_input(records, archives);
+    EXPECT_EQ(input.document, &archives.at("doc"));
+    ASSERT_EQ(input.sources.size(), 2u);
+    const AraClipArchive& a = input.sources[0];
+    EXPECT_EQ(a.source, &archives.at("A"));
+    EXPECT_EQ(a.source_name, "lanwick-source-1");
+    EXPECT_EQ(a.modifications,
+              (std::vector<const MelodyneArchive*>{&archives.at("A1"), &archives.at("A2")}));
+    EXPECT_EQ(a.modification_names,
+              (std::vector<std::string>{"lanwick-modification-1-1", "lanwick-modification-1-2"}));
+    EXPECT_EQ(input.sources[1].source_name, "lanwick-source-2");
+    EXPECT_EQ(input.sources[1].modification_names,
+              (std::vector<std::string>{"lanwick-modification-2-1"}));
+    using U = AraRecordUse;
+    EXPECT_EQ(input.use, (std::vector<U>{U::merged, U::merged, U::merged, U::merged, U::unusable,
+                                         U::other_document, U::unusable}));
+    EXPECT_EQ(input.source_of_record[1], 1u);
+    EXPECT_EQ(input.source_of_record[3], 0u);
+
+    EXPECT_EQ(build_ara_merge_input({}, archives).document, nullptr);
+}
+
+// --- ARA blocks ----------------------------------------------------------------------------
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+TEST(AraBlocks, Base64LinesFrameAndSources) {
+    // Bytes whose stream makes a 225-byte container: 300 base64 characters.
+    std::mt19937 rng(7);
+    std::string merged;
+    for (std::size_t n = 150; n < 260 && merged.empty(); ++n) {
+        std::string bytes(n, '\0');
+        for (char& c : bytes) c = static_cast<char>(rng());
+        const std::string c = container_of(bytes);
+        if (c.size() == 225) merged = bytes;
+    }
+    ASSERT_FALSE(merged.empty());
+
+    const std::vector<AraSourceLine> sources = {
+        {"lanwick-source-1", "Vox.wav"},
+        {"lanwick-source-2", "Gtr \"DI\".wav"},
+        {"lanwick-source-1", "Vox.wav"},
+    };
+    const std::string text = ara_blocks_text(merged, sources);
+    const std::vector<std::string> lines = lines_of(text);
+    ASSERT_EQ(lines.size(), 12u);
+    EXPECT_EQ(lines[0], "  <ARA com.celemony.ara.chunk.13 4");
+    EXPECT_EQ(lines[1], "    <BIN");
+    EXPECT_EQ(lines[2].size(), 6u + 128);
+    EXPECT_EQ(lines[3].size(), 6u + 128);
+    EXPECT_EQ(lines[4].size(), 6u + 44);
+    EXPECT_EQ(lines[2].substr(0, 7), "      R");  // "GNBK" in base64
+    EXPECT_EQ(lines[5], "    >");
+    EXPECT_EQ(lines[6], "  >");
+    EXPECT_EQ(lines[7], "  <ARASRC com.celemony.ara.chunk.13 4");
+    EXPECT_EQ(lines[8], "    lanwick-source-1 \"Vox.wav\"");
+    EXPECT_EQ(lines[9], "    lanwick-source-2 'Gtr \"DI\".wav'");
+    EXPECT_EQ(lines[10], "  >");
+    EXPECT_EQ(lines[11], "  ARA_POOLED_EDITS");
+
+    const std::string frame = base64_decode(lines[2] + lines[3] + lines[4]);
+    std::string back;
+    ASSERT_TRUE(unpack_gnbk_blob(frame, back));
+    EXPECT_EQ(back, merged);
+    EXPECT_EQ(frame.substr(8, 12), u32(6) + u32(1) + u32(205));
+#ifdef LANWICK_HAVE_SYSTEM_ZLIB
+    std::string theirs(merged.size(), '\0');
+    uLongf size = static_cast<uLongf>(theirs.size());
+    ASSERT_EQ(uncompress(reinterpret_cast<Bytef*>(theirs.data()), &size,
+                         reinterpret_cast<const Bytef*>(frame.data() + 20), 205),
+              Z_OK);
+    EXPECT_EQ(theirs, merged);
+#endif
+
+    const std::string project = "<REAPER_PROJECT 0.1 \"7.0\" 0\n" + text + ">\n";
+    const rpp_grammar::Result grammar = rpp_grammar::check_project(project);
+    EXPECT_TRUE(grammar.ok) << grammar.line << ": " << grammar.message;
+}
+
+// --- From the folder to the blocks ---------------------------------------------------------
+
+// Two records on clips of two files, each with its own source and modification archive.
+struct AraDataFixture {
+    SessionFolder s;
+    std::string source_b = container_of(source_archive("pid-source-B", 20).bytes());
+
+    void write() {
+        const fs::path rec = s.record_folder("Rec");
+        s.put(rec / "doc.dat", container_of(document_archive("pid-source-A").bytes()));
+        s.put(rec / "srcA.dat", container_of(source_archive("pid-source-A", 10).bytes()));
+        s.put(rec / "modA.dat", container_of(modification_archive("pid-A1", 1, 0, 100).bytes()));
+        s.put(rec / "srcB.dat", source_b);
+        s.put(rec / "modB.dat", container_of(modification_archive("pid-B1", 0, 1, 200).bytes()));
+    }
+
+    // The loading step of the clip stage: a record is usable when each of its files loaded.
+    std::vector<AraRecordArchives> load(std::map<std::string, MelodyneArchive>& archives) {
+        std::vector<AraRecordArchives> records;
+        for (const auto& [source, modification] :
+             {std::pair{"srcA.dat", "modA.dat"}, std::pair{"srcB.dat", "modB.dat"}}) {
+            AraRecordArchives record;
+            record.usable = 1;
+            for (const auto& [name, path] :
+                 {std::pair{"doc.dat", &record.document}, std::pair{source, &record.source},
+                  std::pair{modification, &record.modification}}) {
+                const AraLoad outcome = load_ara_archive(s.session, "Rec", name, archives, *path);
+                if (outcome != AraLoad::loaded && outcome != AraLoad::already_loaded) {
+                    record.usable = 0;
+                }
+            }
+            records.push_back(record);
+        }
+        return records;
+    }
+};
+
+TEST(AraTransfer, FolderToBlocks) {
+    AraDataFixture f;
+    f.write();
+    std::map<std::string, MelodyneArchive> archives;
+    const AraMergeInput input = build_ara_merge_input(f.load(archives), archives);
+    ASSERT_TRUE(input.document);
+    ASSERT_EQ(input.sources.size(), 2u);
+    std::string error;
+    std::vector<AraSourceFailure> dropped;
+    const std::string merged =
+        merge_melodyne_archives(*input.document, input.sources, error, dropped);
+    ASSERT_FALSE(merged.empty()) << error;
+    EXPECT_TRUE(dropped.empty());
+
+    const std::vector<AraSourceLine> lines = {{input.sources[0].source_name, "Vox.wav"},
+                                              {input.sources[1].source_name, "Gtr.wav"}};
+    const std::string text = ara_blocks_text(merged, lines);
+    EXPECT_NE(text.find("    lanwick-source-1 \"Vox.wav\"\n    lanwick-source-2 \"Gtr.wav\"\n"),
+              std::string::npos);
+
+    // The BIN reads back into a document that lists both sources and both modifications.
+    std::string base64;
+    for (const std::string& line : lines_of(text)) {
+        if (line.rfind("      ", 0) == 0) base64 += line.substr(6);
+    }
+    std::string bytes;
+    ASSERT_TRUE(unpack_gnbk_blob(base64_decode(base64), bytes));
+    MelodyneArchive m;
+    ASSERT_TRUE(parse_melodyne_archive(m, bytes));
+    EXPECT_EQ(archive_list_elements(m, archive_read_ref_field(m, 0, "audioSources")).size(), 2u);
+    EXPECT_EQ(archive_list_elements(m, archive_read_ref_field(m, 0, "audioModifications")).size(),
+              2u);
+}
+
+TEST(AraTransfer, ATruncatedSourceArchiveCostsOnlyItsRecord) {
+    AraDataFixture f;
+    f.source_b.resize(f.source_b.size() - 9);
+    f.write();
+    std::map<std::string, MelodyneArchive> archives;
+    const std::vector<AraRecordArchives> records = f.load(archives);
+    EXPECT_EQ(records[1].usable, 0);
+    const AraMergeInput input = build_ara_merge_input(records, archives);
+    EXPECT_EQ(input.use, (std::vector<AraRecordUse>{AraRecordUse::merged, AraRecordUse::unusable}));
+    ASSERT_EQ(input.sources.size(), 1u);
+    std::string error;
+    std::vector<AraSourceFailure> dropped;
+    EXPECT_FALSE(merge_melodyne_archives(*input.document, input.sources, error, dropped).empty());
+}
+
+}  // namespace
