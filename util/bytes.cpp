@@ -79,3 +79,23 @@ std::uint64_t read_u48le_checked(std::span<const std::uint8_t> bytes, std::size_
 std::uint64_t read_u64le_checked(std::span<const std::uint8_t> bytes, std::size_t pos) {
     return read_uintle_checked(bytes, pos, 8);
 }
+
+namespace {
+
+std::uint64_t read_uintbe_checked(std::span<const std::uint8_t> bytes, std::size_t pos,
+                                  std::size_t width) {
+    if (!bytes_fit(bytes, pos, width)) return 0;
+    std::uint64_t value = 0;
+    for (std::size_t i = 0; i < width; ++i) value = (value << 8) | bytes[pos + i];
+    return value;
+}
+
+}  // namespace
+
+std::uint32_t read_u32be_checked(std::span<const std::uint8_t> bytes, std::size_t pos) {
+    return static_cast<std::uint32_t>(read_uintbe_checked(bytes, pos, 4));
+}
+
+std::uint64_t read_u64be_checked(std::span<const std::uint8_t> bytes, std::size_t pos) {
+    return read_uintbe_checked(bytes, pos, 8);
+}

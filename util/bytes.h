@@ -46,3 +46,6 @@ std::uint32_t read_u32le_checked(std::span<const std::uint8_t> bytes, std::size_
 std::uint64_t read_u40le_checked(std::span<const std::uint8_t> bytes, std::size_t pos);
 std::uint64_t read_u48le_checked(std::span<const std::uint8_t> bytes, std::size_t pos);
 std::uint64_t read_u64le_checked(std::span<const std::uint8_t> bytes, std::size_t pos);
+// Big-endian, as plug-in settings store them.
+std::uint32_t read_u32be_checked(std::span<const std::uint8_t> bytes, std::size_t pos);
+std::uint64_t read_u64be_checked(std::span<const std::uint8_t> bytes, std::size_t pos);

@@ -8,6 +8,8 @@
 #include "convert/writer/colors.h"
 #include "platform/ptformat.h"
 #include "session/name_harvest.h"
+#include "session/plugin_display_names.h"
+#include "session/plugin_settings.h"
 #include "session/session_header.h"
 #include "session/session_walk.h"
 #include "util/bytes.h"
@@ -82,4 +84,7 @@ void read_session(const PTFFormat& session, const ConvertOptions& options, Sessi
 
     read_groups(data, length, out.groups);
     read_memory_locations(data, length, out.memory_locations);
+
+    read_aax_settings_chunk(data, length, out.plugin_instances);
+    read_plugin_display_names(data, length, out.stored_plugin_names);
 }

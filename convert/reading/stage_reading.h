@@ -3,10 +3,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "app/convert_options.h"
+#include "model/plugin_instance.h"
 #include "model/session_layout.h"
 #include "session/groups.h"
 #include "session/media_lists.h"
@@ -28,6 +30,8 @@ struct SessionReading {
     std::vector<MemoryLocation> memory_locations;
     std::vector<std::string> track_names;
     std::vector<std::string> session_strings;
+    std::vector<SessionPluginInstance> plugin_instances;     // in block order
+    std::map<std::string, std::string> stored_plugin_names;  // AAX id to the name Pro Tools shows
 };
 
 // The tempo of the session's first tempo event in quarter notes per minute, 0 when it has none.

@@ -1,0 +1,97 @@
+// Builds plug-in blocks, "elck" chains, parameter lanes and the blocks around them for tests and
+// benchmarks.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <string>
+
+#include "tests/block_builder.h"
+#include "util/bytes.h"
+
+namespace test_plugins {
+
+using namespace test_blocks;
+
+inline std::string byte(int value) {
+    return std::string(1, static_cast<char>(value));
+}
+
+inline std::string u32be(std::uint32_t value) {
+    std::string out;
+    append_u32be(out, value);
+    return out;
+}
+
+inline std::string f64be(double value) {
+    const auto bits = std::bit_cast<std::uint64_t>(value);
+    return u32be(static_cast<std::uint32_t>(bits >> 32)) + u32be(static_cast<std::uint32_t>(bits));
+}
+
+struct PluginBlock {
+    std::string id = "AcmeDemo";  // maker, product
+    std::string settings;         // the bytes from +33 to the settings end
+    std::string at17 = zeros(8);  // +17..+24 (the first "elck" section's length and more)
+    int header_byte = 1;
+    std::size_t tail = 8;  // zero bytes between the settings end and the block end
+};
+
+// A 0x1038 block: +9 header byte, +13 T (settings end at +33 + settings), +17, +25 id, +33
+// settings.
+inline std::string plugin_block(const PluginBlock& p) {
+    const auto t = static_cast<std::uint32_t>(16 + p.settings.size());
+    return z_block(0x1038, byte(p.header_byte) + zeros(3) + u32le(t) + p.at17 + p.id + p.settings +
+                               zeros(p.tail));
+}
+
+// The first "elck" section's bytes from block +33 on (its length goes at +17): 4 bytes, the
+// tag, a 32-byte name, then the payload.
+inline std::string elck_first_section(const std::string& payload) {
+    std::string name = "Demo";
+    name.resize(32, '\0');
+    return zeros(4) + "elck" + name + payload;
+}
+
+// A further section: length, 4 bytes, the id, 4 bytes, tag, 32-byte name, payload.
+inline std::string elck_section(const std::string& id, const std::string& tag,
+                                const std::string& payload) {
+    std::string name = "chunk";
+    name.resize(32, '\0');
+    return u32be(static_cast<std::uint32_t>(56 + payload.size())) + zeros(4) + id + zeros(4) + tag +
+           name + payload;
+}
+
+// A plug-in block whose settings are an "elck" chain: the first section with `first_payload`,
+// then `more` (whole sections), then `slack` bytes.
+inline PluginBlock elck_plugin(const std::string& first_payload, const std::string& more,
+                               std::size_t slack = 0) {
+    PluginBlock p;
+    p.at17 = u32be(static_cast<std::uint32_t>(56 + first_payload.size())) + zeros(4);
+    p.settings = elck_first_section(first_payload) + more + std::string(slack, '\x01');
+    return p;
+}
+
+// A parameter lane: 0x260F holding a 0x260B point list, then the names.
+struct Lane {
+    std::string name = "Gain";
+    std::uint32_t lane_word = 7;
+    std::string second_name = "dB";
+    std::uint64_t tick_flag = 0;
+    std::int32_t initial = 0;
+    std::vector<std::pair<std::int32_t, std::int32_t>> points;
+};
+
+inline std::string lane_block(const Lane& lane) {
+    std::string list = zeros(16) + le(lane.points.size(), 2) + le(lane.tick_flag, 5) + zeros(3) +
+                       le(static_cast<std::uint32_t>(lane.initial), 4);
+    for (const auto& [position, value] : lane.points) {
+        list +=
+            le(static_cast<std::uint32_t>(position), 4) + le(static_cast<std::uint32_t>(value), 4);
+    }
+    list += zeros(2);
+    return z_block(0x260F, zeros(4) + z_block(0x260B, list) + u32le(lane.name.size()) + lane.name +
+                               u32le(lane.lane_word) + zeros(8) + u32le(lane.second_name.size()) +
+                               lane.second_name);
+}
+
+}  // namespace test_plugins
