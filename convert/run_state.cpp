@@ -8,6 +8,7 @@
 #include "convert/writer/item_writer.h"
 #include "convert/writer/tempo_markers.h"
 #include "convert/writer/writer_summary.h"
+#include "plugins/plugin_state.h"
 #include "session/tempo_map.h"
 #include "util/version.h"
 
@@ -55,4 +56,5 @@ void reset_conversion_state(const ConvertOptions& o) {
     reset_item_writer();
     reset_audio_paths();
     reset_media_check();
+    reset_plugin_knowledge();
 }

@@ -161,7 +161,9 @@ TEST(Program, UsageSummaryIsWrappedAndSkippedForListAndCheck) {
 
 TEST(Program, ApiSelftestReportsTheResultRecord) {
     TempDir dir;
-    auto r = run_lanwick({dir.file("missing.ptx")}, "PTX_API_SELFTEST=1");
+    test_support::RunSetup setup;
+    setup.env = "PTX_API_SELFTEST=1";
+    auto r = run_lanwick({dir.file("missing.ptx")}, setup);
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_NE(r.out.find("  API SELFTEST: rc=1 report_text=0 ondisk=0 DIFFER\n"),
               std::string::npos);

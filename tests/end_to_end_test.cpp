@@ -32,10 +32,9 @@ void expect_valid_project(const std::string& text) {
 
 // Runs the program with `dir` as its current folder.
 test_support::RunResult run_in(const TempDir& dir, const std::vector<std::string>& args) {
-    std::string quoted = "'";
-    for (char c : dir.path().string())
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return run_lanwick(args, "cd " + quoted + "' &&");
+    test_support::RunSetup setup;
+    setup.current_dir = dir.path().string();
+    return run_lanwick(args, setup);
 }
 
 // What a project's items say, one row per item in the order written.

@@ -40,12 +40,31 @@ std::string shell_quote(const std::string& s) {
     return q + "'";
 }
 
+// The program placed in `folder`: a hard link to the build, or a copy where linking fails.
+std::string place_program(const fs::path& folder) {
+    const fs::path program = folder / fs::path(LANWICK_BINARY).filename();
+    std::error_code ec;
+    fs::remove(program, ec);
+    fs::create_hard_link(LANWICK_BINARY, program, ec);
+    if (ec) fs::copy_file(LANWICK_BINARY, program, fs::copy_options::overwrite_existing);
+    return program.string();
+}
+
 }  // namespace
 
-RunResult run_lanwick(const std::vector<std::string>& args, const std::string& env) {
+RunResult run_lanwick(const std::vector<std::string>& args, const RunSetup& setup) {
     TempDir dir;
+    const auto folder = [&](const std::string& given, const char* name) {
+        if (!given.empty()) return given;
+        fs::create_directory(dir.path() / name);
+        return (dir.path() / name).string();
+    };
+    const std::string program = place_program(folder(setup.program_dir, "program"));
     std::string out_file = dir.file("out"), err_file = dir.file("err");
-    std::string cmd = env + " " + shell_quote(LANWICK_BINARY);
+    std::string cmd = "cd " + shell_quote(folder(setup.current_dir, "current")) +
+                      " && export HOME=" + shell_quote(folder(setup.home, "home")) +
+                      " APPDATA=" + shell_quote(folder(setup.appdata, "appdata")) + " && " +
+                      setup.env + " " + shell_quote(program);
     for (const std::string& a : args) cmd += " " + shell_quote(a);
     cmd += " </dev/null >" + shell_quote(out_file) + " 2>" + shell_quote(err_file);
     int status = std::system(cmd.c_str());
@@ -53,6 +72,8 @@ RunResult run_lanwick(const std::vector<std::string>& args, const std::string& e
     r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     r.out = read_file(out_file);
     r.err = read_file(err_file);
+    std::error_code ec;
+    if (!setup.program_dir.empty()) fs::remove(fs::path(program), ec);
     return r;
 }
 

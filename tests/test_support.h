@@ -27,8 +27,19 @@ struct RunResult {
     std::string err;  // standard error
 };
 
-// Runs the built program with these arguments (each quoted for the shell), standard input empty.
-RunResult run_lanwick(const std::vector<std::string>& args, const std::string& env = "");
+// Where a run of the program happens. Every folder left empty is a fresh empty one, so a run
+// never sees the machine's REAPER folders, the checkout or the build folder.
+struct RunSetup {
+    std::string env;          // "NAME=value" words set for the program only
+    std::string current_dir;  // the current folder
+    std::string home;         // HOME
+    std::string appdata;      // APPDATA
+    std::string program_dir;  // the folder the program copy runs from (its tables lie beside it)
+};
+
+// Runs a copy of the built program with these arguments (each quoted for the shell), standard
+// input empty.
+RunResult run_lanwick(const std::vector<std::string>& args, const RunSetup& setup = {});
 
 // The path of a real session, or empty when the sessions folder or the file is absent.
 std::string real_session(const std::string& name);

@@ -7,6 +7,7 @@
 #include "convert/run_state.h"
 #include "convert/writer/colors.h"
 #include "platform/ptformat.h"
+#include "plugins/plugin_loading.h"
 #include "session/name_harvest.h"
 #include "session/plugin_display_names.h"
 #include "session/plugin_settings.h"
@@ -87,4 +88,9 @@ void read_session(const PTFFormat& session, const ConvertOptions& options, Sessi
 
     read_aax_settings_chunk(data, length, out.plugin_instances);
     read_plugin_display_names(data, length, out.stored_plugin_names);
+
+    // No plug-in state converter exists yet: no key moves to its CLAP build.
+    load_plugin_knowledge(
+        options, settings.session_folder, SessionPlugins{},
+        [](const SessionPluginInstance&, const PluginRuleRow&) { return std::string(); });
 }

@@ -1,0 +1,59 @@
+// Mapping rows from an AAX plug-in key to a REAPER plug-in, the built-in rows, and the key of a
+// session's plug-in instance.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+struct SessionPluginInstance;
+
+// One mapping from an AAX key prefix to a REAPER plug-in. Every text points into the built-in
+// table or into a PluginResolution that stays in place until the run's reset.
+struct PluginRuleRow {
+    const char* signature = nullptr;  // AAX key prefix
+    const char* display_name = nullptr;
+    const char* type_text = nullptr;  // REAPER's type word, ": ", then the plug-in name
+    const char* file = nullptr;
+    const char* id_text = nullptr;  // empty or null: the row has no REAPER target
+    std::uint32_t input_pins = 2;
+    std::uint32_t output_pins = 2;
+    std::uint32_t tail_word = 0;
+    std::uint32_t payload_limit = 0;  // 0, or the exact payload length the raw state takes
+    const std::uint8_t* header_template = nullptr;
+    std::uint32_t header_template_len = 0;
+    const std::uint8_t* trailing_block = nullptr;
+    std::uint32_t trailing_block_len = 0;
+    std::uint32_t wrap_flag = 0;
+    const char* preset_name = nullptr;
+    std::uint32_t mode = 0;         // 1: the value-list state
+    std::uint32_t value_count = 0;  // values of the value-list state (20 when 0)
+    std::uint32_t zero_prefix = 0;  // zero bytes before those values
+};
+
+// A plug-in's key: its AAX id, followed by the four-character sub-plug-in code for a plug-in
+// inside a Waves shell (a 12-character key).
+std::string plugin_key(const SessionPluginInstance& instance);
+
+// True when the row names a REAPER plug-in.
+bool row_has_target(const PluginRuleRow& row);
+
+// A row's signature matches a key it begins. A 12-character key (a plug-in inside a Waves shell)
+// is matched only by a 12-character signature: the shell's 8-character id names every plug-in
+// inside it, never one of them.
+bool signature_matches(const char* signature, std::string_view key);
+
+// The rows this program ships.
+std::span<const PluginRuleRow> builtin_rule_rows();
+
+// The first built-in row whose signature matches the key, or null.
+const PluginRuleRow* find_builtin_row(std::string_view key);
+
+// The row a slot takes: the run's resolved rows, then the built-in rows with a target, then the
+// learned rows, then any built-in row (which keeps the slot's name without a target). Null when
+// none matches.
+const PluginRuleRow* find_mapping_rule(std::string_view key);
+
+// True for the maker codes of Avid's own processors.
+bool is_avid_maker_id(std::string_view aax_id);

@@ -1,0 +1,393 @@
+#include "plugins/resolution.h"
+
+#include <set>
+
+#include "app/output.h"
+#include "plugins/identification.h"
+#include "plugins/plugin_state.h"
+#include "plugins/reaper_cache.h"
+#include "plugins/table_lines.h"
+#include "util/names.h"
+
+namespace {
+
+// Kontakt 6's AAX key; its VST2 id is the product code "Ni$D", and Kontakt 7's VST3 class id
+// is "VST" + "NiK7" + "kontakt 7".
+constexpr std::string_view kKontaktKey = "NiInNi$D";
+constexpr std::uint32_t kKontaktVst2Id = 0x4E692444;
+constexpr std::string_view kKontakt7ClassId = "5653544E694B376B6F6E74616B742037";
+constexpr std::uint32_t kKontaktNewerThan = 7;
+constexpr std::uint32_t kChosenTailWord = 65535;
+
+constexpr std::size_t kShellKeyLength = 12;
+constexpr std::size_t kCodeKeyLength = 8;
+constexpr std::size_t kMinStoredNameLength = 3;
+
+constexpr const char* kKeptOnVst3 = "kept on VST3: its VST2 build cannot take these settings";
+
+bool is_vst3_build(const ReaperPluginEntry& e) {
+    return !e.is_clap && (e.is_vst3 || !e.vst3_class_id.empty());
+}
+
+std::string stripped_key(const ReaperPluginEntry& e) {
+    return normalize_alnum_lower(strip_paren_suffixes(e.name));
+}
+
+bool equals_ignoring_case(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && to_lower_copy(a) == to_lower_copy(b);
+}
+
+// The cache key writes blanks (and other signs) of a file name as '_'; the bare name shows
+// which sign each '_' stands for when the two are as long.
+std::string restored_file(const ReaperPluginEntry& e) {
+    std::string file = e.file;
+    const std::size_t separator = file.find_last_of("/\\");
+    const std::size_t start = separator == std::string::npos ? 0 : separator + 1;
+    const std::size_t dot = file.rfind('.');
+    const std::size_t end = dot == std::string::npos || dot < start ? file.size() : dot;
+    if (end - start != e.bare_name.size()) return file;
+    for (std::size_t i = start; i < end; ++i) {
+        const char shown = e.bare_name[i - start];
+        const bool alnum = (shown >= 'a' && shown <= 'z') || (shown >= 'A' && shown <= 'Z') ||
+                           (shown >= '0' && shown <= '9');
+        if (file[i] == '_' && !alnum) file[i] = shown;
+    }
+    return file;
+}
+
+// "Kontakt (Native Instruments) (64 out)" gives 64; 0 when the name has no output count.
+std::uint32_t output_pins_in_name(std::string_view name) {
+    const std::size_t out = name.rfind(" out)");
+    if (out == std::string_view::npos) return 0;
+    const std::size_t open = name.rfind('(', out);
+    if (open == std::string_view::npos) return 0;
+    std::uint32_t pins = 0;
+    for (std::size_t i = open + 1; i < out; ++i) {
+        if (name[i] < '0' || name[i] > '9' || pins > 100000) return 0;
+        pins = pins * 10 + static_cast<std::uint32_t>(name[i] - '0');
+    }
+    return pins;
+}
+
+PluginResolution make_record(std::string_view key, std::string_view display_name,
+                             const ReaperPluginEntry& entry) {
+    PluginResolution record;
+    record.key = std::string(key);
+    record.display_name = std::string(display_name);
+    record.file = restored_file(entry);
+    describe_reaper_plugin(entry, record.id_text, record.type_text);
+    record.id_known = entry.is_vst3 && entry.vst3_class_id.empty() && !entry.is_clap ? 0 : 1;
+    return record;
+}
+
+// A row aimed at the record's build, copied from the row it replaces.
+PluginRuleRow row_for(const PluginRuleRow& from, const PluginResolution& record) {
+    PluginRuleRow row = from;
+    row.signature = record.key.c_str();
+    row.display_name = record.display_name.c_str();
+    row.type_text = record.type_text.c_str();
+    row.file = record.file.c_str();
+    row.id_text = record.id_text.c_str();
+    return row;
+}
+
+void print_decision(std::string_view key, std::string_view type_text, std::string_view reason) {
+    say("    %s -> %-46s [%.*s]\n", std::string(key).c_str(), std::string(type_text).c_str(),
+        static_cast<int>(reason.size()), reason.data());
+}
+
+// A choice of the pass over a built-in row: the record joins the second list, its row the
+// resolved rows.
+void choose_entry(std::string_view key, const PluginRuleRow& builtin, const ReaperPluginEntry& e,
+                  std::uint32_t tail_word, std::string_view reason) {
+    plugin_knowledge.chosen.push_back(make_record(key, builtin.display_name, e));
+    const PluginResolution& record = plugin_knowledge.chosen.back();
+    PluginRuleRow row = row_for(builtin, record);
+    row.tail_word = tail_word;
+    if (const std::uint32_t pins = output_pins_in_name(e.name); pins > 0) row.output_pins = pins;
+    plugin_knowledge.resolved_rows.push_back(row);
+    print_decision(key, record.type_text, reason);
+}
+
+const std::vector<ReaperPluginEntry>& cache() {
+    return plugin_knowledge.cache;
+}
+
+// Steps for a built-in row with a target: --prefer-vst2 may move it to a VST2 build.
+void resolve_targeted_row(std::string_view key, const PluginRuleRow& row,
+                          const std::vector<SessionPluginInstance>& instances, bool prefer_vst3,
+                          int& added) {
+    if (prefer_vst3) return;
+    const int alternative = find_vst2_alternative(cache(), key, row);
+    if (alternative < 0) return;
+    std::uint32_t count = 0;
+    if (!count_instances_with_key(instances, key, count) && count != 0) {
+        plugin_knowledge.kept_on_vst3[row.display_name ? row.display_name : ""] += count;
+        print_decision(key, row.type_text ? row.type_text : "", kKeptOnVst3);
+        return;
+    }
+    choose_entry(key, row, cache()[static_cast<std::size_t>(alternative)], 0,
+                 "--prefer-vst2 over the table row");
+    plugin_knowledge.prefer_vst2_keys.insert(std::string(key));
+    ++added;
+}
+
+void resolve_kontakt(std::string_view key, const PluginRuleRow& row,
+                     const std::vector<SessionPluginInstance>& instances, bool prefer_vst3,
+                     int& added) {
+    int vst2 = -1, kontakt7 = -1, newest = -1;
+    std::uint32_t newest_number = kKontaktNewerThan;
+    for (std::size_t i = 0; i < cache().size(); ++i) {
+        const ReaperPluginEntry& e = cache()[i];
+        if (vst2 < 0 && !e.is_clap && !e.is_vst3 && e.vst3_class_id.empty() &&
+            e.vst2_id == kKontaktVst2Id && e.name.find("(x86)") == std::string::npos)
+            vst2 = static_cast<int>(i);
+        if (kontakt7 < 0 && e.is_vst3 && equals_ignoring_case(e.vst3_class_id, kKontakt7ClassId))
+            kontakt7 = static_cast<int>(i);
+        if (e.is_vst3 && !e.vst3_class_id.empty() &&
+            e.name.find("Native Instruments") != std::string::npos) {
+            const std::string name = stripped_key(e);
+            const std::string_view digits =
+                std::string_view(name).substr(std::min<std::size_t>(name.size(), 7));
+            std::uint32_t number = 0;
+            if (name.starts_with("kontakt") &&
+                digits.find_first_not_of("0123456789") == std::string_view::npos &&
+                leading_u32(digits, number) && number > newest_number) {
+                newest_number = number;
+                newest = static_cast<int>(i);
+            }
+        }
+    }
+    std::uint32_t count = 0;
+    count_instances_with_key(instances, key, count);
+    plugin_knowledge.kontakt.instance_count = count;
+
+    if ((!prefer_vst3 && vst2 >= 0) || (kontakt7 < 0 && (vst2 >= 0 || newest < 0))) {
+        resolve_targeted_row(key, row, instances, prefer_vst3, added);
+        return;
+    }
+    const bool predicted = kontakt7 < 0;
+    const ReaperPluginEntry& chosen =
+        cache()[static_cast<std::size_t>(predicted ? newest : kontakt7)];
+    plugin_knowledge.kontakt.chosen_name = chosen.name;
+    plugin_knowledge.kontakt.predicted = predicted ? 1 : 0;
+    choose_entry(key, row, chosen, kChosenTailWord,
+                 predicted ? "predicted: written the way Kontakt 7 takes them"
+                           : "Kontakt 7 takes Kontakt 6's settings, measured");
+    ++added;
+}
+
+// "the name Pro Tools stores": the one build, VST3 before VST2 before CLAP, whose name is the
+// name Pro Tools shows; none when builds of that name come from different makers.
+int find_by_stored_name(std::string_view key,
+                        const std::map<std::string, std::string>& stored_names) {
+    if (key.size() != kCodeKeyLength || is_avid_maker_id(key)) return -1;
+    const auto stored = stored_names.find(std::string(key));
+    if (stored == stored_names.end()) return -1;
+    const std::string wanted = normalize_alnum_lower(stored->second);
+    if (wanted.size() < kMinStoredNameLength) return -1;
+    int chosen = -1;
+    std::string maker;
+    for (std::size_t i = 0; i < cache().size(); ++i) {
+        const ReaperPluginEntry& e = cache()[i];
+        if (stripped_key(e) != wanted) continue;
+        if (chosen < 0) {
+            chosen = static_cast<int>(i);
+            maker = last_parenthesised_text(e.name);
+            continue;
+        }
+        if (last_parenthesised_text(e.name) != maker) return -1;
+        const ReaperPluginEntry& c = cache()[static_cast<std::size_t>(chosen)];
+        if ((c.is_clap && !e.is_clap) || (e.is_vst3 && !c.is_vst3 && !c.is_clap))
+            chosen = static_cast<int>(i);
+    }
+    return chosen;
+}
+
+bool learned_table_matches(std::string_view key) {
+    for (std::size_t i = 0; i < plugin_knowledge.learned_table_rows; ++i)
+        if (signature_matches(plugin_knowledge.learned_rows[i].signature, key)) return true;
+    return false;
+}
+
+// A key no built-in row aims anywhere: found in the cache by its codes, then by name.
+void identify_key(std::string_view key, const PluginRuleRow* named,
+                  const std::vector<SessionPluginInstance>& instances,
+                  const std::map<std::string, std::string>& stored_names, bool prefer_vst3,
+                  int& added) {
+    const std::string display = named && named->display_name ? named->display_name : "";
+    std::string rule_name;
+    int found = -1;
+    bool kept_on_vst3 = false;
+    if (key.size() == kShellKeyLength) {
+        const std::string wanted = "VST" + std::string(key.substr(8));
+        for (std::size_t i = 0; i < cache().size() && found < 0; ++i)
+            if (decode_class_id(cache()[i].vst3_class_id).starts_with(wanted))
+                found = static_cast<int>(i);
+        if (found >= 0) rule_name = "Waves PluginSubComp";
+    } else {
+        found = identify_in_cache(cache(), key, display, prefer_vst3, rule_name);
+        std::uint32_t count = 0;
+        if (!prefer_vst3 && key.starts_with("FabF") &&
+            !count_instances_with_key(instances, key, count)) {
+            std::string vst3_rule;
+            const int vst3 = identify_in_cache(cache(), key, display, true, vst3_rule);
+            if (vst3 >= 0 && is_vst3_build(cache()[static_cast<std::size_t>(vst3)]) && found >= 0 &&
+                is_vst2_build(cache()[static_cast<std::size_t>(found)])) {
+                found = vst3;
+                rule_name = kKeptOnVst3;
+                kept_on_vst3 = true;
+            }
+        }
+    }
+    if (found < 0 && named != nullptr) return;
+    if (found < 0) {
+        found = find_by_stored_name(key, stored_names);
+        if (found < 0) return;
+        rule_name = "the name Pro Tools stores";
+    }
+
+    const ReaperPluginEntry& e = cache()[static_cast<std::size_t>(found)];
+    plugin_knowledge.resolutions.push_back(
+        make_record(key, named ? std::string_view(display) : std::string_view(e.bare_name), e));
+    const PluginResolution& record = plugin_knowledge.resolutions.back();
+    if (!record.id_known) plugin_knowledge.marker_only_keys.insert(record.key);
+    if (kept_on_vst3) {
+        std::uint32_t count = 0;
+        count_instances_with_key(instances, key, count);
+        const std::string name = e.bare_name.starts_with("FabFilter ")
+                                     ? record.display_name
+                                     : "FabFilter " + record.display_name;
+        plugin_knowledge.kept_on_vst3[name] += count;
+    }
+    say("    %s -> %-46s [%s%s]\n", record.key.c_str(), record.type_text.c_str(), rule_name.c_str(),
+        record.id_known ? "" : ", VST3 class id unknown - marker only");
+    ++added;
+}
+
+std::set<std::string> distinct_keys(const std::vector<SessionPluginInstance>& instances) {
+    std::set<std::string> keys;
+    for (const SessionPluginInstance& instance : instances) keys.insert(plugin_key(instance));
+    return keys;
+}
+
+}  // namespace
+
+bool count_instances_with_key(const std::vector<SessionPluginInstance>& instances,
+                              std::string_view key, std::uint32_t& count) {
+    count = 0;
+    bool all_take = true;
+    for (const SessionPluginInstance& instance : instances) {
+        if (plugin_key(instance) != key) continue;
+        ++count;
+        if (instance.payload_kind != 1 && instance.payload_kind != 10) all_take = false;
+    }
+    return all_take;
+}
+
+int resolve_session_plugins(const std::vector<SessionPluginInstance>& instances,
+                            const std::map<std::string, std::string>& stored_names,
+                            bool prefer_vst3) {
+    if (cache().empty()) return 0;
+    const std::size_t first_identified = plugin_knowledge.resolutions.size();
+    std::set<std::string> keyed;  // keys with a key input: their rows take 4 input pins
+    for (const SessionPluginInstance& instance : instances)
+        if (instance.channel_word >= 0) keyed.insert(plugin_key(instance));
+
+    int added = 0;
+    for (const std::string& key : distinct_keys(instances)) {
+        const PluginRuleRow* builtin = find_builtin_row(key);
+        if (builtin != nullptr && row_has_target(*builtin)) {
+            if (key == kKontaktKey)
+                resolve_kontakt(key, *builtin, instances, prefer_vst3, added);
+            else
+                resolve_targeted_row(key, *builtin, instances, prefer_vst3, added);
+            continue;
+        }
+        // A learned key keeps its learned row: finding it again would name another plug-in.
+        if (learned_table_matches(key)) continue;
+        identify_key(key, builtin, instances, stored_names, prefer_vst3, added);
+    }
+
+    for (std::size_t i = first_identified; i < plugin_knowledge.resolutions.size(); ++i) {
+        const PluginResolution& record = plugin_knowledge.resolutions[i];
+        PluginRuleRow row;
+        row.signature = record.key.c_str();
+        row.display_name = record.display_name.c_str();
+        row.type_text = record.type_text.c_str();
+        row.file = record.file.c_str();
+        row.id_text = record.id_text.c_str();
+        row.input_pins = keyed.count(record.key) ? 4 : 2;
+        row.output_pins = 2;
+        row.tail_word = kChosenTailWord;
+        if (record.key.starts_with("FabF")) row.preset_name = "Default Setting";
+        plugin_knowledge.learned_rows.push_back(row);
+    }
+    return added;
+}
+
+int apply_prefer_clap(const std::vector<SessionPluginInstance>& instances,
+                      const StateProbe& probe) {
+    if (cache().empty()) return 0;
+    int moved = 0;
+    for (const std::string& key : distinct_keys(instances)) {
+        const PluginRuleRow* found = find_mapping_rule(key);
+        if (found == nullptr || !row_has_target(*found) || found->type_text == nullptr ||
+            found->type_text[0] == '\0' || starts_with(found->type_text, "CLAP"))
+            continue;
+        const PluginRuleRow row = *found;
+        std::vector<PluginRuleRow>& resolved = plugin_knowledge.resolved_rows;
+        const bool replaces_resolved =
+            found >= resolved.data() && found < resolved.data() + resolved.size();
+        const std::size_t resolved_at =
+            replaces_resolved ? static_cast<std::size_t>(found - resolved.data()) : 0;
+
+        const std::string_view type_text = row.type_text;
+        const std::size_t colon = type_text.find(": ");
+        const std::string wanted = normalize_alnum_lower(
+            colon == std::string_view::npos ? type_text : type_text.substr(colon + 2));
+        int clap = -1;
+        for (std::size_t i = 0; i < cache().size() && clap < 0; ++i)
+            if (cache()[i].is_clap && normalize_alnum_lower(cache()[i].name) == wanted)
+                clap = static_cast<int>(i);
+        if (clap < 0 && row.file != nullptr && row.file[0] != '\0') {
+            const std::string stem = file_stem_alnum(row.file);
+            int matches = 0;
+            for (std::size_t i = 0; i < cache().size(); ++i) {
+                if (!cache()[i].is_clap || file_stem_alnum(cache()[i].file) != stem) continue;
+                if (++matches == 1) clap = static_cast<int>(i);
+            }
+            if (matches > 1) clap = -1;
+        }
+        if (clap < 0) continue;
+
+        const SessionPluginInstance* first = nullptr;
+        std::uint32_t count = 0;
+        for (const SessionPluginInstance& instance : instances) {
+            if (plugin_key(instance) != key) continue;
+            if (first == nullptr) first = &instance;
+            ++count;
+        }
+        if (first == nullptr) continue;
+
+        plugin_knowledge.chosen.push_back(make_record(key, row.display_name ? row.display_name : "",
+                                                      cache()[static_cast<std::size_t>(clap)]));
+        const PluginResolution& record = plugin_knowledge.chosen.back();
+        const PluginRuleRow clap_row = row_for(row, record);
+        if (probe && !probe(*first, clap_row).empty()) {
+            // A resolved row the key had is replaced, not shadowed by the new one.
+            if (replaces_resolved)
+                resolved[resolved_at] = clap_row;
+            else
+                resolved.push_back(clap_row);
+            say("    %s -> %-46s [--prefer-clap]\n", key.c_str(), record.type_text.c_str());
+            ++moved;
+        } else {
+            say("    %s stays on %s: its settings cannot be carried to the CLAP build yet\n",
+                key.c_str(), row.type_text);
+            plugin_knowledge.kept_off_clap[row.display_name ? row.display_name : ""] += count;
+            plugin_knowledge.chosen.pop_back();
+        }
+    }
+    return moved;
+}

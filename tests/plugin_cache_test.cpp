@@ -1,0 +1,271 @@
+// REAPER's plug-in cache: its two line formats, where the files are looked for, and the texts an
+// entry gives REAPER's effect block.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "plugins/reaper_cache.h"
+#include "tests/plugin_fixtures.h"
+#include "tests/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace plugin_fixtures;
+using test_support::TempDir;
+using test_support::write_file;
+
+struct Described {
+    std::string type_text, id_text;
+};
+
+Described describe(const ReaperPluginEntry& entry) {
+    Described d;
+    describe_reaper_plugin(entry, d.id_text, d.type_text);
+    return d;
+}
+
+void write_in(const fs::path& folder, const std::string& name, const std::string& text) {
+    fs::create_directories(folder);
+    write_file((folder / name).string(), text);
+}
+
+// --- Lines -----------------------------------------------------------------------------------
+
+TEST(ReaperCacheLines, VstLinesGiveReapersTexts) {
+    const std::string qzzy_class = class_id("QzEq", "qzzy eq");
+    const std::string multi_class = class_id("MuA1", "multi a");
+    struct Case {
+        std::string line;
+        std::string file, bare_name, class_id;
+        bool instrument, vst3;
+        std::string type_text, id_text;
+    };
+    const std::vector<Case> cases = {
+        {kReaEq, "reaeq.dll", "ReaEQ", "", false, false, "VST: ReaEQ (Cockos)",
+         "1919247729<56535472656571726561657100000000>"},
+        {kReaComp, "reacomp.dll", "ReaComp", "", false, false, "VST: ReaComp (Cockos)",
+         "1919247213<5653547265636D726561636F6D700000>"},
+        {kReaGate, "reagate.dll", "ReaGate", "", false, false, "VST: ReaGate (Cockos)",
+         "1919248244<56535472656774726561676174650000>"},
+        // The compatibility id takes the name's first 9 characters, blanks and signs included.
+        {vst_line("reafir.dll", "1919247986", "ReaFir (FFT EQ+Dynamics Processor) (Cockos)"),
+         "reafir.dll", "ReaFir (FFT EQ+Dynamics Processor)", "", false, false,
+         "VST: ReaFir (FFT EQ+Dynamics Processor) (Cockos)",
+         "1919247986<56535472656672726561666972202866>"},
+        {vst_line("Qzzy_EQ.vst3", "1366323801{" + qzzy_class + "}}", "Qzzy EQ (Qzzy)"),
+         "Qzzy_EQ.vst3", "Qzzy EQ", qzzy_class, false, true, "VST3: Qzzy EQ (Qzzy)",
+         "1366323801{" + qzzy_class + "}"},
+        {vst_line("Synth.dll", "1400000000", "Synth (Maker) (16 out)!!!VSTi"), "Synth.dll",
+         "Synth (Maker)", "", true, false, "VSTi: Synth (Maker) (16 out)",
+         "1400000000<" + vst3_compat_uid_hex(1400000000, "Synth (Maker)") + ">"},
+        // A shell key: digits after '<'; the class id still comes from the id field.
+        {vst_line("WaveShell1-VST_x64.dll<1127168594", "1127168594{" + qzzy_class + "}",
+                  "CLA-76 Mono (Waves)"),
+         "WaveShell1-VST_x64.dll", "CLA-76 Mono", qzzy_class, false, false,
+         "VST3: CLA-76 Mono (Waves)", "1127168594{" + qzzy_class + "}"},
+        // A class key: the text in angle brackets wins over the id field's braces, unchecked.
+        {vst_line("Multi.vst3<" + multi_class + ">", "5{" + qzzy_class + "}", "Multi A (Mu)"),
+         "Multi.vst3", "Multi A", multi_class, false, true, "VST3: Multi A (Mu)",
+         "5{" + multi_class + "}"},
+        // '<' followed by more than digits: the whole key is the file.
+        {vst_line("Odd<12ab", "7", "Odd (Mu)"), "Odd<12ab", "Odd", "", false, false,
+         "VST: Odd (Mu)", "7<" + vst3_compat_uid_hex(7, "Odd") + ">"},
+        // A VST3 file without class id gets the compatibility id in braces.
+        {vst_line("Old.VST3", "1234{short}", "Old (Mu)!!!VSTi"), "Old.VST3", "Old", "", true, true,
+         "VST3i: Old (Mu)", "1234{" + vst3_compat_uid_hex(1234, "Old") + "}"},
+        {vst_line("max.dll", "4294967295", "Max, Inc (Mu)"), "max.dll", "Max, Inc", "", false,
+         false, "VST: Max, Inc (Mu)",
+         "4294967295<" + vst3_compat_uid_hex(4294967295u, "Max, Inc") + ">"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        std::vector<ReaperPluginEntry> out;
+        std::string line = c.line;
+        line.pop_back();
+        ASSERT_TRUE(parse_vst_cache_line(line, out));
+        ASSERT_EQ(out.size(), 1u);
+        EXPECT_EQ(out[0].file, c.file);
+        EXPECT_EQ(out[0].bare_name, c.bare_name);
+        EXPECT_EQ(out[0].vst3_class_id, c.class_id);
+        EXPECT_EQ(out[0].is_instrument, c.instrument ? 1 : 0);
+        EXPECT_EQ(out[0].is_vst3, c.vst3 ? 1 : 0);
+        EXPECT_EQ(out[0].is_clap, 0);
+        EXPECT_EQ(describe(out[0]).type_text, c.type_text);
+        EXPECT_EQ(describe(out[0]).id_text, c.id_text);
+    }
+}
+
+TEST(ReaperCacheLines, VstLinesThatNameNoPlugin) {
+    for (const char* line :
+         {"", "; comment=1,2,3", "[vstcache]", "no equals sign", "Broken.dll=00A1B2C3D4E5F601",
+          "One.dll=0,123", "Zero.dll=0,0,Zero (Mu)", "Text.dll=0,abc,Text (Mu)",
+          "Wide.dll=0,4294967296,Wide (Mu)", "Empty.dll=0,123,", "Mark.dll=0,123,!!!VSTi"}) {
+        std::vector<ReaperPluginEntry> out;
+        if (std::string(line) == "Mark.dll=0,123,!!!VSTi") {
+            // Seven characters are not longer than the mark: the name stays as written.
+            ASSERT_TRUE(parse_vst_cache_line(line, out));
+            EXPECT_EQ(out[0].name, "!!!VSTi");
+            EXPECT_EQ(out[0].is_instrument, 0);
+            continue;
+        }
+        EXPECT_FALSE(parse_vst_cache_line(line, out)) << line;
+        EXPECT_TRUE(out.empty()) << line;
+    }
+}
+
+TEST(ReaperCacheLines, ClapSections) {
+    TempDir dir;
+    const std::string path = dir.file("reaper-clap-linux-x86_64.ini");
+    write_file(path,
+               "; REAPER's CLAP cache\n" +
+                   clap_section("Surge XT.clap",
+                                {"org.surge-synth-team.surge-xt=1|Surge XT (Surge Synth Team)",
+                                 "org.surge-synth-team.fx=2|Surge XT Effects (Surge Synth Team)",
+                                 "=1|No Id", "no.bar=1 Name", "no.name=1|", "no.equals",
+                                 "under.score=_", "wide=4294967296|Wide (Mu)"}) +
+                   "[Broken.clap\nlost.id=0|Lost (Mu)\n" +
+                   clap_section("Next.clap", {"next.id=3|Next (Mu)"}));
+    const std::vector<ReaperPluginEntry> entries = read_clap_cache_file(path);
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0].file, "Surge XT.clap");
+    EXPECT_EQ(entries[0].clap_id, "org.surge-synth-team.surge-xt");
+    EXPECT_EQ(entries[0].bare_name, "Surge XT");
+    EXPECT_EQ(entries[0].vst2_id, 0u);
+    EXPECT_EQ(entries[0].is_clap, 1);
+    EXPECT_EQ(describe(entries[0]).type_text, "CLAPi: Surge XT (Surge Synth Team)");
+    EXPECT_EQ(describe(entries[0]).id_text, "org.surge-synth-team.surge-xt");
+    EXPECT_EQ(describe(entries[1]).type_text, "CLAP: Surge XT Effects (Surge Synth Team)");
+    // The entries of a section without ']' are passed over until the next section.
+    EXPECT_EQ(entries[2].file, "Next.clap");
+    EXPECT_EQ(entries[2].is_instrument, 1);
+}
+
+TEST(ReaperCacheLines, OverlongAndDamagedLinesAreDroppedWhole) {
+    TempDir dir;
+    const std::string path = dir.file("reaper-vstplugins64.ini");
+    // Cut at a 4096-byte buffer, this line's tail would read as a line naming ReaComp.
+    const std::string overlong = std::string(4095, 'x') + kReaComp;
+    std::string nul_line = kReaGate;
+    nul_line.insert(5, 1, '\0');
+    std::string crlf = kReaEq;
+    crlf.insert(crlf.size() - 1, "\r");
+    write_file(path, "[vstcache]\r\n" + overlong + nul_line + crlf);
+    const std::vector<ReaperPluginEntry> entries = read_vst_cache_file(path);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].name, "ReaEQ (Cockos)");
+    // A line just inside the buffer is read.
+    const std::string head = vst_line("long.dll", "5", "");
+    const std::string longest =
+        vst_line("long.dll", "5", std::string(4094 - (head.size() - 1), 'n'));
+    ASSERT_EQ(longest.size() - 1, 4094u);
+    write_file(path, longest);
+    EXPECT_EQ(read_vst_cache_file(path).size(), 1u);
+    EXPECT_TRUE(read_vst_cache_file(dir.file("missing.ini")).empty());
+}
+
+TEST(ReaperCacheIds, CompatibilityIdAndLookup) {
+    EXPECT_EQ(vst3_compat_uid_hex(1919247729, "ReaEQ"), "56535472656571726561657100000000");
+    EXPECT_EQ(vst3_compat_uid_hex(0x41424344, "ABCDEFGHIJKL"), "56535441424344616263646566676869");
+    std::vector<ReaperPluginEntry> cache;
+    for (const std::string& line :
+         {kReaEq, vst_line("Qzzy_EQ.vst3", "99{" + class_id("QzEq") + "}", "Qzzy EQ (Qzzy)")})
+        parse_vst_cache_line(line.substr(0, line.size() - 1), cache);
+    std::string section;
+    parse_clap_cache_line("[Surge.clap]", section, cache);
+    parse_clap_cache_line("org.surge=1|Surge (Surge)", section, cache);
+
+    EXPECT_TRUE(cache_has_plugin_id({}, "123<00>"));
+    EXPECT_TRUE(cache_has_plugin_id(cache, ""));
+    // A VST2 id text matches by its decimal id alone, whatever its compatibility id says.
+    EXPECT_TRUE(cache_has_plugin_id(cache, "1919247729<00000000000000000000000000000000>"));
+    EXPECT_TRUE(cache_has_plugin_id(cache, "5{" + class_id("QzEq") + "}"));
+    EXPECT_TRUE(cache_has_plugin_id(cache, "org.surge"));
+    EXPECT_FALSE(cache_has_plugin_id(cache, "org.surge.fx"));
+    EXPECT_FALSE(cache_has_plugin_id(cache, "1919247730<56535472656571726561657100000000>"));
+    EXPECT_FALSE(cache_has_plugin_id(cache, "0{" + class_id("Nope") + "}"));
+    EXPECT_FALSE(cache_has_plugin_id(cache, "99999999999{}"));
+}
+
+// --- Where the cache is looked for -------------------------------------------------------------
+
+TEST(ReaperCacheSearch, OrderOfTheCandidates) {
+    HermeticFolders env;
+    const fs::path session = env.current.path() / "session";
+    const fs::path program = env.current.path() / "program";
+    const fs::path home_reaper = fs::path(env.home_dir()) / ".config/REAPER";
+    const fs::path appdata_reaper = fs::path(env.appdata_dir()) / "REAPER";
+    std::vector<ReaperPluginEntry> entries;
+    std::string used;
+
+    // Nothing anywhere: nothing found, and no CLAP cache read.
+    EXPECT_EQ(read_reaper_plugin_cache("", session.string(), program.string(), entries, used), 0);
+    EXPECT_EQ(used, "");
+
+    write_in(home_reaper, "reaper-vstplugins64.ini", vst_cache({kReaComp}));
+    EXPECT_EQ(read_reaper_plugin_cache("", session.string(), program.string(), entries, used), 1);
+    EXPECT_EQ(used, (home_reaper / "reaper-vstplugins64.ini").string());
+
+    // APPDATA comes before HOME.
+    write_in(appdata_reaper, "reaper-vstplugins64.ini", vst_cache({kReaGate}));
+    read_reaper_plugin_cache("", session.string(), program.string(), entries, used);
+    EXPECT_EQ(used, (appdata_reaper / "reaper-vstplugins64.ini").string());
+
+    // The session's folder comes before both; the _arm64 name before the 64 name in one folder.
+    write_in(session, "reaper-vstplugins64.ini", vst_cache({kReaEq, kReaComp}));
+    read_reaper_plugin_cache("", session.string(), program.string(), entries, used);
+    EXPECT_EQ(used, session.string() + "/reaper-vstplugins64.ini");
+    EXPECT_EQ(entries.size(), 2u);
+    write_in(session, "reaper-vstplugins_arm64.ini", vst_cache({kReaGate}));
+    read_reaper_plugin_cache("", session.string(), program.string(), entries, used);
+    EXPECT_EQ(used, session.string() + "/reaper-vstplugins_arm64.ini");
+
+    // A file of id-less lines names no plug-in: the next candidate is tried.
+    write_in(session, "reaper-vstplugins_arm64.ini",
+             "[vstcache]\nBroken.dll=00A1B2C3D4E5F601\nZero.dll=0,0,Zero (Mu)\n");
+    read_reaper_plugin_cache("", session.string(), program.string(), entries, used);
+    EXPECT_EQ(used, session.string() + "/reaper-vstplugins64.ini");
+
+    // The --vstini file comes first; one that does not exist is passed over.
+    const std::string vstini = env.current.file("mine.ini");
+    write_file(vstini, vst_cache({kReaGate}));
+    read_reaper_plugin_cache(vstini, session.string(), program.string(), entries, used);
+    EXPECT_EQ(used, vstini);
+    read_reaper_plugin_cache(env.current.file("none.ini"), session.string(), program.string(),
+                             entries, used);
+    EXPECT_EQ(used, session.string() + "/reaper-vstplugins64.ini");
+
+    // The program's folder, then the current folder, come after the session's.
+    write_in(program, "reaper-vstplugins64.ini", vst_cache({kReaGate}));
+    read_reaper_plugin_cache("", "", program.string(), entries, used);
+    EXPECT_EQ(used, program.string() + "/reaper-vstplugins64.ini");
+    write_in(env.current.path(), "reaper-vstplugins64.ini", vst_cache({kReaGate}));
+    read_reaper_plugin_cache("", "", "", entries, used);
+    EXPECT_EQ(used, "./reaper-vstplugins64.ini");
+}
+
+TEST(ReaperCacheSearch, ClapCacheBesideTheVstCacheOnly) {
+    HermeticFolders env;
+    const fs::path session = env.current.path() / "session";
+    const fs::path home_reaper = fs::path(env.home_dir()) / "REAPER";
+    write_in(session, "reaper-vstplugins64.ini", vst_cache({kReaEq}));
+    write_in(home_reaper, "reaper-clap-linux-x86_64.ini",
+             clap_section("Elsewhere.clap", {"else.where=0|Elsewhere (Mu)"}));
+    std::vector<ReaperPluginEntry> entries;
+    std::string used;
+    EXPECT_EQ(read_reaper_plugin_cache("", session.string(), "", entries, used), 1);
+
+    // A first CLAP cache whose names are all empty falls through to the next name.
+    write_in(session, "reaper-clap-win64.ini", clap_section("Empty.clap", {"empty.name=0|"}));
+    write_in(session, "reaper-clap-linux-x86_64.ini",
+             clap_section("Surge.clap", {"org.surge=1|Surge (Surge)"}));
+    write_in(session, "reaper-clap-linux-aarch64.ini",
+             clap_section("Later.clap", {"later=0|Later (Mu)"}));
+    ASSERT_EQ(read_reaper_plugin_cache("", session.string(), "", entries, used), 2);
+    EXPECT_EQ(entries[0].name, "ReaEQ (Cockos)");
+    EXPECT_EQ(entries[1].clap_id, "org.surge");
+}
+
+}  // namespace
