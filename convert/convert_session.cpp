@@ -15,6 +15,7 @@
 #include "convert/summary/console_summary.h"
 #include "convert/summary/media_check.h"
 #include "convert/summary/wanted_params.h"
+#include "convert/tracks/session_plugins.h"
 #include "convert/writer/audio_paths.h"
 #include "convert/writer/item_writer.h"
 #include "convert/writer/project_header.h"
@@ -137,6 +138,8 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     const std::uint8_t* data = session.bytes().data();
     const std::size_t length = session.bytes().size();
 
+    const PluginTrackTies plugin_ties = tie_session_plugins(reading, data, length);
+
     ClipModel clips;
     stage_clips(session, reading, options, clips);
     const WrittenTracks written = stage_tracks(clips);
@@ -163,6 +166,7 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     project.session_settings = read_project_settings(data, length);
     project.tracks = written.tracks;
     project.track_inputs = written.inputs;
+    apply_plugin_ties(plugin_ties, written.tracks, project);
     project.hooks.write_tempo_and_markers = [&](std::FILE* file) {
         write_tempo_and_markers(
             file, TempoMarkersInput{session_tempo_map, project.session_settings.meters,
@@ -196,6 +200,8 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
         if (std::find(names.begin(), names.end(), placed.track_name) == names.end())
             names.push_back(placed.track_name);
     }
+    summary.odd_strips = plugin_ties.odd_strips;
+    summary.multi_mono = plugin_ties.multi_mono;
     print_console_summary(summary);
 
     run_media_check(session.audio_files(), reading.audio_folder_hints,

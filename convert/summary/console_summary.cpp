@@ -336,6 +336,12 @@ void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
         }
         text += "\n      Please send the session in.\n";
     }
+    if (!in.odd_strips.empty())
+        text += format_text(
+                    "  WARNING: %d mixer strip(s) are neither mono nor stereo and were\n"
+                    "      written as ordinary tracks; check their panning by hand:\n",
+                    static_cast<int>(in.odd_strips.size())) +
+                name_rows(in.odd_strips);
     if (item_writer.lanes_written != 0)
         text += format_text("  %d written as REAPER fixed lanes\n", item_writer.lanes_written);
     if (c.trimmed_heads != 0)
@@ -366,6 +372,15 @@ void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
             "      Pro Tools no longer plays. They are left out of the project%s\n",
             c.alternate_clips,
             in.recover_deleted ? "." : "; --recover-deleted\n      would keep them.");
+    if (!in.multi_mono.empty())
+        text += format_text(
+                    "  WARNING: %d unlinked MULTI-MONO instance(s). Pro Tools stores a\n"
+                    "      separate instance for each channel of an unlinked multi-mono\n"
+                    "      plug-in, each with settings of its own; REAPER has no unlinked\n"
+                    "      multi-mono mode, so the channels cannot keep their own settings.\n"
+                    "      Check these by hand:\n",
+                    static_cast<int>(in.multi_mono.size())) +
+                name_rows(in.multi_mono);
 }
 
 // MIDI tracks not written, clips no item could carry (their values cannot place one) and clips

@@ -39,6 +39,8 @@ struct ConsoleSummaryInput {
     bool recover_deleted = false;
     // MIDI tracks with clips, which this build does not write yet.
     std::vector<std::string> midi_tracks_not_written;
+    std::vector<std::string> odd_strips;  // strips neither mono nor stereo, "%s (%d control slots)"
+    std::vector<std::string> multi_mono;  // unlinked multi-mono instances, "%s on %s (%d channels)"
 };
 
 // Rule 3 of the summary: ` "a", "b"` (a blank before the first name, ", " between).
