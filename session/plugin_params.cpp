@@ -64,8 +64,11 @@ std::string document_text(SessionBytes bytes, std::size_t from, std::size_t end)
     return {};
 }
 
+// Records still without a document text, by container name.
+using PendingDocuments = std::map<std::string, std::vector<std::size_t>>;
+
 void read_container(SessionBytes bytes, const BlockHeader& container,
-                    std::vector<PluginParamRecord>& records) {
+                    std::vector<PluginParamRecord>& records, PendingDocuments& pending) {
     const std::size_t end = container.end();
     std::string_view name_view;
     if (!read_text_at(bytes, container.position + 9, end, 1, kMaxText, TextBytes::any, name_view)) {
@@ -88,6 +91,7 @@ void read_container(SessionBytes bytes, const BlockHeader& container,
             record.value_name = text_at(bytes, value.position + 25, value.end());
             record.entry_id = entry_id;
             record.value_id = id_at(bytes, value.position + 9);
+            pending[name].push_back(records.size());
             records.push_back(std::move(record));
             return false;
         });
@@ -95,11 +99,10 @@ void read_container(SessionBytes bytes, const BlockHeader& container,
     });
     const std::string document = document_text(bytes, container.position + 13 + name.size(), end);
     if (document.empty()) return;
-    for (PluginParamRecord& record : records) {
-        if (record.document_text.empty() && record.container_name == name) {
-            record.document_text = document;
-        }
-    }
+    const auto waiting = pending.find(name);
+    if (waiting == pending.end()) return;
+    for (std::size_t i : waiting->second) records[i].document_text = document;
+    pending.erase(waiting);
 }
 
 void read_clip_ties(SessionBytes bytes, const std::vector<PluginParamRecord>& records,
@@ -133,9 +136,10 @@ void read_plugin_params(const std::uint8_t* data, std::size_t length,
                         std::vector<PluginParamRecord>& records,
                         std::map<std::string, std::size_t>& clip_records) {
     const SessionBytes bytes = session_bytes(data, length);
+    PendingDocuments pending;
     scan_blocks(bytes, kContainerType, length, [&](const BlockHeader& container) {
         if (container.size >= 2 && block_fits(bytes, container)) {
-            read_container(bytes, container, records);
+            read_container(bytes, container, records, pending);
         }
         return false;
     });

@@ -1,5 +1,6 @@
 #include "convert/tracks/plugin_tracks.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -25,16 +26,30 @@ bool is_trim(const SessionPluginInstance& instance) {
     return instance.aax_id.compare(0, 8, kTrimId) == 0;
 }
 
-// The track whose fader block lies inside the instance's owner block.
-const TrackLaneSet* owning_track(std::span<const TrackLaneSet> lane_sets,
-                                 const SessionPluginInstance& instance) {
-    for (const TrackLaneSet& lane_set : lane_sets) {
-        if (lane_set.assigned && lane_set.fader_position > instance.owner_start &&
-            lane_set.fader_position < instance.owner_end) {
-            return &lane_set;
-        }
+// The assigned lane sets' fader positions in order, each with its lane set's index.
+std::vector<std::pair<std::uint64_t, std::size_t>> fader_index(
+    std::span<const TrackLaneSet> lane_sets) {
+    std::vector<std::pair<std::uint64_t, std::size_t>> index;
+    for (std::size_t i = 0; i < lane_sets.size(); ++i) {
+        if (lane_sets[i].assigned) index.emplace_back(lane_sets[i].fader_position, i);
     }
-    return nullptr;
+    std::sort(index.begin(), index.end());
+    return index;
+}
+
+// The first lane set (in list order) whose fader block lies strictly inside the instance's
+// owner block.
+const TrackLaneSet* owning_track(std::span<const TrackLaneSet> lane_sets,
+                                 const std::vector<std::pair<std::uint64_t, std::size_t>>& faders,
+                                 const SessionPluginInstance& instance) {
+    if (instance.owner_end <= instance.owner_start + 1) return nullptr;
+    auto it = std::lower_bound(faders.begin(), faders.end(),
+                               std::make_pair(instance.owner_start + 1, std::size_t{0}));
+    std::size_t first = lane_sets.size();
+    for (; it != faders.end() && it->first < instance.owner_end; ++it) {
+        first = std::min(first, it->second);
+    }
+    return first < lane_sets.size() ? &lane_sets[first] : nullptr;
 }
 
 void read_trim(const PluginTrackInput& in, const SessionPluginInstance& instance,
@@ -117,8 +132,9 @@ double trim_gain_db(std::int32_t stored, bool& extended) {
 
 PluginTrackTies tie_plugins_to_tracks(const PluginTrackInput& in) {
     PluginTrackTies out;
+    const auto faders = fader_index(in.lane_sets);
     for (const SessionPluginInstance& instance : in.instances) {
-        const TrackLaneSet* track = owning_track(in.lane_sets, instance);
+        const TrackLaneSet* track = owning_track(in.lane_sets, faders, instance);
         if (track != nullptr) {
             out.plugins_by_track[track->name].push_back(instance);
             out.strip_name_by_instance[instance.block_pos] = track->name;
