@@ -6,10 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "convert/run_state.h"
 #include "convert/summary/console_summary.h"
+#include "convert/tracks/session_plugins.h"
 #include "convert/writer/track_writer.h"
+#include "platform/ptformat.h"
 #include "session/plugin_settings.h"
 #include "tests/plugin_blocks.h"
+#include "tests/test_support.h"
 
 namespace {
 
@@ -231,6 +235,29 @@ TEST(PluginTracks, OneChannelLegsAndStripsNeitherMonoNorStereo) {
     EXPECT_NE(console_summary_text(in).find(
                   "  WARNING: 2 mixer strip(s) are neither mono nor stereo and were\n"),
               std::string::npos);
+}
+
+// The real sessions' strips are mono (three lists) or stereo (four or five) and hold no slot.
+TEST(PluginTracks, RealSessionsListNoStripAndNoSlot) {
+    for (const char* name :
+         {"RegionTest.ptx", "TestPTX.ptx", "MetadataFields.ptx", "Untitled32.ptx"}) {
+        REQUIRE_SESSION(path, name);
+        PTFFormat session;
+        ASSERT_EQ(session.load(path, 48000), 0) << name;
+        ConvertOptions options;
+        options.input_path = path;
+        reset_conversion_state(options);
+        settings.session_sample_rate = session.sample_rate();
+        SessionReading reading;
+        read_session(session, options, reading);
+        const PluginTrackTies ties =
+            tie_session_plugins(reading, session.bytes().data(), session.bytes().size());
+        EXPECT_TRUE(ties.plugins_by_track.empty()) << name;
+        EXPECT_TRUE(ties.multi_mono.empty()) << name;
+        EXPECT_TRUE(ties.odd_strips.empty()) << name;
+        EXPECT_TRUE(ties.channel_side.empty()) << name;
+        EXPECT_TRUE(ties.trim_gain_by_instance.empty()) << name;
+    }
 }
 
 }  // namespace

@@ -7,8 +7,8 @@ PluginTrackTies tie_session_plugins(const SessionReading& reading, const std::ui
     PluginTrackInput in;
     in.bytes = session_bytes(data, length);
     in.instances = reading.plugin_instances;
-    // The lane sets and lane groups come with the mixer readers; without them no slot has a
-    // track and no strip is listed.
+    in.lane_sets = reading.lane_sets;
+    in.lane_groups = reading.lane_groups;
     in.rule_name = [](const SessionPluginInstance& instance) -> const char* {
         const PluginRuleRow* rule = find_mapping_rule(plugin_key(instance));
         if (rule == nullptr || rule->display_name == nullptr || rule->display_name[0] == '\0')
