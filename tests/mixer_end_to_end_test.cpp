@@ -8,6 +8,7 @@
 
 #include "platform/ptformat.h"
 #include "tests/mixer_builder.h"
+#include "tests/plugin_blocks.h"
 #include "tests/rpp_grammar.h"
 #include "tests/test_support.h"
 #include "tests/walk_builder.h"
@@ -154,6 +155,28 @@ TEST(MixerEndToEnd, ASendToNoWrittenTrackIsWarnedAbout) {
     EXPECT_TRUE(has(r.out, "send(s) lead to no track")) << r.out;
     EXPECT_TRUE(has(r.out, "      Drums -> Reverb\n")) << r.out;
     EXPECT_FALSE(has(read_file(dir.file("Send.rpp")), "AUXRECV"));
+}
+
+// A mono track inverted by the Avid Trim in its track block arrives inverted.
+TEST(MixerEndToEnd, AMonoTrackInvertedByItsTrimArrivesInverted) {
+    using namespace walk_blocks;
+    const std::string walk =
+        region_list({audio_region("Kick", 0, 88200, 0, 0)}) +
+        track_list({track_entry("Drums", {0})}) +
+        placement_tracks({placement_track("Drums", {audio_playlist({placement(0, 0)})})});
+    const std::string trim = test_plugins::trim_block({{1093684240, true}});
+    const std::string drums = track_block(
+        0x261b, "Drums",
+        lane_block(fader_block(0), output_block(2, "Out 1-2") +
+                                       mono_lists(list_block(0), list_block(0), list_block(0))) +
+            trim + test_plugins::byte(1) + test_blocks::zeros(3));  // 1 after the slot: active
+    TempDir dir;
+    const std::string session_path = dir.file("Trim.ptx");
+    test_support::write_file(session_path, encrypted_session({{"Kick.wav", "EVAW"}}, walk + drums));
+    const auto r = run_lanwick({session_path, "-o", dir.file("Trim.rpp"), "--no-pause"});
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    const std::string track = track_text(read_file(dir.file("Trim.rpp")), "Drums");
+    EXPECT_TRUE(has(track, "    IPHASE 1\n")) << track;
 }
 
 }  // namespace

@@ -43,28 +43,6 @@ TEST(TrimGain, MeasuredPointsSegmentsAndExtension) {
     }
 }
 
-// A Trim slot whose "elck" sections each hold one channel: the id ("DigiTrim") at section +8,
-// the big-endian gain at +56 and the polarity flag (0x7FFFFFFF: inverted) at +60.
-struct TrimChannel {
-    std::uint32_t gain = 1093684240;
-    bool inverted = false;
-};
-
-std::string trim_payload(const TrimChannel& c) {
-    return u32be(c.gain) + u32be(c.inverted ? 0x7FFFFFFF : 0) + zeros(8);
-}
-
-std::string trim_block(const std::vector<TrimChannel>& channels, int header_byte = 1) {
-    std::string more;
-    for (std::size_t i = 1; i < channels.size(); ++i) {
-        more += elck_section("DigiTrim", "elck", trim_payload(channels[i]));
-    }
-    PluginBlock p = elck_plugin(trim_payload(channels.front()), more);
-    p.id = "DigiTrim";
-    p.header_byte = header_byte;
-    return plugin_block(p);
-}
-
 // A track block holding `slots` (the byte after a slot is 0 when it is inactive), then a state
 // block whose byte before is not 1: not bypassed.
 std::string track_block(const std::string& slots) {
