@@ -15,10 +15,14 @@
 #include "model/session_layout.h"
 #include "platform/ptformat.h"
 #include "session/clip_pitch.h"
+#include "session/elck_chunks.h"
 #include "session/groups.h"
 #include "session/media_lists.h"
 #include "session/memory_locations.h"
 #include "session/name_harvest.h"
+#include "session/plugin_display_names.h"
+#include "session/plugin_params.h"
+#include "session/plugin_settings.h"
 #include "session/px_records.h"
 #include "session/session_header.h"
 #include "session/session_walk.h"
@@ -54,6 +58,18 @@ inline void run_content_readers(const std::uint8_t* data, std::size_t size,
     read_clip_pitch(data, size, pitch);
     std::map<std::string, std::vector<WarpPoint>> warps;
     read_warp_markers(data, size, warps);
+    std::vector<SessionPluginInstance> instances;
+    read_aax_settings_chunk(data, size, instances);
+    for (const SessionPluginInstance& instance : instances) {
+        std::map<std::string, double> named;
+        read_elck_chunks(session_bytes(data, size), instance.block_pos, instance.settings_end,
+                         named);
+    }
+    std::map<std::string, std::string> plugin_names;
+    read_plugin_display_names(data, size, plugin_names);
+    std::vector<PluginParamRecord> melodyne;
+    std::map<std::string, std::size_t> melodyne_clips;
+    read_plugin_params(data, size, melodyne, melodyne_clips);
 
     ConvertOptions options;
     ClipModel model;

@@ -30,6 +30,12 @@ constexpr std::array<std::string_view, 12> kTags = {"VC2!",
                                                     "22 serialization::archive",
                                                     "RIFF"};
 
+constexpr std::array<bool, 256> kTagFirstBytes = [] {
+    std::array<bool, 256> first{};
+    for (std::string_view tag : kTags) first[static_cast<std::uint8_t>(tag[0])] = true;
+    return first;
+}();
+
 struct Candidate {
     std::size_t offset = 0;
     std::size_t length = 0;
@@ -133,13 +139,14 @@ struct Classifier {
     void length_closes() {
         static constexpr std::array<int, 6> kWeights = {5, 3, 3, 2, 2, 1};
         for (std::size_t q = block + kAreaStart; q + 33 < end; ++q) {
+            const std::size_t to_end = end - q;
+            if (to_end < 64) break;
             for (std::size_t i = 0; i < kWeights.size(); ++i) {
+                // stored - less == to_end for one of less = 0, 4, ... 24.
                 const std::uint32_t stored = read_u32le_checked(bytes, q - 4 * (i + 1));
-                for (std::uint32_t less = 0; less <= 24; less += 4) {
-                    if (stored < less || stored - less < 64 || stored - less != end - q) continue;
-                    if (kWeights[i] > best.score) {
-                        best = {q, end - q, "length closes", kWeights[i]};
-                    }
+                const std::size_t less = stored - to_end;
+                if (stored >= to_end && less <= 24 && less % 4 == 0 && kWeights[i] > best.score) {
+                    best = {q, to_end, "length closes", kWeights[i]};
                 }
             }
         }
@@ -158,6 +165,7 @@ struct Classifier {
     }
 
     const char* tag_at(std::size_t q) const {
+        if (!kTagFirstBytes[bytes[q]]) return nullptr;
         for (std::string_view tag : kTags) {
             if (end - q >= tag.size() &&
                 std::memcmp(bytes.data() + q, tag.data(), tag.size()) == 0) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/ptformat.h"
+#include "tests/plugin_blocks.h"
 #include "tests/rpp_grammar.h"
 #include "tests/tempo_blocks.h"
 #include "tests/test_support.h"
@@ -427,6 +428,25 @@ TEST(EndToEnd, WantParamsFile) {
         {session_path, "--check", "--want-params", dir.file("no/such/folder/w.txt"), "--no-pause"});
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_EQ(r.out, plain.out);
+}
+
+TEST(EndToEnd, UnlinkedMultiMonoSlotIsNamed) {
+    TempDir dir;
+    test_plugins::PluginBlock comp;
+    comp.settings = "Comp" + test_blocks::zeros(1);
+    comp.header_byte = 2;
+    const std::string walk =
+        region_list({audio_region("Kick", 0, 48000, 0, 0)}) +
+        track_list({track_entry("Drums", {0})}) +
+        placement_tracks({placement_track("Drums", {audio_playlist({placement(0, 0)})})}) +
+        test_plugins::plugin_block(comp) + test_blocks::zeros(8);
+    const std::string session_path = dir.file("Song.ptx");
+    test_support::write_file(session_path, encrypted_session({{"Kick.wav", "EVAW"}}, walk));
+    const auto r = run_lanwick({session_path, "--check", "--no-pause"});
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    EXPECT_TRUE(has(r.out, "  WARNING: 1 unlinked MULTI-MONO instance(s). Pro Tools stores a\n"))
+        << r.out;
+    EXPECT_TRUE(has(r.out, "\n      Comp on (unmatched strip) (2 channels)\n")) << r.out;
 }
 
 }  // namespace

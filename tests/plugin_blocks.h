@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "tests/block_builder.h"
 #include "util/bytes.h"
@@ -92,6 +93,28 @@ inline std::string lane_block(const Lane& lane) {
     return z_block(0x260F, zeros(4) + z_block(0x260B, list) + u32le(lane.name.size()) + lane.name +
                                u32le(lane.lane_word) + zeros(8) + u32le(lane.second_name.size()) +
                                lane.second_name);
+}
+
+// A Trim slot whose "elck" sections each hold one channel: the id ("DigiTrim") at section +8,
+// the big-endian gain at +56 and the polarity flag (0x7FFFFFFF: inverted) at +60.
+struct TrimChannel {
+    std::uint32_t gain = 1093684240;
+    bool inverted = false;
+};
+
+inline std::string trim_payload(const TrimChannel& c) {
+    return u32be(c.gain) + u32be(c.inverted ? 0x7FFFFFFF : 0) + zeros(8);
+}
+
+inline std::string trim_block(const std::vector<TrimChannel>& channels, int header_byte = 1) {
+    std::string more;
+    for (std::size_t i = 1; i < channels.size(); ++i) {
+        more += elck_section("DigiTrim", "elck", trim_payload(channels[i]));
+    }
+    PluginBlock p = elck_plugin(trim_payload(channels.front()), more);
+    p.id = "DigiTrim";
+    p.header_byte = header_byte;
+    return plugin_block(p);
 }
 
 }  // namespace test_plugins

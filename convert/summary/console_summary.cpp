@@ -53,7 +53,17 @@ std::string stereo_send_row(const StereoSendTrack& track) {
 void mix_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     const WriterSummary& s = writer_summary;
     text += format_text("  %d mixer strips (faders, pans, mute)\n", in.mixer_strips);
+    if (in.name_scan_found >= 0)
+        text += format_text("  track list taken from the strip rows (name scan found %d of %d)\n",
+                            in.name_scan_found, in.track_list_size);
     text += format_text("  %d sends into %d return tracks\n", s.sends_written, in.return_tracks);
+    if (!in.sends_to_no_track.empty()) {
+        text += format_text(
+            "  WARNING: %d send(s) lead to no track of this project and are NOT\n"
+            "      carried (their bus or aux track is not written):\n",
+            static_cast<int>(in.sends_to_no_track.size()));
+        text += name_rows(in.sends_to_no_track);
+    }
     if (s.midi_mute_tracks != 0)
         text += format_text("  %d MIDI track(s) arrive with their mute automation\n",
                             s.midi_mute_tracks);
@@ -336,6 +346,12 @@ void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
         }
         text += "\n      Please send the session in.\n";
     }
+    if (!in.odd_strips.empty())
+        text += format_text(
+                    "  WARNING: %d mixer strip(s) are neither mono nor stereo and were\n"
+                    "      written as ordinary tracks; check their panning by hand:\n",
+                    static_cast<int>(in.odd_strips.size())) +
+                name_rows(in.odd_strips);
     if (item_writer.lanes_written != 0)
         text += format_text("  %d written as REAPER fixed lanes\n", item_writer.lanes_written);
     if (c.trimmed_heads != 0)
@@ -366,6 +382,15 @@ void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
             "      Pro Tools no longer plays. They are left out of the project%s\n",
             c.alternate_clips,
             in.recover_deleted ? "." : "; --recover-deleted\n      would keep them.");
+    if (!in.multi_mono.empty())
+        text += format_text(
+                    "  WARNING: %d unlinked MULTI-MONO instance(s). Pro Tools stores a\n"
+                    "      separate instance for each channel of an unlinked multi-mono\n"
+                    "      plug-in, each with settings of its own; REAPER has no unlinked\n"
+                    "      multi-mono mode, so the channels cannot keep their own settings.\n"
+                    "      Check these by hand:\n",
+                    static_cast<int>(in.multi_mono.size())) +
+                name_rows(in.multi_mono);
 }
 
 // MIDI tracks not written, clips no item could carry (their values cannot place one) and clips

@@ -27,9 +27,12 @@ struct ConsoleSummaryInput {
     int midi_notes_written = 0;
     int return_tracks = 0;  // tracks that took at least one send as a receive
     // Counted by stages this build does not have yet: 0 until they land.
-    int mixer_strips = 0;              // strips read with their faders, pans and mutes
-    int clips_stretched_read = 0;      // stretched clips whose stretch the session stores
-    int clips_stretched_computed = 0;  // ... whose stretch was worked out
+    int mixer_strips = 0;      // strips read with their faders, pans and mutes
+    int name_scan_found = -1;  // the strip rows gave the track list: the scan's count
+    int track_list_size = 0;
+    std::vector<std::string> sends_to_no_track;  // "track -> destination"
+    int clips_stretched_read = 0;                // stretched clips whose stretch the session stores
+    int clips_stretched_computed = 0;            // ... whose stretch was worked out
 
     std::span<const MeterChange> meters;  // empty: 4/4
     std::string track_color_coding;       // the session's track colour coding; empty: none
@@ -45,6 +48,8 @@ struct ConsoleSummaryInput {
     // Clips read that are neither written nor named (`ClipBalance::unaccounted`): 0 but for a
     // fault.
     int clips_unaccounted = 0;
+    std::vector<std::string> odd_strips;  // strips neither mono nor stereo, "%s (%d control slots)"
+    std::vector<std::string> multi_mono;  // unlinked multi-mono instances, "%s on %s (%d channels)"
 };
 
 // Rule 3 of the summary: ` "a", "b"` (a blank before the first name, ", " between).
