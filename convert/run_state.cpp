@@ -6,6 +6,7 @@
 #include "convert/writer/audio_paths.h"
 #include "convert/writer/colors.h"
 #include "convert/writer/item_writer.h"
+#include "convert/writer/midi_item_writer.h"
 #include "convert/writer/tempo_markers.h"
 #include "convert/writer/writer_summary.h"
 #include "session/tempo_map.h"
@@ -53,6 +54,7 @@ void reset_conversion_state(const ConvertOptions& o) {
     reset_writer_state();
     tempo_marker_counts.reset();
     reset_item_writer();
+    reset_midi_writer();
     reset_audio_paths();
     reset_media_check();
 }
