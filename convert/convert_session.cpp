@@ -15,14 +15,23 @@
 #include "convert/summary/console_summary.h"
 #include "convert/summary/media_check.h"
 #include "convert/summary/wanted_params.h"
+#include "convert/tracks/midi_items.h"
+#include "convert/tracks/midi_track_tables.h"
+#include "convert/tracks/track_view.h"
 #include "convert/writer/audio_paths.h"
 #include "convert/writer/item_writer.h"
+#include "convert/writer/midi_item_writer.h"
 #include "convert/writer/project_header.h"
 #include "convert/writer/project_writer.h"
 #include "convert/writer/tempo_markers.h"
 #include "convert/writer/writer_summary.h"
 #include "model/conversion_result.h"
+#include "session/clip_lists.h"
+#include "session/midi_chunks.h"
+#include "session/named_placements.h"
 #include "session/session_settings.h"
+#include "session/track_midi_values.h"
+#include "session/track_names.h"
 #include "util/names.h"
 
 namespace {
@@ -40,6 +49,55 @@ struct WrittenTracks {
     std::vector<TrackWriteInput> inputs;
 };
 
+// The MIDI side of stage "tracks": the MIDI items on tracks of their own, with the MIDI values
+// and real-time properties the writer reads by track name.
+struct MidiTracks {
+    MidiTrackSet set;
+    MidiTrackTables tables;
+};
+
+MidiTracks stage_midi(const std::uint8_t* data, std::size_t length, const SessionReading& reading,
+                      const ConvertOptions& options, const ClipModel& clips) {
+    MidiTracks out;
+    std::vector<MidiChunk> chunks;
+    read_midi_chunks(data, length, chunks);
+    std::vector<PlacementList> lists;
+    read_placement_lists(data, length, lists);
+    std::vector<NamedPlacement> named_placements;
+    read_named_placements_1057(data, length, named_placements);
+    MidiStageInput in;
+    in.regions = &reading.layout.midi_track_regions;
+    in.chunks = &chunks;
+    in.placement_lists = &lists;
+    in.named_placements = &named_placements;
+    in.sample_rate = settings.sample_rate;
+    in.tempo_map = &session_tempo_map;
+    in.tempo = settings.session_tempo;
+    in.keep_inaudible = options.keep_inaudible_midi != 0;
+    in.truncate_to_clip = options.truncate_midi_to_clip != 0;
+    build_midi_items(in, out.set);
+
+    std::vector<NamedBlockEntry> named;
+    read_track_names(data, length, named);
+    std::vector<std::string> session_names;
+    std::vector<std::uint32_t> types;
+    for (const NamedBlockEntry& entry : named) {
+        session_names.push_back(display_name(entry));
+        types.push_back(entry.content_type);
+    }
+    std::set<std::string> taken;
+    for (const auto& [index, track] : clips.output_tracks)
+        taken.insert(track.session_name.empty() ? track.name : track.session_name);
+    settle_midi_tracks(out.set, session_names, taken);
+
+    std::vector<TrackMidiValues> triples;
+    read_2036_per_track(data, length, named, triples);
+    std::vector<MidiTrackProperties> rows;
+    read_midi_track_properties(data, length, types, rows);
+    out.tables = midi_track_tables(named, triples, rows);
+    return out;
+}
+
 // Stage "clips": the clip model from the walk's placements, overlaps resolved.
 void stage_clips(const PTFFormat& session, const SessionReading& reading,
                  const ConvertOptions& options, ClipModel& clips) {
@@ -53,8 +111,7 @@ void stage_clips(const PTFFormat& session, const SessionReading& reading,
 
 // Stage "tracks", as far as this build goes: the output tracks in the session's track order,
 // each with the time base its clips were read in.
-WrittenTracks stage_tracks(const ClipModel& clips) {
-    report_progress(2, "tracks");
+WrittenTracks stage_tracks(const ClipModel& clips, const MidiTrackSet& midi) {
     WrittenTracks out;
     for (std::uint16_t index : clips.track_order) {
         const auto track = clips.output_tracks.find(index);
@@ -64,6 +121,15 @@ WrittenTracks stage_tracks(const ClipModel& clips) {
         TrackWriteInput input;
         const auto tick = clips.tick_based.find(index);
         input.timebase = reaper_timebase(tick != clips.tick_based.end() && tick->second != 0);
+        out.tracks.push_back(std::move(written));
+        out.inputs.push_back(std::move(input));
+    }
+    for (std::uint16_t index : midi.order) {
+        OutputTrack written = midi.tracks.at(index);
+        if (written.session_name.empty()) written.session_name = written.name;
+        TrackWriteInput input;
+        input.midi = 1;
+        input.midi_time_based = midi.sample_time.contains(index) ? 1 : 0;
         out.tracks.push_back(std::move(written));
         out.inputs.push_back(std::move(input));
     }
@@ -93,10 +159,11 @@ ClosingBlockInput closing_input(const PTFFormat& session, const SessionReading& 
 void stage_report(const WrittenTracks& written) {
     report_progress(5, "report");
     const int needs_look = (clip_counts.bad_fades != 0 ? 1 : 0) + (media_check.missing_count != 0);
-    run_outcome.summary_line = format_text(
-        "summary tracks=%d clips=%d notes=%d fx=%d written=%d needs_look=%d%s",
-        static_cast<int>(written.tracks.size()), static_cast<int>(item_writer.items_written), 0, 0,
-        0, needs_look, run_outcome.problem_kind.empty() ? "" : " problem=1");
+    run_outcome.summary_line =
+        format_text("summary tracks=%d clips=%d notes=%d fx=%d written=%d needs_look=%d%s",
+                    static_cast<int>(written.tracks.size()),
+                    static_cast<int>(item_writer.items_written), midi_writer.notes_written, 0, 0,
+                    needs_look, run_outcome.problem_kind.empty() ? "" : " problem=1");
 }
 
 }  // namespace
@@ -139,7 +206,9 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
 
     ClipModel clips;
     stage_clips(session, reading, options, clips);
-    const WrittenTracks written = stage_tracks(clips);
+    report_progress(2, "tracks");
+    const MidiTracks midi = stage_midi(data, length, reading, options, clips);
+    const WrittenTracks written = stage_tracks(clips, midi.set);
 
     // Stage "writing".
     std::set<std::string> listed_files;
@@ -171,8 +240,13 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     };
     project.hooks.track.write_track_items = [&](std::FILE* file, std::int32_t index) {
         const OutputTrack& track = written.tracks[static_cast<std::size_t>(index)];
-        write_track_items(file, track, written_track_name(track, static_cast<std::size_t>(index)),
-                          ItemTrackInput{}, items);
+        const std::string name = written_track_name(track, static_cast<std::size_t>(index));
+        write_track_items(file, track, name, ItemTrackInput{}, items);
+        write_midi_items(file, track, midi_track_values(midi.tables, name, track.session_name),
+                         ItemTrackInput{}, items);
+        const TrackViewState* view = find_track_view(name, track.session_name);
+        write_comment_item(file, view ? view->comment : std::string(), index,
+                           options.comments_mode);
     };
     std::string written_path;
     if (write_project(project, written_path) != 0) return 1;
@@ -191,11 +265,9 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     summary.no_track_colors = options.no_track_colors != 0;
     summary.tempo_ramps = options.tempo_ramps != 0;
     summary.recover_deleted = options.recover_deleted != 0;
-    for (const TrackRegion& placed : reading.layout.midi_track_regions) {
-        std::vector<std::string>& names = summary.midi_tracks_not_written;
-        if (std::find(names.begin(), names.end(), placed.track_name) == names.end())
-            names.push_back(placed.track_name);
-    }
+    summary.midi_notes_written = midi_writer.notes_written;
+    summary.keep_inaudible_midi = options.keep_inaudible_midi != 0;
+    summary.truncate_midi_to_clip = options.truncate_midi_to_clip != 0;
     print_console_summary(summary);
 
     run_media_check(session.audio_files(), reading.audio_folder_hints,

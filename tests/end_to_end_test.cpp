@@ -140,10 +140,88 @@ TEST(EndToEndReal, TestPtxMonoAndStereoTones) {
         {"\"monoTone\"", zero, ten, zero, sessions_audio_file("monoTone.1.aif")},
         {"\"stereoTone\"", zero, ten, zero, sessions_audio_file("stereoTone.L.aif")},
         {"\"stereoTone\"", zero, ten, zero, sessions_audio_file("stereoTone.R.aif")},
+        {"\"MIDI 1\"", zero, "2.0000000000", "", ""},
+        {"\"MIDI 2\"", zero, "2.0000000000", "", ""},
+        {"\"MIDI 3\"", zero, "6.0000000000", "", ""},
     };
     EXPECT_EQ(items_of(project), expected);
-    // The MIDI tracks are not written yet, and the console says so.
-    EXPECT_TRUE(has(r.out, "      write MIDI clips yet: \"MIDI 1\", \"MIDI 2\", \"MIDI 3\"\n"));
+}
+
+// The source lines of the MIDI item named `item`.
+std::string midi_source_of(const std::string& project, const std::string& item) {
+    const std::size_t at = project.find("\n      NAME \"" + item + "\"\n");
+    if (at == std::string::npos) return {};
+    const std::size_t source = project.find("      <SOURCE MIDI\n", at);
+    const std::size_t end = project.find("\n      >\n", source);
+    if (source == std::string::npos || end == std::string::npos) return {};
+    return project.substr(source, end + 9 - source);
+}
+
+std::string note_pairs(const std::vector<std::pair<int, int>>& notes) {
+    std::string out;
+    char line[96];
+    for (const auto& [delta, key] : notes) {
+        std::snprintf(line, sizeof line, "        E %d 90 %02x 50\n        E 240 80 %02x 00\n",
+                      delta, key, key);
+        out += line;
+    }
+    return out;
+}
+
+TEST(EndToEndReal, TestPtxMidiTracksCarryTheirNotes) {
+    REQUIRE_SESSION(path, "TestPTX.ptx");
+    TempDir dir;
+    const auto r = run_lanwick({path, "-o", dir.file("t.rpp"), "--no-pause", "--progress"});
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    const std::string project = read_file(dir.file("t.rpp"));
+    const std::string head =
+        "      <SOURCE MIDI\n        HASDATA 1 960 QN\n        E 0 b0 07 60\n"
+        "        E 0 b0 0a 40\n";
+    const std::string tail = "        E 1 b0 7b 00\n      >\n";
+    std::vector<std::pair<int, int>> midi2;
+    for (int i = 0; i < 16; ++i) midi2.push_back({0, i < 6 ? 0x30 : i < 11 ? 0x34 : 0x35});
+    EXPECT_EQ(midi_source_of(project, "MIDI 1-01"), head +
+                                                        note_pairs({{0, 0x40},
+                                                                    {0, 0x40},
+                                                                    {0, 0x40},
+                                                                    {240, 0x3b},
+                                                                    {0, 0x3b},
+                                                                    {0, 0x3b},
+                                                                    {240, 0x40},
+                                                                    {0, 0x40},
+                                                                    {0, 0x40}}) +
+                                                        tail);
+    EXPECT_EQ(midi_source_of(project, "MIDI 2-01"), head + note_pairs(midi2) + tail);
+    EXPECT_EQ(midi_source_of(project, "MIDI 3-01"),
+              head +
+                  "        E 0 90 43 50\n        E 2160 80 43 00\n        E 240 90 49 50\n"
+                  "        E 2880 80 49 00\n        E 240 90 40 50\n        E 3360 80 40 00\n"
+                  "        E 0 90 44 50\n        E 720 80 44 00\n" +
+                  tail);
+    for (const char* track : {"MIDI 1", "MIDI 2", "MIDI 3"}) {
+        const std::size_t at = project.find(std::string("\n    NAME \"") + track + "\"\n");
+        ASSERT_NE(at, std::string::npos) << track;
+        const std::string block = project.substr(at, project.find("\n  >\n", at) - at);
+        EXPECT_TRUE(has(block, "\n    BEAT 1\n")) << track;
+        EXPECT_TRUE(has(block, "\n      MUTE 0 0\n")) << track;
+        EXPECT_TRUE(has(block, "\n      NAME \"" + std::string(track) + "-01\"\n")) << track;
+    }
+    // The MIDI tracks hold one item each and no audio track holds one.
+    std::size_t sources = 0;
+    for (std::size_t at = 0; (at = project.find("<SOURCE MIDI", at)) != std::string::npos; ++at)
+        ++sources;
+    EXPECT_EQ(sources, 3u);
+    EXPECT_FALSE(has(r.out, "write MIDI clips yet"));
+    EXPECT_TRUE(has(r.out, "\n  6 tracks, 3 clips, 29 MIDI notes\n")) << r.out;
+    EXPECT_TRUE(
+        has(r.out, "\n  3 MIDI/instrument track(s) carry their MIDI fader and pan as a CC 7\n"))
+        << r.out;
+    EXPECT_TRUE(has(r.err, "summary tracks=6 clips=3 notes=29 ")) << r.err;
+
+    // A second run writes the same text.
+    const auto again = run_lanwick({path, "-o", dir.file("u.rpp"), "--no-pause"});
+    ASSERT_EQ(again.exit_code, 0);
+    EXPECT_EQ(read_file(dir.file("u.rpp")), project);
 }
 
 TEST(EndToEndReal, EveryRealSessionConvertsIntoAValidProject) {
@@ -155,7 +233,7 @@ TEST(EndToEndReal, EveryRealSessionConvertsIntoAValidProject) {
         {"RegionTest.ptx", "  Read:  Pro Tools 2019.6.0, 44100 Hz, 120 BPM\n",
          "  6 tracks, 7 clips, 0 MIDI notes\n"},
         {"TestPTX.ptx", "  Read:  Pro Tools HD 12.8.3, 48000 Hz, 120 BPM\n",
-         "  3 tracks, 3 clips, 0 MIDI notes\n"},
+         "  6 tracks, 3 clips, 29 MIDI notes\n"},
         {"Untitled32.ptx", "  Read:  Pro Tools Ultimate 2021.2.0, 44100 Hz, 120 BPM\n",
          "  0 tracks, 0 clips, 0 MIDI notes\n"},
         {"MetadataFields.ptx", "  Read:  Pro Tools Ultimate 2021.10.0, 44100 Hz, 120 BPM\n",

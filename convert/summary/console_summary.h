@@ -37,8 +37,8 @@ struct ConsoleSummaryInput {
     bool no_track_colors = false;
     bool tempo_ramps = false;
     bool recover_deleted = false;
-    // MIDI tracks with clips, which this build does not write yet.
-    std::vector<std::string> midi_tracks_not_written;
+    bool keep_inaudible_midi = false;
+    bool truncate_midi_to_clip = false;
 };
 
 // Rule 3 of the summary: ` "a", "b"` (a blank before the first name, ", " between).
