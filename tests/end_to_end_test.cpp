@@ -588,3 +588,132 @@ TEST(EndToEndReal, ConvertTwiceWritesTheSameProjectTwice) {
 }
 
 }  // namespace
+
+namespace {
+
+// --- Synthetic MIDI sessions -------------------------------------------------------------------
+
+using namespace walk_blocks;
+
+// Controller data of one kind after a chunk: (position, value) pairs.
+std::string controller_data(std::uint16_t kind,
+                            const std::vector<std::pair<std::uint64_t, std::uint32_t>>& events) {
+    using namespace test_blocks;
+    const std::uint32_t set_length = 12;
+    std::string out = "MdCDS" + zeros(6) + "Mdss" + zeros(2) + u32le(set_length) + u16le(kind);
+    out.resize(11 + set_length + 10, '\0');
+    out += "MdCD" + zeros(2) + u32le(static_cast<std::uint32_t>(12 * events.size() + 4)) +
+           u32le(static_cast<std::uint32_t>(events.size()));
+    for (const auto& [position, value] : events) out += le(position, 5) + zeros(3) + u32le(value);
+    return out;
+}
+
+// A session with one MIDI track "Keys" holding one region placed at `start` with `time_base`.
+// `track_extra` goes inside the track's named block, `after` after the walk's blocks.
+std::string one_midi_track(const std::string& chunk, std::uint64_t region_length,
+                           std::uint64_t start, std::uint8_t time_base,
+                           const std::string& track_extra = {}, const std::string& after = {}) {
+    using namespace test_blocks;
+    const std::string named_block =
+        z_block(0x2620, z_block(0x2619, u32le(4) + "Keys" + zeros(4)) + track_extra);
+    return track_order({"Keys"}) + named_block +
+           z_block(0x2000, zeros(4) + chunk +
+                               z_block(0x2633, midi_region("Keys-01", test_blocks::kOrigin,
+                                                           region_length, 0))) +
+           midi_placement_tracks({midi_placement_track(
+               "Keys", {playlist(0x1056, {placement(0, start, time_base)})})}) +
+           after + zeros(64);
+}
+
+struct MidiRun {
+    test_support::RunResult run;
+    std::string project;
+};
+
+MidiRun convert_midi(const TempDir& dir, const std::string& walk,
+                     const std::vector<std::string>& options = {}) {
+    const std::string session_path = dir.file("Midi.ptx");
+    test_support::write_file(session_path, encrypted_session({}, walk));
+    std::vector<std::string> args = {session_path, "-o", dir.file("Midi.rpp"), "--no-pause"};
+    args.insert(args.end(), options.begin(), options.end());
+    MidiRun out{run_lanwick(args), ""};
+    out.project = read_file(dir.file("Midi.rpp"));
+    expect_valid_project(out.project);
+    return out;
+}
+
+TEST(EndToEndMidi, PlacementsInSamplesAndTicks) {
+    using test_blocks::kOrigin;
+    const std::string chunk = midi_chunk({{kOrigin, 60, 240000, 100}});
+    struct Case {
+        const char* what;
+        std::uint64_t start;
+        std::uint8_t time_base;
+        const char* position;
+        int beat;
+    } cases[] = {
+        {"samples at 48 kHz", 144000, kSamples, "3.0000000000", 0},
+        {"samples past a day", 4'200'000'000ULL, kSamples, "87500.0000000000", 0},
+        {"ticks past 2^32", kOrigin + 5'000'000'000ULL, kTicks, "2604.1666666667", 1},
+        {"ticks before zero", kOrigin - 480, kTicks, "0.0000000000", 1},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        const MidiRun r = convert_midi(dir, one_midi_track(chunk, 960000, c.start, c.time_base));
+        ASSERT_EQ(r.run.exit_code, 0) << c.what << "\n" << r.run.out;
+        EXPECT_TRUE(has(r.project, "\n      POSITION " + std::string(c.position) + "\n"))
+            << c.what << "\n"
+            << r.project;
+        EXPECT_TRUE(has(r.project, "\n    BEAT " + std::to_string(c.beat) + "\n")) << c.what;
+        EXPECT_EQ(
+            has(r.run.out, "  1 MIDI clip(s) sit on a SAMPLE-BASED track, so their position and\n"),
+            c.beat == 0)
+            << c.what << "\n"
+            << r.run.out;
+        EXPECT_TRUE(has(r.run.out, "\n  1 tracks, 0 clips, 1 MIDI notes\n")) << c.what << r.run.out;
+    }
+}
+
+TEST(EndToEndMidi, ControllerOnlyRegionWritesItsControllers) {
+    using test_blocks::kOrigin;
+    const std::string chunk =
+        midi_chunk({}) + controller_data(0x0102, {{kOrigin, 64}, {kOrigin + 480000, 127}});
+    TempDir dir;
+    const MidiRun r = convert_midi(dir, one_midi_track(chunk, 960000, kOrigin, kTicks));
+    ASSERT_EQ(r.run.exit_code, 0) << r.run.out;
+    EXPECT_TRUE(has(r.project,
+                    "        HASDATA 1 960 QN\n        E 0 b0 01 40\n        E 480 b0 01 7f\n"
+                    "        E 1 b0 7b 00\n"))
+        << r.project;
+    EXPECT_TRUE(has(r.run.out, "  2 MIDI controller events (pitch bend, CC, aftertouch)\n"))
+        << r.run.out;
+}
+
+TEST(EndToEndMidi, RealTimePropertiesFaderPanAndProgram) {
+    using namespace test_blocks;
+    // Volume 100, pan 30, program 5; velocity 50 % + 10, delay 240 ticks, transpose +2.
+    std::string values(20, '\0');
+    values[0] = 100;
+    values[8] = 30;
+    values[16] = 5;
+    std::string properties = z_block(0x2502, zeros(158), 2);
+    const std::pair<std::size_t, std::uint8_t> set[] = {{133, 1},    {136, 0x80}, {137, 0xA9},
+                                                        {138, 0x03}, {148, 1},    {149, 50},
+                                                        {151, 10},   {156, 1},    {159, 2}};
+    for (const auto& [offset, value] : set) properties[offset] = static_cast<char>(value);
+    const std::string chunk = midi_chunk({{kOrigin, 60, 240000, 100}});
+    TempDir dir;
+    const MidiRun r =
+        convert_midi(dir, one_midi_track(chunk, 960000, kOrigin, kTicks, z_block(0x2036, values),
+                                         properties + z_block(0x2502, zeros(158), 2)));
+    ASSERT_EQ(r.run.exit_code, 0) << r.run.out;
+    EXPECT_TRUE(has(r.project,
+                    "        E 0 b0 07 64\n        E 0 b0 0a 1e\n        E 0 c0 05 00\n"
+                    "        E 240 90 3e 3c\n        E 240 80 3e 00\n"))
+        << r.project;
+    EXPECT_TRUE(has(r.run.out,
+                    "  MIDI Real-Time Properties APPLIED to the notes on 1 track(s): transpose,\n"))
+        << r.run.out;
+}
+
+}  // namespace
