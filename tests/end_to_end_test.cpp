@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/ptformat.h"
+#include "tests/midi_builder.h"
 #include "tests/rpp_grammar.h"
 #include "tests/tempo_blocks.h"
 #include "tests/test_support.h"
@@ -595,19 +596,6 @@ namespace {
 
 using namespace walk_blocks;
 
-// Controller data of one kind after a chunk: (position, value) pairs.
-std::string controller_data(std::uint16_t kind,
-                            const std::vector<std::pair<std::uint64_t, std::uint32_t>>& events) {
-    using namespace test_blocks;
-    const std::uint32_t set_length = 12;
-    std::string out = "MdCDS" + zeros(6) + "Mdss" + zeros(2) + u32le(set_length) + u16le(kind);
-    out.resize(11 + set_length + 10, '\0');
-    out += "MdCD" + zeros(2) + u32le(static_cast<std::uint32_t>(12 * events.size() + 4)) +
-           u32le(static_cast<std::uint32_t>(events.size()));
-    for (const auto& [position, value] : events) out += le(position, 5) + zeros(3) + u32le(value);
-    return out;
-}
-
 // A session with one MIDI track "Keys" holding one region placed at `start` with `time_base`.
 // `track_extra` goes inside the track's named block, `after` after the walk's blocks.
 std::string one_midi_track(const std::string& chunk, std::uint64_t region_length,
@@ -677,7 +665,8 @@ TEST(EndToEndMidi, PlacementsInSamplesAndTicks) {
 TEST(EndToEndMidi, ControllerOnlyRegionWritesItsControllers) {
     using test_blocks::kOrigin;
     const std::string chunk =
-        midi_chunk({}) + controller_data(0x0102, {{kOrigin, 64}, {kOrigin + 480000, 127}});
+        midi_chunk({}) +
+        midi_blocks::controller_data(0x0102, {{kOrigin, 64}, {kOrigin + 480000, 127}});
     TempDir dir;
     const MidiRun r = convert_midi(dir, one_midi_track(chunk, 960000, kOrigin, kTicks));
     ASSERT_EQ(r.run.exit_code, 0) << r.run.out;

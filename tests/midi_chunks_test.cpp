@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "block_builder.h"
+#include "midi_builder.h"
 #include "platform/ptformat.h"
 #include "test_support.h"
 
@@ -47,17 +48,7 @@ std::string stream(const std::vector<StreamEntry>& entries, std::uint32_t extra 
            u32le(static_cast<std::uint32_t>(entries.size())) + body + zeros(extra);
 }
 
-// Controller data of one kind: (position, value) pairs.
-std::string controllers(std::uint16_t kind,
-                        const std::vector<std::pair<std::uint64_t, std::uint32_t>>& events) {
-    const std::uint32_t set_length = 12;
-    std::string out = "MdCDS" + zeros(6) + "Mdss" + zeros(2) + u32le(set_length) + le(kind, 2);
-    out.resize(11 + set_length + 10, '\0');  // the second marker stands at m + 11 + L + 10
-    out += "MdCD" + zeros(2) + u32le(static_cast<std::uint32_t>(12 * events.size() + 4)) +
-           u32le(static_cast<std::uint32_t>(events.size()));
-    for (const auto& [position, value] : events) out += le(position, 5) + zeros(3) + u32le(value);
-    return out;
-}
+using midi_blocks::controller_data;
 
 std::vector<MidiChunk> chunks_of(const std::string& buffer) {
     std::vector<MidiChunk> out{MidiChunk{}};  // replaced
@@ -69,7 +60,8 @@ TEST(MidiChunks, ChunkStreamsAndControllersInsideTheirBlock) {
     const std::string body =
         chunk_mark(2, kOrigin + 960000) +
         stream({{kOrigin + 10, "\x43\x10\x4c"}, {kOrigin + 20, "\x01\x02\x03"}}) +
-        controllers(0x0102, {{kOrigin + 5, 64}, {kOrigin + 9, 7}}) + controllers(0x0004, {});
+        controller_data(0x0102, {{kOrigin + 5, 64}, {kOrigin + 9, 7}}) +
+        controller_data(0x0004, {});
     const std::string buffer = "xx" + z_block(0x2000, body) + zeros(20);
     const std::vector<MidiChunk> chunks = chunks_of(buffer);
     ASSERT_EQ(chunks.size(), 1u);
@@ -88,8 +80,8 @@ TEST(MidiChunks, ChunkStreamsAndControllersInsideTheirBlock) {
 TEST(MidiChunks, MarkersOutsideABlockOrBeforeAChunkAreIgnored) {
     // A chunk marker outside every 0x2000 block starts nothing, and what follows it belongs to
     // no chunk, even inside the block that comes later.
-    const std::string loose = controllers(2, {{1, 1}}) + chunk_mark(1, kOrigin) +
-                              stream({{1, "\x01"}}) + controllers(2, {{1, 1}});
+    const std::string loose = controller_data(2, {{1, 1}}) + chunk_mark(1, kOrigin) +
+                              stream({{1, "\x01"}}) + controller_data(2, {{1, 1}});
     const std::string buffer = loose + z_block(0x2000, chunk_mark(0, kOrigin + 5)) + zeros(20);
     const std::vector<MidiChunk> chunks = chunks_of(buffer);
     ASSERT_EQ(chunks.size(), 1u);
@@ -124,7 +116,7 @@ TEST(MidiChunks, AStreamIsTakenWholeOrNotAtAll) {
 
 TEST(MidiChunks, HugeCountsAndTruncatedDataReadNothing) {
     // A controller count whose 12n + 4 wraps in 32 bits must not pass the size test.
-    std::string wrapped = controllers(2, {{1, 1}});
+    std::string wrapped = controller_data(2, {{1, 1}});
     const std::size_t list = 11 + 12;
     const std::uint32_t count = 0x40000000;  // 12n + 4 = 4 in 32 bits
     for (int i = 0; i < 4; ++i)
@@ -142,8 +134,8 @@ TEST(MidiChunks, HugeCountsAndTruncatedDataReadNothing) {
         EXPECT_TRUE(chunks[0].controller_events.empty());
     }
     // Cut short anywhere, the reader stays inside the bytes.
-    const std::string whole =
-        z_block(0x2000, chunk_mark(1, kOrigin) + stream({{1, "ab"}}) + controllers(2, {{1, 1}}));
+    const std::string whole = z_block(
+        0x2000, chunk_mark(1, kOrigin) + stream({{1, "ab"}}) + controller_data(2, {{1, 1}}));
     for (std::size_t n = 0; n <= whole.size(); ++n) chunks_of(whole.substr(0, n));
 }
 

@@ -298,12 +298,13 @@ TEST(MidiItems, ChunksMatchByFirstNoteAndCount) {
     region.midi_events = {{}, {}};
     region.chunk_position = kStoredTickOffset + 5;
     region.extra = 0;  // names the wrong chunk
-    EXPECT_EQ(matching_chunk(region, {a, b}), 1);
-    EXPECT_EQ(matching_chunk(region, {a, b, c}), -1);  // two agree: neither
+    const std::vector<MidiChunk> two = {a, b}, three = {a, b, c};
+    EXPECT_EQ(matching_chunk(region, chunk_lookup(two)), 1);
+    EXPECT_EQ(matching_chunk(region, chunk_lookup(three)), -1);  // two agree: neither
     region.extra = 2;
-    EXPECT_EQ(matching_chunk(region, {a, b, c}), 2);
+    EXPECT_EQ(matching_chunk(region, chunk_lookup(three)), 2);
     region.chunk_position = kStoredTickOffset + 6;
-    EXPECT_EQ(matching_chunk(region, {a, b, c}), -1);
+    EXPECT_EQ(matching_chunk(region, chunk_lookup(three)), -1);
 
     // A region whose named chunk carries controller data it does not match is counted.
     b.controller_events = {{2, kStoredTickOffset, 1}};

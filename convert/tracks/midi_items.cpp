@@ -27,6 +27,14 @@ constexpr std::uint8_t kPressureKind = 4;
 constexpr std::int64_t kBendCentre = 0x2000;
 constexpr std::int64_t kBendTop = 0x3FFF;
 
+// Region values from the session-file layer's own lists are not held to the walk's 48 bits:
+// they are kept within 2^52, where sums of a few of them cannot wrap.
+constexpr std::int64_t kLargestValue = std::int64_t{1} << 52;
+
+std::int64_t bounded(std::int64_t value) {
+    return std::clamp(value, -kLargestValue, kLargestValue);
+}
+
 struct OverlapMode {
     std::int64_t position = 0;
     std::uint8_t mode = 0;
@@ -70,9 +78,9 @@ std::uint8_t overlap_mode(const std::map<std::string, PlaylistTables>& tables,
     std::uint8_t mode = 0;
     std::int64_t best = std::numeric_limits<std::int64_t>::max();
     for (const OverlapMode& p : found->second) {
-        const std::int64_t distance = p.position > placed.region.start
-                                          ? p.position - placed.region.start
-                                          : placed.region.start - p.position;
+        const std::int64_t start = bounded(placed.region.start);
+        const std::int64_t position = bounded(p.position);
+        const std::int64_t distance = position > start ? position - start : start - position;
         if (distance <= kPlacementReach && distance < best) {
             best = distance;
             mode = p.mode;
@@ -102,14 +110,15 @@ RegionCuts overlap_cuts(const std::vector<TrackRegion>& regions,
         for (std::size_t k = 1; k < list.size(); ++k) {
             const TrackRegion& previous = regions[list[k - 1]];
             const TrackRegion& current = regions[list[k]];
-            const std::int64_t gap = current.region.start - previous.region.start;
-            const std::int64_t length = previous.region.length;
+            const std::int64_t gap = bounded(current.region.start) - bounded(previous.region.start);
+            const std::int64_t length = bounded(previous.region.length);
             if (gap <= 0 || length == 0) continue;
             const std::int64_t overlap = length - gap;
             if (overlap <= kOverlapTolerance) continue;
             const std::uint8_t mode = overlap_mode(tables, previous);
             if (mode == 1) {
-                if (overlap < current.region.length || current.region.length == 0)
+                const std::int64_t current_length = bounded(current.region.length);
+                if (overlap < current_length || current_length == 0)
                     cuts.head_cut[list[k]] = overlap;
             } else if (mode == 2 || mode == 3) {
                 cuts.truncation[list[k - 1]] = gap;  // regions carry no mute flag of their own
@@ -119,14 +128,18 @@ RegionCuts overlap_cuts(const std::vector<TrackRegion>& regions,
     return cuts;
 }
 
-// The stored position of the region's placement where its list stores no time base, else -1.
-std::int64_t untyped_position(const std::vector<NamedPlacement>* named, const TrackRegion& r) {
-    if (!named) return -1;
-    for (const NamedPlacement& p : *named) {
-        if (p.list_name == r.track_name && p.item_id == r.region.region_index)
-            return is_known_time_base(p.time_base) ? -1 : static_cast<std::int64_t>(p.position);
-    }
-    return -1;
+// By (list name, region id), the first placement's stored position where its list stores no time
+// base, else -1.
+using UntypedPositions = std::map<std::pair<std::string, std::uint32_t>, std::int64_t>;
+
+UntypedPositions untyped_positions(const std::vector<NamedPlacement>* named) {
+    UntypedPositions out;
+    if (!named) return out;
+    for (const NamedPlacement& p : *named)
+        out.try_emplace({p.list_name, p.item_id}, is_known_time_base(p.time_base)
+                                                      ? -1
+                                                      : static_cast<std::int64_t>(p.position));
+    return out;
 }
 
 // How one item turns session units into seconds and item ticks.
@@ -207,22 +220,31 @@ double seconds_to_ticks(const TempoMap& map, double seconds, double default_bpm)
     return 0.0;
 }
 
-std::int32_t matching_chunk(const SessionRegion& region, const std::vector<MidiChunk>& chunks) {
+ChunkLookup chunk_lookup(const std::vector<MidiChunk>& chunks) {
+    ChunkLookup lookup;
+    lookup.chunks = &chunks;
+    for (std::size_t i = 0; i < chunks.size(); ++i) {
+        // A chunk without notes stores no position: only its number can name it.
+        if (chunks[i].event_count == 0) continue;
+        const auto [at, added] = lookup.by_first_note.try_emplace(
+            {chunks[i].position, chunks[i].event_count}, static_cast<std::int32_t>(i));
+        if (!added) at->second = -1;  // two chunks agree: neither is taken
+    }
+    return lookup;
+}
+
+std::int32_t matching_chunk(const SessionRegion& region, const ChunkLookup& lookup) {
+    const std::vector<MidiChunk>& chunks = *lookup.chunks;
     const std::uint64_t notes = region.midi_events.size();
     const std::uint64_t position = region.chunk_position & kLow40Bits;
-    const auto agrees = [&](const MidiChunk& c) {
-        return c.event_count == notes && (notes == 0 || c.position == position);
-    };
-    if (region.extra >= 0 && static_cast<std::size_t>(region.extra) < chunks.size() &&
-        agrees(chunks[static_cast<std::size_t>(region.extra)]))
-        return region.extra;
-    std::int32_t found = -1;
-    for (std::size_t i = 0; i < chunks.size(); ++i) {
-        if (!agrees(chunks[i])) continue;
-        if (found >= 0) return -1;  // two chunks agree: neither is taken
-        found = static_cast<std::int32_t>(i);
+    if (region.extra >= 0 && static_cast<std::size_t>(region.extra) < chunks.size()) {
+        const MidiChunk& named = chunks[static_cast<std::size_t>(region.extra)];
+        if (named.event_count == notes && (notes == 0 || named.position == position))
+            return region.extra;
     }
-    return found;
+    if (notes == 0) return -1;
+    const auto found = lookup.by_first_note.find({position, notes});
+    return found == lookup.by_first_note.end() ? -1 : found->second;
 }
 
 void build_midi_items(const MidiStageInput& in, MidiTrackSet& out, MidiStageCounts& counts) {
@@ -233,13 +255,15 @@ void build_midi_items(const MidiStageInput& in, MidiTrackSet& out, MidiStageCoun
     const std::vector<MidiChunk>& chunks = in.chunks ? *in.chunks : kNoChunks;
     const std::map<std::string, PlaylistTables> tables = playlist_tables(in.placement_lists);
     const RegionCuts cuts = overlap_cuts(regions, tables);
+    const ChunkLookup lookup = chunk_lookup(chunks);
+    const UntypedPositions untyped = untyped_positions(in.named_placements);
     const double rate = in.sample_rate > 0.0 ? in.sample_rate : 48000.0;
     std::size_t chunk_events_made = 0;
 
     for (std::size_t i = 0; i < regions.size(); ++i) {
         const TrackRegion& placed = regions[i];
         const SessionRegion& region = placed.region;
-        const std::int32_t chunk_index = matching_chunk(region, chunks);
+        const std::int32_t chunk_index = matching_chunk(region, lookup);
         const MidiChunk* chunk =
             chunk_index >= 0 ? &chunks[static_cast<std::size_t>(chunk_index)] : nullptr;
         if (!chunk && region.extra >= 0 && static_cast<std::size_t>(region.extra) < chunks.size()) {
@@ -276,18 +300,19 @@ void build_midi_items(const MidiStageInput& in, MidiTrackSet& out, MidiStageCoun
         time.map = in.tempo_map;
         time.tempo = in.tempo;
         time.samples = region.start_in_samples;
-        time.start = region.start;
+        time.start = bounded(region.start);
         if (!time.samples) {
-            const std::int64_t untyped = untyped_position(in.named_placements, placed);
-            if (untyped >= 0 && untyped < static_cast<std::int64_t>(kStoredTickOffset) &&
-                static_cast<double>(untyped) < kSecondsPerDay * rate) {
+            const auto stored = untyped.find({placed.track_name, region.region_index});
+            const std::int64_t position = stored == untyped.end() ? -1 : stored->second;
+            if (position >= 0 && position < static_cast<std::int64_t>(kStoredTickOffset) &&
+                static_cast<double>(position) < kSecondsPerDay * rate) {
                 time.samples = true;
-                time.start = untyped;
+                time.start = position;
             }
         }
 
-        std::int64_t length = region.length;
-        std::int64_t offset = region.source_offset;
+        std::int64_t length = bounded(region.length);
+        std::int64_t offset = bounded(region.source_offset);
         if (time.samples) {
             ++counts.sample_time_clips;
             out.sample_time.insert(placed.track_index);

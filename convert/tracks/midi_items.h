@@ -77,9 +77,19 @@ void build_midi_items(const MidiStageInput& in, MidiTrackSet& out,
 void settle_midi_tracks(MidiTrackSet& set, const std::vector<std::string>& session_names,
                         const std::set<std::string>& taken);
 
+// The session's chunks by their first note's stored position (40 bits) and note count; -1 where
+// two chunks agree.
+struct ChunkLookup {
+    const std::vector<MidiChunk>* chunks = nullptr;
+    std::map<std::pair<std::uint64_t, std::uint64_t>, std::int32_t> by_first_note;
+};
+ChunkLookup chunk_lookup(const std::vector<MidiChunk>& chunks);
+
 // The chunk that holds a region's notes: the one its number names when that chunk's first note
 // and note count agree with the region's, else the only chunk that agrees; -1 when none does.
-std::int32_t matching_chunk(const SessionRegion& region, const std::vector<MidiChunk>& chunks);
+// The walk and the chunk reader number chunks over different blocks, so the number alone cannot
+// be trusted.
+std::int32_t matching_chunk(const SessionRegion& region, const ChunkLookup& lookup);
 
 // Ticks (960000 to the quarter note) from the session start to `seconds` over the map; the
 // inverse of ticks_to_seconds.
