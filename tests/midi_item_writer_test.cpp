@@ -178,6 +178,12 @@ TEST_F(MidiItemWriter, SysexIsFramedOnce) {
     writer_test::expect_parses("<REAPER_PROJECT\n  <TRACK\n" + text + "  >\n>\n");
 }
 
+TEST_F(MidiItemWriter, NamesWithQuotesControlBytesAndBrokenUtf8StillParse) {
+    OutputTrack track = track_with({note_on(0, 60, 100)});
+    track.midi_items[0].name = "it's \"a\" `take`\n\x01\xff\xc3";
+    writer_test::expect_parses("<REAPER_PROJECT\n  <TRACK\n" + items(track) + "  >\n>\n");
+}
+
 TEST_F(MidiItemWriter, ItemsOfNoLengthAreCountedNotWritten) {
     EXPECT_EQ(items(track_with({note_on(0, 60, 100)}, 0.0)), "");
     EXPECT_EQ(midi_writer.empty_items, 1);
