@@ -2,6 +2,7 @@
 
 #include "convert/clips/clip_counts.h"
 #include "convert/summary/media_check.h"
+#include "convert/tracks/midi_items.h"
 #include "convert/tracks/track_view.h"
 #include "convert/writer/audio_paths.h"
 #include "convert/writer/colors.h"
@@ -28,6 +29,7 @@ void reset_conversion_state(const ConvertOptions& o) {
     session_text.reset();
     track_views.reset();
     clip_counts.reset();
+    midi_counts.reset();
     settings.session_path_text = o.input_path;
     settings.fx_bypass_mode = o.bypassed_fx_mode;
     settings.placeholders_enabled = o.placeholders;
