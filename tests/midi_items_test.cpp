@@ -180,24 +180,31 @@ TEST(MidiItems, NotesInsideOutsideShortAndOverhanging) {
 }
 
 TEST(MidiItems, OverlapsCutByThePlacementsMode) {
+    // The first clip holds a note from 3.5 to 4.5 quarter notes, across the second clip's start
+    // at 4 (2 s); a quarter note is 0.5 s.
+    const double past_note = 2.25;
+    const double over = 961 / 1920000.0;
     struct Case {
         const char* what;
-        std::int64_t overlap;  // past the next clip's start
+        std::int64_t overlap;  // the first clip's end past the second's start
         std::uint8_t mode;
         double first_length, second_position;
+        int truncated, head_cut;
     };
     const Case cases[] = {
-        {"960 ticks are left alone", 960, 2, 4.0 * 0.5 + 0.0005, 2.0},
-        {"mode 2 truncates the earlier clip", 961, 2, 2.0, 2.0},
-        {"mode 1 starts the later clip after it", 961, 1, 2.0 + 961 / 1920000.0,
-         2.0 + 961 / 1920000.0},
-        {"other modes change nothing", 961, 7, 2.0 + 961 / 1920000.0, 2.0},
+        {"960 ticks are left alone", 960, 2, past_note, 2.0, 0, 0},
+        {"mode 2 truncates the earlier clip; the note across the cut does not lengthen it", 961, 2,
+         2.0, 2.0, 1, 0},
+        {"mode 1 starts the later clip after it", 961, 1, past_note, 2.0 + over, 0, 1},
+        {"other modes change nothing", 961, 7, past_note, 2.0, 0, 0},
     };
     for (const Case& c : cases) {
         Inputs in;
         const std::int64_t gap = 4 * kQuarter;
-        in.regions = {midi_region("Keys", 0, 0, 0, gap + c.overlap),
-                      midi_region("Keys", 0, 1, gap, 4 * kQuarter)};
+        in.regions = {
+            midi_region("Keys", 0, 0, 0, gap + c.overlap,
+                        {{0, 240000, 60, 100}, {3 * kQuarter + 480000, kQuarter, 62, 90}}),
+            midi_region("Keys", 0, 1, gap, 4 * kQuarter)};
         PlacementList list;
         list.name = "Keys";
         list.region_ids = {0, 1};
@@ -209,14 +216,12 @@ TEST(MidiItems, OverlapsCutByThePlacementsMode) {
         const Built b = build(in);
         const std::vector<MidiItem>& items = b.set.tracks.at(0).midi_items;
         ASSERT_EQ(items.size(), 2u) << c.what;
-        if (c.mode == 1 && c.overlap > 960) {
-            EXPECT_NEAR(items[1].position, c.second_position, 1e-9) << c.what;
-            EXPECT_EQ(b.counts.head_cut_clips, 1) << c.what;
-            EXPECT_EQ(items[1].events.front().outside, 1) << c.what;  // its covered start
-        } else {
-            EXPECT_NEAR(items[0].content_length, c.first_length, 1e-9) << c.what;
-            EXPECT_NEAR(items[1].position, c.second_position, 1e-9) << c.what;
-        }
+        EXPECT_NEAR(items[0].length, c.first_length, 1e-9) << c.what;
+        EXPECT_NEAR(items[1].position, c.second_position, 1e-9) << c.what;
+        EXPECT_EQ(b.counts.truncated_clips, c.truncated) << c.what;
+        EXPECT_EQ(b.counts.head_cut_clips, c.head_cut) << c.what;
+        // The covered start of a clip that starts later is kept, muted.
+        EXPECT_EQ(items[1].events.front().outside, c.head_cut) << c.what;
         EXPECT_EQ(items[0].colour_index, -2);
         EXPECT_EQ(items[1].colour_index, 5);
         EXPECT_EQ(items[1].marked, 1);

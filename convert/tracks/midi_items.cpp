@@ -313,6 +313,7 @@ void build_midi_items(const MidiStageInput& in, MidiTrackSet& out, MidiStageCoun
 
         std::int64_t length = bounded(region.length);
         std::int64_t offset = bounded(region.source_offset);
+        bool truncated = false;
         if (time.samples) {
             ++counts.sample_time_clips;
             out.sample_time.insert(placed.track_index);
@@ -321,6 +322,7 @@ void build_midi_items(const MidiStageInput& in, MidiTrackSet& out, MidiStageCoun
             const std::int64_t truncation = cuts.truncation[i];
             if (truncation >= 0 && (truncation < length || length == 0)) {
                 length = truncation;
+                truncated = true;
                 ++counts.truncated_clips;
             }
             const std::int64_t head = cuts.head_cut[i];
@@ -356,7 +358,9 @@ void build_midi_items(const MidiStageInput& in, MidiTrackSet& out, MidiStageCoun
             const EventPlace on = place(time, rel, shift, length);
             std::uint64_t off = place(time, end, shift, length).position;
             std::uint8_t outside = 0;
-            if (on.inside && length != 0 && end > length) {
+            // Where a later clip takes over, a note running past the cut ends there: the item
+            // is not lengthened over the clip that plays.
+            if (on.inside && length != 0 && end > length && !truncated) {
                 overhang = std::max(overhang, end - length);
                 ++counts.notes_past_edge;
             }
