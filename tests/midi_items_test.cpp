@@ -136,16 +136,23 @@ TEST(MidiItems, AnUntypedPlacementIsReadAsSamplesOnlyWithinADay) {
 
 TEST(MidiItems, SampleTimeEventsFollowTheTempoMap) {
     // 120 BPM for the first 2 quarter notes (1 s), then 60 BPM. A clip at 0.5 s with a note
-    // 1 s in (at 1.5 s) lies one quarter note plus half a quarter note at 60 BPM later.
-    Inputs in;
-    in.map.entries = {{0.0, 120.0}, {2.0 * kQuarter, 60.0}};
-    in.regions = {midi_region("Keys", 0, 0, 24000, 96000, {{48000, 4800, 60, 100}})};
-    in.regions[0].region.start_in_samples = true;
-    const Built built = build(in);
-    const MidiItem& item = only_item(built);
-    EXPECT_NEAR(item.position, 0.5, 1e-12);
-    ASSERT_EQ(item.events.size(), 2u);
-    EXPECT_EQ(item.events[0].position, 1440u);
+    // 1 s in (at 1.5 s): one quarter note plus half a quarter note at 60 BPM after the clip
+    // start. With the content starting at 0 s (0.5 s before the clip), the note lies 2.5
+    // quarter notes into it.
+    for (const auto& [offset, ticks] :
+         std::vector<std::pair<std::int64_t, std::uint64_t>>{{0, 1440}, {-24000, 2400}}) {
+        Inputs in;
+        in.map.entries = {{0.0, 120.0}, {2.0 * kQuarter, 60.0}};
+        in.regions = {midi_region("Keys", 0, 0, 24000, 96000,
+                                  {{static_cast<std::uint64_t>(48000 - offset), 4800, 60, 100}})};
+        in.regions[0].region.start_in_samples = true;
+        in.regions[0].region.source_offset = offset;
+        const Built built = build(in);
+        const MidiItem& item = only_item(built);
+        EXPECT_NEAR(item.position, 0.5, 1e-12);
+        ASSERT_EQ(item.events.size(), 2u);
+        EXPECT_EQ(item.events[0].position, ticks) << offset;
+    }
 }
 
 TEST(MidiItems, NotesInsideOutsideShortAndOverhanging) {

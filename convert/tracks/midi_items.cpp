@@ -148,9 +148,9 @@ struct ItemTime {
     double rate = 48000.0;
     const TempoMap* map = nullptr;
     double tempo = 120.0;
-    std::int64_t start = 0;  // ticks or samples from the session start
-    double start_seconds = 0.0;
-    double start_ticks = 0.0;  // session ticks at the item start
+    std::int64_t start = 0;      // ticks or samples from the session start
+    double start_seconds = 0.0;  // where the item's content starts (sample time)
+    double start_ticks = 0.0;    // session ticks there
 
     double seconds(double units) const {
         if (samples) return units / rate;
@@ -341,15 +341,16 @@ void build_midi_items(const MidiStageInput& in, MidiTrackSet& out, MidiStageCoun
             }
         }
         item.position = time.seconds(static_cast<double>(time.start));
-        time.start_seconds = item.position;
-        if (time.samples)
-            time.start_ticks = seconds_to_ticks(in.tempo_map ? *in.tempo_map : TempoMap{},
-                                                item.position, in.tempo);
         const double end_units = static_cast<double>(time.start) + static_cast<double>(length);
         item.length = time.seconds(end_units) - item.position;
 
-        // Notes.
+        // Notes. Item ticks count from the content's start, `shift` before the region's.
         const std::int64_t shift = offset < 0 ? -offset : 0;
+        if (time.samples) {
+            time.start_seconds = item.position - static_cast<double>(shift) / rate;
+            time.start_ticks = seconds_to_ticks(in.tempo_map ? *in.tempo_map : TempoMap{},
+                                                time.start_seconds, in.tempo);
+        }
         std::int64_t overhang = 0;
         for (const MidiEvent& note : region.midi_events) {
             const std::int64_t rel = offset + static_cast<std::int64_t>(note.position);
