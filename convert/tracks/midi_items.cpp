@@ -200,6 +200,137 @@ MidiItemEvent chunk_controller(const ControllerEvent& e) {
         0, {}};
 }
 
+bool has_chunk_events(const MidiChunk& chunk) {
+    return !chunk.controller_events.empty() || !chunk.streams.empty();
+}
+
+// Where a region's content lies once its time base, its cuts and a start before zero are
+// settled: units (ticks or samples) from the session start, the source offset and the length.
+struct RegionSpan {
+    ItemTime time;
+    std::int64_t offset = 0;
+    std::int64_t length = 0;
+    std::int64_t shift = 0;  // the content starts this far before the region: -offset, or 0
+    bool truncated = false;
+};
+
+RegionSpan region_span(const TrackRegion& placed, std::int64_t truncation, std::int64_t head,
+                       const UntypedPositions& untyped, const MidiStageInput& in,
+                       MidiStageCounts& counts) {
+    const SessionRegion& region = placed.region;
+    RegionSpan span;
+    ItemTime& time = span.time;
+    time.rate = in.sample_rate > 0.0 ? in.sample_rate : 48000.0;
+    time.map = in.tempo_map;
+    time.tempo = in.tempo;
+    // Time base: the placement's own byte, else a plain sample count within a day.
+    time.samples = region.start_in_samples;
+    time.start = bounded(region.start);
+    if (!time.samples) {
+        const auto stored = untyped.find({placed.track_name, region.region_index});
+        const std::int64_t position = stored == untyped.end() ? -1 : stored->second;
+        if (position >= 0 && position < static_cast<std::int64_t>(kStoredTickOffset) &&
+            static_cast<double>(position) < kSecondsPerDay * time.rate) {
+            time.samples = true;
+            time.start = position;
+        }
+    }
+
+    span.length = bounded(region.length);
+    span.offset = bounded(region.source_offset);
+    if (time.samples) {
+        ++counts.sample_time_clips;
+        if (truncation >= 0 || head > 0) ++counts.sample_time_overlaps;
+    } else {
+        if (truncation >= 0 && (truncation < span.length || span.length == 0)) {
+            span.length = truncation;
+            span.truncated = true;
+            ++counts.truncated_clips;
+        }
+        if (head > 0 && head < span.length) {
+            time.start += head;
+            span.offset -= head;
+            span.length -= head;
+            ++counts.head_cut_clips;
+        }
+        // A start before the session's zero plays from zero, its notes at their own times.
+        if (time.start < 0) {
+            const std::int64_t lead = -time.start;
+            time.start = 0;
+            span.offset -= lead;
+            span.length = span.length == 0 ? 0 : std::max<std::int64_t>(span.length - lead, 0);
+        }
+    }
+    span.shift = span.offset < 0 ? -span.offset : 0;
+    // Item ticks count from the content's start, `shift` before the region's.
+    if (time.samples) {
+        time.start_seconds = time.seconds(static_cast<double>(time.start - span.shift));
+        static const TempoMap kConstantTempo;
+        time.start_ticks = seconds_to_ticks(in.tempo_map ? *in.tempo_map : kConstantTempo,
+                                            time.start_seconds, in.tempo);
+    }
+    return span;
+}
+
+// The notes as note-on and note-off events; returns the overhang past the region's end.
+std::int64_t add_notes(const SessionRegion& region, const RegionSpan& span, bool keep_inaudible,
+                       MidiItem& item, MidiStageCounts& counts) {
+    std::int64_t overhang = 0;
+    for (const MidiEvent& note : region.midi_events) {
+        const std::int64_t rel = span.offset + static_cast<std::int64_t>(note.position);
+        const std::int64_t end = rel + static_cast<std::int64_t>(note.length);
+        if (rel >= end) continue;
+        const EventPlace on = place(span.time, rel, span.shift, span.length);
+        std::uint64_t off = place(span.time, end, span.shift, span.length).position;
+        std::uint8_t outside = 0;
+        // Where a later clip takes over, a note running past the cut ends there: the item is
+        // not lengthened over the clip that plays.
+        if (on.inside && span.length != 0 && end > span.length && !span.truncated) {
+            overhang = std::max(overhang, end - span.length);
+            ++counts.notes_past_edge;
+        }
+        if (on.position >= off) {
+            off = on.position + 1;
+            outside = 1;
+            ++counts.too_short_notes;
+        }
+        if (!on.inside) {
+            if (keep_inaudible) {
+                counts.outside_events_kept += 2;
+            } else {
+                outside = 1;
+            }
+        }
+        item.events.push_back({on.position, 0x90, note.note, note.velocity, 2, outside, {}});
+        item.events.push_back({off, 0x80, note.note, 0, 0, outside, {}});
+    }
+    return overhang;
+}
+
+// The chunk's controller, pressure, pitch-bend and SysEx events, placed like the notes.
+void add_chunk_events(const MidiChunk& chunk, const RegionSpan& span, bool keep_inaudible,
+                      MidiItem& item, MidiStageCounts& counts) {
+    // A chunk without notes stores no position of its own: its base is the origin.
+    const std::uint64_t base = chunk.position != 0 ? chunk.position : kStoredTickOffset;
+    const auto add = [&](std::uint64_t stored, MidiItemEvent event) {
+        const std::int64_t from_base = static_cast<std::int64_t>(stored & kLow40Bits) -
+                                       static_cast<std::int64_t>(base & kLow40Bits);
+        if (from_base < 0) ++counts.events_before_chunk;
+        const EventPlace at = place(span.time, span.offset + from_base, span.shift, span.length);
+        event.position = at.position;
+        if (!at.inside) {
+            if (keep_inaudible) {
+                ++counts.outside_events_kept;
+            } else {
+                event.outside = 1;
+            }
+        }
+        item.events.push_back(std::move(event));
+    };
+    for (const ControllerEvent& e : chunk.controller_events) add(e.position, chunk_controller(e));
+    for (const MidiStreamEntry& s : chunk.streams) add(s.position, {0, 0xF0, 0, 0, 1, 0, s.bytes});
+}
+
 }  // namespace
 
 double seconds_to_ticks(const TempoMap& map, double seconds, double default_bpm) {
@@ -257,7 +388,6 @@ void build_midi_items(const MidiStageInput& in, MidiTrackSet& out, MidiStageCoun
     const RegionCuts cuts = overlap_cuts(regions, tables);
     const ChunkLookup lookup = chunk_lookup(chunks);
     const UntypedPositions untyped = untyped_positions(in.named_placements);
-    const double rate = in.sample_rate > 0.0 ? in.sample_rate : 48000.0;
     std::size_t chunk_events_made = 0;
 
     for (std::size_t i = 0; i < regions.size(); ++i) {
@@ -266,13 +396,10 @@ void build_midi_items(const MidiStageInput& in, MidiTrackSet& out, MidiStageCoun
         const std::int32_t chunk_index = matching_chunk(region, lookup);
         const MidiChunk* chunk =
             chunk_index >= 0 ? &chunks[static_cast<std::size_t>(chunk_index)] : nullptr;
-        if (!chunk && region.extra >= 0 && static_cast<std::size_t>(region.extra) < chunks.size()) {
-            const MidiChunk& named = chunks[static_cast<std::size_t>(region.extra)];
-            if (!named.controller_events.empty() || !named.streams.empty())
-                ++counts.unmatched_chunks;
-        }
-        const bool chunk_events =
-            chunk && (!chunk->controller_events.empty() || !chunk->streams.empty());
+        if (!chunk && region.extra >= 0 && static_cast<std::size_t>(region.extra) < chunks.size() &&
+            has_chunk_events(chunks[static_cast<std::size_t>(region.extra)]))
+            ++counts.unmatched_chunks;
+        const bool chunk_events = chunk && has_chunk_events(*chunk);
         if (region.midi_events.empty() && !chunk_events) {
             counts.empty_regions.push_back({placed.track_name, region.name});
             continue;
@@ -294,101 +421,22 @@ void build_midi_items(const MidiStageInput& in, MidiTrackSet& out, MidiStageCoun
             if (colour != table->second.colour.end()) item.colour_index = colour->second;
         }
 
-        // Time base: the placement's own byte, else a plain sample count within a day.
-        ItemTime time;
-        time.rate = rate;
-        time.map = in.tempo_map;
-        time.tempo = in.tempo;
-        time.samples = region.start_in_samples;
-        time.start = bounded(region.start);
-        if (!time.samples) {
-            const auto stored = untyped.find({placed.track_name, region.region_index});
-            const std::int64_t position = stored == untyped.end() ? -1 : stored->second;
-            if (position >= 0 && position < static_cast<std::int64_t>(kStoredTickOffset) &&
-                static_cast<double>(position) < kSecondsPerDay * rate) {
-                time.samples = true;
-                time.start = position;
-            }
-        }
-
-        std::int64_t length = bounded(region.length);
-        std::int64_t offset = bounded(region.source_offset);
-        bool truncated = false;
-        if (time.samples) {
-            ++counts.sample_time_clips;
-            out.sample_time.insert(placed.track_index);
-            if (cuts.truncation[i] >= 0 || cuts.head_cut[i] > 0) ++counts.sample_time_overlaps;
-        } else {
-            const std::int64_t truncation = cuts.truncation[i];
-            if (truncation >= 0 && (truncation < length || length == 0)) {
-                length = truncation;
-                truncated = true;
-                ++counts.truncated_clips;
-            }
-            const std::int64_t head = cuts.head_cut[i];
-            if (head > 0 && head < length) {
-                time.start += head;
-                offset -= head;
-                length -= head;
-                ++counts.head_cut_clips;
-            }
-            // A start before the session's zero plays from zero, its notes at their own times.
-            if (time.start < 0) {
-                const std::int64_t lead = -time.start;
-                time.start = 0;
-                offset -= lead;
-                length = length == 0 ? 0 : std::max<std::int64_t>(length - lead, 0);
-            }
-        }
+        const RegionSpan span =
+            region_span(placed, cuts.truncation[i], cuts.head_cut[i], untyped, in, counts);
+        if (span.time.samples) out.sample_time.insert(placed.track_index);
+        const ItemTime& time = span.time;
         item.position = time.seconds(static_cast<double>(time.start));
-        const double end_units = static_cast<double>(time.start) + static_cast<double>(length);
+        const double end_units = static_cast<double>(time.start) + static_cast<double>(span.length);
         item.length = time.seconds(end_units) - item.position;
-
-        // Notes. Item ticks count from the content's start, `shift` before the region's.
-        const std::int64_t shift = offset < 0 ? -offset : 0;
-        if (time.samples) {
-            time.start_seconds = item.position - static_cast<double>(shift) / rate;
-            time.start_ticks = seconds_to_ticks(in.tempo_map ? *in.tempo_map : TempoMap{},
-                                                time.start_seconds, in.tempo);
-        }
-        std::int64_t overhang = 0;
-        for (const MidiEvent& note : region.midi_events) {
-            const std::int64_t rel = offset + static_cast<std::int64_t>(note.position);
-            const std::int64_t end = rel + static_cast<std::int64_t>(note.length);
-            if (rel >= end) continue;
-            const EventPlace on = place(time, rel, shift, length);
-            std::uint64_t off = place(time, end, shift, length).position;
-            std::uint8_t outside = 0;
-            // Where a later clip takes over, a note running past the cut ends there: the item
-            // is not lengthened over the clip that plays.
-            if (on.inside && length != 0 && end > length && !truncated) {
-                overhang = std::max(overhang, end - length);
-                ++counts.notes_past_edge;
-            }
-            if (on.position >= off) {
-                off = on.position + 1;
-                outside = 1;
-                ++counts.too_short_notes;
-            }
-            if (!on.inside) {
-                if (in.keep_inaudible) {
-                    counts.outside_events_kept += 2;
-                } else {
-                    outside = 1;
-                }
-            }
-            item.events.push_back({on.position, 0x90, note.note, note.velocity, 2, outside, {}});
-            item.events.push_back({off, 0x80, note.note, 0, 0, outside, {}});
-        }
-
-        if (offset < 0)
-            item.start_offset = item.position - time.seconds(static_cast<double>(time.start) +
-                                                             static_cast<double>(offset));
+        if (span.offset < 0)
+            item.start_offset =
+                item.position - time.seconds(static_cast<double>(time.start + span.offset));
         item.content_length = item.length;
+
+        const std::int64_t overhang = add_notes(region, span, in.keep_inaudible, item, counts);
         if (overhang > 0 && !in.truncate_to_clip)
             item.length = time.seconds(end_units + static_cast<double>(overhang)) - item.position;
 
-        // The chunk's controller and SysEx events.
         if (chunk_events) {
             const std::size_t made = chunk->controller_events.size() + chunk->streams.size();
             if (chunk_events_made + made > in.event_limit) {
@@ -396,28 +444,7 @@ void build_midi_items(const MidiStageInput& in, MidiTrackSet& out, MidiStageCoun
                 counts.capped_regions.push_back({placed.track_name, region.name});
             } else {
                 chunk_events_made += made;
-                // A chunk without notes stores no position of its own: its base is the origin.
-                const std::uint64_t base =
-                    chunk->position != 0 ? chunk->position : kStoredTickOffset;
-                const auto add = [&](std::uint64_t stored, MidiItemEvent event) {
-                    std::int64_t from_base = static_cast<std::int64_t>(stored & kLow40Bits) -
-                                             static_cast<std::int64_t>(base & kLow40Bits);
-                    if (from_base < 0) ++counts.events_before_chunk;
-                    const EventPlace at = place(time, offset + from_base, shift, length);
-                    event.position = at.position;
-                    if (!at.inside) {
-                        if (in.keep_inaudible) {
-                            ++counts.outside_events_kept;
-                        } else {
-                            event.outside = 1;
-                        }
-                    }
-                    item.events.push_back(std::move(event));
-                };
-                for (const ControllerEvent& e : chunk->controller_events)
-                    add(e.position, chunk_controller(e));
-                for (const MidiStreamEntry& s : chunk->streams)
-                    add(s.position, {0, 0xF0, 0, 0, 1, 0, s.bytes});
+                add_chunk_events(*chunk, span, in.keep_inaudible, item, counts);
             }
         }
 
