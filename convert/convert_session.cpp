@@ -18,18 +18,27 @@
 #include "convert/summary/console_summary.h"
 #include "convert/summary/media_check.h"
 #include "convert/summary/wanted_params.h"
+#include "convert/tracks/midi_items.h"
+#include "convert/tracks/midi_track_tables.h"
 #include "convert/tracks/mixer_wiring.h"
 #include "convert/tracks/session_plugins.h"
+#include "convert/tracks/track_view.h"
 #include "convert/writer/audio_paths.h"
 #include "convert/writer/item_writer.h"
+#include "convert/writer/midi_item_writer.h"
 #include "convert/writer/project_header.h"
 #include "convert/writer/project_writer.h"
 #include "convert/writer/tempo_markers.h"
 #include "convert/writer/writer_summary.h"
 #include "model/conversion_result.h"
 #include "session/clip_gain_lists.h"
+#include "session/clip_lists.h"
+#include "session/midi_chunks.h"
 #include "session/mixer_names.h"
+#include "session/named_placements.h"
 #include "session/session_settings.h"
+#include "session/track_midi_values.h"
+#include "session/track_names.h"
 #include "util/names.h"
 
 namespace {
@@ -46,6 +55,55 @@ struct WrittenTracks {
     std::vector<OutputTrack> tracks;
     std::vector<TrackWriteInput> inputs;
 };
+
+// The MIDI side of stage "tracks": the MIDI items on tracks of their own, with the MIDI values
+// and real-time properties the writer reads by track name.
+struct MidiTracks {
+    MidiTrackSet set;
+    MidiTrackTables tables;
+};
+
+MidiTracks stage_midi(const std::uint8_t* data, std::size_t length, const SessionReading& reading,
+                      const ConvertOptions& options, const ClipModel& clips) {
+    MidiTracks out;
+    std::vector<MidiChunk> chunks;
+    read_midi_chunks(data, length, chunks);
+    std::vector<PlacementList> lists;
+    read_placement_lists(data, length, lists);
+    std::vector<NamedPlacement> named_placements;
+    read_named_placements_1057(data, length, named_placements);
+    MidiStageInput in;
+    in.regions = &reading.layout.midi_track_regions;
+    in.chunks = &chunks;
+    in.placement_lists = &lists;
+    in.named_placements = &named_placements;
+    in.sample_rate = settings.sample_rate;
+    in.tempo_map = &session_tempo_map;
+    in.tempo = settings.session_tempo;
+    in.keep_inaudible = options.keep_inaudible_midi != 0;
+    in.truncate_to_clip = options.truncate_midi_to_clip != 0;
+    build_midi_items(in, out.set);
+
+    std::vector<NamedBlockEntry> named;
+    read_track_names(data, length, named);
+    std::vector<std::string> session_names;
+    std::vector<std::uint32_t> types;
+    for (const NamedBlockEntry& entry : named) {
+        session_names.push_back(display_name(entry));
+        types.push_back(entry.content_type);
+    }
+    std::set<std::string> taken;
+    for (const auto& [index, track] : clips.output_tracks)
+        taken.insert(track.session_name.empty() ? track.name : track.session_name);
+    settle_midi_tracks(out.set, session_names, taken);
+
+    std::vector<TrackMidiValues> triples;
+    read_2036_per_track(data, length, named, triples);
+    std::vector<MidiTrackProperties> rows;
+    read_midi_track_properties(data, length, types, rows);
+    out.tables = midi_track_tables(named, triples, rows);
+    return out;
+}
 
 // Stage "clips": the clip model from the walk's placements, overlaps resolved.
 void stage_clips(const PTFFormat& session, const SessionReading& reading,
@@ -67,8 +125,8 @@ void stage_clips(const PTFFormat& session, const SessionReading& reading,
 
 // Stage "tracks", as far as this build goes: the output tracks in the session's track order,
 // each with the time base its clips were read in.
-WrittenTracks stage_tracks(const ClipModel& clips, const SessionReading& reading) {
-    report_progress(2, "tracks");
+WrittenTracks stage_tracks(const ClipModel& clips, const MidiTrackSet& midi,
+                           const SessionReading& reading) {
     WrittenTracks out;
     for (std::uint16_t index : clips.track_order) {
         const auto track = clips.output_tracks.find(index);
@@ -78,13 +136,20 @@ WrittenTracks stage_tracks(const ClipModel& clips, const SessionReading& reading
         TrackWriteInput input;
         const auto tick = clips.tick_based.find(index);
         input.timebase = reaper_timebase(tick != clips.tick_based.end() && tick->second != 0);
-        if (input.midi) {
-            auto lane = reading.midi_mute_lanes.find(written.session_name);
-            if (lane == reading.midi_mute_lanes.end())
-                lane = reading.midi_mute_lanes.find(written.name);
-            if (lane != reading.midi_mute_lanes.end() && lane->second.has_lane)
-                input.midi_mute_lane = lane->second.lane;
-        }
+        out.tracks.push_back(std::move(written));
+        out.inputs.push_back(std::move(input));
+    }
+    for (std::uint16_t index : midi.order) {
+        OutputTrack written = midi.tracks.at(index);
+        if (written.session_name.empty()) written.session_name = written.name;
+        TrackWriteInput input;
+        input.midi = 1;
+        input.midi_time_based = midi.sample_time.contains(index) ? 1 : 0;
+        auto lane = reading.midi_mute_lanes.find(written.session_name);
+        if (lane == reading.midi_mute_lanes.end())
+            lane = reading.midi_mute_lanes.find(written.name);
+        if (lane != reading.midi_mute_lanes.end() && lane->second.has_lane)
+            input.midi_mute_lane = lane->second.lane;
         out.tracks.push_back(std::move(written));
         out.inputs.push_back(std::move(input));
     }
@@ -114,10 +179,11 @@ ClosingBlockInput closing_input(const PTFFormat& session, const SessionReading& 
 void stage_report(const WrittenTracks& written) {
     report_progress(5, "report");
     const int needs_look = (clip_counts.bad_fades != 0 ? 1 : 0) + (media_check.missing_count != 0);
-    run_outcome.summary_line = format_text(
-        "summary tracks=%d clips=%d notes=%d fx=%d written=%d needs_look=%d%s",
-        static_cast<int>(written.tracks.size()), static_cast<int>(item_writer.items_written), 0, 0,
-        0, needs_look, run_outcome.problem_kind.empty() ? "" : " problem=1");
+    run_outcome.summary_line =
+        format_text("summary tracks=%d clips=%d notes=%d fx=%d written=%d needs_look=%d%s",
+                    static_cast<int>(written.tracks.size()),
+                    static_cast<int>(item_writer.items_written), midi_writer.notes_written, 0, 0,
+                    needs_look, run_outcome.problem_kind.empty() ? "" : " problem=1");
 }
 
 }  // namespace
@@ -162,7 +228,9 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
 
     ClipModel clips;
     stage_clips(session, reading, options, clips);
-    const WrittenTracks written = stage_tracks(clips, reading);
+    report_progress(2, "tracks");
+    const MidiTracks midi = stage_midi(data, length, reading, options, clips);
+    const WrittenTracks written = stage_tracks(clips, midi.set, reading);
 
     // Stage "writing".
     std::set<std::string> listed_files;
@@ -199,8 +267,13 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     };
     project.hooks.track.write_track_items = [&](std::FILE* file, std::int32_t index) {
         const OutputTrack& track = written.tracks[static_cast<std::size_t>(index)];
-        write_track_items(file, track, written_track_name(track, static_cast<std::size_t>(index)),
-                          ItemTrackInput{}, items);
+        const std::string name = written_track_name(track, static_cast<std::size_t>(index));
+        write_track_items(file, track, name, ItemTrackInput{}, items);
+        write_midi_items(file, track, midi_track_values(midi.tables, name, track.session_name),
+                         ItemTrackInput{}, items);
+        const TrackViewState* view = find_track_view(name, track.session_name);
+        write_comment_item(file, view ? view->comment : std::string(), index,
+                           options.comments_mode);
     };
     std::string written_path;
     if (write_project(project, written_path) != 0) return 1;
@@ -226,13 +299,11 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     summary.unplaced = reading.layout.unplaced;
     summary.clips_unaccounted =
         clip_balance(reading.layout, clip_counts, item_writer).unaccounted();
-    for (const TrackRegion& placed : reading.layout.midi_track_regions) {
-        std::vector<std::string>& names = summary.midi_tracks_not_written;
-        if (std::find(names.begin(), names.end(), placed.track_name) == names.end())
-            names.push_back(placed.track_name);
-    }
     summary.odd_strips = plugin_ties.odd_strips;
     summary.multi_mono = plugin_ties.multi_mono;
+    summary.midi_notes_written = midi_writer.notes_written;
+    summary.keep_inaudible_midi = options.keep_inaudible_midi != 0;
+    summary.truncate_midi_to_clip = options.truncate_midi_to_clip != 0;
     print_console_summary(summary);
 
     run_media_check(session.audio_files(), reading.audio_folder_hints,

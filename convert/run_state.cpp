@@ -2,10 +2,12 @@
 
 #include "convert/clips/clip_counts.h"
 #include "convert/summary/media_check.h"
+#include "convert/tracks/midi_items.h"
 #include "convert/tracks/track_view.h"
 #include "convert/writer/audio_paths.h"
 #include "convert/writer/colors.h"
 #include "convert/writer/item_writer.h"
+#include "convert/writer/midi_item_writer.h"
 #include "convert/writer/tempo_markers.h"
 #include "convert/writer/writer_summary.h"
 #include "plugins/plugin_state.h"
@@ -28,6 +30,7 @@ void reset_conversion_state(const ConvertOptions& o) {
     session_text.reset();
     track_views.reset();
     clip_counts.reset();
+    midi_counts.reset();
     settings.session_path_text = o.input_path;
     settings.fx_bypass_mode = o.bypassed_fx_mode;
     settings.placeholders_enabled = o.placeholders;
@@ -54,6 +57,7 @@ void reset_conversion_state(const ConvertOptions& o) {
     reset_writer_state();
     tempo_marker_counts.reset();
     reset_item_writer();
+    reset_midi_writer();
     reset_audio_paths();
     reset_media_check();
     reset_plugin_knowledge();

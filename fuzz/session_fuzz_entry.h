@@ -1,6 +1,6 @@
 // The one entry of the session fuzz target, shared with the test that replays its corpus: the
 // input runs through decryption, the session-file layer, the block tree, the session walk, every
-// content reader and the clip stage.
+// content reader, the clip stage and the MIDI item stage.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +11,7 @@
 #include "app/convert_options.h"
 #include "convert/clips/clip_overlaps.h"
 #include "convert/clips/clip_placements.h"
+#include "convert/tracks/midi_items.h"
 #include "convert/writer/project_header.h"
 #include "model/session_layout.h"
 #include "platform/ptformat.h"
@@ -19,6 +20,7 @@
 #include "session/groups.h"
 #include "session/media_lists.h"
 #include "session/memory_locations.h"
+#include "session/midi_chunks.h"
 #include "session/name_harvest.h"
 #include "session/plugin_display_names.h"
 #include "session/plugin_params.h"
@@ -76,6 +78,19 @@ inline void run_content_readers(const std::uint8_t* data, std::size_t size,
     ClipStageCounts counts;
     build_clip_placements(data, size, layout, 44100.0, tempo_map, 120.0, options, model, counts);
     resolve_clip_overlaps(model, counts);
+
+    std::vector<MidiChunk> chunks;
+    read_midi_chunks(data, size, chunks);
+    std::vector<std::uint32_t> types = {0x2620, 0x261b, 0x2621, 0x2620};
+    std::vector<MidiTrackProperties> properties;
+    read_midi_track_properties(data, size, types, properties);
+    MidiStageInput midi;
+    midi.regions = &layout.midi_track_regions;
+    midi.chunks = &chunks;
+    midi.tempo_map = &tempo_map;
+    MidiTrackSet tracks;
+    MidiStageCounts midi_counts_here;
+    build_midi_items(midi, tracks, midi_counts_here);
 }
 
 inline void run_session_fuzz_input(const std::uint8_t* data, std::size_t size) {

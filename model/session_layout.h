@@ -26,7 +26,8 @@ struct SessionRegion {
     std::int64_t file_position = 0;
     std::int64_t file_length = 0;
     std::vector<MidiEvent> midi_events;
-    std::int32_t extra = -1;  // -1 unset; a MIDI region's chunk number
+    std::int32_t extra = -1;           // -1 unset; a MIDI region's chunk number
+    std::uint64_t chunk_position = 0;  // a MIDI region's chunk: its first note as stored; 0 none
     // On a MIDI track region: the placement is in sample time, so start counts samples, not
     // ticks.
     bool start_in_samples = false;

@@ -26,6 +26,22 @@ struct MidiChunk {
     std::vector<MidiStreamEntry> streams;
 };
 
+// The MIDI real-time properties of one MIDI or instrument track.
+struct MidiTrackProperties {
+    std::uint8_t quantize_on = 0;
+    std::uint8_t duration_on = 0;
+    std::uint8_t delay_on = 0;
+    std::uint8_t velocity_on = 0;
+    std::uint8_t transpose_on = 0;
+    std::uint32_t swing_percent = 0;
+    std::int32_t delay_ticks = 0;
+    std::uint32_t velocity_scale = 100;  // percent
+    std::int32_t velocity_offset = 0;
+    std::uint32_t carried_value = 0;  // stored beside transpose; meaning unknown, kept as read
+    std::int32_t transpose_octaves = 0;
+    std::int32_t transpose_semitones = 0;
+};
+
 // One Melodyne (ARA) record tying a clip to the archives beside the session.
 struct PluginParamRecord {
     std::string group_text;

@@ -448,6 +448,7 @@ void read_midi_regions(Bytes bytes, const Nodes& top, const std::vector<MidiChun
                     region.file_length = region.length;
                     region.midi_events = chunk.events;
                     region.extra = static_cast<std::int32_t>(chunk_number);
+                    region.chunk_position = chunk.zero_position;
                     regions.push_back(std::move(region));
                 }
             }
@@ -475,6 +476,7 @@ void read_midi_regions(Bytes bytes, const Nodes& top, const std::vector<MidiChun
                     region.file_length = region.length;
                     region.midi_events = chunk.events;
                     region.extra = chunk_number;
+                    region.chunk_position = chunk.zero_position;
                     regions.push_back(std::move(region));
                 }
             }

@@ -9,9 +9,11 @@
 
 #include "convert/clips/clip_counts.h"
 #include "convert/summary/media_check.h"
+#include "convert/tracks/midi_items.h"
 #include "convert/writer/audio_paths.h"
 #include "convert/writer/colors.h"
 #include "convert/writer/item_writer.h"
+#include "convert/writer/midi_item_writer.h"
 #include "convert/writer/project_header.h"
 #include "convert/writer/tempo_markers.h"
 #include "convert/writer/writer_summary.h"
@@ -168,6 +170,77 @@ TEST_F(ConsoleSummary, CountedParagraphsInOrder) {
     }
     // Every line of the summary is indented, every paragraph ends its line.
     EXPECT_TRUE(text.ends_with("\n"));
+}
+
+TEST_F(ConsoleSummary, MidiRowsInTheirPlacesAndByOption) {
+    reset_midi_writer();
+    midi_counts.reset();
+    midi_writer.controller_events = 5;
+    midi_writer.sysex_written = 1;
+    midi_writer.sysex_outside = 2;
+    midi_writer.muted_notes = 3;
+    midi_writer.fader_pan_tracks = 2;
+    midi_writer.property_tracks = 1;
+    midi_writer.transposed_out_of_range = 4;
+    midi_writer.unapplied_switch_tracks = 1;
+    midi_counts.unmatched_chunks = 1;
+    midi_counts.notes_past_edge = 6;
+    midi_counts.truncated_clips = 1;
+    midi_counts.head_cut_clips = 2;
+    midi_counts.sample_time_clips = 3;
+    midi_counts.sample_time_overlaps = 1;
+    midi_counts.empty_regions = {{"Keys", "Keys-02"}};
+    writer_summary.automation_points = 1;
+    writer_summary.automated_tracks = 1;
+
+    const std::string text = console_summary_text(in_);
+    const char* in_order[] = {
+        ", 29 MIDI notes\n  5 MIDI controller events (pitch bend, CC, aftertouch)\n",
+        "  3 SysEx event(s)\n      2 of them lie OUTSIDE their clip in Pro Tools and would not "
+        "play\n",
+        "  note: 1 MIDI region(s) had controller data that did not\n",
+        "  0 mixer strips (faders, pans, mute)\n",
+        "  1 automation points across 1 tracks\n",
+        "  3 MIDI event(s) kept but muted -- outside a Pro Tools clip\n",
+        "  6 note(s) run past a clip edge; those items were lengthened so\n",
+        "  1 MIDI clip(s) cut where a later clip on the same track takes over,\n",
+        "  2 MIDI clip(s) start later, where the clip Pro Tools draws on top of\n",
+        "  2 MIDI/instrument track(s) carry their MIDI fader and pan as a CC 7\n",
+        "  MIDI Real-Time Properties APPLIED to the notes on 1 track(s): transpose,\n",
+        "      4 note(s) transposed past the MIDI range are written MUTED, not lost.\n",
+        "  1 track(s) carry Real-Time quantize or duration, which are NOT applied:\n",
+        "  3 MIDI clip(s) sit on a SAMPLE-BASED track, so their position and\n",
+        "      1 of them overlap another clip. Pro Tools resolves an overlap by\n",
+        "  1 MIDI clip(s) hold no notes and no controller data; no item was\n"
+        "      written for them:\n      Keys: Keys-02\n",
+    };
+    std::size_t at = 0;
+    for (const char* part : in_order) {
+        const std::size_t found = text.find(part, at);
+        ASSERT_NE(found, std::string::npos) << part << "\n---\n" << text;
+        at = found;
+    }
+    EXPECT_FALSE(has(text, "--keep-inaudible-midi:"));
+    EXPECT_FALSE(has(text, "--truncate-midi-to-clip:"));
+
+    // The options turn rows 37, 39 and 41 on in place of 38 and 42.
+    in_.keep_inaudible_midi = true;
+    in_.truncate_midi_to_clip = true;
+    const std::string with_options = console_summary_text(in_);
+    EXPECT_TRUE(
+        has(with_options, "  3 MIDI note event(s) kept but muted: notes too short to exist at\n"));
+    EXPECT_TRUE(
+        has(with_options, "  --keep-inaudible-midi: 0 MIDI event(s) outside a Pro Tools clip\n"));
+    EXPECT_TRUE(has(with_options,
+                    "  --truncate-midi-to-clip: 6 note(s) run past a clip edge and are CUT\n"));
+    EXPECT_FALSE(has(with_options, "kept but muted -- outside"));
+    EXPECT_FALSE(has(with_options, "those items were lengthened"));
+    midi_counts.notes_past_edge = 0;
+    EXPECT_TRUE(
+        has(console_summary_text(in_),
+            "  --truncate-midi-to-clip: no note runs past a clip edge, so nothing is cut.\n"));
+    reset_midi_writer();
+    midi_counts.reset();
 }
 
 // Rows that name two things: a stereo track and the buses of its moved sends, a track and the

@@ -10,6 +10,7 @@
 
 #include "platform/ptformat.h"
 #include "tests/plugin_blocks.h"
+#include "tests/midi_builder.h"
 #include "tests/rpp_grammar.h"
 #include "tests/tempo_blocks.h"
 #include "tests/test_support.h"
@@ -140,10 +141,88 @@ TEST(EndToEndReal, TestPtxMonoAndStereoTones) {
         {"\"monoTone\"", zero, ten, zero, sessions_audio_file("monoTone.1.aif")},
         {"\"stereoTone\"", zero, ten, zero, sessions_audio_file("stereoTone.L.aif")},
         {"\"stereoTone\"", zero, ten, zero, sessions_audio_file("stereoTone.R.aif")},
+        {"\"MIDI 1\"", zero, "2.0000000000", "", ""},
+        {"\"MIDI 2\"", zero, "2.0000000000", "", ""},
+        {"\"MIDI 3\"", zero, "6.0000000000", "", ""},
     };
     EXPECT_EQ(items_of(project), expected);
-    // The MIDI tracks are not written yet, and the console says so.
-    EXPECT_TRUE(has(r.out, "      write MIDI clips yet: \"MIDI 1\", \"MIDI 2\", \"MIDI 3\"\n"));
+}
+
+// The source lines of the MIDI item named `item`.
+std::string midi_source_of(const std::string& project, const std::string& item) {
+    const std::size_t at = project.find("\n      NAME \"" + item + "\"\n");
+    if (at == std::string::npos) return {};
+    const std::size_t source = project.find("      <SOURCE MIDI\n", at);
+    const std::size_t end = project.find("\n      >\n", source);
+    if (source == std::string::npos || end == std::string::npos) return {};
+    return project.substr(source, end + 9 - source);
+}
+
+std::string note_pairs(const std::vector<std::pair<int, int>>& notes) {
+    std::string out;
+    char line[96];
+    for (const auto& [delta, key] : notes) {
+        std::snprintf(line, sizeof line, "        E %d 90 %02x 50\n        E 240 80 %02x 00\n",
+                      delta, key, key);
+        out += line;
+    }
+    return out;
+}
+
+TEST(EndToEndReal, TestPtxMidiTracksCarryTheirNotes) {
+    REQUIRE_SESSION(path, "TestPTX.ptx");
+    TempDir dir;
+    const auto r = run_lanwick({path, "-o", dir.file("t.rpp"), "--no-pause", "--progress"});
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    const std::string project = read_file(dir.file("t.rpp"));
+    const std::string head =
+        "      <SOURCE MIDI\n        HASDATA 1 960 QN\n        E 0 b0 07 60\n"
+        "        E 0 b0 0a 40\n";
+    const std::string tail = "        E 1 b0 7b 00\n      >\n";
+    std::vector<std::pair<int, int>> midi2;
+    for (int i = 0; i < 16; ++i) midi2.push_back({0, i < 6 ? 0x30 : i < 11 ? 0x34 : 0x35});
+    EXPECT_EQ(midi_source_of(project, "MIDI 1-01"), head +
+                                                        note_pairs({{0, 0x40},
+                                                                    {0, 0x40},
+                                                                    {0, 0x40},
+                                                                    {240, 0x3b},
+                                                                    {0, 0x3b},
+                                                                    {0, 0x3b},
+                                                                    {240, 0x40},
+                                                                    {0, 0x40},
+                                                                    {0, 0x40}}) +
+                                                        tail);
+    EXPECT_EQ(midi_source_of(project, "MIDI 2-01"), head + note_pairs(midi2) + tail);
+    EXPECT_EQ(midi_source_of(project, "MIDI 3-01"),
+              head +
+                  "        E 0 90 43 50\n        E 2160 80 43 00\n        E 240 90 49 50\n"
+                  "        E 2880 80 49 00\n        E 240 90 40 50\n        E 3360 80 40 00\n"
+                  "        E 0 90 44 50\n        E 720 80 44 00\n" +
+                  tail);
+    for (const char* track : {"MIDI 1", "MIDI 2", "MIDI 3"}) {
+        const std::size_t at = project.find(std::string("\n    NAME \"") + track + "\"\n");
+        ASSERT_NE(at, std::string::npos) << track;
+        const std::string block = project.substr(at, project.find("\n  >\n", at) - at);
+        EXPECT_TRUE(has(block, "\n    BEAT 1\n")) << track;
+        EXPECT_TRUE(has(block, "\n      MUTE 0 0\n")) << track;
+        EXPECT_TRUE(has(block, "\n      NAME \"" + std::string(track) + "-01\"\n")) << track;
+    }
+    // The MIDI tracks hold one item each and no audio track holds one.
+    std::size_t sources = 0;
+    for (std::size_t at = 0; (at = project.find("<SOURCE MIDI", at)) != std::string::npos; ++at)
+        ++sources;
+    EXPECT_EQ(sources, 3u);
+    EXPECT_FALSE(has(r.out, "write MIDI clips yet"));
+    EXPECT_TRUE(has(r.out, "\n  6 tracks, 3 clips, 29 MIDI notes\n")) << r.out;
+    EXPECT_TRUE(
+        has(r.out, "\n  3 MIDI/instrument track(s) carry their MIDI fader and pan as a CC 7\n"))
+        << r.out;
+    EXPECT_TRUE(has(r.err, "summary tracks=6 clips=3 notes=29 ")) << r.err;
+
+    // A second run writes the same text.
+    const auto again = run_lanwick({path, "-o", dir.file("u.rpp"), "--no-pause"});
+    ASSERT_EQ(again.exit_code, 0);
+    EXPECT_EQ(read_file(dir.file("u.rpp")), project);
 }
 
 TEST(EndToEndReal, EveryRealSessionConvertsIntoAValidProject) {
@@ -155,7 +234,7 @@ TEST(EndToEndReal, EveryRealSessionConvertsIntoAValidProject) {
         {"RegionTest.ptx", "  Read:  Pro Tools 2019.6.0, 44100 Hz, 120 BPM\n",
          "  6 tracks, 7 clips, 0 MIDI notes\n"},
         {"TestPTX.ptx", "  Read:  Pro Tools HD 12.8.3, 48000 Hz, 120 BPM\n",
-         "  3 tracks, 3 clips, 0 MIDI notes\n"},
+         "  6 tracks, 3 clips, 29 MIDI notes\n"},
         {"Untitled32.ptx", "  Read:  Pro Tools Ultimate 2021.2.0, 44100 Hz, 120 BPM\n",
          "  0 tracks, 0 clips, 0 MIDI notes\n"},
         {"MetadataFields.ptx", "  Read:  Pro Tools Ultimate 2021.10.0, 44100 Hz, 120 BPM\n",
@@ -545,6 +624,123 @@ TEST(EndToEndReal, ConvertTwiceWritesTheSameProjectTwice) {
     EXPECT_EQ(without_o.exit_code, 1);
     EXPECT_TRUE(
         has(without_o.out, "  --convert-twice needs -o: both passes would write the same file.\n"));
+}
+
+}  // namespace
+
+namespace {
+
+// --- Synthetic MIDI sessions -------------------------------------------------------------------
+
+using namespace walk_blocks;
+
+// A session with one MIDI track "Keys" holding one region placed at `start` with `time_base`.
+// `track_extra` goes inside the track's named block, `after` after the walk's blocks.
+std::string one_midi_track(const std::string& chunk, std::uint64_t region_length,
+                           std::uint64_t start, std::uint8_t time_base,
+                           const std::string& track_extra = {}, const std::string& after = {}) {
+    using namespace test_blocks;
+    const std::string named_block =
+        z_block(0x2620, z_block(0x2619, u32le(4) + "Keys" + zeros(4)) + track_extra);
+    return track_order({"Keys"}) + named_block +
+           z_block(0x2000, zeros(4) + chunk +
+                               z_block(0x2633, midi_region("Keys-01", test_blocks::kOrigin,
+                                                           region_length, 0))) +
+           midi_placement_tracks({midi_placement_track(
+               "Keys", {playlist(0x1056, {placement(0, start, time_base)})})}) +
+           after + zeros(64);
+}
+
+struct MidiRun {
+    test_support::RunResult run;
+    std::string project;
+};
+
+MidiRun convert_midi(const TempDir& dir, const std::string& walk,
+                     const std::vector<std::string>& options = {}) {
+    const std::string session_path = dir.file("Midi.ptx");
+    test_support::write_file(session_path, encrypted_session({}, walk));
+    std::vector<std::string> args = {session_path, "-o", dir.file("Midi.rpp"), "--no-pause"};
+    args.insert(args.end(), options.begin(), options.end());
+    MidiRun out{run_lanwick(args), ""};
+    out.project = read_file(dir.file("Midi.rpp"));
+    expect_valid_project(out.project);
+    return out;
+}
+
+TEST(EndToEndMidi, PlacementsInSamplesAndTicks) {
+    using test_blocks::kOrigin;
+    const std::string chunk = midi_chunk({{kOrigin, 60, 240000, 100}});
+    struct Case {
+        const char* what;
+        std::uint64_t start;
+        std::uint8_t time_base;
+        const char* position;
+        int beat;
+    } cases[] = {
+        {"samples at 48 kHz", 144000, kSamples, "3.0000000000", 0},
+        {"samples past a day", 4'200'000'000ULL, kSamples, "87500.0000000000", 0},
+        {"ticks past 2^32", kOrigin + 5'000'000'000ULL, kTicks, "2604.1666666667", 1},
+        {"ticks before zero", kOrigin - 480, kTicks, "0.0000000000", 1},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        const MidiRun r = convert_midi(dir, one_midi_track(chunk, 960000, c.start, c.time_base));
+        ASSERT_EQ(r.run.exit_code, 0) << c.what << "\n" << r.run.out;
+        EXPECT_TRUE(has(r.project, "\n      POSITION " + std::string(c.position) + "\n"))
+            << c.what << "\n"
+            << r.project;
+        EXPECT_TRUE(has(r.project, "\n    BEAT " + std::to_string(c.beat) + "\n")) << c.what;
+        EXPECT_EQ(
+            has(r.run.out, "  1 MIDI clip(s) sit on a SAMPLE-BASED track, so their position and\n"),
+            c.beat == 0)
+            << c.what << "\n"
+            << r.run.out;
+        EXPECT_TRUE(has(r.run.out, "\n  1 tracks, 0 clips, 1 MIDI notes\n")) << c.what << r.run.out;
+    }
+}
+
+TEST(EndToEndMidi, ControllerOnlyRegionWritesItsControllers) {
+    using test_blocks::kOrigin;
+    const std::string chunk =
+        midi_chunk({}) +
+        midi_blocks::controller_data(0x0102, {{kOrigin, 64}, {kOrigin + 480000, 127}});
+    TempDir dir;
+    const MidiRun r = convert_midi(dir, one_midi_track(chunk, 960000, kOrigin, kTicks));
+    ASSERT_EQ(r.run.exit_code, 0) << r.run.out;
+    EXPECT_TRUE(has(r.project,
+                    "        HASDATA 1 960 QN\n        E 0 b0 01 40\n        E 480 b0 01 7f\n"
+                    "        E 1 b0 7b 00\n"))
+        << r.project;
+    EXPECT_TRUE(has(r.run.out, "  2 MIDI controller events (pitch bend, CC, aftertouch)\n"))
+        << r.run.out;
+}
+
+TEST(EndToEndMidi, RealTimePropertiesFaderPanAndProgram) {
+    using namespace test_blocks;
+    // Volume 100, pan 30, program 5; velocity 50 % + 10, delay 240 ticks, transpose +2.
+    std::string values(20, '\0');
+    values[0] = 100;
+    values[8] = 30;
+    values[16] = 5;
+    std::string properties = z_block(0x2502, zeros(158), 2);
+    const std::pair<std::size_t, std::uint8_t> set[] = {{133, 1},    {136, 0x80}, {137, 0xA9},
+                                                        {138, 0x03}, {148, 1},    {149, 50},
+                                                        {151, 10},   {156, 1},    {159, 2}};
+    for (const auto& [offset, value] : set) properties[offset] = static_cast<char>(value);
+    const std::string chunk = midi_chunk({{kOrigin, 60, 240000, 100}});
+    TempDir dir;
+    const MidiRun r =
+        convert_midi(dir, one_midi_track(chunk, 960000, kOrigin, kTicks, z_block(0x2036, values),
+                                         properties + z_block(0x2502, zeros(158), 2)));
+    ASSERT_EQ(r.run.exit_code, 0) << r.run.out;
+    EXPECT_TRUE(has(r.project,
+                    "        E 0 b0 07 64\n        E 0 b0 0a 1e\n        E 0 c0 05 00\n"
+                    "        E 240 90 3e 3c\n        E 240 80 3e 00\n"))
+        << r.project;
+    EXPECT_TRUE(has(r.run.out,
+                    "  MIDI Real-Time Properties APPLIED to the notes on 1 track(s): transpose,\n"))
+        << r.run.out;
 }
 
 }  // namespace

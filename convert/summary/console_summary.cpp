@@ -5,8 +5,10 @@
 #include "app/output.h"
 #include "convert/clips/clip_counts.h"
 #include "convert/run_state.h"
+#include "convert/tracks/midi_items.h"
 #include "convert/writer/colors.h"
 #include "convert/writer/item_writer.h"
+#include "convert/writer/midi_item_writer.h"
 #include "convert/writer/project_text.h"
 #include "convert/writer/tempo_markers.h"
 #include "convert/writer/writer_summary.h"
@@ -49,9 +51,76 @@ std::string stereo_send_row(const StereoSendTrack& track) {
                        ("(to " + buses + ")").c_str());
 }
 
+// MIDI controller and SysEx events, and controller data left out (rows 1 to 3).
+void midi_event_paragraphs(std::string& text) {
+    const MidiWriterState& w = midi_writer;
+    if (w.controller_events != 0)
+        text += format_text("  %d MIDI controller events (pitch bend, CC, aftertouch)\n",
+                            w.controller_events);
+    if (w.sysex_written + w.sysex_outside != 0) {
+        text += format_text("  %d SysEx event(s)\n", w.sysex_written + w.sysex_outside);
+        if (w.sysex_outside != 0)
+            text += format_text(
+                "      %d of them lie OUTSIDE their clip in Pro Tools and would not play\n",
+                w.sysex_outside);
+    }
+    if (midi_counts.unmatched_chunks != 0)
+        text += format_text(
+            "  note: %d MIDI region(s) had controller data that did not\n"
+            "        match their note chunk; it was left out\n",
+            midi_counts.unmatched_chunks);
+}
+
+// Muted and outside MIDI events, notes past a clip edge, cut and shortened MIDI clips (rows 37
+// to 44).
+void midi_clip_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
+    const MidiStageCounts& c = midi_counts;
+    const int muted = midi_writer.muted_notes + midi_writer.muted_other_events;
+    if (muted != 0 && in.keep_inaudible_midi)
+        text += format_text(
+            "  %d MIDI note event(s) kept but muted: notes too short to exist at\n"
+            "      REAPER's 960 ticks per quarter note.\n",
+            muted);
+    if (muted != 0 && !in.keep_inaudible_midi)
+        text += format_text(
+            "  %d MIDI event(s) kept but muted -- outside a Pro Tools clip\n"
+            "      or too short to play; --keep-inaudible-midi writes the outside ones\n"
+            "      unmuted.\n",
+            muted);
+    if (in.keep_inaudible_midi)
+        text += format_text(
+            "  --keep-inaudible-midi: %d MIDI event(s) outside a Pro Tools clip\n"
+            "      written unmuted, though Pro Tools does not play them.\n",
+            c.outside_events_kept);
+    if (in.truncate_midi_to_clip && c.notes_past_edge == 0)
+        text += "  --truncate-midi-to-clip: no note runs past a clip edge, so nothing is cut.\n";
+    if (in.truncate_midi_to_clip && c.notes_past_edge != 0)
+        text += format_text(
+            "  --truncate-midi-to-clip: %d note(s) run past a clip edge and are CUT\n"
+            "      there, where their item ends.\n",
+            c.notes_past_edge);
+    if (!in.truncate_midi_to_clip && c.notes_past_edge != 0)
+        text += format_text(
+            "  %d note(s) run past a clip edge; those items were lengthened so\n"
+            "      the notes sound in full (--truncate-midi-to-clip cuts them).\n",
+            c.notes_past_edge);
+    if (c.truncated_clips != 0)
+        text += format_text(
+            "  %d MIDI clip(s) cut where a later clip on the same track takes over,\n"
+            "      as Pro Tools plays them. The notes past the cut are kept, muted:\n"
+            "      drag the clip edge in REAPER to see them.\n",
+            c.truncated_clips);
+    if (c.head_cut_clips != 0)
+        text += format_text(
+            "  %d MIDI clip(s) start later, where the clip Pro Tools draws on top of\n"
+            "      them ends. Their covered start is kept, muted.\n",
+            c.head_cut_clips);
+}
+
 // Mixer strips, sends, master fader and automation (rows 4 to 54 that this build counts).
 void mix_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     const WriterSummary& s = writer_summary;
+    midi_event_paragraphs(text);
     text += format_text("  %d mixer strips (faders, pans, mute)\n", in.mixer_strips);
     if (in.name_scan_found >= 0)
         text += format_text("  track list taken from the strip rows (name scan found %d of %d)\n",
@@ -100,6 +169,7 @@ void mix_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     if (s.automation_points != 0)
         text += format_text("  %d automation points across %d tracks\n", s.automation_points,
                             s.automated_tracks);
+    midi_clip_paragraphs(text, in);
     if (s.automated_tracks_read != 0)
         text += format_text(
             "  %d automated track(s) set to Read (Trim/Read would\n"
@@ -228,6 +298,13 @@ void view_paragraphs(std::string& text) {
         text += format_text("  %d track(s) are SOLO SAFE and arrive solo-defeated:",
                             static_cast<int>(s.solo_safe_tracks.size())) +
                 quoted_name_list(s.solo_safe_tracks) + "\n";
+    if (midi_writer.fader_pan_tracks != 0)
+        text += format_text(
+            "  %d MIDI/instrument track(s) carry their MIDI fader and pan as a CC 7\n"
+            "      and a CC 10 event at the start of each clip -- what Pro Tools\n"
+            "      sends when playback starts. A clip that already streams one of\n"
+            "      those controllers keeps its stream instead.\n",
+            midi_writer.fader_pan_tracks);
     if (!s.automation_off_tracks.empty())
         text += format_text("  %d track(s) have automation mode OFF in Pro Tools:",
                             static_cast<int>(s.automation_off_tracks.size())) +
@@ -254,6 +331,21 @@ void project_paragraphs(std::string& text) {
             "  Item timebase written per track: %d Time (sample-based), %d Beats\n"
             "      (tick-based), as each track kept its clips in Pro Tools.\n",
             time_tracks, beat_tracks);
+    if (midi_writer.property_tracks != 0) {
+        text += format_text(
+            "  MIDI Real-Time Properties APPLIED to the notes on %d track(s): transpose,\n"
+            "      velocity and delay, as Pro Tools plays them.\n",
+            midi_writer.property_tracks);
+        if (midi_writer.transposed_out_of_range != 0)
+            text += format_text(
+                "      %d note(s) transposed past the MIDI range are written MUTED, not lost.\n",
+                midi_writer.transposed_out_of_range);
+    }
+    if (midi_writer.unapplied_switch_tracks != 0)
+        text += format_text(
+            "  %d track(s) carry Real-Time quantize or duration, which are NOT applied:\n"
+            "      their grid and amount are not decoded yet.\n",
+            midi_writer.unapplied_switch_tracks);
     if (s.record_format_written) {
         text += format_text(
             "  Bit depth: %d-bit%s written as REAPER's recording format, so new\n"
@@ -302,6 +394,20 @@ void project_paragraphs(std::string& text) {
                 "      in its own preferences, not in the project.\n",
                 static_cast<long>(s.nudge.bars), static_cast<long>(s.nudge.beats),
                 static_cast<long>(s.nudge.ticks));
+    }
+    if (midi_counts.sample_time_clips != 0) {
+        text += format_text(
+            "  %d MIDI clip(s) sit on a SAMPLE-BASED track, so their position and\n"
+            "      length are read in samples rather than ticks. Read as ticks they\n"
+            "      land days into the project once the session has a tempo change.\n",
+            midi_counts.sample_time_clips);
+        if (midi_counts.sample_time_overlaps != 0)
+            text += format_text(
+                "      %d of them overlap another clip. Pro Tools resolves an overlap by\n"
+                "      comparing clip positions, and that comparison is not reliable in\n"
+                "      this unit yet, so the clip keeps its full length and the overlap\n"
+                "      SUMS rather than trimming. Trim the item edge in REAPER to match.\n",
+                midi_counts.sample_time_overlaps);
     }
 }
 
@@ -393,8 +499,43 @@ void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
                 name_rows(in.multi_mono);
 }
 
-// MIDI tracks not written, clips no item could carry (their values cannot place one) and clips
-// whose file the session's audio-file list does not hold.
+std::vector<std::string> midi_region_rows(const std::vector<MidiRegionName>& regions) {
+    std::vector<std::string> rows;
+    for (const MidiRegionName& r : regions) rows.push_back(r.track + ": " + r.clip);
+    return rows;
+}
+
+// MIDI clips and MIDI data left out or mended.
+void midi_loss_paragraphs(std::string& text) {
+    const MidiStageCounts& c = midi_counts;
+    if (!c.empty_regions.empty())
+        text += format_text(
+                    "  %d MIDI clip(s) hold no notes and no controller data; no item was\n"
+                    "      written for them:\n",
+                    static_cast<int>(c.empty_regions.size())) +
+                name_rows(midi_region_rows(c.empty_regions));
+    if (!c.capped_regions.empty())
+        text += format_text(
+                    "  WARNING: %d MIDI clip(s) lost their %d controller and SysEx event(s):\n"
+                    "      the project reached this build's limit of such events:\n",
+                    static_cast<int>(c.capped_regions.size()), c.events_over_cap) +
+                name_rows(midi_region_rows(c.capped_regions));
+    if (c.events_before_chunk != 0)
+        text += format_text(
+            "  %d MIDI controller event(s) stored before their clip's data begins were\n"
+            "      placed at the clip start.\n",
+            c.events_before_chunk);
+    if (midi_writer.clamped_data != 0)
+        text += format_text(
+            "  %d MIDI data byte(s) above 127, from damaged events, were written as 127.\n",
+            midi_writer.clamped_data);
+    if (midi_writer.empty_items != 0)
+        text +=
+            format_text("  %d MIDI clip(s) of no length were left out.\n", midi_writer.empty_items);
+}
+
+// Placements the walk could not place, clips no item could carry (their values cannot place one)
+// and clips whose file the session's audio-file list does not hold.
 void unplaced_clip_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     if (!in.unplaced.empty()) {
         text += format_text(
@@ -411,12 +552,6 @@ void unplaced_clip_paragraphs(std::string& text, const ConsoleSummaryInput& in) 
         }
         text += name_rows(rows);
     }
-    if (!in.midi_tracks_not_written.empty())
-        text += format_text(
-                    "  WARNING: %d MIDI track(s) are NOT in the project: this build does not\n"
-                    "      write MIDI clips yet:",
-                    static_cast<int>(in.midi_tracks_not_written.size())) +
-                quoted_name_list(in.midi_tracks_not_written) + "\n";
     if (!item_writer.bad_length.empty())
         text += format_text(
                     "  WARNING: %d clip(s) have no usable length (zero, negative, longer\n"
@@ -510,6 +645,7 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     view_paragraphs(text);
     project_paragraphs(text);
     clip_stage_paragraphs(text, in);
+    midi_loss_paragraphs(text);
     unplaced_clip_paragraphs(text, in);
     // Names from the session are in it: made safe once, here, for every paragraph.
     return console_text(text);

@@ -41,8 +41,6 @@ struct ConsoleSummaryInput {
     bool no_track_colors = false;
     bool tempo_ramps = false;
     bool recover_deleted = false;
-    // MIDI tracks with clips, which this build does not write yet.
-    std::vector<std::string> midi_tracks_not_written;
     // Placements the session walk could not place: their region (or track) is not in the session.
     std::span<const UnplacedPlacement> unplaced;
     // Clips read that are neither written nor named (`ClipBalance::unaccounted`): 0 but for a
@@ -50,6 +48,8 @@ struct ConsoleSummaryInput {
     int clips_unaccounted = 0;
     std::vector<std::string> odd_strips;  // strips neither mono nor stereo, "%s (%d control slots)"
     std::vector<std::string> multi_mono;  // unlinked multi-mono instances, "%s on %s (%d channels)"
+    bool keep_inaudible_midi = false;
+    bool truncate_midi_to_clip = false;
 };
 
 // Rule 3 of the summary: ` "a", "b"` (a blank before the first name, ", " between).

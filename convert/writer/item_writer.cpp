@@ -57,13 +57,15 @@ void write_gain_envelope(std::FILE* file, const std::vector<CurvePoint>& points)
     std::fputs("      >\n", file);
 }
 
-void write_clip_color(std::FILE* file, const ClipRecord& clip, const ItemTrackInput& track_in,
-                      const ItemWriteContext& context) {
-    if (clip.colour_index != -2) {
-        const ClipColor color = clip_item_color(clip.colour_index, context.dark_theme);
+}  // namespace
+
+void write_item_colour(std::FILE* file, std::int32_t colour_index, const ItemTrackInput& track_in,
+                       const ItemWriteContext& context) {
+    if (colour_index != -2) {
+        const ClipColor color = clip_item_color(colour_index, context.dark_theme);
         if (color.color != 0 && !settings.no_clip_colors) {
             ++item_writer.clips_colored;
-            item_writer.color_indices.insert(clip.colour_index);
+            item_writer.color_indices.insert(colour_index);
         }
         write_item_color(file, color.color);
         return;
@@ -75,6 +77,8 @@ void write_clip_color(std::FILE* file, const ClipRecord& clip, const ItemTrackIn
                             track_in.view_color_number, context.dark_theme);
     write_item_color(file, fallback.color);
 }
+
+namespace {
 
 bool clip_can_be_placed(const ClipRecord& clip, const std::string& track_name) {
     const SkippedClip where{track_name, clip.name};
@@ -183,7 +187,7 @@ void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string
     if (std::getenv("PTX_DUMP_CLIPCOL"))
         std::fprintf(stderr, "CLIPCOL %d | %s | %s\n", clip.colour_index, track_name.c_str(),
                      clip.name.c_str());
-    write_clip_color(file, clip, track_in, context);
+    write_item_colour(file, clip.colour_index, track_in, context);
 
     if (lane.lane_count > 0) {
         const double rows = lane.lane_count + 1.0;
