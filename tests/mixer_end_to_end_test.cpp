@@ -127,13 +127,13 @@ TEST(MixerEndToEnd, FadersAutomationSendsAndClipGainReachTheProject) {
 
     const std::string piano = track_text(project, "Piano");
     EXPECT_TRUE(has(piano, "    PANMODE 6\n")) << piano;
-    EXPECT_TRUE(has(piano, "<DUALPANENVL\n")) << piano;
-    EXPECT_TRUE(has(piano, "<DUALPANENV\n")) << piano;
+    EXPECT_TRUE(has(piano, "<DUALPANENVL2\n")) << piano;
+    EXPECT_TRUE(has(piano, "<DUALPANENV2\n")) << piano;
     EXPECT_FALSE(has(piano, "<PANENV2\n")) << piano;
     EXPECT_TRUE(has(piano, "      VOLPAN 0.000000056 0 1 -1\n")) << piano;
 
     const std::string bus = track_text(project, "Bus 1");
-    EXPECT_TRUE(has(bus, "    AUXRECV 0 3 0.5011872336 0 0 0 0 0 0 31:U 4177951 -1 ''\n")) << bus;
+    EXPECT_TRUE(has(bus, "    AUXRECV 0 3 0.5011872336 0 0 0 0 0 0 -1:U 4177951 -1 ''\n")) << bus;
     EXPECT_TRUE(has(bus, "      VOLPAN 1.000000000 0 1 -1\n")) << bus;
 }
 
