@@ -14,4 +14,5 @@ struct AutomationCurve {
     std::vector<CurvePoint> points;
     double initial_value = 0.0;
     std::uint8_t in_ticks = 0;  // point times are ticks, else samples
+    std::uint8_t has_data = 0;  // the stored list marks itself as holding automation
 };

@@ -89,3 +89,18 @@ struct MasterItem {
     std::uint64_t source_block_start = 0;
     std::uint64_t output_block_start = 0;
 };
+
+// The mute automation of a MIDI track (keyed by track name).
+struct MidiMuteLane {
+    std::uint8_t state = 0;  // the track's stored mute state, 0 or 1
+    std::uint8_t has_lane = 0;
+    std::uint8_t other_lane_seen = 0;  // a list that is not a mute lane
+    AutomationCurve lane;
+};
+
+// One clip-gain list: positions in samples from the clip's start, gains in dB.
+struct GainPoint {
+    std::uint32_t position = 0;
+    double db = 0.0;
+};
+using GainCurve = std::vector<GainPoint>;

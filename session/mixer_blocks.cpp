@@ -1,6 +1,13 @@
 #include "session/mixer_blocks.h"
 
 #include <algorithm>
+#include <cstring>
+#include <functional>
+#include <queue>
+#include <set>
+#include <utility>
+
+#include "util/bytes.h"
 
 std::vector<BlockHeader> collect_blocks(SessionBytes bytes, std::uint16_t content_type) {
     std::vector<BlockHeader> out;
@@ -19,4 +26,101 @@ const BlockHeader* first_block_between(const std::vector<BlockHeader>& blocks, s
                          [](std::uint64_t pos, const BlockHeader& b) { return pos < b.position; });
     if (it == blocks.end() || it->position >= before) return nullptr;
     return &*it;
+}
+
+std::vector<std::size_t> find_all(SessionBytes bytes, std::string_view pattern) {
+    std::vector<std::size_t> out;
+    if (pattern.empty()) return out;
+    const char* base = reinterpret_cast<const char*>(bytes.data());
+    const std::string_view text(base, bytes.size());
+    const std::boyer_moore_horspool_searcher searcher(pattern.begin(), pattern.end());
+    auto from = text.begin();
+    while (true) {
+        const auto hit = std::search(from, text.end(), searcher);
+        if (hit == text.end()) break;
+        out.push_back(static_cast<std::size_t>(hit - text.begin()));
+        from = hit + 1;
+    }
+    return out;
+}
+
+std::size_t first_position_in(const std::vector<std::size_t>& positions, std::size_t from,
+                              std::size_t before) {
+    const auto it = std::lower_bound(positions.begin(), positions.end(), from);
+    return it != positions.end() && *it < before ? *it : before;
+}
+
+std::vector<std::size_t> id_marks(SessionBytes bytes) {
+    return find_all(bytes, std::string_view("*\0\0\0", 4));
+}
+
+std::string_view first_text_from(SessionBytes bytes, std::size_t from, std::size_t end,
+                                 std::uint32_t min_length, std::uint32_t max_length,
+                                 TextBytes kind) {
+    if (end > bytes.size()) end = bytes.size();
+    const std::size_t stop = from + kTextSearchSpan < end ? from + kTextSearchSpan : end;
+    for (std::size_t q = from; q + 4 < stop; ++q) {
+        std::string_view text;
+        if (read_text_at(bytes, q, end, min_length, max_length, kind, text)) return text;
+    }
+    return {};
+}
+
+std::vector<std::ptrdiff_t> enclosing_ranges(const std::vector<BlockRange>& ranges,
+                                             const std::vector<std::uint64_t>& positions,
+                                             EnclosingPick pick) {
+    std::vector<std::ptrdiff_t> out(positions.size(), -1);
+    std::vector<std::size_t> by_start(ranges.size());
+    for (std::size_t i = 0; i < ranges.size(); ++i) by_start[i] = i;
+    std::sort(by_start.begin(), by_start.end(),
+              [&](std::size_t a, std::size_t b) { return ranges[a].start < ranges[b].start; });
+    std::vector<std::size_t> by_position(positions.size());
+    for (std::size_t i = 0; i < positions.size(); ++i) by_position[i] = i;
+    std::sort(by_position.begin(), by_position.end(),
+              [&](std::size_t a, std::size_t b) { return positions[a] < positions[b]; });
+
+    // The open ranges, ordered by the pick; ended ones leave through the heap of their ends.
+    const auto key = [&](std::size_t i) {
+        const std::uint64_t length = ranges[i].end - ranges[i].start;
+        return std::make_pair(pick == EnclosingPick::smallest ? length : 0, i);
+    };
+    std::set<std::pair<std::uint64_t, std::size_t>> open;
+    std::priority_queue<std::pair<std::uint64_t, std::size_t>,
+                        std::vector<std::pair<std::uint64_t, std::size_t>>, std::greater<>>
+        ends;
+    std::size_t next = 0;
+    for (std::size_t k : by_position) {
+        const std::uint64_t x = positions[k];
+        for (; next < by_start.size() && ranges[by_start[next]].start < x; ++next) {
+            const std::size_t i = by_start[next];
+            if (ranges[i].end <= ranges[i].start) continue;
+            open.insert(key(i));
+            ends.emplace(ranges[i].end, i);
+        }
+        while (!ends.empty() && ends.top().first <= x) {
+            open.erase(key(ends.top().second));
+            ends.pop();
+        }
+        if (!open.empty()) out[k] = static_cast<std::ptrdiff_t>(open.begin()->second);
+    }
+    return out;
+}
+
+bool first_block_from(SessionBytes bytes, std::size_t from, std::size_t end, BlockHeader& out) {
+    if (end > bytes.size()) end = bytes.size();
+    for (std::size_t pos = from; pos + 9 <= end; ++pos) {
+        const void* hit = std::memchr(bytes.data() + pos, kBlockMarker, end - 9 - pos + 1);
+        if (hit == nullptr) return false;
+        pos = static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - bytes.data());
+        BlockHeader block;
+        block.position = pos;
+        block.block_type = read_u16le_checked(bytes, pos + 1);
+        block.size = read_u32le_checked(bytes, pos + 3);
+        block.content_type = read_u16le_checked(bytes, pos + 7);
+        if (bytes[pos + 2] == 0 && block.size != 0 && block.end() < end) {
+            out = block;
+            return true;
+        }
+    }
+    return false;
 }

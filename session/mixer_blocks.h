@@ -3,7 +3,9 @@
 // than by a scan per question.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "session/scan.h"
@@ -16,3 +18,43 @@ std::vector<BlockHeader> collect_blocks(SessionBytes bytes, std::uint16_t conten
 // and `before`, or null.
 const BlockHeader* first_block_between(const std::vector<BlockHeader>& blocks, std::uint64_t after,
                                        std::uint64_t before);
+
+// Every position at which `pattern` stands in the bytes, ascending (one pass of a precomputed
+// searcher).
+std::vector<std::size_t> find_all(SessionBytes bytes, std::string_view pattern);
+
+// The first of `positions` (ascending) at or after `from` and below `before`, or `before` when
+// there is none.
+std::size_t first_position_in(const std::vector<std::size_t>& positions, std::size_t from,
+                              std::size_t before);
+
+// Where '*' 0 0 0, the mark before an 8-byte id, stands.
+std::vector<std::size_t> id_marks(SessionBytes bytes);
+
+// The first text with a u32 length of `min_length`..`max_length` whose length field stands at
+// `from` or later and which ends at or before `end`, tried one byte further on each time. The
+// search covers at most `kTextSearchSpan` positions, so that blocks nested inside one another
+// are not each searched to a far end. Empty when none.
+inline constexpr std::size_t kTextSearchSpan = 1024;
+std::string_view first_text_from(SessionBytes bytes, std::size_t from, std::size_t end,
+                                 std::uint32_t min_length, std::uint32_t max_length,
+                                 TextBytes kind);
+
+// For each position of `positions` (any order), the index into `ranges` of the range that
+// strictly encloses it (start < position < end) and comes first by `before` among those that do;
+// -1 when none does. One sweep in position order: no range is tested against every position.
+struct BlockRange {
+    std::uint64_t start = 0;
+    std::uint64_t end = 0;
+};
+enum class EnclosingPick {
+    first,     // the lowest index
+    smallest,  // the shortest range, the lowest index among equal lengths
+};
+std::vector<std::ptrdiff_t> enclosing_ranges(const std::vector<BlockRange>& ranges,
+                                             const std::vector<std::uint64_t>& positions,
+                                             EnclosingPick pick);
+
+// The first block header at `from` or later whose byte at +2 is 0, whose size is not 0 and that
+// ends before `end`; false when there is none.
+bool first_block_from(SessionBytes bytes, std::size_t from, std::size_t end, BlockHeader& out);

@@ -87,6 +87,23 @@ bool scan_blocks(SessionBytes bytes, std::uint16_t content_type, std::size_t las
     return false;
 }
 
+// The same from `first_position` on: a search inside a block starts at the block.
+template <typename Visit>
+bool scan_blocks(SessionBytes bytes, std::uint16_t content_type, std::size_t first_position,
+                 std::size_t last_position, Visit&& visit) {
+    if (bytes.size() < 9) return false;
+    const std::size_t stop = last_position < bytes.size() - 9 ? last_position : bytes.size() - 9;
+    const std::uint8_t* base = bytes.data();
+    for (std::size_t pos = first_position; pos <= stop; ++pos) {
+        const void* hit = std::memchr(base + pos, kBlockMarker, stop - pos + 1);
+        if (hit == nullptr) return false;
+        pos = static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - base);
+        BlockHeader block;
+        if (match_block(bytes, pos, content_type, block) && visit(block)) return true;
+    }
+    return false;
+}
+
 // --- Texts ----------------------------------------------------------------------------------
 
 enum class TextBytes {

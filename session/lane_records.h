@@ -1,0 +1,45 @@
+// The mixer lanes of the track list: each track's fader block and its automation lists.
+//
+// A track block (0x261b audio, 0x2620 MIDI, 0x2621 instrument, 0x261d master) holds lane blocks
+// (0x260d): the first is the track's own, the later ones its sends. A lane opens with its fader
+// block at +9:
+//   0x1029 (size >= 157)  +9 u8 post-fader flag (0 or 1)   +10 i32 level, tenths of a dB,
+//          -1450..125   +14 u32 1 when muted   +22 i32 pan (left), percent   +50 i32 right pan
+// then an output name block (0x260e), then breakpoint lists (0x260a), loose or inside group
+// blocks (0x260c): volume, mute, pan, and after them the right pan and the trim. Real sessions
+// keep each pan side alone in a 0x260c block; a stereo track's right pan is then the first list
+// of the second 0x260c block.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "model/mix_records.h"
+#include "session/scan.h"
+
+// The fader block test: content type 0x1029, zero byte at +2, size of at least 157, inside the
+// bytes, a post-fader flag of 0 or 1 and a level in -1450..125.
+bool is_fader_block(SessionBytes bytes, std::size_t position);
+
+// Replaces `out` by one lane set per track-list name and gives each the first fader block of
+// its track: level, mute, pans and the fader's position. Fader blocks go to tracks through the
+// named blocks when their second names are the track list, else through the last occurrence of
+// a track name before them.
+void merge_lane_records(const std::uint8_t* data, std::size_t length,
+                        std::span<const std::string> track_list, std::vector<TrackLaneSet>& out);
+
+// Fills the curves of every assigned lane set from the lists of its track block's first lane.
+void read_automation_lanes_2(const std::uint8_t* data, std::size_t length,
+                             std::vector<TrackLaneSet>& lane_sets);
+
+// The 0x260c ranges and 0x260a lists between `start` and `end`.
+void read_breakpoints(const std::uint8_t* data, std::size_t length, std::uint64_t start,
+                      std::uint64_t end, BreakpointGroups& out);
+
+// The pan layout of the track block [start, end): 0, 1 or 2, read from the byte after its first
+// child block and, when that is 0, from the second group of its first lane.
+int find_child_end(const std::uint8_t* data, std::size_t length, std::uint64_t start,
+                   std::uint64_t end);
