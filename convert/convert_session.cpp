@@ -1,12 +1,14 @@
 #include "convert/convert_session.h"
 
 #include <algorithm>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "app/output.h"
 #include "convert/clips/clip_counts.h"
+#include "convert/clips/clip_gain.h"
 #include "convert/clips/clip_overlaps.h"
 #include "convert/clips/clip_placements.h"
 #include "convert/reading/session_load.h"
@@ -15,6 +17,7 @@
 #include "convert/summary/console_summary.h"
 #include "convert/summary/media_check.h"
 #include "convert/summary/wanted_params.h"
+#include "convert/tracks/mixer_wiring.h"
 #include "convert/writer/audio_paths.h"
 #include "convert/writer/item_writer.h"
 #include "convert/writer/project_header.h"
@@ -22,6 +25,8 @@
 #include "convert/writer/tempo_markers.h"
 #include "convert/writer/writer_summary.h"
 #include "model/conversion_result.h"
+#include "session/clip_gain_lists.h"
+#include "session/mixer_names.h"
 #include "session/session_settings.h"
 #include "util/names.h"
 
@@ -45,15 +50,22 @@ void stage_clips(const PTFFormat& session, const SessionReading& reading,
                  const ConvertOptions& options, ClipModel& clips) {
     report_progress(1, "clips");
     note_placements_without_clips(reading.layout);
-    build_clip_placements(session.bytes().data(), session.bytes().size(), reading.layout,
-                          settings.sample_rate, session_tempo_map, settings.session_tempo, options,
-                          clips);
+    const std::uint8_t* data = session.bytes().data();
+    const std::size_t length = session.bytes().size();
+    build_clip_placements(data, length, reading.layout, settings.sample_rate, session_tempo_map,
+                          settings.session_tempo, options, clips);
+    std::map<std::string, double> gains;
+    std::map<std::string, GainCurve> lines;
+    read_gain_envelopes_a(data, length, gains);
+    read_gain_envelopes_b(data, length, lines);
+    apply_clip_gain(gains, lines, clips);
+    refresh_output_clips(clips);
     resolve_clip_overlaps(clips);
 }
 
 // Stage "tracks", as far as this build goes: the output tracks in the session's track order,
 // each with the time base its clips were read in.
-WrittenTracks stage_tracks(const ClipModel& clips) {
+WrittenTracks stage_tracks(const ClipModel& clips, const SessionReading& reading) {
     report_progress(2, "tracks");
     WrittenTracks out;
     for (std::uint16_t index : clips.track_order) {
@@ -64,6 +76,13 @@ WrittenTracks stage_tracks(const ClipModel& clips) {
         TrackWriteInput input;
         const auto tick = clips.tick_based.find(index);
         input.timebase = reaper_timebase(tick != clips.tick_based.end() && tick->second != 0);
+        if (input.midi) {
+            auto lane = reading.midi_mute_lanes.find(written.session_name);
+            if (lane == reading.midi_mute_lanes.end())
+                lane = reading.midi_mute_lanes.find(written.name);
+            if (lane != reading.midi_mute_lanes.end() && lane->second.has_lane)
+                input.midi_mute_lane = lane->second.lane;
+        }
         out.tracks.push_back(std::move(written));
         out.inputs.push_back(std::move(input));
     }
@@ -139,7 +158,7 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
 
     ClipModel clips;
     stage_clips(session, reading, options, clips);
-    const WrittenTracks written = stage_tracks(clips);
+    const WrittenTracks written = stage_tracks(clips, reading);
 
     // Stage "writing".
     std::set<std::string> listed_files;
@@ -161,6 +180,10 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     project.sample_rate = settings.session_sample_rate;
     project.tempo = settings.session_tempo;
     project.session_settings = read_project_settings(data, length);
+    project.master_fader_name = read_first_261d_name(data, length);
+    project.lane_sets = reading.lane_sets;
+    project.receives =
+        session_receives(data, length, reading.lane_groups, reading.lane_sets, written.tracks);
     project.tracks = written.tracks;
     project.track_inputs = written.inputs;
     project.hooks.write_tempo_and_markers = [&](std::FILE* file) {
@@ -184,6 +207,10 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     summary.written_path = written_path;
     summary.check = options.check != 0;
     summary.tracks_written = static_cast<int>(written.tracks.size());
+    summary.mixer_strips = assigned_lane_sets(reading.lane_sets);
+    summary.name_scan_found = reading.name_scan_found;
+    summary.track_list_size = static_cast<int>(reading.track_names.size());
+    summary.sends_to_no_track = sends_to_no_track(project.receives, written.tracks);
     summary.meters = project.session_settings.meters;
     summary.track_color_coding = track_color_mode_name(read_track_color_mode(data, length));
     summary.theme = options.clip_color_theme;

@@ -1,15 +1,23 @@
 #include "convert/reading/stage_reading.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 
+#include "app/output.h"
 #include "convert/run_state.h"
 #include "convert/writer/colors.h"
 #include "platform/ptformat.h"
+#include "session/lane_groups.h"
+#include "session/lane_records.h"
+#include "session/midi_mute_lanes.h"
 #include "session/name_harvest.h"
 #include "session/session_header.h"
 #include "session/session_walk.h"
+#include "session/track_names.h"
 #include "util/bytes.h"
 #include "util/version.h"
 
@@ -53,6 +61,30 @@ double find_tempo_event(const std::uint8_t* data, std::size_t length) {
     return bpm;
 }
 
+bool take_strip_row_track_list(std::span<const std::string> named,
+                               std::vector<std::string>& scanned) {
+    std::set<std::string> seen;
+    for (const std::string& name : named)
+        if (name.empty() || !seen.insert(name).second) return false;
+    if (std::equal(named.begin(), named.end(), scanned.begin(), scanned.end())) return false;
+    scanned.assign(named.begin(), named.end());
+    return true;
+}
+
+std::string lane_dump_text(std::span<const TrackLaneSet> lane_sets) {
+    std::string out;
+    for (const TrackLaneSet& l : lane_sets) {
+        out +=
+            format_text("LANES %s | fader %.1f dB | vol %d pt init %.0f | mute %d pt | pan %d pt\n",
+                        l.name.c_str(), l.fader_db, static_cast<int>(l.volume.points.size()),
+                        l.volume.initial_value, static_cast<int>(l.mute.points.size()),
+                        static_cast<int>(l.pan.points.size()));
+        for (const CurvePoint& p : l.volume.points)
+            out += format_text("LANES   vol %14.0f %8.0f\n", p.time, p.value);
+    }
+    return out;
+}
+
 void read_session(const PTFFormat& session, const ConvertOptions& options, SessionReading& out) {
     const std::uint8_t* data = session.bytes().data();
     const std::size_t length = session.bytes().size();
@@ -77,8 +109,20 @@ void read_session(const PTFFormat& session, const ConvertOptions& options, Sessi
     gather_names(out.layout.audio_track_regions, seen, known);
     gather_names(out.layout.midi_track_regions, seen, known);
     harvest_head_strings(data, length, known, out.track_names);
+    std::vector<NamedBlockEntry> named;
+    read_track_names(data, length, named);
+    std::vector<std::string> named_list;
+    for (const NamedBlockEntry& e : named) named_list.push_back(display_name(e));
+    const int scanned = static_cast<int>(out.track_names.size());
+    if (take_strip_row_track_list(named_list, out.track_names)) out.name_scan_found = scanned;
 
     harvest_session_strings(data, length, out.session_strings);
+
+    merge_lane_records(data, length, out.track_names, out.lane_sets);
+    read_automation_lanes_2(data, length, out.lane_sets);
+    read_automation_lanes_3(data, length, out.midi_mute_lanes);
+    if (std::getenv("PTX_DUMP_LANES")) std::fputs(lane_dump_text(out.lane_sets).c_str(), stderr);
+    read_automation_lanes(data, length, out.lane_groups);
 
     read_groups(data, length, out.groups);
     read_memory_locations(data, length, out.memory_locations);

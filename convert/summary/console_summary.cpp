@@ -53,7 +53,17 @@ std::string stereo_send_row(const StereoSendTrack& track) {
 void mix_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     const WriterSummary& s = writer_summary;
     text += format_text("  %d mixer strips (faders, pans, mute)\n", in.mixer_strips);
+    if (in.name_scan_found >= 0)
+        text += format_text("  track list taken from the strip rows (name scan found %d of %d)\n",
+                            in.name_scan_found, in.track_list_size);
     text += format_text("  %d sends into %d return tracks\n", s.sends_written, in.return_tracks);
+    if (!in.sends_to_no_track.empty()) {
+        text += format_text(
+            "  WARNING: %d send(s) lead to no track of this project and are NOT\n"
+            "      carried (their bus or aux track is not written):\n",
+            static_cast<int>(in.sends_to_no_track.size()));
+        text += name_rows(in.sends_to_no_track);
+    }
     if (s.midi_mute_tracks != 0)
         text += format_text("  %d MIDI track(s) arrive with their mute automation\n",
                             s.midi_mute_tracks);

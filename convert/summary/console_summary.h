@@ -26,9 +26,12 @@ struct ConsoleSummaryInput {
     int midi_notes_written = 0;
     int return_tracks = 0;  // tracks that took at least one send as a receive
     // Counted by stages this build does not have yet: 0 until they land.
-    int mixer_strips = 0;              // strips read with their faders, pans and mutes
-    int clips_stretched_read = 0;      // stretched clips whose stretch the session stores
-    int clips_stretched_computed = 0;  // ... whose stretch was worked out
+    int mixer_strips = 0;      // strips read with their faders, pans and mutes
+    int name_scan_found = -1;  // the strip rows gave the track list: the scan's count
+    int track_list_size = 0;
+    std::vector<std::string> sends_to_no_track;  // "track -> destination"
+    int clips_stretched_read = 0;                // stretched clips whose stretch the session stores
+    int clips_stretched_computed = 0;            // ... whose stretch was worked out
 
     std::span<const MeterChange> meters;  // empty: 4/4
     std::string track_color_coding;       // the session's track colour coding; empty: none

@@ -5,6 +5,7 @@
 
 #include "app/output.h"
 #include "convert/run_state.h"
+#include "convert/tracks/mixer_wiring.h"
 #include "convert/tracks/track_view.h"
 #include "convert/writer/colors.h"
 #include "convert/writer/envelopes.h"
@@ -165,13 +166,7 @@ std::map<std::string, std::vector<SessionSend>> prepare_sends(
     std::map<std::string, std::vector<SessionSend>> receives;
     WriterSummary& s = writer_summary;
     for (const LaneGroup& g : groups) {
-        std::string sending = g.name;
-        for (const TrackLaneSet& l : lane_sets) {
-            if (l.assigned && l.fader_position > g.block_start && l.fader_position < g.block_end) {
-                sending = l.name;
-                break;
-            }
-        }
+        const std::string& sending = lane_group_name(g, lane_sets);
         if (sending.empty()) continue;
         const TrackLaneSet* sender = nullptr;
         for (const TrackLaneSet& l : lane_sets) {

@@ -1,0 +1,38 @@
+// How the mixer's lanes meet the written tracks: the name each lane group goes by, the output
+// and bus names, the sends as receives, and the sends that reach no written track.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "model/mix_records.h"
+#include "model/output_model.h"
+#include "model/session_send.h"
+
+// The name a lane group goes by: that of the first assigned lane set whose fader lies strictly
+// inside the group's track block, else the group's own name.
+const std::string& lane_group_name(const LaneGroup& group, std::span<const TrackLaneSet> lane_sets);
+
+// lane_group_name of every group, in order, without testing every group against every lane
+// set.
+std::vector<std::string> lane_group_names(std::span<const LaneGroup> groups,
+                                          std::span<const TrackLaneSet> lane_sets);
+
+// Lane sets that found their fader block.
+int assigned_lane_sets(std::span<const TrackLaneSet> lane_sets);
+
+// The session's sends as receives by destination name, destinations named through the session's
+// name index.
+std::map<std::string, std::vector<SessionSend>> session_receives(
+    const std::uint8_t* data, std::size_t length, std::span<const LaneGroup> groups,
+    std::span<const TrackLaneSet> lane_sets, std::span<const OutputTrack> tracks);
+
+// "track -> destination" for every receive whose destination is the name of no written track
+// (the writer puts a receive on the track of that name).
+std::vector<std::string> sends_to_no_track(
+    const std::map<std::string, std::vector<SessionSend>>& receives,
+    std::span<const OutputTrack> tracks);
