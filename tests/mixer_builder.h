@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "block_builder.h"
@@ -43,6 +45,98 @@ inline std::string strip_row(std::uint16_t kind, const std::string& name, std::u
 inline std::string track_block(std::uint16_t type, const std::string& name,
                                const std::string& rest = {}) {
     return z_block(type, name_block(name) + rest);
+}
+
+inline std::string i32le(std::int32_t value) {
+    return u32le(static_cast<std::uint32_t>(value));
+}
+
+// A fader block (0x1029, size 157): post-fader flag +9, level +10, mute +14, pans +22 and +50.
+inline std::string fader_block(std::int32_t level, std::uint32_t muted = 0,
+                               std::int32_t pan_left = 0, std::int32_t pan_right = 0,
+                               std::uint8_t post_fader = 1) {
+    std::string content = zeros(155);
+    content[0] = static_cast<char>(post_fader);
+    content.replace(1, 4, i32le(level));
+    content.replace(5, 4, u32le(muted));
+    content.replace(13, 4, i32le(pan_left));
+    content.replace(41, 4, i32le(pan_right));
+    return z_block(0x1029, content);
+}
+
+// An output name block (0x260e): key +9, the name as a u32-length text from +11.
+inline std::string output_block(std::uint16_t key, const std::string& name) {
+    std::string content;
+    test_blocks::append_u16le(content, key);
+    return z_block(0x260e, content + text(name) + zeros(8));
+}
+
+struct Point {
+    std::uint32_t position;
+    std::int16_t value;
+};
+
+// A breakpoint list (0x260a): count +25, data mark +27, initial value +35, entries from +37.
+inline std::string list_block(std::int16_t initial, const std::vector<Point>& points = {}) {
+    std::string content = zeros(28);
+    content[16] = static_cast<char>(points.size() & 0xFF);
+    content[17] = static_cast<char>(points.size() >> 8);
+    content[18] = points.empty() ? 0 : 1;
+    content[26] = static_cast<char>(initial & 0xFF);
+    content[27] = static_cast<char>((initial >> 8) & 0xFF);
+    for (const Point& p : points) {
+        content += u32le(p.position);
+        content.push_back(static_cast<char>(p.value & 0xFF));
+        content.push_back(static_cast<char>((p.value >> 8) & 0xFF));
+    }
+    return z_block(0x260a, content + zeros(2));
+}
+
+// A group block (0x260c) around lists.
+inline std::string group_block(const std::string& lists) {
+    return z_block(0x260c, zeros(2) + lists);
+}
+
+// A lane (0x260d): its fader block at +9, then the rest.
+inline std::string lane_block(const std::string& fader, const std::string& rest) {
+    return z_block(0x260d, fader + rest);
+}
+
+// The lists of a mono lane as Pro Tools 12 lays them out: volume and mute loose, the pan in a
+// group block, an empty group block, then the trim when given.
+inline std::string mono_lists(const std::string& volume, const std::string& mute,
+                              const std::string& pan, const std::string& trim = {}) {
+    return volume + mute + group_block(pan) + group_block({}) + trim;
+}
+
+// A stereo lane's lists: each pan side alone in its group block.
+inline std::string stereo_lists(const std::string& volume, const std::string& mute,
+                                const std::string& left, const std::string& right) {
+    return volume + mute + group_block(left) + group_block(right);
+}
+
+// The clip-gain lists (0x2637): count +9, lists from +14, each one byte after the last.
+inline std::string gain_lists_block(
+    const std::vector<std::vector<std::pair<std::uint32_t, float>>>& lists,
+    std::uint32_t stored_count_delta = 0) {
+    std::string content = u32le(static_cast<std::uint32_t>(lists.size())) + zeros(1);
+    for (const auto& list : lists) {
+        std::string entries =
+            u32le(static_cast<std::uint32_t>(list.size()) + stored_count_delta) + zeros(8);
+        for (const auto& [position, db] : list) {
+            entries += u32le(position);
+            std::uint32_t raw;
+            std::memcpy(&raw, &db, sizeof raw);
+            entries += u32le(raw);
+        }
+        content += z_block(0x2638, entries) + zeros(1);
+    }
+    return z_block(0x2637, content);
+}
+
+// A clip's gain reference (0x2628): its name at +9, the list index in its last four bytes.
+inline std::string clip_gain_ref(const std::string& clip, std::uint32_t list) {
+    return z_block(0x2628, text(clip) + u32le(list));
 }
 
 // A decrypted real session, empty when the sessions folder is absent.

@@ -1,0 +1,159 @@
+// The mixer on whole synthetic sessions: faders, pans, mutes, automation, sends and clip gain as
+// the program writes them into the project.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/ptformat.h"
+#include "tests/mixer_builder.h"
+#include "tests/rpp_grammar.h"
+#include "tests/test_support.h"
+#include "tests/walk_builder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace mixer_blocks;
+using test_support::read_file;
+using test_support::run_lanwick;
+using test_support::TempDir;
+
+// A whole encrypted session at 44100 Hz: the walk's blocks, then the mixer's.
+std::string encrypted_session(const std::vector<test_blocks::FileEntry>& files,
+                              const std::string& blocks) {
+    using namespace test_blocks;
+    std::vector<std::uint64_t> lengths(files.size(), 441000);
+    const std::string plain =
+        session_header() + lead_block() + version_block(12) + z_block(0x7777, zeros(5000)) +
+        rate_block(44100) +
+        audio_files_block(static_cast<std::uint32_t>(files.size()), files, lengths) + blocks;
+    std::vector<std::uint8_t> bytes(plain.begin(), plain.end());
+    EXPECT_TRUE(ptf_xor_crypt(bytes));
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// The lines of the track block named `name` (from its NAME line to its closing line).
+std::string track_text(const std::string& project, const std::string& name) {
+    const std::size_t at = project.find("    NAME \"" + name + "\"\n");
+    if (at == std::string::npos) return {};
+    const std::size_t end = project.find("\n  >\n", at);
+    return project.substr(at, end == std::string::npos ? std::string::npos : end - at);
+}
+
+bool has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+std::string mixer_session() {
+    using namespace walk_blocks;
+    const std::string walk =
+        region_list({audio_region("Kick", 0, 88200, 0, 0), audio_region("Vox", 0, 88200, 0, 0),
+                     audio_region("Keys", 0, 88200, 0, 0), audio_region("Pad", 0, 88200, 0, 0)}) +
+        track_list({track_entry("Drums", {0}), track_entry("Voice", {1}), track_entry("Piano", {2}),
+                    track_entry("Bus 1", {3})}) +
+        placement_tracks({placement_track("Drums", {audio_playlist({placement(0, 0)})}),
+                          placement_track("Voice", {audio_playlist({placement(1, 0)})}),
+                          placement_track("Piano", {audio_playlist({placement(2, 0)})}),
+                          placement_track("Bus 1", {audio_playlist({placement(3, 0)})})});
+
+    // Drums: fader and volume at -6.5 dB, muted, panned half left; a -6 dB pre-fader send to
+    // "Bus 1".
+    const std::string drums =
+        track_block(0x261b, "Drums",
+                    lane_block(fader_block(-65, 1, -50),
+                               output_block(2, "Out 1-2") +
+                                   mono_lists(list_block(-65), list_block(1), list_block(-50))) +
+                        lane_block(fader_block(-60, 0, 0, 0, 0), output_block(3, "Bus 1")));
+    // Voice: volume from -6 dB rising to 0 dB at one second; mute, pan and trim move too.
+    const std::string voice = track_block(
+        0x261b, "Voice",
+        lane_block(fader_block(0),
+                   output_block(2, "Out 1-2") +
+                       mono_lists(list_block(-60, {{44100, 0}}), list_block(0, {{22050, 1}}),
+                                  list_block(0, {{22050, -50}}), list_block(0, {{44100, -30}}))));
+    // Piano: a stereo panner whose left side moves.
+    const std::string piano = track_block(
+        0x261b, "Piano",
+        lane_block(fader_block(0, 0, -100, 100),
+                   output_block(2, "Out 1-2") + stereo_lists(list_block(0), list_block(0),
+                                                             list_block(-100, {{22050, -50}}),
+                                                             list_block(100))));
+    const std::string bus = track_block(
+        0x261b, "Bus 1",
+        lane_block(fader_block(0), output_block(2, "Out 1-2") +
+                                       mono_lists(list_block(0), list_block(0), list_block(0))));
+    // Clip gain: Kick static at -6 dB, Vox a line from -6 dB to 0 dB, Keys below the floor. A
+    // region block is a clip's reference too: the ones of the walk name list 0, at 0 dB.
+    const std::string gain =
+        gain_lists_block({{{0, 0.0f}}, {{0, -6.0f}}, {{0, -6.0f}, {44100, 0.0f}}, {{0, -150.0f}}}) +
+        clip_gain_ref("Kick", 1) + clip_gain_ref("Vox", 2) + clip_gain_ref("Keys", 3);
+    return walk + drums + voice + piano + bus + gain;
+}
+
+TEST(MixerEndToEnd, FadersAutomationSendsAndClipGainReachTheProject) {
+    TempDir dir;
+    const std::string session_path = dir.file("Mix.ptx");
+    test_support::write_file(session_path,
+                             encrypted_session({{"Kick.wav", "EVAW"}}, mixer_session()));
+    const auto r = run_lanwick({session_path, "-o", dir.file("Mix.rpp"), "--no-pause"});
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    const std::string project = read_file(dir.file("Mix.rpp"));
+    const rpp_grammar::Result grammar = rpp_grammar::check_project(project);
+    EXPECT_TRUE(grammar.ok) << "line " << grammar.line << ": " << grammar.message;
+    EXPECT_TRUE(has(r.out, "  4 mixer strips (faders, pans, mute)\n")) << r.out;
+    EXPECT_FALSE(has(r.out, "send(s) lead to no track")) << r.out;
+
+    const std::string drums = track_text(project, "Drums");
+    EXPECT_TRUE(has(drums, "    VOLPAN 0.473151 -0.5 -1 -1.000000 1.000000\n")) << drums;
+    EXPECT_TRUE(has(drums, "    MUTESOLO 1 0 0\n")) << drums;
+    EXPECT_FALSE(has(drums, "ENV")) << drums;
+    EXPECT_TRUE(has(drums, "      VOLPAN 0.501187234 0 1 -1\n")) << drums;
+    EXPECT_FALSE(has(drums, "<VOLENV\n")) << drums;
+
+    const std::string voice = track_text(project, "Voice");
+    EXPECT_TRUE(has(voice, "    VOLPAN 1.000000 0 -1 -1.000000 1.000000\n")) << voice;
+    for (const char* line :
+         {"<VOLENV2\n", "PT 0.0000000000 0.501187234 0\n", "PT 1.0000000000 1.000000000 0\n",
+          "<MUTEENV\n", "<PANENV2\n", "PT 0.5000000000 0.500000000 0\n", "<VOLENV3\n"})
+        EXPECT_TRUE(has(voice, line)) << line << "\n" << voice;
+    // The take's line carries the clip gain; its VOLPAN carries nothing more.
+    EXPECT_TRUE(has(voice, "      VOLPAN 1.000000000 0 1 -1\n")) << voice;
+    const std::size_t take_envelope = voice.find("      <VOLENV\n");
+    ASSERT_NE(take_envelope, std::string::npos) << voice;
+    EXPECT_TRUE(has(voice.substr(take_envelope), "        PT 0.0000000000 0.501187234 0\n"));
+
+    const std::string piano = track_text(project, "Piano");
+    EXPECT_TRUE(has(piano, "    PANMODE 6\n")) << piano;
+    EXPECT_TRUE(has(piano, "<DUALPANENVL\n")) << piano;
+    EXPECT_TRUE(has(piano, "<DUALPANENV\n")) << piano;
+    EXPECT_FALSE(has(piano, "<PANENV2\n")) << piano;
+    EXPECT_TRUE(has(piano, "      VOLPAN 0.000000056 0 1 -1\n")) << piano;
+
+    const std::string bus = track_text(project, "Bus 1");
+    EXPECT_TRUE(has(bus, "    AUXRECV 0 3 0.5011872336 0 0 0 0 0 0 31:U 4177951 -1 ''\n")) << bus;
+    EXPECT_TRUE(has(bus, "      VOLPAN 1.000000000 0 1 -1\n")) << bus;
+}
+
+TEST(MixerEndToEnd, ASendToNoWrittenTrackIsWarnedAbout) {
+    using namespace walk_blocks;
+    const std::string walk =
+        region_list({audio_region("Kick", 0, 88200, 0, 0)}) +
+        track_list({track_entry("Drums", {0})}) +
+        placement_tracks({placement_track("Drums", {audio_playlist({placement(0, 0)})})});
+    const std::string drums =
+        track_block(0x261b, "Drums",
+                    lane_block(fader_block(0), output_block(2, "Out 1-2")) +
+                        lane_block(fader_block(-60, 0, 0, 0, 0), output_block(3, "Reverb")));
+    TempDir dir;
+    const std::string session_path = dir.file("Send.ptx");
+    test_support::write_file(session_path, encrypted_session({{"Kick.wav", "EVAW"}}, walk + drums));
+    const auto r = run_lanwick({session_path, "-o", dir.file("Send.rpp"), "--no-pause"});
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    EXPECT_TRUE(has(r.out, "send(s) lead to no track")) << r.out;
+    EXPECT_TRUE(has(r.out, "      Drums -> Reverb\n")) << r.out;
+    EXPECT_FALSE(has(read_file(dir.file("Send.rpp")), "AUXRECV"));
+}
+
+}  // namespace
