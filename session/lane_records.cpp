@@ -343,8 +343,8 @@ int find_child_end(const std::uint8_t* data, std::size_t length, std::uint64_t s
     if (!(end <= length && start + 18 < end)) return 1;
     const SessionBytes bytes = session_bytes(data, length);
     BlockHeader child;
-    if (!first_block_from(bytes, static_cast<std::size_t>(start) + 9, static_cast<std::size_t>(end),
-                          child))
+    if (!first_block_from(bytes, static_cast<std::size_t>(start) + 9,
+                          static_cast<std::size_t>(end) - 1, child))
         return 1;
     const std::uint8_t after = data[child.end()];
     if (after > 1) return 2;
