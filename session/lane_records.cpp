@@ -361,3 +361,41 @@ int find_child_end(const std::uint8_t* data, std::size_t length, std::uint64_t s
     if (groups.groups.size() < 2 || groups.groups[1].empty()) return 0;
     return read_list(data, length, groups.groups[1].front()).initial_value != 0.0 ? 1 : 0;
 }
+
+std::vector<std::ptrdiff_t> first_lane_set_inside(std::span<const TrackLaneSet> lane_sets,
+                                                  const std::vector<BlockRange>& ranges) {
+    // The assigned faders by position; a range's faders are one run of them, and a sparse table
+    // of minima gives the lowest lane-set index of each run.
+    std::vector<std::pair<std::uint64_t, std::size_t>> faders;
+    for (std::size_t i = 0; i < lane_sets.size(); ++i)
+        if (lane_sets[i].assigned) faders.emplace_back(lane_sets[i].fader_position, i);
+    std::sort(faders.begin(), faders.end());
+    std::vector<std::vector<std::size_t>> minima(1);
+    for (const auto& f : faders) minima[0].push_back(f.second);
+    for (std::size_t width = 1; 2 * width <= faders.size(); width *= 2) {
+        const std::vector<std::size_t>& last = minima.back();
+        std::vector<std::size_t> next;
+        for (std::size_t i = 0; i + 2 * width <= faders.size(); ++i)
+            next.push_back(std::min(last[i], last[i + width]));
+        minima.push_back(std::move(next));
+    }
+    std::vector<std::ptrdiff_t> out;
+    for (const BlockRange& r : ranges) {
+        const auto from =
+            std::upper_bound(faders.begin(), faders.end(), std::make_pair(r.start, SIZE_MAX));
+        const auto to =
+            std::lower_bound(faders.begin(), faders.end(), std::make_pair(r.end, std::size_t{0}));
+        if (from >= to) {
+            out.push_back(-1);
+            continue;
+        }
+        const std::size_t a = static_cast<std::size_t>(from - faders.begin());
+        const std::size_t n = static_cast<std::size_t>(to - from);
+        std::size_t level = 0;
+        while ((std::size_t{2} << level) <= n) ++level;
+        const std::size_t width = std::size_t{1} << level;
+        out.push_back(
+            static_cast<std::ptrdiff_t>(std::min(minima[level][a], minima[level][a + n - width])));
+    }
+    return out;
+}
