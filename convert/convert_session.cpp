@@ -47,7 +47,7 @@ struct WrittenTracks {
 
 // Stage "clips": the clip model from the walk's placements, overlaps resolved.
 void stage_clips(const PTFFormat& session, const SessionReading& reading,
-                 const ConvertOptions& options, ClipModel& clips) {
+                 const ConvertOptions& options, ClipModel& clips, ClipGainCounts& gain) {
     report_progress(1, "clips");
     note_placements_without_clips(reading.layout);
     const std::uint8_t* data = session.bytes().data();
@@ -58,7 +58,7 @@ void stage_clips(const PTFFormat& session, const SessionReading& reading,
     std::map<std::string, GainCurve> lines;
     read_gain_envelopes_a(data, length, gains);
     read_gain_envelopes_b(data, length, lines);
-    apply_clip_gain(gains, lines, clips);
+    gain = apply_clip_gain(gains, lines, clips);
     refresh_output_clips(clips);
     resolve_clip_overlaps(clips);
 }
@@ -157,7 +157,8 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     const std::size_t length = session.bytes().size();
 
     ClipModel clips;
-    stage_clips(session, reading, options, clips);
+    ClipGainCounts gain;
+    stage_clips(session, reading, options, clips, gain);
     const WrittenTracks written = stage_tracks(clips, reading);
 
     // Stage "writing".
@@ -211,6 +212,8 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     summary.name_scan_found = reading.name_scan_found;
     summary.track_list_size = static_cast<int>(reading.track_names.size());
     summary.sends_to_no_track = sends_to_no_track(project.receives, written.tracks);
+    summary.clip_group_lines_not_applied.assign(gain.group_lines_not_applied.begin(),
+                                                gain.group_lines_not_applied.end());
     summary.meters = project.session_settings.meters;
     summary.track_color_coding = track_color_mode_name(read_track_color_mode(data, length));
     summary.theme = options.clip_color_theme;
