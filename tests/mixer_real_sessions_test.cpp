@@ -13,6 +13,7 @@
 #include "session/lane_records.h"
 #include "session/midi_mute_lanes.h"
 #include "session/mixer_names.h"
+#include "session/strip_links.h"
 #include "session/strip_rows.h"
 #include "session/track_names.h"
 
@@ -187,6 +188,9 @@ TEST(MixerRealSessions, StripViewStateAndColours) {
             EXPECT_EQ(states[i].solo_state, 0) << i;
             EXPECT_EQ(states[i].colour_number, static_cast<std::int32_t>(i + 1)) << i;
         }
+        std::map<std::uint64_t, std::vector<std::uint64_t>> links;
+        EXPECT_EQ(read_id_links_210c(s.bytes.data(), s.bytes.size(), links), 1);
+        EXPECT_TRUE(links.empty());
         std::vector<TrackColourIndex> colours;
         int off_palette = 0;
         read_2015_2104(s.bytes.data(), s.bytes.size(), colours, &off_palette);
