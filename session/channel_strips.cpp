@@ -21,24 +21,36 @@ bool zero_at_2(SessionBytes bytes, const BlockHeader& b) {
     return bytes[static_cast<std::size_t>(b.position) + 2] == 0;
 }
 
-// The first block of `type` (zero byte at +2) from `from` while position + 10 < `end`.
-bool first_of_type(SessionBytes bytes, std::uint16_t type, std::size_t from, std::size_t end,
-                   BlockHeader& out) {
-    if (end < 11) return false;
-    return scan_blocks(bytes, type, from, end - 11, [&](const BlockHeader& b) {
-        out = b;
-        return zero_at_2(bytes, b);
+// Every block of `type` with a zero byte at +2, in position order.
+std::vector<BlockHeader> zero_byte_blocks(SessionBytes bytes, std::uint16_t type) {
+    std::vector<BlockHeader> out;
+    scan_blocks(bytes, type, bytes.size(), [&](const BlockHeader& b) {
+        if (zero_at_2(bytes, b)) out.push_back(b);
+        return false;
     });
+    return out;
 }
 
-TrackViewState read_strip(SessionBytes bytes, const BlockHeader& strip) {
+// The first of `blocks` from `from` on, when its position + 10 lies before `end`.
+bool first_of(const std::vector<BlockHeader>& blocks, std::size_t from, std::size_t end,
+              BlockHeader& out) {
+    const auto it =
+        std::lower_bound(blocks.begin(), blocks.end(), from,
+                         [](const BlockHeader& b, std::size_t p) { return b.position < p; });
+    if (it == blocks.end() || !(it->position + 10 < end)) return false;
+    out = *it;
+    return true;
+}
+
+TrackViewState read_strip(SessionBytes bytes, const std::vector<BlockHeader>& colours,
+                          const BlockHeader& strip) {
     TrackViewState state;
     const std::size_t p = static_cast<std::size_t>(strip.position);
     const std::size_t end = static_cast<std::size_t>(strip.end());
     if (strip.size > 7)
         state.colour_number = static_cast<std::int32_t>(read_u32le_checked(bytes, end - 4));
     BlockHeader colour;
-    if (first_of_type(bytes, kColourType, p + 9, end, colour) && colour.end() + 4 <= end)
+    if (first_of(colours, p + 9, end, colour) && colour.end() + 4 <= end)
         state.colour_number = static_cast<std::int32_t>(
             read_u32le_checked(bytes, static_cast<std::size_t>(colour.end())));
     BlockHeader nested;
@@ -55,7 +67,8 @@ TrackViewState read_strip(SessionBytes bytes, const BlockHeader& strip) {
 }
 
 // Solo, automation mode and trim from the named block's mix-state child.
-void read_mix_state(SessionBytes bytes, const NamedBlockEntry& track, TrackViewState& state) {
+void read_mix_state(SessionBytes bytes, const std::vector<BlockHeader>& names,
+                    const NamedBlockEntry& track, TrackViewState& state) {
     const std::size_t s = static_cast<std::size_t>(track.block_start);
     BlockHeader child;
     if (!bytes_fit(bytes, s + 9, 9) || !match_block(bytes, s + 9, kMixStateType, child)) return;
@@ -63,7 +76,7 @@ void read_mix_state(SessionBytes bytes, const NamedBlockEntry& track, TrackViewS
     const std::size_t limit = std::min(bytes.size(), e2);
     if (!(s + 27 < limit)) return;
     BlockHeader name;
-    if (!first_of_type(bytes, kNameType, s + 18, limit, name)) return;
+    if (!first_of(names, s + 18, limit, name)) return;
     const std::size_t x = static_cast<std::size_t>(name.end());
     if (x < e2 && x < bytes.size() && bytes[x] <= 1) state.solo_state = bytes[x];
     if (x + 2 < e2 && x + 2 < bytes.size() && bytes[x + 1] < 6) {
@@ -79,10 +92,11 @@ void read_channel_strips_2015(const std::uint8_t* data, std::size_t length,
                               std::vector<TrackViewState>& out) {
     out.assign(named.size(), TrackViewState{});
     const SessionBytes bytes = session_bytes(data, length);
+    const std::vector<BlockHeader> colours = zero_byte_blocks(bytes, kColourType);
     std::vector<TrackViewState> strips;
     scan_blocks(bytes, kStripType, length, [&](const BlockHeader& b) {
         if (zero_at_2(bytes, b) && b.size != 0 && block_fits(bytes, b))
-            strips.push_back(read_strip(bytes, b));
+            strips.push_back(read_strip(bytes, colours, b));
         return false;
     });
     std::vector<std::uint8_t> given(named.size(), 0);
@@ -102,8 +116,9 @@ void read_channel_strips_2015(const std::uint8_t* data, std::size_t length,
             given[i] = 1;
         }
     }
+    const std::vector<BlockHeader> names = zero_byte_blocks(bytes, kNameType);
     for (std::size_t i = 0; i < named.size(); ++i)
-        if (given[i]) read_mix_state(bytes, named[i], out[i]);
+        if (given[i]) read_mix_state(bytes, names, named[i], out[i]);
 }
 
 void reduce_102d_per_track(const std::uint8_t* data, std::size_t length,
@@ -121,6 +136,11 @@ void read_2015_2104(const std::uint8_t* data, std::size_t length,
     const SessionBytes bytes = session_bytes(data, length);
     std::vector<NamedBlockEntry> named;
     read_track_names(data, length, named);
+    std::vector<BlockHeader> indexes;
+    scan_blocks(bytes, kColourIndexType, length, [&](const BlockHeader& b) {
+        if (b.size != 0) indexes.push_back(b);
+        return false;
+    });
     std::size_t k = 0;
     scan_blocks(bytes, kStripType, length, [&](const BlockHeader& strip) {
         if (strip.size == 0 || !block_fits(bytes, strip)) return false;
@@ -131,13 +151,18 @@ void read_2015_2104(const std::uint8_t* data, std::size_t length,
         BlockHeader first;
         if (!first_block_from(bytes, p + 9, end, first) || first.position + 10 > end) return false;
         std::size_t o = static_cast<std::size_t>(first.end()) + 23 - p;
+        // The first 0x2104 child from p + 9 to E - 10 that ends inside P.
+        bool covered = false;
         BlockHeader cover;
-        const bool covered =
-            scan_blocks(bytes, kColourIndexType, p + 9, end - 10, [&](const BlockHeader& b) {
-                if (b.size == 0 || b.end() > end) return false;
-                cover = b;
-                return true;
-            });
+        for (auto it = std::lower_bound(
+                 indexes.begin(), indexes.end(), p + 9,
+                 [](const BlockHeader&b, std::size_t at) { return b.position < at; });
+             it != indexes.end() && it->position <= end - 10; ++it) {
+            if (it->end() > end) continue;
+            cover = *it;
+            covered = true;
+            break;
+        }
         if (covered && cover.position <= p + o && cover.end() > p + o)
             o = static_cast<std::size_t>(cover.end()) + 1 - p;
         if (!(o + 1 < std::size_t{strip.size} + 7)) return false;

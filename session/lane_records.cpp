@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <set>
+#include <string_view>
+#include <unordered_map>
 
 #include "session/breakpoint_list.h"
 #include "session/mixer_blocks.h"
@@ -56,16 +58,25 @@ std::vector<std::ptrdiff_t> fader_tracks(SessionBytes bytes, std::span<const std
         for (const NamedBlockEntry& e : named) ranges.push_back({e.block_start, e.block_end});
         return enclosing_ranges(ranges, positions, EnclosingPick::first);
     }
-    // Every place a track name stands as a u32-length text, by position, then by name index.
-    std::vector<std::pair<std::uint64_t, std::size_t>> occurrences;
+    // Every place a track name stands as a u32-length text, with the name's highest index (the
+    // last of the records at one position): one pass over the bytes, each length field that
+    // names a track's length looked up by its text.
+    std::unordered_map<std::string_view, std::size_t> highest;
+    std::vector<std::uint8_t> known_length;
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (names[i].empty()) continue;
-        std::string pattern;
-        append_u32le(pattern, static_cast<std::uint32_t>(names[i].size()));
-        pattern += names[i];
-        for (std::size_t at : find_all(bytes, pattern)) occurrences.emplace_back(at, i);
+        highest[names[i]] = i;
+        if (known_length.size() <= names[i].size()) known_length.resize(names[i].size() + 1, 0);
+        known_length[names[i].size()] = 1;
     }
-    std::sort(occurrences.begin(), occurrences.end());
+    std::vector<std::pair<std::uint64_t, std::size_t>> occurrences;
+    for (std::size_t q = 0; !highest.empty() && q + 4 < bytes.size(); ++q) {
+        const std::uint32_t l = read_u32le_checked(bytes, q);
+        if (l >= known_length.size() || !known_length[l] || l > bytes.size() - q - 4) continue;
+        const auto hit =
+            highest.find(std::string_view(reinterpret_cast<const char*>(bytes.data() + q + 4), l));
+        if (hit != highest.end()) occurrences.emplace_back(q, hit->second);
+    }
     std::vector<std::ptrdiff_t> out;
     for (std::uint64_t p : positions) {
         const auto it = std::lower_bound(occurrences.begin(), occurrences.end(),

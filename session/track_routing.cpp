@@ -148,18 +148,21 @@ void collect_names_with_200b(const std::uint8_t* data, std::size_t length,
                              const std::vector<NamedBlockEntry>& named,
                              std::vector<std::string>& out) {
     const SessionBytes bytes = session_bytes(data, length);
+    std::vector<BlockHeader> voice_marks;
+    scan_blocks(bytes, 0x200b, length, [&](const BlockHeader& c) {
+        if (high_byte_zero(c)) voice_marks.push_back(c);
+        return false;
+    });
     std::vector<BlockHeader> voices;
     for (const BlockHeader& b : collect_blocks(bytes, 0x261c)) {
         const std::size_t p = static_cast<std::size_t>(b.position);
         if (p + 18 > length) continue;
-        BlockHeader off;
-        const bool found = scan_blocks(bytes, 0x200b, p + 9, static_cast<std::size_t>(b.end()),
-                                       [&](const BlockHeader& c) {
-                                           off = c;
-                                           return high_byte_zero(c);
-                                       });
-        if (found && off.position >= 2 && data[off.position - 1] == 0 &&
-            data[off.position - 2] == 0)
+        // The first 0x200b block from +9 on, inside the block.
+        const auto off =
+            std::lower_bound(voice_marks.begin(), voice_marks.end(), p + 9,
+                             [](const BlockHeader& c, std::size_t at) { return c.position < at; });
+        if (off != voice_marks.end() && off->position <= b.end() && data[off->position - 1] == 0 &&
+            data[off->position - 2] == 0)
             voices.push_back(b);
     }
     std::vector<std::uint64_t> positions;
