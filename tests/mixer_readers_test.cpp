@@ -291,6 +291,13 @@ TEST(ClipGainLists, EntriesBySizeFloorAndNames) {
     EXPECT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines.count("a"), 0u);
 
+    // A list count promising more lists than the block holds reads those there are.
+    Bytes more = bytes_of(gain_lists_block({{{0, -6.0f}}}));
+    more[9] = 200;
+    lists.clear();
+    read_gain_breakpoints_2637(more.data(), more.size(), lists);
+    EXPECT_EQ(lists.size(), 1u);
+
     const Bytes off = bytes_of(gain_lists_block({{{0, -6.0f}, {1, -3.0f}}}, 5));
     lists.clear();
     read_gain_breakpoints_2637(off.data(), off.size(), lists, &mismatches);
