@@ -107,7 +107,7 @@ MidiTracks stage_midi(const std::uint8_t* data, std::size_t length, const Sessio
 
 // Stage "clips": the clip model from the walk's placements, overlaps resolved.
 void stage_clips(const PTFFormat& session, const SessionReading& reading,
-                 const ConvertOptions& options, ClipModel& clips) {
+                 const ConvertOptions& options, ClipModel& clips, ClipGainCounts& gain) {
     report_progress(1, "clips");
     note_placements_without_clips(reading.layout);
     const std::uint8_t* data = session.bytes().data();
@@ -118,7 +118,7 @@ void stage_clips(const PTFFormat& session, const SessionReading& reading,
     std::map<std::string, GainCurve> lines;
     read_gain_envelopes_a(data, length, gains);
     read_gain_envelopes_b(data, length, lines);
-    apply_clip_gain(gains, lines, clips);
+    gain = apply_clip_gain(gains, lines, clips);
     refresh_output_clips(clips);
     resolve_clip_overlaps(clips);
 }
@@ -136,6 +136,13 @@ WrittenTracks stage_tracks(const ClipModel& clips, const MidiTrackSet& midi,
         TrackWriteInput input;
         const auto tick = clips.tick_based.find(index);
         input.timebase = reaper_timebase(tick != clips.tick_based.end() && tick->second != 0);
+        if (input.midi) {
+            auto lane = reading.midi_mute_lanes.find(written.session_name);
+            if (lane == reading.midi_mute_lanes.end())
+                lane = reading.midi_mute_lanes.find(written.name);
+            if (lane != reading.midi_mute_lanes.end() && lane->second.has_lane)
+                input.midi_mute_lane = lane->second.lane;
+        }
         out.tracks.push_back(std::move(written));
         out.inputs.push_back(std::move(input));
     }
@@ -227,7 +234,8 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     const PluginTrackTies plugin_ties = tie_session_plugins(reading, data, length);
 
     ClipModel clips;
-    stage_clips(session, reading, options, clips);
+    ClipGainCounts gain;
+    stage_clips(session, reading, options, clips, gain);
     report_progress(2, "tracks");
     const MidiTracks midi = stage_midi(data, length, reading, options, clips);
     const WrittenTracks written = stage_tracks(clips, midi.set, reading);
@@ -289,6 +297,8 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     summary.name_scan_found = reading.name_scan_found;
     summary.track_list_size = static_cast<int>(reading.track_names.size());
     summary.sends_to_no_track = sends_to_no_track(project.receives, written.tracks);
+    summary.clip_group_lines_not_applied.assign(gain.group_lines_not_applied.begin(),
+                                                gain.group_lines_not_applied.end());
     summary.meters = project.session_settings.meters;
     summary.track_color_coding = track_color_mode_name(read_track_color_mode(data, length));
     summary.theme = options.clip_color_theme;

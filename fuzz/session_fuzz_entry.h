@@ -15,12 +15,20 @@
 #include "convert/writer/project_header.h"
 #include "model/session_layout.h"
 #include "platform/ptformat.h"
+#include "session/breakpoint_list.h"
+#include "session/channel_entries.h"
+#include "session/channel_strips.h"
+#include "session/clip_gain_lists.h"
 #include "session/clip_pitch.h"
 #include "session/elck_chunks.h"
 #include "session/groups.h"
+#include "session/lane_groups.h"
+#include "session/lane_records.h"
 #include "session/media_lists.h"
 #include "session/memory_locations.h"
 #include "session/midi_chunks.h"
+#include "session/midi_mute_lanes.h"
+#include "session/mixer_names.h"
 #include "session/name_harvest.h"
 #include "session/plugin_display_names.h"
 #include "session/plugin_params.h"
@@ -28,8 +36,79 @@
 #include "session/px_records.h"
 #include "session/session_header.h"
 #include "session/session_walk.h"
+#include "session/strip_links.h"
+#include "session/strip_rows.h"
 #include "session/tempo_map.h"
+#include "session/track_midi_values.h"
+#include "session/track_names.h"
+#include "session/track_routing.h"
 #include "session/warp_markers.h"
+
+// The mixer's readers: named blocks, lanes, sends, strips, routing, links and clip gain.
+inline void run_mixer_readers(const std::uint8_t* data, std::size_t size) {
+    std::vector<NamedBlockEntry> named;
+    std::uint8_t assigned = 0;
+    read_track_names(data, size, named, &assigned);
+    std::vector<TrackMidiValues> midi;
+    read_2036_per_track(data, size, named, midi);
+    std::vector<std::string> list;
+    for (const NamedBlockEntry& e : named) list.push_back(display_name(e));
+    list.push_back("Audio 1");
+    std::vector<TrackLaneSet> lanes;
+    merge_lane_records(data, size, list, lanes);
+    read_automation_lanes_2(data, size, lanes);
+    std::map<std::string, MidiMuteLane> mute;
+    read_automation_lanes_3(data, size, mute);
+    std::vector<LaneGroup> groups;
+    read_automation_lanes(data, size, groups);
+    if (size > 0) {
+        AutomationCurve curve;
+        read_breakpoint_list(data, size, size / 2, curve);
+        BreakpointGroups bp;
+        read_breakpoints(data, size, 0, size, bp);
+        find_child_end(data, size, 0, size);
+    }
+    std::vector<ChannelEntry> entries;
+    read_channel_entries(data, size, entries);
+    std::map<std::uint16_t, std::string> outputs;
+    read_name_map_260e(data, size, outputs);
+    read_first_261d_name(data, size);
+    std::vector<std::string> display(groups.size(), "Bus");
+    NameIndex index;
+    build_name_index(data, size, groups, display, index);
+    std::vector<StripRow> rows;
+    read_strip_rows(data, size, rows);
+    std::vector<std::string> names;
+    read_251a_names(data, size, names);
+    std::vector<TrackViewState> views;
+    read_channel_strips_2015(data, size, named, views);
+    std::vector<std::uint32_t> colours;
+    reduce_102d_per_track(data, size, named, colours);
+    std::vector<TrackColourIndex> track_colours;
+    int off_palette = 0;
+    read_2015_2104(data, size, track_colours, &off_palette);
+    std::vector<MasterItem> items;
+    read_master_items(data, size, groups, items);
+    std::vector<SessionItemEntry> session_items(3);
+    session_items[0].has_id = 1;
+    std::vector<InstrumentRoute> routes;
+    read_instrument_routing(data, size, named, session_items, routes);
+    std::map<std::size_t, std::uint32_t> vca;
+    map_2514_values(data, size, named, vca);
+    std::vector<std::string> voices_off;
+    collect_names_with_200b(data, size, named, voices_off);
+    std::vector<std::pair<std::string, std::string>> hardware;
+    read_track_item_names(data, size, named, hardware);
+    std::map<std::string, std::int32_t> named_ids;
+    read_1014_named_ids(data, size, lanes, named_ids);
+    std::map<std::uint64_t, std::vector<std::uint64_t>> links;
+    read_id_links_210c(data, size, links);
+    std::map<std::string, double> gains;
+    read_gain_envelopes_a(data, size, gains);
+    std::map<std::string, GainCurve> gain_lines;
+    int mismatches = 0;
+    read_gain_envelopes_b(data, size, gain_lines, &mismatches);
+}
 
 // Every content reader over decrypted bytes, then the clip stage over the walk's layout.
 inline void run_content_readers(const std::uint8_t* data, std::size_t size,
@@ -72,6 +151,8 @@ inline void run_content_readers(const std::uint8_t* data, std::size_t size,
     std::vector<PluginParamRecord> melodyne;
     std::map<std::string, std::size_t> melodyne_clips;
     read_plugin_params(data, size, melodyne, melodyne_clips);
+
+    run_mixer_readers(data, size);
 
     ConvertOptions options;
     ClipModel model;

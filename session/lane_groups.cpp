@@ -116,9 +116,11 @@ TrackSend read_send(const std::uint8_t* data, std::size_t length, const BlockHea
 }
 
 // The channel the track block names outside its lanes, confirmed by a channel entry.
+// `skipped`: the track's lanes and the track blocks inside it, in position order.
 void find_channel_name(SessionBytes bytes, const BlockHeader& track,
-                       const std::vector<BlockHeader>& lanes, const std::set<ChannelKey>& entries,
+                       const std::vector<BlockHeader>& skipped, const std::set<ChannelKey>& entries,
                        LaneGroup& group) {
+    const std::vector<BlockHeader>& lanes = skipped;
     const std::size_t end = static_cast<std::size_t>(track.end());
     std::size_t lane = 0;
     for (std::size_t q = static_cast<std::size_t>(track.position); q + 4 < end; ++q) {
@@ -166,17 +168,36 @@ void read_automation_lanes(const std::uint8_t* data, std::size_t length,
     std::set<ChannelKey> entries;
     for (const ChannelEntry& e : channel_entries) entries.insert({e.id_a, e.id_b, e.kind});
 
-    for (const BlockHeader& track : tracks) {
+    const auto first_at = [](const std::vector<BlockHeader>& blocks, std::uint64_t at) {
+        return static_cast<std::size_t>(
+            std::lower_bound(blocks.begin(), blocks.end(), at,
+                             [](const BlockHeader& b, std::uint64_t p) { return b.position < p; }) -
+            blocks.begin());
+    };
+    for (std::size_t t = 0; t < tracks.size(); ++t) {
+        const BlockHeader& track = tracks[t];
+        // The track blocks directly inside this one: their lanes and bytes are their own.
+        std::vector<BlockHeader> inner;
+        for (std::size_t j = t + 1; j < tracks.size() && tracks[j].position < track.end();
+             j = first_at(tracks, tracks[j].end()))
+            inner.push_back(tracks[j]);
         LaneGroup group;
         if (!track_name(bytes, names, track, group.name)) continue;
         group.block_start = track.position;
         group.block_end = track.end();
 
         std::vector<BlockHeader> own;  // the lanes strictly inside the track block
-        for (const BlockHeader* lane = first_block_between(lanes, track.position, track.end());
-             lane != nullptr && lane < lanes.data() + lanes.size() && lane->position < track.end();
-             ++lane)
-            own.push_back(*lane);
+        std::size_t next_inner = 0;
+        for (std::size_t l = first_at(lanes, track.position + 1);
+             l < lanes.size() && lanes[l].position < track.end();) {
+            while (next_inner < inner.size() && inner[next_inner].end() <= lanes[l].position)
+                ++next_inner;
+            if (next_inner < inner.size() && inner[next_inner].position < lanes[l].position) {
+                l = first_at(lanes, inner[next_inner].end());
+                continue;
+            }
+            own.push_back(lanes[l++]);
+        }
         for (std::size_t i = 0; i < own.size(); ++i) {
             const BlockHeader& lane = own[i];
             const std::size_t p = static_cast<std::size_t>(lane.position);
@@ -190,7 +211,12 @@ void read_automation_lanes(const std::uint8_t* data, std::size_t length,
                 group.sends.push_back(read_send(data, length, track, lane, name));
             }
         }
-        find_channel_name(bytes, track, own, entries, group);
+        std::vector<BlockHeader> skipped = own;
+        skipped.insert(skipped.end(), inner.begin(), inner.end());
+        std::sort(skipped.begin(), skipped.end(), [](const BlockHeader& a, const BlockHeader& b) {
+            return a.position < b.position;
+        });
+        find_channel_name(bytes, track, skipped, entries, group);
         out.push_back(std::move(group));
     }
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <set>
+#include <string_view>
+#include <unordered_map>
 
 #include "session/breakpoint_list.h"
 #include "session/mixer_blocks.h"
@@ -56,16 +58,25 @@ std::vector<std::ptrdiff_t> fader_tracks(SessionBytes bytes, std::span<const std
         for (const NamedBlockEntry& e : named) ranges.push_back({e.block_start, e.block_end});
         return enclosing_ranges(ranges, positions, EnclosingPick::first);
     }
-    // Every place a track name stands as a u32-length text, by position, then by name index.
-    std::vector<std::pair<std::uint64_t, std::size_t>> occurrences;
+    // Every place a track name stands as a u32-length text, with the name's highest index (the
+    // last of the records at one position): one pass over the bytes, each length field that
+    // names a track's length looked up by its text.
+    std::unordered_map<std::string_view, std::size_t> highest;
+    std::vector<std::uint8_t> known_length;
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (names[i].empty()) continue;
-        std::string pattern;
-        append_u32le(pattern, static_cast<std::uint32_t>(names[i].size()));
-        pattern += names[i];
-        for (std::size_t at : find_all(bytes, pattern)) occurrences.emplace_back(at, i);
+        highest[names[i]] = i;
+        if (known_length.size() <= names[i].size()) known_length.resize(names[i].size() + 1, 0);
+        known_length[names[i].size()] = 1;
     }
-    std::sort(occurrences.begin(), occurrences.end());
+    std::vector<std::pair<std::uint64_t, std::size_t>> occurrences;
+    for (std::size_t q = 0; !highest.empty() && q + 4 < bytes.size(); ++q) {
+        const std::uint32_t l = read_u32le_checked(bytes, q);
+        if (l >= known_length.size() || !known_length[l] || l > bytes.size() - q - 4) continue;
+        const auto hit =
+            highest.find(std::string_view(reinterpret_cast<const char*>(bytes.data() + q + 4), l));
+        if (hit != highest.end()) occurrences.emplace_back(q, hit->second);
+    }
     std::vector<std::ptrdiff_t> out;
     for (std::uint64_t p : positions) {
         const auto it = std::lower_bound(occurrences.begin(), occurrences.end(),
@@ -343,8 +354,8 @@ int find_child_end(const std::uint8_t* data, std::size_t length, std::uint64_t s
     if (!(end <= length && start + 18 < end)) return 1;
     const SessionBytes bytes = session_bytes(data, length);
     BlockHeader child;
-    if (!first_block_from(bytes, static_cast<std::size_t>(start) + 9, static_cast<std::size_t>(end),
-                          child))
+    if (!first_block_from(bytes, static_cast<std::size_t>(start) + 9,
+                          static_cast<std::size_t>(end) - 1, child))
         return 1;
     const std::uint8_t after = data[child.end()];
     if (after > 1) return 2;
@@ -360,4 +371,42 @@ int find_child_end(const std::uint8_t* data, std::size_t length, std::uint64_t s
     read_breakpoints(data, length, lane.position, lane.end(), groups);
     if (groups.groups.size() < 2 || groups.groups[1].empty()) return 0;
     return read_list(data, length, groups.groups[1].front()).initial_value != 0.0 ? 1 : 0;
+}
+
+std::vector<std::ptrdiff_t> first_lane_set_inside(std::span<const TrackLaneSet> lane_sets,
+                                                  const std::vector<BlockRange>& ranges) {
+    // The assigned faders by position; a range's faders are one run of them, and a sparse table
+    // of minima gives the lowest lane-set index of each run.
+    std::vector<std::pair<std::uint64_t, std::size_t>> faders;
+    for (std::size_t i = 0; i < lane_sets.size(); ++i)
+        if (lane_sets[i].assigned) faders.emplace_back(lane_sets[i].fader_position, i);
+    std::sort(faders.begin(), faders.end());
+    std::vector<std::vector<std::size_t>> minima(1);
+    for (const auto& f : faders) minima[0].push_back(f.second);
+    for (std::size_t width = 1; 2 * width <= faders.size(); width *= 2) {
+        const std::vector<std::size_t>& last = minima.back();
+        std::vector<std::size_t> next;
+        for (std::size_t i = 0; i + 2 * width <= faders.size(); ++i)
+            next.push_back(std::min(last[i], last[i + width]));
+        minima.push_back(std::move(next));
+    }
+    std::vector<std::ptrdiff_t> out;
+    for (const BlockRange& r : ranges) {
+        const auto from =
+            std::upper_bound(faders.begin(), faders.end(), std::make_pair(r.start, SIZE_MAX));
+        const auto to =
+            std::lower_bound(faders.begin(), faders.end(), std::make_pair(r.end, std::size_t{0}));
+        if (from >= to) {
+            out.push_back(-1);
+            continue;
+        }
+        const std::size_t a = static_cast<std::size_t>(from - faders.begin());
+        const std::size_t n = static_cast<std::size_t>(to - from);
+        std::size_t level = 0;
+        while ((std::size_t{2} << level) <= n) ++level;
+        const std::size_t width = std::size_t{1} << level;
+        out.push_back(
+            static_cast<std::ptrdiff_t>(std::min(minima[level][a], minima[level][a + n - width])));
+    }
+    return out;
 }

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "model/mix_records.h"
+#include "session/mixer_blocks.h"
 #include "session/scan.h"
 
 // The fader block test: content type 0x1029, zero byte at +2, size of at least 157, inside the
@@ -38,6 +39,11 @@ void read_automation_lanes_2(const std::uint8_t* data, std::size_t length,
 // The 0x260c ranges and 0x260a lists between `start` and `end`.
 void read_breakpoints(const std::uint8_t* data, std::size_t length, std::uint64_t start,
                       std::uint64_t end, BreakpointGroups& out);
+
+// For each range, the index of the first assigned lane set (by index) whose fader position lies
+// strictly inside it, or -1; no range is tested against every lane set.
+std::vector<std::ptrdiff_t> first_lane_set_inside(std::span<const TrackLaneSet> lane_sets,
+                                                  const std::vector<BlockRange>& ranges);
 
 // The pan layout of the track block [start, end): 0, 1 or 2, read from the byte after its first
 // child block and, when that is 0, from the second group of its first lane.

@@ -117,7 +117,7 @@ bool first_block_from(SessionBytes bytes, std::size_t from, std::size_t end, Blo
         block.block_type = read_u16le_checked(bytes, pos + 1);
         block.size = read_u32le_checked(bytes, pos + 3);
         block.content_type = read_u16le_checked(bytes, pos + 7);
-        if (bytes[pos + 2] == 0 && block.size != 0 && block.end() < end) {
+        if (bytes[pos + 2] == 0 && block.size != 0 && block.end() <= end) {
             out = block;
             return true;
         }

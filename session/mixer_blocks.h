@@ -56,5 +56,5 @@ std::vector<std::ptrdiff_t> enclosing_ranges(const std::vector<BlockRange>& rang
                                              EnclosingPick pick);
 
 // The first block header at `from` or later whose byte at +2 is 0, whose size is not 0 and that
-// ends before `end`; false when there is none.
+// ends at or before `end` (and the end of the bytes); false when there is none.
 bool first_block_from(SessionBytes bytes, std::size_t from, std::size_t end, BlockHeader& out);

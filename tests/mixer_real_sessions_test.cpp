@@ -7,11 +7,13 @@
 
 #include "mixer_builder.h"
 #include "session/channel_entries.h"
+#include "session/channel_strips.h"
 #include "session/clip_gain_lists.h"
 #include "session/lane_groups.h"
 #include "session/lane_records.h"
 #include "session/midi_mute_lanes.h"
 #include "session/mixer_names.h"
+#include "session/strip_links.h"
 #include "session/strip_rows.h"
 #include "session/track_names.h"
 
@@ -163,6 +165,38 @@ TEST(MixerRealSessions, StripRowsAndClipGain) {
     ASSERT_FALSE(rows.empty());
     EXPECT_EQ(rows[0].name, "Track_Name");
     EXPECT_EQ(rows[0].id, 0x1a1b3812d94cdc4bULL);
+}
+
+TEST(MixerRealSessions, StripViewStateAndColours) {
+    struct Case {
+        const char* session;
+        std::vector<std::int32_t> heights;
+    };
+    const Case cases[] = {{"RegionTest.ptx", {36, 36, 36, 36}},
+                          {"TestPTX.ptx", {92, 92, 300, 300, 300}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.session);
+        const RealSession s = read_real(c.session);
+        SKIP_WITHOUT_SESSIONS(s);
+        std::vector<TrackViewState> states;
+        read_channel_strips_2015(s.bytes.data(), s.bytes.size(), s.named, states);
+        ASSERT_EQ(states.size(), c.heights.size());
+        for (std::size_t i = 0; i < states.size(); ++i) {
+            EXPECT_EQ(states[i].height, c.heights[i]) << i;
+            EXPECT_EQ(states[i].automation_mode, 1) << i;
+            EXPECT_EQ(states[i].trim_flag, 0) << i;
+            EXPECT_EQ(states[i].solo_state, 0) << i;
+            EXPECT_EQ(states[i].colour_number, static_cast<std::int32_t>(i + 1)) << i;
+        }
+        std::map<std::uint64_t, std::vector<std::uint64_t>> links;
+        EXPECT_EQ(read_id_links_210c(s.bytes.data(), s.bytes.size(), links), 1);
+        EXPECT_TRUE(links.empty());
+        std::vector<TrackColourIndex> colours;
+        int off_palette = 0;
+        read_2015_2104(s.bytes.data(), s.bytes.size(), colours, &off_palette);
+        EXPECT_TRUE(colours.empty());
+        EXPECT_EQ(off_palette, 0);
+    }
 }
 
 }  // namespace

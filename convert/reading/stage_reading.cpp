@@ -66,6 +66,8 @@ double find_tempo_event(const std::uint8_t* data, std::size_t length) {
 
 bool take_strip_row_track_list(std::span<const std::string> named,
                                std::vector<std::string>& scanned) {
+    // No named blocks would empty the track list.
+    if (named.empty()) return false;
     std::set<std::string> seen;
     for (const std::string& name : named)
         if (name.empty() || !seen.insert(name).second) return false;

@@ -45,8 +45,8 @@ struct SessionReading {
 // The tempo of the session's first tempo event in quarter notes per minute, 0 when it has none.
 double find_tempo_event(const std::uint8_t* data, std::size_t length);
 
-// The track list from the named blocks' names (second names first) when every one is non-empty,
-// none repeats and the list differs from `scanned`; else `scanned` stays.
+// The track list from the named blocks' names (second names first) when there are any, every
+// one is non-empty, none repeats and the list differs from `scanned`; else `scanned` stays.
 bool take_strip_row_track_list(std::span<const std::string> named,
                                std::vector<std::string>& scanned);
 

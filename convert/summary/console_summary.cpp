@@ -133,6 +133,13 @@ void mix_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
             static_cast<int>(in.sends_to_no_track.size()));
         text += name_rows(in.sends_to_no_track);
     }
+    if (!in.clip_group_lines_not_applied.empty()) {
+        text += format_text(
+            "  %d clip group(s) carry a clip-gain line that is NOT written: their\n"
+            "      clips keep their own gain and the group's static gain only:\n",
+            static_cast<int>(in.clip_group_lines_not_applied.size()));
+        text += name_rows(in.clip_group_lines_not_applied);
+    }
     if (s.midi_mute_tracks != 0)
         text += format_text("  %d MIDI track(s) arrive with their mute automation\n",
                             s.midi_mute_tracks);

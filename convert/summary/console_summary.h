@@ -31,8 +31,10 @@ struct ConsoleSummaryInput {
     int name_scan_found = -1;  // the strip rows gave the track list: the scan's count
     int track_list_size = 0;
     std::vector<std::string> sends_to_no_track;  // "track -> destination"
-    int clips_stretched_read = 0;                // stretched clips whose stretch the session stores
-    int clips_stretched_computed = 0;            // ... whose stretch was worked out
+    std::vector<std::string>
+        clip_group_lines_not_applied;  // clip groups whose gain line is left out
+    int clips_stretched_read = 0;      // stretched clips whose stretch the session stores
+    int clips_stretched_computed = 0;  // ... whose stretch was worked out
 
     std::span<const MeterChange> meters;  // empty: 4/4
     std::string track_color_coding;       // the session's track colour coding; empty: none

@@ -7,6 +7,7 @@
 
 #include "convert/tracks/name_matching.h"
 #include "convert/writer/track_writer.h"
+#include "session/lane_records.h"
 #include "session/mixer_names.h"
 
 const std::string& lane_group_name(const LaneGroup& group,
@@ -20,39 +21,13 @@ const std::string& lane_group_name(const LaneGroup& group,
 
 std::vector<std::string> lane_group_names(std::span<const LaneGroup> groups,
                                           std::span<const TrackLaneSet> lane_sets) {
-    // The assigned faders by position; each group's faders are one run of them, and the group
-    // takes the lowest lane-set index of its run (a sparse table of minima answers each run).
-    std::vector<std::pair<std::uint64_t, std::size_t>> faders;
-    for (std::size_t i = 0; i < lane_sets.size(); ++i)
-        if (lane_sets[i].assigned) faders.emplace_back(lane_sets[i].fader_position, i);
-    std::sort(faders.begin(), faders.end());
-    std::vector<std::vector<std::size_t>> minima(1);
-    for (const auto& f : faders) minima[0].push_back(f.second);
-    for (std::size_t width = 1; 2 * width <= faders.size(); width *= 2) {
-        const std::vector<std::size_t>& last = minima.back();
-        std::vector<std::size_t> next;
-        for (std::size_t i = 0; i + 2 * width <= faders.size(); ++i)
-            next.push_back(std::min(last[i], last[i + width]));
-        minima.push_back(std::move(next));
-    }
-
+    std::vector<BlockRange> ranges;
+    for (const LaneGroup& g : groups) ranges.push_back({g.block_start, g.block_end});
+    const std::vector<std::ptrdiff_t> first = first_lane_set_inside(lane_sets, ranges);
     std::vector<std::string> out;
-    for (const LaneGroup& g : groups) {
-        const auto from =
-            std::upper_bound(faders.begin(), faders.end(), std::make_pair(g.block_start, SIZE_MAX));
-        const auto to = std::lower_bound(faders.begin(), faders.end(),
-                                         std::make_pair(g.block_end, std::size_t{0}));
-        if (from >= to) {
-            out.push_back(g.name);
-            continue;
-        }
-        const std::size_t a = static_cast<std::size_t>(from - faders.begin());
-        const std::size_t n = static_cast<std::size_t>(to - from);
-        std::size_t level = 0;
-        while ((std::size_t{2} << level) <= n) ++level;
-        const std::size_t width = std::size_t{1} << level;
-        out.push_back(lane_sets[std::min(minima[level][a], minima[level][a + n - width])].name);
-    }
+    for (std::size_t i = 0; i < groups.size(); ++i)
+        out.push_back(first[i] < 0 ? groups[i].name
+                                   : lane_sets[static_cast<std::size_t>(first[i])].name);
     return out;
 }
 

@@ -165,16 +165,16 @@ std::map<std::string, std::vector<SessionSend>> prepare_sends(
     std::span<const OutputTrack> tracks, const BusNameResolver& resolve) {
     std::map<std::string, std::vector<SessionSend>> receives;
     WriterSummary& s = writer_summary;
-    for (const LaneGroup& g : groups) {
-        const std::string& sending = lane_group_name(g, lane_sets);
+    const std::vector<std::string> sending_names = lane_group_names(groups, lane_sets);
+    std::map<std::string, const TrackLaneSet*> first_assigned;
+    for (const TrackLaneSet& l : lane_sets)
+        if (l.assigned) first_assigned.emplace(l.name, &l);
+    for (std::size_t group = 0; group < groups.size(); ++group) {
+        const LaneGroup& g = groups[group];
+        const std::string& sending = sending_names[group];
         if (sending.empty()) continue;
-        const TrackLaneSet* sender = nullptr;
-        for (const TrackLaneSet& l : lane_sets) {
-            if (l.assigned && l.name == sending) {
-                sender = &l;
-                break;
-            }
-        }
+        const auto found = first_assigned.find(sending);
+        const TrackLaneSet* sender = found != first_assigned.end() ? found->second : nullptr;
 
         for (const TrackSend& send : g.sends) {
             std::string destination = resolve ? resolve(send.destination_name) : std::string();
