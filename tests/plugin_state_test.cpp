@@ -606,3 +606,57 @@ TEST(StateLayouts, SmallReaders) {
 }
 
 }  // namespace
+
+namespace {
+
+// Records whose spans and lengths point anywhere: every framing stays inside the session (the
+// sanitizers see any read past it).
+TEST_F(PluginStateTest, ArbitraryRecordsStayInsideTheSession) {
+    std::uint32_t x = 12345;
+    auto next = [&x] { return x = x * 1103515245u + 12345u; };
+    const std::uint8_t header[16] = {};
+    PluginRuleRow templated = kVst3;
+    templated.header_template = header;
+    templated.header_template_len = sizeof header;
+    templated.wrap_flag = 1;
+    PluginRuleRow listed = kVst2;
+    listed.mode = 1;
+    PluginRuleRow preset = kClap;
+    preset.preset_name = "P";
+    const char* tags[] = {"FFBS", "VC2!", "CMS6", "DHSH",  "LGSH",      "APSH", "RHCP",
+                          "DPCP", "VGCP", "juce", "<?xml", "<Program ", "FFEx"};
+    const char* ids[] = {"AcmeDemo", "Lin66SAX", "AntrAPan", "xlnAxaAK", "FabFFC2p", "AntrWarm"};
+    for (int round = 0; round < 3000; ++round) {
+        std::string session(64 + next() % 400, '\0');
+        for (char& c : session) c = static_cast<char>(next() >> 24);
+        for (int t = 0; t < 4; ++t) {
+            const std::string tag = tags[next() % std::size(tags)];
+            session.replace(next() % (session.size() - tag.size()), tag.size(), tag);
+        }
+        Slot slot;
+        slot.session = session;
+        SessionPluginInstance& in = slot.in;
+        in.aax_id = ids[next() % std::size(ids)];
+        in.block_pos = next() % 32;
+        in.settings_end = in.block_pos + next() % (session.size() - in.block_pos + 1);
+        in.payload_kind = next() % 15;
+        in.payload_offset = in.block_pos + next() % (in.settings_end - in.block_pos + 1);
+        in.payload_length =
+            static_cast<std::uint32_t>(next() % (in.settings_end - in.payload_offset + 1));
+        in.subcomponent_code = next() % 2 ? "ABCD" : "";
+        in.container_match = 1 + next() % 2;
+        in.container_label = next() % 2 ? "AAX chunk after elck" : nullptr;
+        in.elck_found = next() % 2;
+        in.elck_binary_sections = next() % 3;
+        in.elck_offset = next() % (session.size() + 8);
+        in.elck_length = next() % 200;
+        in.values.assign(next() % 50, 0.0f);
+        const PluginRuleRow* rows[] = {&kVst2, &kVst3, &kClap, &templated, &listed, &preset};
+        for (const PluginRuleRow* row : rows) {
+            const PluginState s = convert(slot, *row, true, false);
+            EXPECT_EQ(s.bytes.empty(), s.gap != StateGap::none);
+        }
+    }
+}
+
+}  // namespace
