@@ -8,6 +8,7 @@
 #include "plugins/plugin_state.h"
 #include "plugins/state_layouts.h"
 #include "util/bytes.h"
+#include "util/codecs.h"
 #include "util/names.h"
 
 PluginStateCounts plugin_state_counts;
@@ -261,13 +262,7 @@ PluginState chunk_state(const Conversion& c, std::uint64_t offset, std::uint32_t
     const std::string_view id = c.row.id_text ? c.row.id_text : "";
     const std::size_t brace = id.find('{');
     const std::string class_id = upper(brace == std::string_view::npos ? "" : id.substr(brace + 1));
-    std::string juce_class(kJuceClassPrefix);
-    for (char ch : c.key) {
-        static constexpr char kHex[] = "0123456789ABCDEF";
-        const auto b = static_cast<std::uint8_t>(ch);
-        juce_class += kHex[b >> 4];
-        juce_class += kHex[b & 15];
-    }
+    const std::string juce_class = std::string(kJuceClassPrefix) + bytes_to_hex_upper(c.key);
     if (c.key.size() == kAaxIdLength && class_id.starts_with(juce_class) && offset >= 36 &&
         c.text_at(offset - 36, "juce"))
         return made(juce_vst3_state_blob(chunk));

@@ -7,8 +7,8 @@
 
 #include "model/plugin_instance.h"
 #include "plugins/plugin_rules.h"
+#include "plugins/reaper_cache.h"
 #include "util/bytes.h"
-#include "util/codecs.h"
 
 namespace {
 
@@ -42,10 +42,6 @@ const std::array<std::pair<std::string_view, std::string_view>, 25> kAntaresPara
     {"dil1", "GestureTempo_ID"},  {"butr", "Trigger_ID"},   {"sld2", "PatternSpeed_ID"},
     {"dil7", "TempoSynchLen_ID"},
 }};
-
-bool hex_digit(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
 
 // Decimal digits at `pos`; false when there are none or the number passes 32 bits.
 bool read_decimal(std::string_view text, std::size_t& pos, std::uint32_t& value) {
@@ -104,11 +100,8 @@ std::string aax_product_code_for_state(const PluginRuleRow& row,
     if (instance.aax_id == "JptrATLv") return "ATxL";
     const std::string_view id = row.id_text ? row.id_text : "";
     const std::size_t brace = id.find('{');
-    if (brace != std::string_view::npos && id.size() - brace > 32) {
-        const std::string_view hex = id.substr(brace + 1, 32);
-        bool all_hex = true;
-        for (char c : hex) all_hex = all_hex && hex_digit(c);
-        const std::string bytes = all_hex ? hex_to_bytes(hex) : std::string();
+    if (brace != std::string_view::npos) {
+        const std::string bytes = decode_class_id(id.substr(brace + 1, 32));
         if (bytes.size() == 16 && bytes.compare(0, 3, "VST") == 0) return bytes.substr(3, 4);
     }
     return instance.aax_id.size() >= 8 ? instance.aax_id.substr(4, 4) : std::string();
