@@ -11,6 +11,7 @@
 #include "convert/writer/tempo_markers.h"
 #include "convert/writer/writer_summary.h"
 #include "plugins/plugin_state.h"
+#include "plugins/state_conversion.h"
 #include "session/tempo_map.h"
 #include "util/version.h"
 
@@ -61,4 +62,5 @@ void reset_conversion_state(const ConvertOptions& o) {
     reset_audio_paths();
     reset_media_check();
     reset_plugin_knowledge();
+    reset_plugin_state_counts();
 }

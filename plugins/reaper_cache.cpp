@@ -189,14 +189,7 @@ std::string vst3_compat_uid_hex(std::uint32_t id, std::string_view name) {
     const std::string lower = to_lower_copy(name.substr(0, 9));
     bytes += lower;
     bytes.resize(16, '\0');
-    static constexpr char digits[] = "0123456789ABCDEF";
-    std::string hex;
-    for (char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        hex.push_back(digits[b >> 4]);
-        hex.push_back(digits[b & 0x0F]);
-    }
-    return hex;
+    return bytes_to_hex_upper(bytes);
 }
 
 void describe_reaper_plugin(const ReaperPluginEntry& entry, std::string& id_text,

@@ -206,4 +206,35 @@ TEST(PluginProgram, ResolutionLinesSortedByKey) {
                   "\n\n");
 }
 
+// --prefer-clap asks the state conversion: FabFilter preset data carries to the CLAP build, a
+// script text does not.
+TEST(PluginProgram, PreferClapMovesOnlyWhatConverts) {
+    Folders f;
+    const std::string path = f.root.file("Clap.ptx");
+    PluginBlock fabfilter;
+    fabfilter.id = "FabFPrQ3";
+    fabfilter.settings = "FFBS" + u32le(1) + u32le(1) + u32le(0x3F800000) + "FFEx" + zeros(8);
+    PluginBlock script;
+    script.id = "QzzyVerb";
+    script.settings = "/*@Meta name=verb */ x = 1;";
+    write_file(path, session_with(plugin_block(fabfilter) + plugin_block(script)));
+    const std::string vstini = f.root.file("reaper-vstplugins64.ini");
+    write_file(
+        vstini,
+        vst_cache({vst_line("Pro-Q 3.vst3", "5{" + class_id("PrQ3") + "}", "Pro-Q 3 (FabFilter)"),
+                   vst_line("Verb.vst3", "6{" + class_id("Verb") + "}", "Qzzy Verb (Qzzy)")}));
+    write_file(f.root.file("reaper-clap-linux-x86_64.ini"),
+               clap_section("Pro-Q 3.clap", {"com.fabfilter.pro-q.3=0|Pro-Q 3 (FabFilter)"}) +
+                   clap_section("Verb.clap", {"com.qzzy.verb=0|Qzzy Verb (Qzzy)"}));
+    const auto r =
+        run_lanwick({path, "--check", "--vstini", vstini, "--prefer-clap", "--no-pause"}, f.setup);
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    EXPECT_TRUE(has(before_read(r.out), "    FabFPrQ3 -> CLAP: Pro-Q 3 (FabFilter)"))
+        << before_read(r.out);
+    EXPECT_TRUE(has(before_read(r.out), "[--prefer-clap]\n"));
+    EXPECT_TRUE(has(before_read(r.out),
+                    "    QzzyVerb stays on VST3: Qzzy Verb (Qzzy): its settings cannot be carried "
+                    "to the CLAP build yet\n"));
+}
+
 }  // namespace

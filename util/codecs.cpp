@@ -35,6 +35,18 @@ std::string hex_to_bytes(std::string_view text) {
     return out;
 }
 
+std::string bytes_to_hex_upper(std::string_view bytes) {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string hex;
+    hex.reserve(bytes.size() * 2);
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        hex.push_back(digits[b >> 4]);
+        hex.push_back(digits[b & 0x0F]);
+    }
+    return hex;
+}
+
 std::string base64_encode(const std::uint8_t* data, std::size_t size) {
     std::string out;
     out.reserve((size + 2) / 3 * 4);

@@ -10,6 +10,9 @@
 // (a non-digit still yields a byte), so any text decodes.
 std::string hex_to_bytes(std::string_view text);
 
+// Two upper-case hex digits per byte, high nibble first.
+std::string bytes_to_hex_upper(std::string_view bytes);
+
 // Standard base64 with "=" padding, on one line; callers cut it into lines.
 std::string base64_encode(std::string_view bytes);
 std::string base64_encode(const std::uint8_t* data, std::size_t size);

@@ -12,6 +12,7 @@
 #include "convert/writer/colors.h"
 #include "platform/ptformat.h"
 #include "plugins/plugin_loading.h"
+#include "plugins/state_conversion.h"
 #include "session/lane_groups.h"
 #include "session/lane_records.h"
 #include "session/midi_mute_lanes.h"
@@ -135,10 +136,12 @@ void read_session(const PTFFormat& session, const ConvertOptions& options, Sessi
     read_aax_settings_chunk(data, length, out.plugin_instances);
     read_plugin_display_names(data, length, out.stored_plugin_names);
 
-    // No plug-in state converter exists yet: no key moves to its CLAP build.
-    // The folder the session file lies in, wherever --audio-dir points.
-    load_plugin_knowledge(
-        options, folder_of(options.input_path),
-        SessionPlugins{&out.plugin_instances, &out.stored_plugin_names},
-        [](const SessionPluginInstance&, const PluginRuleRow&) { return std::string(); });
+    // The folder the session file lies in, wherever --audio-dir points. A key moves to its CLAP
+    // build when its first instance's settings convert there (probing: no counter moves).
+    const SessionBytes bytes = session_bytes(data, length);
+    load_plugin_knowledge(options, folder_of(options.input_path),
+                          SessionPlugins{&out.plugin_instances, &out.stored_plugin_names},
+                          [bytes](const SessionPluginInstance& instance, const PluginRuleRow& row) {
+                              return convert_plugin_state(instance, row, bytes, false, false).bytes;
+                          });
 }
