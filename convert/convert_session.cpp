@@ -22,6 +22,7 @@
 #include "convert/writer/tempo_markers.h"
 #include "convert/writer/writer_summary.h"
 #include "model/conversion_result.h"
+#include "session/block_index.h"
 #include "session/session_settings.h"
 #include "util/names.h"
 
@@ -132,6 +133,9 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     if (!accept_loaded_session(session, code, options.input_path, progress != nullptr)) return 1;
 
     settings.session_sample_rate = session.sample_rate() > 0 ? session.sample_rate() : 48000;
+    // Every scanner from here on finds its blocks through this one index of the session.
+    const BlockIndex block_index(session.bytes());
+    const BlockIndexScope block_index_installed(block_index);
     SessionReading reading;
     read_session(session, options, reading);
     const std::uint8_t* data = session.bytes().data();
