@@ -3,6 +3,7 @@
 // memory locations and a tempo map. The benchmark builds it large; the tests build it small.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@ struct MixShape {
     int tracks = 4;
     int clips_per_track = 6;
     int files = 8;
+    int regions = 0;  // clips play regions 0 .. regions - 1 in turn; 0: a region of its own each
     int automation_points = 16;  // per lane; each track has a volume and a pan lane
     int tempo_entries = 12;
     int locations = 6;
@@ -42,8 +44,9 @@ inline std::string automation_block(const MixShape& shape, int track, int lane) 
     return z_block(0x261b, z_block(0x260d, zeros(19) + z_block(0x260a, list)));
 }
 
-// The decrypted session. Clip c of track t plays region t * clips + c, 2 s long, from 2c s;
-// its region starts 1 s into its file, so every crossfade has source to reach into.
+// The decrypted session. Clip c of track t, 2 s long, from 2c s, plays region t * clips + c (or
+// that modulo `regions`); each region starts 1 s into its file, so every crossfade has source to
+// reach into.
 inline std::string plain_session(const MixShape& shape) {
     using namespace walk_blocks;
     using namespace test_placements;
@@ -65,6 +68,10 @@ inline std::string plain_session(const MixShape& shape) {
                                fade_range(2, 0, static_cast<std::uint32_t>(rate / 5));
 
     std::vector<std::string> regions;
+    const int clips = shape.tracks * shape.clips_per_track;
+    for (int r = 0; r < (shape.regions > 0 ? std::min(shape.regions, clips) : clips); ++r)
+        regions.push_back(audio_region("Take " + std::to_string(r), rate, clip_length, 0,
+                                       static_cast<std::uint16_t>(r % shape.files)));
     std::vector<std::string> entries;
     std::vector<std::string> tracks;
     std::string lists;
@@ -73,10 +80,10 @@ inline std::string plain_session(const MixShape& shape) {
         std::vector<std::string> placements;
         std::vector<TestPlacement> listed;
         for (int c = 0; c < shape.clips_per_track; ++c) {
-            const auto region = static_cast<std::uint32_t>(t * shape.clips_per_track + c);
+            const int clip = t * shape.clips_per_track + c;
+            const auto region =
+                static_cast<std::uint32_t>(shape.regions > 0 ? clip % shape.regions : clip);
             const std::uint64_t start = clip_length * static_cast<std::uint64_t>(c);
-            regions.push_back(audio_region("Take " + std::to_string(region), rate, clip_length, 0,
-                                           static_cast<std::uint16_t>(region % shape.files)));
             placements.push_back(placement(region, start));
             listed.push_back(clip_at(region, start));
             if (c == 0) listed.push_back(fade_at(0, start));
