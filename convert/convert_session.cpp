@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/output.h"
@@ -53,14 +54,15 @@ void stage_clips(const PTFFormat& session, const SessionReading& reading,
 }
 
 // Stage "tracks", as far as this build goes: the output tracks in the session's track order,
-// each with the time base its clips were read in.
-WrittenTracks stage_tracks(const ClipModel& clips) {
+// each with the time base its clips were read in. The tracks are moved out of the clip model,
+// which is released here: its clips are not held twice while the project is written.
+WrittenTracks stage_tracks(ClipModel clips) {
     report_progress(2, "tracks");
     WrittenTracks out;
     for (std::uint16_t index : clips.track_order) {
         const auto track = clips.output_tracks.find(index);
         if (track == clips.output_tracks.end()) continue;
-        OutputTrack written = track->second;
+        OutputTrack written = std::move(track->second);
         if (written.session_name.empty()) written.session_name = written.name;
         TrackWriteInput input;
         const auto tick = clips.tick_based.find(index);
@@ -143,7 +145,7 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
 
     ClipModel clips;
     stage_clips(session, reading, options, clips);
-    const WrittenTracks written = stage_tracks(clips);
+    const WrittenTracks written = stage_tracks(std::move(clips));
 
     // Stage "writing".
     std::set<std::string> listed_files;

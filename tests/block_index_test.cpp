@@ -182,6 +182,30 @@ TEST(BlockIndex, SessionsGiveTheSameCandidatesAndReadings) {
     }
 }
 
+// The shallow top-level walk the session-file layer uses finds the tree parser's top level.
+TEST(BlockIndex, TopLevelHeadersAreTheTreesTopLevel) {
+    std::vector<Bytes> buffers = {planted_buffer(4, 60000)};
+    const std::string plain = mix_session::plain_session(mix_session::MixShape{});
+    buffers.emplace_back(plain.begin(), plain.end());
+    for (const char* name : {"RegionTest.ptx", "TestPTX.ptx"}) {
+        PTFFormat session;
+        const std::string path = test_support::real_session(name);
+        if (!path.empty() && session.load(path, 48000) == 0) buffers.push_back(session.bytes());
+    }
+    for (const Bytes& bytes : buffers) {
+        const auto tree = parse_top_level_blocks(bytes.data(), bytes.size());
+        const auto shallow = parse_top_level_headers(bytes.data(), bytes.size());
+        ASSERT_EQ(shallow.size(), tree.size());
+        for (std::size_t i = 0; i < tree.size(); ++i) {
+            EXPECT_EQ(shallow[i].payload_position, tree[i].payload_position);
+            EXPECT_EQ(shallow[i].payload_size, tree[i].payload_size);
+            EXPECT_EQ(shallow[i].block_type, tree[i].block_type);
+            EXPECT_EQ(shallow[i].content_type, tree[i].content_type);
+            EXPECT_TRUE(shallow[i].children.empty());
+        }
+    }
+}
+
 TEST(BlockIndex, NothingButMarkersStaysOneEntryPerCandidate) {
     const Bytes markers(1 << 20, kBlockMarker);
     const BlockIndex index(SessionBytes(markers.data(), markers.size()));
