@@ -221,4 +221,20 @@ TEST(BlockIndex, NothingButMarkersStaysOneEntryPerCandidate) {
                              [](const BlockHeader&) { return true; }));
 }
 
+// Millions of candidates of one content type (4 MiB of nothing but markers after the session's
+// blocks): the conversion ends as it does without them.
+TEST(BlockIndex, ASessionFullOfMarkersConvertsAsUsual) {
+    const mix_session::MixShape shape;
+    std::string plain = mix_session::plain_session(shape) + std::string(4 << 20, 'Z');
+    std::vector<std::uint8_t> bytes(plain.begin(), plain.end());
+    ASSERT_TRUE(ptf_xor_crypt(bytes));
+    test_support::TempDir dir;
+    const std::string session = dir.file("Markers.ptx");
+    test_support::write_file(session, std::string(bytes.begin(), bytes.end()));
+    const auto r = test_support::run_lanwick({session, "-o", dir.file("p.rpp"), "--no-pause"});
+    EXPECT_EQ(r.exit_code, 0) << r.out;
+    EXPECT_NE(r.out.find("  4 tracks, 24 clips, 0 MIDI notes\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  4 fade-ins, 4 fade-outs, 12 crossfades\n"), std::string::npos);
+}
+
 }  // namespace
