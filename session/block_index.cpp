@@ -33,15 +33,20 @@ BlockIndex::BlockIndex(std::span<const std::uint8_t> bytes) {
     if (bytes.data() == nullptr || bytes.size() > std::numeric_limits<std::uint32_t>::max()) return;
     data_ = bytes.data();
     size_ = bytes.size();
-    // Two passes: count the candidates of each type, then place each in its type's group.
-    starts_.assign(kContentTypes + 1, 0);
-    each_candidate(data_, size_,
-                   [&](std::size_t, std::uint16_t type) { ++starts_[type + std::size_t{1}]; });
-    for (std::size_t t = 1; t <= kContentTypes; ++t) starts_[t] += starts_[t - 1];
-    positions_.resize(starts_[kContentTypes]);
-    std::vector<std::uint32_t> next(starts_.begin(), starts_.end() - 1);
+    // Two passes: count the candidates of each type, then place each in its type's group. The
+    // counts become each group's start, and each start its group's end as the group fills; so
+    // ends_[t] is where group t ends and group t + 1 begins.
+    ends_.assign(kContentTypes, 0);
+    each_candidate(data_, size_, [&](std::size_t, std::uint16_t type) { ++ends_[type]; });
+    std::uint32_t total = 0;
+    for (std::uint32_t& end : ends_) {
+        const std::uint32_t count = end;
+        end = total;
+        total += count;
+    }
+    positions_.resize(total);
     each_candidate(data_, size_, [&](std::size_t pos, std::uint16_t type) {
-        positions_[next[type]++] = static_cast<std::uint32_t>(pos);
+        positions_[ends_[type]++] = static_cast<std::uint32_t>(pos);
     });
 }
 

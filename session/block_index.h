@@ -32,16 +32,16 @@ class BlockIndex {
     }
     // The candidates of one content type, in position order.
     std::span<const std::uint32_t> positions(std::uint16_t content_type) const {
-        if (starts_.empty()) return {};
-        return {positions_.data() + starts_[content_type],
-                positions_.data() + starts_[content_type + 1u]};
+        if (ends_.empty()) return {};
+        const std::uint32_t begin = content_type == 0 ? 0 : ends_[content_type - 1u];
+        return {positions_.data() + begin, positions_.data() + ends_[content_type]};
     }
     std::size_t candidate_count() const { return positions_.size(); }
 
   private:
     const std::uint8_t* data_ = nullptr;
     std::size_t size_ = 0;
-    std::vector<std::uint32_t> starts_;     // per content type, into positions_; 65537 entries
+    std::vector<std::uint32_t> ends_;       // per content type: where its group ends in positions_
     std::vector<std::uint32_t> positions_;  // grouped by content type, each group ascending
 };
 
