@@ -12,6 +12,7 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -125,7 +126,8 @@ struct Measured {
 // Runs this program again with the arguments; its printed time and its peak memory.
 Measured measure(const std::string& self, const std::vector<std::string>& args) {
     Measured m;
-    const fs::path out_file = fs::temp_directory_path() / "lanwick_convert_bench_out.txt";
+    const fs::path out_file =
+        fs::temp_directory_path() / ("lanwick_convert_bench-" + std::to_string(getpid()) + ".txt");
     std::vector<std::string> all = {self};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -148,6 +150,12 @@ Measured measure(const std::string& self, const std::vector<std::string>& args) 
             std::fscanf(f, "%lf", &m.seconds) == 1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
         std::fclose(f);
     }
+    std::error_code ignored;
+    fs::remove(out_file, ignored);
+    if (!m.ok)
+        std::printf("  %s: exit %d, signal %d\n", args.front().c_str(),
+                    WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+                    WIFSIGNALED(status) ? WTERMSIG(status) : 0);
     return m;
 }
 
@@ -177,7 +185,9 @@ int main(int argc, char** argv) {
         return run_build(argv[2], std::atoi(argv[3]) != 0 ? 1 : 0);
 
     const std::string self = fs::canonical("/proc/self/exe").string();
-    const fs::path dir = fs::temp_directory_path() / "lanwick_convert_bench";
+    // A folder of this run's own: other runs of the benchmark may share the machine.
+    const fs::path dir =
+        fs::temp_directory_path() / ("lanwick_convert_bench-" + std::to_string(getpid()));
     fs::create_directories(dir);
     std::vector<double> cost_per_mb;
     int code = 0;
