@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/ptformat.h"
+#include "session/control_slots.h"
 #include "session/fade_ranges.h"
 #include "session/groups.h"
 #include "session/memory_locations.h"
@@ -47,6 +48,9 @@ Bytes planted_buffer(std::uint32_t seed, std::size_t size) {
         meter_block({{0, 0, 3, 4, 0}}),
         mix_session::automation_block(mix_session::MixShape{}, 1, 0),
         z_block(0x2030, zeros(30)),
+        z_block(0x262a, u32le(2) + test_placements::control_slot("Kick", 2, 4800) +
+                            test_placements::control_slot("Snare", 0, 0)),
+        z_block(0x100b, u32le(1) + test_placements::control_slot("Old", 1, 9)),
     };
     for (int i = 0; i < 400; ++i) {
         const std::string& block = blocks[random() % blocks.size()];
@@ -133,6 +137,11 @@ std::string readers_text(const Bytes& bytes) {
     read_groups(data, n, groups);
     for (const SessionGroup& g : groups)
         out << "group " << g.name << ' ' << g.members.size() << '\n';
+    std::vector<std::uint64_t> slots;
+    std::vector<std::string> slot_names;
+    read_control_slots(data, n, slots, &slot_names);
+    for (std::size_t i = 0; i < slots.size(); ++i)
+        out << "slot " << slot_names[i] << ' ' << slots[i] << '\n';
     SessionHeaderInfo header;
     read_session_header(data, n, header);
     int is_float = 0;
@@ -163,7 +172,9 @@ TEST(BlockIndex, PlantedRandomBytesGiveTheSameCandidatesAndReadings) {
         expect_same_readings(bytes, "seed " + std::to_string(seed));
     }
     // The planted blocks are read: the comparison is not one of empty results.
-    EXPECT_NE(readers_text(planted_buffer(1, 60000)).find("range 1"), std::string::npos);
+    const std::string planted = readers_text(planted_buffer(1, 60000));
+    EXPECT_NE(planted.find("range 1"), std::string::npos);
+    EXPECT_NE(planted.find("slot Kick 4800"), std::string::npos);
 }
 
 TEST(BlockIndex, SessionsGiveTheSameCandidatesAndReadings) {
