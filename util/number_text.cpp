@@ -43,6 +43,8 @@ struct Spec {
     int precision = -1;           // -1 none given
     char length[3] = {};          // "", "h", "hh", "l", "ll", "z", "j", "t", "L"
     char conversion = 0;
+    int stars = 0;  // '*' widths and precisions taken from the arguments
+    int star_values[2] = {};
 };
 
 const char* read_number(const char* p, int& value) {
@@ -51,21 +53,27 @@ const char* read_number(const char* p, int& value) {
     return p;
 }
 
+bool is_flag(char c) {
+    return c == '-' || c == '+' || c == ' ' || c == '#' || c == '0' || c == '\'';
+}
+
+bool is_length(char c) {
+    return c == 'h' || c == 'l' || c == 'z' || c == 'j' || c == 't' || c == 'L';
+}
+
 // Reads the specification at p (p[0] == '%'); '*' widths and precisions take their arguments.
-Spec read_spec(const char* p, const FormatArg* args, std::size_t count, std::size_t& next,
-               std::string& stars) {
+Spec read_spec(const char* p, const FormatArg* args, std::size_t count, std::size_t& next) {
     Spec s;
     s.begin = p++;
-    while (std::strchr("-+ #0'", *p) != nullptr && *p != '\0') {
+    while (is_flag(*p)) {
         s.plain = false;
         ++p;
     }
-    stars.assign(s.begin, p);
     auto take_star = [&]() {
-        const long long v = next < count ? args[next].i : 0;
+        const int v = static_cast<int>(next < count ? args[next].i : 0);
         ++next;
-        stars += std::to_string(static_cast<int>(v));
-        return static_cast<int>(v);
+        s.star_values[s.stars++] = v;
+        return v;
     };
     if (*p == '*') {
         take_star();
@@ -73,31 +81,38 @@ Spec read_spec(const char* p, const FormatArg* args, std::size_t count, std::siz
         ++p;
     } else if (*p >= '0' && *p <= '9') {
         int width = 0;
-        const char* start = p;
         p = read_number(p, width);
-        stars.append(start, p);
         s.plain = false;
     }
     if (*p == '.') {
-        stars += '.';
         ++p;
         if (*p == '*') {
             s.precision = take_star();
             if (s.precision < 0) s.precision = -1;
             ++p;
         } else {
-            const char* start = p;
             p = read_number(p, s.precision);
-            stars.append(start, p);
         }
     }
     int l = 0;
-    while (std::strchr("hlzjtL", *p) != nullptr && *p != '\0' && l < 2) s.length[l++] = *p++;
-    stars.append(s.length);
+    while (l < 2 && is_length(*p)) s.length[l++] = *p++;
     s.conversion = *p;
-    if (*p != '\0') stars += *p++;
+    if (*p != '\0') ++p;
     s.end = p;
     return s;
+}
+
+// The specification's text for snprintf, each '*' replaced by the value it took.
+std::string spec_text(const Spec& s) {
+    std::string text;
+    int star = 0;
+    for (const char* p = s.begin; p != s.end; ++p) {
+        if (*p == '*' && star < s.stars)
+            text += std::to_string(s.star_values[star++]);
+        else
+            text += *p;
+    }
+    return text;
 }
 
 long long signed_as(const FormatArg& a, const char* length) {
@@ -219,7 +234,6 @@ namespace format_detail {
 void append_format_args(std::string& out, const char* format, const FormatArg* args,
                         std::size_t count) {
     std::size_t next = 0;
-    std::string spec_text;
     const char* p = format;
     while (*p != '\0') {
         const char* percent = std::strchr(p, '%');
@@ -233,7 +247,7 @@ void append_format_args(std::string& out, const char* format, const FormatArg* a
             p = percent + 2;
             continue;
         }
-        const Spec s = read_spec(percent, args, count, next, spec_text);
+        const Spec s = read_spec(percent, args, count, next);
         p = s.end;
         const FormatArg a = next < count ? args[next] : FormatArg{};
         ++next;
@@ -254,7 +268,7 @@ void append_format_args(std::string& out, const char* format, const FormatArg* a
                    a.kind == FormatArg::Kind::text && a.s != nullptr) {
             out.append(a.s);
         } else {
-            append_by_snprintf(out, s, spec_text, a);
+            append_by_snprintf(out, s, spec_text(s), a);
         }
     }
 }
