@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/output.h"
@@ -31,6 +32,7 @@
 #include "convert/writer/tempo_markers.h"
 #include "convert/writer/writer_summary.h"
 #include "model/conversion_result.h"
+#include "session/block_index.h"
 #include "session/clip_gain_lists.h"
 #include "session/clip_lists.h"
 #include "session/midi_chunks.h"
@@ -124,25 +126,19 @@ void stage_clips(const PTFFormat& session, const SessionReading& reading,
 }
 
 // Stage "tracks", as far as this build goes: the output tracks in the session's track order,
-// each with the time base its clips were read in.
-WrittenTracks stage_tracks(const ClipModel& clips, const MidiTrackSet& midi,
+// each with the time base its clips were read in. The tracks are moved out of the clip model,
+// which is released here: its clips are not held twice while the project is written.
+WrittenTracks stage_tracks(ClipModel clips, const MidiTrackSet& midi,
                            const SessionReading& reading) {
     WrittenTracks out;
     for (std::uint16_t index : clips.track_order) {
         const auto track = clips.output_tracks.find(index);
         if (track == clips.output_tracks.end()) continue;
-        OutputTrack written = track->second;
+        OutputTrack written = std::move(track->second);
         if (written.session_name.empty()) written.session_name = written.name;
         TrackWriteInput input;
         const auto tick = clips.tick_based.find(index);
         input.timebase = reaper_timebase(tick != clips.tick_based.end() && tick->second != 0);
-        if (input.midi) {
-            auto lane = reading.midi_mute_lanes.find(written.session_name);
-            if (lane == reading.midi_mute_lanes.end())
-                lane = reading.midi_mute_lanes.find(written.name);
-            if (lane != reading.midi_mute_lanes.end() && lane->second.has_lane)
-                input.midi_mute_lane = lane->second.lane;
-        }
         out.tracks.push_back(std::move(written));
         out.inputs.push_back(std::move(input));
     }
@@ -226,6 +222,9 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     if (!accept_loaded_session(session, code, options.input_path, progress != nullptr)) return 1;
 
     settings.session_sample_rate = session.sample_rate() > 0 ? session.sample_rate() : 48000;
+    // Every scanner from here on finds its blocks through this one index of the session.
+    const BlockIndex block_index(session.bytes());
+    const BlockIndexScope block_index_installed(block_index);
     SessionReading reading;
     read_session(session, options, reading);
     const std::uint8_t* data = session.bytes().data();
@@ -238,7 +237,7 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     stage_clips(session, reading, options, clips, gain);
     report_progress(2, "tracks");
     const MidiTracks midi = stage_midi(data, length, reading, options, clips);
-    const WrittenTracks written = stage_tracks(clips, midi.set, reading);
+    const WrittenTracks written = stage_tracks(std::move(clips), midi.set, reading);
 
     // Stage "writing".
     std::set<std::string> listed_files;

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <span>
 #include <string_view>
 #include <utility>
@@ -166,14 +167,19 @@ bool ptf_xor_crypt(std::vector<std::uint8_t>& bytes) {
 
     std::array<std::uint8_t, 256> key{};
     for (unsigned k = 0; k < 256; ++k) key[k] = static_cast<std::uint8_t>((k * step) % 256);
-    for (std::size_t i = kClearHeaderSize; i < bytes.size(); ++i) {
-        bytes[i] ^= key[(i >> index_shift) & 0xFF];
+    // The key index changes once every 2^index_shift bytes: XOR each such run with one byte.
+    const std::size_t run = std::size_t{1} << index_shift;
+    for (std::size_t i = kClearHeaderSize; i < bytes.size();) {
+        const std::uint8_t k = key[(i >> index_shift) & 0xFF];
+        const std::size_t end = std::min(bytes.size(), (i / run + 1) * run);
+        for (; i < end; ++i) bytes[i] ^= k;
     }
     return true;
 }
 
 void PTFFormat::clear_read() {
-    bytes_.clear();
+    // Released, not only emptied: a second load must not hold two sessions at once.
+    bytes_ = {};
     sample_rate_ = 0;
     version_ = 0;
     audio_files_.clear();
@@ -191,7 +197,16 @@ bool PTFFormat::read_and_decrypt(const std::string& path) {
     // A folder opens but reads nothing, so it fails like any other unreadable file.
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return false;
+    // Read into a buffer of the file's size, then decrypted in place: the session is held once.
+    // (A folder has no size to read and reads nothing.)
     std::vector<std::uint8_t> raw;
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (!ec && size > 0 && size <= raw.max_size()) {
+        raw.resize(static_cast<std::size_t>(size));
+        raw.resize(std::fread(raw.data(), 1, raw.size(), file));
+    }
+    // A file that grew since is read to its end all the same.
     std::uint8_t chunk[65536];
     std::size_t n;
     while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
@@ -219,7 +234,14 @@ int PTFFormat::read_decrypted() {
     // Old Macintosh sessions store every integer big-endian; nothing below could read them.
     if (bytes_[kByteOrderPosition] == 1) return -4;
 
-    const std::vector<SessionBlockNode> top = parse_top_level_blocks(bytes_.data(), bytes_.size());
+    // Only the audio-file list needs its children; the rest of the top level is read shallow.
+    std::vector<SessionBlockNode> top = parse_top_level_headers(bytes_.data(), bytes_.size());
+    for (SessionBlockNode& node : top) {
+        if (node.content_type != kContentAudioFiles) continue;
+        parse_block_tree(bytes_.data(), bytes_.size(), node.payload_position - kBlockHeaderSize,
+                         bytes_.size(), node);
+        break;
+    }
     sample_rate_ = read_sample_rate(bytes_, top);
     audio_files_ = read_audio_files(bytes_, top, version_);
     if (sample_rate_ < kLowestRate || sample_rate_ > kHighestRate) return -4;

@@ -74,6 +74,30 @@ std::vector<SessionBlockNode> parse_top_level_blocks(const std::uint8_t* bytes,
     return nodes;
 }
 
+std::vector<SessionBlockNode> parse_top_level_headers(const std::uint8_t* bytes,
+                                                      std::uint64_t length) {
+    std::vector<SessionBlockNode> nodes;
+    if (bytes == nullptr) return nodes;
+    const std::span<const std::uint8_t> all(bytes, static_cast<std::size_t>(length));
+    std::uint64_t pos = kFirstBlockPosition;
+    while (pos < length) {
+        // The same test parse_block_tree makes of a block; its children never change it.
+        BlockHeader header;
+        if (read_block_header(all, pos, length, header) && header.block_type <= 0xFF) {
+            SessionBlockNode node;
+            node.payload_position = header.payload();
+            node.payload_size = header.size;
+            node.block_type = header.block_type;
+            node.content_type = header.content_type;
+            nodes.push_back(node);
+            pos = header.end();
+        } else {
+            pos += 1;
+        }
+    }
+    return nodes;
+}
+
 const SessionBlockNode* find_block(const std::vector<SessionBlockNode>& nodes,
                                    std::uint16_t content_type) {
     for (const SessionBlockNode& node : nodes) {

@@ -56,6 +56,11 @@ bool parse_block_tree(const std::uint8_t* bytes, std::uint64_t length, std::uint
 std::vector<SessionBlockNode> parse_top_level_blocks(const std::uint8_t* bytes,
                                                      std::uint64_t length);
 
+// The same top-level blocks without their children (each node's `children` empty): for readers
+// that need the top level only, at a fraction of the cost.
+std::vector<SessionBlockNode> parse_top_level_headers(const std::uint8_t* bytes,
+                                                      std::uint64_t length);
+
 // The first node of `nodes` (not their children) with that content type, or null.
 const SessionBlockNode* find_block(const std::vector<SessionBlockNode>& nodes,
                                    std::uint16_t content_type);

@@ -1,5 +1,7 @@
 #include "session/control_slots.h"
 
+#include <algorithm>
+
 #include "session/scan.h"
 #include "util/bytes.h"
 
@@ -33,13 +35,19 @@ void read_control_slots(const std::uint8_t* data, std::size_t length,
     values.clear();
     if (names) names->clear();
     const SessionBytes bytes = session_bytes(data, length);
-    for (std::size_t p = 0; p + 9 <= length; ++p) {
-        if (bytes[p] != kBlockMarker) continue;
+    // The region blocks of both layouts, in position order.
+    std::vector<std::size_t> found;
+    const auto keep = [&](const BlockHeader& block) {
+        found.push_back(static_cast<std::size_t>(block.position));
+        return false;
+    };
+    scan_blocks(bytes, kRegionBlockType, length, keep);
+    const auto old_layout = static_cast<std::ptrdiff_t>(found.size());
+    scan_blocks(bytes, kOldRegionBlockType, length, keep);
+    std::inplace_merge(found.begin(), found.begin() + old_layout, found.end());
+    for (const std::size_t p : found) {
         BlockHeader block;
         if (!read_block_header(bytes, p, length, block)) continue;
-        if (block.content_type != kRegionBlockType && block.content_type != kOldRegionBlockType) {
-            continue;
-        }
         const std::size_t end = static_cast<std::size_t>(block.end());
         std::size_t q = p + 9;
         while (q < end) {

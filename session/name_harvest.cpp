@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <map>
 #include <set>
 #include <unordered_set>
@@ -68,6 +69,10 @@ void harvest_session_strings(const std::uint8_t* data, std::size_t length,
     if (length < 5) return;
     std::map<std::string, StereoMarks, std::less<>> harvested;
     for (std::size_t pos = 0; pos <= length - 5; ++pos) {
+        // Most positions fail on the length alone (3 to 40, as a u32): tell them here.
+        if (data[pos] < 3 || data[pos] > 40 || data[pos + 1] != 0 || data[pos + 2] != 0 ||
+            data[pos + 3] != 0)
+            continue;
         std::string_view text;
         if (!read_text_at(bytes, pos, length, 3, 40, TextBytes::name, text)) continue;
         if (text.find('.') != std::string_view::npos || is_path_or_file_name(text)) continue;
@@ -78,7 +83,10 @@ void harvest_session_strings(const std::uint8_t* data, std::size_t length,
     std::set<std::size_t> lengths;
     for (const auto& [text, marks] : harvested) lengths.insert(text.size());
     for (std::size_t pos = 0; pos + 1 < length; ++pos) {
-        if (bytes[pos] != '.' || (bytes[pos + 1] != 'L' && bytes[pos + 1] != 'R')) continue;
+        const void* dot = std::memchr(data + pos, '.', length - 1 - pos);
+        if (dot == nullptr) break;
+        pos = static_cast<std::size_t>(static_cast<const std::uint8_t*>(dot) - data);
+        if (bytes[pos + 1] != 'L' && bytes[pos + 1] != 'R') continue;
         for (std::size_t n : lengths) {
             if (n > pos) break;
             const std::string_view before(reinterpret_cast<const char*>(data + pos - n), n);

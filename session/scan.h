@@ -4,15 +4,20 @@
 // A scanner takes the decrypted session bytes, tries every position (no alignment) for a 'Z'
 // marker whose content type (the u16 at +7) is the one it reads, applies its own size and bounds
 // conditions, and passes over a candidate that fails them. Offsets are counted from the marker.
+// During a conversion the candidates come from the session's block index (session/block_index.h)
+// rather than from a search of every byte; both give the same candidates in the same order.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
+#include "session/block_index.h"
 #include "session/block_tree.h"
 
 // Stored tick positions carry this offset; ticks count 960000 to the quarter note.
@@ -67,41 +72,57 @@ inline std::size_t last_scan_position(std::size_t length) {
     return length >= 10 ? length - 10 : 0;
 }
 
-// Calls visit(header) for every candidate of `content_type` at positions 0 to `last_position`,
-// in order, until visit returns true. Returns whether it did.
+namespace scan_detail {
+
+// Candidates of `content_type` at positions first_position to last_position, in order, until
+// visit returns true. Through the installed index when it covers the bytes (a binary search finds
+// the first position), else by searching every position.
 template <typename Visit>
-bool scan_blocks(SessionBytes bytes, std::uint16_t content_type, std::size_t last_position,
-                 Visit&& visit) {
+bool scan_blocks_between(SessionBytes bytes, std::uint16_t content_type, std::size_t first_position,
+                         std::size_t last_position, Visit&& visit) {
     if (bytes.size() < 9) return false;
     const std::size_t stop = last_position < bytes.size() - 9 ? last_position : bytes.size() - 9;
+    if (first_position > stop) return false;
+    BlockHeader block;
+    const BlockIndex* index = installed_block_index();
+    if (index != nullptr && index->covers(bytes)) {
+        const std::size_t offset = index->offset_of(bytes);
+        const std::span<const std::uint32_t> list = index->positions(content_type);
+        auto at = std::lower_bound(list.begin(), list.end(), offset + first_position);
+        for (; at != list.end() && *at - offset <= stop; ++at) {
+            if (match_block(bytes, *at - offset, content_type, block) && visit(block)) return true;
+        }
+        return false;
+    }
     const std::uint8_t* base = bytes.data();
-    std::size_t pos = 0;
+    std::size_t pos = first_position;
     while (pos <= stop) {
         const void* hit = std::memchr(base + pos, kBlockMarker, stop - pos + 1);
         if (hit == nullptr) return false;
         pos = static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - base);
-        BlockHeader block;
         if (match_block(bytes, pos, content_type, block) && visit(block)) return true;
         pos += 1;
     }
     return false;
 }
 
+}  // namespace scan_detail
+
+// Calls visit(header) for every candidate of `content_type` at positions 0 to `last_position`,
+// in order, until visit returns true. Returns whether it did.
+template <typename Visit>
+bool scan_blocks(SessionBytes bytes, std::uint16_t content_type, std::size_t last_position,
+                 Visit&& visit) {
+    return scan_detail::scan_blocks_between(bytes, content_type, 0, last_position,
+                                            std::forward<Visit>(visit));
+}
+
 // The same from `first_position` on: a search inside a block starts at the block.
 template <typename Visit>
 bool scan_blocks(SessionBytes bytes, std::uint16_t content_type, std::size_t first_position,
                  std::size_t last_position, Visit&& visit) {
-    if (bytes.size() < 9) return false;
-    const std::size_t stop = last_position < bytes.size() - 9 ? last_position : bytes.size() - 9;
-    const std::uint8_t* base = bytes.data();
-    for (std::size_t pos = first_position; pos <= stop; ++pos) {
-        const void* hit = std::memchr(base + pos, kBlockMarker, stop - pos + 1);
-        if (hit == nullptr) return false;
-        pos = static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - base);
-        BlockHeader block;
-        if (match_block(bytes, pos, content_type, block) && visit(block)) return true;
-    }
-    return false;
+    return scan_detail::scan_blocks_between(bytes, content_type, first_position, last_position,
+                                            std::forward<Visit>(visit));
 }
 
 // --- Texts ----------------------------------------------------------------------------------

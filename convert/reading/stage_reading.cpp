@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <set>
 
 #include "app/output.h"
@@ -39,8 +40,13 @@ constexpr std::size_t tempo_event_room = 32;
 double tempo_after_pattern(const std::uint8_t* data, std::size_t length, std::size_t pattern_size) {
     if (length < tempo_event_room) return 0.0;
     SessionBytes bytes = session_bytes(data, length);
-    for (std::size_t pos = 0; pos + tempo_event_room <= length; ++pos) {
-        if (std::memcmp(data + pos, tempo_event_pattern, pattern_size) != 0) continue;
+    // Matches may start up to tempo_event_room bytes before the end.
+    const std::uint8_t* const end = data + (length - tempo_event_room) + pattern_size;
+    const std::boyer_moore_horspool_searcher searcher(tempo_event_pattern,
+                                                      tempo_event_pattern + pattern_size);
+    for (const std::uint8_t* at = std::search(data, end, searcher); at != end;
+         at = std::search(at + 1, end, searcher)) {
+        const std::size_t pos = static_cast<std::size_t>(at - data);
         double bpm;
         std::uint64_t raw = read_u64le_checked(bytes, pos + tempo_event_bpm);
         std::memcpy(&bpm, &raw, sizeof bpm);

@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "convert/run_state.h"
+#include "util/number_text.h"
 
 ColorCounters color_counters;
 
@@ -188,8 +189,7 @@ void write_item_color(std::FILE* file, std::uint32_t color) {
         ++color_counters.clips_left_uncolored;
         return;
     }
-    if (file != nullptr)
-        std::fprintf(file, "      COLOR %lu R\n", static_cast<unsigned long>(color));
+    if (file != nullptr) print_text(file, "      COLOR %lu R\n", static_cast<unsigned long>(color));
 }
 
 bool session_theme_is_dark(const std::string& version_text) {

@@ -5,6 +5,7 @@
 
 #include "convert/run_state.h"
 #include "session/tempo_map.h"
+#include "util/number_text.h"
 
 double automation_time_seconds(double time, bool in_ticks) {
     if (in_ticks) return ticks_to_seconds(session_tempo_map, time, settings.session_tempo);
@@ -41,18 +42,18 @@ int write_envelope(std::FILE* file, const std::string& name, const AutomationCur
     if (curve.points.empty() && !force) return 0;
     const int arm = settings.envelope_arm && arms_with_track(name) ? 1 : 0;
     const int shape = kind == EnvelopeKind::mute ? 1 : 0;
-    std::fprintf(file,
-                 "%s<%s\n%s  ACT %d -1\n%s  VIS 1 1 1\n%s  LANEHEIGHT 0 0\n%s  ARM %d\n"
-                 "%s  DEFSHAPE %d -1 -1\n",
-                 indent, name.c_str(), indent, static_cast<int>(settings.envelope_active), indent,
-                 indent, indent, arm, indent, shape);
-    std::fprintf(file, "%s  PT %.10f %.9f %d\n", indent, 0.0,
-                 envelope_value(curve.initial_value, kind), shape);
+    print_text(file,
+               "%s<%s\n%s  ACT %d -1\n%s  VIS 1 1 1\n%s  LANEHEIGHT 0 0\n%s  ARM %d\n"
+               "%s  DEFSHAPE %d -1 -1\n",
+               indent, name.c_str(), indent, static_cast<int>(settings.envelope_active), indent,
+               indent, indent, arm, indent, shape);
+    print_text(file, "%s  PT %.10f %.9f %d\n", indent, 0.0,
+               envelope_value(curve.initial_value, kind), shape);
     for (const CurvePoint& p : curve.points)
-        std::fprintf(file, "%s  PT %.10f %.9f %d\n", indent,
-                     automation_time_seconds(p.time, curve.in_ticks != 0),
-                     envelope_value(p.value, kind), shape);
-    std::fprintf(file, "%s>\n", indent);
+        print_text(file, "%s  PT %.10f %.9f %d\n", indent,
+                   automation_time_seconds(p.time, curve.in_ticks != 0),
+                   envelope_value(p.value, kind), shape);
+    print_text(file, "%s>\n", indent);
     return static_cast<int>(curve.points.size());
 }
 

@@ -8,6 +8,7 @@
 #include "convert/writer/audio_paths.h"
 #include "convert/writer/colors.h"
 #include "convert/writer/project_text.h"
+#include "util/number_text.h"
 
 ItemWriterState item_writer;
 
@@ -40,9 +41,9 @@ void write_stretch_markers(std::FILE* file, const std::vector<StretchMarker>& ma
     for (std::size_t i = 0; i < markers.size(); ++i) {
         const bool new_line = i > 0 && i % kMarkersPerLine == 0;
         if (new_line) std::fputs("\n      SM", file);
-        std::fprintf(file, i == 0 || new_line ? " %.10f %.10f" : " + %.10f %.10f",
-                     finite_or(markers[i].item_time, 0.0),
-                     finite_or(markers[i].source_position, 0.0));
+        print_text(file, i == 0 || new_line ? " %.10f %.10f" : " + %.10f %.10f",
+                   finite_or(markers[i].item_time, 0.0),
+                   finite_or(markers[i].source_position, 0.0));
     }
     std::fputs("\n", file);
 }
@@ -53,7 +54,7 @@ void write_gain_envelope(std::FILE* file, const std::vector<CurvePoint>& points)
         "        ARM 0\n        DEFSHAPE 0 -1 -1\n        VOLTYPE 1\n",
         file);
     for (const CurvePoint& p : points)
-        std::fprintf(file, "        PT %.10f %.9f 0\n", p.time, gain_factor(p.value));
+        print_text(file, "        PT %.10f %.9f 0\n", p.time, gain_factor(p.value));
     std::fputs("      >\n", file);
 }
 
@@ -148,12 +149,12 @@ std::vector<CurvePoint> clip_gain_envelope(const ClipRecord& clip, double sample
 
 void write_clip_lanes(std::FILE* file, const OutputTrack& track) {
     if (track.lanes.empty()) return;
-    std::fprintf(file, "    FIXEDLANES 9 0 0 0 0\n    LANESOLO 1 0 0 0 0 0 0 0\n    ITEMLANES %d\n",
-                 static_cast<int>(track.lanes.size()) + 1);
+    print_text(file, "    FIXEDLANES 9 0 0 0 0\n    LANESOLO 1 0 0 0 0 0 0 0\n    ITEMLANES %d\n",
+               static_cast<int>(track.lanes.size()) + 1);
     const std::string& own = track.session_name.empty() ? track.name : track.session_name;
-    std::fprintf(file, "    LANENAME %s", project_token(own).c_str());
+    print_text(file, "    LANENAME %s", project_token(own).c_str());
     for (const ClipLane& lane : track.lanes)
-        std::fprintf(file, " %s", project_token(lane.name).c_str());
+        print_text(file, " %s", project_token(lane.name).c_str());
     std::fputs("\n", file);
     ++item_writer.lane_tracks;
     item_writer.lanes_written += static_cast<int>(track.lanes.size());
@@ -165,24 +166,23 @@ void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string
     if (!clip_can_be_placed(clip, track_name)) return;
     const double length = clip.length;
     const double snap = finite_or(clip.snap_offset, 0.0);
-    std::fprintf(file,
-                 "    <ITEM\n      POSITION %.10f\n      SNAPOFFS %.10g\n      LENGTH %.10f\n",
-                 clip.start, snap > 0.0 && snap < length ? snap : 0.0, length);
+    print_text(file, "    <ITEM\n      POSITION %.10f\n      SNAPOFFS %.10g\n      LENGTH %.10f\n",
+               clip.start, snap > 0.0 && snap < length ? snap : 0.0, length);
 
     const double fade_in_shape = finite_or(clip.fade_in_shape, 0.0);
     const double fade_out_shape = finite_or(clip.fade_out_shape, 0.0);
-    std::fprintf(file,
-                 "      LOOP 0\n      ALLTAKES 0\n      FADEIN %g %.10f 0 %g 0 0 0\n"
-                 "      FADEOUT %g %.10f 0 %g 0 0 0\n",
-                 fade_in_shape, finite_or(clip.fade_in_length, 0.0), fade_in_shape, fade_out_shape,
-                 finite_or(clip.fade_out_length, 0.0), fade_out_shape);
+    print_text(file,
+               "      LOOP 0\n      ALLTAKES 0\n      FADEIN %g %.10f 0 %g 0 0 0\n"
+               "      FADEOUT %g %.10f 0 %g 0 0 0\n",
+               fade_in_shape, finite_or(clip.fade_in_length, 0.0), fade_in_shape, fade_out_shape,
+               finite_or(clip.fade_out_length, 0.0), fade_out_shape);
 
-    std::fprintf(file, "      MUTE %d 0\n", clip.muted ? 1 : 0);
+    print_text(file, "      MUTE %d 0\n", clip.muted ? 1 : 0);
     if (clip.locked) {
         std::fputs("      LOCK 1\n", file);
         ++item_writer.locked_clips;
     }
-    std::fprintf(file, "      SOFFS %.10f\n", clip.source_offset);
+    print_text(file, "      SOFFS %.10f\n", clip.source_offset);
 
     if (std::getenv("PTX_DUMP_CLIPCOL"))
         std::fprintf(stderr, "CLIPCOL %d | %s | %s\n", clip.colour_index, track_name.c_str(),
@@ -191,20 +191,20 @@ void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string
 
     if (lane.lane_count > 0) {
         const double rows = lane.lane_count + 1.0;
-        std::fprintf(file, "      YPOS %.6f %.6f 2\n", lane.lane / rows, 1.0 / rows);
+        print_text(file, "      YPOS %.6f %.6f 2\n", lane.lane / rows, 1.0 / rows);
     }
 
     const bool markers = clip.stretch_markers.size() > 2;
     const double playrate = markers ? 1.0 : finite_or(clip.playrate, 1.0);
-    std::fprintf(file, "      PLAYRATE %.9f 1 %.6f -1 0 0.0025\n      CHANMODE 0\n      NAME %s\n",
-                 playrate, finite_or(clip.pitch, 0.0), project_token(clip.name).c_str());
+    print_text(file, "      PLAYRATE %.9f 1 %.6f -1 0 0.0025\n      CHANMODE 0\n      NAME %s\n",
+               playrate, finite_or(clip.pitch, 0.0), project_token(clip.name).c_str());
     if (markers) write_stretch_markers(file, clip.stretch_markers);
 
     if (clip.has_gain) ++item_writer.clips_with_gain;
     const double pan = finite_or(clip.pan, 0.0);
     if (clip.has_gain || pan != 0.0 || clip.phase_invert)
-        std::fprintf(file, "      VOLPAN %.9f %g %d -1\n",
-                     gain_factor(finite_or(clip.gain_db, 0.0)), pan, clip.phase_invert ? -1 : 1);
+        print_text(file, "      VOLPAN %.9f %g %d -1\n", gain_factor(finite_or(clip.gain_db, 0.0)),
+                   pan, clip.phase_invert ? -1 : 1);
 
     std::string hint;
     if (context.folder_hints) {
@@ -215,8 +215,7 @@ void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string
     if (!path.starts_with(written_audio_folder() + "/")) ++item_writer.clips_outside_audio_folder;
     if (context.listed_files && !context.listed_files->contains(clip.file_name))
         item_writer.unlisted_sources.push_back({track_name, clip.name});
-    std::fprintf(file, "      <SOURCE WAVE\n        FILE %s\n      >\n",
-                 project_token(path).c_str());
+    print_text(file, "      <SOURCE WAVE\n        FILE %s\n      >\n", project_token(path).c_str());
 
     // REAPER keeps a take's envelopes after its source.
     const std::vector<CurvePoint> envelope = clip_gain_envelope(clip, settings.sample_rate);

@@ -8,6 +8,7 @@
 #include "convert/writer/project_text.h"
 #include "util/codecs.h"
 #include "util/guid.h"
+#include "util/number_text.h"
 
 MidiWriterState midi_writer;
 
@@ -72,8 +73,8 @@ std::uint32_t scaled_velocity(std::uint32_t velocity, const Applied& a) {
 void write_event(std::FILE* file, const MidiItemEvent& event, std::uint64_t delta,
                  const Applied& applied) {
     if (kind_of(event.status) == 0xF0) {
-        std::fprintf(file, "        <X %llu 0\n          %s\n        >\n",
-                     static_cast<unsigned long long>(delta), sysex_base64(event.payload).c_str());
+        print_text(file, "        <X %llu 0\n          %s\n        >\n",
+                   static_cast<unsigned long long>(delta), sysex_base64(event.payload).c_str());
         ++(event.outside ? midi_writer.sysex_outside : midi_writer.sysex_written);
         return;
     }
@@ -99,23 +100,22 @@ void write_event(std::FILE* file, const MidiItemEvent& event, std::uint64_t delt
     const std::uint32_t kind = kind_of(status);
     if (kind == 0xA0 || kind == 0xB0 || kind == 0xD0 || kind == 0xE0)
         ++midi_writer.controller_events;
-    std::fprintf(file, "        %s %llu %02x %02x %02x\n", muted ? "Em" : "E",
-                 static_cast<unsigned long long>(delta), static_cast<unsigned>(status),
-                 static_cast<unsigned>(data_byte(data1)), static_cast<unsigned>(data_byte(data2)));
+    print_text(file, "        %s %llu %02x %02x %02x\n", muted ? "Em" : "E",
+               static_cast<unsigned long long>(delta), static_cast<unsigned>(status),
+               static_cast<unsigned>(data_byte(data1)), static_cast<unsigned>(data_byte(data2)));
 }
 
 // The opening controller and program events; true when the track's fader and pan are stored.
 bool write_opening_events(std::FILE* file, const MidiItem& item, const MidiTrackValues& values) {
     if (values.fader < 0 || values.pan < 0) return false;
     if (!carries_controller(item, 7))
-        std::fprintf(file, "        E 0 b0 07 %02x\n",
-                     static_cast<unsigned>(data_byte(values.fader)));
+        print_text(file, "        E 0 b0 07 %02x\n",
+                   static_cast<unsigned>(data_byte(values.fader)));
     if (!carries_controller(item, 10))
-        std::fprintf(file, "        E 0 b0 0a %02x\n",
-                     static_cast<unsigned>(data_byte(values.pan)));
+        print_text(file, "        E 0 b0 0a %02x\n", static_cast<unsigned>(data_byte(values.pan)));
     if (values.program >= 0)
-        std::fprintf(file, "        E 0 c0 %02x 00\n",
-                     static_cast<unsigned>(data_byte(values.program)));
+        print_text(file, "        E 0 c0 %02x 00\n",
+                   static_cast<unsigned>(data_byte(values.program)));
     return true;
 }
 
@@ -147,22 +147,21 @@ void write_midi_items(std::FILE* file, const OutputTrack& track, const MidiTrack
             continue;
         }
         any_written = true;
-        std::fprintf(file,
-                     "    <ITEM\n      POSITION %.10f\n      SNAPOFFS 0\n      LENGTH %.10f\n",
-                     item.position, item.length);
-        if (item.start_offset > 0.0) std::fprintf(file, "      SOFFS %.10f\n", item.start_offset);
+        print_text(file, "    <ITEM\n      POSITION %.10f\n      SNAPOFFS 0\n      LENGTH %.10f\n",
+                   item.position, item.length);
+        if (item.start_offset > 0.0) print_text(file, "      SOFFS %.10f\n", item.start_offset);
         std::fputs(
             "      LOOP 0\n      ALLTAKES 0\n      FADEIN 1 0 0 1 0 0 0\n"
             "      FADEOUT 1 0 0 1 0 0 0\n",
             file);
         write_item_colour(file, item.colour_index, track_in, context);
-        std::fprintf(file, "      MUTE %d 0\n", item.muted ? 1 : 0);
+        print_text(file, "      MUTE %d 0\n", item.muted ? 1 : 0);
         if (item.marked) {
             std::fputs("      LOCK 1\n", file);
             ++item_writer.locked_clips;
         }
-        std::fprintf(file, "      NAME %s\n      <SOURCE MIDI\n        HASDATA 1 %d QN\n",
-                     project_token(item.name).c_str(), kTicksPerQuarterNote);
+        print_text(file, "      NAME %s\n      <SOURCE MIDI\n        HASDATA 1 %d QN\n",
+                   project_token(item.name).c_str(), kTicksPerQuarterNote);
         opened |= write_opening_events(file, item, values);
         if (p.delay_on || p.velocity_on) ++midi_writer.property_items;
         if (p.quantize_on || p.duration_on) ++midi_writer.unapplied_switch_items;
@@ -192,14 +191,14 @@ void write_comment_item(std::FILE* file, const std::string& comment, std::int32_
     settings.envelope_active = 1;
     settings.envelope_arm = 0;
     if (mode != CommentsMode::item || comment.empty()) return;
-    std::fprintf(file,
-                 "    <ITEM\n      POSITION 0\n      SNAPOFFS 0\n      LENGTH 2\n      LOOP 0\n"
-                 "      ALLTAKES 0\n      FADEIN 1 0 0 1 0 0 0\n      FADEOUT 1 0 0 1 0 0 0\n"
-                 "      MUTE 0 0\n      IGUID %s\n      NAME \"Pro Tools comment\"\n      <NOTES\n",
-                 guid_from_seed(kCommentSeedBase + static_cast<std::uint32_t>(index) + 1).c_str());
+    print_text(file,
+               "    <ITEM\n      POSITION 0\n      SNAPOFFS 0\n      LENGTH 2\n      LOOP 0\n"
+               "      ALLTAKES 0\n      FADEIN 1 0 0 1 0 0 0\n      FADEOUT 1 0 0 1 0 0 0\n"
+               "      MUTE 0 0\n      IGUID %s\n      NAME \"Pro Tools comment\"\n      <NOTES\n",
+               guid_from_seed(kCommentSeedBase + static_cast<std::uint32_t>(index) + 1).c_str());
     std::vector<std::string> lines;
     split_notes_lines(comment, lines);
-    for (const std::string& line : lines) std::fprintf(file, "        |%s\n", line.c_str());
+    for (const std::string& line : lines) print_text(file, "        |%s\n", line.c_str());
     std::fputs("      >\n    >\n", file);
     ++midi_writer.comment_items;
 }

@@ -56,9 +56,22 @@ void FileCloser::operator()(std::FILE* file) const {
     if (file) std::fclose(file);
 }
 
+namespace {
+
+// The project text goes out in large writes: a project of many megabytes in a few hundred calls.
+constexpr std::size_t kProjectBufferSize = std::size_t{1} << 20;
+
+ProjectFile open_buffered(const char* path) {
+    ProjectFile file(std::fopen(path, "wb"));
+    if (file) std::setvbuf(file.get(), nullptr, _IOFBF, kProjectBufferSize);
+    return file;
+}
+
+}  // namespace
+
 ProjectFile open_project_output(std::string& path, bool check, bool overwrite, int last) {
     if (check) {
-        ProjectFile sink(std::fopen(null_device_path(), "wb"));
+        ProjectFile sink = open_buffered(null_device_path());
         if (!sink) say("\nCould not write %s\n", null_device_path());
         return sink;
     }
@@ -73,7 +86,7 @@ ProjectFile open_project_output(std::string& path, bool check, bool overwrite, i
             path.c_str(), free_name->c_str());
         path = *free_name;
     }
-    ProjectFile file(std::fopen(path.c_str(), "wb"));
+    ProjectFile file = open_buffered(path.c_str());
     if (!file) say("\nCould not write %s\n", path.c_str());
     return file;
 }

@@ -9,6 +9,7 @@
 #include "convert/writer/writer_summary.h"
 #include "session/session_settings.h"
 #include "util/codecs.h"
+#include "util/number_text.h"
 
 ProjectSettingsRead read_project_settings(const std::uint8_t* data, std::size_t length) {
     ProjectSettingsRead out;
@@ -193,9 +194,9 @@ void write_project_notes(std::FILE* file, std::span<const TrackComment> comments
         const std::string name = single_line_text(c.track_name);
         for (std::size_t i = 0; i < lines.size(); ++i) {
             if (i == 0)
-                std::fprintf(file, "    |%s%s%s\n", name.c_str(), ": ", lines[i].c_str());
+                print_text(file, "    |%s%s%s\n", name.c_str(), ": ", lines[i].c_str());
             else
-                std::fprintf(file, "    |%s%s%s\n", "    ", "", lines[i].c_str());
+                print_text(file, "    |%s%s%s\n", "    ", "", lines[i].c_str());
         }
     }
     std::fputs("  >\n", file);
@@ -227,9 +228,9 @@ void write_project_settings(std::FILE* file, std::int64_t sample_rate, double te
     }
 
     if (sample_rate <= 0) sample_rate = 48000;
-    std::fprintf(file, "  SAMPLERATE %lld 0 0\n", static_cast<long long>(sample_rate));
-    std::fprintf(file, "  TEMPO %g %d %d\n  PLAYRATE 1 0 0.25 4\n", tempo,
-                 static_cast<int>(numerator), static_cast<int>(denominator));
+    print_text(file, "  SAMPLERATE %lld 0 0\n", static_cast<long long>(sample_rate));
+    print_text(file, "  TEMPO %g %d %d\n  PLAYRATE 1 0 0.25 4\n", tempo,
+               static_cast<int>(numerator), static_cast<int>(denominator));
 
     const TimecodeChoice tc = choose_timecode(read);
     settings.timecode_rate_text = tc.label;
@@ -242,8 +243,8 @@ void write_project_settings(std::FILE* file, std::int64_t sample_rate, double te
     s.drop_frame = tc.drop_frame;
     s.thirty_drop = tc.thirty_drop;
     if (tc.write) {
-        std::fprintf(file, "  PROJOFFS %.10f 0 0\n  TIMEMODE 1 %d -1 %d %d 0 -1 0\n",
-                     tc.offset_seconds, frame_rate_preset(tc.fps, tc.flag), tc.fps, tc.flag);
+        print_text(file, "  PROJOFFS %.10f 0 0\n  TIMEMODE 1 %d -1 %d %d 0 -1 0\n",
+                   tc.offset_seconds, frame_rate_preset(tc.fps, tc.flag), tc.fps, tc.flag);
         s.timecode_written = 1;
     }
 
@@ -323,17 +324,17 @@ void write_master_track(std::FILE* file, const ProjectSettingsRead& read,
         automated = volume_automated || !last.mute.points.empty();
     }
 
-    std::fprintf(file, "  MASTERMUTESOLO %d\n  MASTER_NCH 2 2\n", muted);
-    std::fprintf(file, "  PANLAW %.10f\n", std::pow(10.0, pan_law_db(read.pan_depth) / 20.0));
+    print_text(file, "  MASTERMUTESOLO %d\n  MASTER_NCH 2 2\n", muted);
+    print_text(file, "  PANLAW %.10f\n", std::pow(10.0, pan_law_db(read.pan_depth) / 20.0));
     if (std::optional<double> q = grid_quarter_notes(read))
-        std::fprintf(file, "  GRID 3199 8 %.14g 8 1 0 0 0\n", *q);
+        print_text(file, "  GRID 3199 8 %.14g 8 1 0 0 0\n", *q);
     if (volume_automated) {
         // The envelope alone carries the level; the fader stays at unity.
         level = 1.0;
         ++s.master_volume_automated;
     }
-    std::fprintf(file, "  MASTER_VOLUME %.9f %.6f -1 -1.000000 1.000000\n  MASTER_PANMODE 3\n",
-                 level, 0.0);
+    print_text(file, "  MASTER_VOLUME %.9f %.6f -1 -1.000000 1.000000\n  MASTER_PANMODE 3\n", level,
+               0.0);
     if (automated) std::fputs("  MASTERAUTOMODE 1\n", file);
 
     // The master's envelopes play and never arm, whatever a track left behind.

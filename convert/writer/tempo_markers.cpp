@@ -8,6 +8,7 @@
 #include "app/output.h"
 #include "convert/writer/colors.h"
 #include "util/guid.h"
+#include "util/number_text.h"
 #include "util/rpp_text.h"
 
 TempoMarkerCounts tempo_marker_counts;
@@ -218,18 +219,18 @@ std::string marker_name_token(const std::string& name) {
 void write_tempo_envelope(std::FILE* file, const TempoMarkersInput& input) {
     const std::vector<TempoPoint> points = build_tempo_points(input, tempo_marker_counts);
     if (points.empty()) return;
-    std::fprintf(file, "  <TEMPOENVEX\n");
+    print_text(file, "  <TEMPOENVEX\n");
     for (const TempoPoint& point : points) {
         if (point.signature_flag == 0) {
-            std::fprintf(file, "    PT %.10f %.6f %d\n", point.time, point.bpm,
-                         static_cast<int>(point.shape));
+            print_text(file, "    PT %.10f %.6f %d\n", point.time, point.bpm,
+                       static_cast<int>(point.shape));
         } else {
-            std::fprintf(file, "    PT %.10f %.6f %d %ld 0 %d\n", point.time, point.bpm,
-                         static_cast<int>(point.shape), static_cast<long>(point.signature),
-                         static_cast<int>(point.signature_flag));
+            print_text(file, "    PT %.10f %.6f %d %ld 0 %d\n", point.time, point.bpm,
+                       static_cast<int>(point.shape), static_cast<long>(point.signature),
+                       static_cast<int>(point.signature_flag));
         }
     }
-    std::fprintf(file, "  >\n");
+    print_text(file, "  >\n");
 }
 
 void write_markers(std::FILE* file, const TempoMarkersInput& input) {
@@ -265,13 +266,13 @@ void write_markers(std::FILE* file, const TempoMarkersInput& input) {
         const auto color_text = static_cast<unsigned long>(color);
         if (location.kind == LocationKind::range && location.end > location.start) {
             ++counts.regions;
-            std::fprintf(file, "  MARKER %d %.10f %s 1 %lu 1 R %s 0\n", number, start, name.c_str(),
-                         color_text, guid.c_str());
-            std::fprintf(file, "  MARKER %d %.10f \"\" 1\n", number,
-                         location_seconds(input, location, location.end));
+            print_text(file, "  MARKER %d %.10f %s 1 %lu 1 R %s 0\n", number, start, name.c_str(),
+                       color_text, guid.c_str());
+            print_text(file, "  MARKER %d %.10f \"\" 1\n", number,
+                       location_seconds(input, location, location.end));
         } else {
-            std::fprintf(file, "  MARKER %d %.10f %s 0 %lu 1 R %s 0\n", number, start, name.c_str(),
-                         color_text, guid.c_str());
+            print_text(file, "  MARKER %d %.10f %s 0 %lu 1 R %s 0\n", number, start, name.c_str(),
+                       color_text, guid.c_str());
         }
     }
 }

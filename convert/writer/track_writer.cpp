@@ -12,6 +12,7 @@
 #include "convert/writer/project_text.h"
 #include "convert/writer/writer_summary.h"
 #include "util/guid.h"
+#include "util/number_text.h"
 #include "util/rpp_text.h"
 
 namespace {
@@ -70,8 +71,8 @@ void note_stereo_send(std::vector<StereoSendTrack>& list, const std::string& tra
 
 void write_aux_receive(std::FILE* file, std::int32_t source, int mode, int source_channels,
                        int destination_channels) {
-    std::fprintf(file, "    AUXRECV %d %d 1 0 0 0 0 %d %d -1:U 4177951 -1 ''\n", source, mode,
-                 source_channels, destination_channels);
+    print_text(file, "    AUXRECV %d %d 1 0 0 0 0 %d %d -1:U 4177951 -1 ''\n", source, mode,
+               source_channels, destination_channels);
 }
 
 }  // namespace
@@ -213,8 +214,8 @@ int write_send(std::FILE* file, std::int32_t source_index, double gain_db, bool 
     // A send switched off in Pro Tools: a mute lane that stays at "muted".
     const bool muted = mute && mute->points.empty() && mute->initial_value != 0.0;
     if (muted) ++writer_summary.sends_muted;
-    std::fprintf(file, "    AUXRECV %d %d %.10f %g %d 0 0 0 0 -1:U 4177951 -1 ''\n", source_index,
-                 post_fader ? 0 : 3, std::pow(10.0, gain_db / 20.0), pan, muted ? 1 : 0);
+    print_text(file, "    AUXRECV %d %d %.10f %g %d 0 0 0 0 -1:U 4177951 -1 ''\n", source_index,
+               post_fader ? 0 : 3, std::pow(10.0, gain_db / 20.0), pan, muted ? 1 : 0);
     int points = 0;
     const std::string index = std::to_string(source_index);
     if (volume && !volume->points.empty())
@@ -275,9 +276,9 @@ void write_track(std::FILE* file, std::int32_t index, const OutputTrack& track,
     const bool automation_off = in.view && in.view->automation_mode == 0;
 
     const std::string name = written_track_name(track, position);
-    std::fprintf(file, "  <TRACK %s\n    NAME %s\n    PEAKCOL %lu\n    BEAT %d\n    AUTOMODE %d\n",
-                 guid_from_seed(position + 1).c_str(), project_token(name).c_str(),
-                 static_cast<unsigned long>(peakcol), beat, automode);
+    print_text(file, "  <TRACK %s\n    NAME %s\n    PEAKCOL %lu\n    BEAT %d\n    AUTOMODE %d\n",
+               guid_from_seed(position + 1).c_str(), project_token(name).c_str(),
+               static_cast<unsigned long>(peakcol), beat, automode);
 
     // Level and pan.
     double level = primary ? std::pow(10.0, primary->fader_db / 20.0) : 1.0;
@@ -314,11 +315,11 @@ void write_track(std::FILE* file, std::int32_t index, const OutputTrack& track,
         track.name, track.session_name, context.polarity ? *context.polarity : no_polarity);
     const std::string& folder_text = in.folder_text.empty() ? std::string("0 0") : in.folder_text;
 
-    std::fprintf(file,
-                 "    VOLPAN %.6f %g -1 %.6f %.6f\n    MUTESOLO %d %d %d\n    IPHASE %d\n"
-                 "    ISBUS %s\n",
-                 level, pan, width_left, width_right, muted ? 1 : 0, solo, solo_safe, polarity,
-                 folder_text.c_str());
+    print_text(file,
+               "    VOLPAN %.6f %g -1 %.6f %.6f\n    MUTESOLO %d %d %d\n    IPHASE %d\n"
+               "    ISBUS %s\n",
+               level, pan, width_left, width_right, muted ? 1 : 0, solo, solo_safe, polarity,
+               folder_text.c_str());
 
     write_track_mixer_flags(file, name, in.view);
     rpp_write_group_flags(file, in.group_masks[0], in.group_masks[1], in.group_masks[2],
@@ -332,10 +333,10 @@ void write_track(std::FILE* file, std::int32_t index, const OutputTrack& track,
         std::fputs("    PANMODE 3\n", file);
 
     const int height = in.view ? std::max(in.view->height, 0) : 0;
-    std::fprintf(file,
-                 "    FREEMODE %d\n    TRACKHEIGHT %d 0 0 0 0 0 0\n"
-                 "    INQ 0 0 0 0.5 100 0 0 100\n",
-                 track.lanes.empty() ? 0 : 2, height);
+    print_text(file,
+               "    FREEMODE %d\n    TRACKHEIGHT %d 0 0 0 0 0 0\n"
+               "    INQ 0 0 0 0.5 100 0 0 100\n",
+               track.lanes.empty() ? 0 : 2, height);
 
     // Channels.
     const bool keys = in.receives_keys && !context.no_sidechain;
@@ -355,8 +356,8 @@ void write_track(std::FILE* file, std::int32_t index, const OutputTrack& track,
         context.hooks.build_surround_pan(index, 0x53555200u + position);
 
     const int main_send = in.output_into_aux ? 0 : 1;
-    std::fprintf(file, "    NCHAN %d\n    FX 1\n    TRACKID %s\n    MAINSEND %d 0\n", nchan,
-                 guid_from_seed(position + 9001).c_str(), main_send);
+    print_text(file, "    NCHAN %d\n    FX 1\n    TRACKID %s\n    MAINSEND %d 0\n", nchan,
+               guid_from_seed(position + 9001).c_str(), main_send);
     if (keys && main_send && in.folded_channels <= 0 && in.surround_bus_width <= 0 &&
         in.surround_panner_width <= 0 && in.aux_channels <= 0) {
         // Only channels 1 and 2 reach the parent; the key channels stay on the track.

@@ -1,0 +1,137 @@
+// The number text and the format function against snprintf, over the values that matter to the
+// project text: zeros of both signs, ties at the last decimal, the tiny, the huge, sample counts
+// of a day at 192 kHz, values "%g" writes in exponent form, and what is not finite.
+#include "util/number_text.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+template <typename... Args>
+std::string printf_text(const char* format, Args... args) {
+    char buffer[1024];
+    std::snprintf(buffer, sizeof buffer, format, args...);
+    return buffer;
+}
+
+std::vector<double> values_that_matter() {
+    std::vector<double> v = {
+        0.0, -0.0, 1.0, -1.0, 0.5, -0.5, 0.1, 0.25, 1.0 / 3.0, 2.0 / 3.0, 100.0, 120.0, 137.25,
+        // Ties and near-ties at the 6th, 9th and 10th decimal (exact binary values and not).
+        0.00000000005, 0.00000000015, 0.00000000025, 1.00000000005, 2.5e-10, 0.0000005, 0.0000015,
+        0.0000025, 1.0000005, 0.0000000005, 0.0000000015, 0.5 + 1.0 / (1 << 30), 1.0 / (1LL << 34),
+        3.0 / (1LL << 35),
+        // Tiny and huge.
+        1e-12, -1e-12, 1e-300, DBL_MIN, DBL_TRUE_MIN, 1e15, -1e15, 1e16, 1e17, 1e21, 1e22, 1e300,
+        DBL_MAX, -DBL_MAX,
+        // Sample counts and times a session reaches.
+        86400.0 * 192000.0, 86400.0 * 192000.0 / 48000.0, 4294967295.0, 9007199254740993.0,
+        48000.0 / 44100.0, 3599.9999999999995, 0.7079457843841379,
+        // "%g" switches to exponent form below 1e-4 and from 1e6.
+        0.0001, 0.00009999995, 0.000099999, 999999.0, 999999.5, 1000000.0, 123456789.0, 5.1, 5e-5,
+        // Not finite.
+        std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+        std::numeric_limits<double>::quiet_NaN(), -std::numeric_limits<double>::quiet_NaN()};
+    // Levels and times as the writers compute them.
+    for (int db = -144; db <= 24; db += 7) v.push_back(std::pow(10.0, db / 20.0));
+    std::mt19937_64 random(12);
+    for (int i = 0; i < 2000; ++i) {
+        const double scale = std::pow(10.0, static_cast<int>(random() % 24) - 12);
+        v.push_back((static_cast<double>(random() % 2000001) - 1000000.0) * scale);
+        std::uint64_t bits = random();
+        double any;
+        std::memcpy(&any, &bits, sizeof any);
+        v.push_back(any);
+    }
+    return v;
+}
+
+TEST(NumberText, FixedAndGeneralAreExactlyPrintfs) {
+    struct Form {
+        const char* format;
+        bool fixed;
+        int precision;
+    } forms[] = {{"%.10f", true, 10},  {"%.9f", true, 9},    {"%.6f", true, 6},
+                 {"%.0f", true, 0},    {"%.14f", true, 14},  {"%g", false, 6},
+                 {"%.10g", false, 10}, {"%.14g", false, 14}, {"%.0g", false, 0}};
+    for (double value : values_that_matter()) {
+        for (const Form& f : forms) {
+            std::string ours;
+            if (f.fixed)
+                append_fixed(ours, value, f.precision);
+            else
+                append_general(ours, value, f.precision);
+            ASSERT_EQ(ours, printf_text(f.format, value)) << f.format << " of " << value;
+        }
+    }
+}
+
+TEST(NumberText, FormatGivesPrintfsText) {
+    const long long big = std::numeric_limits<long long>::min();
+    struct Case {
+        std::string ours;
+        std::string printf;
+    } cases[] = {
+        {[] {
+             std::string s;
+             append_format(s, "    PT %.10f %.9f %d\n", 1.5, 0.25, -1);
+             return s;
+         }(),
+         printf_text("    PT %.10f %.9f %d\n", 1.5, 0.25, -1)},
+        {[] {
+             std::string s;
+             append_format(s, "%s|%u|%lu|%lld|%zu|%g|%%|%ld", "x y", 4294967295u, 7ul, 1LL << 40,
+                           std::size_t{9}, 1e-5, -3l);
+             return s;
+         }(),
+         printf_text("%s|%u|%lu|%lld|%zu|%g|%%|%ld", "x y", 4294967295u, 7ul, 1LL << 40,
+                     std::size_t{9}, 1e-5, -3l)},
+        // Flags, widths, precisions of texts and other conversions take snprintf's path.
+        {[] {
+             std::string s;
+             append_format(s, "[%5d|%-4s|%.2s|%08.3f|%x|%X|%c|%+g|%e|% d|%.*f]", 42, "ab", "abcdef",
+                           -3.14159, 255u, 255u, 'Q', 2.5, 12345.678, 7, 3, 2.0 / 3.0);
+             return s;
+         }(),
+         printf_text("[%5d|%-4s|%.2s|%08.3f|%x|%X|%c|%+g|%e|% d|%.*f]", 42, "ab", "abcdef",
+                     -3.14159, 255u, 255u, 'Q', 2.5, 12345.678, 7, 3, 2.0 / 3.0)},
+        // Integers as printf reads them: int-sized for "%d", whatever type they came in.
+        {[=] {
+             std::string s;
+             append_format(s, "%d %u %lld %d", -5, -1, big, true);
+             return s;
+         }(),
+         printf_text("%d %u %lld %d", -5, static_cast<unsigned>(-1), big, 1)},
+        {[] {
+             std::string s;
+             append_format(s, "no conversions");
+             return s;
+         }(),
+         "no conversions"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.ours, c.printf);
+}
+
+TEST(NumberText, PrintTextWritesToTheFile) {
+    std::FILE* file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    print_text(file, "  TEMPO %g %d %d\n", 120.0, 4, 4);
+    const std::string long_name(3000, 'n');
+    print_text(file, "NAME %s\n", long_name.c_str());
+    std::rewind(file);
+    std::string read(4096, '\0');
+    read.resize(std::fread(read.data(), 1, read.size(), file));
+    std::fclose(file);
+    EXPECT_EQ(read, "  TEMPO 120 4 4\nNAME " + long_name + "\n");
+}
+
+}  // namespace
