@@ -36,6 +36,7 @@ std::string with_placeholders(std::string text, const fs::path& dir) {
     const fs::path sessions = LANWICK_SESSIONS_DIR;
     std::error_code ec;
     const std::vector<std::pair<std::string, std::string>> folders = {
+        {sessions.string(), "<SESSIONS>"},  // as the program prints a path it was given
         {fs::weakly_canonical(sessions, ec).string(), "<SESSIONS>"},
         {fs::absolute(sessions).lexically_normal().string(), "<SESSIONS>"},
         {fs::weakly_canonical(dir, ec).string(), "<DIR>"},
