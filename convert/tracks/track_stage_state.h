@@ -23,6 +23,7 @@ struct TrackStageState {
     std::int32_t clip_color_mode = -1;
     std::int32_t click_state = -1;  // 1 on
 
+    std::vector<std::string> strips;  // the strip list group members index
     TrackGroups groups;
     ColourCoding coding;
     std::vector<TrackComment> comments;
