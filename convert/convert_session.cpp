@@ -178,6 +178,7 @@ WrittenTracks stage_tracks(ClipModel clips, const MidiTracks& midi, const Sessio
     }
     std::vector<NamedBlockEntry> named_again;
     read_track_names(data, length, named_again, &track_stage.names_assigned);
+    track_stage.named_blocks = static_cast<int>(named_again.size());
     std::vector<std::string> voice_off;
     collect_names_with_200b(data, length, midi.named, voice_off);
     order.voice_off_names.insert(voice_off.begin(), voice_off.end());

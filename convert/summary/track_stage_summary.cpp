@@ -274,7 +274,7 @@ std::string track_order_rows(const TrackStageState& state) {
             "      plug-ins intact. REAPER has no voice limit, so unmute\n"
             "      to bring one back.\n",
             state.voice_off_marked);
-    if (state.names_assigned == 0)
+    if (state.names_assigned == 0 && state.named_blocks != 0)
         text +=
             "  WARNING: this session holds a track type this build does not\n"
             "      recognise, so the track names could not be bound to the mix\n"

@@ -37,6 +37,7 @@ struct TrackStageState {
 
     // Track order.
     std::uint8_t names_assigned = 1;  // 0: the strip rows could not name the tracks
+    int named_blocks = 0;
     std::vector<std::string> video_tracks;
     std::vector<std::string> clicks_left_out;
     std::vector<std::string> click_with_more;  // hold Click II and something else
