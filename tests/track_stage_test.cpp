@@ -11,7 +11,10 @@
 #include "convert/tracks/track_order.h"
 #include "convert/tracks/track_view_stage.h"
 #include "convert/writer/colors.h"
+#include "platform/ptformat.h"
+#include "tests/mixer_builder.h"
 #include "tests/test_support.h"
+#include "tests/walk_builder.h"
 
 namespace {
 
@@ -361,6 +364,75 @@ TEST(TrackStageProgram, HiddenFilterOnTestPtx) {
     EXPECT_NE(test_support::read_file(dir.file("plain.rpp")).find("NAME \"monoTone\""),
               std::string::npos);
     EXPECT_EQ(plain.out.find("hidden track(s) left out"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+using namespace mixer_blocks;
+
+// A strip (0x2015) with its height and comment; shown in the mixer.
+std::string strip_with(std::uint16_t height, const std::string& comment) {
+    std::string tail = zeros(1) + "\x01" + zeros(4);
+    test_blocks::append_u16le(tail, height);
+    tail += text(comment) + zeros(11);
+    test_blocks::append_u16le(tail, 0);
+    tail += zeros(2) + u32le(0);
+    return z_block(0x2015, z_block(0x0001, "xx") + tail) + std::string(1, '\0');
+}
+
+// A named track block with its solo state, automation mode and trim flag.
+std::string viewed_track(const std::string& name, char mode, char trim) {
+    return z_block(0x261b,
+                   z_block(0x102d, name_block(name) + std::string{0, mode, trim} + zeros(4)));
+}
+
+std::string comment_session() {
+    using namespace walk_blocks;
+    using namespace test_blocks;
+    const std::string walk =
+        region_list({audio_region("Vox", 0, 88200, 0, 0)}) + track_list({track_entry("Vox", {0})}) +
+        placement_tracks({placement_track("Vox", {audio_playlist({placement(0, 0)})})});
+    const std::string blocks = walk + strip_with(48, "Lead take\nfrom Tuesday") +
+                               strip_with(64, "") + viewed_track("Spare", 2, 1) +
+                               viewed_track("Vox", 1, 0);
+    std::vector<std::uint64_t> lengths(1, 441000);
+    const std::string plain = session_header() + lead_block() + version_block(12) +
+                              z_block(0x7777, zeros(5000)) + rate_block(44100) +
+                              audio_files_block(1, {{"Vox.wav", "EVAW"}}, lengths) + blocks;
+    std::vector<std::uint8_t> bytes(plain.begin(), plain.end());
+    EXPECT_TRUE(ptf_xor_crypt(bytes));
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// A track's comment becomes a comment item under --comments item; a session track without clips
+// is written empty, in session order, with its view state.
+TEST(TrackStageProgram, CommentItemsAndEmptyTracks) {
+    test_support::TempDir dir;
+    const std::string session = dir.file("Comments.ptx");
+    test_support::write_file(session, comment_session());
+    const auto run = test_support::run_lanwick(
+        {session, "--comments", "item", "-o", dir.file("out.rpp"), "--no-pause"});
+    ASSERT_EQ(run.exit_code, 0) << run.out;
+    const std::string text = test_support::read_file(dir.file("out.rpp"));
+    const std::size_t spare = text.find("    NAME \"Spare\"\n");
+    const std::size_t vox = text.find("    NAME \"Vox\"\n");
+    ASSERT_NE(spare, std::string::npos) << text;
+    ASSERT_NE(vox, std::string::npos);
+    EXPECT_LT(spare, vox);
+    EXPECT_NE(text.find("TRACKHEIGHT 48 0 0 0 0 0 0", spare), std::string::npos);
+    EXPECT_NE(text.find("AUTOMODE 2", spare), std::string::npos);
+    const std::size_t note = text.find("NAME \"Pro Tools comment\"");
+    ASSERT_NE(note, std::string::npos);
+    EXPECT_LT(note, vox);  // on Spare, the first strip's track
+    EXPECT_NE(text.find("        |Lead take\n        |from Tuesday\n", note), std::string::npos);
+    EXPECT_NE(
+        run.out.find("  1 track(s) had no clips and were written empty, mixer state intact\n"),
+        std::string::npos);
+    EXPECT_NE(run.out.find("  1 track(s) carry a COMMENT in Pro Tools: \"Spare\"\n"),
+              std::string::npos);
+    EXPECT_NE(run.out.find(" Spare=Touch+Trim"), std::string::npos);
 }
 
 }  // namespace
