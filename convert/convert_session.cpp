@@ -1,6 +1,7 @@
 #include "convert/convert_session.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <set>
 #include <string>
@@ -23,7 +24,11 @@
 #include "convert/tracks/midi_track_tables.h"
 #include "convert/tracks/mixer_wiring.h"
 #include "convert/tracks/session_plugins.h"
+#include "convert/tracks/track_filters.h"
+#include "convert/tracks/track_order.h"
+#include "convert/tracks/track_stage_state.h"
 #include "convert/tracks/track_view.h"
+#include "convert/tracks/track_view_stage.h"
 #include "convert/writer/audio_paths.h"
 #include "convert/writer/item_writer.h"
 #include "convert/writer/midi_item_writer.h"
@@ -39,8 +44,11 @@
 #include "session/mixer_names.h"
 #include "session/named_placements.h"
 #include "session/session_settings.h"
+#include "session/strip_links.h"
+#include "session/strip_rows.h"
 #include "session/track_midi_values.h"
 #include "session/track_names.h"
+#include "session/track_routing.h"
 #include "util/names.h"
 
 namespace {
@@ -63,6 +71,9 @@ struct WrittenTracks {
 struct MidiTracks {
     MidiTrackSet set;
     MidiTrackTables tables;
+    std::vector<NamedBlockEntry> named;
+    std::vector<TrackMidiValues> triples;
+    std::vector<MidiTrackProperties> rows;
 };
 
 MidiTracks stage_midi(const std::uint8_t* data, std::size_t length, const SessionReading& reading,
@@ -86,7 +97,7 @@ MidiTracks stage_midi(const std::uint8_t* data, std::size_t length, const Sessio
     in.truncate_to_clip = options.truncate_midi_to_clip != 0;
     build_midi_items(in, out.set);
 
-    std::vector<NamedBlockEntry> named;
+    std::vector<NamedBlockEntry>& named = out.named;
     read_track_names(data, length, named);
     std::vector<std::string> session_names;
     std::vector<std::uint32_t> types;
@@ -99,11 +110,9 @@ MidiTracks stage_midi(const std::uint8_t* data, std::size_t length, const Sessio
         taken.insert(track.session_name.empty() ? track.name : track.session_name);
     settle_midi_tracks(out.set, session_names, taken);
 
-    std::vector<TrackMidiValues> triples;
-    read_2036_per_track(data, length, named, triples);
-    std::vector<MidiTrackProperties> rows;
-    read_midi_track_properties(data, length, types, rows);
-    out.tables = midi_track_tables(named, triples, rows);
+    read_2036_per_track(data, length, named, out.triples);
+    read_midi_track_properties(data, length, types, out.rows);
+    out.tables = midi_track_tables(named, out.triples, out.rows);
     return out;
 }
 
@@ -125,35 +134,117 @@ void stage_clips(const PTFFormat& session, const SessionReading& reading,
     resolve_clip_overlaps(clips);
 }
 
-// Stage "tracks", as far as this build goes: the output tracks in the session's track order,
-// each with the time base its clips were read in. The tracks are moved out of the clip model,
-// which is released here: its clips are not held twice while the project is written.
-WrittenTracks stage_tracks(ClipModel clips, const MidiTrackSet& midi,
-                           const SessionReading& reading) {
-    WrittenTracks out;
+// Stage "tracks": groups, view state and colour coding, then the output tracks in the session's
+// track order with empty, VCA-master and folder tracks, the click left out under --no-click, and
+// the hidden and inactive filters. The tracks are moved out of the clip model, which is released
+// here: its clips are not held twice while the project is written.
+WrittenTracks stage_tracks(ClipModel clips, const MidiTracks& midi, const SessionReading& reading,
+                           const ConvertOptions& options, const PluginTrackTies& ties,
+                           const std::uint8_t* data, std::size_t length) {
+    TrackViewStageInput view_in;
+    view_in.data = data;
+    view_in.length = length;
+    view_in.group_records = &reading.groups;
+    view_in.strips = &reading.track_names;
+    view_in.named = &midi.named;
+    view_in.triples = &midi.triples;
+    view_in.rows = &midi.rows;
+    run_track_view_stage(view_in, track_stage, track_views);
+
+    TrackOrderInput order;
+    order.named = midi.named;
     for (std::uint16_t index : clips.track_order) {
         const auto track = clips.output_tracks.find(index);
         if (track == clips.output_tracks.end()) continue;
-        OutputTrack written = std::move(track->second);
-        if (written.session_name.empty()) written.session_name = written.name;
-        TrackWriteInput input;
+        StagedTrack staged;
+        staged.track = std::move(track->second);
         const auto tick = clips.tick_based.find(index);
-        input.timebase = reaper_timebase(tick != clips.tick_based.end() && tick->second != 0);
-        out.tracks.push_back(std::move(written));
-        out.inputs.push_back(std::move(input));
+        staged.input.timebase =
+            reaper_timebase(tick != clips.tick_based.end() && tick->second != 0);
+        order.source.push_back(std::move(staged));
     }
-    for (std::uint16_t index : midi.order) {
-        OutputTrack written = midi.tracks.at(index);
-        if (written.session_name.empty()) written.session_name = written.name;
-        TrackWriteInput input;
-        input.midi = 1;
-        input.midi_time_based = midi.sample_time.contains(index) ? 1 : 0;
-        auto lane = reading.midi_mute_lanes.find(written.session_name);
+    for (std::uint16_t index : midi.set.order) {
+        StagedTrack staged;
+        staged.track = midi.set.tracks.at(index);
+        if (staged.track.session_name.empty()) staged.track.session_name = staged.track.name;
+        staged.input.midi = 1;
+        staged.input.midi_time_based = midi.set.sample_time.contains(index) ? 1 : 0;
+        auto lane = reading.midi_mute_lanes.find(staged.track.session_name);
         if (lane == reading.midi_mute_lanes.end())
-            lane = reading.midi_mute_lanes.find(written.name);
+            lane = reading.midi_mute_lanes.find(staged.track.name);
         if (lane != reading.midi_mute_lanes.end() && lane->second.has_lane)
-            input.midi_mute_lane = lane->second.lane;
-        out.tracks.push_back(std::move(written));
+            staged.input.midi_mute_lane = lane->second.lane;
+        order.midi.push_back(std::move(staged));
+    }
+    std::vector<NamedBlockEntry> named_again;
+    read_track_names(data, length, named_again, &track_stage.names_assigned);
+    track_stage.named_blocks = static_cast<int>(named_again.size());
+    std::vector<std::string> voice_off;
+    collect_names_with_200b(data, length, midi.named, voice_off);
+    order.voice_off_names.insert(voice_off.begin(), voice_off.end());
+    read_track_item_names(data, length, midi.named, track_stage.hardware_inserts);
+    std::vector<std::string> inactive;
+    read_251a_names(data, length, inactive);
+    order.inactive_names.insert(inactive.begin(), inactive.end());
+    order.plugins_by_track = &ties.plugins_by_track;
+    order.lane_groups = reading.lane_groups;
+    order.hardware_inserts = track_stage.hardware_inserts;
+    order.no_click = options.no_click != 0;
+    std::vector<StagedTrack> tracks = rebuild_track_order(order, track_stage.groups, track_stage);
+
+    std::vector<StripRow> strip_rows;
+    read_strip_rows(data, length, strip_rows);
+    add_folder_tracks(tracks, strip_rows);
+    mark_silent_tracks(tracks, order.inactive_names, order.voice_off_names, track_stage);
+
+    if (options.skip_hidden_tracks || options.skip_inactive_tracks) {
+        const std::vector<std::string> owners =
+            lane_group_names(reading.lane_groups, reading.lane_sets);
+        NameIndex name_index;
+        build_name_index(data, length, reading.lane_groups, owners, name_index);
+        std::map<std::uint16_t, std::string> key_names;
+        read_name_map_260e(data, length, key_names);
+        std::map<std::uint64_t, std::vector<std::uint64_t>> links;
+        TrackFilterInput filter;
+        filter.skip_hidden = options.skip_hidden_tracks != 0;
+        filter.skip_inactive = options.skip_inactive_tracks != 0;
+        filter.hide_list = std::getenv("PTX_DEBUG_HIDE");
+        filter.views = &track_views;
+        filter.id_links_read = read_id_links_210c(data, length, links) != 0;
+        TrackNeedsInput needs;
+        needs.lane_groups = reading.lane_groups;
+        needs.owner_names = owners;
+        needs.name_index = &name_index;
+        needs.plugins_by_track = &ties.plugins_by_track;
+        needs.key_names = &key_names;
+        needs.strip_rows = strip_rows;
+        needs.id_links = filter.id_links_read ? &links : nullptr;
+        filter.needs = track_needs(needs);
+        if (!filter.id_links_read)
+            for (const StripRow& row : strip_rows)
+                if (row.flag != 0) filter.unlinked_flagged_rows.insert(row.name);
+        filter_tracks(tracks, filter, track_stage);
+    }
+
+    WrittenTracks out;
+    for (StagedTrack& staged : tracks) {
+        OutputTrack& track = staged.track;
+        if (track.session_name.empty()) track.session_name = track.name;
+        TrackWriteInput& input = staged.input;
+        if (const TrackViewState* view = find_track_view(track.name, track.session_name)) {
+            TrackViewValues values;
+            values.key = track_views.by_name.contains(track.name) ? track.name : track.session_name;
+            values.shown_in_mixer = view->shown_in_mixer;
+            values.height = view->height;
+            values.solo_state = view->solo_state;
+            values.solo_safe_state = view->solo_safe_state;
+            values.automation_mode = view->automation_mode;
+            input.view = values;
+        }
+        input.group_masks = group_masks_of(track_stage.groups, track.name, track.session_name);
+        input.coding_color_index =
+            coding_index_of(track_stage.coding, track.name, track.session_name);
+        out.tracks.push_back(std::move(track));
         out.inputs.push_back(std::move(input));
     }
     return out;
@@ -237,7 +328,8 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     stage_clips(session, reading, options, clips, gain);
     report_progress(2, "tracks");
     const MidiTracks midi = stage_midi(data, length, reading, options, clips);
-    const WrittenTracks written = stage_tracks(std::move(clips), midi.set, reading);
+    const WrittenTracks written =
+        stage_tracks(std::move(clips), midi, reading, options, plugin_ties, data, length);
 
     // Stage "writing".
     std::set<std::string> listed_files;
@@ -255,6 +347,7 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     project.check = options.check;
     project.overwrite = options.overwrite;
     project.comments_mode = options.comments_mode;
+    project.comments = track_stage.comments;
     project.no_sidechain = options.no_sidechain;
     project.sample_rate = settings.session_sample_rate;
     project.tempo = settings.session_tempo;

@@ -3,6 +3,7 @@
 #include "convert/clips/clip_counts.h"
 #include "convert/summary/media_check.h"
 #include "convert/tracks/midi_items.h"
+#include "convert/tracks/track_stage_state.h"
 #include "convert/tracks/track_view.h"
 #include "convert/writer/audio_paths.h"
 #include "convert/writer/colors.h"
@@ -30,6 +31,7 @@ void reset_conversion_state(const ConvertOptions& o) {
     session_tempo_map.reset();
     session_text.reset();
     track_views.reset();
+    track_stage.reset();
     clip_counts.reset();
     midi_counts.reset();
     settings.session_path_text = o.input_path;

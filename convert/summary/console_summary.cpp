@@ -5,6 +5,7 @@
 #include "app/output.h"
 #include "convert/clips/clip_counts.h"
 #include "convert/run_state.h"
+#include "convert/summary/track_stage_summary.h"
 #include "convert/tracks/midi_items.h"
 #include "convert/writer/colors.h"
 #include "convert/writer/item_writer.h"
@@ -649,9 +650,13 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     clip_and_colour_paragraphs(text, in);
     text += marker_summary(tempo_marker_counts);
     colour_paragraphs(text, in);
+    text += track_coding_rows(track_stage, in.no_track_colors) + group_rows(track_stage);
     view_paragraphs(text);
+    text += midi_track_rows(track_stage, settings.comments_mode);
     project_paragraphs(text);
+    text += group_warning_rows(track_stage);
     clip_stage_paragraphs(text, in);
+    text += track_order_rows(track_stage);
     midi_loss_paragraphs(text);
     unplaced_clip_paragraphs(text, in);
     // Names from the session are in it: made safe once, here, for every paragraph.
