@@ -320,6 +320,7 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
         clip_balance(reading.layout, clip_counts, item_writer).unaccounted();
     summary.odd_strips = plugin_ties.odd_strips;
     summary.multi_mono = plugin_ties.multi_mono;
+    summary.plugin_instances = static_cast<int>(reading.plugin_instances.size());
     summary.midi_notes_written = midi_writer.notes_written;
     summary.keep_inaudible_midi = options.keep_inaudible_midi != 0;
     summary.truncate_midi_to_clip = options.truncate_midi_to_clip != 0;

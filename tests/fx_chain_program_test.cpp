@@ -89,7 +89,8 @@ std::string session_with_slots(const std::string& slots) {
 }
 
 // The project text of one conversion with these extra arguments.
-std::string convert(Folders& f, const std::string& slots, std::vector<std::string> extra = {}) {
+std::string convert(Folders& f, const std::string& slots, std::vector<std::string> extra = {},
+                    std::string* console = nullptr) {
     const std::string session = f.root.file("Fx.ptx");
     write_file(session, session_with_slots(slots));
     const std::string out = f.root.file("Fx.rpp");
@@ -98,6 +99,7 @@ std::string convert(Folders& f, const std::string& slots, std::vector<std::strin
     args.insert(args.end(), extra.begin(), extra.end());
     const auto r = run_lanwick(args, f.setup);
     EXPECT_EQ(r.exit_code, 0) << r.out;
+    if (console) *console = r.out;
     const std::string text = read_file(out);
     const auto grammar = rpp_grammar::check_project(text);
     EXPECT_TRUE(grammar.ok) << grammar.line << ": " << grammar.message;
@@ -156,7 +158,23 @@ TEST(FxChainProgram, OneChainOfEveryOutcome) {
                               active(empty_slot("DigiQzzy")) + active(empty_slot("QzzyNone")) +
                               inactive(script_slot("QzzyVerb")) +
                               active(test_plugins::trim_block({{1093684240, false}}));
-    const std::string project = convert(f, slots);
+    std::string console;
+    const std::string project = convert(f, slots, {}, &console);
+    EXPECT_TRUE(has(console,
+                    "  1 plug-in(s) were INACTIVE in Pro Tools, written offline\n"
+                    "    (not instantiated, exactly as Pro Tools had them)\n"
+                    "  1 of them written OFFLINE - no DSP, no RAM, one click to restore\n"))
+        << console;
+    EXPECT_TRUE(has(console,
+                    "  6 plug-in instances found, 3 written with their settings\n"
+                    "    1 cannot transfer - AAX only, no VST/VST3 version exists:\n"
+                    "      DigiQzzy                 x1\n"
+                    "      1 of these processed audio, so that much of the mix is\n"))
+        << console;
+    EXPECT_TRUE(has(console, "    1 not recognized:\n      QzzyNone                 x1\n"));
+    EXPECT_TRUE(has(console,
+                    "    1 placed OFFLINE - the plug-in is named but its\n"
+                    "      VST: Qzzy Dry (Qzzy)     x1\n"));
     // Carried, offline without settings, a placeholder, nothing for the unknown one, the inactive
     // one offline, the Trim as volume JS.
     EXPECT_TRUE(
