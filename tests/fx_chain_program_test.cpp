@@ -9,6 +9,7 @@
 #include "platform/ptformat.h"
 #include "tests/mixer_builder.h"
 #include "tests/plugin_blocks.h"
+#include "tests/plugin_fixtures.h"
 #include "tests/rpp_grammar.h"
 #include "tests/test_support.h"
 #include "tests/walk_builder.h"
@@ -210,6 +211,27 @@ TEST(FxChainProgram, OneChainOfEveryOutcome) {
     const std::string none = convert(
         f, active(empty_slot("QzzyNone")) + active(empty_slot("DigiQzzy")), {"--no-aax-slots"});
     EXPECT_FALSE(has(none, "<FXCHAIN")) << none;
+}
+
+// A FabFilter preset carried to the CLAP build: the CLAP block with its state.
+TEST(FxChainProgram, ClapBlockUnderPreferClap) {
+    using namespace plugin_fixtures;
+    Folders f;
+    test_plugins::PluginBlock fabfilter;
+    fabfilter.id = "FabFPrQ3";
+    fabfilter.settings = "FFBS" + test_blocks::u32le(1) + test_blocks::u32le(1) +
+                         test_blocks::u32le(0x3F800000) + "FFEx" + test_blocks::zeros(8);
+    const std::string vstini = f.root.file("reaper-vstplugins64.ini");
+    write_file(vstini, vst_cache({vst_line("Pro-Q 3.vst3", "5{" + class_id("PrQ3") + "}",
+                                           "Pro-Q 3 (FabFilter)")}));
+    write_file(f.root.file("reaper-clap-linux-x86_64.ini"),
+               clap_section("Pro-Q 3.clap", {"com.fabfilter.pro-q.3=0|Pro-Q 3 (FabFilter)"}));
+    const std::string project = convert(f, active(test_plugins::plugin_block(fabfilter)),
+                                        {"--vstini", vstini, "--prefer-clap"});
+    EXPECT_TRUE(has(project,
+                    "      <CLAP \"CLAP: Pro-Q 3 (FabFilter)\" com.fabfilter.pro-q.3 \"\"\n"
+                    "        CFG 4 0 0 \"\"\n        <STATE\n"))
+        << project;
 }
 
 }  // namespace
