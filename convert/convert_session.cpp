@@ -36,6 +36,7 @@
 #include "convert/writer/project_writer.h"
 #include "convert/writer/tempo_markers.h"
 #include "convert/writer/writer_summary.h"
+#include "effects/fx_chain_hooks.h"
 #include "model/conversion_result.h"
 #include "session/block_index.h"
 #include "session/clip_gain_lists.h"
@@ -359,6 +360,15 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     project.tracks = written.tracks;
     project.track_inputs = written.inputs;
     apply_plugin_ties(plugin_ties, written.tracks, project);
+    FxChainHookInput fx_chains;
+    fx_chains.session.plugins_by_track = &plugin_ties.plugins_by_track;
+    fx_chains.session.bytes = session_bytes(data, length);
+    fx_chains.session.session_name = path_basename(options.input_path);
+    fx_chains.session.trim_gain_by_instance = &plugin_ties.trim_gain_by_instance;
+    fx_chains.tracks = written.tracks;
+    fx_chains.inputs = project.track_inputs;
+    fx_chains.master_name = project.master_fader_name;
+    install_fx_chain_hooks(fx_chains, project);
     project.hooks.write_tempo_and_markers = [&](std::FILE* file) {
         write_tempo_and_markers(
             file, TempoMarkersInput{session_tempo_map, project.session_settings.meters,
@@ -403,6 +413,7 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
         clip_balance(reading.layout, clip_counts, item_writer).unaccounted();
     summary.odd_strips = plugin_ties.odd_strips;
     summary.multi_mono = plugin_ties.multi_mono;
+    summary.plugin_instances = static_cast<int>(reading.plugin_instances.size());
     summary.midi_notes_written = midi_writer.notes_written;
     summary.keep_inaudible_midi = options.keep_inaudible_midi != 0;
     summary.truncate_midi_to_clip = options.truncate_midi_to_clip != 0;

@@ -11,6 +11,8 @@
 #include "convert/writer/midi_item_writer.h"
 #include "convert/writer/tempo_markers.h"
 #include "convert/writer/writer_summary.h"
+#include "effects/fx_blocks.h"
+#include "effects/fx_chain.h"
 #include "plugins/plugin_state.h"
 #include "plugins/state_conversion.h"
 #include "session/tempo_map.h"
@@ -65,4 +67,6 @@ void reset_conversion_state(const ConvertOptions& o) {
     reset_media_check();
     reset_plugin_knowledge();
     reset_plugin_state_counts();
+    reset_fx_chain_state();
+    reset_fx_block_state();
 }

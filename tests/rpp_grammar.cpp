@@ -1,5 +1,8 @@
 #include "tests/rpp_grammar.h"
 
+#include <cctype>
+#include <utility>
+
 namespace rpp_grammar {
 
 namespace {
@@ -68,6 +71,54 @@ bool split_tokens(std::string_view line, std::vector<std::string>& tokens, std::
     return true;
 }
 
+namespace {
+
+bool is_fx_list(const std::string& name) {
+    return name == "FXCHAIN" || name == "MASTERFXLIST" || name == "TAKEFX";
+}
+
+// Tokens after the keyword of the lines of an effect list, as REAPER saves them.
+int fx_line_tokens(const std::string& keyword) {
+    static const std::pair<const char*, int> counts[] = {
+        {"WNDRECT", 4}, {"SHOW", 1},     {"LASTSEL", 1}, {"DOCKED", 1},     {"BYPASS", 3},
+        {"<VST", 6},    {"<CLAP", 3},    {"<JS", 2},     {"PRESETNAME", 1}, {"FLOATPOS", 4},
+        {"FXID", 1},    {"PINFLAGS", 1}, {"WAK", 2}};
+    for (const auto& [word, count] : counts)
+        if (keyword == word) return count;
+    return -1;
+}
+
+bool is_base64_line(std::string_view body) {
+    if (body.empty() || body.size() % 4 != 0) return false;
+    for (char c : body)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '/' && c != '=')
+            return false;
+    return true;
+}
+
+// The effect-list rules for one line inside `parent`; empty when the line keeps them.
+std::string check_fx_line(const std::string& parent, bool opens, std::string_view body,
+                          const std::vector<std::string>& tokens) {
+    if (is_fx_list(parent)) {
+        const int want = fx_line_tokens((opens ? "<" : "") + tokens.front());
+        if (want >= 0 && static_cast<int>(tokens.size()) - 1 != want)
+            return "effect line " + tokens.front() + " with " + std::to_string(tokens.size() - 1) +
+                   " tokens";
+    } else if (parent == "VST" && !opens) {
+        if (!is_base64_line(body)) return "a <VST line that is not whole base64";
+    } else if (parent == "STATE" && !opens) {
+        if (!is_base64_line(body) || body.size() > 128) return "a <STATE line that is not base64";
+    } else if (parent == "JS" && !opens) {
+        if (tokens.size() != 64)
+            return "a <JS parameter line of " + std::to_string(tokens.size()) + " tokens";
+    } else if (parent == "CLAP" && !opens && tokens.front() == "CFG") {
+        if (tokens.size() != 5) return "CFG with " + std::to_string(tokens.size() - 1) + " tokens";
+    }
+    return {};
+}
+
+}  // namespace
+
 Result check_project(std::string_view text) {
     if (text.empty()) return fail(0, "empty text");
     if (text.back() != '\n') return fail(0, "no final newline");
@@ -77,6 +128,7 @@ Result check_project(std::string_view text) {
     std::size_t number = 0;
     std::size_t pos = 0;
     std::vector<std::string> tokens;
+    std::vector<std::string> open_blocks;
     std::string error;
     while (pos < text.size()) {
         const std::size_t end = text.find('\n', pos);
@@ -102,15 +154,21 @@ Result check_project(std::string_view text) {
             if (body.size() != 1) return fail(number, "text after a closing >");
             if (depth == 0) return fail(number, "> without an open block");
             if (--depth == 0) root_closed = true;
+            open_blocks.pop_back();
             continue;
         }
         const bool opens = body.front() == '<';
         if (opens) body.remove_prefix(1);
         if (!split_tokens(body, tokens, error)) return fail(number, error);
         if (tokens.empty()) return fail(number, "no token");
+        if (!open_blocks.empty()) {
+            const std::string fault = check_fx_line(open_blocks.back(), opens, body, tokens);
+            if (!fault.empty()) return fail(number, fault);
+        }
         if (opens) {
             if (!is_block_name(tokens.front())) return fail(number, "bad block name");
             ++depth;
+            open_blocks.push_back(tokens.front());
         } else if (depth == 0) {
             return fail(number, "line outside the root block");
         }

@@ -51,4 +51,28 @@ TEST(RppGrammar, Projects) {
     }
 }
 
+// Inside an effect list each keyword takes REAPER's number of tokens, plug-in states are whole
+// base64 lines and a JS parameter line holds 64 slots.
+TEST(RppGrammar, EffectLists) {
+    std::string js = "        0 150";
+    for (int i = 0; i < 62; ++i) js += " -";
+    const std::string head = "<REAPER_PROJECT 0.1\n  <TRACK\n    <FXCHAIN\n      SHOW 0\n";
+    const std::string tail = "    >\n  >\n>\n";
+    const std::string good =
+        head + "      BYPASS 0 0 0\n      <VST \"VST: A\" a.dll 0 \"\" 1<00> \"\"\n" +
+        "        AAAA\n        AAAQAAAA\n      >\n      FXID {X}\n" +
+        "      <JS utility/volume \"V\"\n" + js + "\n      >\n" +
+        "      <CLAP \"CLAP: A\" a.b \"\"\n        CFG 4 0 0 \"\"\n" +
+        "        <STATE\n          AAAA\n        >\n      >\n      WAK 0 0\n" + tail;
+    EXPECT_TRUE(rpp_grammar::check_project(good).ok) << rpp_grammar::check_project(good).message;
+    for (const std::string& bad : {
+             head + "      BYPASS 0 0\n" + tail,
+             head + "      <VST \"VST: A\" a.dll 0 \"\" 1<00>\n      >\n" + tail,
+             head + "      <VST \"VST: A\" a.dll 0 \"\" 1<00> \"\"\n        AAA\n      >\n" + tail,
+             head + "      <JS a \"b\"\n        0 1\n      >\n" + tail,
+             head + "      WAK 0\n" + tail,
+         })
+        EXPECT_FALSE(rpp_grammar::check_project(bad).ok) << bad;
+}
+
 }  // namespace

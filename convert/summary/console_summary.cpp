@@ -13,6 +13,7 @@
 #include "convert/writer/project_text.h"
 #include "convert/writer/tempo_markers.h"
 #include "convert/writer/writer_summary.h"
+#include "effects/fx_summary.h"
 #include "util/timecode.h"
 
 namespace {
@@ -164,13 +165,16 @@ void mix_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
             rows.push_back(stereo_send_row(track));
         text += name_rows(rows);
     }
+    text += fx_bypassed_paragraph();
     if (s.master_fx_slots != 0)
         text += format_text("  %d insert(s) on the Master Fader carried\n", s.master_fx_slots);
+    text += fx_offline_paragraphs();
     if (s.mainsend_nch != 0)
         text += format_text(
             "      %d keyed track(s) pass only channels 1/2 on to their parent, so\n"
             "      no key reaches the mix even with the last plug-in offline\n",
             s.mainsend_nch);
+    text += fx_midi_trigger_paragraph();
     if (s.send_points != 0) text += format_text("  %d send automation points\n", s.send_points);
     if (!s.master_fader_name.empty())
         text += "  master fader \"" + s.master_fader_name + "\" carried onto the REAPER master\n";
@@ -496,6 +500,7 @@ void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
             "      Pro Tools no longer plays. They are left out of the project%s\n",
             c.alternate_clips,
             in.recover_deleted ? "." : "; --recover-deleted\n      would keep them.");
+    text += fx_plugin_paragraph(in.plugin_instances);
     if (!in.multi_mono.empty())
         text += format_text(
                     "  WARNING: %d unlinked MULTI-MONO instance(s). Pro Tools stores a\n"

@@ -49,6 +49,7 @@ struct ConsoleSummaryInput {
     // fault.
     int clips_unaccounted = 0;
     std::vector<std::string> odd_strips;  // strips neither mono nor stereo, "%s (%d control slots)"
+    int plugin_instances = 0;             // the session's plug-in instances
     std::vector<std::string> multi_mono;  // unlinked multi-mono instances, "%s on %s (%d channels)"
     bool keep_inaudible_midi = false;
     bool truncate_midi_to_clip = false;

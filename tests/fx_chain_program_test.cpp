@@ -1,0 +1,237 @@
+// Effect chains written by the program on synthetic sessions: plug-in slots inside a track block,
+// a learned table beside the program copy, HOME and APPDATA in temporary folders.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/ptformat.h"
+#include "tests/mixer_builder.h"
+#include "tests/plugin_blocks.h"
+#include "tests/plugin_fixtures.h"
+#include "tests/rpp_grammar.h"
+#include "tests/test_support.h"
+#include "tests/walk_builder.h"
+#include "util/codecs.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using test_support::read_file;
+using test_support::RunSetup;
+using test_support::TempDir;
+using test_support::write_file;
+
+bool has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+struct Folders {
+    TempDir root;
+    RunSetup setup;
+    Folders() {
+        for (const char* name : {"home", "appdata", "current", "program", "corpus"})
+            fs::create_directory(root.path() / name);
+        setup.home = root.file("home");
+        setup.appdata = root.file("appdata");
+        setup.current_dir = root.file("current");
+        setup.program_dir = root.file("program");
+        write_file(setup.program_dir + "/lanwick-plugins.txt",
+                   "QzzyVerb | VST: Qzzy Verb (Qzzy) | verb.dll | 1234<00> | 2 | 2 | 0\n"
+                   "QzzyDryx | VST: Qzzy Dry (Qzzy) | dry.dll | 1235<00> | 2 | 2 | 0\n");
+    }
+};
+
+std::string script_slot(const std::string& id) {
+    test_plugins::PluginBlock p;
+    p.id = id;
+    p.settings = "/*@Meta name=verb */ x = 1;";
+    return test_plugins::plugin_block(p);
+}
+
+std::string empty_slot(const std::string& id) {
+    test_plugins::PluginBlock p;
+    p.id = id;
+    p.settings = test_blocks::zeros(40);
+    return test_plugins::plugin_block(p);
+}
+
+// A slot followed by its activity byte.
+std::string active(const std::string& slot) {
+    return slot + test_plugins::byte(1) + test_blocks::zeros(3);
+}
+std::string inactive(const std::string& slot) {
+    return slot + test_blocks::zeros(4);
+}
+
+// A session of one track, "Drums", whose track block holds `slots` after its mixer lane.
+std::string session_with_slots(const std::string& slots) {
+    using namespace walk_blocks;
+    using namespace mixer_blocks;
+    using namespace test_blocks;
+    const std::string walk =
+        region_list({audio_region("Kick", 0, 88200, 0, 0)}) +
+        track_list({track_entry("Drums", {0})}) +
+        placement_tracks({placement_track("Drums", {audio_playlist({placement(0, 0)})})});
+    const std::string drums = track_block(
+        0x261b, "Drums",
+        lane_block(fader_block(0), output_block(2, "Out 1-2") +
+                                       mono_lists(list_block(0), list_block(0), list_block(0))) +
+            slots);
+    std::vector<FileEntry> files = {{"Kick.wav", "EVAW"}};
+    std::vector<std::uint64_t> lengths(1, 441000);
+    const std::string plain = session_header() + lead_block() + version_block(12) +
+                              z_block(0x7777, zeros(5000)) + rate_block(44100) +
+                              audio_files_block(1, files, lengths) + walk + drums;
+    std::vector<std::uint8_t> bytes(plain.begin(), plain.end());
+    EXPECT_TRUE(ptf_xor_crypt(bytes));
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// The project text of one conversion with these extra arguments.
+std::string convert(Folders& f, const std::string& slots, std::vector<std::string> extra = {},
+                    std::string* console = nullptr) {
+    const std::string session = f.root.file("Fx.ptx");
+    write_file(session, session_with_slots(slots));
+    const std::string out = f.root.file("Fx.rpp");
+    fs::remove(out);
+    std::vector<std::string> args = {session, "-o", out, "--no-pause"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    const auto r = run_lanwick(args, f.setup);
+    EXPECT_EQ(r.exit_code, 0) << r.out;
+    if (console) *console = r.out;
+    const std::string text = read_file(out);
+    const auto grammar = rpp_grammar::check_project(text);
+    EXPECT_TRUE(grammar.ok) << grammar.line << ": " << grammar.message;
+    return text;
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t end = text.find('\n', at);
+        lines.push_back(text.substr(at, end - at));
+        if (end == std::string::npos) break;
+        at = end + 1;
+    }
+    return lines;
+}
+
+// The state carried by the first <VST block: the base64 lines between its header and trailer.
+std::string first_vst_state(const std::string& project) {
+    const std::vector<std::string> lines = lines_of(project);
+    std::size_t open = 0;
+    while (open < lines.size() && !has(lines[open], "<VST ")) ++open;
+    std::size_t close = open;
+    while (close < lines.size() && lines[close] != "      >") ++close;
+    std::string state;
+    for (std::size_t i = open + 2; i + 1 < close; ++i) {
+        const std::string slice = lines[i].substr(8);
+        EXPECT_EQ(slice.size() % 4, 0u) << slice;
+        state += base64_decode(slice);
+    }
+    return state;
+}
+
+TEST(FxChainProgram, CorpusChunkIsTheWrittenState) {
+    Folders f;
+    const std::string project =
+        convert(f, active(script_slot("QzzyVerb")), {"--dump-corpus", f.root.file("corpus")});
+    ASSERT_TRUE(has(project, "    <FXCHAIN\n      WNDRECT 0 0 0 0\n")) << project;
+    EXPECT_TRUE(has(project,
+                    "      BYPASS 0 0 0\n      <VST \"VST: Qzzy Verb (Qzzy)\" \"verb.dll\" 0 "
+                    "\"\" 1234<00> \"\"\n"))
+        << project;
+    const std::string state = first_vst_state(project);
+    ASSERT_FALSE(state.empty());
+    std::vector<fs::path> chunks;
+    for (const auto& entry : fs::directory_iterator(f.root.file("corpus")))
+        if (entry.path().extension() == ".chunk") chunks.push_back(entry.path());
+    ASSERT_EQ(chunks.size(), 1u);
+    EXPECT_EQ(read_file(chunks[0].string()), state);
+}
+
+TEST(FxChainProgram, OneChainOfEveryOutcome) {
+    Folders f;
+    const std::string slots = active(script_slot("QzzyVerb")) + active(empty_slot("QzzyDryx")) +
+                              active(empty_slot("DigiQzzy")) + active(empty_slot("QzzyNone")) +
+                              inactive(script_slot("QzzyVerb")) +
+                              active(test_plugins::trim_block({{1093684240, false}}));
+    std::string console;
+    const std::string project = convert(f, slots, {}, &console);
+    EXPECT_TRUE(has(console,
+                    "  1 plug-in(s) were INACTIVE in Pro Tools, written offline\n"
+                    "    (not instantiated, exactly as Pro Tools had them)\n"
+                    "  1 of them written OFFLINE - no DSP, no RAM, one click to restore\n"))
+        << console;
+    EXPECT_TRUE(has(console,
+                    "  6 plug-in instances found, 3 written with their settings\n"
+                    "    1 cannot transfer - AAX only, no VST/VST3 version exists:\n"
+                    "      DigiQzzy                 x1\n"
+                    "      1 of these processed audio, so that much of the mix is\n"))
+        << console;
+    EXPECT_TRUE(has(console, "    1 not recognized:\n      QzzyNone                 x1\n"));
+    EXPECT_TRUE(has(console,
+                    "    1 placed OFFLINE - the plug-in is named but its\n"
+                    "      VST: Qzzy Dry (Qzzy)     x1\n"));
+    // Carried, offline without settings, a placeholder, nothing for the unknown one, the inactive
+    // one offline, the Trim as volume JS.
+    EXPECT_TRUE(
+        has(project, "      BYPASS 1 1 0\n      <VST \"VST: Qzzy Dry (Qzzy)\" \"dry.dll\""));
+    EXPECT_TRUE(has(project, "      PRESETNAME \"** Pro Tools settings not transferred **\"\n"));
+    EXPECT_TRUE(has(project, "      BYPASS 1 0 0\n      <VST \"VST3: DigiQzzy\" \"\" 0 \"\" "));
+    EXPECT_TRUE(
+        has(project, "      PRESETNAME \"** Pro Tools only - no VST exists - replace me here\"\n"));
+    EXPECT_FALSE(has(project, "QzzyNone"));
+    EXPECT_TRUE(has(project, "      <JS utility/volume \"Trim (Volume Adjustment)\"\n"));
+    EXPECT_TRUE(has(project, "      PRESETNAME \"Avid Trim "));
+    EXPECT_EQ(std::count(project.begin(), project.end(), '<') -
+                  std::count(project.begin(), project.end(), '>'),
+              0);
+
+    struct Case {
+        const char* option;
+        const char* absent;   // a line the option leaves out
+        const char* present;  // a line still written
+    };
+    for (const Case& c : {
+             Case{"--no-aax-slots", "VST3: DigiQzzy", "Qzzy Dry"},
+             Case{"--no-placeholders", "Qzzy Dry", "VST3: DigiQzzy"},
+             Case{"--skip-bypassed-fx", "      BYPASS 1 1 0\n      <VST \"VST: Qzzy Verb",
+                  "Qzzy Dry"},
+             Case{"--no-stand-ins", "utility/volume", "<VST \"VST3: Trim\""},
+         }) {
+        const std::string text = convert(f, slots, {c.option});
+        EXPECT_FALSE(has(text, c.absent)) << c.option;
+        EXPECT_TRUE(has(text, c.present)) << c.option;
+    }
+    // Nothing left to write: no chain at all.
+    const std::string none = convert(
+        f, active(empty_slot("QzzyNone")) + active(empty_slot("DigiQzzy")), {"--no-aax-slots"});
+    EXPECT_FALSE(has(none, "<FXCHAIN")) << none;
+}
+
+// A FabFilter preset carried to the CLAP build: the CLAP block with its state.
+TEST(FxChainProgram, ClapBlockUnderPreferClap) {
+    using namespace plugin_fixtures;
+    Folders f;
+    test_plugins::PluginBlock fabfilter;
+    fabfilter.id = "FabFPrQ3";
+    fabfilter.settings = "FFBS" + test_blocks::u32le(1) + test_blocks::u32le(1) +
+                         test_blocks::u32le(0x3F800000) + "FFEx" + test_blocks::zeros(8);
+    const std::string vstini = f.root.file("reaper-vstplugins64.ini");
+    write_file(vstini, vst_cache({vst_line("Pro-Q 3.vst3", "5{" + class_id("PrQ3") + "}",
+                                           "Pro-Q 3 (FabFilter)")}));
+    write_file(f.root.file("reaper-clap-linux-x86_64.ini"),
+               clap_section("Pro-Q 3.clap", {"com.fabfilter.pro-q.3=0|Pro-Q 3 (FabFilter)"}));
+    const std::string project = convert(f, active(test_plugins::plugin_block(fabfilter)),
+                                        {"--vstini", vstini, "--prefer-clap"});
+    EXPECT_TRUE(has(project,
+                    "      <CLAP \"CLAP: Pro-Q 3 (FabFilter)\" com.fabfilter.pro-q.3 \"\"\n"
+                    "        CFG 4 0 0 \"\"\n        <STATE\n"))
+        << project;
+}
+
+}  // namespace
