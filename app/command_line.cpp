@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "app/help_text.h"
+#include "app/learn_plugin.h"
 #include "app/output.h"
 #include "convert/convert_session.h"
 #include "convert/run_state.h"
@@ -282,9 +283,8 @@ int run_command_line(int argc, char** argv) {
         pause_if_on();
         code = 2;
     } else if (cl.learn) {
-        say("\n  --learn is not available in this build: nothing was learned.\n");
+        code = learn_plugin(cl.learn_chain_file, cl.learn_signature, options.program_path);
         pause_if_on();
-        code = 1;
     } else {
         if (!cl.path_words.empty()) options.input_path = session_path_from_words(cl.path_words);
         if (!options.audio_folder_given && !options.input_path.empty())

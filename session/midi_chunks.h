@@ -34,6 +34,19 @@
 inline constexpr std::uint32_t kMidiTrackBlock = 0x2620;
 inline constexpr std::uint32_t kInstrumentTrackBlock = 0x2621;
 
+// The kinds of controller events, by the low byte of their stored kind; a controller event
+// carries its controller number in the high byte.
+inline constexpr std::uint8_t kPitchBendEventKind = 1;
+inline constexpr std::uint8_t kControllerEventKind = 2;
+inline constexpr std::uint8_t kPressureEventKind = 4;
+
+inline std::uint8_t controller_event_kind(const ControllerEvent& e) {
+    return static_cast<std::uint8_t>(e.kind & 0xFF);
+}
+inline std::uint32_t controller_number(const ControllerEvent& e) {
+    return static_cast<std::uint32_t>(e.kind >> 8) & 0x7F;
+}
+
 // Clears `out` and fills it with the session's MIDI chunks in the order stored.
 void read_midi_chunks(const std::uint8_t* data, std::size_t length, std::vector<MidiChunk>& out);
 

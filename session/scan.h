@@ -125,6 +125,35 @@ bool scan_blocks(SessionBytes bytes, std::uint16_t content_type, std::size_t fir
                                             std::forward<Visit>(visit));
 }
 
+// Calls visit(position) for every block candidate of any content type (a marker with room for
+// a header: position + 9 <= the size) at positions 0 to `last_position`, each once. The order is
+// unspecified (the installed index groups candidates by content type): for passes that gather
+// over all blocks, such as the furthest block end.
+template <typename Visit>
+void for_each_block_candidate(SessionBytes bytes, std::size_t last_position, Visit&& visit) {
+    if (bytes.size() < 9) return;
+    const std::size_t stop = last_position < bytes.size() - 9 ? last_position : bytes.size() - 9;
+    const BlockIndex* index = installed_block_index();
+    if (index != nullptr && index->covers(bytes)) {
+        const std::size_t offset = index->offset_of(bytes);
+        for (std::uint32_t content_type = 0; content_type <= 0xFFFF; ++content_type) {
+            const std::span<const std::uint32_t> list =
+                index->positions(static_cast<std::uint16_t>(content_type));
+            for (auto at = std::lower_bound(list.begin(), list.end(), offset);
+                 at != list.end() && *at - offset <= stop; ++at)
+                visit(static_cast<std::size_t>(*at - offset));
+        }
+        return;
+    }
+    const std::uint8_t* base = bytes.data();
+    for (std::size_t pos = 0; pos <= stop; ++pos) {
+        const void* hit = std::memchr(base + pos, kBlockMarker, stop - pos + 1);
+        if (hit == nullptr) return;
+        pos = static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - base);
+        visit(pos);
+    }
+}
+
 // --- Texts ----------------------------------------------------------------------------------
 
 enum class TextBytes {

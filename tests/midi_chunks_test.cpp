@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "block_builder.h"
+#include "convert/reading/diagnostic_listings.h"
 #include "midi_builder.h"
 #include "platform/ptformat.h"
 #include "test_support.h"
@@ -54,6 +55,20 @@ std::vector<MidiChunk> chunks_of(const std::string& buffer) {
     std::vector<MidiChunk> out{MidiChunk{}};  // replaced
     read_midi_chunks(u8(buffer), buffer.size(), out);
     return out;
+}
+
+// --dump-cc names each stream by the kind and controller number the reader gives the MIDI items.
+TEST(MidiChunks, ControllerDumpOfReadChunks) {
+    const std::string body =
+        chunk_mark(1, kOrigin) +
+        controller_data(0x0702, {{kOrigin, 1}, {kOrigin + 1, 2}, {kOrigin + 2, 3}}) +
+        controller_data(0x0001, {{kOrigin, 8192}, {kOrigin + 4, 0}});
+    const std::string buffer = z_block(0x2000, body) + zeros(20);
+    EXPECT_EQ(controller_dump_text(chunks_of(buffer)),
+              "chunk 0   notes 1     origin 1000000000000\n"
+              "    pitch bend       count 2\n"
+              "    CC 007           count 3\n"
+              "1 chunks, 2 streams with data, 5 events\n");
 }
 
 TEST(MidiChunks, ChunkStreamsAndControllersInsideTheirBlock) {

@@ -118,7 +118,9 @@ inline std::string plain_session(const MixShape& shape) {
            z_block(0x7777, zeros(5000)) + rate_block(shape.rate) +
            audio_files_block(static_cast<std::uint32_t>(files.size()), files, lengths) +
            region_list(regions) + track_list(entries) + placement_tracks(tracks) + ranges + lists +
-           automation + tempo_block(tempo) + meter_block({}) + locations + zeros(64);
+           automation + tempo_block(tempo) + meter_block({}) + locations +
+           // Room after the last block for the scanners, itself a block: the file ends whole.
+           z_block(0x7777, zeros(55));
 }
 
 // The session file's bytes.

@@ -9,6 +9,8 @@
 #include <set>
 
 #include "app/output.h"
+#include "convert/reading/diagnostic_listings.h"
+#include "convert/reading/session_damage.h"
 #include "convert/run_state.h"
 #include "convert/writer/colors.h"
 #include "platform/ptformat.h"
@@ -104,6 +106,9 @@ void read_session(const PTFFormat& session, const ConvertOptions& options, Sessi
     load_session_regions(session, out.layout);
     read_audio_files(data, length, out.audio_folder_hints);
     read_session_header(data, length, out.header);
+    const SessionDamage damage = test_session_damage(session_bytes(data, length), options.check);
+    if (options.check) say("damage %s\n", damage_word(damage.kind));
+    say("%s", incomplete_warning(damage).c_str());
     settings.pt_version_text = out.header.version;
     session_text.saved_by = out.header.version;
     out.dark_theme = dark_theme_on(options.clip_color_theme, out.header.version);
@@ -129,6 +134,16 @@ void read_session(const PTFFormat& session, const ConvertOptions& options, Sessi
     if (take_strip_row_track_list(named_list, out.track_names)) out.name_scan_found = scanned;
 
     harvest_session_strings(data, length, out.session_strings);
+    if (options.list) {
+        SessionListInput list;
+        list.tempo = out.tempo;
+        list.sample_rate = settings.session_sample_rate;
+        list.track_table = out.track_names;
+        list.buses = out.session_strings;
+        list.layout = &out.layout;
+        say("%s", session_list_text(list).c_str());
+    }
+    say("%s", damaged_warning(damage).c_str());
 
     merge_lane_records(data, length, out.track_names, out.lane_sets);
     read_automation_lanes_2(data, length, out.lane_sets);

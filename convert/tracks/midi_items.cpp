@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "convert/tracks/name_matching.h"
+#include "session/midi_chunks.h"
 #include "session/scan.h"
 
 MidiStageCounts midi_counts;
@@ -190,8 +191,7 @@ EventPlace place(const ItemTime& time, std::int64_t rel, std::int64_t shift, std
 
 MidiItemEvent chunk_controller(const ControllerEvent& e) {
     const std::uint8_t kind = e.kind & 0xFF;
-    if (kind == kControllerKind)
-        return {0, 0xB0, static_cast<std::uint32_t>(e.kind >> 8) & 0x7F, e.value & 0x7F, 1, 0, {}};
+    if (kind == kControllerKind) return {0, 0xB0, controller_number(e), e.value & 0x7F, 1, 0, {}};
     if (kind == kPressureKind) return {0, 0xD0, e.value & 0x7F, 0, 1, 0, {}};
     const std::int64_t bend =
         std::clamp<std::int64_t>(static_cast<std::int32_t>(e.value) + kBendCentre, 0, kBendTop);

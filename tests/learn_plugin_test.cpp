@@ -1,0 +1,282 @@
+// --learn: chain exports written here as REAPER writes them (the "<VST " line, then the state in
+// base64 pieces, one per line), learned into a table beside a program path in a temp folder.
+#include "app/learn_plugin.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/output.h"
+#include "plugins/learned_table.h"
+#include "tests/test_support.h"
+#include "util/bytes.h"
+#include "util/codecs.h"
+
+namespace {
+
+using test_support::read_file;
+using test_support::TempDir;
+using test_support::write_file;
+
+class CollectSink : public PtxSink {
+  public:
+    void write(const char* text) override { got += text; }
+    std::string got;
+};
+
+struct Said {
+    CollectSink sink;
+    OutputState saved = output_state;
+    Said() {
+        output_state = OutputState{};
+        output_state.current_sink = &sink;
+    }
+    ~Said() { output_state = saved; }
+};
+
+// A VST state header: identifier, magic, the pins with masks `width` bytes wide, the chunk size,
+// the constant 1, the tail word.
+std::string state_header(std::uint32_t magic, std::uint32_t inputs, std::uint32_t outputs,
+                         std::size_t width, std::uint32_t chunk_size, std::uint32_t tail = 7) {
+    std::string h;
+    append_u32le(h, 0x12345678);
+    append_u32le(h, magic);
+    append_u32le(h, inputs);
+    h += std::string(inputs * width, '\x03');
+    append_u32le(h, outputs);
+    h += std::string(outputs * width, '\x03');
+    append_u32le(h, chunk_size);
+    append_u32le(h, 1);
+    append_u32le(h, tail);
+    return h;
+}
+
+// The chain text: the "<VST " line, then each piece base64-encoded on a line of its own.
+std::string chain(const std::string& vst_line, const std::vector<std::string>& pieces) {
+    std::string text = "<REAPER_FXCHAIN\r\n  BYPASS 0 0 0\r\n" + vst_line + "\r\n";
+    for (const std::string& piece : pieces) text += "    " + base64_encode(piece) + "\r\n";
+    return text + "  >\r\n  FLOATPOS 0 0 0 0\r\n>\r\n";
+}
+
+const char* const kVstLine =
+    "  <VST \"VST: Qzzy EQ (Qzzy)\" qzzy.dll 0 \"\" 1366952817<56535451> \"\"";
+
+struct Folder {
+    TempDir dir;
+    std::string program = dir.file("lanwick");
+    std::string table = dir.file("lanwick-plugins.txt");
+    std::string chain_file = dir.file("one.RfxChain");
+};
+
+TEST(ChainTokens, QuotedTokensStayWhole) {
+    struct Case {
+        const char* line;
+        std::vector<std::string> tokens;
+    } cases[] = {
+        {"\"VST: A B (C)\" a.dll 0", {"VST: A B (C)", "a.dll", "0"}},
+        {"'VST: say \"hi\" (C)' `it's.dll`  x", {"VST: say \"hi\" (C)", "it's.dll", "x"}},
+        {"\"\" b", {"", "b"}},
+        {"\"unclosed a b", {""}},
+    };
+    for (const Case& c : cases) {
+        std::string_view rest = c.line;
+        std::vector<std::string> got;
+        std::string token;
+        while (next_chain_token(rest, token)) got.push_back(token);
+        EXPECT_EQ(got, c.tokens) << c.line;
+    }
+}
+
+TEST(VstStateHeader, EightThenFourByteMasksElseStereo) {
+    struct Case {
+        const char* what;
+        std::string bytes;
+        bool readable;
+        std::uint32_t inputs, outputs, tail;
+    } cases[] = {
+        {"8-byte masks", state_header(0xFEED5EEE, 1, 2, 8, 10), true, 1, 2, 7},
+        {"4-byte masks", state_header(0xFEED5EEF, 4, 2, 4, 10), true, 4, 2, 7},
+        {"70 inputs", state_header(0xFEED5EEF, 70, 2, 8, 10), false, 2, 2, 0},
+        {"constant not 1", state_header(0xFEED5EEE, 2, 2, 8, 10).substr(0, 48) + "\x02", false, 2,
+         2, 0},
+        {"chunk over 16 MiB", state_header(0xFEED5EEE, 2, 2, 8, 0x1000001), false, 2, 2, 0},
+        {"magic only", state_header(0xFEED5EEE, 2, 2, 8, 10).substr(0, 9), false, 2, 2, 0},
+    };
+    for (const Case& c : cases) {
+        const VstStateHeader h = read_vst_state_header(c.bytes);
+        EXPECT_EQ(h.readable, c.readable) << c.what;
+        EXPECT_EQ(h.inputs, c.inputs) << c.what;
+        EXPECT_EQ(h.outputs, c.outputs) << c.what;
+        EXPECT_EQ(h.tail_word, c.tail) << c.what;
+    }
+    EXPECT_EQ(read_vst_state_header("\x01\x02\x03").magic, 0u);
+    EXPECT_EQ(read_vst_state_header(state_header(0xFEED5EEF, 70, 2, 8, 10)).magic, 0xFEED5EEFu);
+}
+
+TEST(LearnPlugin, WritesTheLineTheReaderReadsBack) {
+    Folder f;
+    const std::string header = state_header(0xFEED5EEE, 2, 2, 8, 6, 0);
+    write_file(f.chain_file, chain(kVstLine, {header + "QzzyEQ"}));
+    Said said;
+    ASSERT_EQ(learn_plugin(f.chain_file, "QzzyQzEq", f.program), 0) << said.sink.got;
+    EXPECT_EQ(read_file(f.table),
+              "QzzyQzEq | VST: Qzzy EQ (Qzzy) | qzzy.dll | 1366952817<56535451> | 2 | 2 | 0\n");
+    EXPECT_NE(said.sink.got.find("    pins     2 in, 2 out    tail word 0    chunk 6 bytes\n"
+                                 "\n  appended to " +
+                                 f.table + "\n  The IDENTITY is now known"),
+              std::string::npos)
+        << said.sink.got;
+    EXPECT_NE(said.sink.got.find("does NOT use a container"), std::string::npos);
+
+    PluginKnowledge knowledge;
+    ASSERT_EQ(load_learned_plugins(f.table, knowledge), 1);
+    const PluginResolution& r = knowledge.resolutions.at(0);
+    EXPECT_EQ(r.key, "QzzyQzEq");
+    EXPECT_EQ(r.type_text, "VST: Qzzy EQ (Qzzy)");
+    EXPECT_EQ(r.file, "qzzy.dll");
+    EXPECT_EQ(r.id_text, "1366952817<56535451>");
+    EXPECT_EQ(knowledge.learned_rows.at(0).input_pins, 2u);
+}
+
+TEST(LearnPlugin, ChainVariantsGiveTheirLines) {
+    const std::string fab = "FabF\x01\x02\x03\x04";
+    struct Case {
+        const char* what;
+        std::string text;
+        std::string line_end;  // what the line ends with after the ident
+        std::string said;
+    } cases[] = {
+        {"names in single quotes, indented by TABs",
+         "\t \t<VST 'VST: say \"hi\" (Q)' \"my file.dll\" 0 \"\" 99<00>\n" +
+             base64_encode(state_header(0xFEED5EEE, 1, 1, 4, 0)) + "\n>\n",
+         "VST: say \"hi\" (Q) | my file.dll | 99<00> | 1 | 1 | 7\n", "1 in, 1 out"},
+        {"70 inputs", chain(kVstLine, {state_header(0xFEED5EEF, 70, 2, 8, 0)}), " | 2 | 2 | 0\n",
+         "header variant (FEED5EEF,"},
+        {"FabFilter after 2/2", chain(kVstLine, {state_header(0xFEED5EEE, 2, 2, 8, 8), fab}),
+         " | 2 | 2 | 7 | Default Setting\n", "SETTINGS will transfer too"},
+        // Padded header lines (44 and 76 bytes): the chunk decodes in place all the same.
+        {"FabFilter after 1/1", chain(kVstLine, {state_header(0xFEED5EEE, 1, 1, 8, 8), fab}),
+         " | 1 | 1 | 7 | Default Setting\n", "SETTINGS will transfer too"},
+        {"FabFilter after 4/2", chain(kVstLine, {state_header(0xFEED5EEE, 4, 2, 8, 8), fab}),
+         " | 4 | 2 | 7 | Default Setting\n", "SETTINGS will transfer too"},
+    };
+    for (const Case& c : cases) {
+        Folder f;
+        write_file(f.chain_file, c.text);
+        Said said;
+        EXPECT_EQ(learn_plugin(f.chain_file, "QzzyQzEq", f.program), 0) << c.what;
+        const std::string table = read_file(f.table);
+        EXPECT_TRUE(table.ends_with(c.line_end)) << c.what << ": " << table;
+        EXPECT_NE(said.sink.got.find(c.said), std::string::npos) << c.what << said.sink.got;
+    }
+}
+
+TEST(LearnPlugin, FailuresLeaveTheTableAsItWas) {
+    const std::string good = chain(kVstLine, {state_header(0xFEED5EEE, 2, 2, 8, 0)});
+    const std::string kept = "# mine\nAbcdEfgh | VST: X (Y) | x.dll | 1<00> | 2 | 2 | 0";
+    struct Case {
+        const char* what;
+        std::string chain_text;  // empty: no chain file
+        std::string signature;
+        std::string said;
+        bool through_a_file = false;  // the program's folder is a path through a regular file
+    } cases[] = {
+        {"missing chain", "", "QzzyQzEq", "  cannot open "},
+        {"no <VST line", "<REAPER_FXCHAIN\n  BYPASS 0 0 0\n>\n", "QzzyQzEq",
+         " does not look like an .RfxChain\n"},
+        {"file ends after the <VST line", std::string(kVstLine) + "\n", "QzzyQzEq",
+         " does not look like an .RfxChain\n"},
+        {"empty ident", chain("<VST \"VST: A (B)\" a.dll 0 \"\" \"\"", {"x"}), "QzzyQzEq",
+         "  could not read the <VST line\n"},
+        {"bad magic", chain(kVstLine, {state_header(0xFEED5EED, 2, 2, 8, 0)}), "QzzyQzEq",
+         "  header magic is FEED5EED, expected FEED5EEE/FEED5EEF - is this one plug-in?\n"},
+        {"random bytes",
+         std::string(kVstLine) + "\n" + std::string("\x00\xff\x13=\x80", 5) +
+             std::string(9000, 'A') + "\n",
+         "QzzyQzEq", "  header magic is 00000000"},
+        {"5-character signature", good, "Qzzy5",
+         "  cannot learn: the AAX signature cannot be stored in the learned table\n"},
+        {"signature with a bar", good, "Qzzy|QzEq", "cannot learn: the AAX signature"},
+        {"signature starting #", good, "#zzyQzEq", "cannot learn: the AAX signature"},
+        {"signature with a blank at its end", good, "QzzyQzEq ", "cannot learn: the AAX"},
+        {"name with a bar, good header",
+         chain("<VST \"VST: A|B\" a.dll 0 \"\" 1<00>", {state_header(0xFEED5EEE, 2, 2, 8, 0)}),
+         "QzzyQzEq", "cannot learn: the display name cannot be stored"},
+        {"unwritable folder", good, "QzzyQzEq", "  cannot write ", true},
+    };
+    for (const Case& c : cases) {
+        for (const bool table_there : {false, true}) {
+            Folder f;
+            std::string program = f.program;
+            std::string table = f.table;
+            if (c.through_a_file) {
+                write_file(f.dir.file("plain"), "x");
+                program = f.dir.file("plain") + "/lanwick";
+                table = f.dir.file("plain") + "/lanwick-plugins.txt";
+            }
+            if (!c.chain_text.empty()) write_file(f.chain_file, c.chain_text);
+            if (table_there && !c.through_a_file) write_file(table, kept);
+            Said said;
+            EXPECT_EQ(learn_plugin(f.chain_file, c.signature, program), 1) << c.what;
+            EXPECT_NE(said.sink.got.find(c.said), std::string::npos) << c.what << said.sink.got;
+            if (table_there && !c.through_a_file)
+                EXPECT_EQ(read_file(table), kept) << c.what;
+            else
+                EXPECT_FALSE(std::filesystem::exists(f.table)) << c.what;
+            EXPECT_FALSE(std::filesystem::exists(f.table + ".tmp")) << c.what;
+        }
+    }
+}
+
+TEST(LearnPlugin, RelearningKeepsOneLinePerSignature) {
+    Folder f;
+    const std::string first = chain(kVstLine, {state_header(0xFEED5EEE, 2, 2, 8, 0, 0)});
+    const std::string other = "Abcd1234 | VST: X (Y) | x.dll | 1<00> | 2 | 2 | 0";
+    write_file(f.table, "# kept\r\n" + other);  // no line end after the last line
+    write_file(f.chain_file, first);
+    Said said;
+    ASSERT_EQ(learn_plugin(f.chain_file, "QzzyQzEq", f.program), 0);
+    const std::string once = read_file(f.table);
+    EXPECT_EQ(once, "# kept\r\n" + other +
+                        "\nQzzyQzEq | VST: Qzzy EQ (Qzzy) | qzzy.dll | 1366952817<56535451> | 2 "
+                        "| 2 | 0\n");
+
+    ASSERT_EQ(learn_plugin(f.chain_file, "QzzyQzEq", f.program), 0);
+    EXPECT_EQ(read_file(f.table), once);
+    EXPECT_NE(said.sink.got.find("  already in " + f.table + ", unchanged\n"), std::string::npos);
+
+    // A changed chain for the same signature replaces its line in place.
+    write_file(f.table, once + "ZzzzZzzz | VST: Z (Z) | z.dll | 9<00> | 2 | 2 | 0\n");
+    write_file(f.chain_file, chain(kVstLine, {state_header(0xFEED5EEE, 1, 2, 8, 0, 0)}));
+    ASSERT_EQ(learn_plugin(f.chain_file, " QzzyQzEq", f.program), 1);  // refused: leading blank
+    ASSERT_EQ(learn_plugin(f.chain_file, "QzzyQzEq", f.program), 0);
+    EXPECT_EQ(read_file(f.table),
+              "# kept\r\n" + other +
+                  "\nQzzyQzEq | VST: Qzzy EQ (Qzzy) | qzzy.dll | 1366952817<56535451> | 1 | 2 | "
+                  "0\nZzzzZzzz | VST: Z (Z) | z.dll | 9<00> | 2 | 2 | 0\n");
+    EXPECT_NE(said.sink.got.find("\n  replaced the line for QzzyQzEq in " + f.table + "\n"),
+              std::string::npos);
+}
+
+TEST(LearnProgram, LearnsBesideTheProgramAndTheNextConversionUsesIt) {
+    TempDir program_dir;
+    TempDir work;
+    write_file(work.file("one.RfxChain"),
+               chain(kVstLine, {state_header(0xFEED5EEE, 2, 2, 8, 0, 0)}));
+    test_support::RunSetup setup;
+    setup.program_dir = program_dir.path().string();
+    auto r = test_support::run_lanwick(
+        {"--learn", work.file("one.RfxChain"), "QzzyQzEq", "--no-pause"}, setup);
+    EXPECT_EQ(r.exit_code, 0) << r.out;
+    EXPECT_NE(r.out.find("  learned from "), std::string::npos) << r.out;
+    EXPECT_EQ(read_file(program_dir.file("lanwick-plugins.txt")),
+              "QzzyQzEq | VST: Qzzy EQ (Qzzy) | qzzy.dll | 1366952817<56535451> | 2 | 2 | 0\n");
+
+    REQUIRE_SESSION(session, "RegionTest.ptx");
+    r = test_support::run_lanwick({session, "--check", "--no-pause"}, setup);
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_NE(r.out.find("  1 plug-in(s) learned from lanwick-plugins.txt\n"), std::string::npos)
+        << r.out;
+}
+
+}  // namespace
