@@ -4,6 +4,7 @@
 #include "convert/summary/media_check.h"
 #include "convert/tracks/midi_items.h"
 #include "convert/tracks/track_view.h"
+#include "convert/tracks/track_wiring_state.h"
 #include "convert/writer/audio_paths.h"
 #include "convert/writer/colors.h"
 #include "convert/writer/item_writer.h"
@@ -30,6 +31,7 @@ void reset_conversion_state(const ConvertOptions& o) {
     session_tempo_map.reset();
     session_text.reset();
     track_views.reset();
+    track_wiring.reset();
     clip_counts.reset();
     midi_counts.reset();
     settings.session_path_text = o.input_path;
