@@ -24,6 +24,7 @@
 #include "convert/tracks/mixer_wiring.h"
 #include "convert/tracks/session_plugins.h"
 #include "convert/tracks/track_view.h"
+#include "convert/tracks/track_wiring.h"
 #include "convert/writer/audio_paths.h"
 #include "convert/writer/item_writer.h"
 #include "convert/writer/midi_item_writer.h"
@@ -261,11 +262,20 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     project.session_settings = read_project_settings(data, length);
     project.master_fader_name = read_first_261d_name(data, length);
     project.lane_sets = reading.lane_sets;
-    project.receives =
-        session_receives(data, length, reading.lane_groups, reading.lane_sets, written.tracks);
     project.tracks = written.tracks;
     project.track_inputs = written.inputs;
     apply_plugin_ties(plugin_ties, written.tracks, project);
+    TrackWiringInput wiring_in;
+    wiring_in.data = data;
+    wiring_in.length = length;
+    wiring_in.groups = reading.lane_groups;
+    wiring_in.lane_sets = reading.lane_sets;
+    wiring_in.tracks = written.tracks;
+    wiring_in.plugins_by_track = &plugin_ties.plugins_by_track;
+    wiring_in.no_sidechain = options.no_sidechain != 0;
+    TrackWiring wiring = prepare_track_wiring(wiring_in);
+    apply_track_wiring(wiring, written.tracks, project.track_inputs);
+    project.receives = std::move(wiring.receives);
     project.hooks.write_tempo_and_markers = [&](std::FILE* file) {
         write_tempo_and_markers(
             file, TempoMarkersInput{session_tempo_map, project.session_settings.meters,
