@@ -144,7 +144,7 @@ void wire_sidechain_keys(const SidechainKeyInput& in, TrackWiring& wiring) {
                 std::int32_t j = static_cast<std::int32_t>(at - keys.begin());
                 if (at == keys.end()) {
                     // A further key takes two more channels; REAPER stops at 128.
-                    if (j > 0 && 2 * (j + 1) + 4 > kMaxTrackChannels) {
+                    if (j > 0 && 2 * j + 4 > kMaxTrackChannels) {
                         ++counts.too_wide;
                         counts.too_wide_names.push_back(track + " (key " + *k + ")");
                         unresolved();

@@ -98,6 +98,18 @@ const typename Map::mapped_type* find_for_track(const Map& map, const OutputTrac
 
 }  // namespace
 
+std::map<std::string, std::int32_t> send_return_bus_numbers(
+    const std::map<std::string, std::vector<SessionSend>>& receives,
+    std::span<const OutputTrack> tracks, std::int32_t video_tracks) {
+    std::set<std::string> track_names;
+    for (const OutputTrack& t : tracks) track_names.insert(t.name);
+    std::map<std::string, std::int32_t> out;
+    std::int32_t bus = static_cast<std::int32_t>(tracks.size()) + video_tracks;
+    for (const auto& [destination, sends] : receives)
+        if (!track_names.count(destination)) out[destination] = bus++;
+    return out;
+}
+
 TrackWiring prepare_track_wiring(const TrackWiringInput& in) {
     TrackWiring w;
     w.lane_group_names = lane_group_names(in.groups, in.lane_sets);
@@ -119,12 +131,7 @@ TrackWiring prepare_track_wiring(const TrackWiringInput& in) {
     wire_surround_panners(in.data, in.length, in.groups, w.lane_group_names, in.lane_sets, entries,
                           in.merged_multichannel_tracks);
 
-    // Send-return buses are written after the tracks and the video tracks.
-    std::set<std::string> track_names;
-    for (const OutputTrack& t : in.tracks) track_names.insert(t.name);
-    std::int32_t bus = static_cast<std::int32_t>(in.tracks.size()) + in.video_tracks_written;
-    for (const auto& [destination, sends] : w.receives)
-        if (!track_names.count(destination)) w.bus_track_numbers[destination] = bus++;
+    w.bus_track_numbers = send_return_bus_numbers(w.receives, in.tracks, in.video_tracks_written);
 
     SidechainKeyInput keys;
     keys.plugins = in.plugins_by_track;

@@ -55,6 +55,12 @@ struct TrackWiring {
 // REAPER's limit on a track's channels.
 inline constexpr std::int32_t kMaxTrackChannels = 128;
 
+// The track number of each send destination that names no written track: the send-return bus
+// tracks follow the tracks and the video tracks, in name order.
+std::map<std::string, std::int32_t> send_return_bus_numbers(
+    const std::map<std::string, std::vector<SessionSend>>& receives,
+    std::span<const OutputTrack> tracks, std::int32_t video_tracks);
+
 TrackWiring prepare_track_wiring(const TrackWiringInput& in);
 
 // The track blocks' view of the wiring, into `inputs` (grown to one per track as needed).
