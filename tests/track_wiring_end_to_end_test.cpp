@@ -13,6 +13,7 @@
 #include "session/lane_records.h"
 #include "session/track_names.h"
 #include "tests/mixer_builder.h"
+#include "tests/plugin_blocks.h"
 #include "tests/test_support.h"
 #include "tests/walk_builder.h"
 
@@ -130,6 +131,44 @@ TEST(TrackWiringEndToEnd, AFurtherOutputPairReachesItsAux) {
     const std::string aux = track_text(c.project, "Aux");
     EXPECT_TRUE(has(synth, "    NCHAN 6\n")) << synth;
     EXPECT_TRUE(has(aux, "    AUXRECV 0 0 1 0 0 0 0 4 0 -1:U 4177951 -1 ''\n")) << aux;
+}
+
+TEST(TrackWiringEndToEnd, KeyedPlugInsTakeTheirKeysOnFurtherChannels) {
+    // Comp holds three plug-ins, each followed by the 0x260e block of its key input: two keyed
+    // from Kick, the third from Snare.
+    auto keyed = [](std::uint16_t key, const std::string& source) {
+        return test_plugins::trim_block({{1093684240, false}}) + test_plugins::byte(1) + zeros(3) +
+               output_block(key, source);
+    };
+    const std::string blocks =
+        walk({"Kick", "Snare", "Comp"}) + channel_entry(2, "Kick", {0, 1}, 1, 2) +
+        channel_entry(2, "Snare", {2, 3}, 3, 4) +
+        track_block(0x261b, "Kick",
+                    channel_tag("Kick", 1, 2, 2) +
+                        lane_block(fader_block(0), output_block(2, "Out 1-2") + lists())) +
+        track_block(0x261b, "Snare",
+                    channel_tag("Snare", 3, 4, 2) +
+                        lane_block(fader_block(0), output_block(2, "Out 1-2") + lists())) +
+        track_block(0x261b, "Comp",
+                    lane_block(fader_block(0), output_block(2, "Out 1-2") + lists()) +
+                        keyed(5, "Kick") + keyed(5, "Kick") + keyed(6, "Snare"));
+    const Converted c = convert(blocks);
+    const std::string comp = track_text(c.project, "Comp");
+    EXPECT_TRUE(has(comp, "    NCHAN 6\n")) << comp;
+    EXPECT_TRUE(has(comp,
+                    "    MAINSEND 1 0\n    MAINSEND_NCH 2\n"
+                    "    AUXRECV 0 1 1 0 0 0 0 0 2 -1:U 4177951 -1 ''\n"
+                    "    AUXRECV 1 1 1 0 0 0 0 0 4 -1:U 4177951 -1 ''\n"))
+        << comp;
+
+    TempDir dir;
+    const std::string path = dir.file("Keys.ptx");
+    test_support::write_file(path, encrypted_session(blocks));
+    const auto r = run_lanwick({path, "-o", dir.file("Keys.rpp"), "--no-pause", "--no-sidechain"});
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    const std::string plain = track_text(read_file(dir.file("Keys.rpp")), "Comp");
+    EXPECT_TRUE(has(plain, "    NCHAN 2\n")) << plain;
+    EXPECT_FALSE(has(plain, "AUXRECV")) << plain;
 }
 
 TEST(TrackWiringEndToEnd, ATrackIntoASurroundBusGetsItsPanner) {
