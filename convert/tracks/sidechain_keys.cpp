@@ -34,11 +34,10 @@ std::int32_t single_channel(std::span<const ChannelEntry> entries, const std::st
 }
 
 // The first output track whose name or session name is `name`; -1 when none.
-std::int32_t track_named(std::span<const OutputTrack> tracks, const std::string& name) {
-    for (std::size_t i = 0; i < tracks.size(); ++i)
-        if (tracks[i].name == name || tracks[i].session_name == name)
-            return static_cast<std::int32_t>(i);
-    return -1;
+std::int32_t track_named(const std::map<std::string, std::int32_t>& first_track,
+                         const std::string& name) {
+    const auto it = first_track.find(name);
+    return it == first_track.end() ? -1 : it->second;
 }
 
 // K without a final "." and the one character after it, when there is one.
@@ -94,6 +93,11 @@ void wire_sidechain_keys(const SidechainKeyInput& in, TrackWiring& wiring) {
     if (!in.plugins) return;
 
     if (in.resolve_keys) {
+        std::map<std::string, std::int32_t> first_track;
+        for (std::size_t i = 0; i < in.tracks.size(); ++i) {
+            first_track.emplace(in.tracks[i].name, static_cast<std::int32_t>(i));
+            first_track.emplace(in.tracks[i].session_name, static_cast<std::int32_t>(i));
+        }
         for (const auto& [track, chain] : *in.plugins) {
             std::vector<std::string> keys;  // distinct key names in order of first use
             for (std::size_t q = 0; q < chain.size(); ++q) {
@@ -122,13 +126,13 @@ void wire_sidechain_keys(const SidechainKeyInput& in, TrackWiring& wiring) {
                         continue;
                     }
                 }
-                std::int32_t x = track_named(in.tracks, n);
+                std::int32_t x = track_named(first_track, n);
                 if (x < 0) {
                     if (const auto bus = wiring.bus_track_numbers.find(n);
                         bus != wiring.bus_track_numbers.end()) {
                         x = bus->second;
                     } else if (k_short != n) {
-                        x = track_named(in.tracks, k_short);
+                        x = track_named(first_track, k_short);
                         if (x < 0)
                             if (const auto leg = wiring.bus_track_numbers.find(k_short);
                                 leg != wiring.bus_track_numbers.end())
@@ -194,14 +198,13 @@ void wire_sidechain_keys(const SidechainKeyInput& in, TrackWiring& wiring) {
             if (!k || !resolve_name_via_index(index, *k).empty()) continue;
             const auto ids = index.ids_by_key.find(*k);
             if (ids == index.ids_by_key.end()) continue;
+            const std::set<std::uint32_t> key_ids(ids->second.begin(), ids->second.end());
             for (const auto& [bus, number] : wiring.bus_track_numbers) {
                 const auto bus_ids = index.ids_by_key.find(bus);
                 if (bus_ids == index.ids_by_key.end()) continue;
-                const bool shared = std::any_of(
-                    bus_ids->second.begin(), bus_ids->second.end(), [&](std::uint32_t id) {
-                        return std::find(ids->second.begin(), ids->second.end(), id) !=
-                               ids->second.end();
-                    });
+                const bool shared =
+                    std::any_of(bus_ids->second.begin(), bus_ids->second.end(),
+                                [&](std::uint32_t id) { return key_ids.count(id) != 0; });
                 if (shared) wiring.key_source_buses.insert(bus);
             }
         }

@@ -21,23 +21,35 @@ bool alt_takes(const OutputTrack& track) {
     return track.name.find("[alt takes]") != std::string::npos;
 }
 
-// The first track (never an "[alt takes]" one) whose session name is `name`; -1 when none.
-std::int32_t first_with_session_name(std::span<const OutputTrack> tracks, const std::string& name,
-                                     bool name_when_unnamed = false) {
-    for (std::size_t i = 0; i < tracks.size(); ++i) {
-        const OutputTrack& t = tracks[i];
-        const std::string& key =
-            name_when_unnamed && t.session_name.empty() ? t.name : t.session_name;
-        if (key == name && !alt_takes(t)) return static_cast<std::int32_t>(i);
+// The first track (never an "[alt takes]" one) by its session name, and by its session name or,
+// when it has none, its name.
+struct TrackLookup {
+    std::map<std::string, std::int32_t> by_session_name;
+    std::map<std::string, std::int32_t> by_name_when_unnamed;
+
+    explicit TrackLookup(std::span<const OutputTrack> tracks) {
+        for (std::size_t i = 0; i < tracks.size(); ++i) {
+            const OutputTrack& t = tracks[i];
+            if (alt_takes(t)) continue;
+            const std::int32_t index = static_cast<std::int32_t>(i);
+            by_session_name.emplace(t.session_name, index);
+            by_name_when_unnamed.emplace(t.session_name.empty() ? t.name : t.session_name, index);
+        }
     }
-    return -1;
-}
+    static std::int32_t find(const std::map<std::string, std::int32_t>& map,
+                             const std::string& name) {
+        const auto it = map.find(name);
+        return it == map.end() ? -1 : it->second;
+    }
+    std::int32_t session(const std::string& name) const { return find(by_session_name, name); }
+    std::int32_t output(const std::string& name) const { return find(by_name_when_unnamed, name); }
+};
 
 bool is_index_key(const NameIndex& index, const std::string& key) {
     return index.ids_by_key.count(key) != 0 || index.override_by_key.count(key) != 0;
 }
 
-void wire_multi_outputs(const TrackWiringInput& in, TrackWiring& w) {
+void wire_multi_outputs(const TrackWiringInput& in, const TrackLookup& lookup, TrackWiring& w) {
     std::vector<MasterItem> items;
     read_master_items(in.data, in.length, in.groups, items);
     if (items.empty()) return;
@@ -52,7 +64,7 @@ void wire_multi_outputs(const TrackWiringInput& in, TrackWiring& w) {
         const std::string* b = group_name(m.source_block_start);
         const std::string* a = group_name(m.output_block_start);
         if (!a || !b) continue;
-        const std::int32_t s = first_with_session_name(in.tracks, *b);
+        const std::int32_t s = lookup.session(*b);
         if (s < 0) continue;
         const std::int64_t need = 2 * static_cast<std::int64_t>(m.output_pair) + 2;
         if (need > kMaxTrackChannels) {
@@ -66,15 +78,16 @@ void wire_multi_outputs(const TrackWiringInput& in, TrackWiring& w) {
     }
 }
 
-void wire_outputs(const TrackWiringInput& in, const NameIndex& index, TrackWiring& w) {
+void wire_outputs(const TrackWiringInput& in, const TrackLookup& lookup, const NameIndex& index,
+                  TrackWiring& w) {
     for (std::size_t k = 0; k < in.groups.size(); ++k) {
         const LaneGroup& g = in.groups[k];
         const std::string& n = w.lane_group_names[k];
         if (!g.output_name.empty() && is_index_key(index, g.output_name)) {
             const std::string r = resolve_name_via_index(index, g.output_name);
             if (!r.empty() && r != n) {
-                const std::int32_t s = first_with_session_name(in.tracks, n);
-                if (s >= 0 && first_with_session_name(in.tracks, r, true) >= 0) {
+                const std::int32_t s = lookup.session(n);
+                if (s >= 0 && lookup.output(r) >= 0) {
                     w.main_send_off.insert(n);
                     w.routed_into[r].push_back(s);
                 }
@@ -83,7 +96,7 @@ void wire_outputs(const TrackWiringInput& in, const NameIndex& index, TrackWirin
     }
     for (std::size_t k = 0; k < in.groups.size(); ++k) {
         const std::string& n = w.lane_group_names[k];
-        if (in.groups[k].no_output_name && first_with_session_name(in.tracks, n) >= 0 &&
+        if (in.groups[k].no_output_name && lookup.session(n) >= 0 &&
             w.main_send_off.insert(n).second)
             track_wiring.no_output_tracks.push_back(n);
     }
@@ -113,7 +126,8 @@ std::map<std::string, std::int32_t> send_return_bus_numbers(
 TrackWiring prepare_track_wiring(const TrackWiringInput& in) {
     TrackWiring w;
     w.lane_group_names = lane_group_names(in.groups, in.lane_sets);
-    wire_multi_outputs(in, w);
+    const TrackLookup lookup(in.tracks);
+    wire_multi_outputs(in, lookup, w);
 
     NameIndex index;
     build_name_index(in.data, in.length, in.groups, w.lane_group_names, index);
@@ -127,7 +141,7 @@ TrackWiring prepare_track_wiring(const TrackWiringInput& in) {
     if (instances)
         w.multi_mono_pairs = find_multi_mono_pairs(*in.plugins_by_track, entries, key_names);
 
-    wire_outputs(in, index, w);
+    wire_outputs(in, lookup, index, w);
     wire_surround_panners(in.data, in.length, in.groups, w.lane_group_names, in.lane_sets, entries,
                           in.merged_multichannel_tracks);
 
@@ -185,8 +199,9 @@ void apply_track_wiring(const TrackWiring& w, std::span<const OutputTrack> track
         in.folder = track_wiring.folder_track_indices.count(index) ? 1 : 0;
     }
     // Feeding sources last: their width is the source's panner or folded width.
+    const TrackLookup lookup(tracks);
     for (const auto& [target, sources] : w.routed_into) {
-        const std::int32_t d = first_with_session_name(tracks, target, true);
+        const std::int32_t d = lookup.output(target);
         if (d < 0) continue;
         const std::size_t i = static_cast<std::size_t>(d);
         for (std::int32_t s : sources) {
