@@ -117,20 +117,26 @@ TEST(TrackWiringEndToEnd, OutputsIntoTracksAndTracksWithoutOutput) {
 
 TEST(TrackWiringEndToEnd, AFurtherOutputPairReachesItsAux) {
     // Synth's outputs 5 and 6 (the kind-6 entry's first channel 3) go to the aux "Aux"; Synth's
-    // block carries the entry's ids, Aux's block names the entry as its channel.
-    const std::string ids = "*" + zeros(3) + u32le(20) + u32le(21) + zeros(4);
-    const std::string blocks =
-        walk({"Synth", "Aux"}) + channel_entry(6, "Synth 5-6", {3}, 20, 21) +
-        track_block(0x261b, "Synth",
-                    ids + lane_block(fader_block(0), output_block(2, "Out 1-2") + lists())) +
-        track_block(0x261b, "Aux",
-                    channel_tag("Synth 5-6", 20, 21, 6) +
-                        lane_block(fader_block(0), output_block(2, "Out 1-2") + lists()));
-    const Converted c = convert(blocks);
+    // block carries the entry's ids, Aux's block names the entry as its channel. A damaged first
+    // channel that would make Synth wider than REAPER's 128 channels is left out.
+    auto session = [](std::uint16_t first_channel) {
+        const std::string ids = "*" + zeros(3) + u32le(20) + u32le(21) + zeros(4);
+        return walk({"Synth", "Aux"}) + channel_entry(6, "Synth 5-6", {first_channel}, 20, 21) +
+               track_block(0x261b, "Synth",
+                           ids + lane_block(fader_block(0), output_block(2, "Out 1-2") + lists())) +
+               track_block(0x261b, "Aux",
+                           channel_tag("Synth 5-6", 20, 21, 6) +
+                               lane_block(fader_block(0), output_block(2, "Out 1-2") + lists()));
+    };
+    const Converted c = convert(session(3));
     const std::string synth = track_text(c.project, "Synth");
     const std::string aux = track_text(c.project, "Aux");
     EXPECT_TRUE(has(synth, "    NCHAN 6\n")) << synth;
     EXPECT_TRUE(has(aux, "    AUXRECV 0 0 1 0 0 0 0 4 0 -1:U 4177951 -1 ''\n")) << aux;
+
+    const Converted damaged = convert(session(301));
+    EXPECT_TRUE(has(track_text(damaged.project, "Synth"), "    NCHAN 2\n"));
+    EXPECT_FALSE(has(track_text(damaged.project, "Aux"), "AUXRECV"));
 }
 
 TEST(TrackWiringEndToEnd, KeyedPlugInsTakeTheirKeysOnFurtherChannels) {
