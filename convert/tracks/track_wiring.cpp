@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "app/output.h"
+#include "convert/summary/console_summary.h"
 #include "convert/tracks/mixer_wiring.h"
 #include "convert/tracks/name_matching.h"
 #include "convert/tracks/sidechain_keys.h"
@@ -165,6 +167,12 @@ TrackWiring prepare_track_wiring(const TrackWiringInput& in) {
     folders.links = &links;
     folders.main_send_off = &w.main_send_off;
     w.strip_row_of_track = wire_folders(folders);
+
+    const TrackWiringCounts& counts = track_wiring.counts;
+    if (counts.too_wide > 0)
+        say("  %d output route(s) or sidechain key(s) left out: the track would pass REAPER's "
+            "%d channels\n%s",
+            counts.too_wide, kMaxTrackChannels, name_rows(counts.too_wide_names).c_str());
     return w;
 }
 
