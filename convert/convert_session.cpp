@@ -30,6 +30,8 @@
 #include "convert/tracks/track_stage_state.h"
 #include "convert/tracks/track_view.h"
 #include "convert/tracks/track_view_stage.h"
+#include "convert/tracks/track_wiring.h"
+#include "convert/tracks/track_wiring_state.h"
 #include "convert/writer/audio_paths.h"
 #include "convert/writer/item_writer.h"
 #include "convert/writer/midi_item_writer.h"
@@ -357,16 +359,27 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     project.session_settings = read_project_settings(data, length);
     project.master_fader_name = read_first_261d_name(data, length);
     project.lane_sets = reading.lane_sets;
-    project.receives =
-        session_receives(data, length, reading.lane_groups, reading.lane_sets, written.tracks);
     project.tracks = written.tracks;
     project.track_inputs = written.inputs;
     apply_plugin_ties(plugin_ties, written.tracks, project);
+    TrackWiringInput wiring_in;
+    wiring_in.data = data;
+    wiring_in.length = length;
+    wiring_in.groups = reading.lane_groups;
+    wiring_in.lane_sets = reading.lane_sets;
+    wiring_in.tracks = written.tracks;
+    wiring_in.plugins_by_track = &plugin_ties.plugins_by_track;
+    wiring_in.no_sidechain = options.no_sidechain != 0;
+    TrackWiring wiring = prepare_track_wiring(wiring_in);
+    apply_track_wiring(wiring, written.tracks, project.track_inputs);
+    project.receives = std::move(wiring.receives);
     FxChainHookInput fx_chains;
     fx_chains.session.plugins_by_track = &plugin_ties.plugins_by_track;
     fx_chains.session.bytes = session_bytes(data, length);
     fx_chains.session.session_name = path_basename(options.input_path);
     fx_chains.session.trim_gain_by_instance = &plugin_ties.trim_gain_by_instance;
+    fx_chains.session.keyed_standin_instances = &track_wiring.keyed_standin_instances;
+    fx_chains.session.key_source_index_by_instance = &track_wiring.key_source_index_by_instance;
     fx_chains.tracks = written.tracks;
     fx_chains.inputs = project.track_inputs;
     fx_chains.master_name = project.master_fader_name;

@@ -5,6 +5,7 @@
 #include "convert/tracks/midi_items.h"
 #include "convert/tracks/track_stage_state.h"
 #include "convert/tracks/track_view.h"
+#include "convert/tracks/track_wiring_state.h"
 #include "convert/writer/audio_paths.h"
 #include "convert/writer/colors.h"
 #include "convert/writer/item_writer.h"
@@ -34,6 +35,7 @@ void reset_conversion_state(const ConvertOptions& o) {
     session_text.reset();
     track_views.reset();
     track_stage.reset();
+    track_wiring.reset();
     clip_counts.reset();
     midi_counts.reset();
     settings.session_path_text = o.input_path;

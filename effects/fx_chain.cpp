@@ -173,13 +173,12 @@ void write_plugin_slot(std::FILE* file, const FxSession& session, const FxChainT
         }
     }
     const std::string preset = has_program_bank(state) ? "Program 0" : "";
-    const auto key_it = session.key_source_index_by_instance
-                            ? session.key_source_index_by_instance->find(instance.block_pos)
-                            : std::map<std::uint64_t, std::uint32_t>::const_iterator{};
-    const std::uint32_t key = session.key_source_index_by_instance &&
-                                      key_it != session.key_source_index_by_instance->end()
-                                  ? key_it->second
-                                  : 0;
+    std::uint32_t key = 0;
+    if (session.key_source_index_by_instance) {
+        const auto key_it = session.key_source_index_by_instance->find(instance.block_pos);
+        if (key_it != session.key_source_index_by_instance->end() && key_it->second > 0)
+            key = static_cast<std::uint32_t>(key_it->second);
+    }
 
     const std::string type_text = rule.type_text ? rule.type_text : "";
     const std::string id_text = rule.id_text ? rule.id_text : "";

@@ -75,7 +75,7 @@ struct FxSession {
     const std::map<std::uint64_t, double>* trim_gain_by_instance = nullptr;  // by block position
     // From the per-track preparation's key tables, by block position.
     const std::set<std::uint64_t>* keyed_standin_instances = nullptr;
-    const std::map<std::uint64_t, std::uint32_t>* key_source_index_by_instance = nullptr;
+    const std::map<std::uint64_t, std::int32_t>* key_source_index_by_instance = nullptr;
     // The stand-in text of an Avid stock processor (`pinflags`: the slot carries PINFLAGS 1);
     // empty when none is built for it.
     std::function<std::string(const SessionPluginInstance&, SessionBytes, bool pinflags)>

@@ -408,9 +408,9 @@ TEST_F(TrackWriter, SendsBecomeReceivesOnTheirDestination) {
     group.sends = {send};
     std::vector<LaneGroup> groups = {group};
 
-    auto receives = prepare_sends(groups, lanes, tracks, [](const std::string& key) {
-        return key == "Verb" ? std::string("Bus") : std::string();
-    });
+    NameIndex index;
+    index.override_by_key["Verb"] = "Bus";
+    auto receives = prepare_sends(groups, lanes, tracks, &index);
     ASSERT_EQ(receives.size(), 1u);
     ASSERT_EQ(receives["Bus"].size(), 1u);  // not from the [alt takes] track
     EXPECT_EQ(receives["Bus"][0].source_index, 0);

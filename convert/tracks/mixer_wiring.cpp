@@ -37,20 +37,6 @@ int assigned_lane_sets(std::span<const TrackLaneSet> lane_sets) {
     return count;
 }
 
-std::map<std::string, std::vector<SessionSend>> session_receives(
-    const std::uint8_t* data, std::size_t length, std::span<const LaneGroup> groups,
-    std::span<const TrackLaneSet> lane_sets, std::span<const OutputTrack> tracks) {
-    bool any_send = false;
-    for (const LaneGroup& g : groups) any_send = any_send || !g.sends.empty();
-    if (!any_send) return {};
-    const std::vector<std::string> names = lane_group_names(groups, lane_sets);
-    NameIndex index;
-    build_name_index(data, length, groups, names, index);
-    return prepare_sends(groups, lane_sets, tracks, [&](const std::string& key) {
-        return resolve_name_via_index(index, key);
-    });
-}
-
 std::vector<std::string> sends_to_no_track(
     const std::map<std::string, std::vector<SessionSend>>& receives,
     std::span<const OutputTrack> tracks) {

@@ -25,12 +25,6 @@ std::vector<std::string> lane_group_names(std::span<const LaneGroup> groups,
 // Lane sets that found their fader block.
 int assigned_lane_sets(std::span<const TrackLaneSet> lane_sets);
 
-// The session's sends as receives by destination name, destinations named through the session's
-// name index.
-std::map<std::string, std::vector<SessionSend>> session_receives(
-    const std::uint8_t* data, std::size_t length, std::span<const LaneGroup> groups,
-    std::span<const TrackLaneSet> lane_sets, std::span<const OutputTrack> tracks);
-
 // "track -> destination" for every receive whose destination is the name of no written track
 // (the writer puts a receive on the track of that name).
 std::vector<std::string> sends_to_no_track(

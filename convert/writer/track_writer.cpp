@@ -6,7 +6,9 @@
 #include "app/output.h"
 #include "convert/run_state.h"
 #include "convert/tracks/mixer_wiring.h"
+#include "convert/tracks/name_matching.h"
 #include "convert/tracks/track_view.h"
+#include "convert/tracks/track_wiring_state.h"
 #include "convert/writer/colors.h"
 #include "convert/writer/envelopes.h"
 #include "convert/writer/project_text.h"
@@ -163,7 +165,7 @@ double mono_static_pan(const TrackLaneSet& lane_set) {
 
 std::map<std::string, std::vector<SessionSend>> prepare_sends(
     std::span<const LaneGroup> groups, std::span<const TrackLaneSet> lane_sets,
-    std::span<const OutputTrack> tracks, const BusNameResolver& resolve) {
+    std::span<const OutputTrack> tracks, const NameIndex* index) {
     std::map<std::string, std::vector<SessionSend>> receives;
     WriterSummary& s = writer_summary;
     const std::vector<std::string> sending_names = lane_group_names(groups, lane_sets);
@@ -178,7 +180,18 @@ std::map<std::string, std::vector<SessionSend>> prepare_sends(
         const TrackLaneSet* sender = found != first_assigned.end() ? found->second : nullptr;
 
         for (const TrackSend& send : g.sends) {
-            std::string destination = resolve ? resolve(send.destination_name) : std::string();
+            int distinct = 0;
+            std::string destination =
+                index ? resolve_name_via_index(*index, send.destination_name, &distinct)
+                      : std::string();
+            TrackWiringCounts& counts = track_wiring.counts;
+            if (!destination.empty()) {
+                ++counts.bus_by_input_routes;
+                if (!index->override_by_key.count(send.destination_name)) ++counts.mono_leg_matches;
+            }
+            if (distinct > 1) ++counts.split_leg_sends;
+            if (!send.pan.points.empty() || !send.pan_right_curve.points.empty())
+                ++counts.send_pan_lanes;
             if (destination.empty()) destination = send.destination_name;
 
             double pan = 0.0;

@@ -142,13 +142,11 @@ void write_track_mixer_flags(std::FILE* file, const std::string& name,
 // lane set has one, else the fader block's pan value.
 double mono_static_pan(const TrackLaneSet& lane_set);
 
-// Resolves a send's bus name through the session's name index; empty when it names none.
-using BusNameResolver = std::function<std::string(const std::string& key)>;
-
-// The sends of the session as receives, by destination name.
+// The sends of the session as receives, by destination name: a send's bus is named through the
+// session's name index (null: by its own name). Counts how the buses resolved.
 std::map<std::string, std::vector<SessionSend>> prepare_sends(
     std::span<const LaneGroup> groups, std::span<const TrackLaneSet> lane_sets,
-    std::span<const OutputTrack> tracks, const BusNameResolver& resolve);
+    std::span<const OutputTrack> tracks, const NameIndex* index);
 
 // One receive line for a send, with its volume and mute envelopes. Returns the envelope points.
 int write_send(std::FILE* file, std::int32_t source_index, double gain_db, bool post_fader,

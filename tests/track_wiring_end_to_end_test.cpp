@@ -1,0 +1,249 @@
+// The track wiring on whole synthetic sessions: outputs into other tracks, tracks without an
+// output and surround panners as the program writes them; and the real sessions, which hold none
+// of these, unchanged.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "convert/tracks/track_wiring.h"
+#include "convert/tracks/track_wiring_state.h"
+#include "platform/ptformat.h"
+#include "session/lane_groups.h"
+#include "session/lane_records.h"
+#include "session/track_names.h"
+#include "tests/mixer_builder.h"
+#include "tests/plugin_blocks.h"
+#include "tests/test_support.h"
+#include "tests/walk_builder.h"
+
+namespace {
+
+using namespace mixer_blocks;
+using test_support::read_file;
+using test_support::run_lanwick;
+using test_support::TempDir;
+
+std::string encrypted_session(const std::string& blocks) {
+    using namespace test_blocks;
+    const std::vector<FileEntry> files = {{"Kick.wav", "EVAW"}};
+    const std::string plain = session_header() + lead_block() + version_block(12) +
+                              z_block(0x7777, zeros(5000)) + rate_block(44100) +
+                              audio_files_block(1, files, {441000}) + blocks;
+    std::vector<std::uint8_t> bytes(plain.begin(), plain.end());
+    EXPECT_TRUE(ptf_xor_crypt(bytes));
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// A channel entry (0x1021): kind +9, name +11, channel count and numbers, '*' 0 0 0 and the ids.
+std::string channel_entry(std::uint8_t kind, const std::string& name,
+                          const std::vector<std::uint16_t>& channels, std::uint32_t id_a,
+                          std::uint32_t id_b) {
+    std::string content(1, static_cast<char>(kind));
+    content += zeros(1) + text(name) + u32le(static_cast<std::uint32_t>(channels.size()));
+    for (std::uint16_t c : channels) test_blocks::append_u16le(content, c);
+    content += zeros(3) + std::string("*") + zeros(3) + u32le(id_a) + u32le(id_b) + zeros(16);
+    return z_block(0x1021, content);
+}
+
+// The channel a track block names outside its lanes: the name, '*' 0 0 0, the ids and the kind.
+std::string channel_tag(const std::string& name, std::uint32_t id_a, std::uint32_t id_b,
+                        std::uint8_t kind) {
+    return text(name) + zeros(4) + "*" + zeros(3) + u32le(id_a) + u32le(id_b) + zeros(1) +
+           std::string(1, static_cast<char>(kind)) + zeros(2);
+}
+
+std::string lists() {
+    return mono_lists(list_block(0), list_block(0), list_block(0));
+}
+
+// One clip per track, so that every track is written.
+std::string walk(const std::vector<std::string>& names) {
+    using namespace walk_blocks;
+    std::vector<std::string> regions, entries, tracks;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        regions.push_back(audio_region(names[i], 0, 88200, 0, 0));
+        entries.push_back(track_entry(names[i], {static_cast<std::uint16_t>(i)}));
+        tracks.push_back(placement_track(
+            names[i], {audio_playlist({placement(static_cast<std::uint16_t>(i), 0)})}));
+    }
+    return region_list(regions) + track_list(entries) + placement_tracks(tracks);
+}
+
+std::string track_text(const std::string& project, const std::string& name) {
+    const std::size_t at = project.find("    NAME \"" + name + "\"\n");
+    if (at == std::string::npos) return {};
+    const std::size_t end = project.find("\n  >\n", at);
+    return project.substr(at, end == std::string::npos ? std::string::npos : end - at);
+}
+
+bool has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+struct Converted {
+    std::string out, err, project;
+};
+
+Converted convert(const std::string& blocks) {
+    TempDir dir;
+    const std::string path = dir.file("Wired.ptx");
+    test_support::write_file(path, encrypted_session(blocks));
+    test_support::RunSetup setup;
+    setup.env = "PTX_DEBUG_SURR=1";
+    const auto r = run_lanwick({path, "-o", dir.file("Wired.rpp"), "--no-pause"}, setup);
+    EXPECT_EQ(r.exit_code, 0) << r.out;
+    return {r.out, r.err, read_file(dir.file("Wired.rpp"))};
+}
+
+TEST(TrackWiringEndToEnd, OutputsIntoTracksAndTracksWithoutOutput) {
+    // Gtr's output is "Bus 1", the input of Amp; Hum's own lane names no output.
+    const std::string blocks =
+        walk({"Gtr", "Amp", "Hum"}) + channel_entry(2, "Bus 1", {3, 4}, 7, 8) +
+        track_block(0x261b, "Gtr", lane_block(fader_block(0), output_block(2, "Bus 1") + lists())) +
+        track_block(0x261b, "Amp",
+                    channel_tag("Bus 1", 7, 8, 2) +
+                        lane_block(fader_block(0), output_block(2, "Out 1-2") + lists())) +
+        track_block(0x261b, "Hum", lane_block(fader_block(0), lists()));
+    const Converted c = convert(blocks);
+    const std::string gtr = track_text(c.project, "Gtr");
+    const std::string amp = track_text(c.project, "Amp");
+    const std::string hum = track_text(c.project, "Hum");
+    EXPECT_TRUE(has(gtr, "    MAINSEND 0 0\n")) << gtr;
+    EXPECT_TRUE(has(amp, "    MAINSEND 1 0\n    AUXRECV 0 0 1 0 0 0 0 0 0 -1:U 4177951 -1 ''\n"))
+        << amp;
+    EXPECT_TRUE(has(hum, "    MAINSEND 0 0\n")) << hum;
+}
+
+TEST(TrackWiringEndToEnd, AFurtherOutputPairReachesItsAux) {
+    // Synth's outputs 5 and 6 (the kind-6 entry's first channel 3) go to the aux "Aux"; Synth's
+    // block carries the entry's ids, Aux's block names the entry as its channel. A damaged first
+    // channel that would make Synth wider than REAPER's 128 channels is left out.
+    auto session = [](std::uint16_t first_channel) {
+        const std::string ids = "*" + zeros(3) + u32le(20) + u32le(21) + zeros(4);
+        return walk({"Synth", "Aux"}) + channel_entry(6, "Synth 5-6", {first_channel}, 20, 21) +
+               track_block(0x261b, "Synth",
+                           ids + lane_block(fader_block(0), output_block(2, "Out 1-2") + lists())) +
+               track_block(0x261b, "Aux",
+                           channel_tag("Synth 5-6", 20, 21, 6) +
+                               lane_block(fader_block(0), output_block(2, "Out 1-2") + lists()));
+    };
+    const Converted c = convert(session(3));
+    const std::string synth = track_text(c.project, "Synth");
+    const std::string aux = track_text(c.project, "Aux");
+    EXPECT_TRUE(has(synth, "    NCHAN 6\n")) << synth;
+    EXPECT_TRUE(has(aux, "    AUXRECV 0 0 1 0 0 0 0 4 0 -1:U 4177951 -1 ''\n")) << aux;
+
+    const Converted damaged = convert(session(301));
+    EXPECT_TRUE(has(track_text(damaged.project, "Synth"), "    NCHAN 2\n"));
+    EXPECT_FALSE(has(track_text(damaged.project, "Aux"), "AUXRECV"));
+    EXPECT_TRUE(has(damaged.out,
+                    "  1 output route(s) or sidechain key(s) left out: the track would pass "
+                    "REAPER's 128 channels\n      Synth (output Synth 5-6)\n"))
+        << damaged.out;
+}
+
+TEST(TrackWiringEndToEnd, KeyedPlugInsTakeTheirKeysOnFurtherChannels) {
+    // Comp holds three plug-ins, each followed by the 0x260e block of its key input: two keyed
+    // from Kick, the third from Snare.
+    auto keyed = [](std::uint16_t key, const std::string& source) {
+        return test_plugins::trim_block({{1093684240, false}}) + test_plugins::byte(1) + zeros(3) +
+               output_block(key, source);
+    };
+    const std::string blocks =
+        walk({"Kick", "Snare", "Comp"}) + channel_entry(2, "Kick", {0, 1}, 1, 2) +
+        channel_entry(2, "Snare", {2, 3}, 3, 4) +
+        track_block(0x261b, "Kick",
+                    channel_tag("Kick", 1, 2, 2) +
+                        lane_block(fader_block(0), output_block(2, "Out 1-2") + lists())) +
+        track_block(0x261b, "Snare",
+                    channel_tag("Snare", 3, 4, 2) +
+                        lane_block(fader_block(0), output_block(2, "Out 1-2") + lists())) +
+        track_block(0x261b, "Comp",
+                    lane_block(fader_block(0), output_block(2, "Out 1-2") + lists()) +
+                        keyed(5, "Kick") + keyed(5, "Kick") + keyed(6, "Snare"));
+    const Converted c = convert(blocks);
+    const std::string comp = track_text(c.project, "Comp");
+    EXPECT_TRUE(has(comp, "    NCHAN 6\n")) << comp;
+    EXPECT_TRUE(has(comp,
+                    "    MAINSEND 1 0\n    MAINSEND_NCH 2\n"
+                    "    AUXRECV 0 1 1 0 0 0 0 0 2 -1:U 4177951 -1 ''\n"
+                    "    AUXRECV 1 1 1 0 0 0 0 0 4 -1:U 4177951 -1 ''\n"))
+        << comp;
+
+    TempDir dir;
+    const std::string path = dir.file("Keys.ptx");
+    test_support::write_file(path, encrypted_session(blocks));
+    const auto r = run_lanwick({path, "-o", dir.file("Keys.rpp"), "--no-pause", "--no-sidechain"});
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    const std::string plain = track_text(read_file(dir.file("Keys.rpp")), "Comp");
+    EXPECT_TRUE(has(plain, "    NCHAN 2\n")) << plain;
+    EXPECT_FALSE(has(plain, "AUXRECV")) << plain;
+}
+
+TEST(TrackWiringEndToEnd, ATrackIntoASurroundBusGetsItsPanner) {
+    // A six-channel "Main" with its legs stored out of channel order.
+    auto session = [](const std::string& centre) {
+        return walk({"Gtr"}) + channel_entry(2, "Main", {0, 1, 2, 3, 4, 5}, 1, 2) +
+               channel_entry(2, "Main.L", {0}, 3, 4) + channel_entry(2, "Main.R", {2}, 5, 6) +
+               channel_entry(2, "Main." + centre, {1}, 7, 8) +
+               channel_entry(2, "Main.LFE", {5}, 9, 10) + channel_entry(2, "Main.Ls", {3}, 11, 12) +
+               channel_entry(2, "Main.Rs", {4}, 13, 14) +
+               track_block(0x261b, "Gtr",
+                           lane_block(fader_block(0), output_block(2, "Main") + lists()));
+    };
+    const Converted placed = convert(session("C"));
+    EXPECT_TRUE(has(placed.err, "SURR route Gtr -> Main W 6 legs 6 ok 1 have 1 stereo 0 v "))
+        << placed.err;
+    EXPECT_TRUE(has(track_text(placed.project, "Gtr"), "    NCHAN 6\n"))
+        << track_text(placed.project, "Gtr");
+
+    const Converted unplaced = convert(session("Cx"));
+    EXPECT_TRUE(has(unplaced.err, "SURR route Gtr -> Main W 6 legs 2 ok 0 have 1 "))
+        << unplaced.err;
+    EXPECT_TRUE(has(track_text(unplaced.project, "Gtr"), "    NCHAN 2\n"));
+}
+
+// The real sessions have no further output (kind-6 entry), no output into a track (their outputs
+// name no name-index key), every own lane names its output, no bus wider than stereo, no
+// plug-ins and no folder row: the wiring leaves every track as a plain one, and their golden
+// projects stay as they were.
+TEST(TrackWiringEndToEnd, TheRealSessionsStayPlain) {
+    for (const char* name :
+         {"RegionTest.ptx", "TestPTX.ptx", "Untitled32.ptx", "MetadataFields.ptx"}) {
+        const std::vector<std::uint8_t> bytes = real_session(name);
+        if (bytes.empty()) GTEST_SKIP() << "no sessions folder";
+        std::vector<NamedBlockEntry> named;
+        read_track_names(bytes.data(), bytes.size(), named);
+        std::vector<std::string> track_list;
+        for (const NamedBlockEntry& e : named) track_list.push_back(display_name(e));
+        std::vector<TrackLaneSet> lane_sets;
+        merge_lane_records(bytes.data(), bytes.size(), track_list, lane_sets);
+        std::vector<LaneGroup> groups;
+        read_automation_lanes(bytes.data(), bytes.size(), groups);
+        std::vector<OutputTrack> tracks;
+        for (const TrackLaneSet& l : lane_sets) {
+            OutputTrack t;
+            t.name = t.session_name = l.name;
+            tracks.push_back(t);
+        }
+        track_wiring.reset();
+        TrackWiringInput in;
+        in.data = bytes.data();
+        in.length = bytes.size();
+        in.groups = groups;
+        in.lane_sets = lane_sets;
+        in.tracks = tracks;
+        const TrackWiring w = prepare_track_wiring(in);
+        EXPECT_TRUE(w.routed_sources.empty()) << name;
+        EXPECT_TRUE(w.main_send_off.empty()) << name;
+        EXPECT_TRUE(track_wiring.surround_bus_width.empty()) << name;
+        EXPECT_TRUE(track_wiring.surround_pan_states.empty()) << name;
+        EXPECT_EQ(track_wiring.counts.unplaceable_surround, 0) << name;
+        EXPECT_EQ(track_wiring.folder_mode, -1) << name;
+        EXPECT_TRUE(track_wiring.folder_text.empty()) << name;
+        EXPECT_EQ(w.strip_row_of_track.size(), tracks.size()) << name;
+    }
+}
+
+}  // namespace
