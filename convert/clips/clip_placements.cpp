@@ -340,6 +340,7 @@ void match_to_lists(const Context& ctx, ClipModel& model) {
         }
 
         Clips kept;
+        kept.reserve(clips.size());
         int fade_drops = 0;
         std::vector<SkippedClip> other_drops;
         for (std::size_t c = 0; c < clips.size(); ++c) {
@@ -356,7 +357,8 @@ void match_to_lists(const Context& ctx, ClipModel& model) {
                 }
                 left -= 1;
             }
-            ClipRecord clip = clips[c];
+            // Moved: `clips` is replaced by `kept` below, or left whole when nothing is kept.
+            ClipRecord clip = std::move(clips[c]);
             clip.over_next = over_next.count(keys[c]) ? 1 : 0;
             clip.over_previous = over_previous.count(keys[c]) ? 1 : 0;
             if (const auto colour = colours.find(keys[c]); colour != colours.end()) {
@@ -476,6 +478,7 @@ void separate_stacked_clips(const Context& ctx, ClipModel& model) {
         Clips clips = std::move(model.main_clips[track]);
         sort_clips_by_start(clips);
         Clips main;
+        main.reserve(clips.size());  // nearly every clip plays: room at once, not by doubling
         Clips alternates;
         std::size_t first = 0;
         while (first < clips.size()) {
