@@ -135,7 +135,6 @@ void stage_clips(const PTFFormat& session, const SessionReading& reading,
     read_gain_envelopes_a(data, length, gains);
     read_gain_envelopes_b(data, length, lines);
     gain = apply_clip_gain(gains, lines, clips);
-    refresh_output_clips(clips);
     resolve_clip_overlaps(clips);
 }
 

@@ -23,7 +23,7 @@ bool read_block_header(std::span<const std::uint8_t> bytes, std::uint64_t pos, s
 namespace {
 
 bool parse_at_depth(std::span<const std::uint8_t> bytes, std::uint64_t position,
-                    std::uint64_t limit, int depth, SessionBlockNode& out) {
+                    std::uint64_t limit, int depth, int levels, SessionBlockNode& out) {
     BlockHeader header;
     if (!read_block_header(bytes, position, limit, header)) return false;
     if (header.block_type > 0xFF) return false;
@@ -33,12 +33,12 @@ bool parse_at_depth(std::span<const std::uint8_t> bytes, std::uint64_t position,
     node.payload_size = header.size;
     node.block_type = header.block_type;
     node.content_type = header.content_type;
-    if (header.size > 1 && depth < kMaxBlockDepth) {
+    if (header.size > 1 && depth < levels) {
         // Relative to the marker, so the block's own header bytes are tried as well.
         std::uint64_t r = 1;
         while (r < header.size) {
             SessionBlockNode child;
-            if (parse_at_depth(bytes, position + r, header.end(), depth + 1, child)) {
+            if (parse_at_depth(bytes, position + r, header.end(), depth + 1, levels, child)) {
                 r += kBlockHeaderSize + child.payload_size;
                 node.children.push_back(std::move(child));
             } else {
@@ -53,9 +53,10 @@ bool parse_at_depth(std::span<const std::uint8_t> bytes, std::uint64_t position,
 }  // namespace
 
 bool parse_block_tree(const std::uint8_t* bytes, std::uint64_t length, std::uint64_t position,
-                      std::uint64_t limit, SessionBlockNode& out) {
+                      std::uint64_t limit, SessionBlockNode& out, int levels) {
     if (bytes == nullptr) return false;
-    return parse_at_depth({bytes, static_cast<std::size_t>(length)}, position, limit, 1, out);
+    return parse_at_depth({bytes, static_cast<std::size_t>(length)}, position, limit, 1,
+                          std::min(levels, kMaxBlockDepth), out);
 }
 
 std::vector<SessionBlockNode> parse_top_level_blocks(const std::uint8_t* bytes,

@@ -48,8 +48,11 @@ struct SessionBlockNode {
 // payload of 0 or 1 byte is a leaf. Children are searched from one byte past the marker up to
 // (not including) position + size, each tried with this block's end as limit, skipping every
 // child found whole. False leaves `out` untouched.
+// `levels` keeps the blocks that many levels deep (the block itself is level 1) and leaves the
+// deeper ones out: whether a child stands, and where the next one is searched, depends on its
+// header alone, so the levels kept are the same as in the whole tree.
 bool parse_block_tree(const std::uint8_t* bytes, std::uint64_t length, std::uint64_t position,
-                      std::uint64_t limit, SessionBlockNode& out);
+                      std::uint64_t limit, SessionBlockNode& out, int levels = kMaxBlockDepth);
 
 // The session's top-level blocks in order: from position 20 to the end of the bytes, each block
 // found is kept and skipped whole; a position holding none advances one byte.

@@ -142,6 +142,15 @@ void read_r10_records(const std::uint8_t* data, std::size_t length,
         R10BlockRecord record;
         record.name = std::string(framing.name);
         record.counts_ticks = framing.kind == 2 ? 1 : 0;
+        // One entry per child found at most: room for them at once, not by doubling (the
+        // session's lists hold one entry per placement, several times over).
+        const std::size_t found = framing.children.size();
+        for (std::vector<std::uint32_t>* column :
+             {&record.ids, &record.colour_numbers, &record.closed, &record.fade_entry,
+              &record.over_flag, &record.group_entry, &record.muted, &record.locked})
+            column->reserve(found);
+        record.positions.reserve(found);
+        record.time_bases.reserve(found);
         for (std::size_t child : framing.children) {
             ChildPlacement entry;
             if (!read_child_placement(bytes, child, entry)) continue;

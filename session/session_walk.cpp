@@ -10,6 +10,7 @@
 
 #include "platform/ptformat.h"
 #include "session/block_tree.h"
+#include "session/scan.h"
 #include "util/bytes.h"
 
 namespace {
@@ -85,6 +86,15 @@ std::uint64_t payload_end(const SessionBlockNode& node) {
     return node.payload_position + node.payload_size;
 }
 
+// The walk holds the top level as headers and parses one top-level block's tree at a time, only
+// as deep as its reader looks: the whole tree of a large session is many times its size.
+SessionBlockNode tree_of(Bytes bytes, const SessionBlockNode& top_block, int levels) {
+    SessionBlockNode tree = top_block;
+    parse_block_tree(bytes.data(), bytes.size(), top_block.payload_position - kBlockHeaderSize,
+                     bytes.size(), tree, levels);
+    return tree;
+}
+
 // A u32 length at `length_pos` and the text after it, cut to what the bytes hold. `taken` is the
 // number of text bytes read.
 std::string read_name(Bytes bytes, std::uint64_t length_pos, std::uint64_t& taken) {
@@ -147,8 +157,11 @@ std::string audio_file_name(const std::vector<AudioFilePair>& files, std::uint16
 void read_audio_regions(Bytes bytes, const Nodes& top, const std::vector<AudioFilePair>& files,
                         std::vector<SessionRegion>& regions) {
     std::uint32_t next_index = 0;
-    for (const SessionBlockNode& list : top) {
-        if (list.content_type != kRegionList && list.content_type != kRegionList10) continue;
+    for (const SessionBlockNode& top_block : top) {
+        if (top_block.content_type != kRegionList && top_block.content_type != kRegionList10)
+            continue;
+        // The list, its regions, and the first block inside each region.
+        const SessionBlockNode list = tree_of(bytes, top_block, 3);
         for (const SessionBlockNode& child : list.children) {
             if (child.content_type != kRegion && child.content_type != kRegion10) continue;
             const std::uint64_t c = child.payload_position;
@@ -180,8 +193,9 @@ void read_audio_regions(Bytes bytes, const Nodes& top, const std::vector<AudioFi
 std::vector<TrackSlot> read_audio_track_slots(Bytes bytes, const Nodes& top) {
     std::vector<TrackSlot> slots;
     std::vector<bool> seen(0x10000, false);
-    for (const SessionBlockNode& list : top) {
-        if (list.content_type != kTrackList) continue;
+    for (const SessionBlockNode& top_block : top) {
+        if (top_block.content_type != kTrackList) continue;
+        const SessionBlockNode list = tree_of(bytes, top_block, 2);
         for (const SessionBlockNode& entry : list.children) {
             if (entry.content_type != kTrackEntry) continue;
             const std::uint64_t c = entry.payload_position;
@@ -255,7 +269,20 @@ void read_audio_placements(Bytes bytes, const Nodes& top, const std::vector<Trac
                            SessionLayout& layout) {
     const PlacementTargets targets = index_targets(slots, layout.audio_regions);
     std::vector<TrackRegion>& tracks = layout.audio_track_regions;
-    for (const SessionBlockNode& list : top) {
+    for (const SessionBlockNode& top_block : top) {
+        if (top_block.content_type != kPlacementTracks &&
+            top_block.content_type != kOldPlacementTracks)
+            continue;
+        // The list, its tracks, their playlists and the placements in them.
+        const SessionBlockNode list = tree_of(bytes, top_block, 4);
+        // Room for every placement the list holds, at once: doubling would leave up to half the
+        // largest list of the walk unused, and copy it on each step.
+        std::size_t placements = 0;
+        for (const SessionBlockNode& track : list.children) {
+            for (const SessionBlockNode& playlist : track.children)
+                placements += playlist.children.size();
+        }
+        tracks.reserve(tracks.size() + placements);
         if (list.content_type == kPlacementTracks) {
             std::uint32_t track_number = 0;
             for (const SessionBlockNode& track : list.children) {
@@ -314,9 +341,32 @@ void read_audio_placements(Bytes bytes, const Nodes& top, const std::vector<Trac
 
 // Orders by track and numbers the tracks from 0 without holes.
 void tidy_audio_track_regions(std::vector<TrackRegion>& tracks) {
-    std::stable_sort(tracks.begin(), tracks.end(), [](const TrackRegion& a, const TrackRegion& b) {
+    const auto by_track = [](const TrackRegion& a, const TrackRegion& b) {
         return a.track_index < b.track_index;
-    });
+    };
+    if (!std::is_sorted(tracks.begin(), tracks.end(), by_track)) {
+        // Sorted through their positions, then moved into place cycle by cycle: a stable sort
+        // of the records themselves would hold a buffer of half of them on top.
+        std::vector<std::size_t> order(tracks.size());
+        for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            return tracks[a].track_index < tracks[b].track_index;
+        });
+        // order[k] is the record that belongs at k; a place filled is marked by order[k] == k.
+        for (std::size_t start = 0; start < order.size(); ++start) {
+            if (order[start] == start) continue;
+            TrackRegion held = std::move(tracks[start]);
+            std::size_t k = start;
+            while (order[k] != start) {
+                const std::size_t from = order[k];
+                tracks[k] = std::move(tracks[from]);
+                order[k] = k;
+                k = from;
+            }
+            tracks[k] = std::move(held);
+            order[k] = k;
+        }
+    }
     // Each jump between neighbours closes to one, and the first track becomes 0.
     std::uint16_t dense = 0;
     std::uint16_t previous = tracks.empty() ? 0 : tracks.front().track_index;
@@ -332,23 +382,38 @@ void tidy_audio_track_regions(std::vector<TrackRegion>& tracks) {
 // --- Track kinds and MIDI tracks -------------------------------------------------------------
 
 // The content types of the track-kind blocks, in position order, found the way the content
-// readers find blocks: every byte position is tried, and blocks may overlap.
+// readers find blocks: every byte position is a candidate, and blocks may overlap.
 std::vector<std::uint16_t> scan_track_kinds(Bytes bytes) {
+    struct Found {
+        std::uint64_t position = 0;
+        std::uint64_t end = 0;
+        std::uint16_t type = 0;
+    };
+    std::vector<Found> found;
+    const auto collect = [&](std::uint16_t type) {
+        scan_blocks(bytes, type, bytes.size(), [&](const BlockHeader& block) {
+            if (high_byte_zero(block) && block.size != 0 && block_fits(bytes, block))
+                found.push_back({block.position, block.end(), type});
+            return false;
+        });
+    };
+    collect(kTrackKindOuter);
+    for (const std::uint16_t type : kTrackKinds) collect(type);
+    // One content type per position: the lists merge into one order.
+    std::sort(found.begin(), found.end(),
+              [](const Found& a, const Found& b) { return a.position < b.position; });
+
     std::vector<std::uint16_t> kinds;
-    const std::uint64_t length = bytes.size();
     std::uint64_t outer_end = 0;  // the furthest end of the 0x261D blocks met so far
-    for (std::uint64_t p = 0; p + 9 <= length; ++p) {
-        if (bytes[p] != kBlockMarker || bytes[p + 2] != 0) continue;
-        const std::uint64_t size = read_u32le_checked(bytes, p + 3);
-        if (size == 0 || p + kBlockHeaderSize + size > length) continue;
-        const std::uint16_t type = read_u16le_checked(bytes, p + kBlockHeaderSize);
-        if (type == kTrackKindOuter) {
-            outer_end = std::max(outer_end, p + kBlockHeaderSize + size);
+    for (const Found& block : found) {
+        if (block.type == kTrackKindOuter) {
+            outer_end = std::max(outer_end, block.end);
+            continue;
         }
-        if (!one_of(type, kTrackKinds)) continue;
-        // Every 0x261D met so far starts before p, so p lies inside one when it ends past p.
-        if (type == kTrackKindAudio && outer_end > p) continue;
-        kinds.push_back(type);
+        // Every 0x261D met so far starts before this block, so it lies inside one when that one
+        // ends past its position.
+        if (block.type == kTrackKindAudio && outer_end > block.position) continue;
+        kinds.push_back(block.type);
     }
     return kinds;
 }
@@ -357,8 +422,9 @@ std::vector<std::uint16_t> scan_track_kinds(Bytes bytes) {
 std::vector<TrackSlot> read_midi_track_slots(Bytes bytes, const Nodes& top) {
     std::vector<TrackSlot> slots;
     const std::vector<std::uint16_t> kinds = scan_track_kinds(bytes);
-    for (const SessionBlockNode& order : top) {
-        if (order.content_type != kTrackOrder) continue;
+    for (const SessionBlockNode& top_block : top) {
+        if (top_block.content_type != kTrackOrder) continue;
+        const SessionBlockNode order = tree_of(bytes, top_block, 2);
         std::size_t k = 0;
         std::uint16_t appended = 0;
         for (const SessionBlockNode& entry : order.children) {
@@ -424,7 +490,12 @@ std::vector<MidiChunkNotes> read_midi_chunks(Bytes bytes, const Nodes& top) {
 
 void read_midi_regions(Bytes bytes, const Nodes& top, const std::vector<MidiChunkNotes>& chunks,
                        std::vector<SessionRegion>& regions) {
-    for (const SessionBlockNode& node : top) {
+    for (const SessionBlockNode& top_block : top) {
+        if (!one_of(top_block.content_type, kChunkNodes) &&
+            top_block.content_type != kMidiRegionList)
+            continue;
+        // Down to the MIDI region blocks and, in the region list, the blocks inside them.
+        const SessionBlockNode node = tree_of(bytes, top_block, 4);
         if (one_of(node.content_type, kChunkNodes)) {
             for (const SessionBlockNode& group : node.children) {
                 if (!one_of(group.content_type, kMidiRegionGroups)) continue;
@@ -491,8 +562,9 @@ void read_midi_placements(Bytes bytes, const Nodes& top, const std::vector<Track
     const PlacementTargets targets = index_targets(slots, layout.midi_regions);
     std::vector<TrackRegion>& tracks = layout.midi_track_regions;
 
-    for (const SessionBlockNode& list : top) {
-        if (list.content_type != kMidiPlacementTracks) continue;
+    for (const SessionBlockNode& top_block : top) {
+        if (top_block.content_type != kMidiPlacementTracks) continue;
+        const SessionBlockNode list = tree_of(bytes, top_block, 4);
         std::uint32_t seen = 0;
         for (const SessionBlockNode& track : list.children) {
             if (track.content_type != kMidiPlacementTrack) continue;
@@ -570,7 +642,7 @@ int walk_session_tree(const std::uint8_t* bytes, std::uint64_t length,
     if (bytes == nullptr || length < kShortestSession || bytes[kByteOrderPosition] != 0) return 0;
 
     const Bytes view(bytes, static_cast<std::size_t>(length));
-    const Nodes top = parse_top_level_blocks(bytes, length);
+    const Nodes top = parse_top_level_headers(bytes, length);
 
     read_audio_regions(view, top, files, layout.audio_regions);
     const std::vector<TrackSlot> audio_tracks = read_audio_track_slots(view, top);

@@ -223,6 +223,46 @@ TEST(TopLevelWalk, RandomBytesGiveWellFormedTrees) {
     }
 }
 
+// `node` with every block deeper than `levels` (the node itself is level 1) left out.
+SessionBlockNode cut_at(const SessionBlockNode& node, int levels) {
+    SessionBlockNode cut = node;
+    cut.children.clear();
+    if (levels > 1)
+        for (const SessionBlockNode& child : node.children)
+            cut.children.push_back(cut_at(child, levels - 1));
+    return cut;
+}
+
+bool same_tree(const SessionBlockNode& a, const SessionBlockNode& b) {
+    if (a.payload_position != b.payload_position || a.payload_size != b.payload_size ||
+        a.block_type != b.block_type || a.content_type != b.content_type ||
+        a.children.size() != b.children.size())
+        return false;
+    for (std::size_t i = 0; i < a.children.size(); ++i)
+        if (!same_tree(a.children[i], b.children[i])) return false;
+    return true;
+}
+
+// A tree parsed a few levels deep holds exactly the whole tree's blocks down to that level.
+TEST(BlockTree, AShallowTreeIsTheWholeTreeCut) {
+    std::mt19937 random(20261210);
+    const std::uint8_t alphabet[] = {'Z', 'Z', 'Z', 0, 0, 0, 1, 2, 3, 7, 9, 12, 0x20, 0xFF};
+    for (int round = 0; round < 300; ++round) {
+        std::vector<std::uint8_t> bytes(1 + random() % 600);
+        for (std::uint8_t& b : bytes) b = alphabet[random() % sizeof(alphabet)];
+        for (const SessionBlockNode& whole : parse_top_level_blocks(bytes.data(), bytes.size())) {
+            const std::uint64_t at = whole.payload_position - kBlockHeaderSize;
+            for (int levels : {1, 2, 3, 4}) {
+                SessionBlockNode shallow;
+                ASSERT_TRUE(parse_block_tree(bytes.data(), bytes.size(), at, bytes.size(), shallow,
+                                             levels));
+                ASSERT_TRUE(same_tree(shallow, cut_at(whole, levels)))
+                    << "round " << round << ", " << levels << " levels";
+            }
+        }
+    }
+}
+
 std::vector<std::uint8_t> decrypted_session(const std::string& name) {
     std::vector<std::uint8_t> bytes = read_file(sessions_dir() / name);
     if (!bytes.empty()) ptf_xor_crypt(bytes);

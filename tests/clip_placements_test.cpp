@@ -434,7 +434,7 @@ TEST(ClipOverlaps, HeadCutsMoveTheSourceByTheStretchMarkers) {
         model.sample_rate = 48000.0;
         ClipStageCounts counts;
         resolve_clip_overlaps(model, counts);
-        const ClipRecord& cut = model.main_clips[0][1];
+        const ClipRecord& cut = model.output_tracks[0].clips[1];
         EXPECT_DOUBLE_EQ(cut.start, 1.0);
         EXPECT_DOUBLE_EQ(cut.length, 1.5);
         EXPECT_EQ(cut.whole_file, 0);
@@ -459,7 +459,7 @@ TEST(ClipOverlaps, ACutTailEndsItsStretchMarkersThere) {
     ClipModel model = model_of({first, clip_at_time(0.5, 1.0)});
     ClipStageCounts counts;
     resolve_clip_overlaps(model, counts);
-    const ClipRecord& cut = model.main_clips[0][0];
+    const ClipRecord& cut = model.output_tracks[0].clips[0];
     EXPECT_DOUBLE_EQ(cut.length, 0.5);
     ASSERT_EQ(cut.stretch_markers.size(), 2u);
     EXPECT_DOUBLE_EQ(cut.stretch_markers[1].item_time, 0.5);

@@ -262,6 +262,28 @@ TEST(SessionWalk, PlaylistsPlacementsAndDenseTrackNumbers) {
     EXPECT_EQ(layout.unplaced[0].region_number, 9u);
 }
 
+// Each placement list numbers its tracks from 0, so a second list interleaves with the first:
+// the track regions come back ordered by track, in the order read within a track.
+TEST(SessionWalk, PlacementsOfSeveralListsAreOrderedByTrackStably) {
+    const std::string empty = placement_track("x", {});
+    const auto on = [](std::vector<std::uint64_t> starts) {
+        std::vector<std::string> placements;
+        for (std::uint64_t start : starts) placements.push_back(placement(start % 2, start));
+        return placement_track("x", {audio_playlist(placements)});
+    };
+    const std::string blocks =
+        region_list({audio_region("r0", 0, 1, 0, 0), audio_region("r1", 0, 1, 0, 0)}) +
+        track_list({track_entry("A", {0}), track_entry("B", {1}), track_entry("C", {2})}) +
+        placement_tracks({empty, empty, on({10, 11})}) +
+        placement_tracks({on({20}), on({21, 22}), on({23})}) +
+        placement_tracks({on({30, 31}), empty, empty});
+    const SessionLayout layout = walk(walk_buffer(blocks));
+    const std::vector<Placed> expected = {
+        {"A", 0, "r0", 20}, {"A", 0, "r0", 30}, {"A", 0, "r1", 31}, {"B", 1, "r1", 21},
+        {"B", 1, "r0", 22}, {"C", 2, "r0", 10}, {"C", 2, "r1", 11}, {"C", 2, "r1", 23}};
+    EXPECT_EQ(placed(layout.audio_track_regions), expected);
+}
+
 // Region numbers are 32-bit: regions 65,535 and past it place like any other (no number means
 // "none"), and a number that names no region, however large, is named and never looked up by
 // allocation.

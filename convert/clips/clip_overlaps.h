@@ -11,8 +11,8 @@ inline constexpr double kOverlapSlack = 0.001;
 
 // For each pair of neighbours whose starts lie more than 0.05 s apart and overlap: the earlier
 // clip is cut where the later one starts, or, where the earlier one lies over the later one, the
-// later one's head is cut or, covered end to end, it is muted. Then refreshes the output
-// tracks' clips.
+// later one's head is cut or, covered end to end, it is muted. Then moves the clips into
+// the output tracks (refresh_output_clips).
 void resolve_clip_overlaps(ClipModel& model, ClipStageCounts& counts = clip_counts);
 
 // Cuts a clip's head by `cut` seconds of its timeline. The source moves on by the source time of

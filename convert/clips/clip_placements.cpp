@@ -5,6 +5,7 @@
 #include <limits>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "convert/clips/clip_fades.h"
 #include "convert/clips/clip_groups.h"
@@ -94,6 +95,12 @@ void read_sync_points(Context& ctx) {
 // Step 1: one clip per track region that plays audio, one output track per track index.
 void make_clips(Context& ctx, ClipModel& model) {
     std::map<std::uint16_t, std::uint64_t> ordinals;
+    // Room for each track's clips at once: grown by doubling, the lists would hold up to twice
+    // the clips of the session.
+    std::map<std::uint16_t, std::size_t> clip_counts_of;
+    for (const TrackRegion& placed : ctx.layout->audio_track_regions)
+        if (makes_clip(placed.region)) ++clip_counts_of[placed.track_index];
+    for (const auto& [track, count] : clip_counts_of) model.main_clips[track].reserve(count);
     for (const TrackRegion& placed : ctx.layout->audio_track_regions) {
         const std::uint16_t track = placed.track_index;
         if (!model.output_tracks.count(track)) {
@@ -333,6 +340,7 @@ void match_to_lists(const Context& ctx, ClipModel& model) {
         }
 
         Clips kept;
+        kept.reserve(clips.size());
         int fade_drops = 0;
         std::vector<SkippedClip> other_drops;
         for (std::size_t c = 0; c < clips.size(); ++c) {
@@ -349,7 +357,8 @@ void match_to_lists(const Context& ctx, ClipModel& model) {
                 }
                 left -= 1;
             }
-            ClipRecord clip = clips[c];
+            // Moved: `clips` is replaced by `kept` below, or left whole when nothing is kept.
+            ClipRecord clip = std::move(clips[c]);
             clip.over_next = over_next.count(keys[c]) ? 1 : 0;
             clip.over_previous = over_previous.count(keys[c]) ? 1 : 0;
             if (const auto colour = colours.find(keys[c]); colour != colours.end()) {
@@ -469,6 +478,7 @@ void separate_stacked_clips(const Context& ctx, ClipModel& model) {
         Clips clips = std::move(model.main_clips[track]);
         sort_clips_by_start(clips);
         Clips main;
+        main.reserve(clips.size());  // nearly every clip plays: room at once, not by doubling
         Clips alternates;
         std::size_t first = 0;
         while (first < clips.size()) {
@@ -545,7 +555,6 @@ void build_clip_placements(const std::uint8_t* data, std::size_t length,
     separate_stacked_clips(ctx, out);
     // Without ranges every fade placement would read as a bad one: --no-fades applies none.
     if (!options.no_fades) apply_list_fades(out, ctx.time, counts);
-    refresh_output_clips(out);
 }
 
 void refresh_output_clips(ClipModel& model) {
@@ -555,7 +564,9 @@ void refresh_output_clips(ClipModel& model) {
             output.clips.clear();
             continue;
         }
-        output.clips = clips->second;
+        // Moved, not copied: a second full set of clips would double the stage's peak memory.
+        output.clips = std::move(clips->second);
+        clips->second.clear();
         sort_clips_by_start(output.clips);
     }
 }

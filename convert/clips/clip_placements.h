@@ -32,7 +32,8 @@ struct ClipModel {
     std::map<std::uint16_t, std::vector<ClipRecord>> alternates;
     // Every track with a track region, ascending.
     std::vector<std::uint16_t> track_order;
-    // One per track of the order, named after it; `clips` mirrors `main_clips`.
+    // One per track of the order, named after it; `clips` is filled from `main_clips` once the
+    // clip stage ends (refresh_output_clips).
     std::map<std::uint16_t, OutputTrack> output_tracks;
     // 1 where the track's stored positions count ticks, 0 samples.
     std::map<std::uint16_t, std::uint8_t> tick_based;
@@ -54,5 +55,6 @@ void build_clip_placements(const std::uint8_t* data, std::size_t length,
                            const ConvertOptions& options, ClipModel& out,
                            ClipStageCounts& counts = clip_counts);
 
-// Copies each track's main clips into its output track.
+// Moves each track's main clips into its output track, ordered by start; `main_clips` keeps
+// its tracks with no clips.
 void refresh_output_clips(ClipModel& model);
