@@ -291,7 +291,7 @@ void apply_loops(const ClipExtrasInput& in, ClipModel& model, ClipExtras& out) {
                             // The raw start keeps its clip's unit: samples, or ticks + 10^12.
                             const double step =
                                 ticks ? std::floor(time_tick(in, copy.start) - start_tick + 0.5)
-                                      : std::floor(k * (clip.length * model.sample_rate + 0.5));
+                                      : k * std::floor(clip.length * model.sample_rate + 0.5);
                             copy.raw_start = clip.raw_start + static_cast<std::uint64_t>(step);
                             copies.push_back(std::move(copy));
                             ++out.loop_repeats;
