@@ -127,6 +127,8 @@ TEST(PlaylistTracks, AlternatePlaylistsAreNamedKeptOrSetAside) {
         EXPECT_EQ(names_of(r),
                   (std::vector<std::string>{"Vox.01 [lane: Vox] [L]", "Vox.01 [lane: Vox] [R]",
                                             "Keys take [alt playlist]"}));
+        // Alternates never sounded in Pro Tools.
+        for (const OutputTrack& t : r.tracks) EXPECT_EQ(t.clips.at(0).muted, 1) << t.name;
         EXPECT_EQ(r.tracks[0].pan, -1.0);
         EXPECT_EQ(r.tracks[1].pan, 1.0);
         EXPECT_TRUE(r.channel_counts.empty());

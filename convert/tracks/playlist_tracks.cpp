@@ -221,6 +221,12 @@ PlaylistTracks build_playlist_tracks(ClipModel& clips, const PlaylistTrackInput&
         out.tick_based.erase(out.tick_based.begin() + static_cast<std::ptrdiff_t>(i));
         ++out.folded;  // the next track moved up to i
     }
+    // Pro Tools plays one playlist per track: an alternate written on its own never sounded there,
+    // so its clips arrive muted.
+    for (OutputTrack& track : out.tracks)
+        if (track.name.find(" [alt playlist]") != std::string::npos ||
+            track.name.find(" [lane: ") != std::string::npos)
+            for (ClipRecord& clip : track.clips) clip.muted = 1;
     out.alt_own_tracks = out.alt_written - out.alt_with_lane - out.folded;
     if (out.alt_own_tracks < 0) out.alt_own_tracks = 0;
 
