@@ -347,7 +347,12 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
         clip_balance(reading.layout, clip_counts, item_writer).unaccounted();
     summary.odd_strips = plugin_ties.odd_strips;
     summary.multi_mono = plugin_ties.multi_mono;
-    summary.clip_extra_lines = clip_extras_summary_text(clip_extras);
+    summary.clip_stretch_lines = clip_extras_stretch_lines(clip_extras);
+    summary.clip_loop_lines = clip_extras_loop_lines(clip_extras);
+    summary.clip_take_lines = clip_extras_take_lines(clip_extras);
+    summary.clip_rate_rows = clip_extras_rate_rows(clip_extras);
+    summary.clips_stretched_read = clip_extras.stretched_clips;
+    summary.clips_stretched_computed = clip_extras.rate_corrected_clips;
     summary.playlist_lines = playlist_summary_text(playlists, options.keep_alt_takes != 0);
     summary.midi_notes_written = midi_writer.notes_written;
     summary.keep_inaudible_midi = options.keep_inaudible_midi != 0;

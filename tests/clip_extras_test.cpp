@@ -203,6 +203,9 @@ TEST(ClipExtras, LoopsRepeatOrAreNamed) {
     }
     EXPECT_EQ(out.loops_written, 1);
     EXPECT_EQ(out.loop_repeats, 2);
+    EXPECT_EQ(clip_extras_loop_lines(out),
+              "  1 looped clip(s) (Clip > Loop) written as their 3 passes, end to end,\n"
+              "      as Pro Tools plays them.\n");
 
     struct Case {
         const char* what;
@@ -228,6 +231,8 @@ TEST(ClipExtras, LoopsRepeatOrAreNamed) {
         EXPECT_EQ(single.main_clips[0].size(), 1u);
         EXPECT_EQ(notes.loop_notes, std::string("\n      Gtr: \"L\" at 10.00 s (") + c.note + ")");
         EXPECT_EQ(notes.loop_note_count, 1);
+        EXPECT_TRUE(clip_extras_loop_lines(notes).starts_with(
+            "  WARNING: 1 looped clip(s) (Clip > Loop) NOT written as loops:\n      Gtr: "));
     }
 
     // A MIDI loop that matches no clip is named by its position.

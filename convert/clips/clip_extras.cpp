@@ -426,50 +426,66 @@ void apply_loop_cuts(ClipModel& model, ClipExtras& out) {
     }
 }
 
-std::string clip_extras_summary_text(const ClipExtras& e) {
+std::string clip_extras_stretch_lines(const ClipExtras& e) {
     std::string text;
-    if (e.stretched_clips != 0 || e.rejected_warps != 0)
-        text += format_text(
-            "  %d clip(s) ELASTIC-AUDIO warped, written as a play rate with stretch\n"
-            "      markers; %d warp(s) could not be followed and play unwarped\n",
-            e.stretched_clips, e.rejected_warps);
-    if (e.pitched_clips != 0)
-        text += format_text("  %d clip(s) transposed, written as take pitch\n", e.pitched_clips);
-    if (e.rate_corrected_clips != 0) {
-        text +=
-            format_text("  %d clip(s) recorded at another sample rate play at their own rate:\n",
-                        e.rate_corrected_clips);
-        for (const std::string& row : e.rate_rows) text += "      stretch " + row + "\n";
-    }
+    if (e.pitched_clips != 0) text += format_text("  %d clips pitch-shifted\n", e.pitched_clips);
+    if (e.stretch_marker_clips != 0)
+        text += format_text("  %d clips carry elastic warp markers\n", e.stretch_marker_clips);
+    return text;
+}
+
+std::string clip_extras_loop_lines(const ClipExtras& e) {
+    std::string text;
     if (e.loops_written != 0)
-        text += format_text("  %d Pro Tools loop(s) written as %d repeat(s) of their clip%s\n",
-                            e.loops_written, e.loop_repeats,
-                            e.looped_fade_ins != 0 ? " (fade-ins repeated with them)" : "");
+        text += format_text(
+            "  %d looped clip(s) (Clip > Loop) written as their %d passes, end to end,\n"
+            "      as Pro Tools plays them.\n",
+            e.loops_written, e.loops_written + e.loop_repeats);
     if (e.loops_cut != 0)
-        text += format_text("  %d looped clip(s) cut to the loop Pro Tools plays\n", e.loops_cut);
+        text += format_text(
+            "  %d looped clip(s) set by Loop Length end where Pro Tools ends them (the\n"
+            "      loop is shorter than the clip).\n",
+            e.loops_cut);
+    if (e.looped_fade_ins != 0)
+        text += format_text(
+            "      %d of them have fades, kept on every pass: how Pro Tools fades a\n"
+            "      looped clip is not measured yet.\n",
+            e.looped_fade_ins);
     if (e.loop_note_count != 0)
-        text += format_text("  %d loop(s) could not be written as Pro Tools plays them:",
-                            e.loop_note_count) +
-                e.loop_notes + "\n";
+        text += format_text("  WARNING: %d looped clip(s) (Clip > Loop) NOT written as loops:%s\n",
+                            e.loop_note_count, e.loop_notes.c_str()) +
+                "      Each arrives as the clip is stored, not as Pro Tools loops it.\n"
+                "      Check those clips' length in REAPER against Pro Tools.\n";
+    return text;
+}
+
+std::string clip_extras_take_lines(const ClipExtras& e) {
+    std::string text;
     if (e.phase_inversions != 0)
         text += format_text(
             "  %d clip(s) had Clip Effects POLARITY switched on: carried as REAPER take\n"
             "      polarity (Item properties > Invert phase).\n",
             e.phase_inversions);
-    if (!e.clip_effects_clips.empty()) {
+    // Until Clip Effects are written as take effects, the clips that carry them are named.
+    if (!e.clip_effects_clips.empty())
         text += format_text(
-            "  WARNING: %d clip(s) carry Pro Tools Clip Effects (EQ, dynamics or\n"
-            "      filters) that this build does not write yet; they play dry:\n",
-            static_cast<int>(e.clip_effects_clips.size()));
-        text += name_rows(e.clip_effects_clips);
-    }
+                    "  WARNING: %d clip(s) carry Pro Tools Clip Effects (EQ, dynamics or\n"
+                    "      filters) that this build does not write yet; they play dry:\n",
+                    static_cast<int>(e.clip_effects_clips.size())) +
+                name_rows(e.clip_effects_clips);
     if (!e.ara_clips.empty()) {
         text += format_text(
-            "  %d clip(s) have Melodyne (ARA) attached. What was edited there is NOT\n"
-            "      carried yet:\n",
-            static_cast<int>(e.ara_clips.size()));
-        text += name_rows(e.ara_clips);
+                    "  %d clip(s) have %s (ARA) attached. What was edited there is NOT\n"
+                    "      carried yet:\n",
+                    static_cast<int>(e.ara_clips.size()), "Melodyne") +
+                name_rows(e.ara_clips);
     }
     for (const std::string& note : e.ara_notes) text += "      Melodyne: " + note + "\n";
+    return text;
+}
+
+std::string clip_extras_rate_rows(const ClipExtras& e) {
+    std::string text;
+    for (const std::string& row : e.rate_rows) text += "      stretch " + row + "\n";
     return text;
 }

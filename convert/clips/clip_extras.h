@@ -99,5 +99,10 @@ void apply_loop_cuts(ClipModel& model, ClipExtras& out = clip_extras);
 // 44.1 against 48 kHz either way. 0 when the track is left alone.
 double rate_correction(const std::vector<ClipRecord>& clips);
 
-// The summary lines of this half of the stage.
-std::string clip_extras_summary_text(const ClipExtras& extras);
+// The summary lines of this half of the stage, each set at its place in the summary: pitch and
+// warp markers (before the stretched clips), loops (after clip gain), Clip Effects polarity and
+// Melodyne, and one row per track whose rate was corrected.
+std::string clip_extras_stretch_lines(const ClipExtras& extras);
+std::string clip_extras_loop_lines(const ClipExtras& extras);
+std::string clip_extras_take_lines(const ClipExtras& extras);
+std::string clip_extras_rate_rows(const ClipExtras& extras);

@@ -193,13 +193,14 @@ void mix_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
 // Stretched clips, fades, clip gain, colour options, track colours and the meter (rows 60 to 80
 // that this build counts).
 void clip_and_colour_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
+    text += in.clip_stretch_lines;
     text +=
         format_text("  %d clips stretched, %d of them read from the session\n",
                     in.clips_stretched_read + in.clips_stretched_computed, in.clips_stretched_read);
     text += format_text("  %d fade-ins, %d fade-outs, %d crossfades\n", clip_counts.fade_ins,
                         clip_counts.fade_outs, clip_counts.crossfades);
     text += format_text("  %d clips given clip gain\n", item_writer.clips_with_gain);
-    text += in.clip_extra_lines;
+    text += in.clip_loop_lines;
     if (in.no_track_colors)
         text +=
             "  --no-track-colors: every track is in REAPER's default color; the\n"
@@ -460,6 +461,7 @@ void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
         }
         text += "\n      Please send the session in.\n";
     }
+    text += in.clip_rate_rows;
     text += in.playlist_lines;
     if (!in.odd_strips.empty())
         text += format_text(
@@ -656,6 +658,7 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     text += marker_summary(tempo_marker_counts);
     colour_paragraphs(text, in);
     view_paragraphs(text);
+    text += in.clip_take_lines;
     project_paragraphs(text);
     clip_stage_paragraphs(text, in);
     midi_loss_paragraphs(text);
