@@ -8,7 +8,9 @@
 #include <filesystem>
 #include <limits>
 
+#include "block_builder.h"
 #include "convert/clips/clip_overlaps.h"
+#include "mix_session.h"
 #include "test_support.h"
 
 namespace {
@@ -296,4 +298,35 @@ TEST(ClipExtras, MelodyneRecordsTieClipsAndNamesThatAreNotFilesOpenNothing) {
     apply_clip_extras(in, again, off);
     EXPECT_TRUE(off.ara_notes.empty());
     EXPECT_EQ(again.main_clips[0][0].ara_index, 0);
+}
+
+// The program on a whole session: a clip transposed by three semitones plays at its own rate.
+TEST(ClipExtrasProgram, PitchIsWrittenAsTakePitch) {
+    using test_blocks::le;
+    using test_blocks::z_block;
+    using test_blocks::zeros;
+    test_support::TempDir dir;
+    const std::filesystem::path song = std::filesystem::path(dir.path()) / "Mix";
+    std::filesystem::create_directories(song / "Audio Files");
+    test_support::write_file((song / "Audio Files" / "Take 1.wav").string(), "RIFF");
+    const std::string name = "Take 1";
+    const std::string name_block = z_block(0x2628, le(name.size(), 4) + name + zeros(8), 0x02);
+    std::string plain = mix_session::plain_session(mix_session::MixShape{});
+    plain += z_block(
+        0x2629,
+        name_block + zeros(14) + le(3, 4) + le(std::bit_cast<std::uint32_t>(0.0f), 4) + zeros(12),
+        0x05);
+    std::vector<std::uint8_t> bytes(plain.begin(), plain.end());
+    ptf_xor_crypt(bytes);
+    const std::string session = (song / "Mix.ptx").string();
+    test_support::write_file(session, std::string(bytes.begin(), bytes.end()));
+    const std::string project = (song / "Mix.rpp").string();
+    const auto r = test_support::run_lanwick({session, "-o", project, "--no-pause"});
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    const std::string text = test_support::read_file(project);
+    const std::size_t at = text.find("NAME \"Take 1\"");
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_EQ(text.substr(text.rfind("PLAYRATE", at), 44),
+              "PLAYRATE 1.000000000 1 3.000000 -1 0 0.0025\n");
+    EXPECT_NE(r.out.find("\n  1 clips pitch-shifted\n"), std::string::npos) << r.out;
 }
