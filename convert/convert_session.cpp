@@ -43,6 +43,7 @@
 #include "session/midi_chunks.h"
 #include "session/mixer_names.h"
 #include "session/named_placements.h"
+#include "session/playlist_names.h"
 #include "session/plugin_params.h"
 #include "session/px_records.h"
 #include "session/session_settings.h"
@@ -160,6 +161,7 @@ WrittenTracks stage_tracks(ClipModel clips, const MidiTrackSet& midi, const Sess
     in.session_track_names = reading.track_names;
     in.lane_sets = reading.lane_sets;
     read_strip_rows(data, length, in.strip_rows);
+    read_playlist_names(data, length, in.playlist_names);
     in.keep_alt_takes = options.keep_alt_takes != 0;
     in.recover_deleted = options.recover_deleted != 0;
     in.debug_fold = std::getenv("PTX_DEBUG_FOLD") != nullptr;

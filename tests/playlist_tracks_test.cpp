@@ -178,3 +178,21 @@ TEST(PlaylistTracks, OnlyTracksNoStripRowNamesAreUnmatched) {
     ClipModel again = model_of({{"A", "A", {clip("a", 0.0)}}, {"B", "B", {clip("b", 0.0)}}});
     EXPECT_EQ(build_playlist_tracks(again, in).unmatched, 0);
 }
+
+TEST(PlaylistTracks, ClipsOfAnUnnamedPlaylistAreListedByTheirRegionsPlaylist) {
+    ClipRecord hit = clip("hit", 2.0);
+    hit.region_index = 1;
+    ClipRecord far = clip("far", 3.0);
+    far.region_index = 7;  // names no playlist
+    ClipModel m = model_of({{"Drums", "Drums", {clip("k", 0.0)}}, {"Drums", "?", {hit, far}}});
+    PlaylistTrackInput in = input_named({"Drums"});
+    in.playlist_names = {{"Drums", 0}, {"Drums.02", 1}};
+    const PlaylistTracks r = build_playlist_tracks(m, in);
+    ASSERT_EQ(r.tracks.size(), 2u);
+    EXPECT_EQ(r.tracks[1].name, "? [alt playlist]");
+    EXPECT_EQ(r.tracks[1].parent_playlist_name, "Drums");
+    ASSERT_EQ(r.playlist_clips.size(), 1u);
+    EXPECT_EQ(r.playlist_clips[0].playlist, "?");
+    EXPECT_EQ(r.playlist_clips[0].name, "Drums.02");
+    EXPECT_EQ(r.playlist_clips[0].start, 2.0);
+}

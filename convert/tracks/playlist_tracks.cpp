@@ -230,6 +230,15 @@ PlaylistTracks build_playlist_tracks(ClipModel& clips, const PlaylistTrackInput&
     out.alt_own_tracks = out.alt_written - out.alt_with_lane - out.folded;
     if (out.alt_own_tracks < 0) out.alt_own_tracks = 0;
 
+    // The clips of unnamed playlists written on their own, under the playlist their region names.
+    for (const OutputTrack& track : out.tracks) {
+        if (!track.playlist_flag) continue;
+        for (const ClipRecord& clip : track.clips)
+            if (clip.region_index < in.playlist_names.size())
+                out.playlist_clips.push_back(
+                    {track.playlist_name, in.playlist_names[clip.region_index].name, clip.start});
+    }
+
     // Step 6: tracks that no strip row names (every written track when no row was read).
     std::set<std::string> row_names;
     for (const StripRow& row : in.strip_rows) row_names.insert(row.name);

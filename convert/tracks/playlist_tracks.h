@@ -13,15 +13,24 @@
 #include "convert/clips/clip_placements.h"
 #include "model/mix_records.h"
 #include "model/output_model.h"
+#include "session/playlist_names.h"
 #include "session/strip_rows.h"
 
 struct PlaylistTrackInput {
     std::vector<std::string> session_track_names;  // the names of the session head
     std::vector<TrackLaneSet> lane_sets;
     std::vector<StripRow> strip_rows;
-    bool keep_alt_takes = true;    // off with --drop-alt-takes / --no-alt-takes
-    bool recover_deleted = false;  // --recover-deleted / --ghost-clips
-    bool debug_fold = false;       // PTX_DEBUG_FOLD is set
+    std::vector<PlaylistNameEntry> playlist_names;  // the session's playlists, by number
+    bool keep_alt_takes = true;                     // off with --drop-alt-takes / --no-alt-takes
+    bool recover_deleted = false;                   // --recover-deleted / --ghost-clips
+    bool debug_fold = false;                        // PTX_DEBUG_FOLD is set
+};
+
+// A clip of an unnamed playlist written on its own, under the playlist its region names.
+struct PlaylistClip {
+    std::string playlist;  // the track's playlist name
+    std::string name;      // the session's playlist that the clip's region index names
+    double start = 0.0;
 };
 
 struct PlaylistTracks {
@@ -31,6 +40,7 @@ struct PlaylistTracks {
     std::map<std::string, int> timebase_values;  // name -> twice the track's tick flag
     std::vector<std::string> merged_multichannel_tracks;  // runs of three to eight legs
     std::vector<OutputTrack> set_aside;                   // alternate playlists left out
+    std::vector<PlaylistClip> playlist_clips;             // for the lanes of unnamed playlists
     int merged_stereo = 0;                                // split stereo pairs made one track
     int alt_written = 0;      // alternate playlists written as their own tracks
     int alt_with_lane = 0;    // ... named after their parent's lane set
