@@ -10,6 +10,7 @@
 
 #include "app/output.h"
 #include "convert/clips/clip_counts.h"
+#include "convert/clips/clip_extras.h"
 #include "convert/clips/clip_gain.h"
 #include "convert/clips/clip_overlaps.h"
 #include "convert/clips/clip_placements.h"
@@ -24,6 +25,7 @@
 #include "convert/tracks/midi_items.h"
 #include "convert/tracks/midi_track_tables.h"
 #include "convert/tracks/mixer_wiring.h"
+#include "convert/tracks/playlist_tracks.h"
 #include "convert/tracks/session_plugins.h"
 #include "convert/tracks/track_filters.h"
 #include "convert/tracks/track_order.h"
@@ -44,15 +46,21 @@
 #include "session/block_index.h"
 #include "session/clip_gain_lists.h"
 #include "session/clip_lists.h"
+#include "session/clip_pitch.h"
+#include "session/loop_records.h"
 #include "session/midi_chunks.h"
 #include "session/mixer_names.h"
 #include "session/named_placements.h"
+#include "session/playlist_names.h"
+#include "session/plugin_params.h"
+#include "session/px_records.h"
 #include "session/session_settings.h"
 #include "session/strip_links.h"
 #include "session/strip_rows.h"
 #include "session/track_midi_values.h"
 #include "session/track_names.h"
 #include "session/track_routing.h"
+#include "session/warp_markers.h"
 #include "util/names.h"
 
 namespace {
@@ -135,16 +143,33 @@ void stage_clips(const PTFFormat& session, const SessionReading& reading,
     read_gain_envelopes_a(data, length, gains);
     read_gain_envelopes_b(data, length, lines);
     gain = apply_clip_gain(gains, lines, clips);
+    ClipExtrasInput extras;
+    read_4400_px_lists(data, length, extras.effects);
+    read_plugin_params(data, length, extras.ara_records, extras.ara_clip_records);
+    read_warp_markers(data, length, extras.warps);
+    read_clip_pitch(data, length, extras.pitches);
+    read_loop_records(data, length, extras.loops);
+    extras.session_path = options.input_path;
+    extras.tempo_map = &session_tempo_map;
+    extras.tempo = settings.session_tempo;
+    extras.no_ara = options.no_ara != 0;
+    extras.no_stretch = options.no_stretch != 0;
+    apply_clip_extras(extras, clips);
+    clip_counts.loop_repeats = clip_extras.loop_repeats;
     resolve_clip_overlaps(clips);
+    apply_loop_cuts(clips);
+    refresh_output_clips(clips);
 }
 
-// Stage "tracks": groups, view state and colour coding, then the output tracks in the session's
-// track order with empty, VCA-master and folder tracks, the click left out under --no-click, and
-// the hidden and inactive filters. The tracks are moved out of the clip model, which is released
-// here: its clips are not held twice while the project is written.
+// Stage "tracks": groups, view state and colour coding; the tracks of the playlists (split stereo
+// legs joined, alternate playlists named, folded or set aside); then the output tracks in the
+// session's track order with empty, VCA-master and folder tracks, the click left out under
+// --no-click, and the hidden and inactive filters. The tracks are moved out of the clip model,
+// which is released here: its clips are not held twice while the project is written.
 WrittenTracks stage_tracks(ClipModel clips, const MidiTracks& midi, const SessionReading& reading,
                            const ConvertOptions& options, const PluginTrackTies& ties,
-                           const std::uint8_t* data, std::size_t length) {
+                           const std::uint8_t* data, std::size_t length,
+                           PlaylistTracks& playlists) {
     TrackViewStageInput view_in;
     view_in.data = data;
     view_in.length = length;
@@ -155,18 +180,30 @@ WrittenTracks stage_tracks(ClipModel clips, const MidiTracks& midi, const Sessio
     view_in.rows = &midi.rows;
     run_track_view_stage(view_in, track_stage, track_views);
 
+    PlaylistTrackInput in;
+    in.session_track_names = reading.track_names;
+    in.lane_sets = reading.lane_sets;
+    read_strip_rows(data, length, in.strip_rows);
+    read_playlist_names(data, length, in.playlist_names);
+    in.keep_alt_takes = options.keep_alt_takes != 0;
+    in.recover_deleted = options.recover_deleted != 0;
+    in.debug_fold = std::getenv("PTX_DEBUG_FOLD") != nullptr;
+    playlists = build_playlist_tracks(clips, in);
+
     TrackOrderInput order;
     order.named = midi.named;
-    for (std::uint16_t index : clips.track_order) {
-        const auto track = clips.output_tracks.find(index);
-        if (track == clips.output_tracks.end()) continue;
+    for (std::size_t i = 0; i < playlists.tracks.size(); ++i) {
         StagedTrack staged;
-        staged.track = std::move(track->second);
-        const auto tick = clips.tick_based.find(index);
-        staged.input.timebase =
-            reaper_timebase(tick != clips.tick_based.end() && tick->second != 0);
+        staged.track = std::move(playlists.tracks[i]);
+        staged.input.timebase = reaper_timebase(playlists.tick_based[i] != 0);
+        if (const auto legs = playlists.channel_counts.find(staged.track.name);
+            legs != playlists.channel_counts.end()) {
+            staged.input.channel_count = legs->second;
+            staged.input.folded_channels = merged_track_channels(legs->second);
+        }
         order.source.push_back(std::move(staged));
     }
+    playlists.tracks.clear();
     for (std::uint16_t index : midi.set.order) {
         StagedTrack staged;
         staged.track = midi.set.tracks.at(index);
@@ -332,8 +369,9 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     stage_clips(session, reading, options, clips, gain);
     report_progress(2, "tracks");
     const MidiTracks midi = stage_midi(data, length, reading, options, clips);
-    const WrittenTracks written =
-        stage_tracks(std::move(clips), midi, reading, options, plugin_ties, data, length);
+    PlaylistTracks playlists;
+    const WrittenTracks written = stage_tracks(std::move(clips), midi, reading, options,
+                                               plugin_ties, data, length, playlists);
 
     // Stage "writing".
     std::set<std::string> listed_files;
@@ -428,6 +466,13 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     summary.odd_strips = plugin_ties.odd_strips;
     summary.multi_mono = plugin_ties.multi_mono;
     summary.plugin_instances = static_cast<int>(reading.plugin_instances.size());
+    summary.clip_stretch_lines = clip_extras_stretch_lines(clip_extras);
+    summary.clip_loop_lines = clip_extras_loop_lines(clip_extras);
+    summary.clip_take_lines = clip_extras_take_lines(clip_extras);
+    summary.clip_rate_rows = clip_extras_rate_rows(clip_extras);
+    summary.clips_stretched_read = clip_extras.stretched_clips;
+    summary.clips_stretched_computed = clip_extras.rate_corrected_clips;
+    summary.playlist_lines = playlist_summary_text(playlists, options.keep_alt_takes != 0);
     summary.midi_notes_written = midi_writer.notes_written;
     summary.keep_inaudible_midi = options.keep_inaudible_midi != 0;
     summary.truncate_midi_to_clip = options.truncate_midi_to_clip != 0;

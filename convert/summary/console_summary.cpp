@@ -198,12 +198,14 @@ void mix_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
 // Stretched clips, fades, clip gain, colour options, track colours and the meter (rows 60 to 80
 // that this build counts).
 void clip_and_colour_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
+    text += in.clip_stretch_lines;
     text +=
         format_text("  %d clips stretched, %d of them read from the session\n",
                     in.clips_stretched_read + in.clips_stretched_computed, in.clips_stretched_read);
     text += format_text("  %d fade-ins, %d fade-outs, %d crossfades\n", clip_counts.fade_ins,
                         clip_counts.fade_outs, clip_counts.crossfades);
     text += format_text("  %d clips given clip gain\n", item_writer.clips_with_gain);
+    text += in.clip_loop_lines;
     if (in.no_track_colors)
         text +=
             "  --no-track-colors: every track is in REAPER's default color; the\n"
@@ -464,6 +466,8 @@ void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
         }
         text += "\n      Please send the session in.\n";
     }
+    text += in.clip_rate_rows;
+    text += in.playlist_lines;
     if (!in.odd_strips.empty())
         text += format_text(
                     "  WARNING: %d mixer strip(s) are neither mono nor stereo and were\n"
@@ -492,14 +496,18 @@ void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     if (c.s_curve_fades != 0)
         text +=
             format_text("  %d S-curve fade(s) written as REAPER's S shape (5)\n", c.s_curve_fades);
-    // Stacked placements under the clip that plays: the alternate-takes tracks that would carry
-    // them are not written yet, so they are named as left out, also under --recover-deleted.
-    if (c.alternate_clips != 0)
+    // Stacked placements under the clip that plays: with --recover-deleted they are written,
+    // muted, on "[alt takes]" tracks; otherwise they are named as left out.
+    if (c.alternate_clips != 0 && in.recover_deleted)
+        text += format_text(
+            "  %d deleted clip placement(s) RECOVERED: written as MUTED \"[alt takes]\"\n"
+            "      track(s) beside the track they were stacked on.\n",
+            c.alternate_clips);
+    else if (c.alternate_clips != 0)
         text += format_text(
             "  %d deleted clip placement(s) are still in this session: edits or takes\n"
             "      Pro Tools no longer plays. They are left out of the project%s\n",
-            c.alternate_clips,
-            in.recover_deleted ? "." : "; --recover-deleted\n      would keep them.");
+            c.alternate_clips, "; --recover-deleted\n      would keep them.");
     text += fx_plugin_paragraph(in.plugin_instances);
     if (!in.multi_mono.empty())
         text += format_text(
@@ -658,6 +666,7 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     text += track_coding_rows(track_stage, in.no_track_colors) + group_rows(track_stage);
     view_paragraphs(text);
     text += midi_track_rows(track_stage, settings.comments_mode);
+    text += in.clip_take_lines;
     project_paragraphs(text);
     text += group_warning_rows(track_stage);
     clip_stage_paragraphs(text, in);

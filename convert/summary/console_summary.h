@@ -51,6 +51,12 @@ struct ConsoleSummaryInput {
     std::vector<std::string> odd_strips;  // strips neither mono nor stereo, "%s (%d control slots)"
     int plugin_instances = 0;             // the session's plug-in instances
     std::vector<std::string> multi_mono;  // unlinked multi-mono instances, "%s on %s (%d channels)"
+    // Clip Effects, Melodyne, warps, pitch, loops and rate, at their places.
+    std::string clip_stretch_lines;
+    std::string clip_loop_lines;
+    std::string clip_take_lines;
+    std::string clip_rate_rows;
+    std::string playlist_lines;  // split stereo, alternate playlists, folding, unmatched tracks
     bool keep_inaudible_midi = false;
     bool truncate_midi_to_clip = false;
 };

@@ -1,0 +1,198 @@
+// Which tracks are written: split stereo legs joined, multichannel runs, alternate playlists and
+// their folding into a parent.
+#include "convert/tracks/playlist_tracks.h"
+
+#include <gtest/gtest.h>
+
+#include "convert/clips/clip_counts.h"
+#include "convert/run_state.h"
+
+namespace {
+
+ClipRecord clip(const std::string& name, double start, double length = 1.0) {
+    ClipRecord c;
+    c.name = name;
+    c.start = start;
+    c.length = length;
+    return c;
+}
+
+struct Track {
+    std::string name;
+    std::string playlist;  // empty: the clip list carries no name
+    std::vector<ClipRecord> clips;
+};
+
+// A clip model of tracks in order, each with its own clip list.
+ClipModel model_of(const std::vector<Track>& tracks) {
+    ClipModel m;
+    for (std::size_t i = 0; i < tracks.size(); ++i) {
+        const auto index = static_cast<std::uint16_t>(i);
+        m.track_order.push_back(index);
+        m.output_tracks[index].name = tracks[i].name;
+        m.output_tracks[index].clips = tracks[i].clips;
+        m.main_clips[index] = tracks[i].clips;
+        m.list_index[index] = static_cast<std::int32_t>(m.lists.size());
+        m.lists.push_back({tracks[i].playlist, 0});
+    }
+    return m;
+}
+
+PlaylistTrackInput input_named(std::vector<std::string> names) {
+    PlaylistTrackInput in;
+    in.session_track_names = std::move(names);
+    return in;
+}
+
+std::vector<std::string> names_of(const PlaylistTracks& r) {
+    std::vector<std::string> names;
+    for (const OutputTrack& t : r.tracks) names.push_back(t.name);
+    return names;
+}
+
+}  // namespace
+
+TEST(PlaylistTracks, SplitStereoPairIsOneTrackLeftLegFirst) {
+    clip_counts.reset();
+    ClipModel m = model_of({{"Gtr", "Gtr", {clip("R0", 5.0), clip("L0", 0.0)}},
+                            {"Gtr", "Gtr", {clip("R1", 0.0), clip("R2", 5.0)}},
+                            {"Bass", "Bass", {clip("B", 0.0)}}});
+    // The clip stage keeps each list by start.
+    std::swap(m.output_tracks[0].clips[0], m.output_tracks[0].clips[1]);
+    const PlaylistTracks r = build_playlist_tracks(m, input_named({"Gtr", "Bass"}));
+    ASSERT_EQ(names_of(r), (std::vector<std::string>{"Gtr", "Bass"}));
+    const std::vector<ClipRecord>& c = r.tracks[0].clips;
+    ASSERT_EQ(c.size(), 4u);
+    // Equal starts keep the left leg first.
+    EXPECT_EQ(c[0].name, "L0");
+    EXPECT_EQ(c[0].pan, -1.0);
+    EXPECT_EQ(c[1].name, "R1");
+    EXPECT_EQ(c[1].pan, 1.0);
+    EXPECT_EQ(c[2].pan, -1.0);
+    EXPECT_EQ(c[3].pan, 1.0);
+    EXPECT_EQ(r.channel_counts.at("Gtr"), 2);
+    EXPECT_FALSE(r.channel_counts.contains("Bass"));
+    EXPECT_EQ(r.merged_stereo, 1);
+    EXPECT_NE(playlist_summary_text(r, true).find(
+                  "  1 Pro Tools stereo track(s) merged from split mono\n"),
+              std::string::npos);
+}
+
+TEST(PlaylistTracks, RunsOfLegs) {
+    struct Case {
+        const char* what;
+        int legs;
+        bool differ;  // the last leg's clip starts later
+        std::vector<std::string> written;
+        int channels;  // recorded for the first name; 0 none
+    } cases[] = {
+        {"three equal legs", 3, false, {"Amb"}, 3},
+        {"six equal legs", 6, false, {"Amb"}, 6},
+        {"three legs that differ", 3, true, {"Amb", "Amb", "Amb"}, 0},
+        {"nine legs", 9, false, std::vector<std::string>(9, "Amb"), 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<Track> tracks;
+        for (int i = 0; i < c.legs; ++i)
+            tracks.push_back({"Amb", "Amb", {clip("a", c.differ && i == c.legs - 1 ? 1.0 : 0.0)}});
+        ClipModel m = model_of(tracks);
+        const PlaylistTracks r = build_playlist_tracks(m, input_named({"Amb"}));
+        EXPECT_EQ(names_of(r), c.written);
+        EXPECT_EQ(r.channel_counts.contains("Amb") ? r.channel_counts.at("Amb") : 0, c.channels);
+        if (c.channels == 0) continue;
+        EXPECT_EQ(r.tracks[0].clips.size(), 1u);
+        EXPECT_EQ(r.tracks[0].clips[0].pan, 0.0);
+    }
+    // REAPER's channel counts are even; the map keeps the legs.
+    EXPECT_EQ(merged_track_channels(2), 2);
+    EXPECT_EQ(merged_track_channels(3), 4);
+    EXPECT_EQ(merged_track_channels(7), 8);
+}
+
+TEST(PlaylistTracks, AlternatePlaylistsAreNamedKeptOrSetAside) {
+    clip_counts.reset();
+    const std::vector<Track> tracks = {
+        // The two legs of a stereo track, on an alternate playlist.
+        {"Vox", "Vox.01", {clip("v", 0.0)}},
+        {"Vox", "Vox.01", {clip("w", 0.0)}},
+        {"Keys", "Keys take", {clip("k", 0.0)}},
+    };
+    PlaylistTrackInput in = input_named({"Vox", "Keys"});
+    in.lane_sets.push_back(TrackLaneSet{});
+    in.lane_sets.back().name = "Vox";
+    {
+        ClipModel m = model_of(tracks);
+        const PlaylistTracks r = build_playlist_tracks(m, in);
+        EXPECT_EQ(names_of(r),
+                  (std::vector<std::string>{"Vox.01 [lane: Vox] [L]", "Vox.01 [lane: Vox] [R]",
+                                            "Keys take [alt playlist]"}));
+        // Alternates never sounded in Pro Tools.
+        for (const OutputTrack& t : r.tracks) EXPECT_EQ(t.clips.at(0).muted, 1) << t.name;
+        EXPECT_EQ(r.tracks[0].pan, -1.0);
+        EXPECT_EQ(r.tracks[1].pan, 1.0);
+        EXPECT_TRUE(r.channel_counts.empty());
+        EXPECT_EQ(r.alt_written, 3);
+        EXPECT_EQ(r.alt_with_lane, 2);
+    }
+    in.keep_alt_takes = false;
+    ClipModel m = model_of(tracks);
+    const PlaylistTracks r = build_playlist_tracks(m, in);
+    EXPECT_TRUE(r.tracks.empty());
+    EXPECT_EQ(r.set_aside.size(), 3u);
+    // Their clips are named as left out, so the clip balance holds.
+    EXPECT_EQ(clip_counts.set_aside_playlist_clips, 3);
+    EXPECT_NE(playlist_summary_text(r, false).find(
+                  "  3 alternate playlists set aside (--drop-alt-takes was given)\n"),
+              std::string::npos);
+}
+
+TEST(PlaylistTracks, UnnamedPlaylistFoldsIntoAClipLessParent) {
+    ClipModel m = model_of({{"Drums", "Drums", {}}, {"Drums", "?", {clip("hit", 2.0)}}});
+    const PlaylistTracks r = build_playlist_tracks(m, input_named({"Drums"}));
+    ASSERT_EQ(r.tracks.size(), 1u);
+    EXPECT_EQ(r.tracks[0].name, "Drums");
+    ASSERT_EQ(r.tracks[0].lanes.size(), 1u);
+    EXPECT_EQ(r.tracks[0].lanes[0].clips.size(), 1u);
+    EXPECT_EQ(r.folded, 1);
+    EXPECT_NE(playlist_summary_text(r, true).find(
+                  "  1 alternate playlist(s) folded into a parent that has no clips of its own\n"),
+              std::string::npos);
+}
+
+TEST(PlaylistTracks, OnlyTracksNoStripRowNamesAreUnmatched) {
+    ClipModel m = model_of({{"A", "A", {clip("a", 0.0)}},
+                            {"B", "B", {clip("b", 0.0)}},
+                            {"A", "A take", {clip("c", 0.0)}}});
+    PlaylistTrackInput in = input_named({"A", "B"});
+    in.strip_rows.push_back({"A", 0, 0, 0, 1});
+    run_outcome.problem_kind.clear();
+    const PlaylistTracks r = build_playlist_tracks(m, in);
+    // B is unmatched; the alternate playlist is not counted.
+    EXPECT_EQ(r.unmatched, 1);
+    EXPECT_EQ(run_outcome.problem_kind, "unmatched-tracks");
+    EXPECT_EQ(run_outcome.problem_detail, "1 track(s) matched no strip row");
+    run_outcome.problem_kind.clear();
+    run_outcome.problem_detail.clear();
+    in.strip_rows.push_back({"B", 0, 0, 0, 2});
+    ClipModel again = model_of({{"A", "A", {clip("a", 0.0)}}, {"B", "B", {clip("b", 0.0)}}});
+    EXPECT_EQ(build_playlist_tracks(again, in).unmatched, 0);
+}
+
+TEST(PlaylistTracks, ClipsOfAnUnnamedPlaylistAreListedByTheirRegionsPlaylist) {
+    ClipRecord hit = clip("hit", 2.0);
+    hit.region_index = 1;
+    ClipRecord far = clip("far", 3.0);
+    far.region_index = 7;  // names no playlist
+    ClipModel m = model_of({{"Drums", "Drums", {clip("k", 0.0)}}, {"Drums", "?", {hit, far}}});
+    PlaylistTrackInput in = input_named({"Drums"});
+    in.playlist_names = {{"Drums", 0}, {"Drums.02", 1}};
+    const PlaylistTracks r = build_playlist_tracks(m, in);
+    ASSERT_EQ(r.tracks.size(), 2u);
+    EXPECT_EQ(r.tracks[1].name, "? [alt playlist]");
+    EXPECT_EQ(r.tracks[1].parent_playlist_name, "Drums");
+    ASSERT_EQ(r.playlist_clips.size(), 1u);
+    EXPECT_EQ(r.playlist_clips[0].playlist, "?");
+    EXPECT_EQ(r.playlist_clips[0].name, "Drums.02");
+    EXPECT_EQ(r.playlist_clips[0].start, 2.0);
+}
