@@ -158,7 +158,6 @@ void stage_clips(const PTFFormat& session, const SessionReading& reading,
     clip_counts.loop_repeats = clip_extras.loop_repeats;
     resolve_clip_overlaps(clips);
     apply_loop_cuts(clips);
-    refresh_output_clips(clips);
 }
 
 // Stage "tracks": groups, view state and colour coding; the tracks of the playlists (split stereo

@@ -258,8 +258,9 @@ TEST(ClipExtras, KindOneLoopCutsTheClipAfterOverlaps) {
     ClipModel m = model_of({looped});
     apply_clip_extras(in, m, out);
     EXPECT_EQ(m.main_clips[0][0].length, 4.0);
+    refresh_output_clips(m);  // the overlap step hands the clips to the output tracks
     apply_loop_cuts(m, out);
-    const ClipRecord& c = m.main_clips[0][0];
+    const ClipRecord& c = m.output_tracks[0].clips[0];
     EXPECT_EQ(c.length, 1.5);
     EXPECT_EQ(c.fade_out_length, 1.5);
     EXPECT_EQ(c.whole_file, 0);

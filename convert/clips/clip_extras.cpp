@@ -401,9 +401,10 @@ void apply_clip_extras(const ClipExtrasInput& in, ClipModel& model, ClipExtras& 
 
 void apply_loop_cuts(ClipModel& model, ClipExtras& out) {
     for (const KeptLoop& loop : out.kept_loops) {
-        auto clips = model.main_clips.find(loop.track);
-        if (clips == model.main_clips.end()) continue;
-        for (ClipRecord& clip : clips->second) {
+        // After the overlap step the clips live in the output tracks.
+        auto track = model.output_tracks.find(loop.track);
+        if (track == model.output_tracks.end()) continue;
+        for (ClipRecord& clip : track->second.clips) {
             if (clip.region_index != loop.region_index || clip.raw_start != loop.raw_start)
                 continue;
             const double l = loop.length;
@@ -415,7 +416,7 @@ void apply_loop_cuts(ClipModel& model, ClipExtras& out) {
                 ++out.loops_cut;
             } else if (std::fabs(l - clip.length) > 0.001) {
                 const std::string prefix =
-                    "\n      " + model.output_tracks[loop.track].name + ": \"" + clip.name + "\"";
+                    "\n      " + track->second.name + ": \"" + clip.name + "\"";
                 add_loop_note(out, prefix,
                               format_text(" at %.2f s: Pro Tools' loop is %.2f s long, written "
                                           "%.2f s",
