@@ -24,11 +24,13 @@
 #include "convert/tracks/mixer_wiring.h"
 #include "convert/tracks/session_plugins.h"
 #include "convert/tracks/track_view.h"
+#include "convert/writer/ara_transfer.h"
 #include "convert/writer/audio_paths.h"
 #include "convert/writer/item_writer.h"
 #include "convert/writer/midi_item_writer.h"
 #include "convert/writer/project_header.h"
 #include "convert/writer/project_writer.h"
+#include "convert/writer/special_tracks.h"
 #include "convert/writer/tempo_markers.h"
 #include "convert/writer/writer_summary.h"
 #include "model/conversion_result.h"
@@ -282,6 +284,22 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
         write_comment_item(file, view ? view->comment : std::string(), index,
                            options.comments_mode);
     };
+    // After the output tracks: the send-return buses, the solo helper, the Melodyne archive.
+    if (!options.no_ara) prepare_ara_transfer();
+    project.hooks.write_after_tracks = [&](std::FILE* file) {
+        BusTracksInput buses;
+        buses.tracks = written.tracks;
+        buses.lane_sets = reading.lane_sets;
+        buses.receives = &project.receives;
+        buses.write_comment_item = [&](std::FILE* out, const std::string& bus, std::int32_t index) {
+            const TrackViewState* view = find_track_view(bus, std::string());
+            write_comment_item(out, view ? view->comment : std::string(), index,
+                               options.comments_mode);
+        };
+        write_bus_tracks(file, buses);
+        write_solo_helper(file);
+        std::fputs(ara_project_blocks().c_str(), file);
+    };
     std::string written_path;
     if (write_project(project, written_path) != 0) return 1;
 
@@ -290,12 +308,13 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     summary.sample_rate = settings.session_sample_rate;
     summary.tempo = settings.session_tempo;
     summary.written_path = written_path;
+    summary.session_folder =
+        options.input_path.substr(0, options.input_path.find_last_of("/\\") + 1);
     summary.check = options.check != 0;
     summary.tracks_written = static_cast<int>(written.tracks.size());
     summary.mixer_strips = assigned_lane_sets(reading.lane_sets);
     summary.name_scan_found = reading.name_scan_found;
     summary.track_list_size = static_cast<int>(reading.track_names.size());
-    summary.sends_to_no_track = sends_to_no_track(project.receives, written.tracks);
     summary.clip_group_lines_not_applied.assign(gain.group_lines_not_applied.begin(),
                                                 gain.group_lines_not_applied.end());
     summary.meters = project.session_settings.meters;

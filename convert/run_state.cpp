@@ -4,10 +4,12 @@
 #include "convert/summary/media_check.h"
 #include "convert/tracks/midi_items.h"
 #include "convert/tracks/track_view.h"
+#include "convert/writer/ara_transfer.h"
 #include "convert/writer/audio_paths.h"
 #include "convert/writer/colors.h"
 #include "convert/writer/item_writer.h"
 #include "convert/writer/midi_item_writer.h"
+#include "convert/writer/special_tracks.h"
 #include "convert/writer/tempo_markers.h"
 #include "convert/writer/writer_summary.h"
 #include "plugins/plugin_state.h"
@@ -58,6 +60,8 @@ void reset_conversion_state(const ConvertOptions& o) {
     reset_writer_state();
     tempo_marker_counts.reset();
     reset_item_writer();
+    reset_ara_transfer();
+    reset_special_tracks();
     reset_midi_writer();
     reset_audio_paths();
     reset_media_check();

@@ -5,11 +5,13 @@
 #include "app/output.h"
 #include "convert/clips/clip_counts.h"
 #include "convert/run_state.h"
+#include "convert/summary/special_track_rows.h"
 #include "convert/tracks/midi_items.h"
 #include "convert/writer/colors.h"
 #include "convert/writer/item_writer.h"
 #include "convert/writer/midi_item_writer.h"
 #include "convert/writer/project_text.h"
+#include "convert/writer/special_tracks.h"
 #include "convert/writer/tempo_markers.h"
 #include "convert/writer/writer_summary.h"
 #include "util/timecode.h"
@@ -326,6 +328,9 @@ void view_paragraphs(std::string& text) {
             "      They arrive muted with their solo off: REAPER would play a soloed\n"
             "      track through its mute.\n",
             s.soloed_and_muted);
+    if (!special_tracks.solo_helper.empty())
+        text += "      Every soloed track was muted, so the track \"" + special_tracks.solo_helper +
+                "\"\n      was added, soloed and empty, to keep the rest silent.\n";
 }
 
 // Timebase, bit depth, timecode, surround lanes, locks and grid (rows 159 to 176).
@@ -652,6 +657,7 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     view_paragraphs(text);
     project_paragraphs(text);
     clip_stage_paragraphs(text, in);
+    melodyne_paragraphs(text, in.session_folder);
     midi_loss_paragraphs(text);
     unplaced_clip_paragraphs(text, in);
     // Names from the session are in it: made safe once, here, for every paragraph.

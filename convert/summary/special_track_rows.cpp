@@ -1,0 +1,35 @@
+#include "convert/summary/special_track_rows.h"
+
+#include "app/output.h"
+#include "convert/summary/console_summary.h"
+#include "convert/writer/ara_transfer.h"
+
+void melodyne_paragraphs(std::string& text, const std::string& session_folder) {
+    const AraTransfer& t = ara_transfer;
+    const std::vector<std::string> messages = ara_merge_messages();
+    if (!messages.empty()) {
+        const std::string cause = !t.error.empty() ? t.error
+                                                   : format_text("%d source(s) left out",
+                                                                 static_cast<int>(messages.size()));
+        text += format_text(
+            "  The Melodyne (ARA) data could not be merged (%s): those clips arrive\n"
+            "      with Melodyne on the item but without their edits.\n",
+            cause.c_str());
+        for (const std::string& m : messages) text += "      Melodyne: " + m + "\n";
+    }
+    if (t.clips_without_take != 0) {
+        text += format_text(
+            "  %d clip(s) have Melodyne (ARA) attached. What was edited there is NOT\n"
+            "      carried: the clips arrive as plain audio.\n",
+            t.clips_without_take);
+        text += name_rows(t.notes);
+    }
+    if (t.takes_written != 0 && t.blocks_written != 0)
+        text += format_text(
+            "  %d clip(s) carry their Melodyne (ARA) edits into REAPER: Melodyne sits on\n"
+            "      each item as take FX, and Pro Tools' Melodyne data (the session's\n"
+            "      \"ARA Data\" folder, \"%sARA Data\") is written into the project so\n"
+            "      that REAPER's Melodyne opens with the same notes. Melodyne must be\n"
+            "      installed and authorized for REAPER.\n",
+            t.takes_written, session_folder.c_str());
+}

@@ -1,0 +1,8 @@
+// The console's paragraphs about the Melodyne edits carried or left behind.
+#pragma once
+
+#include <string>
+
+// The rows of the merge's problems, the clips whose edits were not carried and the clips that
+// carry them; nothing when the session has no Melodyne record.
+void melodyne_paragraphs(std::string& text, const std::string& session_folder);
