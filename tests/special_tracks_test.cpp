@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "convert/run_state.h"
 #include "convert/writer/writer_summary.h"
 #include "tests/test_support.h"
 #include "tests/writer_test_support.h"
@@ -155,6 +157,84 @@ TEST_F(WriterTest, BusTracksFollowTheOutputTracksInNameOrder) {
     EXPECT_EQ(writer_test::track_block(text, 2), "");
     EXPECT_EQ(indices, (std::vector<std::int32_t>{2, 3}));  // after 1 output and 1 video track
     writer_test::expect_parses("<REAPER_PROJECT 0.1 \"7.0\" 0\n" + text + ">\n");
+}
+
+}  // namespace
+
+namespace {
+
+// One frozen track with the given render beside the session's audio folder.
+class FrozenTrack : public WriterTest {
+  protected:
+    std::string project(const std::string& render_name, bool lanes) {
+        ConvertOptions options;
+        options.keep_frozen = 1;
+        reset_conversion_state(options);
+        settings.audio_folder = dir_.path().string();
+        const std::string render = wave(chunk("fmt ", fmt_body(1, 48000, 16), 16) +
+                                        chunk("data", std::string(96000, '\0'), 96000));
+        test_support::write_file(dir_.file("Vox-FZ_01.wav"), render);
+        tracks_.assign(1, OutputTrack{});
+        tracks_[0].name = "Vox";
+        if (lanes) tracks_[0].lanes.resize(1);
+        ProjectWriteInput in;
+        in.tracks = tracks_;
+        in.track_inputs.resize(1);
+        in.track_inputs[0].freeze.frozen = 1;
+        in.track_inputs[0].freeze.renders = {{render_name, 2.0, 0.5}};
+        in.hooks.track.write_fx_chain = [](std::FILE* f, const FxChainCall&) {
+            std::fputs("    <FXCHAIN\n    >\n", f);
+            return 1;
+        };
+        in.hooks.track.write_track_items = [](std::FILE* f, std::int32_t) {
+            std::fputs("    <ITEM\n      NAME \"source\"\n    >\n", f);
+        };
+        return writer_test::project_text(in);
+    }
+    test_support::TempDir dir_;
+    std::vector<OutputTrack> tracks_;
+};
+
+TEST_F(FrozenTrack, KeepsItsChainAndSourceItemsInsideFreezeAndPlaysItsRender) {
+    const std::string track = writer_test::track_block(project("Vox-FZ_01.wav", false), 0);
+    const std::size_t freeze = track.find(
+        "    <FREEZE 0\n    <FXCHAIN\n    >\n    <ITEM\n"
+        "      NAME \"source\"\n    >\n    >\n");
+    ASSERT_NE(freeze, std::string::npos) << track;
+    const std::size_t render = track.find(
+        "    <ITEM\n      POSITION 2.0000000000\n"
+        "      SNAPOFFS 0\n      LENGTH 1.0000000000\n");
+    ASSERT_NE(render, std::string::npos) << track;
+    EXPECT_LT(freeze, render);
+    const std::string item = track.substr(render);
+    for (const std::string& line :
+         {std::string("      FREEZE 2.0000000000 1.0000000000 0\n      LOCK 1\n"),
+          "      IGUID " + guid_from_seed(0x465A0000) + "\n      NAME \"Freeze 1\"\n",
+          std::string("      SOFFS 0.5000000000\n"),
+          "      GUID " + guid_from_seed(0x465B0000) + "\n"})
+        EXPECT_NE(item.find(line), std::string::npos) << line << item;
+    EXPECT_TRUE(track.ends_with("    >\n  >\n"));
+    EXPECT_EQ(special_tracks.frozen_delivered, 1);
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("Vox-FZ_01.wav.freeze.tmp")));
+}
+
+TEST_F(FrozenTrack, IsWrittenUnfrozenWithItsReason) {
+    struct Case {
+        const char* render;
+        bool lanes;
+        const char* reason;
+    } cases[] = {
+        {"Vox-FZ_01.wav", true, "it has alternate playlist lanes"},
+        {"Vox_01.wav", false, "its render could not be identified in the session"},
+        {"Gone-FZ_01.wav", false, "its render \"Gone-FZ_01.wav\" is not on disk"},
+    };
+    for (const Case& c : cases) {
+        const std::string track = writer_test::track_block(project(c.render, c.lanes), 0);
+        EXPECT_EQ(track.find("FREEZE"), std::string::npos) << c.reason;
+        EXPECT_NE(track.find("      NAME \"source\"\n"), std::string::npos) << c.reason;
+        ASSERT_EQ(special_tracks.frozen_unfrozen.size(), 1u);
+        EXPECT_EQ(special_tracks.frozen_unfrozen[0].second, c.reason);
+    }
 }
 
 }  // namespace

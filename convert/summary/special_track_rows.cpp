@@ -3,6 +3,7 @@
 #include "app/output.h"
 #include "convert/summary/console_summary.h"
 #include "convert/writer/ara_transfer.h"
+#include "convert/writer/special_tracks.h"
 
 void melodyne_paragraphs(std::string& text, const std::string& session_folder) {
     const AraTransfer& t = ara_transfer;
@@ -32,4 +33,21 @@ void melodyne_paragraphs(std::string& text, const std::string& session_folder) {
             "      that REAPER's Melodyne opens with the same notes. Melodyne must be\n"
             "      installed and authorized for REAPER.\n",
             t.takes_written, session_folder.c_str());
+}
+
+void frozen_track_paragraphs(std::string& text) {
+    const SpecialTrackSummary& s = special_tracks;
+    if (s.frozen_delivered != 0)
+        text += format_text(
+            "  %d frozen track(s) delivered FROZEN (--keep-frozen): Pro Tools' own\n"
+            "      freeze render plays, locked, so it sounds as it did even where a\n"
+            "      plug-in cannot load. Track > Unfreeze in REAPER brings back the\n"
+            "      source clips with the plug-ins live.\n",
+            s.frozen_delivered);
+    if (!s.frozen_unfrozen.empty()) {
+        text += format_text("  %d frozen track(s) converted UNFROZEN even with --keep-frozen:\n",
+                            static_cast<int>(s.frozen_unfrozen.size()));
+        for (const auto& [track, reason] : s.frozen_unfrozen)
+            text += "      " + track + ": " + reason + "\n";
+    }
 }

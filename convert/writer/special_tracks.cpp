@@ -5,6 +5,8 @@
 #include <cmath>
 #include <fstream>
 
+#include "convert/run_state.h"
+#include "convert/writer/audio_paths.h"
 #include "convert/writer/colors.h"
 #include "convert/writer/envelopes.h"
 #include "convert/writer/project_text.h"
@@ -36,6 +38,45 @@ std::uint32_t read_u32(const std::array<char, 8>& b, std::size_t at) {
 }
 
 }  // namespace
+
+std::string freeze_refusal(const FrozenTrackInput& frozen, bool has_lanes, bool surround_panned,
+                           std::vector<std::string>& paths) {
+    paths.clear();
+    const std::vector<FreezeRender>& renders = frozen.renders;
+    if (renders.size() == 2 && renders[0].file_name != renders[1].file_name)
+        return "its render is two mono files, one per side (not supported yet)";
+    if (renders.size() > 1)
+        return "its freeze record places more than one render (not measured yet)";
+    if (renders.empty() || renders[0].file_name.find("-FZ") == std::string::npos)
+        return "its render could not be identified in the session";
+    const std::string path = resolve_audio_path(renders[0].file_name);
+    if (!file_exists(path)) return "its render \"" + renders[0].file_name + "\" is not on disk";
+    if (has_lanes) return "it has alternate playlist lanes";
+    if (surround_panned) return "it feeds a surround panner";
+    if (wav_duration_seconds(path) <= 0.0) return "its render could not be read";
+    paths.push_back(path);
+    return {};
+}
+
+void write_freeze_render_items(std::FILE* file, std::int32_t index, const FrozenTrackInput& frozen,
+                               const std::vector<std::string>& paths) {
+    std::uint32_t seed = 0x465A0000u + 16u * static_cast<std::uint32_t>(index);
+    for (std::size_t r = 0; r < paths.size() && r < frozen.renders.size(); ++r, ++seed) {
+        const FreezeRender& render = frozen.renders[r];
+        const double length = wav_duration_seconds(paths[r]);
+        print_text(file,
+                   "    <ITEM\n      POSITION %.10f\n      SNAPOFFS 0\n      LENGTH %.10f\n"
+                   "      LOOP 0\n      ALLTAKES 0\n      FADEIN 1 0 0 1 0 0 0\n"
+                   "      FADEOUT 1 0 0 1 0 0 0\n      MUTE 0 0\n      FREEZE %.10f %.10f 0\n"
+                   "      LOCK 1\n      SEL 0\n      IGUID %s\n      NAME \"Freeze 1\"\n"
+                   "      VOLPAN 1 0 1 -1\n      SOFFS %.10f\n      PLAYRATE 1 1 0 -1 0 0.0025\n"
+                   "      CHANMODE 0\n      GUID %s\n",
+                   render.position, length, render.position, length, guid_from_seed(seed).c_str(),
+                   render.source_offset, guid_from_seed(seed + 0x10000u).c_str());
+        print_text(file, "      <SOURCE WAVE\n        FILE %s\n      >\n    >\n",
+                   project_token(paths[r]).c_str());
+    }
+}
 
 std::vector<std::string> bus_track_names(
     const std::map<std::string, std::vector<SessionSend>>& receives,

@@ -1,4 +1,7 @@
-// The tracks written after the last output track, and the project's closing ARA blocks:
+// Frozen tracks under --keep-frozen, the tracks written after the last output track, and the
+// project's closing ARA blocks:
+//   - a frozen track keeps its effect chain and source items inside <FREEZE 0 (what Unfreeze
+//     restores) and plays its freeze renders, locked;
 //   - send-return buses: one track per destination of the sends that no written track carries,
 //     in name order, after the output tracks and the video tracks (bus k is track n + v + k);
 //   - the solo helper: an empty soloed track that keeps the project silent as Pro Tools was when
@@ -14,6 +17,7 @@
 #include <set>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "convert/writer/track_writer.h"
@@ -26,10 +30,21 @@ inline constexpr char kSoloHelperName[] = "Pro Tools solo (the soloed tracks wer
 // What the writer leaves for the console about these tracks. Reset with the writer summary.
 struct SpecialTrackSummary {
     int bus_tracks = 0;
+    int frozen_delivered = 0;
+    std::vector<std::pair<std::string, std::string>> frozen_unfrozen;  // track, reason
     std::string solo_helper;  // the helper's name when it was written
 };
 extern SpecialTrackSummary special_tracks;
 void reset_special_tracks();
+
+// Decides whether a frozen track is written frozen: "" when it is, else the reason it is written
+// unfrozen. Renders that qualify get their resolved path in `paths`.
+std::string freeze_refusal(const FrozenTrackInput& frozen, bool has_lanes, bool surround_panned,
+                           std::vector<std::string>& paths);
+
+// The render items of a frozen track written as track `index`; `paths` as `freeze_refusal` gave.
+void write_freeze_render_items(std::FILE* file, std::int32_t index, const FrozenTrackInput& frozen,
+                               const std::vector<std::string>& paths);
 
 struct BusTracksInput {
     std::span<const OutputTrack> tracks;
