@@ -32,6 +32,7 @@
 #include "convert/writer/project_writer.h"
 #include "convert/writer/special_tracks.h"
 #include "convert/writer/tempo_markers.h"
+#include "convert/writer/video_tracks.h"
 #include "convert/writer/writer_summary.h"
 #include "model/conversion_result.h"
 #include "session/block_index.h"
@@ -191,6 +192,27 @@ void stage_report(const WrittenTracks& written) {
                     needs_look, run_outcome.problem_kind.empty() ? "" : " problem=1");
 }
 
+// The video tracks' names (named blocks 0x2623), files, placements and times.
+VideoTracksInput session_video(const std::uint8_t* data, std::size_t length,
+                               const ProjectWriteInput& project) {
+    VideoTracksInput in;
+    std::vector<NamedBlockEntry> blocks;
+    read_track_names(data, length, blocks);
+    for (const NamedBlockEntry& b : blocks)
+        if (b.content_type == 0x2623) in.track_names.push_back(display_name(b));
+    if (in.track_names.empty()) return in;
+    read_video_file_names(data, length, in.file_names);
+    read_video_placements(data, length, in.placements, in.placement_lists);
+    for (const std::string& name : in.file_names)
+        read_video_clip_entries(data, length, name, in.entries[name]);
+    in.session_frame_rate = read_video_frame_rate(data, length);
+    in.timecode_code = project.session_settings.timecode_code;
+    in.quality = read_video_quality(data, length);
+    in.session_folder =
+        project.session_path.substr(0, project.session_path.find_last_of("/\\") + 1);
+    return in;
+}
+
 }  // namespace
 
 int convert_session(const ConvertOptions& options, ConversionResult* result,
@@ -287,7 +309,9 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     // After the output tracks: the send-return buses, the solo helper, the Melodyne archive.
     if (!options.no_ara) prepare_ara_transfer();
     project.hooks.write_after_tracks = [&](std::FILE* file) {
+        const int video = write_video_tracks(file, session_video(data, length, project));
         BusTracksInput buses;
+        buses.video_tracks = video;
         buses.tracks = written.tracks;
         buses.lane_sets = reading.lane_sets;
         buses.receives = &project.receives;

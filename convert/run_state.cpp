@@ -11,6 +11,7 @@
 #include "convert/writer/midi_item_writer.h"
 #include "convert/writer/special_tracks.h"
 #include "convert/writer/tempo_markers.h"
+#include "convert/writer/video_tracks.h"
 #include "convert/writer/writer_summary.h"
 #include "plugins/plugin_state.h"
 #include "plugins/state_conversion.h"
@@ -62,6 +63,7 @@ void reset_conversion_state(const ConvertOptions& o) {
     reset_item_writer();
     reset_ara_transfer();
     reset_special_tracks();
+    reset_video_tracks();
     reset_midi_writer();
     reset_audio_paths();
     reset_media_check();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "convert/run_state.h"
+#include "convert/writer/video_tracks.h"
 #include "convert/writer/writer_summary.h"
 #include "tests/test_support.h"
 #include "tests/writer_test_support.h"
@@ -235,6 +236,64 @@ TEST_F(FrozenTrack, IsWrittenUnfrozenWithItsReason) {
         ASSERT_EQ(special_tracks.frozen_unfrozen.size(), 1u);
         EXPECT_EQ(special_tracks.frozen_unfrozen[0].second, c.reason);
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(VideoFrameRate, SessionRateFirstThenTheTimecodeCode) {
+    EXPECT_EQ(video_frame_rate(29.97, 2), 29.97);
+    for (const auto& [code, rate] : std::vector<std::pair<int, double>>{
+             {2, 25.0}, {3, 30.0}, {5, 30.0}, {7, 30.0}, {8, 30.0}, {1, 24.0}, {-1, 24.0}})
+        EXPECT_EQ(video_frame_rate(0.0, code), rate) << code;
+}
+
+// One video track: its item times come from frames over the rate; a file found in "Video Files"
+// is written with its path, a file found nowhere keeps its bare name (the stored name's last
+// component) and is counted.
+TEST_F(WriterTest, VideoTracksFollowTheOutputTracks) {
+    test_support::TempDir dir;
+    settings.audio_folder = (dir.path() / "Audio Files").string();
+    const std::string folder = dir.path().string() + "/";
+    std::filesystem::create_directories(dir.path() / "Video Files");
+    test_support::write_file(folder + "Video Files/Found.mov", "x");
+    for (const char* stored : {"C:\\Media\\Found.mov", "/elsewhere/Gone.mp4"}) {
+        reset_video_tracks();
+        VideoTracksInput in;
+        in.track_names = {"Picture"};
+        in.file_names = {stored};
+        in.placements = {VideoPlacement{0, 1, 250.0, 0, 0, 0}};
+        in.placement_lists = {"Picture"};
+        in.entries[stored] = {{"Reel 1", 25.0, 100.0, 0.0}};
+        in.timecode_code = 2;
+        in.session_folder = folder;
+        const std::string text =
+            writer_test::capture([&](std::FILE* f) { write_video_tracks(f, in); });
+        writer_test::expect_parses("<REAPER_PROJECT 0.1 \"7.0\" 0\n" + text + ">\n");
+        EXPECT_TRUE(text.starts_with("  <TRACK " + guid_from_seed(70000) +
+                                     "\n    NAME \"Picture\"\n    PEAKCOL 16576\n"))
+            << text;
+        EXPECT_NE(text.find("    TRACKID " + guid_from_seed(71000) + "\n"), std::string::npos);
+        EXPECT_NE(text.find("      POSITION 10.0000000000\n      SNAPOFFS 0\n"
+                            "      LENGTH 4.0000000000\n"),
+                  std::string::npos)
+            << text;
+        EXPECT_NE(text.find("      SOFFS 1.0000000000\n"), std::string::npos);
+        const bool found = std::string(stored).ends_with("Found.mov");
+        const std::string file = found ? folder + "Video Files/Found.mov" : "Gone.mp4";
+        EXPECT_NE(text.find("      <SOURCE VIDEO\n        FILE \"" + file + "\"\n      >\n"),
+                  std::string::npos)
+            << text;
+        EXPECT_EQ(video_tracks.files_missing, found ? 0 : 1);
+        EXPECT_EQ(video_tracks.items, 1);
+    }
+}
+
+TEST_F(WriterTest, NoVideoTrackWritesNothing) {
+    VideoTracksInput in;
+    in.file_names = {"a.mov"};
+    EXPECT_EQ(writer_test::capture([&](std::FILE* f) { write_video_tracks(f, in); }), "");
 }
 
 }  // namespace

@@ -659,6 +659,7 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     clip_stage_paragraphs(text, in);
     melodyne_paragraphs(text, in.session_folder);
     frozen_track_paragraphs(text);
+    video_track_paragraphs(text);
     midi_loss_paragraphs(text);
     unplaced_clip_paragraphs(text, in);
     // Names from the session are in it: made safe once, here, for every paragraph.

@@ -4,6 +4,7 @@
 #include "convert/summary/console_summary.h"
 #include "convert/writer/ara_transfer.h"
 #include "convert/writer/special_tracks.h"
+#include "convert/writer/video_tracks.h"
 
 void melodyne_paragraphs(std::string& text, const std::string& session_folder) {
     const AraTransfer& t = ara_transfer;
@@ -50,4 +51,29 @@ void frozen_track_paragraphs(std::string& text) {
         for (const auto& [track, reason] : s.frozen_unfrozen)
             text += "      " + track + ": " + reason + "\n";
     }
+}
+
+void video_track_paragraphs(std::string& text) {
+    const VideoTrackSummary& v = video_tracks;
+    if (v.tracks == 0) return;
+    text += format_text(
+        "  %d video track(s), %d video item(s) written. REAPER carries video on\n"
+        "      ordinary tracks; each item's length and offset come from the\n"
+        "      session's video clip entries.\n",
+        v.tracks, v.items);
+    if (v.quality > 0)
+        text += format_text(
+            "      The video track was set to %s, not Full Quality. REAPER's\n"
+            "      video window plays at full quality.\n",
+            v.quality == 1 ? "Draft" : "a reduced quality");
+    if (v.files_missing != 0)
+        text += format_text(
+            "      %d video file(s) were not found next to the session, so the\n"
+            "      items name the bare file: point REAPER at the file to play it.\n",
+            v.files_missing);
+    if (v.rate_from_session)
+        text += format_text(
+            "      Frame rate %.3f fps, read from the session rather than assumed:\n"
+            "      video positions stored in frames were divided by it.\n",
+            v.frame_rate);
 }

@@ -10,3 +10,6 @@ void melodyne_paragraphs(std::string& text, const std::string& session_folder);
 
 // The frozen tracks delivered frozen, and those written unfrozen with their reasons.
 void frozen_track_paragraphs(std::string& text);
+
+// The video tracks and items written, with the files not found and the frame rate.
+void video_track_paragraphs(std::string& text);
