@@ -306,10 +306,14 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
         write_comment_item(file, view ? view->comment : std::string(), index,
                            options.comments_mode);
     };
-    // After the output tracks: the send-return buses, the solo helper, the Melodyne archive.
+    // After the output tracks: the video tracks, the send-return buses, the solo helper, the
+    // Melodyne archive.
+    const VideoTracksInput video_input = session_video(data, length, project);
+    project.tracks_after =
+        video_input.track_names.size() + bus_track_names(project.receives, written.tracks).size();
     if (!options.no_ara) prepare_ara_transfer();
     project.hooks.write_after_tracks = [&](std::FILE* file) {
-        const int video = write_video_tracks(file, session_video(data, length, project));
+        const int video = write_video_tracks(file, video_input);
         BusTracksInput buses;
         buses.video_tracks = video;
         buses.tracks = written.tracks;

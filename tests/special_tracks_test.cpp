@@ -297,3 +297,22 @@ TEST_F(WriterTest, NoVideoTrackWritesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+// A receive from a bus (a track after the output tracks) is kept; past the last track it is not.
+TEST_F(WriterTest, ReceivesFromTracksAfterTheOutputTracksAreKept) {
+    std::vector<OutputTrack> tracks(1);
+    tracks[0].name = "Comp";
+    for (const std::size_t after : {std::size_t{0}, std::size_t{2}}) {
+        ProjectWriteInput in;
+        in.tracks = tracks;
+        in.track_inputs.resize(1);
+        in.track_inputs[0].routed_sources = {{2, 0}};  // the second track after the output track
+        in.tracks_after = after;
+        const std::string track = writer_test::track_block(writer_test::project_text(in), 0);
+        EXPECT_EQ(track.find("    AUXRECV 2 ") != std::string::npos, after == 2) << track;
+    }
+}
+
+}  // namespace

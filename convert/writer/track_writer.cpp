@@ -367,7 +367,8 @@ void write_track(std::FILE* file, std::int32_t index, const OutputTrack& track,
     }
 
     // Receives: sidechain keys, routed sources, tracks whose output comes here.
-    const std::int32_t count = static_cast<std::int32_t>(context.track_count);
+    const std::int32_t count =
+        static_cast<std::int32_t>(context.track_count + context.tracks_after);
     auto valid_source = [&](std::int32_t source) {
         return source >= 0 && source != index && (count == 0 || source < count);
     };

@@ -122,6 +122,8 @@ struct TrackWriteContext {
     const std::map<std::string, std::vector<SessionSend>>* receives = nullptr;
     const PolarityTables* polarity = nullptr;
     std::size_t track_count = 0;
+    // Video and bus tracks written after the output tracks: receives from them are valid.
+    std::size_t tracks_after = 0;
     bool no_sidechain = false;
     TrackWriteHooks hooks;
 };
