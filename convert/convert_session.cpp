@@ -1,6 +1,7 @@
 #include "convert/convert_session.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <set>
 #include <string>
@@ -9,6 +10,7 @@
 
 #include "app/output.h"
 #include "convert/clips/clip_counts.h"
+#include "convert/clips/clip_extras.h"
 #include "convert/clips/clip_gain.h"
 #include "convert/clips/clip_overlaps.h"
 #include "convert/clips/clip_placements.h"
@@ -22,6 +24,7 @@
 #include "convert/tracks/midi_items.h"
 #include "convert/tracks/midi_track_tables.h"
 #include "convert/tracks/mixer_wiring.h"
+#include "convert/tracks/playlist_tracks.h"
 #include "convert/tracks/session_plugins.h"
 #include "convert/tracks/track_view.h"
 #include "convert/writer/ara_transfer.h"
@@ -38,12 +41,18 @@
 #include "session/block_index.h"
 #include "session/clip_gain_lists.h"
 #include "session/clip_lists.h"
+#include "session/clip_pitch.h"
+#include "session/loop_records.h"
 #include "session/midi_chunks.h"
 #include "session/mixer_names.h"
 #include "session/named_placements.h"
+#include "session/plugin_params.h"
+#include "session/px_records.h"
 #include "session/session_settings.h"
+#include "session/strip_rows.h"
 #include "session/track_midi_values.h"
 #include "session/track_names.h"
+#include "session/warp_markers.h"
 #include "util/names.h"
 
 namespace {
@@ -124,27 +133,53 @@ void stage_clips(const PTFFormat& session, const SessionReading& reading,
     read_gain_envelopes_a(data, length, gains);
     read_gain_envelopes_b(data, length, lines);
     gain = apply_clip_gain(gains, lines, clips);
-    refresh_output_clips(clips);
+    ClipExtrasInput extras;
+    read_4400_px_lists(data, length, extras.effects);
+    read_plugin_params(data, length, extras.ara_records, extras.ara_clip_records);
+    read_warp_markers(data, length, extras.warps);
+    read_clip_pitch(data, length, extras.pitches);
+    read_loop_records(data, length, extras.loops);
+    extras.session_path = options.input_path;
+    extras.tempo_map = &session_tempo_map;
+    extras.tempo = settings.session_tempo;
+    extras.no_ara = options.no_ara != 0;
+    extras.no_stretch = options.no_stretch != 0;
+    apply_clip_extras(extras, clips);
+    clip_counts.loop_repeats = clip_extras.loop_repeats;
     resolve_clip_overlaps(clips);
+    apply_loop_cuts(clips);
+    refresh_output_clips(clips);
 }
 
-// Stage "tracks", as far as this build goes: the output tracks in the session's track order,
-// each with the time base its clips were read in. The tracks are moved out of the clip model,
-// which is released here: its clips are not held twice while the project is written.
-WrittenTracks stage_tracks(ClipModel clips, const MidiTrackSet& midi,
-                           const SessionReading& reading) {
+// Stage "tracks", as far as this build goes: the written tracks from the playlists (split stereo
+// legs joined, alternate playlists named, folded or set aside), each with the time base its clips
+// were read in. The tracks are moved out of the clip model, which is released here: its clips are
+// not held twice while the project is written.
+WrittenTracks stage_tracks(ClipModel clips, const MidiTrackSet& midi, const SessionReading& reading,
+                           const ConvertOptions& options, const std::uint8_t* data,
+                           std::size_t length, PlaylistTracks& playlists) {
     WrittenTracks out;
-    for (std::uint16_t index : clips.track_order) {
-        const auto track = clips.output_tracks.find(index);
-        if (track == clips.output_tracks.end()) continue;
-        OutputTrack written = std::move(track->second);
-        if (written.session_name.empty()) written.session_name = written.name;
+    PlaylistTrackInput in;
+    in.session_track_names = reading.track_names;
+    in.lane_sets = reading.lane_sets;
+    read_strip_rows(data, length, in.strip_rows);
+    in.keep_alt_takes = options.keep_alt_takes != 0;
+    in.recover_deleted = options.recover_deleted != 0;
+    in.debug_fold = std::getenv("PTX_DEBUG_FOLD") != nullptr;
+    playlists = build_playlist_tracks(clips, in);
+    for (std::size_t i = 0; i < playlists.tracks.size(); ++i) {
+        OutputTrack written = std::move(playlists.tracks[i]);
         TrackWriteInput input;
-        const auto tick = clips.tick_based.find(index);
-        input.timebase = reaper_timebase(tick != clips.tick_based.end() && tick->second != 0);
+        input.timebase = reaper_timebase(playlists.tick_based[i] != 0);
+        if (const auto legs = playlists.channel_counts.find(written.name);
+            legs != playlists.channel_counts.end()) {
+            input.channel_count = legs->second;
+            input.folded_channels = merged_track_channels(legs->second);
+        }
         out.tracks.push_back(std::move(written));
         out.inputs.push_back(std::move(input));
     }
+    playlists.tracks.clear();
     for (std::uint16_t index : midi.order) {
         OutputTrack written = midi.tracks.at(index);
         if (written.session_name.empty()) written.session_name = written.name;
@@ -261,7 +296,9 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     stage_clips(session, reading, options, clips, gain);
     report_progress(2, "tracks");
     const MidiTracks midi = stage_midi(data, length, reading, options, clips);
-    const WrittenTracks written = stage_tracks(std::move(clips), midi.set, reading);
+    PlaylistTracks playlists;
+    const WrittenTracks written =
+        stage_tracks(std::move(clips), midi.set, reading, options, data, length, playlists);
 
     // Stage "writing".
     std::set<std::string> listed_files;
@@ -357,6 +394,8 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
         clip_balance(reading.layout, clip_counts, item_writer).unaccounted();
     summary.odd_strips = plugin_ties.odd_strips;
     summary.multi_mono = plugin_ties.multi_mono;
+    summary.clip_extra_lines = clip_extras_summary_text(clip_extras);
+    summary.playlist_lines = playlist_summary_text(playlists, options.keep_alt_takes != 0);
     summary.midi_notes_written = midi_writer.notes_written;
     summary.keep_inaudible_midi = options.keep_inaudible_midi != 0;
     summary.truncate_midi_to_clip = options.truncate_midi_to_clip != 0;

@@ -1,6 +1,7 @@
 #include "convert/run_state.h"
 
 #include "convert/clips/clip_counts.h"
+#include "convert/clips/clip_extras.h"
 #include "convert/summary/media_check.h"
 #include "convert/tracks/midi_items.h"
 #include "convert/tracks/track_view.h"
@@ -34,6 +35,7 @@ void reset_conversion_state(const ConvertOptions& o) {
     session_text.reset();
     track_views.reset();
     clip_counts.reset();
+    clip_extras.reset();
     midi_counts.reset();
     settings.session_path_text = o.input_path;
     settings.fx_bypass_mode = o.bypassed_fx_mode;

@@ -9,14 +9,21 @@
 #include <vector>
 
 #include "platform/ptformat.h"
-#include "tests/plugin_blocks.h"
 #include "tests/midi_builder.h"
+#include "tests/plugin_blocks.h"
 #include "tests/rpp_grammar.h"
 #include "tests/tempo_blocks.h"
 #include "tests/test_support.h"
 #include "tests/walk_builder.h"
 
 namespace {
+
+std::size_t count_of(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
 
 namespace fs = std::filesystem;
 using test_support::read_file;
@@ -122,7 +129,20 @@ TEST(EndToEndReal, RegionTestItemsMatchThePlacements) {
     };
     EXPECT_EQ(items_of(project), expected);
 
-    EXPECT_TRUE(has(r.out, "\n  6 tracks, 7 clips, 0 MIDI notes\n")) << r.out;
+    // Audio 2 and Audio 3 are each one stereo track again: left leg first, panned apart.
+    EXPECT_EQ(count_of(project, "\n  <TRACK "), 4u);
+    for (const char* track : {"Audio 2", "Audio 3"}) {
+        const std::size_t at = project.find(std::string("\n    NAME \"") + track + "\"\n");
+        ASSERT_NE(at, std::string::npos) << track;
+        const std::string block = project.substr(at, project.find("\n  >\n", at) - at);
+        const std::size_t left = block.find("\n      VOLPAN 1.000000000 -1 1 -1\n");
+        const std::size_t right = block.find("\n      VOLPAN 1.000000000 1 1 -1\n");
+        EXPECT_NE(left, std::string::npos) << track;
+        EXPECT_NE(right, std::string::npos) << track;
+        EXPECT_LT(left, right) << track;
+    }
+    EXPECT_TRUE(has(r.out, "\n  4 tracks, 7 clips, 0 MIDI notes\n")) << r.out;
+    EXPECT_TRUE(has(r.out, "\n  2 Pro Tools stereo track(s) merged from split mono\n")) << r.out;
     EXPECT_TRUE(has(r.out,
                     "  WARNING: 1 referenced audio file(s) are not in \"Audio Files\" or beside "
                     "it:\n      region_name_WAV.wav\n"));
@@ -213,11 +233,26 @@ TEST(EndToEndReal, TestPtxMidiTracksCarryTheirNotes) {
         ++sources;
     EXPECT_EQ(sources, 3u);
     EXPECT_FALSE(has(r.out, "write MIDI clips yet"));
-    EXPECT_TRUE(has(r.out, "\n  6 tracks, 3 clips, 29 MIDI notes\n")) << r.out;
+    EXPECT_TRUE(has(r.out, "\n  5 tracks, 3 clips, 29 MIDI notes\n")) << r.out;
+    EXPECT_TRUE(has(r.out, "\n  1 Pro Tools stereo track(s) merged from split mono\n")) << r.out;
+    // stereoTone's two legs are one track of two channels, left then right.
+    EXPECT_EQ(count_of(project, "\n    NAME \"stereoTone\"\n"), 1u);
+    {
+        const std::size_t at = project.find("\n    NAME \"stereoTone\"\n");
+        const std::string block = project.substr(at, project.find("\n  >\n", at) - at);
+        EXPECT_TRUE(has(block, "\n    NCHAN 2\n"));
+        const std::size_t left =
+            block.find("NAME \"stereoTone.L\"\n      VOLPAN 1.000000000 -1 1 -1");
+        const std::size_t right =
+            block.find("NAME \"stereoTone.R\"\n      VOLPAN 1.000000000 1 1 -1");
+        EXPECT_NE(left, std::string::npos);
+        EXPECT_NE(right, std::string::npos);
+        EXPECT_LT(left, right);
+    }
     EXPECT_TRUE(
         has(r.out, "\n  3 MIDI/instrument track(s) carry their MIDI fader and pan as a CC 7\n"))
         << r.out;
-    EXPECT_TRUE(has(r.err, "summary tracks=6 clips=3 notes=29 ")) << r.err;
+    EXPECT_TRUE(has(r.err, "summary tracks=5 clips=3 notes=29 ")) << r.err;
 
     // A second run writes the same text.
     const auto again = run_lanwick({path, "-o", dir.file("u.rpp"), "--no-pause"});
@@ -232,9 +267,9 @@ TEST(EndToEndReal, EveryRealSessionConvertsIntoAValidProject) {
         const char* counts;
     } cases[] = {
         {"RegionTest.ptx", "  Read:  Pro Tools 2019.6.0, 44100 Hz, 120 BPM\n",
-         "  6 tracks, 7 clips, 0 MIDI notes\n"},
+         "  4 tracks, 7 clips, 0 MIDI notes\n"},
         {"TestPTX.ptx", "  Read:  Pro Tools HD 12.8.3, 48000 Hz, 120 BPM\n",
-         "  6 tracks, 3 clips, 29 MIDI notes\n"},
+         "  5 tracks, 3 clips, 29 MIDI notes\n"},
         {"Untitled32.ptx", "  Read:  Pro Tools Ultimate 2021.2.0, 44100 Hz, 120 BPM\n",
          "  0 tracks, 0 clips, 0 MIDI notes\n"},
         {"MetadataFields.ptx", "  Read:  Pro Tools Ultimate 2021.10.0, 44100 Hz, 120 BPM\n",
@@ -255,6 +290,10 @@ TEST(EndToEndReal, EveryRealSessionConvertsIntoAValidProject) {
         EXPECT_FALSE(has(project, "MARKER")) << c.name;
         EXPECT_TRUE(has(r.out, c.read_line)) << c.name << "\n" << r.out;
         EXPECT_TRUE(has(r.out, c.counts)) << c.name << "\n" << r.out;
+        // Nothing of the clip extras, and every track matches a strip row.
+        for (const char* absent : {"TAKEFX", "matched no strip row", "Clip Effects", "loop",
+                                   "ELASTIC", "transposed", "stretch "})
+            EXPECT_FALSE(has(project + r.out, absent)) << c.name << ": " << absent;
         EXPECT_TRUE(has(r.out, "  Media folder written into every FILE line:\n")) << c.name;
         EXPECT_TRUE(r.out.ends_with("attach\n      it to an e-mail and send it yourself.\n"))
             << c.name;
@@ -269,11 +308,11 @@ TEST(EndToEndReal, ProgressSummaryAndCheck) {
     ASSERT_EQ(r.exit_code, 0);
     std::string expected_err =
         "progress 0/6 reading\nprogress 1/6 clips\nprogress 2/6 tracks\nprogress 3/6 writing\n";
-    for (int i = 0; i < 6; ++i)
-        expected_err += "progress 3/6 writing " + std::to_string(i) + "/6\n";
+    for (int i = 0; i < 4; ++i)
+        expected_err += "progress 3/6 writing " + std::to_string(i) + "/4\n";
     expected_err +=
         "progress 4/6 media\nprogress 5/6 report\nprogress 6/6 done\n"
-        "summary tracks=6 clips=7 notes=0 fx=0 written=0 needs_look=1\n";
+        "summary tracks=4 clips=7 notes=0 fx=0 written=0 needs_look=1\n";
     EXPECT_EQ(r.err, expected_err);
 
     // --check writes nothing and says so first and last.

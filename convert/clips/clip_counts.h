@@ -37,6 +37,12 @@ struct ClipStageCounts {
 
     // Stacked clips: the ones that do not play go to the alternates.
     int alternate_clips = 0;
+    int recovered_alternates = 0;  // ... written, muted, on "[alt takes]" tracks
+
+    // Clips the later steps add or leave out: loop repeats, and the clips of alternate
+    // playlists set aside.
+    int loop_repeats = 0;
+    int set_aside_playlist_clips = 0;
 
     // Fades on the main clips (S-curves counted wherever they are applied, groups included).
     int fade_ins = 0;

@@ -201,6 +201,7 @@ void clip_and_colour_paragraphs(std::string& text, const ConsoleSummaryInput& in
     text += format_text("  %d fade-ins, %d fade-outs, %d crossfades\n", clip_counts.fade_ins,
                         clip_counts.fade_outs, clip_counts.crossfades);
     text += format_text("  %d clips given clip gain\n", item_writer.clips_with_gain);
+    text += in.clip_extra_lines;
     if (in.no_track_colors)
         text +=
             "  --no-track-colors: every track is in REAPER's default color; the\n"
@@ -464,6 +465,7 @@ void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
         }
         text += "\n      Please send the session in.\n";
     }
+    text += in.playlist_lines;
     if (!in.odd_strips.empty())
         text += format_text(
                     "  WARNING: %d mixer strip(s) are neither mono nor stereo and were\n"
@@ -492,14 +494,18 @@ void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     if (c.s_curve_fades != 0)
         text +=
             format_text("  %d S-curve fade(s) written as REAPER's S shape (5)\n", c.s_curve_fades);
-    // Stacked placements under the clip that plays: the alternate-takes tracks that would carry
-    // them are not written yet, so they are named as left out, also under --recover-deleted.
-    if (c.alternate_clips != 0)
+    // Stacked placements under the clip that plays: with --recover-deleted they are written,
+    // muted, on "[alt takes]" tracks; otherwise they are named as left out.
+    if (c.alternate_clips != 0 && in.recover_deleted)
+        text += format_text(
+            "  %d deleted clip placement(s) RECOVERED: written as MUTED \"[alt takes]\"\n"
+            "      track(s) beside the track they were stacked on.\n",
+            c.alternate_clips);
+    else if (c.alternate_clips != 0)
         text += format_text(
             "  %d deleted clip placement(s) are still in this session: edits or takes\n"
             "      Pro Tools no longer plays. They are left out of the project%s\n",
-            c.alternate_clips,
-            in.recover_deleted ? "." : "; --recover-deleted\n      would keep them.");
+            c.alternate_clips, "; --recover-deleted\n      would keep them.");
     if (!in.multi_mono.empty())
         text += format_text(
                     "  WARNING: %d unlinked MULTI-MONO instance(s). Pro Tools stores a\n"

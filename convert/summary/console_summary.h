@@ -51,6 +51,8 @@ struct ConsoleSummaryInput {
     int clips_unaccounted = 0;
     std::vector<std::string> odd_strips;  // strips neither mono nor stereo, "%s (%d control slots)"
     std::vector<std::string> multi_mono;  // unlinked multi-mono instances, "%s on %s (%d channels)"
+    std::string clip_extra_lines;         // Clip Effects, Melodyne, warps, pitch, rate and loops
+    std::string playlist_lines;  // split stereo, alternate playlists, folding, unmatched tracks
     bool keep_inaudible_midi = false;
     bool truncate_midi_to_clip = false;
 };

@@ -1,0 +1,287 @@
+#include "convert/tracks/playlist_tracks.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <set>
+#include <span>
+#include <utility>
+
+#include "app/output.h"
+#include "convert/clips/clip_math.h"
+#include "convert/run_state.h"
+
+namespace {
+
+// One track of the track order with what its playlist says about it.
+struct PlaylistTrack {
+    std::uint16_t index = 0;
+    OutputTrack track;
+    std::vector<ClipRecord> alternates;
+    std::uint8_t tick = 0;
+    bool alt = false;
+    bool unnamed = false;
+};
+
+// Pro Tools names a track's further playlists after it: "Vox.01", "Vox.02". The lane set of the
+// track the name was made from, when there is one.
+std::string lane_set_for(const std::string& playlist, const std::vector<TrackLaneSet>& sets) {
+    const std::size_t dot = playlist.rfind('.');
+    if (dot == std::string::npos || dot == 0 || dot + 1 >= playlist.size()) return {};
+    for (std::size_t i = dot + 1; i < playlist.size(); ++i)
+        if (playlist[i] < '0' || playlist[i] > '9') return {};
+    const std::string base = playlist.substr(0, dot);
+    for (const TrackLaneSet& set : sets)
+        if (set.name == base) return set.name;
+    return {};
+}
+
+std::vector<ClipRecord> panned_legs(const std::vector<ClipRecord>& left,
+                                    const std::vector<ClipRecord>& right) {
+    std::vector<ClipRecord> clips;
+    clips.reserve(left.size() + right.size());
+    for (const ClipRecord& clip : left) {
+        clips.push_back(clip);
+        clips.back().pan = -1.0;
+    }
+    for (const ClipRecord& clip : right) {
+        clips.push_back(clip);
+        clips.back().pan = 1.0;
+    }
+    // Stable: at equal starts the left leg stays first.
+    std::stable_sort(clips.begin(), clips.end(), cmp_by_double_asc);
+    return clips;
+}
+
+bool same_clips(const std::vector<ClipRecord>& a, const std::vector<ClipRecord>& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i].name != b[i].name || !(std::fabs(a[i].start - b[i].start) <= 1e-9) ||
+            !(std::fabs(a[i].length - b[i].length) <= 1e-9))
+            return false;
+    return true;
+}
+
+struct Writer {
+    PlaylistTracks& out;
+    void write(OutputTrack track, std::uint8_t tick) {
+        out.tracks.push_back(std::move(track));
+        out.tick_based.push_back(tick);
+    }
+    // The stacked clips under a track's playing ones, written muted on a track of their own.
+    void alt_takes(const std::string& name, const OutputTrack& like, std::vector<ClipRecord> clips,
+                   std::uint8_t tick) {
+        if (clips.empty()) return;
+        OutputTrack extra;
+        extra.name = name + " [alt takes]";
+        extra.session_name = like.session_name;
+        for (ClipRecord& clip : clips) clip.muted = 1;
+        clip_counts.recovered_alternates += static_cast<int>(clips.size());
+        extra.clips = std::move(clips);
+        write(std::move(extra), tick);
+        ++out.alt_take_tracks;
+    }
+};
+
+}  // namespace
+
+int merged_track_channels(int legs) {
+    return legs + (legs % 2);
+}
+
+PlaylistTracks build_playlist_tracks(ClipModel& clips, const PlaylistTrackInput& in) {
+    PlaylistTracks out;
+    const std::set<std::string> session_names(in.session_track_names.begin(),
+                                              in.session_track_names.end());
+
+    // Step 1: playlist names.
+    std::vector<PlaylistTrack> order;
+    std::string parent;
+    for (std::uint16_t index : clips.track_order) {
+        const auto found = clips.output_tracks.find(index);
+        if (found == clips.output_tracks.end()) continue;
+        PlaylistTrack t;
+        t.index = index;
+        t.track = std::move(found->second);
+        if (t.track.session_name.empty()) t.track.session_name = t.track.name;
+        if (const auto alt = clips.alternates.find(index); alt != clips.alternates.end())
+            t.alternates = std::move(alt->second);
+        if (const auto tick = clips.tick_based.find(index); tick != clips.tick_based.end())
+            t.tick = tick->second;
+        const auto list = clips.list_index.find(index);
+        const std::string playlist =
+            list != clips.list_index.end() && list->second >= 0 &&
+                    static_cast<std::size_t>(list->second) < clips.lists.size()
+                ? clips.lists[static_cast<std::size_t>(list->second)].name
+                : std::string();
+        if (!playlist.empty()) {
+            t.track.name = playlist;
+            t.track.playlist_name = playlist;
+            t.alt = !session_names.contains(playlist);
+            t.unnamed = playlist == "?";
+            if (t.unnamed) {
+                t.track.parent_playlist_name = parent;
+            } else {
+                parent = playlist;
+                if (t.alt) t.track.lane_name = lane_set_for(playlist, in.lane_sets);
+            }
+        }
+        order.push_back(std::move(t));
+    }
+    clips.output_tracks.clear();
+    clips.alternates.clear();
+
+    // Step 2: runs of equal names.
+    Writer writer{out};
+    for (std::size_t first = 0; first < order.size();) {
+        std::size_t n = 1;
+        while (first + n < order.size() && order[first + n].track.name == order[first].track.name)
+            ++n;
+        const auto run = std::span(order).subspan(first, n);
+        const bool any_alt =
+            std::any_of(run.begin(), run.end(), [](const PlaylistTrack& t) { return t.alt; });
+        bool alike = n >= 3 && n <= 8 && !any_alt;
+        for (std::size_t k = 1; alike && k < n; ++k)
+            alike = same_clips(run[0].track.clips, run[k].track.clips);
+        if (n == 2 && !any_alt) {
+            OutputTrack merged = run[0].track;
+            merged.clips = panned_legs(run[0].track.clips, run[1].track.clips);
+            out.channel_counts[merged.name] = 2;
+            ++out.merged_stereo;
+            const std::string name = merged.name;
+            const OutputTrack like = merged;
+            writer.write(std::move(merged), run[0].tick);
+            if (in.recover_deleted)
+                writer.alt_takes(name, like, panned_legs(run[0].alternates, run[1].alternates),
+                                 run[0].tick);
+        } else if (alike) {
+            OutputTrack merged = run[0].track;
+            for (ClipRecord& clip : merged.clips) clip.pan = 0.0;
+            out.channel_counts[merged.name] = static_cast<int>(n);
+            out.merged_multichannel_tracks.push_back(merged.name);
+            writer.write(std::move(merged), run[0].tick);
+        } else {
+            for (std::size_t k = 0; k < n; ++k) {
+                PlaylistTrack& t = run[k];
+                if (t.alt && !in.keep_alt_takes) {
+                    // Their clips are named in the summary's count of playlists set aside.
+                    clip_counts.set_aside_playlist_clips += static_cast<int>(t.track.clips.size());
+                    if (!t.unnamed) out.set_aside.push_back(std::move(t.track));
+                    continue;
+                }
+                if (t.alt) {
+                    ++out.alt_written;
+                    if (!t.track.lane_name.empty()) {
+                        t.track.name += " [lane: " + t.track.lane_name + "]";
+                        ++out.alt_with_lane;
+                    } else {
+                        t.track.name += " [alt playlist]";
+                    }
+                }
+                if (n == 2) {
+                    t.track.name += k == 0 ? " [L]" : " [R]";
+                    t.track.pan = k == 0 ? -1.0 : 1.0;
+                }
+                if (t.unnamed) t.track.playlist_flag = 1;
+                const std::string name = t.track.name;
+                const OutputTrack like = t.track;
+                writer.write(std::move(t.track), t.tick);
+                if (in.recover_deleted)
+                    writer.alt_takes(name, like, std::move(t.alternates), t.tick);
+            }
+        }
+        first += n;
+    }
+
+    // Step 3: the time base each written track's items keep.
+    for (std::size_t i = 0; i < out.tracks.size(); ++i)
+        out.timebase_values[out.tracks[i].name] = 2 * out.tick_based[i];
+
+    // Step 4: alternate playlists folded into a parent that has no clips of its own.
+    for (std::size_t i = 0; i < out.tracks.size();) {
+        const std::string& wanted = out.tracks[i].parent_playlist_name;
+        std::size_t host = out.tracks.size();
+        if (!wanted.empty())
+            for (std::size_t j = 0; j < out.tracks.size(); ++j)
+                if (j != i && out.tracks[j].session_name == wanted && out.tracks[j].clips.empty() &&
+                    out.tracks[j].parent_playlist_name.empty()) {
+                    host = j;
+                    break;
+                }
+        if (host == out.tracks.size()) {
+            ++i;
+            continue;
+        }
+        OutputTrack folded = std::move(out.tracks[i]);
+        ClipLane lane;
+        lane.name = folded.lane_name.empty() ? folded.playlist_name : folded.lane_name;
+        lane.clips = std::move(folded.clips);
+        out.tracks[host].lanes.push_back(std::move(lane));
+        out.tracks.erase(out.tracks.begin() + static_cast<std::ptrdiff_t>(i));
+        out.tick_based.erase(out.tick_based.begin() + static_cast<std::ptrdiff_t>(i));
+        ++out.folded;  // the next track moved up to i
+    }
+    out.alt_own_tracks = out.alt_written - out.alt_with_lane - out.folded;
+    if (out.alt_own_tracks < 0) out.alt_own_tracks = 0;
+
+    // Step 6: tracks that no strip row names (every written track when no row was read).
+    std::set<std::string> row_names;
+    for (const StripRow& row : in.strip_rows) row_names.insert(row.name);
+    if (!row_names.empty())
+        for (const OutputTrack& track : out.tracks)
+            if (track.name.find("[alt playlist]") == std::string::npos &&
+                track.name.find("[alt takes]") == std::string::npos &&
+                !row_names.contains(track.session_name))
+                ++out.unmatched;
+    if (out.unmatched > 0)
+        record_problem(
+            "unmatched-tracks",
+            format_text("%d track(s) matched no strip row", out.unmatched).substr(0, 120));
+
+    // Step 7: the fold dump for whoever chases a misplaced playlist.
+    if (in.debug_fold) {
+        for (std::size_t i = 0; i < in.strip_rows.size(); ++i) {
+            const StripRow& row = in.strip_rows[i];
+            std::fprintf(stderr, "FOLD row %d type %02x w%d '%s'\n", static_cast<int>(i), row.kind,
+                         row.byte_after_name + 1, row.name.c_str());
+        }
+        for (std::size_t i = 0; i < out.tracks.size(); ++i)
+            std::fprintf(stderr, "FOLD outt %d name '%s' pt '%s'\n", static_cast<int>(i),
+                         out.tracks[i].name.c_str(), out.tracks[i].session_name.c_str());
+    }
+    return out;
+}
+
+std::string playlist_summary_text(const PlaylistTracks& r, bool keep_alt_takes) {
+    std::string text;
+    if (r.alt_own_tracks != 0)
+        text += format_text(
+            "  %d alternate playlist(s) could not be matched to a parent track by\n"
+            "      name and arrive as their own tracks, MUTED -- Pro Tools plays one\n"
+            "      playlist per track, so these never sounded there either. Unmute\n"
+            "      one in REAPER to audition it.\n",
+            r.alt_own_tracks);
+    if (r.alt_with_lane != 0)
+        text += format_text("  %d alternate playlists matched to their parent track\n",
+                            r.alt_with_lane);
+    if (r.merged_stereo != 0)
+        text +=
+            format_text("  %d Pro Tools stereo track(s) merged from split mono\n", r.merged_stereo);
+    if (r.folded != 0)
+        text += format_text(
+            "  %d alternate playlist(s) folded into a parent that has no clips of its own\n",
+            r.folded);
+    if (keep_alt_takes && r.alt_written != 0)
+        text += format_text(
+            "  %d alternate playlists kept as lanes (--drop-alt-takes to leave them out)\n",
+            r.alt_written);
+    if (!keep_alt_takes && !r.set_aside.empty())
+        text += format_text("  %d alternate playlists set aside (--drop-alt-takes was given)\n",
+                            static_cast<int>(r.set_aside.size()));
+    if (r.unmatched != 0)
+        text += format_text(
+            "  %d track(s) matched no strip row and were appended at the end --\n"
+            "      please send this session file, that should not happen\n",
+            r.unmatched);
+    return text;
+}
