@@ -348,7 +348,13 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     const VideoTracksInput video_input = session_video(data, length, project);
     project.tracks_after =
         video_input.track_names.size() + bus_track_names(project.receives, written.tracks).size();
-    if (!options.no_ara) prepare_ara_transfer();
+    if (!options.no_ara) {
+        // The clip stage's loaded archives, merged once for the takes and the closing blocks.
+        ara_transfer.records = clip_extras.ara_archives;
+        ara_transfer.archives = std::move(clip_extras.archives);
+        ara_transfer.notes = clip_extras.ara_notes;
+        prepare_ara_transfer();
+    }
     project.hooks.write_after_tracks = [&](std::FILE* file) {
         const int video = write_video_tracks(file, video_input);
         BusTracksInput buses;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/clips/clip_extras.h"
 #include "convert/summary/special_track_rows.h"
 #include "convert/writer/ara_transfer.h"
 #include "convert/writer/item_writer.h"
@@ -434,6 +435,50 @@ TEST_F(MelodyneTakes, NothingMergedWritesNoTakeAndNoBlock) {
     EXPECT_EQ(items.find("ARAMOD"), std::string::npos);
     EXPECT_EQ(ara_project_blocks(), "");
     EXPECT_EQ(ara_transfer.clips_without_take, 2);
+}
+
+// The clip stage's records and loading, then the merge and the takes: each clip of the two
+// records carries Melodyne, and the blocks list both sources.
+TEST_F(MelodyneTakes, FromTheClipStageRecordsToTheTakes) {
+    AraDataFixture f;
+    f.write();
+    ClipExtrasInput in;
+    in.session_path = f.s.session;
+    PluginParamRecord record;
+    record.group_text = "com.celemony.ara.chunk.13";
+    record.container_name = "Rec";
+    record.document_text = "doc.dat";
+    record.entry_name = "srcA.dat";
+    record.value_name = "modA.dat";
+    in.ara_records = {record, record};
+    in.ara_records[1].entry_name = "srcB.dat";
+    in.ara_records[1].value_name = "modB.dat";
+    in.ara_clip_records["Vox"] = 0;
+    in.ara_clip_records["Gtr"] = 1;
+    ClipModel model;
+    for (const char* name : {"Vox", "Gtr"}) {
+        ClipRecord clip;
+        clip.name = name;
+        clip.file_name = std::string(name) + ".wav";
+        clip.length = 1.0;
+        model.main_clips[0].push_back(clip);
+    }
+    ClipExtras extras;
+    apply_clip_extras(in, model, extras);
+    ASSERT_EQ(extras.ara_usable, (std::vector<std::uint8_t>{1, 1}));
+
+    ara_transfer.records = extras.ara_archives;
+    ara_transfer.archives = std::move(extras.archives);
+    prepare_ara_transfer();
+    const std::string items = writer_test::capture([&](std::FILE* file) {
+        for (const ClipRecord& clip : model.main_clips[0])
+            write_audio_item(file, clip, "Track", ItemLane{}, ItemTrackInput{}, ItemWriteContext{});
+    });
+    EXPECT_EQ(ara_transfer.takes_written, 2) << items;
+    const std::string blocks = ara_project_blocks();
+    EXPECT_NE(blocks.find("    lanwick-source-1 \"Vox.wav\"\n    lanwick-source-2 \"Gtr.wav\"\n"),
+              std::string::npos)
+        << blocks;
 }
 
 }  // namespace
