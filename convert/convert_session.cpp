@@ -34,12 +34,15 @@
 #include "convert/tracks/track_view_stage.h"
 #include "convert/tracks/track_wiring.h"
 #include "convert/tracks/track_wiring_state.h"
+#include "convert/writer/ara_transfer.h"
 #include "convert/writer/audio_paths.h"
 #include "convert/writer/item_writer.h"
 #include "convert/writer/midi_item_writer.h"
 #include "convert/writer/project_header.h"
 #include "convert/writer/project_writer.h"
+#include "convert/writer/special_tracks.h"
 #include "convert/writer/tempo_markers.h"
+#include "convert/writer/video_tracks.h"
 #include "convert/writer/writer_summary.h"
 #include "effects/fx_chain_hooks.h"
 #include "model/conversion_result.h"
@@ -320,6 +323,27 @@ void stage_report(const WrittenTracks& written) {
                     needs_look, run_outcome.problem_kind.empty() ? "" : " problem=1");
 }
 
+// The video tracks' names (named blocks 0x2623), files, placements and times.
+VideoTracksInput session_video(const std::uint8_t* data, std::size_t length,
+                               const ProjectWriteInput& project) {
+    VideoTracksInput in;
+    std::vector<NamedBlockEntry> blocks;
+    read_track_names(data, length, blocks);
+    for (const NamedBlockEntry& b : blocks)
+        if (b.content_type == 0x2623) in.track_names.push_back(display_name(b));
+    if (in.track_names.empty()) return in;
+    read_video_file_names(data, length, in.file_names);
+    read_video_placements(data, length, in.placements, in.placement_lists);
+    for (const std::string& name : in.file_names)
+        read_video_clip_entries(data, length, name, in.entries[name]);
+    in.session_frame_rate = read_video_frame_rate(data, length);
+    in.timecode_code = project.session_settings.timecode_code;
+    in.quality = read_video_quality(data, length);
+    in.session_folder =
+        project.session_path.substr(0, project.session_path.find_last_of("/\\") + 1);
+    return in;
+}
+
 }  // namespace
 
 int convert_session(const ConvertOptions& options, ConversionResult* result,
@@ -436,6 +460,34 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
         write_comment_item(file, view ? view->comment : std::string(), index,
                            options.comments_mode);
     };
+    // After the output tracks: the video tracks, the send-return buses, the solo helper, the
+    // Melodyne archive.
+    const VideoTracksInput video_input = session_video(data, length, project);
+    project.tracks_after =
+        video_input.track_names.size() + bus_track_names(project.receives, written.tracks).size();
+    if (!options.no_ara) {
+        // The clip stage's loaded archives, merged once for the takes and the closing blocks.
+        ara_transfer.records = clip_extras.ara_archives;
+        ara_transfer.archives = std::move(clip_extras.archives);
+        ara_transfer.notes = clip_extras.ara_notes;
+        prepare_ara_transfer();
+    }
+    project.hooks.write_after_tracks = [&](std::FILE* file) {
+        const int video = write_video_tracks(file, video_input);
+        BusTracksInput buses;
+        buses.video_tracks = video;
+        buses.tracks = written.tracks;
+        buses.lane_sets = reading.lane_sets;
+        buses.receives = &project.receives;
+        buses.write_comment_item = [&](std::FILE* out, const std::string& bus, std::int32_t index) {
+            const TrackViewState* view = find_track_view(bus, std::string());
+            write_comment_item(out, view ? view->comment : std::string(), index,
+                               options.comments_mode);
+        };
+        write_bus_tracks(file, buses);
+        write_solo_helper(file);
+        std::fputs(ara_project_blocks().c_str(), file);
+    };
     std::string written_path;
     if (write_project(project, written_path) != 0) return 1;
 
@@ -444,12 +496,13 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     summary.sample_rate = settings.session_sample_rate;
     summary.tempo = settings.session_tempo;
     summary.written_path = written_path;
+    summary.session_folder =
+        options.input_path.substr(0, options.input_path.find_last_of("/\\") + 1);
     summary.check = options.check != 0;
     summary.tracks_written = static_cast<int>(written.tracks.size());
     summary.mixer_strips = assigned_lane_sets(reading.lane_sets);
     summary.name_scan_found = reading.name_scan_found;
     summary.track_list_size = static_cast<int>(reading.track_names.size());
-    summary.sends_to_no_track = sends_to_no_track(project.receives, written.tracks);
     summary.clip_group_lines_not_applied.assign(gain.group_lines_not_applied.begin(),
                                                 gain.group_lines_not_applied.end());
     summary.meters = project.session_settings.meters;

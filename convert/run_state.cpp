@@ -7,11 +7,14 @@
 #include "convert/tracks/track_stage_state.h"
 #include "convert/tracks/track_view.h"
 #include "convert/tracks/track_wiring_state.h"
+#include "convert/writer/ara_transfer.h"
 #include "convert/writer/audio_paths.h"
 #include "convert/writer/colors.h"
 #include "convert/writer/item_writer.h"
 #include "convert/writer/midi_item_writer.h"
+#include "convert/writer/special_tracks.h"
 #include "convert/writer/tempo_markers.h"
+#include "convert/writer/video_tracks.h"
 #include "convert/writer/writer_summary.h"
 #include "effects/fx_blocks.h"
 #include "effects/fx_chain.h"
@@ -66,6 +69,9 @@ void reset_conversion_state(const ConvertOptions& o) {
     reset_writer_state();
     tempo_marker_counts.reset();
     reset_item_writer();
+    reset_ara_transfer();
+    reset_special_tracks();
+    reset_video_tracks();
     reset_midi_writer();
     reset_audio_paths();
     reset_media_check();

@@ -10,6 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "convert/clips/clip_extras.h"
+#include "convert/summary/special_track_rows.h"
+#include "convert/writer/ara_transfer.h"
+#include "convert/writer/item_writer.h"
 #include "melodyne/ara_blocks.h"
 #include "melodyne/archive_format.h"
 #include "melodyne/archive_loader.h"
@@ -22,6 +26,8 @@
 #include "rpp_grammar.h"
 #include "test_support.h"
 #include "util/codecs.h"
+#include "util/guid.h"
+#include "writer_test_support.h"
 
 #ifdef LANWICK_HAVE_SYSTEM_ZLIB
 #include <zlib.h>
@@ -316,6 +322,163 @@ TEST(AraTransfer, ATruncatedSourceArchiveCostsOnlyItsRecord) {
     std::string error;
     std::vector<AraSourceFailure> dropped;
     EXPECT_FALSE(merge_melodyne_archives(*input.document, input.sources, error, dropped).empty());
+}
+
+// --- The Melodyne takes and the project's blocks -------------------------------------------
+
+// The clip stage's part done by hand: the records' archives loaded into the transfer state, one
+// clip per record (clip k on record k), written as items after `items_before` other items.
+class MelodyneTakes : public writer_test::WriterTest {
+  protected:
+    std::string write_items(AraDataFixture& f, int items_before) {
+        ara_transfer.records = f.load(ara_transfer.archives);
+        prepare_ara_transfer();
+        item_writer.items_written = static_cast<std::uint32_t>(items_before);
+        return writer_test::capture([&](std::FILE* file) {
+            for (std::int32_t k = 0; k < 2; ++k) {
+                ClipRecord clip;
+                clip.name = k == 0 ? "Vox" : "Gtr";
+                clip.file_name = k == 0 ? "sub/Vox.wav" : "Gtr.wav";
+                clip.length = 1.0;
+                clip.ara_index = k;
+                write_audio_item(file, clip, "Track", ItemLane{}, ItemTrackInput{},
+                                 ItemWriteContext{});
+            }
+        });
+    }
+};
+
+TEST_F(MelodyneTakes, EachClipCarriesMelodyneAndTheProjectTheMergedArchive) {
+    AraDataFixture f;
+    f.write();
+    const std::string items = write_items(f, 3);
+    for (std::uint32_t k : {3u, 4u}) {
+        EXPECT_NE(items.find("      GUID " + guid_from_seed(0x41520000 + k) +
+                             "\n      ARAMOD {00000000-0000-0000-0000-000000000002}\n"),
+                  std::string::npos)
+            << items;
+        EXPECT_NE(items.find("        FXID " + guid_from_seed(0x41530000 + k) + "\n"),
+                  std::string::npos);
+    }
+    EXPECT_NE(
+        items.find(
+            "        <VST \"VST3: Melodyne (Celemony)\" Melodyne.vst3 0 \"\" "
+            "214222609{5653544D6C70676D656C6F64796E6520} com.celemony.ara.chunk.13\n"
+            "          EcfEDO5e7f4CAAAAAQAAAAAAAAACAAAAAAAAAAIAAAABAAAAAAAAAAIAAAAAAAAAAAAAAAE"
+            "AAAD//wAA\n          AAAAAAAA\n        >\n"),
+        std::string::npos)
+        << items;
+
+    const std::string blocks = ara_project_blocks();
+    EXPECT_NE(blocks.find("    lanwick-source-1 \"Vox.wav\"\n    lanwick-source-2 \"Gtr.wav\"\n"),
+              std::string::npos)
+        << blocks;
+    EXPECT_TRUE(blocks.ends_with("  ARA_POOLED_EDITS\n"));
+    writer_test::expect_parses("<REAPER_PROJECT 0.1 \"7.0\" 0\n  <TRACK\n" + items + "  >\n" +
+                               blocks + ">\n");
+
+    std::string rows;
+    melodyne_paragraphs(rows, "/s/");
+    EXPECT_NE(rows.find("  2 clip(s) carry their Melodyne (ARA) edits into REAPER"),
+              std::string::npos)
+        << rows;
+    EXPECT_EQ(rows.find("NOT"), std::string::npos) << rows;
+}
+
+TEST_F(MelodyneTakes, AClipWhoseArchiveDidNotLoadGetsNoTake) {
+    AraDataFixture f;
+    f.source_b.resize(f.source_b.size() - 9);
+    f.write();
+    const std::string items = write_items(f, 0);
+    EXPECT_EQ(ara_transfer.takes_written, 1);
+    EXPECT_EQ(ara_transfer.clips_without_take, 1);
+    const std::size_t second = items.find("NAME \"Gtr\"");
+    ASSERT_NE(second, std::string::npos);
+    EXPECT_EQ(items.find("ARAMOD", second), std::string::npos);
+    const std::string blocks = ara_project_blocks();
+    EXPECT_NE(blocks.find("    lanwick-source-1 \"Vox.wav\"\n  >\n"), std::string::npos) << blocks;
+
+    std::string rows;
+    melodyne_paragraphs(rows, "/s/");
+    EXPECT_NE(rows.find("  1 clip(s) have Melodyne (ARA) attached. What was edited there is NOT"),
+              std::string::npos)
+        << rows;
+}
+
+// An edit that points to an element its source does not have: that source is left out of the
+// merge and named, its clip keeps Melodyne without the edits, the other source is carried.
+TEST_F(MelodyneTakes, ASourceTheMergeLeavesOutIsNamedAndNotListed) {
+    AraDataFixture f;
+    f.write();
+    f.s.put(f.s.record_folder("Rec") / "modB.dat",
+            container_of(modification_archive("pid-B1", 7, 0, 200).bytes()));
+    const std::string items = write_items(f, 0);
+    EXPECT_EQ(ara_transfer.takes_written, 2);
+    const std::string blocks = ara_project_blocks();
+    EXPECT_NE(blocks.find("lanwick-source-1"), std::string::npos) << blocks;
+    EXPECT_EQ(blocks.find("lanwick-source-2"), std::string::npos) << blocks;
+
+    std::string rows;
+    melodyne_paragraphs(rows, "/s/");
+    EXPECT_NE(rows.find("  The Melodyne (ARA) data could not be merged ("), std::string::npos)
+        << rows;
+    EXPECT_NE(rows.find("      Melodyne: lanwick-source-2: an edit links to a missing source "
+                        "element\n"),
+              std::string::npos)
+        << rows;
+}
+
+// Nothing merged (no record loaded, or --no-ara): no take and no block.
+TEST_F(MelodyneTakes, NothingMergedWritesNoTakeAndNoBlock) {
+    AraDataFixture f;  // nothing written: no archive loads
+    const std::string items = write_items(f, 0);
+    EXPECT_EQ(items.find("ARAMOD"), std::string::npos);
+    EXPECT_EQ(ara_project_blocks(), "");
+    EXPECT_EQ(ara_transfer.clips_without_take, 2);
+}
+
+// The clip stage's records and loading, then the merge and the takes: each clip of the two
+// records carries Melodyne, and the blocks list both sources.
+TEST_F(MelodyneTakes, FromTheClipStageRecordsToTheTakes) {
+    AraDataFixture f;
+    f.write();
+    ClipExtrasInput in;
+    in.session_path = f.s.session;
+    PluginParamRecord record;
+    record.group_text = "com.celemony.ara.chunk.13";
+    record.container_name = "Rec";
+    record.document_text = "doc.dat";
+    record.entry_name = "srcA.dat";
+    record.value_name = "modA.dat";
+    in.ara_records = {record, record};
+    in.ara_records[1].entry_name = "srcB.dat";
+    in.ara_records[1].value_name = "modB.dat";
+    in.ara_clip_records["Vox"] = 0;
+    in.ara_clip_records["Gtr"] = 1;
+    ClipModel model;
+    for (const char* name : {"Vox", "Gtr"}) {
+        ClipRecord clip;
+        clip.name = name;
+        clip.file_name = std::string(name) + ".wav";
+        clip.length = 1.0;
+        model.main_clips[0].push_back(clip);
+    }
+    ClipExtras extras;
+    apply_clip_extras(in, model, extras);
+    ASSERT_EQ(extras.ara_usable, (std::vector<std::uint8_t>{1, 1}));
+
+    ara_transfer.records = extras.ara_archives;
+    ara_transfer.archives = std::move(extras.archives);
+    prepare_ara_transfer();
+    const std::string items = writer_test::capture([&](std::FILE* file) {
+        for (const ClipRecord& clip : model.main_clips[0])
+            write_audio_item(file, clip, "Track", ItemLane{}, ItemTrackInput{}, ItemWriteContext{});
+    });
+    EXPECT_EQ(ara_transfer.takes_written, 2) << items;
+    const std::string blocks = ara_project_blocks();
+    EXPECT_NE(blocks.find("    lanwick-source-1 \"Vox.wav\"\n    lanwick-source-2 \"Gtr.wav\"\n"),
+              std::string::npos)
+        << blocks;
 }
 
 }  // namespace

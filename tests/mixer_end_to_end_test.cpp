@@ -12,6 +12,7 @@
 #include "tests/rpp_grammar.h"
 #include "tests/test_support.h"
 #include "tests/walk_builder.h"
+#include "util/guid.h"
 
 namespace {
 
@@ -137,7 +138,7 @@ TEST(MixerEndToEnd, FadersAutomationSendsAndClipGainReachTheProject) {
     EXPECT_TRUE(has(bus, "      VOLPAN 1.000000000 0 1 -1\n")) << bus;
 }
 
-TEST(MixerEndToEnd, ASendToNoWrittenTrackIsWarnedAbout) {
+TEST(MixerEndToEnd, ASendToNoWrittenTrackGetsABusTrackAfterTheOutputTracks) {
     using namespace walk_blocks;
     const std::string walk =
         region_list({audio_region("Kick", 0, 88200, 0, 0)}) +
@@ -152,9 +153,22 @@ TEST(MixerEndToEnd, ASendToNoWrittenTrackIsWarnedAbout) {
     test_support::write_file(session_path, encrypted_session({{"Kick.wav", "EVAW"}}, walk + drums));
     const auto r = run_lanwick({session_path, "-o", dir.file("Send.rpp"), "--no-pause"});
     ASSERT_EQ(r.exit_code, 0) << r.out;
-    EXPECT_TRUE(has(r.out, "send(s) lead to no track")) << r.out;
-    EXPECT_TRUE(has(r.out, "      Drums -> Reverb\n")) << r.out;
-    EXPECT_FALSE(has(read_file(dir.file("Send.rpp")), "AUXRECV"));
+    EXPECT_FALSE(has(r.out, "send(s) lead to no track")) << r.out;
+    const std::string project = read_file(dir.file("Send.rpp"));
+    const rpp_grammar::Result grammar = rpp_grammar::check_project(project);
+    EXPECT_TRUE(grammar.ok) << "line " << grammar.line << ": " << grammar.message;
+    // The bus follows the output track, takes the send as a receive from track 0 and feeds the
+    // master (it keys no sidechain).
+    const std::size_t drums_at = project.find("    NAME \"Drums\"\n");
+    const std::size_t bus =
+        project.find("  <TRACK " + guid_from_seed(50001) + "\n    NAME \"Reverb\"\n");
+    ASSERT_NE(bus, std::string::npos) << project;
+    EXPECT_LT(drums_at, bus);
+    const std::string reverb = track_text(project, "Reverb");
+    EXPECT_TRUE(has(reverb, "    TRACKID " + guid_from_seed(60001) + "\n    MAINSEND 1 0\n"))
+        << reverb;
+    EXPECT_TRUE(has(reverb, "    AUXRECV 0 ")) << reverb;
+    EXPECT_TRUE(has(reverb, "    VOLPAN 1.000000 0 -1 -1 1\n    MUTESOLO 0 0 0\n")) << reverb;
 }
 
 // A mono track inverted by the Avid Trim in its track block arrives inverted.

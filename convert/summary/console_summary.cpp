@@ -5,12 +5,14 @@
 #include "app/output.h"
 #include "convert/clips/clip_counts.h"
 #include "convert/run_state.h"
+#include "convert/summary/special_track_rows.h"
 #include "convert/summary/track_stage_summary.h"
 #include "convert/tracks/midi_items.h"
 #include "convert/writer/colors.h"
 #include "convert/writer/item_writer.h"
 #include "convert/writer/midi_item_writer.h"
 #include "convert/writer/project_text.h"
+#include "convert/writer/special_tracks.h"
 #include "convert/writer/tempo_markers.h"
 #include "convert/writer/writer_summary.h"
 #include "effects/fx_summary.h"
@@ -333,6 +335,9 @@ void view_paragraphs(std::string& text) {
             "      They arrive muted with their solo off: REAPER would play a soloed\n"
             "      track through its mute.\n",
             s.soloed_and_muted);
+    if (!special_tracks.solo_helper.empty())
+        text += "      Every soloed track was muted, so the track \"" + special_tracks.solo_helper +
+                "\"\n      was added, soloed and empty, to keep the rest silent.\n";
 }
 
 // Timebase, bit depth, timecode, surround lanes, locks and grid (rows 159 to 176).
@@ -671,6 +676,9 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     text += group_warning_rows(track_stage);
     clip_stage_paragraphs(text, in);
     text += track_order_rows(track_stage);
+    melodyne_paragraphs(text, in.session_folder);
+    frozen_track_paragraphs(text);
+    video_track_paragraphs(text);
     midi_loss_paragraphs(text);
     unplaced_clip_paragraphs(text, in);
     // Names from the session are in it: made safe once, here, for every paragraph.

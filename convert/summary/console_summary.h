@@ -30,6 +30,7 @@ struct ConsoleSummaryInput {
     int mixer_strips = 0;      // strips read with their faders, pans and mutes
     int name_scan_found = -1;  // the strip rows gave the track list: the scan's count
     int track_list_size = 0;
+    std::string session_folder;                  // for the Melodyne row: "ARA Data" lies there
     std::vector<std::string> sends_to_no_track;  // "track -> destination"
     std::vector<std::string>
         clip_group_lines_not_applied;  // clip groups whose gain line is left out

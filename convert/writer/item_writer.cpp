@@ -5,9 +5,11 @@
 #include <cstdlib>
 
 #include "convert/run_state.h"
+#include "convert/writer/ara_transfer.h"
 #include "convert/writer/audio_paths.h"
 #include "convert/writer/colors.h"
 #include "convert/writer/project_text.h"
+#include "util/guid.h"
 #include "util/number_text.h"
 
 ItemWriterState item_writer;
@@ -56,6 +58,38 @@ void write_gain_envelope(std::FILE* file, const std::vector<CurvePoint>& points)
     for (const CurvePoint& p : points)
         print_text(file, "        PT %.10f %.9f 0\n", p.time, gain_factor(p.value));
     std::fputs("      >\n", file);
+}
+
+// The Melodyne plug-in's state header in base64: the u32 values 0x0CC4C711, 0xFEED5EEE, two
+// inputs with the 64-bit pin masks of pins 0 and 1, two outputs with the same masks, 0, 1 and
+// 0xFFFF, little-endian. Melodyne's own state lives in the project's ARA block, not here.
+constexpr char kMelodyneStateHeader[] =
+    "EcfEDO5e7f4CAAAAAQAAAAAAAAACAAAAAAAAAAIAAAABAAAAAAAAAAIAAAAAAAAAAAAAAAEAAAD//wAA";
+
+// The Melodyne take of a clip whose record joined the merged archive, and its audio source for
+// the project's ARASRC list. A clip whose record did not join gets no take (counted).
+void write_melodyne_take(std::FILE* file, const ClipRecord& clip) {
+    const AraClipArchive* source = ara_take_source(clip.ara_index);
+    if (!source) {
+        ++ara_transfer.clips_without_take;
+        return;
+    }
+    const std::uint32_t k = item_writer.items_written;
+    print_text(file, "      GUID %s\n      ARAMOD {00000000-0000-0000-0000-000000000002}\n",
+               guid_from_seed(0x41520000u + k).c_str());
+    print_text(file,
+               "      <TAKEFX\n        SHOW 0\n        LASTSEL 0\n        DOCKED 0\n"
+               "        BYPASS 0 0 0\n"
+               "        <VST \"VST3: Melodyne (Celemony)\" Melodyne.vst3 0 \"\" "
+               "214222609{5653544D6C70676D656C6F64796E6520} com.celemony.ara.chunk.13\n"
+               "          %s\n          AAAAAAAA\n        >\n        FLOATPOS 0 0 0 0\n"
+               "        FXID %s\n        WAK 0 0\n      >\n",
+               kMelodyneStateHeader, guid_from_seed(0x41530000u + k).c_str());
+    const std::size_t slash = clip.file_name.find_last_of("/\\");
+    ara_transfer.sources.push_back({source->source_name, slash == std::string::npos
+                                                             ? clip.file_name
+                                                             : clip.file_name.substr(slash + 1)});
+    ++ara_transfer.takes_written;
 }
 
 }  // namespace
@@ -223,6 +257,8 @@ void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string
         write_gain_envelope(file, envelope);
         ++item_writer.gain_envelopes;
     }
+
+    if (clip.ara_index >= 0) write_melodyne_take(file, clip);
 
     std::fputs("    >\n", file);
     ++item_writer.items_written;

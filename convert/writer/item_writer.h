@@ -1,7 +1,8 @@
 // A track's clip lanes and one REAPER item per audio clip, written before the track block closes.
 //
-// The Clip Effects take chain and the Melodyne take are not written yet; the item number that
-// seeds their identifiers still counts every audio item.
+// A clip whose Melodyne record joined the merged archive gets a Melodyne take. The Clip Effects
+// take chain is not written yet; the item number that seeds the take identifiers still counts
+// every audio item.
 #pragma once
 
 #include <cstdint>

@@ -26,6 +26,7 @@ void write_project_text(std::FILE* file, const ProjectWriteInput& in) {
     context.receives = &in.receives;
     context.polarity = &in.polarity;
     context.track_count = in.tracks.size();
+    context.tracks_after = in.tracks_after;
     context.no_sidechain = in.no_sidechain != 0;
     context.hooks = in.hooks.track;
     const TrackWriteInput plain;

@@ -60,6 +60,8 @@ struct ProjectWriteInput {
     // (by position; a missing entry is a default TrackWriteInput).
     std::span<const OutputTrack> tracks;
     std::vector<TrackWriteInput> track_inputs;
+    // Video and bus tracks after the output tracks (bus k is track n + video tracks + k).
+    std::size_t tracks_after = 0;
     // Sends as receives by destination name (`prepare_sends`).
     std::map<std::string, std::vector<SessionSend>> receives;
     PolarityTables polarity;

@@ -12,6 +12,7 @@
 #include "convert/writer/colors.h"
 #include "convert/writer/envelopes.h"
 #include "convert/writer/project_text.h"
+#include "convert/writer/special_tracks.h"
 #include "convert/writer/writer_summary.h"
 #include "util/guid.h"
 #include "util/number_text.h"
@@ -379,7 +380,8 @@ void write_track(std::FILE* file, std::int32_t index, const OutputTrack& track,
     }
 
     // Receives: sidechain keys, routed sources, tracks whose output comes here.
-    const std::int32_t count = static_cast<std::int32_t>(context.track_count);
+    const std::int32_t count =
+        static_cast<std::int32_t>(context.track_count + context.tracks_after);
     auto valid_source = [&](std::int32_t source) {
         return source >= 0 && source != index && (count == 0 || source < count);
     };
@@ -400,6 +402,22 @@ void write_track(std::FILE* file, std::int32_t index, const OutputTrack& track,
         write_aux_receive(file, f.source_index, 0, channels, 0);
     }
 
+    // A frozen track under --keep-frozen: its chain and source items go inside <FREEZE 0, its
+    // renders play in their place.
+    std::vector<std::string> freeze_paths;
+    bool frozen = false;
+    if (settings.keep_frozen && in.freeze.frozen) {
+        const std::string reason =
+            freeze_refusal(in.freeze, !track.lanes.empty(), in.surround_panned != 0, freeze_paths);
+        if (reason.empty()) {
+            frozen = true;
+            ++special_tracks.frozen_delivered;
+        } else {
+            special_tracks.frozen_unfrozen.emplace_back(name, reason);
+        }
+    }
+    if (frozen) std::fputs("    <FREEZE 0\n", file);
+
     // Effect chain.
     writer_state.current_track_channels = nchan;
     if (context.hooks.write_fx_chain) {
@@ -410,6 +428,10 @@ void write_track(std::FILE* file, std::int32_t index, const OutputTrack& track,
         s.track_fx_slots += context.hooks.write_fx_chain(file, call);
     }
     writer_state.current_track_channels = -1;
+    if (frozen) {
+        if (context.hooks.write_track_items) context.hooks.write_track_items(file, index);
+        std::fputs("    >\n", file);
+    }
 
     // Sends made to this track, written as its receives.
     if (context.receives) {
@@ -462,6 +484,9 @@ void write_track(std::FILE* file, std::int32_t index, const OutputTrack& track,
         s.automation_points += points;
     }
 
-    if (context.hooks.write_track_items) context.hooks.write_track_items(file, index);
+    if (frozen)
+        write_freeze_render_items(file, index, in.freeze, freeze_paths);
+    else if (context.hooks.write_track_items)
+        context.hooks.write_track_items(file, index);
     std::fputs("  >\n", file);
 }

@@ -46,6 +46,18 @@ struct FeedingSource {
     std::int32_t width = 0;
 };
 
+// A track Pro Tools keeps frozen, with the renders its freeze record places (empty until the
+// record is read: such a track is written unfrozen, and says so, under --keep-frozen).
+struct FreezeRender {
+    std::string file_name;
+    double position = 0.0;  // seconds
+    double source_offset = 0.0;
+};
+struct FrozenTrackInput {
+    std::uint8_t frozen = 0;
+    std::vector<FreezeRender> renders;
+};
+
 struct TrackWriteInput {
     // From the track stages.
     std::optional<std::int32_t> color_index;         // the track's own palette index
@@ -75,6 +87,8 @@ struct TrackWriteInput {
     std::vector<RoutedSource> routed_sources;
     std::vector<FeedingSource> feeding_sources;
     std::uint8_t output_into_aux = 0;  // the main send is off
+
+    FrozenTrackInput freeze;
 };
 
 // Stored polarity values and the chain pass's per-channel polarity flips, by track name.
@@ -108,6 +122,8 @@ struct TrackWriteContext {
     const std::map<std::string, std::vector<SessionSend>>* receives = nullptr;
     const PolarityTables* polarity = nullptr;
     std::size_t track_count = 0;
+    // Video and bus tracks written after the output tracks: receives from them are valid.
+    std::size_t tracks_after = 0;
     bool no_sidechain = false;
     TrackWriteHooks hooks;
 };

@@ -1,0 +1,79 @@
+#include "convert/summary/special_track_rows.h"
+
+#include "app/output.h"
+#include "convert/summary/console_summary.h"
+#include "convert/writer/ara_transfer.h"
+#include "convert/writer/special_tracks.h"
+#include "convert/writer/video_tracks.h"
+
+void melodyne_paragraphs(std::string& text, const std::string& session_folder) {
+    const AraTransfer& t = ara_transfer;
+    const std::vector<std::string> messages = ara_merge_messages();
+    if (!messages.empty()) {
+        const std::string cause = !t.error.empty() ? t.error
+                                                   : format_text("%d source(s) left out",
+                                                                 static_cast<int>(messages.size()));
+        text += format_text(
+            "  The Melodyne (ARA) data could not be merged (%s): those clips arrive\n"
+            "      with Melodyne on the item but without their edits.\n",
+            cause.c_str());
+        for (const std::string& m : messages) text += "      Melodyne: " + m + "\n";
+    }
+    if (t.clips_without_take != 0) {
+        text += format_text(
+            "  %d clip(s) have Melodyne (ARA) attached. What was edited there is NOT\n"
+            "      carried: the clips arrive as plain audio.\n",
+            t.clips_without_take);
+        text += name_rows(t.notes);
+    }
+    if (t.takes_written != 0 && t.blocks_written != 0)
+        text += format_text(
+            "  %d clip(s) carry their Melodyne (ARA) edits into REAPER: Melodyne sits on\n"
+            "      each item as take FX, and Pro Tools' Melodyne data (the session's\n"
+            "      \"ARA Data\" folder, \"%sARA Data\") is written into the project so\n"
+            "      that REAPER's Melodyne opens with the same notes. Melodyne must be\n"
+            "      installed and authorized for REAPER.\n",
+            t.takes_written, session_folder.c_str());
+}
+
+void frozen_track_paragraphs(std::string& text) {
+    const SpecialTrackSummary& s = special_tracks;
+    if (s.frozen_delivered != 0)
+        text += format_text(
+            "  %d frozen track(s) delivered FROZEN (--keep-frozen): Pro Tools' own\n"
+            "      freeze render plays, locked, so it sounds as it did even where a\n"
+            "      plug-in cannot load. Track > Unfreeze in REAPER brings back the\n"
+            "      source clips with the plug-ins live.\n",
+            s.frozen_delivered);
+    if (!s.frozen_unfrozen.empty()) {
+        text += format_text("  %d frozen track(s) converted UNFROZEN even with --keep-frozen:\n",
+                            static_cast<int>(s.frozen_unfrozen.size()));
+        for (const auto& [track, reason] : s.frozen_unfrozen)
+            text += "      " + track + ": " + reason + "\n";
+    }
+}
+
+void video_track_paragraphs(std::string& text) {
+    const VideoTrackSummary& v = video_tracks;
+    if (v.tracks == 0) return;
+    text += format_text(
+        "  %d video track(s), %d video item(s) written. REAPER carries video on\n"
+        "      ordinary tracks; each item's length and offset come from the\n"
+        "      session's video clip entries.\n",
+        v.tracks, v.items);
+    if (v.quality > 0)
+        text += format_text(
+            "      The video track was set to %s, not Full Quality. REAPER's\n"
+            "      video window plays at full quality.\n",
+            v.quality == 1 ? "Draft" : "a reduced quality");
+    if (v.files_missing != 0)
+        text += format_text(
+            "      %d video file(s) were not found next to the session, so the\n"
+            "      items name the bare file: point REAPER at the file to play it.\n",
+            v.files_missing);
+    if (v.rate_from_session)
+        text += format_text(
+            "      Frame rate %.3f fps, read from the session rather than assumed:\n"
+            "      video positions stored in frames were divided by it.\n",
+            v.frame_rate);
+}
