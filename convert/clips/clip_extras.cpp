@@ -474,13 +474,7 @@ std::string clip_extras_take_lines(const ClipExtras& e) {
                     "      filters) that this build does not write yet; they play dry:\n",
                     static_cast<int>(e.clip_effects_clips.size())) +
                 name_rows(e.clip_effects_clips);
-    if (!e.ara_clips.empty()) {
-        text += format_text(
-                    "  %d clip(s) have %s (ARA) attached. What was edited there is NOT\n"
-                    "      carried yet:\n",
-                    static_cast<int>(e.ara_clips.size()), "Melodyne") +
-                name_rows(e.ara_clips);
-    }
+    // Clips with Melodyne that get no take are named by the item writer, which knows.
     for (const std::string& note : e.ara_notes) text += "      Melodyne: " + note + "\n";
     return text;
 }
