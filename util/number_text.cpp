@@ -35,7 +35,7 @@ void append_chars(std::string& out, double value, std::chars_format form, int pr
     }
 }
 
-// The parts of one conversion specification.
+// The parts of one printf conversion (flags, width, precision, length, letter).
 struct Spec {
     const char* begin = nullptr;  // at the '%'
     const char* end = nullptr;    // past the conversion character
@@ -61,7 +61,7 @@ bool is_length(char c) {
     return c == 'h' || c == 'l' || c == 'z' || c == 'j' || c == 't' || c == 'L';
 }
 
-// Reads the specification at p (p[0] == '%'); '*' widths and precisions take their arguments.
+// Reads the conversion at p (p[0] == '%'); '*' widths and precisions take their arguments.
 Spec read_spec(const char* p, const FormatArg* args, std::size_t count, std::size_t& next) {
     Spec s;
     s.begin = p++;
@@ -102,7 +102,7 @@ Spec read_spec(const char* p, const FormatArg* args, std::size_t count, std::siz
     return s;
 }
 
-// The specification's text for snprintf, each '*' replaced by the value it took.
+// The conversion text for snprintf, each '*' replaced by the value it took.
 std::string spec_text(const Spec& s) {
     std::string text;
     int star = 0;
@@ -145,7 +145,7 @@ IntWidth int_width(const char* length) {
     return IntWidth::int_sized;
 }
 
-// The conversion handed to snprintf, with the argument in the type the specification names.
+// The conversion handed to snprintf, with the argument in the type the conversion names.
 void append_by_snprintf(std::string& out, const Spec& s, const std::string& spec,
                         const FormatArg& a) {
     const char* text = spec.c_str();
