@@ -13,69 +13,6 @@
 
 ClipExtras clip_extras;
 
-const std::vector<ClipEffectDefault> kClipEffectDefaults = {
-    {"Phase Switch In/Out", 0},
-    {"EQ On/Off", 1},
-    {"Filters On/Off", 1},
-    {"Dynamics On/Off", 1},
-    {"Input Trim", 0.5},
-    {"Dynamics Range", 0},
-    {"EQ Range", 0},
-    {"EQ Low In/Out", 1},
-    {"EQ Low Type", 0},
-    {"EQ Low Gain", 0.5},
-    {"EQ Low Frequency", 0.103889},
-    {"EQ Low Q", 0.147441},
-    {"EQ Low-Mid In/Out", 1},
-    {"EQ Low-Mid Gain", 0.5},
-    {"EQ Low-Mid Frequency", 0.402545},
-    {"EQ Low-Mid Q", 0.147441},
-    {"EQ High-Mid In/Out", 1},
-    {"EQ High-Mid Gain", 0.5},
-    {"EQ High-Mid Frequency", 0.701355},
-    {"EQ High-Mid Q", 0.147441},
-    {"EQ High In/Out", 1},
-    {"EQ High Type", 0},
-    {"EQ High Gain", 0.5},
-    {"EQ High Frequency", 0.90036},
-    {"EQ High Q", 0.147441},
-    {"Filter 1 In/Out", 0},
-    {"Filter 1 Type", 0},
-    {"Filter 1 Frequency", 0.0042},
-    {"Filter 1 Q", 0.147441},
-    {"Filter 1 Slope 12/24dB", 0},
-    {"Filter 2 In/Out", 0},
-    {"Filter 2 Type", 0.333333},
-    {"Filter 2 Frequency", 1},
-    {"Filter 2 Q", 0.147441},
-    {"Filter 2 Slope 12/24dB", 0},
-    {"Cmp In/Out", 1},
-    {"Cmp Ratio", 0},
-    {"Cmp Knee", 0},
-    {"Cmp Attack Time", 0},
-    {"Cmp Release Time", 0.575257},
-    {"Cmp Gain Makeup", 0},
-    {"Cmp Threshold", 0.6},
-    {"Cmp Depth", 0.666667},
-    {"Exp In/Out", 1},
-    {"Exp Ratio", 0},
-    {"Exp Knee", 0},
-    {"Exp Attack Time", 0},
-    {"Exp Release Time", 0.575257},
-    {"Exp Threshold", 0.314286},
-    {"Exp Depth", 0.666667},
-    {"Exp Hold Time", 0},
-    {"Exp Hysteresis", 0},
-    {"Sc Filter In/Out", 1},
-    {"Sc Filter Type", 0},
-    {"Sc Filter Frequency", 0},
-    {"Sc Source", 0},
-    {"Sc Detector Type Avg/Pk", 1},
-    {"Fader Volume", 0.888889},
-    {"Fader Volume Pre/Post", 0},
-    {"Fader Volume On/Off", 1},
-};
-
 namespace {
 
 constexpr double kChangedBy = 0.0001;
@@ -116,7 +53,7 @@ void apply_clip_effects(const ClipEffectsLists& lists, ClipRecord& clip, const O
             changed = changed || std::fabs(value) >= kChangedBy;
             continue;
         }
-        for (const ClipEffectDefault& d : kClipEffectDefaults)
+        for (const ChannelStripDefault& d : kClipEffectDefaults)
             if (p.name == d.name) {
                 // Untouched clips store values a hair off the defaults: not a change.
                 changed = changed || std::fabs(value - d.value) > kChangedBy;

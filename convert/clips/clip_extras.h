@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "convert/clips/clip_placements.h"
+#include "effects/channel_strip_settings.h"
 #include "melodyne/merge_input.h"
 #include "model/melodyne_archive.h"
 #include "model/session_records.h"
@@ -17,13 +18,10 @@
 #include "session/px_records.h"
 #include "session/warp_markers.h"
 
-// One Clip Effects parameter and the value an untouched clip stores (normalised 0..1).
-struct ClipEffectDefault {
-    const char* name;
-    double value;
-};
-// The 60 parameters of Clip Effects, in the order Pro Tools lists them.
-extern const std::vector<ClipEffectDefault> kClipEffectDefaults;
+// The 60 parameters of Clip Effects, in the order Pro Tools lists them, with the value an
+// untouched clip stores (normalised 0..1): Clip Effects is the Channel Strip's processing, so its
+// defaults are the Channel Strip's.
+inline const auto& kClipEffectDefaults = CHANNEL_STRIP_DEFAULTS;
 
 // A loop Pro Tools plays shorter than its clip: cut after the overlap step.
 struct KeptLoop {
