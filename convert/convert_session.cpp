@@ -438,6 +438,9 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     fx_chains.session.bytes = session_bytes(data, length);
     fx_chains.session.session_name = path_basename(options.input_path);
     fx_chains.session.trim_gain_by_instance = &plugin_ties.trim_gain_by_instance;
+    set_fx_trim_counts(plugin_ties.trim_gain_by_instance.size(),
+                       plugin_ties.trims.different_gain_per_channel,
+                       plugin_ties.trims.below_measured_range);
     fx_chains.session.keyed_standin_instances = &track_wiring.keyed_standin_instances;
     fx_chains.session.key_source_index_by_instance = &track_wiring.key_source_index_by_instance;
     fx_chains.tracks = written.tracks;

@@ -8,6 +8,7 @@
 #include "effects/fx_blocks.h"
 #include "effects/fx_lanes.h"
 #include "effects/fx_text.h"
+#include "effects/param_envelopes.h"
 #include "plugins/corpus_dump.h"
 #include "plugins/plugin_rules.h"
 #include "plugins/plugin_state.h"
@@ -22,6 +23,13 @@ FxChainState fx_chain_state;
 
 void reset_fx_chain_state() {
     fx_chain_state = FxChainState{};
+    reset_param_envelope_state();
+}
+
+void set_fx_trim_counts(std::size_t instances, int unlinked_gain, int below_range) {
+    fx_chain_state.trim_instances = static_cast<std::uint32_t>(instances);
+    fx_chain_state.trim_unlinked_gain = static_cast<std::uint32_t>(std::max(unlinked_gain, 0));
+    fx_chain_state.trim_below_range = static_cast<std::uint32_t>(std::max(below_range, 0));
 }
 
 namespace {

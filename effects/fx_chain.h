@@ -48,6 +48,11 @@ struct FxChainState {
     std::uint32_t offline = 0;
     std::uint32_t standins_withheld = 0;
     std::uint32_t trim_wide_tracks = 0;
+    // The session's Trims with a gain, set by the driver: all, unlinked with a gain per channel,
+    // below the measured range.
+    std::uint32_t trim_instances = 0;
+    std::uint32_t trim_unlinked_gain = 0;
+    std::uint32_t trim_below_range = 0;
     std::uint32_t trim_js = 0;
     std::uint32_t aax_slots = 0;
     std::uint32_t polarity_js = 0;
@@ -66,6 +71,8 @@ struct FxChainState {
 };
 extern FxChainState fx_chain_state;
 void reset_fx_chain_state();
+// The session's Trim counts, from the pass that read their gains.
+void set_fx_trim_counts(std::size_t instances, int unlinked_gain, int below_range);
 
 // What the driver knows of the whole session for every chain.
 struct FxSession {

@@ -1,10 +1,36 @@
 #include "effects/fx_lanes.h"
 
-std::uint32_t write_param_envelopes(std::FILE*, const SessionPluginInstance&,
-                                    const PluginRuleRow*) {
-    return 0;
+#include <map>
+#include <string>
+
+#include "effects/param_envelopes.h"
+
+namespace {
+
+void count_lanes(const SessionPluginInstance& instance,
+                 std::map<std::string, std::uint32_t>& counts, const std::string& key) {
+    for (const AutomationLane& lane : instance.lanes) {
+        if (lane.points.empty()) continue;
+        if (is_bypass_lane(lane))
+            ++param_envelope_state.bypass_lanes;
+        else
+            ++counts[key];
+    }
 }
 
-void count_unwritten_lanes_by_fx(const SessionPluginInstance&, const PluginRuleRow*) {}
+}  // namespace
 
-void count_unwritten_lanes_by_key(const SessionPluginInstance&, std::string_view) {}
+void count_unwritten_lanes_by_fx(const SessionPluginInstance& instance, const PluginRuleRow* row) {
+    std::string key;
+    if (row && row->type_text && *row->type_text)
+        key = row->type_text;
+    else if (row && row->display_name && *row->display_name)
+        key = row->display_name;
+    else
+        key = instance.aax_id;
+    count_lanes(instance, param_envelope_state.lanes_by_fx, key);
+}
+
+void count_unwritten_lanes_by_key(const SessionPluginInstance& instance, std::string_view key) {
+    count_lanes(instance, param_envelope_state.lanes_by_key, std::string(key));
+}

@@ -1,6 +1,5 @@
-// The automation lanes of a plug-in slot in its block: PARMENV envelopes for a carried state, and
-// the count of lanes that stay unwritten otherwise. Parameter envelopes are not written yet: every
-// call writes and counts nothing.
+// The automation lanes of a plug-in slot in its block: PARMENV envelopes for a carried state
+// (`effects/param_envelopes.*`), and the count of lanes that stay unwritten otherwise.
 #pragma once
 
 #include <cstdint>
@@ -10,9 +9,11 @@
 #include "model/plugin_instance.h"
 #include "plugins/plugin_rules.h"
 
-// Writes the slot's parameter envelopes; returns the points written.
+// Writes the slot's parameter envelopes, six blanks in; returns the points written.
 std::uint32_t write_param_envelopes(std::FILE* file, const SessionPluginInstance& instance,
                                     const PluginRuleRow* row);
-// Counts the lanes of a slot written without its state, by its rule or by a stand-in's name.
+// Counts the lanes of a slot written without its state: under the rule's type text, or the
+// rule's display name (else the AAX id) when it has none.
 void count_unwritten_lanes_by_fx(const SessionPluginInstance& instance, const PluginRuleRow* row);
+// Counts the lanes of a slot written as a stand-in, under `key`.
 void count_unwritten_lanes_by_key(const SessionPluginInstance& instance, std::string_view key);

@@ -3,7 +3,10 @@
 #include <map>
 
 #include "app/output.h"
+#include "convert/run_state.h"
+#include "convert/writer/writer_summary.h"
 #include "effects/fx_chain.h"
+#include "effects/param_envelopes.h"
 #include "plugins/state_conversion.h"
 
 namespace {
@@ -26,6 +29,15 @@ int total(const std::map<std::string, std::uint32_t>& counts) {
     int n = 0;
     for (const auto& entry : counts) n += static_cast<int>(entry.second);
     return n;
+}
+
+// A lane paragraph: its opening lines (with the total), then "plug-in (lanes)" rows.
+std::string lane_rows(const char* opening, const std::map<std::string, std::uint32_t>& counts) {
+    if (counts.empty()) return {};
+    std::string text = format_text(opening, total(counts));
+    for (const auto& [name, count] : counts)
+        text += format_text("%s %s (%d)\n", "     ", name.c_str(), static_cast<int>(count));
+    return text;
 }
 
 }  // namespace
@@ -117,6 +129,103 @@ std::string fx_plugin_paragraph(int instances) {
             static_cast<int>(st.missing_fx_left_out.size()));
         text += needs_rows(st.missing_fx_left_out);
     }
-    text += "    WHAT REAPER NEEDS INSTALLED, AND WHAT IT DOES NOT:\n";
+    text +=
+        "    WHAT REAPER NEEDS INSTALLED, AND WHAT IT DOES NOT:\n"
+        "      Nothing of Pro Tools needs to be installed: no AAX plug-in and no\n"
+        "      Avid software. Every plug-in named above must exist for REAPER as\n"
+        "      VST, VST2 or VST3 on the machine that opens the project.\n";
     return text;
+}
+
+std::string fx_param_envelope_paragraphs() {
+    const ParamEnvelopeState& st = param_envelope_state;
+    std::string text;
+    if (st.points != 0)
+        text +=
+            format_text("  %d plug-in parameter automation points\n", static_cast<int>(st.points));
+    if (st.by_number != 0)
+        text += format_text(
+            "      %d automated control(s) placed by the parameter number the\n"
+            "      plug-in itself gave Pro Tools\n",
+            static_cast<int>(st.by_number));
+    if (st.by_name != 0)
+        text += format_text(
+            "      %d automated control(s) placed by matching their name in the\n"
+            "      plug-in's own parameter list\n",
+            static_cast<int>(st.by_name));
+    if (st.unplaced_lanes != 0)
+        text += format_text(
+            "      %d automation lane(s) NOT carried: their parameter number lies outside\n"
+            "      what REAPER can address, or another lane of the slot took it\n",
+            static_cast<int>(st.unplaced_lanes));
+    text += lane_rows(
+        "  %d automation lane(s) written SWITCHED OFF, titled \"ASSIGN\": which\n"
+        "      parameter each one drives is not known. Pick it in REAPER, or\n"
+        "      export the plug-in's parameter list (--want-params names them):\n",
+        st.assign_lanes);
+    text += lane_rows(
+        "  %d automation lane(s) NOT carried on plug-ins that arrive at their\n"
+        "      default settings (their Pro Tools settings did not transfer):\n",
+        st.lanes_by_fx);
+    text += lane_rows(
+        "  %d automation lane(s) NOT carried on Avid plug-ins written as REAPER's\n"
+        "      own effects, whose parameters do not match Avid's:\n",
+        st.lanes_by_key);
+    if (st.bypass_lanes != 0)
+        text += format_text(
+            "  %d plug-in bypass automation lane(s) NOT carried -- the plug-in stays\n"
+            "      in the bypass state the session saved\n",
+            static_cast<int>(st.bypass_lanes));
+    return text;
+}
+
+std::string fx_no_standins_paragraph() {
+    const FxChainState& st = fx_chain_state;
+    const std::size_t one_sided_tracks = writer_state.one_sided_polarity.size();
+    if (!settings.no_stand_ins || (st.standins_withheld == 0 && one_sided_tracks == 0)) return {};
+    return format_text(
+        "  --no-stand-ins: %d Avid plug-in(s) left in their slot under their Pro\n"
+        "      Tools name, not replaced by REAPER's own effects\n",
+        static_cast<int>(st.standins_withheld));
+}
+
+std::string fx_trim_paragraph() {
+    const FxChainState& st = fx_chain_state;
+    if (st.trim_instances == 0) return {};
+    std::string text = format_text(
+        "  %d Avid Trim instance(s). Trim is AAX only and cannot load in REAPER,\n"
+        "      so its gain is carried by REAPER's own means:\n",
+        static_cast<int>(st.trim_instances));
+    if (st.trim_unlinked_gain != 0)
+        text += format_text(
+            "      %d unlinked Trim(s) have a different gain per channel; the\n"
+            "      first channel's gain is carried for every channel\n",
+            static_cast<int>(st.trim_unlinked_gain));
+    if (st.trim_wide_tracks != 0)
+        text += format_text(
+            "      %d Trim(s) on a track wider than stereo keep the Pro Tools-only\n"
+            "      slot, named and bypassed: their gain is not carried\n",
+            static_cast<int>(st.trim_wide_tracks));
+    if (st.trim_below_range != 0)
+        text += format_text(
+            "      %d Trim gain(s) are below -12 dB, beyond the measured range:\n"
+            "      their level is extended from it, check it by ear\n",
+            static_cast<int>(st.trim_below_range));
+    if (st.trim_js != 0)
+        text += format_text(
+            "      %d of them sit in their slot as REAPER's Volume Adjustment with\n"
+            "      the same gain\n",
+            static_cast<int>(st.trim_js));
+    return text;
+}
+
+std::string fx_one_sided_polarity_paragraph() {
+    const FxChainState& st = fx_chain_state;
+    if (st.polarity_js == 0) return {};
+    return format_text(
+        "  %d track(s) have Avid Trim polarity on ONE channel only (an unlinked\n"
+        "      multi-mono Trim): REAPER's track polarity flips both, so the track is\n"
+        "      left upright, and REAPER's stock \"Channel Polarity Control\" effect\n"
+        "      flips just that side, first in the chain\n",
+        static_cast<int>(st.polarity_js));
 }

@@ -12,3 +12,12 @@ std::string fx_midi_trigger_paragraph();
 // The plug-in block: instances found and carried, then each list of slots not carried.
 // `instances`: the session's plug-in instances.
 std::string fx_plugin_paragraph(int instances);
+// Plug-in parameter envelopes: points written, how the lanes were placed, lanes not carried.
+std::string fx_param_envelope_paragraphs();
+// Under --no-stand-ins: the Avid plug-ins left in their slot, also when none was but a Trim flips
+// one side of a track only.
+std::string fx_no_standins_paragraph();
+// The session's Avid Trims and how their gain was carried.
+std::string fx_trim_paragraph();
+// Tracks whose one-sided Trim polarity is carried by a polarity effect.
+std::string fx_one_sided_polarity_paragraph();

@@ -184,6 +184,7 @@ void mix_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
         text += format_text("  %d automation points across %d tracks\n", s.automation_points,
                             s.automated_tracks);
     midi_clip_paragraphs(text, in);
+    text += fx_param_envelope_paragraphs();
     if (s.automated_tracks_read != 0)
         text += format_text(
             "  %d automated track(s) set to Read (Trim/Read would\n"
@@ -208,6 +209,7 @@ void clip_and_colour_paragraphs(std::string& text, const ConsoleSummaryInput& in
                         clip_counts.fade_outs, clip_counts.crossfades);
     text += format_text("  %d clips given clip gain\n", item_writer.clips_with_gain);
     text += in.clip_loop_lines;
+    text += fx_no_standins_paragraph();
     if (in.no_track_colors)
         text +=
             "  --no-track-colors: every track is in REAPER's default color; the\n"
@@ -329,6 +331,7 @@ void view_paragraphs(std::string& text) {
                 "      Pro Tools ignores their automation. They arrive in Trim/Read with\n"
                 "      every envelope written INACTIVE, so the moves are kept but not\n"
                 "      played -- the same thing Pro Tools does.\n";
+    text += fx_trim_paragraph();
     if (s.soloed_and_muted != 0)
         text += format_text(
             "  %d track(s) were soloed AND muted in Pro Tools, which keeps them silent.\n"
@@ -674,6 +677,7 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     text += in.clip_take_lines;
     project_paragraphs(text);
     text += group_warning_rows(track_stage);
+    text += fx_one_sided_polarity_paragraph();
     clip_stage_paragraphs(text, in);
     text += track_order_rows(track_stage);
     melodyne_paragraphs(text, in.session_folder);
