@@ -173,6 +173,11 @@ TEST(FxChainProgram, OneChainOfEveryOutcome) {
                     "      1 of these processed audio, so that much of the mix is\n"))
         << console;
     EXPECT_TRUE(has(console, "    1 not recognized:\n      QzzyNone                 x1\n"));
+    EXPECT_TRUE(
+        has(console, "  1 Avid Trim instance(s). Trim is AAX only and cannot load in REAPER,\n"))
+        << console;
+    EXPECT_TRUE(
+        has(console, "      1 of them sit in their slot as REAPER's Volume Adjustment with\n"));
     EXPECT_TRUE(has(console,
                     "    1 placed OFFLINE - the plug-in is named but its\n"
                     "      VST: Qzzy Dry (Qzzy)     x1\n"));
@@ -196,6 +201,11 @@ TEST(FxChainProgram, OneChainOfEveryOutcome) {
         const char* absent;   // a line the option leaves out
         const char* present;  // a line still written
     };
+    std::string withheld;
+    convert(f, slots, {"--no-stand-ins"}, &withheld);
+    EXPECT_TRUE(
+        has(withheld, "  --no-stand-ins: 1 Avid plug-in(s) left in their slot under their Pro\n"))
+        << withheld;
     for (const Case& c : {
              Case{"--no-aax-slots", "VST3: DigiQzzy", "Qzzy Dry"},
              Case{"--no-placeholders", "Qzzy Dry", "VST3: DigiQzzy"},
