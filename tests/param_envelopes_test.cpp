@@ -17,6 +17,7 @@
 #include "effects/fx_summary.h"
 #include "platform/ptformat.h"
 #include "plugins/plugin_state.h"
+#include "session/tempo_map.h"
 #include "tests/mixer_builder.h"
 #include "tests/plugin_blocks.h"
 #include "tests/plugin_fixtures.h"
@@ -94,6 +95,20 @@ TEST_F(ParamEnvelopes, OneEnvelopeWhole) {
     EXPECT_EQ(param_envelope_state.points, 3u);
     EXPECT_EQ(param_envelope_state.by_number, 1u);
     EXPECT_TRUE(writer_summary.wanted_param_plugins.empty());
+}
+
+// A tick lane's points go through the tempo map: 120 BPM for two beats, then 60.
+TEST_F(ParamEnvelopes, TickLaneAcrossATempoChange) {
+    session_tempo_map.entries = {{0, 120}, {1920000, 60}};
+    SessionPluginInstance instance;
+    AutomationLane mix = lane("Mix", 4, "3", {{1920000, 0.5}, {2880000, 0.5}});
+    mix.in_ticks = 1;
+    instance.lanes = {mix};
+    const std::string text = write(instance, &rule).text;
+    EXPECT_TRUE(has(text,
+                    "        PT 1.0000000000 0.500000000 0\n"
+                    "        PT 2.0000000000 0.500000000 0\n"))
+        << text;
 }
 
 // Where each lane lands: its index, and whether it is written active or as "ASSIGN: ...".
