@@ -82,7 +82,7 @@ int fx_line_tokens(const std::string& keyword) {
     static const std::pair<const char*, int> counts[] = {
         {"WNDRECT", 4}, {"SHOW", 1},     {"LASTSEL", 1}, {"DOCKED", 1},     {"BYPASS", 3},
         {"<VST", 6},    {"<CLAP", 3},    {"<JS", 2},     {"PRESETNAME", 1}, {"FLOATPOS", 4},
-        {"FXID", 1},    {"PINFLAGS", 1}, {"WAK", 2}};
+        {"FXID", 1},    {"PINFLAGS", 1}, {"WAK", 2},     {"<PARMENV", 5}};
     for (const auto& [word, count] : counts)
         if (keyword == word) return count;
     return -1;
@@ -111,6 +111,14 @@ std::string check_fx_line(const std::string& parent, bool opens, std::string_vie
     } else if (parent == "JS" && !opens) {
         if (tokens.size() != 64)
             return "a <JS parameter line of " + std::to_string(tokens.size()) + " tokens";
+    } else if (parent == "PARMENV") {
+        static const std::pair<const char*, std::size_t> counts[] = {
+            {"EGUID", 1}, {"ACT", 2},      {"VIS", 3}, {"LANEHEIGHT", 2},
+            {"ARM", 1},   {"DEFSHAPE", 3}, {"PT", 3}};
+        for (const auto& [word, count] : counts)
+            if (tokens.front() == word && tokens.size() - 1 != count)
+                return "envelope line " + tokens.front() + " with " +
+                       std::to_string(tokens.size() - 1) + " tokens";
     } else if (parent == "CLAP" && !opens && tokens.front() == "CFG") {
         if (tokens.size() != 5) return "CFG with " + std::to_string(tokens.size() - 1) + " tokens";
     }

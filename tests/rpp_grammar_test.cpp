@@ -58,12 +58,16 @@ TEST(RppGrammar, EffectLists) {
     for (int i = 0; i < 62; ++i) js += " -";
     const std::string head = "<REAPER_PROJECT 0.1\n  <TRACK\n    <FXCHAIN\n      SHOW 0\n";
     const std::string tail = "    >\n  >\n>\n";
+    const std::string parmenv =
+        "      <PARMENV 3:3 0 1 0.5 \"Mix / VST: A\"\n        EGUID {X}\n        ACT 1 -1\n"
+        "        VIS 1 1 1\n        LANEHEIGHT 0 0\n        ARM 0\n        DEFSHAPE 0 -1 -1\n"
+        "        PT 0 0.5 0\n      >\n";
     const std::string good =
         head + "      BYPASS 0 0 0\n      <VST \"VST: A\" a.dll 0 \"\" 1<00> \"\"\n" +
         "        AAAA\n        AAAQAAAA\n      >\n      FXID {X}\n" +
         "      <JS utility/volume \"V\"\n" + js + "\n      >\n" +
         "      <CLAP \"CLAP: A\" a.b \"\"\n        CFG 4 0 0 \"\"\n" +
-        "        <STATE\n          AAAA\n        >\n      >\n      WAK 0 0\n" + tail;
+        "        <STATE\n          AAAA\n        >\n      >\n" + parmenv + "      WAK 0 0\n" + tail;
     EXPECT_TRUE(rpp_grammar::check_project(good).ok) << rpp_grammar::check_project(good).message;
     for (const std::string& bad : {
              head + "      BYPASS 0 0\n" + tail,
@@ -71,6 +75,8 @@ TEST(RppGrammar, EffectLists) {
              head + "      <VST \"VST: A\" a.dll 0 \"\" 1<00> \"\"\n        AAA\n      >\n" + tail,
              head + "      <JS a \"b\"\n        0 1\n      >\n" + tail,
              head + "      WAK 0\n" + tail,
+             head + "      <PARMENV 3:3 0 1 0.5 Mix / VST\n      >\n" + tail,
+             head + "      <PARMENV 3:3 0 1 0.5 Mix\n        PT 0 0.5\n      >\n" + tail,
          })
         EXPECT_FALSE(rpp_grammar::check_project(bad).ok) << bad;
 }
