@@ -82,7 +82,7 @@ int fx_line_tokens(const std::string& keyword) {
     static const std::pair<const char*, int> counts[] = {
         {"WNDRECT", 4}, {"SHOW", 1},     {"LASTSEL", 1}, {"DOCKED", 1},     {"BYPASS", 3},
         {"<VST", 6},    {"<CLAP", 3},    {"<JS", 2},     {"PRESETNAME", 1}, {"FLOATPOS", 4},
-        {"FXID", 1},    {"PINFLAGS", 1}, {"WAK", 2},     {"<PARMENV", 5}};
+        {"FXID", 1},    {"PINFLAGS", 1}, {"WAK", 2}};
     for (const auto& [word, count] : counts)
         if (keyword == word) return count;
     return -1;
@@ -100,6 +100,12 @@ bool is_base64_line(std::string_view body) {
 std::string check_fx_line(const std::string& parent, bool opens, std::string_view body,
                           const std::vector<std::string>& tokens) {
     if (is_fx_list(parent)) {
+        // A parameter envelope: its index, three numbers, then its name (REAPER may leave the
+        // name out).
+        if (opens && tokens.front() == "PARMENV")
+            return tokens.size() == 5 || tokens.size() == 6
+                       ? std::string()
+                       : "PARMENV with " + std::to_string(tokens.size() - 1) + " tokens";
         const int want = fx_line_tokens((opens ? "<" : "") + tokens.front());
         if (want >= 0 && static_cast<int>(tokens.size()) - 1 != want)
             return "effect line " + tokens.front() + " with " + std::to_string(tokens.size() - 1) +
@@ -112,13 +118,15 @@ std::string check_fx_line(const std::string& parent, bool opens, std::string_vie
         if (tokens.size() != 64)
             return "a <JS parameter line of " + std::to_string(tokens.size()) + " tokens";
     } else if (parent == "PARMENV") {
+        // Points: time, value, shape, and REAPER's optional tension and selection.
         static const std::pair<const char*, std::size_t> counts[] = {
-            {"EGUID", 1}, {"ACT", 2},      {"VIS", 3}, {"LANEHEIGHT", 2},
-            {"ARM", 1},   {"DEFSHAPE", 3}, {"PT", 3}};
+            {"EGUID", 1}, {"ACT", 2}, {"VIS", 3}, {"LANEHEIGHT", 2}, {"ARM", 1}, {"DEFSHAPE", 3}};
+        const std::size_t n = tokens.size() - 1;
+        if (tokens.front() == "PT" && (n < 3 || n > 6))
+            return "envelope point with " + std::to_string(n) + " tokens";
         for (const auto& [word, count] : counts)
-            if (tokens.front() == word && tokens.size() - 1 != count)
-                return "envelope line " + tokens.front() + " with " +
-                       std::to_string(tokens.size() - 1) + " tokens";
+            if (tokens.front() == word && n != count)
+                return "envelope line " + tokens.front() + " with " + std::to_string(n) + " tokens";
     } else if (parent == "CLAP" && !opens && tokens.front() == "CFG") {
         if (tokens.size() != 5) return "CFG with " + std::to_string(tokens.size() - 1) + " tokens";
     }
