@@ -178,3 +178,53 @@ TEST(MelodyneProgram, RecordsInTheSessionGiveTakesAndTheProjectsAraBlocks) {
     EXPECT_EQ(without.find("<ARA"), std::string::npos);
     EXPECT_EQ(without.find("ARAMOD"), std::string::npos);
 }
+
+// Names from the session are never paths: a record or file name that is not one plain component,
+// or a link that leads out of "ARA Data", opens nothing, even where an archive waits at the place
+// it points to, and is named.
+TEST(MelodyneProgram, NamesThatAreNotPlainFilesOpenNothing) {
+    using namespace melodyne_test;
+    MelodyneSession s;
+    const std::string source = archive_file(source_archive("pid-source-A", 10).bytes());
+    const fs::path rec = s.record_folder("Rec");
+    s.put(rec / "ds_doc.dat", archive_file(document_archive("pid-source-A").bytes()));
+    s.put(rec / "modA.dat", archive_file(modification_archive("pid-A1", 1, 0, 100).bytes()));
+    s.put(s.song / "ARA Data" / "x", source);
+    s.put(rec / "a" / "b", source);
+    s.put(rec / "a\\b", source);
+    s.put(rec / "C:x", source);
+    s.put(s.dir.path() / "outside.dat", source);
+    fs::create_symlink(s.dir.path() / "outside.dat", rec / "link.dat");
+    // A record whose own name climbs out of "ARA Data", to a folder holding a whole set.
+    for (const char* file : {"ds_doc.dat", "srcA.dat", "modA.dat"})
+        s.put(s.song / "Out" / file, test_support::read_file((rec / "ds_doc.dat").string()));
+    s.put(s.song / "Out" / "srcA.dat", source);
+
+    const std::vector<std::string> names = {"../x", "..", "a/b", "a\\b", "/abs", "C:x", "link.dat"};
+    std::vector<Source> sources;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        sources.push_back(
+            {static_cast<char>('a' + i), names[i], static_cast<char>('A' + i), "modA.dat"});
+    s.write(melodyne_records("Rec", "ds_doc.dat", sources) +
+            melodyne_records("../Out", "ds_doc.dat", {{'z', "srcA.dat", 'Z', "modA.dat"}}) +
+            clip_tie("Take 0", 'G') + clip_tie("Take 1", 'Z'));
+
+    const auto r = s.run();
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    // Each is named once, under the paragraph of the clips that arrive without their edits.
+    const std::size_t paragraph =
+        r.out.find("  2 clip(s) have Melodyne (ARA) attached. What was edited there is NOT\n");
+    ASSERT_NE(paragraph, std::string::npos) << r.out;
+    const auto named_once = [&](const std::string& note) {
+        const std::size_t at = r.out.find("      " + note + "\n");
+        EXPECT_GT(at, paragraph) << note << "\n" << r.out;
+        EXPECT_EQ(r.out.find(note, at + 6 + note.size()), std::string::npos) << note << "\n"
+                                                                             << r.out;
+    };
+    for (const std::string& name : names)
+        named_once(name + ": not found beside the session (ARA Data/Rec)");
+    named_once("ds_doc.dat: not found beside the session (ARA Data/../Out)");
+    const std::string project = test_support::read_file(s.project);
+    EXPECT_EQ(project.find("ARAMOD"), std::string::npos);
+    EXPECT_EQ(project.find("<ARA"), std::string::npos);
+}
