@@ -197,6 +197,7 @@ WrittenTracks stage_tracks(ClipModel clips, const MidiTracks& midi, const Sessio
     for (std::size_t i = 0; i < playlists.tracks.size(); ++i) {
         StagedTrack staged;
         staged.track = std::move(playlists.tracks[i]);
+        staged.from_clips = 1;
         staged.input.timebase = reaper_timebase(playlists.tick_based[i] != 0);
         if (const auto legs = playlists.channel_counts.find(staged.track.name);
             legs != playlists.channel_counts.end()) {
@@ -234,6 +235,7 @@ WrittenTracks stage_tracks(ClipModel clips, const MidiTracks& midi, const Sessio
     order.hardware_inserts = track_stage.hardware_inserts;
     order.no_click = options.no_click != 0;
     std::vector<StagedTrack> tracks = rebuild_track_order(order, track_stage.groups, track_stage);
+    fold_playlist_tracks(tracks, in, playlists);
 
     std::vector<StripRow> strip_rows;
     read_strip_rows(data, length, strip_rows);

@@ -331,3 +331,142 @@ TEST(ClipExtrasProgram, PitchIsWrittenAsTakePitch) {
               "PLAYRATE 1.000000000 1 3.000000 -1 0 0.0025\n");
     EXPECT_NE(r.out.find("\n  1 clips pitch-shifted\n"), std::string::npos) << r.out;
 }
+
+namespace {
+
+using test_blocks::le;
+using test_blocks::z_block;
+using test_blocks::zeros;
+
+std::string named_block(const std::string& name, const std::string& after) {
+    return z_block(0x2628, le(name.size(), 4) + name + after, 0x02);
+}
+
+// A clip block whose Clip Effects list is the 0x4400 entry `id`: the id stands right before the
+// 0x4403 marker that follows the clip's name.
+std::string clip_with_effects(const std::string& name, std::uint64_t id) {
+    return z_block(0x2629,
+                   named_block(name, zeros(8)) + le(id, 8) + z_block(0x4403, zeros(4)) + zeros(12),
+                   0x05);
+}
+
+std::string px(const std::string& name, double value) {
+    return std::string("px\x01\x00", 4) + le(name.size() + 12, 4) + le(name.size(), 4) + name +
+           le(std::bit_cast<std::uint64_t>(value), 8);
+}
+
+// The 0x4400 lists: a count, then per entry its u64 id, 4 bytes, the data length and the data.
+std::string effect_lists(const std::vector<std::pair<std::uint64_t, std::string>>& entries) {
+    std::string content = le(entries.size(), 4);
+    for (const auto& [id, data] : entries)
+        content += le(id, 8) + zeros(4) + le(data.size(), 4) + data;
+    return z_block(0x4400, content + zeros(16));
+}
+
+// Warp points (tick from the session start, source sample) in a 0x2636 block inside the clip's
+// name block: the count at +35, 12-byte points from +47 (u32 sample, 40-bit stored tick).
+std::string clip_with_warp(const std::string& name,
+                           const std::vector<std::pair<std::uint64_t, std::uint32_t>>& points) {
+    std::string warp = zeros(26) + le(points.size(), 2) + zeros(10);
+    for (const auto& [tick, sample] : points)
+        warp += le(sample, 4) + le(test_blocks::kOrigin + tick, 5) + zeros(3);
+    return named_block(name, z_block(0x2636, warp + zeros(16)) + zeros(8));
+}
+
+// A clip-list child holding a placement (region, start) with a 59-byte 0x242b loop child:
+// the loop kind at +9, the repeat count at +36.
+std::string looped_placement(std::uint32_t region, std::uint64_t start, std::uint8_t kind,
+                             std::uint32_t count) {
+    const std::string loop = z_block(
+        0x242b, std::string(1, static_cast<char>(kind)) + zeros(26) + le(count, 4) + zeros(26),
+        0x02);
+    const std::string placement = z_block(
+        0x104f,
+        zeros(2) + le(region, 4) + zeros(1) + le(start, 6) + zeros(2) + "\x03" + zeros(19) + loop,
+        0x0a);
+    return z_block(0x1050, placement + std::string("\x00\x01", 2), 0x02);
+}
+
+}  // namespace
+
+// The program on a whole session: Clip Effects polarity reaches the take, a changed Clip Effects
+// list is named, a warp stretches its item with stretch markers, and a loop repeats its clip.
+TEST(ClipExtrasProgram, ClipEffectsWarpsAndLoopsReachTheItems) {
+    test_support::TempDir dir;
+    const std::filesystem::path song = std::filesystem::path(dir.path()) / "Mix";
+    std::filesystem::create_directories(song / "Audio Files");
+    mix_session::MixShape shape;
+    shape.tracks = 4;
+    shape.clips_per_track = 1;
+    shape.files = 4;
+    shape.automation_points = 0;
+    shape.tempo_entries = 1;  // the project's tempo stays 120 BPM: a second is 1920000 ticks
+    shape.locations = 0;
+    std::string plain = mix_session::plain_session(shape);
+    // Each track holds one 2 s clip at 0 playing its file from 1 s: Take 0 loops three times,
+    // Take 1 has its polarity switched, Take 3's EQ gain moved, and Take 2's source from 1 s to
+    // 3 s is warped to play from 2 s to 5 s of the warp's time, through a point at 4 s.
+    const std::uint64_t second = 1920000;  // ticks
+    const std::string extras =
+        looped_placement(0, 0, 2, 3) +
+        effect_lists({{7, px("Phase Switch In/Out", 0.5)}, {9, px("EQ Low Gain", 0.7)}}) +
+        clip_with_effects("Take 1", 7) + clip_with_effects("Take 3", 9) +
+        clip_with_warp("Take 2",
+                       {{0, 0}, {2 * second, 48000}, {4 * second, 96000}, {5 * second, 144000}});
+    const std::size_t tail = plain.rfind("Z");  // before the closing room block
+    plain.insert(tail, extras);
+    std::vector<std::uint8_t> bytes(plain.begin(), plain.end());
+    ptf_xor_crypt(bytes);
+    const std::string session = (song / "Mix.ptx").string();
+    test_support::write_file(session, std::string(bytes.begin(), bytes.end()));
+    const std::string project = (song / "Mix.rpp").string();
+    const auto r = test_support::run_lanwick({session, "-o", project, "--no-pause"});
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    const std::string text = test_support::read_file(project);
+
+    // Every item of a clip, in the order written: its POSITION, LENGTH and the take lines.
+    const auto items = [&](const std::string& name) {
+        std::vector<std::string> found;
+        for (std::size_t at = text.find("NAME \"" + name + "\""); at != std::string::npos;
+             at = text.find("NAME \"" + name + "\"", at + 1)) {
+            const std::size_t item = text.rfind("<ITEM", at);
+            found.push_back(text.substr(item, text.find("<SOURCE", at) - item));
+        }
+        return found;
+    };
+    const auto has = [](const std::string& s, const std::string& part) {
+        return s.find(part) != std::string::npos;
+    };
+    const std::vector<std::string> loop = items("Take 0");
+    ASSERT_EQ(loop.size(), 3u) << text;
+    for (int k = 0; k < 3; ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_TRUE(has(loop[k], "POSITION " + std::to_string(2 * k) + ".0000000000\n"));
+        EXPECT_TRUE(has(loop[k], "LENGTH 2.0000000000\n"));
+        EXPECT_TRUE(has(loop[k], "SOFFS 1.0000000000\n"));
+    }
+    EXPECT_TRUE(
+        has(r.out, "  1 looped clip(s) (Clip > Loop) written as their 3 passes, end to end,\n"))
+        << r.out;
+
+    const std::vector<std::string> phase = items("Take 1");
+    ASSERT_EQ(phase.size(), 1u);
+    EXPECT_TRUE(has(phase[0], "VOLPAN 1.000000000 0 -1 -1\n")) << phase[0];
+    EXPECT_TRUE(has(r.out, "  1 clip(s) had Clip Effects POLARITY switched on")) << r.out;
+
+    const std::vector<std::string> warp = items("Take 2");
+    ASSERT_EQ(warp.size(), 1u);
+    EXPECT_TRUE(has(warp[0], "LENGTH 3.0000000000\n")) << warp[0];
+    EXPECT_TRUE(has(warp[0], "PLAYRATE 1.000000000 1 0.000000 -1 0 0.0025\n")) << warp[0];
+    EXPECT_TRUE(has(warp[0],
+                    "SM 0.0000000000 1.0000000000 + 2.0000000000 2.0000000000 + "
+                    "3.0000000000 3.0000000000\n"))
+        << warp[0];
+
+    const std::vector<std::string> moved = items("Take 3");
+    ASSERT_EQ(moved.size(), 1u);
+    EXPECT_FALSE(has(moved[0], "VOLPAN"));
+    EXPECT_TRUE(has(r.out, "  WARNING: 1 clip(s) carry Pro Tools Clip Effects")) << r.out;
+    EXPECT_TRUE(has(r.out, "Track 4: Take 3")) << r.out;
+    EXPECT_FALSE(has(r.out, "Take 1\n")) << r.out;  // polarity alone is carried, not named
+}

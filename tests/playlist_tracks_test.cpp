@@ -44,6 +44,17 @@ PlaylistTrackInput input_named(std::vector<std::string> names) {
     return in;
 }
 
+// Both halves with no reordering between them (the session's track order is the clips' here).
+PlaylistTracks build_and_fold(ClipModel& m, const PlaylistTrackInput& in) {
+    PlaylistTracks r = build_playlist_tracks(m, in);
+    std::vector<StagedTrack> staged;
+    for (OutputTrack& t : r.tracks) staged.push_back({std::move(t), {}, 1, 0});
+    fold_playlist_tracks(staged, in, r);
+    r.tracks.clear();
+    for (StagedTrack& t : staged) r.tracks.push_back(std::move(t.track));
+    return r;
+}
+
 std::vector<std::string> names_of(const PlaylistTracks& r) {
     std::vector<std::string> names;
     for (const OutputTrack& t : r.tracks) names.push_back(t.name);
@@ -123,7 +134,7 @@ TEST(PlaylistTracks, AlternatePlaylistsAreNamedKeptOrSetAside) {
     in.lane_sets.back().name = "Vox";
     {
         ClipModel m = model_of(tracks);
-        const PlaylistTracks r = build_playlist_tracks(m, in);
+        const PlaylistTracks r = build_and_fold(m, in);
         EXPECT_EQ(names_of(r),
                   (std::vector<std::string>{"Vox.01 [lane: Vox] [L]", "Vox.01 [lane: Vox] [R]",
                                             "Keys take [alt playlist]"}));
@@ -134,10 +145,19 @@ TEST(PlaylistTracks, AlternatePlaylistsAreNamedKeptOrSetAside) {
         EXPECT_TRUE(r.channel_counts.empty());
         EXPECT_EQ(r.alt_written, 3);
         EXPECT_EQ(r.alt_with_lane, 2);
+        // Row 217 names each alternate written under a name of its own.
+        EXPECT_NE(playlist_summary_text(r, true).find(
+                      "  3 alternate playlists kept as lanes (--drop-alt-takes to leave them "
+                      "out)\n"
+                      "      renamed Vox.01 -> Vox.01 [lane: Vox] [L]\n"
+                      "      renamed Vox.01 -> Vox.01 [lane: Vox] [R]\n"
+                      "      renamed Keys take -> Keys take [alt playlist]\n"),
+                  std::string::npos)
+            << playlist_summary_text(r, true);
     }
     in.keep_alt_takes = false;
     ClipModel m = model_of(tracks);
-    const PlaylistTracks r = build_playlist_tracks(m, in);
+    const PlaylistTracks r = build_and_fold(m, in);
     EXPECT_TRUE(r.tracks.empty());
     EXPECT_EQ(r.set_aside.size(), 3u);
     // Their clips are named as left out, so the clip balance holds.
@@ -145,11 +165,12 @@ TEST(PlaylistTracks, AlternatePlaylistsAreNamedKeptOrSetAside) {
     EXPECT_NE(playlist_summary_text(r, false).find(
                   "  3 alternate playlists set aside (--drop-alt-takes was given)\n"),
               std::string::npos);
+    EXPECT_EQ(playlist_summary_text(r, false).find("renamed"), std::string::npos);
 }
 
 TEST(PlaylistTracks, UnnamedPlaylistFoldsIntoAClipLessParent) {
     ClipModel m = model_of({{"Drums", "Drums", {}}, {"Drums", "?", {clip("hit", 2.0)}}});
-    const PlaylistTracks r = build_playlist_tracks(m, input_named({"Drums"}));
+    const PlaylistTracks r = build_and_fold(m, input_named({"Drums"}));
     ASSERT_EQ(r.tracks.size(), 1u);
     EXPECT_EQ(r.tracks[0].name, "Drums");
     ASSERT_EQ(r.tracks[0].lanes.size(), 1u);
@@ -167,7 +188,7 @@ TEST(PlaylistTracks, OnlyTracksNoStripRowNamesAreUnmatched) {
     PlaylistTrackInput in = input_named({"A", "B"});
     in.strip_rows.push_back({"A", 0, 0, 0, 1});
     run_outcome.problem_kind.clear();
-    const PlaylistTracks r = build_playlist_tracks(m, in);
+    const PlaylistTracks r = build_and_fold(m, in);
     // B is unmatched; the alternate playlist is not counted.
     EXPECT_EQ(r.unmatched, 1);
     EXPECT_EQ(run_outcome.problem_kind, "unmatched-tracks");
@@ -176,7 +197,7 @@ TEST(PlaylistTracks, OnlyTracksNoStripRowNamesAreUnmatched) {
     run_outcome.problem_detail.clear();
     in.strip_rows.push_back({"B", 0, 0, 0, 2});
     ClipModel again = model_of({{"A", "A", {clip("a", 0.0)}}, {"B", "B", {clip("b", 0.0)}}});
-    EXPECT_EQ(build_playlist_tracks(again, in).unmatched, 0);
+    EXPECT_EQ(build_and_fold(again, in).unmatched, 0);
 }
 
 TEST(PlaylistTracks, ClipsOfAnUnnamedPlaylistAreListedByTheirRegionsPlaylist) {
@@ -187,7 +208,7 @@ TEST(PlaylistTracks, ClipsOfAnUnnamedPlaylistAreListedByTheirRegionsPlaylist) {
     ClipModel m = model_of({{"Drums", "Drums", {clip("k", 0.0)}}, {"Drums", "?", {hit, far}}});
     PlaylistTrackInput in = input_named({"Drums"});
     in.playlist_names = {{"Drums", 0}, {"Drums.02", 1}};
-    const PlaylistTracks r = build_playlist_tracks(m, in);
+    const PlaylistTracks r = build_and_fold(m, in);
     ASSERT_EQ(r.tracks.size(), 2u);
     EXPECT_EQ(r.tracks[1].name, "? [alt playlist]");
     EXPECT_EQ(r.tracks[1].parent_playlist_name, "Drums");
@@ -195,4 +216,37 @@ TEST(PlaylistTracks, ClipsOfAnUnnamedPlaylistAreListedByTheirRegionsPlaylist) {
     EXPECT_EQ(r.playlist_clips[0].playlist, "?");
     EXPECT_EQ(r.playlist_clips[0].name, "Drums.02");
     EXPECT_EQ(r.playlist_clips[0].start, 2.0);
+}
+
+// The fold and the unmatched count run on the list in the session's track order, where a parent
+// and its unnamed playlist need not stand together and the tracks no named block took come last.
+TEST(PlaylistTracks, FoldAndUnmatchedCountRunOnTheRebuiltOrder) {
+    ClipModel m = model_of({{"Drums", "Drums", {}},
+                            {"Drums", "?", {clip("hit", 2.0)}},
+                            {"Bass", "Bass", {clip("b", 0.0)}},
+                            {"Pad", "Pad", {clip("p", 0.0)}}});
+    PlaylistTrackInput in = input_named({"Bass", "Drums", "Pad"});
+    for (const char* name : {"Drums", "Bass", "Pad"}) in.strip_rows.push_back({name, 0, 0, 0, 1});
+    PlaylistTracks r = build_playlist_tracks(m, in);
+    ASSERT_EQ(r.tracks.size(), 4u);
+    // The rebuilt order: Bass, Drums, a MIDI track no row names, Drums' unnamed playlist, and Pad,
+    // which no named block took.
+    std::vector<StagedTrack> order;
+    order.push_back({r.tracks[2], {}, 1, 0});
+    order.push_back({r.tracks[0], {}, 1, 0});
+    order.push_back({OutputTrack{}, {}, 0, 0});
+    order.back().track.name = order.back().track.session_name = "MIDI 1";
+    order.push_back({r.tracks[1], {}, 1, 0});
+    order.push_back({r.tracks[3], {}, 1, 1});
+    run_outcome.problem_kind.clear();
+    run_outcome.problem_detail.clear();
+    fold_playlist_tracks(order, in, r);
+    ASSERT_EQ(order.size(), 4u);
+    EXPECT_EQ(order[1].track.name, "Drums");
+    ASSERT_EQ(order[1].track.lanes.size(), 1u);
+    EXPECT_EQ(order[1].track.lanes[0].clips.at(0).name, "hit");
+    EXPECT_EQ(r.folded, 1);
+    EXPECT_TRUE(r.renamed.empty());  // the folded playlist is a lane, not a renamed track
+    EXPECT_EQ(r.unmatched, 1);       // Pad, appended at the end; the MIDI track is not the clips'
+    EXPECT_EQ(run_outcome.problem_detail, "1 track(s) matched no strip row");
 }

@@ -216,6 +216,8 @@ TEST_F(FrozenTrack, KeepsItsChainAndSourceItemsInsideFreezeAndPlaysItsRender) {
         EXPECT_NE(item.find(line), std::string::npos) << line << item;
     EXPECT_TRUE(track.ends_with("    >\n  >\n"));
     EXPECT_EQ(special_tracks.frozen_delivered, 1);
+    EXPECT_EQ(special_tracks.freeze_records_left_out, 0);
+    EXPECT_EQ(freeze_records_row(special_tracks), "");
     EXPECT_FALSE(std::filesystem::exists(dir_.file("Vox-FZ_01.wav.freeze.tmp")));
 }
 
@@ -235,6 +237,11 @@ TEST_F(FrozenTrack, IsWrittenUnfrozenWithItsReason) {
         EXPECT_NE(track.find("      NAME \"source\"\n"), std::string::npos) << c.reason;
         ASSERT_EQ(special_tracks.frozen_unfrozen.size(), 1u);
         EXPECT_EQ(special_tracks.frozen_unfrozen[0].second, c.reason);
+        // Its freeze record is left out and counted.
+        EXPECT_EQ(special_tracks.freeze_records_left_out, 1);
+        EXPECT_TRUE(freeze_records_row(special_tracks)
+                        .starts_with("  1 internal freeze record(s) left out (Pro Tools writes "
+                                     "these when a\n"));
     }
 }
 

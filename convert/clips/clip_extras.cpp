@@ -411,8 +411,10 @@ std::string clip_extras_take_lines(const ClipExtras& e) {
                     "      filters) that this build does not write yet; they play dry:\n",
                     static_cast<int>(e.clip_effects_clips.size())) +
                 name_rows(e.clip_effects_clips);
-    // Clips with Melodyne that get no take are named by the item writer, which knows.
-    for (const std::string& note : e.ara_notes) text += "      Melodyne: " + note + "\n";
+    // Clips with Melodyne that get no take are named by the item writer, which knows, with these
+    // notes under its paragraph; here they stand only for records no clip uses.
+    if (e.ara_clips.empty())
+        for (const std::string& note : e.ara_notes) text += "      Melodyne: " + note + "\n";
     return text;
 }
 

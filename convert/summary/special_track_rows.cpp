@@ -38,6 +38,7 @@ void melodyne_paragraphs(std::string& text, const std::string& session_folder) {
 
 void frozen_track_paragraphs(std::string& text) {
     const SpecialTrackSummary& s = special_tracks;
+    text += freeze_records_row(s);
     if (s.frozen_delivered != 0)
         text += format_text(
             "  %d frozen track(s) delivered FROZEN (--keep-frozen): Pro Tools' own\n"

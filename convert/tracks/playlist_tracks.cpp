@@ -197,41 +197,54 @@ PlaylistTracks build_playlist_tracks(ClipModel& clips, const PlaylistTrackInput&
     for (std::size_t i = 0; i < out.tracks.size(); ++i)
         out.timebase_values[out.tracks[i].name] = 2 * out.tick_based[i];
 
+    return out;
+}
+
+void fold_playlist_tracks(std::vector<StagedTrack>& tracks, const PlaylistTrackInput& in,
+                          PlaylistTracks& out) {
     // Step 4: alternate playlists folded into a parent that has no clips of its own.
-    for (std::size_t i = 0; i < out.tracks.size();) {
-        const std::string& wanted = out.tracks[i].parent_playlist_name;
-        std::size_t host = out.tracks.size();
+    for (std::size_t i = 0; i < tracks.size();) {
+        const std::string& wanted = tracks[i].track.parent_playlist_name;
+        std::size_t host = tracks.size();
         if (!wanted.empty())
-            for (std::size_t j = 0; j < out.tracks.size(); ++j)
-                if (j != i && out.tracks[j].session_name == wanted && out.tracks[j].clips.empty() &&
-                    out.tracks[j].parent_playlist_name.empty()) {
+            for (std::size_t j = 0; j < tracks.size(); ++j) {
+                const OutputTrack& t = tracks[j].track;
+                if (j != i && t.session_name == wanted && t.clips.empty() &&
+                    t.parent_playlist_name.empty()) {
                     host = j;
                     break;
                 }
-        if (host == out.tracks.size()) {
+            }
+        if (host == tracks.size()) {
             ++i;
             continue;
         }
-        OutputTrack folded = std::move(out.tracks[i]);
+        OutputTrack folded = std::move(tracks[i].track);
         ClipLane lane;
         lane.name = folded.lane_name.empty() ? folded.playlist_name : folded.lane_name;
         lane.clips = std::move(folded.clips);
-        out.tracks[host].lanes.push_back(std::move(lane));
-        out.tracks.erase(out.tracks.begin() + static_cast<std::ptrdiff_t>(i));
-        out.tick_based.erase(out.tick_based.begin() + static_cast<std::ptrdiff_t>(i));
+        tracks[host].track.lanes.push_back(std::move(lane));
+        tracks.erase(tracks.begin() + static_cast<std::ptrdiff_t>(i));
         ++out.folded;  // the next track moved up to i
     }
     // Pro Tools plays one playlist per track: an alternate written on its own never sounded there,
-    // so its clips arrive muted.
-    for (OutputTrack& track : out.tracks)
+    // so its clips arrive muted. Every one of them is written under a name of its own.
+    for (StagedTrack& staged : tracks) {
+        OutputTrack& track = staged.track;
+        if (!staged.from_clips || track.playlist_name.empty() || track.name == track.playlist_name)
+            continue;
+        out.renamed.push_back(track.playlist_name + " -> " + track.name);
         if (track.name.find(" [alt playlist]") != std::string::npos ||
             track.name.find(" [lane: ") != std::string::npos)
             for (ClipRecord& clip : track.clips) clip.muted = 1;
+    }
     out.alt_own_tracks = out.alt_written - out.alt_with_lane - out.folded;
     if (out.alt_own_tracks < 0) out.alt_own_tracks = 0;
 
-    // The clips of unnamed playlists written on their own, under the playlist their region names.
-    for (const OutputTrack& track : out.tracks) {
+    // Step 5: the clips of unnamed playlists written on their own, under the playlist their region
+    // names.
+    for (const StagedTrack& staged : tracks) {
+        const OutputTrack& track = staged.track;
         if (!track.playlist_flag) continue;
         for (const ClipRecord& clip : track.clips)
             if (clip.region_index < in.playlist_names.size())
@@ -239,14 +252,16 @@ PlaylistTracks build_playlist_tracks(ClipModel& clips, const PlaylistTrackInput&
                     {track.playlist_name, in.playlist_names[clip.region_index].name, clip.start});
     }
 
-    // Step 6: tracks that no strip row names (every written track when no row was read).
+    // Step 6: the clips' tracks that no strip row names, and those no named block took (appended at
+    // the end). Nothing is counted when the session gave no strip row.
     std::set<std::string> row_names;
     for (const StripRow& row : in.strip_rows) row_names.insert(row.name);
     if (!row_names.empty())
-        for (const OutputTrack& track : out.tracks)
-            if (track.name.find("[alt playlist]") == std::string::npos &&
-                track.name.find("[alt takes]") == std::string::npos &&
-                !row_names.contains(track.session_name))
+        for (const StagedTrack& staged : tracks)
+            if (staged.from_clips &&
+                staged.track.name.find("[alt playlist]") == std::string::npos &&
+                staged.track.name.find("[alt takes]") == std::string::npos &&
+                (staged.left_over || !row_names.contains(staged.track.session_name)))
                 ++out.unmatched;
     if (out.unmatched > 0)
         record_problem(
@@ -260,11 +275,10 @@ PlaylistTracks build_playlist_tracks(ClipModel& clips, const PlaylistTrackInput&
             std::fprintf(stderr, "FOLD row %d type %02x w%d '%s'\n", static_cast<int>(i), row.kind,
                          row.byte_after_name + 1, row.name.c_str());
         }
-        for (std::size_t i = 0; i < out.tracks.size(); ++i)
+        for (std::size_t i = 0; i < tracks.size(); ++i)
             std::fprintf(stderr, "FOLD outt %d name '%s' pt '%s'\n", static_cast<int>(i),
-                         out.tracks[i].name.c_str(), out.tracks[i].session_name.c_str());
+                         tracks[i].track.name.c_str(), tracks[i].track.session_name.c_str());
     }
-    return out;
 }
 
 std::string playlist_summary_text(const PlaylistTracks& r, bool keep_alt_takes) {
@@ -293,6 +307,9 @@ std::string playlist_summary_text(const PlaylistTracks& r, bool keep_alt_takes) 
     if (!keep_alt_takes && !r.set_aside.empty())
         text += format_text("  %d alternate playlists set aside (--drop-alt-takes was given)\n",
                             static_cast<int>(r.set_aside.size()));
+    if ((keep_alt_takes && r.alt_written != 0) || (!keep_alt_takes && !r.set_aside.empty()))
+        for (const std::string& renamed : r.renamed)
+            text += format_text("      renamed %s\n", renamed.c_str());
     if (r.unmatched != 0)
         text += format_text(
             "  %d track(s) matched no strip row and were appended at the end --\n"

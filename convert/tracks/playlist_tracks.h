@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "convert/clips/clip_placements.h"
+#include "convert/tracks/track_order.h"
 #include "model/mix_records.h"
 #include "model/output_model.h"
 #include "session/playlist_names.h"
@@ -41,17 +42,26 @@ struct PlaylistTracks {
     std::vector<std::string> merged_multichannel_tracks;  // runs of three to eight legs
     std::vector<OutputTrack> set_aside;                   // alternate playlists left out
     std::vector<PlaylistClip> playlist_clips;             // for the lanes of unnamed playlists
-    int merged_stereo = 0;                                // split stereo pairs made one track
-    int alt_written = 0;      // alternate playlists written as their own tracks
-    int alt_with_lane = 0;    // ... named after their parent's lane set
-    int alt_own_tracks = 0;   // ... matched to no parent by name
-    int folded = 0;           // folded into a parent as a lane
-    int unmatched = 0;        // tracks no strip row names
-    int alt_take_tracks = 0;  // "[alt takes]" tracks written
+    std::vector<std::string> renamed;  // "<playlist> -> <written name>", alternates written on
+                                       // their own under a name that tells what they are
+    int merged_stereo = 0;             // split stereo pairs made one track
+    int alt_written = 0;               // alternate playlists written as their own tracks
+    int alt_with_lane = 0;             // ... named after their parent's lane set
+    int alt_own_tracks = 0;            // ... matched to no parent by name
+    int folded = 0;                    // folded into a parent as a lane
+    int unmatched = 0;                 // tracks no strip row names
+    int alt_take_tracks = 0;           // "[alt takes]" tracks written
 };
 
-// The written tracks from the clip model (whose output tracks and alternates are moved out).
+// The written tracks from the clip model (whose output tracks and alternates are moved out), in
+// the clips' track order: names, split legs joined, alternates kept or set aside, time bases.
 PlaylistTracks build_playlist_tracks(ClipModel& clips, const PlaylistTrackInput& in);
+
+// On the list rebuilt in the session's track order: alternates folded into a clip-less parent as
+// lanes, the renamed alternates, the clips of unnamed playlists, the unmatched count and problem,
+// and the PTX_DEBUG_FOLD dump.
+void fold_playlist_tracks(std::vector<StagedTrack>& tracks, const PlaylistTrackInput& in,
+                          PlaylistTracks& out);
 
 // The channels a merged track of n legs is written with: n rounded up to even.
 int merged_track_channels(int legs);

@@ -168,7 +168,10 @@ std::vector<StagedTrack> rebuild_track_order(TrackOrderInput& in, const TrackGro
         ++state.written_empty;
     }
     for (std::size_t i = 0; i < in.source.size(); ++i)
-        if (!used[i]) out.push_back(std::move(in.source[i]));
+        if (!used[i]) {
+            in.source[i].left_over = 1;
+            out.push_back(std::move(in.source[i]));
+        }
     for (std::size_t i = 0; i < in.midi.size(); ++i)
         if (!midi_used[i]) out.push_back(std::move(in.midi[i]));
     return out;

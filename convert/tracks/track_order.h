@@ -24,6 +24,8 @@
 struct StagedTrack {
     OutputTrack track;
     TrackWriteInput input;
+    std::uint8_t from_clips = 0;  // 1: one of the clips' tracks (the playlist step wrote it)
+    std::uint8_t left_over = 0;   // 1: no named block took it; appended at the end
 };
 
 struct TrackOrderInput {

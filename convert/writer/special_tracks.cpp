@@ -5,6 +5,7 @@
 #include <cmath>
 #include <fstream>
 
+#include "app/output.h"
 #include "convert/run_state.h"
 #include "convert/writer/audio_paths.h"
 #include "convert/writer/colors.h"
@@ -18,6 +19,15 @@ SpecialTrackSummary special_tracks;
 
 void reset_special_tracks() {
     special_tracks = SpecialTrackSummary{};
+}
+
+std::string freeze_records_row(const SpecialTrackSummary& s) {
+    if (s.freeze_records_left_out == 0 || s.frozen_delivered != 0) return {};
+    return format_text(
+        "  %d internal freeze record(s) left out (Pro Tools writes these when a\n"
+        "      track is frozen): the frozen tracks arrive UNFROZEN, their source\n"
+        "      clips with the plug-ins live, so nothing of the mix is lost.\n",
+        s.freeze_records_left_out);
 }
 
 namespace {

@@ -31,11 +31,15 @@ inline constexpr char kSoloHelperName[] = "Pro Tools solo (the soloed tracks wer
 struct SpecialTrackSummary {
     int bus_tracks = 0;
     int frozen_delivered = 0;
+    int freeze_records_left_out = 0;  // renders placed by frozen tracks' records, not written
     std::vector<std::pair<std::string, std::string>> frozen_unfrozen;  // track, reason
     std::string solo_helper;  // the helper's name when it was written
 };
 extern SpecialTrackSummary special_tracks;
 void reset_special_tracks();
+
+// The console row of the freeze records left out, when no track was delivered frozen.
+std::string freeze_records_row(const SpecialTrackSummary& summary);
 
 // Decides whether a frozen track is written frozen: "" when it is, else the reason it is written
 // unfrozen. Renders that qualify get their resolved path in `paths`.

@@ -417,6 +417,8 @@ void write_track(std::FILE* file, std::int32_t index, const OutputTrack& track,
         }
     }
     if (frozen) std::fputs("    <FREEZE 0\n", file);
+    if (!frozen && in.freeze.frozen)
+        special_tracks.freeze_records_left_out += static_cast<int>(in.freeze.renders.size());
 
     // Effect chain.
     writer_state.current_track_channels = nchan;
