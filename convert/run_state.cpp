@@ -16,6 +16,7 @@
 #include "convert/writer/tempo_markers.h"
 #include "convert/writer/video_tracks.h"
 #include "convert/writer/writer_summary.h"
+#include "effects/clip_effects.h"
 #include "effects/fx_blocks.h"
 #include "effects/fx_chain.h"
 #include "plugins/plugin_state.h"
@@ -79,4 +80,5 @@ void reset_conversion_state(const ConvertOptions& o) {
     reset_plugin_state_counts();
     reset_fx_chain_state();
     reset_fx_block_state();
+    reset_clip_effects_state();
 }

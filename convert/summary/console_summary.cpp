@@ -15,6 +15,7 @@
 #include "convert/writer/special_tracks.h"
 #include "convert/writer/tempo_markers.h"
 #include "convert/writer/writer_summary.h"
+#include "effects/clip_effects.h"
 #include "effects/fx_summary.h"
 #include "util/timecode.h"
 
@@ -672,6 +673,8 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     view_paragraphs(text);
     text += midi_track_rows(track_stage, settings.comments_mode);
     text += in.clip_take_lines;
+    text += clip_effects_paragraph();
+    text += clip_effects_losses_paragraph();
     project_paragraphs(text);
     text += group_warning_rows(track_stage);
     clip_stage_paragraphs(text, in);
