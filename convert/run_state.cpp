@@ -19,6 +19,7 @@
 #include "effects/clip_effects.h"
 #include "effects/fx_blocks.h"
 #include "effects/fx_chain.h"
+#include "effects/reasurroundpan.h"
 #include "plugins/plugin_state.h"
 #include "plugins/state_conversion.h"
 #include "session/tempo_map.h"
@@ -81,4 +82,5 @@ void reset_conversion_state(const ConvertOptions& o) {
     reset_fx_chain_state();
     reset_fx_block_state();
     reset_clip_effects_state();
+    reset_reasurroundpan_state();
 }

@@ -143,6 +143,7 @@ TEST_F(ClipEffects, TakeChainSitsAfterTheSourceAndBeforeTheGainEnvelope) {
     EXPECT_NE(text.find("        FXID " + guid_from_seed(seed + 1) + "\n"), std::string::npos);
     EXPECT_EQ(count_of(text, "<VST "), 2u);  // no dynamics at ratio 1:1
     EXPECT_EQ(count_of(text, "<TAKEFX"), 1u);
+    writer_test::expect_parses("<REAPER_PROJECT\n  <TRACK\n" + text + "  >\n>\n");
     EXPECT_EQ(clip_effects_state.clips, 1);
     EXPECT_EQ(clip_effects_state.plugin_clips.at("ReaEQ"), 1);
     EXPECT_NE(clip_effects_paragraph().find("1 clip(s) carry Pro Tools Clip Effects"),

@@ -17,6 +17,7 @@
 #include "convert/writer/writer_summary.h"
 #include "effects/clip_effects.h"
 #include "effects/fx_summary.h"
+#include "effects/reasurroundpan.h"
 #include "util/timecode.h"
 
 namespace {
@@ -394,6 +395,7 @@ void project_paragraphs(std::string& text) {
                 twin.c_str(), twin.c_str());
         }
     }
+    text += reasurroundpan_paragraph();
     if (s.surround_pan_lanes_not_carried != 0)
         text += format_text(
             "  %d surround panner automation lane(s) not written: a stereo source's\n"
