@@ -4,13 +4,19 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "convert/writer/item_writer.h"
+#include "platform/ptformat.h"
+#include "tests/block_builder.h"
+#include "tests/mix_session.h"
+#include "tests/test_support.h"
 #include "tests/writer_test_support.h"
 #include "util/guid.h"
 
@@ -176,6 +182,53 @@ TEST_F(ClipEffects, UnknownNamesAreCountedAndNamed) {
     clip_effects_blocks({{"Warp Drive", 0.3}, {"Warp Drive", 0.4}, {"EQ Low Gain", 0.6}}, false, 0);
     EXPECT_EQ(clip_effects_state.unknown_names.at("Warp Drive"), 2);
     EXPECT_NE(clip_effects_losses_paragraph().find("Warp Drive"), std::string::npos);
+}
+
+// The program on a whole session: the clip "Take 1" names a Clip Effects list (a 0x4400 block of
+// 'px' name records, tied by the id its 0x2629 block stores before its 0x4403 block).
+TEST(ClipEffectsProgram, AClipsChangedValuesBecomeItsTakeChain) {
+    using test_blocks::le;
+    using test_blocks::z_block;
+    using test_blocks::zeros;
+    const auto text = [](const std::string& v) { return le(v.size(), 4) + v; };
+    const auto px = [&](const std::string& name, double value) {
+        return std::string("px\x01\x00", 4) + le(name.size() + 12, 4) + text(name) +
+               le(std::bit_cast<std::uint64_t>(value), 8);
+    };
+    const std::uint64_t id = 0x0000000500000007ULL;
+    const std::string list = px("EQ Low Gain", 0.625) + px("Cmp Ratio", 0.3359375);
+    const std::string lists =
+        z_block(0x4400, le(1, 4) + le(id, 8) + zeros(4) + text(list) + zeros(20), 0x02);
+    const std::string clip = z_block(0x2629,
+                                     z_block(0x2628, text("Take 1") + zeros(4), 0x02) + zeros(3) +
+                                         le(id, 8) + z_block(0x4403, zeros(4)) + zeros(12),
+                                     0x05);
+    test_support::TempDir dir;
+    const std::filesystem::path song = std::filesystem::path(dir.path()) / "Mix";
+    std::filesystem::create_directories(song / "Audio Files");
+    test_support::write_file((song / "Audio Files" / "Take 1.wav").string(), "RIFF");
+    std::string plain = mix_session::plain_session(mix_session::MixShape{}) + lists + clip;
+    std::vector<std::uint8_t> bytes(plain.begin(), plain.end());
+    ptf_xor_crypt(bytes);
+    const std::string session = (song / "Mix.ptx").string();
+    test_support::write_file(session, std::string(bytes.begin(), bytes.end()));
+    const std::string project = (song / "Mix.rpp").string();
+    const auto r = test_support::run_lanwick({session, "-o", project, "--no-pause"});
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    const std::string out = test_support::read_file(project);
+    writer_test::expect_parses(out);
+    const std::size_t item = out.find("NAME \"Take 1\"");
+    ASSERT_NE(item, std::string::npos);
+    const std::size_t chain = out.find("      <TAKEFX\n", item);
+    ASSERT_NE(chain, std::string::npos) << out;
+    EXPECT_LT(out.find("      <SOURCE WAVE\n", item), chain);
+    EXPECT_NE(out.find("PRESETNAME \"Clip Effects Comp/Lim 4:1\"", chain), std::string::npos);
+    EXPECT_NE(
+        r.out.find("  1 clip(s) carry Pro Tools Clip Effects, written as take FX on the item\n"
+                   "      (ReaComp on 1, ReaEQ on 1).\n"),
+        std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find("play dry"), std::string::npos);
 }
 
 }  // namespace
