@@ -178,8 +178,14 @@ std::string standin_effect_block(const StandInEffect& e) {
 
 std::string clip_effects_blocks(const Values& values, bool linked_pair, std::uint32_t seed) {
     ClipEffectsState& st = clip_effects_state;
-    for (const auto& [name, value] : values)
-        if (!known_name(name)) ++st.unknown_names[name];
+    for (const auto& [name, value] : values) {
+        if (known_name(name)) continue;
+        // Session bytes: a control byte would break the summary's line.
+        std::string shown = name;
+        for (char& ch : shown)
+            if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7f) ch = '?';
+        ++st.unknown_names[shown];
+    }
     std::uint32_t counter = 0;
     std::set<std::string> notes;
     std::set<std::string> carried;

@@ -179,7 +179,10 @@ TEST_F(ClipEffects, NotesOfLinkedDetectorsAndTheClipFader) {
 }
 
 TEST_F(ClipEffects, UnknownNamesAreCountedAndNamed) {
-    clip_effects_blocks({{"Warp Drive", 0.3}, {"Warp Drive", 0.4}, {"EQ Low Gain", 0.6}}, false, 0);
+    clip_effects_blocks(
+        {{"Warp Drive", 0.3}, {"Warp Drive", 0.4}, {"EQ Low Gain", 0.6}, {"Line\nBreak", 0.1}},
+        false, 0);
+    EXPECT_EQ(clip_effects_state.unknown_names.at("Line?Break"), 1);
     EXPECT_EQ(clip_effects_state.unknown_names.at("Warp Drive"), 2);
     EXPECT_NE(clip_effects_losses_paragraph().find("Warp Drive"), std::string::npos);
 }
