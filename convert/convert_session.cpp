@@ -45,6 +45,7 @@
 #include "convert/writer/video_tracks.h"
 #include "convert/writer/writer_summary.h"
 #include "effects/fx_chain_hooks.h"
+#include "effects/reasurroundpan.h"
 #include "model/conversion_result.h"
 #include "session/block_index.h"
 #include "session/clip_gain_lists.h"
@@ -449,6 +450,15 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     fx_chains.inputs = project.track_inputs;
     fx_chains.master_name = project.master_fader_name;
     install_fx_chain_hooks(fx_chains, project);
+    // A surround-panned track's ReaSurroundPan goes at its chain's end.
+    project.hooks.track.build_surround_pan = [&](std::int32_t index, std::uint32_t seed) {
+        const OutputTrack& track = written.tracks[static_cast<std::size_t>(index)];
+        const auto& states = track_wiring.surround_pan_states;
+        auto state = states.find(track.name);
+        if (state == states.end()) state = states.find(track.session_name);
+        if (state != states.end())
+            fx_chains.track_fx_text[index] += write_reasurroundpan(state->second, seed);
+    };
     project.hooks.write_tempo_and_markers = [&](std::FILE* file) {
         write_tempo_and_markers(
             file, TempoMarkersInput{session_tempo_map, project.session_settings.meters,

@@ -16,8 +16,10 @@
 #include "convert/writer/tempo_markers.h"
 #include "convert/writer/video_tracks.h"
 #include "convert/writer/writer_summary.h"
+#include "effects/clip_effects.h"
 #include "effects/fx_blocks.h"
 #include "effects/fx_chain.h"
+#include "effects/reasurroundpan.h"
 #include "plugins/plugin_state.h"
 #include "plugins/state_conversion.h"
 #include "session/tempo_map.h"
@@ -79,4 +81,6 @@ void reset_conversion_state(const ConvertOptions& o) {
     reset_plugin_state_counts();
     reset_fx_chain_state();
     reset_fx_block_state();
+    reset_clip_effects_state();
+    reset_reasurroundpan_state();
 }

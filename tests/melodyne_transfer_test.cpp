@@ -330,7 +330,7 @@ TEST(AraTransfer, ATruncatedSourceArchiveCostsOnlyItsRecord) {
 // clip per record (clip k on record k), written as items after `items_before` other items.
 class MelodyneTakes : public writer_test::WriterTest {
   protected:
-    std::string write_items(AraDataFixture& f, int items_before) {
+    std::string write_items(AraDataFixture& f, int items_before, bool clip_effects = false) {
         ara_transfer.records = f.load(ara_transfer.archives);
         prepare_ara_transfer();
         item_writer.items_written = static_cast<std::uint32_t>(items_before);
@@ -341,6 +341,7 @@ class MelodyneTakes : public writer_test::WriterTest {
                 clip.file_name = k == 0 ? "sub/Vox.wav" : "Gtr.wav";
                 clip.length = 1.0;
                 clip.ara_index = k;
+                if (clip_effects && k == 0) clip.clip_effects = {{"EQ Low Gain", 0.625}};
                 write_audio_item(file, clip, "Track", ItemLane{}, ItemTrackInput{},
                                  ItemWriteContext{});
             }
@@ -383,6 +384,22 @@ TEST_F(MelodyneTakes, EachClipCarriesMelodyneAndTheProjectTheMergedArchive) {
               std::string::npos)
         << rows;
     EXPECT_EQ(rows.find("NOT"), std::string::npos) << rows;
+}
+
+// Clip Effects on a Melodyne clip join its one take chain, after the Melodyne slot.
+TEST_F(MelodyneTakes, ClipEffectsFollowMelodyneInOneChain) {
+    AraDataFixture f;
+    f.write();
+    const std::string items = write_items(f, 0, true);
+    const std::size_t second = items.find("NAME \"Gtr\"");
+    const std::string first = items.substr(0, second);
+    EXPECT_EQ(first.find("<TAKEFX"), first.rfind("<TAKEFX"));
+    const std::size_t melodyne = first.find("<VST \"VST3: Melodyne (Celemony)\"");
+    const std::size_t eq = first.find("PRESETNAME \"Clip Effects EQ\"");
+    EXPECT_LT(first.find("<TAKEFX"), melodyne);
+    EXPECT_LT(melodyne, eq);
+    EXPECT_NE(eq, std::string::npos) << first;
+    writer_test::expect_parses("<REAPER_PROJECT 0.1 \"7.0\" 0\n  <TRACK\n" + items + "  >\n>\n");
 }
 
 TEST_F(MelodyneTakes, AClipWhoseArchiveDidNotLoadGetsNoTake) {

@@ -14,6 +14,7 @@
 #include "session/track_names.h"
 #include "tests/mixer_builder.h"
 #include "tests/plugin_blocks.h"
+#include "tests/rpp_grammar.h"
 #include "tests/test_support.h"
 #include "tests/walk_builder.h"
 
@@ -197,11 +198,21 @@ TEST(TrackWiringEndToEnd, ATrackIntoASurroundBusGetsItsPanner) {
         << placed.err;
     EXPECT_TRUE(has(track_text(placed.project, "Gtr"), "    NCHAN 6\n"))
         << track_text(placed.project, "Gtr");
+    // Its panner is ReaSurroundPan at the end of the track's chain.
+    const std::string gtr = track_text(placed.project, "Gtr");
+    EXPECT_TRUE(has(gtr, "    <FXCHAIN\n"));
+    EXPECT_TRUE(has(gtr,
+                    "      <VST \"VST: ReaSurroundPan (Cockos)\" reasurround2.dll 0 \"\" "
+                    "1920168498<56535472737232726561737572726F75> \"\"\n"))
+        << gtr;
+    const rpp_grammar::Result parsed = rpp_grammar::check_project(placed.project);
+    EXPECT_TRUE(parsed.ok) << parsed.line << ": " << parsed.message;
 
     const Converted unplaced = convert(session("Cx"));
     EXPECT_TRUE(has(unplaced.err, "SURR route Gtr -> Main W 6 legs 2 ok 0 have 1 "))
         << unplaced.err;
     EXPECT_TRUE(has(track_text(unplaced.project, "Gtr"), "    NCHAN 2\n"));
+    EXPECT_FALSE(has(unplaced.project, "ReaSurroundPan"));
 }
 
 // The real sessions have no further output (kind-6 entry), no output into a track (their outputs

@@ -404,13 +404,6 @@ std::string clip_extras_take_lines(const ClipExtras& e) {
             "  %d clip(s) had Clip Effects POLARITY switched on: carried as REAPER take\n"
             "      polarity (Item properties > Invert phase).\n",
             e.phase_inversions);
-    // Until Clip Effects are written as take effects, the clips that carry them are named.
-    if (!e.clip_effects_clips.empty())
-        text += format_text(
-                    "  WARNING: %d clip(s) carry Pro Tools Clip Effects (EQ, dynamics or\n"
-                    "      filters) that this build does not write yet; they play dry:\n",
-                    static_cast<int>(e.clip_effects_clips.size())) +
-                name_rows(e.clip_effects_clips);
     // Clips with Melodyne that get no take are named by the item writer, which knows, with these
     // notes under its paragraph; here they stand only for records no clip uses.
     if (e.ara_clips.empty())

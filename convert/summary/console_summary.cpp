@@ -15,7 +15,9 @@
 #include "convert/writer/special_tracks.h"
 #include "convert/writer/tempo_markers.h"
 #include "convert/writer/writer_summary.h"
+#include "effects/clip_effects.h"
 #include "effects/fx_summary.h"
+#include "effects/reasurroundpan.h"
 #include "util/timecode.h"
 
 namespace {
@@ -396,6 +398,7 @@ void project_paragraphs(std::string& text) {
                 twin.c_str(), twin.c_str());
         }
     }
+    text += reasurroundpan_paragraph();
     if (s.surround_pan_lanes_not_carried != 0)
         text += format_text(
             "  %d surround panner automation lane(s) not written: a stereo source's\n"
@@ -675,6 +678,8 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     view_paragraphs(text);
     text += midi_track_rows(track_stage, settings.comments_mode);
     text += in.clip_take_lines;
+    text += clip_effects_paragraph();
+    text += clip_effects_losses_paragraph();
     project_paragraphs(text);
     text += group_warning_rows(track_stage);
     text += fx_one_sided_polarity_paragraph();

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 #include "convert/run_state.h"
 #include "convert/writer/ara_transfer.h"
 #include "convert/writer/audio_paths.h"
 #include "convert/writer/colors.h"
 #include "convert/writer/project_text.h"
+#include "effects/clip_effects.h"
 #include "util/guid.h"
 #include "util/number_text.h"
 
@@ -68,28 +70,31 @@ constexpr char kMelodyneStateHeader[] =
 
 // The Melodyne take of a clip whose record joined the merged archive, and its audio source for
 // the project's ARASRC list. A clip whose record did not join gets no take (counted).
-void write_melodyne_take(std::FILE* file, const ClipRecord& clip) {
+// The Melodyne take's lines before its chain, and its slot (empty when the clip's archive gave no
+// take). REAPER keeps an ARA plug-in in the take chain's first slot.
+std::string write_melodyne_take(std::FILE* file, const ClipRecord& clip) {
     const AraClipArchive* source = ara_take_source(clip.ara_index);
     if (!source) {
         ++ara_transfer.clips_without_take;
-        return;
+        return std::string();
     }
     const std::uint32_t k = item_writer.items_written;
     print_text(file, "      GUID %s\n      ARAMOD {00000000-0000-0000-0000-000000000002}\n",
                guid_from_seed(0x41520000u + k).c_str());
-    print_text(file,
-               "      <TAKEFX\n        SHOW 0\n        LASTSEL 0\n        DOCKED 0\n"
-               "        BYPASS 0 0 0\n"
-               "        <VST \"VST3: Melodyne (Celemony)\" Melodyne.vst3 0 \"\" "
-               "214222609{5653544D6C70676D656C6F64796E6520} com.celemony.ara.chunk.13\n"
-               "          %s\n          AAAAAAAA\n        >\n        FLOATPOS 0 0 0 0\n"
-               "        FXID %s\n        WAK 0 0\n      >\n",
-               kMelodyneStateHeader, guid_from_seed(0x41530000u + k).c_str());
+    std::string slot;
+    append_format(slot,
+                  "        BYPASS 0 0 0\n"
+                  "        <VST \"VST3: Melodyne (Celemony)\" Melodyne.vst3 0 \"\" "
+                  "214222609{5653544D6C70676D656C6F64796E6520} com.celemony.ara.chunk.13\n"
+                  "          %s\n          AAAAAAAA\n        >\n        FLOATPOS 0 0 0 0\n"
+                  "        FXID %s\n        WAK 0 0\n",
+                  kMelodyneStateHeader, guid_from_seed(0x41530000u + k).c_str());
     const std::size_t slash = clip.file_name.find_last_of("/\\");
     ara_transfer.sources.push_back({source->source_name, slash == std::string::npos
                                                              ? clip.file_name
                                                              : clip.file_name.substr(slash + 1)});
     ++ara_transfer.takes_written;
+    return slot;
 }
 
 }  // namespace
@@ -251,14 +256,23 @@ void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string
         item_writer.unlisted_sources.push_back({track_name, clip.name});
     print_text(file, "      <SOURCE WAVE\n        FILE %s\n      >\n", project_token(path).c_str());
 
-    // REAPER keeps a take's envelopes after its source.
+    // One take chain: the Melodyne slot first, then the Clip Effects.
+    std::string chain;
+    if (clip.ara_index >= 0) chain = write_melodyne_take(file, clip);
+    if (!clip.clip_effects.empty()) {
+        std::vector<std::pair<std::string, double>> values;
+        for (const ClipEffectValue& v : clip.clip_effects) values.emplace_back(v.name, v.value);
+        chain += clip_effects_blocks(values, clip.pan != 0.0,
+                                     0x43460000u + 16u * item_writer.items_written);
+    }
+    std::fputs(take_fx_frame(chain).c_str(), file);
+
+    // REAPER keeps a take's envelopes after its source and its chain.
     const std::vector<CurvePoint> envelope = clip_gain_envelope(clip, settings.sample_rate);
     if (envelope.size() > 1) {
         write_gain_envelope(file, envelope);
         ++item_writer.gain_envelopes;
     }
-
-    if (clip.ara_index >= 0) write_melodyne_take(file, clip);
 
     std::fputs("    >\n", file);
     ++item_writer.items_written;

@@ -1,8 +1,8 @@
 // A track's clip lanes and one REAPER item per audio clip, written before the track block closes.
 //
-// A clip whose Melodyne record joined the merged archive gets a Melodyne take. The Clip Effects
-// take chain is not written yet; the item number that seeds the take identifiers still counts
-// every audio item.
+// A take holds its <SOURCE, one <TAKEFX (a Melodyne slot for a clip whose Melodyne record joined
+// the merged archive, then its Clip Effects), then its clip-gain envelope. The item number that
+// seeds the take identifiers counts every audio item.
 #pragma once
 
 #include <cstdint>
