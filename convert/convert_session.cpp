@@ -38,6 +38,7 @@
 #include "convert/tracks/track_wiring_state.h"
 #include "convert/writer/ara_transfer.h"
 #include "convert/writer/audio_paths.h"
+#include "convert/writer/colors.h"
 #include "convert/writer/item_writer.h"
 #include "convert/writer/midi_item_writer.h"
 #include "convert/writer/project_header.h"
@@ -373,6 +374,17 @@ ReportInput report_input(const RunFacts& run, const ConvertOptions& options) {
     in.clips = static_cast<int>(item_writer.items_written);
     in.notes = midi_writer.notes_written;
     in.bus_tracks = special_tracks.bus_tracks;
+    in.frozen_delivered = special_tracks.frozen_delivered;
+    in.soloed_and_muted = writer_summary.soloed_and_muted;
+    in.solo_helper = !special_tracks.solo_helper.empty();
+    in.clip_effects_clips = static_cast<int>(clip_extras.clip_effects_clips.size());
+    in.keep_inaudible_midi = options.keep_inaudible_midi != 0;
+    in.inaudible_events_kept = midi_counts.outside_events_kept;
+    in.truncate_midi_to_clip = options.truncate_midi_to_clip != 0;
+    in.notes_cut_at_edge = midi_counts.notes_past_edge;
+    in.no_track_colors = options.no_track_colors != 0;
+    in.no_clip_colors = options.no_clip_colors != 0;
+    in.clips_left_uncolored = color_counters.clips_left_uncolored;
     in.master_fader_name = run.project.master_fader_name;
     for (std::size_t i = 0; i < run.written.tracks.size(); ++i) {
         const OutputTrack& track = run.written.tracks[i];
@@ -399,6 +411,13 @@ ReportInput report_input(const RunFacts& run, const ConvertOptions& options) {
     in.unmatched_strip_tracks = run.playlists.unmatched;
     in.missing_media = media_check.missing;
     in.video_tracks = video_tracks.tracks;
+    in.video_items = video_tracks.items;
+    in.video_files_missing = video_tracks.files_missing;
+    in.surround_bus_widths = s.surround_bus_widths;
+    in.mono_panner_widths = s.mono_panner_widths;
+    in.stereo_panner_widths = s.stereo_panner_widths;
+    in.unplaceable_surround = track_wiring.counts.unplaceable_surround;
+    in.surround_pan_lanes = s.surround_pan_lanes_not_carried;
     in.surround_folded = static_cast<int>(run.playlists.merged_multichannel_tracks.size());
     in.usage_shared = options.usage_shared != 0;
     return in;

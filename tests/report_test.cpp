@@ -286,3 +286,31 @@ TEST(UsageSummary, JsonCheckerRejectsWhatIsNotJson) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Report, OptionLinesAndWideTracksShowOnlyWhenTheyApply) {
+    ReportInput in = small_input();
+    const std::string plain = build_report(in).text;
+    EXPECT_FALSE(has(plain, " is on"));
+    EXPECT_FALSE(has(plain, "PICTURE AND WIDE TRACKS"));
+    in.keep_inaudible_midi = true;
+    in.inaudible_events_kept = 3;
+    in.no_clip_colors = true;
+    in.clips_left_uncolored = 2;
+    in.soloed_and_muted = 1;
+    in.solo_helper = true;
+    in.odd_strips = {"Sur (6 control slots)"};
+    in.surround_pan_lanes = 1;
+    const std::string t = build_report(in).text;
+    EXPECT_TRUE(has(t, "\"Play MIDI notes Pro Tools silences\" is on: 3 MIDI event(s) Pro\n"));
+    EXPECT_TRUE(has(t, "\"Leave out clip colors\" is on: 2 clip(s) that would carry a color\n"));
+    EXPECT_TRUE(has(t, "(REAPER would play a soloed track through its mute). An empty"));
+    EXPECT_TRUE(has(t, "\nPICTURE AND WIDE TRACKS\n  1 mixer strip(s) are wider than stereo."));
+    EXPECT_TRUE(has(t, "    1 of them carries PAN automation that is NOT written: which\n"));
+    EXPECT_TRUE(has(t,
+                    "  1 mixer strip(s) of an unrecognized width (pan not converted):\n"
+                    "    Sur (6 control slots)\n"));
+}
+
+}  // namespace

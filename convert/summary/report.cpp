@@ -67,6 +67,39 @@ void counts(const ReportInput& in) {
     report_printf("%d tracks (%d audio/aux, %d instrument), %d clips, %d MIDI notes\n", in.tracks,
                   in.tracks - in.instrument_tracks, in.instrument_tracks, in.clips, in.notes);
     if (in.bus_tracks != 0) report_printf("plus %d send-return bus track(s)\n", in.bus_tracks);
+    if (in.frozen_delivered != 0)
+        report_printf(
+            "%d frozen track(s) delivered FROZEN (--keep-frozen); Track > Unfreeze\n"
+            "in REAPER restores the source and plug-ins\n",
+            in.frozen_delivered);
+    if (in.soloed_and_muted != 0)
+        report_printf(
+            "%d track(s) soloed AND muted in Pro Tools arrive muted with their solo off\n"
+            "(REAPER would play a soloed track through its mute)%s\n",
+            in.soloed_and_muted,
+            in.solo_helper ? ". An empty soloed helper track keeps the other tracks silent" : "");
+    if (in.clip_effects_clips != 0)
+        report_printf(
+            "Clip Effects on %d clip(s) written as take FX with REAPER's own\n"
+            "plug-ins (EQ and filters exact; dynamics close, not identical)\n",
+            in.clip_effects_clips);
+    if (in.keep_inaudible_midi)
+        report_printf(
+            "\"Play MIDI notes Pro Tools silences\" is on: %d MIDI event(s) Pro\n"
+            "Tools does not play (outside a clip's boundary) written unmuted\n",
+            in.inaudible_events_kept);
+    if (in.truncate_midi_to_clip)
+        report_printf(
+            "\"Cut MIDI notes at clip edge\" is on: %d note(s) Pro Tools plays past\n"
+            "a clip edge are cut there\n",
+            in.notes_cut_at_edge);
+    if (in.no_track_colors)
+        report_printf("\"Leave out track colors\" is on: tracks in REAPER's default color\n");
+    if (in.no_clip_colors)
+        report_printf(
+            "\"Leave out clip colors\" is on: %d clip(s) that would carry a color\n"
+            "are in their track's color instead\n",
+            in.clips_left_uncolored);
     if (!in.master_fader_name.empty())
         report_printf("master fader \"%s\" carried onto the REAPER master\n",
                       row_name(in.master_fader_name).c_str());
@@ -225,26 +258,66 @@ int needs_a_look(const ReportInput& in) {
 void picture_and_wide(const ReportInput& in) {
     if (in.video_tracks == 0 && in.surround_folded == 0 && in.odd_strips.empty()) return;
     report_printf("\nPICTURE AND WIDE TRACKS\n");
-    if (in.video_tracks != 0)
+    if (in.video_tracks != 0) {
         report_printf(
-            "  %d video track(s) written. Position, length and the file are\n"
-            "    carried; check the picture against the audio once in REAPER.\n"
+            "  %d video track(s), %d video item(s) written. Position, length,\n"
+            "    the file and the item's offset into it are carried; check the\n"
+            "    picture against the audio once in REAPER before you mix on\n"
+            "    to it.\n",
+            in.video_tracks, in.video_items);
+        if (in.video_files_missing != 0)
+            report_printf(
+                "    %d video file(s) were not found beside the session, so the\n"
+                "    item(s) point where they would lie; REAPER shows them\n"
+                "    offline until the file is put there.\n",
+                in.video_files_missing);
+        report_printf(
             "    Pro Tools' Video Sync Offset (Setup > Video Sync Offset) is a\n"
             "    setting of that computer, not of the session: it is not carried,\n"
-            "    and a picture that ran early or late there runs on time here.\n",
-            in.video_tracks);
+            "    and a picture that ran early or late there runs on time here.\n"
+            "    Set REAPER's own offset if the picture needs one.\n");
+    }
     if (in.surround_folded != 0)
         report_printf(
             "  %d surround track(s) folded from their Pro Tools legs into one\n"
             "    multichannel REAPER track each. Check the channel order against\n"
             "    the session's speaker layout before mixing on.\n",
             in.surround_folded);
+    if (in.surround_bus_widths != 0)
+        report_printf(
+            "  %d aux(es) taking a surround bus arrive as wide as that bus, and\n"
+            "  every track feeding it sends all of its channels.\n",
+            in.surround_bus_widths);
+    if (in.mono_panner_widths != 0)
+        report_printf(
+            "  %d mono track(s) panned into a surround bus arrive with REAPER's\n"
+            "    surround panner set from the Pro Tools pan position. Listen\n"
+            "    to each once: the two panners place a source alike, not\n"
+            "    identically.\n",
+            in.mono_panner_widths);
+    if (in.stereo_panner_widths != 0)
+        report_printf(
+            "  %d stereo track(s) panned into a surround bus arrive with\n"
+            "    REAPER's surround panner, one source per channel, set from\n"
+            "    the Pro Tools pan position.\n",
+            in.stereo_panner_widths);
+    if (in.unplaceable_surround != 0)
+        report_printf(
+            "  %d track(s) feed a surround bus whose speaker layout this build\n"
+            "  cannot place, so they arrive without a surround panner.\n",
+            in.unplaceable_surround);
     if (!in.odd_strips.empty())
         report_printf(
             "  %d mixer strip(s) are wider than stereo. Level, mute and their\n"
             "    plug-ins are carried; the surround pan is not. Pan these tracks\n"
             "    again in REAPER.\n",
             static_cast<int>(in.odd_strips.size()));
+    if (in.surround_pan_lanes != 0)
+        report_printf(
+            "    %d of them %s PAN automation that is NOT written: which\n"
+            "    REAPER panner parameter each Pro Tools pan lane drives is\n"
+            "    not measured yet. Write the pan moves again in REAPER.\n",
+            in.surround_pan_lanes, in.surround_pan_lanes == 1 ? "carries" : "carry");
     if (!in.odd_strips.empty() || in.surround_folded != 0)
         report_printf(
             "    A surround session is the one thing this converter has had\n"

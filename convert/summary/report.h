@@ -61,6 +61,17 @@ struct ReportInput {
     int clips = 0;
     int notes = 0;
     int bus_tracks = 0;
+    int frozen_delivered = 0;
+    int soloed_and_muted = 0;
+    bool solo_helper = false;  // the empty soloed helper track was added
+    int clip_effects_clips = 0;
+    bool keep_inaudible_midi = false;
+    int inaudible_events_kept = 0;
+    bool truncate_midi_to_clip = false;
+    int notes_cut_at_edge = 0;
+    bool no_track_colors = false;
+    bool no_clip_colors = false;
+    int clips_left_uncolored = 0;
     std::string master_fader_name;
     std::vector<ReportTrackRow> track_rows;
 
@@ -76,7 +87,14 @@ struct ReportInput {
 
     // Picture and wide tracks.
     int video_tracks = 0;
+    int video_items = 0;
+    int video_files_missing = 0;
     int surround_folded = 0;
+    int surround_bus_widths = 0;
+    int mono_panner_widths = 0;
+    int stereo_panner_widths = 0;
+    int unplaceable_surround = 0;
+    int surround_pan_lanes = 0;
 
     bool usage_shared = false;
 };
