@@ -176,8 +176,9 @@ void write_usage_summary(const std::string& file, int code) {
         say("  could not write the usage summary file\n");
         return;
     }
-    std::fwrite(line.data(), 1, line.size(), f);
-    std::fclose(f);
+    const bool written = std::fwrite(line.data(), 1, line.size(), f) == line.size();
+    // A full disk may show only at the close: the file is then not whole.
+    if (std::fclose(f) != 0 || !written) say("  could not write the usage summary file\n");
 }
 
 }  // namespace

@@ -21,6 +21,8 @@
 #include "convert/summary/clip_conservation.h"
 #include "convert/summary/console_summary.h"
 #include "convert/summary/media_check.h"
+#include "convert/summary/report.h"
+#include "convert/summary/usage_summary.h"
 #include "convert/summary/wanted_params.h"
 #include "convert/tracks/midi_items.h"
 #include "convert/tracks/midi_track_tables.h"
@@ -36,6 +38,7 @@
 #include "convert/tracks/track_wiring_state.h"
 #include "convert/writer/ara_transfer.h"
 #include "convert/writer/audio_paths.h"
+#include "convert/writer/colors.h"
 #include "convert/writer/item_writer.h"
 #include "convert/writer/midi_item_writer.h"
 #include "convert/writer/project_header.h"
@@ -44,9 +47,11 @@
 #include "convert/writer/tempo_markers.h"
 #include "convert/writer/video_tracks.h"
 #include "convert/writer/writer_summary.h"
+#include "effects/fx_chain.h"
 #include "effects/fx_chain_hooks.h"
 #include "effects/reasurroundpan.h"
 #include "model/conversion_result.h"
+#include "plugins/plugin_state.h"
 #include "session/block_index.h"
 #include "session/clip_gain_lists.h"
 #include "session/clip_lists.h"
@@ -66,6 +71,7 @@
 #include "session/track_routing.h"
 #include "session/warp_markers.h"
 #include "util/names.h"
+#include "util/version.h"
 
 namespace {
 
@@ -313,17 +319,156 @@ ClosingBlockInput closing_input(const PTFFormat& session, const SessionReading& 
     return in;
 }
 
-// Step 5 "report" as far as this build goes: the summary line the command line prints under
-// --progress. The sections that need a look are those whose counts exist: fade records not
-// understood and missing audio files.
-void stage_report(const WrittenTracks& written) {
+// What the report and the usage summary read of the run, each count the one the console
+// summary prints for the same fact.
+struct RunFacts {
+    const WrittenTracks& written;
+    const PluginTrackTies& ties;
+    const PlaylistTracks& playlists;
+    const ProjectWriteInput& project;
+    const SessionReading& reading;
+    int library_major = 0;
+    std::string written_path;
+};
+
+ReportPlugins report_plugins() {
+    const FxChainState& fx = fx_chain_state;
+    ReportPlugins p;
+    p.rows = fx.rows;
+    p.counts = fx.all_counts;
+    p.aax_only = fx.aax_only_counts;
+    p.aax_processes_audio = fx.aax_only_flags;
+    p.unrecognised = fx.unrecognised_counts;
+    p.offline = fx.offline_counts;
+    p.no_state = fx.no_settings_counts;
+    p.not_installed = fx.missing_fx;
+    p.not_installed_left_out = fx.missing_fx_left_out;
+    p.reaper_list_found = !plugin_knowledge.cache.empty();
+    return p;
+}
+
+ReportInput report_input(const RunFacts& run, const ConvertOptions& options) {
+    const WriterSummary& s = writer_summary;
+    ReportInput in;
+    in.session_path = options.input_path;
+    in.written_path = run.written_path;
+    in.check = options.check != 0;
+    in.problem_kind = run_outcome.problem_kind;
+    in.problem_detail = run_outcome.problem_detail;
+    in.library_major = run.library_major;
+    in.header_major = run.reading.header.major_version;
+    in.sample_rate = settings.session_sample_rate;
+    in.bit_depth = run.project.session_settings.bit_depth;
+    in.bit_float = run.project.session_settings.bit_float;
+    in.timecode_rate = settings.timecode_rate_text;
+    in.start_frames = s.start_frames;
+    in.timecode_fps = settings.timecode_fps;
+    in.drop_frame = s.drop_frame != 0;
+    const std::string& twin = s.frame_rate_twin_label;
+    if (s.thirty_drop && (twin.empty() || twin == "30"))
+        in.drop_rate_missing = "30";
+    else if (s.drop_frame && !twin.empty())
+        in.drop_rate_missing = twin;
+    in.tempo = settings.session_tempo;
+    in.tempo_map = session_tempo_map.entries.size() > 1;
+    in.file_format = run.project.session_settings.file_format;
+
+    in.tracks = static_cast<int>(run.written.tracks.size());
+    in.clips = static_cast<int>(item_writer.items_written);
+    in.notes = midi_writer.notes_written;
+    in.bus_tracks = special_tracks.bus_tracks;
+    in.frozen_delivered = special_tracks.frozen_delivered;
+    in.soloed_and_muted = writer_summary.soloed_and_muted;
+    in.solo_helper = !special_tracks.solo_helper.empty();
+    in.clip_effects_clips = static_cast<int>(clip_extras.clip_effects_clips.size());
+    in.keep_inaudible_midi = options.keep_inaudible_midi != 0;
+    in.inaudible_events_kept = midi_counts.outside_events_kept;
+    in.truncate_midi_to_clip = options.truncate_midi_to_clip != 0;
+    in.notes_cut_at_edge = midi_counts.notes_past_edge;
+    in.no_track_colors = options.no_track_colors != 0;
+    in.no_clip_colors = options.no_clip_colors != 0;
+    in.clips_left_uncolored = color_counters.clips_left_uncolored;
+    in.master_fader_name = run.project.master_fader_name;
+    for (std::size_t i = 0; i < run.written.tracks.size(); ++i) {
+        const OutputTrack& track = run.written.tracks[i];
+        if (run.written.inputs[i].midi) ++in.instrument_tracks;
+        ReportTrackRow row;
+        row.name = written_track_name(track, i);
+        row.clips = static_cast<int>(track.clips.size() + track.midi_items.size());
+        for (const ClipLane& lane : track.lanes) row.clips += static_cast<int>(lane.clips.size());
+        for (const MidiItem& item : track.midi_items)
+            for (const MidiItemEvent& event : item.events)
+                if ((event.status & 0xF0) == 0x90) ++row.notes;
+        const std::string& key = track.session_name.empty() ? track.name : track.session_name;
+        if (const auto slots = run.ties.plugins_by_track.find(key);
+            slots != run.ties.plugins_by_track.end())
+            row.fx = static_cast<int>(slots->second.size());
+        in.track_rows.push_back(std::move(row));
+    }
+
+    in.plugins = report_plugins();
+    in.odd_strips = run.ties.odd_strips;
+    in.multi_mono = run.ties.multi_mono;
+    in.unresolved_keys = track_wiring.counts.unresolved_keys;
+    in.bad_fades = clip_counts.bad_fades;
+    in.unmatched_strip_tracks = run.playlists.unmatched;
+    in.missing_media = media_check.missing;
+    in.video_tracks = video_tracks.tracks;
+    in.video_items = video_tracks.items;
+    in.video_files_missing = video_tracks.files_missing;
+    in.surround_bus_widths = s.surround_bus_widths;
+    in.mono_panner_widths = s.mono_panner_widths;
+    in.stereo_panner_widths = s.stereo_panner_widths;
+    in.unplaceable_surround = track_wiring.counts.unplaceable_surround;
+    in.surround_pan_lanes = s.surround_pan_lanes_not_carried;
+    in.surround_folded = static_cast<int>(run.playlists.merged_multichannel_tracks.size());
+    in.usage_shared = options.usage_shared != 0;
+    return in;
+}
+
+// Step 5 "report": the report text for the result record and the --report file, and the summary
+// line the command line prints under --progress.
+void stage_report(const ReportInput& in, const ConvertOptions& options, ConversionResult* result) {
     report_progress(5, "report");
-    const int needs_look = (clip_counts.bad_fades != 0 ? 1 : 0) + (media_check.missing_count != 0);
-    run_outcome.summary_line =
-        format_text("summary tracks=%d clips=%d notes=%d fx=%d written=%d needs_look=%d%s",
-                    static_cast<int>(written.tracks.size()),
-                    static_cast<int>(item_writer.items_written), midi_writer.notes_written, 0, 0,
-                    needs_look, run_outcome.problem_kind.empty() ? "" : " problem=1");
+    const std::string path = report_path_for(in.written_path);
+    const ReportText report = build_report(in);
+    run_outcome.summary_line = report_summary_line(in, report);
+    if (result) {
+        result->report_text = report.text;
+        result->report_path.clear();
+    }
+    if (options.report && write_report_file(path, report.text) && result)
+        result->report_path = path;
+}
+
+// The usage summary's body, from the same counts as the report.
+std::string build_usage_body(const ReportInput& in, const RunFacts& run) {
+    UsageSession session;
+    session.pt_saved_by = pt_saved_by_token();
+    session.sample_rate = static_cast<int>(static_cast<double>(settings.session_sample_rate) + 0.5);
+    session.bit_depth = in.bit_depth;
+    session.float_audio = in.bit_float != 0;
+    session.tracks = in.tracks;
+    session.midi_tracks = in.instrument_tracks;
+    session.hidden_tracks = static_cast<int>(writer_summary.hidden_tracks.size());
+    for (const OutputTrack& track : run.written.tracks) {
+        if (track.inactive) ++session.inactive_tracks;
+        session.alt_playlists += static_cast<int>(track.lanes.size());
+    }
+    session.alt_playlists += run.playlists.alt_own_tracks;
+    session.master_faders = track_stage.master_faders;
+    session.vcas = track_stage.groups.vca_written;
+    session.clips = in.clips;
+    session.midi_notes = in.notes;
+    session.frozen_tracks = special_tracks.frozen_delivered;
+    UsageFlags flags;
+    flags.reaper_list_empty = !in.plugins.reaper_list_found;
+    flags.media_missing = media_check.missing_count != 0;
+    flags.problem = !run_outcome.problem_kind.empty();
+    flags.surround_pan_lanes = writer_summary.surround_pan_lanes_not_carried > 0;
+    flags.loops_not_written = clip_extras.loop_note_count > 0;
+    flags.video_not_written = video_tracks.files_missing > 0;
+    return usage_body(session, in.plugins.rows, flags);
 }
 
 // The video tracks' names (named blocks 0x2623), files, placements and times.
@@ -547,8 +692,15 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
 
     run_media_check(session.audio_files(), reading.audio_folder_hints,
                     item_writer.clips_outside_audio_folder);
-    if (result || options.report || progress) stage_report(written);
+    const RunFacts facts{written, plugin_ties,       playlists,   project,
+                         reading, session.version(), written_path};
+    const bool report_stage = result || options.report || progress;
+    const bool usage = !options.usage_json_file.empty();
+    const ReportInput report_in =
+        report_stage || usage ? report_input(facts, options) : ReportInput{};
+    if (report_stage) stage_report(report_in, options, result);
     print_closing_block(closing_input(session, reading, project.session_settings, options));
+    if (usage) run_outcome.usage_body = build_usage_body(report_in, facts);
     write_wanted_params_file(options.wanted_params_file, writer_summary.wanted_param_plugins);
     if (options.check) print_check_end();
     return 0;

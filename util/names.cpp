@@ -84,3 +84,11 @@ std::string plugin_table_path(std::string_view program_path) {
         sep == std::string_view::npos ? std::string(".") : std::string(program_path.substr(0, sep));
     return dir + "/lanwick-plugins.txt";
 }
+
+std::string utf8_prefix(std::string_view text, std::size_t max_bytes) {
+    if (text.size() <= max_bytes) return std::string(text);
+    std::size_t cut = max_bytes;
+    // A continuation byte (10xxxxxx) at the cut means the character began before it.
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    return std::string(text.substr(0, cut));
+}

@@ -36,3 +36,7 @@ bool ends_with_dash_digits(std::string_view text);
 // Where the learned plug-in table lives: the program's folder + "/lanwick-plugins.txt" ("." when
 // the path has no folder).
 std::string plugin_table_path(std::string_view program_path);
+
+// The first `max_bytes` bytes of a text, cut back to the last whole UTF-8 character so that no
+// column or warning ends inside a multi-byte name character.
+std::string utf8_prefix(std::string_view text, std::size_t max_bytes);

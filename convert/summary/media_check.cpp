@@ -56,7 +56,7 @@ std::string media_check_text(const std::vector<std::string>& missing, int clips_
             "  WARNING: %d referenced audio file(s) are not in \"Audio Files\" or beside it:\n",
             static_cast<int>(missing.size()));
         for (std::size_t i = 0; i < missing.size() && i < kMissingShown; ++i)
-            text += "      " + missing[i].substr(0, kNameBytesShown) + "\n";
+            text += "      " + utf8_prefix(missing[i], kNameBytesShown) + "\n";
         if (missing.size() > kMissingShown)
             text += format_text("      ... and %d more\n",
                                 static_cast<int>(missing.size() - kMissingShown));
