@@ -466,7 +466,8 @@ TEST(ClipExtrasProgram, ClipEffectsWarpsAndLoopsReachTheItems) {
     const std::vector<std::string> moved = items("Take 3");
     ASSERT_EQ(moved.size(), 1u);
     EXPECT_FALSE(has(moved[0], "VOLPAN"));
-    EXPECT_TRUE(has(r.out, "  WARNING: 1 clip(s) carry Pro Tools Clip Effects")) << r.out;
-    EXPECT_TRUE(has(r.out, "Track 4: Take 3")) << r.out;
-    EXPECT_FALSE(has(r.out, "Take 1\n")) << r.out;  // polarity alone is carried, not named
+    EXPECT_TRUE(has(moved[0], "<TAKEFX\n")) << moved[0];
+    EXPECT_TRUE(has(r.out, "  1 clip(s) carry Pro Tools Clip Effects, written as take FX"))
+        << r.out;
+    EXPECT_FALSE(has(phase[0], "<TAKEFX")) << phase[0];  // polarity alone is the take's own
 }
