@@ -64,7 +64,6 @@ ClipRecord clip_from_region(const SessionRegion& region, double rate) {
         region.source_offset > 0 ? static_cast<std::uint64_t>(region.source_offset) : 0;
     clip.name = region.name;
     clip.file_name = path_basename(region.audio_file_name);
-    clip.file_key = file_stem_key(clip.file_name);
     clip.whole_file =
         region.source_offset <= kWholeFileSamples && !ends_with_dash_digits(region.name) ? 1 : 0;
     return clip;
