@@ -110,6 +110,7 @@ MidiTracks stage_midi(const std::uint8_t* data, std::size_t length, const Sessio
     read_named_placements_1057(data, length, named_placements);
     MidiStageInput in;
     in.regions = &reading.layout.midi_track_regions;
+    in.midi_regions = &reading.layout.midi_regions;
     in.chunks = &chunks;
     in.placement_lists = &lists;
     in.named_placements = &named_placements;
@@ -308,7 +309,7 @@ ClosingBlockInput closing_input(const PTFFormat& session, const SessionReading& 
     ClosingBlockInput in;
     in.library_rate = session.sample_rate();
     for (const TrackRegion& placed : reading.layout.audio_track_regions)
-        in.placement_lengths.push_back(placed.region.length);
+        in.placement_lengths.push_back(reading.layout.audio_regions[placed.region].length);
     for (const PtfAudioFile& file : session.audio_files())
         in.longest_file = std::max(in.longest_file, file.length);
     in.bit_depth = project.bit_depth;

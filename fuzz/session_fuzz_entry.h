@@ -167,6 +167,7 @@ inline void run_content_readers(const std::uint8_t* data, std::size_t size,
     read_midi_track_properties(data, size, types, properties);
     MidiStageInput midi;
     midi.regions = &layout.midi_track_regions;
+    midi.midi_regions = &layout.midi_regions;
     midi.chunks = &chunks;
     midi.tempo_map = &tempo_map;
     MidiTrackSet tracks;

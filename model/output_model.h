@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model/curves.h"
+#include "util/rare_list.h"
 
 struct StretchMarker {
     double item_time = 0.0;
@@ -20,9 +21,10 @@ struct ClipEffectValue {
     double value = 0.0;
 };
 
-// One clip. Lists of clips are ordered by ascending start with an unstable sort.
+// One clip. Lists of clips are ordered by ascending start with an unstable sort. A session holds
+// hundreds of thousands: the rarely filled lists hold nothing until filled, and the small fields
+// stand together at the end, where they pad least.
 struct ClipRecord {
-    std::uint32_t region_index = 0;  // the SessionRegion the clip plays
     // The track region's stored start: samples, or ticks + 10^12 of which the clip stages use
     // the low 32 bits; all bits set for a clip taken out of a clip group.
     std::uint64_t raw_start = 0;
@@ -33,35 +35,35 @@ struct ClipRecord {
     double source_offset = 0.0;
     std::string name;
     std::string file_name;   // the audio file's name without folders
-    std::string file_key;    // file_stem_key of file_name
     std::string group_name;  // the clip group it came out of, else empty
-    std::uint8_t muted = 0;
-    std::uint8_t whole_file = 0;
     double playrate = 1.0;
     double fade_in_length = 0.0;
     double fade_out_length = 0.0;
     double fade_in_shape = 0.0;  // 0.0, 1.0 or 5.0 (S-curve), REAPER's shapes
     double fade_out_shape = 0.0;
-    std::uint8_t crossfaded = 0;
-    std::uint8_t stretched = 0;
-    std::uint8_t over_next = 0;
-    std::uint8_t over_previous = 0;
     double gain_db = 0.0;
     double pitch = 0.0;  // semitones
-    std::vector<StretchMarker> stretch_markers;
-    std::uint8_t has_gain = 0;
-    std::vector<CurvePoint> gain_points;
-    double pan = 0.0;                // -1.0 / +1.0 inside a merged split stereo track
-    std::int32_t colour_index = -2;  // -2: none
+    RareList<StretchMarker> stretch_markers;
+    RareList<CurvePoint> gain_points;
+    double pan = 0.0;  // -1.0 / +1.0 inside a merged split stereo track
     double snap_offset = 0.0;
-    std::uint8_t locked = 0;
-    std::uint8_t phase_invert = 0;
-    std::vector<ClipEffectValue> clip_effects;
-    std::int32_t ara_index = -1;  // the clip's Melodyne record; -1: none
+    RareList<ClipEffectValue> clip_effects;
     // Snapshot taken before loops and overlaps change the clip.
     double saved_source_offset = 0.0;
     double saved_length = -1.0;
     double saved_start = 0.0;
+    std::uint32_t region_index = 0;  // the SessionRegion the clip plays
+    std::int32_t colour_index = -2;  // -2: none
+    std::int32_t ara_index = -1;     // the clip's Melodyne record; -1: none
+    std::uint8_t muted = 0;
+    std::uint8_t whole_file = 0;
+    std::uint8_t crossfaded = 0;
+    std::uint8_t stretched = 0;
+    std::uint8_t over_next = 0;
+    std::uint8_t over_previous = 0;
+    std::uint8_t has_gain = 0;
+    std::uint8_t locked = 0;
+    std::uint8_t phase_invert = 0;
 };
 
 // An alternate playlist or a lane of a track.

@@ -20,7 +20,6 @@ struct SessionRegion {
     std::int64_t start = 0;
     std::int64_t source_offset = 0;
     std::int64_t length = 0;
-    std::uint8_t flag = 0;  // on a track region: the placing playlist is marked
     std::string audio_file_name;
     std::uint16_t audio_file_index = 0;
     std::int64_t file_position = 0;
@@ -28,17 +27,24 @@ struct SessionRegion {
     std::vector<MidiEvent> midi_events;
     std::int32_t extra = -1;           // -1 unset; a MIDI region's chunk number
     std::uint64_t chunk_position = 0;  // a MIDI region's chunk: its first note as stored; 0 none
+};
+
+// A region placed on a track: the region by its place in the layout's list (audio_regions for
+// audio track regions, midi_regions for MIDI ones) and what the placement stores of its own. A
+// session places the same region many times: the region's names and notes are held once. Lists
+// of them are ordered by track index.
+struct TrackRegion {
+    std::string track_name;
+    // The placement's own start: samples, or ticks with 10^12 added; a MIDI placement's ticks
+    // come without the 10^12.
+    std::int64_t start = 0;
+    std::uint32_t region = 0;
+    std::uint16_t track_index = 0;
+    std::uint8_t playlist = 0;
+    std::uint8_t flag = 0;  // the placing playlist is marked
     // On a MIDI track region: the placement is in sample time, so start counts samples, not
     // ticks.
     bool start_in_samples = false;
-};
-
-// A region placed on a track; lists of them are ordered by track index.
-struct TrackRegion {
-    std::string track_name;
-    std::uint16_t track_index = 0;
-    std::uint8_t playlist = 0;
-    SessionRegion region;
 };
 
 // A placement the walk read but could not place: its region number names no region of the

@@ -261,7 +261,8 @@ bool place_region(const PlacementTargets& targets, std::uint32_t track_number,
     out.track_name = owner.name;
     out.track_index = static_cast<std::uint16_t>(owner.number);
     out.playlist = 0;
-    out.region = (*targets.regions)[region->second];
+    out.region = static_cast<std::uint32_t>(region->second);
+    out.start = (*targets.regions)[region->second].start;
     return true;
 }
 
@@ -307,9 +308,9 @@ void read_audio_placements(Bytes bytes, const Nodes& top, const std::vector<Trac
                             continue;
                         }
                         // 48 bits: tick-based tracks store ticks + 10^12, which passes 2^32.
-                        placed.region.start = static_cast<std::int64_t>(
+                        placed.start = static_cast<std::int64_t>(
                             read_u48le_checked(bytes, p + kPlacementStart));
-                        placed.region.flag = mark == 1 ? 1 : 0;
+                        placed.flag = mark == 1 ? 1 : 0;
                         tracks.push_back(std::move(placed));
                     }
                 }
@@ -589,12 +590,12 @@ void read_midi_placements(Bytes bytes, const Nodes& top, const std::vector<Track
                     const std::int64_t stored =
                         static_cast<std::int64_t>(read_u48le_checked(bytes, p + kPlacementStart));
                     if (read_u8_checked(bytes, p + kPlacementTimeBase) == kTimeBaseSamples) {
-                        placed.region.start = stored;
-                        placed.region.start_in_samples = true;
+                        placed.start = stored;
+                        placed.start_in_samples = true;
                     } else {
-                        placed.region.start = stored - kTickOrigin;
+                        placed.start = stored - kTickOrigin;
                     }
-                    placed.region.flag = mark == 1 ? 1 : 0;
+                    placed.flag = mark == 1 ? 1 : 0;
                     tracks.push_back(std::move(placed));
                 }
             }
@@ -621,13 +622,40 @@ SessionRegion from_library(const PtfRegion& source) {
     return region;
 }
 
-TrackRegion from_library(const PtfTrack& source) {
-    TrackRegion track;
-    track.track_name = source.name;
-    track.track_index = source.index;
-    track.playlist = source.playlist;
-    track.region = from_library(source.region);
-    return track;
+bool same_region(const SessionRegion& a, const SessionRegion& b) {
+    const auto notes_equal = [](const MidiEvent& x, const MidiEvent& y) {
+        return x.position == y.position && x.length == y.length && x.note == y.note &&
+               x.velocity == y.velocity;
+    };
+    return a.region_index == b.region_index && a.name == b.name &&
+           a.source_offset == b.source_offset && a.length == b.length &&
+           a.audio_file_name == b.audio_file_name && a.audio_file_index == b.audio_file_index &&
+           std::equal(a.midi_events.begin(), a.midi_events.end(), b.midi_events.begin(),
+                      b.midi_events.end(), notes_equal);
+}
+
+// The library's track regions, each naming the region of `regions` it places: the listed one
+// with its index when the two agree, else its own copy added to the list.
+void from_library(const std::vector<PtfTrack>& sources, std::vector<SessionRegion>& regions,
+                  std::vector<TrackRegion>& out) {
+    std::unordered_map<std::uint32_t, std::size_t> by_index;
+    for (std::size_t i = 0; i < regions.size(); ++i) by_index.emplace(regions[i].region_index, i);
+    for (const PtfTrack& source : sources) {
+        TrackRegion track;
+        track.track_name = source.name;
+        track.track_index = source.index;
+        track.playlist = source.playlist;
+        track.start = source.region.start;
+        SessionRegion region = from_library(source.region);
+        const auto listed = by_index.find(region.region_index);
+        if (listed != by_index.end() && same_region(regions[listed->second], region)) {
+            track.region = static_cast<std::uint32_t>(listed->second);
+        } else {
+            track.region = static_cast<std::uint32_t>(regions.size());
+            regions.push_back(std::move(region));
+        }
+        out.push_back(std::move(track));
+    }
 }
 
 }  // namespace
@@ -666,10 +694,6 @@ void load_session_regions(const PTFFormat& session, SessionLayout& layout) {
     for (const PtfRegion& region : session.regions()) {
         layout.audio_regions.push_back(from_library(region));
     }
-    for (const PtfTrack& track : session.tracks()) {
-        layout.audio_track_regions.push_back(from_library(track));
-    }
-    for (const PtfTrack& track : session.midi_tracks()) {
-        layout.midi_track_regions.push_back(from_library(track));
-    }
+    from_library(session.tracks(), layout.audio_regions, layout.audio_track_regions);
+    from_library(session.midi_tracks(), layout.midi_regions, layout.midi_track_regions);
 }

@@ -58,10 +58,11 @@ struct Session {
         TrackRegion placed;
         placed.track_name = name;
         placed.track_index = track;
-        for (const SessionRegion& r : layout.audio_regions) {
-            if (r.region_index == index) placed.region = r;
+        for (std::size_t i = 0; i < layout.audio_regions.size(); ++i) {
+            if (layout.audio_regions[i].region_index == index)
+                placed.region = static_cast<std::uint32_t>(i);
         }
-        placed.region.start = static_cast<std::int64_t>(start);
+        placed.start = static_cast<std::int64_t>(start);
         layout.audio_track_regions.push_back(placed);
     }
     void build() {
@@ -640,7 +641,7 @@ TEST(ClipPlacements, ClipGroupPlacementsAreLaidOutFlat) {
     // A group placement that names no group is skipped, not a crash.
     Session unknown = s;
     unknown.bytes = clip_list("A", {group_at(9, 96000)});
-    unknown.layout.audio_track_regions[0].region.region_index = 1;
+    unknown.layout.audio_track_regions[0].region = 1;
     unknown.build();
     EXPECT_EQ(unknown.counts.clip_group_skipped, 1);
     EXPECT_EQ(unknown.counts.clip_groups, 0);

@@ -14,12 +14,20 @@ namespace {
 
 constexpr std::int64_t kQuarter = 960000;  // stored ticks
 
-TrackRegion midi_region(const std::string& track, std::uint16_t index, std::uint16_t id,
-                        std::int64_t start, std::int64_t length,
-                        std::vector<MidiEvent> notes = {{0, 240000, 60, 100}}) {
-    TrackRegion r;
-    r.track_name = track;
-    r.track_index = index;
+// A placement with a region of its own; build() lays them out as the walk does, the regions in
+// one list that the placements name by their place in it.
+struct Placed {
+    TrackRegion placement;
+    SessionRegion region;
+};
+
+Placed midi_region(const std::string& track, std::uint16_t index, std::uint16_t id,
+                   std::int64_t start, std::int64_t length,
+                   std::vector<MidiEvent> notes = {{0, 240000, 60, 100}}) {
+    Placed r;
+    r.placement.track_name = track;
+    r.placement.track_index = index;
+    r.placement.start = start;
     r.region.region_index = id;
     r.region.name = track + "-0" + std::to_string(id + 1);
     r.region.start = start;
@@ -35,7 +43,7 @@ struct Built {
 };
 
 struct Inputs {
-    std::vector<TrackRegion> regions;
+    std::vector<Placed> regions;
     std::vector<MidiChunk> chunks;
     std::vector<PlacementList> lists;
     std::vector<NamedPlacement> named;
@@ -46,8 +54,16 @@ struct Inputs {
 };
 
 Built build(const Inputs& inputs) {
+    std::vector<TrackRegion> placements;
+    std::vector<SessionRegion> regions;
+    for (const Placed& p : inputs.regions) {
+        placements.push_back(p.placement);
+        placements.back().region = static_cast<std::uint32_t>(regions.size());
+        regions.push_back(p.region);
+    }
     MidiStageInput in;
-    in.regions = &inputs.regions;
+    in.regions = &placements;
+    in.midi_regions = &regions;
     in.chunks = &inputs.chunks;
     in.placement_lists = &inputs.lists;
     in.named_placements = &inputs.named;
@@ -95,7 +111,7 @@ TEST(MidiItems, PositionsByTimeBase) {
         Inputs in;
         in.regions = {midi_region("Keys", 0, 0, c.start, 4 * kQuarter,
                                   {{0, 240000, 60, 100}, {960000, 240000, 62, 100}})};
-        in.regions[0].region.start_in_samples = c.samples;
+        in.regions[0].placement.start_in_samples = c.samples;
         const Built b = build(in);
         const MidiItem& item = only_item(b);
         EXPECT_NEAR(item.position, c.position, 1e-9) << c.what;
@@ -145,7 +161,7 @@ TEST(MidiItems, SampleTimeEventsFollowTheTempoMap) {
         in.map.entries = {{0.0, 120.0}, {2.0 * kQuarter, 60.0}};
         in.regions = {midi_region("Keys", 0, 0, 24000, 96000,
                                   {{static_cast<std::uint64_t>(48000 - offset), 4800, 60, 100}})};
-        in.regions[0].region.start_in_samples = true;
+        in.regions[0].placement.start_in_samples = true;
         in.regions[0].region.source_offset = offset;
         const Built built = build(in);
         const MidiItem& item = only_item(built);
@@ -241,7 +257,7 @@ TEST(MidiItems, SampleTimeClipsKeepTheirLengthWhereTheyOverlap) {
     const std::vector<MidiEvent> note = {{0, 4800, 60, 100}};  // samples, like the clip
     in.regions = {midi_region("Keys", 0, 0, 0, 96000, note),
                   midi_region("Keys", 0, 1, 48000, 96000, note)};
-    for (TrackRegion& r : in.regions) r.region.start_in_samples = true;
+    for (Placed& r : in.regions) r.placement.start_in_samples = true;
     PlacementList list;
     list.name = "Keys";
     list.region_ids = {0};

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <vector>
 
 #include "model/melodyne_archive.h"
 #include "model/mix_records.h"
@@ -26,8 +27,7 @@ TEST(ModelDefaults, ClipRecord) {
     EXPECT_EQ(clip.source_offset_samples, 0u);
     EXPECT_EQ(clip.ordinal, 0u);
     EXPECT_EQ(clip.start + clip.length + clip.source_offset, 0.0);
-    EXPECT_TRUE(clip.name.empty() && clip.file_name.empty() && clip.file_key.empty() &&
-                clip.group_name.empty());
+    EXPECT_TRUE(clip.name.empty() && clip.file_name.empty() && clip.group_name.empty());
     EXPECT_EQ(clip.muted | clip.whole_file | clip.crossfaded | clip.stretched | clip.over_next |
                   clip.over_previous | clip.has_gain | clip.locked | clip.phase_invert,
               0);
@@ -83,6 +83,28 @@ TEST(ModelCopy, ChangingACopiedTrackLeavesTheOriginal) {
     copy = kept;  // assignment replaces every member
     EXPECT_EQ(copy.clips[0].name, "Gtr_01");
     EXPECT_EQ(copy.midi_items[0].events[0].payload[0], 1);
+}
+
+// The clip's rarely filled lists: nothing held while empty, a vector's reading and copying.
+TEST(ModelCopy, RareListHoldsNothingUntilFilledAndCopiesItsElements) {
+    RareList<int> list;
+    EXPECT_TRUE(list.empty() && list.size() == 0 && list.begin() == list.end());
+    EXPECT_TRUE(list.items().empty());
+    list.push_back(1);
+    list.edit().push_back(2);
+    const std::vector<int>& view = list;
+    EXPECT_EQ(view, (std::vector<int>{1, 2}));
+
+    RareList<int> copy = list;
+    copy[0] = 9;
+    EXPECT_EQ(list[0], 1);
+    int sum = 0;
+    for (int v : copy) sum += v;
+    EXPECT_EQ(sum, 11);
+    copy = RareList<int>{};
+    EXPECT_TRUE(copy.empty());
+    list = std::vector<int>{};  // an empty vector releases what was held
+    EXPECT_TRUE(list.empty() && list.begin() == list.end());
 }
 
 }  // namespace

@@ -19,10 +19,11 @@ using namespace walk_blocks;
 // What a track region says, compared as one value.
 using Placed = std::tuple<std::string, int, std::string, std::int64_t>;
 
-std::vector<Placed> placed(const std::vector<TrackRegion>& tracks) {
+std::vector<Placed> placed(const std::vector<TrackRegion>& tracks,
+                           const std::vector<SessionRegion>& regions) {
     std::vector<Placed> out;
     for (const TrackRegion& t : tracks) {
-        out.emplace_back(t.track_name, t.track_index, t.region.name, t.region.start);
+        out.emplace_back(t.track_name, t.track_index, regions.at(t.region).name, t.start);
     }
     return out;
 }
@@ -77,7 +78,7 @@ TEST(SessionWalkReal, RegionTestFindsEveryClipAndNoFade) {
         {"Audio 3", 4, "region_name_region-03", 950000},
         {"Audio 3", 5, "region_name_region-03", 950000},
     };
-    EXPECT_EQ(placed(layout.audio_track_regions), expected);
+    EXPECT_EQ(placed(layout.audio_track_regions, layout.audio_regions), expected);
     EXPECT_TRUE(layout.midi_regions.empty());
     EXPECT_TRUE(layout.midi_track_regions.empty());
 }
@@ -99,8 +100,9 @@ TEST(SessionWalkReal, TestPtxAudioRegionsFilesAndMidiNotes) {
     const std::vector<Placed> audio = {{"monoTone", 0, "monoTone", 0},
                                        {"stereoTone", 1, "stereoTone.L", 0},
                                        {"stereoTone", 2, "stereoTone.R", 0}};
-    EXPECT_EQ(placed(layout.audio_track_regions), audio);
-    EXPECT_EQ(layout.audio_track_regions[0].region.audio_file_name, "monoTone.1.aif");
+    EXPECT_EQ(placed(layout.audio_track_regions, layout.audio_regions), audio);
+    EXPECT_EQ(layout.audio_regions[layout.audio_track_regions[0].region].audio_file_name,
+              "monoTone.1.aif");
 
     using NoteRow = std::tuple<std::uint64_t, int, std::uint64_t, int>;
     auto notes = [](const SessionRegion& r) {
@@ -138,9 +140,9 @@ TEST(SessionWalkReal, TestPtxAudioRegionsFilesAndMidiNotes) {
     const std::vector<Placed> midi = {{"MIDI 1", 0, "MIDI 1-01", 0},
                                       {"MIDI 2", 1, "MIDI 2-01", 0},
                                       {"MIDI 3", 2, "MIDI 3-01", 0}};
-    EXPECT_EQ(placed(layout.midi_track_regions), midi);
+    EXPECT_EQ(placed(layout.midi_track_regions, layout.midi_regions), midi);
     for (const TrackRegion& t : layout.midi_track_regions) {
-        EXPECT_FALSE(t.region.start_in_samples);
+        EXPECT_FALSE(t.start_in_samples);
     }
 }
 
@@ -190,7 +192,8 @@ TEST(SessionWalk, LoadsThroughTheLayerAndFallsBackOnItsListsWhenDeclined) {
     load_session_regions(session, layout);
     ASSERT_EQ(layout.audio_regions.size(), 1u);
     EXPECT_EQ(layout.audio_regions[0].audio_file_name, "b.wav");
-    EXPECT_EQ(placed(layout.audio_track_regions), (std::vector<Placed>{{"T", 0, "r0", 4800}}));
+    EXPECT_EQ(placed(layout.audio_track_regions, layout.audio_regions),
+              (std::vector<Placed>{{"T", 0, "r0", 4800}}));
 
     // A big-endian session is declined by the walk; the layer keeps no lists of its own.
     PTFFormat big_endian;
@@ -254,9 +257,9 @@ TEST(SessionWalk, PlaylistsPlacementsAndDenseTrackNumbers) {
                                           {"Five", 1, "r1", 20},
                                           {"Five", 1, "r0", 30},
                                           {"Five", 2, "r1", 70}};
-    EXPECT_EQ(placed(layout.audio_track_regions), expected);
-    EXPECT_EQ(layout.audio_track_regions[0].region.flag, 1);
-    EXPECT_EQ(layout.audio_track_regions[1].region.flag, 0);
+    EXPECT_EQ(placed(layout.audio_track_regions, layout.audio_regions), expected);
+    EXPECT_EQ(layout.audio_track_regions[0].flag, 1);
+    EXPECT_EQ(layout.audio_track_regions[1].flag, 0);
     ASSERT_EQ(layout.unplaced.size(), 1u);
     EXPECT_EQ(layout.unplaced[0].track_name, "Five");
     EXPECT_EQ(layout.unplaced[0].region_number, 9u);
@@ -281,7 +284,7 @@ TEST(SessionWalk, PlacementsOfSeveralListsAreOrderedByTrackStably) {
     const std::vector<Placed> expected = {
         {"A", 0, "r0", 20}, {"A", 0, "r0", 30}, {"A", 0, "r1", 31}, {"B", 1, "r1", 21},
         {"B", 1, "r0", 22}, {"C", 2, "r0", 10}, {"C", 2, "r1", 11}, {"C", 2, "r1", 23}};
-    EXPECT_EQ(placed(layout.audio_track_regions), expected);
+    EXPECT_EQ(placed(layout.audio_track_regions, layout.audio_regions), expected);
 }
 
 // Region numbers are 32-bit: regions 65,535 and past it place like any other (no number means
@@ -307,8 +310,8 @@ TEST(SessionWalk, RegionNumbersPast65535PlaceAndUnknownOnesAreNamed) {
     EXPECT_EQ(layout.audio_regions.back().region_index, kRegions - 1);
     const std::vector<Placed> expected = {
         {"A", 0, "r65535", 1}, {"A", 0, "r65536", 2}, {"A", 0, "r65539", 3}, {"A", 0, "r0", 4}};
-    EXPECT_EQ(placed(layout.audio_track_regions), expected);
-    EXPECT_EQ(layout.audio_track_regions[1].region.region_index, 65536u);
+    EXPECT_EQ(placed(layout.audio_track_regions, layout.audio_regions), expected);
+    EXPECT_EQ(layout.audio_regions[layout.audio_track_regions[1].region].region_index, 65536u);
     ASSERT_EQ(layout.unplaced.size(), 3u);
     EXPECT_EQ(layout.unplaced[0].region_number, kRegions);
     EXPECT_EQ(layout.unplaced[1].region_number, 0xFFFFFFFFu);
@@ -328,7 +331,8 @@ TEST(SessionWalk, TrackListEntriesGiveAtMost1024TrackNumbers) {
                                track_list({track_entry("Many", numbers)}) +
                                placement_tracks(tracks);
     const SessionLayout layout = walk(walk_buffer(blocks));
-    EXPECT_EQ(placed(layout.audio_track_regions), (std::vector<Placed>{{"Many", 0, "r", 1}}));
+    EXPECT_EQ(placed(layout.audio_track_regions, layout.audio_regions),
+              (std::vector<Placed>{{"Many", 0, "r", 1}}));
 }
 
 TEST(SessionWalk, AudioPlacementStartsKeepAll48Bits) {
@@ -342,8 +346,8 @@ TEST(SessionWalk, AudioPlacementStartsKeepAll48Bits) {
             "T", {audio_playlist({placement(0, stored, kTicks), placement(0, samples)})})});
     const SessionLayout layout = walk(walk_buffer(blocks));
     ASSERT_EQ(layout.audio_track_regions.size(), 2u);
-    EXPECT_EQ(layout.audio_track_regions[0].region.start, static_cast<std::int64_t>(stored));
-    EXPECT_EQ(layout.audio_track_regions[1].region.start, static_cast<std::int64_t>(samples));
+    EXPECT_EQ(layout.audio_track_regions[0].start, static_cast<std::int64_t>(stored));
+    EXPECT_EQ(layout.audio_track_regions[1].start, static_cast<std::int64_t>(samples));
 }
 
 // --- Synthetic sessions: MIDI ----------------------------------------------------------------
@@ -394,17 +398,18 @@ TEST(SessionWalk, MidiChunksRegionsAndPlacementTimeBases) {
 
     ASSERT_EQ(layout.midi_track_regions.size(), 3u);
     const TrackRegion& far = layout.midi_track_regions[0];
-    EXPECT_EQ(std::make_tuple(far.track_name, far.track_index, far.region.name),
-              std::make_tuple(std::string("M1"), 0, std::string("Lead")));
-    EXPECT_EQ(far.region.start, static_cast<std::int64_t>(far_ticks));
-    EXPECT_FALSE(far.region.start_in_samples);
-    EXPECT_EQ(layout.midi_track_regions[1].region.start, 0);
+    EXPECT_EQ(
+        std::make_tuple(far.track_name, far.track_index, layout.midi_regions[far.region].name),
+        std::make_tuple(std::string("M1"), 0, std::string("Lead")));
+    EXPECT_EQ(far.start, static_cast<std::int64_t>(far_ticks));
+    EXPECT_FALSE(far.start_in_samples);
+    EXPECT_EQ(layout.midi_track_regions[1].start, 0);
     const TrackRegion& in_samples = layout.midi_track_regions[2];
     EXPECT_EQ(std::make_tuple(in_samples.track_name, in_samples.track_index),
               std::make_tuple(std::string("M2"), 1));
-    EXPECT_EQ(in_samples.region.start, 225358698);
-    EXPECT_TRUE(in_samples.region.start_in_samples);
-    EXPECT_EQ(in_samples.region.flag, 1);
+    EXPECT_EQ(in_samples.start, 225358698);
+    EXPECT_TRUE(in_samples.start_in_samples);
+    EXPECT_EQ(in_samples.flag, 1);
 }
 
 TEST(SessionWalk, RegionListLayoutTakesItsChunkByNumber) {
@@ -472,7 +477,7 @@ TEST(SessionWalkDamage, CountsLargerThanTheDataYieldOnlyWhatIsThere) {
                                       placement_track("T", {audio_playlist({placement(0, 2)})})}) +
                     chunk + z_block(0x1015, zeros(4) + entry));
     const SessionLayout layout = walk(bytes);
-    EXPECT_EQ(placed(layout.audio_track_regions),
+    EXPECT_EQ(placed(layout.audio_track_regions, layout.audio_regions),
               (std::vector<Placed>{{"T", 0, "r", 1}, {"T", 1, "r", 2}}));
 }
 

@@ -32,7 +32,7 @@ void cut_clip_head(ClipRecord& clip, double cut, double rate) {
 
 void cut_clip_tail(ClipRecord& clip, double length) {
     clip.length = length;
-    curve_insert_point(clip.stretch_markers, length);
+    curve_insert_point(clip.stretch_markers.edit(), length);
 }
 
 void resolve_clip_overlaps(ClipModel& model, ClipStageCounts& counts) {

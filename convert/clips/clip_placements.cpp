@@ -64,7 +64,6 @@ ClipRecord clip_from_region(const SessionRegion& region, double rate) {
         region.source_offset > 0 ? static_cast<std::uint64_t>(region.source_offset) : 0;
     clip.name = region.name;
     clip.file_name = path_basename(region.audio_file_name);
-    clip.file_key = file_stem_key(clip.file_name);
     clip.whole_file =
         region.source_offset <= kWholeFileSamples && !ends_with_dash_digits(region.name) ? 1 : 0;
     return clip;
@@ -98,8 +97,9 @@ void make_clips(Context& ctx, ClipModel& model) {
     // Room for each track's clips at once: grown by doubling, the lists would hold up to twice
     // the clips of the session.
     std::map<std::uint16_t, std::size_t> clip_counts_of;
+    const std::vector<SessionRegion>& regions = ctx.layout->audio_regions;
     for (const TrackRegion& placed : ctx.layout->audio_track_regions)
-        if (makes_clip(placed.region)) ++clip_counts_of[placed.track_index];
+        if (makes_clip(regions[placed.region])) ++clip_counts_of[placed.track_index];
     for (const auto& [track, count] : clip_counts_of) model.main_clips[track].reserve(count);
     for (const TrackRegion& placed : ctx.layout->audio_track_regions) {
         const std::uint16_t track = placed.track_index;
@@ -108,12 +108,12 @@ void make_clips(Context& ctx, ClipModel& model) {
             model.track_order.push_back(track);
             model.main_clips[track];
         }
-        const SessionRegion& region = placed.region;
+        const SessionRegion& region = regions[placed.region];
         if (!makes_clip(region)) continue;  // named by the item writer
         ClipRecord clip = clip_from_region(region, ctx.time.sample_rate);
-        clip.raw_start = static_cast<std::uint64_t>(region.start);
+        clip.raw_start = static_cast<std::uint64_t>(placed.start);
         clip.start = static_cast<double>(clip.raw_start);
-        clip.muted = region.flag;
+        clip.muted = placed.flag;
         clip.ordinal = ordinals[track]++;
         const auto sync = ctx.sync_samples.find(region.region_index);
         if (sync != ctx.sync_samples.end()) {

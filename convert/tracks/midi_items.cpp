@@ -71,15 +71,15 @@ std::map<std::string, PlaylistTables> playlist_tables(const std::vector<Placemen
 
 // The overlap mode of the placement of `region` nearest to its start, 0 when none is near.
 std::uint8_t overlap_mode(const std::map<std::string, PlaylistTables>& tables,
-                          const TrackRegion& placed) {
+                          const TrackRegion& placed, const SessionRegion& region) {
     const auto table = tables.find(placed.track_name);
     if (table == tables.end()) return 0;
-    const auto found = table->second.placements.find(placed.region.region_index);
+    const auto found = table->second.placements.find(region.region_index);
     if (found == table->second.placements.end()) return 0;
     std::uint8_t mode = 0;
     std::int64_t best = std::numeric_limits<std::int64_t>::max();
     for (const OverlapMode& p : found->second) {
-        const std::int64_t start = bounded(placed.region.start);
+        const std::int64_t start = bounded(placed.start);
         const std::int64_t position = bounded(p.position);
         const std::int64_t distance = position > start ? position - start : start - position;
         if (distance <= kPlacementReach && distance < best) {
@@ -97,6 +97,7 @@ struct RegionCuts {
 };
 
 RegionCuts overlap_cuts(const std::vector<TrackRegion>& regions,
+                        const std::vector<SessionRegion>& placed_regions,
                         const std::map<std::string, PlaylistTables>& tables) {
     RegionCuts cuts;
     cuts.truncation.assign(regions.size(), -1);
@@ -106,19 +107,20 @@ RegionCuts overlap_cuts(const std::vector<TrackRegion>& regions,
         tracks[{regions[i].track_index, regions[i].track_name}].push_back(i);
     for (auto& [key, list] : tracks) {
         std::stable_sort(list.begin(), list.end(), [&](std::size_t a, std::size_t b) {
-            return regions[a].region.start < regions[b].region.start;
+            return regions[a].start < regions[b].start;
         });
         for (std::size_t k = 1; k < list.size(); ++k) {
             const TrackRegion& previous = regions[list[k - 1]];
             const TrackRegion& current = regions[list[k]];
-            const std::int64_t gap = bounded(current.region.start) - bounded(previous.region.start);
-            const std::int64_t length = bounded(previous.region.length);
+            const SessionRegion& previous_region = placed_regions[previous.region];
+            const std::int64_t gap = bounded(current.start) - bounded(previous.start);
+            const std::int64_t length = bounded(previous_region.length);
             if (gap <= 0 || length == 0) continue;
             const std::int64_t overlap = length - gap;
             if (overlap <= kOverlapTolerance) continue;
-            const std::uint8_t mode = overlap_mode(tables, previous);
+            const std::uint8_t mode = overlap_mode(tables, previous, previous_region);
             if (mode == 1) {
-                const std::int64_t current_length = bounded(current.region.length);
+                const std::int64_t current_length = bounded(placed_regions[current.region].length);
                 if (overlap < current_length || current_length == 0)
                     cuts.head_cut[list[k]] = overlap;
             } else if (mode == 2 || mode == 3) {
@@ -214,18 +216,17 @@ struct RegionSpan {
     bool truncated = false;
 };
 
-RegionSpan region_span(const TrackRegion& placed, std::int64_t truncation, std::int64_t head,
-                       const UntypedPositions& untyped, const MidiStageInput& in,
-                       MidiStageCounts& counts) {
-    const SessionRegion& region = placed.region;
+RegionSpan region_span(const TrackRegion& placed, const SessionRegion& region,
+                       std::int64_t truncation, std::int64_t head, const UntypedPositions& untyped,
+                       const MidiStageInput& in, MidiStageCounts& counts) {
     RegionSpan span;
     ItemTime& time = span.time;
     time.rate = in.sample_rate > 0.0 ? in.sample_rate : 48000.0;
     time.map = in.tempo_map;
     time.tempo = in.tempo;
     // Time base: the placement's own byte, else a plain sample count within a day.
-    time.samples = region.start_in_samples;
-    time.start = bounded(region.start);
+    time.samples = placed.start_in_samples;
+    time.start = bounded(placed.start);
     if (!time.samples) {
         const auto stored = untyped.find({placed.track_name, region.region_index});
         const std::int64_t position = stored == untyped.end() ? -1 : stored->second;
@@ -380,19 +381,20 @@ std::int32_t matching_chunk(const SessionRegion& region, const ChunkLookup& look
 
 void build_midi_items(const MidiStageInput& in, MidiTrackSet& out, MidiStageCounts& counts) {
     out = MidiTrackSet{};
-    if (!in.regions) return;
+    if (!in.regions || !in.midi_regions) return;
     const std::vector<TrackRegion>& regions = *in.regions;
+    const std::vector<SessionRegion>& placed_regions = *in.midi_regions;
     static const std::vector<MidiChunk> kNoChunks;
     const std::vector<MidiChunk>& chunks = in.chunks ? *in.chunks : kNoChunks;
     const std::map<std::string, PlaylistTables> tables = playlist_tables(in.placement_lists);
-    const RegionCuts cuts = overlap_cuts(regions, tables);
+    const RegionCuts cuts = overlap_cuts(regions, placed_regions, tables);
     const ChunkLookup lookup = chunk_lookup(chunks);
     const UntypedPositions untyped = untyped_positions(in.named_placements);
     std::size_t chunk_events_made = 0;
 
     for (std::size_t i = 0; i < regions.size(); ++i) {
         const TrackRegion& placed = regions[i];
-        const SessionRegion& region = placed.region;
+        const SessionRegion& region = placed_regions[placed.region];
         const std::int32_t chunk_index = matching_chunk(region, lookup);
         const MidiChunk* chunk =
             chunk_index >= 0 ? &chunks[static_cast<std::size_t>(chunk_index)] : nullptr;
@@ -422,7 +424,7 @@ void build_midi_items(const MidiStageInput& in, MidiTrackSet& out, MidiStageCoun
         }
 
         const RegionSpan span =
-            region_span(placed, cuts.truncation[i], cuts.head_cut[i], untyped, in, counts);
+            region_span(placed, region, cuts.truncation[i], cuts.head_cut[i], untyped, in, counts);
         if (span.time.samples) out.sample_time.insert(placed.track_index);
         const ItemTime& time = span.time;
         item.position = time.seconds(static_cast<double>(time.start));

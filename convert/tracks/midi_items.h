@@ -54,7 +54,8 @@ struct MidiTrackSet {
 };
 
 struct MidiStageInput {
-    const std::vector<TrackRegion>* regions = nullptr;  // the walk's MIDI track regions
+    const std::vector<TrackRegion>* regions = nullptr;         // the walk's MIDI track regions
+    const std::vector<SessionRegion>* midi_regions = nullptr;  // the regions they place
     const std::vector<MidiChunk>* chunks = nullptr;
     const std::vector<PlacementList>* placement_lists = nullptr;
     const std::vector<NamedPlacement>* named_placements = nullptr;

@@ -138,10 +138,11 @@ bool clip_can_be_placed(const ClipRecord& clip, const std::string& track_name) {
 
 void note_placements_without_clips(const SessionLayout& layout) {
     for (const TrackRegion& placed : layout.audio_track_regions) {
-        const SkippedClip where{placed.track_name, placed.region.name};
-        if (placed.region.length <= 0) {
+        const SessionRegion& region = layout.audio_regions[placed.region];
+        const SkippedClip where{placed.track_name, region.name};
+        if (region.length <= 0) {
             item_writer.bad_length.push_back(where);
-        } else if (placed.region.audio_file_name.empty()) {
+        } else if (region.audio_file_name.empty()) {
             item_writer.no_source.push_back(where);
         }
     }
