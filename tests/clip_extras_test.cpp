@@ -466,8 +466,11 @@ TEST(ClipExtrasProgram, ClipEffectsWarpsAndLoopsReachTheItems) {
     const std::vector<std::string> moved = items("Take 3");
     ASSERT_EQ(moved.size(), 1u);
     EXPECT_FALSE(has(moved[0], "VOLPAN"));
-    EXPECT_TRUE(has(moved[0], "<TAKEFX\n")) << moved[0];
+    const std::size_t take3 = text.find("NAME \"Take 3\"");
+    const std::string take3_tail = text.substr(take3, text.find("\n    >\n", take3) - take3);
+    EXPECT_TRUE(has(take3_tail, "<TAKEFX\n")) << take3_tail;
     EXPECT_TRUE(has(r.out, "  1 clip(s) carry Pro Tools Clip Effects, written as take FX"))
         << r.out;
-    EXPECT_FALSE(has(phase[0], "<TAKEFX")) << phase[0];  // polarity alone is the take's own
+    const std::size_t take1 = text.find("NAME \"Take 1\"");  // polarity alone is the take's own
+    EXPECT_FALSE(has(text.substr(take1, text.find("\n    >\n", take1) - take1), "<TAKEFX"));
 }
