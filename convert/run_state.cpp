@@ -18,6 +18,7 @@
 #include "convert/writer/writer_summary.h"
 #include "effects/fx_blocks.h"
 #include "effects/fx_chain.h"
+#include "effects/stock_standins.h"
 #include "plugins/plugin_state.h"
 #include "plugins/state_conversion.h"
 #include "session/tempo_map.h"
@@ -79,4 +80,5 @@ void reset_conversion_state(const ConvertOptions& o) {
     reset_plugin_state_counts();
     reset_fx_chain_state();
     reset_fx_block_state();
+    reset_stock_standin_state();
 }

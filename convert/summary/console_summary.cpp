@@ -16,6 +16,7 @@
 #include "convert/writer/tempo_markers.h"
 #include "convert/writer/writer_summary.h"
 #include "effects/fx_summary.h"
+#include "effects/standin_summary.h"
 #include "util/timecode.h"
 
 namespace {
@@ -677,6 +678,7 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     clip_stage_paragraphs(text, in);
     text += track_order_rows(track_stage);
     melodyne_paragraphs(text, in.session_folder);
+    text += standin_paragraphs();
     frozen_track_paragraphs(text);
     video_track_paragraphs(text);
     midi_loss_paragraphs(text);
