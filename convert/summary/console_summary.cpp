@@ -18,6 +18,7 @@
 #include "effects/clip_effects.h"
 #include "effects/fx_summary.h"
 #include "effects/reasurroundpan.h"
+#include "effects/standin_summary.h"
 #include "util/timecode.h"
 
 namespace {
@@ -686,6 +687,7 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     clip_stage_paragraphs(text, in);
     text += track_order_rows(track_stage);
     melodyne_paragraphs(text, in.session_folder);
+    text += standin_paragraphs();
     frozen_track_paragraphs(text);
     video_track_paragraphs(text);
     midi_loss_paragraphs(text);
