@@ -15,6 +15,7 @@
 #include "convert/writer/special_tracks.h"
 #include "convert/writer/tempo_markers.h"
 #include "convert/writer/writer_summary.h"
+#include "effects/fx_chain.h"
 #include "effects/fx_summary.h"
 #include "util/timecode.h"
 
@@ -121,7 +122,7 @@ void midi_clip_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
             c.head_cut_clips);
 }
 
-// Mixer strips, sends, master fader and automation (rows 4 to 54 that this build counts).
+// MIDI events, mixer strips, sends and the plug-ins' states (rows 1 to 30).
 void mix_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     const WriterSummary& s = writer_summary;
     midi_event_paragraphs(text);
@@ -177,13 +178,27 @@ void mix_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
             "      no key reaches the mix even with the last plug-in offline\n",
             s.mainsend_nch);
     text += fx_midi_trigger_paragraph();
+}
+
+// Options on the plug-ins' key inputs (row 31).
+void sidechain_option_rows(std::string& text, const ConsoleSummaryInput& in) {
+    if (in.no_sidechain) text += "  --no-sidechain: key inputs left unwired\n";
+}
+
+// Send automation, the master fader and track automation (rows 34 to 36).
+void automation_paragraphs(std::string& text) {
+    const WriterSummary& s = writer_summary;
     if (s.send_points != 0) text += format_text("  %d send automation points\n", s.send_points);
     if (!s.master_fader_name.empty())
         text += "  master fader \"" + s.master_fader_name + "\" carried onto the REAPER master\n";
     if (s.automation_points != 0)
         text += format_text("  %d automation points across %d tracks\n", s.automation_points,
                             s.automated_tracks);
-    midi_clip_paragraphs(text, in);
+}
+
+// Automated tracks set to Read and faders parked at unity (rows 53 and 54).
+void automation_mode_paragraphs(std::string& text) {
+    const WriterSummary& s = writer_summary;
     if (s.automated_tracks_read != 0)
         text += format_text(
             "  %d automated track(s) set to Read (Trim/Read would\n"
@@ -197,9 +212,8 @@ void mix_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
             parked);
 }
 
-// Stretched clips, fades, clip gain, colour options, track colours and the meter (rows 60 to 80
-// that this build counts).
-void clip_and_colour_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
+// Pitch, warps, stretched clips, fades, clip gain and loops (rows 56 to 68).
+void clip_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     text += in.clip_stretch_lines;
     text +=
         format_text("  %d clips stretched, %d of them read from the session\n",
@@ -208,6 +222,22 @@ void clip_and_colour_paragraphs(std::string& text, const ConsoleSummaryInput& in
                         clip_counts.fade_outs, clip_counts.crossfades);
     text += format_text("  %d clips given clip gain\n", item_writer.clips_with_gain);
     text += in.clip_loop_lines;
+}
+
+// --no-stand-ins with nothing withheld, and the tracks whose one-sided Trim stays (rows 69, 71).
+void stand_in_option_rows(std::string& text) {
+    if (!settings.no_stand_ins) return;
+    if (fx_chain_state.standins_withheld == 0 && fx_chain_state.polarity_withheld == 0)
+        text += "  --no-stand-ins: on; no Avid plug-in in this session had a REAPER stand-in.\n";
+    if (fx_chain_state.polarity_withheld != 0)
+        text += format_text(
+            "      %d track(s) where a Trim flips one side only play both sides\n"
+            "      upright: the polarity flip of that one side is a stand-in too.\n",
+            static_cast<int>(fx_chain_state.polarity_withheld));
+}
+
+// Colour options, track colours and the meter (rows 72 to 81).
+void colour_option_and_meter_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     if (in.no_track_colors)
         text +=
             "  --no-track-colors: every track is in REAPER's default color; the\n"
@@ -227,12 +257,11 @@ void clip_and_colour_paragraphs(std::string& text, const ConsoleSummaryInput& in
                             in.meters.front().denominator);
     }
     text += meter_change_summary(in.meters, tempo_marker_counts.signature_changes);
+    text += meter_repeat_summary(in.meters, tempo_marker_counts.meter_repeats);
 }
 
-// Track colours by coding, pan law, clip colours, themes and clip-gain envelopes (rows 88 to
-// 107).
-void colour_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
-    const WriterSummary& s = writer_summary;
+// Tracks coloured by the session's colour coding (row 88).
+void track_coding_paragraph(std::string& text, const ConsoleSummaryInput& in) {
     if (color_counters.tracks_colored_by_coding != 0 && !in.track_color_coding.empty())
         text += format_text(
                     "  %d track(s) had NO color of their own and were given the one\n"
@@ -241,6 +270,28 @@ void colour_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
                 "      \"" + in.track_color_coding + "\" color coding.\n" +
                 "      That scheme is stored IN THE SESSION, so the color is the\n"
                 "      same everywhere and is not this machine's preference.\n";
+}
+
+// Clips without a colour of their own under the session's clip colour coding (rows 91 and 92).
+void clip_coding_paragraphs(std::string& text) {
+    if (settings.no_clip_colors) return;
+    if (color_counters.fallback_clips_colored != 0)
+        text += format_text(
+            "      %d clip(s) with no color of their own were given the tint Pro\n"
+            "      Tools shows for them under this coding: the color\n"
+            "      of the row their track sits in.\n",
+            color_counters.fallback_clips_colored);
+    if (color_counters.fallback_clips_uncolored != 0)
+        text += format_text(
+            "      %d clip(s) sit in a row whose tint under this coding has not\n"
+            "      been measured yet, and are left for REAPER to draw rather than\n"
+            "      given a guessed shade.\n",
+            color_counters.fallback_clips_uncolored);
+}
+
+// Pan law, clip colours, themes and clip-gain envelopes (rows 99 to 107).
+void pan_law_and_clip_colour_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
+    const WriterSummary& s = writer_summary;
     if (s.pan_law_known) {
         text +=
             format_text("  Pan law: %.1f dB, read from the session's Pan Depth\n", s.pan_law_db);
@@ -257,6 +308,12 @@ void colour_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
             "      the GROUPING is exact; the shade is as close as the palette\n"
             "      allows.\n",
             item_writer.clips_colored, static_cast<int>(item_writer.color_indices.size()));
+        if (color_counters.clips_lightened != 0)
+            text += format_text(
+                "      %d of them carry a hand-picked palette color from the lower rows,\n"
+                "      written as the palette swatch; Pro Tools draws a clip body paler\n"
+                "      than its swatch, so these read stronger in REAPER than there.\n",
+                color_counters.clips_lightened);
         if (color_counters.clips_off_palette != 0)
             text += format_text(
                 "      WARNING: %d clip(s) carry a palette index off the known\n"
@@ -292,7 +349,7 @@ void colour_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
             item_writer.gain_envelopes);
 }
 
-// View state: hidden, heights, solo, automation modes (rows 117 to 132).
+// View state: hidden, heights, solo, MIDI fader and pan (rows 117 to 121).
 void view_paragraphs(std::string& text) {
     const WriterSummary& s = writer_summary;
     if (!s.hidden_tracks.empty())
@@ -321,6 +378,11 @@ void view_paragraphs(std::string& text) {
             "      sends when playback starts. A clip that already streams one of\n"
             "      those controllers keeps its stream instead.\n",
             midi_writer.fader_pan_tracks);
+}
+
+// Tracks whose automation mode is Off (row 124).
+void automation_off_paragraph(std::string& text) {
+    const WriterSummary& s = writer_summary;
     if (!s.automation_off_tracks.empty())
         text += format_text("  %d track(s) have automation mode OFF in Pro Tools:",
                             static_cast<int>(s.automation_off_tracks.size())) +
@@ -329,6 +391,11 @@ void view_paragraphs(std::string& text) {
                 "      Pro Tools ignores their automation. They arrive in Trim/Read with\n"
                 "      every envelope written INACTIVE, so the moves are kept but not\n"
                 "      played -- the same thing Pro Tools does.\n";
+}
+
+// Soloed and muted tracks, and the solo helper track added for them (row 132).
+void soloed_muted_paragraph(std::string& text) {
+    const WriterSummary& s = writer_summary;
     if (s.soloed_and_muted != 0)
         text += format_text(
             "  %d track(s) were soloed AND muted in Pro Tools, which keeps them silent.\n"
@@ -340,7 +407,7 @@ void view_paragraphs(std::string& text) {
                 "\"\n      was added, soloed and empty, to keep the rest silent.\n";
 }
 
-// Timebase, bit depth, timecode, surround lanes, locks and grid (rows 159 to 176).
+// Timebase, real-time properties, bit depth and timecode (rows 159 to 163).
 void project_paragraphs(std::string& text) {
     const WriterSummary& s = writer_summary;
     const int time_tracks = s.timebase_time + s.midi_timebase_time;
@@ -393,11 +460,21 @@ void project_paragraphs(std::string& text) {
                 twin.c_str(), twin.c_str());
         }
     }
+}
+
+// Surround panner lanes not written (row 170).
+void surround_lane_paragraph(std::string& text) {
+    const WriterSummary& s = writer_summary;
     if (s.surround_pan_lanes_not_carried != 0)
         text += format_text(
             "  %d surround panner automation lane(s) not written: a stereo source's\n"
             "      panner, or a session older than Pro Tools 2026.\n",
             s.surround_pan_lanes_not_carried);
+}
+
+// Locked clips, the grid and MIDI clips on sample-based tracks (rows 175 to 178).
+void lock_grid_paragraphs(std::string& text) {
+    const WriterSummary& s = writer_summary;
     if (item_writer.locked_clips != 0)
         text += format_text(
             "  %d clip(s) were locked in Pro Tools and are LOCKED in REAPER. REAPER\n"
@@ -430,8 +507,8 @@ void project_paragraphs(std::string& text) {
     }
 }
 
-// Time bases, sync points and clip groups (rows 184 to 190), lanes (197), overlaps and fades
-// (209 to 216).
+// Time bases, sync points and clip groups (rows 184 to 191), playlists, odd strips and lanes
+// (to 197).
 void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     const ClipStageCounts& c = clip_counts;
     text +=
@@ -481,6 +558,11 @@ void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
                 name_rows(in.odd_strips);
     if (item_writer.lanes_written != 0)
         text += format_text("  %d written as REAPER fixed lanes\n", item_writer.lanes_written);
+}
+
+// Covered clips, fades left out and deleted placements (rows 209 to 216).
+void covered_clip_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
+    const ClipStageCounts& c = clip_counts;
     if (c.trimmed_heads != 0)
         text +=
             format_text("  %d clip head(s) start later, under the clip Pro Tools draws over them\n",
@@ -513,7 +595,10 @@ void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
             "  %d deleted clip placement(s) are still in this session: edits or takes\n"
             "      Pro Tools no longer plays. They are left out of the project%s\n",
             c.alternate_clips, "; --recover-deleted\n      would keep them.");
-    text += fx_plugin_paragraph(in.plugin_instances);
+}
+
+// Unlinked multi-mono instances (row 219).
+void multi_mono_paragraph(std::string& text, const ConsoleSummaryInput& in) {
     if (!in.multi_mono.empty())
         text += format_text(
                     "  WARNING: %d unlinked MULTI-MONO instance(s). Pro Tools stores a\n"
@@ -663,22 +748,47 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     text += format_text("  %d tracks, %d clips, %d MIDI notes\n", in.tracks_written,
                         static_cast<int>(item_writer.items_written), in.midi_notes_written);
 
-    mix_paragraphs(text, in);
-    text += tempo_map_summary(tempo_marker_counts, in.tempo_ramps);
-    clip_and_colour_paragraphs(text, in);
-    text += marker_summary(tempo_marker_counts);
-    colour_paragraphs(text, in);
-    text += track_coding_rows(track_stage, in.no_track_colors) + group_rows(track_stage);
-    view_paragraphs(text);
-    text += midi_track_rows(track_stage, settings.comments_mode);
-    text += in.clip_take_lines;
-    project_paragraphs(text);
-    text += group_warning_rows(track_stage);
-    clip_stage_paragraphs(text, in);
-    text += track_order_rows(track_stage);
-    melodyne_paragraphs(text, in.session_folder);
-    frozen_track_paragraphs(text);
-    video_track_paragraphs(text);
+    // The paragraphs, in the one order of the summary's table; each call prints its rows.
+    mix_paragraphs(text, in);                                        // 1-30
+    sidechain_option_rows(text, in);                                 // 31
+    automation_paragraphs(text);                                     // 34-36
+    midi_clip_paragraphs(text, in);                                  // 37-44
+    automation_mode_paragraphs(text);                                // 53, 54
+    text += tempo_map_summary(tempo_marker_counts, in.tempo_ramps);  // 55
+    clip_paragraphs(text, in);                                       // 56-68
+    stand_in_option_rows(text);                                      // 69, 71
+    colour_option_and_meter_paragraphs(text, in);                    // 72-81
+    text += marker_summary(tempo_marker_counts);                     // 82-87
+    track_coding_paragraph(text, in);                                // 88
+    clip_coding_paragraphs(text);                                    // 91, 92
+    text += track_coding_rows(track_stage, in.no_track_colors);      // 96-98
+    pan_law_and_clip_colour_paragraphs(text, in);                    // 99-107
+    text += group_rows(track_stage);                                 // 109-116
+    view_paragraphs(text);                                           // 117-121
+    text += midi_track_rows(track_stage);                            // 122, 123
+    automation_off_paragraph(text);                                  // 124
+    text += track_mode_rows(track_stage, settings.comments_mode);    // 125, 126, 128
+    soloed_muted_paragraph(text);                                    // 132
+    text += group_attribute_rows(track_stage);                       // 144
+    text += in.clip_take_lines;                                      // 147
+    melodyne_merge_paragraph(text);                                  // 150
+    text += track_position_rows(track_stage);                        // 153, 154
+    melodyne_left_paragraph(text);                                   // 155
+    project_paragraphs(text);                                        // 159-163
+    surround_lane_paragraph(text);                                   // 170
+    melodyne_carried_paragraph(text, in.session_folder);             // 173
+    lock_grid_paragraphs(text);                                      // 175-178
+    video_track_paragraphs(text);                                    // 179
+    text += group_warning_rows(track_stage);                         // 180-182
+    text += hardware_insert_rows(track_stage);                       // 183
+    clip_stage_paragraphs(text, in);        // 184-197 (the playlist rows 127, 192, 193, 202, 217)
+    text += track_order_rows(track_stage);  // 198-201
+    frozen_track_paragraphs(text);          // 204, 205
+    text += inactive_track_rows(track_stage);          // 206-208
+    covered_clip_paragraphs(text, in);                 // 209-216
+    text += fx_plugin_paragraph(in.plugin_instances);  // 218
+    multi_mono_paragraph(text, in);                    // 219
+    // Our own: MIDI and clips left out, each at a fixed place after the table's rows.
     midi_loss_paragraphs(text);
     unplaced_clip_paragraphs(text, in);
     // Names from the session are in it: made safe once, here, for every paragraph.

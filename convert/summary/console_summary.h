@@ -60,6 +60,7 @@ struct ConsoleSummaryInput {
     std::string playlist_lines;  // split stereo, alternate playlists, folding, unmatched tracks
     bool keep_inaudible_midi = false;
     bool truncate_midi_to_clip = false;
+    bool no_sidechain = false;
 };
 
 // Rule 3 of the summary: ` "a", "b"` (a blank before the first name, ", " between).
