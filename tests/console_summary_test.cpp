@@ -16,6 +16,7 @@
 #include "convert/tracks/midi_items.h"
 #include "convert/tracks/playlist_tracks.h"
 #include "convert/tracks/track_stage_state.h"
+#include "convert/tracks/track_wiring_state.h"
 #include "convert/writer/ara_transfer.h"
 #include "convert/writer/audio_paths.h"
 #include "convert/writer/colors.h"
@@ -457,7 +458,6 @@ TEST_F(ConsoleSummary, MediaCheckNamesWhatIsMissing) {
     EXPECT_EQ(find_missing_audio_files(hinted, {{"t.wav", "../Song/Takes"}}).size(), 1u);
 }
 
-
 // The table of the summary's paragraphs: an entry per row 1 to 219 and per paragraph of our own,
 // with the field that makes its condition true and its first line. Each entry is checked alone
 // (its first line at a line start, and nothing of it at count 0), all together (table order), and
@@ -524,7 +524,8 @@ std::vector<TableRow> summary_table() {
         {10, "  1 MIDI track(s) arrive with their mute automation",
          [&s](In&) { s.midi_mute_tracks = 1; }},
         {11, "", nullptr, RowKind::not_yet},
-        {12, "", nullptr, RowKind::not_yet},
+        {12, "  1 track(s) have NO OUTPUT in Pro Tools, so they reach the mix only through",
+         [](In&) { track_wiring.no_output_tracks = {"FX Return"}; }},
         {13, "  Pro Tools' click is on and \"Click 1\" plays it. REAPER's metronome is left OFF;",
          [&s](In&) { s.click_track_name = "Click 1"; }},
         {14, "      2 send(s) panned off center, carried", [&s](In&) { s.sends_panned = 2; }},
@@ -534,20 +535,24 @@ std::vector<TableRow> summary_table() {
          [&s](In&) {
              s.stereo_send_tracks = {{"Keys", {"Verb"}}};
          }},
-        {17, "", nullptr, RowKind::not_yet},
+        {17, "  2 send pan automation lane(s) NOT carried: the send keeps its",
+         [](In&) { track_wiring.counts.send_pan_lanes = 2; }},
         {18, "", nullptr, RowKind::by_design},
         {19, "", nullptr, RowKind::not_yet},
         {20, "", nullptr, RowKind::not_yet},
         {21, "", nullptr, RowKind::not_yet},
-        {22, "", nullptr, RowKind::not_yet},
+        {22, "  NOTE: 1 send(s) target a stereo bus whose two legs are taken by",
+         [](In&) { track_wiring.counts.split_leg_sends = 1; }},
         {23, "  2 plug-in(s) carried across bypassed", [](In&) { fx_chain_state.bypassed = 2; }},
         {24, "  1 insert(s) on the Master Fader carried", [&s](In&) { s.master_fx_slots = 1; }},
         {25, "  1 plug-in(s) were INACTIVE in Pro Tools, written offline",
          [](In&) { fx_chain_state.inactive = 1; }},
         {26, "  3 of them written OFFLINE - no DSP, no RAM, one click to restore",
          [](In&) { fx_chain_state.offline = 3; }},
-        {27, "", nullptr, RowKind::not_yet},
-        {28, "", nullptr, RowKind::not_yet},
+        {27, "  2 sidechain key inputs wired to channels 3/4",
+         [](In&) { track_wiring.counts.first_keys = 2; }},
+        {28, "  1 more key input(s) wired to channels 5/6 and up, for a second",
+         [](In&) { track_wiring.counts.further_keys = 1; }},
         {29, "      1 keyed track(s) pass only channels 1/2 on to their parent, so",
          [&s](In&) { s.mainsend_nch = 1; }},
         {30, "  2 plug-in(s) on MIDI tracks had MIDI triggering switched off:",
@@ -555,8 +560,13 @@ std::vector<TableRow> summary_table() {
              fx_chain_state.midi_trigger_off = {"Bass / Pro-Q 3", "Bass / Pro-C 2"};
          }},
         {31, "  --no-sidechain: key inputs left unwired", [](In& in) { in.no_sidechain = true; }},
-        {32, "", nullptr, RowKind::not_yet},
-        {33, "", nullptr, RowKind::not_yet},
+        {32, "  1 sidechain key inputs could not be resolved",
+         [](In&) { track_wiring.counts.unresolved_keys = 1; }},
+        {33, "  2 sidechained plug-in(s) key off a different source than the key",
+         [](In&) {
+             track_wiring.counts.keyed_elsewhere = 2;
+             track_wiring.counts.keyed_elsewhere_by_track = {{"Bass", 2}};
+         }},
         {34, "  7 send automation points", [&s](In&) { s.send_points = 7; }},
         {35, "  master fader \"Master 1\" carried onto the REAPER master",
          [&s](In&) { s.master_fader_name = "Master 1"; }},
@@ -836,16 +846,30 @@ std::vector<TableRow> summary_table() {
         {132, "  1 track(s) were soloed AND muted in Pro Tools, which keeps them silent.",
          [&s](In&) { s.soloed_and_muted = 1; }},
         {133, "", nullptr, RowKind::not_yet},
-        {134, "", nullptr, RowKind::not_yet},
-        {135, "", nullptr, RowKind::not_yet},
-        {136, "", nullptr, RowKind::not_yet},
-        {137, "", nullptr, RowKind::not_yet},
+        {134, "  3 folder track(s): 2 Routing folder(s) written as REAPER folders whose",
+         [](In&) {
+             track_wiring.counts.routing_folders = 2;
+             track_wiring.counts.other_folders = 1;
+         }},
+        {135, "      1 empty folder(s) arrive as plain tracks.",
+         [](In&) { track_wiring.counts.empty_folders = 1; }},
+        {136, "      1 Routing folder(s) arrive as plain tracks: nothing is routed into",
+         [](In&) { track_wiring.counts.folders_moved_out = 1; }},
+        {137, "      1 folder(s) sit inside another folder, nested the same way in REAPER",
+         [](In&) { track_wiring.counts.folders_after_folder = 1; }},
         {138, "", nullptr, RowKind::not_yet},
-        {139, "", nullptr, RowKind::not_yet},
+        {139, "      1 track(s) sat inside a Routing folder in Pro Tools but play to the",
+         [](In&) { track_wiring.counts.moved_rows = {"Gtr out of Bus"}; }},
         {140, "", nullptr, RowKind::not_yet},
-        {141, "", nullptr, RowKind::not_yet},
+        {141, "      The session's folder table could not be read, so folder members are",
+         [](In&) {
+             track_wiring.counts.routing_folders = 1;
+             track_wiring.folder_mode = 0;
+         },
+         RowKind::counted, true},
         {142, "", nullptr, RowKind::not_yet},
-        {143, "", nullptr, RowKind::not_yet},
+        {143, "      1 folder(s) could not be written as folders because their members",
+         [](In&) { track_wiring.unwritten_folders = {"Drums"}; }},
         {144, "  1 group(s) link controls beyond volume, mute and solo that are not",
          [](In&) {
              track_stage.groups.unsupported_attributes = {{"Drums", "#2 #5"}};
@@ -881,12 +905,14 @@ std::vector<TableRow> summary_table() {
          [&s](In&) { s.timecode_written = 1; }},
         {164, "", nullptr, RowKind::not_yet},
         {165, "", nullptr, RowKind::not_yet},
-        {166, "", nullptr, RowKind::not_yet},
+        {166, "  2 aux(es) taking a surround bus written as wide as that bus, and",
+         [&s](In&) { s.surround_bus_widths = 2; }},
         {167, "", nullptr, RowKind::not_yet},
         {168, "", nullptr, RowKind::not_yet},
         {170, "  2 surround panner automation lane(s) not written: a stereo source's",
          [&s](In&) { s.surround_pan_lanes_not_carried = 2; }},
-        {171, "", nullptr, RowKind::not_yet},
+        {171, "  1 track(s) feed a surround bus whose layout this build cannot",
+         [](In&) { track_wiring.counts.unplaceable_surround = 1; }},
         {172, "", nullptr, RowKind::not_yet},
         {173, "  1 clip(s) carry their Melodyne (ARA) edits into REAPER: Melodyne sits on",
          [](In&) {
@@ -1115,6 +1141,8 @@ TEST_F(SummaryTable, AllRowsTogetherInTableOrder) {
 // Lists cut short: 13 tracks without output give 12 names and ", ..."; 9 multi-mono
 // instances give 8 rows and one more; 9 repeated meters give 8 and one more.
 TEST_F(SummaryTable, LongListsAreCut) {
+    for (int i = 1; i <= 13; ++i)
+        track_wiring.no_output_tracks.push_back("Out " + std::to_string(i));
     std::vector<std::string> nine;
     for (int i = 1; i <= 9; ++i) nine.push_back("Inst " + std::to_string(i));
     in_.multi_mono = nine;
@@ -1125,6 +1153,9 @@ TEST_F(SummaryTable, LongListsAreCut) {
     EXPECT_FALSE(has(text, "Inst 9"));
     EXPECT_TRUE(has(text, ", 4/4 at bar 9, ... and 1 more\n")) << text;
     EXPECT_FALSE(has(text, "at bar 10"));
+    EXPECT_TRUE(has(text, "them: \"Out 1\", \"Out 2\"")) << text;
+    EXPECT_TRUE(has(text, ", \"Out 12\", ...\n")) << text;
+    EXPECT_FALSE(has(text, "Out 13"));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "convert/run_state.h"
 #include "convert/summary/special_track_rows.h"
 #include "convert/summary/track_stage_summary.h"
+#include "convert/summary/wiring_rows.h"
 #include "convert/tracks/midi_items.h"
 #include "convert/writer/colors.h"
 #include "convert/writer/item_writer.h"
@@ -122,7 +123,7 @@ void midi_clip_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
             c.head_cut_clips);
 }
 
-// MIDI events, mixer strips, sends and the plug-ins' states (rows 1 to 30).
+// MIDI events, mixer strips, sends and MIDI mute automation (rows 1 to 10).
 void mix_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     const WriterSummary& s = writer_summary;
     midi_event_paragraphs(text);
@@ -148,6 +149,11 @@ void mix_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     if (s.midi_mute_tracks != 0)
         text += format_text("  %d MIDI track(s) arrive with their mute automation\n",
                             s.midi_mute_tracks);
+}
+
+// The click track and the sends' pans and switches (rows 13 to 16).
+void click_and_send_paragraphs(std::string& text) {
+    const WriterSummary& s = writer_summary;
     if (!s.click_track_name.empty())
         text += "  Pro Tools' click is on and \"" + s.click_track_name +
                 "\" plays it. REAPER's metronome is left OFF;\n"
@@ -168,10 +174,20 @@ void mix_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
             rows.push_back(stereo_send_row(track));
         text += name_rows(rows);
     }
+}
+
+// Plug-ins bypassed, on the master and inactive (rows 23 to 26).
+void plugin_state_paragraphs(std::string& text) {
+    const WriterSummary& s = writer_summary;
     text += fx_bypassed_paragraph();
     if (s.master_fx_slots != 0)
         text += format_text("  %d insert(s) on the Master Fader carried\n", s.master_fx_slots);
     text += fx_offline_paragraphs();
+}
+
+// Keyed tracks passing two channels on, and MIDI triggering switched off (rows 29, 30).
+void keyed_track_paragraphs(std::string& text) {
+    const WriterSummary& s = writer_summary;
     if (s.mainsend_nch != 0)
         text += format_text(
             "      %d keyed track(s) pass only channels 1/2 on to their parent, so\n"
@@ -708,9 +724,10 @@ void unplaced_clip_paragraphs(std::string& text, const ConsoleSummaryInput& in) 
 
 }  // namespace
 
-std::string quoted_name_list(std::span<const std::string> names) {
+std::string quoted_name_list(std::span<const std::string> names, std::size_t shown) {
     std::string out;
     for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i == shown) return out + ", ...";
         out += i == 0 ? " \"" : ", \"";
         out += names[i];
         out += "\"";
@@ -749,8 +766,15 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
                         static_cast<int>(item_writer.items_written), in.midi_notes_written);
 
     // The paragraphs, in the one order of the summary's table; each call prints its rows.
-    mix_paragraphs(text, in);                                        // 1-30
+    mix_paragraphs(text, in);                                        // 1-10
+    text += no_output_rows();                                        // 12
+    click_and_send_paragraphs(text);                                 // 13-16
+    text += send_wiring_rows();                                      // 17, 22
+    plugin_state_paragraphs(text);                                   // 23-26
+    text += key_input_rows();                                        // 27, 28
+    keyed_track_paragraphs(text);                                    // 29, 30
     sidechain_option_rows(text, in);                                 // 31
+    text += unresolved_key_rows();                                   // 32, 33
     automation_paragraphs(text);                                     // 34-36
     midi_clip_paragraphs(text, in);                                  // 37-44
     automation_mode_paragraphs(text);                                // 53, 54
@@ -769,13 +793,16 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     automation_off_paragraph(text);                                  // 124
     text += track_mode_rows(track_stage, settings.comments_mode);    // 125, 126, 128
     soloed_muted_paragraph(text);                                    // 132
+    text += folder_rows();                                           // 134-143
     text += group_attribute_rows(track_stage);                       // 144
     text += in.clip_take_lines;                                      // 147
     melodyne_merge_paragraph(text);                                  // 150
     text += track_position_rows(track_stage);                        // 153, 154
     melodyne_left_paragraph(text);                                   // 155
     project_paragraphs(text);                                        // 159-163
+    text += surround_bus_rows();                                     // 166
     surround_lane_paragraph(text);                                   // 170
+    text += unplaceable_surround_rows();                             // 171
     melodyne_carried_paragraph(text, in.session_folder);             // 173
     lock_grid_paragraphs(text);                                      // 175-178
     video_track_paragraphs(text);                                    // 179
