@@ -673,6 +673,13 @@ std::vector<TableRow> summary_table() {
         {77, "", nullptr, RowKind::not_yet},
         {78, "", nullptr, RowKind::not_yet},
         {79, "  no meter map in this session: 4/4 throughout", [](In&) {}, RowKind::always, true},
+        {79, "  meter 3/4, read from the session",
+         [](In& in) {
+             static std::vector<MeterChange> meters(1);
+             meters[0].numerator = 3;
+             in.meters = meters;
+         },
+         RowKind::counted, true},
         {80, "  NOTE: this session has 1 meter change(s) after the first,",
          [](In& in) {
              static std::vector<MeterChange> meters(2);
@@ -1156,6 +1163,76 @@ TEST_F(SummaryTable, LongListsAreCut) {
     EXPECT_TRUE(has(text, "them: \"Out 1\", \"Out 2\"")) << text;
     EXPECT_TRUE(has(text, ", \"Out 12\", ...\n")) << text;
     EXPECT_FALSE(has(text, "Out 13"));
+}
+
+// A first line's shape: numbers (with their points and colons) as "#", each quoted name as "",
+// and row 162's " float" dropped.
+std::string line_shape(std::string line) {
+    const std::size_t float_at = line.find("-bit float ");
+    if (float_at != std::string::npos) line.erase(float_at + 4, 6);
+    std::string shape;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '"') {
+            const std::size_t close = line.find('"', i + 1);
+            if (close == std::string::npos) break;
+            shape += "\"\"";
+            i = close;
+        } else if (c >= '0' && c <= '9') {
+            while (i + 1 < line.size() && ((line[i + 1] >= '0' && line[i + 1] <= '9') ||
+                                           line[i + 1] == '.' || line[i + 1] == ':'))
+                ++i;
+            shape += '#';
+        } else {
+            shape += c;
+        }
+    }
+    return shape;
+}
+
+// The real sessions' paragraphs, from the counts line to the media check, each matched to its
+// table entry (the longest shape that begins the line), in table order; an unknown first line
+// fails.
+TEST_F(SummaryTable, RealSessionsPrintOnlyTableRowsInOrder) {
+    const std::vector<TableRow> table = summary_table();
+    bool any = false;
+    for (const char* name :
+         {"RegionTest.ptx", "TestPTX.ptx", "Untitled32.ptx", "MetadataFields.ptx"}) {
+        const std::string path = test_support::real_session(name);
+        if (path.empty()) continue;
+        any = true;
+        SCOPED_TRACE(name);
+        const auto run = test_support::run_lanwick({path, "--check", "--no-pause"});
+        ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
+        const std::size_t counts = run.out.find(" MIDI notes\n");
+        ASSERT_NE(counts, std::string::npos) << run.out;
+        std::size_t at = run.out.find('\n', counts) + 1;
+        std::size_t last_index = 0;
+        while (at < run.out.size()) {
+            const std::size_t end = run.out.find('\n', at);
+            const std::string line = run.out.substr(at, end - at);
+            at = end == std::string::npos ? run.out.size() : end + 1;
+            if (line.size() < 3 || line[0] != ' ' || line[1] != ' ' || line[2] == ' ') continue;
+            if (has(line, "referenced audio file(s)") || has(line, "clip(s) over 10 minutes") ||
+                line.starts_with("  The session records at") ||
+                line.starts_with("  Media folder written into"))
+                break;  // the media check and the closing block
+            const std::string shape = line_shape(line);
+            std::size_t best = table.size();
+            std::size_t best_length = 0;
+            for (std::size_t i = 0; i < table.size(); ++i) {
+                const std::string entry = line_shape(table[i].first_line);
+                if (table[i].set && entry.size() > best_length && shape.starts_with(entry)) {
+                    best = i;
+                    best_length = entry.size();
+                }
+            }
+            ASSERT_LT(best, table.size()) << "no table entry for: " << line;
+            EXPECT_GE(best, last_index) << "out of table order: " << line;
+            last_index = best;
+        }
+    }
+    if (!any) GTEST_SKIP() << "no real session under " << LANWICK_SESSIONS_DIR << "; skipped";
 }
 
 }  // namespace
