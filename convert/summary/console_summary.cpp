@@ -240,12 +240,16 @@ void clip_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     text += in.clip_loop_lines;
 }
 
-// --no-stand-ins with nothing withheld, and the tracks whose one-sided Trim stays (rows 69, 71).
-void stand_in_option_rows(std::string& text) {
-    if (!settings.no_stand_ins) return;
-    if (fx_chain_state.standins_withheld == 0 && fx_chain_state.polarity_withheld == 0)
+// --no-stand-ins with nothing withheld (row 69).
+void stand_in_option_row(std::string& text) {
+    if (settings.no_stand_ins && fx_chain_state.standins_withheld == 0 &&
+        fx_chain_state.polarity_withheld == 0)
         text += "  --no-stand-ins: on; no Avid plug-in in this session had a REAPER stand-in.\n";
-    if (fx_chain_state.polarity_withheld != 0)
+}
+
+// --no-stand-ins: the tracks whose one-sided Trim stays (row 71).
+void one_sided_trim_row(std::string& text) {
+    if (settings.no_stand_ins && fx_chain_state.polarity_withheld != 0)
         text += format_text(
             "      %d track(s) where a Trim flips one side only play both sides\n"
             "      upright: the polarity flip of that one side is a stand-in too.\n",
@@ -780,7 +784,8 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     automation_mode_paragraphs(text);                                // 53, 54
     text += tempo_map_summary(tempo_marker_counts, in.tempo_ramps);  // 55
     clip_paragraphs(text, in);                                       // 56-68
-    stand_in_option_rows(text);                                      // 69, 71
+    stand_in_option_row(text);                                       // 69
+    one_sided_trim_row(text);                                        // 71
     colour_option_and_meter_paragraphs(text, in);                    // 72-81
     text += marker_summary(tempo_marker_counts);                     // 82-87
     track_coding_paragraph(text, in);                                // 88
