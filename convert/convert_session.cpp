@@ -697,6 +697,7 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     summary.midi_notes_written = midi_writer.notes_written;
     summary.keep_inaudible_midi = options.keep_inaudible_midi != 0;
     summary.truncate_midi_to_clip = options.truncate_midi_to_clip != 0;
+    summary.no_sidechain = options.no_sidechain != 0;
     print_console_summary(summary);
 
     run_media_check(session.audio_files(), reading.audio_folder_hints,
