@@ -57,7 +57,7 @@ double deviation(const Eq3StandIn& out, double rate, bool cramped, int points_pe
         grid.base[k] = base;
     }
     std::vector<EqBand> bands;
-    for (const Eq3ReaEqBand& b : out.bands) {
+    for (const ReaEqStateBand& b : out.bands) {
         EqBand band{b.type, b.enabled, b.freq_hz, b.gain_db, 0.0, 0, 0};
         if (eq_band_is_shelf(b.type)) {
             band.q = reaeq_slope_to_shelf_q(b.gain_db, b.value);

@@ -50,6 +50,7 @@
 #include "effects/fx_chain.h"
 #include "effects/fx_chain_hooks.h"
 #include "effects/reasurroundpan.h"
+#include "effects/stock_standins.h"
 #include "model/conversion_result.h"
 #include "plugins/plugin_state.h"
 #include "session/block_index.h"
@@ -592,6 +593,13 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
                        plugin_ties.trims.below_measured_range);
     fx_chains.session.keyed_standin_instances = &track_wiring.keyed_standin_instances;
     fx_chains.session.key_source_index_by_instance = &track_wiring.key_source_index_by_instance;
+    fx_chains.session.write_stock_standins = [](const SessionPluginInstance& instance,
+                                                SessionBytes bytes, bool pinflags) {
+        return write_stock_standins(instance, bytes, pinflags,
+                                    StandInKeys{&track_wiring.keyed_standin_instances,
+                                                &track_wiring.key_source_index_by_instance});
+    };
+    fx_chains.session.standin_built = stock_standin_built;
     fx_chains.tracks = written.tracks;
     fx_chains.inputs = project.track_inputs;
     fx_chains.master_name = project.master_fader_name;
@@ -689,6 +697,7 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     summary.midi_notes_written = midi_writer.notes_written;
     summary.keep_inaudible_midi = options.keep_inaudible_midi != 0;
     summary.truncate_midi_to_clip = options.truncate_midi_to_clip != 0;
+    summary.no_sidechain = options.no_sidechain != 0;
     print_console_summary(summary);
 
     run_media_check(session.audio_files(), reading.audio_folder_hints,

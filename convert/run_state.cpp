@@ -20,6 +20,7 @@
 #include "effects/fx_blocks.h"
 #include "effects/fx_chain.h"
 #include "effects/reasurroundpan.h"
+#include "effects/stock_standins.h"
 #include "plugins/plugin_state.h"
 #include "plugins/state_conversion.h"
 #include "session/tempo_map.h"
@@ -83,4 +84,5 @@ void reset_conversion_state(const ConvertOptions& o) {
     reset_fx_block_state();
     reset_clip_effects_state();
     reset_reasurroundpan_state();
+    reset_stock_standin_state();
 }

@@ -50,8 +50,8 @@ double gain_word(double db) {
     return std::pow(10.0, db / 20.0);
 }
 
-Eq3ReaEqBand eq_band(const ChannelStripEqBand& b, bool low, double rate) {
-    Eq3ReaEqBand out;
+ReaEqStateBand eq_band(const ChannelStripEqBand& b, bool low, double rate) {
+    ReaEqStateBand out;
     out.enabled = b.on;
     out.gain_db = b.gain_db;
     out.q = b.q;
@@ -73,9 +73,9 @@ Eq3ReaEqBand eq_band(const ChannelStripEqBand& b, bool low, double rate) {
     return out;
 }
 
-void filter_bands(const ChannelStripFilter& f, double rate, std::vector<Eq3ReaEqBand>& bands) {
+void filter_bands(const ChannelStripFilter& f, double rate, std::vector<ReaEqStateBand>& bands) {
     const double w = 2.0 * kPi * f.freq_hz / rate;
-    Eq3ReaEqBand band;
+    ReaEqStateBand band;
     band.enabled = f.on;
     band.freq_hz = f.freq_hz;
     band.gain_db = 0.0;
@@ -149,13 +149,13 @@ std::vector<StandInEffect> convert_channel_strip(const ChannelStripSettings& set
     };
 
     if (s.polarity) {
-        add(polarity_js(seeds, parenthesised_name(n + " polarity", "Channel Polarity Control"),
+        add(polarity_js(seeds, join_name_parenthesised(n + " polarity", "Channel Polarity Control"),
                         n + " polarity"),
             "polarity");
     }
     if (std::fabs(s.input_trim_db) >= 0.005) {
         add(volume_js(seeds, s.input_trim_db,
-                      parenthesised_name(n + " input trim", "Volume Adjustment"),
+                      join_name_parenthesised(n + " input trim", "Volume Adjustment"),
                       gain_preset(n + " input trim", s.input_trim_db)),
             "input trim");
     }
@@ -165,7 +165,7 @@ std::vector<StandInEffect> convert_channel_strip(const ChannelStripSettings& set
         eq.kind = StandInKind::reaeq;
         eq.bypass = s.eq_on ? 0 : 1;
         eq.seed = seeds.next();
-        eq.name = parenthesised_name(n + " EQ", "ReaEQ");
+        eq.name = join_name_parenthesised(n + " EQ", "ReaEQ");
         eq.preset = n + " EQ";
         bool audible = false;
         for (std::size_t b = 0; b < s.eq.size(); ++b) {
@@ -185,7 +185,7 @@ std::vector<StandInEffect> convert_channel_strip(const ChannelStripSettings& set
         filters.kind = StandInKind::reaeq;
         filters.bypass = s.filters_on ? 0 : 1;
         filters.seed = seeds.next();
-        filters.name = parenthesised_name(n + " Filters", "ReaEQ");
+        filters.name = join_name_parenthesised(n + " Filters", "ReaEQ");
         filters.preset = n + " Filters";
         for (const ChannelStripFilter& f : s.filters) filter_bands(f, rate, filters.bands);
         add(std::move(filters), "filters");
@@ -218,7 +218,7 @@ std::vector<StandInEffect> convert_channel_strip(const ChannelStripSettings& set
                 seeds, kExpanderJs,
                 text_of("%.3f %.4f 0 %d %d %.4f %.4f", s.exp_threshold_db, s.exp_ratio, key ? 1 : 0,
                         s.sc_peak ? 3 : 2, s.exp_attack_ms, s.exp_release_ms),
-                7, parenthesised_name(n + " Exp/Gate", "Downward Expander"),
+                7, join_name_parenthesised(n + " Exp/Gate", "Downward Expander"),
                 text_of("%s Expander 1:%.3g", n.c_str(), s.exp_ratio));
             e.bypass = bypass;
             add(std::move(e), "expander");
@@ -244,7 +244,7 @@ std::vector<StandInEffect> convert_channel_strip(const ChannelStripSettings& set
             if (det.band_filter) notes.insert(kStripBandFilterNote);
             if (s.exp_ratio < 50.0) notes.insert(kExpanderAsGateNote);
             StandInEffect e = dyn_effect(seeds, StandInKind::reagate, w,
-                                         parenthesised_name(n + " Exp/Gate", "ReaGate"),
+                                         join_name_parenthesised(n + " Exp/Gate", "ReaGate"),
                                          text_of("%s Exp/Gate 1:%.3g", n.c_str(), s.exp_ratio));
             e.bypass = bypass;
             add(std::move(e), "gate");
@@ -277,13 +277,13 @@ std::vector<StandInEffect> convert_channel_strip(const ChannelStripSettings& set
         }
         if (det.band_filter) notes.insert(kStripBandFilterNote);
         StandInEffect c = dyn_effect(seeds, StandInKind::reacomp, w,
-                                     parenthesised_name(n + " Comp/Lim", "ReaComp"),
+                                     join_name_parenthesised(n + " Comp/Lim", "ReaComp"),
                                      text_of("%s Comp/Lim %.3g:1", n.c_str(), s.cmp_ratio));
         c.bypass = bypass;
         add(std::move(c), "compressor");
         if (s.cmp_makeup_db > kMaxMakeupGain_db) {
             StandInEffect m = volume_js(seeds, s.cmp_makeup_db,
-                                        parenthesised_name(n + " makeup", "Volume Adjustment"),
+                                        join_name_parenthesised(n + " makeup", "Volume Adjustment"),
                                         gain_preset(n + " makeup", s.cmp_makeup_db));
             m.bypass = bypass;
             add(std::move(m), "compressor");
@@ -300,7 +300,7 @@ std::vector<StandInEffect> convert_channel_strip(const ChannelStripSettings& set
     }
 
     if (s.fader_on) {
-        add(volume_js(seeds, s.fader_db, parenthesised_name(n + " fader", "Volume Adjustment"),
+        add(volume_js(seeds, s.fader_db, join_name_parenthesised(n + " fader", "Volume Adjustment"),
                       gain_preset(n + " fader", s.fader_db)),
             "fader");
     }

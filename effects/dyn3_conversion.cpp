@@ -104,10 +104,10 @@ std::vector<StandInEffect> convert_dyn3_compressor(const std::vector<float>& val
     StandInSeeds seeds{seed_base, counter};
     std::vector<StandInEffect> out;
     if (v.polarity) {
-        out.push_back(polarity_js(
-            seeds,
-            parenthesised_name(std::string(kCompName) + " polarity", "Channel Polarity Control"),
-            "Dyn3 polarity"));
+        out.push_back(polarity_js(seeds,
+                                  join_name_parenthesised(std::string(kCompName) + " polarity",
+                                                          "Channel Polarity Control"),
+                                  "Dyn3 polarity"));
     }
     double low_pass = 1.0, high_pass = 0.0;
     map_dyn3_sidechain_filter(v.filter_a, v.filter_b, low_pass, high_pass, notes);
@@ -143,13 +143,13 @@ std::vector<StandInEffect> convert_dyn3_compressor(const std::vector<float>& val
     if (knee > 24.0) notes.insert(kCompKneeHeldNote);
 
     out.push_back(dyn_effect(seeds, StandInKind::reacomp, w,
-                             parenthesised_name(kCompName, "ReaComp"),
+                             join_name_parenthesised(kCompName, "ReaComp"),
                              ratio_preset(kCompName, v.ratio)));
     if (v.gain_db > kMaxMakeupGain_db) {
-        out.push_back(
-            volume_js(seeds, v.gain_db,
-                      parenthesised_name(std::string(kCompName) + " gain", "Volume Adjustment"),
-                      text_of("%s %+.1f dB", "Dyn3 gain", v.gain_db)));
+        out.push_back(volume_js(
+            seeds, v.gain_db,
+            join_name_parenthesised(std::string(kCompName) + " gain", "Volume Adjustment"),
+            text_of("%s %+.1f dB", "Dyn3 gain", v.gain_db)));
     }
     return out;
 }
@@ -162,10 +162,10 @@ std::vector<StandInEffect> convert_dyn3_expander_gate(const std::vector<float>& 
     StandInSeeds seeds{seed_base, counter};
     std::vector<StandInEffect> out;
     if (v.polarity) {
-        out.push_back(polarity_js(
-            seeds,
-            parenthesised_name(std::string(kGateName) + " polarity", "Channel Polarity Control"),
-            "Dyn3 polarity"));
+        out.push_back(polarity_js(seeds,
+                                  join_name_parenthesised(std::string(kGateName) + " polarity",
+                                                          "Channel Polarity Control"),
+                                  "Dyn3 polarity"));
     }
     double low_pass = 1.0, high_pass = 0.0;
     map_dyn3_sidechain_filter(v.filter_a, v.filter_b, low_pass, high_pass, notes);
@@ -196,7 +196,7 @@ std::vector<StandInEffect> convert_dyn3_expander_gate(const std::vector<float>& 
         out.push_back(js_effect(seeds, kExpanderJs,
                                 text_of("%.3f %.4f 0 %d 2 %.4f %.4f", v.threshold_db, v.ratio,
                                         key_wired ? 1 : 0, v.attack_ms, v.release_ms),
-                                7, parenthesised_name(kGateName, "Downward Expander"),
+                                7, join_name_parenthesised(kGateName, "Downward Expander"),
                                 ratio_preset(kGateName, v.ratio)));
         return out;
     }
@@ -232,7 +232,7 @@ std::vector<StandInEffect> convert_dyn3_expander_gate(const std::vector<float>& 
     if (attack > 500.0 || release > 5000.0 || v.hold_ms > 1000.0) notes.insert(kGateTimeHeldNote);
     if (v.ratio < 50.0 && !silent_key) notes.insert(kExpanderAsGateNote);
     out.push_back(dyn_effect(seeds, StandInKind::reagate, w,
-                             parenthesised_name(kGateName, "ReaGate"),
+                             join_name_parenthesised(kGateName, "ReaGate"),
                              ratio_preset(kGateName, v.ratio)));
     return out;
 }

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "effects/eq_fit.h"
+#include "effects/reaeq_band.h"
 
 // What the EQ3 stand-ins of one conversion fitted, for the console summary.
 struct Eq3Counters {
@@ -63,17 +64,6 @@ std::vector<Eq3Filter> eq3_7band_filters(const std::vector<float>& values);
 // The filter of an EQ3 1-Band (a notch is a notch source with no band yet).
 Eq3Filter eq3_1band_filter(const std::vector<float>& values);
 
-// A ReaEQ band as the stand-in stores it: `value` is the shelf slope value or the bandwidth in
-// octaves; `q` the Q it stands for.
-struct Eq3ReaEqBand {
-    std::uint32_t type = kEqPeak;
-    std::uint8_t enabled = 1;
-    double freq_hz = 0.0;
-    double gain_db = 0.0;
-    double q = 0.0;
-    double value = 0.0;
-};
-
 // A first-order JS part: Liteon's one-pole filter, with its slider as written.
 struct Eq3OnePolePart {
     std::uint8_t high_pass = 0;
@@ -85,7 +75,7 @@ struct Eq3OnePolePart {
 
 struct Eq3StandIn {
     std::uint8_t polarity = 0;  // a polarity JS goes first
-    std::vector<Eq3ReaEqBand> bands;
+    std::vector<ReaEqStateBand> bands;
     double output_gain_db = 0.0;
     std::vector<Eq3OnePolePart> one_pole_parts;
     std::set<std::string> notes;

@@ -89,9 +89,9 @@ std::string reaeq_state(const std::vector<ReaEqStateBand>& bands, double output_
     for (const ReaEqStateBand& band : bands) {
         append_u32le(state, band.type);
         append_u32le(state, band.enabled);
-        append_f64le(state, band.frequency_hz);
+        append_f64le(state, band.freq_hz);
         append_f64le(state, std::pow(10.0, band.gain_db / 20.0));
-        append_f64le(state, band.q);
+        append_f64le(state, band.value);
         state += '\x01';
     }
     append_u32le(state, 1);

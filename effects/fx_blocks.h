@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "effects/reaeq_band.h"
 #include "model/plugin_instance.h"
 #include "session/scan.h"
 
@@ -25,14 +26,6 @@ extern std::string fx_indent;
 extern std::uint32_t fx_current_key_offset;
 // Both back to their start values.
 void reset_fx_block_state();
-
-struct ReaEqStateBand {
-    std::uint32_t type = 0;
-    std::uint8_t enabled = 1;
-    double frequency_hz = 1000.0;
-    double gain_db = 0.0;
-    double q = 1.0;
-};
 
 std::string build_vst_block(std::string_view type_text, std::string_view file,
                             std::string_view id_text, std::string_view header,
@@ -51,7 +44,8 @@ std::string build_volume_trim_js(double gain_db, std::uint8_t bypass, std::uint3
                                  std::string_view description, std::string_view preset_name);
 
 // ReaEQ's state: 33, the band count, per band type, enabled, frequency (f64), 10^(gain/20) (f64),
-// Q (f64), a byte 1; then 1, 1, 10^(output gain/20) (f64), 12 zero bytes and 2 0 1 0.
+// the band's value (f64), a byte 1; then 1, 1, 10^(output gain/20) (f64), 12 zero bytes and 2 0 1
+// 0.
 std::string reaeq_state(const std::vector<ReaEqStateBand>& bands, double output_gain_db);
 std::string build_reaeq_block(const std::vector<ReaEqStateBand>& bands, std::uint8_t bypass,
                               std::uint32_t seed, std::string_view custom_name,

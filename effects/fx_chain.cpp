@@ -376,6 +376,8 @@ void write_fxchain_frame(std::FILE* file, const FxChainTrack& track) {
 }
 
 int write_fx_chain(std::FILE* file, const FxSession& session, const FxChainTrack& track) {
+    if (is_track_chain(track) && track.one_sided_polarity != 0 && settings.no_stand_ins)
+        ++fx_chain_state.polarity_withheld;
     const std::vector<SessionPluginInstance>* list = nullptr;
     if (session.plugins_by_track) {
         const auto it = session.plugins_by_track->find(track.name);

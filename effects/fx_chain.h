@@ -56,6 +56,8 @@ struct FxChainState {
     std::uint32_t trim_js = 0;
     std::uint32_t aax_slots = 0;
     std::uint32_t polarity_js = 0;
+    // --no-stand-ins: tracks whose one-sided Trim polarity is not flipped.
+    std::uint32_t polarity_withheld = 0;
     std::vector<std::string> midi_trigger_off;      // "track / plug-in", one per value changed
     std::map<std::string, std::string> missing_fx;  // name to REAPER type text
     std::map<std::string, std::string> missing_fx_left_out;  // the same, left out as asked

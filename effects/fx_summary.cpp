@@ -67,7 +67,7 @@ std::string fx_midi_trigger_paragraph() {
     if (st.midi_trigger_off.empty()) return {};
     std::string text =
         format_text("  %d plug-in(s) on MIDI tracks had MIDI triggering switched off:\n",
-                    static_cast<int>(plugin_state_counts.midi_trigger_off_count));
+                    static_cast<int>(st.midi_trigger_off.size()));
     for (const std::string& row : st.midi_trigger_off) text += "      " + row + "\n";
     text += "      Pro Tools leaves this on but routes nothing to it, so it does\n";
     return text;

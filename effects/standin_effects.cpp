@@ -23,8 +23,7 @@ StandInEffect polarity_js(StandInSeeds& seeds, const std::string& description,
 
 StandInEffect volume_js(StandInSeeds& seeds, double gain_db, const std::string& description,
                         const std::string& preset) {
-    return js_effect(seeds, kVolumeJs, text_of("%.6f 150", gain_db * 6.0 / 6.020599913279624), 2,
-                     description, preset);
+    return js_effect(seeds, kVolumeJs, volume_js_parameters(gain_db), 2, description, preset);
 }
 
 StandInEffect dyn_effect(StandInSeeds& seeds, StandInKind kind, const DynWords& words,

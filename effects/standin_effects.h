@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "effects/eq3_conversion.h"
+#include "effects/fx_blocks.h"
 #include "util/number_text.h"
 
 enum class StandInKind : std::uint8_t { js, reaeq, reacomp, reagate };
@@ -34,7 +35,7 @@ struct StandInEffect {
     std::string js_params;
     std::uint32_t js_param_count = 0;
     // ReaEQ.
-    std::vector<Eq3ReaEqBand> bands;
+    std::vector<ReaEqStateBand> bands;
     double output_gain_db = 0.0;
     // ReaComp and ReaGate.
     DynWords words{};
@@ -58,11 +59,6 @@ inline std::uint32_t f32_word(double x) {
 inline double held_or(double x, double lo, double hi, double neutral) {
     if (std::isnan(x)) return neutral;
     return x < lo ? lo : (x > hi ? hi : x);
-}
-
-// a + " (" + b + ")": an effect named for what it stands in for, then for what it is.
-inline std::string parenthesised_name(const std::string& a, const std::string& b) {
-    return a + " (" + b + ")";
 }
 
 // printf's text of the format and its arguments.

@@ -56,7 +56,7 @@ TEST(ChannelStrip, DefaultsWriteTheTwoReaEqsAndNothingElse) {
     EXPECT_EQ(eq.bypass, 0);
     EXPECT_EQ(eq.seed, kBase);
     ASSERT_EQ(eq.bands.size(), 4u);
-    for (const Eq3ReaEqBand& b : eq.bands) {
+    for (const ReaEqStateBand& b : eq.bands) {
         EXPECT_EQ(b.type, kEqPeak);
         EXPECT_EQ(b.enabled, 1);
         EXPECT_EQ(b.gain_db, 0.0);
@@ -66,7 +66,7 @@ TEST(ChannelStrip, DefaultsWriteTheTwoReaEqsAndNothingElse) {
     EXPECT_EQ(filters.preset, "Channel Strip Filters");
     EXPECT_EQ(filters.seed, kBase + 1);
     ASSERT_EQ(filters.bands.size(), 2u);
-    for (const Eq3ReaEqBand& b : filters.bands) EXPECT_EQ(b.enabled, 0);
+    for (const ReaEqStateBand& b : filters.bands) EXPECT_EQ(b.enabled, 0);
     EXPECT_EQ(s.counter, 2u);
     EXPECT_EQ(s.carried, (std::set<std::string>{"EQ", "filters"}));
     EXPECT_TRUE(s.notes.empty());
@@ -98,7 +98,7 @@ TEST(ChannelStrip, EqBandsCarryTheMeasuredCorrections) {
         SCOPED_TRACE(c.what);
         ChannelStripSettings s;
         s.eq[c.band] = {1, c.shelf ? std::uint8_t{1} : std::uint8_t{0}, c.gain, c.freq, c.q};
-        const Eq3ReaEqBand b = convert(s, false, c.rate).effects[0].bands[c.band];
+        const ReaEqStateBand b = convert(s, false, c.rate).effects[0].bands[c.band];
         EXPECT_EQ(b.type, c.type);
         EXPECT_NEAR(b.freq_hz, c.freq_out, 5e-5 * c.freq_out);
         EXPECT_EQ(b.gain_db, c.gain);
@@ -318,7 +318,7 @@ TEST(ChannelStrip, UnreadableValuesStayFinite) {
         const Strip s = convert(doc, true);
         for (const StandInEffect& e : s.effects) {
             for (std::uint32_t w : e.words) EXPECT_TRUE(std::isfinite(std::bit_cast<float>(w)));
-            for (const Eq3ReaEqBand& b : e.bands) {
+            for (const ReaEqStateBand& b : e.bands) {
                 EXPECT_TRUE(std::isfinite(b.freq_hz) && std::isfinite(b.value) &&
                             std::isfinite(b.gain_db));
             }
@@ -338,7 +338,7 @@ TEST(ChannelStrip, UnreadableValuesStayFinite) {
     s.filters[0] = {1, 7, -5, -1, 0};
     s.cmp_makeup_db = inf;
     for (const StandInEffect& e : convert(s).effects) {
-        for (const Eq3ReaEqBand& b : e.bands) EXPECT_TRUE(std::isfinite(b.value));
+        for (const ReaEqStateBand& b : e.bands) EXPECT_TRUE(std::isfinite(b.value));
         EXPECT_EQ(e.js_params.find("inf"), std::string::npos);
     }
 }

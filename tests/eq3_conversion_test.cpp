@@ -35,7 +35,7 @@ std::vector<float> one_band(float type, float freq, float gain, float q, float s
     return {0, gain, freq, q, slope, type, 0, 0};
 }
 
-double read_q(const Eq3ReaEqBand& band, double rate) {
+double read_q(const ReaEqStateBand& band, double rate) {
     if (eq_band_is_shelf(band.type)) return reaeq_slope_to_shelf_q(band.gain_db, band.value);
     return reaeq_bandwidth_oct_to_q(band.freq_hz, band.value, rate);
 }
@@ -55,7 +55,7 @@ double written_error(const Eq3StandIn& out, double rate) {
         }
     }
     std::vector<EqBand> bands;
-    for (const Eq3ReaEqBand& b : out.bands) {
+    for (const ReaEqStateBand& b : out.bands) {
         bands.push_back({b.type, b.enabled, b.freq_hz, b.gain_db, read_q(b, rate), 0, 0});
     }
     return eq_bands_error(bands, grid, rate, 0);
@@ -280,7 +280,7 @@ TEST(Eq3Conversion, NonFiniteControlValuesAreHeld) {
         outs.push_back(convert_eq3_1band(std::vector<float>(8, bad), 44100));
         for (const Eq3StandIn& out : outs) {
             EXPECT_TRUE(std::isfinite(out.output_gain_db));
-            for (const Eq3ReaEqBand& band : out.bands) {
+            for (const ReaEqStateBand& band : out.bands) {
                 EXPECT_TRUE(std::isfinite(band.freq_hz) && std::isfinite(band.gain_db) &&
                             std::isfinite(band.value) && band.value > 0)
                     << band.type;

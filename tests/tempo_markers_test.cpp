@@ -120,6 +120,7 @@ TEST(TempoEnvelope, ARepeatedSignatureOffTheBarLinesIsAChange) {
         double later;   // the tick of the 2/4, on the bar line the session counts
         std::string points;
         std::vector<std::string> bars;
+        std::string repeats;  // the repeated meters' paragraph
     } cases[] = {
         // 2.5 quarter notes before the second 3/4 bar line after bar 2: bar 3 is cut short.
         {"off the grid",
@@ -129,14 +130,17 @@ TEST(TempoEnvelope, ARepeatedSignatureOffTheBarLinesIsAChange) {
          "    PT 2.0000000000 120.000000 1 262147 0 3\n"
          "    PT 3.7500000000 120.000000 1 262147 0 3\n"
          "    PT 6.7500000000 120.000000 1 262146 0 3\n",
-         {"3/4 at bar 2", "3/4 at bar 4", "2/4 at bar 6"}},
+         {"3/4 at bar 2", "3/4 at bar 4", "2/4 at bar 6"},
+         ""},
         {"on a bar line",
          bar44 + 2 * bar34,
          13 * kQuarter,
          "    PT 0.0000000000 120.000000 1 262148 0 1\n"
          "    PT 2.0000000000 120.000000 1 262147 0 3\n"
          "    PT 6.5000000000 120.000000 1 262146 0 3\n",
-         {"3/4 at bar 2", "2/4 at bar 5"}},
+         {"3/4 at bar 2", "2/4 at bar 5"},
+         "  1 meter event(s) repeat the meter already in force -- no bar line 3/4 at bar 4\n"
+         "      changes at these entries, so none is written as a change.\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -145,6 +149,8 @@ TEST(TempoEnvelope, ARepeatedSignatureOffTheBarLinesIsAChange) {
         const Written w = write(map, meters, {});
         EXPECT_EQ(w.text, "  <TEMPOENVEX\n" + c.points + "  >\n");
         EXPECT_EQ(w.counts.signature_changes, static_cast<int>(c.bars.size()));
+        EXPECT_EQ(w.counts.meter_repeats, c.repeats.empty() ? 0 : 1);
+        EXPECT_EQ(meter_repeat_summary(meters, w.counts.meter_repeats), c.repeats);
         std::string rows;
         for (const std::string& bar : c.bars) rows += "      " + bar + "\n";
         EXPECT_NE(meter_change_summary(meters, w.counts.signature_changes).find(rows),

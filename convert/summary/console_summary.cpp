@@ -7,6 +7,7 @@
 #include "convert/run_state.h"
 #include "convert/summary/special_track_rows.h"
 #include "convert/summary/track_stage_summary.h"
+#include "convert/summary/wiring_rows.h"
 #include "convert/tracks/midi_items.h"
 #include "convert/writer/colors.h"
 #include "convert/writer/item_writer.h"
@@ -16,8 +17,10 @@
 #include "convert/writer/tempo_markers.h"
 #include "convert/writer/writer_summary.h"
 #include "effects/clip_effects.h"
+#include "effects/fx_chain.h"
 #include "effects/fx_summary.h"
 #include "effects/reasurroundpan.h"
+#include "effects/standin_summary.h"
 #include "util/timecode.h"
 
 namespace {
@@ -123,7 +126,7 @@ void midi_clip_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
             c.head_cut_clips);
 }
 
-// Mixer strips, sends, master fader and automation (rows 4 to 54 that this build counts).
+// MIDI events, mixer strips, sends and MIDI mute automation (rows 1 to 10).
 void mix_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     const WriterSummary& s = writer_summary;
     midi_event_paragraphs(text);
@@ -149,6 +152,11 @@ void mix_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     if (s.midi_mute_tracks != 0)
         text += format_text("  %d MIDI track(s) arrive with their mute automation\n",
                             s.midi_mute_tracks);
+}
+
+// The click track and the sends' pans and switches (rows 13 to 16).
+void click_and_send_paragraphs(std::string& text) {
+    const WriterSummary& s = writer_summary;
     if (!s.click_track_name.empty())
         text += "  Pro Tools' click is on and \"" + s.click_track_name +
                 "\" plays it. REAPER's metronome is left OFF;\n"
@@ -169,24 +177,47 @@ void mix_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
             rows.push_back(stereo_send_row(track));
         text += name_rows(rows);
     }
+}
+
+// Plug-ins bypassed, on the master and inactive (rows 23 to 26).
+void plugin_state_paragraphs(std::string& text) {
+    const WriterSummary& s = writer_summary;
     text += fx_bypassed_paragraph();
     if (s.master_fx_slots != 0)
         text += format_text("  %d insert(s) on the Master Fader carried\n", s.master_fx_slots);
     text += fx_offline_paragraphs();
+}
+
+// Keyed tracks passing two channels on, and MIDI triggering switched off (rows 29, 30).
+void keyed_track_paragraphs(std::string& text) {
+    const WriterSummary& s = writer_summary;
     if (s.mainsend_nch != 0)
         text += format_text(
             "      %d keyed track(s) pass only channels 1/2 on to their parent, so\n"
             "      no key reaches the mix even with the last plug-in offline\n",
             s.mainsend_nch);
     text += fx_midi_trigger_paragraph();
+}
+
+// Options on the plug-ins' key inputs (row 31).
+void sidechain_option_rows(std::string& text, const ConsoleSummaryInput& in) {
+    if (in.no_sidechain) text += "  --no-sidechain: key inputs left unwired\n";
+}
+
+// Send automation, the master fader and track automation (rows 34 to 36).
+void automation_paragraphs(std::string& text) {
+    const WriterSummary& s = writer_summary;
     if (s.send_points != 0) text += format_text("  %d send automation points\n", s.send_points);
     if (!s.master_fader_name.empty())
         text += "  master fader \"" + s.master_fader_name + "\" carried onto the REAPER master\n";
     if (s.automation_points != 0)
         text += format_text("  %d automation points across %d tracks\n", s.automation_points,
                             s.automated_tracks);
-    midi_clip_paragraphs(text, in);
-    text += fx_param_envelope_paragraphs();
+}
+
+// Automated tracks set to Read and faders parked at unity (rows 53 and 54).
+void automation_mode_paragraphs(std::string& text) {
+    const WriterSummary& s = writer_summary;
     if (s.automated_tracks_read != 0)
         text += format_text(
             "  %d automated track(s) set to Read (Trim/Read would\n"
@@ -200,9 +231,8 @@ void mix_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
             parked);
 }
 
-// Stretched clips, fades, clip gain, colour options, track colours and the meter (rows 60 to 80
-// that this build counts).
-void clip_and_colour_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
+// Pitch, warps, stretched clips, fades, clip gain and loops (rows 56 to 68).
+void clip_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     text += in.clip_stretch_lines;
     text +=
         format_text("  %d clips stretched, %d of them read from the session\n",
@@ -211,7 +241,26 @@ void clip_and_colour_paragraphs(std::string& text, const ConsoleSummaryInput& in
                         clip_counts.fade_outs, clip_counts.crossfades);
     text += format_text("  %d clips given clip gain\n", item_writer.clips_with_gain);
     text += in.clip_loop_lines;
-    text += fx_no_standins_paragraph();
+}
+
+// --no-stand-ins with nothing withheld (row 69).
+void stand_in_option_row(std::string& text) {
+    if (settings.no_stand_ins && fx_chain_state.standins_withheld == 0 &&
+        fx_chain_state.polarity_withheld == 0)
+        text += "  --no-stand-ins: on; no Avid plug-in in this session had a REAPER stand-in.\n";
+}
+
+// --no-stand-ins: the tracks whose one-sided Trim stays (row 71).
+void one_sided_trim_row(std::string& text) {
+    if (settings.no_stand_ins && fx_chain_state.polarity_withheld != 0)
+        text += format_text(
+            "      %d track(s) where a Trim flips one side only play both sides\n"
+            "      upright: the polarity flip of that one side is a stand-in too.\n",
+            static_cast<int>(fx_chain_state.polarity_withheld));
+}
+
+// Colour options, track colours and the meter (rows 72 to 81).
+void colour_option_and_meter_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     if (in.no_track_colors)
         text +=
             "  --no-track-colors: every track is in REAPER's default color; the\n"
@@ -231,12 +280,11 @@ void clip_and_colour_paragraphs(std::string& text, const ConsoleSummaryInput& in
                             in.meters.front().denominator);
     }
     text += meter_change_summary(in.meters, tempo_marker_counts.signature_changes);
+    text += meter_repeat_summary(in.meters, tempo_marker_counts.meter_repeats);
 }
 
-// Track colours by coding, pan law, clip colours, themes and clip-gain envelopes (rows 88 to
-// 107).
-void colour_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
-    const WriterSummary& s = writer_summary;
+// Tracks coloured by the session's colour coding (row 88).
+void track_coding_paragraph(std::string& text, const ConsoleSummaryInput& in) {
     if (color_counters.tracks_colored_by_coding != 0 && !in.track_color_coding.empty())
         text += format_text(
                     "  %d track(s) had NO color of their own and were given the one\n"
@@ -245,6 +293,28 @@ void colour_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
                 "      \"" + in.track_color_coding + "\" color coding.\n" +
                 "      That scheme is stored IN THE SESSION, so the color is the\n"
                 "      same everywhere and is not this machine's preference.\n";
+}
+
+// Clips without a colour of their own under the session's clip colour coding (rows 91 and 92).
+void clip_coding_paragraphs(std::string& text) {
+    if (settings.no_clip_colors) return;
+    if (color_counters.fallback_clips_colored != 0)
+        text += format_text(
+            "      %d clip(s) with no color of their own were given the tint Pro\n"
+            "      Tools shows for them under this coding: the color\n"
+            "      of the row their track sits in.\n",
+            color_counters.fallback_clips_colored);
+    if (color_counters.fallback_clips_uncolored != 0)
+        text += format_text(
+            "      %d clip(s) sit in a row whose tint under this coding has not\n"
+            "      been measured yet, and are left for REAPER to draw rather than\n"
+            "      given a guessed shade.\n",
+            color_counters.fallback_clips_uncolored);
+}
+
+// Pan law, clip colours, themes and clip-gain envelopes (rows 99 to 107).
+void pan_law_and_clip_colour_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
+    const WriterSummary& s = writer_summary;
     if (s.pan_law_known) {
         text +=
             format_text("  Pan law: %.1f dB, read from the session's Pan Depth\n", s.pan_law_db);
@@ -261,6 +331,12 @@ void colour_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
             "      the GROUPING is exact; the shade is as close as the palette\n"
             "      allows.\n",
             item_writer.clips_colored, static_cast<int>(item_writer.color_indices.size()));
+        if (color_counters.clips_lightened != 0)
+            text += format_text(
+                "      %d of them carry a hand-picked palette color from the lower rows,\n"
+                "      written as the palette swatch; Pro Tools draws a clip body paler\n"
+                "      than its swatch, so these read stronger in REAPER than there.\n",
+                color_counters.clips_lightened);
         if (color_counters.clips_off_palette != 0)
             text += format_text(
                 "      WARNING: %d clip(s) carry a palette index off the known\n"
@@ -296,7 +372,7 @@ void colour_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
             item_writer.gain_envelopes);
 }
 
-// View state: hidden, heights, solo, automation modes (rows 117 to 132).
+// View state: hidden, heights, solo, MIDI fader and pan (rows 117 to 121).
 void view_paragraphs(std::string& text) {
     const WriterSummary& s = writer_summary;
     if (!s.hidden_tracks.empty())
@@ -325,6 +401,11 @@ void view_paragraphs(std::string& text) {
             "      sends when playback starts. A clip that already streams one of\n"
             "      those controllers keeps its stream instead.\n",
             midi_writer.fader_pan_tracks);
+}
+
+// Tracks whose automation mode is Off (row 124).
+void automation_off_paragraph(std::string& text) {
+    const WriterSummary& s = writer_summary;
     if (!s.automation_off_tracks.empty())
         text += format_text("  %d track(s) have automation mode OFF in Pro Tools:",
                             static_cast<int>(s.automation_off_tracks.size())) +
@@ -333,7 +414,11 @@ void view_paragraphs(std::string& text) {
                 "      Pro Tools ignores their automation. They arrive in Trim/Read with\n"
                 "      every envelope written INACTIVE, so the moves are kept but not\n"
                 "      played -- the same thing Pro Tools does.\n";
-    text += fx_trim_paragraph();
+}
+
+// Soloed and muted tracks, and the solo helper track added for them (row 132).
+void soloed_muted_paragraph(std::string& text) {
+    const WriterSummary& s = writer_summary;
     if (s.soloed_and_muted != 0)
         text += format_text(
             "  %d track(s) were soloed AND muted in Pro Tools, which keeps them silent.\n"
@@ -345,7 +430,7 @@ void view_paragraphs(std::string& text) {
                 "\"\n      was added, soloed and empty, to keep the rest silent.\n";
 }
 
-// Timebase, bit depth, timecode, surround lanes, locks and grid (rows 159 to 176).
+// Timebase, real-time properties, bit depth and timecode (rows 159 to 163).
 void project_paragraphs(std::string& text) {
     const WriterSummary& s = writer_summary;
     const int time_tracks = s.timebase_time + s.midi_timebase_time;
@@ -398,12 +483,21 @@ void project_paragraphs(std::string& text) {
                 twin.c_str(), twin.c_str());
         }
     }
-    text += reasurroundpan_paragraph();
+}
+
+// Surround panner lanes not written (row 170).
+void surround_lane_paragraph(std::string& text) {
+    const WriterSummary& s = writer_summary;
     if (s.surround_pan_lanes_not_carried != 0)
         text += format_text(
             "  %d surround panner automation lane(s) not written: a stereo source's\n"
             "      panner, or a session older than Pro Tools 2026.\n",
             s.surround_pan_lanes_not_carried);
+}
+
+// Locked clips, the grid and MIDI clips on sample-based tracks (rows 175 to 178).
+void lock_grid_paragraphs(std::string& text) {
+    const WriterSummary& s = writer_summary;
     if (item_writer.locked_clips != 0)
         text += format_text(
             "  %d clip(s) were locked in Pro Tools and are LOCKED in REAPER. REAPER\n"
@@ -436,8 +530,8 @@ void project_paragraphs(std::string& text) {
     }
 }
 
-// Time bases, sync points and clip groups (rows 184 to 190), lanes (197), overlaps and fades
-// (209 to 216).
+// Time bases, sync points and clip groups (rows 184 to 191), playlists, odd strips and lanes
+// (to 197).
 void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     const ClipStageCounts& c = clip_counts;
     text +=
@@ -487,6 +581,11 @@ void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
                 name_rows(in.odd_strips);
     if (item_writer.lanes_written != 0)
         text += format_text("  %d written as REAPER fixed lanes\n", item_writer.lanes_written);
+}
+
+// Covered clips, fades left out and deleted placements (rows 209 to 216).
+void covered_clip_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
+    const ClipStageCounts& c = clip_counts;
     if (c.trimmed_heads != 0)
         text +=
             format_text("  %d clip head(s) start later, under the clip Pro Tools draws over them\n",
@@ -519,7 +618,10 @@ void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
             "  %d deleted clip placement(s) are still in this session: edits or takes\n"
             "      Pro Tools no longer plays. They are left out of the project%s\n",
             c.alternate_clips, "; --recover-deleted\n      would keep them.");
-    text += fx_plugin_paragraph(in.plugin_instances);
+}
+
+// Unlinked multi-mono instances (row 219).
+void multi_mono_paragraph(std::string& text, const ConsoleSummaryInput& in) {
     if (!in.multi_mono.empty())
         text += format_text(
                     "  WARNING: %d unlinked MULTI-MONO instance(s). Pro Tools stores a\n"
@@ -629,9 +731,10 @@ void unplaced_clip_paragraphs(std::string& text, const ConsoleSummaryInput& in) 
 
 }  // namespace
 
-std::string quoted_name_list(std::span<const std::string> names) {
+std::string quoted_name_list(std::span<const std::string> names, std::size_t shown) {
     std::string out;
     for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i == shown) return out + ", ...";
         out += i == 0 ? " \"" : ", \"";
         out += names[i];
         out += "\"";
@@ -669,25 +772,66 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     text += format_text("  %d tracks, %d clips, %d MIDI notes\n", in.tracks_written,
                         static_cast<int>(item_writer.items_written), in.midi_notes_written);
 
-    mix_paragraphs(text, in);
-    text += tempo_map_summary(tempo_marker_counts, in.tempo_ramps);
-    clip_and_colour_paragraphs(text, in);
-    text += marker_summary(tempo_marker_counts);
-    colour_paragraphs(text, in);
-    text += track_coding_rows(track_stage, in.no_track_colors) + group_rows(track_stage);
-    view_paragraphs(text);
-    text += midi_track_rows(track_stage, settings.comments_mode);
-    text += in.clip_take_lines;
-    text += clip_effects_paragraph();
-    text += clip_effects_losses_paragraph();
-    project_paragraphs(text);
-    text += group_warning_rows(track_stage);
-    text += fx_one_sided_polarity_paragraph();
-    clip_stage_paragraphs(text, in);
-    text += track_order_rows(track_stage);
-    melodyne_paragraphs(text, in.session_folder);
-    frozen_track_paragraphs(text);
-    video_track_paragraphs(text);
+    // The paragraphs, in the one order of the summary's table; each call prints its rows.
+    mix_paragraphs(text, in);                                        // 1-10
+    text += no_output_rows();                                        // 12
+    click_and_send_paragraphs(text);                                 // 13-16
+    text += send_wiring_rows();                                      // 17, 22
+    plugin_state_paragraphs(text);                                   // 23-26
+    text += key_input_rows();                                        // 27, 28
+    keyed_track_paragraphs(text);                                    // 29, 30
+    sidechain_option_rows(text, in);                                 // 31
+    text += unresolved_key_rows();                                   // 32, 33
+    automation_paragraphs(text);                                     // 34-36
+    midi_clip_paragraphs(text, in);                                  // 37-44
+    text += fx_param_envelope_paragraphs();                          // 46-52
+    automation_mode_paragraphs(text);                                // 53, 54
+    text += tempo_map_summary(tempo_marker_counts, in.tempo_ramps);  // 55
+    clip_paragraphs(text, in);                                       // 56-68
+    stand_in_option_row(text);                                       // 69
+    text += fx_no_standins_paragraph();                              // 70
+    one_sided_trim_row(text);                                        // 71
+    colour_option_and_meter_paragraphs(text, in);                    // 72-81
+    text += marker_summary(tempo_marker_counts);                     // 82-87
+    track_coding_paragraph(text, in);                                // 88
+    clip_coding_paragraphs(text);                                    // 91, 92
+    text += track_coding_rows(track_stage, in.no_track_colors);      // 96-98
+    pan_law_and_clip_colour_paragraphs(text, in);                    // 99-107
+    text += group_rows(track_stage);                                 // 109-116
+    view_paragraphs(text);                                           // 117-121
+    text += midi_track_rows(track_stage);                            // 122, 123
+    automation_off_paragraph(text);                                  // 124
+    text += track_mode_rows(track_stage, settings.comments_mode);    // 125, 126, 128
+    text += fx_trim_paragraph();                                     // 130
+    soloed_muted_paragraph(text);                                    // 132
+    text += folder_rows();                                           // 134-143
+    text += group_attribute_rows(track_stage);                       // 144
+    text += fx_one_sided_polarity_paragraph();                       // 145
+    text += in.clip_take_lines;                                      // 147
+    text += clip_effects_paragraph();                                // 148
+    text += clip_effects_losses_paragraph();                         // 149
+    melodyne_merge_paragraph(text);                                  // 150
+    text += track_position_rows(track_stage);                        // 153, 154
+    melodyne_left_paragraph(text);                                   // 155
+    text += standin_paragraphs();                                    // 156-158
+    project_paragraphs(text);                                        // 159-163
+    text += surround_bus_rows();                                     // 166
+    text += reasurroundpan_paragraph();                              // 169
+    surround_lane_paragraph(text);                                   // 170
+    text += unplaceable_surround_rows();                             // 171
+    melodyne_carried_paragraph(text, in.session_folder);             // 173
+    lock_grid_paragraphs(text);                                      // 175-178
+    video_track_paragraphs(text);                                    // 179
+    text += group_warning_rows(track_stage);                         // 180-182
+    text += hardware_insert_rows(track_stage);                       // 183
+    clip_stage_paragraphs(text, in);        // 184-197 (the playlist rows 127, 192, 193, 202, 217)
+    text += track_order_rows(track_stage);  // 198-201
+    frozen_track_paragraphs(text);          // 203-205
+    text += inactive_track_rows(track_stage);          // 206-208
+    covered_clip_paragraphs(text, in);                 // 209-216
+    text += fx_plugin_paragraph(in.plugin_instances);  // 218
+    multi_mono_paragraph(text, in);                    // 219
+    // Our own: MIDI and clips left out, each at a fixed place after the table's rows.
     midi_loss_paragraphs(text);
     unplaced_clip_paragraphs(text, in);
     // Names from the session are in it: made safe once, here, for every paragraph.

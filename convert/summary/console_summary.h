@@ -6,6 +6,7 @@
 // values that are not counters come in the input records.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -60,10 +61,12 @@ struct ConsoleSummaryInput {
     std::string playlist_lines;  // split stereo, alternate playlists, folding, unmatched tracks
     bool keep_inaudible_midi = false;
     bool truncate_midi_to_clip = false;
+    bool no_sidechain = false;
 };
 
-// Rule 3 of the summary: ` "a", "b"` (a blank before the first name, ", " between).
-std::string quoted_name_list(std::span<const std::string> names);
+// Rule 3 of the summary: ` "a", "b"` (a blank before the first name, ", " between); past
+// `shown` names, ", ..." instead of the rest.
+std::string quoted_name_list(std::span<const std::string> names, std::size_t shown = SIZE_MAX);
 
 // One "      %s\n" row per text, at most 8, then "      ... and %d more\n".
 std::string name_rows(std::span<const std::string> rows);

@@ -6,7 +6,7 @@
 #include "convert/writer/special_tracks.h"
 #include "convert/writer/video_tracks.h"
 
-void melodyne_paragraphs(std::string& text, const std::string& session_folder) {
+void melodyne_merge_paragraph(std::string& text) {
     const AraTransfer& t = ara_transfer;
     const std::vector<std::string> messages = ara_merge_messages();
     if (!messages.empty()) {
@@ -19,6 +19,10 @@ void melodyne_paragraphs(std::string& text, const std::string& session_folder) {
             cause.c_str());
         for (const std::string& m : messages) text += "      Melodyne: " + m + "\n";
     }
+}
+
+void melodyne_left_paragraph(std::string& text) {
+    const AraTransfer& t = ara_transfer;
     if (t.clips_without_take != 0) {
         text += format_text(
             "  %d clip(s) have Melodyne (ARA) attached. What was edited there is NOT\n"
@@ -26,6 +30,10 @@ void melodyne_paragraphs(std::string& text, const std::string& session_folder) {
             t.clips_without_take);
         text += name_rows(t.notes);
     }
+}
+
+void melodyne_carried_paragraph(std::string& text, const std::string& session_folder) {
+    const AraTransfer& t = ara_transfer;
     if (t.takes_written != 0 && t.blocks_written != 0)
         text += format_text(
             "  %d clip(s) carry their Melodyne (ARA) edits into REAPER: Melodyne sits on\n"
@@ -34,6 +42,12 @@ void melodyne_paragraphs(std::string& text, const std::string& session_folder) {
             "      that REAPER's Melodyne opens with the same notes. Melodyne must be\n"
             "      installed and authorized for REAPER.\n",
             t.takes_written, session_folder.c_str());
+}
+
+void melodyne_paragraphs(std::string& text, const std::string& session_folder) {
+    melodyne_merge_paragraph(text);
+    melodyne_left_paragraph(text);
+    melodyne_carried_paragraph(text, session_folder);
 }
 
 void frozen_track_paragraphs(std::string& text) {

@@ -4,8 +4,14 @@
 
 #include <string>
 
-// The rows of the merge's problems, the clips whose edits were not carried and the clips that
-// carry them; nothing when the session has no Melodyne record.
+// The Melodyne rows, each at its own place; nothing when the session has no Melodyne record.
+// The merge's problems.
+void melodyne_merge_paragraph(std::string& text);
+// The clips whose edits were not carried.
+void melodyne_left_paragraph(std::string& text);
+// The clips that carry them, with the session's "ARA Data" folder.
+void melodyne_carried_paragraph(std::string& text, const std::string& session_folder);
+// The three together, in that order.
 void melodyne_paragraphs(std::string& text, const std::string& session_folder);
 
 // The frozen tracks delivered frozen, and those written unfrozen with their reasons.

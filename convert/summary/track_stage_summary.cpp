@@ -38,6 +38,12 @@ std::string track_coding_rows(const TrackStageState& state, bool no_track_colors
             "      keep REAPER's default rather than take a color picked\n"
             "      from a guess at which slot the group occupies.\n",
             c.groups_without_slot);
+    return text;
+}
+
+std::string track_position_rows(const TrackStageState& state) {
+    const ColourCoding& c = state.coding;
+    std::string text;
     if (c.position_for_want_of_row != 0)
         text += format_text(
             "  %d track(s) had no stored display row, so their position in the\n"
@@ -132,7 +138,7 @@ std::string group_rows(const TrackStageState& state) {
     return text;
 }
 
-std::string midi_track_rows(const TrackStageState& state, CommentsMode comments_mode) {
+std::string midi_track_rows(const TrackStageState& state) {
     std::string text;
     if (state.properties.count != 0)
         text += format_text("  WARNING: %d MIDI/instrument track(s) carry REAL-TIME PROPERTIES:",
@@ -148,6 +154,11 @@ std::string midi_track_rows(const TrackStageState& state, CommentsMode comments_
                 "      which has no instrument, so they are silent. To hear them, add a\n"
                 "      send from the MIDI track to the instrument's track in REAPER,\n"
                 "      MIDI only (Audio: None).\n";
+    return text;
+}
+
+std::string track_mode_rows(const TrackStageState& state, CommentsMode comments_mode) {
+    std::string text;
     if (state.automation_modes.count != 0)
         text +=
             format_text("  %d track(s) use an automation mode other than Read and arrive in it:",
@@ -210,6 +221,12 @@ std::string group_warning_rows(const TrackStageState& state) {
                 "      build can tell. Rather than guess what they link, they\n"
                 "      are left unlinked. Please send the session in so the\n"
                 "      type can be learned.\n";
+    return text;
+}
+
+std::string group_attribute_rows(const TrackStageState& state) {
+    const TrackGroups& g = state.groups;
+    std::string text;
     if (!g.unsupported_attributes.empty()) {
         text += format_text(
             "  %d group(s) link controls beyond volume, mute and solo that are not\n"
@@ -218,6 +235,11 @@ std::string group_warning_rows(const TrackStageState& state) {
         for (const auto& [name, numbers] : g.unsupported_attributes)
             text += "      " + name + " attributes (" + cut_at_character(numbers, 15) + ")\n";
     }
+    return text;
+}
+
+std::string hardware_insert_rows(const TrackStageState& state) {
+    std::string text;
     if (!state.hardware_inserts.empty()) {
         text += format_text(
             "  %d hardware I/O insert(s) found. These route through a physical\n"
@@ -261,6 +283,11 @@ std::string track_order_rows(const TrackStageState& state) {
                     "      not carried:",
                     static_cast<int>(state.vca_masters_unlinked.size())) +
                 quoted_name_list(state.vca_masters_unlinked) + "\n";
+    return text;
+}
+
+std::string inactive_track_rows(const TrackStageState& state) {
+    std::string text;
     if (state.inactive_marked != 0)
         text += format_text(
             "  %d track(s) were INACTIVE in Pro Tools and are written MUTED --\n"

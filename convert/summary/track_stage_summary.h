@@ -8,12 +8,24 @@
 #include "app/convert_options.h"
 #include "convert/tracks/track_stage_state.h"
 
-// Colour coding and groups.
+// Each returns the rows of one place in the summary's order.
+// MIDI tracks without output, the video track's colour, groups without a slot.
 std::string track_coding_rows(const TrackStageState& state, bool no_track_colors);
+// Mix and VCA groups and their warnings.
 std::string group_rows(const TrackStageState& state);
-// Real-time properties, instruments on other tracks, automation modes, programs, comments.
-std::string midi_track_rows(const TrackStageState& state, CommentsMode comments_mode);
-// Group membership not written, Edit and unknown groups, hardware inserts.
+// Real-time properties and instruments on other tracks.
+std::string midi_track_rows(const TrackStageState& state);
+// Automation modes, programs, comments.
+std::string track_mode_rows(const TrackStageState& state, CommentsMode comments_mode);
+// Group links beyond volume, mute and solo.
+std::string group_attribute_rows(const TrackStageState& state);
+// Tracks whose place in the colour sequence is taken from track order, or lies past row 26.
+std::string track_position_rows(const TrackStageState& state);
+// Group membership not written, Edit and unknown groups.
 std::string group_warning_rows(const TrackStageState& state);
-// Empty tracks, click tracks, filters, VCA masters without members, inactive and voice off.
+// Hardware inserts.
+std::string hardware_insert_rows(const TrackStageState& state);
+// Empty tracks, click tracks, filters, VCA masters without members.
 std::string track_order_rows(const TrackStageState& state);
+// Inactive and voice-off tracks, and track names that could not be bound.
+std::string inactive_track_rows(const TrackStageState& state);

@@ -55,16 +55,19 @@ bool on_bar_line(const MeterChange& meter, double ticks) {
 
 // The meter entries after the first that change the bar lines: a signature that differs from the
 // one in force, or the one in force again off its bar lines (Pro Tools starts a new bar there, and
-// counts every later bar from it).
-std::vector<MeterChange> signature_changes(std::span<const MeterChange> meters) {
+// counts every later bar from it). The others repeat the meter in force: `repeats` gets them.
+std::vector<MeterChange> signature_changes(std::span<const MeterChange> meters,
+                                           std::vector<MeterChange>* repeats = nullptr) {
     std::vector<MeterChange> changes;
     if (meters.empty()) return changes;
     const MeterChange* in_force = &meters.front();
     for (std::size_t i = 1; i < meters.size(); ++i) {
         const MeterChange& meter = meters[i];
         if (signature_of(meter) == signature_of(*in_force) &&
-            on_bar_line(*in_force, meter.position - in_force->position))
+            on_bar_line(*in_force, meter.position - in_force->position)) {
+            if (repeats != nullptr) repeats->push_back(meter);
             continue;
+        }
         in_force = &meter;
         changes.push_back(meter);
     }
@@ -318,6 +321,8 @@ std::vector<TempoPoint> build_tempo_points(const TempoMarkersInput& input,
                                            TempoMarkerCounts& counts) {
     const std::vector<TempoEntry>& entries = input.tempo_map.entries;
     const std::vector<MeterChange> changes = signature_changes(input.meters);
+    counts.meter_repeats =
+        input.meters.empty() ? 0 : static_cast<int>(input.meters.size() - 1 - changes.size());
     counts.tempo_changes = entries.size() > 1 ? static_cast<int>(entries.size()) : 0;
     if (entries.size() <= 1 && changes.empty()) return {};
 
@@ -449,6 +454,25 @@ std::string meter_change_summary(std::span<const MeterChange> meters, int writte
         "      All %d are written as REAPER time signature changes, at\n"
         "      the same bars, in the project's tempo envelope.\n",
         written);
+    return text;
+}
+
+std::string meter_repeat_summary(std::span<const MeterChange> meters, int repeats) {
+    if (repeats == 0) return {};
+    constexpr std::size_t kShown = 8;
+    std::vector<MeterChange> repeated;
+    signature_changes(meters, &repeated);
+    std::string text = format_text(
+        "  %d meter event(s) repeat the meter already in force -- no bar line", repeats);
+    const char* separator = "";
+    for (std::size_t i = 0; i < repeated.size() && i < kShown; ++i) {
+        text += format_text("%s %u/%u at bar %u", separator, repeated[i].numerator,
+                            repeated[i].denominator, bar_of(meters, repeated[i].position));
+        separator = ",";
+    }
+    if (repeated.size() > kShown)
+        text += format_text(", ... and %d more", static_cast<int>(repeated.size() - kShown));
+    text += "\n      changes at these entries, so none is written as a change.\n";
     return text;
 }
 

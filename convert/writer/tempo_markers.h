@@ -32,6 +32,7 @@ struct NamedLocation {
 struct TempoMarkerCounts {
     int tempo_changes = 0;        // the map's entries when it has more than one, else 0
     int signature_changes = 0;    // written as time signature points
+    int meter_repeats = 0;        // meter entries after the first that change no bar line
     int ramps_written = 0;        // --tempo-ramps: runs of steps written as a ramp
     int ramps_kept_as_steps = 0;  // --tempo-ramps: runs whose ramp would not fit
     int locations_written = 0;    // MARKER numbers given: markers and regions
@@ -74,3 +75,7 @@ std::string meter_change_summary(std::span<const MeterChange> meters, int writte
 
 // The console summary's marker paragraphs for these counts.
 std::string marker_summary(const TempoMarkerCounts& counts);
+
+// The meter entries that repeat the meter in force on its bar lines, `repeats` of them: the
+// first 8 named with their bars.
+std::string meter_repeat_summary(std::span<const MeterChange> meters, int repeats);

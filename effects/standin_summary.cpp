@@ -1,0 +1,44 @@
+#include "effects/standin_summary.h"
+
+#include "effects/eq3_conversion.h"
+#include "effects/stock_standins.h"
+#include "util/number_text.h"
+
+std::string standin_paragraphs() {
+    const StockStandInState& st = stock_standin_state;
+    std::string text;
+    if (st.standin_total > 0) {
+        append_format(text,
+                      "  %d Avid plug-in(s) arrive as REAPER's own equivalents, in the same\n"
+                      "      slot (EQ exact in design, dynamics close, not identical): ",
+                      static_cast<int>(st.standin_total));
+        const char* separator = "";
+        for (const auto& [name, count] : st.standin_counts) {
+            append_format(text, "%s%s %d", separator, name.c_str(), static_cast<int>(count));
+            separator = ", ";
+        }
+        text += '\n';
+    }
+    const Eq3Counters& eq = eq3_counters;
+    if (eq.fitted_band_count > 0)
+        append_format(text,
+                      "      EQ3: %d band(s) fitted onto ReaEQ to follow Pro Tools' own curve to\n"
+                      "      within 0.05 dB where ReaEQ can reach it (%d extra band(s) added)\n",
+                      static_cast<int>(eq.fitted_band_count),
+                      static_cast<int>(eq.extra_band_count));
+    if (eq.one_pole_count > 0)
+        append_format(text,
+                      "      EQ3: %d high-pass or low-pass filter(s) set to 6 or 18 dB/oct use\n"
+                      "      REAPER's Simple 1-Pole Filter (JS) for their first-order part, in\n"
+                      "      the slot after the ReaEQ\n",
+                      static_cast<int>(eq.one_pole_count));
+    if (!st.notes.empty()) {
+        text += "  Avid stand-ins approximated or left out:\n";
+        for (const auto& [note, count] : st.notes) {
+            append_format(text, "      %s (%d plug-in(s))\n", note.c_str(),
+                          static_cast<int>(count));
+            if (note == kEq3BeyondReachNote) text += eq3_worst_fit_text(eq);
+        }
+    }
+    return text;
+}

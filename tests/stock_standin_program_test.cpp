@@ -1,0 +1,331 @@
+// Avid stock processors written by the program as REAPER's own effects, on a synthetic session
+// whose one track holds an EQ3 7-Band, a Dyn3 Compressor/Limiter and a Channel Strip.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/ptformat.h"
+#include "tests/mixer_builder.h"
+#include "tests/plugin_blocks.h"
+#include "tests/rpp_grammar.h"
+#include "tests/test_support.h"
+#include "tests/walk_builder.h"
+#include "util/codecs.h"
+#include "util/guid.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using test_support::read_file;
+using test_support::RunSetup;
+using test_support::TempDir;
+using test_support::write_file;
+
+bool has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// Control values as "d_" fields: an 8-byte name, then a big-endian f64.
+std::string control_values(const std::vector<double>& values) {
+    std::string out = test_blocks::zeros(4);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        std::string name = "d_v" + std::to_string(i);
+        name.resize(8, '\0');
+        out += name + test_plugins::f64be(values[i]);
+    }
+    return out;
+}
+
+// Named document values: "d_" name, zero-terminated and padded to 4, then a big-endian f64.
+std::string named_values(const std::vector<std::pair<std::string, double>>& values) {
+    std::string out = test_blocks::zeros(4);
+    for (const auto& [name, value] : values) {
+        std::string field = "d_" + name;
+        field.resize((field.size() + 1 + 3) / 4 * 4, '\0');
+        out += field + test_plugins::f64be(value);
+    }
+    return out;
+}
+
+std::string stock_slot(const std::string& id, const std::string& payload) {
+    test_plugins::PluginBlock p = test_plugins::elck_plugin(payload, "");
+    p.id = id;
+    return test_plugins::plugin_block(p);
+}
+
+// A slot followed by its activity byte; a bypassed one by its state block after a 1.
+std::string active(const std::string& slot) {
+    return slot + test_plugins::byte(1) + test_blocks::zeros(3);
+}
+std::string bypassed(const std::string& slot) {
+    return slot + test_plugins::byte(1) + test_blocks::z_block(0x2614, test_blocks::zeros(12));
+}
+
+// EQ3 7-Band: output gains 1 + 0.5 dB, polarity on, high-pass 18 dB/oct at 100 Hz, five flat
+// bands, the low-pass off at 12 dB/oct.
+std::string eq3_slot() {
+    std::vector<double> v(38, 0.0);
+    v[2] = 1.0;
+    v[3] = 0.5;
+    v[4] = 1.0;
+    v[5] = 1.0, v[6] = 1.0, v[7] = 1.0, v[8] = 2.0, v[9] = 100.0;
+    const double band_freqs[] = {100, 500, 2000, 6000, 10000};
+    const std::size_t firsts[] = {10, 15, 19, 23, 27};
+    for (int b = 0; b < 5; ++b) {
+        v[firsts[b]] = 1.0;
+        v[firsts[b] + 2] = band_freqs[b];
+        v[firsts[b] + 3] = 1.0;
+    }
+    v[32] = 1.0, v[33] = 0.0, v[34] = 1.0, v[35] = 1.0, v[36] = 10000.0;
+    return stock_slot("Digi47e3", control_values(v));
+}
+
+// Dyn3 compressor: threshold -20 dB, ratio 4, attack 10 ms, release 80 ms, gain 3 dB.
+std::string dyn3_slot() {
+    return stock_slot("Digidn3c",
+                      control_values({0, 4, 0.010, 0.080, 3, -20, 0, 20000, 1, 0, 20, 1, 0, 0}));
+}
+
+std::string strip_slot() {
+    return stock_slot("AVIDChSt", named_values({{"Cmp Ratio", 4.0},
+                                                {"EQ Low Gain", 6.0},
+                                                {"Filter 2 Type", 0.0},
+                                                {"Sc Source", 0.0}}));
+}
+
+// The plain session of one track, "Drums", holding `slots`, at 48 kHz.
+std::string plain_session(const std::string& slots) {
+    using namespace walk_blocks;
+    using namespace mixer_blocks;
+    using namespace test_blocks;
+    const std::string walk =
+        region_list({audio_region("Kick", 0, 96000, 0, 0)}) +
+        track_list({track_entry("Drums", {0})}) +
+        placement_tracks({placement_track("Drums", {audio_playlist({placement(0, 0)})})});
+    const std::string drums = track_block(
+        0x261b, "Drums",
+        lane_block(fader_block(0), output_block(2, "Out 1-2") +
+                                       mono_lists(list_block(0), list_block(0), list_block(0))) +
+            slots);
+    std::vector<FileEntry> files = {{"Kick.wav", "EVAW"}};
+    std::vector<std::uint64_t> lengths(1, 480000);
+    return session_header() + lead_block() + version_block(12) + z_block(0x7777, zeros(5000)) +
+           rate_block(48000) + audio_files_block(1, files, lengths) + walk + drums;
+}
+
+struct Conversion {
+    std::string plain, project, console;
+};
+
+Conversion convert(const std::string& slots, std::vector<std::string> extra = {}) {
+    TempDir root;
+    RunSetup setup;
+    for (const char* name : {"home", "appdata", "current", "program"})
+        fs::create_directory(root.path() / name);
+    setup.home = root.file("home");
+    setup.appdata = root.file("appdata");
+    setup.current_dir = root.file("current");
+    setup.program_dir = root.file("program");
+    Conversion run;
+    run.plain = plain_session(slots);
+    std::vector<std::uint8_t> bytes(run.plain.begin(), run.plain.end());
+    EXPECT_TRUE(ptf_xor_crypt(bytes));
+    const std::string session = root.file("Fx.ptx");
+    write_file(session, std::string(bytes.begin(), bytes.end()));
+    const std::string out = root.file("Fx.rpp");
+    std::vector<std::string> args = {session, "-o", out, "--no-pause"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    const auto r = run_lanwick(args, setup);
+    EXPECT_EQ(r.exit_code, 0) << r.out;
+    run.console = r.out;
+    run.project = read_file(out);
+    const auto grammar = rpp_grammar::check_project(run.project);
+    EXPECT_TRUE(grammar.ok) << grammar.line << ": " << grammar.message;
+    return run;
+}
+
+// The FXID line of a stand-in's block n: the base from the plug-in block's position.
+std::string fxid_line(const std::string& plain, const std::string& id, std::uint32_t n) {
+    const std::size_t block = plain.find(id) - 25;
+    const std::uint32_t base = (static_cast<std::uint32_t>(block) & 0xFFFFFFu) ^ 0x53540000u;
+    return "      FXID " + guid_from_seed(base + n) + "\n";
+}
+
+// The header and the state of the <VST block whose first line holds `opening`.
+struct VstBytes {
+    std::string header, state;
+};
+VstBytes vst_bytes(const std::string& project, const std::string& opening) {
+    VstBytes out;
+    std::size_t at = project.find(opening);
+    if (at == std::string::npos) return out;
+    at = project.find('\n', at) + 1;
+    bool first = true;
+    while (true) {
+        const std::size_t end = project.find('\n', at);
+        const std::string line = project.substr(at, end - at);
+        at = end + 1;
+        if (line == "      >") break;
+        const std::string slice = base64_decode(line.substr(8));
+        (first ? out.header : out.state) += slice;
+        first = false;
+    }
+    // The trailer "AAAQAAAA" is a line of its own.
+    if (out.state.size() >= 6) out.state.resize(out.state.size() - 6);
+    return out;
+}
+
+std::uint32_t u32_at(const std::string& bytes, std::size_t at) {
+    std::uint32_t v = 0;
+    std::memcpy(&v, bytes.data() + at, 4);
+    return v;
+}
+double f64_at(const std::string& bytes, std::size_t at) {
+    double v = 0;
+    std::memcpy(&v, bytes.data() + at, 8);
+    return v;
+}
+float f32_word(const std::string& state, std::size_t word) {
+    return std::bit_cast<float>(u32_at(state, 8 + 4 * word));
+}
+
+TEST(StockStandInProgram, EqDynamicsAndStripArriveAsReaperEffects) {
+    const Conversion run = convert(active(eq3_slot()) + active(dyn3_slot()) + active(strip_slot()));
+    const std::string& p = run.project;
+
+    // EQ3: the polarity JS, one ReaEQ of the seven filters' bands, the first-order part.
+    EXPECT_TRUE(has(
+        p,
+        "      <JS IX/StereoPhaseInvert \"EQ3 7-Band polarity (Channel Polarity "
+        "Control)\"\n        3" +
+            [] {
+                std::string s;
+                for (int i = 1; i < 64; ++i) s += " -";
+                return s;
+            }() +
+            "\n      >\n      PRESETNAME \"EQ3 input polarity\"\n"))
+        << p;
+    EXPECT_TRUE(has(
+        p, "EQ3 input polarity\"\n      FLOATPOS 0 0 0 0\n" + fxid_line(run.plain, "Digi47e3", 0)));
+    const std::string reaeq =
+        "      <VST \"VST: ReaEQ (Cockos)\" reaeq.dll 0 \"EQ3 7-Band (ReaEQ)\" "
+        "1919247729<56535472656571726561657100000000> \"\"\n";
+    EXPECT_TRUE(has(p, reaeq));
+    EXPECT_TRUE(has(p, "      PRESETNAME \"EQ3 7-Band\"\n      FLOATPOS 0 0 0 0\n" +
+                           fxid_line(run.plain, "Digi47e3", 1)));
+    std::string one_pole =
+        "      <JS Liteon/simplelp6db \"EQ3 7-Band high-pass 6 of 18 dB/oct "
+        "(Simple 1-Pole Filter)\"\n        0 1 28.982000 0";
+    for (int i = 4; i < 64; ++i) one_pole += " -";
+    EXPECT_TRUE(has(p, one_pole +
+                           "\n      >\n      PRESETNAME \"EQ3 high-pass, first-order "
+                           "part\"\n      FLOATPOS 0 0 0 0\n" +
+                           fxid_line(run.plain, "Digi47e3", 1 + 900)))
+        << p;
+    const VstBytes eq = vst_bytes(p, reaeq);
+    ASSERT_GE(eq.state.size(), 8u);
+    EXPECT_EQ(u32_at(eq.state, 0), 33u);
+    // Per band 33 bytes: type, enabled, frequency, gain factor, value, 1. The high-pass comes
+    // first (the fit may move it and add a free band after it), then five flat peaks and the
+    // low-pass switched off.
+    const std::uint32_t count = u32_at(eq.state, 4);
+    ASSERT_GE(count, 7u);
+    ASSERT_EQ(eq.state.size(), 8u + 33 * count + 32);
+    EXPECT_EQ(u32_at(eq.state, 8), 4u);
+    EXPECT_EQ(u32_at(eq.state, 12), 1u);
+    const struct {
+        std::uint32_t type, enabled;
+        double freq;
+    } last[] = {{8, 1, 100}, {8, 1, 500}, {8, 1, 2000}, {8, 1, 6000}, {8, 1, 10000}, {3, 0, 10000}};
+    for (std::size_t b = 0; b < 6; ++b) {
+        const std::size_t at = 8 + 33 * (count - 6 + b);
+        EXPECT_EQ(u32_at(eq.state, at), last[b].type) << b;
+        EXPECT_EQ(u32_at(eq.state, at + 4), last[b].enabled) << b;
+        EXPECT_NEAR(f64_at(eq.state, at + 8), last[b].freq, 1e-9) << b;
+        EXPECT_NEAR(f64_at(eq.state, at + 16), 1.0, 1e-12) << b;
+    }
+    // The output gain: value 2 + value 3.
+    EXPECT_NEAR(f64_at(eq.state, 8 + 33 * count + 8), std::pow(10.0, 1.5 / 20.0), 1e-12);
+
+    // Dyn3: ReaComp, its header as REAPER saves it, its words.
+    const std::string reacomp =
+        "      <VST \"VST: ReaComp (Cockos)\" reacomp.dll 0 \"Dyn3 "
+        "Compressor/Limiter (ReaComp)\" "
+        "1919247213<5653547265636D726561636F6D700000> \"\"\n";
+    ASSERT_TRUE(has(p, reacomp)) << p;
+    EXPECT_TRUE(has(p, reacomp + "        bWNlcu9e7f4EAAAAAQAAAAAAAAACAAAAAAAAAAQAAAAAAAAACAAAAAA"
+                                 "AAAACAAAAAQAAAAAAAAACAAAAAAAAAFwAAAAAAAAAAAAQAA==\n"));
+    EXPECT_TRUE(has(p,
+                    "      PRESETNAME \"Dyn3 Compressor/Limiter 4:1\"\n      FLOATPOS 0 0 0 "
+                    "0\n" +
+                        fxid_line(run.plain, "Digidn3c", 0)));
+    const VstBytes comp = vst_bytes(p, reacomp);
+    ASSERT_EQ(comp.state.size(), 92u);
+    EXPECT_EQ(u32_at(comp.state, 0), 0xdeadbeefu);
+    EXPECT_EQ(u32_at(comp.state, 4), 0xdeadf00du);
+    const double words[] = {0.1039561, 0.0303030, 0.01168, 0.0066144};
+    for (std::size_t w = 0; w < 4; ++w) EXPECT_NEAR(f32_word(comp.state, w), words[w], 1e-6) << w;
+    EXPECT_NEAR(f32_word(comp.state, 11), 1.4125375, 1e-6);
+    EXPECT_EQ(u32_at(comp.state, 8 + 4 * 10), 0x3307D1A3u);
+    EXPECT_EQ(f32_word(comp.state, 17), 0.25f);
+    EXPECT_FALSE(has(p, "Dyn3 Compressor/Limiter gain (Volume Adjustment)"));
+
+    // The Channel Strip: its EQ and filters at least, from block 0 of its own base.
+    EXPECT_TRUE(has(p, "\"Channel Strip EQ (ReaEQ)\""));
+    EXPECT_TRUE(has(p, "\"Channel Strip Filters (ReaEQ)\""));
+    EXPECT_TRUE(has(p, fxid_line(run.plain, "AVIDChSt", 0)));
+
+    const std::string& c = run.console;
+    EXPECT_TRUE(has(c,
+                    "  3 Avid plug-in(s) arrive as REAPER's own equivalents, in the same\n"
+                    "      slot (EQ exact in design, dynamics close, not identical): Channel "
+                    "Strip 1, Dyn3 Compressor/Limiter 1, EQ3 7-Band 1\n"))
+        << c;
+    EXPECT_TRUE(has(c, "      EQ3: 1 high-pass or low-pass filter(s) set to 6 or 18 dB/oct use\n"));
+    EXPECT_TRUE(has(c, "  Avid stand-ins approximated or left out:\n"));
+    EXPECT_TRUE(has(c,
+                    "      EQ3 band widths written for ReaEQ's reading of them as the RBJ "
+                    "cookbook's (not yet confirmed by a REAPER render) (1 plug-in(s))\n"))
+        << c;
+}
+
+TEST(StockStandInProgram, NoStandInsLeavesThemOut) {
+    const Conversion run = convert(active(eq3_slot()) + active(dyn3_slot()), {"--no-stand-ins"});
+    EXPECT_FALSE(has(run.project, "ReaEQ"));
+    EXPECT_FALSE(has(run.project, "ReaComp"));
+    EXPECT_FALSE(has(run.console, "REAPER's own equivalents"));
+    EXPECT_FALSE(has(run.console, "Avid stand-ins approximated"));
+}
+
+TEST(StockStandInProgram, BypassedStandInsFollowTheBypassMode) {
+    struct Case {
+        std::vector<std::string> options;
+        const char* bypass;
+    };
+    for (const Case& c :
+         {Case{{}, "BYPASS 1 0 0"}, Case{{"--offline-bypassed-fx"}, "BYPASS 1 1 0"}}) {
+        const Conversion run = convert(bypassed(strip_slot()) + active(eq3_slot()), c.options);
+        const std::string& p = run.project;
+        // Every block of the strip, the one its switched-off filters already bypassed included;
+        // the EQ3 after it plays.
+        const std::size_t strip = p.find("Channel Strip");
+        const std::size_t eq3 = p.find("      BYPASS 0 0 0\n      <JS IX/StereoPhaseInvert");
+        ASSERT_NE(strip, std::string::npos) << p;
+        ASSERT_NE(eq3, std::string::npos);
+        std::size_t blocks = 0;
+        for (std::size_t at = p.find("      BYPASS ", 0); at < eq3;
+             at = p.find("      BYPASS ", at + 1)) {
+            if (at < p.find("<FXCHAIN")) continue;
+            ++blocks;
+            EXPECT_EQ(p.substr(at + 6, 12), c.bypass) << p;
+        }
+        EXPECT_GE(blocks, 2u);
+    }
+}
+
+}  // namespace
