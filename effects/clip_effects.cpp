@@ -6,6 +6,7 @@
 #include "convert/run_state.h"
 #include "effects/channel_strip_conversion.h"
 #include "effects/fx_blocks.h"
+#include "effects/stock_standins.h"
 #include "util/number_text.h"
 
 ClipEffectsState clip_effects_state;
@@ -152,28 +153,6 @@ ChannelStripSettings clip_effects_settings(const Values& values) {
     s.order = c.differs_from_zero("Process Order") ? 1 : 0;
     s.range = c.differs_from_zero("EQ Range") || c.differs_from_zero("Dynamics Range") ? 1 : 0;
     return s;
-}
-
-std::string standin_effect_block(const StandInEffect& e) {
-    switch (e.kind) {
-        case StandInKind::reaeq: {
-            std::vector<ReaEqStateBand> bands;
-            for (const Eq3ReaEqBand& b : e.bands)
-                bands.push_back({b.type, b.enabled, b.freq_hz, b.gain_db, b.value});
-            return build_reaeq_block(bands, e.bypass, e.seed, e.name, e.preset, e.output_gain_db);
-        }
-        case StandInKind::reacomp:
-        case StandInKind::reagate: {
-            std::uint32_t words[kDynWordCount];
-            std::copy(e.words.begin(), e.words.end(), words);
-            return build_reagate_or_reacomp_block(e.kind == StandInKind::reagate, words, e.bypass,
-                                                  e.seed, e.name, e.preset);
-        }
-        case StandInKind::js:
-            break;
-    }
-    return build_js_block(e.js_path, e.js_params, static_cast<int>(e.js_param_count), e.bypass,
-                          e.seed, e.name, e.preset);
 }
 
 std::string clip_effects_blocks(const Values& values, bool linked_pair, std::uint32_t seed) {

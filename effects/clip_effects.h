@@ -33,9 +33,6 @@ double log_linear_ratio(const std::vector<std::pair<double, double>>& points, do
 ChannelStripSettings clip_effects_settings(
     const std::vector<std::pair<std::string, double>>& values);
 
-// One stand-in effect as its REAPER block text (each line begins with `fx_indent`).
-std::string standin_effect_block(const StandInEffect& effect);
-
 // The blocks of the Clip Effects chain (no frame), each FXID seeded seed + n; counts the clip
 // in `clip_effects_state`. `linked_pair`: the clip is one leg of a merged stereo pair.
 std::string clip_effects_blocks(const std::vector<std::pair<std::string, double>>& values,
