@@ -360,6 +360,13 @@ TEST_F(MelodyneTakes, EachClipCarriesMelodyneAndTheProjectTheMergedArchive) {
             << items;
         EXPECT_NE(items.find("        FXID " + guid_from_seed(0x41530000 + k) + "\n"),
                   std::string::npos);
+        // The take's GUID before its source, its chain after, as REAPER saves a take.
+        const std::size_t guid = items.find("GUID " + guid_from_seed(0x41520000 + k));
+        const std::size_t source = items.find("<SOURCE WAVE", guid);
+        const std::size_t item = items.rfind("<ITEM", guid);
+        const std::size_t earlier_source = items.rfind("<SOURCE WAVE", guid);
+        EXPECT_TRUE(earlier_source == std::string::npos || earlier_source < item) << items;
+        EXPECT_LT(source, items.find("<TAKEFX", guid)) << items;
     }
     EXPECT_NE(
         items.find(

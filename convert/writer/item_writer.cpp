@@ -255,11 +255,12 @@ void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string
     if (!path.starts_with(written_audio_folder() + "/")) ++item_writer.clips_outside_audio_folder;
     if (context.listed_files && !context.listed_files->contains(clip.file_name))
         item_writer.unlisted_sources.push_back({track_name, clip.name});
+    // The take's GUID and ARAMOD lines come before its source, as REAPER saves a take.
+    std::string chain;
+    if (clip.ara_index >= 0) chain = write_melodyne_take(file, clip);
     print_text(file, "      <SOURCE WAVE\n        FILE %s\n      >\n", project_token(path).c_str());
 
     // One take chain: the Melodyne slot first, then the Clip Effects.
-    std::string chain;
-    if (clip.ara_index >= 0) chain = write_melodyne_take(file, clip);
     if (!clip.clip_effects.empty()) {
         std::vector<std::pair<std::string, double>> values;
         for (const ClipEffectValue& v : clip.clip_effects) values.emplace_back(v.name, v.value);
