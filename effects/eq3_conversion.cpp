@@ -8,6 +8,7 @@
 
 #include "effects/eq_reaeq_values.h"
 #include "effects/held_values.h"
+#include "util/number_text.h"
 
 Eq3Counters eq3_counters;
 
@@ -16,8 +17,8 @@ void reset_eq3_counters() {
 }
 
 std::string eq3_worst_fit_text(const Eq3Counters& counters) {
-    char text[96];
-    std::snprintf(text, sizeof text, "      worst of these: %.2f dB from Pro Tools' curve\n",
+    std::string text;
+    append_format(text, "      worst of these: %.2f dB from Pro Tools' curve\n",
                   counters.worst_fit_db);
     return text;
 }
@@ -221,8 +222,8 @@ double one_pole_slider_hz(double slider) {
 }
 
 std::string eq3_one_pole_params(const Eq3OnePolePart& part) {
-    char text[64];
-    std::snprintf(text, sizeof text, "0 %d %.6f 0", part.high_pass, part.slider);
+    std::string text;
+    append_format(text, "0 %d %.6f 0", part.high_pass, part.slider);
     return text;
 }
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "effects/channel_strip_settings.h"
 #include "effects/fx_text.h"
 #include "session/elck_chunks.h"
 #include "util/bytes.h"
@@ -190,10 +191,20 @@ bool standin_chunk_ok(const SessionPluginInstance& instance, SessionBytes bytes)
                    instance.values.size() == stock.values;
     if (id.substr(0, 8) != kChannelStripId) return false;
     std::map<std::string, double> named;
-    if (!read_elck_chunks(bytes, instance.block_pos, instance.settings_end, named)) return false;
-    for (const char* name : {"Cmp Ratio", "EQ Low Gain", "Filter 2 Type", "Sc Source"})
-        if (!named.count(name)) return false;
-    return true;
+    return read_elck_chunks(bytes, instance.block_pos, instance.settings_end, named) &&
+           channel_strip_document_usable(named);
+}
+
+void insert_pinflags(std::string& text) {
+    // The last line whose first word is WAK closes the last block.
+    for (std::size_t at = text.rfind("WAK "); at != std::string::npos;
+         at = at == 0 ? std::string::npos : text.rfind("WAK ", at - 1)) {
+        const std::size_t line = text.rfind('\n', at);
+        const std::size_t start = line == std::string::npos ? 0 : line + 1;
+        if (text.find_first_not_of(' ', start) != at) continue;
+        text.insert(start, text.substr(start, at - start) + "PINFLAGS 1\n");
+        return;
+    }
 }
 
 std::string join_name_parenthesised(std::string_view a, std::string_view b) {

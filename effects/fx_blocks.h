@@ -67,6 +67,10 @@ std::optional<std::string> stock_plugin_name(const SessionPluginInstance& instan
 // "Cmp Ratio", "EQ Low Gain", "Filter 2 Type" and "Sc Source".
 bool standin_chunk_ok(const SessionPluginInstance& instance, SessionBytes bytes);
 
+// Puts "PINFLAGS 1" before the last WAK line of `text` (the closing line of its last block), at
+// that line's indent: the slot that takes the key input's pins.
+void insert_pinflags(std::string& text);
+
 // a + " (" + b + ")".
 std::string join_name_parenthesised(std::string_view a, std::string_view b);
 

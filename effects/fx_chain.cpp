@@ -46,6 +46,7 @@ struct Slot {
     std::size_t row;
     const SessionPluginInstance* instance;
     const PluginRuleRow* rule;
+    std::string text;  // a stand-in's blocks, made when the slot is classified
 };
 
 bool starts_with(std::string_view text, std::string_view prefix) {
@@ -90,6 +91,11 @@ const AaxOnlyEntry* find_aax_only(std::string_view aax_id) {
 
 const AaxOnlyEntry kAvidDefault = {"", "an Avid stock processor", 1};
 
+// The reason of a stock processor whose stored settings did not give its stand-in.
+const char* const kStandInNotRead =
+    "tried: its settings ARE in the session, but they did not read as this stock processor's "
+    "settings - nothing was guessed";
+
 void write_frame_head(std::FILE* file, const FxChainTrack& track) {
     print_text(file,
                "    <%s\n      WNDRECT 0 0 0 0\n      SHOW 0\n      LASTSEL 0\n      DOCKED 0\n",
@@ -102,12 +108,6 @@ bool is_track_chain(const FxChainTrack& track) {
 
 void put_text(std::FILE* file, const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), file);
-}
-
-// Inserts "PINFLAGS 1" before a block's closing WAK line.
-void add_pinflags(std::string& block) {
-    const std::size_t wak = block.rfind(std::string(kSixBlanks) + "WAK ");
-    if (wak != std::string::npos) block.insert(wak, std::string(kSixBlanks) + "PINFLAGS 1\n");
 }
 
 // The pin header of a plug-in block.
@@ -244,7 +244,7 @@ void write_trim_slot(std::FILE* file, const Slot& slot, double gain_db, bool pin
         gain_db, instance.bypassed ? 1 : instance.inactive, fxid_seed(instance),
         join_name_parenthesised("Trim", "Volume Adjustment"), preset);
     fx_indent = saved_indent;
-    if (pinflags) add_pinflags(block);
+    if (pinflags) insert_pinflags(block);
     put_text(file, block);
     ++fx_chain_state.trim_js;
 }
@@ -415,6 +415,7 @@ int write_fx_chain(std::FILE* file, const FxSession& session, const FxChainTrack
             row.maker = "Avid";
 
         std::optional<SlotKind> kind;
+        std::string standin_text;
         auto settle = [&](std::uint32_t outcome, std::string text) {
             row.outcome = outcome;
             row.text = std::move(text);
@@ -480,13 +481,27 @@ int write_fx_chain(std::FILE* file, const FxSession& session, const FxChainTrack
                 if (settings.no_stand_ins) {
                     ++st.standins_withheld;
                 } else {
-                    const bool keyed = session.keyed_standin_instances &&
-                                       session.keyed_standin_instances->count(instance.block_pos);
-                    settle(fx_carried,
-                           std::string("stand-in: REAPER's own plug-ins with the same settings") +
-                               (keyed ? ", keyed from the key input" : ""));
-                    row.format = "reaper";
-                    kind = SlotKind::standin;
+                    // The text is made now, so a slot is only counted carried once it exists;
+                    // PINFLAGS goes in when the chain's last pinned slot is known.
+                    standin_text = session.write_stock_standins(instance, session.bytes, false);
+                    if (!standin_text.empty()) {
+                        const bool keyed =
+                            session.keyed_standin_instances &&
+                            session.keyed_standin_instances->count(instance.block_pos);
+                        settle(fx_carried,
+                               std::string("stand-in: REAPER's own plug-ins with the same "
+                                           "settings") +
+                                   (keyed ? ", keyed from the key input" : ""));
+                        row.format = "reaper";
+                        kind = SlotKind::standin;
+                    } else if (settings.placeholders_enabled) {
+                        settle(fx_without_settings, kStandInNotRead);
+                        ++st.offline_counts[name];
+                        kind = SlotKind::placeholder;
+                    } else {
+                        settle(fx_left_out_no_settings, kStandInNotRead);
+                        ++st.no_settings_counts[name];
+                    }
                     settled = true;
                 }
             }
@@ -512,7 +527,9 @@ int write_fx_chain(std::FILE* file, const FxSession& session, const FxChainTrack
             ++st.unrecognised_counts[name];
         }
         st.rows.push_back(std::move(row));
-        if (kind) slots.push_back(Slot{*kind, st.rows.size() - 1, &instance, rule});
+        if (kind)
+            slots.push_back(
+                Slot{*kind, st.rows.size() - 1, &instance, rule, std::move(standin_text)});
     }
 
     if (slots.empty()) {
@@ -536,8 +553,9 @@ int write_fx_chain(std::FILE* file, const FxSession& session, const FxChainTrack
                 break;
             case SlotKind::standin: {
                 count_unwritten_lanes_by_key(*slot.instance, *stock_plugin_name(*slot.instance));
-                put_text(file,
-                         session.write_stock_standins(*slot.instance, session.bytes, pinflags));
+                std::string text = slot.text;
+                if (pinflags) insert_pinflags(text);
+                put_text(file, text);
                 break;
             }
             case SlotKind::placeholder:

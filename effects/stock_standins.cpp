@@ -67,18 +67,6 @@ void replace_lines(std::string& text, const std::string& from, const std::string
     }
 }
 
-// Inserts PINFLAGS 1 before the text's last closing WAK line.
-void insert_pinflags(std::string& text) {
-    const std::string wak = std::string(kSixBlanks) + "WAK 0 0\n";
-    for (std::size_t at = text.rfind(wak); at != std::string::npos;
-         at = at == 0 ? std::string::npos : text.rfind(wak, at - 1)) {
-        if (at == 0 || text[at - 1] == '\n') {
-            text.insert(at, std::string(kSixBlanks) + "PINFLAGS 1\n");
-            return;
-        }
-    }
-}
-
 std::string dispatch(const SessionPluginInstance& instance, SessionBytes bytes, bool keyed,
                      std::set<std::string>& notes) {
     const std::string_view id = std::string_view(instance.aax_id).substr(0, 8);

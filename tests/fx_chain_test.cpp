@@ -1,7 +1,6 @@
 // The chain writer on instances built in memory: the frame forms, the one-sided polarity block,
 // PINFLAGS, and the Trim on a wide track.
 #include "effects/fx_chain.h"
-#include "util/codecs.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +11,7 @@
 
 #include "app/convert_options.h"
 #include "convert/run_state.h"
+#include "util/codecs.h"
 
 namespace {
 
@@ -107,6 +107,54 @@ TEST_F(FxChain, PinflagsOnTheLastSlotThatIsNoPlaceholder) {
     by_track["Keyed"] = {instance("DigiQzzy", 200)};
     chain = write_chain(session, track);
     EXPECT_EQ(count_of(chain.text, "PINFLAGS"), 0u);
+}
+
+TEST_F(FxChain, StandInIsCarriedOnlyWhenItsTextExists) {
+    SessionPluginInstance eq = instance("Digi1be3", 300);
+    eq.payload_kind = 5;
+    eq.values.assign(8, 0.0f);
+    std::map<std::string, std::vector<SessionPluginInstance>> by_track;
+    by_track["Keyed"] = {instance("DigiTrim", 100), eq};
+    const std::map<std::uint64_t, double> gains = {{100, 0.0}};
+    std::string standin;
+    FxSession session;
+    session.plugins_by_track = &by_track;
+    session.trim_gain_by_instance = &gains;
+    session.standin_built = [](const std::string&) { return true; };
+    session.write_stock_standins = [&](const SessionPluginInstance&, SessionBytes, bool) {
+        return standin;
+    };
+    FxChainTrack track;
+    track.name = "Keyed";
+    track.pinflags = true;
+
+    // Its text: carried, PINFLAGS before the stand-in's last WAK.
+    standin = "      BYPASS 0 0 0\n      <JS a \"\"\n      >\n      WAK 0 0\n";
+    Chain chain = write_chain(session, track);
+    ASSERT_EQ(fx_chain_state.rows.size(), 2u);
+    EXPECT_EQ(fx_chain_state.rows[1].outcome, fx_carried);
+    EXPECT_EQ(chain.text.substr(chain.text.size() - 45),
+              "      >\n      PINFLAGS 1\n      WAK 0 0\n    >\n");
+
+    // Empty text: a named placeholder without settings, the Trim before it takes the pins; with
+    // placeholders off it is left out, named.
+    for (const int placeholders : {1, 0}) {
+        reset_conversion_state(ConvertOptions{});
+        settings.placeholders_enabled = placeholders;
+        standin.clear();
+        chain = write_chain(session, track);
+        ASSERT_EQ(fx_chain_state.rows.size(), 2u);
+        const FxReportRow& row = fx_chain_state.rows[1];
+        EXPECT_EQ(row.outcome, placeholders ? fx_without_settings : fx_left_out_no_settings);
+        EXPECT_NE(row.text.find("did not read"), std::string::npos) << row.text;
+        EXPECT_EQ(count_fx_rows_carried(), 1u);  // the Trim
+        EXPECT_EQ(chain.slots, placeholders ? 2 : 1);
+        EXPECT_EQ(count_of(chain.text, "replace me here"), placeholders ? 1u : 0u);
+        EXPECT_EQ(chain.text.find("      PINFLAGS 1\n      WAK 0 0\n") + 17,
+                  chain.text.find("      WAK 0 0\n"))
+            << chain.text;
+        EXPECT_EQ(count_of(chain.text, "PINFLAGS 1"), 1u);
+    }
 }
 
 TEST_F(FxChain, TrimOnAWideTrackIsAPlaceholderOfItsWidth) {
