@@ -146,4 +146,22 @@ inline std::vector<std::uint8_t> real_session(const std::string& name) {
     return bytes;
 }
 
+// A channel entry (0x1021): kind +9, name +11, channel count and numbers, '*' 0 0 0 and the ids.
+inline std::string channel_entry_block(std::uint8_t kind, const std::string& name,
+                                       const std::vector<std::uint16_t>& channels,
+                                       std::uint32_t id_a, std::uint32_t id_b) {
+    std::string content(1, static_cast<char>(kind));
+    content += zeros(1) + text(name) + u32le(static_cast<std::uint32_t>(channels.size()));
+    for (std::uint16_t c : channels) test_blocks::append_u16le(content, c);
+    content += zeros(3) + std::string("*") + zeros(3) + u32le(id_a) + u32le(id_b) + zeros(16);
+    return z_block(0x1021, content);
+}
+
+// The channel a track block names outside its lanes: the name, '*' 0 0 0, the ids and the kind.
+inline std::string channel_tag_text(const std::string& name, std::uint32_t id_a, std::uint32_t id_b,
+                                    std::uint8_t kind) {
+    return text(name) + zeros(4) + "*" + zeros(3) + u32le(id_a) + u32le(id_b) + zeros(1) +
+           std::string(1, static_cast<char>(kind)) + zeros(2);
+}
+
 }  // namespace mixer_blocks

@@ -4,13 +4,21 @@
 
 #include <bit>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
 #include <numbers>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/convert_options.h"
+#include "app/output.h"
+#include "convert/convert_session.h"
+#include "convert/run_state.h"
+#include "effects/fx_chain.h"
+#include "model/conversion_result.h"
 #include "platform/ptformat.h"
 #include "tests/mixer_builder.h"
 #include "tests/plugin_blocks.h"
@@ -479,6 +487,81 @@ TEST(StockStandInProgram, StripWithoutItsCompressorRatioIsAPlaceholder) {
                     "      PRESETNAME \"** Pro Tools only - no VST exists - replace me here\"\n"))
         << run.project;
     EXPECT_FALSE(has(run.console, "REAPER's own equivalents"));
+}
+
+// Kick keys the compressor on Comp. Converted in this process (HOME and APPDATA at temporary
+// folders) so the chain's rows can be read as well as the project.
+TEST(StockStandInProgram, KeyedStandInTakesTheKeyInput) {
+    using namespace walk_blocks;
+    using namespace mixer_blocks;
+    using namespace test_blocks;
+    const std::string lists = mono_lists(list_block(0), list_block(0), list_block(0));
+    const std::string keyed_comp = stock_slot(
+        "Digidn3c", control_values({0, 4, 0.010, 0.080, 3, -20, 0, 20000, 1, 0, 20, 1, 0, 1}));
+    const std::string walk =
+        region_list({audio_region("Kick", 0, 96000, 0, 0), audio_region("Comp", 0, 96000, 0, 0)}) +
+        track_list({track_entry("Kick", {0}), track_entry("Comp", {1})}) +
+        placement_tracks({placement_track("Kick", {audio_playlist({placement(0, 0)})}),
+                          placement_track("Comp", {audio_playlist({placement(1, 0)})})});
+    const std::string plain =
+        session_header() + lead_block() + version_block(12) + z_block(0x7777, zeros(5000)) +
+        rate_block(48000) + audio_files_block(1, {{"Kick.wav", "EVAW"}}, {480000}) + walk +
+        channel_entry_block(2, "Kick", {0, 1}, 1, 2) +
+        track_block(0x261b, "Kick",
+                    channel_tag_text("Kick", 1, 2, 2) +
+                        lane_block(fader_block(0), output_block(2, "Out 1-2") + lists)) +
+        track_block(0x261b, "Comp",
+                    lane_block(fader_block(0), output_block(2, "Out 1-2") + lists) +
+                        active(keyed_comp) + output_block(5, "Kick"));
+    std::vector<std::uint8_t> bytes(plain.begin(), plain.end());
+    ASSERT_TRUE(ptf_xor_crypt(bytes));
+
+    TempDir root;
+    for (const char* name : {"home", "appdata"}) fs::create_directory(root.path() / name);
+    const std::string session = root.file("Keyed.ptx");
+    write_file(session, std::string(bytes.begin(), bytes.end()));
+    const auto saved_env = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value ? std::optional<std::string>(value) : std::nullopt;
+    };
+    const std::optional<std::string> home = saved_env("HOME"), appdata = saved_env("APPDATA");
+    setenv("HOME", root.file("home").c_str(), 1);
+    setenv("APPDATA", root.file("appdata").c_str(), 1);
+    NullSink sink;
+    PtxSink* const saved_sink = output_state.current_sink;
+    output_state.current_sink = &sink;
+    ConvertOptions options;
+    options.input_path = session;
+    options.output_path = root.file("Keyed.rpp");
+    options.overwrite = 1;
+    ConversionResult result;
+    const int code = convert_session(options, &result, nullptr);
+    const std::vector<FxReportRow> rows = fx_chain_state.rows;
+    output_state.current_sink = saved_sink;
+    reset_conversion_state(ConvertOptions{});
+    for (const auto& [name, value] : {std::pair{"HOME", home}, std::pair{"APPDATA", appdata}})
+        value ? setenv(name, value->c_str(), 1) : unsetenv(name);
+    ASSERT_EQ(code, 0) << result.console_text;
+
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].track, "Comp");
+    EXPECT_EQ(rows[0].text,
+              "stand-in: REAPER's own plug-ins with the same settings, keyed from the key input");
+    const std::string project = read_file(options.output_path);
+    const std::string comp = project.substr(project.find("    NAME \"Comp\"\n"));
+    EXPECT_TRUE(has(comp, "    NCHAN 4\n")) << comp;
+    // The first key source: the key on channels 3/4, REAPER's own header; word 8 detects on it;
+    // PINFLAGS before the chain's last WAK.
+    const VstBytes keyed = vst_bytes(comp, "\"Dyn3 Compressor/Limiter (ReaComp)\"");
+    EXPECT_EQ(keyed.header,
+              base64_decode("bWNlcu9e7f4EAAAAAQAAAAAAAAACAAAAAAAAAAQAAAAAAAAACAAAAAAAAAACAAAAAQAAAA"
+                            "AAAAACAAAAAAAAAFwAAAAAAAAAAAAQAA=="));
+    ASSERT_EQ(keyed.state.size(), 92u);
+    EXPECT_EQ(u32_at(keyed.state, 8 + 4 * 8), 0x3AF1D48Cu);
+    EXPECT_TRUE(
+        has(comp, fxid_line(plain, "Digidn3c", 0) + "      PINFLAGS 1\n      WAK 0 0\n    >\n"))
+        << comp;
+    EXPECT_FALSE(has(result.console_text, "External Key on with no key input"));
 }
 
 }  // namespace

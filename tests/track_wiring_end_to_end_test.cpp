@@ -36,24 +36,6 @@ std::string encrypted_session(const std::string& blocks) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-// A channel entry (0x1021): kind +9, name +11, channel count and numbers, '*' 0 0 0 and the ids.
-std::string channel_entry(std::uint8_t kind, const std::string& name,
-                          const std::vector<std::uint16_t>& channels, std::uint32_t id_a,
-                          std::uint32_t id_b) {
-    std::string content(1, static_cast<char>(kind));
-    content += zeros(1) + text(name) + u32le(static_cast<std::uint32_t>(channels.size()));
-    for (std::uint16_t c : channels) test_blocks::append_u16le(content, c);
-    content += zeros(3) + std::string("*") + zeros(3) + u32le(id_a) + u32le(id_b) + zeros(16);
-    return z_block(0x1021, content);
-}
-
-// The channel a track block names outside its lanes: the name, '*' 0 0 0, the ids and the kind.
-std::string channel_tag(const std::string& name, std::uint32_t id_a, std::uint32_t id_b,
-                        std::uint8_t kind) {
-    return text(name) + zeros(4) + "*" + zeros(3) + u32le(id_a) + u32le(id_b) + zeros(1) +
-           std::string(1, static_cast<char>(kind)) + zeros(2);
-}
-
 std::string lists() {
     return mono_lists(list_block(0), list_block(0), list_block(0));
 }
@@ -100,10 +82,10 @@ Converted convert(const std::string& blocks) {
 TEST(TrackWiringEndToEnd, OutputsIntoTracksAndTracksWithoutOutput) {
     // Gtr's output is "Bus 1", the input of Amp; Hum's own lane names no output.
     const std::string blocks =
-        walk({"Gtr", "Amp", "Hum"}) + channel_entry(2, "Bus 1", {3, 4}, 7, 8) +
+        walk({"Gtr", "Amp", "Hum"}) + channel_entry_block(2, "Bus 1", {3, 4}, 7, 8) +
         track_block(0x261b, "Gtr", lane_block(fader_block(0), output_block(2, "Bus 1") + lists())) +
         track_block(0x261b, "Amp",
-                    channel_tag("Bus 1", 7, 8, 2) +
+                    channel_tag_text("Bus 1", 7, 8, 2) +
                         lane_block(fader_block(0), output_block(2, "Out 1-2") + lists())) +
         track_block(0x261b, "Hum", lane_block(fader_block(0), lists()));
     const Converted c = convert(blocks);
@@ -122,11 +104,12 @@ TEST(TrackWiringEndToEnd, AFurtherOutputPairReachesItsAux) {
     // channel that would make Synth wider than REAPER's 128 channels is left out.
     auto session = [](std::uint16_t first_channel) {
         const std::string ids = "*" + zeros(3) + u32le(20) + u32le(21) + zeros(4);
-        return walk({"Synth", "Aux"}) + channel_entry(6, "Synth 5-6", {first_channel}, 20, 21) +
+        return walk({"Synth", "Aux"}) +
+               channel_entry_block(6, "Synth 5-6", {first_channel}, 20, 21) +
                track_block(0x261b, "Synth",
                            ids + lane_block(fader_block(0), output_block(2, "Out 1-2") + lists())) +
                track_block(0x261b, "Aux",
-                           channel_tag("Synth 5-6", 20, 21, 6) +
+                           channel_tag_text("Synth 5-6", 20, 21, 6) +
                                lane_block(fader_block(0), output_block(2, "Out 1-2") + lists()));
     };
     const Converted c = convert(session(3));
@@ -152,13 +135,13 @@ TEST(TrackWiringEndToEnd, KeyedPlugInsTakeTheirKeysOnFurtherChannels) {
                output_block(key, source);
     };
     const std::string blocks =
-        walk({"Kick", "Snare", "Comp"}) + channel_entry(2, "Kick", {0, 1}, 1, 2) +
-        channel_entry(2, "Snare", {2, 3}, 3, 4) +
+        walk({"Kick", "Snare", "Comp"}) + channel_entry_block(2, "Kick", {0, 1}, 1, 2) +
+        channel_entry_block(2, "Snare", {2, 3}, 3, 4) +
         track_block(0x261b, "Kick",
-                    channel_tag("Kick", 1, 2, 2) +
+                    channel_tag_text("Kick", 1, 2, 2) +
                         lane_block(fader_block(0), output_block(2, "Out 1-2") + lists())) +
         track_block(0x261b, "Snare",
-                    channel_tag("Snare", 3, 4, 2) +
+                    channel_tag_text("Snare", 3, 4, 2) +
                         lane_block(fader_block(0), output_block(2, "Out 1-2") + lists())) +
         track_block(0x261b, "Comp",
                     lane_block(fader_block(0), output_block(2, "Out 1-2") + lists()) +
@@ -185,11 +168,13 @@ TEST(TrackWiringEndToEnd, KeyedPlugInsTakeTheirKeysOnFurtherChannels) {
 TEST(TrackWiringEndToEnd, ATrackIntoASurroundBusGetsItsPanner) {
     // A six-channel "Main" with its legs stored out of channel order.
     auto session = [](const std::string& centre) {
-        return walk({"Gtr"}) + channel_entry(2, "Main", {0, 1, 2, 3, 4, 5}, 1, 2) +
-               channel_entry(2, "Main.L", {0}, 3, 4) + channel_entry(2, "Main.R", {2}, 5, 6) +
-               channel_entry(2, "Main." + centre, {1}, 7, 8) +
-               channel_entry(2, "Main.LFE", {5}, 9, 10) + channel_entry(2, "Main.Ls", {3}, 11, 12) +
-               channel_entry(2, "Main.Rs", {4}, 13, 14) +
+        return walk({"Gtr"}) + channel_entry_block(2, "Main", {0, 1, 2, 3, 4, 5}, 1, 2) +
+               channel_entry_block(2, "Main.L", {0}, 3, 4) +
+               channel_entry_block(2, "Main.R", {2}, 5, 6) +
+               channel_entry_block(2, "Main." + centre, {1}, 7, 8) +
+               channel_entry_block(2, "Main.LFE", {5}, 9, 10) +
+               channel_entry_block(2, "Main.Ls", {3}, 11, 12) +
+               channel_entry_block(2, "Main.Rs", {4}, 13, 14) +
                track_block(0x261b, "Gtr",
                            lane_block(fader_block(0), output_block(2, "Main") + lists()));
     };
