@@ -594,8 +594,8 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     fx_chains.session.keyed_standin_instances = &track_wiring.keyed_standin_instances;
     fx_chains.session.key_source_index_by_instance = &track_wiring.key_source_index_by_instance;
     fx_chains.session.write_stock_standins = [](const SessionPluginInstance& instance,
-                                                SessionBytes bytes, bool pinflags) {
-        return write_stock_standins(instance, bytes, pinflags,
+                                                SessionBytes bytes) {
+        return write_stock_standins(instance, bytes, false,
                                     StandInKeys{&track_wiring.keyed_standin_instances,
                                                 &track_wiring.key_source_index_by_instance});
     };

@@ -483,7 +483,7 @@ int write_fx_chain(std::FILE* file, const FxSession& session, const FxChainTrack
                 } else {
                     // The text is made now, so a slot is only counted carried once it exists;
                     // PINFLAGS goes in when the chain's last pinned slot is known.
-                    standin_text = session.write_stock_standins(instance, session.bytes, false);
+                    standin_text = session.write_stock_standins(instance, session.bytes);
                     if (!standin_text.empty()) {
                         const bool keyed =
                             session.keyed_standin_instances &&

@@ -85,10 +85,9 @@ struct FxSession {
     // From the per-track preparation's key tables, by block position.
     const std::set<std::uint64_t>* keyed_standin_instances = nullptr;
     const std::map<std::uint64_t, std::int32_t>* key_source_index_by_instance = nullptr;
-    // The stand-in text of an Avid stock processor (`pinflags`: the slot carries PINFLAGS 1);
-    // empty when none is built for it.
-    std::function<std::string(const SessionPluginInstance&, SessionBytes, bool pinflags)>
-        write_stock_standins;
+    // The stand-in text of an Avid stock processor, without PINFLAGS (the chain adds it to the
+    // slot that takes the pins); empty when none is built for it or its settings do not read.
+    std::function<std::string(const SessionPluginInstance&, SessionBytes)> write_stock_standins;
     // Whether a stand-in converter exists for a stock processor's name.
     std::function<bool(const std::string& stock_name)> standin_built;
 };

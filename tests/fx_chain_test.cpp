@@ -121,7 +121,7 @@ TEST_F(FxChain, StandInIsCarriedOnlyWhenItsTextExists) {
     session.plugins_by_track = &by_track;
     session.trim_gain_by_instance = &gains;
     session.standin_built = [](const std::string&) { return true; };
-    session.write_stock_standins = [&](const SessionPluginInstance&, SessionBytes, bool) {
+    session.write_stock_standins = [&](const SessionPluginInstance&, SessionBytes) {
         return standin;
     };
     FxChainTrack track;
