@@ -392,7 +392,9 @@ ReportInput report_input(const RunFacts& run, const ConvertOptions& options) {
     in.standins_written = static_cast<int>(stock_standin_state.standin_total);
     in.eq3_one_pole_filters = static_cast<int>(eq3_counters.one_pole_count);
     in.kept_on_vst3 = plugin_knowledge.kept_on_vst3;
-    in.kontakt_instances = static_cast<int>(plugin_knowledge.kontakt.instance_count);
+    // The Kontakt line speaks of the settings written: none are under --no-kontakt-state.
+    if (settings.kontakt_state_enabled != 0)
+        in.kontakt_instances = static_cast<int>(plugin_knowledge.kontakt.instance_count);
     in.kontakt_name = plugin_knowledge.kontakt.chosen_name;
     in.kontakt_predicted = plugin_knowledge.kontakt.predicted != 0;
     in.clip_effects_clips = static_cast<int>(clip_extras.clip_effects_clips.size());

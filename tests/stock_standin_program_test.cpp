@@ -120,6 +120,7 @@ std::string plain_session(const std::string& slots) {
 
 struct Conversion {
     std::string plain, project, console;
+    std::string report;  // with --report
 };
 
 Conversion convert(const std::string& slots, std::vector<std::string> extra = {}) {
@@ -144,6 +145,8 @@ Conversion convert(const std::string& slots, std::vector<std::string> extra = {}
     EXPECT_EQ(r.exit_code, 0) << r.out;
     run.console = r.out;
     run.project = read_file(out);
+    if (fs::exists(root.file("Fx-vantrel-report.txt")))
+        run.report = read_file(root.file("Fx-vantrel-report.txt"));
     const auto grammar = rpp_grammar::check_project(run.project);
     EXPECT_TRUE(grammar.ok) << grammar.line << ": " << grammar.message;
     return run;
@@ -326,6 +329,27 @@ TEST(StockStandInProgram, BypassedStandInsFollowTheBypassMode) {
         }
         EXPECT_GE(blocks, 2u);
     }
+}
+
+// The report counts the stand-ins and the filters, or the plug-ins withheld, as the console does.
+TEST(StockStandInProgram, ReportCountsStandInsAsTheConsoleDoes) {
+    const Conversion run = convert(active(eq3_slot()) + active(dyn3_slot()), {"--report"});
+    EXPECT_TRUE(has(run.console, "  2 Avid plug-in(s) arrive as REAPER's own equivalents"))
+        << run.console;
+    EXPECT_TRUE(has(run.report,
+                    "2 Avid plug-in(s) written as REAPER's own equivalents (stand-ins;\n"
+                    "EQ exact in design, dynamics close, not identical)\n"
+                    "1 EQ3 high-pass or low-pass filter(s) set to 6 or 18 dB/oct use\n"))
+        << run.report;
+
+    const Conversion withheld =
+        convert(active(eq3_slot()) + active(dyn3_slot()), {"--report", "--no-stand-ins"});
+    EXPECT_TRUE(has(withheld.console, "  --no-stand-ins: 2 Avid plug-in(s) left in their slot"))
+        << withheld.console;
+    EXPECT_TRUE(has(withheld.report,
+                    "\"Replace Avid plug-ins with REAPER's\" is off: 2 Avid plug-in(s) left\n"))
+        << withheld.report;
+    EXPECT_FALSE(has(withheld.report, "stand-ins;"));
 }
 
 }  // namespace
