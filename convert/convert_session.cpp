@@ -47,6 +47,7 @@
 #include "convert/writer/tempo_markers.h"
 #include "convert/writer/video_tracks.h"
 #include "convert/writer/writer_summary.h"
+#include "effects/eq3_conversion.h"
 #include "effects/fx_chain.h"
 #include "effects/fx_chain_hooks.h"
 #include "effects/reasurroundpan.h"
@@ -333,12 +334,14 @@ struct RunFacts {
     std::string written_path;
 };
 
-ReportPlugins report_plugins() {
+ReportPlugins report_plugins(const SessionReading& reading) {
     const FxChainState& fx = fx_chain_state;
     ReportPlugins p;
     p.rows = fx.rows;
+    p.instances_found = static_cast<int>(reading.plugin_instances.size());  // as the console
     p.counts = fx.all_counts;
     p.aax_only = fx.aax_only_counts;
+    p.aax_only_labels = fx.aax_only_labels;
     p.aax_processes_audio = fx.aax_only_flags;
     p.unrecognised = fx.unrecognised_counts;
     p.offline = fx.offline_counts;
@@ -382,6 +385,18 @@ ReportInput report_input(const RunFacts& run, const ConvertOptions& options) {
     in.frozen_delivered = special_tracks.frozen_delivered;
     in.soloed_and_muted = writer_summary.soloed_and_muted;
     in.solo_helper = !special_tracks.solo_helper.empty();
+    in.freeze_records_left_out = special_tracks.freeze_records_left_out;
+    in.no_stand_ins = settings.no_stand_ins != 0;
+    in.standins_withheld = static_cast<int>(fx_chain_state.standins_withheld);
+    in.polarity_withheld = static_cast<int>(fx_chain_state.polarity_withheld);
+    in.standins_written = static_cast<int>(stock_standin_state.standin_total);
+    in.eq3_one_pole_filters = static_cast<int>(eq3_counters.one_pole_count);
+    in.kept_on_vst3 = plugin_knowledge.kept_on_vst3;
+    // The Kontakt line speaks of the settings written: none are under --no-kontakt-state.
+    if (settings.kontakt_state_enabled != 0)
+        in.kontakt_instances = static_cast<int>(plugin_knowledge.kontakt.instance_count);
+    in.kontakt_name = plugin_knowledge.kontakt.chosen_name;
+    in.kontakt_predicted = plugin_knowledge.kontakt.predicted != 0;
     in.clip_effects_clips = static_cast<int>(clip_extras.clip_effects_clips.size());
     in.keep_inaudible_midi = options.keep_inaudible_midi != 0;
     in.inaudible_events_kept = midi_counts.outside_events_kept;
@@ -408,7 +423,7 @@ ReportInput report_input(const RunFacts& run, const ConvertOptions& options) {
         in.track_rows.push_back(std::move(row));
     }
 
-    in.plugins = report_plugins();
+    in.plugins = report_plugins(run.reading);
     in.odd_strips = run.ties.odd_strips;
     in.multi_mono = run.ties.multi_mono;
     in.unresolved_keys = track_wiring.counts.unresolved_keys;
@@ -418,6 +433,9 @@ ReportInput report_input(const RunFacts& run, const ConvertOptions& options) {
     in.video_tracks = video_tracks.tracks;
     in.video_items = video_tracks.items;
     in.video_files_missing = video_tracks.files_missing;
+    in.video_files_unrecognised = video_tracks.files_unrecognised;
+    in.video_frame_rate = video_tracks.rate_from_session ? video_tracks.frame_rate : 0.0;
+    in.video_quality = video_tracks.quality;
     in.surround_bus_widths = s.surround_bus_widths;
     in.mono_panner_widths = s.mono_panner_widths;
     in.stereo_panner_widths = s.stereo_panner_widths;
@@ -469,7 +487,7 @@ std::string build_usage_body(const ReportInput& in, const RunFacts& run) {
     flags.problem = !run_outcome.problem_kind.empty();
     flags.surround_pan_lanes = writer_summary.surround_pan_lanes_not_carried > 0;
     flags.loops_not_written = clip_extras.loop_note_count > 0;
-    flags.video_not_written = video_tracks.files_missing > 0;
+    flags.video_not_written = video_tracks.files_missing + video_tracks.files_unrecognised > 0;
     return usage_body(session, in.plugins.rows, flags);
 }
 

@@ -224,6 +224,26 @@ TEST(FxChainProgram, OneChainOfEveryOutcome) {
 }
 
 // A FabFilter preset carried to the CLAP build: the CLAP block with its state.
+// The report counts the chain as the console does: the same instances found and carried, the
+// AAX-only slot with the label of Avid's stock processors.
+TEST(FxChainProgram, ReportCountsTheChainAsTheConsoleDoes) {
+    Folders f;
+    const std::string slots = active(script_slot("QzzyVerb")) + active(empty_slot("DigiQzzy")) +
+                              active(empty_slot("QzzyNone"));
+    std::string console;
+    convert(f, slots, {"--report"}, &console);
+    EXPECT_TRUE(has(console, "  3 plug-in instances found, 1 written with their settings\n"))
+        << console;
+    const std::string report = read_file(f.root.file("Fx-vantrel-report.txt"));
+    EXPECT_TRUE(has(report, "  3 instance(s) found, 1 written with their settings\n")) << report;
+    EXPECT_TRUE(has(report, "  1   Drums                                  1     0   3\n"))
+        << report;
+    EXPECT_TRUE(has(report,
+                    "Print or commit these tracks in Pro Tools:\n"
+                    "    DigiQzzy                 x1   an Avid stock processor\n"))
+        << report;
+}
+
 TEST(FxChainProgram, ClapBlockUnderPreferClap) {
     using namespace plugin_fixtures;
     Folders f;

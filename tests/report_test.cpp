@@ -152,6 +152,7 @@ TEST(Report, SectionsThatNeedALookAreCountedInOrder) {
     std::vector<FxReportRow> rows = {fx_row("T", 1, "Pro-Q 3", 0), fx_row("T", 2, "Verb", 2)};
     in.plugins.rows = rows;
     in.plugins.counts = {{"Pro-Q 3", 1}, {"Verb", 1}};
+    in.plugins.instances_found = 2;
     in.plugins.aax_only = {{"Verb", 1}};
     in.plugins.aax_processes_audio = {{"Verb", 1}};
     in.bad_fades = 2;
@@ -311,6 +312,173 @@ TEST(Report, OptionLinesAndWideTracksShowOnlyWhenTheyApply) {
     EXPECT_TRUE(has(t,
                     "  1 mixer strip(s) of an unrecognized width (pan not converted):\n"
                     "    Sur (6 control slots)\n"));
+}
+
+TEST(Report, HeadStatesRateDepthAndTempoAsTheSessionGivesThem) {
+    ReportInput in = small_input();
+    in.header_major = 2019;
+    in.sample_rate = 44100;
+    in.bit_depth = 32;
+    in.bit_float = 1;
+    in.timecode_rate = "29.97 drop";
+    in.timecode_fps = 30;
+    in.drop_frame = true;
+    in.start_frames = 30 * 60;  // frames 0;00 and 0;01 of minute 1 are skipped
+    in.drop_rate_missing = "29.97";
+    in.tempo = 96.5;
+    in.tempo_map = true;
+    const std::string t = build_report(in).text;
+    EXPECT_TRUE(has(t,
+                    "session  Pro Tools 12 or later, 44100 Hz, 32-bit float, 29.97 drop, 96.5 BPM "
+                    "(tempo map)\n"));
+    EXPECT_TRUE(has(t,
+                    "start    00:01:00;02\n"
+                    "         (REAPER has no 29.97 drop-frame ruler: the project's ruler\n"
+                    "         runs at 29.97 non-drop)\n\n"));
+    in.tempo_map = false;
+    in.drop_rate_missing.clear();
+    const std::string plain = build_report(in).text;
+    EXPECT_TRUE(has(plain, ", 96.5 BPM\n"));
+    EXPECT_FALSE(has(plain, "drop-frame ruler"));
+}
+
+TEST(Report, CountLinesOfStandInsBuildsAndFreezeRecords) {
+    const struct {
+        void (*set)(ReportInput&);
+        const char* line;  // empty: nothing of these lines is printed
+    } cases[] = {
+        {[](ReportInput&) {}, ""},
+        {[](ReportInput& in) { in.freeze_records_left_out = 2; },
+         "frozen track(s) converted UNFROZEN - original audio with the\n"
+         "plug-ins live and editable (2 internal freeze record(s) left out)\n"},
+        {[](ReportInput& in) {
+             in.freeze_records_left_out = 2;
+             in.frozen_delivered = 1;
+         },
+         "1 frozen track(s) delivered FROZEN (--keep-frozen); Track > Unfreeze\n"
+         "in REAPER restores the source and plug-ins\n\nTRACK LIST"},
+        {[](ReportInput& in) { in.no_stand_ins = true; },
+         "\"Replace Avid plug-ins with REAPER's\" is off; no Avid plug-in in this\n"
+         "session had a REAPER stand-in\n"},
+        {[](ReportInput& in) {
+             in.no_stand_ins = true;
+             in.standins_withheld = 3;
+         },
+         "\"Replace Avid plug-ins with REAPER's\" is off: 3 Avid plug-in(s) left\n"
+         "as named, switched-off slots instead of REAPER's own\n"},
+        {[](ReportInput& in) {
+             in.no_stand_ins = true;
+             in.polarity_withheld = 1;
+         },
+         "is off: 0 Avid plug-in(s) left\nas named, switched-off slots instead of REAPER's "
+         "own;\none-sided Trim polarity not carried\n"},
+        {[](ReportInput& in) {
+             in.standins_written = 4;
+             in.eq3_one_pole_filters = 1;
+         },
+         "4 Avid plug-in(s) written as REAPER's own equivalents (stand-ins;\n"
+         "EQ exact in design, dynamics close, not identical)\n"
+         "1 EQ3 high-pass or low-pass filter(s) set to 6 or 18 dB/oct use\n"},
+        {[](ReportInput& in) {
+             in.kept_on_vst3 = {{"Pro-Q 3", 2}, {"Pro-C 2", 1}};
+         },
+         "--prefer-vst2: 3 plug-in(s) kept on their VST3 build so their\n"
+         "settings carry: Pro-C 2 x1, Pro-Q 3 x2.\n"
+         "Their VST2 builds keep settings in a form this version cannot\nwrite yet\n"},
+        {[](ReportInput& in) {
+             in.kontakt_instances = 2;
+             in.kontakt_name = "Kontakt 7 (Native Instruments) (64 out)";
+         },
+         "Kontakt: 2 instance(s) written for Kontakt 7, the Kontakt installed\n"
+         "here. Pro Tools saved their settings with Kontakt 6, and Kontakt 7\n"
+         "plays those settings unchanged\n"},
+        {[](ReportInput& in) {
+             in.kontakt_instances = 1;
+             in.kontakt_name = "Kontakt 8 (Native Instruments)";
+             in.kontakt_predicted = true;
+         },
+         "Kontakt: 1 instance(s) written for Kontakt 8, the Kontakt installed\n"
+         "here. Pro Tools saved their settings with Kontakt 6; they are\n"
+         "written the way Kontakt 7 takes them, but Kontakt 8 itself is\n"},
+        {[](ReportInput& in) { in.kontakt_instances = 1; }, ""},  // the table row stood
+    };
+    for (const auto& c : cases) {
+        ReportInput in = small_input();
+        c.set(in);
+        const std::string t = build_report(in).text;
+        const std::string line = c.line;
+        if (line.empty()) {
+            for (const char* part : {"UNFROZEN", "Replace Avid", "stand-ins;", "--prefer-vst2",
+                                     "Kontakt", "6 or 18 dB"})
+                EXPECT_FALSE(has(t, part)) << part;
+        } else {
+            EXPECT_TRUE(has(t, line)) << line << "\n---\n" << t;
+            // Every counts line comes before the track list.
+            EXPECT_LT(t.find(line), t.find("\nTRACK LIST")) << line;
+        }
+    }
+}
+
+TEST(Report, VideoParagraphNamesRateQualityAndUnrecognisedFiles) {
+    ReportInput in = small_input();
+    in.video_tracks = 2;
+    in.video_items = 1;
+    in.video_frame_rate = 23.976;
+    in.video_quality = 3;
+    in.video_files_unrecognised = 1;
+    const std::string t = build_report(in).text;
+    const std::size_t head =
+        t.find("\nPICTURE AND WIDE TRACKS\n  2 video track(s), 1 video item(s)");
+    const std::size_t rate =
+        t.find("    Frame rate 23.976 fps, read from the session rather than\n");
+    const std::size_t quality =
+        t.find("    The video track was set to Draft, not Full Quality. REAPER's\n");
+    const std::size_t file =
+        t.find("    1 video track(s) hold a file this build does not recognize\n");
+    const std::size_t offset = t.find("    Pro Tools' Video Sync Offset");
+    ASSERT_NE(head, std::string::npos);
+    EXPECT_LT(head, rate);
+    EXPECT_LT(rate, quality);
+    EXPECT_LT(quality, file);
+    EXPECT_LT(file, offset);
+    EXPECT_NE(offset, std::string::npos);
+
+    in.video_frame_rate = 0.0;  // the rate was assumed from the timecode
+    in.video_files_unrecognised = 0;
+    const struct {
+        int code;
+        const char* word;  // null: full quality, no line
+    } qualities[] = {{-1, nullptr}, {0, nullptr},
+                     {1, nullptr},  {2, "a reduced quality"},
+                     {3, "Draft"},  {4, "a reduced quality"}};
+    for (const auto& q : qualities) {
+        in.video_quality = q.code;
+        const std::string v = build_report(in).text;
+        EXPECT_FALSE(has(v, "Frame rate"));
+        EXPECT_FALSE(has(v, "does not recognize"));
+        EXPECT_EQ(has(v, "not Full Quality"), q.word != nullptr) << q.code;
+        if (q.word) {
+            EXPECT_TRUE(has(v, std::string("set to ") + q.word + ", not Full")) << q.code;
+        }
+    }
+}
+
+TEST(Report, AaxOnlyRowsCarryTheirLabelAndFoundIsTheSessionCount) {
+    ReportInput in = small_input();
+    std::vector<FxReportRow> rows = {fx_row("T", 1, "Trim", 2), fx_row("T", 2, "Odd AAX", 2)};
+    in.plugins.rows = rows;
+    in.plugins.counts = {{"Odd AAX", 1}, {"Trim", 1}};
+    in.plugins.aax_only = {{"Odd AAX", 1}, {"Trim", 1}};
+    in.plugins.aax_only_labels = {{"Trim", "Avid's gain utility"}};
+    // One instance the session holds reached no chain: the found count is still the session's.
+    in.plugins.instances_found = 3;
+    const ReportText r = build_report(in);
+    EXPECT_TRUE(has(r.text,
+                    "    Odd AAX                  x1\n"
+                    "    Trim                     x1   Avid's gain utility\n"));
+    EXPECT_TRUE(has(r.text, "  3 instance(s) found, 0 written with their settings\n"));
+    EXPECT_EQ(r.plugin_instances, 3);
+    EXPECT_TRUE(has(report_summary_line(in, r), " fx=3 written=0 "));
 }
 
 }  // namespace

@@ -297,6 +297,19 @@ TEST_F(WriterTest, VideoTracksFollowTheOutputTracks) {
     }
 }
 
+// A video track whose file the session names with no video extension is written empty and
+// counted, apart from a file that is named but not found.
+TEST_F(WriterTest, VideoTrackWithoutARecognisedFileIsCounted) {
+    reset_video_tracks();
+    VideoTracksInput in;
+    in.track_names = {"Picture", "Second"};
+    in.file_names = {"Gone.mov"};
+    const std::string text = writer_test::capture([&](std::FILE* f) { write_video_tracks(f, in); });
+    EXPECT_NE(text.find("NAME \"Second\""), std::string::npos);
+    EXPECT_EQ(video_tracks.files_unrecognised, 1);
+    EXPECT_EQ(video_tracks.files_missing, 1);
+}
+
 TEST_F(WriterTest, NoVideoTrackWritesNothing) {
     VideoTracksInput in;
     in.file_names = {"a.mov"};

@@ -143,6 +143,7 @@ std::string plain_session(const std::string& slots) {
 struct Conversion {
     std::string plain, project, console;
     std::string second;  // the second pass's project under --convert-twice
+    std::string report;  // with --report
 };
 
 Conversion convert(const std::string& slots, std::vector<std::string> extra = {}) {
@@ -168,6 +169,8 @@ Conversion convert(const std::string& slots, std::vector<std::string> extra = {}
     run.console = r.out;
     run.project = read_file(out);
     if (fs::exists(root.file("Fx-2nd.rpp"))) run.second = read_file(root.file("Fx-2nd.rpp"));
+    if (fs::exists(root.file("Fx-vantrel-report.txt")))
+        run.report = read_file(root.file("Fx-vantrel-report.txt"));
     const auto grammar = rpp_grammar::check_project(run.project);
     EXPECT_TRUE(grammar.ok) << grammar.line << ": " << grammar.message;
     return run;
@@ -562,6 +565,25 @@ TEST(StockStandInProgram, KeyedStandInTakesTheKeyInput) {
         has(comp, fxid_line(plain, "Digidn3c", 0) + "      PINFLAGS 1\n      WAK 0 0\n    >\n"))
         << comp;
     EXPECT_FALSE(has(result.console_text, "External Key on with no key input"));
+// The report counts the stand-ins and the filters, or the plug-ins withheld, as the console does.
+TEST(StockStandInProgram, ReportCountsStandInsAsTheConsoleDoes) {
+    const Conversion run = convert(active(eq3_slot()) + active(dyn3_slot()), {"--report"});
+    EXPECT_TRUE(has(run.console, "  2 Avid plug-in(s) arrive as REAPER's own equivalents"))
+        << run.console;
+    EXPECT_TRUE(has(run.report,
+                    "2 Avid plug-in(s) written as REAPER's own equivalents (stand-ins;\n"
+                    "EQ exact in design, dynamics close, not identical)\n"
+                    "1 EQ3 high-pass or low-pass filter(s) set to 6 or 18 dB/oct use\n"))
+        << run.report;
+
+    const Conversion withheld =
+        convert(active(eq3_slot()) + active(dyn3_slot()), {"--report", "--no-stand-ins"});
+    EXPECT_TRUE(has(withheld.console, "  --no-stand-ins: 2 Avid plug-in(s) left in their slot"))
+        << withheld.console;
+    EXPECT_TRUE(has(withheld.report,
+                    "\"Replace Avid plug-ins with REAPER's\" is off: 2 Avid plug-in(s) left\n"))
+        << withheld.report;
+    EXPECT_FALSE(has(withheld.report, "stand-ins;"));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "convert/clips/clip_overlaps.h"
 #include "convert/summary/console_summary.h"
 #include "melodyne/archive_loader.h"
+#include "util/names.h"
 
 ClipExtras clip_extras;
 
@@ -22,15 +23,6 @@ constexpr std::size_t kLoopNoteBytes = 160;
 
 std::string clip_row(const OutputTrack& track, const ClipRecord& clip) {
     return track.name + ": " + clip.name;
-}
-
-// Texts cut to at most `bytes`, never inside a UTF-8 sequence.
-std::string cut_utf8(std::string text, std::size_t bytes) {
-    if (text.size() <= bytes) return text;
-    std::size_t end = bytes;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-    text.resize(end);
-    return text;
 }
 
 // Step: Clip Effects. Changed parameters keep the whole list on the clip; the polarity switch is
@@ -178,7 +170,7 @@ void apply_warp(const ClipExtrasInput& in, const std::vector<WarpPoint>& points,
 }
 
 void add_loop_note(ClipExtras& out, const std::string& prefix, const std::string& text) {
-    out.loop_notes += prefix + cut_utf8(text, kLoopNoteBytes);
+    out.loop_notes += prefix + utf8_prefix(text, kLoopNoteBytes);
     ++out.loop_note_count;
 }
 

@@ -5,6 +5,7 @@
 
 #include "app/output.h"
 #include "convert/writer/project_text.h"
+#include "convert/writer/video_tracks.h"
 #include "util/names.h"
 #include "util/timecode.h"
 #include "util/version.h"
@@ -63,6 +64,65 @@ void head(const ReportInput& in) {
     report_printf("\n");
 }
 
+void stand_in_lines(const ReportInput& in) {
+    if (in.no_stand_ins && (in.standins_withheld != 0 || in.polarity_withheld != 0))
+        report_printf(
+            "\"Replace Avid plug-ins with REAPER's\" is off: %d Avid plug-in(s) left\n"
+            "as named, switched-off slots instead of REAPER's own%s\n",
+            in.standins_withheld,
+            in.polarity_withheld != 0 ? ";\none-sided Trim polarity not carried" : "");
+    else if (in.no_stand_ins)
+        report_printf(
+            "\"Replace Avid plug-ins with REAPER's\" is off; no Avid plug-in in this\n"
+            "session had a REAPER stand-in\n");
+    if (in.standins_written == 0) return;
+    report_printf(
+        "%d Avid plug-in(s) written as REAPER's own equivalents (stand-ins;\n"
+        "EQ exact in design, dynamics close, not identical)\n",
+        in.standins_written);
+    if (in.eq3_one_pole_filters != 0)
+        report_printf(
+            "%d EQ3 high-pass or low-pass filter(s) set to 6 or 18 dB/oct use\n"
+            "REAPER's Simple 1-Pole Filter (JS) for their first-order part,\n"
+            "in the slot after the ReaEQ, which carries the rest of their\n"
+            "slope\n",
+            in.eq3_one_pole_filters);
+}
+
+// --prefer-vst2 plug-ins kept on VST3, and the Kontakt the session's instances were written for.
+void plugin_build_lines(const ReportInput& in) {
+    if (!in.kept_on_vst3.empty()) {
+        std::string list;
+        int sum = 0;
+        for (const auto& [name, count] : in.kept_on_vst3) {
+            list += format_text("%s%s x%d", list.empty() ? "" : ", ", row_name(name).c_str(),
+                                static_cast<int>(count));
+            sum += static_cast<int>(count);
+        }
+        report_printf(
+            "--prefer-vst2: %d plug-in(s) kept on their VST3 build so their\n"
+            "settings carry: %s.\n"
+            "Their VST2 builds keep settings in a form this version cannot\n"
+            "write yet\n",
+            sum, list.c_str());
+    }
+    if (in.kontakt_instances == 0 || in.kontakt_name.empty()) return;
+    const std::string kontakt = row_name(strip_paren_suffixes(in.kontakt_name));
+    report_printf("Kontakt: %d instance(s) written for %s, the Kontakt installed\n",
+                  in.kontakt_instances, kontakt.c_str());
+    if (in.kontakt_predicted)
+        report_printf(
+            "here. Pro Tools saved their settings with Kontakt 6; they are\n"
+            "written the way Kontakt 7 takes them, but %s itself is\n"
+            "untested: check each instrument\n",
+            kontakt.c_str());
+    else
+        report_printf(
+            "here. Pro Tools saved their settings with Kontakt 6, and %s\n"
+            "plays those settings unchanged\n",
+            kontakt.c_str());
+}
+
 void counts(const ReportInput& in) {
     report_printf("%d tracks (%d audio/aux, %d instrument), %d clips, %d MIDI notes\n", in.tracks,
                   in.tracks - in.instrument_tracks, in.instrument_tracks, in.clips, in.notes);
@@ -78,6 +138,11 @@ void counts(const ReportInput& in) {
             "(REAPER would play a soloed track through its mute)%s\n",
             in.soloed_and_muted,
             in.solo_helper ? ". An empty soloed helper track keeps the other tracks silent" : "");
+    if (in.freeze_records_left_out != 0 && in.frozen_delivered == 0)
+        report_printf(
+            "frozen track(s) converted UNFROZEN - original audio with the\n"
+            "plug-ins live and editable (%d internal freeze record(s) left out)\n",
+            in.freeze_records_left_out);
     if (in.clip_effects_clips != 0)
         report_printf(
             "Clip Effects on %d clip(s) written as take FX with REAPER's own\n"
@@ -93,6 +158,7 @@ void counts(const ReportInput& in) {
             "\"Cut MIDI notes at clip edge\" is on: %d note(s) Pro Tools plays past\n"
             "a clip edge are cut there\n",
             in.notes_cut_at_edge);
+    stand_in_lines(in);
     if (in.no_track_colors)
         report_printf("\"Leave out track colors\" is on: tracks in REAPER's default color\n");
     if (in.no_clip_colors)
@@ -100,6 +166,7 @@ void counts(const ReportInput& in) {
             "\"Leave out clip colors\" is on: %d clip(s) that would carry a color\n"
             "are in their track's color instead\n",
             in.clips_left_uncolored);
+    plugin_build_lines(in);
     if (!in.master_fader_name.empty())
         report_printf("master fader \"%s\" carried onto the REAPER master\n",
                       row_name(in.master_fader_name).c_str());
@@ -118,15 +185,14 @@ void track_list(const ReportInput& in) {
     }
 }
 
+// Returns the instances found: the console's count, so that the two never disagree.
 int plugin_list(const ReportPlugins& plugins) {
-    int sum = 0;
-    for (const auto& [name, count] : plugins.counts) sum += static_cast<int>(count);
     report_printf("\nPLUG-INS\n");
-    report_printf("  %d instance(s) found, %d written with their settings\n", sum,
-                  count_fx_rows_carried(plugins.rows));
+    report_printf("  %d instance(s) found, %d written with their settings\n",
+                  plugins.instances_found, count_fx_rows_carried(plugins.rows));
     for (const auto& [name, count] : plugins.counts)
         report_printf("    %-24s x%d\n", row_name(name).c_str(), static_cast<int>(count));
-    if (sum == 0) return sum;
+    if (plugins.counts.empty()) return plugins.instances_found;
     report_printf(
         "\n  WHAT REAPER NEEDS INSTALLED, AND WHAT IT DOES NOT\n"
         "    Nothing of Pro Tools needs to be installed: the project opens in\n"
@@ -142,7 +208,7 @@ int plugin_list(const ReportPlugins& plugins) {
             "    so that it scans your plug-ins, then convert again: the report\n"
             "    then names every plug-in REAPER does not have.\n"
             "    Until then, treat the list above as what to look for.\n");
-    return sum;
+    return plugins.instances_found;
 }
 
 void counted_rows(const std::map<std::string, std::uint32_t>& rows) {
@@ -167,7 +233,14 @@ int needs_a_look(const ReportInput& in) {
         report_printf(
             "  AAX ONLY - no VST/VST3 version of these exists, so no converter\n"
             "  can move them. Print or commit these tracks in Pro Tools:\n");
-        counted_rows(p.aax_only);
+        for (const auto& [name, count] : p.aax_only) {
+            const auto label = p.aax_only_labels.find(name);
+            if (label == p.aax_only_labels.end() || label->second.empty())
+                report_printf("    %-24s x%d\n", row_name(name).c_str(), static_cast<int>(count));
+            else
+                report_printf("    %-24s x%d   %s\n", row_name(name).c_str(),
+                              static_cast<int>(count), row_name(label->second).c_str());
+        }
         int all = 0;
         int processing = 0;
         for (const auto& [name, count] : p.aax_only) {
@@ -265,6 +338,25 @@ void picture_and_wide(const ReportInput& in) {
             "    picture against the audio once in REAPER before you mix on\n"
             "    to it.\n",
             in.video_tracks, in.video_items);
+        if (in.video_frame_rate > 0.0)
+            report_printf(
+                "    Frame rate %.3f fps, read from the session rather than\n"
+                "    assumed: the items' positions and lengths, stored in frames,\n"
+                "    were divided by it.\n",
+                in.video_frame_rate);
+        if (const char* quality = video_quality_word(in.video_quality))
+            report_printf(
+                "    The video track was set to %s, not Full Quality. REAPER's\n"
+                "    video window plays at full quality: expect the picture to\n"
+                "    look sharper, and to cost more to play, than it did in\n"
+                "    Pro Tools.\n",
+                quality);
+        if (in.video_files_unrecognised != 0)
+            report_printf(
+                "    %d video track(s) hold a file this build does not recognize\n"
+                "    as video: those tracks are written empty. Put the file on the\n"
+                "    track in REAPER by hand.\n",
+                in.video_files_unrecognised);
         if (in.video_files_missing != 0)
             report_printf(
                 "    %d video file(s) were not found beside the session, so the\n"

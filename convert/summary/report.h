@@ -22,9 +22,11 @@ struct ReportTrackRow {
 
 // The plug-in outcome tables of the run, by display name.
 struct ReportPlugins {
-    std::span<const FxReportRow> rows;            // in chain order
+    std::span<const FxReportRow> rows;  // in chain order
+    int instances_found = 0;            // the session's instances, as the console counts them
     std::map<std::string, std::uint32_t> counts;  // every slot by name
     std::map<std::string, std::uint32_t> aax_only;
+    std::map<std::string, std::string> aax_only_labels;  // what the built-in table calls it
     std::map<std::string, std::uint8_t> aax_processes_audio;
     std::map<std::string, std::uint32_t> unrecognised;
     std::map<std::string, std::uint32_t> offline;
@@ -64,6 +66,16 @@ struct ReportInput {
     int frozen_delivered = 0;
     int soloed_and_muted = 0;
     bool solo_helper = false;  // the empty soloed helper track was added
+    int freeze_records_left_out = 0;
+    bool no_stand_ins = false;
+    int standins_withheld = 0;  // Avid plug-ins left in place under --no-stand-ins
+    int polarity_withheld = 0;  // tracks whose one-sided Trim polarity is not carried
+    int standins_written = 0;
+    int eq3_one_pole_filters = 0;
+    std::map<std::string, std::uint32_t> kept_on_vst3;  // --prefer-vst2: name to instances
+    int kontakt_instances = 0;
+    std::string kontakt_name;  // the Kontakt installed, as REAPER lists it; empty: none chosen
+    bool kontakt_predicted = false;  // written the way Kontakt 7 takes them, untested
     int clip_effects_clips = 0;
     bool keep_inaudible_midi = false;
     int inaudible_events_kept = 0;
@@ -89,6 +101,9 @@ struct ReportInput {
     int video_tracks = 0;
     int video_items = 0;
     int video_files_missing = 0;
+    int video_files_unrecognised = 0;
+    double video_frame_rate = 0.0;  // 0 when the session states none
+    int video_quality = -1;
     int surround_folded = 0;
     int surround_bus_widths = 0;
     int mono_panner_widths = 0;
@@ -102,7 +117,7 @@ struct ReportInput {
 // The report and the numbers the summary line takes from it.
 struct ReportText {
     std::string text;
-    int plugin_instances = 0;  // the sum of the per-name counts
+    int plugin_instances = 0;  // the session's instances, as the console counts them
     int carried = 0;           // `count_fx_rows_carried`
     int needs_look = 0;        // sections of NEEDS A LOOK printed
 };

@@ -76,11 +76,11 @@ void video_track_paragraphs(std::string& text) {
         "      ordinary tracks; each item's length and offset come from the\n"
         "      session's video clip entries.\n",
         v.tracks, v.items);
-    if (v.quality > 0)
+    if (const char* quality = video_quality_word(v.quality))
         text += format_text(
             "      The video track was set to %s, not Full Quality. REAPER's\n"
             "      video window plays at full quality.\n",
-            v.quality == 1 ? "Draft" : "a reduced quality");
+            quality);
     if (v.files_missing != 0)
         text += format_text(
             "      %d video file(s) were not found next to the session, so the\n"

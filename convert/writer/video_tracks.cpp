@@ -14,6 +14,11 @@ void reset_video_tracks() {
     video_tracks = VideoTrackSummary{};
 }
 
+const char* video_quality_word(std::int32_t quality) {
+    if (quality <= 1) return nullptr;
+    return quality == 3 ? "Draft" : "a reduced quality";
+}
+
 double video_frame_rate(double session_rate, std::int32_t timecode_code) {
     if (session_rate > 1.0) return session_rate;
     if (timecode_code == 2) return 25.0;
@@ -58,6 +63,7 @@ int write_video_tracks(std::FILE* file, const VideoTracksInput& in) {
                    "    MAINSEND 1 0\n",
                    view ? std::max(view->height, 0) : 0, guid_from_seed(71000 + seed).c_str());
 
+        if (v >= in.file_names.size()) ++video_tracks.files_unrecognised;
         if (v < in.file_names.size()) {
             const std::string& video = in.file_names[v];
             const std::string path = video_file_path(video, in.session_folder);

@@ -31,12 +31,17 @@ struct VideoTrackSummary {
     int tracks = 0;
     int items = 0;
     int files_missing = 0;
+    int files_unrecognised = 0;  // video tracks whose file has no extension this build plays
     double frame_rate = 0.0;
     bool rate_from_session = false;
     std::int32_t quality = -1;
 };
 extern VideoTrackSummary video_tracks;
 void reset_video_tracks();
+
+// The word for a video track's playback quality below Full Quality ("Draft" for code 3); null for
+// full quality (codes up to 1) and for none read.
+const char* video_quality_word(std::int32_t quality);
 
 // Frames per second: the session's video rate when above 1, else by the timecode code (25 for 2;
 // 30 for 3, 5, 7, 8; else 24).
