@@ -56,7 +56,7 @@ TEST(MixerWiring, LanesDumpAndSummaryRows) {
               std::string::npos)
         << text;
     EXPECT_NE(text.find("      Vox -> Verb\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("      Group 1\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("      \"Group 1\"\n"), std::string::npos) << text;
 }
 
 TEST(MixerWiring, LaneGroupNamesAndSendsToNoTrack) {
