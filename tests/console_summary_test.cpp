@@ -371,6 +371,84 @@ TEST_F(ConsoleSummary, UnplacedOutsideAndUnbalancedClips) {
     clip_counts.reset();
 }
 
+// The plug-in block's lists, each under its own heading and in one order; the AAX-only list
+// says whether any of them processed audio.
+TEST_F(ConsoleSummary, PluginBlockListsInOrder) {
+    FxChainState& st = fx_chain_state;
+    st.aax_only_counts = {{"Avid Pitch", 2}, {"Avid Meter", 1}};
+    st.aax_only_flags = {{"Avid Pitch", 1}, {"Avid Meter", 0}};
+    st.aax_slots = 3;
+    st.unrecognised_counts = {{"Odd Thing", 1}};
+    st.no_settings_counts = {{"Empty Comp", 2}};
+    st.offline_counts = {{"Far Verb", 1}};
+    st.left_out_bypassed = 1;
+    st.missing_fx = {{"Pro-Q 3", "VST3: Pro-Q 3 (FabFilter)"}};
+    st.missing_fx_left_out = {{"Pro-C 2", "VST3: Pro-C 2 (FabFilter)"}};
+    in_.plugin_instances = 9;
+    std::string text = console_summary_text(in_);
+    const char* in_order[] = {
+        "  9 plug-in instances found, 0 written with their settings\n",
+        "    3 cannot transfer - AAX only, no VST/VST3 version exists:\n"
+        "      Avid Meter               x1\n"
+        "      Avid Pitch               x2\n"
+        "      2 of these processed audio, so that much of the mix is\n"
+        "      not carried. The rest did not touch the sound.\n"
+        "      Avid ships these with Pro Tools in AAX form only. No converter\n"
+        "      3 empty slot(s) were left in place, named and BYPASSED, so\n",
+        "    1 not recognized:\n      Odd Thing                x1\n",
+        "    2 skipped - Pro Tools stored no transferable state:\n",
+        "    1 placed OFFLINE - the plug-in is named but its\n",
+        "    1 left out - bypassed or inactive in Pro Tools (--skip-bypassed-fx)\n",
+        "    1 written but NOT INSTALLED for REAPER on this machine:\n"
+        "      Pro-Q 3                  needs VST3: Pro-Q 3 (FabFilter)\n",
+        "    1 NOT INSTALLED for REAPER on this machine and LEFT OUT (as asked):\n",
+        "    WHAT REAPER NEEDS INSTALLED, AND WHAT IT DOES NOT:\n",
+    };
+    std::size_t at = 0;
+    for (const char* part : in_order) {
+        const std::size_t found = text.find(part, at);
+        ASSERT_NE(found, std::string::npos) << part << "\n---\n" << text;
+        at = found;
+    }
+    EXPECT_FALSE(has(text, "None of these processed audio"));
+
+    st.aax_only_flags = {{"Avid Pitch", 0}, {"Avid Meter", 0}};
+    text = console_summary_text(in_);
+    EXPECT_TRUE(has(text,
+                    "      Avid Pitch               x2\n"
+                    "      None of these processed audio: the mix is unaffected.\n"))
+        << text;
+    EXPECT_FALSE(has(text, "of these processed audio, so"));
+}
+
+// The builds chosen for plug-ins: --prefer-vst2 entries with their sum, both Kontakt forms with
+// the installed name bare, and --prefer-clap.
+TEST_F(ConsoleSummary, PluginBuildRows) {
+    plugin_knowledge.kept_on_vst3 = {{"A", 2}, {"B", 1}};
+    plugin_knowledge.kontakt = {4, "Kontakt 8 (Native Instruments GmbH) (64 out)", 0};
+    plugin_knowledge.kept_off_clap = {{"Pro-L 2", 1}, {"Pro-R", 2}};
+    std::string text = console_summary_text(in_);
+    EXPECT_TRUE(has(text,
+                    "  --prefer-vst2: 3 plug-in(s) kept on their VST3 build so their settings\n"
+                    "      carry over (their VST2 build cannot take them): A x2, B x1\n"))
+        << text;
+    EXPECT_TRUE(has(text,
+                    "  Kontakt: 4 instance(s) written for Kontakt 8, the Kontakt installed here.\n"
+                    "      Pro Tools saved them with Kontakt 6; Kontakt 8 plays those settings\n"
+                    "      unchanged.\n"))
+        << text;
+    EXPECT_TRUE(has(text,
+                    "  3 plug-in(s) kept on their VST build under --prefer-clap: how the CLAP\n"
+                    "      build takes their settings is not known yet:\n"
+                    "      Pro-L 2 x1\n      Pro-R x2\n"))
+        << text;
+    plugin_knowledge.kontakt.predicted = 1;
+    text = console_summary_text(in_);
+    EXPECT_TRUE(has(text, "      Kontakt 7 takes them. Kontakt 8 itself is untested with them"))
+        << text;
+    EXPECT_FALSE(has(text, "plays those settings"));
+}
+
 TEST_F(ConsoleSummary, ClosingBlock) {
     ClosingBlockInput c;
     c.library_rate = 48000;
