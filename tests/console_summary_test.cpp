@@ -822,6 +822,8 @@ std::vector<TableRow> summary_table() {
              color_counters.tracks_colored_by_coding = 1;
              in.track_color_coding = "Tracks";
          }},
+        // The session's clip colour coding is read as a number only: no name is known for it (89).
+        // No stage colours clips on alternate playlist lanes from their recording (90).
         {89, "", nullptr, RowKind::not_yet},
         {90, "", nullptr, RowKind::not_yet},
         {91, "      2 clip(s) with no color of their own were given the tint Pro",
@@ -860,6 +862,7 @@ std::vector<TableRow> summary_table() {
              item_writer.clips_colored = 3;
              color_counters.clips_off_palette = 1;
          }},
+        // No stage counts the coloured placements found apart from the clips coloured.
         {103, "", nullptr, RowKind::not_yet},
         {104, "  Clip colors follow Pro Tools' Dark theme, as chosen (2 measured,",
          [](In& in) {
@@ -993,6 +996,8 @@ std::vector<TableRow> summary_table() {
          }},
         {150, "  The Melodyne (ARA) data could not be merged (bad archive): those clips arrive",
          [](In&) { ara_transfer.error = "bad archive"; }},
+        // No stage gives MIDI clips Pro Tools' MIDI clip colour (151) or tells an auto-assigned
+        // clip colour from one picked by hand (152).
         {151, "", nullptr, RowKind::not_yet},
         {152, "", nullptr, RowKind::not_yet},
         {153, "  1 track(s) had no stored display row, so their position in the",
