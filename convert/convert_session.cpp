@@ -692,6 +692,8 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     summary.track_list_size = static_cast<int>(reading.track_names.size());
     summary.clip_group_lines_not_applied.assign(gain.group_lines_not_applied.begin(),
                                                 gain.group_lines_not_applied.end());
+    summary.clip_group_line_clips = gain.group_line_clips;
+    summary.clip_group_gain_clips = gain.group_gains_added;
     summary.meters = project.session_settings.meters;
     summary.track_color_coding = track_color_mode_name(read_track_color_mode(data, length));
     summary.theme = options.clip_color_theme;
@@ -704,6 +706,8 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
         clip_balance(reading.layout, clip_counts, item_writer).unaccounted();
     summary.odd_strips = plugin_ties.odd_strips;
     summary.multi_mono = plugin_ties.multi_mono;
+    summary.trims = plugin_ties.trims;
+    summary.one_channel_tracks = plugin_ties.one_channel_tracks;
     summary.plugin_instances = static_cast<int>(reading.plugin_instances.size());
     summary.clip_stretch_lines = clip_extras_stretch_lines(clip_extras);
     summary.clip_loop_lines = clip_extras_loop_lines(clip_extras);

@@ -46,6 +46,7 @@ struct PluginKnowledge {
     std::set<std::string> prefer_vst2_keys;  // switched to a VST2 build over a built-in row
     std::map<std::string, std::uint32_t> kept_on_vst3;   // display name to instance count
     std::map<std::string, std::uint32_t> kept_off_clap;  // display name to instance count
+    std::uint32_t clap_instances = 0;                    // instances moved to their CLAP build
     std::set<std::string> marker_only_keys;              // VST3 targets whose class id is unknown
     KontaktFacts kontakt;
 

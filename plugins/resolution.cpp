@@ -373,6 +373,7 @@ int apply_prefer_clap(const std::vector<SessionPluginInstance>& instances,
                 resolved.push_back(clap_row);
             say("    %s -> %-46s [--prefer-clap]\n", key.c_str(), record.type_text.c_str());
             ++moved;
+            plugin_knowledge.clap_instances += count;
         } else {
             say("    %s stays on %s: its settings cannot be carried to the CLAP build yet\n",
                 key.c_str(), row.type_text);

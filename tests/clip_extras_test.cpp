@@ -147,6 +147,29 @@ TEST(ClipExtras, WarpStretchesAndItsMarkersFollowAHeadCut) {
     EXPECT_EQ(b.main_clips[0][0].length, 2.0);
     EXPECT_TRUE(b.main_clips[0][0].stretch_markers.empty());
     EXPECT_EQ(bad.rejected_warps, 1);
+
+    // A trim 12 s into its take, whose warp map counts from the slice 10 s in: its offset is
+    // taken from the first point, the markers follow, and the clip is counted as such.
+    ClipExtras slice;
+    in.warps["w"] = {{10.0 * tick, 0.0},
+                     {11.0 * tick, 1.0 * kRate},
+                     {13.0 * tick, 3.0 * kRate},
+                     {16.0 * tick, 6.0 * kRate}};
+    ClipRecord trim = clip("w", 0.0, 2.0);
+    trim.source_offset_samples = static_cast<std::uint32_t>(12.0 * kRate);
+    ClipModel t = model_of({trim});
+    apply_clip_extras(in, t, slice);
+    ASSERT_EQ(t.main_clips[0][0].stretch_markers.size(), 3u);
+    EXPECT_NEAR(t.main_clips[0][0].stretch_markers[1].item_time, 1.0, 1e-9);
+    EXPECT_EQ(slice.stretch_marker_clips, 1);
+    EXPECT_EQ(slice.warped_from_slice, 1);
+    EXPECT_EQ(near_one.warped_from_slice, 0);
+    bad.stretch_marker_clips = slice.stretch_marker_clips;
+    bad.warped_from_slice = slice.warped_from_slice;
+    EXPECT_EQ(clip_extras_stretch_lines(bad),
+              "  1 clips carry elastic warp markers\n"
+              "  1 of them are trims of a take, warped from the slice\n"
+              "  1 clips carry a warp map that could not be sliced\n");
 }
 
 TEST(ClipExtras, RateCorrectionOnlyFor44k1Against48k) {

@@ -28,6 +28,7 @@
 #include "convert/writer/video_tracks.h"
 #include "convert/writer/writer_summary.h"
 #include "effects/fx_chain.h"
+#include "plugins/plugin_state.h"
 #include "tests/test_support.h"
 #include "tests/writer_test_support.h"
 
@@ -370,6 +371,84 @@ TEST_F(ConsoleSummary, UnplacedOutsideAndUnbalancedClips) {
     clip_counts.reset();
 }
 
+// The plug-in block's lists, each under its own heading and in one order; the AAX-only list
+// says whether any of them processed audio.
+TEST_F(ConsoleSummary, PluginBlockListsInOrder) {
+    FxChainState& st = fx_chain_state;
+    st.aax_only_counts = {{"Avid Pitch", 2}, {"Avid Meter", 1}};
+    st.aax_only_flags = {{"Avid Pitch", 1}, {"Avid Meter", 0}};
+    st.aax_slots = 3;
+    st.unrecognised_counts = {{"Odd Thing", 1}};
+    st.no_settings_counts = {{"Empty Comp", 2}};
+    st.offline_counts = {{"Far Verb", 1}};
+    st.left_out_bypassed = 1;
+    st.missing_fx = {{"Pro-Q 3", "VST3: Pro-Q 3 (FabFilter)"}};
+    st.missing_fx_left_out = {{"Pro-C 2", "VST3: Pro-C 2 (FabFilter)"}};
+    in_.plugin_instances = 9;
+    std::string text = console_summary_text(in_);
+    const char* in_order[] = {
+        "  9 plug-in instances found, 0 written with their settings\n",
+        "    3 cannot transfer - AAX only, no VST/VST3 version exists:\n"
+        "      Avid Meter               x1\n"
+        "      Avid Pitch               x2\n"
+        "      2 of these processed audio, so that much of the mix is\n"
+        "      not carried. The rest did not touch the sound.\n"
+        "      Avid ships these with Pro Tools in AAX form only. No converter\n"
+        "      3 empty slot(s) were left in place, named and BYPASSED, so\n",
+        "    1 not recognized:\n      Odd Thing                x1\n",
+        "    2 skipped - Pro Tools stored no transferable state:\n",
+        "    1 placed OFFLINE - the plug-in is named but its\n",
+        "    1 left out - bypassed or inactive in Pro Tools (--skip-bypassed-fx)\n",
+        "    1 written but NOT INSTALLED for REAPER on this machine:\n"
+        "      Pro-Q 3                  needs VST3: Pro-Q 3 (FabFilter)\n",
+        "    1 NOT INSTALLED for REAPER on this machine and LEFT OUT (as asked):\n",
+        "    WHAT REAPER NEEDS INSTALLED, AND WHAT IT DOES NOT:\n",
+    };
+    std::size_t at = 0;
+    for (const char* part : in_order) {
+        const std::size_t found = text.find(part, at);
+        ASSERT_NE(found, std::string::npos) << part << "\n---\n" << text;
+        at = found;
+    }
+    EXPECT_FALSE(has(text, "None of these processed audio"));
+
+    st.aax_only_flags = {{"Avid Pitch", 0}, {"Avid Meter", 0}};
+    text = console_summary_text(in_);
+    EXPECT_TRUE(has(text,
+                    "      Avid Pitch               x2\n"
+                    "      None of these processed audio: the mix is unaffected.\n"))
+        << text;
+    EXPECT_FALSE(has(text, "of these processed audio, so"));
+}
+
+// The builds chosen for plug-ins: --prefer-vst2 entries with their sum, both Kontakt forms with
+// the installed name bare, and --prefer-clap.
+TEST_F(ConsoleSummary, PluginBuildRows) {
+    plugin_knowledge.kept_on_vst3 = {{"A", 2}, {"B", 1}};
+    plugin_knowledge.kontakt = {4, "Kontakt 8 (Native Instruments GmbH) (64 out)", 0};
+    plugin_knowledge.kept_off_clap = {{"Pro-L 2", 1}, {"Pro-R", 2}};
+    std::string text = console_summary_text(in_);
+    EXPECT_TRUE(has(text,
+                    "  --prefer-vst2: 3 plug-in(s) kept on their VST3 build so their settings\n"
+                    "      carry over (their VST2 build cannot take them): A x2, B x1\n"))
+        << text;
+    EXPECT_TRUE(has(text,
+                    "  Kontakt: 4 instance(s) written for Kontakt 8, the Kontakt installed here.\n"
+                    "      Pro Tools saved them with Kontakt 6; Kontakt 8 plays those settings\n"
+                    "      unchanged.\n"))
+        << text;
+    EXPECT_TRUE(has(text,
+                    "  3 plug-in(s) kept on their VST build under --prefer-clap: how the CLAP\n"
+                    "      build takes their settings is not known yet:\n"
+                    "      Pro-L 2 x1\n      Pro-R x2\n"))
+        << text;
+    plugin_knowledge.kontakt.predicted = 1;
+    text = console_summary_text(in_);
+    EXPECT_TRUE(has(text, "      Kontakt 7 takes them. Kontakt 8 itself is untested with them"))
+        << text;
+    EXPECT_FALSE(has(text, "plays those settings"));
+}
+
 TEST_F(ConsoleSummary, ClosingBlock) {
     ClosingBlockInput c;
     c.library_rate = 48000;
@@ -516,8 +595,6 @@ std::vector<TableRow> summary_table() {
          RowKind::always},
         {0, "  WARNING: 1 send(s) lead to no track of this project and are NOT",
          [](In& in) { in.sends_to_no_track = {"A -> Bus 9"}; }},
-        {0, "  1 clip group(s) carry a clip-gain line that is NOT written: their",
-         [](In& in) { in.clip_group_lines_not_applied = {"Group 1"}; }},
         {7, "", nullptr, RowKind::by_design},
         {8, "", nullptr, RowKind::by_design},
         {9, "", nullptr, RowKind::not_yet},
@@ -615,8 +692,17 @@ std::vector<TableRow> summary_table() {
              none.stretch_marker_clips = 1;
              in.clip_stretch_lines += clip_extras_stretch_lines(none);
          }},
-        {58, "", nullptr, RowKind::not_yet},
-        {59, "", nullptr, RowKind::not_yet},
+        {58, "  1 of them are trims of a take, warped from the slice",
+         [none](In& in) mutable {
+             none.stretch_marker_clips = 2;
+             none.warped_from_slice = 1;
+             in.clip_stretch_lines += clip_extras_stretch_lines(none);
+         }},
+        {59, "  1 clips carry a warp map that could not be sliced",
+         [none](In& in) mutable {
+             none.rejected_warps = 1;
+             in.clip_stretch_lines += clip_extras_stretch_lines(none);
+         }},
         {60, "  3 clips stretched, 1 of them read from the session",
          [](In& in) {
              in.clips_stretched_read = 1;
@@ -631,8 +717,13 @@ std::vector<TableRow> summary_table() {
          RowKind::always},
         {62, "  4 clips given clip gain", [](In&) { item_writer.clips_with_gain = 4; },
          RowKind::always},
-        {63, "", nullptr, RowKind::not_yet},
-        {64, "", nullptr, RowKind::not_yet},
+        {63, "  2 clip(s) inside a clip group given the group's own clip gain as well,",
+         [](In& in) { in.clip_group_gain_clips = 2; }},
+        {64, "  WARNING: 3 clip(s) sit in a clip group whose own clip gain is a drawn",
+         [](In& in) {
+             in.clip_group_lines_not_applied = {"Group 1"};
+             in.clip_group_line_clips = 3;
+         }},
         {65, "  1 looped clip(s) (Clip > Loop) written as their 3 passes, end to end,",
          [none](In& in) mutable {
              none.loops_written = 1;
@@ -666,10 +757,18 @@ std::vector<TableRow> summary_table() {
          [](In& in) { in.no_track_colors = true; }, RowKind::counted, true},
         {73, "  --no-clip-colors: 0 clip(s) that would carry a color are drawn",
          [](In&) { settings.no_clip_colors = 1; }, RowKind::counted, true},
-        {74, "", nullptr, RowKind::not_yet},
-        {75, "", nullptr, RowKind::not_yet},
+        {74, "  --prefer-vst2: 3 plug-in(s) kept on their VST3 build so their settings",
+         [](In&) {
+             plugin_knowledge.kept_on_vst3 = {{"A", 2}, {"B", 1}};
+         }},
+        {75, "  Kontakt: 2 instance(s) written for Kontakt 8, the Kontakt installed here.",
+         [](In&) {
+             plugin_knowledge.kontakt = {2, "Kontakt 8 (Native Instruments GmbH) (64 out)", 1};
+         }},
         {76, "  2 track(s) carried a color onto REAPER track colors",
          [](In&) { color_counters.tracks_colored = 2; }},
+        // No stage reads a track's own colour from the session yet: whether it has none (77)
+        // or holds something else there (78) cannot be told.
         {77, "", nullptr, RowKind::not_yet},
         {78, "", nullptr, RowKind::not_yet},
         {79, "  no meter map in this session: 4/4 throughout", [](In&) {}, RowKind::always, true},
@@ -723,15 +822,20 @@ std::vector<TableRow> summary_table() {
              color_counters.tracks_colored_by_coding = 1;
              in.track_color_coding = "Tracks";
          }},
+        // The session's clip colour coding is read as a number only: no name is known for it (89).
+        // No stage colours clips on alternate playlist lanes from their recording (90).
         {89, "", nullptr, RowKind::not_yet},
         {90, "", nullptr, RowKind::not_yet},
         {91, "      2 clip(s) with no color of their own were given the tint Pro",
          [](In&) { color_counters.fallback_clips_colored = 2; }},
         {92, "      1 clip(s) sit in a row whose tint under this coding has not",
          [](In&) { color_counters.fallback_clips_uncolored = 1; }},
-        {93, "", nullptr, RowKind::not_yet},
-        {94, "", nullptr, RowKind::not_yet},
-        {95, "", nullptr, RowKind::not_yet},
+        {93, "      1 clip(s) with no color of their own are left for REAPER to",
+         [](In&) { color_counters.clips_on_colored_tracks = 1; }},
+        {94, "      What Pro Tools displays for a clip with no color of its",
+         [](In&) { color_counters.clips_unmeasured_coding = 1; }},
+        {95, "  2 track(s) feeding a plug-in instrument keep REAPER's default color.",
+         [](In&) { track_stage.coding.devices_with_id = 2; }},
         {96, "  1 MIDI/instrument track(s) have no MIDI output assigned. Pro Tools",
          [](In&) { track_stage.coding.midi_without_channel = 1; }},
         {97, "  Pro Tools shows the video track in palette 27 under this scheme, on",
@@ -758,6 +862,7 @@ std::vector<TableRow> summary_table() {
              item_writer.clips_colored = 3;
              color_counters.clips_off_palette = 1;
          }},
+        // No stage counts the coloured placements found apart from the clips coloured.
         {103, "", nullptr, RowKind::not_yet},
         {104, "  Clip colors follow Pro Tools' Dark theme, as chosen (2 measured,",
          [](In& in) {
@@ -848,7 +953,8 @@ std::vector<TableRow> summary_table() {
          [](In&) {
              track_stage.comments = {TrackComment{"Vox", "take 3"}};
          }},
-        {129, "", nullptr, RowKind::not_yet},
+        {129, "  1 track(s) carry an EVEN number of inverting Trims, which cancel:",
+         [](In& in) { in.trims.cancelling_tracks = 1; }},
         {131, "", nullptr, RowKind::not_yet},
         {132, "  1 track(s) were soloed AND muted in Pro Tools, which keeps them silent.",
          [&s](In&) { s.soloed_and_muted = 1; }},
@@ -881,7 +987,8 @@ std::vector<TableRow> summary_table() {
          [](In&) {
              track_stage.groups.unsupported_attributes = {{"Drums", "#2 #5"}};
          }},
-        {146, "", nullptr, RowKind::not_yet},
+        {146, "  1 surround Trim(s) flip polarity on some channels but not others:",
+         [](In& in) { in.trims.mixed_polarity = 1; }},
         {147, "  2 clip(s) had Clip Effects POLARITY switched on: carried as REAPER take",
          [none](In& in) mutable {
              none.phase_inversions = 2;
@@ -889,6 +996,8 @@ std::vector<TableRow> summary_table() {
          }},
         {150, "  The Melodyne (ARA) data could not be merged (bad archive): those clips arrive",
          [](In&) { ara_transfer.error = "bad archive"; }},
+        // No stage gives MIDI clips Pro Tools' MIDI clip colour (151) or tells an auto-assigned
+        // clip colour from one picked by hand (152).
         {151, "", nullptr, RowKind::not_yet},
         {152, "", nullptr, RowKind::not_yet},
         {153, "  1 track(s) had no stored display row, so their position in the",
@@ -910,8 +1019,12 @@ std::vector<TableRow> summary_table() {
          [&s](In&) { s.record_format_written = 1; }},
         {163, "  Timecode: 30 fps, Session Start 00:00:00:00 (0.0000 s) written as REAPER's",
          [&s](In&) { s.timecode_written = 1; }},
-        {164, "", nullptr, RowKind::not_yet},
-        {165, "", nullptr, RowKind::not_yet},
+        {164, "  2 plug-in(s) written as their CLAP build (--prefer-clap), settings carried",
+         [](In&) { plugin_knowledge.clap_instances = 2; }},
+        {165, "  3 plug-in(s) kept on their VST build under --prefer-clap: how the CLAP",
+         [](In&) {
+             plugin_knowledge.kept_off_clap = {{"Pro-Q 3", 3}};
+         }},
         {166, "  2 aux(es) taking a surround bus written as wide as that bus, and",
          [&s](In&) { s.surround_bus_widths = 2; }},
         {167, "", nullptr, RowKind::not_yet},
@@ -920,13 +1033,15 @@ std::vector<TableRow> summary_table() {
          [&s](In&) { s.surround_pan_lanes_not_carried = 2; }},
         {171, "  1 track(s) feed a surround bus whose layout this build cannot",
          [](In&) { track_wiring.counts.unplaceable_surround = 1; }},
-        {172, "", nullptr, RowKind::not_yet},
+        {172, "  1 Avid Trim(s) had polarity switched on but were BYPASSED or",
+         [](In& in) { in.trims.polarity_while_off = 1; }},
         {173, "  1 clip(s) carry their Melodyne (ARA) edits into REAPER: Melodyne sits on",
          [](In&) {
              ara_transfer.takes_written = 1;
              ara_transfer.blocks_written = 1;
          }},
-        {174, "", nullptr, RowKind::not_yet},
+        {174, "  1 strip(s) inverted by Avid Trim have no phase switch in REAPER",
+         [](In&) { writer_summary.trim_flips_not_carried = 1; }},
         {175, "  1 clip(s) were locked in Pro Tools and are LOCKED in REAPER. REAPER",
          [](In&) { item_writer.locked_clips = 1; }},
         {176, "  Edit grid written as REAPER's grid (0.25 of a quarter note).",
@@ -1003,7 +1118,8 @@ std::vector<TableRow> summary_table() {
              p.folded = 1;
              in.playlist_lines += playlist_summary_text(p, true);
          }},
-        {194, "", nullptr, RowKind::not_yet},
+        {194, "  1 track(s) output to ONE channel of a stereo output, so Pro Tools",
+         [](In& in) { in.one_channel_tracks = {"Gtr L (left)"}; }},
         {195, "", nullptr, RowKind::not_yet},
         {196, "  WARNING: 1 mixer strip(s) are neither mono nor stereo and were",
          [](In& in) { in.odd_strips = {"Sur (6 control slots)"}; }},

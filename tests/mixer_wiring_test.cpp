@@ -56,7 +56,7 @@ TEST(MixerWiring, LanesDumpAndSummaryRows) {
               std::string::npos)
         << text;
     EXPECT_NE(text.find("      Vox -> Verb\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("      Group 1\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("      \"Group 1\"\n"), std::string::npos) << text;
 }
 
 TEST(MixerWiring, LaneGroupNamesAndSendsToNoTrack) {
@@ -118,6 +118,7 @@ TEST(MixerWiring, ClipGainOntoClips) {
     EXPECT_EQ(counts.clips_with_gain, 4);
     EXPECT_EQ(counts.group_gains_added, 2);
     EXPECT_EQ(counts.group_lines_not_applied, std::set<std::string>{"Group"});
+    EXPECT_EQ(counts.group_line_clips, 2);  // both clips of the group lose its line
 }
 
 }  // namespace

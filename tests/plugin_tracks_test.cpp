@@ -9,11 +9,14 @@
 #include "convert/run_state.h"
 #include "convert/summary/console_summary.h"
 #include "convert/tracks/session_plugins.h"
+#include "convert/writer/project_writer.h"
 #include "convert/writer/track_writer.h"
+#include "convert/writer/writer_summary.h"
 #include "platform/ptformat.h"
 #include "session/plugin_settings.h"
 #include "tests/plugin_blocks.h"
 #include "tests/test_support.h"
+#include "tests/writer_test_support.h"
 
 namespace {
 
@@ -148,6 +151,42 @@ TEST(PluginTracks, TrimGainsCountsAndPolarity) {
     EXPECT_EQ(ties.flips_right.count("Left"), 0u);
 }
 
+// Two inverting Trims on one track cancel; a strip a Trim inverts that no written track carries
+// (the master fader) is counted by the writer, and both reach the summary.
+TEST(PluginTracks, TrimsThatCancelAndStripsWithoutAPhaseSwitch) {
+    reset_conversion_state(ConvertOptions{});
+    Session s;
+    s.bytes = zeros(16);
+    const std::string flip = trim_block({{1093684240, true}}) + byte(1);
+    s.add_track("Twice", track_block(flip + flip));
+    s.add_track("Once", track_block(flip));
+    s.add_track("Master 1", track_block(flip));
+    const PluginTrackTies ties = s.tie();
+    EXPECT_EQ(ties.trims.cancelling_tracks, 1);
+
+    std::vector<OutputTrack> tracks(2);
+    tracks[0].name = "Once";
+    tracks[1].name = "Twice";
+    ProjectWriteInput in;
+    in.tracks = tracks;
+    in.polarity.flips_left = ties.flips_left;
+    in.polarity.flips_right = ties.flips_right;
+    writer_test::project_text(in);
+    EXPECT_EQ(writer_summary.trim_flips_not_carried, 1);  // "Master 1"; "Twice" is in phase
+
+    ConsoleSummaryInput summary;
+    summary.trims = ties.trims;
+    const std::string text = console_summary_text(summary);
+    EXPECT_NE(text.find("  1 track(s) carry an EVEN number of inverting Trims, which cancel:\n"
+                        "      Pro Tools plays them in phase and so does the conversion.\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("  1 strip(s) inverted by Avid Trim have no phase switch in REAPER\n"),
+              std::string::npos)
+        << text;
+    reset_conversion_state(ConvertOptions{});
+}
+
 TEST(PluginTracks, MultiMonoRowsAndTheirSummary) {
     Session s;
     s.bytes = zeros(16);
@@ -210,9 +249,17 @@ TEST(PluginTracks, OneChannelLegsAndStripsNeitherMonoNorStereo) {
 
     ConsoleSummaryInput in;
     in.odd_strips = ties.odd_strips;
-    EXPECT_NE(console_summary_text(in).find(
-                  "  WARNING: 2 mixer strip(s) are neither mono nor stereo and were\n"),
+    in.one_channel_tracks = ties.one_channel_tracks;
+    const std::string text = console_summary_text(in);
+    EXPECT_NE(text.find("  WARNING: 2 mixer strip(s) are neither mono nor stereo and were\n"),
               std::string::npos);
+    EXPECT_NE(text.find("  2 track(s) output to ONE channel of a stereo output, so Pro Tools\n"
+                        "      plays them on that side only; they are written panned hard "
+                        "there:\n"
+                        "      Leg L (left)\n"
+                        "      Leg R (right)\n"),
+              std::string::npos)
+        << text;
 }
 
 // The real sessions' strips are mono (three lists) or stereo (four or five) and hold no slot.

@@ -131,7 +131,8 @@ void apply_warp(const ClipExtrasInput& in, const std::vector<WarpPoint>& points,
         }
     const double span = clip.length * rate;
     double a = static_cast<double>(clip.source_offset_samples);
-    if (!warp_span_fits(a, a + span, points))
+    const bool trimmed_take = !warp_span_fits(a, a + span, points);
+    if (trimmed_take)
         a -= tick_time(in, points.front().tick) * rate;  // the offset counted from the first point
     const double b = a + span;
     if (!warp_span_fits(a, b, points)) {
@@ -166,6 +167,7 @@ void apply_warp(const ClipExtrasInput& in, const std::vector<WarpPoint>& points,
     if (markers.size() > 2) {
         clip.stretch_markers = std::move(markers);
         ++out.stretch_marker_clips;
+        if (trimmed_take) ++out.warped_from_slice;
     }
 }
 
@@ -361,6 +363,12 @@ std::string clip_extras_stretch_lines(const ClipExtras& e) {
     if (e.pitched_clips != 0) text += format_text("  %d clips pitch-shifted\n", e.pitched_clips);
     if (e.stretch_marker_clips != 0)
         text += format_text("  %d clips carry elastic warp markers\n", e.stretch_marker_clips);
+    if (e.stretch_marker_clips != 0 && e.warped_from_slice != 0)
+        text += format_text("  %d of them are trims of a take, warped from the slice\n",
+                            e.warped_from_slice);
+    if (e.rejected_warps != 0)
+        text +=
+            format_text("  %d clips carry a warp map that could not be sliced\n", e.rejected_warps);
     return text;
 }
 

@@ -52,6 +52,7 @@ struct ClipExtras {
     // Elastic audio, pitch and rate.
     int stretched_clips = 0;
     int stretch_marker_clips = 0;
+    int warped_from_slice = 0;  // of them: trims of a take, their offset counted from the slice
     int rejected_warps = 0;
     int pitched_clips = 0;
     int rejected_pitches = 0;

@@ -29,8 +29,10 @@ ClipGainCounts apply_clip_gain(const std::map<std::string, double>& gains,
                 clip.gain_db += group->second;
                 ++counts.group_gains_added;
             }
-            if (lines.count(clip.group_name))
+            if (lines.count(clip.group_name)) {
                 counts.group_lines_not_applied.insert(clip.group_name);
+                ++counts.group_line_clips;
+            }
         }
     }
     return counts;

@@ -14,6 +14,7 @@ struct ClipGainCounts {
     int group_gains_added = 0;
     // Clip groups whose own gain line is not carried onto their clips.
     std::set<std::string> group_lines_not_applied;
+    int group_line_clips = 0;  // clips of those groups
 };
 
 // Sets has_gain, gain_db and gain_points of every main clip from the gains and gain lines by clip

@@ -5,6 +5,8 @@
 #include "app/output.h"
 #include "convert/clips/clip_counts.h"
 #include "convert/run_state.h"
+#include "convert/summary/colour_rows.h"
+#include "convert/summary/plugin_track_rows.h"
 #include "convert/summary/special_track_rows.h"
 #include "convert/summary/track_stage_summary.h"
 #include "convert/summary/wiring_rows.h"
@@ -142,13 +144,6 @@ void mix_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
             static_cast<int>(in.sends_to_no_track.size()));
         text += name_rows(in.sends_to_no_track);
     }
-    if (!in.clip_group_lines_not_applied.empty()) {
-        text += format_text(
-            "  %d clip group(s) carry a clip-gain line that is NOT written: their\n"
-            "      clips keep their own gain and the group's static gain only:\n",
-            static_cast<int>(in.clip_group_lines_not_applied.size()));
-        text += name_rows(in.clip_group_lines_not_applied);
-    }
     if (s.midi_mute_tracks != 0)
         text += format_text("  %d MIDI track(s) arrive with their mute automation\n",
                             s.midi_mute_tracks);
@@ -240,6 +235,21 @@ void clip_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     text += format_text("  %d fade-ins, %d fade-outs, %d crossfades\n", clip_counts.fade_ins,
                         clip_counts.fade_outs, clip_counts.crossfades);
     text += format_text("  %d clips given clip gain\n", item_writer.clips_with_gain);
+    if (in.clip_group_gain_clips != 0)
+        text += format_text(
+            "  %d clip(s) inside a clip group given the group's own clip gain as well,\n"
+            "      as Pro Tools plays it.\n",
+            in.clip_group_gain_clips);
+    if (!in.clip_group_lines_not_applied.empty()) {
+        text += format_text(
+            "  WARNING: %d clip(s) sit in a clip group whose own clip gain is a drawn\n"
+            "      line, which is NOT carried (a fixed group gain is):\n",
+            in.clip_group_line_clips);
+        std::vector<std::string> groups;
+        for (const std::string& group : in.clip_group_lines_not_applied)
+            groups.push_back("\"" + group + "\"");
+        text += name_rows(groups);
+    }
     text += in.clip_loop_lines;
 }
 
@@ -270,6 +280,7 @@ void colour_option_and_meter_paragraphs(std::string& text, const ConsoleSummaryI
             "  --no-clip-colors: %d clip(s) that would carry a color are drawn\n"
             "      in their track's color instead.\n",
             color_counters.clips_left_uncolored);
+    text += plugin_build_rows();  // 74, 75
     if (color_counters.tracks_colored != 0)
         text += format_text("  %d track(s) carried a color onto REAPER track colors\n",
                             color_counters.tracks_colored);
@@ -573,6 +584,7 @@ void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     }
     text += in.clip_rate_rows;
     text += in.playlist_lines;
+    text += one_channel_output_rows(in.one_channel_tracks);  // 194
     if (!in.odd_strips.empty())
         text += format_text(
                     "  WARNING: %d mixer strip(s) are neither mono nor stereo and were\n"
@@ -795,6 +807,8 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     text += marker_summary(tempo_marker_counts);                     // 82-87
     track_coding_paragraph(text, in);                                // 88
     clip_coding_paragraphs(text);                                    // 91, 92
+    text += uncoded_clip_rows();                                     // 93, 94
+    text += instrument_colour_row(in.no_track_colors);               // 95
     text += track_coding_rows(track_stage, in.no_track_colors);      // 96-98
     pan_law_and_clip_colour_paragraphs(text, in);                    // 99-107
     text += group_rows(track_stage);                                 // 109-116
@@ -802,11 +816,13 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     text += midi_track_rows(track_stage);                            // 122, 123
     automation_off_paragraph(text);                                  // 124
     text += track_mode_rows(track_stage, settings.comments_mode);    // 125, 126, 128
+    text += trim_cancel_row(in.trims);                               // 129
     text += fx_trim_paragraph();                                     // 130
     soloed_muted_paragraph(text);                                    // 132
     text += folder_rows();                                           // 134-143
     text += group_attribute_rows(track_stage);                       // 144
     text += fx_one_sided_polarity_paragraph();                       // 145
+    text += trim_mixed_polarity_row(in.trims);                       // 146
     text += in.clip_take_lines;                                      // 147
     text += clip_effects_paragraph();                                // 148
     text += clip_effects_losses_paragraph();                         // 149
@@ -815,11 +831,14 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     melodyne_left_paragraph(text);                                   // 155
     text += standin_paragraphs();                                    // 156-158
     project_paragraphs(text);                                        // 159-163
+    text += clap_build_rows();                                       // 164, 165
     text += surround_bus_rows();                                     // 166
     text += reasurroundpan_paragraph();                              // 169
     surround_lane_paragraph(text);                                   // 170
     text += unplaceable_surround_rows();                             // 171
+    text += trim_switched_off_row(in.trims);                         // 172
     melodyne_carried_paragraph(text, in.session_folder);             // 173
+    text += trim_no_phase_switch_row();                              // 174
     lock_grid_paragraphs(text);                                      // 175-178
     video_track_paragraphs(text);                                    // 179
     text += group_warning_rows(track_stage);                         // 180-182

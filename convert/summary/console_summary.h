@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/convert_options.h"
+#include "convert/tracks/plugin_tracks.h"
 #include "model/session_layout.h"
 #include "session/scan.h"
 #include "session/tempo_map.h"
@@ -35,6 +36,8 @@ struct ConsoleSummaryInput {
     std::vector<std::string> sends_to_no_track;  // "track -> destination"
     std::vector<std::string>
         clip_group_lines_not_applied;  // clip groups whose gain line is left out
+    int clip_group_line_clips = 0;     // the clips of those groups
+    int clip_group_gain_clips = 0;     // clips given their group's fixed gain as well
     int clips_stretched_read = 0;      // stretched clips whose stretch the session stores
     int clips_stretched_computed = 0;  // ... whose stretch was worked out
 
@@ -53,6 +56,8 @@ struct ConsoleSummaryInput {
     std::vector<std::string> odd_strips;  // strips neither mono nor stereo, "%s (%d control slots)"
     int plugin_instances = 0;             // the session's plug-in instances
     std::vector<std::string> multi_mono;  // unlinked multi-mono instances, "%s on %s (%d channels)"
+    TrimCounts trims;                     // the session's Avid Trims, as tied to tracks
+    std::vector<std::string> one_channel_tracks;  // one leg of a stereo output, "%s (left)"
     // Clip Effects, Melodyne, warps, pitch, loops and rate, at their places.
     std::string clip_stretch_lines;
     std::string clip_loop_lines;

@@ -109,6 +109,24 @@ void find_channel_sides(std::span<const LaneGroup> groups, PluginTrackTies& out)
         const auto it = side_of_output.find(g.output_name);
         if (it != side_of_output.end()) out.channel_side.emplace(g.name, it->second);
     }
+    for (const auto& [track, side] : out.channel_side)
+        out.one_channel_tracks.push_back(track + (side < 0 ? " (left)" : " (right)"));
+}
+
+// Tracks where Trims invert but an even number of them on each side leaves the track in phase.
+int count_cancelling_tracks(const PluginTrackTies& ties) {
+    std::set<std::string> tracks;
+    for (const auto& [track, flips] : ties.flips_left) tracks.insert(track);
+    for (const auto& [track, flips] : ties.flips_right) tracks.insert(track);
+    int cancelling = 0;
+    for (const std::string& track : tracks) {
+        const auto left = ties.flips_left.find(track);
+        const auto right = ties.flips_right.find(track);
+        const std::int32_t l = left != ties.flips_left.end() ? left->second : 0;
+        const std::int32_t r = right != ties.flips_right.end() ? right->second : 0;
+        if (l % 2 == 0 && r % 2 == 0) ++cancelling;
+    }
+    return cancelling;
 }
 
 // Mono strips hold 3 lists (2 without a pan), stereo ones 4 or 5 (with a trim).
@@ -149,6 +167,7 @@ PluginTrackTies tie_plugins_to_tracks(const PluginTrackInput& in) {
         }
     }
 
+    out.trims.cancelling_tracks = count_cancelling_tracks(out);
     find_channel_sides(in.lane_groups, out);
     for (const TrackLaneSet& lane_set : in.lane_sets) {
         if (!lane_set.assigned || out.channel_side.count(lane_set.name) != 0 ||

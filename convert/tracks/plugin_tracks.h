@@ -26,6 +26,7 @@ struct TrimCounts {
     int below_measured_range = 0;        // gains below -12 dB, extended
     int mixed_polarity = 0;              // a channel after the second differs from the first
     int polarity_while_off = 0;          // bypassed or inactive with polarity switched on
+    int cancelling_tracks = 0;           // tracks whose inverting Trims are even on both sides
 };
 
 struct PluginTrackInput {
@@ -48,7 +49,8 @@ struct PluginTrackTies {
     std::vector<std::string> multi_mono;  // "%s on %s (%d channels)"
     // -1 / +1: the track plays the first / second channel of a " / " output path.
     std::map<std::string, std::int32_t> channel_side;
-    std::vector<std::string> odd_strips;  // "%s (%d control slots)"
+    std::vector<std::string> one_channel_tracks;  // "%s (left)" or "%s (right)", by track name
+    std::vector<std::string> odd_strips;          // "%s (%d control slots)"
     std::set<std::string> odd_strip_names;
 };
 

@@ -243,12 +243,20 @@ ClipFallback clip_fallback_color(std::int32_t clip_color_mode, bool track_has_co
                                  bool track_flagged, std::int32_t view_color_number,
                                  bool dark_theme) {
     ClipFallback out;
-    if (track_has_color_index || track_flagged) return out;
+    const bool by_rows = clip_color_mode == 1 || clip_color_mode == 2;
+    if (track_has_color_index || track_flagged) {
+        if (by_rows && !settings.no_clip_colors) ++color_counters.clips_on_colored_tracks;
+        return out;
+    }
     if (clip_color_mode == 5) {
         out.follows_track_path = true;
         return out;
     }
-    if (clip_color_mode != 1 && clip_color_mode != 2) return out;
+    if (!by_rows) {
+        if (clip_color_mode > 0 && !settings.no_clip_colors)
+            ++color_counters.clips_unmeasured_coding;
+        return out;
+    }
     if (view_color_number > 0) {
         const std::int32_t index = kColorCodingIndices[(view_color_number - 1) % 16];
         const std::uint32_t entry = follow_track_color(index);

@@ -41,6 +41,9 @@ struct ColorCounters {
     int clips_off_palette = 0;         // clip colours of code 3
     int fallback_clips_colored = 0;    // clips without an index given the follow-track colour
     int fallback_clips_uncolored = 0;  // clips without an index the follow-track rule left alone
+    int clips_on_colored_tracks =
+        0;  // clips without an index on a hand-coloured track (modes 1, 2)
+    int clips_unmeasured_coding = 0;  // clips without an index under a coding not measured
 };
 extern ColorCounters color_counters;
 void reset_color_counters();

@@ -1,11 +1,26 @@
 #include "convert/writer/project_writer.h"
 
 #include <filesystem>
+#include <map>
 #include <system_error>
 
 #include "app/output.h"
 #include "convert/writer/output_file.h"
 #include "convert/writer/writer_summary.h"
+
+namespace {
+
+// Strips whose Trims invert them (an odd count on a side) that no written track took.
+void count_trim_flips_not_carried(const PolarityTables& polarity) {
+    std::map<std::string, bool> inverted;
+    for (const auto& [name, flips] : polarity.flips_left) inverted[name] |= flips % 2 != 0;
+    for (const auto& [name, flips] : polarity.flips_right) inverted[name] |= flips % 2 != 0;
+    for (const auto& [name, odd] : inverted)
+        if (odd && !writer_state.trim_flips_handled.count(name))
+            ++writer_summary.trim_flips_not_carried;
+}
+
+}  // namespace
 
 void write_project_text(std::FILE* file, const ProjectWriteInput& in) {
     write_project_header(file, in.comments, in.comments_mode);
@@ -35,6 +50,7 @@ void write_project_text(std::FILE* file, const ProjectWriteInput& in) {
         write_track(file, static_cast<std::int32_t>(i), in.tracks[i], track_in, context);
     }
 
+    count_trim_flips_not_carried(in.polarity);
     if (in.hooks.write_after_tracks) in.hooks.write_after_tracks(file);
     std::fputs(">\n", file);
 }

@@ -126,6 +126,7 @@ std::int32_t track_polarity(const std::string& name, const std::string& second_n
     }
     const std::int32_t* left = find_in(tables.flips_left, key);
     const std::int32_t* right = find_in(tables.flips_right, key);
+    if (left || right) writer_state.trim_flips_handled.insert(key);
     const std::int64_t l = left ? *left : 0;
     const std::int64_t r = right ? *right : 0;
     const std::int64_t p = stored ? *stored : 0;

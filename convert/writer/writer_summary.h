@@ -90,6 +90,9 @@ struct WriterSummary {
     int sends_muted = 0;
     int sends_panned = 0;                             // mono-panned sends placed off centre
     std::vector<StereoSendTrack> stereo_send_tracks;  // in the order first met
+
+    // Strips a Trim inverts that no written track carries (the master has no phase switch).
+    int trim_flips_not_carried = 0;
 };
 extern WriterSummary writer_summary;
 
@@ -99,6 +102,8 @@ struct WriterState {
     std::set<std::string> mixer_flags_handled;
     // Names whose stored polarity was read for IPHASE.
     std::set<std::string> polarity_handled;
+    // Names whose Trim polarity flips a written track carries.
+    std::set<std::string> trim_flips_handled;
     // Tracks whose polarity flips one side only: 1 the left channel, 2 the right. The effect
     // chain writer puts a one-sided polarity flip at the head of their chain.
     std::map<std::string, int> one_sided_polarity;
