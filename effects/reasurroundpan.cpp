@@ -235,10 +235,14 @@ std::string write_reasurroundpan(const SurroundPanState& state, std::uint32_t se
     for (std::size_t k = 0; k < 7 && k < state.lanes.size(); ++k)
         lanes[k] = seconds_of(state.lanes[k]);
     lanes[kLfeLane] = seconds_of(state.lfe_curve);
+    // The second input's lanes have no parameters of their own; with a stereo input, neither
+    // have the first's: only a mono input's position maps onto one set of parameters.
+    int& not_carried = writer_summary.surround_pan_lanes_not_carried;
+    for (const AutomationCurve& lane : state.lanes_2)
+        if (!lane.points.empty()) ++not_carried;
     if (state.stereo_input) {
-        // Only a mono input's position maps onto one set of parameters.
         for (const std::vector<CurvePoint>& lane : lanes)
-            if (!lane.empty()) ++writer_summary.surround_pan_lanes_not_carried;
+            if (!lane.empty()) ++not_carried;
         return block;
     }
     std::array<double, 8> stored{};
