@@ -931,7 +931,7 @@ std::vector<TableRow> summary_table() {
          [](In&) {
              clip_effects_state.note_clips = {{"de-esser left out", 1}};
          }},
-        {149, "    1 Clip Effects parameter(s) not recognized:",
+        {149, "    2 not recognized:",
          [](In&) {
              clip_effects_state.unknown_names = {{"Odd Knob", 2}};
          }},
