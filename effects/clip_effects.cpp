@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "convert/run_state.h"
+#include "convert/summary/console_summary.h"
 #include "effects/channel_strip_conversion.h"
 #include "effects/fx_blocks.h"
 #include "effects/stock_standins.h"
@@ -207,8 +208,24 @@ std::string clip_effects_paragraph() {
         append_format(text, "%s%s on %d", separator, plugin.c_str(), clips);
         separator = ", ";
     }
-    text += ").\n";
+    text +=
+        ").\n"
+        "      Clip Effects are Pro Tools' Channel Strip working on one clip.\n"
+        "      REAPER has no clip processor, so each of these items carries the\n"
+        "      same processing as its take's effect chain: the EQ and filters\n"
+        "      as Pro Tools plays them, the expander and compressor close but\n"
+        "      not identical. Open the item's take FX chain to see or change\n"
+        "      them, or to switch one off.\n";
+    std::vector<std::string> notes;
+    for (const auto& note : st.note_clips) notes.push_back(note.first);
+    text += name_rows(notes);
     return text;
+}
+
+std::string stock_processors_paragraph() {
+    return "      Avid's own stock processors exist only as AAX and no tool can\n"
+           "      transfer them; anything else we can add - send this report to\n"
+           "      support@lanwick.app and say which one.\n";
 }
 
 std::string clip_effects_losses_paragraph() {
@@ -220,10 +237,12 @@ std::string clip_effects_losses_paragraph() {
             append_format(text, "      %s (%d clip(s))\n", note.c_str(), clips);
     }
     if (!st.unknown_names.empty()) {
-        append_format(text, "    %d Clip Effects parameter(s) not recognized:\n",
-                      static_cast<int>(st.unknown_names.size()));
+        int seen_all = 0;
+        for (const auto& name : st.unknown_names) seen_all += name.second;
+        append_format(text, "    %d not recognized:\n", seen_all);
         for (const auto& [name, seen] : st.unknown_names)
             append_format(text, "      %-24s x%d\n", name.c_str(), seen);
+        text += stock_processors_paragraph();
     }
     return text;
 }

@@ -45,7 +45,12 @@ std::string take_fx_frame(const std::string& blocks);
 void write_clip_effects(std::string& out, const std::vector<std::pair<std::string, double>>& values,
                         bool linked_pair, std::uint32_t seed);
 
-// The console summary's Clip Effects paragraphs: the clips carried with their plug-ins, then
-// what was approximated, left out or not recognised.
+// The console summary's Clip Effects paragraphs: the clips carried with their plug-ins and the
+// names of what the chains carry differently (at most 8), then those notes with their clips and
+// the parameter names not recognised.
 std::string clip_effects_paragraph();
 std::string clip_effects_losses_paragraph();
+
+// The paragraph that closes a summary list of things not recognised: what no tool can carry and
+// where to ask for the rest.
+std::string stock_processors_paragraph();

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 #include <set>
+#include <vector>
 
 #include "convert/writer/envelopes.h"
 #include "convert/writer/writer_summary.h"
@@ -81,6 +82,20 @@ bool has_lines(std::string_view text) {
 
 }  // namespace
 
+void append_param_envelope(std::string& out, std::string_view head, const std::string& guid,
+                           bool active, std::optional<double> held_from_start,
+                           std::span<const CurvePoint> points) {
+    append_format(out,
+                  "%s<PARMENV %.*s\n%s  EGUID %s\n%s  ACT %d -1\n%s  VIS 1 1 1\n"
+                  "%s  LANEHEIGHT 0 0\n%s  ARM 0\n%s  DEFSHAPE 0 -1 -1\n",
+                  kIndent, static_cast<int>(head.size()), head.data(), kIndent, guid.c_str(),
+                  kIndent, active ? 1 : 0, kIndent, kIndent, kIndent, kIndent);
+    if (held_from_start) append_format(out, "%s  PT 0 %.9f 0\n", kIndent, *held_from_start);
+    for (const CurvePoint& point : points)
+        append_format(out, "%s  PT %.10f %.9f 0\n", kIndent, point.time, point.value);
+    append_format(out, "%s>\n", kIndent);
+}
+
 std::optional<std::uint32_t> vendor_param_offset(std::string_view key) {
     for (const char* prefix : {"FabF", "oDinvee3", "ikm_Atx3", "NiInNi$D", "UHfXDiVa"})
         if (key.starts_with(prefix)) return 2;
@@ -157,18 +172,18 @@ std::uint32_t write_param_envelopes(std::FILE* file, const SessionPluginInstance
         const std::uint32_t seed =
             static_cast<std::uint32_t>(instance.block_pos << 4) ^ (lane.lane_word * 0x9E3779B1u);
         const int i = static_cast<int>(index);
-        print_text(file, "%s<PARMENV %d:%d 0 1 0.5 %s\n", kIndent, i, i, fx_token(name).c_str());
-        print_text(file,
-                   "%s  EGUID %s\n%s  ACT %d -1\n%s  VIS 1 1 1\n%s  LANEHEIGHT 0 0\n%s  ARM 0\n"
-                   "%s  DEFSHAPE 0 -1 -1\n",
-                   kIndent, guid_from_seed(seed).c_str(), kIndent, active ? 1 : 0, kIndent, kIndent,
-                   kIndent, kIndent);
+        // A lane that starts late holds its initial value from the start.
+        std::optional<double> held;
         if (point_seconds(lane.points.front().time, lane.in_ticks) > 0)
-            print_text(file, "%s  PT 0 %.9f 0\n", kIndent, unit_value(lane.initial_value));
+            held = unit_value(lane.initial_value);
+        std::vector<CurvePoint> seconds;
         for (const CurvePoint& point : lane.points)
-            print_text(file, "%s  PT %.10f %.9f 0\n", kIndent,
-                       point_seconds(point.time, lane.in_ticks), unit_value(point.value));
-        print_text(file, "%s>\n", kIndent);
+            seconds.push_back({point_seconds(point.time, lane.in_ticks), unit_value(point.value)});
+        std::string head;
+        append_format(head, "%d:%d 0 1 0.5 %s", i, i, fx_token(name).c_str());
+        std::string text;
+        append_param_envelope(text, head, guid_from_seed(seed), active, held, seconds);
+        std::fputs(text.c_str(), file);
         const auto points = static_cast<std::uint32_t>(lane.points.size());
         total += points;
         if (active) st.points += points;

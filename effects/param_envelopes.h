@@ -11,8 +11,11 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 
+#include "model/curves.h"
 #include "model/plugin_instance.h"
 #include "plugins/plugin_rules.h"
 
@@ -29,6 +32,15 @@ struct ParamEnvelopeState {
 };
 extern ParamEnvelopeState param_envelope_state;
 void reset_param_envelope_state();
+
+// One parameter envelope block, six blanks in, appended to `out`: "<PARMENV " and `head` (the
+// parameter, its range and its title), the GUID line, the fixed lines with ACT `active`, a
+// "PT 0" line holding `held_from_start` when given, one PT line per point (time in seconds, value
+// 0..1) and the closing line. Every PARMENV the effect chains write goes through here; each
+// caller keeps its own GUID rule and head.
+void append_param_envelope(std::string& out, std::string_view head, const std::string& guid,
+                           bool active, std::optional<double> held_from_start,
+                           std::span<const CurvePoint> points);
 
 // How far the REAPER index lies below `lane_word` for the plug-in's key; none when not known.
 std::optional<std::uint32_t> vendor_param_offset(std::string_view key);

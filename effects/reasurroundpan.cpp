@@ -8,6 +8,7 @@
 #include "convert/writer/envelopes.h"
 #include "convert/writer/writer_summary.h"
 #include "effects/fx_blocks.h"
+#include "effects/param_envelopes.h"
 #include "model/surround_speakers.h"
 #include "util/bytes.h"
 #include "util/guid.h"
@@ -114,24 +115,23 @@ std::string envelope_text(const PanParameter& p, const std::array<double, 8>& st
         }
         times = std::move(filled);
     }
-    std::string text;
-    append_format(text, "      <PARMENV %d:%s %s 0.5 \"%s / ReaSurroundPan\"\n", p.index,
-                  p.identifier, p.numbers, p.display);
-    text += "        EGUID " +
-            guid_from_seed((static_cast<std::uint32_t>(p.index) + 0x5E000000u) ^ seed) + "\n";
-    text +=
-        "        ACT 1 -1\n        VIS 1 1 1\n        LANEHEIGHT 0 0\n        ARM 0\n"
-        "        DEFSHAPE 0 -1 -1\n";
+    std::vector<CurvePoint> points;
     for (double t : times) {
         std::array<double, 8> v = stored;
         for (std::size_t lane : p.lanes)
             if (!lanes[lane].empty()) v[lane] = value_at(lanes[lane], t);
-        append_format(text, "        PT %.10f %.9f 0\n", std::max(t, 0.0),
-                      parameter_value(p.index, v));
+        points.push_back({std::max(t, 0.0), parameter_value(p.index, v)});
     }
+    // The GUID follows the parameter, not the lane: one envelope may read several lanes.
+    std::string head;
+    append_format(head, "%d:%s %s 0.5 \"%s / ReaSurroundPan\"", p.index, p.identifier, p.numbers,
+                  p.display);
+    std::string text;
+    append_param_envelope(
+        text, head, guid_from_seed((static_cast<std::uint32_t>(p.index) + 0x5E000000u) ^ seed),
+        true, std::nullopt, points);
     reasurroundpan_state.points += static_cast<int>(times.size());
     ++reasurroundpan_state.envelopes;
-    text += "      >\n";
     return text;
 }
 
@@ -235,10 +235,14 @@ std::string write_reasurroundpan(const SurroundPanState& state, std::uint32_t se
     for (std::size_t k = 0; k < 7 && k < state.lanes.size(); ++k)
         lanes[k] = seconds_of(state.lanes[k]);
     lanes[kLfeLane] = seconds_of(state.lfe_curve);
+    // The second input's lanes have no parameters of their own; with a stereo input, neither
+    // have the first's: only a mono input's position maps onto one set of parameters.
+    int& not_carried = writer_summary.surround_pan_lanes_not_carried;
+    for (const AutomationCurve& lane : state.lanes_2)
+        if (!lane.points.empty()) ++not_carried;
     if (state.stereo_input) {
-        // Only a mono input's position maps onto one set of parameters.
         for (const std::vector<CurvePoint>& lane : lanes)
-            if (!lane.empty()) ++writer_summary.surround_pan_lanes_not_carried;
+            if (!lane.empty()) ++not_carried;
         return block;
     }
     std::array<double, 8> stored{};

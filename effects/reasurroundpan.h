@@ -44,8 +44,8 @@ std::string reasurroundpan_header(const SurroundPanState& state, std::uint32_t b
 std::string reasurroundpan_body(const SurroundPanState& state);
 
 // The whole block (six-blank indentation, as in a track's chain) with its envelopes; the FXID is
-// seeded `seed`. Empty, and counted, when the state cannot be written. A stereo panner's lanes
-// are counted as not written (`writer_summary`).
+// seeded `seed`. Empty, and counted, when the state cannot be written. A stereo panner's lanes,
+// of both inputs, are counted as not written (`writer_summary`).
 std::string write_reasurroundpan(const SurroundPanState& state, std::uint32_t seed);
 
 // The console summary's row of envelopes written, and of panners not written.

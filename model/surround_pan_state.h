@@ -20,6 +20,7 @@ struct SurroundPanState {
     std::uint8_t stored = 0;
     std::uint8_t lfe_on = 0;
     double lfe_level_db = -144.0;
-    std::vector<AutomationCurve> lanes;
+    std::vector<AutomationCurve> lanes;    // the first input's seven, in the order above
+    std::vector<AutomationCurve> lanes_2;  // the second input's seven
     AutomationCurve lfe_curve;
 };

@@ -184,7 +184,41 @@ TEST_F(ClipEffects, UnknownNamesAreCountedAndNamed) {
         false, 0);
     EXPECT_EQ(clip_effects_state.unknown_names.at("Line?Break"), 1);
     EXPECT_EQ(clip_effects_state.unknown_names.at("Warp Drive"), 2);
-    EXPECT_NE(clip_effects_losses_paragraph().find("Warp Drive"), std::string::npos);
+    const std::string losses = clip_effects_losses_paragraph();
+    EXPECT_EQ(losses.substr(losses.find("    3 not recognized:\n")),
+              "    3 not recognized:\n"
+              "      Line?Break               x1\n"
+              "      Warp Drive               x2\n"
+              "      Avid's own stock processors exist only as AAX and no tool can\n"
+              "      transfer them; anything else we can add - send this report to\n"
+              "      support@lanwick.app and say which one.\n");
+}
+
+// The two rows whole: the plug-ins, the six lines and at most eight notes by name; then every
+// note with its clips.
+TEST_F(ClipEffects, TheSummaryRowsWhole) {
+    ClipEffectsState& st = clip_effects_state;
+    st.clips = 3;
+    st.plugin_clips = {{"ReaComp", 1}, {"ReaEQ", 3}};
+    for (char c = 'a'; c <= 'i'; ++c) st.note_clips[std::string("note ") + c] = c == 'a' ? 2 : 1;
+    const std::string carried = clip_effects_paragraph();
+    EXPECT_EQ(carried.substr(0, carried.find("      Clip Effects are")),
+              "  3 clip(s) carry Pro Tools Clip Effects, written as take FX on the item\n"
+              "      (ReaComp on 1, ReaEQ on 3).\n");
+    EXPECT_EQ(carried.substr(carried.find("      them, or to switch one off.\n")),
+              "      them, or to switch one off.\n"
+              "      note a\n      note b\n      note c\n      note d\n"
+              "      note e\n      note f\n      note g\n      note h\n"
+              "      ... and 1 more\n");
+    EXPECT_EQ(count_of(carried, "\n"), 2u + 6u + 9u);
+    const std::string losses = clip_effects_losses_paragraph();
+    EXPECT_EQ(losses.rfind("  Clip Effects approximated or left out:\n"
+                           "      note a (2 clip(s))\n      note b (1 clip(s))\n",
+                           0),
+              0u)
+        << losses;
+    EXPECT_NE(losses.find("      note i (1 clip(s))\n"), std::string::npos);
+    EXPECT_EQ(losses.find("not recognized"), std::string::npos);
 }
 
 // The program on a whole session: the clip "Take 1" names a Clip Effects list (a 0x4400 block of

@@ -194,6 +194,10 @@ TEST_F(ReaSurroundPan, AStereoPannerHasTwoInputsAndNoEnvelopes) {
     s.lanes.resize(7);
     s.lanes[0] = lane({{0.0, -100.0}, {48000.0, 0.0}});
     s.lfe_curve = lane({{0.0, -60.0}});
+    // The right input's lanes count with the left's: its rear X and divergence cap move.
+    s.lanes_2.resize(7);
+    s.lanes_2[1] = lane({{0.0, 100.0}, {96000.0, 0.0}});
+    s.lanes_2[5] = lane({{0.0, 50.0}});
     const std::string block = write_reasurroundpan(s, 0);
     const std::string b = decode(block).body;
     EXPECT_EQ(u32(b, 28), 2u);
@@ -205,7 +209,7 @@ TEST_F(ReaSurroundPan, AStereoPannerHasTwoInputsAndNoEnvelopes) {
     EXPECT_EQ(b.substr(right + 64, 9), "channel 2");
     EXPECT_EQ(u32(b, right + 73), 0xFFFF2020u);
     EXPECT_EQ(block.find("PARMENV"), std::string::npos);
-    EXPECT_EQ(writer_summary.surround_pan_lanes_not_carried, 2);
+    EXPECT_EQ(writer_summary.surround_pan_lanes_not_carried, 4);
 }
 
 TEST_F(ReaSurroundPan, StatesItCannotHoldWriteNoBlock) {

@@ -565,6 +565,8 @@ TEST(StockStandInProgram, KeyedStandInTakesTheKeyInput) {
         has(comp, fxid_line(plain, "Digidn3c", 0) + "      PINFLAGS 1\n      WAK 0 0\n    >\n"))
         << comp;
     EXPECT_FALSE(has(result.console_text, "External Key on with no key input"));
+}
+
 // The report counts the stand-ins and the filters, or the plug-ins withheld, as the console does.
 TEST(StockStandInProgram, ReportCountsStandInsAsTheConsoleDoes) {
     const Conversion run = convert(active(eq3_slot()) + active(dyn3_slot()), {"--report"});

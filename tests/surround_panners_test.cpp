@@ -79,6 +79,9 @@ struct Route {
 
 TEST(SurroundPanners, LegsInChannelOrderAndTheFaderBlocksValues) {
     Route r;
+    r.lanes.surround_lanes_1.resize(7);
+    r.lanes.surround_lanes_2.resize(7);
+    r.lanes.surround_lanes_2[3].points = {{0.0, 25.0}};
     r.run();
     EXPECT_EQ(track_wiring.surround_bus_width.at("Main"), 6);
     ASSERT_EQ(track_wiring.surround_pan_states.count("Gtr"), 1u);
@@ -90,6 +93,10 @@ TEST(SurroundPanners, LegsInChannelOrderAndTheFaderBlocksValues) {
     EXPECT_DOUBLE_EQ(s.second_input_gain, 0.5);
     EXPECT_EQ(s.stored, 1);
     EXPECT_EQ(s.stereo_input, 1);
+    // Both inputs' lanes reach the writer, which counts a stereo input's.
+    EXPECT_EQ(s.lanes.size(), 7u);
+    ASSERT_EQ(s.lanes_2.size(), 7u);
+    EXPECT_EQ(s.lanes_2[3].points.size(), 1u);
     EXPECT_EQ(track_wiring.counts.unplaceable_surround, 0);
 }
 

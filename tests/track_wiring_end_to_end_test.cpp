@@ -17,6 +17,7 @@
 #include "tests/rpp_grammar.h"
 #include "tests/test_support.h"
 #include "tests/walk_builder.h"
+#include "util/guid.h"
 
 namespace {
 
@@ -198,6 +199,83 @@ TEST(TrackWiringEndToEnd, ATrackIntoASurroundBusGetsItsPanner) {
         << unplaced.err;
     EXPECT_TRUE(has(track_text(unplaced.project, "Gtr"), "    NCHAN 2\n"));
     EXPECT_FALSE(has(unplaced.project, "ReaSurroundPan"));
+}
+
+// A mono panner into 5.1 whose front X and LFE level move, built as Pro Tools stores it: the
+// fader block holds the first input's seven values from the level field's +12; the lane holds
+// four loose lists (volume, mute, LFE level, trim) and a group block of the input's seven lanes
+// (front X, rear X, front/rear, divergence 1 and 2, divergence cap, centre).
+TEST(TrackWiringEndToEnd, AMonoSurroundPannersLanesBecomeItsEnvelopes) {
+    std::string fader = fader_block(0);
+    // Hard front left: front X -100, rear X 100, front/rear +100, no divergence, cap 100,
+    // centre 50. The level field sits at the block's +10, these values from its +22.
+    const std::int32_t input[7] = {-100, 100, 100, 0, 0, 100, 50};
+    for (int v = 0; v < 7; ++v) fader.replace(22 + 4 * v, 4, i32le(input[v]));
+    std::string lanes;
+    for (int k = 0; k < 7; ++k)
+        lanes += k == 0 ? list_block(-100, {{0, -100}, {44100, 100}}) : list_block(input[k]);
+    const std::string lists = list_block(0) + list_block(0) +
+                              list_block(-60, {{0, -60}, {88200, 0}}) + list_block(0) +
+                              group_block(lanes);
+    // A byte of 1 after the name block makes the lane reader take the first group's first list
+    // (front X) as the track's pan: still the panner's lane, not a pan envelope.
+    for (const std::string& after_name : {std::string(), std::string(1, '\x01')}) {
+        SCOPED_TRACE(after_name.empty() ? "pan lanes apart" : "front X read as the pan");
+        const std::string blocks =
+            walk({"Gtr"}) + channel_entry(2, "Main", {0, 1, 2, 3, 4, 5}, 1, 2) +
+            channel_entry(2, "Main.L", {0}, 3, 4) + channel_entry(2, "Main.C", {1}, 5, 6) +
+            channel_entry(2, "Main.R", {2}, 7, 8) + channel_entry(2, "Main.Ls", {3}, 9, 10) +
+            channel_entry(2, "Main.Rs", {4}, 11, 12) + channel_entry(2, "Main.LFE", {5}, 13, 14) +
+            track_block(0x261b, "Gtr",
+                        after_name + lane_block(fader, output_block(2, "Main") + lists));
+        const Converted c = convert(blocks);
+        const std::string gtr = track_text(c.project, "Gtr");
+        EXPECT_TRUE(
+            has(c.err, "SURR route Gtr -> Main W 6 legs 6 ok 1 have 1 stereo 0 v -100 100 100"))
+            << c.err;
+
+        // The block: FXID, then the envelopes, then WAK, with no empty line.
+        const std::uint32_t seed = 0x53555200u;
+        const std::size_t fxid =
+            gtr.find("      FXID " + guid_from_seed(seed) + "\n      <PARMENV ");
+        const std::size_t x = gtr.find(
+            "      <PARMENV 7:_in_1_X 1 0 0.5 \"in 1 X / ReaSurroundPan\"\n"
+            "        EGUID " +
+            guid_from_seed((7u + 0x5E000000u) ^ seed) + "\n        ACT 1 -1\n");
+        const std::size_t lfe =
+            gtr.find("      <PARMENV 10:_in_1_LFE 0 1 0.5 \"in 1 LFE / ReaSurroundPan\"\n");
+        const std::size_t wak = gtr.find("      >\n      WAK 0 0\n", lfe);
+        ASSERT_NE(fxid, std::string::npos) << gtr;
+        EXPECT_LT(fxid, x);
+        EXPECT_LT(x, lfe);
+        ASSERT_NE(wak, std::string::npos) << gtr;
+        EXPECT_FALSE(has(gtr, "\n\n"));
+        // Front X alone moves "in 1 X": its lanes' times 0 and 1 s with seven points between, hard
+        // left (as the body holds it) to hard right.
+        const std::string x_env = gtr.substr(x, lfe - x);
+        std::size_t points = 0;
+        for (std::size_t at = x_env.find("PT "); at != std::string::npos;
+             at = x_env.find("PT ", at + 1))
+            ++points;
+        EXPECT_EQ(points, 9u);
+        EXPECT_TRUE(has(x_env, "        PT 0.0000000000 0.000000000 0\n")) << x_env;
+        EXPECT_TRUE(has(x_env, "        PT 0.5000000000 0.500000000 0\n")) << x_env;
+        EXPECT_TRUE(has(x_env, "        PT 1.0000000000 1.000000000 0\n")) << x_env;
+        // The LFE level, one lane: its own two times, -6 dB then 0 dB over REAPER's +12 dB top.
+        const std::string lfe_env = gtr.substr(lfe, wak - lfe);
+        EXPECT_TRUE(has(lfe_env, "        PT 0.0000000000 0.125296808 0\n")) << lfe_env;
+        EXPECT_TRUE(has(lfe_env, "        PT 2.0000000000 0.250000000 0\n")) << lfe_env;
+        EXPECT_FALSE(has(gtr, "_in_1_Y")) << gtr;
+        EXPECT_FALSE(has(gtr, "_center__"));
+        // Written lanes are not also counted as lost.
+        EXPECT_TRUE(
+            has(c.out, "  2 surround panner automation envelope(s) written on ReaSurroundPan"))
+            << c.out;
+        EXPECT_FALSE(has(c.out, "surround panner automation lane(s) not written")) << c.out;
+        const rpp_grammar::Result parsed = rpp_grammar::check_project(c.project);
+        EXPECT_TRUE(parsed.ok) << parsed.line << ": " << parsed.message;
+        EXPECT_FALSE(has(gtr, "PANENV")) << gtr;
+    }
 }
 
 // The real sessions have no further output (kind-6 entry), no output into a track (their outputs

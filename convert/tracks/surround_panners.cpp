@@ -40,6 +40,7 @@ bool read_surround_panner_values(const std::uint8_t* data, std::size_t length,
         state.lfe_curve = lane_set.lfe_level;
     }
     state.lanes = lane_set.surround_lanes_1;
+    state.lanes_2 = lane_set.surround_lanes_2;
     return true;
 }
 

@@ -473,7 +473,8 @@ void write_track(std::FILE* file, std::int32_t index, const OutputTrack& track,
             points += write_envelope(file, "DUALPANENV2", l->pan_right_curve,
                                      EnvelopeKind::dual_pan, kTrackIndent, true);
         }
-        if (in.surround_panned)
+        // With the panner's lanes read, these curves are its front X lanes: ReaSurroundPan's.
+        if (in.surround_panned && l->surround_lanes_1.empty())
             for (const AutomationCurve* c : {&l->pan, &l->pan_left_lane, &l->pan_right_curve})
                 if (!c->points.empty()) ++s.surround_pan_lanes_not_carried;
     }
