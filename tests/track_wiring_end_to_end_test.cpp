@@ -222,10 +222,13 @@ TEST(TrackWiringEndToEnd, AMonoSurroundPannersLanesBecomeItsEnvelopes) {
     for (const std::string& after_name : {std::string(), std::string(1, '\x01')}) {
         SCOPED_TRACE(after_name.empty() ? "pan lanes apart" : "front X read as the pan");
         const std::string blocks =
-            walk({"Gtr"}) + channel_entry(2, "Main", {0, 1, 2, 3, 4, 5}, 1, 2) +
-            channel_entry(2, "Main.L", {0}, 3, 4) + channel_entry(2, "Main.C", {1}, 5, 6) +
-            channel_entry(2, "Main.R", {2}, 7, 8) + channel_entry(2, "Main.Ls", {3}, 9, 10) +
-            channel_entry(2, "Main.Rs", {4}, 11, 12) + channel_entry(2, "Main.LFE", {5}, 13, 14) +
+            walk({"Gtr"}) + channel_entry_block(2, "Main", {0, 1, 2, 3, 4, 5}, 1, 2) +
+            channel_entry_block(2, "Main.L", {0}, 3, 4) +
+            channel_entry_block(2, "Main.C", {1}, 5, 6) +
+            channel_entry_block(2, "Main.R", {2}, 7, 8) +
+            channel_entry_block(2, "Main.Ls", {3}, 9, 10) +
+            channel_entry_block(2, "Main.Rs", {4}, 11, 12) +
+            channel_entry_block(2, "Main.LFE", {5}, 13, 14) +
             track_block(0x261b, "Gtr",
                         after_name + lane_block(fader, output_block(2, "Main") + lists));
         const Converted c = convert(blocks);
