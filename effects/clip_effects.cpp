@@ -7,6 +7,7 @@
 #include "convert/summary/console_summary.h"
 #include "effects/channel_strip_conversion.h"
 #include "effects/fx_blocks.h"
+#include "effects/fx_summary.h"
 #include "effects/stock_standins.h"
 #include "util/number_text.h"
 
@@ -220,12 +221,6 @@ std::string clip_effects_paragraph() {
     for (const auto& note : st.note_clips) notes.push_back(note.first);
     text += name_rows(notes);
     return text;
-}
-
-std::string stock_processors_paragraph() {
-    return "      Avid's own stock processors exist only as AAX and no tool can\n"
-           "      transfer them; anything else we can add - send this report to\n"
-           "      support@lanwick.app and say which one.\n";
 }
 
 std::string clip_effects_losses_paragraph() {

@@ -50,7 +50,3 @@ void write_clip_effects(std::string& out, const std::vector<std::pair<std::strin
 // the parameter names not recognised.
 std::string clip_effects_paragraph();
 std::string clip_effects_losses_paragraph();
-
-// The paragraph that closes a summary list of things not recognised: what no tool can carry and
-// where to ask for the rest.
-std::string stock_processors_paragraph();

@@ -525,6 +525,7 @@ int write_fx_chain(std::FILE* file, const FxSession& session, const FxChainTrack
                          "and convert again"
                        : "not recognized - we have not matched this one to a REAPER plug-in yet");
             ++st.unrecognised_counts[name];
+            st.unrecognised_keys.emplace(name, plugin_key(instance));
         }
         st.rows.push_back(std::move(row));
         if (kind)

@@ -69,6 +69,8 @@ struct FxChainState {
     std::map<std::string, std::uint32_t> all_counts;
     std::map<std::string, std::uint32_t> no_settings_counts;
     std::map<std::string, std::uint32_t> unrecognised_counts;
+    // The key `--learn` takes, by display name, for the slots not recognised.
+    std::map<std::string, std::string> unrecognised_keys;
     std::map<std::string, std::uint32_t> offline_counts;
 };
 extern FxChainState fx_chain_state;

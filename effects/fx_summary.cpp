@@ -25,6 +25,21 @@ std::string needs_rows(const std::map<std::string, std::string>& types) {
     return text;
 }
 
+// Rows of slots not recognised, each with the key `--learn` takes to teach it.
+std::string keyed_count_rows(const std::map<std::string, std::uint32_t>& counts,
+                             const std::map<std::string, std::string>& keys) {
+    std::string text;
+    for (const auto& [name, count] : counts) {
+        const auto key = keys.find(name);
+        if (key == keys.end() || key->second.empty())
+            text += format_text("      %-24s x%d\n", name.c_str(), static_cast<int>(count));
+        else
+            text += format_text("      %-24s x%d   %s\n", name.c_str(), static_cast<int>(count),
+                                key->second.c_str());
+    }
+    return text;
+}
+
 int total(const std::map<std::string, std::uint32_t>& counts) {
     int n = 0;
     for (const auto& entry : counts) n += static_cast<int>(entry.second);
@@ -69,7 +84,9 @@ std::string fx_midi_trigger_paragraph() {
         format_text("  %d plug-in(s) on MIDI tracks had MIDI triggering switched off:\n",
                     static_cast<int>(st.midi_trigger_off.size()));
     for (const std::string& row : st.midi_trigger_off) text += "      " + row + "\n";
-    text += "      Pro Tools leaves this on but routes nothing to it, so it does\n";
+    text +=
+        "      Pro Tools leaves this on but routes nothing to it, so it does\n"
+        "      not react there; in REAPER the track's own notes would trigger it.\n";
     return text;
 }
 
@@ -94,15 +111,19 @@ std::string fx_plugin_paragraph(int instances) {
                 processed);
         else
             text += "      None of these processed audio: the mix is unaffected.\n";
-        text += "      Avid ships these with Pro Tools in AAX form only. No converter\n";
+        text +=
+            "      Avid ships these with Pro Tools in AAX form only. No converter\n"
+            "      can carry them; their settings stay in the Pro Tools session.\n";
         if (st.aax_slots != 0)
-            text +=
-                format_text("      %d empty slot(s) were left in place, named and BYPASSED, so\n",
-                            static_cast<int>(st.aax_slots));
+            text += format_text(
+                "      %d empty slot(s) were left in place, named and BYPASSED, so\n"
+                "      each chain keeps its order and shows where they stood.\n",
+                static_cast<int>(st.aax_slots));
     }
     if (!st.unrecognised_counts.empty()) {
         text += format_text("    %d not recognized:\n", total(st.unrecognised_counts));
-        text += count_rows(st.unrecognised_counts);
+        text += keyed_count_rows(st.unrecognised_counts, st.unrecognised_keys);
+        text += stock_processors_paragraph();
     }
     if (!st.no_settings_counts.empty()) {
         text += format_text("    %d skipped - Pro Tools stored no transferable state:\n",
@@ -110,8 +131,10 @@ std::string fx_plugin_paragraph(int instances) {
         text += count_rows(st.no_settings_counts);
     }
     if (!st.offline_counts.empty()) {
-        text += format_text("    %d placed OFFLINE - the plug-in is named but its\n",
-                            total(st.offline_counts));
+        text += format_text(
+            "    %d placed OFFLINE - the plug-in is named but its\n"
+            "      settings did not transfer: it waits, offline, at its defaults:\n",
+            total(st.offline_counts));
         text += count_rows(st.offline_counts);
     }
     if (st.left_out_bypassed != 0)
@@ -228,4 +251,10 @@ std::string fx_one_sided_polarity_paragraph() {
         "      left upright, and REAPER's stock \"Channel Polarity Control\" effect\n"
         "      flips just that side, first in the chain\n",
         static_cast<int>(st.polarity_js));
+}
+
+std::string stock_processors_paragraph() {
+    return "      Avid's own stock processors exist only as AAX and no tool can\n"
+           "      transfer them; anything else we can add - send this report to\n"
+           "      support@lanwick.app and say which one.\n";
 }

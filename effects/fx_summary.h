@@ -21,3 +21,6 @@ std::string fx_no_standins_paragraph();
 std::string fx_trim_paragraph();
 // Tracks whose one-sided Trim polarity is carried by a polarity effect.
 std::string fx_one_sided_polarity_paragraph();
+// The paragraph that closes a list of things not recognised: what no tool can carry and where
+// to ask for the rest.
+std::string stock_processors_paragraph();

@@ -384,6 +384,7 @@ TEST_F(ConsoleSummary, PluginBlockListsInOrder) {
     st.aax_only_flags = {{"Avid Pitch", 1}, {"Avid Meter", 0}};
     st.aax_slots = 3;
     st.unrecognised_counts = {{"Odd Thing", 1}};
+    st.unrecognised_keys = {{"Odd Thing", "OddTThng"}};
     st.no_settings_counts = {{"Empty Comp", 2}};
     st.offline_counts = {{"Far Verb", 1}};
     st.left_out_bypassed = 1;
@@ -399,8 +400,11 @@ TEST_F(ConsoleSummary, PluginBlockListsInOrder) {
         "      2 of these processed audio, so that much of the mix is\n"
         "      not carried. The rest did not touch the sound.\n"
         "      Avid ships these with Pro Tools in AAX form only. No converter\n"
+        "      can carry them; their settings stay in the Pro Tools session.\n"
         "      3 empty slot(s) were left in place, named and BYPASSED, so\n",
-        "    1 not recognized:\n      Odd Thing                x1\n",
+        // The key --learn takes, then the paragraph that closes every not-recognized list.
+        "    1 not recognized:\n      Odd Thing                x1   OddTThng\n"
+        "      Avid's own stock processors exist only as AAX and no tool can\n",
         "    2 skipped - Pro Tools stored no transferable state:\n",
         "    1 placed OFFLINE - the plug-in is named but its\n",
         "    1 left out - bypassed or inactive in Pro Tools (--skip-bypassed-fx)\n",

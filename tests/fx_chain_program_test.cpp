@@ -172,7 +172,9 @@ TEST(FxChainProgram, OneChainOfEveryOutcome) {
                     "      DigiQzzy                 x1\n"
                     "      1 of these processed audio, so that much of the mix is\n"))
         << console;
-    EXPECT_TRUE(has(console, "    1 not recognized:\n      QzzyNone                 x1\n"));
+    EXPECT_TRUE(
+        has(console, "    1 not recognized:\n      QzzyNone                 x1   QzzyNone\n"))
+        << console;
     EXPECT_TRUE(
         has(console, "  1 Avid Trim instance(s). Trim is AAX only and cannot load in REAPER,\n"))
         << console;
@@ -180,6 +182,7 @@ TEST(FxChainProgram, OneChainOfEveryOutcome) {
         has(console, "      1 of them sit in their slot as REAPER's Volume Adjustment with\n"));
     EXPECT_TRUE(has(console,
                     "    1 placed OFFLINE - the plug-in is named but its\n"
+                    "      settings did not transfer: it waits, offline, at its defaults:\n"
                     "      VST: Qzzy Dry (Qzzy)     x1\n"));
     // Carried, offline without settings, a placeholder, nothing for the unknown one, the inactive
     // one offline, the Trim as volume JS.
