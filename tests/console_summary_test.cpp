@@ -897,17 +897,20 @@ std::vector<TableRow> summary_table() {
          [](In&) { track_wiring.counts.folders_moved_out = 1; }},
         {137, "      1 folder(s) sit inside another folder, nested the same way in REAPER",
          [](In&) { track_wiring.counts.folders_after_folder = 1; }},
-        {138, "", nullptr, RowKind::not_yet},
+        {138, "      1 Basic folder(s) sat inside a Routing folder in Pro Tools, where their",
+         [](In&) { track_wiring.counts.moved_folder_rows = {"Sub out of Keys"}; }},
         {139, "      1 track(s) sat inside a Routing folder in Pro Tools but play to the",
          [](In&) { track_wiring.counts.moved_rows = {"Gtr out of Bus"}; }},
-        {140, "", nullptr, RowKind::not_yet},
+        {140, "      1 track(s) or Basic folder(s) inside a Routing folder could not be",
+         [](In&) { track_wiring.counts.unmoved_rows = {"Pno (in Keys)"}; }},
         {141, "      The session's folder table could not be read, so folder members are",
          [](In&) {
              track_wiring.counts.routing_folders = 1;
              track_wiring.folder_mode = 0;
          },
          RowKind::counted, true},
-        {142, "", nullptr, RowKind::not_yet},
+        {142, "      A folder inside a folder could not be placed: 2 folder(s) that may",
+         [](In&) { track_wiring.counts.nested_unplaced = 2; }},
         {143, "      1 folder(s) could not be written as folders because their members",
          [](In&) { track_wiring.unwritten_folders = {"Drums"}; }},
         {144, "  1 group(s) link controls beyond volume, mute and solo that are not",

@@ -32,8 +32,11 @@ struct TrackWiringCounts {
     int empty_folders = 0;
     int folders_after_folder = 0;  // preceded by an earlier folder row, not directly
     int unwritten_folders = 0;
-    int folders_moved_out = 0;            // every member moved out of the folder
-    std::vector<std::string> moved_rows;  // "row (in folder)" or "row out of folder"
+    int folders_moved_out = 0;                   // every member moved out of the folder
+    std::vector<std::string> moved_rows;         // tracks: "row out of folder"
+    std::vector<std::string> moved_folder_rows;  // Basic folders: "row out of folder"
+    std::vector<std::string> unmoved_rows;       // "row (in folder)": could not be moved out
+    int nested_unplaced = 0;  // folders inside a folder when the nested pass failed
 };
 
 struct TrackWiringState {
