@@ -776,7 +776,7 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     mix_paragraphs(text, in);                                        // 1-10
     text += no_output_rows();                                        // 12
     click_and_send_paragraphs(text);                                 // 13-16
-    text += send_wiring_rows();                                      // 17, 22
+    text += send_wiring_rows();                                      // 17, 19-22
     plugin_state_paragraphs(text);                                   // 23-26
     text += key_input_rows();                                        // 27, 28
     keyed_track_paragraphs(text);                                    // 29, 30

@@ -30,6 +30,15 @@ std::string send_wiring_rows() {
             "  %d send pan automation lane(s) NOT carried: the send keeps its\n"
             "      static pan\n",
             c.send_pan_lanes);
+    if (c.outputs_routed != 0)
+        text += format_text("  %d track output(s) routed into the aux that takes their bus\n",
+                            c.outputs_routed);
+    if (c.bus_by_input_routes != 0)
+        text += format_text("  %d of them routed bus -> aux by the aux's input\n",
+                            c.bus_by_input_routes);
+    if (c.mono_leg_matches != 0)
+        text += format_text("  %d of those matched a mono leg to its stereo pair\n",
+                            c.mono_leg_matches);
     if (c.split_leg_sends != 0)
         text += format_text(
             "  NOTE: %d send(s) target a stereo bus whose two legs are taken by\n"

@@ -14,6 +14,7 @@
 #include "model/surround_pan_state.h"
 
 struct TrackWiringCounts {
+    int outputs_routed = 0;       // track outputs sent into the aux taking their bus
     int bus_by_input_routes = 0;  // sends whose bus resolved through the name index
     int mono_leg_matches = 0;     // of those, sends whose own name is no override key
     int split_leg_sends = 0;      // sends whose bus resolves to more than one distinct name
