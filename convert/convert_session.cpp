@@ -227,6 +227,10 @@ WrittenTracks stage_tracks(ClipModel clips, const MidiTracks& midi, const Sessio
             lane = reading.midi_mute_lanes.find(staged.track.name);
         if (lane != reading.midi_mute_lanes.end() && lane->second.has_lane)
             staged.input.midi_mute_lane = lane->second.lane;
+        if (lane != reading.midi_mute_lanes.end()) {
+            staged.input.midi_muted = lane->second.state;
+            staged.input.midi_other_lanes = lane->second.other_lanes;
+        }
         order.midi.push_back(std::move(staged));
     }
     std::vector<NamedBlockEntry> named_again;

@@ -524,10 +524,12 @@ std::vector<TableRow> summary_table() {
          [](In& in) { in.clip_group_lines_not_applied = {"Group 1"}; }},
         {7, "", nullptr, RowKind::by_design},
         {8, "", nullptr, RowKind::by_design},
-        {9, "", nullptr, RowKind::not_yet},
+        {9, "  2 MIDI track(s) muted in Pro Tools arrive muted",
+         [&s](In&) { s.midi_muted_tracks = 2; }},
         {10, "  1 MIDI track(s) arrive with their mute automation",
          [&s](In&) { s.midi_mute_tracks = 1; }},
-        {11, "", nullptr, RowKind::not_yet},
+        {11, "  3 MIDI track automation lane(s) other than mute are NOT carried",
+         [&s](In&) { s.midi_lanes_not_carried = 3; }},
         {12, "  1 track(s) have NO OUTPUT in Pro Tools, so they reach the mix only through",
          [](In&) { track_wiring.no_output_tracks = {"FX Return"}; }},
         {13, "  Pro Tools' click is on and \"Click 1\" plays it. REAPER's metronome is left OFF;",
@@ -606,7 +608,11 @@ std::vector<TableRow> summary_table() {
          [](In&) { midi_counts.truncated_clips = 1; }},
         {44, "  1 MIDI clip(s) start later, where the clip Pro Tools draws on top of",
          [](In&) { midi_counts.head_cut_clips = 1; }},
-        {45, "", nullptr, RowKind::not_yet},
+        {45, "  6 dual-pan point(s) on 2 stereo track(s) (REAPER dual pan)",
+         [&s](In&) {
+             s.dual_pan_points = 6;
+             s.dual_pan_tracks = 2;
+         }},
         {46, "  5 plug-in parameter automation points",
          [](In&) { param_envelope_state.points = 5; }},
         {47, "      2 automated control(s) placed by the parameter number the",

@@ -564,8 +564,14 @@ TEST_F(TrackWriter, MidiMuteLaneAndTrimEnvelope) {
     AutomationCurve mute;
     mute.points = {{48000, 1}};
     p.in.track_inputs[0].midi_mute_lane = mute;
+    p.in.track_inputs[0].midi_muted = 1;
+    p.in.track_inputs[0].midi_other_lanes = 2;
     const std::string text = p.write();
     const std::string keys = track_block(text, 0);
+    // Its stored mute state mutes it; its two other lanes are counted as not carried.
+    EXPECT_NE(keys.find("    MUTESOLO 1 "), std::string::npos) << keys;
+    EXPECT_EQ(writer_summary.midi_muted_tracks, 1);
+    EXPECT_EQ(writer_summary.midi_lanes_not_carried, 2);
     EXPECT_NE(keys.find("    AUTOMODE 1\n"), std::string::npos);
     EXPECT_NE(keys.find("    <MUTEENV\n      ACT 1 -1\n      VIS 1 1 1\n      LANEHEIGHT 0 0\n"
                         "      ARM 1\n"),

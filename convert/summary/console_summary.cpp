@@ -126,7 +126,7 @@ void midi_clip_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
             c.head_cut_clips);
 }
 
-// MIDI events, mixer strips, sends and MIDI mute automation (rows 1 to 10).
+// MIDI events, mixer strips, sends and MIDI mute and automation (rows 1 to 11).
 void mix_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     const WriterSummary& s = writer_summary;
     midi_event_paragraphs(text);
@@ -149,9 +149,15 @@ void mix_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
             static_cast<int>(in.clip_group_lines_not_applied.size()));
         text += name_rows(in.clip_group_lines_not_applied);
     }
+    if (s.midi_muted_tracks != 0)
+        text += format_text("  %d MIDI track(s) muted in Pro Tools arrive muted\n",
+                            s.midi_muted_tracks);
     if (s.midi_mute_tracks != 0)
         text += format_text("  %d MIDI track(s) arrive with their mute automation\n",
                             s.midi_mute_tracks);
+    if (s.midi_lanes_not_carried != 0)
+        text += format_text("  %d MIDI track automation lane(s) other than mute are NOT carried\n",
+                            s.midi_lanes_not_carried);
 }
 
 // The click track and the sends' pans and switches (rows 13 to 16).
@@ -213,6 +219,14 @@ void automation_paragraphs(std::string& text) {
     if (s.automation_points != 0)
         text += format_text("  %d automation points across %d tracks\n", s.automation_points,
                             s.automated_tracks);
+}
+
+// Dual-pan envelopes of stereo tracks (row 45).
+void dual_pan_row(std::string& text) {
+    const WriterSummary& s = writer_summary;
+    if (s.dual_pan_points != 0)
+        text += format_text("  %d dual-pan point(s) on %d stereo track(s) (REAPER dual pan)\n",
+                            s.dual_pan_points, s.dual_pan_tracks);
 }
 
 // Automated tracks set to Read and faders parked at unity (rows 53 and 54).
@@ -773,7 +787,7 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
                         static_cast<int>(item_writer.items_written), in.midi_notes_written);
 
     // The paragraphs, in the one order of the summary's table; each call prints its rows.
-    mix_paragraphs(text, in);                                        // 1-10
+    mix_paragraphs(text, in);                                        // 1-11
     text += no_output_rows();                                        // 12
     click_and_send_paragraphs(text);                                 // 13-16
     text += send_wiring_rows();                                      // 17, 19-22
@@ -784,6 +798,7 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     text += unresolved_key_rows();                                   // 32, 33
     automation_paragraphs(text);                                     // 34-36
     midi_clip_paragraphs(text, in);                                  // 37-44
+    dual_pan_row(text);                                              // 45
     text += fx_param_envelope_paragraphs();                          // 46-52
     automation_mode_paragraphs(text);                                // 53, 54
     text += tempo_map_summary(tempo_marker_counts, in.tempo_ramps);  // 55
