@@ -121,6 +121,7 @@ MidiTracks stage_midi(const std::uint8_t* data, std::size_t length, const Sessio
     in.keep_inaudible = options.keep_inaudible_midi != 0;
     in.truncate_to_clip = options.truncate_midi_to_clip != 0;
     build_midi_items(in, out.set);
+    pair_midi_timebase(data, length, midi_counts.midi_clip_groups);
 
     std::vector<NamedBlockEntry>& named = out.named;
     read_track_names(data, length, named);

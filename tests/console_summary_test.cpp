@@ -265,7 +265,14 @@ TEST_F(ConsoleSummary, RowsNamingTwoThings) {
     writer_summary.stereo_send_tracks = {{"Gtr", {"Verb", "Dly"}}, {"Keys", {"Verb"}}};
     clip_counts.clip_group_skipped = 3;
     clip_counts.clip_group_problem_tracks = {{"A", 2}, {"B", 1}};
+    midi_counts.midi_clip_groups = {{"Keys", 2}, {"Pad", 0}, {"Synth", 1}};
     const std::string text = console_summary_text(in_);
+    EXPECT_TRUE(has(text,
+                    "  WARNING: 3 MIDI clip group(s) sit on MIDI tracks, and MIDI clip groups\n"
+                    "      are not laid out as their clips here, as audio clip groups are:\n"
+                    "      \"Keys\" clip group(s) (2)\n"
+                    "      \"Synth\" clip group(s) (1)\n  "))
+        << text;
     EXPECT_TRUE(has(text,
                     "      keep their full width:\n"
                     "      \"Gtr\" (to \"Verb\", \"Dly\")\n"
@@ -1042,11 +1049,28 @@ std::vector<TableRow> summary_table() {
              clip_counts.sample_tracks = 1;
          },
          RowKind::always},
+        {184, "      2 of them could not be paired with their own timebase record;",
+         [](In&) {
+             midi_counts.unpaired_clips = 2;
+             midi_counts.timebase_records = 3;
+             midi_counts.records_time_base = kTickTimeBase;
+         }},
+        {184, "      1 of them: this session holds no timebase records at all, so",
+         [](In&) { midi_counts.unpaired_clips = 1; }, RowKind::counted, true},
+        {184, "      1 of them could not be paired with their own timebase record, and",
+         [](In&) {
+             midi_counts.unpaired_clips = 1;
+             midi_counts.timebase_records = 2;
+         },
+         RowKind::counted, true},
         {185, "  1 clip(s) carry a sync point and are placed by it, as Pro Tools",
          [](In&) { clip_counts.sync_point_clips = 1; }},
         {186, "  WARNING: this session has clips with sync points that could not be",
          [](In&) { clip_counts.unmatched_sync_points = 1; }},
-        {187, "", nullptr, RowKind::not_yet},
+        {187, "  WARNING: 3 MIDI clip group(s) sit on MIDI tracks, and MIDI clip groups",
+         [](In&) {
+             midi_counts.midi_clip_groups = {{"Keys", 2}, {"Pad", 0}, {"Synth", 1}};
+         }},
         {188, "  1 clip group(s) laid out as the 3 clip(s) they play -- REAPER has",
          [](In&) {
              clip_counts.clip_groups = 1;

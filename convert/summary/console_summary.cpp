@@ -21,6 +21,7 @@
 #include "effects/fx_summary.h"
 #include "effects/reasurroundpan.h"
 #include "effects/standin_summary.h"
+#include "session/clip_lists.h"
 #include "util/timecode.h"
 
 namespace {
@@ -544,12 +545,54 @@ void lock_grid_paragraphs(std::string& text) {
     }
 }
 
+// MIDI clips no timebase record names: placed by their placement's own time base (row 184's
+// continuation).
+void unpaired_midi_rows(std::string& text) {
+    const MidiStageCounts& m = midi_counts;
+    if (m.unpaired_clips == 0) return;
+    if (m.timebase_records == 0)
+        text += format_text(
+            "      %d of them: this session holds no timebase records at all, so\n"
+            "      those MIDI clips are placed by their placement's own time base.\n",
+            m.unpaired_clips);
+    else if (m.records_time_base != kNoTimeBase)
+        text += format_text(
+            "      %d of them could not be paired with their own timebase record;\n"
+            "      every record of this session is %s, and those MIDI clips are\n"
+            "      placed by their placement's own time base.\n",
+            m.unpaired_clips, m.records_time_base == kTickTimeBase ? "tick-based" : "sample-based");
+    else
+        text += format_text(
+            "      %d of them could not be paired with their own timebase record, and\n"
+            "      this session's records disagree; those MIDI clips are placed by\n"
+            "      their placement's own time base. Check their positions.\n",
+            m.unpaired_clips);
+}
+
+// MIDI clip groups on MIDI tracks, one row per MIDI playlist holding them (row 187).
+void midi_clip_group_row(std::string& text) {
+    int groups = 0;
+    for (const auto& [list, count] : midi_counts.midi_clip_groups) groups += count;
+    if (groups == 0) return;
+    text += format_text(
+        "  WARNING: %d MIDI clip group(s) sit on MIDI tracks, and MIDI clip groups\n"
+        "      are not laid out as their clips here, as audio clip groups are:\n",
+        groups);
+    std::vector<std::string> rows;
+    for (const auto& [list, count] : midi_counts.midi_clip_groups)
+        if (count != 0)
+            rows.push_back(
+                format_text("%s %s (%d)", ("\"" + list + "\"").c_str(), "clip group(s)", count));
+    text += name_rows(rows);
+}
+
 // Time bases, sync points and clip groups (rows 184 to 191), playlists, odd strips and lanes
 // (to 197).
 void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     const ClipStageCounts& c = clip_counts;
     text +=
         format_text("  %d tick-based tracks, %d sample-based\n", c.tick_tracks, c.sample_tracks);
+    unpaired_midi_rows(text);
     if (c.sync_point_clips != 0)
         text += format_text(
             "  %d clip(s) carry a sync point and are placed by it, as Pro Tools\n"
@@ -560,6 +603,7 @@ void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
             "  WARNING: this session has clips with sync points that could not be\n"
             "      tied to their clips; those clips sit at their stored position,\n"
             "      which may be off by the sync offset. Please send the session in.\n";
+    midi_clip_group_row(text);
     if (c.clip_groups != 0)
         text += format_text(
             "  %d clip group(s) laid out as the %d clip(s) they play -- REAPER has\n"
