@@ -154,7 +154,7 @@ void stage_clips(const PTFFormat& session, const SessionReading& reading,
     std::map<std::string, double> gains;
     std::map<std::string, GainCurve> lines;
     read_gain_envelopes_a(data, length, gains);
-    read_gain_envelopes_b(data, length, lines);
+    read_gain_envelopes_b(data, length, lines, &clip_counts.gain_count_mismatches);
     gain = apply_clip_gain(gains, lines, clips);
     ClipExtrasInput extras;
     read_4400_px_lists(data, length, extras.effects);

@@ -790,6 +790,8 @@ std::vector<TableRow> summary_table() {
              s.pan_law_known = 1;
              s.pan_law_db = -3.0;
          }},
+        {99, "  *** Pan Depth enum 7 is not one this build knows.", [&s](In&) { s.pan_depth = 7; },
+         RowKind::counted, true},
         {100, "  3 clip(s) carried a color, 2 distinct Pro Tools palette",
          [](In&) {
              item_writer.clips_colored = 3;
@@ -818,7 +820,8 @@ std::vector<TableRow> summary_table() {
          [](In& in) { in.theme = ClipColorTheme::classic; }, RowKind::counted, true},
         {107, "  1 of them carried a clip gain ENVELOPE, written as REAPER",
          [](In&) { item_writer.gain_envelopes = 1; }},
-        {108, "", nullptr, RowKind::not_yet},
+        {108, "  WARNING: 2 clip gain entr(ies) state a point count that disagrees",
+         [](In&) { clip_counts.gain_count_mismatches = 2; }},
         {109, "  1 mix/VCA group(s) decoded from the session:",
          [](In&) {
              track_stage.groups.kept = {SessionGroup{"Drums", {0}}};
@@ -988,6 +991,12 @@ std::vector<TableRow> summary_table() {
          [](In&) { midi_writer.unapplied_switch_tracks = 1; }},
         {162, "  Bit depth: 24-bit written as REAPER's recording format, so new",
          [&s](In&) { s.record_format_written = 1; }},
+        {162, "  Bit depth: 16-bit AIFF session; REAPER's recording format is left at",
+         [&s](In&) {
+             s.aiff_session = 1;
+             settings.bit_depth = 16;
+         },
+         RowKind::counted, true},
         {163, "  Timecode: 30 fps, Session Start 00:00:00:00 (0.0000 s) written as REAPER's",
          [&s](In&) { s.timecode_written = 1; }},
         {164, "", nullptr, RowKind::not_yet},

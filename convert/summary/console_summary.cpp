@@ -328,6 +328,18 @@ void clip_coding_paragraphs(std::string& text) {
 }
 
 // Pan law, clip colours, themes and clip-gain envelopes (rows 99 to 107).
+// Clip gain lists read by their size where their stored count disagrees (row 108).
+void gain_count_row(std::string& text) {
+    if (clip_counts.gain_count_mismatches == 0) return;
+    text += format_text(
+        "  WARNING: %d clip gain entr(ies) state a point count that disagrees\n"
+        "      with the size the session gives them. Each was read by its size,\n"
+        "      so its clip keeps the points the entry really holds; check those\n"
+        "      clips' gain lines in REAPER, and please send the session in: this\n"
+        "      build has not seen such an entry in a real session.\n",
+        clip_counts.gain_count_mismatches);
+}
+
 void pan_law_and_clip_colour_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     const WriterSummary& s = writer_summary;
     if (s.pan_law_known) {
@@ -856,6 +868,7 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     clip_coding_paragraphs(text);                                    // 91, 92
     text += track_coding_rows(track_stage, in.no_track_colors);      // 96-98
     pan_law_and_clip_colour_paragraphs(text, in);                    // 99-107
+    gain_count_row(text);                                            // 108
     text += group_rows(track_stage);                                 // 109-116
     view_paragraphs(text);                                           // 117-121
     text += midi_track_rows(track_stage);                            // 122, 123
