@@ -904,7 +904,8 @@ std::vector<TableRow> summary_table() {
         {131, "", nullptr, RowKind::not_yet},
         {132, "  1 track(s) were soloed AND muted in Pro Tools, which keeps them silent.",
          [&s](In&) { s.soloed_and_muted = 1; }},
-        {133, "", nullptr, RowKind::not_yet},
+        {133, "  1 soloed, muted track(s) with mute automation keep their solo: REAPER",
+         [&s](In&) { s.soloed_muted_automated = 1; }},
         {134, "  3 folder track(s): 2 Routing folder(s) written as REAPER folders whose",
          [](In&) {
              track_wiring.counts.routing_folders = 2;
@@ -1003,8 +1004,10 @@ std::vector<TableRow> summary_table() {
         {165, "", nullptr, RowKind::not_yet},
         {166, "  2 aux(es) taking a surround bus written as wide as that bus, and",
          [&s](In&) { s.surround_bus_widths = 2; }},
-        {167, "", nullptr, RowKind::not_yet},
-        {168, "", nullptr, RowKind::not_yet},
+        {167, "  2 mono track(s) panned into a surround bus arrive with",
+         [](In&) { reasurroundpan_state.mono_blocks = 2; }},
+        {168, "  1 stereo track(s) panned into a surround bus arrive with",
+         [](In&) { reasurroundpan_state.stereo_blocks = 1; }},
         {169, "  2 surround panner automation envelope(s) written on ReaSurroundPan",
          [](In&) {
              reasurroundpan_state.envelopes = 2;

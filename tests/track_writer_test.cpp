@@ -238,6 +238,7 @@ TEST_F(TrackWriter, MutedSoloedTracks) {
     EXPECT_NE(track_block(text, 2).find("    MUTESOLO 1 0 0\n"), std::string::npos);
     EXPECT_NE(track_block(text, 3).find("    MUTESOLO 1 0 0\n"), std::string::npos);
     EXPECT_EQ(writer_summary.soloed_and_muted, 3);
+    EXPECT_EQ(writer_summary.soloed_muted_automated, 1);  // keeps its solo through the mute
     EXPECT_EQ(writer_summary.soloed_written, 1);
     EXPECT_EQ(mutesolo_solo_value(0, false, false), 0);
     EXPECT_EQ(mutesolo_solo_value(2, false, false), 2);

@@ -246,6 +246,36 @@ void automation_mode_paragraphs(std::string& text) {
             parked);
 }
 
+// Soloed, muted tracks whose mute automation keeps their solo (row 133).
+void soloed_muted_automated_row(std::string& text) {
+    const int tracks = writer_summary.soloed_muted_automated;
+    if (tracks != 0)
+        text += format_text(
+            "  %d soloed, muted track(s) with mute automation keep their solo: REAPER\n"
+            "      plays a soloed track through its mute, Pro Tools does not.\n",
+            tracks);
+}
+
+// Mono and stereo sources given a ReaSurroundPan (rows 167 and 168).
+void reasurroundpan_source_rows(std::string& text) {
+    const ReaSurroundPanState& st = reasurroundpan_state;
+    if (st.mono_blocks != 0)
+        text += format_text(
+            "  %d mono track(s) panned into a surround bus arrive with\n"
+            "      ReaSurroundPan set from Pro Tools' panner: position, divergence,\n"
+            "      center %% and the LFE level (sessions from Pro Tools 2026 and\n"
+            "      later; an older session's LFE level is not read).\n",
+            st.mono_blocks);
+    if (st.stereo_blocks != 0)
+        text += format_text(
+            "  %d stereo track(s) panned into a surround bus arrive with\n"
+            "      ReaSurroundPan set from Pro Tools' left and right panners:\n"
+            "      each channel's position and divergence, center %%, side %% and\n"
+            "      the LFE level (Pro Tools 2026 sessions). Panner automation on a\n"
+            "      stereo source is not carried yet.\n",
+            st.stereo_blocks);
+}
+
 // Pitch, warps, stretched clips, fades, clip gain and loops (rows 56 to 68).
 void clip_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     text += in.clip_stretch_lines;
@@ -876,6 +906,7 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     text += track_mode_rows(track_stage, settings.comments_mode);    // 125, 126, 128
     text += fx_trim_paragraph();                                     // 130
     soloed_muted_paragraph(text);                                    // 132
+    soloed_muted_automated_row(text);                                // 133
     text += folder_rows();                                           // 134-143
     text += group_attribute_rows(track_stage);                       // 144
     text += fx_one_sided_polarity_paragraph();                       // 145
@@ -888,6 +919,7 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     text += standin_paragraphs();                                    // 156-158
     project_paragraphs(text);                                        // 159-163
     text += surround_bus_rows();                                     // 166
+    reasurroundpan_source_rows(text);                                // 167, 168
     text += reasurroundpan_paragraph();                              // 169
     surround_lane_paragraph(text);                                   // 170
     text += unplaceable_surround_rows();                             // 171

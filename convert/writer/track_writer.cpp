@@ -327,6 +327,7 @@ void write_track(std::FILE* file, std::int32_t index, const OutputTrack& track,
     const std::int32_t solo_field = in.view && in.view->solo_state == 1 ? 2 : 0;
     const std::int32_t solo = mutesolo_solo_value(solo_field, muted, mute_automated);
     if (solo_field != 0 && solo == 0) ++s.soloed_and_muted;
+    if (solo_field != 0 && solo != 0 && muted) ++s.soloed_muted_automated;
     if (solo != 0) ++s.soloed_written;
     const int solo_safe = in.view && in.view->solo_safe_state == 1 ? 1 : 0;
     static const PolarityTables no_polarity;
