@@ -1120,7 +1120,8 @@ std::vector<TableRow> summary_table() {
              in.playlist_lines += playlist_summary_text(p, true);
          }},
         {194, "", nullptr, RowKind::not_yet},
-        {195, "", nullptr, RowKind::not_yet},
+        {195, "  1 surround/multichannel strip(s) carry PAN automation that is NOT",
+         [&s](In&) { s.surround_pan_strips = 1; }},
         {196, "  WARNING: 1 mixer strip(s) are neither mono nor stereo and were",
          [](In& in) { in.odd_strips = {"Sur (6 control slots)"}; }},
         {197, "  2 written as REAPER fixed lanes", [](In&) { item_writer.lanes_written = 2; }},

@@ -297,6 +297,7 @@ TEST_F(TrackWriter, StereoWidthAndDualPan) {
     EXPECT_EQ(surround.find("PANENV"), std::string::npos);
     EXPECT_NE(surround.find("    VOLPAN 1.000000 0 -1 -0.600000 0.400000\n"), std::string::npos);
     EXPECT_EQ(writer_summary.surround_pan_lanes_not_carried, 2);
+    EXPECT_EQ(writer_summary.surround_pan_strips, 1);
 }
 
 TEST_F(TrackWriter, KeptFaderChannelSideAndFolders) {

@@ -673,6 +673,13 @@ void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     }
     text += in.clip_rate_rows;
     text += in.playlist_lines;
+    if (writer_summary.surround_pan_strips != 0)  // row 195
+        text += format_text(
+            "  %d surround/multichannel strip(s) carry PAN automation that is NOT\n"
+            "      carried: their panner is written from its stored position only.\n"
+            "      Please send the session to support@lanwick.app so that this\n"
+            "      panner's automation can be read.\n",
+            writer_summary.surround_pan_strips);
     if (!in.odd_strips.empty())
         text += format_text(
                     "  WARNING: %d mixer strip(s) are neither mono nor stereo and were\n"

@@ -463,6 +463,7 @@ void write_track(std::FILE* file, std::int32_t index, const OutputTrack& track,
     // Envelopes.
     int points = 0;
     bool dual_written = false;
+    bool surround_pan_automated = false;
     for (const TrackLaneSet* l : own) {
         const bool dual = dual_pan_automated(*l) && !in.surround_panned;
         points +=
@@ -485,8 +486,12 @@ void write_track(std::FILE* file, std::int32_t index, const OutputTrack& track,
         }
         if (in.surround_panned)
             for (const AutomationCurve* c : {&l->pan, &l->pan_left_lane, &l->pan_right_curve})
-                if (!c->points.empty()) ++s.surround_pan_lanes_not_carried;
+                if (!c->points.empty()) {
+                    ++s.surround_pan_lanes_not_carried;
+                    surround_pan_automated = true;
+                }
     }
+    if (surround_pan_automated) ++s.surround_pan_strips;
     if (midi_mute_written) {
         points += write_envelope(file, "MUTEENV", *in.midi_mute_lane, EnvelopeKind::mute,
                                  kTrackIndent, false);
