@@ -1293,6 +1293,22 @@ TEST_F(SummaryTable, LongListsAreCut) {
     EXPECT_FALSE(has(text, "Out 13"));
 }
 
+// A damaged session can name 100,000 tracks or instances: a list prints its first 12 (or 8, one
+// a line) and the count of the rest, and the summary stays short.
+TEST_F(SummaryTable, HugeListsPrintTheirHeadAndTheCountOfTheRest) {
+    std::vector<std::string> names;
+    for (int i = 1; i <= 100000; ++i) names.push_back("N" + std::to_string(i));
+    track_wiring.no_output_tracks = names;
+    in_.multi_mono = names;
+    const std::string text = console_summary_text(in_);
+    EXPECT_TRUE(has(text, "  100000 track(s) have NO OUTPUT in Pro Tools")) << text;
+    EXPECT_TRUE(has(text, ", \"N12\", ...\n")) << text;
+    EXPECT_TRUE(has(text, "  WARNING: 100000 unlinked MULTI-MONO instance(s).")) << text;
+    EXPECT_TRUE(has(text, "      N8\n      ... and 99992 more\n")) << text;
+    EXPECT_FALSE(has(text, "N13"));
+    EXPECT_LT(text.size(), 4000u);
+}
+
 // A first line's shape: numbers (with their points and colons) as "#", each quoted name as "",
 // and row 162's " float" dropped.
 std::string line_shape(std::string line) {
