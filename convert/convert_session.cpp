@@ -122,6 +122,7 @@ MidiTracks stage_midi(const std::uint8_t* data, std::size_t length, const Sessio
     in.keep_inaudible = options.keep_inaudible_midi != 0;
     in.truncate_to_clip = options.truncate_midi_to_clip != 0;
     build_midi_items(in, out.set);
+    pair_midi_timebase(data, length, midi_counts.midi_clip_groups);
 
     std::vector<NamedBlockEntry>& named = out.named;
     read_track_names(data, length, named);
@@ -154,7 +155,7 @@ void stage_clips(const PTFFormat& session, const SessionReading& reading,
     std::map<std::string, double> gains;
     std::map<std::string, GainCurve> lines;
     read_gain_envelopes_a(data, length, gains);
-    read_gain_envelopes_b(data, length, lines);
+    read_gain_envelopes_b(data, length, lines, &clip_counts.gain_count_mismatches);
     gain = apply_clip_gain(gains, lines, clips);
     ClipExtrasInput extras;
     read_4400_px_lists(data, length, extras.effects);
@@ -228,6 +229,10 @@ WrittenTracks stage_tracks(ClipModel clips, const MidiTracks& midi, const Sessio
             lane = reading.midi_mute_lanes.find(staged.track.name);
         if (lane != reading.midi_mute_lanes.end() && lane->second.has_lane)
             staged.input.midi_mute_lane = lane->second.lane;
+        if (lane != reading.midi_mute_lanes.end()) {
+            staged.input.midi_muted = lane->second.state;
+            staged.input.midi_other_lanes = lane->second.other_lanes;
+        }
         order.midi.push_back(std::move(staged));
     }
     std::vector<NamedBlockEntry> named_again;

@@ -229,6 +229,7 @@ std::string write_reasurroundpan(const SurroundPanState& state, std::uint32_t se
                                         body, 0, seed, "", "");
     fx_indent = saved_indent;
     ++reasurroundpan_state.blocks;
+    ++(state.stereo_input ? reasurroundpan_state.stereo_blocks : reasurroundpan_state.mono_blocks);
 
     // The lanes: the first input's seven, then the LFE level.
     std::array<std::vector<CurvePoint>, 8> lanes;

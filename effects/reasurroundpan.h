@@ -23,6 +23,8 @@
 // `reset_reasurroundpan_state`.
 struct ReaSurroundPanState {
     int blocks = 0;
+    int mono_blocks = 0;    // of them, for a mono source
+    int stereo_blocks = 0;  // ... for a stereo source
     int envelopes = 0;
     int points = 0;
     int refused = 0;  // more than 64 outputs, or a speaker list of another length

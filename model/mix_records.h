@@ -94,7 +94,7 @@ struct MasterItem {
 struct MidiMuteLane {
     std::uint8_t state = 0;  // the track's stored mute state, 0 or 1
     std::uint8_t has_lane = 0;
-    std::uint8_t other_lane_seen = 0;  // a list that is not a mute lane
+    std::uint16_t other_lanes = 0;  // lists that are not a mute lane
     AutomationCurve lane;
 };
 

@@ -79,7 +79,7 @@ void read_automation_lanes_3(const std::uint8_t* data, std::size_t length,
                 lane.lane = std::move(curve);
                 lane.has_lane = 1;
             } else {
-                lane.other_lane_seen = 1;
+                ++lane.other_lanes;
             }
             found = true;
         });

@@ -266,7 +266,14 @@ TEST_F(ConsoleSummary, RowsNamingTwoThings) {
     writer_summary.stereo_send_tracks = {{"Gtr", {"Verb", "Dly"}}, {"Keys", {"Verb"}}};
     clip_counts.clip_group_skipped = 3;
     clip_counts.clip_group_problem_tracks = {{"A", 2}, {"B", 1}};
+    midi_counts.midi_clip_groups = {{"Keys", 2}, {"Pad", 0}, {"Synth", 1}};
     const std::string text = console_summary_text(in_);
+    EXPECT_TRUE(has(text,
+                    "  WARNING: 3 MIDI clip group(s) sit on MIDI tracks, and MIDI clip groups\n"
+                    "      are not laid out as their clips here, as audio clip groups are:\n"
+                    "      \"Keys\" clip group(s) (2)\n"
+                    "      \"Synth\" clip group(s) (1)\n  "))
+        << text;
     EXPECT_TRUE(has(text,
                     "      keep their full width:\n"
                     "      \"Gtr\" (to \"Verb\", \"Dly\")\n"
@@ -605,10 +612,12 @@ std::vector<TableRow> summary_table() {
          [](In& in) { in.sends_to_no_track = {"A -> Bus 9"}; }},
         {7, "", nullptr, RowKind::by_design},
         {8, "", nullptr, RowKind::by_design},
-        {9, "", nullptr, RowKind::not_yet},
+        {9, "  2 MIDI track(s) muted in Pro Tools arrive muted",
+         [&s](In&) { s.midi_muted_tracks = 2; }},
         {10, "  1 MIDI track(s) arrive with their mute automation",
          [&s](In&) { s.midi_mute_tracks = 1; }},
-        {11, "", nullptr, RowKind::not_yet},
+        {11, "  3 MIDI track automation lane(s) other than mute are NOT carried",
+         [&s](In&) { s.midi_lanes_not_carried = 3; }},
         {12, "  1 track(s) have NO OUTPUT in Pro Tools, so they reach the mix only through",
          [](In&) { track_wiring.no_output_tracks = {"FX Return"}; }},
         {13, "  Pro Tools' click is on and \"Click 1\" plays it. REAPER's metronome is left OFF;",
@@ -623,9 +632,12 @@ std::vector<TableRow> summary_table() {
         {17, "  2 send pan automation lane(s) NOT carried: the send keeps its",
          [](In&) { track_wiring.counts.send_pan_lanes = 2; }},
         {18, "", nullptr, RowKind::by_design},
-        {19, "", nullptr, RowKind::not_yet},
-        {20, "", nullptr, RowKind::not_yet},
-        {21, "", nullptr, RowKind::not_yet},
+        {19, "  2 track output(s) routed into the aux that takes their bus",
+         [](In&) { track_wiring.counts.outputs_routed = 2; }},
+        {20, "  3 of them routed bus -> aux by the aux's input",
+         [](In&) { track_wiring.counts.bus_by_input_routes = 3; }},
+        {21, "  1 of those matched a mono leg to its stereo pair",
+         [](In&) { track_wiring.counts.mono_leg_matches = 1; }},
         {22, "  NOTE: 1 send(s) target a stereo bus whose two legs are taken by",
          [](In&) { track_wiring.counts.split_leg_sends = 1; }},
         {23, "  2 plug-in(s) carried across bypassed", [](In&) { fx_chain_state.bypassed = 2; }},
@@ -684,7 +696,11 @@ std::vector<TableRow> summary_table() {
          [](In&) { midi_counts.truncated_clips = 1; }},
         {44, "  1 MIDI clip(s) start later, where the clip Pro Tools draws on top of",
          [](In&) { midi_counts.head_cut_clips = 1; }},
-        {45, "", nullptr, RowKind::not_yet},
+        {45, "  6 dual-pan point(s) on 2 stereo track(s) (REAPER dual pan)",
+         [&s](In&) {
+             s.dual_pan_points = 6;
+             s.dual_pan_tracks = 2;
+         }},
         {46, "  5 plug-in parameter automation points",
          [](In&) { param_envelope_state.points = 5; }},
         {47, "      2 automated control(s) placed by the parameter number the",
@@ -882,6 +898,8 @@ std::vector<TableRow> summary_table() {
              s.pan_law_known = 1;
              s.pan_law_db = -3.0;
          }},
+        {99, "  *** Pan Depth enum 7 is not one this build knows.", [&s](In&) { s.pan_depth = 7; },
+         RowKind::counted, true},
         {100, "  3 clip(s) carried a color, 2 distinct Pro Tools palette",
          [](In&) {
              item_writer.clips_colored = 3;
@@ -911,7 +929,8 @@ std::vector<TableRow> summary_table() {
          [](In& in) { in.theme = ClipColorTheme::classic; }, RowKind::counted, true},
         {107, "  1 of them carried a clip gain ENVELOPE, written as REAPER",
          [](In&) { item_writer.gain_envelopes = 1; }},
-        {108, "", nullptr, RowKind::not_yet},
+        {108, "  WARNING: 2 clip gain entr(ies) state a point count that disagrees",
+         [](In&) { clip_counts.gain_count_mismatches = 2; }},
         {109, "  1 mix/VCA group(s) decoded from the session:",
          [](In&) {
              track_stage.groups.kept = {SessionGroup{"Drums", {0}}};
@@ -995,7 +1014,8 @@ std::vector<TableRow> summary_table() {
         {131, "", nullptr, RowKind::not_yet},
         {132, "  1 track(s) were soloed AND muted in Pro Tools, which keeps them silent.",
          [&s](In&) { s.soloed_and_muted = 1; }},
-        {133, "", nullptr, RowKind::not_yet},
+        {133, "  1 soloed, muted track(s) with mute automation keep their solo: REAPER",
+         [&s](In&) { s.soloed_muted_automated = 1; }},
         {134, "  3 folder track(s): 2 Routing folder(s) written as REAPER folders whose",
          [](In&) {
              track_wiring.counts.routing_folders = 2;
@@ -1007,17 +1027,20 @@ std::vector<TableRow> summary_table() {
          [](In&) { track_wiring.counts.folders_moved_out = 1; }},
         {137, "      1 folder(s) sit inside another folder, nested the same way in REAPER",
          [](In&) { track_wiring.counts.folders_after_folder = 1; }},
-        {138, "", nullptr, RowKind::not_yet},
+        {138, "      1 Basic folder(s) sat inside a Routing folder in Pro Tools, where their",
+         [](In&) { track_wiring.counts.moved_folder_rows = {"Sub out of Keys"}; }},
         {139, "      1 track(s) sat inside a Routing folder in Pro Tools but play to the",
          [](In&) { track_wiring.counts.moved_rows = {"Gtr out of Bus"}; }},
-        {140, "", nullptr, RowKind::not_yet},
+        {140, "      1 track(s) or Basic folder(s) inside a Routing folder could not be",
+         [](In&) { track_wiring.counts.unmoved_rows = {"Pno (in Keys)"}; }},
         {141, "      The session's folder table could not be read, so folder members are",
          [](In&) {
              track_wiring.counts.routing_folders = 1;
              track_wiring.folder_mode = 0;
          },
          RowKind::counted, true},
-        {142, "", nullptr, RowKind::not_yet},
+        {142, "      A folder inside a folder could not be placed: 2 folder(s) that may",
+         [](In&) { track_wiring.counts.nested_unplaced = 2; }},
         {143, "      1 folder(s) could not be written as folders because their members",
          [](In&) { track_wiring.unwritten_folders = {"Drums"}; }},
         {144, "  1 group(s) link controls beyond volume, mute and solo that are not",
@@ -1082,6 +1105,12 @@ std::vector<TableRow> summary_table() {
          [](In&) { midi_writer.unapplied_switch_tracks = 1; }},
         {162, "  Bit depth: 24-bit written as REAPER's recording format, so new",
          [&s](In&) { s.record_format_written = 1; }},
+        {162, "  Bit depth: 16-bit AIFF session; REAPER's recording format is left at",
+         [&s](In&) {
+             s.aiff_session = 1;
+             settings.bit_depth = 16;
+         },
+         RowKind::counted, true},
         {163, "  Timecode: 30 fps, Session Start 00:00:00:00 (0.0000 s) written as REAPER's",
          [&s](In&) { s.timecode_written = 1; }},
         {164, "  2 plug-in(s) written as their CLAP build (--prefer-clap), settings carried",
@@ -1092,8 +1121,10 @@ std::vector<TableRow> summary_table() {
          }},
         {166, "  2 aux(es) taking a surround bus written as wide as that bus, and",
          [&s](In&) { s.surround_bus_widths = 2; }},
-        {167, "", nullptr, RowKind::not_yet},
-        {168, "", nullptr, RowKind::not_yet},
+        {167, "  2 mono track(s) panned into a surround bus arrive with",
+         [](In&) { reasurroundpan_state.mono_blocks = 2; }},
+        {168, "  1 stereo track(s) panned into a surround bus arrive with",
+         [](In&) { reasurroundpan_state.stereo_blocks = 1; }},
         {169, "  2 surround panner automation envelope(s) written on ReaSurroundPan",
          [](In&) {
              reasurroundpan_state.envelopes = 2;
@@ -1149,11 +1180,28 @@ std::vector<TableRow> summary_table() {
              clip_counts.sample_tracks = 1;
          },
          RowKind::always},
+        {184, "      2 of them could not be paired with their own timebase record;",
+         [](In&) {
+             midi_counts.unpaired_clips = 2;
+             midi_counts.timebase_records = 3;
+             midi_counts.records_time_base = kTickTimeBase;
+         }},
+        {184, "      1 of them: this session holds no timebase records at all, so",
+         [](In&) { midi_counts.unpaired_clips = 1; }, RowKind::counted, true},
+        {184, "      1 of them could not be paired with their own timebase record, and",
+         [](In&) {
+             midi_counts.unpaired_clips = 1;
+             midi_counts.timebase_records = 2;
+         },
+         RowKind::counted, true},
         {185, "  1 clip(s) carry a sync point and are placed by it, as Pro Tools",
          [](In&) { clip_counts.sync_point_clips = 1; }},
         {186, "  WARNING: this session has clips with sync points that could not be",
          [](In&) { clip_counts.unmatched_sync_points = 1; }},
-        {187, "", nullptr, RowKind::not_yet},
+        {187, "  WARNING: 3 MIDI clip group(s) sit on MIDI tracks, and MIDI clip groups",
+         [](In&) {
+             midi_counts.midi_clip_groups = {{"Keys", 2}, {"Pad", 0}, {"Synth", 1}};
+         }},
         {188, "  1 clip group(s) laid out as the 3 clip(s) they play -- REAPER has",
          [](In&) {
              clip_counts.clip_groups = 1;
@@ -1192,7 +1240,8 @@ std::vector<TableRow> summary_table() {
          }},
         {194, "  1 track(s) output to ONE channel of a stereo output, so Pro Tools",
          [](In& in) { in.one_channel_tracks = {"Gtr L (left)"}; }},
-        {195, "", nullptr, RowKind::not_yet},
+        {195, "  1 surround/multichannel strip(s) carry PAN automation that is NOT",
+         [&s](In&) { s.surround_pan_strips = 1; }},
         {196, "  WARNING: 1 mixer strip(s) are neither mono nor stereo and were",
          [](In& in) { in.odd_strips = {"Sur (6 control slots)"}; }},
         {197, "  2 written as REAPER fixed lanes", [](In&) { item_writer.lanes_written = 2; }},
@@ -1362,6 +1411,22 @@ TEST_F(SummaryTable, LongListsAreCut) {
     EXPECT_TRUE(has(text, "them: \"Out 1\", \"Out 2\"")) << text;
     EXPECT_TRUE(has(text, ", \"Out 12\", ...\n")) << text;
     EXPECT_FALSE(has(text, "Out 13"));
+}
+
+// A damaged session can name 100,000 tracks or instances: a list prints its first 12 (or 8, one
+// a line) and the count of the rest, and the summary stays short.
+TEST_F(SummaryTable, HugeListsPrintTheirHeadAndTheCountOfTheRest) {
+    std::vector<std::string> names;
+    for (int i = 1; i <= 100000; ++i) names.push_back("N" + std::to_string(i));
+    track_wiring.no_output_tracks = names;
+    in_.multi_mono = names;
+    const std::string text = console_summary_text(in_);
+    EXPECT_TRUE(has(text, "  100000 track(s) have NO OUTPUT in Pro Tools")) << text;
+    EXPECT_TRUE(has(text, ", \"N12\", ...\n")) << text;
+    EXPECT_TRUE(has(text, "  WARNING: 100000 unlinked MULTI-MONO instance(s).")) << text;
+    EXPECT_TRUE(has(text, "      N8\n      ... and 99992 more\n")) << text;
+    EXPECT_FALSE(has(text, "N13"));
+    EXPECT_LT(text.size(), 4000u);
 }
 
 // A first line's shape: numbers (with their points and colons) as "#", each quoted name as "",

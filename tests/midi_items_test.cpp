@@ -117,6 +117,7 @@ TEST(MidiItems, PositionsByTimeBase) {
         EXPECT_NEAR(item.position, c.position, 1e-9) << c.what;
         EXPECT_EQ(b.counts.sample_time_clips, c.sample_clips) << c.what;
         EXPECT_EQ(b.set.sample_time.size(), static_cast<std::size_t>(c.sample_clips)) << c.what;
+        EXPECT_EQ(b.counts.unpaired_clips, 1) << c.what;  // no record names it
     }
     // The clip starting half a quarter note before zero keeps its notes at their own times: the
     // first note, wholly before zero, is kept muted; the second lands half a quarter note in.
@@ -144,6 +145,8 @@ TEST(MidiItems, AnUntypedPlacementIsReadAsSamplesOnlyWithinADay) {
         in.named = {{"Keys", 0, stored, kNoTimeBase}};
         const Built b = build(in);
         EXPECT_EQ(b.counts.sample_time_clips, samples ? 1 : 0) << stored;
+        EXPECT_EQ(b.counts.unpaired_clips, 0) << stored;  // its record names it
+        EXPECT_EQ(b.counts.timebase_records, 0) << stored;
         if (samples) {
             EXPECT_NEAR(only_item(b).position, 3.0, 1e-9);
         }

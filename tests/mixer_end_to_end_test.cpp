@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/output.h"
 #include "platform/ptformat.h"
 #include "tests/mixer_builder.h"
 #include "tests/plugin_blocks.h"
@@ -132,6 +133,18 @@ TEST(MixerEndToEnd, FadersAutomationSendsAndClipGainReachTheProject) {
     EXPECT_TRUE(has(piano, "<DUALPANENV2\n")) << piano;
     EXPECT_FALSE(has(piano, "<PANENV2\n")) << piano;
     EXPECT_TRUE(has(piano, "      VOLPAN 0.000000056 0 1 -1\n")) << piano;
+    // The summary counts the session's points of both dual-pan envelopes (each opens with a
+    // point of its own at 0).
+    const std::size_t dual = piano.find("<DUALPANENVL2\n");
+    const std::size_t dual_end = piano.find("\n    >\n", piano.find("<DUALPANENV2\n"));
+    ASSERT_NE(dual_end, std::string::npos) << piano;
+    int dual_points = -2;
+    for (std::size_t at = piano.find(" PT ", dual); at < dual_end; at = piano.find(" PT ", at + 1))
+        ++dual_points;
+    EXPECT_TRUE(has(r.out, format_text("\n  %d dual-pan point(s) on 1 stereo track(s) (REAPER "
+                                       "dual pan)\n",
+                                       dual_points)))
+        << r.out;
 
     const std::string bus = track_text(project, "Bus 1");
     EXPECT_TRUE(has(bus, "    AUXRECV 0 3 0.5011872336 0 0 0 0 0 0 -1:U 4177951 -1 ''\n")) << bus;

@@ -256,9 +256,9 @@ TEST(MidiMuteLanes, MuteListsAndOtherLists) {
     EXPECT_EQ(out["M"].lane.points.size(), 2u);
     out = lanes_of_midi(list_block(0, {{100, 5}}));
     EXPECT_EQ(out["M"].has_lane, 0);
-    EXPECT_EQ(out["M"].other_lane_seen, 1);
+    EXPECT_EQ(out["M"].other_lanes, 1);
     out = lanes_of_midi(list_block(0) + list_block(0));
-    EXPECT_EQ(out["M"].has_lane + out["M"].other_lane_seen, 0);
+    EXPECT_EQ(out["M"].has_lane + out["M"].other_lanes, 0);
 }
 
 TEST(ClipGainLists, EntriesBySizeFloorAndNames) {

@@ -74,6 +74,7 @@ constexpr std::size_t kSpeakers = 125;
 
 TEST_F(ReaSurroundPan, MonoPannerIntoFiveOne) {
     const std::string block = write_reasurroundpan(five_one(), 0x53555200u);
+    EXPECT_EQ(reasurroundpan_state.mono_blocks, 1);
     EXPECT_EQ(block.rfind("      BYPASS 0 0 0\n      <VST \"VST: ReaSurroundPan (Cockos)\" "
                           "reasurround2.dll 0 \"\" "
                           "1920168498<56535472737232726561737572726F75> \"\"\n",
@@ -210,6 +211,8 @@ TEST_F(ReaSurroundPan, AStereoPannerHasTwoInputsAndNoEnvelopes) {
     EXPECT_EQ(u32(b, right + 73), 0xFFFF2020u);
     EXPECT_EQ(block.find("PARMENV"), std::string::npos);
     EXPECT_EQ(writer_summary.surround_pan_lanes_not_carried, 4);
+    EXPECT_EQ(reasurroundpan_state.stereo_blocks, 1);
+    EXPECT_EQ(reasurroundpan_state.mono_blocks, 0);
 }
 
 TEST_F(ReaSurroundPan, StatesItCannotHoldWriteNoBlock) {

@@ -109,6 +109,27 @@ TEST(TrackFolders, MembersOfABasicFolderMoveOut) {
     EXPECT_EQ(track_wiring.counts.moved_rows, (std::vector<std::string>{"Pno out of Keys"}));
 }
 
+// Moved rows are listed by what they are: a Basic folder apart from a track; rows whose move
+// failed, and folders nested in the link table when the nested pass fails, are counted too.
+TEST(TrackFolders, MovedUnmovedAndUnplacedRowsAreListedApart) {
+    const Links chain = {{1, {2}}, {2, {3}}};
+    const Folders moved({row("Keys", 0, 1, 1), row("Sub", 0, 1, 2), row("Pno", 0, 0, 3)},
+                        {"Keys", "Sub", "Pno"}, &chain);
+    EXPECT_EQ(track_wiring.counts.moved_folder_rows, (std::vector<std::string>{"Sub out of Keys"}));
+    // Sub moved first, so Pno leaves Sub.
+    EXPECT_EQ(track_wiring.counts.moved_rows, (std::vector<std::string>{"Pno out of Sub"}));
+    EXPECT_EQ(track_wiring.counts.nested_unplaced, 0);
+
+    // Pno moves into the Routing folder past its Basic folder, but a track of no strip row then
+    // splits the Routing folder's members: both rounds fail and the flat pass runs.
+    const Folders failed({row("Bus", 11, 1, 1), row("Keys", 0, 1, 2), row("Pno", 0, 0, 3)},
+                         {"Bus", "Loose", "Keys", "Pno"}, &chain);
+    EXPECT_EQ(track_wiring.counts.unmoved_rows, (std::vector<std::string>{"Pno (in Keys)"}));
+    EXPECT_TRUE(track_wiring.counts.moved_rows.empty());
+    EXPECT_EQ(track_wiring.counts.nested_unplaced, 1);  // Keys sat inside Bus
+    EXPECT_EQ(track_wiring.folder_mode, 0);
+}
+
 TEST(TrackFolders, LinksThatLoopTakeTheFlatPassAtOnce) {
     // A folder linked as its own member, and two folders linking each other: every walk up the
     // parents would never end.

@@ -97,6 +97,8 @@ TEST(TrackWiringEndToEnd, OutputsIntoTracksAndTracksWithoutOutput) {
     EXPECT_TRUE(has(amp, "    MAINSEND 1 0\n    AUXRECV 0 0 1 0 0 0 0 0 0 -1:U 4177951 -1 ''\n"))
         << amp;
     EXPECT_TRUE(has(hum, "    MAINSEND 0 0\n")) << hum;
+    EXPECT_TRUE(has(c.out, "\n  1 track output(s) routed into the aux that takes their bus\n"))
+        << c.out;
 }
 
 TEST(TrackWiringEndToEnd, AFurtherOutputPairReachesItsAux) {

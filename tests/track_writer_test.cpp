@@ -238,6 +238,7 @@ TEST_F(TrackWriter, MutedSoloedTracks) {
     EXPECT_NE(track_block(text, 2).find("    MUTESOLO 1 0 0\n"), std::string::npos);
     EXPECT_NE(track_block(text, 3).find("    MUTESOLO 1 0 0\n"), std::string::npos);
     EXPECT_EQ(writer_summary.soloed_and_muted, 3);
+    EXPECT_EQ(writer_summary.soloed_muted_automated, 1);  // keeps its solo through the mute
     EXPECT_EQ(writer_summary.soloed_written, 1);
     EXPECT_EQ(mutesolo_solo_value(0, false, false), 0);
     EXPECT_EQ(mutesolo_solo_value(2, false, false), 2);
@@ -296,6 +297,7 @@ TEST_F(TrackWriter, StereoWidthAndDualPan) {
     EXPECT_EQ(surround.find("PANENV"), std::string::npos);
     EXPECT_NE(surround.find("    VOLPAN 1.000000 0 -1 -0.600000 0.400000\n"), std::string::npos);
     EXPECT_EQ(writer_summary.surround_pan_lanes_not_carried, 2);
+    EXPECT_EQ(writer_summary.surround_pan_strips, 1);
 }
 
 TEST_F(TrackWriter, KeptFaderChannelSideAndFolders) {
@@ -564,8 +566,14 @@ TEST_F(TrackWriter, MidiMuteLaneAndTrimEnvelope) {
     AutomationCurve mute;
     mute.points = {{48000, 1}};
     p.in.track_inputs[0].midi_mute_lane = mute;
+    p.in.track_inputs[0].midi_muted = 1;
+    p.in.track_inputs[0].midi_other_lanes = 2;
     const std::string text = p.write();
     const std::string keys = track_block(text, 0);
+    // Its stored mute state mutes it; its two other lanes are counted as not carried.
+    EXPECT_NE(keys.find("    MUTESOLO 1 "), std::string::npos) << keys;
+    EXPECT_EQ(writer_summary.midi_muted_tracks, 1);
+    EXPECT_EQ(writer_summary.midi_lanes_not_carried, 2);
     EXPECT_NE(keys.find("    AUTOMODE 1\n"), std::string::npos);
     EXPECT_NE(keys.find("    <MUTEENV\n      ACT 1 -1\n      VIS 1 1 1\n      LANEHEIGHT 0 0\n"
                         "      ARM 1\n"),

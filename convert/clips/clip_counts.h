@@ -18,7 +18,8 @@ struct ClipStageCounts {
     int unreadable_lists = 0;          // clip lists whose count, children or kind byte run wrong
     int tracks_without_list = 0;       // tracks that no clip list could be given to
     int group_references_dropped = 0;  // clip-group placements the walk had read as clips
-    int fade_clips = 0;                // fade placements the walk had read as clips
+    int gain_count_mismatches = 0;  // clip gain lists whose stored count disagrees with their size
+    int fade_clips = 0;             // fade placements the walk had read as clips
     std::vector<SkippedClip> outside_playlist;  // placements their track's list does not hold
 
     // Sync points.

@@ -23,6 +23,7 @@
 #include "effects/fx_summary.h"
 #include "effects/reasurroundpan.h"
 #include "effects/standin_summary.h"
+#include "session/clip_lists.h"
 #include "util/timecode.h"
 
 namespace {
@@ -128,7 +129,7 @@ void midi_clip_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
             c.head_cut_clips);
 }
 
-// MIDI events, mixer strips, sends and MIDI mute automation (rows 1 to 10).
+// MIDI events, mixer strips, sends and MIDI mute and automation (rows 1 to 11).
 void mix_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     const WriterSummary& s = writer_summary;
     midi_event_paragraphs(text);
@@ -144,9 +145,15 @@ void mix_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
             static_cast<int>(in.sends_to_no_track.size()));
         text += name_rows(in.sends_to_no_track);
     }
+    if (s.midi_muted_tracks != 0)
+        text += format_text("  %d MIDI track(s) muted in Pro Tools arrive muted\n",
+                            s.midi_muted_tracks);
     if (s.midi_mute_tracks != 0)
         text += format_text("  %d MIDI track(s) arrive with their mute automation\n",
                             s.midi_mute_tracks);
+    if (s.midi_lanes_not_carried != 0)
+        text += format_text("  %d MIDI track automation lane(s) other than mute are NOT carried\n",
+                            s.midi_lanes_not_carried);
 }
 
 // The click track and the sends' pans and switches (rows 13 to 16).
@@ -210,6 +217,14 @@ void automation_paragraphs(std::string& text) {
                             s.automated_tracks);
 }
 
+// Dual-pan envelopes of stereo tracks (row 45).
+void dual_pan_row(std::string& text) {
+    const WriterSummary& s = writer_summary;
+    if (s.dual_pan_points != 0)
+        text += format_text("  %d dual-pan point(s) on %d stereo track(s) (REAPER dual pan)\n",
+                            s.dual_pan_points, s.dual_pan_tracks);
+}
+
 // Automated tracks set to Read and faders parked at unity (rows 53 and 54).
 void automation_mode_paragraphs(std::string& text) {
     const WriterSummary& s = writer_summary;
@@ -224,6 +239,36 @@ void automation_mode_paragraphs(std::string& text) {
             "  %d fader(s) parked at unity so the volume envelope alone\n"
             "      carries the level, not the fader times the envelope\n",
             parked);
+}
+
+// Soloed, muted tracks whose mute automation keeps their solo (row 133).
+void soloed_muted_automated_row(std::string& text) {
+    const int tracks = writer_summary.soloed_muted_automated;
+    if (tracks != 0)
+        text += format_text(
+            "  %d soloed, muted track(s) with mute automation keep their solo: REAPER\n"
+            "      plays a soloed track through its mute, Pro Tools does not.\n",
+            tracks);
+}
+
+// Mono and stereo sources given a ReaSurroundPan (rows 167 and 168).
+void reasurroundpan_source_rows(std::string& text) {
+    const ReaSurroundPanState& st = reasurroundpan_state;
+    if (st.mono_blocks != 0)
+        text += format_text(
+            "  %d mono track(s) panned into a surround bus arrive with\n"
+            "      ReaSurroundPan set from Pro Tools' panner: position, divergence,\n"
+            "      center %% and the LFE level (sessions from Pro Tools 2026 and\n"
+            "      later; an older session's LFE level is not read).\n",
+            st.mono_blocks);
+    if (st.stereo_blocks != 0)
+        text += format_text(
+            "  %d stereo track(s) panned into a surround bus arrive with\n"
+            "      ReaSurroundPan set from Pro Tools' left and right panners:\n"
+            "      each channel's position and divergence, center %%, side %% and\n"
+            "      the LFE level (Pro Tools 2026 sessions). Panner automation on a\n"
+            "      stereo source is not carried yet.\n",
+            st.stereo_blocks);
 }
 
 // Pitch, warps, stretched clips, fades, clip gain and loops (rows 56 to 68).
@@ -324,6 +369,18 @@ void clip_coding_paragraphs(std::string& text) {
 }
 
 // Pan law, clip colours, themes and clip-gain envelopes (rows 99 to 107).
+// Clip gain lists read by their size where their stored count disagrees (row 108).
+void gain_count_row(std::string& text) {
+    if (clip_counts.gain_count_mismatches == 0) return;
+    text += format_text(
+        "  WARNING: %d clip gain entr(ies) state a point count that disagrees\n"
+        "      with the size the session gives them. Each was read by its size,\n"
+        "      so its clip keeps the points the entry really holds; check those\n"
+        "      clips' gain lines in REAPER, and please send the session in: this\n"
+        "      build has not seen such an entry in a real session.\n",
+        clip_counts.gain_count_mismatches);
+}
+
 void pan_law_and_clip_colour_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     const WriterSummary& s = writer_summary;
     if (s.pan_law_known) {
@@ -541,12 +598,54 @@ void lock_grid_paragraphs(std::string& text) {
     }
 }
 
+// MIDI clips no timebase record names: placed by their placement's own time base (row 184's
+// continuation).
+void unpaired_midi_rows(std::string& text) {
+    const MidiStageCounts& m = midi_counts;
+    if (m.unpaired_clips == 0) return;
+    if (m.timebase_records == 0)
+        text += format_text(
+            "      %d of them: this session holds no timebase records at all, so\n"
+            "      those MIDI clips are placed by their placement's own time base.\n",
+            m.unpaired_clips);
+    else if (m.records_time_base != kNoTimeBase)
+        text += format_text(
+            "      %d of them could not be paired with their own timebase record;\n"
+            "      every record of this session is %s, and those MIDI clips are\n"
+            "      placed by their placement's own time base.\n",
+            m.unpaired_clips, m.records_time_base == kTickTimeBase ? "tick-based" : "sample-based");
+    else
+        text += format_text(
+            "      %d of them could not be paired with their own timebase record, and\n"
+            "      this session's records disagree; those MIDI clips are placed by\n"
+            "      their placement's own time base. Check their positions.\n",
+            m.unpaired_clips);
+}
+
+// MIDI clip groups on MIDI tracks, one row per MIDI playlist holding them (row 187).
+void midi_clip_group_row(std::string& text) {
+    int groups = 0;
+    for (const auto& [list, count] : midi_counts.midi_clip_groups) groups += count;
+    if (groups == 0) return;
+    text += format_text(
+        "  WARNING: %d MIDI clip group(s) sit on MIDI tracks, and MIDI clip groups\n"
+        "      are not laid out as their clips here, as audio clip groups are:\n",
+        groups);
+    std::vector<std::string> rows;
+    for (const auto& [list, count] : midi_counts.midi_clip_groups)
+        if (count != 0)
+            rows.push_back(
+                format_text("%s %s (%d)", ("\"" + list + "\"").c_str(), "clip group(s)", count));
+    text += name_rows(rows);
+}
+
 // Time bases, sync points and clip groups (rows 184 to 191), playlists, odd strips and lanes
 // (to 197).
 void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     const ClipStageCounts& c = clip_counts;
     text +=
         format_text("  %d tick-based tracks, %d sample-based\n", c.tick_tracks, c.sample_tracks);
+    unpaired_midi_rows(text);
     if (c.sync_point_clips != 0)
         text += format_text(
             "  %d clip(s) carry a sync point and are placed by it, as Pro Tools\n"
@@ -557,6 +656,7 @@ void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
             "  WARNING: this session has clips with sync points that could not be\n"
             "      tied to their clips; those clips sit at their stored position,\n"
             "      which may be off by the sync offset. Please send the session in.\n";
+    midi_clip_group_row(text);
     if (c.clip_groups != 0)
         text += format_text(
             "  %d clip group(s) laid out as the %d clip(s) they play -- REAPER has\n"
@@ -585,6 +685,13 @@ void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     text += in.clip_rate_rows;
     text += in.playlist_lines;
     text += one_channel_output_rows(in.one_channel_tracks);  // 194
+    if (writer_summary.surround_pan_strips != 0)             // row 195
+        text += format_text(
+            "  %d surround/multichannel strip(s) carry PAN automation that is NOT\n"
+            "      carried: their panner is written from its stored position only.\n"
+            "      Please send the session to support@lanwick.app so that this\n"
+            "      panner's automation can be read.\n",
+            writer_summary.surround_pan_strips);
     if (!in.odd_strips.empty())
         text += format_text(
                     "  WARNING: %d mixer strip(s) are neither mono nor stereo and were\n"
@@ -785,10 +892,10 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
                         static_cast<int>(item_writer.items_written), in.midi_notes_written);
 
     // The paragraphs, in the one order of the summary's table; each call prints its rows.
-    mix_paragraphs(text, in);                                        // 1-10
+    mix_paragraphs(text, in);                                        // 1-11
     text += no_output_rows();                                        // 12
     click_and_send_paragraphs(text);                                 // 13-16
-    text += send_wiring_rows();                                      // 17, 22
+    text += send_wiring_rows();                                      // 17, 19-22
     plugin_state_paragraphs(text);                                   // 23-26
     text += key_input_rows();                                        // 27, 28
     keyed_track_paragraphs(text);                                    // 29, 30
@@ -796,6 +903,7 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     text += unresolved_key_rows();                                   // 32, 33
     automation_paragraphs(text);                                     // 34-36
     midi_clip_paragraphs(text, in);                                  // 37-44
+    dual_pan_row(text);                                              // 45
     text += fx_param_envelope_paragraphs();                          // 46-52
     automation_mode_paragraphs(text);                                // 53, 54
     text += tempo_map_summary(tempo_marker_counts, in.tempo_ramps);  // 55
@@ -811,6 +919,7 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     text += instrument_colour_row(in.no_track_colors);               // 95
     text += track_coding_rows(track_stage, in.no_track_colors);      // 96-98
     pan_law_and_clip_colour_paragraphs(text, in);                    // 99-107
+    gain_count_row(text);                                            // 108
     text += group_rows(track_stage);                                 // 109-116
     view_paragraphs(text);                                           // 117-121
     text += midi_track_rows(track_stage);                            // 122, 123
@@ -819,6 +928,7 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     text += trim_cancel_row(in.trims);                               // 129
     text += fx_trim_paragraph();                                     // 130
     soloed_muted_paragraph(text);                                    // 132
+    soloed_muted_automated_row(text);                                // 133
     text += folder_rows();                                           // 134-143
     text += group_attribute_rows(track_stage);                       // 144
     text += fx_one_sided_polarity_paragraph();                       // 145
@@ -833,6 +943,7 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     project_paragraphs(text);                                        // 159-163
     text += clap_build_rows();                                       // 164, 165
     text += surround_bus_rows();                                     // 166
+    reasurroundpan_source_rows(text);                                // 167, 168
     text += reasurroundpan_paragraph();                              // 169
     surround_lane_paragraph(text);                                   // 170
     text += unplaceable_surround_rows();                             // 171

@@ -30,6 +30,15 @@ std::string send_wiring_rows() {
             "  %d send pan automation lane(s) NOT carried: the send keeps its\n"
             "      static pan\n",
             c.send_pan_lanes);
+    if (c.outputs_routed != 0)
+        text += format_text("  %d track output(s) routed into the aux that takes their bus\n",
+                            c.outputs_routed);
+    if (c.bus_by_input_routes != 0)
+        text += format_text("  %d of them routed bus -> aux by the aux's input\n",
+                            c.bus_by_input_routes);
+    if (c.mono_leg_matches != 0)
+        text += format_text("  %d of those matched a mono leg to its stereo pair\n",
+                            c.mono_leg_matches);
     if (c.split_leg_sends != 0)
         text += format_text(
             "  NOTE: %d send(s) target a stereo bus whose two legs are taken by\n"
@@ -92,16 +101,34 @@ std::string folder_rows() {
             "      %d folder(s) sit inside another folder, nested the same way in REAPER\n"
             "      (read from the session's folder table, v206).\n",
             c.folders_after_folder);
+    if (!c.moved_folder_rows.empty())
+        text +=
+            format_text(
+                "      %d Basic folder(s) sat inside a Routing folder in Pro Tools, where their\n"
+                "      tracks play through the Routing folder; they are written outside it:\n",
+                static_cast<int>(c.moved_folder_rows.size())) +
+            name_rows(c.moved_folder_rows);
     if (!c.moved_rows.empty())
         text += format_text(
                     "      %d track(s) sat inside a Routing folder in Pro Tools but play to the\n"
                     "      main output there, so they are written outside it:\n",
                     static_cast<int>(c.moved_rows.size())) +
                 name_rows(c.moved_rows);
+    if (!c.unmoved_rows.empty())
+        text += format_text(
+                    "      %d track(s) or Basic folder(s) inside a Routing folder could not be\n"
+                    "      moved out of it, though Pro Tools plays them to the main output:\n",
+                    static_cast<int>(c.unmoved_rows.size())) +
+                name_rows(c.unmoved_rows);
     if (w.folder_mode == 0 && written != 0)
         text +=
             "      The session's folder table could not be read, so folder members are\n"
             "      taken from track order: the tracks right below a folder.\n";
+    if (c.nested_unplaced != 0)
+        text += format_text(
+            "      A folder inside a folder could not be placed: %d folder(s) that may\n"
+            "      have been nested arrive beside the other folder, not inside it.\n",
+            c.nested_unplaced);
     if (!w.unwritten_folders.empty())
         text += format_text(
                     "      %d folder(s) could not be written as folders because their members\n"

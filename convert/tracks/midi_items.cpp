@@ -227,8 +227,9 @@ RegionSpan region_span(const TrackRegion& placed, const SessionRegion& region,
     // Time base: the placement's own byte, else a plain sample count within a day.
     time.samples = placed.start_in_samples;
     time.start = bounded(placed.start);
+    const auto stored = untyped.find({placed.track_name, region.region_index});
+    if (stored == untyped.end()) ++counts.unpaired_clips;
     if (!time.samples) {
-        const auto stored = untyped.find({placed.track_name, region.region_index});
         const std::int64_t position = stored == untyped.end() ? -1 : stored->second;
         if (position >= 0 && position < static_cast<std::int64_t>(kStoredTickOffset) &&
             static_cast<double>(position) < kSecondsPerDay * time.rate) {
@@ -390,6 +391,15 @@ void build_midi_items(const MidiStageInput& in, MidiTrackSet& out, MidiStageCoun
     const RegionCuts cuts = overlap_cuts(regions, placed_regions, tables);
     const ChunkLookup lookup = chunk_lookup(chunks);
     const UntypedPositions untyped = untyped_positions(in.named_placements);
+    if (in.named_placements) {
+        std::set<std::uint8_t> bases;
+        for (const NamedPlacement& p : *in.named_placements)
+            if (is_known_time_base(p.time_base)) {
+                ++counts.timebase_records;
+                bases.insert(p.time_base);
+            }
+        counts.records_time_base = bases.size() == 1 ? *bases.begin() : kNoTimeBase;
+    }
     std::size_t chunk_events_made = 0;
 
     for (std::size_t i = 0; i < regions.size(); ++i) {

@@ -39,8 +39,12 @@ struct MidiStageCounts {
     int unmatched_chunks = 0;      // regions whose controller data did not match their notes
     int events_before_chunk = 0;   // controller events stored before their chunk's start
     int events_over_cap = 0;       // chunk events left out past the run's event limit
-    std::vector<MidiRegionName> empty_regions;   // no notes and no chunk events
-    std::vector<MidiRegionName> capped_regions;  // their chunk events left out at the limit
+    int unpaired_clips = 0;        // clips no timebase record (list name, region id) names
+    int timebase_records = 0;      // the session's records that store a time base
+    std::uint8_t records_time_base = 0xFF;        // the one they all store; 0xFF when they differ
+    std::map<std::string, int> midi_clip_groups;  // MIDI list name -> clip groups it places
+    std::vector<MidiRegionName> empty_regions;    // no notes and no chunk events
+    std::vector<MidiRegionName> capped_regions;   // their chunk events left out at the limit
     void reset() { *this = MidiStageCounts{}; }
 };
 extern MidiStageCounts midi_counts;

@@ -215,6 +215,14 @@ bool nested_round(const FolderInput& in, const std::vector<std::int32_t>& row_of
     return true;
 }
 
+// The nested pass failed: the folders the link table puts inside another folder are written
+// flat, beside it. Always false.
+bool unplaced(const FolderInput& in, const std::vector<std::int32_t>& parent) {
+    for (std::size_t r = 0; r < in.rows.size(); ++r)
+        if (is_folder(in.rows[r]) && parent[r] >= 0) ++track_wiring.counts.nested_unplaced;
+    return false;
+}
+
 bool nested_pass(const FolderInput& in, const std::vector<std::int32_t>& row_of) {
     TrackWiringState& w = track_wiring;
     NestedRows rows;
@@ -223,16 +231,16 @@ bool nested_pass(const FolderInput& in, const std::vector<std::int32_t>& row_of)
     const bool moved = moves_out(in, rows);
     std::vector<std::uint8_t> opened;
     if (!nested_round(in, row_of, rows, opened)) {
-        if (!moved) return false;
+        if (!moved) return unplaced(in, original);
         w.folder_mode = 0;
         for (std::size_t r = 0; r < rows.parent.size(); ++r)
             if (rows.moved_past[r] >= 0)
-                w.counts.moved_rows.push_back(
+                w.counts.unmoved_rows.push_back(
                     in.rows[r].name + " (in " +
                     in.rows[static_cast<std::size_t>(rows.moved_past[r])].name + ")");
         rows.parent = original;
         std::fill(rows.moved_past.begin(), rows.moved_past.end(), -1);
-        if (!nested_round(in, row_of, rows, opened)) return false;
+        if (!nested_round(in, row_of, rows, opened)) return unplaced(in, original);
     }
     std::vector<std::uint8_t> has_members(rows.parent.size(), 0);
     for (std::int32_t p : rows.parent)
@@ -253,9 +261,10 @@ bool nested_pass(const FolderInput& in, const std::vector<std::int32_t>& row_of)
     }
     for (std::size_t r = 0; r < rows.moved_past.size(); ++r)
         if (rows.moved_past[r] >= 0)
-            w.counts.moved_rows.push_back(
-                in.rows[r].name + " out of " +
-                in.rows[static_cast<std::size_t>(rows.moved_past[r])].name);
+            (is_folder(in.rows[r]) && in.rows[r].kind != 11 ? w.counts.moved_folder_rows
+                                                            : w.counts.moved_rows)
+                .push_back(in.rows[r].name + " out of " +
+                           in.rows[static_cast<std::size_t>(rows.moved_past[r])].name);
     return true;
 }
 

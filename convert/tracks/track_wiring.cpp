@@ -92,6 +92,7 @@ void wire_outputs(const TrackWiringInput& in, const TrackLookup& lookup, const N
                 if (s >= 0 && lookup.output(r) >= 0) {
                     w.main_send_off.insert(n);
                     w.routed_into[r].push_back(s);
+                    ++track_wiring.counts.outputs_routed;
                 }
             }
         }

@@ -14,6 +14,7 @@
 #include "model/surround_pan_state.h"
 
 struct TrackWiringCounts {
+    int outputs_routed = 0;       // track outputs sent into the aux taking their bus
     int bus_by_input_routes = 0;  // sends whose bus resolved through the name index
     int mono_leg_matches = 0;     // of those, sends whose own name is no override key
     int split_leg_sends = 0;      // sends whose bus resolves to more than one distinct name
@@ -32,8 +33,11 @@ struct TrackWiringCounts {
     int empty_folders = 0;
     int folders_after_folder = 0;  // preceded by an earlier folder row, not directly
     int unwritten_folders = 0;
-    int folders_moved_out = 0;            // every member moved out of the folder
-    std::vector<std::string> moved_rows;  // "row (in folder)" or "row out of folder"
+    int folders_moved_out = 0;                   // every member moved out of the folder
+    std::vector<std::string> moved_rows;         // tracks: "row out of folder"
+    std::vector<std::string> moved_folder_rows;  // Basic folders: "row out of folder"
+    std::vector<std::string> unmoved_rows;       // "row (in folder)": could not be moved out
+    int nested_unplaced = 0;  // folders inside a folder when the nested pass failed
 };
 
 struct TrackWiringState {

@@ -319,10 +319,16 @@ void write_track(std::FILE* file, std::int32_t index, const OutputTrack& track,
     }
 
     // Mute and solo.
-    const bool muted = (primary && primary->muted) || track.inactive || track.voice_off;
+    // A MIDI track has no lane set of its own: its mute state is its own stored one.
+    const bool midi_muted = in.midi && own.empty() && in.midi_muted != 0;
+    if (midi_muted) ++s.midi_muted_tracks;
+    if (in.midi && own.empty()) s.midi_lanes_not_carried += static_cast<int>(in.midi_other_lanes);
+    const bool muted =
+        (primary && primary->muted) || track.inactive || track.voice_off || midi_muted;
     const std::int32_t solo_field = in.view && in.view->solo_state == 1 ? 2 : 0;
     const std::int32_t solo = mutesolo_solo_value(solo_field, muted, mute_automated);
     if (solo_field != 0 && solo == 0) ++s.soloed_and_muted;
+    if (solo_field != 0 && solo != 0 && muted) ++s.soloed_muted_automated;
     if (solo != 0) ++s.soloed_written;
     const int solo_safe = in.view && in.view->solo_safe_state == 1 ? 1 : 0;
     static const PolarityTables no_polarity;
@@ -457,6 +463,8 @@ void write_track(std::FILE* file, std::int32_t index, const OutputTrack& track,
 
     // Envelopes.
     int points = 0;
+    bool dual_written = false;
+    bool surround_pan_automated = false;
     for (const TrackLaneSet* l : own) {
         const bool dual = dual_pan_automated(*l) && !in.surround_panned;
         points +=
@@ -468,16 +476,24 @@ void write_track(std::FILE* file, std::int32_t index, const OutputTrack& track,
         points +=
             write_envelope(file, "VOLENV3", l->trim, EnvelopeKind::volume, kTrackIndent, false);
         if (dual) {
-            points += write_envelope(file, "DUALPANENVL2", l->pan_left_lane, EnvelopeKind::dual_pan,
-                                     kTrackIndent, true);
-            points += write_envelope(file, "DUALPANENV2", l->pan_right_curve,
-                                     EnvelopeKind::dual_pan, kTrackIndent, true);
+            const int dual_points = write_envelope(file, "DUALPANENVL2", l->pan_left_lane,
+                                                   EnvelopeKind::dual_pan, kTrackIndent, true) +
+                                    write_envelope(file, "DUALPANENV2", l->pan_right_curve,
+                                                   EnvelopeKind::dual_pan, kTrackIndent, true);
+            points += dual_points;
+            s.dual_pan_points += dual_points;
+            if (dual_points != 0 && !dual_written) ++s.dual_pan_tracks;
+            dual_written |= dual_points != 0;
         }
         // With the panner's lanes read, these curves are its front X lanes: ReaSurroundPan's.
         if (in.surround_panned && l->surround_lanes_1.empty())
             for (const AutomationCurve* c : {&l->pan, &l->pan_left_lane, &l->pan_right_curve})
-                if (!c->points.empty()) ++s.surround_pan_lanes_not_carried;
+                if (!c->points.empty()) {
+                    ++s.surround_pan_lanes_not_carried;
+                    surround_pan_automated = true;
+                }
     }
+    if (surround_pan_automated) ++s.surround_pan_strips;
     if (midi_mute_written) {
         points += write_envelope(file, "MUTEENV", *in.midi_mute_lane, EnvelopeKind::mute,
                                  kTrackIndent, false);

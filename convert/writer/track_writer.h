@@ -71,6 +71,8 @@ struct TrackWriteInput {
     std::array<std::uint32_t, 6> group_masks{};
     std::int32_t channel_count = 2;  // the track channel map's count
     std::optional<AutomationCurve> midi_mute_lane;
+    std::uint8_t midi_muted = 0;         // a MIDI track's stored mute state
+    std::uint32_t midi_other_lanes = 0;  // a MIDI track's lanes other than mute, not written
 
     // From the per-track preparation.
     std::string folder_text = "0 0";  // ISBUS

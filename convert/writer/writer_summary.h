@@ -79,6 +79,12 @@ struct WriterSummary {
     int automation_points = 0;
     int surround_pan_lanes_not_carried = 0;
     int midi_mute_tracks = 0;
+    int surround_pan_strips = 0;     // surround-panned tracks whose own pan lanes hold points
+    int soloed_muted_automated = 0;  // soloed, muted tracks whose mute automation keeps the solo
+    int midi_muted_tracks = 0;       // MIDI tracks written muted from their stored mute state
+    int midi_lanes_not_carried = 0;  // MIDI track lanes other than mute
+    int dual_pan_points = 0;         // points of the two dual-pan envelopes
+    int dual_pan_tracks = 0;
     int track_fx_slots = 0;
     // REAPER plug-in types whose automated parameters had no known names, written to the
     // --want-params file so that their parameter lists can be exported.
