@@ -9,6 +9,7 @@
 
 #include "model/curves.h"
 #include "util/rare_list.h"
+#include "util/shared_text.h"
 
 struct StretchMarker {
     double item_time = 0.0;
@@ -33,9 +34,10 @@ struct ClipRecord {
     double start = 0.0;         // the sort key
     double length = 0.0;
     double source_offset = 0.0;
-    std::string name;
-    std::string file_name;   // the audio file's name without folders
-    std::string group_name;  // the clip group it came out of, else empty
+    // Held once per region, file and clip group, whatever the number of clips.
+    SharedText name;
+    SharedText file_name;   // the audio file's name without folders
+    SharedText group_name;  // the clip group it came out of, else empty
     double playrate = 1.0;
     double fade_in_length = 0.0;
     double fade_out_length = 0.0;

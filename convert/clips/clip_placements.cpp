@@ -38,6 +38,10 @@ struct Context {
     std::map<std::uint32_t, const SessionRegion*> regions;  // audio regions by index
     std::map<std::uint32_t, std::int64_t> sync_samples;     // regions' sync offsets
     bool sync_matched = false;
+    // Each region's name (by its place in the layout) and each file's name, made once and
+    // shared by the clips that play them.
+    std::vector<SharedText> region_names;
+    std::map<std::string, SharedText> file_names;
 };
 
 bool makes_clip(const SessionRegion& region) {
@@ -55,15 +59,24 @@ bool entry_counts(const R10BlockRecord& list, std::size_t j) {
     return list.closed[j] || !list.fade_entry[j];
 }
 
-ClipRecord clip_from_region(const SessionRegion& region, double rate) {
+ClipRecord clip_from_region(Context& ctx, const SessionRegion& region, double rate) {
     ClipRecord clip;
     clip.region_index = region.region_index;
     clip.length = static_cast<double>(region.length) / rate;
     clip.source_offset = static_cast<double>(region.source_offset) / rate;
     clip.source_offset_samples =
         region.source_offset > 0 ? static_cast<std::uint64_t>(region.source_offset) : 0;
-    clip.name = region.name;
-    clip.file_name = path_basename(region.audio_file_name);
+    const std::vector<SessionRegion>& regions = ctx.layout->audio_regions;
+    const auto place = static_cast<std::size_t>(&region - regions.data());
+    if (place < ctx.region_names.size()) {
+        if (ctx.region_names[place].empty()) ctx.region_names[place] = region.name;
+        clip.name = ctx.region_names[place];
+    } else {
+        clip.name = region.name;
+    }
+    SharedText& file = ctx.file_names[region.audio_file_name];
+    if (file.empty()) file = path_basename(region.audio_file_name);
+    clip.file_name = file;
     clip.whole_file =
         region.source_offset <= kWholeFileSamples && !ends_with_dash_digits(region.name) ? 1 : 0;
     return clip;
@@ -110,7 +123,7 @@ void make_clips(Context& ctx, ClipModel& model) {
         }
         const SessionRegion& region = regions[placed.region];
         if (!makes_clip(region)) continue;  // named by the item writer
-        ClipRecord clip = clip_from_region(region, ctx.time.sample_rate);
+        ClipRecord clip = clip_from_region(ctx, region, ctx.time.sample_rate);
         clip.raw_start = static_cast<std::uint64_t>(placed.start);
         clip.start = static_cast<double>(clip.raw_start);
         clip.muted = placed.flag;
@@ -430,7 +443,7 @@ void lay_out_clip_groups(Context& ctx, ClipModel& model) {
                     skipped += 1;
                     continue;
                 }
-                ClipRecord clip = clip_from_region(*region->second, rate);
+                ClipRecord clip = clip_from_region(ctx, *region->second, rate);
                 clip.raw_start = kClipGroupRawStart;
                 clip.start = p.start;
                 clip.length = p.length;
@@ -538,6 +551,7 @@ void build_clip_placements(const std::uint8_t* data, std::size_t length,
     for (const SessionRegion& region : layout.audio_regions) {
         ctx.regions.emplace(region.region_index, &region);
     }
+    ctx.region_names.resize(layout.audio_regions.size());
 
     read_sync_points(ctx);
     make_clips(ctx, out);
