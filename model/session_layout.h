@@ -17,12 +17,12 @@ struct MidiEvent {
 
 struct SessionRegion {
     std::uint32_t region_index = 0;  // from 0 in the order met
-    std::string name;
+    SharedText name;                 // shared by the clips that play the region
     // Samples; MIDI regions carry tick positions with 10^12 added.
     std::int64_t start = 0;
     std::int64_t source_offset = 0;
     std::int64_t length = 0;
-    std::string audio_file_name;
+    SharedText audio_file_name;
     std::uint16_t audio_file_index = 0;
     std::int64_t file_position = 0;
     std::int64_t file_length = 0;

@@ -147,7 +147,7 @@ struct TrackSlot {
 
 // --- Audio regions ---------------------------------------------------------------------------
 
-std::string audio_file_name(const std::vector<AudioFilePair>& files, std::uint16_t index) {
+SharedText audio_file_name(const std::vector<AudioFilePair>& files, std::uint16_t index) {
     for (const AudioFilePair& file : files) {
         if (file.index == index || file.name.empty()) return file.name;
     }

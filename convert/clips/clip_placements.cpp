@@ -38,9 +38,7 @@ struct Context {
     std::map<std::uint32_t, const SessionRegion*> regions;  // audio regions by index
     std::map<std::uint32_t, std::int64_t> sync_samples;     // regions' sync offsets
     bool sync_matched = false;
-    // Each region's name (by its place in the layout) and each file's name, made once and
-    // shared by the clips that play them.
-    std::vector<SharedText> region_names;
+    // Each file's name without folders, made once and shared by the clips that play it.
     std::map<std::string, SharedText> file_names;
 };
 
@@ -66,14 +64,7 @@ ClipRecord clip_from_region(Context& ctx, const SessionRegion& region, double ra
     clip.source_offset = static_cast<double>(region.source_offset) / rate;
     clip.source_offset_samples =
         region.source_offset > 0 ? static_cast<std::uint64_t>(region.source_offset) : 0;
-    const std::vector<SessionRegion>& regions = ctx.layout->audio_regions;
-    const auto place = static_cast<std::size_t>(&region - regions.data());
-    if (place < ctx.region_names.size()) {
-        if (ctx.region_names[place].empty()) ctx.region_names[place] = region.name;
-        clip.name = ctx.region_names[place];
-    } else {
-        clip.name = region.name;
-    }
+    clip.name = region.name;
     SharedText& file = ctx.file_names[region.audio_file_name];
     if (file.empty()) file = path_basename(region.audio_file_name);
     clip.file_name = file;
@@ -551,7 +542,6 @@ void build_clip_placements(const std::uint8_t* data, std::size_t length,
     for (const SessionRegion& region : layout.audio_regions) {
         ctx.regions.emplace(region.region_index, &region);
     }
-    ctx.region_names.resize(layout.audio_regions.size());
 
     read_sync_points(ctx);
     make_clips(ctx, out);
