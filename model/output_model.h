@@ -9,6 +9,7 @@
 
 #include "model/curves.h"
 #include "util/rare_list.h"
+#include "util/shared_text.h"
 
 struct StretchMarker {
     double item_time = 0.0;
@@ -33,14 +34,13 @@ struct ClipRecord {
     double start = 0.0;         // the sort key
     double length = 0.0;
     double source_offset = 0.0;
-    std::string name;
-    std::string file_name;   // the audio file's name without folders
-    std::string group_name;  // the clip group it came out of, else empty
+    // Held once per region, file and clip group, whatever the number of clips.
+    SharedText name;
+    SharedText file_name;   // the audio file's name without folders
+    SharedText group_name;  // the clip group it came out of, else empty
     double playrate = 1.0;
     double fade_in_length = 0.0;
     double fade_out_length = 0.0;
-    double fade_in_shape = 0.0;  // 0.0, 1.0 or 5.0 (S-curve), REAPER's shapes
-    double fade_out_shape = 0.0;
     double gain_db = 0.0;
     double pitch = 0.0;  // semitones
     RareList<StretchMarker> stretch_markers;
@@ -55,6 +55,8 @@ struct ClipRecord {
     std::uint32_t region_index = 0;  // the SessionRegion the clip plays
     std::int32_t colour_index = -2;  // -2: none
     std::int32_t ara_index = -1;     // the clip's Melodyne record; -1: none
+    float fade_in_shape = 0.0F;      // 0, 1 or 5 (S-curve), REAPER's shapes: exact as floats
+    float fade_out_shape = 0.0F;
     std::uint8_t muted = 0;
     std::uint8_t whole_file = 0;
     std::uint8_t crossfaded = 0;

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "util/shared_text.h"
+
 // One note of a MIDI region; the position is relative to its chunk's zero position.
 struct MidiEvent {
     std::uint64_t position = 0;
@@ -15,12 +17,12 @@ struct MidiEvent {
 
 struct SessionRegion {
     std::uint32_t region_index = 0;  // from 0 in the order met
-    std::string name;
+    SharedText name;                 // shared by the clips that play the region
     // Samples; MIDI regions carry tick positions with 10^12 added.
     std::int64_t start = 0;
     std::int64_t source_offset = 0;
     std::int64_t length = 0;
-    std::string audio_file_name;
+    SharedText audio_file_name;
     std::uint16_t audio_file_index = 0;
     std::int64_t file_position = 0;
     std::int64_t file_length = 0;
@@ -34,7 +36,7 @@ struct SessionRegion {
 // session places the same region many times: the region's names and notes are held once. Lists
 // of them are ordered by track index.
 struct TrackRegion {
-    std::string track_name;
+    SharedText track_name;  // held once per track
     // The placement's own start: samples, or ticks with 10^12 added; a MIDI placement's ticks
     // come without the 10^12.
     std::int64_t start = 0;

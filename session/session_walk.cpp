@@ -141,13 +141,13 @@ void remember_first(FirstIndex& index, std::uint32_t key, std::size_t position) 
 // A track the session lists, by its number: what a placement on that track is named after. The
 // walk keeps these apart from the track regions, so that no region number stands for "none".
 struct TrackSlot {
-    std::string name;
+    SharedText name;  // shared by the track's placements
     std::uint32_t number = 0;
 };
 
 // --- Audio regions ---------------------------------------------------------------------------
 
-std::string audio_file_name(const std::vector<AudioFilePair>& files, std::uint16_t index) {
+SharedText audio_file_name(const std::vector<AudioFilePair>& files, std::uint16_t index) {
     for (const AudioFilePair& file : files) {
         if (file.index == index || file.name.empty()) return file.name;
     }
@@ -250,7 +250,7 @@ bool place_region(const PlacementTargets& targets, std::uint32_t track_number,
     if (track == targets.track_by_number.end() || region == targets.region_by_index.end()) {
         UnplacedPlacement lost;
         if (track != targets.track_by_number.end())
-            lost.track_name = (*targets.slots)[track->second].name;
+            lost.track_name = (*targets.slots)[track->second].name.str();
         lost.track_number = track_number;
         lost.region_number = region_number;
         lost.midi = midi;

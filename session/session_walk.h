@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/session_layout.h"
+#include "util/shared_text.h"
 
 class PTFFormat;
 
@@ -16,7 +17,7 @@ inline constexpr std::int64_t kTickOrigin = 1'000'000'000'000;
 // One audio file of the session as the session-file layer lists it: its name and its number in
 // that list, which the regions refer to.
 struct AudioFilePair {
-    std::string name;
+    SharedText name;  // shared by the regions that play the file
     std::uint16_t index = 0;
 };
 

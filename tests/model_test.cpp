@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <string>
 #include <vector>
 
 #include "model/melodyne_archive.h"
@@ -11,6 +12,7 @@
 #include "model/session_layout.h"
 #include "model/session_records.h"
 #include "model/surround_pan_state.h"
+#include "util/shared_text.h"
 
 namespace {
 
@@ -105,6 +107,32 @@ TEST(ModelCopy, RareListHoldsNothingUntilFilledAndCopiesItsElements) {
     EXPECT_TRUE(copy.empty());
     list = std::vector<int>{};  // an empty vector releases what was held
     EXPECT_TRUE(list.empty() && list.begin() == list.end());
+}
+
+// Texts held by many records: one pointer each, copies share the text and outlive its first
+// holder, a new value leaves the other holders' text alone.
+TEST(ModelCopy, SharedTextIsOnePointerWhoseCopiesShareOneText) {
+    EXPECT_EQ(sizeof(SharedText), sizeof(void*));
+    SharedText none;
+    EXPECT_TRUE(none.empty() && none.str().empty() && none == "");
+    EXPECT_TRUE(SharedText(std::string()).empty());
+
+    std::vector<SharedText> clips(3);
+    {
+        const SharedText region(std::string("Gtr_01-02"));
+        for (SharedText& name : clips) name = region;
+        EXPECT_EQ(clips[0].c_str(), region.c_str());  // one text, not a copy each
+    }
+    clips[1] = "Bass";
+    EXPECT_EQ(clips[0], "Gtr_01-02");
+    EXPECT_EQ(clips[2].substr(clips[2].find_last_of("-") + 1), "02");
+    EXPECT_EQ(clips[1], std::string("Bass"));
+    EXPECT_EQ("[" + clips[0] + "]", "[Gtr_01-02]");
+    const std::map<std::string, int> by_name{{"Gtr_01-02", 7}};
+    EXPECT_EQ(by_name.find(clips[2])->second, 7);
+    SharedText moved = std::move(clips[0]);
+    EXPECT_TRUE(clips[0].empty());  // NOLINT: a moved-from text holds nothing
+    EXPECT_EQ(moved, clips[2]);
 }
 
 }  // namespace

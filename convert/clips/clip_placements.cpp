@@ -38,6 +38,8 @@ struct Context {
     std::map<std::uint32_t, const SessionRegion*> regions;  // audio regions by index
     std::map<std::uint32_t, std::int64_t> sync_samples;     // regions' sync offsets
     bool sync_matched = false;
+    // Each file's name without folders, made once and shared by the clips that play it.
+    std::map<std::string, SharedText> file_names;
 };
 
 bool makes_clip(const SessionRegion& region) {
@@ -55,7 +57,7 @@ bool entry_counts(const R10BlockRecord& list, std::size_t j) {
     return list.closed[j] || !list.fade_entry[j];
 }
 
-ClipRecord clip_from_region(const SessionRegion& region, double rate) {
+ClipRecord clip_from_region(Context& ctx, const SessionRegion& region, double rate) {
     ClipRecord clip;
     clip.region_index = region.region_index;
     clip.length = static_cast<double>(region.length) / rate;
@@ -63,7 +65,9 @@ ClipRecord clip_from_region(const SessionRegion& region, double rate) {
     clip.source_offset_samples =
         region.source_offset > 0 ? static_cast<std::uint64_t>(region.source_offset) : 0;
     clip.name = region.name;
-    clip.file_name = path_basename(region.audio_file_name);
+    SharedText& file = ctx.file_names[region.audio_file_name];
+    if (file.empty()) file = path_basename(region.audio_file_name);
+    clip.file_name = file;
     clip.whole_file =
         region.source_offset <= kWholeFileSamples && !ends_with_dash_digits(region.name) ? 1 : 0;
     return clip;
@@ -110,7 +114,7 @@ void make_clips(Context& ctx, ClipModel& model) {
         }
         const SessionRegion& region = regions[placed.region];
         if (!makes_clip(region)) continue;  // named by the item writer
-        ClipRecord clip = clip_from_region(region, ctx.time.sample_rate);
+        ClipRecord clip = clip_from_region(ctx, region, ctx.time.sample_rate);
         clip.raw_start = static_cast<std::uint64_t>(placed.start);
         clip.start = static_cast<double>(clip.raw_start);
         clip.muted = placed.flag;
@@ -430,7 +434,7 @@ void lay_out_clip_groups(Context& ctx, ClipModel& model) {
                     skipped += 1;
                     continue;
                 }
-                ClipRecord clip = clip_from_region(*region->second, rate);
+                ClipRecord clip = clip_from_region(ctx, *region->second, rate);
                 clip.raw_start = kClipGroupRawStart;
                 clip.start = p.start;
                 clip.length = p.length;

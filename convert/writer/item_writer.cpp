@@ -91,7 +91,7 @@ std::string write_melodyne_take(std::FILE* file, const ClipRecord& clip) {
                   kMelodyneStateHeader, guid_from_seed(0x41530000u + k).c_str());
     const std::size_t slash = clip.file_name.find_last_of("/\\");
     ara_transfer.sources.push_back({source->source_name, slash == std::string::npos
-                                                             ? clip.file_name
+                                                             ? clip.file_name.str()
                                                              : clip.file_name.substr(slash + 1)});
     ++ara_transfer.takes_written;
     return slot;
