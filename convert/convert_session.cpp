@@ -55,6 +55,7 @@
 #include "model/conversion_result.h"
 #include "plugins/plugin_state.h"
 #include "session/block_index.h"
+#include "session/channel_strips.h"
 #include "session/clip_gain_lists.h"
 #include "session/clip_lists.h"
 #include "session/clip_pitch.h"
@@ -286,6 +287,12 @@ WrittenTracks stage_tracks(ClipModel clips, const MidiTracks& midi, const Sessio
         filter_tracks(tracks, filter, track_stage);
     }
 
+    // The tracks' own colours, by name (the first record of a name holds).
+    std::vector<TrackColourIndex> colour_records;
+    read_2015_2104(data, length, colour_records, &color_counters.off_palette_track_colours);
+    std::map<std::string, std::int32_t> own_colours;
+    for (const TrackColourIndex& c : colour_records) own_colours.emplace(c.track, c.index);
+
     WrittenTracks out;
     for (StagedTrack& staged : tracks) {
         OutputTrack& track = staged.track;
@@ -304,6 +311,10 @@ WrittenTracks stage_tracks(ClipModel clips, const MidiTracks& midi, const Sessio
         input.group_masks = group_masks_of(track_stage.groups, track.name, track.session_name);
         input.coding_color_index =
             coding_index_of(track_stage.coding, track.name, track.session_name);
+        if (auto own = own_colours.find(track.name); own != own_colours.end())
+            input.color_index = own->second;
+        else if (auto second = own_colours.find(track.session_name); second != own_colours.end())
+            input.color_index = second->second;
         out.tracks.push_back(std::move(track));
         out.inputs.push_back(std::move(input));
     }
@@ -645,9 +656,12 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     project.hooks.track.write_track_items = [&](std::FILE* file, std::int32_t index) {
         const OutputTrack& track = written.tracks[static_cast<std::size_t>(index)];
         const std::string name = written_track_name(track, static_cast<std::size_t>(index));
-        write_track_items(file, track, name, ItemTrackInput{}, items);
+        ItemTrackInput track_in;
+        track_in.has_color_index =
+            written.inputs[static_cast<std::size_t>(index)].color_index.has_value();
+        write_track_items(file, track, name, track_in, items);
         write_midi_items(file, track, midi_track_values(midi.tables, name, track.session_name),
-                         ItemTrackInput{}, items);
+                         track_in, items);
         const TrackViewState* view = find_track_view(name, track.session_name);
         write_comment_item(file, view ? view->comment : std::string(), index,
                            options.comments_mode);

@@ -818,10 +818,10 @@ std::vector<TableRow> summary_table() {
          }},
         {76, "  2 track(s) carried a color onto REAPER track colors",
          [](In&) { color_counters.tracks_colored = 2; }},
-        // No stage reads a track's own colour from the session yet: whether it has none (77)
-        // or holds something else there (78) cannot be told.
-        {77, "", nullptr, RowKind::not_yet},
-        {78, "", nullptr, RowKind::not_yet},
+        {77, "  3 track(s) have no color set. Pro Tools does not STORE a color",
+         [](In&) { color_counters.tracks_uncolored = 3; }},
+        {78, "  NOTE: 1 track record(s) held a value where the color belongs",
+         [](In&) { color_counters.off_palette_track_colours = 1; }},
         {79, "  no meter map in this session: 4/4 throughout", [](In&) {}, RowKind::always, true},
         {79, "  meter 3/4, read from the session",
          [](In& in) {

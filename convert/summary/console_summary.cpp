@@ -329,6 +329,20 @@ void colour_option_and_meter_paragraphs(std::string& text, const ConsoleSummaryI
     if (color_counters.tracks_colored != 0)
         text += format_text("  %d track(s) carried a color onto REAPER track colors\n",
                             color_counters.tracks_colored);
+    if (color_counters.tracks_uncolored != 0)  // row 77
+        text += format_text(
+            "  %d track(s) have no color set. Pro Tools does not STORE a color\n"
+            "      for those -- it draws them from a display setting, so the same\n"
+            "      session shows different colors on a machine set up\n"
+            "      differently. There is nothing to carry, so they keep REAPER's\n"
+            "      own default rather than a color this tool guessed.\n",
+            color_counters.tracks_uncolored);
+    if (color_counters.off_palette_track_colours != 0 && !in.no_track_colors)  // row 78
+        text += format_text(
+            "  NOTE: %d track record(s) held a value where the color belongs\n"
+            "      that is not on Pro Tools' track palette; those tracks keep\n"
+            "      the color their coding gives, or REAPER's default.\n",
+            color_counters.off_palette_track_colours);
     if (in.meters.empty()) {
         text += "  no meter map in this session: 4/4 throughout\n";
     } else {

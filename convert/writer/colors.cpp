@@ -224,6 +224,7 @@ std::uint32_t track_peakcol(std::optional<std::int32_t> own_index,
         ++color_counters.tracks_colored_by_coding;
         return palette_color(*coding_index);
     }
+    ++color_counters.tracks_uncolored;
     return kDefaultPeakcol;
 }
 

@@ -32,15 +32,17 @@ inline constexpr std::array<std::int32_t, 16> kColorCodingIndices = {
 
 // Counters the console summary reports; reset at the start of every conversion.
 struct ColorCounters {
-    int palette_hits = 0;              // dark-theme colours taken from a table
-    int formula_fallbacks = 0;         // dark-theme colours computed channel by channel
-    int clips_left_uncolored = 0;      // --no-clip-colors: clips that would have carried a colour
-    int tracks_colored = 0;            // PEAKCOL from the track's own colour index
-    int tracks_colored_by_coding = 0;  // PEAKCOL from the session's colour coding
-    int clips_lightened = 0;           // clip colours of code 2
-    int clips_off_palette = 0;         // clip colours of code 3
-    int fallback_clips_colored = 0;    // clips without an index given the follow-track colour
-    int fallback_clips_uncolored = 0;  // clips without an index the follow-track rule left alone
+    int palette_hits = 0;               // dark-theme colours taken from a table
+    int formula_fallbacks = 0;          // dark-theme colours computed channel by channel
+    int clips_left_uncolored = 0;       // --no-clip-colors: clips that would have carried a colour
+    int tracks_colored = 0;             // PEAKCOL from the track's own colour index
+    int tracks_colored_by_coding = 0;   // PEAKCOL from the session's colour coding
+    int tracks_uncolored = 0;           // tracks with neither: REAPER's default PEAKCOL
+    int off_palette_track_colours = 0;  // track records whose colour value is off the palette
+    int clips_lightened = 0;            // clip colours of code 2
+    int clips_off_palette = 0;          // clip colours of code 3
+    int fallback_clips_colored = 0;     // clips without an index given the follow-track colour
+    int fallback_clips_uncolored = 0;   // clips without an index the follow-track rule left alone
     int clips_on_colored_tracks =
         0;  // clips without an index on a hand-coloured track (modes 1, 2)
     int clips_unmeasured_coding = 0;  // clips without an index under a coding not measured
