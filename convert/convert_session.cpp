@@ -735,6 +735,7 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     summary.clips_stretched_read = clip_extras.stretched_clips;
     summary.clips_stretched_computed = clip_extras.rate_corrected_clips;
     summary.playlist_lines = playlist_summary_text(playlists, options.keep_alt_takes != 0);
+    summary.surround_folded = static_cast<int>(playlists.merged_multichannel_tracks.size());
     summary.midi_notes_written = midi_writer.notes_written;
     summary.keep_inaudible_midi = options.keep_inaudible_midi != 0;
     summary.truncate_midi_to_clip = options.truncate_midi_to_clip != 0;

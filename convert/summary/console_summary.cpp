@@ -498,6 +498,18 @@ void automation_off_paragraph(std::string& text) {
                 "      played -- the same thing Pro Tools does.\n";
 }
 
+// Wide tracks folded from their mono legs (row 131).
+void surround_fold_row(std::string& text, const ConsoleSummaryInput& in) {
+    if (in.surround_folded != 0)
+        text += format_text(
+            "  %d surround track(s) folded from their Pro Tools legs into one\n"
+            "      multichannel track each, the way a stereo pair is folded: one\n"
+            "      track, one item, one insert chain, channels in the file's order.\n"
+            "      A wide strip's own panner is not carried; a mono or stereo\n"
+            "      source panned into a surround bus gets ReaSurroundPan (below).\n",
+            in.surround_folded);
+}
+
 // Soloed and muted tracks, and the solo helper track added for them (row 132).
 void soloed_muted_paragraph(std::string& text) {
     const WriterSummary& s = writer_summary;
@@ -941,6 +953,7 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     text += track_mode_rows(track_stage, settings.comments_mode);    // 125, 126, 128
     text += trim_cancel_row(in.trims);                               // 129
     text += fx_trim_paragraph();                                     // 130
+    surround_fold_row(text, in);                                     // 131
     soloed_muted_paragraph(text);                                    // 132
     soloed_muted_automated_row(text);                                // 133
     text += folder_rows();                                           // 134-143

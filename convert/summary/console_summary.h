@@ -64,6 +64,7 @@ struct ConsoleSummaryInput {
     std::string clip_take_lines;
     std::string clip_rate_rows;
     std::string playlist_lines;  // split stereo, alternate playlists, folding, unmatched tracks
+    int surround_folded = 0;     // wide tracks folded from their mono legs into one track
     bool keep_inaudible_midi = false;
     bool truncate_midi_to_clip = false;
     bool no_sidechain = false;
