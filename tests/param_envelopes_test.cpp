@@ -21,6 +21,7 @@
 #include "tests/mixer_builder.h"
 #include "tests/plugin_blocks.h"
 #include "tests/plugin_fixtures.h"
+#include "tests/plugin_session.h"
 #include "tests/rpp_grammar.h"
 #include "tests/test_support.h"
 #include "tests/walk_builder.h"
@@ -241,20 +242,7 @@ TEST(ParamEnvelopesProgram, TwoLanesInsideTheSlot) {
     const std::string slot = test_plugins::plugin_block(verb) + test_plugins::byte(1) + zeros(3) +
                              test_plugins::lane_block(numbered) + test_plugins::lane_block(unnamed);
 
-    const std::string walk =
-        region_list({audio_region("Kick", 0, 88200, 0, 0)}) +
-        track_list({track_entry("Drums", {0})}) +
-        placement_tracks({placement_track("Drums", {audio_playlist({placement(0, 0)})})});
-    const std::string drums = track_block(
-        0x261b, "Drums",
-        lane_block(fader_block(0), output_block(2, "Out 1-2") +
-                                       mono_lists(list_block(0), list_block(0), list_block(0))) +
-            slot);
-    std::vector<FileEntry> files = {{"Kick.wav", "EVAW"}};
-    std::vector<std::uint64_t> lengths(1, 441000);
-    const std::string plain = session_header() + lead_block() + version_block(12) +
-                              z_block(0x7777, zeros(5000)) + rate_block(44100) +
-                              audio_files_block(1, files, lengths) + walk + drums;
+    const std::string plain = plugin_session::drums_with_slots(slot);
     std::vector<std::uint8_t> bytes(plain.begin(), plain.end());
     ASSERT_TRUE(ptf_xor_crypt(bytes));
     const std::string session = root.file("Fx.ptx");

@@ -22,6 +22,7 @@
 #include "platform/ptformat.h"
 #include "tests/mixer_builder.h"
 #include "tests/plugin_blocks.h"
+#include "tests/plugin_session.h"
 #include "tests/rpp_grammar.h"
 #include "tests/test_support.h"
 #include "tests/walk_builder.h"
@@ -122,22 +123,7 @@ std::string gate_slot(double ratio, double depth) {
 
 // The plain session of one track, "Drums", holding `slots`, at 48 kHz.
 std::string plain_session(const std::string& slots) {
-    using namespace walk_blocks;
-    using namespace mixer_blocks;
-    using namespace test_blocks;
-    const std::string walk =
-        region_list({audio_region("Kick", 0, 96000, 0, 0)}) +
-        track_list({track_entry("Drums", {0})}) +
-        placement_tracks({placement_track("Drums", {audio_playlist({placement(0, 0)})})});
-    const std::string drums = track_block(
-        0x261b, "Drums",
-        lane_block(fader_block(0), output_block(2, "Out 1-2") +
-                                       mono_lists(list_block(0), list_block(0), list_block(0))) +
-            slots);
-    std::vector<FileEntry> files = {{"Kick.wav", "EVAW"}};
-    std::vector<std::uint64_t> lengths(1, 480000);
-    return session_header() + lead_block() + version_block(12) + z_block(0x7777, zeros(5000)) +
-           rate_block(48000) + audio_files_block(1, files, lengths) + walk + drums;
+    return plugin_session::drums_with_slots(slots, 48000);
 }
 
 struct Conversion {
