@@ -311,10 +311,7 @@ WrittenTracks stage_tracks(ClipModel clips, const MidiTracks& midi, const Sessio
         input.group_masks = group_masks_of(track_stage.groups, track.name, track.session_name);
         input.coding_color_index =
             coding_index_of(track_stage.coding, track.name, track.session_name);
-        if (auto own = own_colours.find(track.name); own != own_colours.end())
-            input.color_index = own->second;
-        else if (auto second = own_colours.find(track.session_name); second != own_colours.end())
-            input.color_index = second->second;
+        input.color_index = palette_index_of(own_colours, track.name, track.session_name);
         out.tracks.push_back(std::move(track));
         out.inputs.push_back(std::move(input));
     }

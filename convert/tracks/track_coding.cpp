@@ -176,10 +176,16 @@ void read_colour_coding_input(const std::uint8_t* data, std::size_t length, Colo
     }
 }
 
+std::optional<std::int32_t> palette_index_of(const std::map<std::string, std::int32_t>& by_track,
+                                             const std::string& name,
+                                             const std::string& session_name) {
+    auto found = by_track.find(name);
+    if (found == by_track.end()) found = by_track.find(session_name);
+    if (found == by_track.end()) return std::nullopt;
+    return found->second;
+}
+
 std::optional<std::int32_t> coding_index_of(const ColourCoding& coding, const std::string& name,
                                             const std::string& session_name) {
-    auto found = coding.index_by_track.find(name);
-    if (found == coding.index_by_track.end()) found = coding.index_by_track.find(session_name);
-    if (found == coding.index_by_track.end()) return std::nullopt;
-    return found->second;
+    return palette_index_of(coding.index_by_track, name, session_name);
 }

@@ -41,6 +41,10 @@ ColourCoding colour_coding(const ColourCodingInput& in);
 // The input's session parts: 0x261c spans, row values, device numbers.
 void read_colour_coding_input(const std::uint8_t* data, std::size_t length, ColourCodingInput& in);
 
-// The index for a track: by its name, else its session name.
+// A track's palette index in `by_track`: by its name, else its session name.
+std::optional<std::int32_t> palette_index_of(const std::map<std::string, std::int32_t>& by_track,
+                                             const std::string& name,
+                                             const std::string& session_name);
+// The coding's index for a track.
 std::optional<std::int32_t> coding_index_of(const ColourCoding& coding, const std::string& name,
                                             const std::string& session_name);
