@@ -89,6 +89,8 @@ struct CaptureGuard {
 struct WrittenTracks {
     std::vector<OutputTrack> tracks;
     std::vector<TrackWriteInput> inputs;
+    // The tracks' own palette indices by name, which the send-return buses read too.
+    std::map<std::string, std::int32_t> own_colours;
 };
 
 // The MIDI side of stage "tracks": the MIDI items on tracks of their own, with the MIDI values
@@ -142,6 +144,22 @@ MidiTracks stage_midi(const std::uint8_t* data, std::size_t length, const Sessio
     read_midi_track_properties(data, length, types, out.rows);
     out.tables = midi_track_tables(named, out.triples, out.rows);
     return out;
+}
+
+// What the track blocks read of a track's stored view state: by its name, else its other name.
+std::optional<TrackViewValues> track_view_values(const std::string& name,
+                                                 const std::string& other_name) {
+    const TrackViewState* view = find_track_view(name, other_name);
+    if (!view) return std::nullopt;
+    TrackViewValues values;
+    values.key = track_views.by_name.contains(name) ? name : other_name;
+    values.shown_in_mixer = view->shown_in_mixer;
+    values.height = view->height;
+    values.solo_state = view->solo_state;
+    values.solo_safe_state = view->solo_safe_state;
+    values.automation_mode = view->automation_mode;
+    values.colour_number = view->colour_number;
+    return values;
 }
 
 // Stage "clips": the clip model from the walk's placements, overlaps resolved.
@@ -290,28 +308,18 @@ WrittenTracks stage_tracks(ClipModel clips, const MidiTracks& midi, const Sessio
     // The tracks' own colours, by name (the first record of a name holds).
     std::vector<TrackColourIndex> colour_records;
     read_2015_2104(data, length, colour_records, &color_counters.off_palette_track_colours);
-    std::map<std::string, std::int32_t> own_colours;
-    for (const TrackColourIndex& c : colour_records) own_colours.emplace(c.track, c.index);
-
     WrittenTracks out;
+    for (const TrackColourIndex& c : colour_records) out.own_colours.emplace(c.track, c.index);
     for (StagedTrack& staged : tracks) {
         OutputTrack& track = staged.track;
-        if (track.session_name.empty()) track.session_name = track.name;
+        // A track without a session name keeps it empty: the folder pass places such a track
+        // (an " [alt takes]" companion) in the strip row of the track before it.
         TrackWriteInput& input = staged.input;
-        if (const TrackViewState* view = find_track_view(track.name, track.session_name)) {
-            TrackViewValues values;
-            values.key = track_views.by_name.contains(track.name) ? track.name : track.session_name;
-            values.shown_in_mixer = view->shown_in_mixer;
-            values.height = view->height;
-            values.solo_state = view->solo_state;
-            values.solo_safe_state = view->solo_safe_state;
-            values.automation_mode = view->automation_mode;
-            input.view = values;
-        }
+        input.view = track_view_values(track.name, track.session_name);
         input.group_masks = group_masks_of(track_stage.groups, track.name, track.session_name);
         input.coding_color_index =
             coding_index_of(track_stage.coding, track.name, track.session_name);
-        input.color_index = palette_index_of(own_colours, track.name, track.session_name);
+        input.color_index = palette_index_of(out.own_colours, track.name, track.session_name);
         out.tracks.push_back(std::move(track));
         out.inputs.push_back(std::move(input));
     }
@@ -603,6 +611,9 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     project.tracks = written.tracks;
     project.track_inputs = written.inputs;
     apply_plugin_ties(plugin_ties, written.tracks, project);
+    // The video tracks are written between the output tracks and the send-return buses, whose
+    // numbers (a sidechain key's source) count them.
+    VideoTracksInput video_input = session_video(data, length, project);
     TrackWiringInput wiring_in;
     wiring_in.data = data;
     wiring_in.length = length;
@@ -611,6 +622,9 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     wiring_in.tracks = written.tracks;
     wiring_in.plugins_by_track = &plugin_ties.plugins_by_track;
     wiring_in.no_sidechain = options.no_sidechain != 0;
+    wiring_in.merged_multichannel_tracks.insert(playlists.merged_multichannel_tracks.begin(),
+                                                playlists.merged_multichannel_tracks.end());
+    wiring_in.video_tracks_written = static_cast<std::int32_t>(video_input.track_names.size());
     TrackWiring wiring = prepare_track_wiring(wiring_in);
     apply_track_wiring(wiring, written.tracks, project.track_inputs);
     project.receives = std::move(wiring.receives);
@@ -653,9 +667,10 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     project.hooks.track.write_track_items = [&](std::FILE* file, std::int32_t index) {
         const OutputTrack& track = written.tracks[static_cast<std::size_t>(index)];
         const std::string name = written_track_name(track, static_cast<std::size_t>(index));
+        const TrackWriteInput& track_input = written.inputs[static_cast<std::size_t>(index)];
         ItemTrackInput track_in;
-        track_in.has_color_index =
-            written.inputs[static_cast<std::size_t>(index)].color_index.has_value();
+        track_in.has_color_index = track_input.color_index.has_value();
+        if (track_input.view) track_in.view_color_number = track_input.view->colour_number;
         write_track_items(file, track, name, track_in, items);
         write_midi_items(file, track, midi_track_values(midi.tables, name, track.session_name),
                          track_in, items);
@@ -665,7 +680,10 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     };
     // After the output tracks: the video tracks, the send-return buses, the solo helper, the
     // Melodyne archive.
-    const VideoTracksInput video_input = session_video(data, length, project);
+    video_input.view_of = [](const std::string& name) {
+        return track_view_values(name, std::string());
+    };
+    video_input.items = &items;
     project.tracks_after =
         video_input.track_names.size() + bus_track_names(project.receives, written.tracks).size();
     if (!options.no_ara) {
@@ -682,6 +700,16 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
         buses.tracks = written.tracks;
         buses.lane_sets = reading.lane_sets;
         buses.receives = &project.receives;
+        buses.key_source_buses = wiring.key_source_buses;
+        buses.look_of = [&](const std::string& bus) {
+            BusTrackLook look;
+            look.view = track_view_values(bus, std::string());
+            look.color_index = palette_index_of(written.own_colours, bus, std::string());
+            look.coding_color_index = coding_index_of(track_stage.coding, bus, std::string());
+            look.group_masks = group_masks_of(track_stage.groups, bus, std::string());
+            return look;
+        };
+        buses.write_fx_chain = project.hooks.track.write_fx_chain;
         buses.write_comment_item = [&](std::FILE* out, const std::string& bus, std::int32_t index) {
             const TrackViewState* view = find_track_view(bus, std::string());
             write_comment_item(out, view ? view->comment : std::string(), index,

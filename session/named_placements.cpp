@@ -109,6 +109,8 @@ void read_video_placements(const std::uint8_t* data, std::size_t length,
                     record.placement_flag = (p.second_byte != 0 || p.byte_39 != 0) ? 1 : 0;
                 }
                 record.time_base = p.time_base;
+                record.locked = record.placement_flag != 0 ? 1 : 0;
+                record.colour_index = p.value;
                 out.push_back(record);
             });
         return false;

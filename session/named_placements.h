@@ -24,6 +24,10 @@ struct VideoPlacement {
     std::uint32_t placement_flag =
         0;  // byte +10 or +39 is not 0; 0 for placements of 30 bytes or less
     std::uint8_t time_base = 0;
+    // As for a clip's placement: the placement flag marks a locked one, the i16 its clip colour
+    // number (-2: none).
+    std::uint8_t locked = 0;
+    std::int32_t colour_index = -2;
 };
 
 // For every 0x1057 list (size 12..400000, fits + 2, name 1..200 name bytes), every 0x1056 block

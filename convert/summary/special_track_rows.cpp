@@ -91,4 +91,6 @@ void video_track_paragraphs(std::string& text) {
             "      Frame rate %.3f fps, read from the session rather than assumed:\n"
             "      video positions stored in frames were divided by it.\n",
             v.frame_rate);
+    if (v.items_colored != 0)
+        text += format_text("      %d video clip(s) carried a clip color.\n", v.items_colored);
 }

@@ -17,5 +17,6 @@ void melodyne_paragraphs(std::string& text, const std::string& session_folder);
 // The frozen tracks delivered frozen, and those written unfrozen with their reasons.
 void frozen_track_paragraphs(std::string& text);
 
-// The video tracks and items written, with the files not found and the frame rate.
+// The video tracks and items written, with the files not found, the frame rate and the items
+// that carried a clip colour.
 void video_track_paragraphs(std::string& text);

@@ -99,7 +99,7 @@ std::string write_melodyne_take(std::FILE* file, const ClipRecord& clip) {
 
 }  // namespace
 
-void write_item_colour(std::FILE* file, std::int32_t colour_index, const ItemTrackInput& track_in,
+bool write_item_colour(std::FILE* file, std::int32_t colour_index, const ItemTrackInput& track_in,
                        const ItemWriteContext& context) {
     if (colour_index != -2) {
         const ClipColor color = clip_item_color(colour_index, context.dark_theme);
@@ -108,7 +108,7 @@ void write_item_colour(std::FILE* file, std::int32_t colour_index, const ItemTra
             item_writer.color_indices.insert(colour_index);
         }
         write_item_color(file, color.color);
-        return;
+        return color.color != 0 && !settings.no_clip_colors;
     }
     // Under the track-colour coding (mode 5) REAPER draws the item in its track's colour when it
     // has no COLOR line, which is what Pro Tools shows.
@@ -116,6 +116,7 @@ void write_item_colour(std::FILE* file, std::int32_t colour_index, const ItemTra
         clip_fallback_color(context.clip_color_mode, track_in.has_color_index, track_in.flagged,
                             track_in.view_color_number, context.dark_theme);
     write_item_color(file, fallback.color);
+    return fallback.color != 0 && !settings.no_clip_colors;
 }
 
 namespace {

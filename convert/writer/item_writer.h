@@ -82,8 +82,8 @@ std::vector<CurvePoint> clip_gain_envelope(const ClipRecord& clip, double sample
 void write_clip_lanes(std::FILE* file, const OutputTrack& track);
 
 // The COLOR line of an item with this colour index (-2: none of its own, the session's clip-colour
-// mode decides), or nothing.
-void write_item_colour(std::FILE* file, std::int32_t colour_index, const ItemTrackInput& track_in,
+// mode decides), or nothing. True when the line was written.
+bool write_item_colour(std::FILE* file, std::int32_t colour_index, const ItemTrackInput& track_in,
                        const ItemWriteContext& context);
 
 // One <ITEM block, or nothing (counted) for a clip that cannot be placed.

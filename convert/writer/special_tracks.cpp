@@ -14,6 +14,7 @@
 #include "convert/writer/writer_summary.h"
 #include "util/guid.h"
 #include "util/number_text.h"
+#include "util/rpp_text.h"
 
 SpecialTrackSummary special_tracks;
 
@@ -113,16 +114,16 @@ int write_bus_tracks(std::FILE* file, const BusTracksInput& in) {
         const std::string& name = names[k];
         const auto n = static_cast<std::uint32_t>(k);
         const TrackLaneSet* lanes = bus_lane_set(in.lane_sets, name);
-        const std::optional<TrackViewValues> view =
-            in.view_of ? in.view_of(name) : std::optional<TrackViewValues>();
+        const BusTrackLook look = in.look_of ? in.look_of(name) : BusTrackLook{};
+        const std::optional<TrackViewValues>& view = look.view;
         const bool automated = lanes && (!lanes->volume.points.empty() ||
                                          !lanes->mute.points.empty() || !lanes->pan.points.empty());
 
-        print_text(file,
-                   "  <TRACK %s\n    NAME %s\n    PEAKCOL %lu\n    BEAT -1\n    AUTOMODE %d\n",
-                   guid_from_seed(50001 + n).c_str(), project_token(name).c_str(),
-                   static_cast<unsigned long>(track_peakcol(std::nullopt, std::nullopt)),
-                   track_automode(view, automated ? 1 : 0));
+        print_text(
+            file, "  <TRACK %s\n    NAME %s\n    PEAKCOL %lu\n    BEAT -1\n    AUTOMODE %d\n",
+            guid_from_seed(50001 + n).c_str(), project_token(name).c_str(),
+            static_cast<unsigned long>(track_peakcol(look.color_index, look.coding_color_index)),
+            track_automode(view, automated ? 1 : 0));
 
         double level = lanes ? std::pow(10.0, lanes->fader_db / 20.0) : 1.0;
         if (lanes && !lanes->volume.points.empty()) {
@@ -149,6 +150,8 @@ int write_bus_tracks(std::FILE* file, const BusTracksInput& in) {
                        level, pan, muted);
         }
         write_track_mixer_flags(file, name, view);
+        const std::array<std::uint32_t, 6>& masks = look.group_masks;
+        rpp_write_group_flags(file, masks[0], masks[1], masks[2], masks[3], masks[4], masks[5]);
         const int height = view ? std::max(view->height, 0) : 0;
         print_text(
             file, "    FREEMODE 0\n    TRACKHEIGHT %d 0 0 0 0 0 0\n    INQ 0 0 0 0.5 100 0 0 100\n",
@@ -161,7 +164,9 @@ int write_bus_tracks(std::FILE* file, const BusTracksInput& in) {
             FxChainCall call;
             call.track_index = index;
             call.track_name = name;
+            writer_state.current_track_channels = 2;
             s.track_fx_slots += in.write_fx_chain(file, call);
+            writer_state.current_track_channels = -1;
         }
         for (const SessionSend& send : in.receives->at(name)) {
             if (send.source_index < 0 || send.source_index >= n_tracks) continue;

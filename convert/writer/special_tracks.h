@@ -9,6 +9,7 @@
 //   - the merged Melodyne archive and its audio sources.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -50,6 +51,15 @@ std::string freeze_refusal(const FrozenTrackInput& frozen, bool has_lanes, bool 
 void write_freeze_render_items(std::FILE* file, std::int32_t index, const FrozenTrackInput& frozen,
                                const std::vector<std::string>& paths);
 
+// What a bus track shows as an ordinary track does, found by its name: its view state (hidden,
+// height, automation mode), its colour and its group flags.
+struct BusTrackLook {
+    std::optional<TrackViewValues> view;
+    std::optional<std::int32_t> color_index;         // the track's own palette index
+    std::optional<std::int32_t> coding_color_index;  // from the session's colour coding
+    std::array<std::uint32_t, 6> group_masks{};
+};
+
 struct BusTracksInput {
     std::span<const OutputTrack> tracks;
     std::span<const TrackLaneSet> lane_sets;
@@ -57,8 +67,8 @@ struct BusTracksInput {
     std::int32_t video_tracks = 0;  // written between the output tracks and the buses
     // Buses that feed a sidechain key: their main send is off.
     std::set<std::string> key_source_buses;
-    // The bus's stored view state by name; empty: none.
-    std::function<std::optional<TrackViewValues>(const std::string&)> view_of;
+    // The bus's look by its name; empty: a plain track's.
+    std::function<BusTrackLook(const std::string&)> look_of;
     std::function<int(std::FILE*, const FxChainCall&)> write_fx_chain;
     // The comment item of the bus written as track `index`.
     std::function<void(std::FILE*, const std::string& bus, std::int32_t index)> write_comment_item;

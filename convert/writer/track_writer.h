@@ -31,6 +31,7 @@ struct TrackViewValues {
     std::int32_t solo_state = -1;       // 1 soloed
     std::int32_t solo_safe_state = -1;  // 1 solo safe
     std::int32_t automation_mode = -1;  // 0 Off, 1 Read, 2 Touch, 3 Latch, 4 Write, 5 Touch/Latch
+    std::int32_t colour_number = 0;     // 1-based position in the track palette; 0: none
 };
 
 // A multi-output route into this track: the source and its source-channel value.

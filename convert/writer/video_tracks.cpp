@@ -71,6 +71,10 @@ int write_video_tracks(std::FILE* file, const VideoTracksInput& in) {
             const std::vector<VideoClipEntry> none;
             const std::vector<VideoClipEntry>& entries =
                 found == in.entries.end() ? none : found->second;
+            // A video track has no palette index of its own: a clip without a colour follows
+            // the session's clip colour coding by the track's view-state colour number.
+            ItemTrackInput track_in;
+            if (view) track_in.view_color_number = view->colour_number;
             // The track's own placements; a single video track takes every placement.
             std::size_t j = 0;
             for (const VideoPlacement& p : in.placements) {
@@ -86,11 +90,14 @@ int write_video_tracks(std::FILE* file, const VideoTracksInput& in) {
                            "      LOOP 0\n      ALLTAKES 0\n      FADEIN 1 0 0 1 0 0 0\n"
                            "      FADEOUT 1 0 0 1 0 0 0\n      MUTE 0 0\n",
                            p.position / rate, length);
+                if (p.locked) std::fputs("      LOCK 1\n", file);
+                print_text(file, "      NAME %s\n      VOLPAN 1 0 1 -1\n      SOFFS %.10f\n",
+                           project_token(entry->name).c_str(), entry->first / rate);
+                if (in.items && write_item_colour(file, p.colour_index, track_in, *in.items))
+                    ++video_tracks.items_colored;
                 print_text(file,
-                           "      NAME %s\n      VOLPAN 1 0 1 -1\n      SOFFS %.10f\n"
                            "      PLAYRATE 1 1 0 -1 0 0.0025\n      CHANMODE 0\n"
                            "      <SOURCE VIDEO\n        FILE %s\n      >\n    >\n",
-                           project_token(entry->name).c_str(), entry->first / rate,
                            project_token(path).c_str());
                 ++video_tracks.items;
             }

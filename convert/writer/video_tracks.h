@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/writer/item_writer.h"
 #include "convert/writer/track_writer.h"
 #include "session/media_lists.h"
 #include "session/named_placements.h"
@@ -25,6 +26,8 @@ struct VideoTracksInput {
     std::int32_t quality = -1;   // `read_video_quality`
     std::string session_folder;  // with its closing separator; "" when none
     std::function<std::optional<TrackViewValues>(const std::string&)> view_of;
+    // The items' clip colours, as for audio clips; null: the items carry none.
+    const ItemWriteContext* items = nullptr;
 };
 
 struct VideoTrackSummary {
@@ -32,6 +35,7 @@ struct VideoTrackSummary {
     int items = 0;
     int files_missing = 0;
     int files_unrecognised = 0;  // video tracks whose file has no extension this build plays
+    int items_colored = 0;       // video items written with a COLOR line
     double frame_rate = 0.0;
     bool rate_from_session = false;
     std::int32_t quality = -1;
