@@ -69,15 +69,23 @@ struct Converted {
     std::string out, err, project;
 };
 
-Converted convert(const std::string& blocks) {
+Converted convert(const std::string& blocks, const std::vector<std::string>& options = {}) {
     TempDir dir;
     const std::string path = dir.file("Wired.ptx");
     test_support::write_file(path, encrypted_session(blocks));
     test_support::RunSetup setup;
     setup.env = "PTX_DEBUG_SURR=1";
-    const auto r = run_lanwick({path, "-o", dir.file("Wired.rpp"), "--no-pause"}, setup);
+    std::vector<std::string> args = {path, "-o", dir.file("Wired.rpp"), "--no-pause"};
+    args.insert(args.end(), options.begin(), options.end());
+    const auto r = run_lanwick(args, setup);
     EXPECT_EQ(r.exit_code, 0) << r.out;
     return {r.out, r.err, read_file(dir.file("Wired.rpp"))};
+}
+
+// A plug-in followed by the 0x260e block of its key input.
+std::string keyed(std::uint16_t key, const std::string& source) {
+    return test_plugins::trim_block({{1093684240, false}}) + test_plugins::byte(1) + zeros(3) +
+           output_block(key, source);
 }
 
 TEST(TrackWiringEndToEnd, OutputsIntoTracksAndTracksWithoutOutput) {
@@ -133,10 +141,6 @@ TEST(TrackWiringEndToEnd, AFurtherOutputPairReachesItsAux) {
 TEST(TrackWiringEndToEnd, KeyedPlugInsTakeTheirKeysOnFurtherChannels) {
     // Comp holds three plug-ins, each followed by the 0x260e block of its key input: two keyed
     // from Kick, the third from Snare.
-    auto keyed = [](std::uint16_t key, const std::string& source) {
-        return test_plugins::trim_block({{1093684240, false}}) + test_plugins::byte(1) + zeros(3) +
-               output_block(key, source);
-    };
     const std::string blocks =
         walk({"Kick", "Snare", "Comp"}) + channel_entry_block(2, "Kick", {0, 1}, 1, 2) +
         channel_entry_block(2, "Snare", {2, 3}, 3, 4) +
@@ -168,10 +172,45 @@ TEST(TrackWiringEndToEnd, KeyedPlugInsTakeTheirKeysOnFurtherChannels) {
     EXPECT_FALSE(has(plain, "AUXRECV")) << plain;
 }
 
+TEST(TrackWiringEndToEnd, ABusThatKeysASidechainIsNotSummedAndKeepsItsNumber) {
+    // Kick sends -6 dB pre-fader to the bus "Key", which no track carries; Comp's Trim is keyed
+    // from "Key". With a video track, written between the tracks and the buses, the bus is track
+    // 3 rather than 2.
+    auto session = [](bool video) {
+        return walk({"Kick", "Comp"}) + channel_entry_block(2, "Key", {4, 5}, 9, 10) +
+               track_block(0x261b, "Kick",
+                           lane_block(fader_block(0), output_block(2, "Out 1-2") + lists()) +
+                               lane_block(fader_block(-60, 0, 0, 0, 0), output_block(3, "Key"))) +
+               track_block(0x261b, "Comp",
+                           lane_block(fader_block(0), output_block(2, "Out 1-2") + lists()) +
+                               keyed(5, "Key")) +
+               (video ? track_block(0x2623, "Picture") : std::string());
+    };
+    for (const bool video : {false, true}) {
+        SCOPED_TRACE(video ? "with a video track" : "no video track");
+        const Converted c = convert(session(video));
+        const std::string key = track_text(c.project, "Key");
+        EXPECT_TRUE(has(key, "    MAINSEND 0 0\n")) << key;
+        EXPECT_TRUE(has(key, "    AUXRECV 0 3 0.5011872336 ")) << key;
+        const std::string comp = track_text(c.project, "Comp");
+        const std::string receive = video ? "    AUXRECV 3 1 1 0 0 0 0 0 2 -1:U 4177951 -1 ''\n"
+                                          : "    AUXRECV 2 1 1 0 0 0 0 0 2 -1:U 4177951 -1 ''\n";
+        EXPECT_TRUE(has(comp, receive)) << comp;
+        EXPECT_EQ(has(c.project, "    NAME \"Picture\"\n"), video);
+        // The bus follows the video track.
+        if (video) {
+            EXPECT_LT(c.project.find("NAME \"Picture\""), c.project.find("NAME \"Key\""));
+        }
+        const rpp_grammar::Result parsed = rpp_grammar::check_project(c.project);
+        EXPECT_TRUE(parsed.ok) << parsed.line << ": " << parsed.message;
+    }
+}
+
 TEST(TrackWiringEndToEnd, ATrackIntoASurroundBusGetsItsPanner) {
     // A six-channel "Main" with its legs stored out of channel order.
-    auto session = [](const std::string& centre) {
-        return walk({"Gtr"}) + channel_entry_block(2, "Main", {0, 1, 2, 3, 4, 5}, 1, 2) +
+    auto session = [](const std::string& centre, std::size_t legs = 1) {
+        return walk(std::vector<std::string>(legs, "Gtr")) +
+               channel_entry_block(2, "Main", {0, 1, 2, 3, 4, 5}, 1, 2) +
                channel_entry_block(2, "Main.L", {0}, 3, 4) +
                channel_entry_block(2, "Main.R", {2}, 5, 6) +
                channel_entry_block(2, "Main." + centre, {1}, 7, 8) +
@@ -201,6 +240,14 @@ TEST(TrackWiringEndToEnd, ATrackIntoASurroundBusGetsItsPanner) {
         << unplaced.err;
     EXPECT_TRUE(has(track_text(unplaced.project, "Gtr"), "    NCHAN 2\n"));
     EXPECT_FALSE(has(unplaced.project, "ReaSurroundPan"));
+
+    // Three mono tracks of one name with the same clips are merged into one three-channel track:
+    // its legs are the bus's channels, not a source to pan.
+    const Converted merged = convert(session("C", 3));
+    EXPECT_FALSE(has(merged.err, "SURR route Gtr")) << merged.err;
+    EXPECT_FALSE(has(merged.project, "ReaSurroundPan"));
+    EXPECT_TRUE(has(track_text(merged.project, "Gtr"), "    NCHAN 4\n"))
+        << track_text(merged.project, "Gtr");
 }
 
 // A mono panner into 5.1 whose front X and LFE level move, built as Pro Tools stores it: the
