@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "block_builder.h"
+#include "mixer_builder.h"
 #include "session/groups.h"
 #include "session/memory_locations.h"
 
@@ -22,28 +23,10 @@ const std::uint8_t* u8(const std::string& s) {
 
 // --- Groups ---------------------------------------------------------------------------------
 
-struct StoredGroup {
-    std::string name = "Drums";
-    int type = 1;
-    int slot = 3;
-    int active = 1;
-    std::vector<std::uint16_t> members = {0, 2};
-    std::uint16_t extra = 0xFFFF;
-    std::string attributes;  // the 0x258e block's bytes from its +9; none when empty
-    std::string closing = "\xFE\xFF";
-    std::int64_t count = -1;  // the stored member count, when not the list's
-    int block_type = 0x05;
-};
+using mixer_blocks::StoredGroup;
 
-// A 0x202a block laid out as real sessions hold it.
 std::string group_block(const StoredGroup& g) {
-    std::string content =
-        le(g.name.size(), 4) + g.name + byte(g.type) + byte(g.slot) + zeros(3) + byte(g.active) +
-        zeros(1) + le(g.count >= 0 ? static_cast<std::uint64_t>(g.count) : g.members.size(), 4);
-    for (std::uint16_t m : g.members) content += le(m, 2);
-    content += g.closing + zeros(8) + le(g.extra, 2);
-    if (!g.attributes.empty()) content += z_block(0x258e, g.attributes, 0x03);
-    return z_block(0x202a, content + zeros(4), static_cast<std::uint16_t>(g.block_type));
+    return mixer_blocks::stored_group_block(g);
 }
 
 std::vector<SessionGroup> groups_of(const std::string& bytes) {

@@ -164,4 +164,43 @@ inline std::string channel_tag_text(const std::string& name, std::uint32_t id_a,
            std::string(1, static_cast<char>(kind)) + zeros(2);
 }
 
+// A mixer strip (0x2015) as the view-state reader takes it: a first child, then the shown byte,
+// the height, an empty comment, the track's own palette index (0xFFFE: none) where the colour
+// reader looks for it, and the view-state colour number in its last four bytes.
+inline std::string strip_block(std::uint16_t colour_index, std::uint8_t shown = 1,
+                               std::uint16_t height = 0, std::uint32_t colour_number = 1) {
+    std::string tail = zeros(1) + std::string(1, static_cast<char>(shown)) + zeros(4);
+    test_blocks::append_u16le(tail, height);
+    tail += u32le(0) + zeros(11);  // an empty comment
+    test_blocks::append_u16le(tail, colour_index);
+    tail += zeros(2) + u32le(colour_number);
+    return z_block(0x2015, z_block(0x0001, "xx") + tail) + std::string(1, '\0');
+}
+
+// A mix, edit or VCA group record (0x202a) as real sessions hold it.
+struct StoredGroup {
+    std::string name = "Drums";
+    int type = 1;  // 0 edit, 1 mix, 2 mix and edit
+    int slot = 3;
+    int active = 1;
+    std::vector<std::uint16_t> members = {0, 2};  // strip-list indices
+    std::uint16_t extra = 0xFFFF;                 // the VCA master's strip index
+    std::string attributes;  // the 0x258e block's bytes from its +9; none when empty
+    std::string closing = "\xFE\xFF";
+    std::int64_t count = -1;  // the stored member count, when not the list's
+    int block_type = 0x05;
+};
+
+inline std::string stored_group_block(const StoredGroup& g) {
+    using test_blocks::le;
+    auto byte = [](int value) { return std::string(1, static_cast<char>(value)); };
+    std::string content =
+        le(g.name.size(), 4) + g.name + byte(g.type) + byte(g.slot) + zeros(3) + byte(g.active) +
+        zeros(1) + le(g.count >= 0 ? static_cast<std::uint64_t>(g.count) : g.members.size(), 4);
+    for (std::uint16_t m : g.members) content += le(m, 2);
+    content += g.closing + zeros(8) + le(g.extra, 2);
+    if (!g.attributes.empty()) content += z_block(0x258e, g.attributes, 0x03);
+    return z_block(0x202a, content + zeros(4), static_cast<std::uint16_t>(g.block_type));
+}
+
 }  // namespace mixer_blocks

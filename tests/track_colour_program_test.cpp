@@ -13,20 +13,7 @@
 
 namespace {
 
-using test_blocks::u32le;
-using test_blocks::z_block;
-using test_blocks::zeros;
-
-// A mixer strip (0x2015): a first child, then the view fields with the colour index where the
-// track palette's index belongs (0xFFFE: none).
-std::string strip(std::uint16_t colour_index) {
-    std::string tail = zeros(1) + "\x01" + zeros(4);
-    test_blocks::append_u16le(tail, 0);  // height
-    tail += u32le(0) + zeros(11);        // an empty comment
-    test_blocks::append_u16le(tail, colour_index);
-    tail += zeros(2) + u32le(1);
-    return z_block(0x2015, z_block(0x0001, "xx") + tail) + std::string(1, '\0');
-}
+using mixer_blocks::strip_block;
 
 TEST(TrackColourProgram, OwnColourReachesPeakcolAndTheRestAreNamed) {
     test_support::TempDir dir;
@@ -43,12 +30,12 @@ TEST(TrackColourProgram, OwnColourReachesPeakcolAndTheRestAreNamed) {
     // Strip k is named by the session's k-th named block: the generated session's eight unnamed
     // blocks come first (their strips hold no colour), then a named block per track.
     std::string strips;
-    for (int k = 0; k < 8; ++k) strips += strip(0xFFFE);
+    for (int k = 0; k < 8; ++k) strips += strip_block(0xFFFE);
     std::string named;
     for (int t = 1; t <= 4; ++t)
         named += mixer_blocks::track_block(0x261b, "Track " + std::to_string(t));
-    plain.insert(plain.rfind("Z"),
-                 strips + strip(47) + strip(0xFFFE) + strip(96) + strip(0xFFFE) + named);
+    plain.insert(plain.rfind("Z"), strips + strip_block(47) + strip_block(0xFFFE) +
+                                       strip_block(96) + strip_block(0xFFFE) + named);
     std::vector<std::uint8_t> bytes(plain.begin(), plain.end());
     ptf_xor_crypt(bytes);
     const std::string session = (song / "Mix.ptx").string();

@@ -1,6 +1,6 @@
 // The track wiring on whole synthetic sessions: outputs into other tracks, tracks without an
-// output and surround panners as the program writes them; and the real sessions, which hold none
-// of these, unchanged.
+// output, surround panners, sidechain keys and the send-return bus tracks as the program writes
+// them; and the real sessions, which hold none of these, unchanged.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,6 +8,7 @@
 
 #include "convert/tracks/track_wiring.h"
 #include "convert/tracks/track_wiring_state.h"
+#include "convert/writer/colors.h"
 #include "platform/ptformat.h"
 #include "session/lane_groups.h"
 #include "session/lane_records.h"
@@ -204,6 +205,45 @@ TEST(TrackWiringEndToEnd, ABusThatKeysASidechainIsNotSummedAndKeepsItsNumber) {
         const rpp_grammar::Result parsed = rpp_grammar::check_project(c.project);
         EXPECT_TRUE(parsed.ok) << parsed.line << ": " << parsed.message;
     }
+}
+
+TEST(TrackWiringEndToEnd, ABusTrackShowsItsChainColourGroupsAndViewState) {
+    // Kick sends to "Click", a track of its own that --no-click leaves out: the send's
+    // destination becomes a bus track, which shows the Click's stored look as an ordinary track
+    // would (palette index 30, hidden in the mixer, 120 pixels high, in the mix group "Mix") and
+    // carries its chain.
+    test_plugins::PluginBlock click;
+    click.id = "DigiclikClk2";
+    StoredGroup mix;  // stored twice, as a live group is
+    mix.name = "Mix";
+    mix.members = {1};
+    const std::string blocks =
+        walk({"Kick"}) +
+        track_block(0x261b, "Kick",
+                    lane_block(fader_block(0), output_block(2, "Out 1-2") + lists()) +
+                        lane_block(fader_block(-60, 0, 0, 0, 0), output_block(3, "Click"))) +
+        track_block(0x261b, "Click",
+                    lane_block(fader_block(-120), output_block(2, "Out 1-2") + lists()) +
+                        test_plugins::plugin_block(click) + test_plugins::byte(1) + zeros(3)) +
+        strip_block(0xFFFE) + strip_block(30, 0, 120) + stored_group_block(mix) +
+        stored_group_block(mix);
+    const Converted c = convert(blocks, {"--no-click"});
+    const std::size_t at = c.project.find("  <TRACK " + guid_from_seed(50001) + "\n");
+    ASSERT_NE(at, std::string::npos) << c.project;
+    const std::string bus = c.project.substr(at);
+    EXPECT_TRUE(bus.starts_with("  <TRACK " + guid_from_seed(50001) + "\n    NAME \"Click\"\n" +
+                                "    PEAKCOL " + std::to_string(palette_color(30)) + "\n"))
+        << bus;
+    EXPECT_TRUE(has(bus,
+                    "    ISBUS 0 0\n    SHOWINMIX 0 0.6667 0.5 0 0.5 0 0 0 0\n"
+                    "    GROUP_FLAGS 1 1\n    FREEMODE 0\n    TRACKHEIGHT 120 0 0 0 0 0 0\n"))
+        << bus;
+    EXPECT_TRUE(has(bus, "    MAINSEND 1 0\n    <FXCHAIN\n")) << bus;
+    EXPECT_TRUE(has(bus, "PRESETNAME \"** Pro Tools only - no VST exists - replace me here\"\n"))
+        << bus;
+    EXPECT_TRUE(has(bus, "    AUXRECV 0 3 0.5011872336 ")) << bus;
+    const rpp_grammar::Result parsed = rpp_grammar::check_project(c.project);
+    EXPECT_TRUE(parsed.ok) << parsed.line << ": " << parsed.message;
 }
 
 TEST(TrackWiringEndToEnd, ATrackIntoASurroundBusGetsItsPanner) {
