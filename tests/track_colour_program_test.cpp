@@ -1,5 +1,6 @@
 // A track's own colour, stored on its mixer strip, reaches REAPER's PEAKCOL; tracks without one
-// keep REAPER's default and are named, and a value off the palette is noted.
+// keep REAPER's default and are named, and a value off the palette is noted. Clips without a
+// colour of their own follow the session's clip colour coding.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -62,6 +63,70 @@ TEST(TrackColourProgram, OwnColourReachesPeakcolAndTheRestAreNamed) {
         {session, "-o", project, "--overwrite", "--no-track-colors", "--no-pause"});
     EXPECT_EQ(test_support::read_file(project).find(own), std::string::npos);
     EXPECT_EQ(plain_run.out.find("NOTE: 1 track record(s)"), std::string::npos) << plain_run.out;
+}
+
+// Under the session's clip colour coding 1 or 2, a clip without a colour of its own takes the
+// tint of its track's row, from the track's view-state colour number; a track with a palette
+// index of its own keeps its clips uncoloured, and coding 0 colours none.
+TEST(TrackColourProgram, ClipsFollowTheirTracksRowUnderClipCodingOneAndTwo) {
+    struct Case {
+        std::uint8_t coding;
+        bool tinted;
+    };
+    for (const Case c : {Case{1, true}, Case{2, true}, Case{0, false}}) {
+        SCOPED_TRACE(static_cast<int>(c.coding));
+        test_support::TempDir dir;
+        const std::filesystem::path song = std::filesystem::path(dir.path()) / "Mix";
+        std::filesystem::create_directories(song / "Audio Files");
+        mix_session::MixShape shape;
+        shape.tracks = 3;
+        shape.clips_per_track = 2;
+        shape.files = 2;
+        shape.automation_points = 0;
+        shape.locations = 0;
+        std::string plain = mix_session::plain_session(shape);
+        // Track 1 has palette index 47 of its own; Tracks 2 and 3 none, in rows 3 and 0 (none).
+        std::string strips;
+        for (int k = 0; k < 6; ++k) strips += strip_block(0xFFFE);
+        std::string named;
+        for (int t = 1; t <= 3; ++t)
+            named += mixer_blocks::track_block(0x261b, "Track " + std::to_string(t));
+        std::string coding = test_blocks::z_block(0x20a2, test_blocks::zeros(39), 0x08);
+        coding[38] = static_cast<char>(c.coding);
+        plain.insert(plain.rfind("Z"), strips + strip_block(47, 1, 0, 3) +
+                                           strip_block(0xFFFE, 1, 0, 3) +
+                                           strip_block(0xFFFE, 1, 0, 0) + named + coding);
+        std::vector<std::uint8_t> bytes(plain.begin(), plain.end());
+        ptf_xor_crypt(bytes);
+        const std::string session = (song / "Mix.ptx").string();
+        test_support::write_file(session, std::string(bytes.begin(), bytes.end()));
+        const std::string project = (song / "Mix.rpp").string();
+        const auto r = test_support::run_lanwick(
+            {session, "-o", project, "--pt-theme", "classic", "--no-pause"});
+        ASSERT_EQ(r.exit_code, 0) << r.out;
+        const std::string text = test_support::read_file(project);
+
+        // Row 3's tint: palette index 75, 0xD48BB0, marked as set.
+        const std::size_t second = text.find("    NAME \"Track 2\"\n");
+        const std::size_t third = text.find("    NAME \"Track 3\"\n");
+        ASSERT_NE(second, std::string::npos);
+        ASSERT_NE(third, std::string::npos);
+        const std::string tint = "      COLOR " + std::to_string(0x1D48BB0) + " R\n";
+        std::size_t tinted = 0;
+        for (std::size_t at = text.find(tint); at != std::string::npos;
+             at = text.find(tint, at + 1)) {
+            EXPECT_GT(at, second);
+            EXPECT_LT(at, third);
+            ++tinted;
+        }
+        EXPECT_EQ(tinted, c.tinted ? 2u : 0u) << text;
+        EXPECT_EQ(text.find("      COLOR "), c.tinted ? text.find(tint) : std::string::npos);
+        EXPECT_EQ(
+            r.out.find("      2 clip(s) with no color of their own were given the tint Pro\n") !=
+                std::string::npos,
+            c.tinted)
+            << r.out;
+    }
 }
 
 }  // namespace
