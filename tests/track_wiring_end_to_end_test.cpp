@@ -14,6 +14,7 @@
 #include "session/lane_records.h"
 #include "session/track_names.h"
 #include "tests/mixer_builder.h"
+#include "tests/placement_builder.h"
 #include "tests/plugin_blocks.h"
 #include "tests/rpp_grammar.h"
 #include "tests/test_support.h"
@@ -23,6 +24,7 @@
 namespace {
 
 using namespace mixer_blocks;
+using test_blocks::le;
 using test_support::read_file;
 using test_support::run_lanwick;
 using test_support::TempDir;
@@ -242,6 +244,60 @@ TEST(TrackWiringEndToEnd, ABusTrackShowsItsChainColourGroupsAndViewState) {
     EXPECT_TRUE(has(bus, "PRESETNAME \"** Pro Tools only - no VST exists - replace me here\"\n"))
         << bus;
     EXPECT_TRUE(has(bus, "    AUXRECV 0 3 0.5011872336 ")) << bus;
+    const rpp_grammar::Result parsed = rpp_grammar::check_project(c.project);
+    EXPECT_TRUE(parsed.ok) << parsed.line << ": " << parsed.message;
+}
+
+TEST(TrackWiringEndToEnd, VideoItemsKeepTheirLockAndColourAndTheTrackItsViewState) {
+    // The video track "Picture" plays "Reel.mov" twice: a locked placement of clip colour 5 at
+    // frame 48, and a plain one at frame 120. Its strip hides it and makes it 80 pixels high.
+    using test_placements::clip_at;
+    using test_placements::placement_block;
+    test_placements::TestPlacement locked = clip_at(0, 48);
+    locked.second = 1;
+    locked.value = 5;
+    auto playlist = [](const test_placements::TestPlacement& p) {
+        return z_block(0x1051, zeros(2) + placement_block(p) + zeros(2), 0x02);
+    };
+    auto entry = [](const std::string& name, std::uint8_t offset, std::uint16_t frames) {
+        const std::string values =
+            std::string("\x00\x10\x20\x30\x00", 5) + le(offset, 1) + le(frames, 2) + le(0, 3);
+        return z_block(0x2628, text(name) + values + zeros(4), 0x02);
+    };
+    const std::string blocks =
+        walk({"Kick"}) +
+        track_block(0x261b, "Kick", lane_block(fader_block(0), output_block(2, "Out 1-2"))) +
+        track_block(0x2623, "Picture") + strip_block(0xFFFE) + strip_block(0xFFFE, 0, 80) +
+        z_block(0x103a, zeros(3) + text("Reel.mov")) +
+        z_block(0x1053, text("Picture") + zeros(4) + playlist(locked) + playlist(clip_at(0, 120)),
+                0x03) +
+        entry("Reel.mov", 24, 48) + entry("Reel.mov-1", 0, 24) +
+        z_block(0x7777, zeros(55));  // room after the last entry, itself a block
+    const Converted c = convert(blocks, {"--pt-theme", "classic"});
+    const std::string picture = track_text(c.project, "Picture");
+    EXPECT_TRUE(has(picture,
+                    "    ISBUS 0 0\n    SHOWINMIX 0 0.6667 0.5 0 0.5 0 0 0 0\n"
+                    "    FREEMODE 0\n    TRACKHEIGHT 80 0 0 0 0 0 0\n"))
+        << picture;
+    const std::size_t first = picture.find("    <ITEM\n");
+    const std::size_t second = picture.find("    <ITEM\n", first + 1);
+    ASSERT_NE(second, std::string::npos) << picture;
+    EXPECT_TRUE(has(picture.substr(first, second - first),
+                    "      POSITION 2.0000000000\n      SNAPOFFS 0\n      LENGTH 2.0000000000\n"
+                    "      LOOP 0\n      ALLTAKES 0\n      FADEIN 1 0 0 1 0 0 0\n"
+                    "      FADEOUT 1 0 0 1 0 0 0\n      MUTE 0 0\n      LOCK 1\n"
+                    "      NAME \"Reel.mov\"\n      VOLPAN 1 0 1 -1\n      SOFFS 1.0000000000\n"
+                    "      COLOR " +
+                        std::to_string(0x1DBB1DA) + " R\n      PLAYRATE 1 1 0 -1 0 0.0025\n"))
+        << picture;
+    const std::string plain = picture.substr(second);
+    EXPECT_TRUE(has(plain, "      POSITION 5.0000000000\n")) << plain;
+    EXPECT_FALSE(has(plain, "LOCK")) << plain;
+    EXPECT_FALSE(has(plain, "COLOR")) << plain;
+    EXPECT_TRUE(
+        has(c.out, "  1 video track(s), 2 video item(s) written. REAPER carries video on\n"))
+        << c.out;
+    EXPECT_TRUE(has(c.out, "\n      1 video clip(s) carried a clip color.\n")) << c.out;
     const rpp_grammar::Result parsed = rpp_grammar::check_project(c.project);
     EXPECT_TRUE(parsed.ok) << parsed.line << ": " << parsed.message;
 }
