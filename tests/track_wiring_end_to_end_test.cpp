@@ -302,6 +302,35 @@ TEST(TrackWiringEndToEnd, VideoItemsKeepTheirLockAndColourAndTheTrackItsViewStat
     EXPECT_TRUE(parsed.ok) << parsed.line << ": " << parsed.message;
 }
 
+TEST(TrackWiringEndToEnd, AFolderHoldsItsMembersAltTakesTrack) {
+    // The folder row "Band" holds the row "Gtr", whose two clips start together: the shorter
+    // one, a deleted placement, is recovered onto "Gtr [alt takes]", which stays in the folder
+    // and closes it.
+    using namespace walk_blocks;
+    const std::string blocks =
+        region_list(
+            {audio_region("Take A", 0, 88200, 0, 0), audio_region("Take B", 0, 44100, 0, 0)}) +
+        track_list({track_entry("Gtr", {0})}) +
+        placement_tracks(
+            {placement_track("Gtr", {audio_playlist({placement(0, 0), placement(1, 0)})})}) +
+        z_block(0x2519, strip_row(11, "Band") + strip_row(0, "Gtr")) +
+        track_block(0x261b, "Gtr",
+                    lane_block(fader_block(0), output_block(2, "Out 1-2") + lists()));
+    const Converted c = convert(blocks, {"--recover-deleted"});
+    const std::size_t band = c.project.find("    NAME \"Band\"\n");
+    const std::size_t gtr = c.project.find("    NAME \"Gtr\"\n");
+    const std::size_t alt = c.project.find("    NAME \"Gtr [alt takes]\"\n");
+    ASSERT_NE(alt, std::string::npos) << c.project;
+    EXPECT_LT(band, gtr);
+    EXPECT_LT(gtr, alt);
+    EXPECT_TRUE(has(track_text(c.project, "Band"), "    ISBUS 1 1\n"));
+    EXPECT_TRUE(has(track_text(c.project, "Gtr"), "    ISBUS 0 0\n"));
+    EXPECT_TRUE(has(track_text(c.project, "Gtr [alt takes]"), "    ISBUS 2 -1\n"))
+        << track_text(c.project, "Gtr [alt takes]");
+    EXPECT_TRUE(has(c.out, "  1 folder track(s): 1 Routing folder(s) written as REAPER folders"))
+        << c.out;
+}
+
 TEST(TrackWiringEndToEnd, ATrackIntoASurroundBusGetsItsPanner) {
     // A six-channel "Main" with its legs stored out of channel order.
     auto session = [](const std::string& centre, std::size_t legs = 1) {
