@@ -23,11 +23,8 @@ const std::uint8_t* u8(const std::string& s) {
 
 // --- Groups ---------------------------------------------------------------------------------
 
+using mixer_blocks::mix_group_block;
 using mixer_blocks::StoredGroup;
-
-std::string group_block(const StoredGroup& g) {
-    return mixer_blocks::stored_group_block(g);
-}
 
 std::vector<SessionGroup> groups_of(const std::string& bytes) {
     std::vector<SessionGroup> out;
@@ -44,7 +41,7 @@ TEST(ReadGroups, FieldsOfAStoredGroup) {
     vca.members = {1, 4, 5};
     vca.extra = 9;
     vca.attributes = std::string("\x01\x00\x00\x00\x00\x00\x00\x01\x01", 9) + zeros(40);
-    const auto groups = groups_of(zeros(3) + group_block(StoredGroup{}) + group_block(vca));
+    const auto groups = groups_of(zeros(3) + mix_group_block(StoredGroup{}) + mix_group_block(vca));
     ASSERT_EQ(groups.size(), 2u);
 
     EXPECT_EQ(groups[0].name, "Drums");
@@ -87,10 +84,10 @@ TEST(ReadGroups, BlocksThatYieldNoGroup) {
     cases[5] = {"empty name", {}};
     cases[5].group.name = "";
     for (const Case& c : cases) {
-        EXPECT_TRUE(groups_of(zeros(2) + group_block(c.group)).empty()) << c.what;
+        EXPECT_TRUE(groups_of(zeros(2) + mix_group_block(c.group)).empty()) << c.what;
     }
     // A block cut off by the end of the buffer is passed over.
-    const std::string whole = group_block(StoredGroup{});
+    const std::string whole = mix_group_block(StoredGroup{});
     EXPECT_TRUE(groups_of(whole.substr(0, whole.size() - 1)).empty());
 }
 

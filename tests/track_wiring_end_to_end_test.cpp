@@ -227,8 +227,7 @@ TEST(TrackWiringEndToEnd, ABusTrackShowsItsChainColourGroupsAndViewState) {
         track_block(0x261b, "Click",
                     lane_block(fader_block(-120), output_block(2, "Out 1-2") + lists()) +
                         test_plugins::plugin_block(click) + test_plugins::byte(1) + zeros(3)) +
-        strip_block(0xFFFE) + strip_block(30, 0, 120) + stored_group_block(mix) +
-        stored_group_block(mix);
+        strip_block(0xFFFE) + strip_block(30, 0, 120) + mix_group_block(mix) + mix_group_block(mix);
     const Converted c = convert(blocks, {"--no-click"});
     const std::size_t at = c.project.find("  <TRACK " + guid_from_seed(50001) + "\n");
     ASSERT_NE(at, std::string::npos) << c.project;
