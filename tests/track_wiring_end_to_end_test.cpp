@@ -207,6 +207,11 @@ TEST(TrackWiringEndToEnd, ABusThatKeysASidechainIsNotSummedAndKeepsItsNumber) {
         const rpp_grammar::Result parsed = rpp_grammar::check_project(c.project);
         EXPECT_TRUE(parsed.ok) << parsed.line << ": " << parsed.message;
     }
+    // Under --no-sidechain nothing is keyed, and the bus, which in Pro Tools fed only the key,
+    // still stays out of the master.
+    const Converted plain = convert(session(false), {"--no-sidechain"});
+    EXPECT_TRUE(has(track_text(plain.project, "Key"), "    MAINSEND 0 0\n"));
+    EXPECT_FALSE(has(track_text(plain.project, "Comp"), "AUXRECV")) << plain.project;
 }
 
 TEST(TrackWiringEndToEnd, ABusTrackShowsItsChainColourGroupsAndViewState) {
