@@ -163,6 +163,7 @@ int write_bus_tracks(std::FILE* file, const BusTracksInput& in) {
             call.track_name = name;
             s.track_fx_slots += in.write_fx_chain(file, call);
         }
+        const int sends_before = s.sends_written;
         for (const SessionSend& send : in.receives->at(name)) {
             if (send.source_index < 0 || send.source_index >= n_tracks) continue;
             s.send_points += write_send(file, send.source_index, send.gain_db, send.post_fader != 0,
@@ -170,6 +171,7 @@ int write_bus_tracks(std::FILE* file, const BusTracksInput& in) {
                                         send.mute ? &*send.mute : nullptr, send.pan);
             ++s.sends_written;
         }
+        if (s.sends_written > sends_before) ++s.return_tracks;
         if (lanes) {
             int points = 0;
             points += write_envelope(file, "VOLENV2", lanes->volume, EnvelopeKind::volume,
