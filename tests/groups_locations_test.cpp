@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "block_builder.h"
+#include "mixer_builder.h"
 #include "session/groups.h"
 #include "session/memory_locations.h"
 
@@ -22,29 +23,8 @@ const std::uint8_t* u8(const std::string& s) {
 
 // --- Groups ---------------------------------------------------------------------------------
 
-struct StoredGroup {
-    std::string name = "Drums";
-    int type = 1;
-    int slot = 3;
-    int active = 1;
-    std::vector<std::uint16_t> members = {0, 2};
-    std::uint16_t extra = 0xFFFF;
-    std::string attributes;  // the 0x258e block's bytes from its +9; none when empty
-    std::string closing = "\xFE\xFF";
-    std::int64_t count = -1;  // the stored member count, when not the list's
-    int block_type = 0x05;
-};
-
-// A 0x202a block laid out as real sessions hold it.
-std::string group_block(const StoredGroup& g) {
-    std::string content =
-        le(g.name.size(), 4) + g.name + byte(g.type) + byte(g.slot) + zeros(3) + byte(g.active) +
-        zeros(1) + le(g.count >= 0 ? static_cast<std::uint64_t>(g.count) : g.members.size(), 4);
-    for (std::uint16_t m : g.members) content += le(m, 2);
-    content += g.closing + zeros(8) + le(g.extra, 2);
-    if (!g.attributes.empty()) content += z_block(0x258e, g.attributes, 0x03);
-    return z_block(0x202a, content + zeros(4), static_cast<std::uint16_t>(g.block_type));
-}
+using mixer_blocks::mix_group_block;
+using mixer_blocks::StoredGroup;
 
 std::vector<SessionGroup> groups_of(const std::string& bytes) {
     std::vector<SessionGroup> out;
@@ -61,7 +41,7 @@ TEST(ReadGroups, FieldsOfAStoredGroup) {
     vca.members = {1, 4, 5};
     vca.extra = 9;
     vca.attributes = std::string("\x01\x00\x00\x00\x00\x00\x00\x01\x01", 9) + zeros(40);
-    const auto groups = groups_of(zeros(3) + group_block(StoredGroup{}) + group_block(vca));
+    const auto groups = groups_of(zeros(3) + mix_group_block(StoredGroup{}) + mix_group_block(vca));
     ASSERT_EQ(groups.size(), 2u);
 
     EXPECT_EQ(groups[0].name, "Drums");
@@ -104,10 +84,10 @@ TEST(ReadGroups, BlocksThatYieldNoGroup) {
     cases[5] = {"empty name", {}};
     cases[5].group.name = "";
     for (const Case& c : cases) {
-        EXPECT_TRUE(groups_of(zeros(2) + group_block(c.group)).empty()) << c.what;
+        EXPECT_TRUE(groups_of(zeros(2) + mix_group_block(c.group)).empty()) << c.what;
     }
     // A block cut off by the end of the buffer is passed over.
-    const std::string whole = group_block(StoredGroup{});
+    const std::string whole = mix_group_block(StoredGroup{});
     EXPECT_TRUE(groups_of(whole.substr(0, whole.size() - 1)).empty());
 }
 

@@ -102,6 +102,33 @@ inline std::string lane_block(const std::string& fader, const std::string& rest)
     return z_block(0x260d, fader + rest);
 }
 
+// A mix or VCA group record (0x202a) as real sessions hold it: name, type, slot, active flag,
+// the member strips, the closing bytes, the VCA master's strip and the attributes block.
+struct StoredGroup {
+    std::string name = "Drums";
+    int type = 1;
+    int slot = 3;
+    int active = 1;
+    std::vector<std::uint16_t> members = {0, 2};
+    std::uint16_t extra = 0xFFFF;
+    std::string attributes;  // the 0x258e block's bytes from its +9; none when empty
+    std::string closing = "\xFE\xFF";
+    std::int64_t count = -1;  // the stored member count, when not the list's
+    int block_type = 0x05;
+};
+
+inline std::string mix_group_block(const StoredGroup& g) {
+    using test_blocks::le;
+    const auto byte = [](int value) { return std::string(1, static_cast<char>(value)); };
+    std::string content =
+        le(g.name.size(), 4) + g.name + byte(g.type) + byte(g.slot) + zeros(3) + byte(g.active) +
+        zeros(1) + le(g.count >= 0 ? static_cast<std::uint64_t>(g.count) : g.members.size(), 4);
+    for (std::uint16_t m : g.members) content += le(m, 2);
+    content += g.closing + zeros(8) + le(g.extra, 2);
+    if (!g.attributes.empty()) content += z_block(0x258e, g.attributes, 0x03);
+    return z_block(0x202a, content + zeros(4), static_cast<std::uint16_t>(g.block_type));
+}
+
 // The lists of a mono lane as Pro Tools 12 lays them out: volume and mute loose, the pan in a
 // group block, an empty group block, then the trim when given.
 inline std::string mono_lists(const std::string& volume, const std::string& mute,
