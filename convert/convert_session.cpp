@@ -177,9 +177,12 @@ void stage_clips(const PTFFormat& session, const SessionReading& reading,
     apply_loop_cuts(clips);
 }
 
-// A track of clips whose mixer strip (its first assigned lane set, by session name or name) is a
-// mono one: its panner is not a stereo panner, and the strip's lists are those of a mono or
-// stereo strip, not of a wider one.
+// The named block of an audio or aux track.
+constexpr std::uint32_t kAudioTrackBlock = 0x261b;
+
+// A track whose mixer strip (its first assigned lane set, by session name or name) is a mono one:
+// its panner is not a stereo panner, and the strip's lists are those of a mono or stereo strip, not
+// of a wider one.
 bool mono_strip(std::span<const TrackLaneSet> lane_sets, const OutputTrack& track) {
     for (const TrackLaneSet& l : lane_sets) {
         if (!l.assigned || l.name.empty()) continue;
@@ -267,6 +270,15 @@ WrittenTracks stage_tracks(ClipModel clips, const MidiTracks& midi, const Sessio
     order.hardware_inserts = track_stage.hardware_inserts;
     order.no_click = options.no_click != 0;
     std::vector<StagedTrack> tracks = rebuild_track_order(order, track_stage.groups, track_stage);
+    // The session's audio and aux tracks written empty take their channel count from their strip
+    // as the tracks of clips did.
+    std::set<std::string> audio_blocks;
+    for (const NamedBlockEntry& b : midi.named)
+        if (b.content_type == kAudioTrackBlock) audio_blocks.insert(display_name(b));
+    for (StagedTrack& t : tracks)
+        if (!t.from_clips && !t.input.midi && audio_blocks.contains(t.track.session_name) &&
+            mono_strip(reading.lane_sets, t.track))
+            t.input.channel_count = 1;
     fold_playlist_tracks(tracks, in, playlists);
 
     std::vector<StripRow> strip_rows;

@@ -301,8 +301,8 @@ TEST(MixerEndToEnd, ARealSessionsHiddenTrackTakesItsClipWithIt) {
 }
 
 // Sends into a written track and into a bus no track carries count both as return tracks; the
-// stored group lists its member strips by name; a mono strip pans as REAPER's mono balance and a
-// stereo one as its dual pan.
+// stored group lists its member strips by name; a mono strip pans as REAPER's mono balance, also
+// on a track written empty, and a stereo one as its dual pan.
 TEST(MixerEndToEnd, SendsCountTheirReturnTracksGroupsNameTheirStripsMonoTracksPanMono) {
     StoredGroup group;
     group.name = "Rhythm";
@@ -326,9 +326,10 @@ TEST(MixerEndToEnd, SendsCountTheirReturnTracksGroupsNameTheirStripsMonoTracksPa
                           placement_track("Voice", {audio_playlist({placement(1, 0)})})});
     const Converted buses =
         convert(walk + mono_track("Drums", send_to("Voice") + send_to("Reverb")) +
-                mono_track("Voice", send_to("Reverb")));
+                mono_track("Voice", send_to("Reverb")) + mono_track("Empty"));
     ASSERT_EQ(buses.exit_code, 0) << buses.out;
     EXPECT_TRUE(has(buses.out, "  3 sends into 2 return tracks\n")) << buses.out;
+    EXPECT_TRUE(has(track_text(buses.project, "Empty"), "    PANMODE 3\n")) << buses.project;
 }
 
 // A fade placement of the walk is left out, unless --keep-fade-clips keeps it as the clip it
