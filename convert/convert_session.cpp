@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <map>
 #include <set>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,6 +29,7 @@
 #include "convert/tracks/midi_track_tables.h"
 #include "convert/tracks/mixer_wiring.h"
 #include "convert/tracks/playlist_tracks.h"
+#include "convert/tracks/plugin_tracks.h"
 #include "convert/tracks/session_plugins.h"
 #include "convert/tracks/track_filters.h"
 #include "convert/tracks/track_order.h"
@@ -193,6 +195,21 @@ void stage_clips(const PTFFormat& session, const SessionReading& reading,
     apply_loop_cuts(clips);
 }
 
+// The named block of an audio or aux track.
+constexpr std::uint32_t kAudioTrackBlock = 0x261b;
+
+// A track whose mixer strip (its first assigned lane set, by session name or name) is a mono one:
+// its panner is not a stereo panner, and the strip's lists are those of a mono or stereo strip, not
+// of a wider one.
+bool mono_strip(std::span<const TrackLaneSet> lane_sets, const OutputTrack& track) {
+    for (const TrackLaneSet& l : lane_sets) {
+        if (!l.assigned || l.name.empty()) continue;
+        if (l.name != track.name && l.name != track.session_name) continue;
+        return !l.stereo_pan && mono_or_stereo(l.list_count);
+    }
+    return false;
+}
+
 // Stage "tracks": groups, view state and colour coding; the tracks of the playlists (split stereo
 // legs joined, alternate playlists named, folded or set aside); then the output tracks in the
 // session's track order with empty, VCA-master and folder tracks, the click left out under
@@ -233,6 +250,8 @@ WrittenTracks stage_tracks(ClipModel clips, const MidiTracks& midi, const Sessio
             legs != playlists.channel_counts.end()) {
             staged.input.channel_count = legs->second;
             staged.input.folded_channels = merged_track_channels(legs->second);
+        } else if (mono_strip(reading.lane_sets, staged.track)) {
+            staged.input.channel_count = 1;
         }
         order.source.push_back(std::move(staged));
     }
@@ -269,6 +288,15 @@ WrittenTracks stage_tracks(ClipModel clips, const MidiTracks& midi, const Sessio
     order.hardware_inserts = track_stage.hardware_inserts;
     order.no_click = options.no_click != 0;
     std::vector<StagedTrack> tracks = rebuild_track_order(order, track_stage.groups, track_stage);
+    // The session's audio and aux tracks written empty take their channel count from their strip
+    // as the tracks of clips did.
+    std::set<std::string> audio_blocks;
+    for (const NamedBlockEntry& b : midi.named)
+        if (b.content_type == kAudioTrackBlock) audio_blocks.insert(display_name(b));
+    for (StagedTrack& t : tracks)
+        if (!t.from_clips && !t.input.midi && audio_blocks.contains(t.track.session_name) &&
+            mono_strip(reading.lane_sets, t.track))
+            t.input.channel_count = 1;
     fold_playlist_tracks(tracks, in, playlists);
 
     std::vector<StripRow> strip_rows;
@@ -731,6 +759,7 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
         options.input_path.substr(0, options.input_path.find_last_of("/\\") + 1);
     summary.check = options.check != 0;
     summary.tracks_written = static_cast<int>(written.tracks.size());
+    summary.return_tracks = writer_summary.return_tracks;
     summary.mixer_strips = assigned_lane_sets(reading.lane_sets);
     summary.name_scan_found = reading.name_scan_found;
     summary.track_list_size = static_cast<int>(reading.track_names.size());
@@ -765,6 +794,7 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     summary.keep_inaudible_midi = options.keep_inaudible_midi != 0;
     summary.truncate_midi_to_clip = options.truncate_midi_to_clip != 0;
     summary.no_sidechain = options.no_sidechain != 0;
+    summary.keep_frozen = options.keep_frozen != 0;
     print_console_summary(summary);
 
     run_media_check(session.audio_files(), reading.audio_folder_hints,

@@ -99,8 +99,6 @@ inline void run_mixer_readers(const std::uint8_t* data, std::size_t size) {
     collect_names_with_200b(data, size, named, voices_off);
     std::vector<std::pair<std::string, std::string>> hardware;
     read_track_item_names(data, size, named, hardware);
-    std::map<std::string, std::int32_t> named_ids;
-    read_1014_named_ids(data, size, lanes, named_ids);
     std::map<std::uint64_t, std::vector<std::uint64_t>> links;
     read_id_links_210c(data, size, links);
     std::map<std::string, double> gains;

@@ -63,5 +63,8 @@ struct SessionLayout {
     std::vector<SessionRegion> midi_regions;
     std::vector<TrackRegion> audio_track_regions;
     std::vector<TrackRegion> midi_track_regions;
+    // The fade placements of the audio tracks' playlists, placed like clips on the tracks that
+    // hold clips: no clips, taken in as clips only under --keep-fade-clips.
+    std::vector<TrackRegion> fade_track_regions;
     std::vector<UnplacedPlacement> unplaced;
 };

@@ -241,13 +241,15 @@ PlacementTargets index_targets(const std::vector<TrackSlot>& slots,
 }
 
 // A new track region for one placement. When its track or region is unknown (a damaged or
-// stray region number among them), the placement is noted in `layout.unplaced` instead, and
-// nothing is looked up or made by the stored number itself.
+// stray region number among them), the placement is noted in `layout.unplaced` instead (unless
+// `note_unplaced` is false), and nothing is looked up or made by the stored number itself.
 bool place_region(const PlacementTargets& targets, std::uint32_t track_number,
-                  std::uint32_t region_number, bool midi, SessionLayout& layout, TrackRegion& out) {
+                  std::uint32_t region_number, bool midi, SessionLayout& layout, TrackRegion& out,
+                  bool note_unplaced = true) {
     const auto track = targets.track_by_number.find(track_number);
     const auto region = targets.region_by_index.find(region_number);
     if (track == targets.track_by_number.end() || region == targets.region_by_index.end()) {
+        if (!note_unplaced) return false;
         UnplacedPlacement lost;
         if (track != targets.track_by_number.end())
             lost.track_name = (*targets.slots)[track->second].name.str();
@@ -298,20 +300,21 @@ void read_audio_placements(Bytes bytes, const Nodes& top, const std::vector<Trac
                         const std::uint64_t p = placement.payload_position;
                         if (!bytes_fit(bytes, p, kPlacementStart + 6)) continue;
                         // Fades stand in the same lists and reuse region numbers: not clips.
-                        if (read_u8_checked(bytes, p + kPlacementKind) == kPlacementKindFade) {
-                            continue;
-                        }
+                        // They are kept apart, placed where they name a region, for
+                        // --keep-fade-clips.
+                        const bool fade =
+                            read_u8_checked(bytes, p + kPlacementKind) == kPlacementKindFade;
                         TrackRegion placed;
                         if (!place_region(targets, track_number,
                                           read_u32le_checked(bytes, p + kPlacementRegion), false,
-                                          layout, placed)) {
+                                          layout, placed, !fade)) {
                             continue;
                         }
                         // 48 bits: tick-based tracks store ticks + 10^12, which passes 2^32.
                         placed.start = static_cast<std::int64_t>(
                             read_u48le_checked(bytes, p + kPlacementStart));
                         placed.flag = mark == 1 ? 1 : 0;
-                        tracks.push_back(std::move(placed));
+                        (fade ? layout.fade_track_regions : tracks).push_back(std::move(placed));
                     }
                 }
                 ++track_number;
@@ -378,6 +381,29 @@ void tidy_audio_track_regions(std::vector<TrackRegion>& tracks) {
         }
         track.track_index = dense;
     }
+}
+
+// The fade placements go to the tracks that hold clips, numbered as tidy_audio_track_regions
+// numbers those (their rank among the clips' track numbers); fades of a track without clips go.
+// Called before the clips' tracks are renumbered.
+void number_fades_as_tracks(SessionLayout& layout) {
+    std::vector<std::uint16_t> numbers;
+    numbers.reserve(layout.audio_track_regions.size());
+    for (const TrackRegion& placed : layout.audio_track_regions)
+        numbers.push_back(placed.track_index);
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    std::vector<TrackRegion> fades;
+    for (TrackRegion& fade : layout.fade_track_regions) {
+        const auto at = std::lower_bound(numbers.begin(), numbers.end(), fade.track_index);
+        if (at == numbers.end() || *at != fade.track_index) continue;
+        fade.track_index = static_cast<std::uint16_t>(at - numbers.begin());
+        fades.push_back(std::move(fade));
+    }
+    std::stable_sort(fades.begin(), fades.end(), [](const TrackRegion& a, const TrackRegion& b) {
+        return a.track_index < b.track_index;
+    });
+    layout.fade_track_regions = std::move(fades);
 }
 
 // --- Track kinds and MIDI tracks -------------------------------------------------------------
@@ -666,6 +692,7 @@ int walk_session_tree(const std::uint8_t* bytes, std::uint64_t length,
     layout.midi_regions.clear();
     layout.audio_track_regions.clear();
     layout.midi_track_regions.clear();
+    layout.fade_track_regions.clear();
     layout.unplaced.clear();
     if (bytes == nullptr || length < kShortestSession || bytes[kByteOrderPosition] != 0) return 0;
 
@@ -676,6 +703,7 @@ int walk_session_tree(const std::uint8_t* bytes, std::uint64_t length,
     const std::vector<TrackSlot> audio_tracks = read_audio_track_slots(view, top);
     const std::vector<TrackSlot> midi_tracks = read_midi_track_slots(view, top);
     read_audio_placements(view, top, audio_tracks, layout);
+    number_fades_as_tracks(layout);
     tidy_audio_track_regions(layout.audio_track_regions);
 
     const std::vector<MidiChunkNotes> chunks = read_midi_chunks(view, top);

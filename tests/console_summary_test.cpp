@@ -607,8 +607,6 @@ std::vector<TableRow> summary_table() {
              in.return_tracks = 2;
          },
          RowKind::always},
-        {0, "  WARNING: 1 send(s) lead to no track of this project and are NOT",
-         [](In& in) { in.sends_to_no_track = {"A -> Bus 9"}; }},
         {7, "", nullptr, RowKind::by_design},
         {8, "", nullptr, RowKind::by_design},
         {9, "  2 MIDI track(s) muted in Pro Tools arrive muted",
@@ -1271,6 +1269,8 @@ std::vector<TableRow> summary_table() {
          [](In&) {
              special_tracks.frozen_unfrozen = {{"Gtr", "no render"}};
          }},
+        {0, "  --keep-frozen: no freeze render is read, so frozen tracks arrive unfrozen",
+         [](In& in) { in.keep_frozen = true; }},
         {206, "  1 track(s) were INACTIVE in Pro Tools and are written MUTED --",
          [](In&) { track_stage.inactive_marked = 1; }},
         {207, "  1 track(s) had VOICE set to OFF in Pro Tools and are",

@@ -120,6 +120,22 @@ std::string first_vst_state(const std::string& project) {
     return state;
 }
 
+// Drums is a mono track: the placeholder of its AAX-only plug-in has one input and one output
+// pin, as its strip has one channel.
+TEST(FxChainProgram, APlaceholderOnAMonoTrackHasOnePinEachSide) {
+    Folders f;
+    const std::string project = convert(f, active(empty_slot("DigiQzzy")));
+    const std::vector<std::string> lines = lines_of(project);
+    std::size_t open = 0;
+    while (open + 1 < lines.size() && !has(lines[open], "<VST \"VST3: DigiQzzy\"")) ++open;
+    ASSERT_LT(open + 1, lines.size()) << project;
+    const std::string header = base64_decode(lines[open + 1].substr(8));
+    // The plug-in's id and the pin magic, then each side's pin count and its 8-byte masks.
+    ASSERT_GE(header.size(), 12u);
+    EXPECT_EQ(static_cast<unsigned char>(header[8]), 1) << lines[open + 1];
+    EXPECT_EQ(header.size(), 8u + 2 * (4 + 8) + 12) << lines[open + 1];
+}
+
 TEST(FxChainProgram, CorpusChunkIsTheWrittenState) {
     Folders f;
     const std::string project =

@@ -206,4 +206,154 @@ TEST(MixerEndToEnd, AMonoTrackInvertedByItsTrimArrivesInverted) {
     EXPECT_TRUE(has(track, "    IPHASE 1\n")) << track;
 }
 
+// One conversion of a session built here: its console and project text.
+struct Converted {
+    int exit_code = -1;
+    std::string out;
+    std::string project;
+};
+
+Converted convert(const std::string& blocks, const std::vector<std::string>& options = {},
+                  const std::string& env = {}) {
+    TempDir dir;
+    const std::string session_path = dir.file("Joint.ptx");
+    test_support::write_file(session_path, encrypted_session({{"Kick.wav", "EVAW"}}, blocks));
+    std::vector<std::string> args = {session_path, "-o", dir.file("Joint.rpp"), "--no-pause"};
+    args.insert(args.end(), options.begin(), options.end());
+    test_support::RunSetup setup;
+    setup.env = env;
+    const auto r = run_lanwick(args, setup);
+    Converted c{r.exit_code, r.out, read_file(dir.file("Joint.rpp"))};
+    const rpp_grammar::Result grammar = rpp_grammar::check_project(c.project);
+    EXPECT_TRUE(grammar.ok) << "line " << grammar.line << ": " << grammar.message;
+    return c;
+}
+
+int count_of(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+// A plain mono lane whose output is the main pair, after `rest` (sends' lanes).
+std::string mono_track(const std::string& name, const std::string& rest = {}) {
+    return track_block(
+        0x261b, name,
+        lane_block(fader_block(0), output_block(2, "Out 1-2") +
+                                       mono_lists(list_block(0), list_block(0), list_block(0))) +
+            rest);
+}
+
+std::string send_to(const std::string& bus) {
+    return lane_block(fader_block(-60, 0, 0, 0, 0), output_block(3, bus));
+}
+
+// Hidden tracks (named through PTX_DEBUG_HIDE) under --skip-hidden-tracks: Vox sends to the
+// hidden Verb by the send's own name (no input names it), so Verb stays, with its stacked take on
+// its " [alt takes]" track, and takes the send itself rather than an empty bus of its name; the
+// hidden Gtr goes with its own " [alt takes]" track, listed once, and its clips are named as left
+// out, so the clip balance holds.
+TEST(MixerEndToEnd, HiddenTracksGoWithTheirTakesAndStayWhenASendReachesThem) {
+    using namespace walk_blocks;
+    const std::string walk =
+        region_list({audio_region("Vox", 0, 88200, 0, 0), audio_region("Verb A", 0, 88200, 0, 0),
+                     audio_region("Verb B", 0, 44100, 0, 0), audio_region("Gtr A", 0, 88200, 0, 0),
+                     audio_region("Gtr B", 0, 44100, 0, 0)}) +
+        track_list({track_entry("Vox", {0}), track_entry("Verb", {1}), track_entry("Gtr", {2})}) +
+        placement_tracks(
+            {placement_track("Vox", {audio_playlist({placement(0, 0)})}),
+             placement_track("Verb", {audio_playlist({placement(1, 0), placement(2, 0)})}),
+             placement_track("Gtr", {audio_playlist({placement(3, 0), placement(4, 0)})})});
+    const std::string mixer =
+        mono_track("Vox", send_to("Verb")) + mono_track("Verb") + mono_track("Gtr");
+    const Converted c = convert(walk + mixer, {"--skip-hidden-tracks", "--recover-deleted"},
+                                "PTX_DEBUG_HIDE=Verb,Gtr");
+    ASSERT_EQ(c.exit_code, 0) << c.out;
+
+    EXPECT_EQ(count_of(c.project, "    NAME \"Verb\"\n"), 1) << c.project;
+    EXPECT_TRUE(has(track_text(c.project, "Verb"), "    AUXRECV 0 ")) << c.project;
+    EXPECT_TRUE(has(c.project, "    NAME \"Verb [alt takes]\"\n")) << c.project;
+    EXPECT_FALSE(has(c.project, "Gtr")) << c.project;
+    EXPECT_TRUE(has(c.out, "  1 hidden track(s) left out (--skip-hidden-tracks): \"Gtr\"\n"))
+        << c.out;
+    EXPECT_TRUE(has(c.out,
+                    "  1 hidden or inactive track(s) KEPT, because a written track needs them: "
+                    "\"Verb (Vox needs it)\"\n"))
+        << c.out;
+    EXPECT_TRUE(has(c.out, "  1 deleted clip placement(s) RECOVERED")) << c.out;
+    EXPECT_FALSE(has(c.out, "a fault of this build")) << c.out;
+}
+
+// The real session with one track hidden through PTX_DEBUG_HIDE: its clip is named with it.
+TEST(MixerEndToEnd, ARealSessionsHiddenTrackTakesItsClipWithIt) {
+    REQUIRE_SESSION(session, "TestPTX.ptx");
+    TempDir dir;
+    test_support::RunSetup setup;
+    setup.env = "PTX_DEBUG_HIDE=monoTone";
+    const auto r = run_lanwick(
+        {session, "-o", dir.file("T.rpp"), "--no-pause", "--skip-hidden-tracks"}, setup);
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    EXPECT_TRUE(has(r.out, "  1 hidden track(s) left out (--skip-hidden-tracks): \"monoTone\"\n"))
+        << r.out;
+    EXPECT_FALSE(has(r.out, "a fault of this build")) << r.out;
+    EXPECT_FALSE(has(read_file(dir.file("T.rpp")), "NAME \"monoTone\"\n"));
+}
+
+// Sends into a written track and into a bus no track carries count both as return tracks; the
+// stored group lists its member strips by name; a mono strip pans as REAPER's mono balance, also
+// on a track written empty, and a stereo one as its dual pan.
+TEST(MixerEndToEnd, SendsCountTheirReturnTracksGroupsNameTheirStripsMonoTracksPanMono) {
+    StoredGroup group;
+    group.name = "Rhythm";
+    group.members = {0, 2};
+    // A live group is stored twice.
+    const std::string groups = mix_group_block(group) + mix_group_block(group);
+    const Converted c = convert(mixer_session() + groups);
+    ASSERT_EQ(c.exit_code, 0) << c.out;
+    EXPECT_TRUE(has(c.out, "  1 sends into 1 return tracks\n")) << c.out;
+    EXPECT_TRUE(has(c.out, "      \"Rhythm\"  ->  Drums, Piano\n")) << c.out;
+    EXPECT_FALSE(has(c.out, "<out of range>")) << c.out;
+    EXPECT_TRUE(has(track_text(c.project, "Drums"), "    PANMODE 3\n")) << c.project;
+    EXPECT_TRUE(has(track_text(c.project, "Piano"), "    PANMODE 6\n")) << c.project;
+
+    // Two more sends, one of them into a bus no track carries.
+    using namespace walk_blocks;
+    const std::string walk =
+        region_list({audio_region("Kick", 0, 88200, 0, 0), audio_region("Vox", 0, 88200, 0, 0)}) +
+        track_list({track_entry("Drums", {0}), track_entry("Voice", {1})}) +
+        placement_tracks({placement_track("Drums", {audio_playlist({placement(0, 0)})}),
+                          placement_track("Voice", {audio_playlist({placement(1, 0)})})});
+    const Converted buses =
+        convert(walk + mono_track("Drums", send_to("Voice") + send_to("Reverb")) +
+                mono_track("Voice", send_to("Reverb")) + mono_track("Empty"));
+    ASSERT_EQ(buses.exit_code, 0) << buses.out;
+    EXPECT_TRUE(has(buses.out, "  3 sends into 2 return tracks\n")) << buses.out;
+    EXPECT_TRUE(has(track_text(buses.project, "Empty"), "    PANMODE 3\n")) << buses.project;
+}
+
+// A fade placement of the walk is left out, unless --keep-fade-clips keeps it as the clip it
+// reads as; either way every clip read is accounted for. --keep-frozen says it can do nothing.
+TEST(MixerEndToEnd, KeepFadeClipsKeepsTheFadePlacementsAndKeepFrozenSaysItCannot) {
+    using namespace walk_blocks;
+    const std::string walk =
+        region_list({audio_region("Kick", 0, 44100, 0, 0), audio_region("Fade", 0, 22050, 0, 0)}) +
+        track_list({track_entry("Drums", {0})}) +
+        placement_tracks({placement_track(
+            "Drums", {audio_playlist({placement(0, 0), placement(1, 88200, kSamples, kFade)})})});
+    const std::string blocks = walk + mono_track("Drums");
+    const Converted plain = convert(blocks);
+    const Converted kept = convert(blocks, {"--keep-fade-clips", "--keep-frozen"});
+    ASSERT_EQ(plain.exit_code, 0) << plain.out;
+    ASSERT_EQ(kept.exit_code, 0) << kept.out;
+    EXPECT_EQ(count_of(plain.project, "    <ITEM\n"), 1) << plain.project;
+    EXPECT_EQ(count_of(kept.project, "    <ITEM\n"), 2) << kept.project;
+    EXPECT_TRUE(has(kept.project, "      POSITION 2.0000000000\n")) << kept.project;
+    for (const Converted* c : {&plain, &kept}) EXPECT_FALSE(has(c->out, "a fault of this build"));
+    const std::string frozen =
+        "  --keep-frozen: no freeze render is read, so frozen tracks arrive unfrozen\n";
+    EXPECT_TRUE(has(kept.out, frozen)) << kept.out;
+    EXPECT_FALSE(has(plain.out, frozen)) << plain.out;
+}
+
 }  // namespace

@@ -202,19 +202,4 @@ TEST(StripLinks, LinkTableReadWholeOrNotAtAll) {
     EXPECT_EQ(read_id_links_210c(b.data(), b.size(), links), 1);
 }
 
-TEST(StripLinks, NamedIdsFindTheirTrack) {
-    const std::string named_id = z_block(0x1014, text("Take 2") + zeros(2) + "*" + zeros(3) +
-                                                     test_blocks::u64le(0x1234) + zeros(12));
-    const std::string track = z_block(0x261c, zeros(20) + test_blocks::u64le(0x1234) + zeros(40));
-    const Bytes b = test_blocks::to_bytes(named_id + track);
-    std::vector<TrackLaneSet> lanes(2);
-    lanes[0].name = "Other";
-    lanes[1].name = "Vox";
-    lanes[1].assigned = 1;
-    lanes[1].fader_position = named_id.size() + 30;
-    std::map<std::string, std::int32_t> out;
-    read_1014_named_ids(b.data(), b.size(), lanes, out);
-    EXPECT_EQ(out, (std::map<std::string, std::int32_t>{{"Take 2", 1}}));
-}
-
 }  // namespace

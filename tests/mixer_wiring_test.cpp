@@ -1,5 +1,5 @@
 // The mixer's wiring into the run: the strip-row track list, the lanes dump, lane group names,
-// sends that reach no track, clip gain onto clips and the summary rows.
+// clip gain onto clips and the summary rows.
 #include "convert/tracks/mixer_wiring.h"
 
 #include <gtest/gtest.h>
@@ -48,18 +48,16 @@ TEST(MixerWiring, LanesDumpAndSummaryRows) {
     in.mixer_strips = 4;
     in.name_scan_found = 3;
     in.track_list_size = 5;
-    in.sends_to_no_track = {"Vox -> Verb"};
     in.clip_group_lines_not_applied = {"Group 1"};
     const std::string text = console_summary_text(in);
     EXPECT_NE(text.find("  4 mixer strips (faders, pans, mute)\n"
                         "  track list taken from the strip rows (name scan found 3 of 5)\n"),
               std::string::npos)
         << text;
-    EXPECT_NE(text.find("      Vox -> Verb\n"), std::string::npos) << text;
     EXPECT_NE(text.find("      \"Group 1\"\n"), std::string::npos) << text;
 }
 
-TEST(MixerWiring, LaneGroupNamesAndSendsToNoTrack) {
+TEST(MixerWiring, LaneGroupNames) {
     std::vector<TrackLaneSet> lanes(4);
     const char* names[] = {"A", "B", "C", "D"};
     const std::uint64_t faders[] = {150, 120, 250, 999};
@@ -80,14 +78,6 @@ TEST(MixerWiring, LaneGroupNamesAndSendsToNoTrack) {
     for (std::size_t i = 0; i < groups.size(); ++i)
         EXPECT_EQ(got[i], lane_group_name(groups[i], lanes)) << i;
     EXPECT_EQ(assigned_lane_sets(lanes), 3);
-
-    std::vector<OutputTrack> tracks(2);
-    tracks[0].name = "Vox";
-    tracks[1].name = "Verb";
-    std::map<std::string, std::vector<SessionSend>> receives;
-    receives["Verb"].push_back(SessionSend{});
-    receives["Delay"].push_back(SessionSend{});
-    EXPECT_EQ(sends_to_no_track(receives, tracks), std::vector<std::string>{"Vox -> Delay"});
 }
 
 TEST(MixerWiring, ClipGainOntoClips) {

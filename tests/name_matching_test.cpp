@@ -119,13 +119,6 @@ TEST(ResolveNameViaIndex, OverrideThenFirstNamedId) {
     EXPECT_EQ(resolve_name_via_index(index, "nothing"), "");
 }
 
-TEST(FirstNonzeroOfFive, FirstSetByte) {
-    const std::uint8_t some[5] = {0, 0, 7, 3, 0};
-    const std::uint8_t none[5] = {0, 0, 0, 0, 0};
-    EXPECT_EQ(first_nonzero_of_five(some), 7);
-    EXPECT_EQ(first_nonzero_of_five(none), 0);
-}
-
 // --- Clip arithmetic ----------------------------------------------------------------------------
 
 TEST(ClipOrder, NanStartsSortLast) {

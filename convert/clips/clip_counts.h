@@ -20,6 +20,7 @@ struct ClipStageCounts {
     int group_references_dropped = 0;  // clip-group placements the walk had read as clips
     int gain_count_mismatches = 0;  // clip gain lists whose stored count disagrees with their size
     int fade_clips = 0;             // fade placements the walk had read as clips
+    int fade_clips_taken_in = 0;    // fade placements taken in as clips (--keep-fade-clips)
     std::vector<SkippedClip> outside_playlist;  // placements their track's list does not hold
 
     // Sync points.
@@ -44,6 +45,7 @@ struct ClipStageCounts {
     // playlists set aside.
     int loop_repeats = 0;
     int set_aside_playlist_clips = 0;
+    int filtered_clips = 0;  // on the tracks --skip-hidden-tracks / --skip-inactive-tracks left out
 
     // Fades on the main clips (S-curves counted wherever they are applied, groups included).
     int fade_ins = 0;

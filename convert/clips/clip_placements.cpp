@@ -73,6 +73,22 @@ ClipRecord clip_from_region(Context& ctx, const SessionRegion& region, double ra
     return clip;
 }
 
+// The clip of one placement that plays audio: its stored start (converted in step 3), its mute
+// and its region's sync point.
+ClipRecord clip_from_placement(Context& ctx, const TrackRegion& placed, std::uint64_t ordinal) {
+    const SessionRegion& region = ctx.layout->audio_regions[placed.region];
+    ClipRecord clip = clip_from_region(ctx, region, ctx.time.sample_rate);
+    clip.raw_start = static_cast<std::uint64_t>(placed.start);
+    clip.start = static_cast<double>(clip.raw_start);
+    clip.muted = placed.flag;
+    clip.ordinal = ordinal;
+    const auto sync = ctx.sync_samples.find(region.region_index);
+    if (sync != ctx.sync_samples.end()) {
+        clip.snap_offset = static_cast<double>(sync->second) / ctx.time.sample_rate;
+    }
+    return clip;
+}
+
 // The regions' sync points, when the control slots line up with the audio regions one to one.
 void read_sync_points(Context& ctx) {
     std::vector<std::uint64_t> values;
@@ -114,18 +130,22 @@ void make_clips(Context& ctx, ClipModel& model) {
         }
         const SessionRegion& region = regions[placed.region];
         if (!makes_clip(region)) continue;  // named by the item writer
-        ClipRecord clip = clip_from_region(ctx, region, ctx.time.sample_rate);
-        clip.raw_start = static_cast<std::uint64_t>(placed.start);
-        clip.start = static_cast<double>(clip.raw_start);
-        clip.muted = placed.flag;
-        clip.ordinal = ordinals[track]++;
-        const auto sync = ctx.sync_samples.find(region.region_index);
-        if (sync != ctx.sync_samples.end()) {
-            clip.snap_offset = static_cast<double>(sync->second) / ctx.time.sample_rate;
-        }
-        model.main_clips[track].push_back(std::move(clip));
+        model.main_clips[track].push_back(clip_from_placement(ctx, placed, ordinals[track]++));
     }
     std::sort(model.track_order.begin(), model.track_order.end());
+}
+
+// --keep-fade-clips: the walk's fade placements join their tracks' clips as the clips they
+// would read as, numbered after the track's own, once the lists are given to the tracks (they
+// are not among a list's clip placements). Matching them to the lists then keeps them.
+void take_in_fade_clips(Context& ctx, ClipModel& model) {
+    const std::vector<SessionRegion>& regions = ctx.layout->audio_regions;
+    for (const TrackRegion& placed : ctx.layout->fade_track_regions) {
+        const auto clips = model.main_clips.find(placed.track_index);
+        if (clips == model.main_clips.end() || !makes_clip(regions[placed.region])) continue;
+        clips->second.push_back(clip_from_placement(ctx, placed, clips->second.size()));
+        ctx.counts->fade_clips_taken_in += 1;
+    }
 }
 
 // The placements of a list the walk turns into clips: those not marked as fades (byte +24 is 1)
@@ -550,6 +570,7 @@ void build_clip_placements(const std::uint8_t* data, std::size_t length,
     read_r10_records(ctx.data, ctx.length, out.list_records, &unreadable);
     counts.unreadable_lists += static_cast<int>(unreadable);
     assign_lists(ctx, out);
+    if (options.keep_fade_clips) take_in_fade_clips(ctx, out);
     convert_starts(ctx, out);
     drop_off_playlist(ctx, out);
     // Fade references are told from clips by their ranges, so the ranges come first.

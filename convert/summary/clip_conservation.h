@@ -11,7 +11,8 @@
 #include "model/session_layout.h"
 
 struct ClipBalance {
-    // In: the walk's audio placements, placed or not, and the pieces of clip groups laid out.
+    // In: the walk's audio placements, placed or not, and the pieces of clip groups laid out
+    // (with loop repeats and the fade placements --keep-fade-clips takes in as clips).
     int read = 0;
     int group_pieces = 0;
     // Out.

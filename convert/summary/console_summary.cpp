@@ -138,13 +138,6 @@ void mix_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
         text += format_text("  track list taken from the strip rows (name scan found %d of %d)\n",
                             in.name_scan_found, in.track_list_size);
     text += format_text("  %d sends into %d return tracks\n", s.sends_written, in.return_tracks);
-    if (!in.sends_to_no_track.empty()) {
-        text += format_text(
-            "  WARNING: %d send(s) lead to no track of this project and are NOT\n"
-            "      carried (their bus or aux track is not written):\n",
-            static_cast<int>(in.sends_to_no_track.size()));
-        text += name_rows(in.sends_to_no_track);
-    }
     if (s.midi_muted_tracks != 0)
         text += format_text("  %d MIDI track(s) muted in Pro Tools arrive muted\n",
                             s.midi_muted_tracks);
@@ -984,6 +977,9 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     clip_stage_paragraphs(text, in);        // 184-197 (the playlist rows 127, 192, 193, 202, 217)
     text += track_order_rows(track_stage);  // 198-201
     frozen_track_paragraphs(text);          // 203-205
+    // Our own: no freeze render is read, so the option cannot keep a track frozen.
+    if (in.keep_frozen)
+        text += "  --keep-frozen: no freeze render is read, so frozen tracks arrive unfrozen\n";
     text += inactive_track_rows(track_stage);          // 206-208
     covered_clip_paragraphs(text, in);                 // 209-216
     text += fx_plugin_paragraph(in.plugin_instances);  // 218

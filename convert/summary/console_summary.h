@@ -32,8 +32,7 @@ struct ConsoleSummaryInput {
     int mixer_strips = 0;      // strips read with their faders, pans and mutes
     int name_scan_found = -1;  // the strip rows gave the track list: the scan's count
     int track_list_size = 0;
-    std::string session_folder;                  // for the Melodyne row: "ARA Data" lies there
-    std::vector<std::string> sends_to_no_track;  // "track -> destination"
+    std::string session_folder;  // for the Melodyne row: "ARA Data" lies there
     std::vector<std::string>
         clip_group_lines_not_applied;  // clip groups whose gain line is left out
     int clip_group_line_clips = 0;     // the clips of those groups
@@ -68,6 +67,7 @@ struct ConsoleSummaryInput {
     bool keep_inaudible_midi = false;
     bool truncate_midi_to_clip = false;
     bool no_sidechain = false;
+    bool keep_frozen = false;
 };
 
 // Rule 3 of the summary: ` "a", "b"` (a blank before the first name, ", " between); past

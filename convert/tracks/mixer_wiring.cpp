@@ -36,20 +36,3 @@ int assigned_lane_sets(std::span<const TrackLaneSet> lane_sets) {
     for (const TrackLaneSet& l : lane_sets) count += l.assigned ? 1 : 0;
     return count;
 }
-
-std::vector<std::string> sends_to_no_track(
-    const std::map<std::string, std::vector<SessionSend>>& receives,
-    std::span<const OutputTrack> tracks) {
-    std::set<std::string> written;
-    for (const OutputTrack& t : tracks) written.insert(t.name);
-    std::vector<std::string> out;
-    for (const auto& [destination, sends] : receives) {
-        if (written.count(destination)) continue;
-        for (const SessionSend& send : sends) {
-            const std::size_t i = static_cast<std::size_t>(send.source_index);
-            out.push_back((i < tracks.size() ? tracks[i].name : std::string()) + " -> " +
-                          destination);
-        }
-    }
-    return out;
-}

@@ -1,5 +1,5 @@
 // How the mixer's lanes meet the written tracks: the name each lane group goes by, the output
-// and bus names, the sends as receives, and the sends that reach no written track.
+// and bus names, and the sends as receives.
 #pragma once
 
 #include <cstddef>
@@ -24,9 +24,3 @@ std::vector<std::string> lane_group_names(std::span<const LaneGroup> groups,
 
 // Lane sets that found their fader block.
 int assigned_lane_sets(std::span<const TrackLaneSet> lane_sets);
-
-// "track -> destination" for every receive whose destination is the name of no written track
-// (the writer puts a receive on the track of that name).
-std::vector<std::string> sends_to_no_track(
-    const std::map<std::string, std::vector<SessionSend>>& receives,
-    std::span<const OutputTrack> tracks);

@@ -119,10 +119,3 @@ std::string resolve_name_via_index(const NameIndex& index, const std::string& ke
     if (count) *count = static_cast<int>(distinct.size());
     return first;
 }
-
-std::uint8_t first_nonzero_of_five(const std::uint8_t* five) {
-    for (int i = 0; i < 5; ++i) {
-        if (five[i] != 0) return five[i];
-    }
-    return 0;
-}

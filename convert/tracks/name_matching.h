@@ -38,6 +38,3 @@ std::vector<std::string> settle_midi_track_names(const std::vector<std::string>&
 // has one (count: the distinct names among all its ids); else empty (count 0).
 std::string resolve_name_via_index(const NameIndex& index, const std::string& key,
                                    int* count = nullptr);
-
-// The first of the five bytes that is not 0, else 0.
-std::uint8_t first_nonzero_of_five(const std::uint8_t* five);

@@ -129,12 +129,11 @@ int count_cancelling_tracks(const PluginTrackTies& ties) {
     return cancelling;
 }
 
-// Mono strips hold 3 lists (2 without a pan), stereo ones 4 or 5 (with a trim).
+}  // namespace
+
 bool mono_or_stereo(std::uint32_t list_count) {
     return list_count >= 2 && list_count <= 5;
 }
-
-}  // namespace
 
 double trim_gain_db(std::int32_t stored, bool& extended) {
     extended = false;

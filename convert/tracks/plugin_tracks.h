@@ -20,6 +20,10 @@
 // is set for a value below the -12 dB point.
 double trim_gain_db(std::int32_t stored, bool& extended);
 
+// A strip's list count is that of a mono strip (3 lists, 2 without a pan) or a stereo one (4 or 5,
+// with a trim).
+bool mono_or_stereo(std::uint32_t list_count);
+
 struct TrimCounts {
     int active = 0;                      // neither bypassed nor inactive
     int different_gain_per_channel = 0;  // unlinked Trims whose channels differ in gain

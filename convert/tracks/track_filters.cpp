@@ -10,6 +10,19 @@ void add_channels(const NameIndex* index, const std::string& key, std::set<std::
     if (ids != index->ids_by_key.end()) out.insert(ids->second.begin(), ids->second.end());
 }
 
+// The clips of a track left out are named with it: they join the clip balance as left out, and
+// the muted alternates of an " [alt takes]" track no longer count as recovered.
+void leave_out_clips(const OutputTrack& track, ClipStageCounts& counts) {
+    int clips = static_cast<int>(track.clips.size());
+    for (const ClipLane& lane : track.lanes) clips += static_cast<int>(lane.clips.size());
+    counts.filtered_clips += clips;
+    if (track.name.ends_with(" [alt takes]")) {
+        const int recovered = static_cast<int>(track.clips.size());
+        counts.alternate_clips -= recovered;
+        counts.recovered_alternates -= recovered;
+    }
+}
+
 }  // namespace
 
 TrackNeeds track_needs(const TrackNeedsInput& in) {
@@ -20,11 +33,14 @@ TrackNeeds track_needs(const TrackNeedsInput& in) {
     for (std::size_t i = 0; i < in.lane_groups.size() && i < in.owner_names.size(); ++i) {
         const LaneGroup& g = in.lane_groups[i];
         const std::string& owner = in.owner_names[i];
-        std::vector<std::string> keys;
-        for (const TrackSend& send : g.sends) keys.push_back(send.destination_name);
-        if (!g.output_name.empty()) keys.push_back(g.output_name);
-        for (const std::string& key : keys) {
-            const std::string r = resolve_name_via_index(index, key);
+        // A send reaches its bus by the bus's input, else by its own name, as the send writer
+        // takes it; an output only by the input it names.
+        std::vector<std::pair<std::string, bool>> keys;
+        for (const TrackSend& send : g.sends) keys.emplace_back(send.destination_name, true);
+        if (!g.output_name.empty()) keys.emplace_back(g.output_name, false);
+        for (const auto& [key, own_name_too] : keys) {
+            std::string r = resolve_name_via_index(index, key);
+            if (r.empty() && own_name_too) r = key;
             if (r.empty() || r == owner) continue;
             needs[owner].insert(r);
             add_channels(in.name_index, key, channels[owner]);
@@ -71,7 +87,7 @@ bool named_in_hide_list(const std::string& hide_list, const std::string& name) {
 }
 
 void filter_tracks(std::vector<StagedTrack>& tracks, const TrackFilterInput& in,
-                   TrackStageState& state) {
+                   TrackStageState& state, ClipStageCounts& counts) {
     if (!in.skip_hidden && !in.skip_inactive) return;
     std::vector<std::uint32_t> skip(tracks.size(), 0);
     for (std::size_t i = 0; i < tracks.size(); ++i) {
@@ -87,7 +103,8 @@ void filter_tracks(std::vector<StagedTrack>& tracks, const TrackFilterInput& in,
         if (in.skip_inactive && t.inactive) skip[i] |= kSkipInactive;
         if (!in.id_links_read && in.unlinked_flagged_rows.contains(t.session_name)) skip[i] = 0;
     }
-    // Needs, to a fixed point: each pass only clears bits, so it ends.
+    // Needs, to a fixed point: each pass only clears bits, so it ends. A needed name keeps every
+    // track of that session name (both legs of a stereo pair).
     for (bool cleared = true; cleared;) {
         cleared = false;
         for (std::size_t i = 0; i < tracks.size(); ++i) {
@@ -96,30 +113,34 @@ void filter_tracks(std::vector<StagedTrack>& tracks, const TrackFilterInput& in,
             const auto needs = in.needs.find(needer);
             if (needs == in.needs.end()) continue;
             for (const std::string& needed : needs->second) {
+                bool kept_now = false;
                 for (std::size_t j = 0; j < tracks.size(); ++j) {
-                    if (tracks[j].track.session_name != needed) continue;
-                    if (skip[j] != 0) {
-                        skip[j] = 0;
-                        cleared = true;
-                        state.kept_for_needs.push_back(needed + " (" + needer + " needs it)");
-                    }
-                    break;
+                    if (tracks[j].track.session_name != needed || skip[j] == 0) continue;
+                    skip[j] = 0;
+                    kept_now = true;
                 }
+                if (!kept_now) continue;
+                cleared = true;
+                state.kept_for_needs.push_back(needed + " (" + needer + " needs it)");
             }
         }
     }
     std::vector<StagedTrack> kept;
+    // The last track left out: its " [alt takes]" companion, which follows it, goes with it
+    // unlisted, whether the companion has no session name or shares its parent's.
     std::string left_out;
     for (std::size_t i = 0; i < tracks.size(); ++i) {
         OutputTrack& t = tracks[i].track;
-        if (skip[i] != 0) {
+        const bool companion = !left_out.empty() && t.name == left_out + " [alt takes]" &&
+                               (t.session_name.empty() || skip[i] != 0);
+        if (companion || skip[i] != 0) {
+            leave_out_clips(t, counts);
+            if (companion) continue;
             (skip[i] & kSkipInactive ? state.inactive_left_out : state.hidden_left_out)
                 .push_back(t.session_name);
-            left_out = t.session_name;
+            left_out = t.name;
             continue;
         }
-        if (t.session_name.empty() && !left_out.empty() && t.name == left_out + " [alt takes]")
-            continue;
         left_out.clear();
         kept.push_back(std::move(tracks[i]));
     }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/clips/clip_counts.h"
 #include "convert/tracks/track_order.h"
 #include "convert/tracks/track_stage_state.h"
 #include "convert/tracks/track_view.h"
@@ -52,6 +53,7 @@ struct TrackFilterInput {
     bool id_links_read = true;
 };
 
-// Leaves out what the options ask for, keeping what written tracks need, to a fixed point.
+// Leaves out what the options ask for, keeping what written tracks need, to a fixed point. The
+// clips of the tracks left out are counted in `counts`.
 void filter_tracks(std::vector<StagedTrack>& tracks, const TrackFilterInput& in,
-                   TrackStageState& state);
+                   TrackStageState& state, ClipStageCounts& counts = clip_counts);

@@ -105,6 +105,7 @@ void run_track_view_stage(const TrackViewStageInput& in, TrackStageState& state,
     state.clip_color_mode = read_clip_color_mode(in.data, in.length);
     state.click_state = read_click_enabled(in.data, in.length);
 
+    state.strips = strips;  // the group listings name their members through it
     state.groups =
         keep_stored_groups(in.group_records ? *in.group_records : no_groups, strips.size());
 

@@ -168,6 +168,7 @@ int write_bus_tracks(std::FILE* file, const BusTracksInput& in) {
             s.track_fx_slots += in.write_fx_chain(file, call);
             writer_state.current_track_channels = -1;
         }
+        const int sends_before = s.sends_written;
         for (const SessionSend& send : in.receives->at(name)) {
             if (send.source_index < 0 || send.source_index >= n_tracks) continue;
             s.send_points += write_send(file, send.source_index, send.gain_db, send.post_fader != 0,
@@ -175,6 +176,7 @@ int write_bus_tracks(std::FILE* file, const BusTracksInput& in) {
                                         send.mute ? &*send.mute : nullptr, send.pan);
             ++s.sends_written;
         }
+        if (s.sends_written > sends_before) ++s.return_tracks;
         if (lanes) {
             int points = 0;
             points += write_envelope(file, "VOLENV2", lanes->volume, EnvelopeKind::volume,

@@ -108,30 +108,17 @@ std::int32_t track_polarity(const std::string& name, const std::string& second_n
         keys.push_back(name.substr(0, cut));
 
     std::string key = name;
-    const std::int32_t* stored = nullptr;
     for (const std::string& k : keys) {
-        if ((stored = find_in(tables.stored, k))) {
+        if (tables.flips_left.count(k) || tables.flips_right.count(k)) {
             key = k;
-            writer_state.polarity_handled.insert(k);
             break;
-        }
-    }
-    if (!stored) {
-        for (const std::string& k : keys) {
-            if (tables.flips_left.count(k) || tables.flips_right.count(k)) {
-                key = k;
-                break;
-            }
         }
     }
     const std::int32_t* left = find_in(tables.flips_left, key);
     const std::int32_t* right = find_in(tables.flips_right, key);
     if (left || right) writer_state.trim_flips_handled.insert(key);
-    const std::int64_t l = left ? *left : 0;
-    const std::int64_t r = right ? *right : 0;
-    const std::int64_t p = stored ? *stored : 0;
-    const std::int64_t a = p + l;
-    const std::int64_t b = p + r;
+    const std::int64_t a = left ? *left : 0;
+    const std::int64_t b = right ? *right : 0;
     const std::int64_t a_odd = ((a % 2) + 2) % 2;
     const std::int64_t b_odd = ((b % 2) + 2) % 2;
     if (a_odd == b_odd) return static_cast<std::int32_t>(a_odd);
@@ -445,6 +432,7 @@ void write_track(std::FILE* file, std::int32_t index, const OutputTrack& track,
     // Sends made to this track, written as its receives.
     if (context.receives) {
         if (const auto* list = find_in(*context.receives, track.name)) {
+            const int sends_before = s.sends_written;
             for (const SessionSend& send : *list) {
                 if (!valid_source(send.source_index)) continue;
                 s.send_points +=
@@ -453,6 +441,7 @@ void write_track(std::FILE* file, std::int32_t index, const OutputTrack& track,
                                send.mute ? &*send.mute : nullptr, send.pan);
                 ++s.sends_written;
             }
+            if (s.sends_written > sends_before) ++s.return_tracks;
         }
     }
 

@@ -94,9 +94,8 @@ struct TrackWriteInput {
     FrozenTrackInput freeze;
 };
 
-// Stored polarity values and the chain pass's per-channel polarity flips, by track name.
+// The Trims' per-channel polarity flips, by track name.
 struct PolarityTables {
-    std::map<std::string, std::int32_t> stored;
     std::map<std::string, std::int32_t> flips_left;
     std::map<std::string, std::int32_t> flips_right;
 };
@@ -146,8 +145,9 @@ std::int32_t track_automode(const std::optional<TrackViewValues>& view, std::int
 // Tools), else the stored field.
 std::int32_t mutesolo_solo_value(std::int32_t solo_field, bool muted, bool mute_automated);
 
-// IPHASE of a track from its stored polarity and the chain pass's flips. A flip of one channel
-// only gives 0 and records the track in `writer_state.one_sided_polarity`.
+// IPHASE of a track from its Trims' polarity flips, looked up by its name, its second name, then
+// its name without a " [lane:" suffix. A flip of one channel only gives 0 and records the track in
+// `writer_state.one_sided_polarity`.
 std::int32_t track_polarity(const std::string& name, const std::string& second_name,
                             const PolarityTables& tables);
 

@@ -92,6 +92,7 @@ struct WriterSummary {
 
     // Sends.
     int sends_written = 0;
+    int return_tracks = 0;  // tracks (buses among them) that took at least one send
     int send_points = 0;
     int sends_muted = 0;
     int sends_panned = 0;                             // mono-panned sends placed off centre
@@ -106,8 +107,6 @@ extern WriterSummary writer_summary;
 struct WriterState {
     // Names whose view state `write_track_mixer_flags` has handled (written and counted once).
     std::set<std::string> mixer_flags_handled;
-    // Names whose stored polarity was read for IPHASE.
-    std::set<std::string> polarity_handled;
     // Names whose Trim polarity flips a written track carries.
     std::set<std::string> trim_flips_handled;
     // Tracks whose polarity flips one side only: 1 the left channel, 2 the right. The effect
