@@ -424,7 +424,7 @@ ReportInput report_input(const RunFacts& run, const ConvertOptions& options) {
         if (run.written.inputs[i].midi) ++in.instrument_tracks;
         ReportTrackRow row;
         row.name = written_track_name(track, i);
-        row.clips = static_cast<int>(track.clips.size() + track.midi_items.size());
+        row.clips = static_cast<int>(track.clips.size());
         for (const ClipLane& lane : track.lanes) row.clips += static_cast<int>(lane.clips.size());
         for (const MidiItem& item : track.midi_items)
             for (const MidiItemEvent& event : item.events)
@@ -731,7 +731,7 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     summary.clip_rate_rows = clip_extras_rate_rows(clip_extras);
     summary.clips_stretched_read = clip_extras.stretched_clips;
     summary.clips_stretched_computed = clip_extras.rate_corrected_clips;
-    summary.playlist_lines = playlist_summary_text(playlists, options.keep_alt_takes != 0);
+    summary.playlist_lines = playlist_summary_lines(playlists, options.keep_alt_takes != 0);
     summary.surround_folded = static_cast<int>(playlists.merged_multichannel_tracks.size());
     summary.midi_notes_written = midi_writer.notes_written;
     summary.keep_inaudible_midi = options.keep_inaudible_midi != 0;

@@ -155,7 +155,8 @@ TEST(FxChainProgram, OneChainOfEveryOutcome) {
                     "  6 plug-in instances found, 3 written with their settings\n"
                     "    1 cannot transfer - AAX only, no VST/VST3 version exists:\n"
                     "      DigiQzzy                 x1\n"
-                    "      1 of these processed audio, so that much of the mix is\n"))
+                    "      1 of these processed audio, so that much of the mix is\n"
+                    "      not carried.\n"))
         << console;
     EXPECT_TRUE(
         has(console, "    1 not recognized:\n      QzzyNone                 x1   QzzyNone\n"))

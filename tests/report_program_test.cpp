@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <numeric>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -62,11 +63,13 @@ std::vector<std::string> lines_of(const std::string& text) {
 }
 
 // The number of "<ITEM" blocks of each "<TRACK" of a project, in order.
-std::vector<int> items_per_track(const std::string& project) {
+// The audio items of each track: MIDI items are counted by their notes, not as clips.
+std::vector<int> audio_items_per_track(const std::string& project) {
     std::vector<int> items;
     for (const std::string& line : lines_of(project)) {
         if (line.starts_with("  <TRACK")) items.push_back(0);
         if (line.starts_with("    <ITEM") && !items.empty()) ++items.back();
+        if (line.find("<SOURCE MIDI") != std::string::npos && !items.empty()) --items.back();
     }
     return items;
 }
@@ -165,7 +168,9 @@ TEST(ReportProgram, EveryRealSessionGivesItsReportAndUsageFile) {
         EXPECT_TRUE(has(report, head));
         std::snprintf(head, sizeof head, "), %d clips, %d MIDI notes\n", clips, notes);
         EXPECT_TRUE(has(report, head));
-        EXPECT_EQ(report_clip_column(report), items_per_track(project));
+        const std::vector<int> column = report_clip_column(report);
+        EXPECT_EQ(column, audio_items_per_track(project));
+        EXPECT_EQ(std::accumulate(column.begin(), column.end(), 0), clips);
 
         EXPECT_TRUE(has(report, "  0 instance(s) found, 0 written with their settings\n"));
         EXPECT_FALSE(has(report, "EVERY PLUG-IN"));

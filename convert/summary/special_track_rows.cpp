@@ -91,4 +91,10 @@ void video_track_paragraphs(std::string& text) {
             "      Frame rate %.3f fps, read from the session rather than assumed:\n"
             "      video positions stored in frames were divided by it.\n",
             v.frame_rate);
+    if (v.files_unrecognised != 0)
+        text += format_text(
+            "      %d video track(s) hold a file this build does not recognize as\n"
+            "      video: those tracks are written empty. Put the file on the track\n"
+            "      in REAPER by hand.\n",
+            v.files_unrecognised);
 }
