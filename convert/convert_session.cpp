@@ -668,6 +668,9 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     const VideoTracksInput video_input = session_video(data, length, project);
     project.tracks_after =
         video_input.track_names.size() + bus_track_names(project.receives, written.tracks).size();
+    for (const PluginParamRecord& record : clip_extras.ara_records)
+        ara_transfer.record_plugins.push_back(ara_plugin_name(record));
+    ara_transfer.records_on_no_clip = clip_extras.ara_records_on_no_clip;
     if (!options.no_ara) {
         // The clip stage's loaded archives, merged once for the takes and the closing blocks.
         ara_transfer.records = clip_extras.ara_archives;

@@ -1095,7 +1095,24 @@ std::vector<TableRow> summary_table() {
         {154, "  1 track(s) sit past position 26. Their color follows the 16-row",
          [](In&) { track_stage.coding.past_26 = 1; }},
         {155, "  1 clip(s) have Melodyne (ARA) attached. What was edited there is NOT",
-         [](In&) { ara_transfer.clips_without_take = 1; }},
+         [](In&) {
+             ara_transfer.clips_without_take = 1;
+             ara_transfer.record_plugins = {"Melodyne", ""};
+             ara_transfer.records_without_take = {0};
+         }},
+        // Clips of two records, one of a plug-in the session does not name.
+        {155, "  2 clip(s) have an ARA plug-in (ARA) attached. What was edited there is NOT",
+         [](In&) {
+             ara_transfer.clips_without_take = 2;
+             ara_transfer.record_plugins = {"Melodyne", ""};
+             ara_transfer.records_without_take = {0, 1};
+         },
+         RowKind::counted, true},
+        {155, "      (2 edit set(s) the session declares were not found on a clip.)",
+         [](In&) {
+             ara_transfer.clips_without_take = 1;
+             ara_transfer.records_on_no_clip = 2;
+         }},
         {156, "  2 Avid plug-in(s) arrive as REAPER's own equivalents, in the same",
          [](In&) {
              stock_standin_state.standin_total = 2;
