@@ -313,8 +313,7 @@ int run_command_line(int argc, char** argv) {
             } else {
                 code = convert_session(options, nullptr, nullptr);
             }
-            if (!options.usage_json_file.empty() && !options.check && !options.list)
-                write_usage_summary(options.usage_json_file, code);
+            if (writes_usage_summary(options)) write_usage_summary(options.usage_json_file, code);
             if (cl.convert_twice && code == 0) {
                 if (options.output_path.empty()) {
                     say("  --convert-twice needs -o: both passes would write the same file.\n");

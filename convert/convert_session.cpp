@@ -331,7 +331,7 @@ ClosingBlockInput closing_input(const PTFFormat& session, const SessionReading& 
     in.bit_float = project.bit_float;
     in.audio_folder = written_audio_folder();
     in.clips_in_sibling_folders = item_writer.clips_outside_audio_folder != 0;
-    in.usage_shared = options.usage_shared != 0;
+    in.usage_shared = shares_usage_summary(options);
     return in;
 }
 
@@ -455,7 +455,7 @@ ReportInput report_input(const RunFacts& run, const ConvertOptions& options) {
     in.unplaceable_surround = track_wiring.counts.unplaceable_surround;
     in.surround_pan_lanes = s.surround_pan_lanes_not_carried;
     in.surround_folded = static_cast<int>(run.playlists.merged_multichannel_tracks.size());
-    in.usage_shared = options.usage_shared != 0;
+    in.usage_shared = shares_usage_summary(options);
     return in;
 }
 

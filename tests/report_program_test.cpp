@@ -220,6 +220,41 @@ TEST(ReportProgram, TheUsageFileNamesNoTrackClipOrPath) {
         EXPECT_FALSE(has(usage, name)) << name;
 }
 
+// The privacy texts say a shared summary was written only when one was: --usage-shared alone,
+// or in a --check run, writes none.
+TEST(ReportProgram, PrivacyTextsFollowTheUsageFileWritten) {
+    SessionCopy copy("RegionTest.ptx");
+    REQUIRE_COPY(copy);
+    struct Case {
+        std::vector<std::string> args;
+        bool usage_file;  // the usage summary is written
+        bool shared;      // and says it is shared
+    } cases[] = {
+        {{"--usage-shared"}, false, false},
+        {{"--usage-shared", "--usage-json", "OUT/u.json", "--check"}, false, false},
+        {{"--usage-json", "OUT/u.json"}, true, false},
+        {{"--usage-shared", "--usage-json", "OUT/u.json"}, true, true},
+    };
+    for (Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        fs::remove(copy.file("OUT/u.json"));
+        fs::remove(copy.file("OUT/t-vantrel-report.txt"));
+        c.args.insert(c.args.end(), {"-o", "OUT/t.rpp", "--overwrite", "--report"});
+        const auto r = copy.run(c.args);
+        ASSERT_EQ(r.exit_code, 0) << r.out;
+        EXPECT_EQ(fs::exists(copy.file("OUT/u.json")), c.usage_file);
+        EXPECT_EQ(has(r.out, "\n  PRIVACY: this program contains no network code. It wrote an\n"),
+                  c.shared)
+            << r.out;
+        EXPECT_EQ(
+            has(r.out, "\n  PRIVACY: this program contains no network code. No information\n"),
+            !c.shared);
+        const std::string report = read_file(copy.file("OUT/t-vantrel-report.txt"));
+        EXPECT_EQ(has(report, "  wrote an anonymous summary of this conversion"), c.shared)
+            << report;
+    }
+}
+
 TEST(ReportProgram, ReportPathsFollowTheProjectWritten) {
     SessionCopy copy("TestPTX.ptx");
     REQUIRE_COPY(copy);
