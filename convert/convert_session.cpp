@@ -14,7 +14,6 @@
 #include "convert/clips/clip_gain.h"
 #include "convert/clips/clip_overlaps.h"
 #include "convert/clips/clip_placements.h"
-#include "convert/reading/diagnostic_listings.h"
 #include "convert/reading/session_load.h"
 #include "convert/reading/stage_reading.h"
 #include "convert/run_state.h"
@@ -106,7 +105,6 @@ MidiTracks stage_midi(const std::uint8_t* data, std::size_t length, const Sessio
     MidiTracks out;
     std::vector<MidiChunk> chunks;
     read_midi_chunks(data, length, chunks);
-    if (options.dump_controllers) say("%s", controller_dump_text(chunks).c_str());
     std::vector<PlacementList> lists;
     read_placement_lists(data, length, lists);
     std::vector<NamedPlacement> named_placements;
