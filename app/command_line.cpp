@@ -15,74 +15,100 @@
 
 namespace {
 
-bool set_flag(ConvertOptions& o, const std::string& a) {
-    struct Flag {
-        const char* word;
-        std::uint8_t ConvertOptions::*field;
-        std::uint8_t value;
-    };
-    static const Flag flags[] = {
-        {"--keep-alt-takes", &ConvertOptions::keep_alt_takes, 1},
-        {"--drop-alt-takes", &ConvertOptions::keep_alt_takes, 0},
-        {"--no-alt-takes", &ConvertOptions::keep_alt_takes, 0},
-        {"--recover-deleted", &ConvertOptions::recover_deleted, 1},
-        {"--ghost-clips", &ConvertOptions::recover_deleted, 1},
-        {"--list", &ConvertOptions::list, 1},
-        {"--no-stretch", &ConvertOptions::no_stretch, 1},
-        {"--keep-fade-clips", &ConvertOptions::keep_fade_clips, 1},
-        {"--no-fades", &ConvertOptions::no_fades, 1},
-        {"--no-click", &ConvertOptions::no_click, 1},
-        {"--report", &ConvertOptions::report, 1},
-        {"--dump-cache", &ConvertOptions::dump_cache, 1},
-        {"--dump-cc", &ConvertOptions::dump_controllers, 1},
-        {"--no-sidechain", &ConvertOptions::no_sidechain, 1},
-        {"--no-placeholders", &ConvertOptions::placeholders, 0},
-        {"--overwrite", &ConvertOptions::overwrite, 1},
-        {"--prefer-vst3", &ConvertOptions::prefer_vst3, 1},
-        {"--prefer-vst2", &ConvertOptions::prefer_vst3, 0},
-        {"--keep-plugin-midi", &ConvertOptions::keep_plugin_midi, 1},
-        {"--no-aax-slots", &ConvertOptions::aax_slots, 0},
-        {"--skip-missing-fx", &ConvertOptions::skip_missing_fx, 1},
-        {"--predict", &ConvertOptions::predict, 1},
-        {"--kontakt-state", &ConvertOptions::kontakt_state, 1},
-        {"--no-kontakt-state", &ConvertOptions::kontakt_state, 0},
-        {"--prefer-clap", &ConvertOptions::prefer_clap, 1},
-        {"--keep-frozen", &ConvertOptions::keep_frozen, 1},
-        {"--keep-inaudible-midi", &ConvertOptions::keep_inaudible_midi, 1},
-        {"--truncate-midi-to-clip", &ConvertOptions::truncate_midi_to_clip, 1},
-        {"--no-track-colors", &ConvertOptions::no_track_colors, 1},
-        {"--no-clip-colors", &ConvertOptions::no_clip_colors, 1},
-        {"--no-stand-ins", &ConvertOptions::no_stand_ins, 1},
-        {"--no-ara", &ConvertOptions::no_ara, 1},
-        {"--skip-hidden-tracks", &ConvertOptions::skip_hidden_tracks, 1},
-        {"--skip-inactive-tracks", &ConvertOptions::skip_inactive_tracks, 1},
-        {"--usage-shared", &ConvertOptions::usage_shared, 1},
-    };
-    for (const Flag& f : flags) {
-        if (a == f.word) {
-            o.*(f.field) = f.value;
-            return true;
-        }
-    }
-    if (a == "--check") {
-        o.check = 1;
-        o.report = 0;
-        return true;
-    }
-    if (a == "--skip-bypassed-fx" || a == "--skip-muted-fx") {
-        o.skip_bypassed = 1;
-        o.bypassed_fx_mode = BypassedFxMode::leave_out;
-        return true;
-    }
-    if (a == "--offline-bypassed-fx") {
-        o.bypassed_fx_mode = BypassedFxMode::offline;
-        return true;
-    }
-    return false;
+// What an option word does; the parser acts on it.
+enum class OptionKind : std::uint8_t {
+    flag,              // sets one byte of the options
+    value,             // takes the next argument
+    check,             // --check: also clears the report flag
+    skip_bypassed,     // leave bypassed plug-ins out
+    offline_bypassed,  // keep bypassed plug-ins, offline
+    learn,             // takes the next two arguments
+    tempo_ramps,       // may take "ramps" or "steps"
+    progress,
+    convert_twice,
+    pause,
+    no_pause,
+    version,
+    help,
+};
+
+struct OptionWord {
+    const char* word;
+    OptionKind kind;
+    std::uint8_t ConvertOptions::*field = nullptr;  // for a flag
+    std::uint8_t value = 0;
+};
+
+// Every option word the program accepts; the first match acts.
+constexpr OptionWord kOptionWords[] = {
+    {"--keep-alt-takes", OptionKind::flag, &ConvertOptions::keep_alt_takes, 1},
+    {"--drop-alt-takes", OptionKind::flag, &ConvertOptions::keep_alt_takes, 0},
+    {"--no-alt-takes", OptionKind::flag, &ConvertOptions::keep_alt_takes, 0},
+    {"--recover-deleted", OptionKind::flag, &ConvertOptions::recover_deleted, 1},
+    {"--ghost-clips", OptionKind::flag, &ConvertOptions::recover_deleted, 1},
+    {"--list", OptionKind::flag, &ConvertOptions::list, 1},
+    {"--no-stretch", OptionKind::flag, &ConvertOptions::no_stretch, 1},
+    {"--keep-fade-clips", OptionKind::flag, &ConvertOptions::keep_fade_clips, 1},
+    {"--no-fades", OptionKind::flag, &ConvertOptions::no_fades, 1},
+    {"--no-click", OptionKind::flag, &ConvertOptions::no_click, 1},
+    {"--report", OptionKind::flag, &ConvertOptions::report, 1},
+    {"--dump-cache", OptionKind::flag, &ConvertOptions::dump_cache, 1},
+    {"--dump-cc", OptionKind::flag, &ConvertOptions::dump_controllers, 1},
+    {"--no-sidechain", OptionKind::flag, &ConvertOptions::no_sidechain, 1},
+    {"--no-placeholders", OptionKind::flag, &ConvertOptions::placeholders, 0},
+    {"--overwrite", OptionKind::flag, &ConvertOptions::overwrite, 1},
+    {"--prefer-vst3", OptionKind::flag, &ConvertOptions::prefer_vst3, 1},
+    {"--prefer-vst2", OptionKind::flag, &ConvertOptions::prefer_vst3, 0},
+    {"--keep-plugin-midi", OptionKind::flag, &ConvertOptions::keep_plugin_midi, 1},
+    {"--no-aax-slots", OptionKind::flag, &ConvertOptions::aax_slots, 0},
+    {"--skip-missing-fx", OptionKind::flag, &ConvertOptions::skip_missing_fx, 1},
+    {"--predict", OptionKind::flag, &ConvertOptions::predict, 1},
+    {"--kontakt-state", OptionKind::flag, &ConvertOptions::kontakt_state, 1},
+    {"--no-kontakt-state", OptionKind::flag, &ConvertOptions::kontakt_state, 0},
+    {"--prefer-clap", OptionKind::flag, &ConvertOptions::prefer_clap, 1},
+    {"--keep-frozen", OptionKind::flag, &ConvertOptions::keep_frozen, 1},
+    {"--keep-inaudible-midi", OptionKind::flag, &ConvertOptions::keep_inaudible_midi, 1},
+    {"--truncate-midi-to-clip", OptionKind::flag, &ConvertOptions::truncate_midi_to_clip, 1},
+    {"--no-track-colors", OptionKind::flag, &ConvertOptions::no_track_colors, 1},
+    {"--no-clip-colors", OptionKind::flag, &ConvertOptions::no_clip_colors, 1},
+    {"--no-stand-ins", OptionKind::flag, &ConvertOptions::no_stand_ins, 1},
+    {"--no-ara", OptionKind::flag, &ConvertOptions::no_ara, 1},
+    {"--skip-hidden-tracks", OptionKind::flag, &ConvertOptions::skip_hidden_tracks, 1},
+    {"--skip-inactive-tracks", OptionKind::flag, &ConvertOptions::skip_inactive_tracks, 1},
+    {"--usage-shared", OptionKind::flag, &ConvertOptions::usage_shared, 1},
+    {"--check", OptionKind::check},
+    {"--skip-bypassed-fx", OptionKind::skip_bypassed},
+    {"--skip-muted-fx", OptionKind::skip_bypassed},
+    {"--offline-bypassed-fx", OptionKind::offline_bypassed},
+    {"-o", OptionKind::value},
+    {"--tempo", OptionKind::value},
+    {"--audio-dir", OptionKind::value},
+    {"--vstini", OptionKind::value},
+    {"--params", OptionKind::value},
+    {"--want-params", OptionKind::value},
+    {"--pt-theme", OptionKind::value},
+    {"--usage-json", OptionKind::value},
+    {"--comments", OptionKind::value},
+    {"--dump-corpus", OptionKind::value},
+    {"--learn", OptionKind::learn},
+    {"--tempo-ramps", OptionKind::tempo_ramps},
+    {"--progress", OptionKind::progress},
+    {"--convert-twice", OptionKind::convert_twice},
+    {"--pause", OptionKind::pause},
+    {"--no-pause", OptionKind::no_pause},
+    {"--version", OptionKind::version},
+    {"-h", OptionKind::help},
+    {"--help", OptionKind::help},
+};
+
+const OptionWord* find_option(const std::string& a) {
+    for (const OptionWord& option : kOptionWords)
+        if (a == option.word) return &option;
+    return nullptr;
 }
 
 // Options that take the next argument whatever it looks like.
-bool set_value(CommandLine& cl, const std::string& a, const std::string& value) {
+void set_value(CommandLine& cl, const std::string& a, const std::string& value) {
     ConvertOptions& o = cl.options;
     if (a == "-o") {
         o.output_path = value;
@@ -116,19 +142,7 @@ bool set_value(CommandLine& cl, const std::string& a, const std::string& value) 
     } else if (a == "--dump-corpus") {
         cl.dump_corpus_given = true;
         cl.dump_corpus_dir = value;
-    } else {
-        return false;
     }
-    return true;
-}
-
-bool is_value_option(const std::string& a) {
-    static const char* const words[] = {
-        "-o",         "--tempo",      "--audio-dir", "--vstini",     "--params", "--want-params",
-        "--pt-theme", "--usage-json", "--comments",  "--dump-corpus"};
-    for (const char* w : words)
-        if (a == w) return true;
-    return false;
 }
 
 std::string join_words(const std::vector<std::string>& words, std::size_t first,
@@ -183,58 +197,82 @@ void write_usage_summary(const std::string& file, int code) {
 
 }  // namespace
 
+std::vector<std::string> accepted_option_words() {
+    std::vector<std::string> words;
+    for (const OptionWord& option : kOptionWords) words.emplace_back(option.word);
+    return words;
+}
+
 CommandLine parse_arguments(const std::vector<std::string>& args, std::int32_t pause_at_exit) {
     CommandLine cl;
     cl.pause_at_exit = pause_at_exit;
+    ConvertOptions& o = cl.options;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        bool has_next = i + 1 < args.size();
-        if (set_flag(cl.options, a)) continue;
-        if (is_value_option(a) && has_next) {
-            set_value(cl, a, args[++i]);
-            continue;
-        }
-        if (a == "--learn" && i + 2 < args.size()) {
-            cl.learn = true;
-            cl.learn_chain_file = args[i + 1];
-            cl.learn_signature = args[i + 2];
-            i += 2;
-            continue;
-        }
-        if (a == "--tempo-ramps") {
-            cl.options.tempo_ramps = 1;
-            if (has_next && (args[i + 1] == "ramps" || args[i + 1] == "steps")) {
-                cl.options.tempo_ramps = args[i + 1] == "ramps" ? 1 : 0;
-                ++i;
+        const bool has_next = i + 1 < args.size();
+        // An option short of the arguments it needs does not act: it is unknown (exit 2).
+        const OptionWord* option = find_option(a);
+        if (option && option->kind == OptionKind::value && !has_next) option = nullptr;
+        if (option && option->kind == OptionKind::learn && i + 2 >= args.size()) option = nullptr;
+        if (!option) {
+            if (a.empty()) continue;
+            if (a[0] == '-') {
+                cl.unknown_option = a;
+                return cl;
             }
+            cl.path_words.push_back(a);
             continue;
         }
-        if (a == "--progress") {
-            cl.progress = true;
-            continue;
+        switch (option->kind) {
+            case OptionKind::flag:
+                o.*(option->field) = option->value;
+                break;
+            case OptionKind::value:
+                set_value(cl, a, args[++i]);
+                break;
+            case OptionKind::check:
+                o.check = 1;
+                o.report = 0;
+                break;
+            case OptionKind::skip_bypassed:
+                o.skip_bypassed = 1;
+                o.bypassed_fx_mode = BypassedFxMode::leave_out;
+                break;
+            case OptionKind::offline_bypassed:
+                o.bypassed_fx_mode = BypassedFxMode::offline;
+                break;
+            case OptionKind::learn:
+                cl.learn = true;
+                cl.learn_chain_file = args[i + 1];
+                cl.learn_signature = args[i + 2];
+                i += 2;
+                break;
+            case OptionKind::tempo_ramps:
+                o.tempo_ramps = 1;
+                if (has_next && (args[i + 1] == "ramps" || args[i + 1] == "steps")) {
+                    o.tempo_ramps = args[i + 1] == "ramps" ? 1 : 0;
+                    ++i;
+                }
+                break;
+            case OptionKind::progress:
+                cl.progress = true;
+                break;
+            case OptionKind::convert_twice:
+                cl.convert_twice = true;
+                break;
+            case OptionKind::pause:
+                cl.pause_at_exit = 1;
+                break;
+            case OptionKind::no_pause:
+                cl.pause_at_exit = 0;
+                break;
+            case OptionKind::version:
+                cl.version = true;
+                return cl;
+            case OptionKind::help:
+                cl.help = true;
+                return cl;
         }
-        if (a == "--convert-twice") {
-            cl.convert_twice = true;
-            continue;
-        }
-        if (a == "--pause" || a == "--no-pause") {
-            cl.pause_at_exit = a == "--pause" ? 1 : 0;
-            continue;
-        }
-        if (a == "--version") {
-            cl.version = true;
-            return cl;
-        }
-        if (a == "-h" || a == "--help") {
-            cl.help = true;
-            return cl;
-        }
-        if (a.empty()) continue;
-        if (a[0] == '-') {
-            cl.unknown_option = a;
-            return cl;
-        }
-        cl.path_words.push_back(a);
     }
     return cl;
 }
@@ -313,8 +351,7 @@ int run_command_line(int argc, char** argv) {
             } else {
                 code = convert_session(options, nullptr, nullptr);
             }
-            if (!options.usage_json_file.empty() && !options.check && !options.list)
-                write_usage_summary(options.usage_json_file, code);
+            if (writes_usage_summary(options)) write_usage_summary(options.usage_json_file, code);
             if (cl.convert_twice && code == 0) {
                 if (options.output_path.empty()) {
                     say("  --convert-twice needs -o: both passes would write the same file.\n");

@@ -24,6 +24,9 @@ struct CommandLine {
     std::string dump_corpus_dir;
 };
 
+// Every option word the argument loop accepts, as its table holds them.
+std::vector<std::string> accepted_option_words();
+
 // The argument loop. `pause_at_exit` is the process's setting before the loop.
 CommandLine parse_arguments(const std::vector<std::string>& args, std::int32_t pause_at_exit);
 

@@ -9,3 +9,11 @@ std::string folder_of(const std::string& path) {
 std::string default_audio_folder(const std::string& input_path) {
     return folder_of(input_path) + "/Audio Files";
 }
+
+bool writes_usage_summary(const ConvertOptions& options) {
+    return !options.usage_json_file.empty() && !options.check && !options.list;
+}
+
+bool shares_usage_summary(const ConvertOptions& options) {
+    return options.usage_shared != 0 && writes_usage_summary(options);
+}

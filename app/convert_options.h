@@ -65,3 +65,11 @@ std::string folder_of(const std::string& path);
 
 // The audio folder a session path implies when none is given: its folder + "/Audio Files".
 std::string default_audio_folder(const std::string& input_path);
+
+// Whether the run writes the usage summary: a file is named and it is neither a --check nor a
+// --list run.
+bool writes_usage_summary(const ConvertOptions& options);
+
+// Whether the run writes a usage summary marked to be shared: only then does the privacy text say
+// that one was written.
+bool shares_usage_summary(const ConvertOptions& options);

@@ -15,7 +15,6 @@
 #include "convert/clips/clip_gain.h"
 #include "convert/clips/clip_overlaps.h"
 #include "convert/clips/clip_placements.h"
-#include "convert/reading/diagnostic_listings.h"
 #include "convert/reading/session_load.h"
 #include "convert/reading/stage_reading.h"
 #include "convert/run_state.h"
@@ -110,7 +109,6 @@ MidiTracks stage_midi(const std::uint8_t* data, std::size_t length, const Sessio
     MidiTracks out;
     std::vector<MidiChunk> chunks;
     read_midi_chunks(data, length, chunks);
-    if (options.dump_controllers) say("%s", controller_dump_text(chunks).c_str());
     std::vector<PlacementList> lists;
     read_placement_lists(data, length, lists);
     std::vector<NamedPlacement> named_placements;
@@ -367,7 +365,7 @@ ClosingBlockInput closing_input(const PTFFormat& session, const SessionReading& 
     in.bit_float = project.bit_float;
     in.audio_folder = written_audio_folder();
     in.clips_in_sibling_folders = item_writer.clips_outside_audio_folder != 0;
-    in.usage_shared = options.usage_shared != 0;
+    in.usage_shared = shares_usage_summary(options);
     return in;
 }
 
@@ -460,7 +458,7 @@ ReportInput report_input(const RunFacts& run, const ConvertOptions& options) {
         if (run.written.inputs[i].midi) ++in.instrument_tracks;
         ReportTrackRow row;
         row.name = written_track_name(track, i);
-        row.clips = static_cast<int>(track.clips.size() + track.midi_items.size());
+        row.clips = static_cast<int>(track.clips.size());
         for (const ClipLane& lane : track.lanes) row.clips += static_cast<int>(lane.clips.size());
         for (const MidiItem& item : track.midi_items)
             for (const MidiItemEvent& event : item.events)
@@ -491,7 +489,7 @@ ReportInput report_input(const RunFacts& run, const ConvertOptions& options) {
     in.unplaceable_surround = track_wiring.counts.unplaceable_surround;
     in.surround_pan_lanes = s.surround_pan_lanes_not_carried;
     in.surround_folded = static_cast<int>(run.playlists.merged_multichannel_tracks.size());
-    in.usage_shared = options.usage_shared != 0;
+    in.usage_shared = shares_usage_summary(options);
     return in;
 }
 
@@ -714,6 +712,9 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     video_input.items = &items;
     project.tracks_after =
         video_input.track_names.size() + bus_track_names(project.receives, written.tracks).size();
+    for (const PluginParamRecord& record : clip_extras.ara_records)
+        ara_transfer.record_plugins.push_back(ara_plugin_name(record));
+    ara_transfer.records_on_no_clip = clip_extras.ara_records_on_no_clip;
     if (!options.no_ara) {
         // The clip stage's loaded archives, merged once for the takes and the closing blocks.
         ara_transfer.records = clip_extras.ara_archives;
@@ -788,7 +789,7 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     summary.clip_rate_rows = clip_extras_rate_rows(clip_extras);
     summary.clips_stretched_read = clip_extras.stretched_clips;
     summary.clips_stretched_computed = clip_extras.rate_corrected_clips;
-    summary.playlist_lines = playlist_summary_text(playlists, options.keep_alt_takes != 0);
+    summary.playlist_lines = playlist_summary_lines(playlists, options.keep_alt_takes != 0);
     summary.surround_folded = static_cast<int>(playlists.merged_multichannel_tracks.size());
     summary.midi_notes_written = midi_writer.notes_written;
     summary.keep_inaudible_midi = options.keep_inaudible_midi != 0;

@@ -221,9 +221,9 @@ void write_plugin_slot(std::FILE* file, const FxSession& session, const FxChainT
     if (pinflags) text += "      PINFLAGS 1\n";
     put_text(file, text);
     if (!state.empty()) {
-        row.automation_points = write_param_envelopes(file, instance, &rule);
+        row.automation_points = write_param_envelopes(file, instance, &rule, row.track);
     } else {
-        count_unwritten_lanes_by_fx(instance, &rule);
+        count_unwritten_lanes_by_fx(instance, &rule, row.track);
         if (row.outcome == fx_carried) {
             row.outcome = fx_without_settings;
             row.text = "Pro Tools stored no transferable settings for it";
@@ -235,7 +235,7 @@ void write_plugin_slot(std::FILE* file, const FxSession& session, const FxChainT
 
 void write_trim_slot(std::FILE* file, const Slot& slot, double gain_db, bool pinflags) {
     const SessionPluginInstance& instance = *slot.instance;
-    count_unwritten_lanes_by_key(instance, "Trim");
+    count_unwritten_lanes_by_key(instance, "Trim", fx_chain_state.rows[slot.row].track);
     std::string preset;
     append_format(preset, "Avid Trim %+.2f dB", gain_db);
     const std::string saved_indent = fx_indent;
@@ -553,7 +553,8 @@ int write_fx_chain(std::FILE* file, const FxSession& session, const FxChainTrack
                                 pinflags);
                 break;
             case SlotKind::standin: {
-                count_unwritten_lanes_by_key(*slot.instance, *stock_plugin_name(*slot.instance));
+                count_unwritten_lanes_by_key(*slot.instance, *stock_plugin_name(*slot.instance),
+                                             st.rows[slot.row].track);
                 std::string text = slot.text;
                 if (pinflags) insert_pinflags(text);
                 put_text(file, text);

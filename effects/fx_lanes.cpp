@@ -8,7 +8,7 @@
 namespace {
 
 void count_lanes(const SessionPluginInstance& instance,
-                 std::map<std::string, std::uint32_t>& counts, const std::string& key) {
+                 std::map<TrackPlugin, std::uint32_t>& counts, const TrackPlugin& key) {
     for (const AutomationLane& lane : instance.lanes) {
         if (lane.points.empty()) continue;
         if (is_bypass_lane(lane))
@@ -20,7 +20,8 @@ void count_lanes(const SessionPluginInstance& instance,
 
 }  // namespace
 
-void count_unwritten_lanes_by_fx(const SessionPluginInstance& instance, const PluginRuleRow* row) {
+void count_unwritten_lanes_by_fx(const SessionPluginInstance& instance, const PluginRuleRow* row,
+                                 const std::string& track) {
     std::string key;
     if (row && row->type_text && *row->type_text)
         key = row->type_text;
@@ -28,9 +29,10 @@ void count_unwritten_lanes_by_fx(const SessionPluginInstance& instance, const Pl
         key = row->display_name;
     else
         key = instance.aax_id;
-    count_lanes(instance, param_envelope_state.lanes_by_fx, key);
+    count_lanes(instance, param_envelope_state.lanes_by_fx, {track, key});
 }
 
-void count_unwritten_lanes_by_key(const SessionPluginInstance& instance, std::string_view key) {
-    count_lanes(instance, param_envelope_state.lanes_by_key, std::string(key));
+void count_unwritten_lanes_by_key(const SessionPluginInstance& instance, std::string_view key,
+                                  const std::string& track) {
+    count_lanes(instance, param_envelope_state.lanes_by_key, {track, std::string(key)});
 }

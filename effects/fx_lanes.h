@@ -4,16 +4,20 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <string_view>
 
 #include "model/plugin_instance.h"
 #include "plugins/plugin_rules.h"
 
-// Writes the slot's parameter envelopes, six blanks in; returns the points written.
+// Writes the slot's parameter envelopes, six blanks in; returns the points written. Lanes
+// written switched off are counted under `track`.
 std::uint32_t write_param_envelopes(std::FILE* file, const SessionPluginInstance& instance,
-                                    const PluginRuleRow* row);
-// Counts the lanes of a slot written without its state: under the rule's type text, or the
-// rule's display name (else the AAX id) when it has none.
-void count_unwritten_lanes_by_fx(const SessionPluginInstance& instance, const PluginRuleRow* row);
-// Counts the lanes of a slot written as a stand-in, under `key`.
-void count_unwritten_lanes_by_key(const SessionPluginInstance& instance, std::string_view key);
+                                    const PluginRuleRow* row, const std::string& track);
+// Counts the lanes of a slot on `track` written without its state: under the rule's type text,
+// or the rule's display name (else the AAX id) when it has none.
+void count_unwritten_lanes_by_fx(const SessionPluginInstance& instance, const PluginRuleRow* row,
+                                 const std::string& track);
+// Counts the lanes of a slot on `track` written as a stand-in, under `key`.
+void count_unwritten_lanes_by_key(const SessionPluginInstance& instance, std::string_view key,
+                                  const std::string& track);

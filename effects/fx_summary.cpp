@@ -40,18 +40,21 @@ std::string keyed_count_rows(const std::map<std::string, std::uint32_t>& counts,
     return text;
 }
 
-int total(const std::map<std::string, std::uint32_t>& counts) {
+template <typename Key>
+int total(const std::map<Key, std::uint32_t>& counts) {
     int n = 0;
     for (const auto& entry : counts) n += static_cast<int>(entry.second);
     return n;
 }
 
-// A lane paragraph: its opening lines (with the total), then "plug-in (lanes)" rows.
-std::string lane_rows(const char* opening, const std::map<std::string, std::uint32_t>& counts) {
+// A lane paragraph: its opening lines (with the total), then one `"track" plug-in (lanes)` row
+// per track and plug-in.
+std::string lane_rows(const char* opening, const std::map<TrackPlugin, std::uint32_t>& counts) {
     if (counts.empty()) return {};
     std::string text = format_text(opening, total(counts));
-    for (const auto& [name, count] : counts)
-        text += format_text("%s %s (%d)\n", "     ", name.c_str(), static_cast<int>(count));
+    for (const auto& [key, count] : counts)
+        text += format_text("      %s %s (%d)\n", ("\"" + key.first + "\"").c_str(),
+                            key.second.c_str(), static_cast<int>(count));
     return text;
 }
 
@@ -107,8 +110,9 @@ std::string fx_plugin_paragraph(int instances) {
         if (processed != 0)
             text += format_text(
                 "      %d of these processed audio, so that much of the mix is\n"
-                "      not carried. The rest did not touch the sound.\n",
-                processed);
+                "      not carried.%s\n",
+                processed,
+                processed < total(st.aax_only_counts) ? " The rest did not touch the sound." : "");
         else
             text += "      None of these processed audio: the mix is unaffected.\n";
         text +=

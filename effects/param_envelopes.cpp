@@ -130,7 +130,7 @@ LaneMatch match_lane_index(const AutomationLane& lane, std::string_view type_tex
 }
 
 std::uint32_t write_param_envelopes(std::FILE* file, const SessionPluginInstance& instance,
-                                    const PluginRuleRow* row) {
+                                    const PluginRuleRow* row, const std::string& track) {
     ParamEnvelopeState& st = param_envelope_state;
     const std::string type_text = row && row->type_text ? row->type_text : "";
     const std::optional<std::uint32_t> offset = vendor_param_offset(plugin_key(instance));
@@ -166,7 +166,7 @@ std::uint32_t write_param_envelopes(std::FILE* file, const SessionPluginInstance
         }
         if (match == LaneMatch::by_number) ++st.by_number;
         if (match == LaneMatch::by_name) ++st.by_name;
-        if (!active) ++st.assign_lanes[type_text.empty() ? lane.name : type_text];
+        if (!active) ++st.assign_lanes[{track, type_text.empty() ? lane.name : type_text}];
 
         if (!type_text.empty()) name += " / " + type_text;
         const std::uint32_t seed =

@@ -14,10 +14,14 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "model/curves.h"
 #include "model/plugin_instance.h"
 #include "plugins/plugin_rules.h"
+
+// A track's name and a plug-in's name on it.
+using TrackPlugin = std::pair<std::string, std::string>;
 
 // Counts of one run, reset with the effect chains' state.
 struct ParamEnvelopeState {
@@ -26,9 +30,10 @@ struct ParamEnvelopeState {
     std::uint32_t by_name = 0;         // lanes placed by the parameter-name table
     std::uint32_t bypass_lanes = 0;    // "Global Bypass" / "Master Bypass" lanes, never written
     std::uint32_t unplaced_lanes = 0;  // index outside REAPER's range, or already taken in the slot
-    std::map<std::string, std::uint32_t> assign_lanes;  // written switched off, by plug-in
-    std::map<std::string, std::uint32_t> lanes_by_fx;   // slot carried without its settings
-    std::map<std::string, std::uint32_t> lanes_by_key;  // a stand-in or the Trim's volume JS
+    // Lanes by track and plug-in: the same plug-in on two tracks is two entries.
+    std::map<TrackPlugin, std::uint32_t> assign_lanes;  // written switched off
+    std::map<TrackPlugin, std::uint32_t> lanes_by_fx;   // slot carried without its settings
+    std::map<TrackPlugin, std::uint32_t> lanes_by_key;  // a stand-in or the Trim's volume JS
 };
 extern ParamEnvelopeState param_envelope_state;
 void reset_param_envelope_state();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
 #include "tests/test_support.h"
 
@@ -128,6 +129,36 @@ TEST(Program, HelpVersionAndOptionErrors) {
     auto paused = run_lanwick({"--pause"});
     EXPECT_EQ(paused.exit_code, 1);
     EXPECT_TRUE(paused.out.ends_with("\n  Press Enter to close.\n"));
+}
+
+// Every option the parser accepts is named in --help as a whole word, and every "--word" the help
+// names is one the parser accepts.
+TEST(Program, HelpNamesEveryAcceptedOption) {
+    const std::vector<std::string> accepted = accepted_option_words();
+    const std::set<std::string> words(accepted.begin(), accepted.end());
+    EXPECT_EQ(words.size(), accepted.size()) << "an option word is in the table twice";
+    const std::string help = run_lanwick({"--help"}).out;
+    const auto word_char = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
+    };
+    for (const std::string& word : accepted) {
+        bool named = false;
+        for (std::size_t at = help.find(word); at != std::string::npos && !named;
+             at = help.find(word, at + 1)) {
+            const std::size_t end = at + word.size();
+            named = (at == 0 || !word_char(help[at - 1])) &&
+                    (end == help.size() || !word_char(help[end]));
+        }
+        EXPECT_TRUE(named) << word << " is not in --help";
+    }
+    for (std::size_t at = help.find("--"); at != std::string::npos; at = help.find("--", at)) {
+        std::size_t end = at + 2;
+        while (end < help.size() && word_char(help[end])) ++end;
+        if (at == 0 || !word_char(help[at - 1])) {
+            EXPECT_TRUE(words.contains(help.substr(at, end - at))) << help.substr(at, end - at);
+        }
+        at = end;
+    }
 }
 
 TEST(Program, HelpHasTwoColumns) {

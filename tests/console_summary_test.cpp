@@ -428,13 +428,27 @@ TEST_F(ConsoleSummary, PluginBlockListsInOrder) {
     }
     EXPECT_FALSE(has(text, "None of these processed audio"));
 
-    st.aax_only_flags = {{"Avid Pitch", 0}, {"Avid Meter", 0}};
-    text = console_summary_text(in_);
-    EXPECT_TRUE(has(text,
-                    "      Avid Pitch               x2\n"
-                    "      None of these processed audio: the mix is unaffected.\n"))
-        << text;
-    EXPECT_FALSE(has(text, "of these processed audio, so"));
+    // None of them processed audio, or all of them: no "rest" to speak of.
+    struct Case {
+        std::uint8_t pitch, meter;
+        const char* present;
+        const char* absent;
+    } cases[] = {
+        {0, 0,
+         "      Avid Pitch               x2\n"
+         "      None of these processed audio: the mix is unaffected.\n",
+         "of these processed audio, so"},
+        {1, 1,
+         "      3 of these processed audio, so that much of the mix is\n"
+         "      not carried.\n      Avid ships",
+         "The rest"},
+    };
+    for (const Case& c : cases) {
+        st.aax_only_flags = {{"Avid Pitch", c.pitch}, {"Avid Meter", c.meter}};
+        text = console_summary_text(in_);
+        EXPECT_TRUE(has(text, c.present)) << text;
+        EXPECT_FALSE(has(text, c.absent)) << text;
+    }
 }
 
 // The builds chosen for plug-ins: --prefer-vst2 entries with their sum, both Kontakt forms with
@@ -463,6 +477,12 @@ TEST_F(ConsoleSummary, PluginBuildRows) {
     EXPECT_TRUE(has(text, "      Kontakt 7 takes them. Kontakt 8 itself is untested with them"))
         << text;
     EXPECT_FALSE(has(text, "plays those settings"));
+
+    // --no-kontakt-state writes no Kontakt settings, so the row has nothing to say.
+    settings.kontakt_state_enabled = 0;
+    text = console_summary_text(in_);
+    EXPECT_FALSE(has(text, "Kontakt")) << text;
+    settings.kontakt_state_enabled = 1;
 }
 
 TEST_F(ConsoleSummary, ClosingBlock) {
@@ -708,15 +728,15 @@ std::vector<TableRow> summary_table() {
          [](In&) { param_envelope_state.unplaced_lanes = 1; }},
         {49, "  2 automation lane(s) written SWITCHED OFF, titled \"ASSIGN\": which",
          [](In&) {
-             param_envelope_state.assign_lanes = {{"Gtr Pro-Q 3", 2}};
+             param_envelope_state.assign_lanes = {{{"Gtr", "Pro-Q 3"}, 2}};
          }},
         {50, "  1 automation lane(s) NOT carried on plug-ins that arrive at their",
          [](In&) {
-             param_envelope_state.lanes_by_fx = {{"Gtr Pro-C 2", 1}};
+             param_envelope_state.lanes_by_fx = {{{"Gtr", "Pro-C 2"}, 1}};
          }},
         {51, "  3 automation lane(s) NOT carried on Avid plug-ins written as REAPER's",
          [](In&) {
-             param_envelope_state.lanes_by_key = {{"Vox EQ3 7-Band", 3}};
+             param_envelope_state.lanes_by_key = {{{"Vox", "EQ3 7-Band"}, 3}};
          }},
         {52, "  1 plug-in bypass automation lane(s) NOT carried -- the plug-in stays",
          [](In&) { param_envelope_state.bypass_lanes = 1; }},
@@ -998,9 +1018,8 @@ std::vector<TableRow> summary_table() {
          [](In& in) {
              PlaylistTracks p;
              p.alt_own_tracks = 1;
-             in.playlist_lines = playlist_summary_text(p, true);
-         },
-         RowKind::counted, true},
+             in.playlist_lines.own_tracks = playlist_summary_lines(p, true).own_tracks;
+         }},
         {128, "  1 track(s) carry a COMMENT in Pro Tools: \"Vox\"",
          [](In&) {
              track_stage.comments = {TrackComment{"Vox", "take 3"}};
@@ -1079,7 +1098,24 @@ std::vector<TableRow> summary_table() {
         {154, "  1 track(s) sit past position 26. Their color follows the 16-row",
          [](In&) { track_stage.coding.past_26 = 1; }},
         {155, "  1 clip(s) have Melodyne (ARA) attached. What was edited there is NOT",
-         [](In&) { ara_transfer.clips_without_take = 1; }},
+         [](In&) {
+             ara_transfer.clips_without_take = 1;
+             ara_transfer.record_plugins = {"Melodyne", ""};
+             ara_transfer.records_without_take = {0};
+         }},
+        // Clips of two records, one of a plug-in the session does not name.
+        {155, "  2 clip(s) have an ARA plug-in (ARA) attached. What was edited there is NOT",
+         [](In&) {
+             ara_transfer.clips_without_take = 2;
+             ara_transfer.record_plugins = {"Melodyne", ""};
+             ara_transfer.records_without_take = {0, 1};
+         },
+         RowKind::counted, true},
+        {155, "      (2 edit set(s) the session declares were not found on a clip.)",
+         [](In&) {
+             ara_transfer.clips_without_take = 1;
+             ara_transfer.records_on_no_clip = 2;
+         }},
         {156, "  2 Avid plug-in(s) arrive as REAPER's own equivalents, in the same",
          [](In&) {
              stock_standin_state.standin_total = 2;
@@ -1093,10 +1129,13 @@ std::vector<TableRow> summary_table() {
          [](In&) {
              stock_standin_state.notes = {{"Dyn3 knee approximated", 1}};
          }},
-        {159, "  Item timebase written per track: 2 Time (sample-based), 1 Beats",
+        {159, "  Item timebase written per track: 2 Time (sample-based), 3 Beats",
          [&s](In&) {
-             s.timebase_time = 2;
+             s.timebase_time = 1;
+             s.midi_timebase_time = 1;
              s.timebase_beats = 1;
+             s.timebase_beats_position = 1;
+             s.midi_timebase_beats = 1;
          }},
         {160, "  MIDI Real-Time Properties APPLIED to the notes on 1 track(s): transpose,",
          [](In&) { midi_writer.property_tracks = 1; }},
@@ -1163,6 +1202,11 @@ std::vector<TableRow> summary_table() {
              video_tracks.tracks = 1;
              video_tracks.items = 2;
          }},
+        {179, "      1 video track(s) hold a file this build does not recognize as",
+         [](In&) {
+             video_tracks.tracks = 1;
+             video_tracks.files_unrecognised = 1;
+         }},
         {180, "  WARNING: group membership NOT written. Pro Tools says this session",
          [](In&) { track_stage.groups.membership_off = 1; }},
         {181, "  1 group(s) are EDIT groups and were deliberately not linked:",
@@ -1173,10 +1217,14 @@ std::vector<TableRow> summary_table() {
          [](In&) {
              track_stage.hardware_inserts = {{"Insert A", "Gtr"}};
          }},
-        {184, "  2 tick-based tracks, 1 sample-based",
-         [](In&) {
-             clip_counts.tick_tracks = 2;
-             clip_counts.sample_tracks = 1;
+        // The tracks as written, as row 159 counts them.
+        {184, "  3 tick-based tracks, 2 sample-based",
+         [&s](In&) {
+             s.timebase_time = 1;
+             s.midi_timebase_time = 1;
+             s.timebase_beats = 1;
+             s.timebase_beats_position = 1;
+             s.midi_timebase_beats = 1;
          },
          RowKind::always},
         {184, "      2 of them could not be paired with their own timebase record;",
@@ -1223,19 +1271,19 @@ std::vector<TableRow> summary_table() {
          [](In& in) {
              PlaylistTracks p;
              p.alt_with_lane = 1;
-             in.playlist_lines += playlist_summary_text(p, true);
+             in.playlist_lines.matched += playlist_summary_lines(p, true).matched;
          }},
         {193, "  1 Pro Tools stereo track(s) merged from split mono",
          [](In& in) {
              PlaylistTracks p;
              p.merged_stereo = 1;
-             in.playlist_lines += playlist_summary_text(p, true);
+             in.playlist_lines.matched += playlist_summary_lines(p, true).matched;
          }},
         {0, "  1 alternate playlist(s) folded into a parent that has no clips of its own",
          [](In& in) {
              PlaylistTracks p;
              p.folded = 1;
-             in.playlist_lines += playlist_summary_text(p, true);
+             in.playlist_lines.matched += playlist_summary_lines(p, true).matched;
          }},
         {194, "  1 track(s) output to ONE channel of a stereo output, so Pro Tools",
          [](In& in) { in.one_channel_tracks = {"Gtr L (left)"}; }},
@@ -1258,9 +1306,8 @@ std::vector<TableRow> summary_table() {
          [](In& in) {
              PlaylistTracks p;
              p.unmatched = 1;
-             in.playlist_lines = playlist_summary_text(p, true);
-         },
-         RowKind::counted, true},
+             in.playlist_lines.unmatched = playlist_summary_lines(p, true).unmatched;
+         }},
         {203, "  2 internal freeze record(s) left out (Pro Tools writes these when a",
          [](In&) { special_tracks.freeze_records_left_out = 2; }, RowKind::counted, true},
         {204, "  1 frozen track(s) delivered FROZEN (--keep-frozen): Pro Tools' own",
@@ -1304,14 +1351,13 @@ std::vector<TableRow> summary_table() {
          [](In& in) {
              PlaylistTracks p;
              p.alt_written = 1;
-             in.playlist_lines += playlist_summary_text(p, true);
-         },
-         RowKind::counted, true},
+             in.playlist_lines.lanes = playlist_summary_lines(p, true).lanes;
+         }},
         {217, "  1 alternate playlists set aside (--drop-alt-takes was given)",
          [](In& in) {
              PlaylistTracks p;
              p.set_aside.resize(1);
-             in.playlist_lines += playlist_summary_text(p, false);
+             in.playlist_lines.lanes = playlist_summary_lines(p, false).lanes;
          },
          RowKind::counted, true},
         {218, "  2 plug-in instances found, 0 written with their settings",

@@ -171,7 +171,8 @@ TEST(FxChainProgram, OneChainOfEveryOutcome) {
                     "  6 plug-in instances found, 3 written with their settings\n"
                     "    1 cannot transfer - AAX only, no VST/VST3 version exists:\n"
                     "      DigiQzzy                 x1\n"
-                    "      1 of these processed audio, so that much of the mix is\n"))
+                    "      1 of these processed audio, so that much of the mix is\n"
+                    "      not carried.\n"))
         << console;
     EXPECT_TRUE(
         has(console, "    1 not recognized:\n      QzzyNone                 x1   QzzyNone\n"))
@@ -225,6 +226,31 @@ TEST(FxChainProgram, OneChainOfEveryOutcome) {
     const std::string none = convert(
         f, active(empty_slot("QzzyNone")) + active(empty_slot("DigiQzzy")), {"--no-aax-slots"});
     EXPECT_FALSE(has(none, "<FXCHAIN")) << none;
+}
+
+// The Kontakt row speaks of the settings written for the installed Kontakt; under
+// --no-kontakt-state none are, and the row is left out.
+TEST(FxChainProgram, KontaktRowOnlyWhenItsSettingsAreWritten) {
+    using namespace plugin_fixtures;
+    Folders f;
+    const std::string vstini = f.root.file("reaper-vstplugins64.ini");
+    write_file(vstini, vst_cache({vst_line("Kontakt 7.vst3", "1{5653544E694B376B6F6E74616B742037}",
+                                           "Kontakt 7 (Native Instruments) (64 out)!!!VSTi")}));
+    test_plugins::PluginBlock kontakt;
+    kontakt.id = "NiInNi$D";
+    kontakt.settings = test_blocks::u32le(112) + test_blocks::u32le(0) + test_blocks::u32le(1) +
+                       std::string(100, 'k');
+    const std::string slots = active(test_plugins::plugin_block(kontakt));
+    const std::string row =
+        "  Kontakt: 1 instance(s) written for Kontakt 7, the Kontakt installed here.\n"
+        "      Pro Tools saved them with Kontakt 6; Kontakt 7 plays those settings\n";
+    std::string console;
+    convert(f, slots, {"--vstini", vstini}, &console);
+    EXPECT_TRUE(has(console, row)) << console;
+    convert(f, slots, {"--vstini", vstini, "--no-kontakt-state"}, &console);
+    EXPECT_FALSE(has(console, "  Kontakt: ")) << console;
+    EXPECT_TRUE(has(console, "  1 plug-in instances found, 0 written with their settings\n"))
+        << console;
 }
 
 // A FabFilter preset carried to the CLAP build: the CLAP block with its state.

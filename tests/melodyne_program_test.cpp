@@ -224,6 +224,11 @@ TEST(MelodyneProgram, NamesThatAreNotPlainFilesOpenNothing) {
     for (const std::string& name : names)
         named_once(name + ": not found beside the session (ARA Data/Rec)");
     named_once("ds_doc.dat: not found beside the session (ARA Data/../Out)");
+    // Two of the eight edit sets are on a clip; the rest are counted, not listed.
+    EXPECT_NE(r.out.find("      (6 edit set(s) the session declares were not found on a clip.)\n",
+                         paragraph),
+              std::string::npos)
+        << r.out;
     const std::string project = test_support::read_file(s.project);
     EXPECT_EQ(project.find("ARAMOD"), std::string::npos);
     EXPECT_EQ(project.find("<ARA"), std::string::npos);

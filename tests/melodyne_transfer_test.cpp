@@ -332,6 +332,7 @@ class MelodyneTakes : public writer_test::WriterTest {
   protected:
     std::string write_items(AraDataFixture& f, int items_before, bool clip_effects = false) {
         ara_transfer.records = f.load(ara_transfer.archives);
+        ara_transfer.record_plugins = {"Melodyne", "Melodyne"};
         prepare_ara_transfer();
         item_writer.items_written = static_cast<std::uint32_t>(items_before);
         return writer_test::capture([&](std::FILE* file) {

@@ -51,7 +51,7 @@ struct Written {
 Written write(const SessionPluginInstance& instance, const PluginRuleRow* rule) {
     std::FILE* file = std::tmpfile();
     Written out;
-    out.points = write_param_envelopes(file, instance, rule);
+    out.points = write_param_envelopes(file, instance, rule, "Gtr");
     std::rewind(file);
     char buffer[4096];
     std::size_t n;
@@ -178,18 +178,26 @@ TEST_F(ParamEnvelopes, CountsAndTheWantedPlugins) {
     EXPECT_EQ(st.points, 1u);
     EXPECT_EQ(writer_summary.wanted_param_plugins, std::set<std::string>{"VST3: Qzzy Verb (Qzzy)"});
 
-    count_unwritten_lanes_by_fx(instance, &rule);
-    count_unwritten_lanes_by_key(instance, "Trim");
-    EXPECT_EQ(st.lanes_by_fx.at("VST3: Qzzy Verb (Qzzy)"), 4u);
-    EXPECT_EQ(st.lanes_by_key.at("Trim"), 4u);
-    EXPECT_EQ(st.bypass_lanes, 3u);
+    count_unwritten_lanes_by_fx(instance, &rule, "Gtr");
+    count_unwritten_lanes_by_key(instance, "Trim", "Gtr");
+    count_unwritten_lanes_by_key(instance, "Trim", "Bass");
+    EXPECT_EQ(st.lanes_by_fx.at({"Gtr", "VST3: Qzzy Verb (Qzzy)"}), 4u);
+    EXPECT_EQ(st.lanes_by_key.at({"Gtr", "Trim"}), 4u);
+    EXPECT_EQ(st.bypass_lanes, 4u);
     const std::string text = fx_param_envelope_paragraphs();
     EXPECT_TRUE(has(text,
                     "  1 plug-in parameter automation points\n"
                     "      1 automated control(s) placed by the parameter number the\n"))
         << text;
-    EXPECT_TRUE(has(text, "      VST3: Qzzy Verb (Qzzy) (1)\n")) << text;
-    EXPECT_TRUE(has(text, "  3 plug-in bypass automation lane(s) NOT carried")) << text;
+    EXPECT_TRUE(has(text, "      \"Gtr\" VST3: Qzzy Verb (Qzzy) (1)\n")) << text;
+    // The same plug-in on two tracks: a row for each, under its track's name.
+    EXPECT_TRUE(has(text,
+                    "  8 automation lane(s) NOT carried on Avid plug-ins written as REAPER's\n"
+                    "      own effects, whose parameters do not match Avid's:\n"
+                    "      \"Bass\" Trim (4)\n"
+                    "      \"Gtr\" Trim (4)\n"))
+        << text;
+    EXPECT_TRUE(has(text, "  4 plug-in bypass automation lane(s) NOT carried")) << text;
 
     writer_summary.wanted_param_plugins.clear();
     PluginRuleRow broken;
@@ -275,6 +283,8 @@ TEST(ParamEnvelopesProgram, TwoLanesInsideTheSlot) {
     EXPECT_TRUE(
         has(r.out, "  1 automation lane(s) written SWITCHED OFF, titled \"ASSIGN\": which\n"))
         << r.out;
+    // Its row names the track the slot sits on.
+    EXPECT_TRUE(has(r.out, "      \"Drums\" VST3: Qzzy Verb (Qzzy) (1)\n")) << r.out;
     EXPECT_EQ(test_support::read_file(wanted), "VST3: Qzzy Verb (Qzzy)\n");
 }
 

@@ -84,7 +84,7 @@ TEST(PlaylistTracks, SplitStereoPairIsOneTrackLeftLegFirst) {
     EXPECT_EQ(r.channel_counts.at("Gtr"), 2);
     EXPECT_FALSE(r.channel_counts.contains("Bass"));
     EXPECT_EQ(r.merged_stereo, 1);
-    EXPECT_NE(playlist_summary_text(r, true).find(
+    EXPECT_NE(playlist_summary_lines(r, true).matched.find(
                   "  1 Pro Tools stereo track(s) merged from split mono\n"),
               std::string::npos);
 }
@@ -146,14 +146,14 @@ TEST(PlaylistTracks, AlternatePlaylistsAreNamedKeptOrSetAside) {
         EXPECT_EQ(r.alt_written, 3);
         EXPECT_EQ(r.alt_with_lane, 2);
         // Row 217 names each alternate written under a name of its own.
-        EXPECT_NE(playlist_summary_text(r, true).find(
+        EXPECT_NE(playlist_summary_lines(r, true).lanes.find(
                       "  3 alternate playlists kept as lanes (--drop-alt-takes to leave them "
                       "out)\n"
                       "      renamed Vox.01 -> Vox.01 [lane: Vox] [L]\n"
                       "      renamed Vox.01 -> Vox.01 [lane: Vox] [R]\n"
                       "      renamed Keys take -> Keys take [alt playlist]\n"),
                   std::string::npos)
-            << playlist_summary_text(r, true);
+            << playlist_summary_lines(r, true).lanes;
     }
     in.keep_alt_takes = false;
     ClipModel m = model_of(tracks);
@@ -162,10 +162,10 @@ TEST(PlaylistTracks, AlternatePlaylistsAreNamedKeptOrSetAside) {
     EXPECT_EQ(r.set_aside.size(), 3u);
     // Their clips are named as left out, so the clip balance holds.
     EXPECT_EQ(clip_counts.set_aside_playlist_clips, 3);
-    EXPECT_NE(playlist_summary_text(r, false).find(
+    EXPECT_NE(playlist_summary_lines(r, false).lanes.find(
                   "  3 alternate playlists set aside (--drop-alt-takes was given)\n"),
               std::string::npos);
-    EXPECT_EQ(playlist_summary_text(r, false).find("renamed"), std::string::npos);
+    EXPECT_EQ(playlist_summary_lines(r, false).lanes.find("renamed"), std::string::npos);
 }
 
 TEST(PlaylistTracks, UnnamedPlaylistFoldsIntoAClipLessParent) {
@@ -176,7 +176,7 @@ TEST(PlaylistTracks, UnnamedPlaylistFoldsIntoAClipLessParent) {
     ASSERT_EQ(r.tracks[0].lanes.size(), 1u);
     EXPECT_EQ(r.tracks[0].lanes[0].clips.size(), 1u);
     EXPECT_EQ(r.folded, 1);
-    EXPECT_NE(playlist_summary_text(r, true).find(
+    EXPECT_NE(playlist_summary_lines(r, true).matched.find(
                   "  1 alternate playlist(s) folded into a parent that has no clips of its own\n"),
               std::string::npos);
 }

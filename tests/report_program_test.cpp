@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <numeric>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -62,11 +63,13 @@ std::vector<std::string> lines_of(const std::string& text) {
 }
 
 // The number of "<ITEM" blocks of each "<TRACK" of a project, in order.
-std::vector<int> items_per_track(const std::string& project) {
+// The audio items of each track: MIDI items are counted by their notes, not as clips.
+std::vector<int> audio_items_per_track(const std::string& project) {
     std::vector<int> items;
     for (const std::string& line : lines_of(project)) {
         if (line.starts_with("  <TRACK")) items.push_back(0);
         if (line.starts_with("    <ITEM") && !items.empty()) ++items.back();
+        if (line.find("<SOURCE MIDI") != std::string::npos && !items.empty()) --items.back();
     }
     return items;
 }
@@ -165,7 +168,9 @@ TEST(ReportProgram, EveryRealSessionGivesItsReportAndUsageFile) {
         EXPECT_TRUE(has(report, head));
         std::snprintf(head, sizeof head, "), %d clips, %d MIDI notes\n", clips, notes);
         EXPECT_TRUE(has(report, head));
-        EXPECT_EQ(report_clip_column(report), items_per_track(project));
+        const std::vector<int> column = report_clip_column(report);
+        EXPECT_EQ(column, audio_items_per_track(project));
+        EXPECT_EQ(std::accumulate(column.begin(), column.end(), 0), clips);
 
         EXPECT_TRUE(has(report, "  0 instance(s) found, 0 written with their settings\n"));
         EXPECT_FALSE(has(report, "EVERY PLUG-IN"));
@@ -213,6 +218,41 @@ TEST(ReportProgram, TheUsageFileNamesNoTrackClipOrPath) {
          {std::string("Track_Name"), std::string("Audio 1"), std::string("region_name"),
           copy.dir.path().string(), std::string("RegionTest")})
         EXPECT_FALSE(has(usage, name)) << name;
+}
+
+// The privacy texts say a shared summary was written only when one was: --usage-shared alone,
+// or in a --check run, writes none.
+TEST(ReportProgram, PrivacyTextsFollowTheUsageFileWritten) {
+    SessionCopy copy("RegionTest.ptx");
+    REQUIRE_COPY(copy);
+    struct Case {
+        std::vector<std::string> args;
+        bool usage_file;  // the usage summary is written
+        bool shared;      // and says it is shared
+    } cases[] = {
+        {{"--usage-shared"}, false, false},
+        {{"--usage-shared", "--usage-json", "OUT/u.json", "--check"}, false, false},
+        {{"--usage-json", "OUT/u.json"}, true, false},
+        {{"--usage-shared", "--usage-json", "OUT/u.json"}, true, true},
+    };
+    for (Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        fs::remove(copy.file("OUT/u.json"));
+        fs::remove(copy.file("OUT/t-vantrel-report.txt"));
+        c.args.insert(c.args.end(), {"-o", "OUT/t.rpp", "--overwrite", "--report"});
+        const auto r = copy.run(c.args);
+        ASSERT_EQ(r.exit_code, 0) << r.out;
+        EXPECT_EQ(fs::exists(copy.file("OUT/u.json")), c.usage_file);
+        EXPECT_EQ(has(r.out, "\n  PRIVACY: this program contains no network code. It wrote an\n"),
+                  c.shared)
+            << r.out;
+        EXPECT_EQ(
+            has(r.out, "\n  PRIVACY: this program contains no network code. No information\n"),
+            !c.shared);
+        const std::string report = read_file(copy.file("OUT/t-vantrel-report.txt"));
+        EXPECT_EQ(has(report, "  wrote an anonymous summary of this conversion"), c.shared)
+            << report;
+    }
 }
 
 TEST(ReportProgram, ReportPathsFollowTheProjectWritten) {

@@ -181,6 +181,17 @@ TEST(SessionDamageProgram, CutAndBrokenCopiesWarnAndConvert) {
         ASSERT_NE(word, std::string::npos) << c.file << "\n" << checked.out;
         EXPECT_LT(word, checked.out.find(c.warning)) << c.file;
     }
+    // The controller listing comes before the --list tables and the damage warning.
+    auto listed =
+        run_lanwick({dir.file("broken.ptx"), "--check", "--list", "--dump-cc", "--no-pause"});
+    const std::size_t dump = listed.out.find(" chunks, 0 streams with data, 0 events\n");
+    ASSERT_NE(dump, std::string::npos) << listed.out;
+    const std::size_t list = listed.out.find("\n  tempo 120 BPM, ");
+    const std::size_t warning = listed.out.find("  *** THIS SESSION FILE IS DAMAGED ***\n");
+    ASSERT_NE(list, std::string::npos) << listed.out;
+    ASSERT_NE(warning, std::string::npos) << listed.out;
+    EXPECT_LT(dump, list);
+    EXPECT_LT(dump, warning);
 }
 
 TEST(ListingsProgram, ControllerDumpOfRealSessions) {

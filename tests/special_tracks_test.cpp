@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "convert/run_state.h"
+#include "convert/summary/special_track_rows.h"
 #include "convert/writer/video_tracks.h"
 #include "convert/writer/writer_summary.h"
 #include "tests/test_support.h"
@@ -308,6 +309,13 @@ TEST_F(WriterTest, VideoTrackWithoutARecognisedFileIsCounted) {
     EXPECT_NE(text.find("NAME \"Second\""), std::string::npos);
     EXPECT_EQ(video_tracks.files_unrecognised, 1);
     EXPECT_EQ(video_tracks.files_missing, 1);
+    // The summary names it under the video row.
+    std::string rows;
+    video_track_paragraphs(rows);
+    EXPECT_NE(rows.find("      1 video track(s) hold a file this build does not recognize as\n"
+                        "      video: those tracks are written empty."),
+              std::string::npos)
+        << rows;
 }
 
 TEST_F(WriterTest, NoVideoTrackWritesNothing) {

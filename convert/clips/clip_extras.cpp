@@ -64,7 +64,7 @@ void load_melodyne_files(const ClipExtrasInput& in, ClipExtras& out) {
     for (std::size_t r = 0; r < out.ara_records.size(); ++r) {
         const PluginParamRecord& record = out.ara_records[r];
         const std::string& record_name = record.container_name;
-        if (record.group_text != "com.celemony.ara.chunk.13") {
+        if (ara_plugin_name(record).empty()) {
             out.ara_notes.push_back(record_name + ": not Melodyne");
             continue;
         }
@@ -281,6 +281,10 @@ double rate_correction(const std::vector<ClipRecord>& clips) {
     return rate_error && std::fabs(m - 1.0) > 0.002 ? m : 0.0;
 }
 
+std::string ara_plugin_name(const PluginParamRecord& record) {
+    return record.group_text == "com.celemony.ara.chunk.13" ? "Melodyne" : "";
+}
+
 void apply_clip_extras(const ClipExtrasInput& in, ClipModel& model, ClipExtras& out) {
     const double rate = model.sample_rate;
     out.ara_records = in.ara_records;
@@ -290,6 +294,7 @@ void apply_clip_extras(const ClipExtrasInput& in, ClipModel& model, ClipExtras& 
         if (index < out.ara_records.size())
             out.ara_clip_index[name] = static_cast<std::uint32_t>(index);
     if (!in.no_ara) load_melodyne_files(in, out);
+    std::set<std::uint32_t> records_on_a_clip;
 
     for (auto& [index, clips] : model.main_clips) {
         const OutputTrack& track = model.output_tracks[index];
@@ -299,6 +304,7 @@ void apply_clip_extras(const ClipExtrasInput& in, ClipModel& model, ClipExtras& 
                 ara != out.ara_clip_index.end()) {
                 clip.ara_index = static_cast<std::int32_t>(ara->second);
                 out.ara_clips.push_back(clip_row(track, clip));
+                records_on_a_clip.insert(ara->second);
             }
             if (const auto warp = in.warps.find(clip.name); warp != in.warps.end())
                 apply_warp(in, warp->second, rate, clip, out);
@@ -327,6 +333,8 @@ void apply_clip_extras(const ClipExtrasInput& in, ClipModel& model, ClipExtras& 
         }
         out.rate_rows.push_back(format_text("%.4f on ", m) + track.name);
     }
+    out.ara_records_on_no_clip =
+        static_cast<int>(out.ara_records.size() - records_on_a_clip.size());
     apply_loops(in, model, out);
 }
 

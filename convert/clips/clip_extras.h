@@ -44,6 +44,7 @@ struct ClipExtras {
     std::map<std::string, MelodyneArchive> archives;      // by file path
     std::vector<std::string> ara_notes;
     std::vector<std::string> ara_clips;  // "track: clip" of every clip with a record
+    int ara_records_on_no_clip = 0;      // records the session declares that no clip carries
 
     // Clip Effects.
     int phase_inversions = 0;
@@ -86,6 +87,10 @@ struct ClipExtrasInput {
     bool no_ara = false;
     bool no_stretch = false;
 };
+
+// The ARA plug-in a Melodyne record names: "Melodyne" for Melodyne's own id, else empty (the
+// session does not name the plug-in).
+std::string ara_plugin_name(const PluginParamRecord& record);
 
 // Clip Effects, Melodyne, warps, pitch, the snapshot, the rate correction and loops, on the main
 // clips; runs before the overlap step.

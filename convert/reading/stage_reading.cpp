@@ -18,6 +18,7 @@
 #include "plugins/state_conversion.h"
 #include "session/lane_groups.h"
 #include "session/lane_records.h"
+#include "session/midi_chunks.h"
 #include "session/midi_mute_lanes.h"
 #include "session/name_harvest.h"
 #include "session/plugin_display_names.h"
@@ -132,6 +133,14 @@ void read_session(const PTFFormat& session, const ConvertOptions& options, Sessi
     for (const NamedBlockEntry& e : named) named_list.push_back(display_name(e));
     const int scanned = static_cast<int>(out.track_names.size());
     if (take_strip_row_track_list(named_list, out.track_names)) out.name_scan_found = scanned;
+
+    // The controller listing comes before --list and the damage warning; the MIDI stage reads
+    // the chunks again for itself.
+    if (options.dump_controllers) {
+        std::vector<MidiChunk> chunks;
+        read_midi_chunks(data, length, chunks);
+        say("%s", controller_dump_text(chunks).c_str());
+    }
 
     harvest_session_strings(data, length, out.session_strings);
     if (options.list) {

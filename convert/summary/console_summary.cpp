@@ -662,8 +662,11 @@ void midi_clip_group_row(std::string& text) {
 // (to 197).
 void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     const ClipStageCounts& c = clip_counts;
-    text +=
-        format_text("  %d tick-based tracks, %d sample-based\n", c.tick_tracks, c.sample_tracks);
+    // The tracks as written: MIDI tracks and folded split legs count as the one track they are.
+    const WriterSummary& s = writer_summary;
+    text += format_text("  %d tick-based tracks, %d sample-based\n",
+                        s.timebase_beats + s.timebase_beats_position + s.midi_timebase_beats,
+                        s.timebase_time + s.midi_timebase_time);
     unpaired_midi_rows(text);
     if (c.sync_point_clips != 0)
         text += format_text(
@@ -702,7 +705,7 @@ void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
         text += "\n      Please send the session in.\n";
     }
     text += in.clip_rate_rows;
-    text += in.playlist_lines;
+    text += in.playlist_lines.matched;                       // 192, 193
     text += one_channel_output_rows(in.one_channel_tracks);  // 194
     if (writer_summary.surround_pan_strips != 0)             // row 195
         text += format_text(
@@ -943,7 +946,9 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     view_paragraphs(text);                                           // 117-121
     text += midi_track_rows(track_stage);                            // 122, 123
     automation_off_paragraph(text);                                  // 124
-    text += track_mode_rows(track_stage, settings.comments_mode);    // 125, 126, 128
+    text += track_mode_rows(track_stage);                            // 125, 126
+    text += in.playlist_lines.own_tracks;                            // 127
+    text += track_comment_rows(track_stage, settings.comments_mode);  // 128
     text += trim_cancel_row(in.trims);                               // 129
     text += fx_trim_paragraph();                                     // 130
     surround_fold_row(text, in);                                     // 131
@@ -974,14 +979,16 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     video_track_paragraphs(text);                                    // 179
     text += group_warning_rows(track_stage);                         // 180-182
     text += hardware_insert_rows(track_stage);                       // 183
-    clip_stage_paragraphs(text, in);        // 184-197 (the playlist rows 127, 192, 193, 202, 217)
+    clip_stage_paragraphs(text, in);                                 // 184-197
     text += track_order_rows(track_stage);  // 198-201
+    text += in.playlist_lines.unmatched;    // 202
     frozen_track_paragraphs(text);          // 203-205
     // Our own: no freeze render is read, so the option cannot keep a track frozen.
     if (in.keep_frozen)
         text += "  --keep-frozen: no freeze render is read, so frozen tracks arrive unfrozen\n";
     text += inactive_track_rows(track_stage);          // 206-208
     covered_clip_paragraphs(text, in);                 // 209-216
+    text += in.playlist_lines.lanes;                   // 217
     text += fx_plugin_paragraph(in.plugin_instances);  // 218
     multi_mono_paragraph(text, in);                    // 219
     // Our own: MIDI and clips left out, each at a fixed place after the table's rows.

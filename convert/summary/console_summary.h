@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/convert_options.h"
+#include "convert/tracks/playlist_tracks.h"
 #include "convert/tracks/plugin_tracks.h"
 #include "model/session_layout.h"
 #include "session/scan.h"
@@ -62,7 +63,7 @@ struct ConsoleSummaryInput {
     std::string clip_loop_lines;
     std::string clip_take_lines;
     std::string clip_rate_rows;
-    std::string playlist_lines;  // split stereo, alternate playlists, folding, unmatched tracks
+    PlaylistSummaryLines playlist_lines;  // split stereo, alternate playlists, unmatched tracks
     int surround_folded = 0;     // wide tracks folded from their mono legs into one track
     bool keep_inaudible_midi = false;
     bool truncate_midi_to_clip = false;

@@ -1,6 +1,7 @@
 #include "convert/summary/plugin_track_rows.h"
 
 #include "app/output.h"
+#include "convert/run_state.h"
 #include "convert/summary/console_summary.h"
 #include "convert/writer/writer_summary.h"
 #include "plugins/plugin_state.h"
@@ -36,7 +37,9 @@ std::string plugin_build_rows() {
             "      carry over (their VST2 build cannot take them): %s\n",
             static_cast<int>(total), entries.c_str());
     }
-    if (!k.kontakt.chosen_name.empty() && k.kontakt.instance_count != 0) {
+    // The row speaks of the settings written: none are under --no-kontakt-state.
+    if (settings.kontakt_state_enabled != 0 && !k.kontakt.chosen_name.empty() &&
+        k.kontakt.instance_count != 0) {
         const std::string name = bare_plugin_name(k.kontakt.chosen_name);
         text +=
             format_text("  Kontakt: %d instance(s) written for %s, the Kontakt installed here.\n",

@@ -15,7 +15,7 @@
 // One row of the track list.
 struct ReportTrackRow {
     std::string name;
-    int clips = 0;  // the track's clips, its lanes' clips and its MIDI items
+    int clips = 0;  // the track's clips and its lanes' clips
     int notes = 0;  // note-on events over its MIDI items
     int fx = 0;     // plug-in slots recorded for the track
 };

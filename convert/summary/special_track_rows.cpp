@@ -1,10 +1,27 @@
 #include "convert/summary/special_track_rows.h"
 
+#include <set>
+
 #include "app/output.h"
 #include "convert/summary/console_summary.h"
 #include "convert/writer/ara_transfer.h"
 #include "convert/writer/special_tracks.h"
 #include "convert/writer/video_tracks.h"
+
+namespace {
+
+// The ARA plug-in the clips without a take have attached: its name when they all name the same
+// one, else "an ARA plug-in".
+std::string ara_plugin_left(const AraTransfer& t) {
+    std::set<std::string> names;
+    for (const std::int32_t record : t.records_without_take)
+        names.insert(record >= 0 && static_cast<std::size_t>(record) < t.record_plugins.size()
+                         ? t.record_plugins[static_cast<std::size_t>(record)]
+                         : std::string());
+    return names.size() == 1 && !names.begin()->empty() ? *names.begin() : "an ARA plug-in";
+}
+
+}  // namespace
 
 void melodyne_merge_paragraph(std::string& text) {
     const AraTransfer& t = ara_transfer;
@@ -25,10 +42,14 @@ void melodyne_left_paragraph(std::string& text) {
     const AraTransfer& t = ara_transfer;
     if (t.clips_without_take != 0) {
         text += format_text(
-            "  %d clip(s) have Melodyne (ARA) attached. What was edited there is NOT\n"
+            "  %d clip(s) have %s (ARA) attached. What was edited there is NOT\n"
             "      carried: the clips arrive as plain audio.\n",
-            t.clips_without_take);
+            t.clips_without_take, ara_plugin_left(t).c_str());
         text += name_rows(t.notes);
+        if (t.records_on_no_clip != 0)
+            text += format_text(
+                "      (%d edit set(s) the session declares were not found on a clip.)\n",
+                t.records_on_no_clip);
     }
 }
 
@@ -93,4 +114,10 @@ void video_track_paragraphs(std::string& text) {
             v.frame_rate);
     if (v.items_colored != 0)
         text += format_text("      %d video clip(s) carried a clip color.\n", v.items_colored);
+    if (v.files_unrecognised != 0)
+        text += format_text(
+            "      %d video track(s) hold a file this build does not recognize as\n"
+            "      video: those tracks are written empty. Put the file on the track\n"
+            "      in REAPER by hand.\n",
+            v.files_unrecognised);
 }

@@ -157,7 +157,7 @@ std::string midi_track_rows(const TrackStageState& state) {
     return text;
 }
 
-std::string track_mode_rows(const TrackStageState& state, CommentsMode comments_mode) {
+std::string track_mode_rows(const TrackStageState& state) {
     std::string text;
     if (state.automation_modes.count != 0)
         text +=
@@ -171,6 +171,11 @@ std::string track_mode_rows(const TrackStageState& state, CommentsMode comments_
                     "      at the start of each clip:",
                     state.programs.count) +
                 state.programs.text + "\n";
+    return text;
+}
+
+std::string track_comment_rows(const TrackStageState& state, CommentsMode comments_mode) {
+    std::string text;
     if (!state.comments.empty()) {
         std::vector<std::string> names;
         for (const TrackComment& c : state.comments) names.push_back(c.track_name);

@@ -15,8 +15,10 @@ std::string track_coding_rows(const TrackStageState& state, bool no_track_colors
 std::string group_rows(const TrackStageState& state);
 // Real-time properties and instruments on other tracks.
 std::string midi_track_rows(const TrackStageState& state);
-// Automation modes, programs, comments.
-std::string track_mode_rows(const TrackStageState& state, CommentsMode comments_mode);
+// Automation modes and programs.
+std::string track_mode_rows(const TrackStageState& state);
+// Comments, and where the comments mode puts them.
+std::string track_comment_rows(const TrackStageState& state, CommentsMode comments_mode);
 // Group links beyond volume, mute and solo.
 std::string group_attribute_rows(const TrackStageState& state);
 // Tracks whose place in the colour sequence is taken from track order, or lies past row 26.

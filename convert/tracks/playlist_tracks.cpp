@@ -281,39 +281,40 @@ void fold_playlist_tracks(std::vector<StagedTrack>& tracks, const PlaylistTrackI
     }
 }
 
-std::string playlist_summary_text(const PlaylistTracks& r, bool keep_alt_takes) {
-    std::string text;
+PlaylistSummaryLines playlist_summary_lines(const PlaylistTracks& r, bool keep_alt_takes) {
+    PlaylistSummaryLines lines;
     if (r.alt_own_tracks != 0)
-        text += format_text(
+        lines.own_tracks = format_text(
             "  %d alternate playlist(s) could not be matched to a parent track by\n"
             "      name and arrive as their own tracks, MUTED -- Pro Tools plays one\n"
             "      playlist per track, so these never sounded there either. Unmute\n"
             "      one in REAPER to audition it.\n",
             r.alt_own_tracks);
     if (r.alt_with_lane != 0)
-        text += format_text("  %d alternate playlists matched to their parent track\n",
-                            r.alt_with_lane);
+        lines.matched += format_text("  %d alternate playlists matched to their parent track\n",
+                                     r.alt_with_lane);
     if (r.merged_stereo != 0)
-        text +=
+        lines.matched +=
             format_text("  %d Pro Tools stereo track(s) merged from split mono\n", r.merged_stereo);
     if (r.folded != 0)
-        text += format_text(
+        lines.matched += format_text(
             "  %d alternate playlist(s) folded into a parent that has no clips of its own\n",
             r.folded);
     if (keep_alt_takes && r.alt_written != 0)
-        text += format_text(
+        lines.lanes += format_text(
             "  %d alternate playlists kept as lanes (--drop-alt-takes to leave them out)\n",
             r.alt_written);
     if (!keep_alt_takes && !r.set_aside.empty())
-        text += format_text("  %d alternate playlists set aside (--drop-alt-takes was given)\n",
-                            static_cast<int>(r.set_aside.size()));
-    if ((keep_alt_takes && r.alt_written != 0) || (!keep_alt_takes && !r.set_aside.empty()))
+        lines.lanes +=
+            format_text("  %d alternate playlists set aside (--drop-alt-takes was given)\n",
+                        static_cast<int>(r.set_aside.size()));
+    if (!lines.lanes.empty())
         for (const std::string& renamed : r.renamed)
-            text += format_text("      renamed %s\n", renamed.c_str());
+            lines.lanes += format_text("      renamed %s\n", renamed.c_str());
     if (r.unmatched != 0)
-        text += format_text(
+        lines.unmatched = format_text(
             "  %d track(s) matched no strip row and were appended at the end --\n"
             "      please send this session file, that should not happen\n",
             r.unmatched);
-    return text;
+    return lines;
 }

@@ -66,5 +66,11 @@ void fold_playlist_tracks(std::vector<StagedTrack>& tracks, const PlaylistTrackI
 // The channels a merged track of n legs is written with: n rounded up to even.
 int merged_track_channels(int legs);
 
-// The summary lines of this step (split stereo, alternate playlists, folding, unmatched tracks).
-std::string playlist_summary_text(const PlaylistTracks& result, bool keep_alt_takes);
+// The summary lines of this step, each group printed at its own place in the summary.
+struct PlaylistSummaryLines {
+    std::string own_tracks;  // alternate playlists no parent took, written as tracks of their own
+    std::string matched;     // alternates matched to their parent, split stereo merged, folding
+    std::string unmatched;   // tracks matched to no strip row
+    std::string lanes;       // alternates kept as lanes or set aside, and the renamed ones
+};
+PlaylistSummaryLines playlist_summary_lines(const PlaylistTracks& result, bool keep_alt_takes);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,11 @@ struct AraTransfer {
     std::vector<AraSourceLine> sources;
     int takes_written = 0;
     int clips_without_take = 0;  // clips with a Melodyne record that got no take
+    // For the summary: the ARA plug-in each record names (empty: not known), the records of the
+    // clips that got no take, and the records no clip carries.
+    std::vector<std::string> record_plugins;
+    std::set<std::int32_t> records_without_take;
+    int records_on_no_clip = 0;
     int blocks_written = 0;
     int encoder_failed = 0;  // the merged archive did not compress: no ARA block
 };

@@ -76,6 +76,7 @@ std::string write_melodyne_take(std::FILE* file, const ClipRecord& clip) {
     const AraClipArchive* source = ara_take_source(clip.ara_index);
     if (!source) {
         ++ara_transfer.clips_without_take;
+        ara_transfer.records_without_take.insert(clip.ara_index);
         return std::string();
     }
     const std::uint32_t k = item_writer.items_written;
