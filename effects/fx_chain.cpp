@@ -194,7 +194,8 @@ void write_plugin_slot(std::FILE* file, const FxSession& session, const FxChainT
     append_format(text, "      BYPASS %d %d 0\n", bypass, offline);
     if (starts_with(type_text, "CLAP")) {
         text += "      <CLAP " + fx_token(type_text) + " " + fx_plain_token(id_text) + " \"\"\n";
-        text += "        CFG 4 0 0 \"\"\n";
+        // REAPER's CLAP configuration: 0, then the editor's width and height (0: its own size).
+        text += "        CFG 0 0 0 \"\"\n";
         if (!state.empty()) {
             text += "        <STATE\n";
             const std::string encoded = base64_encode(state);
@@ -214,11 +215,11 @@ void write_plugin_slot(std::FILE* file, const FxSession& session, const FxChainT
                             base64_encode(trailer));
         text += "      >\n";
     }
+    if (pinflags) text += "      PINFLAGS 1\n";
     if (!preset.empty()) text += "      PRESETNAME " + fx_token(preset) + "\n";
     if (state.empty()) text += "      PRESETNAME \"** Pro Tools settings not transferred **\"\n";
     text += "      FLOATPOS 0 0 0 0\n";
     text += "      FXID " + guid_from_seed(fxid_seed(instance)) + "\n";
-    if (pinflags) text += "      PINFLAGS 1\n";
     put_text(file, text);
     if (!state.empty()) {
         row.automation_points = write_param_envelopes(file, instance, &rule);
@@ -332,7 +333,7 @@ void write_placeholder_vst3(std::FILE* file, const std::string& name,
     }
     append_u32le(header, 0);
     append_u32le(header, 1);
-    append_u32le(header, 0);
+    append_u32le(header, reaper_header_tail_word(id_text));
     std::string text = "      BYPASS 1 0 0\n";
     text += "      <VST " + fx_token("VST3: " + name) + " \"\" 0 \"\" " + fx_plain_token(id_text) +
             " \"\"\n";

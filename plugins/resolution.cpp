@@ -17,7 +17,6 @@ constexpr std::string_view kKontaktKey = "NiInNi$D";
 constexpr std::uint32_t kKontaktVst2Id = 0x4E692444;
 constexpr std::string_view kKontakt7ClassId = "5653544E694B376B6F6E74616B742037";
 constexpr std::uint32_t kKontaktNewerThan = 7;
-constexpr std::uint32_t kChosenTailWord = 65535;
 
 constexpr std::size_t kMinStoredNameLength = 3;
 
@@ -89,11 +88,11 @@ void print_decision(std::string_view key, std::string_view type_text, std::strin
 // A choice of the pass over a built-in row: the record joins the second list, its row the
 // resolved rows.
 void choose_entry(std::string_view key, const PluginRuleRow& builtin, const ReaperPluginEntry& e,
-                  std::uint32_t tail_word, std::string_view reason) {
+                  std::string_view reason) {
     plugin_knowledge.chosen.push_back(make_record(key, builtin.display_name, e));
     const PluginResolution& record = plugin_knowledge.chosen.back();
     PluginRuleRow row = row_for(builtin, record);
-    row.tail_word = tail_word;
+    row.tail_word = reaper_header_tail_word(record.id_text);
     if (const std::uint32_t pins = output_pins_in_name(e.name); pins > 0) row.output_pins = pins;
     plugin_knowledge.resolved_rows.push_back(row);
     print_decision(key, record.type_text, reason);
@@ -113,7 +112,7 @@ void resolve_targeted_row(const CacheIndex& index, std::string_view key, const P
         print_decision(key, row.type_text ? row.type_text : "", kKeptOnVst3);
         return;
     }
-    choose_entry(key, row, cache[static_cast<std::size_t>(alternative)], 0,
+    choose_entry(key, row, cache[static_cast<std::size_t>(alternative)],
                  "--prefer-vst2 over the table row");
     plugin_knowledge.prefer_vst2_keys.insert(std::string(key));
     ++added;
@@ -159,7 +158,7 @@ void resolve_kontakt(const CacheIndex& index, std::string_view key, const Plugin
         cache[static_cast<std::size_t>(predicted ? newest : kontakt7)];
     plugin_knowledge.kontakt.chosen_name = chosen.name;
     plugin_knowledge.kontakt.predicted = predicted ? 1 : 0;
-    choose_entry(key, row, chosen, kChosenTailWord,
+    choose_entry(key, row, chosen,
                  predicted ? "predicted: written the way Kontakt 7 takes them"
                            : "Kontakt 7 takes Kontakt 6's settings, measured");
     ++added;
@@ -309,7 +308,7 @@ int resolve_session_plugins(const std::vector<SessionPluginInstance>& instances,
         point_row_at(row, record);
         row.input_pins = keyed.count(record.key) ? 4 : 2;
         row.output_pins = 2;
-        row.tail_word = kChosenTailWord;
+        row.tail_word = reaper_header_tail_word(record.id_text);
         if (record.key.starts_with("FabF")) row.preset_name = "Default Setting";
         plugin_knowledge.learned_rows.push_back(row);
     }

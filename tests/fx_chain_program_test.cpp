@@ -248,7 +248,7 @@ TEST(FxChainProgram, ClapBlockUnderPreferClap) {
                                         {"--vstini", vstini, "--prefer-clap"});
     EXPECT_TRUE(has(project,
                     "      <CLAP \"CLAP: Pro-Q 3 (FabFilter)\" com.fabfilter.pro-q.3 \"\"\n"
-                    "        CFG 4 0 0 \"\"\n        <STATE\n"))
+                    "        CFG 0 0 0 \"\"\n        <STATE\n"))
         << project;
 }
 

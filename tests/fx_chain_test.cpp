@@ -128,13 +128,15 @@ TEST_F(FxChain, StandInIsCarriedOnlyWhenItsTextExists) {
     track.name = "Keyed";
     track.pinflags = true;
 
-    // Its text: carried, PINFLAGS before the stand-in's last WAK.
-    standin = "      BYPASS 0 0 0\n      <JS a \"\"\n      >\n      WAK 0 0\n";
+    // Its text: carried, PINFLAGS right after the stand-in's last block, where REAPER puts it.
+    standin =
+        "      BYPASS 0 0 0\n      <JS a \"\"\n      >\n      FLOATPOS 0 0 0 0\n      WAK 0 0\n";
     Chain chain = write_chain(session, track);
     ASSERT_EQ(fx_chain_state.rows.size(), 2u);
     EXPECT_EQ(fx_chain_state.rows[1].outcome, fx_carried);
-    EXPECT_EQ(chain.text.substr(chain.text.size() - 45),
-              "      >\n      PINFLAGS 1\n      WAK 0 0\n    >\n");
+    EXPECT_TRUE(chain.text.ends_with(
+        "      >\n      PINFLAGS 1\n      FLOATPOS 0 0 0 0\n      WAK 0 0\n    >\n"))
+        << chain.text;
 
     // Empty text: a named placeholder without settings, the Trim before it takes the pins; with
     // placeholders off it is left out, named.
@@ -150,8 +152,9 @@ TEST_F(FxChain, StandInIsCarriedOnlyWhenItsTextExists) {
         EXPECT_EQ(count_fx_rows_carried(), 1u);  // the Trim
         EXPECT_EQ(chain.slots, placeholders ? 2 : 1);
         EXPECT_EQ(count_of(chain.text, "replace me here"), placeholders ? 1u : 0u);
-        EXPECT_EQ(chain.text.find("      PINFLAGS 1\n      WAK 0 0\n") + 17,
-                  chain.text.find("      WAK 0 0\n"))
+        EXPECT_NE(
+            chain.text.find("      >\n      PINFLAGS 1\n      PRESETNAME \"Avid Trim +0.00 dB\""),
+            std::string::npos)
             << chain.text;
         EXPECT_EQ(count_of(chain.text, "PINFLAGS 1"), 1u);
     }

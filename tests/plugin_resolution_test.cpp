@@ -260,7 +260,7 @@ TEST_F(Resolution, LinesSortedByKeyAndTheRowsLeftBehind) {
     EXPECT_EQ(text_of(eq->file), "Qzzy EQ.vst3");  // the '_' of the cache key put back
     EXPECT_EQ(text_of(eq->display_name), "Qzzy EQ");
     EXPECT_EQ(eq->input_pins, 4u);  // an instance has a key input
-    EXPECT_EQ(eq->tail_word, 65535u);
+    EXPECT_EQ(eq->tail_word, 0x0010FFFFu);  // REAPER's last header word for a VST3 build
     EXPECT_EQ(eq->preset_name, nullptr);
     EXPECT_EQ(text_of(find_mapping_rule("FabFPQ3a")->preset_name), "Default Setting");
     EXPECT_EQ(find_mapping_rule("FabFPQ3a")->input_pins, 2u);
@@ -417,7 +417,7 @@ TEST_F(Resolution, KontaktOutcomes) {
             continue;
         }
         EXPECT_EQ(row->output_pins, c.output_pins);
-        EXPECT_EQ(row->tail_word, 65535u);
+        EXPECT_EQ(row->tail_word, 0x0010FFFFu);
         EXPECT_EQ(text_of(row->display_name), "Kontakt");
         EXPECT_EQ(plugin_knowledge.kontakt.predicted, c.predicted);
         EXPECT_EQ(plugin_knowledge.kontakt.chosen_name,
@@ -460,7 +460,7 @@ TEST_F(Resolution, PreferVst2) {
     const PluginRuleRow* row = find_mapping_rule("QzzyQzEq");
     EXPECT_EQ(text_of(row->file), "Qzzy_EQ.dll");
     EXPECT_EQ(text_of(row->preset_name), "Init");
-    EXPECT_EQ(row->tail_word, 0u);
+    EXPECT_EQ(row->tail_word, 0x00100000u);  // REAPER's last header word for a VST2 build
     EXPECT_EQ(plugin_knowledge.prefer_vst2_keys, (std::set<std::string>{"QzzyQzEq"}));
 
     // Settings of another kind: both stay on VST3, and say so.
