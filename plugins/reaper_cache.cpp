@@ -196,6 +196,11 @@ std::string vst3_compat_uid_hex(std::uint32_t id, std::string_view name) {
     return bytes_to_hex_upper(bytes);
 }
 
+bool is_waves_shell_entry_without_class_id(const ReaperPluginEntry& entry) {
+    return entry.is_vst3 && !entry.is_clap && entry.vst3_class_id.empty() &&
+           to_lower_copy(entry.file).find("waveshell") != std::string::npos;
+}
+
 void describe_reaper_plugin(const ReaperPluginEntry& entry, std::string& id_text,
                             std::string& type_text) {
     const char* word;

@@ -52,6 +52,10 @@ int read_reaper_plugin_cache(const std::string& vstini, const std::string& sessi
                              const std::string& program_folder,
                              std::vector<ReaperPluginEntry>& entries, std::string& path_used);
 
+// A plug-in of a Waves shell as REAPER 6 caches list them: a .vst3 entry of the shell's file,
+// without a class id.
+bool is_waves_shell_entry_without_class_id(const ReaperPluginEntry& entry);
+
 // The id text and type text REAPER's effect block carries for the entry.
 void describe_reaper_plugin(const ReaperPluginEntry& entry, std::string& id_text,
                             std::string& type_text);

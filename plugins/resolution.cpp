@@ -192,6 +192,26 @@ int find_by_stored_name(const CacheIndex& index, std::string_view key,
     return chosen;
 }
 
+// REAPER 6 caches list the plug-ins of a Waves shell as .vst3 entries of the shell's file without
+// class ids ("WaveShell1-VST3 12.7_x64.vst3<1303613859=...,CLA-76 Mono (Waves)"): the one whose
+// name is the name the session stores for the Waves plug-in stands for it.
+int find_waves_shell_entry(const CacheIndex& index, std::string_view key,
+                           const std::vector<SessionPluginInstance>& instances) {
+    std::string wanted;
+    for (const SessionPluginInstance& instance : instances)
+        if (!instance.plugin_name.empty() && plugin_key(instance) == key) {
+            wanted = normalize_alnum_lower(strip_paren_suffixes(instance.plugin_name));
+            break;
+        }
+    if (wanted.empty()) return -1;
+    const std::vector<ReaperPluginEntry>& cache = *index.entries;
+    for (std::size_t i = 0; i < cache.size(); ++i) {
+        if (is_waves_shell_entry_without_class_id(cache[i]) && index.name_keys[i] == wanted)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
 bool learned_table_matches(std::string_view key) {
     for (std::size_t i = 0; i < plugin_knowledge.learned_table_rows; ++i)
         if (signature_matches(plugin_knowledge.learned_rows[i].signature, key)) return true;
@@ -208,11 +228,17 @@ void identify_key(const CacheIndex& index, std::string_view key, const PluginRul
     std::string rule_name;
     int found = -1;
     bool kept_on_vst3 = false;
+    bool waves_shell_entry = false;
     if (key.size() == kShellKeyLength) {
         const std::string wanted = "VST" + std::string(key.substr(8));
         for (std::size_t i = 0; i < cache.size() && found < 0; ++i)
             if (index.class_bytes[i].starts_with(wanted)) found = static_cast<int>(i);
-        if (found >= 0) rule_name = "Waves PluginSubComp";
+        if (found >= 0) {
+            rule_name = "Waves PluginSubComp";
+        } else if ((found = find_waves_shell_entry(index, key, instances)) >= 0) {
+            rule_name = "Waves shell entry of that name";
+            waves_shell_entry = true;
+        }
     } else {
         found = identify_in_cache(index, key, display, prefer_vst3, rule_name);
         std::uint32_t count = 0;
@@ -236,8 +262,17 @@ void identify_key(const CacheIndex& index, std::string_view key, const PluginRul
     }
 
     const ReaperPluginEntry& e = cache[static_cast<std::size_t>(found)];
-    plugin_knowledge.resolutions.push_back(
-        make_record(key, named ? std::string_view(display) : std::string_view(e.bare_name), e));
+    PluginResolution made =
+        make_record(key, named ? std::string_view(display) : std::string_view(e.bare_name), e);
+    if (waves_shell_entry) {
+        // A Waves plug-in's class id is the compatibility id of its four-character code, which
+        // ends the key, and its name.
+        std::uint32_t code = 0;
+        for (const char c : key.substr(kAaxIdLength))
+            code = code << 8 | static_cast<unsigned char>(c);
+        made.id_text = std::to_string(e.vst2_id) + "{" + vst3_compat_uid_hex(code, e.name) + "}";
+    }
+    plugin_knowledge.resolutions.push_back(std::move(made));
     const PluginResolution& record = plugin_knowledge.resolutions.back();
     if (!record.id_known) plugin_knowledge.marker_only_keys.insert(record.key);
     if (kept_on_vst3) {
@@ -248,8 +283,9 @@ void identify_key(const CacheIndex& index, std::string_view key, const PluginRul
                                      : "FabFilter " + record.display_name;
         plugin_knowledge.kept_on_vst3[name] += count;
     }
+    // Without the class id in the cache, the block carries the one the plug-in's name gives.
     say("    %s -> %-46s [%s%s]\n", record.key.c_str(), record.type_text.c_str(), rule_name.c_str(),
-        record.id_known ? "" : ", VST3 class id unknown - marker only");
+        record.id_known ? "" : ", VST3 class id unknown - written with the id its name gives");
     ++added;
 }
 

@@ -252,4 +252,34 @@ TEST(FxChainProgram, ClapBlockUnderPreferClap) {
         << project;
 }
 
+// A plug-in REAPER's cache lists by a .vst3 entry without a class id: the pass says which id the
+// block carries, and the offline slot's paragraph says how it was named.
+TEST(FxChainProgram, VstThreeEntryWithoutClassIdIsNamedSo) {
+    using namespace plugin_fixtures;
+    Folders f;
+    const std::string vstini = f.root.file("reaper-vstplugins64.ini");
+    write_file(vstini, vst_cache({vst_line("Bare.vst3", code_id("Bare"), "Bare (Qzzy)")}));
+    std::string console;
+    const std::string project =
+        convert(f, active(empty_slot("QzzyBare")), {"--vstini", vstini}, &console);
+    EXPECT_TRUE(has(console, "    QzzyBare -> VST3: Bare (Qzzy)"));
+    EXPECT_TRUE(has(console,
+                    "[VST2 id, VST3 class id unknown - written with the id its name "
+                    "gives]\n"))
+        << console;
+    EXPECT_FALSE(has(console, "marker only")) << console;
+    EXPECT_TRUE(has(console,
+                    "    1 placed OFFLINE - the plug-in is named but its\n"
+                    "      settings did not transfer: it waits, offline, at its defaults:\n"
+                    "      Bare                     x1\n"
+                    "      (1 of these were named from a .vst3 entry, whose class\n"
+                    "      id REAPER's cache does not list: the slot carries the id the\n"
+                    "      plug-in's name gives, which REAPER may not match)\n"))
+        << console;
+    // The whole block, with the id its name gives.
+    EXPECT_TRUE(has(project, "      <VST \"VST3: Bare (Qzzy)\" \"Bare.vst3\" 0 \"\" " +
+                                 code_id("Bare") + "{" + class_id("Bare", "bare") + "} \"\"\n"))
+        << project;
+}
+
 }  // namespace

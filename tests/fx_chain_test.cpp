@@ -11,6 +11,7 @@
 
 #include "app/convert_options.h"
 #include "convert/run_state.h"
+#include "plugins/plugin_state.h"
 #include "util/codecs.h"
 
 namespace {
@@ -212,6 +213,22 @@ TEST_F(FxChain, RowsOfLeftOutSlots) {
     EXPECT_EQ(fx_chain_state.rows[2].slot, 3u);
     EXPECT_EQ(fx_chain_state.rows[2].outcome, fx_not_recognised);
     EXPECT_EQ(fx_chain_state.unrecognised_counts.size(), 2u);
+
+    // A cache that lists the shell's plug-ins by name only (REAPER 6) has scanned it: the text
+    // says why it still was not found.
+    ReaperPluginEntry shell;
+    shell.file = "WaveShell1-VST3 12.7_x64.vst3";
+    shell.name = "CLA-2A (Waves)";
+    shell.vst2_id = 1303613859;
+    shell.is_vst3 = 1;
+    plugin_knowledge.cache = {shell};
+    reset_fx_chain_state();
+    write_chain(session, track);
+    ASSERT_EQ(fx_chain_state.rows.size(), 3u);
+    EXPECT_EQ(fx_chain_state.rows[1].text,
+              "REAPER's cache lists the Waves shell's plug-ins by name only, and none by this "
+              "one's name - rescan plug-ins in REAPER and convert again");
+    plugin_knowledge.cache.clear();
 }
 
 }  // namespace
