@@ -97,8 +97,31 @@ void expect_reaper_forms(const std::string& name, const std::string& text) {
     if (timemode != std::string::npos) {
         EXPECT_EQ(text.compare(timemode, 23, "  TIMEMODE 1 5 -1 30 0 "), 0);
     }
-    EXPECT_EQ(text.find("SHOWINMIX 0 0.6667 0.5 0 0.5 0 0 0 0\n"), std::string::npos);
-    EXPECT_EQ(text.find("MIDIOUT -1 -1\n"), std::string::npos);
+    // Forms REAPER writes otherwise: a receive envelope's tag with an index, SHOWINMIX of 9
+    // values, a video track's MIDIOUT of 2, CLAP's CFG 4, a signature point flagged 3, PINFLAGS
+    // after FXID.
+    for (const char* form : {"<AUXVOLENV ", "<AUXMUTEENV ",
+                             "SHOWINMIX 0 0.6667 0.5 0 0.5 0 0 0 0\n", "MIDIOUT -1 -1\n", "CFG 4 "})
+        EXPECT_EQ(text.find(form), std::string::npos) << form;
+    const std::size_t tempo = text.find("  <TEMPOENVEX\n");
+    std::istringstream lines(
+        tempo == std::string::npos ? "" : text.substr(tempo, text.find("\n  >\n", tempo) - tempo));
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream words(line);
+        std::vector<std::string> tokens;
+        for (std::string word; words >> word;) tokens.push_back(word);
+        if (tokens.size() == 7) {
+            EXPECT_EQ(tokens[6], "1") << "a signature point's flag: " << line;
+        }
+    }
+    for (std::size_t at = text.find("PINFLAGS 1\n"); at != std::string::npos;
+         at = text.find("PINFLAGS 1\n", at + 1)) {
+        const std::size_t line = text.rfind('\n', at - 1);
+        const std::size_t before = text.rfind('\n', line - 1);
+        EXPECT_EQ(text.substr(before + 1, line - before - 1).find_first_not_of(' '),
+                  text.substr(before + 1, line - before - 1).find('>'))
+            << "PINFLAGS not right after its block";
+    }
     for (const char* fade : {"FADEIN 5.1 ", "FADEOUT 5.1 "})
         EXPECT_EQ(text.find(fade), std::string::npos);
     for (std::size_t at = text.find("      <VOLENV\n"); at != std::string::npos;
