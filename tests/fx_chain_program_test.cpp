@@ -282,4 +282,38 @@ TEST(FxChainProgram, VstThreeEntryWithoutClassIdIsNamedSo) {
         << project;
 }
 
+// A Waves plug-in and a REAPER 6 cache, which lists the shell's plug-ins by name without class
+// ids: the slot is carried on the shell's entry of that name, with the class id Waves forms from
+// the plug-in's code and name.
+TEST(FxChainProgram, WavesPluginThroughAReaperSixCache) {
+    using namespace plugin_fixtures;
+    Folders f;
+    const std::string xml =
+        "<PresetChunkXMLTree><PluginSubComp>76CM</PluginSubComp><PluginName>CLA-76 "
+        "Mono</PluginName><ActiveSetup>SETUP_A</ActiveSetup></PresetChunkXMLTree>";
+    test_plugins::PluginBlock waves;
+    waves.id = "WvS3Shel";
+    waves.settings = test_plugins::u32be(static_cast<std::uint32_t>(24 + xml.size())) +
+                     test_blocks::zeros(16) + "XPst" + xml;
+    const std::string vstini = f.root.file("reaper-vstplugins64.ini");
+    const std::string shell = "WaveShell1-VST3 12.7_x64.vst3";
+    write_file(vstini,
+               vst_cache({vst_line(shell + "<1303613859", "1303613859", "CLA-2A (Waves)"),
+                          vst_line(shell + "<1303613859", "1303613859", "CLA-76 Mono (Waves)")}));
+    std::string console;
+    const std::string project =
+        convert(f, active(test_plugins::plugin_block(waves)), {"--vstini", vstini}, &console);
+    EXPECT_TRUE(has(console, "    WvS3Shel76CM -> VST3: CLA-76 Mono (Waves)"));
+    EXPECT_TRUE(has(console,
+                    "[Waves shell entry of that name, VST3 class id unknown - written "
+                    "with the id its name gives]\n"))
+        << console;
+    EXPECT_TRUE(has(console, "  1 plug-in instances found, 1 written with their settings\n"))
+        << console;
+    EXPECT_TRUE(has(project, "      BYPASS 0 0 0\n      <VST \"VST3: CLA-76 Mono (Waves)\" \"" +
+                                 shell +
+                                 "\" 0 \"\" 1303613859{5653543736434D636C6137366D6F6E6F} \"\"\n"))
+        << project;
+}
+
 }  // namespace
