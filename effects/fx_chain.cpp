@@ -223,8 +223,9 @@ void write_plugin_slot(std::FILE* file, const FxSession& session, const FxChainT
         trailer += preset;
         trailer += '\0';
         append_u32le(trailer, 0);
-        text += "      <VST " + fx_token(type_text) + " " + fx_token(rule.file ? rule.file : "") +
-                " 0 \"\" " + fx_plain_token(id_text) + " \"\"\n";
+        text += "      <VST " + fx_token(type_text) + " " +
+                fx_plain_token(rule.file ? rule.file : "") + " 0 \"\" " + fx_plain_token(id_text) +
+                " \"\"\n";
         append_base64_lines(text, "        ", vst_header(rule, state, key, track.channels), state,
                             base64_encode(trailer));
         text += "      >\n";

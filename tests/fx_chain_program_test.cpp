@@ -126,7 +126,7 @@ TEST(FxChainProgram, CorpusChunkIsTheWrittenState) {
         convert(f, active(script_slot("QzzyVerb")), {"--dump-corpus", f.root.file("corpus")});
     ASSERT_TRUE(has(project, "    <FXCHAIN\n      WNDRECT 0 0 0 0\n")) << project;
     EXPECT_TRUE(has(project,
-                    "      BYPASS 0 0 0\n      <VST \"VST: Qzzy Verb (Qzzy)\" \"verb.dll\" 0 "
+                    "      BYPASS 0 0 0\n      <VST \"VST: Qzzy Verb (Qzzy)\" verb.dll 0 "
                     "\"\" 1234<00> \"\"\n"))
         << project;
     const std::string state = first_vst_state(project);
@@ -171,8 +171,7 @@ TEST(FxChainProgram, OneChainOfEveryOutcome) {
                     "      VST: Qzzy Dry (Qzzy)     x1\n"));
     // Carried, offline without settings, a placeholder, nothing for the unknown one, the inactive
     // one offline, the Trim as volume JS.
-    EXPECT_TRUE(
-        has(project, "      BYPASS 1 1 0\n      <VST \"VST: Qzzy Dry (Qzzy)\" \"dry.dll\""));
+    EXPECT_TRUE(has(project, "      BYPASS 1 1 0\n      <VST \"VST: Qzzy Dry (Qzzy)\" dry.dll"));
     EXPECT_TRUE(has(project, "      PRESETNAME \"** Pro Tools settings not transferred **\"\n"));
     EXPECT_TRUE(has(project, "      BYPASS 1 0 0\n      <VST \"VST3: DigiQzzy\" \"\" 0 \"\" "));
     EXPECT_TRUE(
@@ -277,7 +276,7 @@ TEST(FxChainProgram, VstThreeEntryWithoutClassIdIsNamedSo) {
                     "      plug-in's name gives, which REAPER may not match)\n"))
         << console;
     // The whole block, with the id its name gives.
-    EXPECT_TRUE(has(project, "      <VST \"VST3: Bare (Qzzy)\" \"Bare.vst3\" 0 \"\" " +
+    EXPECT_TRUE(has(project, "      <VST \"VST3: Bare (Qzzy)\" Bare.vst3 0 \"\" " +
                                  code_id("Bare") + "{" + class_id("Bare", "bare") + "} \"\"\n"))
         << project;
 }

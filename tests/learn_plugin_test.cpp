@@ -390,7 +390,7 @@ TEST(LearnProgram, LearnedPinsReachThePluginHeader) {
         {work.file("Comp.ptx"), "-o", work.file("Comp.rpp"), "--no-pause"}, setup);
     ASSERT_EQ(r.exit_code, 0) << r.out;
     const std::string out = read_file(work.file("Comp.rpp"));
-    const std::size_t block = out.find("<VST \"VST: ReaComp (Cockos)\" \"reacomp.dll\" 0 ");
+    const std::size_t block = out.find("<VST \"VST: ReaComp (Cockos)\" reacomp.dll 0 ");
     ASSERT_NE(block, std::string::npos) << out;
     const std::size_t at = out.find('\n', block) + 1;
     const std::size_t end = out.find('\n', at);
