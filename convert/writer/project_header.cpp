@@ -255,8 +255,8 @@ void write_project_settings(std::FILE* file, std::int64_t sample_rate, double te
     s.thirty_drop = tc.thirty_drop;
     if (tc.write) {
         const FramePreset preset = frame_rate_preset(tc.fps, tc.flag);
-        print_text(file, "  PROJOFFS %.10f 0 0\n  TIMEMODE 1 %d -1 %d %d 0 -1 0\n",
-                   tc.offset_seconds, preset.preset, preset.fps, preset.flag);
+        print_text(file, "  PROJOFFS %.10f 0 0\n  TIMEMODE 1 %d -1 %d %d 0 -1\n", tc.offset_seconds,
+                   preset.preset, preset.fps, preset.flag);
         s.timecode_written = 1;
         if (preset.fps != tc.fps || preset.flag != tc.flag) s.ruler_fps = preset.fps;
     }
