@@ -76,8 +76,8 @@ const FramePreset* preset_of(int fps, int flag) {
 }
 
 // The preset for a rate: its own; for a rate no preset names, the whole rate of the same frame
-// count (47.952 and 59.94 run at 48 and 60), else the whole rate of half the frames (100, 119.88
-// and 120 run at 50 and 60), whose frames fall on every other frame of the session's; else 30.
+// count (47.952 and 59.94 run at 48 and 60), else the whole rate of half as many frames (100,
+// 119.88 and 120 run at 50, 60 and 60); else 30. The summary names the rate the ruler runs at.
 FramePreset frame_rate_preset(int fps, int flag) {
     if (const FramePreset* p = preset_of(fps, flag)) return *p;
     if (const FramePreset* p = preset_of(fps, 0)) return *p;
