@@ -178,8 +178,10 @@ TEST_F(FxChain, TrimOnAWideTrackIsAPlaceholderOfItsWidth) {
     const std::size_t header_at = chain.text.find('\n', chain.text.find("<VST ")) + 9;
     const std::string header =
         base64_decode(chain.text.substr(header_at, chain.text.find('\n', header_at) - header_at));
-    ASSERT_GE(header.size(), 12u);
+    ASSERT_EQ(header.size(), 12u + 6 * 8 + 4 + 6 * 8 + 12);
     EXPECT_EQ(header[8], 6);
+    // It ends as REAPER ends a VST3 build's header.
+    EXPECT_EQ(header.substr(header.size() - 4), std::string("\xFF\xFF\x10\x00", 4));
     EXPECT_EQ(fx_chain_state.trim_wide_tracks, 1u);
     ASSERT_EQ(fx_chain_state.rows.size(), 1u);
     EXPECT_EQ(fx_chain_state.rows[0].outcome, fx_aax_only);
