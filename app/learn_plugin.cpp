@@ -25,14 +25,14 @@ constexpr std::size_t kInputMasksAt = 12;
 constexpr std::size_t kMinSignature = 8;
 constexpr std::size_t kTableLineBuffer = 4096;
 
-// What the chain export gives: the three names of its "<VST " line and its state, each base64
-// line decoded by itself (a padded line would shift every later byte if the text were decoded
-// at once).
+// What the chain export gives: the three names of its "<VST " line and its whole state, each
+// base64 line decoded by itself (REAPER pads the header's last line and the chunk's last line
+// each on its own, so decoding the text at once would shift every later byte). The header runs
+// over as many lines as its pins need: REAPER wraps at 128 characters.
 struct ChainExport {
     std::string display_name;
     std::string file;
     std::string ident;
-    std::string header_bytes;
     std::string state_bytes;
     bool has_header_line = false;
 };
@@ -84,29 +84,26 @@ ChainRead read_chain(const std::string& path, ChainExport& out) {
             in_vst = true;
             continue;
         }
-        if (!out.has_header_line) {
-            out.has_header_line = true;
-            out.header_bytes = base64_decode(line);
-            out.state_bytes = out.header_bytes;
-            continue;
-        }
-        if (line.front() == '<' || line.front() == '>') break;
+        if (out.has_header_line && (line.front() == '<' || line.front() == '>')) break;
+        out.has_header_line = true;
         out.state_bytes += base64_decode(line);
     }
     return out.has_header_line ? ChainRead::ok : ChainRead::not_a_chain;
 }
 
-// The header read with pin masks `width` bytes wide, or nothing when it does not fit.
-std::optional<VstStateHeader> header_with_width(std::string_view bytes, std::uint32_t inputs,
-                                                std::size_t width) {
+// The header read with pin masks `width` bytes wide, or nothing when it does not fit. The word
+// after the chunk size is 1 in a FEED5EEE header and 0 in a FEED5EEF one, as REAPER writes them.
+std::optional<VstStateHeader> header_with_width(std::string_view bytes, std::uint32_t magic,
+                                                std::uint32_t inputs, std::size_t width) {
     const std::size_t outputs_at = kInputMasksAt + inputs * width;
     if (bytes.size() < outputs_at + 4) return std::nullopt;
     const std::uint32_t outputs = read_u32le_checked(bytes, outputs_at);
-    if (outputs < 1 || outputs > kMaxPins) return std::nullopt;
+    if (outputs > kMaxPins) return std::nullopt;
     const std::size_t words_at = outputs_at + 4 + outputs * width;
     if (bytes.size() < words_at + 12) return std::nullopt;
     const std::uint32_t chunk_size = read_u32le_checked(bytes, words_at);
-    if (read_u32le_checked(bytes, words_at + 4) != 1 || chunk_size > kMaxChunkSize)
+    const std::uint32_t constant = magic == kMagicWithTail ? 0 : 1;
+    if (read_u32le_checked(bytes, words_at + 4) != constant || chunk_size > kMaxChunkSize)
         return std::nullopt;
     VstStateHeader header;
     header.readable = true;
@@ -143,9 +140,16 @@ std::string learned_line(const std::string& signature, const ChainExport& chain,
                        fabfilter ? " | Default Setting" : "");
 }
 
+// FabFilter's chunk: "FabF" or "FFBS" at its start (VST2), or "FFBS" after the size and the word
+// 1 that a VST3 build's state opens with.
 bool fabfilter_state(const ChainExport& chain, const VstStateHeader& header) {
-    return header.readable && chain.state_bytes.size() >= header.chunk_start + 4 &&
-           chain.state_bytes.compare(header.chunk_start, 4, "FabF") == 0;
+    if (!header.readable) return false;
+    const std::string_view state = chain.state_bytes;
+    const auto holds = [&](std::size_t at, std::string_view tag) {
+        return state.size() >= at + tag.size() && state.substr(at, tag.size()) == tag;
+    };
+    const std::size_t at = header.chunk_start;
+    return holds(at, "FabF") || holds(at, "FFBS") || holds(at + 8, "FFBS");
 }
 
 enum class TableChange { appended, replaced, unchanged, failed };
@@ -242,10 +246,12 @@ VstStateHeader read_vst_state_header(std::string_view bytes) {
     VstStateHeader fallback;
     fallback.magic = bytes.size() < 8 ? 0 : read_u32le_checked(bytes, 4);
     if (bytes.size() < kInputMasksAt) return fallback;
+    if (fallback.magic != kMagicPlain && fallback.magic != kMagicWithTail) return fallback;
     const std::uint32_t inputs = read_u32le_checked(bytes, kInputCountAt);
-    if (inputs < 1 || inputs > kMaxPins) return fallback;
+    if (inputs > kMaxPins) return fallback;
     for (const std::size_t width : {8u, 4u}) {
-        if (std::optional<VstStateHeader> header = header_with_width(bytes, inputs, width)) {
+        if (std::optional<VstStateHeader> header =
+                header_with_width(bytes, fallback.magic, inputs, width)) {
             header->magic = fallback.magic;
             return *header;
         }
@@ -269,7 +275,7 @@ int learn_plugin(const std::string& chain_path, const std::string& signature,
         case ChainRead::ok:
             break;
     }
-    const VstStateHeader header = read_vst_state_header(chain.header_bytes);
+    const VstStateHeader header = read_vst_state_header(chain.state_bytes);
     if (header.magic != kMagicPlain && header.magic != kMagicWithTail) {
         say("  header magic is %08X, expected FEED5EEE/FEED5EEF - is this one plug-in?\n",
             header.magic);
@@ -293,7 +299,7 @@ int learn_plugin(const std::string& chain_path, const std::string& signature,
             "             %u bytes) - written as stereo 2 in / 2 out. If this\n"
             "             plug-in then loads with wrong routing, send this\n"
             "             .RfxChain file.\n",
-            header.magic, static_cast<unsigned>(chain.header_bytes.size()));
+            header.magic, static_cast<unsigned>(chain.state_bytes.size()));
 
     const std::string table_path = plugin_table_path(program_path);
     switch (store_line(table_path, signature, line)) {
@@ -312,12 +318,16 @@ int learn_plugin(const std::string& chain_path, const std::string& signature,
     }
     say("  The IDENTITY is now known: this plug-in will be inserted in the\n"
         "  right slot, in the right order, with its bypass state.\n");
-    if (fabfilter)
+    // What the conversion will do with the settings: a FabFilter plug-in's row takes the preset
+    // and FabFilter's own framing, which this build writes from Pro Tools' values; any other
+    // plug-in's settings go over where Pro Tools stored the plug-in's own chunk.
+    if (signature.starts_with("FabF"))
         say("  Its REAPER state uses a container this build can write, so its\n"
             "  Pro Tools SETTINGS will transfer too, not just the identity.\n");
     else
-        say("  Its REAPER state does NOT use a container this build can synthesise,\n"
-            "  so SETTINGS will not transfer: it goes in offline and labeled\n"
+        say("  Its Pro Tools SETTINGS transfer where Pro Tools stored the plug-in's\n"
+            "  own chunk. Where it stored only control values, whose layout in this\n"
+            "  REAPER build is not known, the slot goes in offline and labeled\n"
             "  rather than loading with values that would silently be wrong.\n");
     return 0;
 }

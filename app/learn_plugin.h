@@ -4,10 +4,13 @@
 // (plugins/learned_table.h reads it back). The chain's "<VST " line gives the names; the base64
 // lines after it hold REAPER's VST state, whose header (little-endian) is
 //   +0 u32 identifier (not read)     +4 u32 magic FEED5EEE or FEED5EEF
-//   +8 u32 input count (1..64), then one pin mask per input (8 bytes wide, or 4 in older files)
-//   then u32 output count (1..64) and one mask per output
-//   then u32 chunk size (at most 16 MiB), u32 constant 1, u32 tail word, then the plug-in's chunk,
-//   which opens with "FabF" for a FabFilter state.
+//   +8 u32 input count (0..64: an instrument has none), then one pin mask per input (8 bytes
+//      wide, or 4 in older files)
+//   then u32 output count (0..64) and one mask per output
+//   then u32 chunk size (at most 16 MiB), u32 1 (FEED5EEE) or 0 (FEED5EEF), u32 tail word, then
+//   the plug-in's chunk, which opens with "FabF" or "FFBS" for a FabFilter state ("FFBS" after a
+//   u32 size and a u32 1 in a VST3 build's).
+// The header is read from the whole state, all its lines: a wide plug-in's runs past the first.
 // A header that does not read gives 2 in, 2 out and tail word 0.
 #pragma once
 
@@ -32,7 +35,8 @@ struct VstStateHeader {
 };
 
 // The magic is 0 for fewer than 8 bytes. The header reads with 8-byte pin masks, else 4-byte
-// ones; when neither fits, `readable` is false and the stereo defaults stand.
+// ones; when neither fits, or the magic is neither form, `readable` is false and the stereo
+// defaults stand.
 VstStateHeader read_vst_state_header(std::string_view bytes);
 
 // Learns the plug-in of the chain file under the AAX signature and writes the table beside the

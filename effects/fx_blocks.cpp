@@ -19,6 +19,10 @@ void reset_fx_block_state() {
     fx_current_key_offset = 0;
 }
 
+std::string reaper_plugin_file(std::string_view stem) {
+    return std::string(stem) + std::string(kReaperPluginFileSuffix);
+}
+
 namespace {
 
 constexpr double kVolumeScale = 6.0 / 6.020599913279624;
@@ -98,8 +102,12 @@ std::string reaeq_state(const std::vector<ReaEqStateBand>& bands, double output_
     append_u32le(state, 1);
     append_u32le(state, 1);
     append_f64le(state, std::pow(10.0, output_gain_db / 20.0));
-    state.append(12, '\0');
-    state += std::string("\x02\x00\x01\x00", 4);
+    // REAPER closes the state with a zero word, the editor's width and height (0: its own size)
+    // and the word 2.
+    append_u32le(state, 0);
+    append_u32le(state, 0);
+    append_u32le(state, 0);
+    append_u32le(state, 2);
     return state;
 }
 
@@ -118,7 +126,7 @@ std::string build_reaeq_block(const std::vector<ReaEqStateBand>& bands, std::uin
     append_u32le(header, static_cast<std::uint32_t>(state.size()));
     append_u32le(header, 1);
     append_u32le(header, 0x100000u);
-    return build_vst_block("VST: ReaEQ (Cockos)", "reaeq.dll",
+    return build_vst_block("VST: ReaEQ (Cockos)", reaper_plugin_file("reaeq"),
                            "1919247729<56535472656571726561657100000000>", header, state, bypass,
                            seed, custom_name, preset_name);
 }
@@ -147,10 +155,10 @@ std::string build_reagate_or_reacomp_block(bool gate, const std::uint32_t (&word
     append_u32le(header, static_cast<std::uint32_t>(state.size()));
     append_u32le(header, 0);
     append_u32le(header, 0x100000u);
-    return gate ? build_vst_block("VST: ReaGate (Cockos)", "reagate.dll",
+    return gate ? build_vst_block("VST: ReaGate (Cockos)", reaper_plugin_file("reagate"),
                                   "1919248244<56535472656774726561676174650000>", header, state,
                                   bypass, seed, custom_name, preset_name)
-                : build_vst_block("VST: ReaComp (Cockos)", "reacomp.dll",
+                : build_vst_block("VST: ReaComp (Cockos)", reaper_plugin_file("reacomp"),
                                   "1919247213<5653547265636D726561636F6D700000>", header, state,
                                   bypass, seed, custom_name, preset_name);
 }
@@ -196,13 +204,17 @@ bool standin_chunk_ok(const SessionPluginInstance& instance, SessionBytes bytes)
 }
 
 void insert_pinflags(std::string& text) {
-    // The last line whose first word is WAK closes the last block.
+    // The last line whose first word is WAK closes the last block; the ">" line before it ends
+    // that block's body, and REAPER writes PINFLAGS right after it.
     for (std::size_t at = text.rfind("WAK "); at != std::string::npos;
          at = at == 0 ? std::string::npos : text.rfind("WAK ", at - 1)) {
         const std::size_t line = text.rfind('\n', at);
         const std::size_t start = line == std::string::npos ? 0 : line + 1;
         if (text.find_first_not_of(' ', start) != at) continue;
-        text.insert(start, text.substr(start, at - start) + "PINFLAGS 1\n");
+        const std::string indent = text.substr(start, at - start);
+        const std::size_t close = text.rfind("\n" + indent + ">\n", start);
+        const std::size_t where = close == std::string::npos ? start : close + indent.size() + 3;
+        text.insert(where, indent + "PINFLAGS 1\n");
         return;
     }
 }

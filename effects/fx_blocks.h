@@ -27,6 +27,19 @@ extern std::uint32_t fx_current_key_offset;
 // Both back to their start values.
 void reset_fx_block_state();
 
+// REAPER names its own plug-ins' files by platform: "reaeq.dll" on Windows, "reaeq.vst.dylib" on
+// macOS, "reaeq.vst.so" on Linux. A project names them as REAPER on the machine the program runs
+// on does.
+#if defined(_WIN32)
+inline constexpr std::string_view kReaperPluginFileSuffix = ".dll";
+#elif defined(__APPLE__)
+inline constexpr std::string_view kReaperPluginFileSuffix = ".vst.dylib";
+#else
+inline constexpr std::string_view kReaperPluginFileSuffix = ".vst.so";
+#endif
+// The file of REAPER's own plug-in `stem` ("reaeq", "reacomp", ...) on this platform.
+std::string reaper_plugin_file(std::string_view stem);
+
 std::string build_vst_block(std::string_view type_text, std::string_view file,
                             std::string_view id_text, std::string_view header,
                             std::string_view state, std::uint8_t bypass, std::uint32_t seed,
@@ -67,8 +80,9 @@ std::optional<std::string> stock_plugin_name(const SessionPluginInstance& instan
 // "Cmp Ratio", "EQ Low Gain", "Filter 2 Type" and "Sc Source".
 bool standin_chunk_ok(const SessionPluginInstance& instance, SessionBytes bytes);
 
-// Puts "PINFLAGS 1" before the last WAK line of `text` (the closing line of its last block), at
-// that line's indent: the slot that takes the key input's pins.
+// Puts "PINFLAGS 1" in the last block of `text` (the one its last WAK line closes), right after
+// that block's ">" line and at its indent, where REAPER writes it: the slot that takes the key
+// input's pins.
 void insert_pinflags(std::string& text);
 
 // a + " (" + b + ")".

@@ -148,6 +148,20 @@ bool has_program_bank(const std::string& state) {
            state.find("<Bank>") != std::string::npos;
 }
 
+// Whether REAPER's cache lists a Waves shell's plug-ins as .vst3 entries without class ids, as
+// REAPER 6 does.
+bool cache_lists_waves_shell_by_name() {
+    for (const ReaperPluginEntry& e : plugin_knowledge.cache)
+        if (is_waves_shell_entry_without_class_id(e)) return true;
+    return false;
+}
+
+// An offline slot whose plug-in REAPER's cache lists by a .vst3 entry without a class id.
+void count_offline_without_class_id(const SessionPluginInstance& instance) {
+    if (plugin_knowledge.marker_only_keys.count(plugin_key(instance)) != 0)
+        ++fx_chain_state.offline_without_class_id;
+}
+
 // Kind 0: the plug-in block with its state, or offline without one.
 void write_plugin_slot(std::FILE* file, const FxSession& session, const FxChainTrack& track,
                        const Slot& slot, bool pinflags) {
@@ -194,7 +208,8 @@ void write_plugin_slot(std::FILE* file, const FxSession& session, const FxChainT
     append_format(text, "      BYPASS %d %d 0\n", bypass, offline);
     if (starts_with(type_text, "CLAP")) {
         text += "      <CLAP " + fx_token(type_text) + " " + fx_plain_token(id_text) + " \"\"\n";
-        text += "        CFG 4 0 0 \"\"\n";
+        // REAPER's CLAP configuration: 0, then the editor's width and height (0: its own size).
+        text += "        CFG 0 0 0 \"\"\n";
         if (!state.empty()) {
             text += "        <STATE\n";
             const std::string encoded = base64_encode(state);
@@ -208,17 +223,18 @@ void write_plugin_slot(std::FILE* file, const FxSession& session, const FxChainT
         trailer += preset;
         trailer += '\0';
         append_u32le(trailer, 0);
-        text += "      <VST " + fx_token(type_text) + " " + fx_token(rule.file ? rule.file : "") +
-                " 0 \"\" " + fx_plain_token(id_text) + " \"\"\n";
+        text += "      <VST " + fx_token(type_text) + " " +
+                fx_plain_token(rule.file ? rule.file : "") + " 0 \"\" " + fx_plain_token(id_text) +
+                " \"\"\n";
         append_base64_lines(text, "        ", vst_header(rule, state, key, track.channels), state,
                             base64_encode(trailer));
         text += "      >\n";
     }
+    if (pinflags) text += "      PINFLAGS 1\n";
     if (!preset.empty()) text += "      PRESETNAME " + fx_token(preset) + "\n";
     if (state.empty()) text += "      PRESETNAME \"** Pro Tools settings not transferred **\"\n";
     text += "      FLOATPOS 0 0 0 0\n";
     text += "      FXID " + guid_from_seed(fxid_seed(instance)) + "\n";
-    if (pinflags) text += "      PINFLAGS 1\n";
     put_text(file, text);
     if (!state.empty()) {
         row.automation_points = write_param_envelopes(file, instance, &rule, row.track);
@@ -228,6 +244,7 @@ void write_plugin_slot(std::FILE* file, const FxSession& session, const FxChainT
             row.outcome = fx_without_settings;
             row.text = "Pro Tools stored no transferable settings for it";
             ++fx_chain_state.offline_counts[row.name];
+            count_offline_without_class_id(instance);
         }
     }
     std::fputs("      WAK 0 0\n", file);
@@ -332,7 +349,7 @@ void write_placeholder_vst3(std::FILE* file, const std::string& name,
     }
     append_u32le(header, 0);
     append_u32le(header, 1);
-    append_u32le(header, 0);
+    append_u32le(header, reaper_header_tail_word(id_text));
     std::string text = "      BYPASS 1 0 0\n";
     text += "      <VST " + fx_token("VST3: " + name) + " \"\" 0 \"\" " + fx_plain_token(id_text) +
             " \"\"\n";
@@ -451,6 +468,7 @@ int write_fx_chain(std::FILE* file, const FxSession& session, const FxChainTrack
                     if (settings.placeholders_enabled) {
                         settle(fx_without_settings, std::move(reason));
                         ++st.offline_counts[name];
+                        count_offline_without_class_id(instance);
                         kind = SlotKind::plugin_block;
                     } else {
                         settle(fx_left_out_no_settings, std::move(reason));
@@ -520,10 +538,13 @@ int write_fx_chain(std::FILE* file, const FxSession& session, const FxChainTrack
         }
         if (!settled) {
             settle(fx_not_recognised,
-                   instance.payload_kind == 9
-                       ? "REAPER has not scanned this Waves plug-in - rescan plug-ins in REAPER "
-                         "and convert again"
-                       : "not recognized - we have not matched this one to a REAPER plug-in yet");
+                   instance.payload_kind != 9 ? "not recognized - we have not matched this one to "
+                                                "a REAPER plug-in yet"
+                   : cache_lists_waves_shell_by_name()
+                       ? "REAPER's cache lists the Waves shell's plug-ins by name only, and none "
+                         "by this one's name - rescan plug-ins in REAPER and convert again"
+                       : "REAPER has not scanned this Waves plug-in - rescan plug-ins in REAPER "
+                         "and convert again");
             ++st.unrecognised_counts[name];
             st.unrecognised_keys.emplace(name, plugin_key(instance));
         }

@@ -72,6 +72,8 @@ struct FxChainState {
     // The key `--learn` takes, by display name, for the slots not recognised.
     std::map<std::string, std::string> unrecognised_keys;
     std::map<std::string, std::uint32_t> offline_counts;
+    // Of those, the slots of a plug-in REAPER's cache names by a .vst3 entry without a class id.
+    std::uint32_t offline_without_class_id = 0;
 };
 extern FxChainState fx_chain_state;
 void reset_fx_chain_state();

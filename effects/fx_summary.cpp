@@ -140,6 +140,12 @@ std::string fx_plugin_paragraph(int instances) {
             "      settings did not transfer: it waits, offline, at its defaults:\n",
             total(st.offline_counts));
         text += count_rows(st.offline_counts);
+        if (st.offline_without_class_id != 0)
+            text += format_text(
+                "      (%d of these were named from a .vst3 entry, whose class\n"
+                "      id REAPER's cache does not list: the slot carries the id the\n"
+                "      plug-in's name gives, which REAPER may not match)\n",
+                static_cast<int>(st.offline_without_class_id));
     }
     if (st.left_out_bypassed != 0)
         text += format_text(

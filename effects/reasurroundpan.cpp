@@ -224,9 +224,9 @@ std::string write_reasurroundpan(const SurroundPanState& state, std::uint32_t se
     // A track's chain is indented six blanks.
     const std::string saved_indent = fx_indent;
     fx_indent = "      ";
-    std::string block = build_vst_block("VST: ReaSurroundPan (Cockos)", "reasurround2.dll",
-                                        "1920168498<56535472737232726561737572726F75>", header,
-                                        body, 0, seed, "", "");
+    std::string block = build_vst_block(
+        "VST: ReaSurroundPan (Cockos)", reaper_plugin_file("reasurround2"),
+        "1920168498<56535472737232726561737572726F75>", header, body, 0, seed, "", "");
     fx_indent = saved_indent;
     ++reasurroundpan_state.blocks;
     ++(state.stereo_input ? reasurroundpan_state.stereo_blocks : reasurroundpan_state.mono_blocks);

@@ -39,10 +39,10 @@ const PluginRuleRow kBuiltinRows[] = {
         row.display_name = "Kontakt";
         row.type_text = "VSTi: Kontakt (Native Instruments) (64 out)";
         row.file = "Kontakt.dll";
-        row.id_text = "1315513412<5653544E6924446B6F6E74616B742028>";
+        row.id_text = "1315513412<5653544E6924446B6F6E74616B740000>";
         row.input_pins = 2;
         row.output_pins = 64;
-        row.tail_word = 65535;
+        row.tail_word = 0x00100000;
         return row;
     }(),
 };
@@ -71,6 +71,10 @@ void point_row_at(PluginRuleRow& row, const PluginResolution& record) {
     row.type_text = record.type_text.c_str();
     row.file = record.file.c_str();
     row.id_text = record.id_text.c_str();
+}
+
+std::uint32_t reaper_header_tail_word(std::string_view id_text) {
+    return id_text.find('{') != std::string_view::npos ? 0x0010FFFFu : 0x00100000u;
 }
 
 bool row_has_target(const PluginRuleRow& row) {

@@ -50,6 +50,11 @@ void point_row_at(PluginRuleRow& row, const PluginResolution& record);
 // True when the row names a REAPER plug-in.
 bool row_has_target(const PluginRuleRow& row);
 
+// The last word of the VST state header REAPER writes for a plug-in of this id text: 0x0010FFFF
+// for a VST3 build (its id text holds the class id in braces), 0x00100000 for a VST2 build. The
+// low half is the plug-in's program, where REAPER keeps 0xFFFF for "none" on VST3.
+std::uint32_t reaper_header_tail_word(std::string_view id_text);
+
 // A row's signature matches a key it begins. A 12-character key (a plug-in inside a Waves shell)
 // is matched only by a 12-character signature: the shell's 8-character id names every plug-in
 // inside it, never one of them.

@@ -186,10 +186,19 @@ std::string vst3_compat_uid_hex(std::uint32_t id, std::string_view name) {
     std::string bytes = "VST";
     for (int shift = 24; shift >= 0; shift -= 8)
         bytes.push_back(static_cast<char>((id >> shift) & 0xFF));
-    const std::string lower = to_lower_copy(name.substr(0, 9));
-    bytes += lower;
+    // The effect's own name: REAPER's name without its channel groups and its maker.
+    std::string_view effect = cut_channel_groups(name);
+    if (!effect.empty() && effect.back() == ')')
+        if (const std::size_t maker = effect.rfind(" ("); maker != std::string_view::npos)
+            effect = effect.substr(0, maker);
+    bytes += normalize_alnum_lower(effect).substr(0, 9);
     bytes.resize(16, '\0');
     return bytes_to_hex_upper(bytes);
+}
+
+bool is_waves_shell_entry_without_class_id(const ReaperPluginEntry& entry) {
+    return entry.is_vst3 && !entry.is_clap && entry.vst3_class_id.empty() &&
+           to_lower_copy(entry.file).find("waveshell") != std::string::npos;
 }
 
 void describe_reaper_plugin(const ReaperPluginEntry& entry, std::string& id_text,
@@ -204,11 +213,11 @@ void describe_reaper_plugin(const ReaperPluginEntry& entry, std::string& id_text
     } else if (entry.is_vst3) {
         word = "VST3";
         id_text = std::to_string(entry.vst2_id) + "{" +
-                  vst3_compat_uid_hex(entry.vst2_id, entry.bare_name) + "}";
+                  vst3_compat_uid_hex(entry.vst2_id, entry.name) + "}";
     } else {
         word = "VST";
         id_text = std::to_string(entry.vst2_id) + "<" +
-                  vst3_compat_uid_hex(entry.vst2_id, entry.bare_name) + ">";
+                  vst3_compat_uid_hex(entry.vst2_id, entry.name) + ">";
     }
     type_text = std::string(word) + (entry.is_instrument ? "i" : "") + ": " + entry.name;
 }

@@ -52,12 +52,20 @@ int read_reaper_plugin_cache(const std::string& vstini, const std::string& sessi
                              const std::string& program_folder,
                              std::vector<ReaperPluginEntry>& entries, std::string& path_used);
 
+// A plug-in of a Waves shell as REAPER 6 caches list them: a .vst3 entry of the shell's file,
+// without a class id.
+bool is_waves_shell_entry_without_class_id(const ReaperPluginEntry& entry);
+
 // The id text and type text REAPER's effect block carries for the entry.
 void describe_reaper_plugin(const ReaperPluginEntry& entry, std::string& id_text,
                             std::string& type_text);
 
 // REAPER's class id for a VST2 plug-in: "VST", the id's bytes from the most significant, and the
-// first 9 characters of the name lower-cased, zero-padded to 16 bytes; 32 upper-case hex digits.
+// first 9 letters and digits of the effect's name lower-cased, zero-padded to 16 bytes; 32
+// upper-case hex digits. The effect's name is REAPER's name (`name` of the cache entry) without
+// its channel groups and its maker: "CLA-76 Mono (Waves)" gives "cla76mono", "Kontakt 4 (x86)
+// (Native Instruments GmbH) (8 out)" "kontakt4x". A plug-in whose own effect name keeps blanks
+// or signs gets another id from REAPER, which the cache does not show.
 std::string vst3_compat_uid_hex(std::uint32_t id, std::string_view name);
 
 // True when the id text names a plug-in of the cache (by CLAP id, decimal VST2 id or braced

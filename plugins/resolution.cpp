@@ -17,7 +17,6 @@ constexpr std::string_view kKontaktKey = "NiInNi$D";
 constexpr std::uint32_t kKontaktVst2Id = 0x4E692444;
 constexpr std::string_view kKontakt7ClassId = "5653544E694B376B6F6E74616B742037";
 constexpr std::uint32_t kKontaktNewerThan = 7;
-constexpr std::uint32_t kChosenTailWord = 65535;
 
 constexpr std::size_t kMinStoredNameLength = 3;
 
@@ -89,11 +88,11 @@ void print_decision(std::string_view key, std::string_view type_text, std::strin
 // A choice of the pass over a built-in row: the record joins the second list, its row the
 // resolved rows.
 void choose_entry(std::string_view key, const PluginRuleRow& builtin, const ReaperPluginEntry& e,
-                  std::uint32_t tail_word, std::string_view reason) {
+                  std::string_view reason) {
     plugin_knowledge.chosen.push_back(make_record(key, builtin.display_name, e));
     const PluginResolution& record = plugin_knowledge.chosen.back();
     PluginRuleRow row = row_for(builtin, record);
-    row.tail_word = tail_word;
+    row.tail_word = reaper_header_tail_word(record.id_text);
     if (const std::uint32_t pins = output_pins_in_name(e.name); pins > 0) row.output_pins = pins;
     plugin_knowledge.resolved_rows.push_back(row);
     print_decision(key, record.type_text, reason);
@@ -113,7 +112,7 @@ void resolve_targeted_row(const CacheIndex& index, std::string_view key, const P
         print_decision(key, row.type_text ? row.type_text : "", kKeptOnVst3);
         return;
     }
-    choose_entry(key, row, cache[static_cast<std::size_t>(alternative)], 0,
+    choose_entry(key, row, cache[static_cast<std::size_t>(alternative)],
                  "--prefer-vst2 over the table row");
     plugin_knowledge.prefer_vst2_keys.insert(std::string(key));
     ++added;
@@ -159,7 +158,7 @@ void resolve_kontakt(const CacheIndex& index, std::string_view key, const Plugin
         cache[static_cast<std::size_t>(predicted ? newest : kontakt7)];
     plugin_knowledge.kontakt.chosen_name = chosen.name;
     plugin_knowledge.kontakt.predicted = predicted ? 1 : 0;
-    choose_entry(key, row, chosen, kChosenTailWord,
+    choose_entry(key, row, chosen,
                  predicted ? "predicted: written the way Kontakt 7 takes them"
                            : "Kontakt 7 takes Kontakt 6's settings, measured");
     ++added;
@@ -193,6 +192,26 @@ int find_by_stored_name(const CacheIndex& index, std::string_view key,
     return chosen;
 }
 
+// REAPER 6 caches list the plug-ins of a Waves shell as .vst3 entries of the shell's file without
+// class ids ("WaveShell1-VST3 12.7_x64.vst3<1303613859=...,CLA-76 Mono (Waves)"): the one whose
+// name is the name the session stores for the Waves plug-in stands for it.
+int find_waves_shell_entry(const CacheIndex& index, std::string_view key,
+                           const std::vector<SessionPluginInstance>& instances) {
+    std::string wanted;
+    for (const SessionPluginInstance& instance : instances)
+        if (!instance.plugin_name.empty() && plugin_key(instance) == key) {
+            wanted = normalize_alnum_lower(strip_paren_suffixes(instance.plugin_name));
+            break;
+        }
+    if (wanted.empty()) return -1;
+    const std::vector<ReaperPluginEntry>& cache = *index.entries;
+    for (std::size_t i = 0; i < cache.size(); ++i) {
+        if (is_waves_shell_entry_without_class_id(cache[i]) && index.name_keys[i] == wanted)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
 bool learned_table_matches(std::string_view key) {
     for (std::size_t i = 0; i < plugin_knowledge.learned_table_rows; ++i)
         if (signature_matches(plugin_knowledge.learned_rows[i].signature, key)) return true;
@@ -209,11 +228,17 @@ void identify_key(const CacheIndex& index, std::string_view key, const PluginRul
     std::string rule_name;
     int found = -1;
     bool kept_on_vst3 = false;
+    bool waves_shell_entry = false;
     if (key.size() == kShellKeyLength) {
         const std::string wanted = "VST" + std::string(key.substr(8));
         for (std::size_t i = 0; i < cache.size() && found < 0; ++i)
             if (index.class_bytes[i].starts_with(wanted)) found = static_cast<int>(i);
-        if (found >= 0) rule_name = "Waves PluginSubComp";
+        if (found >= 0) {
+            rule_name = "Waves PluginSubComp";
+        } else if ((found = find_waves_shell_entry(index, key, instances)) >= 0) {
+            rule_name = "Waves shell entry of that name";
+            waves_shell_entry = true;
+        }
     } else {
         found = identify_in_cache(index, key, display, prefer_vst3, rule_name);
         std::uint32_t count = 0;
@@ -237,8 +262,17 @@ void identify_key(const CacheIndex& index, std::string_view key, const PluginRul
     }
 
     const ReaperPluginEntry& e = cache[static_cast<std::size_t>(found)];
-    plugin_knowledge.resolutions.push_back(
-        make_record(key, named ? std::string_view(display) : std::string_view(e.bare_name), e));
+    PluginResolution made =
+        make_record(key, named ? std::string_view(display) : std::string_view(e.bare_name), e);
+    if (waves_shell_entry) {
+        // A Waves plug-in's class id is the compatibility id of its four-character code, which
+        // ends the key, and its name.
+        std::uint32_t code = 0;
+        for (const char c : key.substr(kAaxIdLength))
+            code = code << 8 | static_cast<unsigned char>(c);
+        made.id_text = std::to_string(e.vst2_id) + "{" + vst3_compat_uid_hex(code, e.name) + "}";
+    }
+    plugin_knowledge.resolutions.push_back(std::move(made));
     const PluginResolution& record = plugin_knowledge.resolutions.back();
     if (!record.id_known) plugin_knowledge.marker_only_keys.insert(record.key);
     if (kept_on_vst3) {
@@ -249,8 +283,9 @@ void identify_key(const CacheIndex& index, std::string_view key, const PluginRul
                                      : "FabFilter " + record.display_name;
         plugin_knowledge.kept_on_vst3[name] += count;
     }
+    // Without the class id in the cache, the block carries the one the plug-in's name gives.
     say("    %s -> %-46s [%s%s]\n", record.key.c_str(), record.type_text.c_str(), rule_name.c_str(),
-        record.id_known ? "" : ", VST3 class id unknown - marker only");
+        record.id_known ? "" : ", VST3 class id unknown - written with the id its name gives");
     ++added;
 }
 
@@ -309,7 +344,7 @@ int resolve_session_plugins(const std::vector<SessionPluginInstance>& instances,
         point_row_at(row, record);
         row.input_pins = keyed.count(record.key) ? 4 : 2;
         row.output_pins = 2;
-        row.tail_word = kChosenTailWord;
+        row.tail_word = reaper_header_tail_word(record.id_text);
         if (record.key.starts_with("FabF")) row.preset_name = "Default Setting";
         plugin_knowledge.learned_rows.push_back(row);
     }

@@ -287,7 +287,7 @@ TEST_F(ConsoleSummary, RowsNamingTwoThings) {
 }
 
 // The drop-frame note names the rate the session runs at: 60 and 120 drop share 30 drop's base
-// code, but not its note.
+// code, but not its note. A rate REAPER has no preset for names the rate the ruler runs at.
 TEST_F(ConsoleSummary, DropFrameNotes) {
     struct Case {
         const char* what;
@@ -300,9 +300,11 @@ TEST_F(ConsoleSummary, DropFrameNotes) {
         {"60 drop", 8, 1, 14, 108000, 216000,
          "      REAPER has no 60 drop-frame setting; the ruler runs at 60 non-drop.\n"},
         {"120 drop", 8, 1, 21, 108000, 432000,
-         "      REAPER has no 120 drop-frame setting; the ruler runs at 120 non-drop.\n"},
+         "      REAPER has no 120 fps drop frame setting; the ruler runs at 60 fps.\n"},
         {"59.94 drop", 5, 1, 12, 0, 0,
-         "      REAPER has no 59.94 drop-frame setting; the ruler runs at 59.94 non-drop.\n"},
+         "      REAPER has no 59.94 fps drop frame setting; the ruler runs at 60 fps.\n"},
+        {"100", 2, 1, 17, 90000, 360000,
+         "      REAPER has no 100 fps setting; the ruler runs at 50 fps.\n"},
         {"29.97 drop", 5, 0, 0xFFFFFFFF, 108000, 0, ""},
     };
     for (const Case& c : cases) {

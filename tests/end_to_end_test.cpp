@@ -597,8 +597,8 @@ TEST(EndToEnd, TempoChangesAndMarkersReachTheProject) {
     EXPECT_TRUE(has(project, "  <TEMPOENVEX\n")) << project;
     EXPECT_TRUE(has(project, "    PT 0.0000000000 120.000000")) << project;
     EXPECT_TRUE(has(project, "    PT 4.0000000000 60.000000")) << project;
-    EXPECT_TRUE(has(project, "    PT 2.0000000000 120.000000 1 262147 0 3\n")) << project;
-    EXPECT_TRUE(has(project, "    PT 3.7500000000 120.000000 1 262147 0 3\n")) << project;
+    EXPECT_TRUE(has(project, "    PT 2.0000000000 120.000000 1 262147 0 1\n")) << project;
+    EXPECT_TRUE(has(project, "    PT 3.7500000000 120.000000 1 262147 0 1\n")) << project;
     EXPECT_TRUE(has(r.out, "      3/4 at bar 2\n      3/4 at bar 4\n")) << r.out;
     // The region is stored twice and written once: its start line, then its end line.
     const std::string region = "  MARKER 1 2.0000000000 \"Verse\" 1 ";

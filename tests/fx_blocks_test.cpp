@@ -45,13 +45,17 @@ TEST(FxBlocks, ReaEqWithoutBandsIsWhatReaperSaves) {
     const std::vector<std::string> lines = lines_of(block);
     ASSERT_EQ(lines.size(), 9u) << block;
     EXPECT_EQ(lines[0], "        BYPASS 0 0 0");
-    EXPECT_EQ(lines[1],
-              "        <VST \"VST: ReaEQ (Cockos)\" reaeq.dll 0 \"\" "
-              "1919247729<56535472656571726561657100000000> \"\"");
+    // The file as REAPER names it on this platform.
+    EXPECT_EQ(lines[1], "        <VST \"VST: ReaEQ (Cockos)\" " + reaper_plugin_file("reaeq") +
+                            " 0 \"\" 1919247729<56535472656571726561657100000000> \"\"");
+#if defined(__linux__)
+    EXPECT_EQ(reaper_plugin_file("reaeq"), "reaeq.vst.so");
+#endif
     EXPECT_EQ(lines[2],
               "          "
               "cWVlcu5e7f4CAAAAAQAAAAAAAAACAAAAAAAAAAIAAAABAAAAAAAAAAIAAAAAAAAAKAAAAAEAAAAAABAA");
-    EXPECT_EQ(lines[3], "          IQAAAAAAAAABAAAAAQAAAAAAAAAAAPA/AAAAAAAAAAAAAAAAAgABAA==");
+    // It ends as every ReaEQ state REAPER saves: a zero word, the editor's size, the word 2.
+    EXPECT_EQ(lines[3], "          IQAAAAAAAAABAAAAAQAAAAAAAAAAAPA/AAAAAAAAAAAAAAAAAgAAAA==");
     EXPECT_EQ(lines[4], "          AAAQAAAA");
     EXPECT_EQ(lines[5], "        >");
     EXPECT_EQ(lines[6], "        FLOATPOS 0 0 0 0");
@@ -113,7 +117,8 @@ TEST(FxBlocks, GateAndCompKeyPins) {
     fx_current_key_offset = 1;
     const std::string gate = build_reagate_or_reacomp_block(true, words, 0, 1, "", "");
     EXPECT_EQ(input_masks(gate), (std::vector<std::uint32_t>{1, 2, 16, 32}));
-    EXPECT_NE(gate.find("<VST \"VST: ReaGate (Cockos)\" reagate.dll"), std::string::npos);
+    EXPECT_NE(gate.find("<VST \"VST: ReaGate (Cockos)\" " + reaper_plugin_file("reagate")),
+              std::string::npos);
     fx_current_key_offset = 40;  // past the mask's width: the key pins get no channel
     EXPECT_EQ(input_masks(build_reagate_or_reacomp_block(true, words, 0, 1, "", "")),
               (std::vector<std::uint32_t>{1, 2, 0, 0}));

@@ -142,7 +142,7 @@ TEST(FxChainProgram, CorpusChunkIsTheWrittenState) {
         convert(f, active(script_slot("QzzyVerb")), {"--dump-corpus", f.root.file("corpus")});
     ASSERT_TRUE(has(project, "    <FXCHAIN\n      WNDRECT 0 0 0 0\n")) << project;
     EXPECT_TRUE(has(project,
-                    "      BYPASS 0 0 0\n      <VST \"VST: Qzzy Verb (Qzzy)\" \"verb.dll\" 0 "
+                    "      BYPASS 0 0 0\n      <VST \"VST: Qzzy Verb (Qzzy)\" verb.dll 0 "
                     "\"\" 1234<00> \"\"\n"))
         << project;
     const std::string state = first_vst_state(project);
@@ -188,8 +188,7 @@ TEST(FxChainProgram, OneChainOfEveryOutcome) {
                     "      VST: Qzzy Dry (Qzzy)     x1\n"));
     // Carried, offline without settings, a placeholder, nothing for the unknown one, the inactive
     // one offline, the Trim as volume JS.
-    EXPECT_TRUE(
-        has(project, "      BYPASS 1 1 0\n      <VST \"VST: Qzzy Dry (Qzzy)\" \"dry.dll\""));
+    EXPECT_TRUE(has(project, "      BYPASS 1 1 0\n      <VST \"VST: Qzzy Dry (Qzzy)\" dry.dll"));
     EXPECT_TRUE(has(project, "      PRESETNAME \"** Pro Tools settings not transferred **\"\n"));
     EXPECT_TRUE(has(project, "      BYPASS 1 0 0\n      <VST \"VST3: DigiQzzy\" \"\" 0 \"\" "));
     EXPECT_TRUE(
@@ -290,7 +289,71 @@ TEST(FxChainProgram, ClapBlockUnderPreferClap) {
                                         {"--vstini", vstini, "--prefer-clap"});
     EXPECT_TRUE(has(project,
                     "      <CLAP \"CLAP: Pro-Q 3 (FabFilter)\" com.fabfilter.pro-q.3 \"\"\n"
-                    "        CFG 4 0 0 \"\"\n        <STATE\n"))
+                    "        CFG 0 0 0 \"\"\n        <STATE\n"))
+        << project;
+}
+
+// A plug-in REAPER's cache lists by a .vst3 entry without a class id: the pass says which id the
+// block carries, and the offline slot's paragraph says how it was named.
+TEST(FxChainProgram, VstThreeEntryWithoutClassIdIsNamedSo) {
+    using namespace plugin_fixtures;
+    Folders f;
+    const std::string vstini = f.root.file("reaper-vstplugins64.ini");
+    write_file(vstini, vst_cache({vst_line("Bare.vst3", code_id("Bare"), "Bare (Qzzy)")}));
+    std::string console;
+    const std::string project =
+        convert(f, active(empty_slot("QzzyBare")), {"--vstini", vstini}, &console);
+    EXPECT_TRUE(has(console, "    QzzyBare -> VST3: Bare (Qzzy)"));
+    EXPECT_TRUE(has(console,
+                    "[VST2 id, VST3 class id unknown - written with the id its name "
+                    "gives]\n"))
+        << console;
+    EXPECT_FALSE(has(console, "marker only")) << console;
+    EXPECT_TRUE(has(console,
+                    "    1 placed OFFLINE - the plug-in is named but its\n"
+                    "      settings did not transfer: it waits, offline, at its defaults:\n"
+                    "      Bare                     x1\n"
+                    "      (1 of these were named from a .vst3 entry, whose class\n"
+                    "      id REAPER's cache does not list: the slot carries the id the\n"
+                    "      plug-in's name gives, which REAPER may not match)\n"))
+        << console;
+    // The whole block, with the id its name gives.
+    EXPECT_TRUE(has(project, "      <VST \"VST3: Bare (Qzzy)\" Bare.vst3 0 \"\" " +
+                                 code_id("Bare") + "{" + class_id("Bare", "bare") + "} \"\"\n"))
+        << project;
+}
+
+// A Waves plug-in and a REAPER 6 cache, which lists the shell's plug-ins by name without class
+// ids: the slot is carried on the shell's entry of that name, with the class id Waves forms from
+// the plug-in's code and name.
+TEST(FxChainProgram, WavesPluginThroughAReaperSixCache) {
+    using namespace plugin_fixtures;
+    Folders f;
+    const std::string xml =
+        "<PresetChunkXMLTree><PluginSubComp>76CM</PluginSubComp><PluginName>CLA-76 "
+        "Mono</PluginName><ActiveSetup>SETUP_A</ActiveSetup></PresetChunkXMLTree>";
+    test_plugins::PluginBlock waves;
+    waves.id = "WvS3Shel";
+    waves.settings = test_plugins::u32be(static_cast<std::uint32_t>(24 + xml.size())) +
+                     test_blocks::zeros(16) + "XPst" + xml;
+    const std::string vstini = f.root.file("reaper-vstplugins64.ini");
+    const std::string shell = "WaveShell1-VST3 12.7_x64.vst3";
+    write_file(vstini,
+               vst_cache({vst_line(shell + "<1303613859", "1303613859", "CLA-2A (Waves)"),
+                          vst_line(shell + "<1303613859", "1303613859", "CLA-76 Mono (Waves)")}));
+    std::string console;
+    const std::string project =
+        convert(f, active(test_plugins::plugin_block(waves)), {"--vstini", vstini}, &console);
+    EXPECT_TRUE(has(console, "    WvS3Shel76CM -> VST3: CLA-76 Mono (Waves)"));
+    EXPECT_TRUE(has(console,
+                    "[Waves shell entry of that name, VST3 class id unknown - written "
+                    "with the id its name gives]\n"))
+        << console;
+    EXPECT_TRUE(has(console, "  1 plug-in instances found, 1 written with their settings\n"))
+        << console;
+    EXPECT_TRUE(has(project, "      BYPASS 0 0 0\n      <VST \"VST3: CLA-76 Mono (Waves)\" \"" +
+                                 shell +
+                                 "\" 0 \"\" 1303613859{5653543736434D636C6137366D6F6E6F} \"\"\n"))
         << project;
 }
 

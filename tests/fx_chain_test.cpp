@@ -11,6 +11,7 @@
 
 #include "app/convert_options.h"
 #include "convert/run_state.h"
+#include "plugins/plugin_state.h"
 #include "util/codecs.h"
 
 namespace {
@@ -128,13 +129,15 @@ TEST_F(FxChain, StandInIsCarriedOnlyWhenItsTextExists) {
     track.name = "Keyed";
     track.pinflags = true;
 
-    // Its text: carried, PINFLAGS before the stand-in's last WAK.
-    standin = "      BYPASS 0 0 0\n      <JS a \"\"\n      >\n      WAK 0 0\n";
+    // Its text: carried, PINFLAGS right after the stand-in's last block, where REAPER puts it.
+    standin =
+        "      BYPASS 0 0 0\n      <JS a \"\"\n      >\n      FLOATPOS 0 0 0 0\n      WAK 0 0\n";
     Chain chain = write_chain(session, track);
     ASSERT_EQ(fx_chain_state.rows.size(), 2u);
     EXPECT_EQ(fx_chain_state.rows[1].outcome, fx_carried);
-    EXPECT_EQ(chain.text.substr(chain.text.size() - 45),
-              "      >\n      PINFLAGS 1\n      WAK 0 0\n    >\n");
+    EXPECT_TRUE(chain.text.ends_with(
+        "      >\n      PINFLAGS 1\n      FLOATPOS 0 0 0 0\n      WAK 0 0\n    >\n"))
+        << chain.text;
 
     // Empty text: a named placeholder without settings, the Trim before it takes the pins; with
     // placeholders off it is left out, named.
@@ -150,8 +153,9 @@ TEST_F(FxChain, StandInIsCarriedOnlyWhenItsTextExists) {
         EXPECT_EQ(count_fx_rows_carried(), 1u);  // the Trim
         EXPECT_EQ(chain.slots, placeholders ? 2 : 1);
         EXPECT_EQ(count_of(chain.text, "replace me here"), placeholders ? 1u : 0u);
-        EXPECT_EQ(chain.text.find("      PINFLAGS 1\n      WAK 0 0\n") + 17,
-                  chain.text.find("      WAK 0 0\n"))
+        EXPECT_NE(
+            chain.text.find("      >\n      PINFLAGS 1\n      PRESETNAME \"Avid Trim +0.00 dB\""),
+            std::string::npos)
             << chain.text;
         EXPECT_EQ(count_of(chain.text, "PINFLAGS 1"), 1u);
     }
@@ -174,8 +178,10 @@ TEST_F(FxChain, TrimOnAWideTrackIsAPlaceholderOfItsWidth) {
     const std::size_t header_at = chain.text.find('\n', chain.text.find("<VST ")) + 9;
     const std::string header =
         base64_decode(chain.text.substr(header_at, chain.text.find('\n', header_at) - header_at));
-    ASSERT_GE(header.size(), 12u);
+    ASSERT_EQ(header.size(), 12u + 6 * 8 + 4 + 6 * 8 + 12);
     EXPECT_EQ(header[8], 6);
+    // It ends as REAPER ends a VST3 build's header.
+    EXPECT_EQ(header.substr(header.size() - 4), std::string("\xFF\xFF\x10\x00", 4));
     EXPECT_EQ(fx_chain_state.trim_wide_tracks, 1u);
     ASSERT_EQ(fx_chain_state.rows.size(), 1u);
     EXPECT_EQ(fx_chain_state.rows[0].outcome, fx_aax_only);
@@ -209,6 +215,22 @@ TEST_F(FxChain, RowsOfLeftOutSlots) {
     EXPECT_EQ(fx_chain_state.rows[2].slot, 3u);
     EXPECT_EQ(fx_chain_state.rows[2].outcome, fx_not_recognised);
     EXPECT_EQ(fx_chain_state.unrecognised_counts.size(), 2u);
+
+    // A cache that lists the shell's plug-ins by name only (REAPER 6) has scanned it: the text
+    // says why it still was not found.
+    ReaperPluginEntry shell;
+    shell.file = "WaveShell1-VST3 12.7_x64.vst3";
+    shell.name = "CLA-2A (Waves)";
+    shell.vst2_id = 1303613859;
+    shell.is_vst3 = 1;
+    plugin_knowledge.cache = {shell};
+    reset_fx_chain_state();
+    write_chain(session, track);
+    ASSERT_EQ(fx_chain_state.rows.size(), 3u);
+    EXPECT_EQ(fx_chain_state.rows[1].text,
+              "REAPER's cache lists the Waves shell's plug-ins by name only, and none by this "
+              "one's name - rescan plug-ins in REAPER and convert again");
+    plugin_knowledge.cache.clear();
 }
 
 }  // namespace

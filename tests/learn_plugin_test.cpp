@@ -7,7 +7,11 @@
 #include <filesystem>
 
 #include "app/output.h"
+#include "platform/ptformat.h"
 #include "plugins/learned_table.h"
+#include "plugins/table_lines.h"
+#include "tests/plugin_blocks.h"
+#include "tests/plugin_session.h"
 #include "tests/test_support.h"
 #include "util/bytes.h"
 #include "util/codecs.h"
@@ -35,7 +39,7 @@ struct Said {
 };
 
 // A VST state header: identifier, magic, the pins with masks `width` bytes wide, the chunk size,
-// the constant 1, the tail word.
+// the word REAPER writes after it (1 for FEED5EEE, 0 for FEED5EEF), the tail word.
 std::string state_header(std::uint32_t magic, std::uint32_t inputs, std::uint32_t outputs,
                          std::size_t width, std::uint32_t chunk_size, std::uint32_t tail = 7) {
     std::string h;
@@ -46,7 +50,7 @@ std::string state_header(std::uint32_t magic, std::uint32_t inputs, std::uint32_
     append_u32le(h, outputs);
     h += std::string(outputs * width, '\x03');
     append_u32le(h, chunk_size);
-    append_u32le(h, 1);
+    append_u32le(h, magic == 0xFEED5EEF ? 0 : 1);
     append_u32le(h, tail);
     return h;
 }
@@ -96,9 +100,14 @@ TEST(VstStateHeader, EightThenFourByteMasksElseStereo) {
     } cases[] = {
         {"8-byte masks", state_header(0xFEED5EEE, 1, 2, 8, 10), true, 1, 2, 7},
         {"4-byte masks", state_header(0xFEED5EEF, 4, 2, 4, 10), true, 4, 2, 7},
+        {"an instrument: no inputs", state_header(0xFEED5EEF, 0, 2, 8, 10), true, 0, 2, 7},
+        {"no outputs", state_header(0xFEED5EEE, 2, 0, 8, 10), true, 2, 0, 7},
+        {"64 in, 64 out", state_header(0xFEED5EEE, 64, 64, 8, 10), true, 64, 64, 7},
         {"70 inputs", state_header(0xFEED5EEF, 70, 2, 8, 10), false, 2, 2, 0},
         {"constant not 1", state_header(0xFEED5EEE, 2, 2, 8, 10).substr(0, 48) + "\x02", false, 2,
          2, 0},
+        {"FEED5EEF with the word 1", state_header(0xFEED5EEE, 2, 2, 8, 10).replace(4, 1, "\xef"),
+         false, 2, 2, 0},
         {"chunk over 16 MiB", state_header(0xFEED5EEE, 2, 2, 8, 0x1000001), false, 2, 2, 0},
         {"magic only", state_header(0xFEED5EEE, 2, 2, 8, 10).substr(0, 9), false, 2, 2, 0},
     };
@@ -126,7 +135,11 @@ TEST(LearnPlugin, WritesTheLineTheReaderReadsBack) {
                                  f.table + "\n  The IDENTITY is now known"),
               std::string::npos)
         << said.sink.got;
-    EXPECT_NE(said.sink.got.find("does NOT use a container"), std::string::npos);
+    // Not a FabFilter plug-in: its settings go over only as the plug-in's own chunk.
+    EXPECT_NE(said.sink.got.find("  Its Pro Tools SETTINGS transfer where Pro Tools stored the "
+                                 "plug-in's\n  own chunk. Where it stored only control values"),
+              std::string::npos)
+        << said.sink.got;
 
     PluginKnowledge knowledge;
     ASSERT_EQ(load_learned_plugins(f.table, knowledge), 1);
@@ -140,34 +153,96 @@ TEST(LearnPlugin, WritesTheLineTheReaderReadsBack) {
 
 TEST(LearnPlugin, ChainVariantsGiveTheirLines) {
     const std::string fab = "FabF\x01\x02\x03\x04";
+    // FabFilter's VST3 chunk: its size, the word 1, then "FFBS".
+    const std::string ffbs = std::string("\x10\0\0\0\x01\0\0\0", 8) + "FFBS\x01\0\0\0";
     struct Case {
         const char* what;
         std::string text;
+        const char* signature;
         std::string line_end;  // what the line ends with after the ident
         std::string said;
     } cases[] = {
         {"names in single quotes, indented by TABs",
          "\t \t<VST 'VST: say \"hi\" (Q)' \"my file.dll\" 0 \"\" 99<00>\n" +
              base64_encode(state_header(0xFEED5EEE, 1, 1, 4, 0)) + "\n>\n",
-         "VST: say \"hi\" (Q) | my file.dll | 99<00> | 1 | 1 | 7\n", "1 in, 1 out"},
-        {"70 inputs", chain(kVstLine, {state_header(0xFEED5EEF, 70, 2, 8, 0)}), " | 2 | 2 | 0\n",
-         "header variant (FEED5EEF,"},
+         "QzzyQzEq", "VST: say \"hi\" (Q) | my file.dll | 99<00> | 1 | 1 | 7\n", "1 in, 1 out"},
+        {"70 inputs", chain(kVstLine, {state_header(0xFEED5EEF, 70, 2, 8, 0)}), "QzzyQzEq",
+         " | 2 | 2 | 0\n", "header variant (FEED5EEF,"},
         {"FabFilter after 2/2", chain(kVstLine, {state_header(0xFEED5EEE, 2, 2, 8, 8), fab}),
-         " | 2 | 2 | 7 | Default Setting\n", "SETTINGS will transfer too"},
+         "FabFPQ3a", " | 2 | 2 | 7 | Default Setting\n", "SETTINGS will transfer too"},
         // Padded header lines (44 and 76 bytes): the chunk decodes in place all the same.
         {"FabFilter after 1/1", chain(kVstLine, {state_header(0xFEED5EEE, 1, 1, 8, 8), fab}),
-         " | 1 | 1 | 7 | Default Setting\n", "SETTINGS will transfer too"},
+         "FabFPQ3a", " | 1 | 1 | 7 | Default Setting\n", "SETTINGS will transfer too"},
         {"FabFilter after 4/2", chain(kVstLine, {state_header(0xFEED5EEE, 4, 2, 8, 8), fab}),
-         " | 4 | 2 | 7 | Default Setting\n", "SETTINGS will transfer too"},
+         "FabFPQ3a", " | 4 | 2 | 7 | Default Setting\n", "SETTINGS will transfer too"},
+        {"FabFilter's VST3 chunk", chain(kVstLine, {state_header(0xFEED5EEE, 2, 2, 8, 16), ffbs}),
+         "FabFPQ3a", " | 2 | 2 | 7 | Default Setting\n", "SETTINGS will transfer too"},
+        // Learned under another maker's signature, the FabFilter framing is not used: the line
+        // keeps the preset, and the text says what the conversion does.
+        {"FabFilter chunk, other signature",
+         chain(kVstLine, {state_header(0xFEED5EEE, 2, 2, 8, 8), fab}), "QzzyQzEq",
+         " | 2 | 2 | 7 | Default Setting\n", "transfer where Pro Tools stored"},
     };
     for (const Case& c : cases) {
         Folder f;
         write_file(f.chain_file, c.text);
         Said said;
-        EXPECT_EQ(learn_plugin(f.chain_file, "QzzyQzEq", f.program), 0) << c.what;
+        EXPECT_EQ(learn_plugin(f.chain_file, c.signature, f.program), 0) << c.what;
         const std::string table = read_file(f.table);
         EXPECT_TRUE(table.ends_with(c.line_end)) << c.what << ": " << table;
         EXPECT_NE(said.sink.got.find(c.said), std::string::npos) << c.what << said.sink.got;
+    }
+}
+
+// Chains cut out of REAPER's own projects, one plug-in each, written as REAPER exports them:
+// every kind of header learns the pins and the tail word it states.
+TEST(LearnPlugin, ChainsCutFromReapersProjectsKeepTheirHeaders) {
+    const std::filesystem::path reference = LANWICK_REAPER_REF_DIR;
+    if (!std::filesystem::exists(reference))
+        GTEST_SKIP() << "no " << reference.string() << "; skipped";
+    struct Case {
+        const char* what;
+        const char* project;
+        const char* opening;  // the start of the block's "<VST " line
+        const char* signature;
+        const char* line_end;
+    } cases[] = {
+        {"FEED5EEF, 4 in", "exvertus__reaper-projects__projects_test_track_test_track.rpp",
+         "<VST \"VST: ReaComp (Cockos)\"", "CcksRcmp", " | 4 | 2 | 1048576\n"},
+        {"an instrument, 0 in",
+         "exvertus__reaper-projects__projects_vapors-and-mash_track2_track2.rpp",
+         "<VST \"VSTi: ReaSynth (Cockos)\"", "CcksRsyn", " | 0 | 2 | 1048576\n"},
+        {"8 channels, over two lines", "LazyBone2017__tears_dont_fall__project.rpp",
+         "<VST \"VST: Acon Digital Multiply", "AcDgMult", " | 8 | 8 | 1048576\n"},
+        {"16 channels, over three lines", "Oeyvind__wave_video__stats11_midi_multi.rpp",
+         "<VST \"VST: stats_rope11_midi", "CbbgRope", " | 16 | 16 | 1048576\n"},
+        {"16 channels, VST3", "Oeyvind__wave_video__water_water1.rpp", "<VST \"VST3i: water_slits",
+         "CbbgSlit", " | 16 | 16 | 1114111\n"},
+        {"FEED5EEE, 4 in", "LazyBone2017__tears_dont_fall__project.rpp", "<VST \"VST: TDR Nova",
+         "TDLbNova", " | 4 | 2 | 1048576\n"},
+        {"FabFilter, VST3 (FFBS)",
+         "exvertus__reaper-projects__projects_vapors-and-mash_track2_track2.rpp",
+         "<VST \"VST3: FabFilter Pro-Q 3", "FabFPQ3a", " | 4 | 2 | 1114111 | Default Setting\n"},
+        {"FabFilter, VST2 (FFBS)", "exvertus__reaper-projects__projects_test_track_test_track.rpp",
+         "<VST \"VST: FabFilter Pro-Q 3", "FabFPQ3a", " | 4 | 2 | 1048576 | Default Setting\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string text = read_file((reference / c.project).string());
+        const std::size_t open = text.find(c.opening);
+        ASSERT_NE(open, std::string::npos) << c.project;
+        const std::size_t line = text.rfind('\n', open) + 1;
+        const std::size_t close = text.find(std::string(open - line, ' ') + ">\n", open);
+        ASSERT_NE(close, std::string::npos);
+        Folder f;
+        write_file(f.chain_file, "<REAPER_FXCHAIN\n  BYPASS 0 0 0\n" +
+                                     text.substr(line, close - line) + "  >\n>\n");
+        Said said;
+        ASSERT_EQ(learn_plugin(f.chain_file, c.signature, f.program), 0) << said.sink.got;
+        const std::string table = read_file(f.table);
+        EXPECT_TRUE(table.starts_with(std::string(c.signature) + " | ")) << table;
+        EXPECT_TRUE(table.ends_with(c.line_end)) << table;
+        EXPECT_EQ(said.sink.got.find("could not be read"), std::string::npos) << said.sink.got;
     }
 }
 
@@ -277,6 +352,53 @@ TEST(LearnProgram, LearnsBesideTheProgramAndTheNextConversionUsesIt) {
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_NE(r.out.find("  1 plug-in(s) learned from lanwick-plugins.txt\n"), std::string::npos)
         << r.out;
+}
+
+// A ReaComp learned from REAPER's own 4-input export keeps its key pins in the project: the
+// plug-in block's header carries the learned pins and tail word.
+TEST(LearnProgram, LearnedPinsReachThePluginHeader) {
+    const std::filesystem::path project =
+        std::filesystem::path(LANWICK_REAPER_REF_DIR) /
+        "exvertus__reaper-projects__projects_test_track_test_track.rpp";
+    if (!std::filesystem::exists(project)) GTEST_SKIP() << "no " << project.string() << "; skipped";
+    const std::string text = read_file(project.string());
+    const std::size_t open = text.find("<VST \"VST: ReaComp (Cockos)\"");
+    ASSERT_NE(open, std::string::npos);
+    const std::size_t line = text.rfind('\n', open) + 1;
+    const std::size_t close = text.find(std::string(open - line, ' ') + ">\n", open);
+    ASSERT_NE(close, std::string::npos);
+
+    TempDir program_dir, work;
+    test_support::RunSetup setup;
+    setup.program_dir = program_dir.path().string();
+    setup.home = setup.appdata = setup.current_dir = work.path().string();
+    write_file(work.file("comp.RfxChain"),
+               "<REAPER_FXCHAIN\n" + text.substr(line, close - line) + "  >\n>\n");
+    auto r = test_support::run_lanwick(
+        {"--learn", work.file("comp.RfxChain"), "CcksRcmp", "--no-pause"}, setup);
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+
+    test_plugins::PluginBlock slot;
+    slot.id = "CcksRcmp";
+    slot.settings = "/*@Meta name=comp */ x = 1;";
+    const std::string plain = plugin_session::drums_with_slots(
+        test_plugins::plugin_block(slot) + test_plugins::byte(1) + test_blocks::zeros(3));
+    std::vector<std::uint8_t> bytes(plain.begin(), plain.end());
+    ASSERT_TRUE(ptf_xor_crypt(bytes));
+    write_file(work.file("Comp.ptx"), std::string(bytes.begin(), bytes.end()));
+    r = test_support::run_lanwick(
+        {work.file("Comp.ptx"), "-o", work.file("Comp.rpp"), "--no-pause"}, setup);
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    const std::string out = read_file(work.file("Comp.rpp"));
+    const std::size_t block = out.find("<VST \"VST: ReaComp (Cockos)\" reacomp.dll 0 ");
+    ASSERT_NE(block, std::string::npos) << out;
+    const std::size_t at = out.find('\n', block) + 1;
+    const std::size_t end = out.find('\n', at);
+    const std::string header = base64_decode(trim_blanks(out.substr(at, end - at)));
+    ASSERT_EQ(header.size(), 12u + 4 * 8 + 4 + 2 * 8 + 12);
+    EXPECT_EQ(read_u32le_checked(header, 8), 4u);           // inputs, the key among them
+    EXPECT_EQ(read_u32le_checked(header, 12 + 4 * 8), 2u);  // outputs
+    EXPECT_EQ(read_u32le_checked(header, header.size() - 4), 0x00100000u);  // the tail word
 }
 
 }  // namespace

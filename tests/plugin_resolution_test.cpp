@@ -228,6 +228,30 @@ TEST(Identification, Vst2Alternative) {
 
 // --- The resolution pass ---------------------------------------------------------------------
 
+// A REAPER 6 cache lists a Waves shell's plug-ins as .vst3 entries without class ids: the entry
+// of the session's Waves plug-in name stands for it, with the class id its code and name give.
+TEST_F(Resolution, WavesShellEntriesWithoutClassIds) {
+    plugin_knowledge.cache = cache_of({
+        vst_line("WaveShell1-VST3 12.7_x64.vst3<1303613859", "1303613859", "CLA-2A (Waves)"),
+        vst_line("WaveShell1-VST3 12.7_x64.vst3<1303613859", "1303613859", "CLA-76 Mono (Waves)"),
+        vst_line("Other.vst3", "77", "CLA-76 Mono (Elsewhere)"),
+    });
+    SessionPluginInstance waves = instance("WvS3Shel", 9, "76CM");
+    waves.plugin_name = "CLA-76 Mono";
+    SessionPluginInstance unnamed = instance("WvS3Shel", 9, "ZZZZ");
+    EXPECT_EQ(resolve({waves, unnamed}, true), 1);
+    EXPECT_EQ(sink.got,
+              "    WvS3Shel76CM -> VST3: CLA-76 Mono (Waves)                      [Waves shell "
+              "entry of that name, VST3 class id unknown - written with the id its name gives]\n");
+    const PluginRuleRow* row = find_mapping_rule("WvS3Shel76CM");
+    ASSERT_NE(row, nullptr);
+    // "VST", the code "76CM", "cla76mono": the id REAPER wrote for this plug-in's VST2 build.
+    EXPECT_EQ(text_of(row->id_text), "1303613859{5653543736434D636C6137366D6F6E6F}");
+    EXPECT_EQ(text_of(row->file), "WaveShell1-VST3 12.7_x64.vst3");
+    EXPECT_EQ(plugin_knowledge.marker_only_keys, (std::set<std::string>{"WvS3Shel76CM"}));
+    EXPECT_EQ(find_mapping_rule("WvS3ShelZZZZ"), nullptr);
+}
+
 TEST_F(Resolution, LinesSortedByKeyAndTheRowsLeftBehind) {
     plugin_knowledge.cache = cache_of({
         vst_line("Qzzy_EQ.vst3", "5{" + class_id("QzEq") + "}", "Qzzy EQ (Qzzy)"),
@@ -246,7 +270,7 @@ TEST_F(Resolution, LinesSortedByKeyAndTheRowsLeftBehind) {
               "    FabFPQ3a -> VST3: Pro-Q 3 (FabFilter)                      [VST3 compat id "
               "(--prefer-vst3)]\n"
               "    QzzyBare -> VST3: Bare (Qzzy)                              [the name Pro Tools "
-              "stores, VST3 class id unknown - marker only]\n"
+              "stores, VST3 class id unknown - written with the id its name gives]\n"
               "    QzzyQzEq -> VST3: Qzzy EQ (Qzzy)                           [VST3 compat id "
               "(--prefer-vst3)]\n"
               "    QzzyVerb -> VST: Qzzy Verb (Qzzy)                          [the name Pro Tools "
@@ -260,7 +284,7 @@ TEST_F(Resolution, LinesSortedByKeyAndTheRowsLeftBehind) {
     EXPECT_EQ(text_of(eq->file), "Qzzy EQ.vst3");  // the '_' of the cache key put back
     EXPECT_EQ(text_of(eq->display_name), "Qzzy EQ");
     EXPECT_EQ(eq->input_pins, 4u);  // an instance has a key input
-    EXPECT_EQ(eq->tail_word, 65535u);
+    EXPECT_EQ(eq->tail_word, 0x0010FFFFu);  // REAPER's last header word for a VST3 build
     EXPECT_EQ(eq->preset_name, nullptr);
     EXPECT_EQ(text_of(find_mapping_rule("FabFPQ3a")->preset_name), "Default Setting");
     EXPECT_EQ(find_mapping_rule("FabFPQ3a")->input_pins, 2u);
@@ -417,7 +441,7 @@ TEST_F(Resolution, KontaktOutcomes) {
             continue;
         }
         EXPECT_EQ(row->output_pins, c.output_pins);
-        EXPECT_EQ(row->tail_word, 65535u);
+        EXPECT_EQ(row->tail_word, 0x0010FFFFu);
         EXPECT_EQ(text_of(row->display_name), "Kontakt");
         EXPECT_EQ(plugin_knowledge.kontakt.predicted, c.predicted);
         EXPECT_EQ(plugin_knowledge.kontakt.chosen_name,
@@ -460,7 +484,7 @@ TEST_F(Resolution, PreferVst2) {
     const PluginRuleRow* row = find_mapping_rule("QzzyQzEq");
     EXPECT_EQ(text_of(row->file), "Qzzy_EQ.dll");
     EXPECT_EQ(text_of(row->preset_name), "Init");
-    EXPECT_EQ(row->tail_word, 0u);
+    EXPECT_EQ(row->tail_word, 0x00100000u);  // REAPER's last header word for a VST2 build
     EXPECT_EQ(plugin_knowledge.prefer_vst2_keys, (std::set<std::string>{"QzzyQzEq"}));
 
     // Settings of another kind: both stay on VST3, and say so.

@@ -64,6 +64,8 @@ TEST_F(WriterProject, SampleRateTempoAndSignature) {
 
 // Frame-rate code, start, and the 0x204d values: the timecode lines and what the console keeps.
 TEST_F(WriterProject, TimecodeLines) {
+    // A rate REAPER has no preset for is written as the preset the ruler then runs at, so the
+    // preset, the rate and the flag of TIMEMODE agree; the ruler's rate is kept for the summary.
     struct Case {
         const char* what;
         int code;
@@ -75,26 +77,33 @@ TEST_F(WriterProject, TimecodeLines) {
         const char* label;
         bool drop;
         bool thirty_drop;
+        int ruler_fps;
     } cases[] = {
         {"29.97 from 0", 3, 0, 0, 0xFFFFFFFF, 0,
-         "  PROJOFFS 0.0000000000 0 0\n  TIMEMODE 1 4 -1 30 2 0 -1 0\n", "29.97", false, false},
-        {"30 from 0", 7, 0, 0, 0xFFFFFFFF, 0, "", "30", false, false},
-        {"no block", -1, 0, 0, 0xFFFFFFFF, 0, "", "30", false, false},
-        {"30 drop from 0", 8, 0, 0, 0xFFFFFFFF, 0, "", "30 drop", true, true},
+         "  PROJOFFS 0.0000000000 0 0\n  TIMEMODE 1 4 -1 30 2 0 -1\n", "29.97", false, false, 0},
+        {"30 from 0", 7, 0, 0, 0xFFFFFFFF, 0, "", "30", false, false, 0},
+        {"no block", -1, 0, 0, 0xFFFFFFFF, 0, "", "30", false, false, 0},
+        {"30 drop from 0", 8, 0, 0, 0xFFFFFFFF, 0, "", "30 drop", true, true, 0},
         {"25 from one hour", 2, 90000, 0, 0xFFFFFFFF, 0,
-         "  PROJOFFS 3600.0000000000 0 0\n  TIMEMODE 1 2 -1 25 0 0 -1 0\n", "25", false, false},
+         "  PROJOFFS 3600.0000000000 0 0\n  TIMEMODE 1 2 -1 25 0 0 -1\n", "25", false, false, 0},
         {"29.97 drop", 5, 108000, 0, 0xFFFFFFFF, 0,
-         "  PROJOFFS 3603.6000000000 0 0\n  TIMEMODE 1 3 -1 30 1 0 -1 0\n", "29.97 drop", true,
-         false},
-        {"59.94 drop", 5, 0, 1, 12, 0,
-         "  PROJOFFS 0.0000000000 0 0\n  TIMEMODE 1 5 -1 60 2 0 -1 0\n", "59.94 drop", true, false},
+         "  PROJOFFS 3603.6000000000 0 0\n  TIMEMODE 1 3 -1 30 1 0 -1\n", "29.97 drop", true, false,
+         0},
+        {"48", 1, 0, 1, 16, 0, "  PROJOFFS 0.0000000000 0 0\n  TIMEMODE 1 7 -1 48 0 0 -1\n", "48",
+         false, false, 0},
+        {"47.952", 9, 0, 1, 15, 0, "  PROJOFFS 0.0000000000 0 0\n  TIMEMODE 1 7 -1 48 0 0 -1\n",
+         "47.952", false, false, 48},
+        {"59.94 drop", 5, 0, 1, 12, 0, "  PROJOFFS 0.0000000000 0 0\n  TIMEMODE 1 9 -1 60 0 0 -1\n",
+         "59.94 drop", true, false, 60},
         {"100 from one hour", 2, 90000, 1, 17, 360000,
-         "  PROJOFFS 3600.0000000000 0 0\n  TIMEMODE 1 5 -1 100 0 0 -1 0\n", "100", false, false},
+         "  PROJOFFS 3600.0000000000 0 0\n  TIMEMODE 1 8 -1 50 0 0 -1\n", "100", false, false, 50},
+        {"120", 7, 0, 1, 20, 0, "  PROJOFFS 0.0000000000 0 0\n  TIMEMODE 1 9 -1 60 0 0 -1\n", "120",
+         false, false, 60},
         // The stored start at the full rate must agree with the base start, else no row.
         {"100, starts disagree", 2, 90000, 1, 17, 4,
-         "  PROJOFFS 3600.0000000000 0 0\n  TIMEMODE 1 2 -1 25 0 0 -1 0\n", "25", false, false},
+         "  PROJOFFS 3600.0000000000 0 0\n  TIMEMODE 1 2 -1 25 0 0 -1\n", "25", false, false, 0},
         {"23.976", 9, 0, 0, 0xFFFFFFFF, 0,
-         "  PROJOFFS 0.0000000000 0 0\n  TIMEMODE 1 0 -1 24 2 0 -1 0\n", "23.976", false, false},
+         "  PROJOFFS 0.0000000000 0 0\n  TIMEMODE 1 0 -1 24 2 0 -1\n", "23.976", false, false, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -113,6 +122,7 @@ TEST_F(WriterProject, TimecodeLines) {
         EXPECT_EQ(settings.timecode_rate_text, c.label);
         EXPECT_EQ(writer_summary.drop_frame, c.drop);
         EXPECT_EQ(writer_summary.thirty_drop, c.thirty_drop);
+        EXPECT_EQ(writer_summary.ruler_fps, c.ruler_fps);
     }
 }
 
@@ -371,8 +381,7 @@ TEST_F(WriterProject, TracksFollowTheMasterInOrder) {
 // Real sessions: their own settings give a project that parses, at their rate, depth, timecode
 // and edit grid. Pro Tools' default session start, 01:00:00:00, is one hour of project offset.
 TEST_F(WriterProject, RealSessionSettings) {
-    const std::string one_hour_30 =
-        "  PROJOFFS 3600.0000000000 0 0\n  TIMEMODE 1 5 -1 30 0 0 -1 0\n";
+    const std::string one_hour_30 = "  PROJOFFS 3600.0000000000 0 0\n  TIMEMODE 1 5 -1 30 0 0 -1\n";
     struct Case {
         const char* name;
         const char* rate_line;
@@ -383,7 +392,7 @@ TEST_F(WriterProject, RealSessionSettings) {
         {"RegionTest.ptx", "  SAMPLERATE 44100 0 0", "", "  <RECORD_CFG\n  >\n",
          "  GRID 3199 8 1 8 1 0 0 0"},
         {"TestPTX.ptx", "  SAMPLERATE 48000 0 0",
-         "  PROJOFFS 0.0000000000 0 0\n  TIMEMODE 1 0 -1 24 2 0 -1 0\n", "  <RECORD_CFG\n  >\n",
+         "  PROJOFFS 0.0000000000 0 0\n  TIMEMODE 1 0 -1 24 2 0 -1\n", "  <RECORD_CFG\n  >\n",
          "  GRID 3199 8 4 8 1 0 0 0"},
         {"Untitled32.ptx", "  SAMPLERATE 44100 0 0", one_hour_30,
          "  <RECORD_CFG\n    ZXZhdyAAAQ==\n  >\n", "  GRID 3199 8 0.25 8 1 0 0 0"},

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "convert/writer/writer_summary.h"
+#include "effects/fx_blocks.h"
 #include "tests/writer_test_support.h"
 #include "util/bytes.h"
 #include "util/codecs.h"
@@ -75,9 +76,9 @@ constexpr std::size_t kSpeakers = 125;
 TEST_F(ReaSurroundPan, MonoPannerIntoFiveOne) {
     const std::string block = write_reasurroundpan(five_one(), 0x53555200u);
     EXPECT_EQ(reasurroundpan_state.mono_blocks, 1);
-    EXPECT_EQ(block.rfind("      BYPASS 0 0 0\n      <VST \"VST: ReaSurroundPan (Cockos)\" "
-                          "reasurround2.dll 0 \"\" "
-                          "1920168498<56535472737232726561737572726F75> \"\"\n",
+    EXPECT_EQ(block.rfind("      BYPASS 0 0 0\n      <VST \"VST: ReaSurroundPan (Cockos)\" " +
+                              reaper_plugin_file("reasurround2") +
+                              " 0 \"\" 1920168498<56535472737232726561737572726F75> \"\"\n",
                           0),
               0u)
         << block;

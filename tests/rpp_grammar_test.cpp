@@ -66,7 +66,7 @@ TEST(RppGrammar, EffectLists) {
         head + "      BYPASS 0 0 0\n      <VST \"VST: A\" a.dll 0 \"\" 1<00> \"\"\n" +
         "        AAAA\n        AAAQAAAA\n      >\n      FXID {X}\n" +
         "      <JS utility/volume \"V\"\n" + js + "\n      >\n" +
-        "      <CLAP \"CLAP: A\" a.b \"\"\n        CFG 4 0 0 \"\"\n" +
+        "      <CLAP \"CLAP: A\" a.b \"\"\n        CFG 0 0 0 \"\"\n" +
         "        <STATE\n          AAAA\n        >\n      >\n" + parmenv + "      WAK 0 0\n" + tail;
     EXPECT_TRUE(rpp_grammar::check_project(good).ok) << rpp_grammar::check_project(good).message;
     for (const std::string& bad : {

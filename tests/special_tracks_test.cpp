@@ -282,7 +282,11 @@ TEST_F(WriterTest, VideoTracksFollowTheOutputTracks) {
         EXPECT_TRUE(text.starts_with("  <TRACK " + guid_from_seed(70000) +
                                      "\n    NAME \"Picture\"\n    PEAKCOL 16576\n"))
             << text;
-        EXPECT_NE(text.find("    TRACKID " + guid_from_seed(71000) + "\n"), std::string::npos);
+        // MIDIOUT of one value, as REAPER writes it.
+        EXPECT_NE(text.find("    TRACKID " + guid_from_seed(71000) +
+                            "\n    PERF 0\n    MIDIOUT -1\n    MAINSEND 1 0\n"),
+                  std::string::npos)
+            << text;
         EXPECT_NE(text.find("      POSITION 10.0000000000\n      SNAPOFFS 0\n"
                             "      LENGTH 4.0000000000\n"),
                   std::string::npos)

@@ -17,6 +17,7 @@
 #include "app/output.h"
 #include "convert/convert_session.h"
 #include "convert/run_state.h"
+#include "effects/fx_blocks.h"
 #include "effects/fx_chain.h"
 #include "model/conversion_result.h"
 #include "platform/ptformat.h"
@@ -228,9 +229,9 @@ TEST(StockStandInProgram, EqDynamicsAndStripArriveAsReaperEffects) {
         << p;
     EXPECT_TRUE(has(
         p, "EQ3 input polarity\"\n      FLOATPOS 0 0 0 0\n" + fxid_line(run.plain, "Digi47e3", 0)));
-    const std::string reaeq =
-        "      <VST \"VST: ReaEQ (Cockos)\" reaeq.dll 0 \"EQ3 7-Band (ReaEQ)\" "
-        "1919247729<56535472656571726561657100000000> \"\"\n";
+    const std::string reaeq = "      <VST \"VST: ReaEQ (Cockos)\" " + reaper_plugin_file("reaeq") +
+                              " 0 \"EQ3 7-Band (ReaEQ)\" "
+                              "1919247729<56535472656571726561657100000000> \"\"\n";
     EXPECT_TRUE(has(p, reaeq));
     EXPECT_TRUE(has(p, "      PRESETNAME \"EQ3 7-Band\"\n      FLOATPOS 0 0 0 0\n" +
                            fxid_line(run.plain, "Digi47e3", 1)));
@@ -269,10 +270,11 @@ TEST(StockStandInProgram, EqDynamicsAndStripArriveAsReaperEffects) {
     EXPECT_NEAR(f64_at(eq.state, 8 + 33 * count + 8), std::pow(10.0, 1.5 / 20.0), 1e-12);
 
     // Dyn3: ReaComp, its header as REAPER saves it, its words.
-    const std::string reacomp =
-        "      <VST \"VST: ReaComp (Cockos)\" reacomp.dll 0 \"Dyn3 "
-        "Compressor/Limiter (ReaComp)\" "
-        "1919247213<5653547265636D726561636F6D700000> \"\"\n";
+    const std::string reacomp = "      <VST \"VST: ReaComp (Cockos)\" " +
+                                reaper_plugin_file("reacomp") +
+                                " 0 \"Dyn3 "
+                                "Compressor/Limiter (ReaComp)\" "
+                                "1919247213<5653547265636D726561636F6D700000> \"\"\n";
     ASSERT_TRUE(has(p, reacomp)) << p;
     EXPECT_TRUE(has(p, reacomp + "        bWNlcu9e7f4EAAAAAQAAAAAAAAACAAAAAAAAAAQAAAAAAAAACAAAAAA"
                                  "AAAACAAAAAQAAAAAAAAACAAAAAAAAAFwAAAAAAAAAAAAQAA==\n"));
@@ -375,9 +377,10 @@ TEST(StockStandInProgram, OneBandAndExpanderGateWholeStatesTwice) {
 
     // The 1 kHz bell misses Pro Tools' curve by less than 0.05 dB: one band, as converted. Its
     // width in octaves is the inverse of the cookbook's Q relation at the bell's frequency.
-    const std::string one_band =
-        "      <VST \"VST: ReaEQ (Cockos)\" reaeq.dll 0 \"EQ3 1-Band (ReaEQ)\" "
-        "1919247729<56535472656571726561657100000000> \"\"\n";
+    const std::string one_band = "      <VST \"VST: ReaEQ (Cockos)\" " +
+                                 reaper_plugin_file("reaeq") +
+                                 " 0 \"EQ3 1-Band (ReaEQ)\" "
+                                 "1919247729<56535472656571726561657100000000> \"\"\n";
     const VstBytes eq = vst_bytes(p, one_band);
     std::string eq_header = base64_decode(
         "cWVlcu5e7f4CAAAAAQAAAAAAAAACAAAAAAAAAAIAAAABAAAAAAAAAAIAAAAAAAAAKAAAAAEAAAAAABAA");
@@ -389,7 +392,7 @@ TEST(StockStandInProgram, OneBandAndExpanderGateWholeStatesTwice) {
         test_blocks::u32le(33) + test_blocks::u32le(1) + test_blocks::u32le(8) +
         test_blocks::u32le(1) + f64_bits(1000.0) + f64_bits(std::pow(10.0, 6.0 / 20.0)) +
         f64_bits(octaves) + std::string(1, '\x01') + test_blocks::u32le(1) + test_blocks::u32le(1) +
-        f64_bits(1.0) + test_blocks::zeros(12) + std::string("\x02\x00\x01\x00", 4);
+        f64_bits(1.0) + test_blocks::zeros(12) + std::string("\x02\x00\x00\x00", 4);
     EXPECT_EQ(eq.state, eq_state);
     EXPECT_TRUE(has(p, "      PRESETNAME \"EQ3 1-Band\"\n      FLOATPOS 0 0 0 0\n" +
                            fxid_line(run.plain, "Digi1be3", 0, 0)));
@@ -408,8 +411,9 @@ TEST(StockStandInProgram, OneBandAndExpanderGateWholeStatesTwice) {
         << p;
 
     // 1:10 and 1:100: ReaGate, its header as REAPER saves it.
-    const std::string reagate =
-        "      <VST \"VST: ReaGate (Cockos)\" reagate.dll 0 \"Dyn3 Expander/Gate (ReaGate)\" ";
+    const std::string reagate = "      <VST \"VST: ReaGate (Cockos)\" " +
+                                reaper_plugin_file("reagate") +
+                                " 0 \"Dyn3 Expander/Gate (ReaGate)\" ";
     const std::size_t gate10 = p.find(reagate);
     const std::size_t gate100 = p.find(reagate, gate10 + 1);
     ASSERT_NE(gate100, std::string::npos) << p;
@@ -540,15 +544,17 @@ TEST(StockStandInProgram, KeyedStandInTakesTheKeyInput) {
     const std::string comp = project.substr(project.find("    NAME \"Comp\"\n"));
     EXPECT_TRUE(has(comp, "    NCHAN 4\n")) << comp;
     // The first key source: the key on channels 3/4, REAPER's own header; word 8 detects on it;
-    // PINFLAGS before the chain's last WAK.
+    // PINFLAGS right after the chain's last block.
     const VstBytes keyed = vst_bytes(comp, "\"Dyn3 Compressor/Limiter (ReaComp)\"");
     EXPECT_EQ(keyed.header,
               base64_decode("bWNlcu9e7f4EAAAAAQAAAAAAAAACAAAAAAAAAAQAAAAAAAAACAAAAAAAAAACAAAAAQAAAA"
                             "AAAAACAAAAAAAAAFwAAAAAAAAAAAAQAA=="));
     ASSERT_EQ(keyed.state.size(), 92u);
     EXPECT_EQ(u32_at(keyed.state, 8 + 4 * 8), 0x3AF1D48Cu);
-    EXPECT_TRUE(
-        has(comp, fxid_line(plain, "Digidn3c", 0) + "      PINFLAGS 1\n      WAK 0 0\n    >\n"))
+    EXPECT_TRUE(has(comp, "      >\n      PINFLAGS 1\n      PRESETNAME \"Dyn3 Compressor/Limiter"))
+        << comp;
+    EXPECT_TRUE(has(comp, "      FLOATPOS 0 0 0 0\n" + fxid_line(plain, "Digidn3c", 0) +
+                              "      WAK 0 0\n    >\n"))
         << comp;
     EXPECT_FALSE(has(result.console_text, "External Key on with no key input"));
 }

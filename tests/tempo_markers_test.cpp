@@ -96,7 +96,7 @@ TEST(TempoEnvelope, AMeterChangeUnderOneTempo) {
     const std::string want =
         "  <TEMPOENVEX\n"
         "    PT 0.0000000000 100.000000 1 262148 0 1\n"
-        "    PT 4.8000000000 100.000000 1 262147 0 3\n"
+        "    PT 4.8000000000 100.000000 1 262147 0 1\n"
         "  >\n";
     TempoMap one;
     one.entries = {{0, 100}};
@@ -127,17 +127,17 @@ TEST(TempoEnvelope, ARepeatedSignatureOffTheBarLinesIsAChange) {
          bar44 + 2 * bar34 - 2.5 * kQuarter,
          13.5 * kQuarter,
          "    PT 0.0000000000 120.000000 1 262148 0 1\n"
-         "    PT 2.0000000000 120.000000 1 262147 0 3\n"
-         "    PT 3.7500000000 120.000000 1 262147 0 3\n"
-         "    PT 6.7500000000 120.000000 1 262146 0 3\n",
+         "    PT 2.0000000000 120.000000 1 262147 0 1\n"
+         "    PT 3.7500000000 120.000000 1 262147 0 1\n"
+         "    PT 6.7500000000 120.000000 1 262146 0 1\n",
          {"3/4 at bar 2", "3/4 at bar 4", "2/4 at bar 6"},
          ""},
         {"on a bar line",
          bar44 + 2 * bar34,
          13 * kQuarter,
          "    PT 0.0000000000 120.000000 1 262148 0 1\n"
-         "    PT 2.0000000000 120.000000 1 262147 0 3\n"
-         "    PT 6.5000000000 120.000000 1 262146 0 3\n",
+         "    PT 2.0000000000 120.000000 1 262147 0 1\n"
+         "    PT 6.5000000000 120.000000 1 262146 0 1\n",
          {"3/4 at bar 2", "2/4 at bar 5"},
          "  1 meter event(s) repeat the meter already in force -- no bar line 3/4 at bar 4\n"
          "      changes at these entries, so none is written as a change.\n"},
@@ -191,10 +191,10 @@ TEST(TempoEnvelope, SignatureChangesJoinANearbyPointOrSitBetween) {
     EXPECT_EQ(w.text,
               "  <TEMPOENVEX\n"
               "    PT 0.0000000000 120.000000 1 262148 0 1\n"
-              "    PT 2.0000000000 60.000000 1 524295 0 3\n"
-              "    PT 5.0000000000 60.000000 1 262149 0 3\n"
+              "    PT 2.0000000000 60.000000 1 524295 0 1\n"
+              "    PT 5.0000000000 60.000000 1 262149 0 1\n"
               "    PT 6.0000000000 90.000000 1\n"
-              "    PT 8.6666666667 90.000000 1 262148 0 3\n"
+              "    PT 8.6666666667 90.000000 1 262148 0 1\n"
               "  >\n");
     EXPECT_EQ(w.counts.signature_changes, 3);
     EXPECT_EQ(w.counts.tempo_changes, 3);
@@ -323,7 +323,7 @@ TEST(TempoRamps, ADrawnRampKeepsEveryLaterBeatInPlace) {
             << quarter;
     }
     // The signature change inside the ramp took a point of its own, on the ramp.
-    EXPECT_NE(w.text.find(" 0 262147 0 3\n"), std::string::npos);
+    EXPECT_NE(w.text.find(" 0 262147 0 1\n"), std::string::npos);
 }
 
 // --- Markers and regions --------------------------------------------------------------------
@@ -548,8 +548,8 @@ TEST(TempoAndMarkers, ASyntheticSession) {
         }
     }
     const std::vector<Line> want_pts = {
-        {0, 120, "1 262148 0 1"}, {t8, 90, "1"},  {t16, 90, "1 524294 0 3"},
-        {t20, 140, "1"},          {t30, 75, "1"}, {t40, 75, "1 262148 0 3"}};
+        {0, 120, "1 262148 0 1"}, {t8, 90, "1"},  {t16, 90, "1 524294 0 1"},
+        {t20, 140, "1"},          {t30, 75, "1"}, {t40, 75, "1 262148 0 1"}};
     ASSERT_EQ(pts.size(), want_pts.size());
     for (std::size_t i = 0; i < pts.size(); ++i) {
         EXPECT_NEAR(pts[i].time, want_pts[i].time, 1e-9) << i;

@@ -9,6 +9,7 @@
 #include "convert/tracks/track_wiring.h"
 #include "convert/tracks/track_wiring_state.h"
 #include "convert/writer/colors.h"
+#include "effects/fx_blocks.h"
 #include "platform/ptformat.h"
 #include "session/lane_groups.h"
 #include "session/lane_records.h"
@@ -357,9 +358,10 @@ TEST(TrackWiringEndToEnd, ATrackIntoASurroundBusGetsItsPanner) {
     // Its panner is ReaSurroundPan at the end of the track's chain.
     const std::string gtr = track_text(placed.project, "Gtr");
     EXPECT_TRUE(has(gtr, "    <FXCHAIN\n"));
-    EXPECT_TRUE(has(gtr,
-                    "      <VST \"VST: ReaSurroundPan (Cockos)\" reasurround2.dll 0 \"\" "
-                    "1920168498<56535472737232726561737572726F75> \"\"\n"))
+    EXPECT_TRUE(has(gtr, "      <VST \"VST: ReaSurroundPan (Cockos)\" " +
+                             reaper_plugin_file("reasurround2") +
+                             " 0 \"\" "
+                             "1920168498<56535472737232726561737572726F75> \"\"\n"))
         << gtr;
     const rpp_grammar::Result parsed = rpp_grammar::check_project(placed.project);
     EXPECT_TRUE(parsed.ok) << parsed.line << ": " << parsed.message;

@@ -132,7 +132,7 @@ TEST_F(TrackWriter, ViewStateColourGroupsAndMonoPanGolden) {
                          "    MUTESOLO 0 2 1\n"
                          "    IPHASE 0\n"
                          "    ISBUS 0 0\n"
-                         "    SHOWINMIX 0 0.6667 0.5 0 0.5 0 0 0 0\n"
+                         "    SHOWINMIX 0 0.6667 0.5 0 0.5 0 0 0\n"
                          "    GROUP_FLAGS 1 1\n"
                          "    PANMODE 3\n"
                          "    FREEMODE 0\n"
@@ -425,7 +425,7 @@ TEST_F(TrackWriter, SendsBecomeReceivesOnTheirDestination) {
     EXPECT_NE(track_block(text, 1).find("    MAINSEND 1 0\n"
                                         "    AUXRECV 0 3 0.5011872336 0 1 0 0 0 0 -1:U 4177951 "
                                         "-1 ''\n"
-                                        "    <AUXVOLENV 0\n"
+                                        "    <AUXVOLENV\n"
                                         "      ACT 1 -1\n"
                                         "      VIS 1 1 1\n"
                                         "      LANEHEIGHT 0 0\n"
@@ -644,7 +644,7 @@ TEST_F(TrackWriter, EnvelopeBlocks) {
               }),
               "<DUALPANENV2\n  ACT 0 -1\n  VIS 1 1 1\n  LANEHEIGHT 0 0\n  ARM 1\n"
               "  DEFSHAPE 0 -1 -1\n  PT 0.0000000000 1.000000000 0\n>\n");
-    for (const char* name : {"VOLENV3", "AUXVOLENV 2", "MASTERVOLENV2"}) {
+    for (const char* name : {"VOLENV3", "AUXVOLENV", "MASTERVOLENV2"}) {
         const std::string text = writer_test::capture(
             [&](std::FILE* f) { write_envelope(f, name, empty, EnvelopeKind::volume, "", true); });
         EXPECT_NE(text.find("  ARM 0\n"), std::string::npos) << name;

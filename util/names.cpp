@@ -67,6 +67,40 @@ std::string strip_paren_suffixes(std::string_view text) {
     return std::string(text);
 }
 
+namespace {
+
+std::size_t leading_digits(std::string_view text) {
+    std::size_t n = 0;
+    while (n < text.size() && text[n] >= '0' && text[n] <= '9') ++n;
+    return n;
+}
+
+// "8ch", "2->6ch", "32 out".
+bool is_channel_group(std::string_view inner) {
+    std::size_t digits = leading_digits(inner);
+    if (digits == 0) return false;
+    std::string_view rest = inner.substr(digits);
+    if (rest.starts_with("->")) {
+        digits = leading_digits(rest.substr(2));
+        if (digits == 0) return false;
+        rest = rest.substr(2 + digits);
+    }
+    return rest == "ch" || rest == " out";
+}
+
+}  // namespace
+
+std::string_view cut_channel_groups(std::string_view name) {
+    while (!name.empty() && name.back() == ')') {
+        const std::size_t open = name.rfind(" (");
+        if (open == std::string_view::npos ||
+            !is_channel_group(name.substr(open + 2, name.size() - open - 3)))
+            break;
+        name = name.substr(0, open);
+    }
+    return name;
+}
+
 bool starts_with(std::string_view text, const char* prefix) {
     if (prefix == nullptr) return false;
     return text.substr(0, std::strlen(prefix)) == prefix;

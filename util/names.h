@@ -27,6 +27,10 @@ std::string cut_after_colon_space(std::string_view text);
 // The ")" need not belong to the " (" that is cut at.
 std::string strip_paren_suffixes(std::string_view text);
 
+// Cuts the channel-layout groups REAPER's cache adds at the end of a plug-in name: " (8ch)",
+// " (2->6ch)", " (32 out)". "Multiply (Acon Digital) (8ch)" gives "Multiply (Acon Digital)".
+std::string_view cut_channel_groups(std::string_view name);
+
 // False for a null prefix.
 bool starts_with(std::string_view text, const char* prefix);
 

@@ -562,7 +562,13 @@ void project_paragraphs(std::string& text) {
             settings.timecode_rate_text.c_str(), start.c_str(), s.offset_seconds);
         // 60 and 120 drop share 30 drop's base code; their own twin names them.
         const std::string& twin = s.frame_rate_twin_label;
-        if (s.thirty_drop && (twin.empty() || twin == "30")) {
+        if (s.ruler_fps != 0) {
+            const std::string rate = s.frame_rate_long_label.empty()
+                                         ? settings.timecode_rate_text + " fps"
+                                         : s.frame_rate_long_label;
+            text += format_text("      REAPER has no %s setting; the ruler runs at %d fps.\n",
+                                rate.c_str(), s.ruler_fps);
+        } else if (s.thirty_drop && (twin.empty() || twin == "30")) {
             text += "      REAPER has no 30 drop-frame setting; the ruler runs at 30 non-drop.\n";
         } else if (s.drop_frame && !twin.empty()) {
             text += format_text(

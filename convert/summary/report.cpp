@@ -55,7 +55,12 @@ void head(const ReportInput& in) {
         report_printf(
             "start    %s\n",
             format_timecode(in.start_frames, in.timecode_fps, in.drop_frame ? 1 : 0).c_str());
-        if (!in.drop_rate_missing.empty())
+        if (in.ruler_fps != 0)
+            report_printf(
+                "         (REAPER has no %s fps ruler: the project's ruler\n"
+                "         runs at %d fps)\n",
+                in.timecode_rate.c_str(), in.ruler_fps);
+        else if (!in.drop_rate_missing.empty())
             report_printf(
                 "         (REAPER has no %s drop-frame ruler: the project's ruler\n"
                 "         runs at %s non-drop)\n",

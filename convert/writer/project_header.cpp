@@ -60,19 +60,30 @@ double pan_law_db(int pan_depth) {
 
 namespace {
 
-// REAPER's frame-rate preset for the rate TIMEMODE carries (its integer rate, and 0 whole, 1 drop,
-// 2 fractional); REAPER writes the preset that matches those two fields. 5 (30 fps) stands where
-// no preset matches.
-int frame_rate_preset(int fps, int flag) {
-    struct Preset {
-        int fps, flag, preset;
-    };
-    static constexpr Preset kPresets[] = {{24, 2, 0}, {24, 0, 1}, {25, 0, 2},
-                                          {30, 1, 3}, {30, 2, 4}, {30, 0, 5},
-                                          {48, 0, 7}, {50, 0, 8}, {60, 0, 9}};
-    for (const Preset& p : kPresets)
-        if (p.fps == fps && p.flag == flag) return p.preset;
-    return 5;
+// REAPER's frame-rate presets, which TIMEMODE names beside the integer rate and its flag (0 whole,
+// 1 drop, 2 fractional); REAPER writes the three fields of one preset together.
+struct FramePreset {
+    int fps, flag, preset;
+};
+constexpr FramePreset kFramePresets[] = {{24, 2, 0}, {24, 0, 1}, {25, 0, 2}, {30, 1, 3},
+                                         {30, 2, 4}, {30, 0, 5}, {75, 0, 6}, {48, 0, 7},
+                                         {50, 0, 8}, {60, 0, 9}};
+
+const FramePreset* preset_of(int fps, int flag) {
+    for (const FramePreset& p : kFramePresets)
+        if (p.fps == fps && p.flag == flag) return &p;
+    return nullptr;
+}
+
+// The preset for a rate: its own; for a rate no preset names, the whole rate of the same frame
+// count (47.952 and 59.94 run at 48 and 60), else the whole rate of half as many frames (100,
+// 119.88 and 120 run at 50, 60 and 60); else 30. The summary names the rate the ruler runs at.
+FramePreset frame_rate_preset(int fps, int flag) {
+    if (const FramePreset* p = preset_of(fps, flag)) return *p;
+    if (const FramePreset* p = preset_of(fps, 0)) return *p;
+    if (fps % 2 == 0)
+        if (const FramePreset* p = preset_of(fps / 2, 0)) return *p;
+    return *preset_of(30, 0);
 }
 
 struct BaseRate {
@@ -243,9 +254,11 @@ void write_project_settings(std::FILE* file, std::int64_t sample_rate, double te
     s.drop_frame = tc.drop_frame;
     s.thirty_drop = tc.thirty_drop;
     if (tc.write) {
-        print_text(file, "  PROJOFFS %.10f 0 0\n  TIMEMODE 1 %d -1 %d %d 0 -1 0\n",
-                   tc.offset_seconds, frame_rate_preset(tc.fps, tc.flag), tc.fps, tc.flag);
+        const FramePreset preset = frame_rate_preset(tc.fps, tc.flag);
+        print_text(file, "  PROJOFFS %.10f 0 0\n  TIMEMODE 1 %d -1 %d %d 0 -1\n", tc.offset_seconds,
+                   preset.preset, preset.fps, preset.flag);
         s.timecode_written = 1;
+        if (preset.fps != tc.fps || preset.flag != tc.flag) s.ruler_fps = preset.fps;
     }
 
     std::fputs(record_cfg_block(read.bit_depth, read.file_format).c_str(), file);

@@ -16,8 +16,9 @@ TempoMarkerCounts tempo_marker_counts;
 namespace {
 
 constexpr double kSameTime = 1e-7;  // a signature change this close to a point joins it
+// REAPER marks every point that carries a signature, the opening one and each change, with 1.
 constexpr std::uint32_t kSignatureOpening = 1;
-constexpr std::uint32_t kSignatureChange = 3;
+constexpr std::uint32_t kSignatureChange = 1;
 constexpr std::uint32_t kShapeRamp = 0;
 constexpr std::uint32_t kShapeStep = 1;
 constexpr std::uint32_t kMarkerSeedBase = 0x4D41524B;  // "MARK"

@@ -136,7 +136,7 @@ void write_track_mixer_flags(std::FILE* file, const std::string& name,
     if (!writer_state.mixer_flags_handled.insert(key).second) return;
     WriterSummary& s = writer_summary;
     if (!view->shown_in_mixer) {
-        std::fputs("    SHOWINMIX 0 0.6667 0.5 0 0.5 0 0 0 0\n", file);
+        std::fputs("    SHOWINMIX 0 0.6667 0.5 0 0.5 0 0 0\n", file);
         s.hidden_tracks.push_back(name);
     }
     if (view->solo_state == 1) s.soloed_tracks.push_back(name);
@@ -218,14 +218,15 @@ int write_send(std::FILE* file, std::int32_t source_index, double gain_db, bool 
     if (muted) ++writer_summary.sends_muted;
     print_text(file, "    AUXRECV %d %d %.10f %g %d 0 0 0 0 -1:U 4177951 -1 ''\n", source_index,
                post_fader ? 0 : 3, std::pow(10.0, gain_db / 20.0), pan, muted ? 1 : 0);
+    // A receive's envelopes belong to the AUXRECV line right before them: REAPER writes the tag
+    // alone.
     int points = 0;
-    const std::string index = std::to_string(source_index);
     if (volume && !volume->points.empty())
-        points += write_envelope(file, "AUXVOLENV " + index, *volume, EnvelopeKind::volume,
-                                 kTrackIndent, false);
+        points +=
+            write_envelope(file, "AUXVOLENV", *volume, EnvelopeKind::volume, kTrackIndent, false);
     if (mute && !mute->points.empty())
-        points += write_envelope(file, "AUXMUTEENV " + index, *mute, EnvelopeKind::mute,
-                                 kTrackIndent, false);
+        points +=
+            write_envelope(file, "AUXMUTEENV", *mute, EnvelopeKind::mute, kTrackIndent, false);
     return points;
 }
 

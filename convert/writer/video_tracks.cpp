@@ -59,7 +59,7 @@ int write_video_tracks(std::FILE* file, const VideoTracksInput& in) {
         write_track_mixer_flags(file, name, view);
         print_text(file,
                    "    FREEMODE 0\n    TRACKHEIGHT %d 0 0 0 0 0 0\n    INQ 0 0 0 0.5 100 0 0 100\n"
-                   "    NCHAN 2\n    FX 1\n    TRACKID %s\n    PERF 0\n    MIDIOUT -1 -1\n"
+                   "    NCHAN 2\n    FX 1\n    TRACKID %s\n    PERF 0\n    MIDIOUT -1\n"
                    "    MAINSEND 1 0\n",
                    view ? std::max(view->height, 0) : 0, guid_from_seed(71000 + seed).c_str());
 

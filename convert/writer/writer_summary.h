@@ -41,6 +41,7 @@ struct WriterSummary {
     int drop_frame = 0;
     int thirty_drop = 0;  // 30 drop, which the project cannot express
     int timecode_written = 0;
+    int ruler_fps = 0;  // the whole rate REAPER's ruler runs at when no preset names the session's
 
     // Recording format.
     int record_float = 0;
