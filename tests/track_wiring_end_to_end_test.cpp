@@ -242,7 +242,7 @@ TEST(TrackWiringEndToEnd, ABusTrackShowsItsChainColourGroupsAndViewState) {
                                 "    PEAKCOL " + std::to_string(palette_color(30)) + "\n"))
         << bus;
     EXPECT_TRUE(has(bus,
-                    "    ISBUS 0 0\n    SHOWINMIX 0 0.6667 0.5 0 0.5 0 0 0 0\n"
+                    "    ISBUS 0 0\n    SHOWINMIX 0 0.6667 0.5 0 0.5 0 0 0\n"
                     "    GROUP_FLAGS 1 1\n    FREEMODE 0\n    TRACKHEIGHT 120 0 0 0 0 0 0\n"))
         << bus;
     EXPECT_TRUE(has(bus, "    MAINSEND 1 0\n    <FXCHAIN\n")) << bus;
@@ -281,7 +281,7 @@ TEST(TrackWiringEndToEnd, VideoItemsKeepTheirLockAndColourAndTheTrackItsViewStat
     const Converted c = convert(blocks, {"--pt-theme", "classic"});
     const std::string picture = track_text(c.project, "Picture");
     EXPECT_TRUE(has(picture,
-                    "    ISBUS 0 0\n    SHOWINMIX 0 0.6667 0.5 0 0.5 0 0 0 0\n"
+                    "    ISBUS 0 0\n    SHOWINMIX 0 0.6667 0.5 0 0.5 0 0 0\n"
                     "    FREEMODE 0\n    TRACKHEIGHT 80 0 0 0 0 0 0\n"))
         << picture;
     const std::size_t first = picture.find("    <ITEM\n");
