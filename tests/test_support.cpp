@@ -63,8 +63,13 @@ RunResult run_lanwick(const std::vector<std::string>& args, const RunSetup& setu
     std::string out_file = dir.file("out"), err_file = dir.file("err");
     std::string cmd = "cd " + shell_quote(folder(setup.current_dir, "current")) +
                       " && export HOME=" + shell_quote(folder(setup.home, "home")) +
-                      " APPDATA=" + shell_quote(folder(setup.appdata, "appdata")) + " && " +
-                      setup.env + " " + shell_quote(program);
+                      " APPDATA=" + shell_quote(folder(setup.appdata, "appdata"));
+    const fs::path program_file(program);
+    if (setup.through_path)
+        cmd += " PATH=" + shell_quote(program_file.parent_path().string()) + ":\"$PATH\" && " +
+               setup.env + " " + shell_quote(program_file.filename().string());
+    else
+        cmd += " && " + setup.env + " " + shell_quote(program);
     for (const std::string& a : args) cmd += " " + shell_quote(a);
     cmd += " </dev/null >" + shell_quote(out_file) + " 2>" + shell_quote(err_file);
     int status = std::system(cmd.c_str());
