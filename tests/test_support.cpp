@@ -1,7 +1,9 @@
 #include "tests/test_support.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -27,6 +29,8 @@ TempDir::~TempDir() {
     fs::remove_all(path_, ec);
 }
 
+// Running the program needs a POSIX shell: the Windows build of the tests has none.
+#ifndef _WIN32
 namespace {
 
 std::string shell_quote(const std::string& s) {
@@ -81,6 +85,8 @@ RunResult run_lanwick(const std::vector<std::string>& args, const RunSetup& setu
     if (!setup.program_dir.empty()) fs::remove(fs::path(program), ec);
     return r;
 }
+
+#endif  // _WIN32
 
 std::string real_session(const std::string& name) {
     fs::path p = fs::path(LANWICK_SESSIONS_DIR) / name;

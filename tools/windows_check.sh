@@ -5,9 +5,10 @@
 # through PATH, REAPER's cache under APPDATA, and every real session converted to the Linux
 # build's project, byte for byte apart from the way the session's folders are spelt.
 #
-#   tools/windows_check.sh [lanwick.exe] [Linux lanwick]
+#   tools/windows_check.sh [lanwick.exe] [Linux lanwick] [lanwick_tests.exe]
 #
-# Defaults: build/windows/lanwick.exe and build/test/lanwick. Prints one line per check and
+# Defaults: build/windows/lanwick.exe and build/test/lanwick; the unit tests' Windows build
+# (the windows-tests preset) runs too when it is named. Prints one line per check and
 # closes with "windows: N passed, N failed"; exits 1 when any check failed. The real-session
 # checks are skipped, saying so, when ../shared/sessions is absent.
 set -uo pipefail
@@ -15,6 +16,11 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 exe=${1:-$root/build/windows/lanwick.exe}
 linux=${2:-$root/build/test/lanwick}
+unit_tests=${3:-}
+# The checks run from folders of their own: the programs are named by absolute paths.
+exe=$(realpath -m "$exe")
+linux=$(realpath -m "$linux")
+[ -n "$unit_tests" ] && unit_tests=$(realpath -m "$unit_tests")
 
 wine=$(command -v wine || command -v wine64 || true)
 [ -z "$wine" ] && [ -x /usr/lib/wine/wine64 ] && wine=/usr/lib/wine/wine64
@@ -221,6 +227,24 @@ else
         pass "through PATH from a third folder: the learned table and the APPDATA cache are read"
     else
         fail "through PATH from a third folder: code $rc" "$(cat "$out")"
+    fi
+fi
+
+# --- The unit tests built for Windows -------------------------------------------------------------
+if [ -n "$unit_tests" ]; then
+    mkdir -p "$work/unit" && cd "$work/unit"
+    "$wine" "$unit_tests" </dev/null >"$work/unit.txt" 2>&1
+    unit_rc=$?
+    count() {
+        local n
+        n=$(sed -n "s/^\[$1\] \([0-9]*\) tests\{0,1\}[ .,].*/\1/p" "$work/unit.txt" | head -n 1)
+        echo "${n:-0}"
+    }
+    summary="$(count ==========) ran, $(count '  PASSED  ') passed, $(count '  SKIPPED ') skipped"
+    if [ "$unit_rc" = 0 ]; then
+        pass "the unit tests under Wine: $summary"
+    else
+        fail "the unit tests under Wine: code $unit_rc" "$(grep -E '^\[  FAILED  \]|Failure' "$work/unit.txt")"
     fi
 fi
 
