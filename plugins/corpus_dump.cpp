@@ -80,7 +80,7 @@ std::string corpus_file_name(std::string_view folder, std::string_view aax_id,
     std::snprintf(digits, sizeof digits, "%08x%08x", static_cast<unsigned>(hash >> 32),
                   static_cast<unsigned>(hash & 0xFFFFFFFFu));
     std::string name(folder);
-    name += '/';
+    name += path_separator;
     name += file_name_id(aax_id);
     name += '.';
     name += digits;
