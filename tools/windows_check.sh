@@ -146,9 +146,9 @@ else
     else
         mkdir -p "$work/linux" "$work/win" "$work/run"
         cd "$work/run"
-        # The project texts agree but for the folders of the session's paths: Z: and "\" on
-        # Windows. Only the lines that carry such a path are respelt before the comparison.
-        respell='/^ *FILE "Z:\\/{s|\\|/|g;s|FILE "Z:/|FILE "/|}'
+        # The project texts agree but for the spelling of the session's folders: the Linux
+        # project's FILE paths, respelt with Z: and "\" throughout, are the Windows project's.
+        respell='/^ *FILE ["'"'"'`]\//{s|/|\\|g;s|^\( *FILE .\)\\|\1Z:\\|}'
         for session in "$sessions"/*.ptx; do
             name=$(basename "$session" .ptx)
             "$linux" "$session" -o "$work/linux/$name.rpp" --no-pause >/dev/null 2>&1
@@ -158,12 +158,12 @@ else
                 fail "$name.ptx: code $rc on Windows, $linux_rc on Linux" "$(cat "$out")"
                 continue
             fi
-            sed "$respell" "$work/win/$name.rpp" >"$work/win/$name.respelt.rpp"
-            if cmp -s "$work/linux/$name.rpp" "$work/win/$name.respelt.rpp"; then
+            sed "$respell" "$work/linux/$name.rpp" >"$work/linux/$name.respelt.rpp"
+            if cmp -s "$work/linux/$name.respelt.rpp" "$work/win/$name.rpp"; then
                 pass "$name.ptx: the Linux build's project"
             else
                 fail "$name.ptx: the projects differ" \
-                    "$(diff "$work/linux/$name.rpp" "$work/win/$name.respelt.rpp")"
+                    "$(diff "$work/linux/$name.respelt.rpp" "$work/win/$name.rpp")"
             fi
         done
         for older in "$sessions"/*.ptf "$sessions"/*.pts; do
