@@ -134,6 +134,16 @@ if [ "$rc" = 0 ] && [ -f "$table" ] && [ ! -e "$work/learn/lanwick-plugins.txt" 
 else
     fail "--learn through PATH: code $rc" "$(cat "$out")"
 fi
+# Learning the signature again replaces its line: the new table is moved over the old one.
+sed 's/qzzy\.dll/qzzy2.dll/' "$work/learn/one.RfxChain" >"$work/learn/two.RfxChain"
+WINEPATH=$(winpath "$program_dir") run_exe lanwick.exe --learn two.RfxChain QzzyQzEq --no-pause
+if [ "$rc" = 0 ] && has "replaced the line for QzzyQzEq" &&
+    [ "$(tr -d '\r' <"$table")" = \
+        "QzzyQzEq | VST: Qzzy EQ (Qzzy) | qzzy2.dll | 1366952817<56535451> | 2 | 2 | 0" ]; then
+    pass "--learn again: the line is replaced in place"
+else
+    fail "--learn again: code $rc" "$(cat "$out" "$table")"
+fi
 
 # --- Checks with the real sessions --------------------------------------------------------------
 sessions_dir="$root/../shared/sessions"
