@@ -10,6 +10,7 @@
 #include "convert/run_state.h"
 #include "convert/summary/usage_summary.h"
 #include "model/conversion_result.h"
+#include "platform/paths.h"
 #include "util/files.h"
 #include "util/version.h"
 
@@ -307,7 +308,7 @@ int run_command_line(int argc, char** argv) {
     process_settings.pause_at_exit = cl.pause_at_exit;
     if (cl.dump_corpus_given) process_settings.dump_corpus_dir = cl.dump_corpus_dir;
     ConvertOptions& options = cl.options;
-    options.program_path = argc > 0 && argv[0] ? argv[0] : "";
+    options.program_path = program_file_path(argc > 0 ? argv[0] : nullptr);
 
     int code = 0;
     if (cl.version) {

@@ -1,5 +1,7 @@
 #include "app/convert_options.h"
 
+#include "platform/paths.h"
+
 std::string folder_of(const std::string& path) {
     std::size_t slash = path.find_last_of("/\\");
     if (slash == std::string::npos) return ".";
@@ -7,7 +9,7 @@ std::string folder_of(const std::string& path) {
 }
 
 std::string default_audio_folder(const std::string& input_path) {
-    return folder_of(input_path) + "/Audio Files";
+    return join_path(folder_of(input_path), "Audio Files");
 }
 
 bool writes_usage_summary(const ConvertOptions& options) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/output.h"
+#include "platform/paths.h"
 #include "plugins/table_lines.h"
 #include "util/bytes.h"
 #include "util/codecs.h"
@@ -163,7 +164,7 @@ std::string_view line_signature(std::string_view line) {
 bool read_whole(const std::string& path, std::string& text, bool& present) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    const fs::file_status status = fs::status(path, ec);
+    const fs::file_status status = fs::status(native_path(path), ec);
     present = status.type() != fs::file_type::not_found;
     if (!present) return true;
     std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -185,9 +186,9 @@ bool replace_file(const std::string& path, const std::string& text) {
     bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
     ok = std::fclose(file) == 0 && ok;
     std::error_code ec;
-    if (ok) std::filesystem::rename(temporary, path, ec);
+    if (ok) std::filesystem::rename(native_path(temporary), native_path(path), ec);
     if (!ok || ec) {
-        std::filesystem::remove(temporary, ec);
+        std::filesystem::remove(native_path(temporary), ec);
         return false;
     }
     return true;

@@ -6,6 +6,7 @@
 
 #include "melodyne/archive_format.h"
 #include "melodyne/gnbk_container.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ bool lies_inside(const fs::path& folder, const fs::path& file) {
 
 // The whole file, read a chunk at a time; false when it does not open or grew past the limit.
 bool read_whole_file(const fs::path& file, std::string& bytes) {
-    std::FILE* f = std::fopen(file.string().c_str(), "rb");
+    std::FILE* f = std::fopen(path_text(file).c_str(), "rb");
     if (!f) return false;
     bytes.clear();
     char chunk[kReadChunk];
@@ -62,13 +63,13 @@ AraLoad load_ara_archive(std::string_view session_path, std::string_view record_
     const std::string session_folder(
         slash == std::string_view::npos ? std::string_view() : session_path.substr(0, slash + 1));
     const std::string ara_folder = session_folder + "ARA Data";
-    path = ara_folder + "/" + std::string(folder_name) + "/" + std::string(file_name);
+    path = join_path(join_path(ara_folder, folder_name), file_name);
     if (archives.count(path)) return AraLoad::already_loaded;
 
     std::error_code ec;
-    const fs::path resolved = fs::canonical(path, ec);
+    const fs::path resolved = fs::canonical(native_path(path), ec);
     if (ec || !fs::is_regular_file(resolved, ec)) return AraLoad::not_found;
-    const fs::path resolved_folder = fs::canonical(ara_folder, ec);
+    const fs::path resolved_folder = fs::canonical(native_path(ara_folder), ec);
     if (ec || !lies_inside(resolved_folder, resolved)) return AraLoad::unsafe_name;
     const std::uintmax_t size = fs::file_size(resolved, ec);
     if (ec) return AraLoad::not_found;

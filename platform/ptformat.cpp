@@ -10,6 +10,7 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/paths.h"
 #include "session/block_tree.h"
 #include "util/bytes.h"
 
@@ -201,7 +202,7 @@ bool PTFFormat::read_and_decrypt(const std::string& path) {
     // (A folder has no size to read and reads nothing.)
     std::vector<std::uint8_t> raw;
     std::error_code ec;
-    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    const std::uintmax_t size = std::filesystem::file_size(native_path(path), ec);
     if (!ec && size > 0 && size <= raw.max_size()) {
         raw.resize(static_cast<std::size_t>(size));
         raw.resize(std::fread(raw.data(), 1, raw.size(), file));

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "convert/run_state.h"
+#include "platform/paths.h"
 #include "plugins/state_conversion.h"
 
 namespace {
@@ -48,7 +49,7 @@ void warn_once(std::string_view folder) {
 }
 
 bool append_index_row(const std::string& folder, const std::string& row) {
-    const std::string path = folder + "/index.tsv";
+    const std::string path = join_path(folder, "index.tsv");
     std::FILE* file = std::fopen(path.c_str(), "ab");
     if (file == nullptr) return false;
     bool ok = std::fseek(file, 0, SEEK_END) == 0;
@@ -79,7 +80,7 @@ std::string corpus_file_name(std::string_view folder, std::string_view aax_id,
     std::snprintf(digits, sizeof digits, "%08x%08x", static_cast<unsigned>(hash >> 32),
                   static_cast<unsigned>(hash & 0xFFFFFFFFu));
     std::string name(folder);
-    name += '/';
+    name += path_separator;
     name += file_name_id(aax_id);
     name += '.';
     name += digits;

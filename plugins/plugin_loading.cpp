@@ -1,6 +1,7 @@
 #include "plugins/plugin_loading.h"
 
 #include "app/output.h"
+#include "platform/paths.h"
 #include "plugins/learned_table.h"
 #include "plugins/param_names.h"
 #include "plugins/plugin_state.h"
@@ -23,7 +24,8 @@ void load_param_names(const ConvertOptions& options) {
     std::vector<std::string> files = options.param_name_files;
     if (!given) {
         const std::string folder = folder_of(options.program_path);
-        files = {folder + "/lanwick-params.tsv", folder + "/lanwick-params-local.tsv"};
+        files = {join_path(folder, "lanwick-params.tsv"),
+                 join_path(folder, "lanwick-params-local.tsv")};
     }
     for (const std::string& file : files) {
         const std::size_t before = table.names_by_plugin.size();

@@ -1,7 +1,9 @@
 #include "plugins/reaper_cache.h"
 
+#include <algorithm>
 #include <cstdlib>
 
+#include "platform/paths.h"
 #include "plugins/table_lines.h"
 #include "util/codecs.h"
 #include "util/names.h"
@@ -18,8 +20,9 @@ constexpr const char* kClapCacheNames[] = {
     "reaper-clap-win64.ini",        "reaper-clap-win32.ini",
     "reaper-clap-macos-arm64.ini",  "reaper-clap-macos-x86_64.ini",
     "reaper-clap-linux-x86_64.ini", "reaper-clap-linux-aarch64.ini"};
-constexpr const char* kReaperFolders[] = {"/REAPER/", "/Library/Application Support/REAPER/",
-                                          "/.config/REAPER/"};
+// REAPER's resource folders below APPDATA and HOME, their parts separated by "/" here.
+constexpr const char* kReaperFolders[] = {"REAPER", "Library/Application Support/REAPER",
+                                          ".config/REAPER"};
 
 constexpr std::string_view kInstrumentMark = "!!!VSTi";
 
@@ -32,6 +35,16 @@ bool all_digits(std::string_view text) {
     for (char c : text)
         if (c < '0' || c > '9') return false;
     return true;
+}
+
+// `relative` (parts separated by "/") below `root`, joined with the system's separator.
+std::string below(std::string path, std::string_view relative) {
+    for (std::size_t at = 0; at <= relative.size();) {
+        const std::size_t slash = std::min(relative.find('/', at), relative.size());
+        path = join_path(path, relative.substr(at, slash - at));
+        at = slash + 1;
+    }
+    return path;
 }
 
 bool ends_with(std::string_view text, std::string_view tail) {
@@ -145,13 +158,13 @@ std::vector<std::string> vst_cache_candidates(const std::string& vstini,
     const char* appdata = std::getenv("APPDATA");
     const char* home = std::getenv("HOME");
     for (const char* name : kVstCacheNames) {
-        if (!session_folder.empty()) paths.push_back(session_folder + "/" + name);
-        if (!program_folder.empty()) paths.push_back(program_folder + "/" + name);
-        paths.push_back(std::string("./") + name);
+        if (!session_folder.empty()) paths.push_back(join_path(session_folder, name));
+        if (!program_folder.empty()) paths.push_back(join_path(program_folder, name));
+        paths.push_back(join_path(".", name));
         for (const char* root : {appdata, home}) {
             if (root == nullptr || root[0] == '\0') continue;  // unset or empty: no folder
             for (const char* folder : kReaperFolders)
-                paths.push_back(root + std::string(folder) + name);
+                paths.push_back(join_path(below(root, folder), name));
         }
     }
     return paths;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "convert/run_state.h"
+#include "platform/paths.h"
 #include "plugins/state_conversion.h"
 #include "tests/plugin_blocks.h"
 #include "tests/test_support.h"
@@ -69,13 +70,14 @@ TEST(CorpusNames, HashAndFileName) {
     EXPECT_EQ(corpus_hash("", ""), 0xcbf29ce484222325ull);
     EXPECT_EQ(corpus_hash("a", ""), 0xaf63dc4c8601ec8cull);
     EXPECT_EQ(corpus_hash("", "a"), 0xaf63dc4c8601ec8cull);  // one stream: block, then state
+    const std::string d = std::string("d") + path_separator;
     EXPECT_EQ(corpus_file_name("d", "AcmeDemo", "", "", "block"),
-              "d/AcmeDemo.cbf29ce484222325.block");
+              d + "AcmeDemo.cbf29ce484222325.block");
     // Ids are session bytes: nothing in them names another folder or a forbidden name.
     EXPECT_EQ(corpus_file_name("d", "../../ab", "a", "", "chunk"),
-              "d/______ab.af63dc4c8601ec8c.chunk");
-    EXPECT_EQ(corpus_file_name("d", "A:*?\"<>|", "", "", "x"), "d/A_______.cbf29ce484222325.x");
-    EXPECT_EQ(corpus_file_name("d", "Ab$_-9\\.", "", "", "x"), "d/Ab$_-9__.cbf29ce484222325.x");
+              d + "______ab.af63dc4c8601ec8c.chunk");
+    EXPECT_EQ(corpus_file_name("d", "A:*?\"<>|", "", "", "x"), d + "A_______.cbf29ce484222325.x");
+    EXPECT_EQ(corpus_file_name("d", "Ab$_-9\\.", "", "", "x"), d + "Ab$_-9__.cbf29ce484222325.x");
     EXPECT_EQ(corpus_file_name(std::string(1200, 'f'), "AcmeDemo", "", "", "block"), "");
 }
 

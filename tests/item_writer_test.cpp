@@ -18,14 +18,23 @@ namespace {
 
 using writer_test::capture;
 
+// The session's folders as the system spells an absolute path.
+#ifdef _WIN32
+#define SONG_FOLDER "C:\\sessions\\Song"
+#define AUDIO_FILES SONG_FOLDER "\\Audio Files\\"
+#else
+#define SONG_FOLDER "/sessions/Song"
+#define AUDIO_FILES SONG_FOLDER "/Audio Files/"
+#endif
+
 class ItemWriter : public writer_test::WriterTest {
   protected:
     void SetUp() override {
         WriterTest::SetUp();
         reset_item_writer();
         reset_audio_paths();
-        settings.audio_folder = "/sessions/Song/Audio Files";
-        settings.session_folder = "/sessions/Song";
+        settings.audio_folder = SONG_FOLDER "/Audio Files";
+        settings.session_folder = SONG_FOLDER;
     }
     void TearDown() override {
         reset_item_writer();
@@ -70,7 +79,8 @@ TEST_F(ItemWriter, PlainClipGolden) {
               "      CHANMODE 0\n"
               "      NAME \"Clip\"\n"
               "      <SOURCE WAVE\n"
-              "        FILE \"/sessions/Song/Audio Files/Clip.wav\"\n"
+              "        FILE \"" AUDIO_FILES
+              "Clip.wav\"\n"
               "      >\n"
               "    >\n");
     EXPECT_EQ(item_writer.items_written, 1u);
@@ -118,7 +128,8 @@ TEST_F(ItemWriter, FullClipGolden) {
               "      NAME 'Vox \"take\" 2'\n"
               "      VOLPAN 0.501187234 -1 -1 -1\n"
               "      <SOURCE WAVE\n"
-              "        FILE '/sessions/Song/Audio Files/Vox \"take\" 2.wav'\n"
+              "        FILE '" AUDIO_FILES
+              "Vox \"take\" 2.wav'\n"
               "      >\n"
               "      <VOLENV\n"
               "        ACT 1 -1\n"
@@ -358,8 +369,9 @@ TEST_F(ItemWriter, ClipsThatCannotBePlacedAreLeftOutAndNamed) {
 TEST_F(ItemWriter, AudioPathsAreAbsoluteAndFoundInSiblingFolders) {
     settings.audio_folder = "some/Song/Audio Files";
     settings.session_folder = "some/Song";
-    const std::string cwd = std::filesystem::current_path().lexically_normal().string();
-    EXPECT_EQ(resolve_audio_path("a.wav"), cwd + "/some/Song/Audio Files/a.wav");
+    const std::filesystem::path cwd = std::filesystem::current_path().lexically_normal();
+    EXPECT_EQ(resolve_audio_path("a.wav"),
+              (cwd / "some" / "Song" / "Audio Files" / "a.wav").string());
 
     test_support::TempDir dir;
     const std::filesystem::path song = dir.path() / "Song";

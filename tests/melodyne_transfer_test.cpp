@@ -70,14 +70,14 @@ TEST(AraArchiveLoader, LoadsOncePerPath) {
     std::string path;
 
     EXPECT_EQ(load_ara_archive(s.session, "Rec", "doc.dat", archives, path), AraLoad::loaded);
-    EXPECT_EQ(path, s.dir.file("ARA Data/Rec/doc.dat"));
+    EXPECT_EQ(path, (s.dir.path() / "ARA Data" / "Rec" / "doc.dat").string());
     ASSERT_EQ(archives.count(path), 1u);
     EXPECT_EQ(archives.at(path).objects.size(), 4u);
     EXPECT_EQ(load_ara_archive(s.session, "Rec", "doc.dat", archives, path),
               AraLoad::already_loaded);
     // A record without a name reads from "Melodyne".
     EXPECT_EQ(load_ara_archive(s.session, "", "doc.dat", archives, path), AraLoad::loaded);
-    EXPECT_EQ(path, s.dir.file("ARA Data/Melodyne/doc.dat"));
+    EXPECT_EQ(path, (s.dir.path() / "ARA Data" / "Melodyne" / "doc.dat").string());
 
     EXPECT_EQ(load_ara_archive(s.session, "Rec", "junk.dat", archives, path),
               AraLoad::not_an_archive);
@@ -99,6 +99,9 @@ TEST(AraArchiveLoader, NamesAreNeverPaths) {
     }
     s.put(s.dir.path() / "x", archive);
     s.put(s.dir.path() / "outside.dat", archive);
+#ifdef _WIN32
+    GTEST_SKIP() << "symbolic links need privileges on Windows; skipped";
+#endif
     fs::create_symlink(s.dir.path() / "outside.dat", s.record_folder("Rec") / "link-out.dat");
     fs::create_symlink(s.dir.path() / "ARA Data" / "x", s.record_folder("Rec") / "link-in.dat");
 

@@ -64,6 +64,11 @@ TEST(NumberText, FixedAndGeneralAreExactlyPrintfs) {
                  {"%.0f", true, 0},    {"%.14f", true, 14},  {"%g", false, 6},
                  {"%.10g", false, 10}, {"%.14g", false, 14}, {"%.0g", false, 0}};
     for (double value : values_that_matter()) {
+#ifdef _WIN32
+        // The Windows C runtime prints a NaN without its sign; the program's own text keeps it,
+        // so a project reads the same on every system.
+        if (std::isnan(value)) continue;
+#endif
         for (const Form& f : forms) {
             std::string ours;
             if (f.fixed)

@@ -119,7 +119,11 @@ TEST_F(OutputFile, CheckWritesToTheNullDeviceAndProbesNothing) {
         EXPECT_FALSE(std::filesystem::exists(dir.file("Song (1).rpp")));
         EXPECT_FALSE(std::filesystem::exists(dir.path() / "NUL"));
     }
+#ifdef _WIN32
+    EXPECT_STREQ(null_device_path(), "NUL");
+#else
     EXPECT_STREQ(null_device_path(), "/dev/null");
+#endif
 }
 
 TEST_F(OutputFile, OverwriteNeverReplacesTheSession) {

@@ -13,6 +13,7 @@
 #include "convert/summary/special_track_rows.h"
 #include "convert/writer/video_tracks.h"
 #include "convert/writer/writer_summary.h"
+#include "platform/paths.h"
 #include "tests/test_support.h"
 #include "tests/writer_test_support.h"
 #include "util/guid.h"
@@ -263,7 +264,7 @@ TEST(VideoFrameRate, SessionRateFirstThenTheTimecodeCode) {
 TEST_F(WriterTest, VideoTracksFollowTheOutputTracks) {
     test_support::TempDir dir;
     settings.audio_folder = (dir.path() / "Audio Files").string();
-    const std::string folder = dir.path().string() + "/";
+    const std::string folder = dir.path().string() + path_separator;
     std::filesystem::create_directories(dir.path() / "Video Files");
     test_support::write_file(folder + "Video Files/Found.mov", "x");
     for (const char* stored : {"C:\\Media\\Found.mov", "/elsewhere/Gone.mp4"}) {
@@ -293,7 +294,8 @@ TEST_F(WriterTest, VideoTracksFollowTheOutputTracks) {
             << text;
         EXPECT_NE(text.find("      SOFFS 1.0000000000\n"), std::string::npos);
         const bool found = std::string(stored).ends_with("Found.mov");
-        const std::string file = found ? folder + "Video Files/Found.mov" : "Gone.mp4";
+        const std::string file =
+            found ? join_path(folder + "Video Files", "Found.mov") : "Gone.mp4";
         EXPECT_NE(text.find("      <SOURCE VIDEO\n        FILE \"" + file + "\"\n      >\n"),
                   std::string::npos)
             << text;

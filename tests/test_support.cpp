@@ -1,7 +1,9 @@
 #include "tests/test_support.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -27,6 +29,8 @@ TempDir::~TempDir() {
     fs::remove_all(path_, ec);
 }
 
+// Running the program needs a POSIX shell: the Windows build of the tests has none.
+#ifndef _WIN32
 namespace {
 
 std::string shell_quote(const std::string& s) {
@@ -63,8 +67,13 @@ RunResult run_lanwick(const std::vector<std::string>& args, const RunSetup& setu
     std::string out_file = dir.file("out"), err_file = dir.file("err");
     std::string cmd = "cd " + shell_quote(folder(setup.current_dir, "current")) +
                       " && export HOME=" + shell_quote(folder(setup.home, "home")) +
-                      " APPDATA=" + shell_quote(folder(setup.appdata, "appdata")) + " && " +
-                      setup.env + " " + shell_quote(program);
+                      " APPDATA=" + shell_quote(folder(setup.appdata, "appdata"));
+    const fs::path program_file(program);
+    if (setup.through_path)
+        cmd += " PATH=" + shell_quote(program_file.parent_path().string()) + ":\"$PATH\" && " +
+               setup.env + " " + shell_quote(program_file.filename().string());
+    else
+        cmd += " && " + setup.env + " " + shell_quote(program);
     for (const std::string& a : args) cmd += " " + shell_quote(a);
     cmd += " </dev/null >" + shell_quote(out_file) + " 2>" + shell_quote(err_file);
     int status = std::system(cmd.c_str());
@@ -76,6 +85,8 @@ RunResult run_lanwick(const std::vector<std::string>& args, const RunSetup& setu
     if (!setup.program_dir.empty()) fs::remove(fs::path(program), ec);
     return r;
 }
+
+#endif  // _WIN32
 
 std::string real_session(const std::string& name) {
     fs::path p = fs::path(LANWICK_SESSIONS_DIR) / name;

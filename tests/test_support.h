@@ -35,6 +35,7 @@ struct RunSetup {
     std::string home;         // HOME
     std::string appdata;      // APPDATA
     std::string program_dir;  // the folder the program copy runs from (its tables lie beside it)
+    bool through_path = false;  // started by its bare name, found through PATH
 };
 
 // Runs a copy of the built program with these arguments (each quoted for the shell), standard

@@ -123,9 +123,14 @@ TEST(NameCutters, Table) {
 }
 
 TEST(PluginTablePath, FolderOfTheProgram) {
+#ifdef _WIN32
+    EXPECT_EQ(plugin_table_path("C:\\Tools\\lanwick.exe"), "C:\\Tools\\lanwick-plugins.txt");
+    EXPECT_EQ(plugin_table_path("lanwick"), ".\\lanwick-plugins.txt");
+#else
     EXPECT_EQ(plugin_table_path("C:\\Tools\\lanwick.exe"), "C:\\Tools/lanwick-plugins.txt");
     EXPECT_EQ(plugin_table_path("/usr/bin/lanwick"), "/usr/bin/lanwick-plugins.txt");
     EXPECT_EQ(plugin_table_path("lanwick"), "./lanwick-plugins.txt");
+#endif
 }
 
 TEST(RppQuote, PicksTheFirstFreeQuote) {

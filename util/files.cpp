@@ -4,9 +4,11 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/paths.h"
+
 bool file_opens_for_reading(const std::string& path) {
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return false;
+    if (!std::filesystem::is_regular_file(native_path(path), ec)) return false;
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return false;
     std::fclose(f);

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/paths.h"
+
 namespace {
 
 char lower_ascii(char c) {
@@ -116,7 +118,7 @@ std::string plugin_table_path(std::string_view program_path) {
     std::size_t sep = last_separator(program_path);
     std::string dir =
         sep == std::string_view::npos ? std::string(".") : std::string(program_path.substr(0, sep));
-    return dir + "/lanwick-plugins.txt";
+    return join_path(dir, "lanwick-plugins.txt");
 }
 
 std::string utf8_prefix(std::string_view text, std::size_t max_bytes) {

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "convert/run_state.h"
+#include "platform/paths.h"
 #include "util/files.h"
 
 AudioPathState audio_paths;
@@ -15,9 +16,9 @@ void reset_audio_paths() {
 std::string absolute_folder(const std::string& folder) {
     const std::string given = folder.empty() ? std::string(".") : folder;
     std::error_code ec;
-    std::filesystem::path path = std::filesystem::absolute(given, ec);
+    std::filesystem::path path = std::filesystem::absolute(native_path(given), ec);
     if (ec) return given;
-    std::string text = path.lexically_normal().string();
+    std::string text = path_text(path.lexically_normal());
     while (text.size() > 1 && (text.back() == '/' || text.back() == '\\')) text.pop_back();
     return text;
 }
@@ -49,12 +50,12 @@ std::string resolve_audio_path(const std::string& file_name, const std::string& 
     if (const auto it = audio_paths.resolved.find(file_name); it != audio_paths.resolved.end())
         return it->second;
 
-    const std::string in_audio_folder = written_audio_folder() + "/" + file_name;
+    const std::string in_audio_folder = join_path(written_audio_folder(), file_name);
     std::string answer = in_audio_folder;
     if (!file_exists(in_audio_folder) && !settings.session_folder.empty()) {
         const std::string session_folder = absolute_folder(settings.session_folder);
         auto try_folder = [&](const std::string& folder) {
-            const std::string candidate = session_folder + "/" + folder + "/" + file_name;
+            const std::string candidate = join_path(join_path(session_folder, folder), file_name);
             if (!file_exists(candidate)) return false;
             answer = candidate;
             ++audio_paths.sibling_files;

@@ -11,6 +11,7 @@
 #include "convert/writer/colors.h"
 #include "convert/writer/project_text.h"
 #include "effects/clip_effects.h"
+#include "platform/paths.h"
 #include "util/guid.h"
 #include "util/number_text.h"
 
@@ -254,7 +255,8 @@ void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string
         if (found != context.folder_hints->end()) hint = found->second;
     }
     const std::string path = resolve_audio_path(clip.file_name, hint);
-    if (!path.starts_with(written_audio_folder() + "/")) ++item_writer.clips_outside_audio_folder;
+    if (!path.starts_with(join_path(written_audio_folder(), "")))
+        ++item_writer.clips_outside_audio_folder;
     if (context.listed_files && !context.listed_files->contains(clip.file_name))
         item_writer.unlisted_sources.push_back({track_name, clip.name});
     // The take's GUID and ARAMOD lines come before its source, as REAPER saves a take.

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "app/output.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ std::string numbered_output_name(const std::string& path, int n) {
 
 bool output_path_taken(const std::string& path) {
     std::error_code ec;
-    return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+    return std::filesystem::exists(std::filesystem::symlink_status(native_path(path), ec));
 }
 
 std::optional<std::string> free_output_name(const std::string& path, int last) {

@@ -7,6 +7,7 @@
 #include "app/output.h"
 #include "convert/writer/output_file.h"
 #include "convert/writer/writer_summary.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -59,7 +60,8 @@ int write_project(const ProjectWriteInput& in, std::string& written_path) {
     report_progress(3, "writing");
     std::string path = project_output_name(in.output_path, in.session_path);
     std::error_code ec;
-    if (!in.check && in.overwrite && std::filesystem::equivalent(path, in.session_path, ec)) {
+    if (!in.check && in.overwrite &&
+        std::filesystem::equivalent(native_path(path), native_path(in.session_path), ec)) {
         // -o naming the session itself: --overwrite never replaces the session with the project.
         say("\nCould not write %s\n", path.c_str());
         written_path = path;

@@ -4,6 +4,7 @@
 
 #include "convert/writer/audio_paths.h"
 #include "convert/writer/project_text.h"
+#include "platform/paths.h"
 #include "util/guid.h"
 #include "util/names.h"
 #include "util/number_text.h"
@@ -33,7 +34,7 @@ std::string video_file_path(const std::string& file_name, const std::string& ses
     const std::string found = resolve_audio_path(name);
     if (file_exists(found)) return found;
     if (!session_folder.empty()) {
-        const std::string beside = session_folder + "Video Files/" + name;
+        const std::string beside = join_path(session_folder + "Video Files", name);
         if (file_exists(beside)) return beside;
     }
     ++video_tracks.files_missing;
