@@ -1,5 +1,7 @@
 #include "app/convert_options.h"
 
+#include <cmath>
+
 std::string folder_of(const std::string& path) {
     std::size_t slash = path.find_last_of("/\\");
     if (slash == std::string::npos) return ".";
@@ -8,4 +10,16 @@ std::string folder_of(const std::string& path) {
 
 std::string default_audio_folder(const std::string& input_path) {
     return folder_of(input_path) + "/Audio Files";
+}
+
+bool tempo_override_valid(double tempo) {
+    if (tempo == 0.0) return true;
+    return std::isfinite(tempo) && tempo >= kLowestTempoOverride && tempo <= kHighestTempoOverride;
+}
+
+std::string tempo_refusal_text(const std::string& given) {
+    return "\n  --tempo " + given +
+           ": not a tempo this tool can write. Give a number of beats per\n  minute from 20 to "
+           "999, or leave --tempo out to keep the session's tempo.\n\n  Nothing was "
+           "converted.\n";
 }

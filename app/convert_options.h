@@ -18,7 +18,7 @@ struct ConvertOptions {
     std::string reaper_vst_cache_file;
     std::vector<std::string> param_name_files;
     std::string wanted_params_file;
-    double tempo = 0.0;  // 0: the session's own
+    double tempo = 0.0;  // 0: the session's own (see tempo_override_valid)
 
     std::uint8_t keep_alt_takes = 1;
     std::uint8_t list = 0;
@@ -65,3 +65,12 @@ std::string folder_of(const std::string& path);
 
 // The audio folder a session path implies when none is given: its folder + "/Audio Files".
 std::string default_audio_folder(const std::string& input_path);
+
+// A tempo override is 0 (the session's own tempo) or a finite tempo from 20 to 999 BPM, the range
+// a session's own tempo is held to.
+inline constexpr double kLowestTempoOverride = 20.0;
+inline constexpr double kHighestTempoOverride = 999.0;
+bool tempo_override_valid(double tempo);
+
+// The console text that refuses a --tempo value, quoted as given.
+std::string tempo_refusal_text(const std::string& given);

@@ -68,8 +68,10 @@ bool read_list_framing(SessionBytes bytes, const BlockHeader& list, KindByte kin
     std::size_t pos = start + 13 + name.size();
     if (!bytes_fit(bytes, pos, 4) || pos + 4 > end) return false;
     const std::uint32_t count = read_u32le_checked(bytes, pos);
-    if (count > kMaxListChildren) return false;
     pos += 4;
+    // Each child is a whole block: a count the list's bytes cannot hold is damage, found before
+    // any room is taken for it. (A long film track holds tens of thousands of entries.)
+    if (count > (end - pos) / kBlockHeaderSize) return false;
 
     std::vector<std::size_t> children;
     children.reserve(count);
