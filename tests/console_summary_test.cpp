@@ -36,6 +36,7 @@
 #include "plugins/plugin_state.h"
 #include "tests/test_support.h"
 #include "tests/writer_test_support.h"
+#include "util/utf8_text.h"
 
 namespace {
 
@@ -1332,6 +1333,10 @@ std::vector<TableRow> summary_table() {
          }},
         {0, "  WARNING: 2 clip(s) read from the session are neither written nor named",
          [](In& in) { in.clips_unaccounted = 2; }},
+        {0, "  2 name(s) from the session are not valid UTF-8 (damaged bytes?): each bad",
+         [](In&) {
+             utf8_repairs.names = {"Gtr\xff", "Bass\xc3"};
+         }},
     };
 }
 

@@ -16,6 +16,7 @@
 #include "tests/tempo_blocks.h"
 #include "tests/test_support.h"
 #include "tests/walk_builder.h"
+#include "util/utf8_text.h"
 
 namespace {
 
@@ -874,6 +875,33 @@ TEST(EndToEndMidi, ControllerOnlyRegionWritesItsControllers) {
         EXPECT_TRUE(has(r.run.out, "  2 MIDI controller events (pitch bend, CC, aftertouch)\n"))
             << node << "\n"
             << r.run.out;
+    }
+}
+
+TEST(EndToEndMidi, NamesThatAreNotUtf8ArriveRepairedAndCounted) {
+    using test_blocks::kOrigin;
+    // "K\xE9ys": a Latin-1 e-acute, which UTF-8 cannot hold alone.
+    const std::string walk =
+        replaced(one_midi_track(midi_chunk({{kOrigin, 60, 240000, 100}}), 960000, kOrigin, kTicks),
+                 "Keys", "K\xE9ys");
+    TempDir dir;
+    const MidiRun r = convert_midi(
+        dir, walk, {"--report", "--usage-json", dir.file("usage.json"), "--usage-shared"});
+    ASSERT_EQ(r.run.exit_code, 0) << r.run.out;
+    const std::string fixed = "K\xEF\xBF\xBDys";
+    EXPECT_TRUE(has(r.project, "\n    NAME \"" + fixed + "\"\n")) << r.project;
+    EXPECT_TRUE(has(r.project, "\n      NAME \"" + fixed + "-01\"\n")) << r.project;
+    EXPECT_TRUE(has(r.run.out,
+                    "  2 name(s) from the session are not valid UTF-8 (damaged bytes?): each bad\n"
+                    "      byte sequence is written as U+FFFD, the replacement character:\n"
+                    "      \"" +
+                        fixed + "\"\n      \"" + fixed + "-01\"\n"))
+        << r.run.out;
+    for (const std::string& text :
+         {r.project, r.run.out, read_file(dir.file("Midi-vantrel-report.txt")),
+          read_file(dir.file("usage.json"))}) {
+        EXPECT_FALSE(has(text, "K\xE9ys"));
+        EXPECT_TRUE(is_valid_utf8(text));
     }
 }
 
