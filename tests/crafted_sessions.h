@@ -16,7 +16,6 @@ namespace crafted_sessions {
 inline std::string nested_headers(std::uint16_t content_type, std::size_t count,
                                   const std::string& filler) {
     using test_blocks::append_u16le;
-    using test_blocks::append_u32le;
     const std::size_t stride = 9 + filler.size();
     const std::size_t run = stride * count;
     std::string out;
@@ -31,20 +30,34 @@ inline std::string nested_headers(std::uint16_t content_type, std::size_t count,
     return out;
 }
 
-// About `bytes` of nested headers in equal thirds: placements (searched for their loop child),
-// MIDI playlist lists and video lists (searched for their playlists), the lists in runs of at
-// most 390,000 bytes, since a list above 400,000 bytes is not read.
+// A header of `content_type` too long for any block it could stand in: a candidate that every
+// search meets and passes over.
+inline std::string overlong_header(std::uint16_t content_type) {
+    std::string out = "Z";
+    test_blocks::append_u16le(out, 1);
+    append_u32le(out, 0x7FFFFFF0u);
+    test_blocks::append_u16le(out, content_type);
+    return out;
+}
+
+// About `bytes` of nested headers: MIDI playlist lists and video lists (searched for their
+// playlists), in runs of 300,000 bytes (a list above 400,000 bytes is not read), a third of the
+// bytes for each, then placements (searched for their loop child) for the rest. Each header is
+// followed by a candidate of what it is searched for that does not fit in it.
 inline std::string nested_header_blocks(std::size_t bytes) {
     const std::string name = test_blocks::u32le(1) + "a";  // a list's name: length 1, "a"
-    const std::size_t third = bytes / 3;
-    const std::size_t list_run = 390000 / (9 + name.size());
-    std::string out = nested_headers(0x104f, third / 9, {});
-    for (const std::uint16_t list : {std::uint16_t{0x1057}, std::uint16_t{0x1053}}) {
-        for (std::size_t made = 0; made + list_run * (9 + name.size()) <= third;
-             made += list_run * (9 + name.size()))
-            out += nested_headers(list, list_run, name);
+    constexpr std::size_t kListRun = 300000;
+    std::string out;
+    const struct { std::uint16_t list, inner; } lists[] = {{0x1057, 0x1056}, {0x1053, 0x1051}};
+    for (const auto& [list, inner] : lists) {
+        const std::string filler = name + overlong_header(inner);
+        const std::size_t run = kListRun / (9 + filler.size());
+        for (std::size_t made = 0; made + kListRun <= bytes / 3; made += kListRun)
+            out += nested_headers(list, run, filler);
     }
-    return out;
+    const std::string loop = overlong_header(0x242b);
+    const std::size_t rest = bytes > out.size() ? bytes - out.size() : 0;
+    return nested_headers(0x104f, rest / (9 + loop.size()), loop) + out;
 }
 
 }  // namespace crafted_sessions
