@@ -1333,7 +1333,7 @@ std::vector<TableRow> summary_table() {
          }},
         {0, "  WARNING: 2 clip(s) read from the session are neither written nor named",
          [](In& in) { in.clips_unaccounted = 2; }},
-        {0, "  2 name(s) from the session are not valid UTF-8 (damaged bytes?): each bad",
+        {0, "  2 name(s) were not valid UTF-8 (damaged bytes, or a path in another",
          [](In&) {
              utf8_repairs.names = {"Gtr\xff", "Bass\xc3"};
          }},

@@ -891,11 +891,13 @@ TEST(EndToEndMidi, NamesThatAreNotUtf8ArriveRepairedAndCounted) {
     const std::string fixed = "K\xEF\xBF\xBDys";
     EXPECT_TRUE(has(r.project, "\n    NAME \"" + fixed + "\"\n")) << r.project;
     EXPECT_TRUE(has(r.project, "\n      NAME \"" + fixed + "-01\"\n")) << r.project;
-    EXPECT_TRUE(has(r.run.out,
-                    "  2 name(s) from the session are not valid UTF-8 (damaged bytes?): each bad\n"
-                    "      byte sequence is written as U+FFFD, the replacement character:\n"
-                    "      \"" +
-                        fixed + "\"\n      \"" + fixed + "-01\"\n"))
+    EXPECT_TRUE(
+        has(r.run.out,
+            "  2 name(s) were not valid UTF-8 (damaged bytes, or a path in another\n"
+            "      encoding): each bad byte sequence is written as U+FFFD, the replacement\n"
+            "      character:\n"
+            "      \"" +
+                fixed + "\"\n      \"" + fixed + "-01\"\n"))
         << r.run.out;
     for (const std::string& text :
          {r.project, r.run.out, read_file(dir.file("Midi-vantrel-report.txt")),

@@ -17,7 +17,8 @@ bool is_valid_utf8(std::string_view text);
 // The text with each ill-formed sequence replaced by U+FFFD (EF BF BD).
 std::string repair_utf8(std::string_view text);
 
-// The session names the project text received repaired, once each, for the console.
+// The names the project text received repaired (session names, or a path in another encoding),
+// once each, for the console.
 struct Utf8Repairs {
     std::set<std::string> names;  // as the session held them
 };
@@ -25,5 +26,5 @@ extern Utf8Repairs utf8_repairs;
 
 void reset_utf8_repairs();
 
-// A session name for the project text: repaired when it needs to be, and then recorded.
+// A name for the project text: repaired when it needs to be, and then recorded.
 std::string project_name_utf8(std::string_view text);

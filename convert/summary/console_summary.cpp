@@ -875,15 +875,16 @@ void unplaced_clip_paragraphs(std::string& text, const ConsoleSummaryInput& in) 
                 clip_rows(item_writer.unlisted_sources);
 }
 
-// Session names that were not UTF-8 (damaged bytes), as the project holds them.
+// Names the project text received that were not UTF-8, as the project holds them.
 void repaired_name_paragraph(std::string& text) {
     if (utf8_repairs.names.empty()) return;
     std::vector<std::string> rows;
     for (const std::string& name : utf8_repairs.names)
         rows.push_back("\"" + repair_utf8(name) + "\"");
     text += format_text(
-                "  %d name(s) from the session are not valid UTF-8 (damaged bytes?): each bad\n"
-                "      byte sequence is written as U+FFFD, the replacement character:\n",
+                "  %d name(s) were not valid UTF-8 (damaged bytes, or a path in another\n"
+                "      encoding): each bad byte sequence is written as U+FFFD, the replacement\n"
+                "      character:\n",
                 static_cast<int>(rows.size())) +
             name_rows(rows);
 }
