@@ -1,5 +1,6 @@
 #include "session/clip_lists.h"
 
+#include "session/nesting_bound.h"
 #include "util/bytes.h"
 
 namespace {
@@ -12,20 +13,26 @@ constexpr std::size_t kChildPlacement = 9;
 constexpr std::size_t kChildReadable = 36;
 constexpr std::size_t kChildFlagEnd = 49;  // the child's bytes up to the placement's +39
 
-template <typename Visit>
-void for_each_list(SessionBytes bytes, std::uint16_t content_type, Visit&& visit) {
-    if (bytes.size() < kListMinimum) return;
-    scan_blocks(bytes, content_type, bytes.size() - kListMinimum, [&](const BlockHeader& block) {
-        visit(block);
-        return false;
-    });
-}
-
 // A name reads at +9 but the rest of the framing fails: a damaged list rather than a stray 'Z'.
 bool list_name_reads(SessionBytes bytes, const BlockHeader& list) {
     std::string_view name;
     return read_text_at(bytes, static_cast<std::size_t>(list.position) + 9,
                         readable_end(bytes, list), 1, 64, TextBytes::name, name);
+}
+
+// The lists of `content_type`, but for those nested deeper than NestingBound follows: a list's
+// children are walked, and lists made to overlap would walk the same children again and again.
+template <typename Visit>
+void for_each_list(SessionBytes bytes, std::uint16_t content_type, Visit&& visit) {
+    if (bytes.size() < kListMinimum) return;
+    NestingBound nesting;
+    scan_blocks(bytes, content_type, bytes.size() - kListMinimum, [&](const BlockHeader& block) {
+        if (list_name_reads(bytes, block) &&
+            !admit_candidate(nesting, block.position, readable_end(bytes, block)))
+            return false;
+        visit(block);
+        return false;
+    });
 }
 
 std::uint32_t placement_flag(SessionBytes bytes, std::size_t child, const PlacementFields& p) {

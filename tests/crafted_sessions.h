@@ -60,4 +60,30 @@ inline std::string nested_header_blocks(std::size_t bytes) {
     return nested_headers(0x104f, rest / (9 + loop.size()), loop) + out;
 }
 
+// `count` blocks one after another, each holding a clip list (0x1052) whose children are all the
+// blocks after its own: every list walks the rest of the run.
+inline std::string chained_lists(std::size_t count) {
+    using test_blocks::append_u16le;
+    constexpr std::size_t kStride = 27;  // a block of 9 header bytes holding an 18-byte list head
+    const std::size_t run = kStride * count;
+    std::string out;
+    out.reserve(run + 1);
+    for (std::size_t i = 0; i < count; ++i) {
+        out += 'Z';
+        append_u16le(out, 1);
+        append_u32le(out, kStride - 7);
+        append_u16le(out, 0x7777);
+        // The list: from here to the end of the run, name "a", the blocks after this one.
+        const std::size_t at = i * kStride + 9;
+        out += 'Z';
+        append_u16le(out, 1);
+        append_u32le(out, static_cast<std::uint32_t>(run + 1 - at - 7));
+        append_u16le(out, 0x1052);
+        append_u32le(out, 1);
+        out += 'a';
+        append_u32le(out, static_cast<std::uint32_t>(count - i - 1));
+    }
+    return out + '\x01';  // the kind byte of every list
+}
+
 }  // namespace crafted_sessions

@@ -1,4 +1,5 @@
-// Input no Pro Tools writes: a crafted file of nested block headers converts in linear time, and
+// Input no Pro Tools writes: a crafted file of nested block headers and chained clip lists
+// converts in linear time, and
 // a few hundred damaged copies of the real sessions (byte flips, planted extreme u32s, bad name
 // bytes, truncations, from fixed seeds) convert in this process without a crash or a hang, every
 // project, report, usage summary and console text they give being UTF-8.
@@ -42,7 +43,8 @@ TEST(CraftedSession, NestedHeadersConvertInLinearTime) {
     TempDir dir;
     const std::string path = dir.file("Nested.ptx");
     test_support::write_file(path,
-                             encrypted_session(crafted_sessions::nested_header_blocks(2'000'000)));
+                             encrypted_session(crafted_sessions::nested_header_blocks(1'000'000) +
+                                               crafted_sessions::chained_lists(37'000)));
     const auto start = std::chrono::steady_clock::now();
     const auto r = test_support::run_lanwick({path, "--no-pause"});
     const double seconds =
