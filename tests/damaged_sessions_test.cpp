@@ -1,8 +1,8 @@
 // Input no Pro Tools writes: a crafted file of nested block headers and chained clip lists
-// converts in linear time, and
-// a few hundred damaged copies of the real sessions (byte flips, planted extreme u32s, bad name
-// bytes, truncations, from fixed seeds) convert in this process without a crash or a hang, every
-// project, report, usage summary and console text they give being UTF-8.
+// converts in linear time, and a few hundred damaged copies of the real sessions (byte flips,
+// planted extreme u32s, bad name bytes, truncations, from fixed seeds) convert in this process
+// without a crash or a hang, every project, report, usage summary and console text they give
+// being UTF-8.
 #include <gtest/gtest.h>
 
 #include <chrono>
