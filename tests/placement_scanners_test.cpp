@@ -174,6 +174,21 @@ TEST(NamedPlacements, MidiAndVideoListsAndClipGroupCounts) {
     EXPECT_EQ(groups, (std::map<std::string, int>{{"MIDI 2", 1}}));
 }
 
+TEST(NamedPlacements, NestedListsAreReadFourDeep) {
+    // Five MIDI lists, each inside the one before, around one playlist: the four outer ones name
+    // its placement; the fifth stands deeper than any session nests and is passed over.
+    std::string nested =
+        z_block(0x1056, zeros(2) + placement_block(clip_at(1, kOrigin)) + zeros(2));
+    for (int depth = 5; depth >= 1; --depth)
+        nested = z_block(0x1057, text("L" + std::to_string(depth)) + nested, 3);
+    const std::string buffer = nested + zeros(20);
+    std::vector<NamedPlacement> named;
+    read_named_placements_1057(u8(buffer), buffer.size(), named);
+    std::vector<std::string> lists;
+    for (const NamedPlacement& p : named) lists.push_back(p.list_name);
+    EXPECT_EQ(lists, (std::vector<std::string>{"L1", "L2", "L3", "L4"}));
+}
+
 // --- Playlist names, loops and session items
 // ------------------------------------------------------
 
