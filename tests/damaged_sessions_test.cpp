@@ -90,10 +90,12 @@ class DamagedSessions : public ::testing::Test {
             EXPECT_TRUE(is_valid_utf8(read_file(project))) << what;
         }
         ++converted_;
+        if (!utf8_repairs.names.empty()) ++repaired_;
     }
 
     TempDir dir_;
     int converted_ = 0;
+    int repaired_ = 0;  // conversions that wrote a repaired name
 
   private:
     NullSink sink_;
@@ -103,7 +105,29 @@ class DamagedSessions : public ::testing::Test {
 // The ways a copy is damaged; each draws its positions from the copy's own generator.
 enum class Damage { flips, extreme_u32s, name_bytes, truncation };
 
-void damage(std::vector<std::uint8_t>& bytes, Damage kind, std::mt19937& random) {
+// Where the names the undamaged session's project shows (its NAME lines) stand in its bytes.
+struct TextSpan {
+    std::size_t at = 0, length = 0;
+};
+
+std::vector<TextSpan> name_spans(const std::vector<std::uint8_t>& bytes,
+                                 const std::string& project) {
+    const std::string held(bytes.begin(), bytes.end());
+    std::vector<TextSpan> spans;
+    for (std::size_t line = project.find("NAME \""); line != std::string::npos;
+         line = project.find("NAME \"", line + 1)) {
+        const std::size_t first = line + 6;
+        const std::string name = project.substr(first, project.find('"', first) - first);
+        if (name.empty()) continue;
+        for (std::size_t at = held.find(name, 20); at != std::string::npos;
+             at = held.find(name, at + 1))
+            spans.push_back({at, name.size()});
+    }
+    return spans;
+}
+
+void damage(std::vector<std::uint8_t>& bytes, Damage kind, const std::vector<TextSpan>& texts,
+            std::mt19937& random) {
     // The clear header (the first 20 bytes) is left: the copy must still decrypt.
     const auto position = [&] { return 20 + random() % (bytes.size() - 20); };
     switch (kind) {
@@ -131,12 +155,13 @@ void damage(std::vector<std::uint8_t>& bytes, Damage kind, std::mt19937& random)
             break;
         }
         case Damage::name_bytes: {
-            // Bytes UTF-8 cannot hold there, into the printable runs that names are made of.
-            static const std::uint8_t bad[] = {0xFF, 0xC3, 0x80, 0xE9, 0xED, 0xF4};
+            // Bytes UTF-8 cannot hold there, into the session's names: most of them bytes a name
+            // may hold (a lead or continuation byte out of place), so that the name still reads.
+            static const std::uint8_t bad[] = {0x80, 0xBF, 0xC3, 0xE9, 0xED, 0xF4, 0xFF};
+            if (texts.empty()) break;
             for (int n = 1 + random() % 6; n > 0; --n) {
-                std::size_t at = position();
-                while (at < bytes.size() && (bytes[at] < 'A' || bytes[at] > 'z')) ++at;
-                if (at < bytes.size()) bytes[at] = bad[random() % std::size(bad)];
+                const TextSpan& text = texts[random() % texts.size()];
+                bytes[text.at + random() % text.length] = bad[random() % std::size(bad)];
             }
             break;
         }
@@ -156,13 +181,16 @@ TEST_F(DamagedSessions, NoCrashNoHangAndEveryTextIsUtf8) {
         any = true;
         PTFFormat session;
         ASSERT_EQ(session.unxor(path), 0) << name;
+        convert_and_check(session.bytes(), name);
+        const std::vector<TextSpan> texts =
+            name_spans(session.bytes(), read_file(dir_.file("Damaged.rpp")));
         for (const Damage kind :
              {Damage::flips, Damage::extreme_u32s, Damage::name_bytes, Damage::truncation}) {
             for (int copy = 0; copy < kCopiesPerDamage; ++copy) {
                 std::mt19937 random(
                     static_cast<std::uint32_t>(1000 * static_cast<int>(kind) + copy));
                 std::vector<std::uint8_t> bytes = session.bytes();
-                damage(bytes, kind, random);
+                damage(bytes, kind, texts, random);
                 convert_and_check(bytes, std::string(name) + " damage " +
                                              std::to_string(static_cast<int>(kind)) + " copy " +
                                              std::to_string(copy));
@@ -170,7 +198,10 @@ TEST_F(DamagedSessions, NoCrashNoHangAndEveryTextIsUtf8) {
         }
     }
     if (!any) GTEST_SKIP() << "no real session under " << LANWICK_SESSIONS_DIR << "; skipped";
-    EXPECT_EQ(converted_, 4 * 4 * kCopiesPerDamage);
+    EXPECT_EQ(converted_, 4 * (1 + 4 * kCopiesPerDamage));
+    // The bad name bytes reach the project on some copies: the repair is exercised.
+    EXPECT_GT(repaired_, 0);
+    std::printf("%d of %d damaged copies wrote a repaired name\n", repaired_, converted_);
 }
 
 }  // namespace
