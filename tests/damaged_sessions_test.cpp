@@ -20,7 +20,9 @@
 #include "platform/ptformat.h"
 #include "tests/block_builder.h"
 #include "tests/crafted_sessions.h"
+#include "tests/plugin_fixtures.h"
 #include "tests/test_support.h"
+#include "tests/writer_test_support.h"
 #include "util/utf8_text.h"
 
 namespace {
@@ -56,17 +58,8 @@ TEST(CraftedSession, NestedHeadersConvertInLinearTime) {
 }
 
 // Converts in this process, quietly, with a report and a usage summary.
-class DamagedSessions : public ::testing::Test {
+class DamagedSessions : public writer_test::WriterTest {
   protected:
-    void SetUp() override {
-        saved_sink_ = output_state.current_sink;
-        output_state.current_sink = &sink_;
-    }
-    void TearDown() override {
-        output_state.current_sink = saved_sink_;
-        reset_conversion_state(ConvertOptions{});
-    }
-
     // Every text the conversion of `plain` (decrypted bytes) gave is UTF-8.
     void convert_and_check(const std::vector<std::uint8_t>& plain, const std::string& what) {
         std::vector<std::uint8_t> bytes = plain;
@@ -93,13 +86,10 @@ class DamagedSessions : public ::testing::Test {
         if (!utf8_repairs.names.empty()) ++repaired_;
     }
 
+    plugin_fixtures::HermeticFolders hermetic_;  // no plug-in cache or table of the machine's
     TempDir dir_;
     int converted_ = 0;
     int repaired_ = 0;  // conversions that wrote a repaired name
-
-  private:
-    NullSink sink_;
-    PtxSink* saved_sink_ = nullptr;
 };
 
 // The ways a copy is damaged; each draws its positions from the copy's own generator.
