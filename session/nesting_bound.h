@@ -4,10 +4,11 @@
 // Such a reader (a placement searched for its loop child, a playlist list searched for its
 // playlists) reads nested candidates too, so a crafted file of candidates nested thousands deep
 // would have the same bytes searched once per enclosing candidate: hours for a few megabytes.
-// A session nests a list in a list of its own type at most once; `NestingBound` admits a candidate
-// only while fewer than `depth` admitted candidates enclose its position, so every byte is
-// searched at most `depth` times and the cost stays linear in the file. Candidates are offered in
-// ascending position, as scan_blocks gives them.
+// The sessions seen nest none of these blocks in one of its own type. `NestingBound` admits a
+// candidate only while fewer than `depth` admitted candidates enclose its position, so every byte
+// is searched at most `depth` times and the cost stays linear in the file. Candidates are offered
+// in ascending position, as scan_blocks gives them; lists made to overlap without nesting count
+// as enclosing each other too.
 #pragma once
 
 #include <cstddef>
@@ -16,7 +17,7 @@
 #include <queue>
 #include <vector>
 
-// Nesting this deep is not met in sessions: four levels leave room for every layout seen.
+// Four levels: room to spare over the sessions seen, where each of these blocks stands alone.
 inline constexpr std::size_t kSearchNestingDepth = 4;
 
 struct NestingBound {
