@@ -878,6 +878,38 @@ TEST(EndToEndMidi, ControllerOnlyRegionWritesItsControllers) {
     }
 }
 
+TEST(EndToEndMidi, ControllersFollowTheirChunkAcrossNodeKinds) {
+    using namespace test_blocks;
+    // Chunk 0 stands under a 0x2634 node, chunk 1 under a 0x2000 node: each region keeps the
+    // controllers of its own chunk.
+    auto node = [](std::uint16_t kind, const std::string& name, std::uint32_t chunk,
+                   std::uint16_t controller, std::uint32_t value) {
+        return z_block(kind, zeros(4) + midi_chunk({}) +
+                                 midi_blocks::controller_data(controller, {{kOrigin, value}}) +
+                                 z_block(0x2633, midi_region(name, kOrigin, 960000, chunk)));
+    };
+    const std::string named_block = z_block(0x2620, z_block(0x2619, u32le(4) + "Keys" + zeros(4)));
+    const std::string walk =
+        track_order({"Keys"}) + named_block + node(0x2634, "A", 0, 0x0102, 64) +
+        node(0x2000, "B", 1, 0x0702, 127) +
+        midi_placement_tracks({midi_placement_track(
+            "Keys", {playlist(0x1056, {placement(0, kOrigin, kTicks),
+                                       placement(1, kOrigin + 4 * 960000, kTicks)})})}) +
+        zeros(64);
+    TempDir dir;
+    const MidiRun r = convert_midi(dir, walk);
+    ASSERT_EQ(r.run.exit_code, 0) << r.run.out;
+    const std::size_t a = r.project.find("\n      NAME \"A\"\n");
+    const std::size_t b = r.project.find("\n      NAME \"B\"\n");
+    ASSERT_NE(a, std::string::npos) << r.project;
+    ASSERT_NE(b, std::string::npos) << r.project;
+    const std::string item_a = r.project.substr(a, b > a ? b - a : std::string::npos);
+    const std::string item_b = r.project.substr(b, a > b ? a - b : std::string::npos);
+    EXPECT_TRUE(has(item_a, "        E 0 b0 01 40\n")) << item_a;
+    EXPECT_FALSE(has(item_a, "b0 07")) << item_a;
+    EXPECT_TRUE(has(item_b, "        E 0 b0 07 7f\n")) << item_b;
+}
+
 TEST(EndToEndMidi, NamesThatAreNotUtf8ArriveRepairedAndCounted) {
     using test_blocks::kOrigin;
     // "K\xE9ys": a Latin-1 e-acute, which UTF-8 cannot hold alone.
