@@ -22,17 +22,22 @@ bool list_name_reads(SessionBytes bytes, const BlockHeader& list) {
 
 // The lists of `content_type`, but for those nested deeper than NestingBound follows: a list's
 // children are walked, and lists made to overlap would walk the same children again and again.
+// Returns how many named lists were left out so.
 template <typename Visit>
-void for_each_list(SessionBytes bytes, std::uint16_t content_type, Visit&& visit) {
-    if (bytes.size() < kListMinimum) return;
+std::uint32_t for_each_list(SessionBytes bytes, std::uint16_t content_type, Visit&& visit) {
+    if (bytes.size() < kListMinimum) return 0;
     NestingBound nesting;
+    std::uint32_t passed_over = 0;
     scan_blocks(bytes, content_type, bytes.size() - kListMinimum, [&](const BlockHeader& block) {
         if (list_name_reads(bytes, block) &&
-            !admit_candidate(nesting, block.position, readable_end(bytes, block)))
+            !admit_candidate(nesting, block.position, readable_end(bytes, block))) {
+            passed_over += 1;
             return false;
+        }
         visit(block);
         return false;
     });
+    return passed_over;
 }
 
 std::uint32_t placement_flag(SessionBytes bytes, std::size_t child, const PlacementFields& p) {
@@ -142,7 +147,7 @@ void read_r10_list_names(const std::uint8_t* data, std::size_t length,
 void read_r10_records(const std::uint8_t* data, std::size_t length,
                       std::vector<R10BlockRecord>& out, std::uint32_t* unreadable) {
     const SessionBytes bytes = session_bytes(data, length);
-    for_each_list(bytes, kClipListType, [&](const BlockHeader& list) {
+    const auto too_deep = for_each_list(bytes, kClipListType, [&](const BlockHeader& list) {
         ListFraming framing;
         if (!read_list_framing(bytes, list, KindByte::checked, framing)) {
             if (unreadable && list_name_reads(bytes, list)) *unreadable += 1;
@@ -178,6 +183,7 @@ void read_r10_records(const std::uint8_t* data, std::size_t length,
         }
         out.push_back(std::move(record));
     });
+    if (unreadable) *unreadable += too_deep;
 }
 
 void read_placement_lists(const std::uint8_t* data, std::size_t length,

@@ -99,8 +99,8 @@ void read_r10_list_names(const std::uint8_t* data, std::size_t length,
                          std::vector<std::uint32_t>* counts = nullptr);
 
 // One R10BlockRecord per framed 0x1052 list, appended, in the order of read_r10_list_names. With
-// `unreadable`, the lists whose name reads but whose count, children or kind byte do not are
-// counted there.
+// `unreadable`, the lists whose name reads but whose count, children or kind byte do not, or that
+// stand nested too deep to be walked, are counted there.
 void read_r10_records(const std::uint8_t* data, std::size_t length,
                       std::vector<R10BlockRecord>& out, std::uint32_t* unreadable = nullptr);
 

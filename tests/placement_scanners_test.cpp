@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "block_builder.h"
+#include "crafted_sessions.h"
 #include "placement_builder.h"
 #include "platform/ptformat.h"
 #include "session/clip_lists.h"
@@ -102,6 +103,14 @@ TEST(ClipLists, BrokenFramingYieldsNothing) {
         // Damaged lists whose name still reads are counted.
         EXPECT_EQ(bad, i == 2 ? 0u : 1u) << i;
     }
+}
+
+TEST(ClipLists, ListsMadeToOverlapAreWalkedFourDeepAndCounted) {
+    // Ten lists, each taking all the blocks after its own as its children.
+    const std::string buffer = crafted_sessions::chained_lists(10) + zeros(20);
+    std::uint32_t bad = 0;
+    EXPECT_EQ(records_of(buffer, &bad).size(), 4u);
+    EXPECT_EQ(bad, 6u);
 }
 
 TEST(ClipLists, ShortBuffersAndHugeCountsAreSafe) {
