@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -108,13 +109,23 @@ const OptionWord* find_option(const std::string& a) {
     return nullptr;
 }
 
+// The --tempo value; NaN (refused later) unless the whole text is one number.
+double tempo_from_text(const std::string& text) {
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    const double value = std::strtod(begin, &end);
+    if (text.empty() || end != begin + text.size()) return std::nan("");
+    return value;
+}
+
 // Options that take the next argument whatever it looks like.
 void set_value(CommandLine& cl, const std::string& a, const std::string& value) {
     ConvertOptions& o = cl.options;
     if (a == "-o") {
         o.output_path = value;
     } else if (a == "--tempo") {
-        o.tempo = std::atof(value.c_str());
+        cl.tempo_text = value;
+        o.tempo = tempo_from_text(value);
     } else if (a == "--audio-dir") {
         o.audio_folder = value;
         o.audio_folder_given = 1;
@@ -325,6 +336,10 @@ int run_command_line(int argc, char** argv) {
     } else if (cl.learn) {
         code = learn_plugin(cl.learn_chain_file, cl.learn_signature, options.program_path);
         pause_if_on();
+    } else if (!tempo_override_valid(options.tempo)) {
+        say("%s", tempo_refusal_text(cl.tempo_text).c_str());
+        pause_if_on();
+        code = 1;
     } else {
         if (!cl.path_words.empty()) options.input_path = session_path_from_words(cl.path_words);
         if (!options.audio_folder_given && !options.input_path.empty())

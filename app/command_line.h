@@ -11,6 +11,7 @@
 struct CommandLine {
     ConvertOptions options;
     std::vector<std::string> path_words;
+    std::string tempo_text;  // the --tempo value as given
     bool help = false;
     bool version = false;
     std::string unknown_option;  // set: the loop stopped at this argument (exit 2)

@@ -1,5 +1,7 @@
 #include "app/convert_options.h"
 
+#include <cmath>
+
 #include "platform/paths.h"
 
 std::string folder_of(const std::string& path) {
@@ -18,4 +20,16 @@ bool writes_usage_summary(const ConvertOptions& options) {
 
 bool shares_usage_summary(const ConvertOptions& options) {
     return options.usage_shared != 0 && writes_usage_summary(options);
+}
+
+bool tempo_override_valid(double tempo) {
+    if (tempo == 0.0) return true;
+    return std::isfinite(tempo) && tempo >= kLowestTempoOverride && tempo <= kHighestTempoOverride;
+}
+
+std::string tempo_refusal_text(const std::string& given) {
+    return "\n  --tempo " + given +
+           ": not a tempo this tool can write. Give a number of beats per\n  minute from 20 to "
+           "999, or leave --tempo out to keep the session's tempo.\n\n  Nothing was "
+           "converted.\n";
 }

@@ -18,7 +18,7 @@ struct ConvertOptions {
     std::string reaper_vst_cache_file;
     std::vector<std::string> param_name_files;
     std::string wanted_params_file;
-    double tempo = 0.0;  // 0: the session's own
+    double tempo = 0.0;  // 0: the session's own (see tempo_override_valid)
 
     std::uint8_t keep_alt_takes = 1;
     std::uint8_t list = 0;
@@ -73,3 +73,12 @@ bool writes_usage_summary(const ConvertOptions& options);
 // Whether the run writes a usage summary marked to be shared: only then does the privacy text say
 // that one was written.
 bool shares_usage_summary(const ConvertOptions& options);
+
+// A tempo override is 0 (the session's own tempo) or a finite tempo from 20 to 999 BPM, the range
+// a session's own tempo is held to.
+inline constexpr double kLowestTempoOverride = 20.0;
+inline constexpr double kHighestTempoOverride = 999.0;
+bool tempo_override_valid(double tempo);
+
+// The console text that refuses a --tempo value, quoted as given.
+std::string tempo_refusal_text(const std::string& given);

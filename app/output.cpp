@@ -6,6 +6,7 @@
 #include <new>
 
 #include "model/conversion_result.h"
+#include "util/utf8_text.h"
 
 OutputState output_state;
 
@@ -73,6 +74,8 @@ void say(const char* format, ...) {
     va_start(args, format);
     vformat(text, format, args);
     va_end(args);
+    // Names from a damaged session, or a text cut at the size limit, may not be UTF-8.
+    if (!is_valid_utf8(text)) text = repair_utf8(text);
     if (output_state.console_capture) output_state.console_capture->append(text);
     if (output_state.current_sink)
         output_state.current_sink->write(text.c_str());
@@ -87,6 +90,7 @@ void report_printf(const char* format, ...) {
     va_start(args, format);
     bool ok = vformat(text, format, args);
     va_end(args);
+    if (!is_valid_utf8(text)) text = repair_utf8(text);
     if (ok) output_state.report_buffer->append(text);
 }
 

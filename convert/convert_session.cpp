@@ -578,6 +578,10 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
         say("lanwick: drag a .ptx file onto this program.\n");
         return 1;
     }
+    if (!tempo_override_valid(options.tempo)) {
+        say("%s", tempo_refusal_text(format_text("%g", options.tempo)).c_str());
+        return 1;
+    }
 
     settings.audio_folder = options.audio_folder_given || options.input_path.empty()
                                 ? options.audio_folder

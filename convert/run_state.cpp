@@ -24,6 +24,7 @@
 #include "plugins/plugin_state.h"
 #include "plugins/state_conversion.h"
 #include "session/tempo_map.h"
+#include "util/utf8_text.h"
 #include "util/version.h"
 
 ProcessSettings process_settings;
@@ -78,6 +79,7 @@ void reset_conversion_state(const ConvertOptions& o) {
     reset_midi_writer();
     reset_audio_paths();
     reset_media_check();
+    reset_utf8_repairs();
     reset_plugin_knowledge();
     reset_plugin_state_counts();
     reset_fx_chain_state();

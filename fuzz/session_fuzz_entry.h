@@ -24,12 +24,14 @@
 #include "session/groups.h"
 #include "session/lane_groups.h"
 #include "session/lane_records.h"
+#include "session/loop_records.h"
 #include "session/media_lists.h"
 #include "session/memory_locations.h"
 #include "session/midi_chunks.h"
 #include "session/midi_mute_lanes.h"
 #include "session/mixer_names.h"
 #include "session/name_harvest.h"
+#include "session/named_placements.h"
 #include "session/plugin_display_names.h"
 #include "session/plugin_params.h"
 #include "session/plugin_settings.h"
@@ -129,6 +131,13 @@ inline void run_content_readers(const std::uint8_t* data, std::size_t size,
     read_audio_files(data, size, hints);
     std::vector<std::string> videos;
     read_video_file_names(data, size, videos);
+    std::vector<VideoPlacement> video_placements;
+    std::vector<std::string> video_lists;
+    read_video_placements(data, size, video_placements, video_lists);
+    std::vector<NamedPlacement> named_placements;
+    read_named_placements_1057(data, size, named_placements);
+    std::vector<LoopRecord> loops;
+    read_loop_records(data, size, loops);
     std::vector<PxRecord> px;
     read_px_records(data, size, px);
     ClipEffectsLists px_lists;

@@ -1,5 +1,6 @@
 #include "session/clip_lists.h"
 
+#include "session/nesting_bound.h"
 #include "util/bytes.h"
 
 namespace {
@@ -12,20 +13,31 @@ constexpr std::size_t kChildPlacement = 9;
 constexpr std::size_t kChildReadable = 36;
 constexpr std::size_t kChildFlagEnd = 49;  // the child's bytes up to the placement's +39
 
-template <typename Visit>
-void for_each_list(SessionBytes bytes, std::uint16_t content_type, Visit&& visit) {
-    if (bytes.size() < kListMinimum) return;
-    scan_blocks(bytes, content_type, bytes.size() - kListMinimum, [&](const BlockHeader& block) {
-        visit(block);
-        return false;
-    });
-}
-
 // A name reads at +9 but the rest of the framing fails: a damaged list rather than a stray 'Z'.
 bool list_name_reads(SessionBytes bytes, const BlockHeader& list) {
     std::string_view name;
     return read_text_at(bytes, static_cast<std::size_t>(list.position) + 9,
                         readable_end(bytes, list), 1, 64, TextBytes::name, name);
+}
+
+// The lists of `content_type`, but for those nested deeper than NestingBound follows: a list's
+// children are walked, and lists made to overlap would walk the same children again and again.
+// Returns how many named lists were left out so.
+template <typename Visit>
+std::uint32_t for_each_list(SessionBytes bytes, std::uint16_t content_type, Visit&& visit) {
+    if (bytes.size() < kListMinimum) return 0;
+    NestingBound nesting;
+    std::uint32_t passed_over = 0;
+    scan_blocks(bytes, content_type, bytes.size() - kListMinimum, [&](const BlockHeader& block) {
+        if (list_name_reads(bytes, block) &&
+            !admit_candidate(nesting, block.position, readable_end(bytes, block))) {
+            passed_over += 1;
+            return false;
+        }
+        visit(block);
+        return false;
+    });
+    return passed_over;
 }
 
 std::uint32_t placement_flag(SessionBytes bytes, std::size_t child, const PlacementFields& p) {
@@ -68,8 +80,10 @@ bool read_list_framing(SessionBytes bytes, const BlockHeader& list, KindByte kin
     std::size_t pos = start + 13 + name.size();
     if (!bytes_fit(bytes, pos, 4) || pos + 4 > end) return false;
     const std::uint32_t count = read_u32le_checked(bytes, pos);
-    if (count > kMaxListChildren) return false;
     pos += 4;
+    // Each child is a whole block: a count the list's bytes cannot hold is damage, found before
+    // any room is taken for it. (A long film track holds tens of thousands of entries.)
+    if (count > (end - pos) / kBlockHeaderSize) return false;
 
     std::vector<std::size_t> children;
     children.reserve(count);
@@ -133,7 +147,7 @@ void read_r10_list_names(const std::uint8_t* data, std::size_t length,
 void read_r10_records(const std::uint8_t* data, std::size_t length,
                       std::vector<R10BlockRecord>& out, std::uint32_t* unreadable) {
     const SessionBytes bytes = session_bytes(data, length);
-    for_each_list(bytes, kClipListType, [&](const BlockHeader& list) {
+    const auto too_deep = for_each_list(bytes, kClipListType, [&](const BlockHeader& list) {
         ListFraming framing;
         if (!read_list_framing(bytes, list, KindByte::checked, framing)) {
             if (unreadable && list_name_reads(bytes, list)) *unreadable += 1;
@@ -169,6 +183,7 @@ void read_r10_records(const std::uint8_t* data, std::size_t length,
         }
         out.push_back(std::move(record));
     });
+    if (unreadable) *unreadable += too_deep;
 }
 
 void read_placement_lists(const std::uint8_t* data, std::size_t length,

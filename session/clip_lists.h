@@ -2,9 +2,10 @@
 // per MIDI playlist (0x1057), and the placement block (0x104f) they carry.
 //
 // List framing, offsets from the list's marker: u32 name length L at +9 (1..64), the name at +13
-// (name bytes), a u32 child count N after the name (at most 20000), then N child blocks one after
-// another from +17 + L, each inside the list; a 0x1052 list ends with a kind byte after its last
-// child (1 samples, 2 ticks). A child carries its placement block at its own +9.
+// (name bytes), a u32 child count N after the name (as many as the list's bytes can hold), then N
+// child blocks one after another from +17 + L, each inside the list; a 0x1052 list ends with a kind
+// byte after its last child (1 samples, 2 ticks). A child carries its placement block at its own
+// +9.
 #pragma once
 
 #include <cstddef>
@@ -19,7 +20,6 @@
 inline constexpr std::uint16_t kPlacementType = 0x104f;
 inline constexpr std::uint16_t kClipListType = 0x1052;
 inline constexpr std::uint16_t kMidiListType = 0x1057;
-inline constexpr std::uint32_t kMaxListChildren = 20000;
 
 // Byte +23 of a placement: what its stored position counts.
 inline constexpr std::uint8_t kTickTimeBase = 0x40;    // ticks, stored + 10^12
@@ -99,8 +99,8 @@ void read_r10_list_names(const std::uint8_t* data, std::size_t length,
                          std::vector<std::uint32_t>* counts = nullptr);
 
 // One R10BlockRecord per framed 0x1052 list, appended, in the order of read_r10_list_names. With
-// `unreadable`, the lists whose name reads but whose count, children or kind byte do not are
-// counted there.
+// `unreadable`, the lists whose name reads but whose count, children or kind byte do not, or that
+// stand nested too deep to be walked, are counted there.
 void read_r10_records(const std::uint8_t* data, std::size_t length,
                       std::vector<R10BlockRecord>& out, std::uint32_t* unreadable = nullptr);
 

@@ -1,6 +1,7 @@
 #include "session/loop_records.h"
 
 #include "session/clip_lists.h"
+#include "session/nesting_bound.h"
 #include "session/scan.h"
 #include "util/bytes.h"
 
@@ -15,17 +16,17 @@ void read_loop_records(const std::uint8_t* data, std::size_t length, std::vector
     out.clear();
     const SessionBytes bytes = session_bytes(data, length);
     if (length < 23) return;
+    NestingBound nesting;
     scan_blocks(bytes, kPlacementType, length - 14, [&](const BlockHeader& placement) {
         const std::size_t p = static_cast<std::size_t>(placement.position);
         if (p < 9 || !high_byte_zero(placement) || placement.size <= 15 ||
-            !block_fits(bytes, placement)) {
+            !block_fits(bytes, placement) || !admit_candidate(nesting, p, placement.end())) {
             return false;
         }
         const std::size_t end = static_cast<std::size_t>(placement.end());
-        for (std::size_t q = p + 9; q < end; ++q) {
-            BlockHeader child;
-            if (!match_block(bytes, q, kLoopType, child)) continue;
-            if (!high_byte_zero(child) || child.size < 2 || child.end() > end) continue;
+        scan_blocks(bytes, kLoopType, p + 9, end - 1, [&](const BlockHeader& child) {
+            const std::size_t q = static_cast<std::size_t>(child.position);
+            if (!high_byte_zero(child) || child.size < 2 || child.end() > end) return false;
             LoopRecord record;
             record.placement_key =
                 (static_cast<std::uint64_t>(read_u32le_checked(bytes, p + 16)) << 32) |
@@ -39,8 +40,8 @@ void read_loop_records(const std::uint8_t* data, std::size_t length, std::vector
                 record.second_value = read_u64le_checked(bytes, q + 48);
             }
             out.push_back(record);
-            break;
-        }
+            return true;
+        });
         return false;
     });
 }

@@ -9,7 +9,8 @@
 
 namespace {
 
-constexpr std::uint16_t kChunkBlock = 0x2000;
+// The node kinds that hold note-list chunks, as the session walk takes them.
+constexpr std::uint16_t kChunkBlocks[] = {0x2000, 0x2002, 0x2634};
 constexpr std::uint16_t kPropertiesBlock = 0x2502;
 constexpr std::uint16_t kPropertiesPrefix = 0x103d;
 constexpr std::uint32_t kSmallestPropertiesBlock = 153;
@@ -35,7 +36,7 @@ bool text_at(SessionBytes bytes, std::uint64_t pos, std::string_view text) {
                       [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
 }
 
-// The 0x2000 blocks, as [start, end) ranges in the order of their starts.
+// The chunk-holding blocks, as [start, end) ranges in the order of their starts.
 struct ChunkRanges {
     std::vector<std::pair<std::size_t, std::size_t>> ranges;
     std::size_t next = 0;
@@ -51,12 +52,15 @@ struct ChunkRanges {
 
 ChunkRanges chunk_ranges(SessionBytes bytes) {
     ChunkRanges out;
-    scan_blocks(bytes, kChunkBlock, bytes.size(), [&](const BlockHeader& block) {
-        if (high_byte_zero(block) && block.size != 0 && block_fits(bytes, block))
-            out.ranges.emplace_back(static_cast<std::size_t>(block.position),
-                                    static_cast<std::size_t>(block.end()));
-        return false;
-    });
+    for (const std::uint16_t kind : kChunkBlocks) {
+        scan_blocks(bytes, kind, bytes.size(), [&](const BlockHeader& block) {
+            if (high_byte_zero(block) && block.size != 0 && block_fits(bytes, block))
+                out.ranges.emplace_back(static_cast<std::size_t>(block.position),
+                                        static_cast<std::size_t>(block.end()));
+            return false;
+        });
+    }
+    std::sort(out.ranges.begin(), out.ranges.end());
     return out;
 }
 

@@ -1,7 +1,8 @@
 // MIDI chunks with their event streams and controller data, and the MIDI real-time properties of
 // MIDI and instrument tracks.
 //
-// A MIDI chunk lies inside a 0x2000 block and opens with the text "MdNLB"; offsets from its 'M':
+// A MIDI chunk lies inside a 0x2000, 0x2002 or 0x2634 block (the nodes the session walk takes
+// notes from) and opens with the text "MdNLB"; offsets from its 'M':
 //   +11 u32   note count
 //   +15 u40   position of the first note (ticks + 10^12), read when the count is not 0
 // What follows the chunk, up to the next "MdNLB", belongs to it:

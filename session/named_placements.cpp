@@ -1,6 +1,7 @@
 #include "session/named_placements.h"
 
 #include "session/clip_lists.h"
+#include "session/nesting_bound.h"
 #include "session/scan.h"
 #include "util/bytes.h"
 
@@ -29,29 +30,26 @@ bool read_list_name(SessionBytes bytes, const BlockHeader& list, std::uint32_t s
 // `min_size_exclusive` and that fits + `extra`.
 bool find_placement(SessionBytes bytes, std::size_t from, std::size_t end,
                     std::uint32_t min_size_exclusive, std::size_t extra, BlockHeader& out) {
-    for (std::size_t q = from; q < end; ++q) {
-        BlockHeader block;
-        if (!match_block(bytes, q, kPlacementType, block)) continue;
-        if (block.size <= min_size_exclusive || !block_fits(bytes, block, extra)) continue;
+    if (end <= from) return false;
+    return scan_blocks(bytes, kPlacementType, from, end - 1, [&](const BlockHeader& block) {
+        if (block.size <= min_size_exclusive || !block_fits(bytes, block, extra)) return false;
         out = block;
         return true;
-    }
-    return false;
+    });
 }
 
 // Calls visit(inner) for every block of `inner_type` (size low..high, fits + 2) at the positions
-// from `from` up to `end` (exclusive).
+// from `from` up to `end` (exclusive), but for blocks nested deeper than `NestingBound` follows.
 template <typename Visit>
 void for_each_inner(SessionBytes bytes, std::size_t from, std::size_t end, std::uint16_t inner_type,
                     std::uint32_t low, std::uint32_t high, Visit&& visit) {
-    if (end > bytes.size()) end = bytes.size();
-    for (std::size_t q = from; q < end; ++q) {
-        if (bytes[q] != kBlockMarker) continue;
-        BlockHeader inner;
-        if (!match_block(bytes, q, inner_type, inner)) continue;
-        if (!size_within(inner, low, high) || !block_fits(bytes, inner, 2)) continue;
-        visit(inner);
-    }
+    if (end <= from) return;
+    NestingBound nesting;
+    scan_blocks(bytes, inner_type, from, end - 1, [&](const BlockHeader& inner) {
+        if (!size_within(inner, low, high) || !block_fits(bytes, inner, 2)) return false;
+        if (admit_candidate(nesting, inner.position, inner.end())) visit(inner);
+        return false;
+    });
 }
 
 }  // namespace
@@ -59,10 +57,12 @@ void for_each_inner(SessionBytes bytes, std::size_t from, std::size_t end, std::
 void read_named_placements_1057(const std::uint8_t* data, std::size_t length,
                                 std::vector<NamedPlacement>& out) {
     const SessionBytes bytes = session_bytes(data, length);
+    NestingBound nesting;
     scan_blocks(bytes, kMidiListType, last_scan_position(length), [&](const BlockHeader& list) {
         if (!size_within(list, 12, 400000) || !block_fits(bytes, list, 2)) return false;
         std::string_view name;
         if (!read_list_name(bytes, list, 8, name)) return false;
+        if (!admit_candidate(nesting, list.position, list.end())) return false;
         const std::size_t after_name = static_cast<std::size_t>(list.position) + 13 + name.size();
         for_each_inner(
             bytes, after_name, static_cast<std::size_t>(list.end()), kMidiPlaylistType, 20, 4000,
@@ -83,10 +83,12 @@ void read_named_placements_1057(const std::uint8_t* data, std::size_t length,
 void read_video_placements(const std::uint8_t* data, std::size_t length,
                            std::vector<VideoPlacement>& out, std::vector<std::string>& names) {
     const SessionBytes bytes = session_bytes(data, length);
+    NestingBound nesting;
     scan_blocks(bytes, kVideoListType, last_scan_position(length), [&](const BlockHeader& list) {
         if (!size_within(list, 20, 400000) || !block_fits(bytes, list, 2)) return false;
         std::string_view name;
         if (!read_list_name(bytes, list, 4, name)) return false;
+        if (!admit_candidate(nesting, list.position, list.end())) return false;
         const auto name_index = static_cast<std::uint32_t>(names.size());
         names.emplace_back(name);
         for_each_inner(

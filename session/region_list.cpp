@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "session/clip_lists.h"
+#include "session/nesting_bound.h"
 #include "session/scan.h"
 #include "util/bytes.h"
 
@@ -84,10 +85,12 @@ void read_group_lists(SessionBytes bytes, std::vector<RegionPlacementList>& list
     if (!find_first(bytes, kGroupListsType, outer)) return;
     const std::size_t end = static_cast<std::size_t>(outer.end());
     std::size_t q = static_cast<std::size_t>(outer.position) + 9;
+    NestingBound nesting;  // overlapping lists would walk the same children again and again
     while (q < end) {
         BlockHeader list;
         ListFraming framing;
         if (!read_block_header(bytes, q, end, list) || list.content_type != kClipListType ||
+            !admit_candidate(nesting, q, list.end()) ||
             !read_list_framing(bytes, list, KindByte::any, framing)) {
             q += 1;
             continue;

@@ -686,6 +686,10 @@ void from_library(const std::vector<PtfTrack>& sources, std::vector<SessionRegio
 
 }  // namespace
 
+bool session_walk_accepts(const std::uint8_t* bytes, std::uint64_t length) {
+    return bytes != nullptr && length >= kShortestSession && bytes[kByteOrderPosition] == 0;
+}
+
 int walk_session_tree(const std::uint8_t* bytes, std::uint64_t length,
                       const std::vector<AudioFilePair>& files, SessionLayout& layout) {
     layout.audio_regions.clear();
@@ -694,7 +698,7 @@ int walk_session_tree(const std::uint8_t* bytes, std::uint64_t length,
     layout.midi_track_regions.clear();
     layout.fade_track_regions.clear();
     layout.unplaced.clear();
-    if (bytes == nullptr || length < kShortestSession || bytes[kByteOrderPosition] != 0) return 0;
+    if (!session_walk_accepts(bytes, length)) return 0;
 
     const Bytes view(bytes, static_cast<std::size_t>(length));
     const Nodes top = parse_top_level_headers(bytes, length);

@@ -25,6 +25,10 @@ struct AudioFilePair {
 // when the walk declines the session.
 void load_session_regions(const PTFFormat& session, SessionLayout& layout);
 
+// Whether the walk takes these decrypted bytes: 65 bytes or more, and the byte-order byte (17)
+// 0. A session the walk declines has nothing the program can read its clips and tracks from.
+bool session_walk_accepts(const std::uint8_t* bytes, std::uint64_t length);
+
 // Empties the four lists of `layout`, then fills them from the decrypted session bytes. 1 when
 // the walk ran; 0 when it declined (fewer than 65 bytes, or byte 17 not 0). Damaged or truncated
 // data never reads outside the bytes: it yields fewer entries.

@@ -80,6 +80,8 @@ void read_meters(const std::uint8_t* data, std::size_t length, std::vector<Meter
         if (std::uint64_t{count} * kMeterStride + 24 > std::uint64_t{block.size} + 7) return false;
 
         out.clear();
+        // The stored position of the meter that holds position 0, while one does.
+        std::uint64_t at_start = 0;
         for (std::uint32_t i = 0; i < count; ++i) {
             const std::uint64_t entry = block.position + kMeterFirstEntry + kMeterStride * i;
             MeterChange meter;
@@ -90,12 +92,21 @@ void read_meters(const std::uint8_t* data, std::size_t length, std::vector<Meter
                 out.clear();
                 return true;
             }
+            const std::uint64_t stored = read_u48le_checked(bytes, entry + 1);
             std::uint64_t ticks = 0;
-            // A position before the session start would overwrite the opening meter at 0.
-            if (!ticks_from_stored(read_u48le_checked(bytes, entry + 1), ticks)) continue;
+            if (!ticks_from_stored(stored, ticks)) ticks = 0;
             meter.position = static_cast<double>(ticks);
             meter.field_9 = read_u32le_checked(bytes, entry + 9);
             meter.field_23 = read_u16le_checked(bytes, entry + 23);
+            // Of the meters at or before the session start, the last is the one in force at 0.
+            if (ticks == 0 && !out.empty() && out.back().position == 0.0) {
+                if (stored >= at_start) {
+                    out.back() = meter;
+                    at_start = stored;
+                }
+                continue;
+            }
+            if (ticks == 0) at_start = stored;
             out.push_back(meter);
         }
         return true;

@@ -41,8 +41,9 @@ double quarter_note_bpm(double stored_bpm, std::uint64_t beat_length);
 // is longer than `map` already is (the first of equally long lists wins).
 void read_tempo_map(const std::uint8_t* data, std::size_t length, TempoMap& map);
 
-// Reads the first "Meter" block into `out` (cleared first). Entries before the session start are
-// skipped; an entry with a numerator outside 1..99 or a denominator outside 1..64 leaves `out`
+// Reads the first "Meter" block into `out` (cleared first). Entries at or before the session start
+// stand at 0, and of them only the last (by stored position) is kept: it is the meter in force at
+// the start. An entry with a numerator outside 1..99 or a denominator outside 1..64 leaves `out`
 // empty. Without a "Meter" block `out` is left as given.
 void read_meters(const std::uint8_t* data, std::size_t length, std::vector<MeterChange>& out);
 

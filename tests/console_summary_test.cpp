@@ -36,6 +36,7 @@
 #include "plugins/plugin_state.h"
 #include "tests/test_support.h"
 #include "tests/writer_test_support.h"
+#include "util/utf8_text.h"
 
 namespace {
 
@@ -1380,6 +1381,10 @@ std::vector<TableRow> summary_table() {
          }},
         {0, "  WARNING: 2 clip(s) read from the session are neither written nor named",
          [](In& in) { in.clips_unaccounted = 2; }},
+        {0, "  2 name(s) were not valid UTF-8 (damaged bytes, or a path in another",
+         [](In&) {
+             utf8_repairs.names = {"Gtr\xff", "Bass\xc3"};
+         }},
     };
 }
 

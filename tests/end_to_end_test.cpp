@@ -10,11 +10,13 @@
 
 #include "platform/ptformat.h"
 #include "tests/midi_builder.h"
+#include "tests/mix_session.h"
 #include "tests/plugin_blocks.h"
 #include "tests/rpp_grammar.h"
 #include "tests/tempo_blocks.h"
 #include "tests/test_support.h"
 #include "tests/walk_builder.h"
+#include "util/utf8_text.h"
 
 namespace {
 
@@ -613,6 +615,119 @@ TEST(EndToEnd, TempoChangesAndMarkersReachTheProject) {
     EXPECT_TRUE(has(r.out, "too short for its name and position):\n      \"Bell \"\n")) << r.out;
 }
 
+TEST(EndToEnd, SessionTheWalkDeclinesFailsWithItsReason) {
+    // Byte 17 (the byte order, outside the cipher) set to a value no reader takes.
+    std::vector<std::pair<std::string, std::string>> sessions = {
+        {"synthetic", encrypted_session({}, zeros(64))}};
+    if (const std::string real = test_support::real_session("RegionTest.ptx"); !real.empty())
+        sessions.emplace_back("RegionTest", read_file(real));
+    for (auto& [what, bytes] : sessions) {
+        bytes[17] = 2;
+        TempDir dir;
+        const std::string session_path = dir.file("Odd.ptx");
+        test_support::write_file(session_path, bytes);
+        const auto r = run_lanwick({session_path, "--progress", "--no-pause"});
+        EXPECT_EQ(r.exit_code, 1) << what << "\n" << r.out;
+        EXPECT_TRUE(has(r.out, "\n  Could not read: " + session_path +
+                                   "\n  Reason: that session was decrypted but the contents "
+                                   "could not be parsed.  (code -4)\n  Decryption: OK ("))
+            << what << "\n"
+            << r.out;
+        EXPECT_TRUE(has(r.err,
+                        "problem kind=unreadable the session was decrypted but the "
+                        "contents could not be parsed (code -4)\n"))
+            << what << "\n"
+            << r.err;
+        EXPECT_FALSE(has(r.err, "progress 6/6 done")) << what;
+        EXPECT_FALSE(fs::exists(dir.file("Odd.rpp"))) << what;
+    }
+}
+
+TEST(EndToEnd, LongClipListKeepsEveryClipsLock) {
+    // One track of 13,334 locked clips with their fades: 20,003 list entries.
+    mix_session::MixShape shape;
+    shape.tracks = 1;
+    shape.clips_per_track = 13334;
+    shape.files = 1;
+    shape.regions = 1;
+    shape.automation_points = 0;
+    shape.tempo_entries = 0;
+    shape.locations = 0;
+    shape.locked = true;
+    TempDir dir;
+    const std::string session_path = dir.file("Film.ptx");
+    test_support::write_file(session_path, mix_session::encrypted_session(shape));
+    const auto r = run_lanwick({session_path, "--no-pause"});
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    const std::string project = read_file(dir.file("Film.rpp"));
+    EXPECT_EQ(count_of(project, "\n    <ITEM\n"), 13334u);
+    EXPECT_EQ(count_of(project, "\n      LOCK 1\n"), 13334u);
+}
+
+TEST(EndToEnd, TempoOverrideTakesOnlyWritableTempos) {
+    TempDir dir;
+    const std::string session_path = dir.file("Tempo.ptx");
+    test_support::write_file(session_path, encrypted_session({}, zeros(64)));
+    const std::string project_path = dir.file("Tempo.rpp");
+    const std::string usage_path = dir.file("usage.json");
+    for (const char* given :
+         {"inf", "-inf", "nan", "1e300", "1e-300", "-120", "19.99", "999.5", "abc", "120bpm", ""}) {
+        const auto r =
+            run_lanwick({session_path, "--tempo", given, "--usage-json", usage_path, "--no-pause"});
+        EXPECT_EQ(r.exit_code, 1) << given;
+        EXPECT_EQ(r.out, "\n  --tempo " + std::string(given) +
+                             ": not a tempo this tool can write. Give a number of beats per\n"
+                             "  minute from 20 to 999, or leave --tempo out to keep the "
+                             "session's tempo.\n\n  Nothing was converted.\n")
+            << given;
+        EXPECT_FALSE(fs::exists(project_path)) << given;
+        EXPECT_FALSE(fs::exists(usage_path)) << given;
+    }
+    struct Case {
+        const char* given;
+        const char* line;
+    } accepted[] = {{"20", "  TEMPO 20 4 4\n"},
+                    {"999", "  TEMPO 999 4 4\n"},
+                    {"97.5", "  TEMPO 97.5 4 4\n"},
+                    {"0", "  TEMPO 120 4 4\n"}};
+    for (const Case& c : accepted) {
+        const auto r = run_lanwick({session_path, "--tempo", c.given, "--overwrite", "--no-pause"});
+        ASSERT_EQ(r.exit_code, 0) << c.given << "\n" << r.out;
+        EXPECT_TRUE(has(read_file(project_path), c.line)) << c.given;
+    }
+}
+
+TEST(EndToEnd, MeterStoredBeforeTheStartIsTheOpeningMeter) {
+    using namespace test_blocks;
+    constexpr double q = 960000.0;
+    struct Case {
+        const char* what;
+        std::vector<MeterChange> meters;
+        const char* opening;
+    } cases[] = {
+        {"3/4 a bar before the start, 6/8 at bar 5",
+         {{-3 * q, 0, 3, 4, 0}, {12 * q, 0, 6, 8, 0}},
+         "  TEMPO 120 3 4\n"},
+        {"two before the start: the later holds",
+         {{-8 * q, 0, 5, 4, 0}, {-3 * q, 0, 3, 4, 0}, {12 * q, 0, 6, 8, 0}},
+         "  TEMPO 120 3 4\n"},
+        {"one before and one at the start: the one at the start holds",
+         {{-3 * q, 0, 3, 4, 0}, {0, 0, 7, 8, 0}, {14 * q, 0, 6, 8, 0}},
+         "  TEMPO 120 7 8\n"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        const std::string session_path = dir.file("Meter.ptx");
+        test_support::write_file(session_path,
+                                 encrypted_session({}, meter_block(c.meters) + zeros(64)));
+        const auto r = run_lanwick({session_path, "--no-pause"});
+        ASSERT_EQ(r.exit_code, 0) << c.what << "\n" << r.out;
+        const std::string project = read_file(dir.file("Meter.rpp"));
+        EXPECT_TRUE(has(project, c.opening)) << c.what << "\n" << project;
+        EXPECT_TRUE(has(r.out, "      6/8 at bar 5\n")) << c.what << "\n" << r.out;
+    }
+}
+
 }  // namespace
 
 namespace {
@@ -674,17 +789,19 @@ namespace {
 using namespace walk_blocks;
 
 // A session with one MIDI track "Keys" holding one region placed at `start` with `time_base`.
-// `track_extra` goes inside the track's named block, `after` after the walk's blocks.
+// `track_extra` goes inside the track's named block, `after` after the walk's blocks; the chunk
+// and its region stand in a node of `chunk_node`.
 std::string one_midi_track(const std::string& chunk, std::uint64_t region_length,
                            std::uint64_t start, std::uint8_t time_base,
-                           const std::string& track_extra = {}, const std::string& after = {}) {
+                           const std::string& track_extra = {}, const std::string& after = {},
+                           std::uint16_t chunk_node = 0x2000) {
     using namespace test_blocks;
     const std::string named_block =
         z_block(0x2620, z_block(0x2619, u32le(4) + "Keys" + zeros(4)) + track_extra);
     return track_order({"Keys"}) + named_block +
-           z_block(0x2000, zeros(4) + chunk +
-                               z_block(0x2633, midi_region("Keys-01", test_blocks::kOrigin,
-                                                           region_length, 0))) +
+           z_block(chunk_node, zeros(4) + chunk +
+                                   z_block(0x2633, midi_region("Keys-01", test_blocks::kOrigin,
+                                                               region_length, 0))) +
            midi_placement_tracks({midi_placement_track(
                "Keys", {playlist(0x1056, {placement(0, start, time_base)})})}) +
            after + zeros(64);
@@ -744,15 +861,82 @@ TEST(EndToEndMidi, ControllerOnlyRegionWritesItsControllers) {
     const std::string chunk =
         midi_chunk({}) +
         midi_blocks::controller_data(0x0102, {{kOrigin, 64}, {kOrigin + 480000, 127}});
+    // Every node kind the notes are read from carries its controllers too.
+    for (const std::uint16_t node : {0x2000, 0x2002, 0x2634}) {
+        TempDir dir;
+        const MidiRun r =
+            convert_midi(dir, one_midi_track(chunk, 960000, kOrigin, kTicks, {}, {}, node));
+        ASSERT_EQ(r.run.exit_code, 0) << node << "\n" << r.run.out;
+        EXPECT_TRUE(has(r.project,
+                        "        HASDATA 1 960 QN\n        E 0 b0 01 40\n        E 480 b0 01 7f\n"
+                        "        E 1 b0 7b 00\n"))
+            << node << "\n"
+            << r.project;
+        EXPECT_TRUE(has(r.run.out, "  2 MIDI controller events (pitch bend, CC, aftertouch)\n"))
+            << node << "\n"
+            << r.run.out;
+    }
+}
+
+TEST(EndToEndMidi, ControllersFollowTheirChunkAcrossNodeKinds) {
+    using namespace test_blocks;
+    // Chunk 0 stands under a 0x2634 node, chunk 1 under a 0x2000 node: each region keeps the
+    // controllers of its own chunk.
+    auto node = [](std::uint16_t kind, const std::string& name, std::uint32_t chunk,
+                   std::uint16_t controller, std::uint32_t value) {
+        return z_block(kind, zeros(4) + midi_chunk({}) +
+                                 midi_blocks::controller_data(controller, {{kOrigin, value}}) +
+                                 z_block(0x2633, midi_region(name, kOrigin, 960000, chunk)));
+    };
+    const std::string named_block = z_block(0x2620, z_block(0x2619, u32le(4) + "Keys" + zeros(4)));
+    const std::string walk =
+        track_order({"Keys"}) + named_block + node(0x2634, "A", 0, 0x0102, 64) +
+        node(0x2000, "B", 1, 0x0702, 127) +
+        midi_placement_tracks({midi_placement_track(
+            "Keys", {playlist(0x1056, {placement(0, kOrigin, kTicks),
+                                       placement(1, kOrigin + 4 * 960000, kTicks)})})}) +
+        zeros(64);
     TempDir dir;
-    const MidiRun r = convert_midi(dir, one_midi_track(chunk, 960000, kOrigin, kTicks));
+    const MidiRun r = convert_midi(dir, walk);
     ASSERT_EQ(r.run.exit_code, 0) << r.run.out;
-    EXPECT_TRUE(has(r.project,
-                    "        HASDATA 1 960 QN\n        E 0 b0 01 40\n        E 480 b0 01 7f\n"
-                    "        E 1 b0 7b 00\n"))
-        << r.project;
-    EXPECT_TRUE(has(r.run.out, "  2 MIDI controller events (pitch bend, CC, aftertouch)\n"))
+    const std::size_t a = r.project.find("\n      NAME \"A\"\n");
+    const std::size_t b = r.project.find("\n      NAME \"B\"\n");
+    ASSERT_NE(a, std::string::npos) << r.project;
+    ASSERT_NE(b, std::string::npos) << r.project;
+    const std::string item_a = r.project.substr(a, b > a ? b - a : std::string::npos);
+    const std::string item_b = r.project.substr(b, a > b ? a - b : std::string::npos);
+    EXPECT_TRUE(has(item_a, "        E 0 b0 01 40\n")) << item_a;
+    EXPECT_FALSE(has(item_a, "b0 07")) << item_a;
+    EXPECT_TRUE(has(item_b, "        E 0 b0 07 7f\n")) << item_b;
+}
+
+TEST(EndToEndMidi, NamesThatAreNotUtf8ArriveRepairedAndCounted) {
+    using test_blocks::kOrigin;
+    // "K\xE9ys": a Latin-1 e-acute, which UTF-8 cannot hold alone.
+    const std::string walk =
+        replaced(one_midi_track(midi_chunk({{kOrigin, 60, 240000, 100}}), 960000, kOrigin, kTicks),
+                 "Keys", "K\xE9ys");
+    TempDir dir;
+    const MidiRun r = convert_midi(
+        dir, walk, {"--report", "--usage-json", dir.file("usage.json"), "--usage-shared"});
+    ASSERT_EQ(r.run.exit_code, 0) << r.run.out;
+    const std::string fixed = "K\xEF\xBF\xBDys";
+    EXPECT_TRUE(has(r.project, "\n    NAME \"" + fixed + "\"\n")) << r.project;
+    EXPECT_TRUE(has(r.project, "\n      NAME \"" + fixed + "-01\"\n")) << r.project;
+    EXPECT_TRUE(
+        has(r.run.out,
+            "  2 name(s) were not valid UTF-8 (damaged bytes, or a path in another\n"
+            "      encoding): each bad byte sequence is written as U+FFFD, the replacement\n"
+            "      character:\n"
+            "      \"" +
+                fixed + "\"\n      \"" + fixed + "-01\"\n"))
         << r.run.out;
+    for (const std::string& text :
+         {r.project, r.run.out, read_file(dir.file("Midi-vantrel-report.txt")),
+          read_file(dir.file("usage.json"))}) {
+        EXPECT_FALSE(has(text, "K\xE9ys"));
+        EXPECT_TRUE(is_valid_utf8(text));
+    }
 }
 
 TEST(EndToEndMidi, RealTimePropertiesFaderPanAndProgram) {

@@ -24,6 +24,7 @@ struct MixShape {
     int tempo_entries = 12;
     int locations = 6;
     std::uint32_t rate = 48000;
+    bool locked = false;  // every clip is locked
 };
 
 // A breakpoint list (0x260a): the point count at +25, the initial value at +35, then 6-byte
@@ -85,7 +86,9 @@ inline std::string plain_session(const MixShape& shape) {
                 static_cast<std::uint32_t>(shape.regions > 0 ? clip % shape.regions : clip);
             const std::uint64_t start = clip_length * static_cast<std::uint64_t>(c);
             placements.push_back(placement(region, start));
-            listed.push_back(clip_at(region, start));
+            TestPlacement listed_clip = clip_at(region, start);
+            if (shape.locked) listed_clip.second = 1;
+            listed.push_back(listed_clip);
             if (c == 0) listed.push_back(fade_at(0, start));
             if (c % 2 == 1) listed.push_back(fade_at(1, start));
         }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "block_builder.h"
+#include "crafted_sessions.h"
 #include "placement_builder.h"
 #include "platform/ptformat.h"
 #include "session/clip_lists.h"
@@ -104,6 +105,14 @@ TEST(ClipLists, BrokenFramingYieldsNothing) {
     }
 }
 
+TEST(ClipLists, ListsMadeToOverlapAreWalkedFourDeepAndCounted) {
+    // Ten lists, each taking all the blocks after its own as its children.
+    const std::string buffer = crafted_sessions::chained_lists(10) + zeros(20);
+    std::uint32_t bad = 0;
+    EXPECT_EQ(records_of(buffer, &bad).size(), 4u);
+    EXPECT_EQ(bad, 6u);
+}
+
 TEST(ClipLists, ShortBuffersAndHugeCountsAreSafe) {
     const std::string list = clip_list("Gtr", {clip_at(0, 0)});
     // Up to the kind byte, which is the last byte a list needs.
@@ -172,6 +181,21 @@ TEST(NamedPlacements, MidiAndVideoListsAndClipGroupCounts) {
     std::map<std::string, int> groups = {{"stale", 4}};
     pair_midi_timebase(data, buffer.size(), groups);
     EXPECT_EQ(groups, (std::map<std::string, int>{{"MIDI 2", 1}}));
+}
+
+TEST(NamedPlacements, NestedListsAreReadFourDeep) {
+    // Five MIDI lists, each inside the one before, around one playlist: the four outer ones name
+    // its placement; the fifth stands deeper than any session nests and is passed over.
+    std::string nested =
+        z_block(0x1056, zeros(2) + placement_block(clip_at(1, kOrigin)) + zeros(2));
+    for (int depth = 5; depth >= 1; --depth)
+        nested = z_block(0x1057, text("L" + std::to_string(depth)) + nested, 3);
+    const std::string buffer = nested + zeros(20);
+    std::vector<NamedPlacement> named;
+    read_named_placements_1057(u8(buffer), buffer.size(), named);
+    std::vector<std::string> lists;
+    for (const NamedPlacement& p : named) lists.push_back(p.list_name);
+    EXPECT_EQ(lists, (std::vector<std::string>{"L1", "L2", "L3", "L4"}));
 }
 
 // --- Playlist names, loops and session items

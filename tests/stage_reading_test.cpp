@@ -9,6 +9,7 @@
 #include "app/output.h"
 #include "convert/convert_session.h"
 #include "convert/run_state.h"
+#include "model/conversion_result.h"
 #include "platform/ptformat.h"
 #include "plugins/plugin_state.h"
 #include "tests/block_builder.h"
@@ -125,6 +126,21 @@ TEST(RunState, ASecondConversionStartsFromTheSameState) {
     EXPECT_TRUE(run_outcome.problem_kind.empty());
     EXPECT_DOUBLE_EQ(settings.session_tempo, 97.0);
     EXPECT_DOUBLE_EQ(settings.sample_rate, 44100.0);
+}
+
+TEST(RunState, ATempoOutsideTwentyTo999IsRefusedBeforeReading) {
+    QuietConsole quiet;
+    test_support::TempDir dir;
+    ConvertOptions options;
+    options.input_path = dir.file("any.ptx");
+    options.output_path = dir.file("any.rpp");
+    for (const double tempo : {std::numeric_limits<double>::infinity(), 1e300, 1e-300, -120.0}) {
+        options.tempo = tempo;
+        ConversionResult result;
+        EXPECT_EQ(convert_session(options, &result, nullptr), 1) << tempo;
+        EXPECT_EQ(result.console_text.rfind("\n  --tempo ", 0), 0u) << result.console_text;
+        EXPECT_NE(result.console_text.find("Nothing was converted."), std::string::npos);
+    }
 }
 
 }  // namespace

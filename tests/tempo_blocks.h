@@ -46,7 +46,10 @@ inline std::string meter_block(const std::vector<MeterChange>& entries) {
     b.replace(20, 4, le(entries.size(), 4));
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const std::size_t e = 23 + 36 * i;
-        b.replace(e + 1, 6, le(kOrigin + static_cast<std::uint64_t>(entries[i].position), 6));
+        // A negative position stands before the session start.
+        const std::int64_t stored =
+            static_cast<std::int64_t>(kOrigin) + static_cast<std::int64_t>(entries[i].position);
+        b.replace(e + 1, 6, le(static_cast<std::uint64_t>(stored), 6));
         b.replace(e + 13, 4, le(entries[i].numerator, 4));
         b.replace(e + 17, 4, le(entries[i].denominator, 4));
     }

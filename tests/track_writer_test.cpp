@@ -594,7 +594,8 @@ TEST_F(TrackWriter, HostileNamesStayOneToken) {
         {"a\"b'c`d", "", "\"a_b'c`d\""},
         {"tab\there\nnew\rcr", "", "\"tab here new cr\""},
         {std::string("nul\0x", 5), "", "\"nul x\""},
-        {"\xff\xfe\xc3(", "", "\"\xff\xfe\xc3(\""},
+        // Bytes that are not UTF-8 become U+FFFD, one per bad sequence.
+        {"\xff\xfe\xc3(", "", "\"\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd(\""},
         {"", "Session name", "\"Session name\""},
         {"", "", "\"Track 8\""},
         {"\x01\x7f", "", "\"\x01\x7f\""},

@@ -2,7 +2,14 @@
 
 #include <array>
 
+#include "util/utf8_text.h"
+
 std::string rpp_quote(std::string_view text) {
+    std::string repaired;
+    if (!is_valid_utf8(text)) {
+        repaired = project_name_utf8(text);
+        text = repaired;
+    }
     char quote = '"';
     if (text.find('"') != std::string_view::npos) {
         if (text.find('\'') == std::string_view::npos) {

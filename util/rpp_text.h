@@ -8,7 +8,8 @@
 
 // Wraps a token in the first of double quote, single quote and backquote that the text does not
 // hold (the double quote when it holds all three). The chosen quote inside becomes "_", and tabs
-// and line ends become blanks, so the token always reads back as one.
+// and line ends become blanks, so the token always reads back as one. Text that is not UTF-8 is
+// repaired first (project_name_utf8).
 std::string rpp_quote(std::string_view text);
 
 // The "    GROUP_FLAGS ..." line for six group masks, with its newline; empty when all are zero.

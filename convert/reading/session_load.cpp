@@ -6,6 +6,7 @@
 
 #include "app/output.h"
 #include "convert/run_state.h"
+#include "session/session_walk.h"
 #include "util/files.h"
 
 namespace {
@@ -117,6 +118,9 @@ int load_session_file(PTFFormat& session, const std::string& path) {
     }
     if (code == 0 && session.sample_rate() > 0 && session.sample_rate() != default_rate)
         code = session.load(path, session.sample_rate());
+    // Decrypted, but laid out in a way the session walk declines (an unknown byte order): no clip
+    // or track could be read, and an empty project would pass for a converted one.
+    if (code == 0 && !session_walk_accepts(session.bytes().data(), session.length())) code = -4;
     return code;
 }
 

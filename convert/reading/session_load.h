@@ -13,7 +13,8 @@ const char* load_failure_reason(int code);
 bool is_older_session_format(const std::string& path);
 
 // Loads the session the way the driver does: at 48000 Hz, again with unknown versions allowed
-// after -3, and at the session's own rate when that differs. Returns the last load code.
+// after -3, and at the session's own rate when that differs. Returns the last load code, or -4
+// (decrypted but not parsable) for a loaded session whose bytes the session walk declines.
 int load_session_file(PTFFormat& session, const std::string& path);
 
 // Runs the refusal tests in order (missing, older format, load failure with its report). Returns

@@ -25,6 +25,7 @@
 #include "effects/standin_summary.h"
 #include "session/clip_lists.h"
 #include "util/timecode.h"
+#include "util/utf8_text.h"
 
 namespace {
 
@@ -876,6 +877,20 @@ void unplaced_clip_paragraphs(std::string& text, const ConsoleSummaryInput& in) 
                 clip_rows(item_writer.unlisted_sources);
 }
 
+// Names the project text received that were not UTF-8, as the project holds them.
+void repaired_name_paragraph(std::string& text) {
+    if (utf8_repairs.names.empty()) return;
+    std::vector<std::string> rows;
+    for (const std::string& name : utf8_repairs.names)
+        rows.push_back("\"" + repair_utf8(name) + "\"");
+    text += format_text(
+                "  %d name(s) were not valid UTF-8 (damaged bytes, or a path in another\n"
+                "      encoding): each bad byte sequence is written as U+FFFD, the replacement\n"
+                "      character:\n",
+                static_cast<int>(rows.size())) +
+            name_rows(rows);
+}
+
 }  // namespace
 
 std::string quoted_name_list(std::span<const std::string> names, std::size_t shown) {
@@ -1000,6 +1015,7 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     // Our own: MIDI and clips left out, each at a fixed place after the table's rows.
     midi_loss_paragraphs(text);
     unplaced_clip_paragraphs(text, in);
+    repaired_name_paragraph(text);
     // Names from the session are in it: made safe once, here, for every paragraph.
     return console_text(text);
 }

@@ -7,11 +7,13 @@
 #include <string_view>
 
 #include "app/output.h"
+#include "util/utf8_text.h"
 #include "util/version.h"
 
 std::string json_quote(const std::string& text) {
     std::string out = "\"";
-    for (unsigned char c : text) {
+    // JSON is UTF-8: a name from a damaged session is repaired on its way in.
+    for (unsigned char c : is_valid_utf8(text) ? text : repair_utf8(text)) {
         if (c == '"' || c == '\\') {
             out += '\\';
             out += static_cast<char>(c);

@@ -1,6 +1,7 @@
 #include "convert/writer/project_text.h"
 
 #include "util/rpp_text.h"
+#include "util/utf8_text.h"
 
 std::string project_token(std::string_view text) {
     std::string clean(text);
@@ -10,7 +11,7 @@ std::string project_token(std::string_view text) {
 }
 
 std::string single_line_text(std::string_view text) {
-    std::string clean(text);
+    std::string clean = project_name_utf8(text);
     for (char& c : clean)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
     return clean;
