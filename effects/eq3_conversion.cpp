@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <cstddef>
 #include <cstdio>
 #include <numbers>
@@ -16,11 +17,52 @@ void reset_eq3_counters() {
     eq3_counters = Eq3Counters{};
 }
 
-std::string eq3_worst_fit_text(const Eq3Counters& counters) {
+std::string eq3_worst_fit_figure(const Eq3Counters& counters) {
+    // Three decimals below 0.1 dB, so a miss never reads as 0.05.
     std::string text;
-    append_format(text, "      worst of these: %.2f dB from Pro Tools' curve\n",
-                  counters.worst_fit_db);
+    append_format(text, counters.worst_fit_db < 0.1 ? "%.3f" : "%.2f", counters.worst_fit_db);
+    append_format(text, " dB from Pro Tools' curve at %.0f Hz", counters.worst_fit_hz);
     return text;
+}
+
+namespace {
+
+// The figure's line and, under it, the filter that misses in parentheses.
+std::string figure_lines(const Eq3Counters& counters, const char* indent) {
+    std::string text = eq3_worst_fit_figure(counters) + "\n";
+    if (!counters.worst_fit_filter.empty())
+        text += std::string(indent) + "(" + counters.worst_fit_filter + ")\n";
+    return text;
+}
+
+}  // namespace
+
+std::string eq3_fit_lines(const Eq3Counters& counters, const char* indent) {
+    const int fitted = static_cast<int>(counters.fitted_band_count);
+    const int extra = static_cast<int>(counters.extra_band_count);
+    const bool misses = counters.worst_fit_db > kEqFitTolerance_db;
+    std::string text;
+    if (fitted > 0 && !misses) {
+        append_format(text,
+                      "%sEQ3: %d band(s) fitted onto ReaEQ to follow Pro Tools' own curve to\n"
+                      "%swithin 0.05 dB (%d extra band(s) added)\n",
+                      indent, fitted, indent, extra);
+    } else if (fitted > 0) {
+        append_format(text,
+                      "%sEQ3: %d band(s) fitted onto ReaEQ to follow Pro Tools' own curve as\n"
+                      "%sclosely as ReaEQ reaches (%d extra band(s) added); the worst written\n"
+                      "%scurve is ",
+                      indent, fitted, indent, extra, indent);
+        text += figure_lines(counters, indent);
+    } else if (misses) {
+        append_format(text, "%sEQ3: the worst written curve is ", indent);
+        text += figure_lines(counters, indent);
+    }
+    return text;
+}
+
+std::string eq3_worst_fit_text(const Eq3Counters& counters) {
+    return "      worst of these: " + figure_lines(counters, "      ");
 }
 
 namespace {
@@ -55,10 +97,6 @@ std::int32_t pass_order(double slope_code) {
 
 double round_to_written(double slider) {
     return std::round(slider * 1e6) / 1e6;
-}
-
-double played_hz_to_slider(double hz) {
-    return round_to_written((std::log(hz / kSliderBase_hz) / kSliderLogStep - 16.0) / kSliderScale);
 }
 
 EqBand base_band(const EqFitJob& job) {
@@ -169,6 +207,16 @@ bool is_gain_filter(const EqFitJob& job) {
     return job.source.type == kEqSourcePeak || job.source.type == kEqSourceShelf;
 }
 
+// Remembers the filter when it misses more on its own than those before it.
+void note_own_miss(const Eq3Filter& filter, const std::vector<EqBand>& bands, double rate,
+                   Eq3StandIn& out) {
+    const double own = eq_bands_worst_point(bands, eq_fit_grid(filter.job, rate), rate).error_db;
+    if (own <= out.miss_filter_db) return;
+    out.miss_filter_db = own;
+    out.miss_filter = filter.name;
+    append_format(out.miss_filter, " at %.0f Hz", filter.job.source.freq_hz);
+}
+
 // Converts one filter (fitting it when it is on and does something) and counts the fit.
 void convert_filter(Eq3Filter& filter, double rate, Eq3StandIn& out) {
     EqFitJob& job = filter.job;
@@ -180,10 +228,9 @@ void convert_filter(Eq3Filter& filter, double rate, Eq3StandIn& out) {
         if (job.source.type != kEqSourceNotch) fit_eq3_band(job, rate);
         if (job.fitted) ++eq3_counters.fitted_band_count;
         eq3_counters.extra_band_count += job.extra_band_count;
-        eq3_counters.worst_fit_db = std::max(eq3_counters.worst_fit_db, job.worst_error_db);
-        if (job.worst_error_db > 0.5) out.notes.insert(kEq3BeyondReachNote);
         if (job.source.type == kEqSourcePeak) out.notes.insert(kEq3BellQNote);
         out.sources.push_back(job.source);
+        note_own_miss(filter, job.bands, rate, out);
     }
     for (const EqBand& band : job.bands) {
         out.bands.push_back(
@@ -198,7 +245,7 @@ void add_one_pole_part(const Eq3Filter& filter, std::uint32_t seed_offset, Eq3St
     Eq3OnePolePart part;
     part.high_pass = filter.job.source.side;
     part.order = filter.job.source.order;
-    part.slider = played_hz_to_slider(filter.job.one_pole_hz);
+    part.slider = one_pole_slider(filter.job.one_pole_hz);
     part.seed_offset = seed_offset;
     part.preset =
         part.high_pass ? "EQ3 high-pass, first-order part" : "EQ3 low-pass, first-order part";
@@ -210,6 +257,22 @@ double stand_in_rate(double rate) {
     return rate > 0.0 && std::isfinite(rate) ? rate : 48000.0;
 }
 
+// Measures the stand-in as written and counts its miss: the summary gives the worst figure, and
+// a miss past 0.5 dB is a note of its own.
+void measure_written(Eq3StandIn& out, double rate) {
+    out.miss = eq3_written_miss(out, rate);
+    if (out.miss.error_db > 0.5) out.notes.insert(kEq3BeyondReachNote);
+    Eq3Counters& c = eq3_counters;
+    if (out.miss.error_db <= c.worst_fit_db) return;
+    c.worst_fit_db = out.miss.error_db;
+    c.worst_fit_hz = out.miss.freq_hz;
+    c.worst_fit_filter = out.miss_filter;
+}
+
+const char* const k7BandFilterNames[7] = {"high-pass", "LF", "LMF", "MF", "HMF", "HF", "low-pass"};
+const char* const k1BandFilterNames[6] = {"high-pass", "low shelf",  "notch",
+                                          "peak",      "high shelf", "low-pass"};
+
 }  // namespace
 
 double one_pole_slider(double f1) {
@@ -218,7 +281,7 @@ double one_pole_slider(double f1) {
 }
 
 double one_pole_slider_hz(double slider) {
-    return kSliderBase_hz * std::exp(kSliderLogStep * (16.0 + kSliderScale * slider));
+    return std::floor(kSliderBase_hz * std::exp(kSliderLogStep * (16.0 + kSliderScale * slider)));
 }
 
 std::string eq3_one_pole_params(const Eq3OnePolePart& part) {
@@ -230,6 +293,28 @@ std::string eq3_one_pole_params(const Eq3OnePolePart& part) {
 double eq3_band_value(const EqBand& band, double rate) {
     if (eq_band_is_shelf(band.type)) return eq_shelf_q_to_slope(band.gain_db, band.q);
     return eq_q_to_reaeq_bandwidth_oct(band.freq_hz, band.q, rate);
+}
+
+EqFitMiss eq3_written_miss(const Eq3StandIn& out, double rate) {
+    rate = stand_in_rate(rate);
+    EqFitGrid grid = eq_grid_frequencies(rate, kEqFitPointsPerOctave);
+    for (std::size_t k = 0; k < grid.freq_hz.size(); ++k) {
+        std::complex<double> target = 1.0;
+        for (const EqSourceFilter& s : out.sources) target *= eq_source_response(s, grid.freq_hz[k]);
+        grid.target_db[k] = level_db(target);
+        for (const Eq3OnePolePart& part : out.one_pole_parts) {
+            grid.base[k] *= one_pole_response(one_pole_slider_hz(part.slider), rate,
+                                              part.high_pass != 0, grid.z1[k]);
+        }
+    }
+    std::vector<EqBand> bands;
+    for (const ReaEqStateBand& b : out.bands) {
+        EqBand band{b.type, b.enabled, b.freq_hz, b.gain_db, 0.0, 0, 0};
+        band.q = eq_band_is_shelf(b.type) ? reaeq_slope_to_shelf_q(b.gain_db, b.value)
+                                          : reaeq_bandwidth_oct_to_q(b.freq_hz, b.value, rate);
+        bands.push_back(band);
+    }
+    return eq_bands_worst_point(bands, grid, rate);
 }
 
 void eq3_band_to_reaeq(EqFitJob& job, double rate, bool fit) {
@@ -250,7 +335,7 @@ void eq3_band_to_reaeq(EqFitJob& job, double rate, bool fit) {
             EqBand notch = base_band(job);
             notch.type = kEqNotch;
             notch.q = job.source.q;
-            job.bands.assign(2, notch);
+            job.bands.push_back(notch);
             break;
         }
         default:
@@ -263,7 +348,7 @@ std::vector<Eq3Filter> eq3_7band_filters(const std::vector<float>& values) {
     const auto v = [&](std::size_t i) { return value_at(values, i); };
     std::vector<Eq3Filter> filters;
     filters.push_back(
-        {pass_job(true, v(5), v(7), v(8), hold_to(v(9), 20, 8000)), switched_on(v(6)), 0});
+        {pass_job(true, v(5), v(7), v(8), hold_to(v(9), 20, 8000)), switched_on(v(6)), 0, ""});
     // {first value, low and high frequency limits, has a shelf switch, high side}
     const struct {
         std::size_t first;
@@ -279,10 +364,14 @@ std::vector<Eq3Filter> eq3_7band_filters(const std::vector<float>& values) {
         filters.push_back(
             {band_job(shelf, b.high_side, finite_gain_db(v(b.first + 1)),
                       hold_to(v(b.first + 2), b.low, b.high), stored_q(v(b.first + 3))),
-             switched_on(v(b.first)), position++});
+             switched_on(v(b.first)), position++, ""});
     }
-    filters.push_back(
-        {pass_job(false, v(32), v(34), v(35), hold_to(v(36), 120, 20000)), switched_on(v(33)), 6});
+    filters.push_back({pass_job(false, v(32), v(34), v(35), hold_to(v(36), 120, 20000)),
+                       switched_on(v(33)), 6, ""});
+    for (Eq3Filter& filter : filters) {
+        filter.name = std::string("EQ3 7-Band ") + k7BandFilterNames[filter.position];
+        if (filter.job.source.type == kEqSourceNotch) filter.name += " (notch)";
+    }
     return filters;
 }
 
@@ -309,6 +398,7 @@ Eq3Filter eq3_1band_filter(const std::vector<float>& values) {
             filter.job = pass_job(false, 0.0, q, 0.0, freq);  // the notch
             break;
     }
+    filter.name = std::string("EQ3 1-Band ") + k1BandFilterNames[type];
     return filter;
 }
 
@@ -320,6 +410,7 @@ Eq3StandIn convert_eq3_7band(const std::vector<float>& values, double rate) {
     std::vector<Eq3Filter> filters = eq3_7band_filters(values);
     for (Eq3Filter& filter : filters) convert_filter(filter, rate, out);
     for (const Eq3Filter& filter : filters) add_one_pole_part(filter, 900 + filter.position, out);
+    measure_written(out, rate);
     return out;
 }
 
@@ -336,9 +427,12 @@ Eq3StandIn convert_eq3_1band(const std::vector<float>& values, double rate) {
         out.bands.push_back({kEqNotch, 1, s.freq_hz, 0.0, s.q, eq3_band_value(notch, rate)});
         out.notes.insert(kEq3BandwidthNote);
         out.sources.push_back(s);
+        note_own_miss(filter, {notch}, rate, out);
+        measure_written(out, rate);
         return out;
     }
     convert_filter(filter, rate, out);
     add_one_pole_part(filter, 901, out);
+    measure_written(out, rate);
     return out;
 }

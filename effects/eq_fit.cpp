@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <numbers>
 
 #include "effects/eq_reaeq_values.h"
 #include "effects/held_values.h"
@@ -99,6 +100,8 @@ EqFitGrid eq_grid_frequencies(double rate, int points_per_octave) {
         const std::complex<double> z1 = unit_delay_at(f, rate);
         grid.z1.push_back(z1);
         grid.z2.push_back(z1 * z1);
+        const double half_sine = std::sin(std::numbers::pi * f / rate);
+        grid.phi.push_back(half_sine * half_sine);
     }
     grid.target_db.assign(grid.freq_hz.size(), 0.0);
     grid.base.assign(grid.freq_hz.size(), 1.0);
@@ -117,35 +120,66 @@ EqFitGrid eq_fit_grid(const EqFitJob& job, double rate, int points_per_octave) {
     return grid;
 }
 
+namespace {
+
+// |b0 + b1 z^-1 + b2 z^-2|^2 at z = e^(jw) as a polynomial in phi = sin^2(w / 2):
+// (b0 + b1 + b2)^2 - 4 (b0 b1 + 4 b0 b2 + b1 b2) phi + 16 b0 b2 phi^2. It keeps its precision
+// where the sum of the coefficients nearly cancels (a pass band far below its corner), and costs
+// a few products a point.
+struct PhiPolynomial {
+    double c0 = 1.0, c1 = 0.0, c2 = 0.0;
+    double at(double phi) const { return c0 + phi * (c1 + phi * c2); }
+};
+PhiPolynomial phi_polynomial(double b0, double b1, double b2) {
+    const double sum = b0 + b1 + b2;
+    return {sum * sum, -4.0 * (b0 * b1 + 4.0 * b0 * b2 + b1 * b2), 16.0 * b0 * b2};
+}
+
+struct BandMagnitudes {
+    std::vector<PhiPolynomial> numerators;
+    std::vector<PhiPolynomial> denominators;
+};
+BandMagnitudes band_magnitudes(const std::vector<EqBand>& bands, double rate) {
+    BandMagnitudes m;
+    for (const EqBand& band : bands) {
+        if (!band.enabled) continue;
+        const Biquad c = eq_band_biquad(band, rate);
+        m.numerators.push_back(phi_polynomial(c.b0, c.b1, c.b2));
+        m.denominators.push_back(phi_polynomial(c.a0, c.a1, c.a2));
+    }
+    return m;
+}
+
+// The deviation at point k under the scoring rules, or a negative value for a skipped point.
+double point_deviation(const BandMagnitudes& m, const EqFitGrid& grid, std::size_t k) {
+    const double target = grid.target_db[k];
+    if (target < -50.0) return -1.0;
+    const double phi = grid.phi[k];
+    double numerator = std::norm(grid.base[k]);
+    double denominator = 1.0;
+    for (std::size_t i = 0; i < m.numerators.size(); ++i) {
+        numerator *= m.numerators[i].at(phi);
+        denominator *= m.denominators[i].at(phi);
+    }
+    const double power = std::max(numerator / denominator, 1e-24);
+    const double level = 10.0 * std::log10(power);
+    if (k >= grid.top_count) return std::max(level - target - 3.0, 0.0);
+    if (target >= -20.0) return std::fabs(level - target);
+    return 25.0 * std::fabs(std::pow(10.0, target / 20.0) - std::sqrt(power));
+}
+
+}  // namespace
+
 double eq_bands_error(const std::vector<EqBand>& bands, const EqFitGrid& grid, double rate,
                       int mode) {
-    std::vector<Biquad> biquads;
-    biquads.reserve(bands.size());
-    for (const EqBand& band : bands) {
-        if (band.enabled) biquads.push_back(eq_band_biquad(band, rate));
-    }
-
+    const BandMagnitudes m = band_magnitudes(bands, rate);
     double worst = 0.0;
     double sum8 = 0.0;
     std::size_t counted = 0;
     for (std::size_t k = 0; k < grid.freq_hz.size(); ++k) {
-        const bool above_top = k >= grid.top_count;
-        if (mode == 8 && !above_top && k % 2 != 0) continue;
-        const double target = grid.target_db[k];
-        if (target < -50.0) continue;
-
-        std::complex<double> response = grid.base[k];
-        for (const Biquad& c : biquads) response *= biquad_response(c, grid.z1[k], grid.z2[k]);
-        const double level = level_db(response);
-
-        double d = 0.0;
-        if (above_top) {
-            d = std::max(level - target - 3.0, 0.0);
-        } else if (target >= -20.0) {
-            d = std::fabs(level - target);
-        } else {
-            d = 25.0 * std::fabs(std::pow(10.0, target / 20.0) - std::pow(10.0, level / 20.0));
-        }
+        if (mode == 8 && k < grid.top_count && k % 2 != 0) continue;
+        const double d = point_deviation(m, grid, k);
+        if (d < 0.0) continue;
         worst = std::max(worst, d);
         const double d2 = d * d;
         const double d4 = d2 * d2;
@@ -154,6 +188,18 @@ double eq_bands_error(const std::vector<EqBand>& bands, const EqFitGrid& grid, d
     }
     if (mode != 8) return worst;
     return counted == 0 ? 0.0 : std::pow(sum8 / static_cast<double>(counted), 1.0 / 8.0);
+}
+
+EqFitMiss eq_bands_worst_point(const std::vector<EqBand>& bands, const EqFitGrid& grid,
+                               double rate) {
+    const BandMagnitudes m = band_magnitudes(bands, rate);
+    EqFitMiss miss;
+    for (std::size_t k = 0; k < grid.freq_hz.size(); ++k) {
+        const double d = point_deviation(m, grid, k);
+        if (d < 0.0) continue;
+        if (miss.freq_hz == 0.0 || d > miss.error_db) miss = {d, grid.freq_hz[k]};
+    }
+    return miss;
 }
 
 double eq_fit_error(const EqFitJob& job, const EqFitGrid& grid, double rate, int mode) {

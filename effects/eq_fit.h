@@ -5,6 +5,9 @@
 // on a fixed frequency grid and, when it exceeds 0.05 dB, moves the bands (each held near its
 // direct conversion) and adds up to three free bands with a downhill simplex until the miss is at
 // most 0.05 dB or the search is spent. Results are remembered per input for the process.
+//
+// The grid is dense (192 points per octave): a narrow bell near the top of the band, where the
+// digital bands cramp, is a few points wide at 24 per octave and its miss can fall between them.
 #pragma once
 
 #include <complex>
@@ -34,6 +37,8 @@ struct EqFitJob {
 };
 
 inline constexpr double kEqFitTolerance_db = 0.05;
+// The fit scores, and the stand-ins measure what they wrote, on this many points per octave.
+inline constexpr int kEqFitPointsPerOctave = 192;
 
 // The frequencies the error is measured at, with the target and the fixed section at each.
 struct EqFitGrid {
@@ -41,6 +46,7 @@ struct EqFitGrid {
     std::vector<double> target_db;
     std::vector<std::complex<double>> z1;
     std::vector<std::complex<double>> z2;
+    std::vector<double> phi;                 // sin^2(w / 2), for the bands' magnitudes
     std::vector<std::complex<double>> base;  // the one-pole section, or 1
     double top_hz = 0.0;                     // min(0.46 x rate, 20000)
     std::size_t top_count = 0;               // points at or below top_hz, which come first
@@ -50,9 +56,10 @@ struct EqFitGrid {
 // top_hz, then 8 points spread evenly from there to 0.48 x rate (each kept only when more than
 // 1 Hz above top_hz).
 EqFitGrid eq_grid_frequencies(double rate, int points_per_octave);
-// The fit's grid for a job: 24 points per octave, the source's level as the target and the
-// job's one-pole section as the base.
-EqFitGrid eq_fit_grid(const EqFitJob& job, double rate, int points_per_octave = 24);
+// The fit's grid for a job: the source's level as the target and the job's one-pole section as
+// the base.
+EqFitGrid eq_fit_grid(const EqFitJob& job, double rate,
+                      int points_per_octave = kEqFitPointsPerOctave);
 
 // The error of `bands` (with the grid's base) against the grid's target. Points whose target is
 // below -50 dB are skipped; below -20 dB the deviation is 25 x the difference of the magnitudes;
@@ -61,6 +68,14 @@ EqFitGrid eq_fit_grid(const EqFitJob& job, double rate, int points_per_octave = 
 double eq_bands_error(const std::vector<EqBand>& bands, const EqFitGrid& grid, double rate,
                       int mode);
 double eq_fit_error(const EqFitJob& job, const EqFitGrid& grid, double rate, int mode);
+
+// Where the bands miss most on the grid (mode 0's deviation) and how far.
+struct EqFitMiss {
+    double error_db = 0.0;
+    double freq_hz = 0.0;  // 0 when no point counted
+};
+EqFitMiss eq_bands_worst_point(const std::vector<EqBand>& bands, const EqFitGrid& grid,
+                               double rate);
 
 // Sets the job's bands from a parameter vector, three per band (ln f, gain dB, ln Q), each held
 // to its limits: f within 10 Hz to 0.48 x rate; a held band within 0.8 to 1.25 x its source
