@@ -36,20 +36,12 @@ using test_support::read_file;
 using test_support::RunSetup;
 using test_support::TempDir;
 using test_support::write_file;
+using test_plugins::active;
+using test_plugins::control_values;
+using test_plugins::stock_slot;
 
 bool has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
-}
-
-// Control values as "d_" fields: an 8-byte name, then a big-endian f64.
-std::string control_values(const std::vector<double>& values) {
-    std::string out = test_blocks::zeros(4);
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        std::string name = "d_v" + std::to_string(i);
-        name.resize(8, '\0');
-        out += name + test_plugins::f64be(values[i]);
-    }
-    return out;
 }
 
 // Named document values: "d_" name, zero-terminated and padded to 4, then a big-endian f64.
@@ -63,16 +55,7 @@ std::string named_values(const std::vector<std::pair<std::string, double>>& valu
     return out;
 }
 
-std::string stock_slot(const std::string& id, const std::string& payload) {
-    test_plugins::PluginBlock p = test_plugins::elck_plugin(payload, "");
-    p.id = id;
-    return test_plugins::plugin_block(p);
-}
-
-// A slot followed by its activity byte; a bypassed one by its state block after a 1.
-std::string active(const std::string& slot) {
-    return slot + test_plugins::byte(1) + test_blocks::zeros(3);
-}
+// A slot followed by a 1 and its state block: bypassed.
 std::string bypassed(const std::string& slot) {
     return slot + test_plugins::byte(1) + test_blocks::z_block(0x2614, test_blocks::zeros(12));
 }
