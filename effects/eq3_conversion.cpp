@@ -225,7 +225,7 @@ void convert_filter(Eq3Filter& filter, double rate, Eq3StandIn& out) {
         eq3_band_to_reaeq(job, rate, false);
     } else {
         eq3_band_to_reaeq(job, rate, true);
-        if (job.source.type != kEqSourceNotch) fit_eq3_band(job, rate);
+        fit_eq3_band(job, rate);
         if (job.fitted) ++eq3_counters.fitted_band_count;
         eq3_counters.extra_band_count += job.extra_band_count;
         if (job.source.type == kEqSourcePeak) out.notes.insert(kEq3BellQNote);
@@ -295,8 +295,23 @@ double eq3_band_value(const EqBand& band, double rate) {
     return eq_q_to_reaeq_bandwidth_oct(band.freq_hz, band.q, rate);
 }
 
-EqFitMiss eq3_written_miss(const Eq3StandIn& out, double rate) {
-    rate = stand_in_rate(rate);
+namespace {
+
+// The bands as ReaEQ plays them back from their stored values.
+std::vector<EqBand> played_bands(const std::vector<ReaEqStateBand>& written, double rate) {
+    std::vector<EqBand> bands;
+    for (const ReaEqStateBand& b : written) {
+        EqBand band{b.type, b.enabled, b.freq_hz, b.gain_db, 0.0, 0, 0};
+        band.q = eq_band_is_shelf(b.type) ? reaeq_slope_to_shelf_q(b.gain_db, b.value)
+                                          : reaeq_bandwidth_oct_to_q(b.freq_hz, b.value, rate);
+        bands.push_back(band);
+    }
+    return bands;
+}
+
+// The dense grid of a stand-in: Pro Tools' curve of all its filters as the target, its one-pole
+// JS parts at the frequencies their sliders play as the base.
+EqFitGrid stand_in_grid(const Eq3StandIn& out, double rate) {
     EqFitGrid grid = eq_grid_frequencies(rate, kEqFitPointsPerOctave);
     for (std::size_t k = 0; k < grid.freq_hz.size(); ++k) {
         std::complex<double> target = 1.0;
@@ -307,14 +322,37 @@ EqFitMiss eq3_written_miss(const Eq3StandIn& out, double rate) {
                                               part.high_pass != 0, grid.z1[k]);
         }
     }
-    std::vector<EqBand> bands;
-    for (const ReaEqStateBand& b : out.bands) {
-        EqBand band{b.type, b.enabled, b.freq_hz, b.gain_db, 0.0, 0, 0};
-        band.q = eq_band_is_shelf(b.type) ? reaeq_slope_to_shelf_q(b.gain_db, b.value)
-                                          : reaeq_bandwidth_oct_to_q(b.freq_hz, b.value, rate);
-        bands.push_back(band);
+    return grid;
+}
+
+// Filters fitted each on its own can add up to a miss: free bands after them bring the whole
+// curve back where they can.
+void correct_whole_curve(Eq3StandIn& out, double rate) {
+    if (out.sources.size() < 2) return;
+    EqFitGrid grid = stand_in_grid(out, rate);
+    const std::vector<EqBand> bands = played_bands(out.bands, rate);
+    const double before = eq_bands_error(bands, grid, rate, 0);
+    if (before <= kEqFitTolerance_db) return;
+    for (const EqBand& band : bands) {
+        if (!band.enabled) continue;
+        const Biquad c = eq_band_biquad(band, rate);
+        for (std::size_t k = 0; k < grid.freq_hz.size(); ++k)
+            grid.base[k] *= biquad_response(c, grid.z1[k], grid.z2[k]);
     }
-    return eq_bands_worst_point(bands, grid, rate);
+    const EqFitJob correction = fit_correction_bands(grid, rate);
+    if (correction.bands.empty() || !(correction.worst_error_db < before)) return;
+    for (const EqBand& band : correction.bands) {
+        out.bands.push_back(
+            {band.type, 1, band.freq_hz, band.gain_db, band.q, eq3_band_value(band, rate)});
+    }
+    eq3_counters.extra_band_count += correction.extra_band_count;
+}
+
+}  // namespace
+
+EqFitMiss eq3_written_miss(const Eq3StandIn& out, double rate) {
+    rate = stand_in_rate(rate);
+    return eq_bands_worst_point(played_bands(out.bands, rate), stand_in_grid(out, rate), rate);
 }
 
 void eq3_band_to_reaeq(EqFitJob& job, double rate, bool fit) {
@@ -410,6 +448,7 @@ Eq3StandIn convert_eq3_7band(const std::vector<float>& values, double rate) {
     std::vector<Eq3Filter> filters = eq3_7band_filters(values);
     for (Eq3Filter& filter : filters) convert_filter(filter, rate, out);
     for (const Eq3Filter& filter : filters) add_one_pole_part(filter, 900 + filter.position, out);
+    correct_whole_curve(out, rate);
     measure_written(out, rate);
     return out;
 }
@@ -420,17 +459,6 @@ Eq3StandIn convert_eq3_1band(const std::vector<float>& values, double rate) {
     out.polarity = std::fabs(value_at(values, 7)) >= 0.5;
     out.output_gain_db = finite_gain_db(value_at(values, 6));
     Eq3Filter filter = eq3_1band_filter(values);
-    if (filter.job.source.type == kEqSourceNotch) {
-        // One notch band, never fitted.
-        const EqSourceFilter& s = filter.job.source;
-        const EqBand notch{kEqNotch, 1, s.freq_hz, 0.0, s.q, 0, 0};
-        out.bands.push_back({kEqNotch, 1, s.freq_hz, 0.0, s.q, eq3_band_value(notch, rate)});
-        out.notes.insert(kEq3BandwidthNote);
-        out.sources.push_back(s);
-        note_own_miss(filter, {notch}, rate, out);
-        measure_written(out, rate);
-        return out;
-    }
     convert_filter(filter, rate, out);
     add_one_pole_part(filter, 901, out);
     measure_written(out, rate);

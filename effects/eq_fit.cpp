@@ -268,6 +268,46 @@ std::string eq_fit_memo_key(const EqFitJob& job, double rate) {
     return key;
 }
 
+namespace {
+
+// The search from the job's bands, whose error on the grid is job.worst_error_db: round 0 refits
+// the bands as they are, rounds 1 to 3 each add one free band (three starts, the best kept), until
+// the error is within tolerance. A round's result is kept only when it beats the best so far, the
+// job as given included, so the fit never leaves a curve worse than the one it was given.
+void search_bands(EqFitJob& job, const EqFitGrid& grid, double rate) {
+    EqFitJob best = job;
+    double best_error = job.worst_error_db;
+    for (int round = 0; round <= 3; ++round) {
+        EqFitJob round_job;
+        double round_error = std::numeric_limits<double>::infinity();
+        for (int trial = 0; trial < (round == 0 ? 1 : 3); ++trial) {
+            EqFitJob candidate = best;
+            if (round > 0) {
+                candidate.bands.push_back(extra_band(round, trial, rate));
+                ++candidate.extra_band_count;
+            }
+            const int n = static_cast<int>(candidate.bands.size());
+            if (n == 0) continue;
+            fit_bands_simplex(candidate, grid, rate, 8, 150 * n + 400, 1.0);
+            const double error = fit_bands_simplex(candidate, grid, rate, 0, 50 * n + 200, 0.1);
+            if (error < round_error) {
+                round_job = std::move(candidate);
+                round_error = error;
+            }
+        }
+        if (round_error < best_error - 1e-9) {
+            best = std::move(round_job);
+            best_error = round_error;
+        }
+        if (best_error <= kEqFitTolerance_db) break;
+    }
+    job.bands = best.bands;
+    job.worst_error_db = best_error;
+    job.extra_band_count = best.extra_band_count;
+}
+
+}  // namespace
+
 void fit_eq3_band(EqFitJob& job, double rate) {
     if (!(rate > 0.0) || !std::isfinite(rate)) rate = 48000.0;
     hold_finite(job, rate);
@@ -284,34 +324,17 @@ void fit_eq3_band(EqFitJob& job, double rate) {
     job.worst_error_db = eq_fit_error(job, grid, rate, 0);
     if (job.worst_error_db > kEqFitTolerance_db) {
         job.fitted = 1;
-        EqFitJob best = job;
-        double best_error = 1000.0;
-        for (int round = 0; round <= 3; ++round) {
-            EqFitJob round_job;
-            double round_error = std::numeric_limits<double>::infinity();
-            for (int trial = 0; trial < (round == 0 ? 1 : 3); ++trial) {
-                EqFitJob candidate = best;
-                if (round > 0) {
-                    candidate.bands.push_back(extra_band(round, trial, rate));
-                    ++candidate.extra_band_count;
-                }
-                const int n = static_cast<int>(candidate.bands.size());
-                fit_bands_simplex(candidate, grid, rate, 8, 150 * n + 400, 1.0);
-                const double error = fit_bands_simplex(candidate, grid, rate, 0, 50 * n + 200, 0.1);
-                if (error < round_error) {
-                    round_job = std::move(candidate);
-                    round_error = error;
-                }
-            }
-            if (round_error < best_error - 1e-9) {
-                best = std::move(round_job);
-                best_error = round_error;
-            }
-            if (best_error <= kEqFitTolerance_db) break;
-        }
-        job.bands = best.bands;
-        job.worst_error_db = best_error;
-        job.extra_band_count = best.extra_band_count;
+        search_bands(job, grid, rate);
     }
     eq_fit_memo[key] = job;
+}
+
+EqFitJob fit_correction_bands(const EqFitGrid& grid, double rate) {
+    EqFitJob job;
+    job.worst_error_db = eq_bands_error({}, grid, rate, 0);
+    if (job.worst_error_db > kEqFitTolerance_db) {
+        job.fitted = 1;
+        search_bands(job, grid, rate);
+    }
+    return job;
 }

@@ -95,6 +95,12 @@ double fit_bands_simplex(EqFitJob& job, const EqFitGrid& grid, double rate, int 
 // flag. Non-finite numbers in the job are held first (NaN at the lower limits, gains at 0 dB).
 void fit_eq3_band(EqFitJob& job, double rate);
 
+// The free bands (up to three) that bring a curve already played, the grid's base, to the grid's
+// target where it misses by more than 0.05 dB: the search of fit_eq3_band with no band to start
+// from. Used for a stand-in of several filters, whose curves each fitted on its own can still add
+// up to a miss. The job holds the bands, the error left and the extra band count.
+EqFitJob fit_correction_bands(const EqFitGrid& grid, double rate);
+
 // The memo key of a job at a rate, and the finished jobs by key. The memo lives for the
 // process: a filter met again, in this conversion or the next, is fitted once.
 std::string eq_fit_memo_key(const EqFitJob& job, double rate);
