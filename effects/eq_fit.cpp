@@ -168,26 +168,37 @@ double point_deviation(const BandMagnitudes& m, const EqFitGrid& grid, std::size
     return 25.0 * std::fabs(std::pow(10.0, target / 20.0) - std::sqrt(power));
 }
 
+// d^p for the power means, by squaring for 8 and 32.
+double power_of(double d, int p) {
+    if (p != 8 && p != 32) return std::pow(d, p);
+    double x = d * d;
+    x *= x;
+    x *= x;
+    if (p == 32) {
+        x *= x;
+        x *= x;
+    }
+    return x;
+}
+
 }  // namespace
 
 double eq_bands_error(const std::vector<EqBand>& bands, const EqFitGrid& grid, double rate,
                       int mode) {
     const BandMagnitudes m = band_magnitudes(bands, rate);
     double worst = 0.0;
-    double sum8 = 0.0;
+    double sum = 0.0;
     std::size_t counted = 0;
     for (std::size_t k = 0; k < grid.freq_hz.size(); ++k) {
-        if (mode == 8 && k < grid.top_count && k % 2 != 0) continue;
+        if (mode > 0 && k < grid.top_count && k % 2 != 0) continue;
         const double d = point_deviation(m, grid, k);
         if (d < 0.0) continue;
         worst = std::max(worst, d);
-        const double d2 = d * d;
-        const double d4 = d2 * d2;
-        sum8 += d4 * d4;
+        if (mode > 0) sum += power_of(d, mode);
         ++counted;
     }
-    if (mode != 8) return worst;
-    return counted == 0 ? 0.0 : std::pow(sum8 / static_cast<double>(counted), 1.0 / 8.0);
+    if (mode <= 0) return worst;
+    return counted == 0 ? 0.0 : std::pow(sum / static_cast<double>(counted), 1.0 / mode);
 }
 
 EqFitMiss eq_bands_worst_point(const std::vector<EqBand>& bands, const EqFitGrid& grid,
@@ -288,7 +299,10 @@ void search_bands(EqFitJob& job, const EqFitGrid& grid, double rate) {
             }
             const int n = static_cast<int>(candidate.bands.size());
             if (n == 0) continue;
+            // The eighth-power mean finds the region, the 32nd-power mean (close to the worst
+            // case, but smooth) walks it in, the worst case itself finishes.
             fit_bands_simplex(candidate, grid, rate, 8, 150 * n + 400, 1.0);
+            fit_bands_simplex(candidate, grid, rate, 32, 100 * n + 300, 0.3);
             const double error = fit_bands_simplex(candidate, grid, rate, 0, 50 * n + 200, 0.1);
             if (error < round_error) {
                 round_job = std::move(candidate);
