@@ -20,9 +20,9 @@
 #include <unistd.h>
 
 #include "app/convert_options.h"
+#include "bench/reaper_playback.h"
 #include "app/output.h"
 #include "convert/convert_session.h"
-#include "effects/eq3_conversion.h"
 #include "effects/eq_curves.h"
 #include "effects/eq_reaeq_values.h"
 #include "model/conversion_result.h"
@@ -262,7 +262,7 @@ Played played(const std::string& project, double rate) {
         int high = 0;
         double slider = 0;
         if (std::sscanf(project.c_str() + line, " 0 %d %lf", &high, &slider) == 2)
-            out.one_poles.push_back({high != 0, one_pole_slider_hz(slider)});
+            out.one_poles.push_back({high != 0, js_played_hz(slider)});
     }
     out.found = true;
     return out;

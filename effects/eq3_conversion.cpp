@@ -18,9 +18,13 @@ void reset_eq3_counters() {
 }
 
 std::string eq3_worst_fit_figure(const Eq3Counters& counters) {
-    // Three decimals below 0.1 dB, so a miss never reads as 0.05.
+    // Below 0.1 dB three decimals, rounded up, so a miss never reads as 0.050 or less.
     std::string text;
-    append_format(text, counters.worst_fit_db < 0.1 ? "%.3f" : "%.2f", counters.worst_fit_db);
+    const double db = counters.worst_fit_db;
+    if (db < 0.1)
+        append_format(text, "%.3f", std::ceil(db * 1000.0) / 1000.0);
+    else
+        append_format(text, "%.2f", db);
     append_format(text, " dB from Pro Tools' curve at %.0f Hz", counters.worst_fit_hz);
     return text;
 }

@@ -168,6 +168,12 @@ double point_deviation(const BandMagnitudes& m, const EqFitGrid& grid, std::size
     return 25.0 * std::fabs(std::pow(10.0, target / 20.0) - std::sqrt(power));
 }
 
+// The power means look at every fourth point (mode 8, which finds the region) or every second
+// (mode 32, which walks it in) up to the top; the worst case looks at every point.
+std::size_t point_step(int mode) {
+    return mode == 8 ? 4 : 2;
+}
+
 // d^p for the power means, by squaring for 8 and 32.
 double power_of(double d, int p) {
     if (p != 8 && p != 32) return std::pow(d, p);
@@ -190,7 +196,7 @@ double eq_bands_error(const std::vector<EqBand>& bands, const EqFitGrid& grid, d
     double sum = 0.0;
     std::size_t counted = 0;
     for (std::size_t k = 0; k < grid.freq_hz.size(); ++k) {
-        if (mode > 0 && k < grid.top_count && k % 2 != 0) continue;
+        if (mode > 0 && k < grid.top_count && k % point_step(mode) != 0) continue;
         const double d = point_deviation(m, grid, k);
         if (d < 0.0) continue;
         worst = std::max(worst, d);
@@ -303,11 +309,23 @@ void search_bands(EqFitJob& job, const EqFitGrid& grid, double rate) {
             // case, but smooth) walks it in, the worst case itself finishes.
             fit_bands_simplex(candidate, grid, rate, 8, 150 * n + 400, 1.0);
             fit_bands_simplex(candidate, grid, rate, 32, 100 * n + 300, 0.3);
-            const double error = fit_bands_simplex(candidate, grid, rate, 0, 50 * n + 200, 0.1);
+            double error = fit_bands_simplex(candidate, grid, rate, 0, 50 * n + 200, 0.1);
+            if (error > kEqFitTolerance_db) {
+                // A simplex shrunk onto a ridge of the worst case stalls: once more from there,
+                // with a fresh simplex, it may move on.
+                EqFitJob again = candidate;
+                fit_bands_simplex(again, grid, rate, 32, 100 * n + 300, 0.1);
+                const double e = fit_bands_simplex(again, grid, rate, 0, 50 * n + 200, 0.03);
+                if (e < error) {
+                    candidate = std::move(again);
+                    error = e;
+                }
+            }
             if (error < round_error) {
                 round_job = std::move(candidate);
                 round_error = error;
             }
+            if (round_error <= kEqFitTolerance_db) break;  // the trials after it cannot do better
         }
         if (round_error < best_error - 1e-9) {
             best = std::move(round_job);
