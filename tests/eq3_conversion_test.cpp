@@ -74,8 +74,7 @@ TEST(Eq3Conversion, TheReportedErrorIsThatOfTheWrittenCurve) {
         {"LP 6 dB/oct 1 kHz", one_band(5, 1000, 0, 1, 0), 48000, 1},
         {"high shelf 12 kHz -9 dB Q 2", one_band(4, 12000, -9, 2), 44100, 1},
         {"bell 14 kHz +6 dB Q 3", one_band(3, 14000, 6, 3), 48000, 1},
-        // Never fitted, but measured all the same.
-        {"notch 15 kHz Q 5", one_band(2, 15000, 0, 5), 44100, 0},
+        {"notch 15 kHz Q 5", one_band(2, 15000, 0, 5), 44100, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -239,19 +238,45 @@ TEST(Eq3Conversion, ControlValuesBecomeFilters) {
     }
 }
 
-TEST(Eq3Conversion, OneBandNotchIsOneBandNeverFitted) {
+TEST(Eq3Conversion, NotchesAreOneBandAndFittedOnlyWhereTheyMiss) {
+    // A 1-Band notch where ReaEQ's notch follows it: one band, its gain ignored, not fitted.
     reset_eq3_counters();
-    std::vector<float> v = one_band(2, 16000, 12, 2);
+    std::vector<float> v = one_band(2, 200, 12, 3);
     v[6] = -4.5f, v[7] = -1;
-    const Eq3StandIn out = convert_eq3_1band(v, 48000);
-    ASSERT_EQ(out.bands.size(), 1u);
-    EXPECT_EQ(out.bands[0].type, kEqNotch);
-    EXPECT_EQ(out.bands[0].gain_db, 0.0);
-    EXPECT_NEAR(read_q(out.bands[0], 48000), 2 * 1.5538, 1e-9);
-    EXPECT_EQ(out.output_gain_db, -4.5);
-    EXPECT_EQ(out.polarity, 1);
-    EXPECT_TRUE(out.one_pole_parts.empty());
+    const Eq3StandIn one = convert_eq3_1band(v, 48000);
+    ASSERT_EQ(one.bands.size(), 1u);
+    EXPECT_EQ(one.bands[0].type, kEqNotch);
+    EXPECT_EQ(one.bands[0].gain_db, 0.0);
+    EXPECT_NEAR(read_q(one.bands[0], 48000), 3 * 1.5538, 1e-9);
+    EXPECT_EQ(one.output_gain_db, -4.5);
+    EXPECT_EQ(one.polarity, 1);
+    EXPECT_TRUE(one.one_pole_parts.empty());
     EXPECT_EQ(eq3_counters.fitted_band_count, 0u);
+    EXPECT_LE(one.miss.error_db, 0.05);
+
+    // The 7-Band's high-pass in notch mode is the same one band: two would double its depth.
+    std::vector<float> seven = flat_7band();
+    seven[5] = 0, seven[6] = 1, seven[7] = 3, seven[9] = 200;
+    const Eq3StandIn notched = convert_eq3_7band(seven, 48000);
+    ASSERT_EQ(notched.bands.size(), 7u);
+    EXPECT_EQ(notched.bands[0].type, kEqNotch);
+    EXPECT_EQ(notched.bands[0].value, one.bands[0].value);
+    EXPECT_EQ(notched.miss.error_db, one.miss.error_db);
+
+    // Near the top the notch alone misses: it is fitted, and plays closer than it alone would.
+    reset_eq3_counters();
+    const Eq3StandIn high = convert_eq3_1band(one_band(2, 16000, 0, 2), 48000);
+    EXPECT_EQ(eq3_counters.fitted_band_count, 1u);
+    ASSERT_GE(high.bands.size(), 2u);
+    EXPECT_EQ(high.bands[0].type, kEqNotch);
+    Eq3StandIn alone = high;
+    alone.bands.resize(1);
+    alone.bands[0].freq_hz = 16000;
+    alone.bands[0].value =
+        eq3_band_value({kEqNotch, 1, 16000, 0, 2 * 1.5538, 0, 0}, 48000);
+    EXPECT_GT(written_error(alone, 48000), 0.5);
+    EXPECT_LT(high.miss.error_db, written_error(alone, 48000));
+    EXPECT_NEAR(high.miss.error_db, written_error(high, 48000), 1e-6);
 }
 
 TEST(Eq3Conversion, FitsAreCountedAndTheWorstNamed) {

@@ -130,7 +130,7 @@ TEST(EqFitError, ScoringRules) {
         for (double& t : grid.target_db) t = -60.0;
         grid.target_db[c.above_top ? grid.top_count + 3 : 100] = c.target;
         EXPECT_NEAR(eq_bands_error({}, grid, 48000, 0), c.error, 1e-12) << c.target;
-        // Mode 8 visits every second point below the top: point 100 and those above.
+        // Mode 8 visits every fourth point below the top: point 100 and those above.
         EXPECT_NEAR(eq_bands_error({}, grid, 48000, 8), c.error, 1e-12) << c.target;
         grid.target_db[c.above_top ? grid.top_count + 3 : 100] = -60.0;
         grid.target_db[101] = c.target;
@@ -141,7 +141,7 @@ TEST(EqFitError, ScoringRules) {
     EqFitGrid grid = eq_grid_frequencies(48000, 24);
     for (double& t : grid.target_db) t = -60.0;
     grid.target_db[0] = -1.0;
-    grid.target_db[2] = -2.0;
+    grid.target_db[4] = -2.0;
     EXPECT_NEAR(eq_bands_error({}, grid, 48000, 8), std::pow((1.0 + 256.0) / 2.0, 1.0 / 8.0),
                 1e-12);
     EXPECT_EQ(eq_bands_error({}, grid, 48000, 0), 2.0);
