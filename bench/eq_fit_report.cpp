@@ -6,8 +6,8 @@
 //
 // "As written" reads the stand-in back as REAPER would: each band's stored value through ReaEQ's
 // reading (bandwidths by the RBJ cookbook, shelves as slope 1 / value^2), the one-pole JS at the
-// frequency its slider plays (rounded down to a whole Hz, as the JS does), and the output gain. The second figure reads bandwidths written in
-// the cramped form (x w/sin w) instead, for comparison.
+// frequency its slider plays (rounded down to a whole Hz, as the JS does), and the output gain. The
+// second figure reads bandwidths written in the cramped form (x w/sin w) instead, for comparison.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -52,8 +52,8 @@ double deviation(const Eq3StandIn& out, double rate, bool cramped, int points_pe
         grid.target_db[k] = level_db(pro_tools);
         std::complex<double> base = gain;
         for (const Eq3OnePolePart& part : out.one_pole_parts) {
-            base *= one_pole_response(js_played_hz(part.slider), rate, part.high_pass != 0,
-                                      grid.z1[k]);
+            base *=
+                one_pole_response(js_played_hz(part.slider), rate, part.high_pass != 0, grid.z1[k]);
         }
         grid.base[k] = base;
     }
@@ -218,9 +218,10 @@ int main() {
         std::printf("  %-7s %.4f dB (%s); %d of %d settings miss\n", k.kind.c_str(), k.worst,
                     k.worst_setting.c_str(), k.misses, k.settings);
     }
-    std::printf("Settings that miss %.2f dB (%zu; %d by more than 0.5 dB; %d reported as less than "
-                "they miss):\n",
-                kEqFitTolerance_db, misses.size(), beyond_half, understated);
+    std::printf(
+        "Settings that miss %.2f dB (%zu; %d by more than 0.5 dB; %d reported as less than "
+        "they miss):\n",
+        kEqFitTolerance_db, misses.size(), beyond_half, understated);
     for (const std::string& line : misses) std::printf("  %s\n", line.c_str());
     std::printf(
         "Of these, %d stay within %.2f dB on 24 points per octave: "

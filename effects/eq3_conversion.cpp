@@ -319,13 +319,15 @@ EqFitGrid stand_in_grid(const Eq3StandIn& out, double rate) {
     EqFitGrid grid = eq_grid_frequencies(rate, kEqFitPointsPerOctave);
     for (std::size_t k = 0; k < grid.freq_hz.size(); ++k) {
         std::complex<double> target = 1.0;
-        for (const EqSourceFilter& s : out.sources) target *= eq_source_response(s, grid.freq_hz[k]);
+        for (const EqSourceFilter& s : out.sources)
+            target *= eq_source_response(s, grid.freq_hz[k]);
         grid.target_db[k] = level_db(target);
         for (const Eq3OnePolePart& part : out.one_pole_parts) {
             grid.base[k] *= one_pole_response(one_pole_slider_hz(part.slider), rate,
                                               part.high_pass != 0, grid.z1[k]);
         }
     }
+    eq_fit_grid_powers(grid);
     return grid;
 }
 

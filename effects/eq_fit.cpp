@@ -108,6 +108,11 @@ EqFitGrid eq_grid_frequencies(double rate, int points_per_octave) {
     return grid;
 }
 
+void eq_fit_grid_powers(EqFitGrid& grid) {
+    grid.target_power.clear();
+    for (double t : grid.target_db) grid.target_power.push_back(std::pow(10.0, t / 10.0));
+}
+
 EqFitGrid eq_fit_grid(const EqFitJob& job, double rate, int points_per_octave) {
     EqFitGrid grid = eq_grid_frequencies(rate, points_per_octave);
     for (std::size_t k = 0; k < grid.freq_hz.size(); ++k) {
@@ -117,6 +122,7 @@ EqFitGrid eq_fit_grid(const EqFitJob& job, double rate, int points_per_octave) {
                 one_pole_response(job.one_pole_hz, rate, job.source.side != 0, grid.z1[k]);
         }
     }
+    eq_fit_grid_powers(grid);
     return grid;
 }
 
@@ -150,6 +156,18 @@ BandMagnitudes band_magnitudes(const std::vector<EqBand>& bands, double rate) {
     return m;
 }
 
+// ln r, by its series in u = (r - 1) / (r + 1) while r is near 1 (within 0.87 dB: the terms left
+// out are below 2e-14 of it), else by the library.
+double ln_near_one(double r) {
+    const double u = (r - 1.0) / (r + 1.0);
+    if (!(std::fabs(u) <= 0.1)) return std::log(r);
+    const double u2 = u * u;
+    return 2.0 * u *
+           (1.0 + u2 * (1.0 / 3 + u2 * (1.0 / 5 + u2 * (1.0 / 7 + u2 * (1.0 / 9 + u2 / 11)))));
+}
+
+constexpr double kDbPerNeper = 4.342944819032518;  // 10 / ln 10, for powers
+
 // The deviation at point k under the scoring rules, or a negative value for a skipped point.
 double point_deviation(const BandMagnitudes& m, const EqFitGrid& grid, std::size_t k) {
     const double target = grid.target_db[k];
@@ -162,10 +180,14 @@ double point_deviation(const BandMagnitudes& m, const EqFitGrid& grid, std::size
         denominator *= m.denominators[i].at(phi);
     }
     const double power = std::max(numerator / denominator, 1e-24);
-    const double level = 10.0 * std::log10(power);
-    if (k >= grid.top_count) return std::max(level - target - 3.0, 0.0);
-    if (target >= -20.0) return std::fabs(level - target);
-    return 25.0 * std::fabs(std::pow(10.0, target / 20.0) - std::sqrt(power));
+    if (target < -20.0 && k < grid.top_count)
+        return 25.0 * std::fabs(std::pow(10.0, target / 20.0) - std::sqrt(power));
+    // The level less the target, in dB.
+    const double over = grid.target_power.size() == grid.target_db.size()
+                            ? kDbPerNeper * ln_near_one(power / grid.target_power[k])
+                            : 10.0 * std::log10(power) - target;
+    if (k >= grid.top_count) return std::max(over - 3.0, 0.0);
+    return std::fabs(over);
 }
 
 // The power means look at every fourth point (mode 8, which finds the region) or every second

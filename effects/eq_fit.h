@@ -44,6 +44,9 @@ inline constexpr int kEqFitPointsPerOctave = 192;
 struct EqFitGrid {
     std::vector<double> freq_hz;
     std::vector<double> target_db;
+    // 10^(target_db / 10) at each point, which lets the error skip most logarithms; filled by
+    // eq_fit_grid_powers (the fit's grids are), left empty where targets are set by hand.
+    std::vector<double> target_power;
     std::vector<std::complex<double>> z1;
     std::vector<std::complex<double>> z2;
     std::vector<double> phi;                 // sin^2(w / 2), for the bands' magnitudes
@@ -60,6 +63,9 @@ EqFitGrid eq_grid_frequencies(double rate, int points_per_octave);
 // the base.
 EqFitGrid eq_fit_grid(const EqFitJob& job, double rate,
                       int points_per_octave = kEqFitPointsPerOctave);
+
+// Fills the grid's target powers from its targets in dB.
+void eq_fit_grid_powers(EqFitGrid& grid);
 
 // The error of `bands` (with the grid's base) against the grid's target. Points whose target is
 // below -50 dB are skipped; below -20 dB the deviation is 25 x the difference of the magnitudes;

@@ -272,8 +272,7 @@ TEST(Eq3Conversion, NotchesAreOneBandAndFittedOnlyWhereTheyMiss) {
     Eq3StandIn alone = high;
     alone.bands.resize(1);
     alone.bands[0].freq_hz = 16000;
-    alone.bands[0].value =
-        eq3_band_value({kEqNotch, 1, 16000, 0, 2 * 1.5538, 0, 0}, 48000);
+    alone.bands[0].value = eq3_band_value({kEqNotch, 1, 16000, 0, 2 * 1.5538, 0, 0}, 48000);
     EXPECT_GT(written_error(alone, 48000), 0.5);
     EXPECT_LT(high.miss.error_db, written_error(alone, 48000));
     EXPECT_NEAR(high.miss.error_db, written_error(high, 48000), 1e-6);

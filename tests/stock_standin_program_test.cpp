@@ -35,13 +35,13 @@
 namespace {
 
 namespace fs = std::filesystem;
+using test_plugins::active;
+using test_plugins::control_values;
+using test_plugins::stock_slot;
 using test_support::read_file;
 using test_support::RunSetup;
 using test_support::TempDir;
 using test_support::write_file;
-using test_plugins::active;
-using test_plugins::control_values;
-using test_plugins::stock_slot;
 
 bool has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -303,12 +303,16 @@ EqFitMiss written_bell_miss(const std::string& project, double freq, double gain
     std::vector<EqBand> bands;
     for (std::uint32_t i = 0; i < u32_at(eq.state, 4); ++i) {
         const std::size_t at = 8 + 33 * i;
-        EqBand band{u32_at(eq.state, at), 1, f64_at(eq.state, at + 8),
-                    20 * std::log10(f64_at(eq.state, at + 16)), 0, 0, 0};
+        EqBand band{u32_at(eq.state, at),
+                    1,
+                    f64_at(eq.state, at + 8),
+                    20 * std::log10(f64_at(eq.state, at + 16)),
+                    0,
+                    0,
+                    0};
         const double value = f64_at(eq.state, at + 24);
-        band.q = eq_band_is_shelf(band.type)
-                     ? reaeq_slope_to_shelf_q(band.gain_db, value)
-                     : reaeq_bandwidth_oct_to_q(band.freq_hz, value, 48000);
+        band.q = eq_band_is_shelf(band.type) ? reaeq_slope_to_shelf_q(band.gain_db, value)
+                                             : reaeq_bandwidth_oct_to_q(band.freq_hz, value, 48000);
         bands.push_back(band);
     }
     EqFitJob job;
@@ -322,9 +326,8 @@ TEST(StockStandInProgram, TheSummaryGivesTheWrittenCurvesMeasuredMiss) {
     const Conversion miss = convert(active(one_band_peak_slot(18, 20000, 10)), {"--report"});
     const EqFitMiss measured = written_bell_miss(miss.project, 20000, 18, 10);
     ASSERT_GT(measured.error_db, 0.1);
-    const std::string figure =
-        format_text("%.2f dB from Pro Tools' curve at %.0f Hz\n", measured.error_db,
-                    measured.freq_hz);
+    const std::string figure = format_text("%.2f dB from Pro Tools' curve at %.0f Hz\n",
+                                           measured.error_db, measured.freq_hz);
     EXPECT_TRUE(has(miss.console,
                     "      EQ3: 1 band(s) fitted onto ReaEQ to follow Pro Tools' own curve as\n"
                     "      closely as ReaEQ reaches ("))
@@ -332,8 +335,8 @@ TEST(StockStandInProgram, TheSummaryGivesTheWrittenCurvesMeasuredMiss) {
     EXPECT_TRUE(has(miss.console, "the worst written\n      curve is " + figure +
                                       "      (EQ3 1-Band peak at 20000 Hz)\n"))
         << miss.console;
-    EXPECT_TRUE(has(miss.report, "the worst written\ncurve is " + figure +
-                                     "(EQ3 1-Band peak at 20000 Hz)\n"))
+    EXPECT_TRUE(has(miss.report,
+                    "the worst written\ncurve is " + figure + "(EQ3 1-Band peak at 20000 Hz)\n"))
         << miss.report;
     EXPECT_FALSE(has(miss.console, "within 0.05 dB")) << miss.console;
     EXPECT_EQ(has(miss.console, "      worst of these: " + figure), measured.error_db > 0.5);
@@ -344,8 +347,9 @@ TEST(StockStandInProgram, TheSummaryGivesTheWrittenCurvesMeasuredMiss) {
                     "      EQ3: 1 band(s) fitted onto ReaEQ to follow Pro Tools' own curve to\n"
                     "      within 0.05 dB ("))
         << within.console;
-    EXPECT_TRUE(has(within.report, "EQ3: 1 band(s) fitted onto ReaEQ to follow Pro Tools' own "
-                                   "curve to\nwithin 0.05 dB ("))
+    EXPECT_TRUE(has(within.report,
+                    "EQ3: 1 band(s) fitted onto ReaEQ to follow Pro Tools' own "
+                    "curve to\nwithin 0.05 dB ("))
         << within.report;
     EXPECT_FALSE(has(within.console, "dB from Pro Tools' curve")) << within.console;
 }
