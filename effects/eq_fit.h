@@ -8,6 +8,8 @@
 //
 // The grid is dense (192 points per octave): a narrow bell near the top of the band, where the
 // digital bands cramp, is a few points wide at 24 per octave and its miss can fall between them.
+// Each trial of the search walks in from the eighth-power mean of the deviations (which finds the
+// region) through the 32nd-power mean (close to the worst case, but smooth) to the worst case.
 #pragma once
 
 #include <complex>
@@ -70,7 +72,8 @@ void eq_fit_grid_powers(EqFitGrid& grid);
 // The error of `bands` (with the grid's base) against the grid's target. Points whose target is
 // below -50 dB are skipped; below -20 dB the deviation is 25 x the difference of the magnitudes;
 // above top_hz only an overshoot of more than 3 dB counts. Mode 0: the worst deviation. Mode 8:
-// the eighth-power mean over every second point up to top_hz and every point above (0 for none).
+// the eighth-power mean over every fourth point up to top_hz and every point above; mode 32: the
+// 32nd-power mean over every second point up to top_hz and every point above (0 for none).
 double eq_bands_error(const std::vector<EqBand>& bands, const EqFitGrid& grid, double rate,
                       int mode);
 double eq_fit_error(const EqFitJob& job, const EqFitGrid& grid, double rate, int mode);
