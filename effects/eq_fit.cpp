@@ -168,18 +168,11 @@ double ln_near_one(double r) {
 
 constexpr double kDbPerNeper = 4.342944819032518;  // 10 / ln 10, for powers
 
-// The deviation at point k under the scoring rules, or a negative value for a skipped point.
-double point_deviation(const BandMagnitudes& m, const EqFitGrid& grid, std::size_t k) {
+// The deviation at point k, where the bands and the base play `power`, under the scoring rules;
+// a negative value for a skipped point.
+double point_deviation(const EqFitGrid& grid, std::size_t k, double power) {
     const double target = grid.target_db[k];
     if (target < -50.0) return -1.0;
-    const double phi = grid.phi[k];
-    double numerator = std::norm(grid.base[k]);
-    double denominator = 1.0;
-    for (std::size_t i = 0; i < m.numerators.size(); ++i) {
-        numerator *= m.numerators[i].at(phi);
-        denominator *= m.denominators[i].at(phi);
-    }
-    const double power = std::max(numerator / denominator, 1e-24);
     if (target < -20.0 && k < grid.top_count)
         return 25.0 * std::fabs(std::pow(10.0, target / 20.0) - std::sqrt(power));
     // The level less the target, in dB.
@@ -209,17 +202,51 @@ double power_of(double d, int p) {
     return x;
 }
 
+// The points a mode looks at and the power the bands and the base play at each. The bands are
+// taken one at a time over all the points, a loop the compiler runs several points a step.
+struct PointPowers {
+    std::vector<std::size_t> points;
+    std::vector<double> power;
+};
+PointPowers point_powers(const std::vector<EqBand>& bands, const EqFitGrid& grid, double rate,
+                         int mode) {
+    const BandMagnitudes m = band_magnitudes(bands, rate);
+    PointPowers p;
+    const std::size_t step = mode > 0 ? point_step(mode) : 1;
+    for (std::size_t k = 0; k < grid.top_count; k += step) p.points.push_back(k);
+    for (std::size_t k = grid.top_count; k < grid.freq_hz.size(); ++k) p.points.push_back(k);
+    const std::size_t n = p.points.size();
+    std::vector<double> phi(n);
+    std::vector<double> numerator(n);
+    std::vector<double> denominator(n, 1.0);
+    for (std::size_t j = 0; j < n; ++j) {
+        phi[j] = grid.phi[p.points[j]];
+        numerator[j] = std::norm(grid.base[p.points[j]]);
+    }
+    for (std::size_t i = 0; i < m.numerators.size(); ++i) {
+        const PhiPolynomial top = m.numerators[i];
+        const PhiPolynomial bottom = m.denominators[i];
+        for (std::size_t j = 0; j < n; ++j) {
+            numerator[j] *= top.at(phi[j]);
+            denominator[j] *= bottom.at(phi[j]);
+        }
+    }
+    p.power.resize(n);
+    for (std::size_t j = 0; j < n; ++j)
+        p.power[j] = std::max(numerator[j] / denominator[j], 1e-24);
+    return p;
+}
+
 }  // namespace
 
 double eq_bands_error(const std::vector<EqBand>& bands, const EqFitGrid& grid, double rate,
                       int mode) {
-    const BandMagnitudes m = band_magnitudes(bands, rate);
+    const PointPowers p = point_powers(bands, grid, rate, mode);
     double worst = 0.0;
     double sum = 0.0;
     std::size_t counted = 0;
-    for (std::size_t k = 0; k < grid.freq_hz.size(); ++k) {
-        if (mode > 0 && k < grid.top_count && k % point_step(mode) != 0) continue;
-        const double d = point_deviation(m, grid, k);
+    for (std::size_t j = 0; j < p.points.size(); ++j) {
+        const double d = point_deviation(grid, p.points[j], p.power[j]);
         if (d < 0.0) continue;
         worst = std::max(worst, d);
         if (mode > 0) sum += power_of(d, mode);
@@ -231,12 +258,12 @@ double eq_bands_error(const std::vector<EqBand>& bands, const EqFitGrid& grid, d
 
 EqFitMiss eq_bands_worst_point(const std::vector<EqBand>& bands, const EqFitGrid& grid,
                                double rate) {
-    const BandMagnitudes m = band_magnitudes(bands, rate);
+    const PointPowers p = point_powers(bands, grid, rate, 0);
     EqFitMiss miss;
-    for (std::size_t k = 0; k < grid.freq_hz.size(); ++k) {
-        const double d = point_deviation(m, grid, k);
+    for (std::size_t j = 0; j < p.points.size(); ++j) {
+        const double d = point_deviation(grid, p.points[j], p.power[j]);
         if (d < 0.0) continue;
-        if (miss.freq_hz == 0.0 || d > miss.error_db) miss = {d, grid.freq_hz[k]};
+        if (miss.freq_hz == 0.0 || d > miss.error_db) miss = {d, grid.freq_hz[p.points[j]]};
     }
     return miss;
 }
