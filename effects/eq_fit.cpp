@@ -20,6 +20,9 @@ constexpr double kHighestQ = 30.0;
 constexpr double kFreeGain_db = 12.0;
 constexpr double kHeldGain_db = 3.0;
 constexpr double kFreeQ = 2.0;
+// A trial that ends this close to the tolerance gets one fresh simplex; one further off will not
+// reach it that way.
+constexpr double kRestartBelow_db = 0.25;
 
 double top_of_band(double rate) {
     return std::min(0.46 * rate, 20000.0);
@@ -359,7 +362,7 @@ void search_bands(EqFitJob& job, const EqFitGrid& grid, double rate) {
             fit_bands_simplex(candidate, grid, rate, 8, 150 * n + 400, 1.0);
             fit_bands_simplex(candidate, grid, rate, 32, 100 * n + 300, 0.3);
             double error = fit_bands_simplex(candidate, grid, rate, 0, 50 * n + 200, 0.1);
-            if (error > kEqFitTolerance_db) {
+            if (error > kEqFitTolerance_db && error < kRestartBelow_db) {
                 // A simplex shrunk onto a ridge of the worst case stalls: once more from there,
                 // with a fresh simplex, it may move on.
                 EqFitJob again = candidate;
