@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <cstddef>
 #include <cstdio>
 #include <numbers>
@@ -16,11 +17,56 @@ void reset_eq3_counters() {
     eq3_counters = Eq3Counters{};
 }
 
-std::string eq3_worst_fit_text(const Eq3Counters& counters) {
+std::string eq3_worst_fit_figure(const Eq3Counters& counters) {
+    // Below 0.1 dB three decimals, rounded up, so a miss never reads as 0.050 or less.
     std::string text;
-    append_format(text, "      worst of these: %.2f dB from Pro Tools' curve\n",
-                  counters.worst_fit_db);
+    const double db = counters.worst_fit_db;
+    if (db < 0.1)
+        append_format(text, "%.3f", std::ceil(db * 1000.0) / 1000.0);
+    else
+        append_format(text, "%.2f", db);
+    append_format(text, " dB from Pro Tools' curve at %.0f Hz", counters.worst_fit_hz);
     return text;
+}
+
+namespace {
+
+// The figure's line and, under it, the filter that misses in parentheses.
+std::string figure_lines(const Eq3Counters& counters, const char* indent) {
+    std::string text = eq3_worst_fit_figure(counters) + "\n";
+    if (!counters.worst_fit_filter.empty())
+        text += std::string(indent) + "(" + counters.worst_fit_filter + ")\n";
+    return text;
+}
+
+}  // namespace
+
+std::string eq3_fit_lines(const Eq3Counters& counters, const char* indent) {
+    const int fitted = static_cast<int>(counters.fitted_band_count);
+    const int extra = static_cast<int>(counters.extra_band_count);
+    const bool misses = counters.worst_fit_db > kEqFitTolerance_db;
+    std::string text;
+    if (fitted > 0 && !misses) {
+        append_format(text,
+                      "%sEQ3: %d band(s) fitted onto ReaEQ to follow Pro Tools' own curve to\n"
+                      "%swithin 0.05 dB (%d extra band(s) added)\n",
+                      indent, fitted, indent, extra);
+    } else if (fitted > 0) {
+        append_format(text,
+                      "%sEQ3: %d band(s) fitted onto ReaEQ to follow Pro Tools' own curve as\n"
+                      "%sclosely as ReaEQ reaches (%d extra band(s) added); the worst written\n"
+                      "%scurve is ",
+                      indent, fitted, indent, extra, indent);
+        text += figure_lines(counters, indent);
+    } else if (misses) {
+        append_format(text, "%sEQ3: the worst written curve is ", indent);
+        text += figure_lines(counters, indent);
+    }
+    return text;
+}
+
+std::string eq3_worst_fit_text(const Eq3Counters& counters) {
+    return "      worst of these: " + figure_lines(counters, "      ");
 }
 
 namespace {
@@ -55,10 +101,6 @@ std::int32_t pass_order(double slope_code) {
 
 double round_to_written(double slider) {
     return std::round(slider * 1e6) / 1e6;
-}
-
-double played_hz_to_slider(double hz) {
-    return round_to_written((std::log(hz / kSliderBase_hz) / kSliderLogStep - 16.0) / kSliderScale);
 }
 
 EqBand base_band(const EqFitJob& job) {
@@ -169,6 +211,16 @@ bool is_gain_filter(const EqFitJob& job) {
     return job.source.type == kEqSourcePeak || job.source.type == kEqSourceShelf;
 }
 
+// Remembers the filter when it misses more on its own than those before it.
+void note_own_miss(const Eq3Filter& filter, const std::vector<EqBand>& bands, double rate,
+                   Eq3StandIn& out) {
+    const double own = eq_bands_worst_point(bands, eq_fit_grid(filter.job, rate), rate).error_db;
+    if (own <= out.miss_filter_db) return;
+    out.miss_filter_db = own;
+    out.miss_filter = filter.name;
+    append_format(out.miss_filter, " at %.0f Hz", filter.job.source.freq_hz);
+}
+
 // Converts one filter (fitting it when it is on and does something) and counts the fit.
 void convert_filter(Eq3Filter& filter, double rate, Eq3StandIn& out) {
     EqFitJob& job = filter.job;
@@ -177,13 +229,12 @@ void convert_filter(Eq3Filter& filter, double rate, Eq3StandIn& out) {
         eq3_band_to_reaeq(job, rate, false);
     } else {
         eq3_band_to_reaeq(job, rate, true);
-        if (job.source.type != kEqSourceNotch) fit_eq3_band(job, rate);
+        fit_eq3_band(job, rate);
         if (job.fitted) ++eq3_counters.fitted_band_count;
         eq3_counters.extra_band_count += job.extra_band_count;
-        eq3_counters.worst_fit_db = std::max(eq3_counters.worst_fit_db, job.worst_error_db);
-        if (job.worst_error_db > 0.5) out.notes.insert(kEq3BeyondReachNote);
         if (job.source.type == kEqSourcePeak) out.notes.insert(kEq3BellQNote);
         out.sources.push_back(job.source);
+        note_own_miss(filter, job.bands, rate, out);
     }
     for (const EqBand& band : job.bands) {
         out.bands.push_back(
@@ -198,7 +249,7 @@ void add_one_pole_part(const Eq3Filter& filter, std::uint32_t seed_offset, Eq3St
     Eq3OnePolePart part;
     part.high_pass = filter.job.source.side;
     part.order = filter.job.source.order;
-    part.slider = played_hz_to_slider(filter.job.one_pole_hz);
+    part.slider = one_pole_slider(filter.job.one_pole_hz);
     part.seed_offset = seed_offset;
     part.preset =
         part.high_pass ? "EQ3 high-pass, first-order part" : "EQ3 low-pass, first-order part";
@@ -210,6 +261,22 @@ double stand_in_rate(double rate) {
     return rate > 0.0 && std::isfinite(rate) ? rate : 48000.0;
 }
 
+// Measures the stand-in as written and counts its miss: the summary gives the worst figure, and
+// a miss past 0.5 dB is a note of its own.
+void measure_written(Eq3StandIn& out, double rate) {
+    out.miss = eq3_written_miss(out, rate);
+    if (out.miss.error_db > 0.5) out.notes.insert(kEq3BeyondReachNote);
+    Eq3Counters& c = eq3_counters;
+    if (out.miss.error_db <= c.worst_fit_db) return;
+    c.worst_fit_db = out.miss.error_db;
+    c.worst_fit_hz = out.miss.freq_hz;
+    c.worst_fit_filter = out.miss_filter;
+}
+
+const char* const k7BandFilterNames[7] = {"high-pass", "LF", "LMF", "MF", "HMF", "HF", "low-pass"};
+const char* const k1BandFilterNames[6] = {"high-pass", "low shelf",  "notch",
+                                          "peak",      "high shelf", "low-pass"};
+
 }  // namespace
 
 double one_pole_slider(double f1) {
@@ -218,7 +285,7 @@ double one_pole_slider(double f1) {
 }
 
 double one_pole_slider_hz(double slider) {
-    return kSliderBase_hz * std::exp(kSliderLogStep * (16.0 + kSliderScale * slider));
+    return std::floor(kSliderBase_hz * std::exp(kSliderLogStep * (16.0 + kSliderScale * slider)));
 }
 
 std::string eq3_one_pole_params(const Eq3OnePolePart& part) {
@@ -230,6 +297,68 @@ std::string eq3_one_pole_params(const Eq3OnePolePart& part) {
 double eq3_band_value(const EqBand& band, double rate) {
     if (eq_band_is_shelf(band.type)) return eq_shelf_q_to_slope(band.gain_db, band.q);
     return eq_q_to_reaeq_bandwidth_oct(band.freq_hz, band.q, rate);
+}
+
+namespace {
+
+// The bands as ReaEQ plays them back from their stored values.
+std::vector<EqBand> played_bands(const std::vector<ReaEqStateBand>& written, double rate) {
+    std::vector<EqBand> bands;
+    for (const ReaEqStateBand& b : written) {
+        EqBand band{b.type, b.enabled, b.freq_hz, b.gain_db, 0.0, 0, 0};
+        band.q = eq_band_is_shelf(b.type) ? reaeq_slope_to_shelf_q(b.gain_db, b.value)
+                                          : reaeq_bandwidth_oct_to_q(b.freq_hz, b.value, rate);
+        bands.push_back(band);
+    }
+    return bands;
+}
+
+// The dense grid of a stand-in: Pro Tools' curve of all its filters as the target, its one-pole
+// JS parts at the frequencies their sliders play as the base.
+EqFitGrid stand_in_grid(const Eq3StandIn& out, double rate) {
+    EqFitGrid grid = eq_grid_frequencies(rate, kEqFitPointsPerOctave);
+    for (std::size_t k = 0; k < grid.freq_hz.size(); ++k) {
+        std::complex<double> target = 1.0;
+        for (const EqSourceFilter& s : out.sources)
+            target *= eq_source_response(s, grid.freq_hz[k]);
+        grid.target_db[k] = level_db(target);
+        for (const Eq3OnePolePart& part : out.one_pole_parts) {
+            grid.base[k] *= one_pole_response(one_pole_slider_hz(part.slider), rate,
+                                              part.high_pass != 0, grid.z1[k]);
+        }
+    }
+    eq_fit_grid_powers(grid);
+    return grid;
+}
+
+// Filters fitted each on its own can add up to a miss: free bands after them bring the whole
+// curve back where they can.
+void correct_whole_curve(Eq3StandIn& out, double rate) {
+    if (out.sources.size() < 2) return;
+    EqFitGrid grid = stand_in_grid(out, rate);
+    const std::vector<EqBand> bands = played_bands(out.bands, rate);
+    const double before = eq_bands_error(bands, grid, rate, 0);
+    if (before <= kEqFitTolerance_db) return;
+    for (const EqBand& band : bands) {
+        if (!band.enabled) continue;
+        const Biquad c = eq_band_biquad(band, rate);
+        for (std::size_t k = 0; k < grid.freq_hz.size(); ++k)
+            grid.base[k] *= biquad_response(c, grid.z1[k], grid.z2[k]);
+    }
+    const EqFitJob correction = fit_correction_bands(grid, rate);
+    if (correction.bands.empty() || !(correction.worst_error_db < before)) return;
+    for (const EqBand& band : correction.bands) {
+        out.bands.push_back(
+            {band.type, 1, band.freq_hz, band.gain_db, band.q, eq3_band_value(band, rate)});
+    }
+    eq3_counters.extra_band_count += correction.extra_band_count;
+}
+
+}  // namespace
+
+EqFitMiss eq3_written_miss(const Eq3StandIn& out, double rate) {
+    rate = stand_in_rate(rate);
+    return eq_bands_worst_point(played_bands(out.bands, rate), stand_in_grid(out, rate), rate);
 }
 
 void eq3_band_to_reaeq(EqFitJob& job, double rate, bool fit) {
@@ -250,7 +379,7 @@ void eq3_band_to_reaeq(EqFitJob& job, double rate, bool fit) {
             EqBand notch = base_band(job);
             notch.type = kEqNotch;
             notch.q = job.source.q;
-            job.bands.assign(2, notch);
+            job.bands.push_back(notch);
             break;
         }
         default:
@@ -263,7 +392,7 @@ std::vector<Eq3Filter> eq3_7band_filters(const std::vector<float>& values) {
     const auto v = [&](std::size_t i) { return value_at(values, i); };
     std::vector<Eq3Filter> filters;
     filters.push_back(
-        {pass_job(true, v(5), v(7), v(8), hold_to(v(9), 20, 8000)), switched_on(v(6)), 0});
+        {pass_job(true, v(5), v(7), v(8), hold_to(v(9), 20, 8000)), switched_on(v(6)), 0, ""});
     // {first value, low and high frequency limits, has a shelf switch, high side}
     const struct {
         std::size_t first;
@@ -279,10 +408,14 @@ std::vector<Eq3Filter> eq3_7band_filters(const std::vector<float>& values) {
         filters.push_back(
             {band_job(shelf, b.high_side, finite_gain_db(v(b.first + 1)),
                       hold_to(v(b.first + 2), b.low, b.high), stored_q(v(b.first + 3))),
-             switched_on(v(b.first)), position++});
+             switched_on(v(b.first)), position++, ""});
     }
-    filters.push_back(
-        {pass_job(false, v(32), v(34), v(35), hold_to(v(36), 120, 20000)), switched_on(v(33)), 6});
+    filters.push_back({pass_job(false, v(32), v(34), v(35), hold_to(v(36), 120, 20000)),
+                       switched_on(v(33)), 6, ""});
+    for (Eq3Filter& filter : filters) {
+        filter.name = std::string("EQ3 7-Band ") + k7BandFilterNames[filter.position];
+        if (filter.job.source.type == kEqSourceNotch) filter.name += " (notch)";
+    }
     return filters;
 }
 
@@ -309,6 +442,7 @@ Eq3Filter eq3_1band_filter(const std::vector<float>& values) {
             filter.job = pass_job(false, 0.0, q, 0.0, freq);  // the notch
             break;
     }
+    filter.name = std::string("EQ3 1-Band ") + k1BandFilterNames[type];
     return filter;
 }
 
@@ -320,6 +454,8 @@ Eq3StandIn convert_eq3_7band(const std::vector<float>& values, double rate) {
     std::vector<Eq3Filter> filters = eq3_7band_filters(values);
     for (Eq3Filter& filter : filters) convert_filter(filter, rate, out);
     for (const Eq3Filter& filter : filters) add_one_pole_part(filter, 900 + filter.position, out);
+    correct_whole_curve(out, rate);
+    measure_written(out, rate);
     return out;
 }
 
@@ -329,16 +465,8 @@ Eq3StandIn convert_eq3_1band(const std::vector<float>& values, double rate) {
     out.polarity = std::fabs(value_at(values, 7)) >= 0.5;
     out.output_gain_db = finite_gain_db(value_at(values, 6));
     Eq3Filter filter = eq3_1band_filter(values);
-    if (filter.job.source.type == kEqSourceNotch) {
-        // One notch band, never fitted.
-        const EqSourceFilter& s = filter.job.source;
-        const EqBand notch{kEqNotch, 1, s.freq_hz, 0.0, s.q, 0, 0};
-        out.bands.push_back({kEqNotch, 1, s.freq_hz, 0.0, s.q, eq3_band_value(notch, rate)});
-        out.notes.insert(kEq3BandwidthNote);
-        out.sources.push_back(s);
-        return out;
-    }
     convert_filter(filter, rate, out);
     add_one_pole_part(filter, 901, out);
+    measure_written(out, rate);
     return out;
 }

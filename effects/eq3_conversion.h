@@ -25,13 +25,24 @@
 struct Eq3Counters {
     std::uint32_t fitted_band_count = 0;  // filters whose direct conversion missed by > 0.05 dB
     std::uint32_t extra_band_count = 0;   // bands the fit added
-    double worst_fit_db = 0.0;            // the largest deviation left after a fit
-    std::uint32_t one_pole_count = 0;     // first-order JS parts written
+    // The largest deviation of a written curve from Pro Tools' (measured on the written state),
+    // where it lies, and the EQ3 filter that misses most there.
+    double worst_fit_db = 0.0;
+    double worst_fit_hz = 0.0;
+    std::string worst_fit_filter;
+    std::uint32_t one_pole_count = 0;  // first-order JS parts written
 };
 extern Eq3Counters eq3_counters;
 void reset_eq3_counters();
 
-// The line printed under kEq3BeyondReachNote in the summary: the worst deviation left.
+// "0.73 dB from Pro Tools' curve at 19986 Hz": the worst deviation left, as the summary and the
+// report give it (with the filter, worst_fit_filter, on the line below).
+std::string eq3_worst_fit_figure(const Eq3Counters& counters);
+// What the fit did and, when a written curve misses 0.05 dB, how far the worst one misses: the
+// summary's lines (each begun with `indent`) and the report's (indent ""). Empty when nothing
+// was fitted and nothing misses.
+std::string eq3_fit_lines(const Eq3Counters& counters, const char* indent);
+// The line printed under kEq3BeyondReachNote in the summary.
 std::string eq3_worst_fit_text(const Eq3Counters& counters);
 
 // REAPER's own JS effects the EQ3 stand-ins use.
@@ -49,15 +60,17 @@ inline constexpr const char* kEq3BellQNote =
 
 // Fills the job's bands and first-order frequency from its source. `fit` asks for the two peak
 // bands that let a shelf steeper than ReaEQ's follow it after fitting. An odd-order pass filter's
-// first-order part goes to the one-pole JS, whose frequency is the one its written slider plays.
+// first-order part goes to the one-pole JS, whose frequency is the one its written slider plays
+// (f1 itself). A notch is one notch band: it already lands on the standard notch curve.
 void eq3_band_to_reaeq(EqFitJob& job, double rate, bool fit);
 
-// One EQ3 filter of an instance: its job, its in switch, and its position in the 7-Band's order
-// (0 high-pass, 1 LF ... 5 HF, 6 low-pass).
+// One EQ3 filter of an instance: its job, its in switch, its position in the 7-Band's order
+// (0 high-pass, 1 LF ... 5 HF, 6 low-pass), and its name ("EQ3 7-Band HF", "EQ3 1-Band peak").
 struct Eq3Filter {
     EqFitJob job;
     std::uint8_t in = 1;
     std::uint32_t position = 0;
+    std::string name;
 };
 // The seven filters of an EQ3 7-Band, in order, before conversion.
 std::vector<Eq3Filter> eq3_7band_filters(const std::vector<float>& values);
@@ -80,6 +93,11 @@ struct Eq3StandIn {
     std::vector<Eq3OnePolePart> one_pole_parts;
     std::set<std::string> notes;
     std::vector<EqSourceFilter> sources;  // the filters that play, for measuring
+    // The written curve against Pro Tools' (eq3_written_miss), and the filter that misses most
+    // on its own: its name and frequency ("EQ3 7-Band HF at 12000 Hz") and its own deviation.
+    EqFitMiss miss;
+    std::string miss_filter;
+    double miss_filter_db = -1.0;
 };
 
 // The stand-ins, counting into eq3_counters. `rate` at or below 0 counts as 48000.
@@ -90,9 +108,14 @@ Eq3StandIn convert_eq3_1band(const std::vector<float>& values, double rate);
 // as the same Q.
 double eq3_band_value(const EqBand& band, double rate);
 
-// Liteon's one-pole filter maps its slider v to f = 8.17742 x 1.059^(16 + 1.20103 v).
-// The slider written for a first-order frequency f1 (that of f1 + 0.5, held to 0..100, to the 6
-// decimals written) and the frequency a slider plays.
+// How far the stand-in as written plays from its sources, on the fit's dense grid: each band read
+// back from its stored value as ReaEQ reads it, each one-pole JS at the frequency its slider plays.
+EqFitMiss eq3_written_miss(const Eq3StandIn& out, double rate);
+
+// Liteon's one-pole filter maps its slider v to f = 8.17742 x 1.059^(16 + 1.20103 v) and plays
+// that frequency rounded down to a whole Hz. The slider written for a whole first-order frequency
+// f1 (that of f1 + 0.5, so the rounding lands on f1; held to 0..100, to the 6 decimals written)
+// and the frequency a slider plays.
 double one_pole_slider(double f1);
 double one_pole_slider_hz(double slider);
 // "0 %d %.6f 0": the JS's parameter text.

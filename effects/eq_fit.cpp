@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <numbers>
 
 #include "effects/eq_reaeq_values.h"
 #include "effects/held_values.h"
@@ -19,6 +20,9 @@ constexpr double kHighestQ = 30.0;
 constexpr double kFreeGain_db = 12.0;
 constexpr double kHeldGain_db = 3.0;
 constexpr double kFreeQ = 2.0;
+// A trial that ends this close to the tolerance gets one fresh simplex; one further off will not
+// reach it that way.
+constexpr double kRestartBelow_db = 0.25;
 
 double top_of_band(double rate) {
     return std::min(0.46 * rate, 20000.0);
@@ -99,10 +103,17 @@ EqFitGrid eq_grid_frequencies(double rate, int points_per_octave) {
         const std::complex<double> z1 = unit_delay_at(f, rate);
         grid.z1.push_back(z1);
         grid.z2.push_back(z1 * z1);
+        const double half_sine = std::sin(std::numbers::pi * f / rate);
+        grid.phi.push_back(half_sine * half_sine);
     }
     grid.target_db.assign(grid.freq_hz.size(), 0.0);
     grid.base.assign(grid.freq_hz.size(), 1.0);
     return grid;
+}
+
+void eq_fit_grid_powers(EqFitGrid& grid) {
+    grid.target_power.clear();
+    for (double t : grid.target_db) grid.target_power.push_back(std::pow(10.0, t / 10.0));
 }
 
 EqFitGrid eq_fit_grid(const EqFitJob& job, double rate, int points_per_octave) {
@@ -114,46 +125,150 @@ EqFitGrid eq_fit_grid(const EqFitJob& job, double rate, int points_per_octave) {
                 one_pole_response(job.one_pole_hz, rate, job.source.side != 0, grid.z1[k]);
         }
     }
+    eq_fit_grid_powers(grid);
     return grid;
 }
 
+namespace {
+
+// |b0 + b1 z^-1 + b2 z^-2|^2 at z = e^(jw) as a polynomial in phi = sin^2(w / 2):
+// (b0 + b1 + b2)^2 - 4 (b0 b1 + 4 b0 b2 + b1 b2) phi + 16 b0 b2 phi^2. It keeps its precision
+// where the sum of the coefficients nearly cancels (a pass band far below its corner), and costs
+// a few products a point.
+struct PhiPolynomial {
+    double c0 = 1.0, c1 = 0.0, c2 = 0.0;
+    double at(double phi) const { return c0 + phi * (c1 + phi * c2); }
+};
+PhiPolynomial phi_polynomial(double b0, double b1, double b2) {
+    const double sum = b0 + b1 + b2;
+    return {sum * sum, -4.0 * (b0 * b1 + 4.0 * b0 * b2 + b1 * b2), 16.0 * b0 * b2};
+}
+
+struct BandMagnitudes {
+    std::vector<PhiPolynomial> numerators;
+    std::vector<PhiPolynomial> denominators;
+};
+BandMagnitudes band_magnitudes(const std::vector<EqBand>& bands, double rate) {
+    BandMagnitudes m;
+    for (const EqBand& band : bands) {
+        if (!band.enabled) continue;
+        const Biquad c = eq_band_biquad(band, rate);
+        m.numerators.push_back(phi_polynomial(c.b0, c.b1, c.b2));
+        m.denominators.push_back(phi_polynomial(c.a0, c.a1, c.a2));
+    }
+    return m;
+}
+
+// ln r, by its series in u = (r - 1) / (r + 1) while r is near 1 (within 0.87 dB: the terms left
+// out are below 2e-14 of it), else by the library.
+double ln_near_one(double r) {
+    const double u = (r - 1.0) / (r + 1.0);
+    if (!(std::fabs(u) <= 0.1)) return std::log(r);
+    const double u2 = u * u;
+    return 2.0 * u *
+           (1.0 + u2 * (1.0 / 3 + u2 * (1.0 / 5 + u2 * (1.0 / 7 + u2 * (1.0 / 9 + u2 / 11)))));
+}
+
+constexpr double kDbPerNeper = 4.342944819032518;  // 10 / ln 10, for powers
+
+// The deviation at point k, where the bands and the base play `power`, under the scoring rules;
+// a negative value for a skipped point.
+double point_deviation(const EqFitGrid& grid, std::size_t k, double power) {
+    const double target = grid.target_db[k];
+    if (target < -50.0) return -1.0;
+    if (target < -20.0 && k < grid.top_count)
+        return 25.0 * std::fabs(std::pow(10.0, target / 20.0) - std::sqrt(power));
+    // The level less the target, in dB.
+    const double over = grid.target_power.size() == grid.target_db.size()
+                            ? kDbPerNeper * ln_near_one(power / grid.target_power[k])
+                            : 10.0 * std::log10(power) - target;
+    if (k >= grid.top_count) return std::max(over - 3.0, 0.0);
+    return std::fabs(over);
+}
+
+// The power means look at every fourth point (mode 8, which finds the region) or every second
+// (mode 32, which walks it in) up to the top; the worst case looks at every point.
+std::size_t point_step(int mode) {
+    return mode == 8 ? 4 : 2;
+}
+
+// d^p for the power means, by squaring for 8 and 32.
+double power_of(double d, int p) {
+    if (p != 8 && p != 32) return std::pow(d, p);
+    double x = d * d;
+    x *= x;
+    x *= x;
+    if (p == 32) {
+        x *= x;
+        x *= x;
+    }
+    return x;
+}
+
+// The points a mode looks at and the power the bands and the base play at each. The bands are
+// taken one at a time over all the points, a loop the compiler runs several points a step.
+struct PointPowers {
+    std::vector<std::size_t> points;
+    std::vector<double> power;
+};
+PointPowers point_powers(const std::vector<EqBand>& bands, const EqFitGrid& grid, double rate,
+                         int mode) {
+    const BandMagnitudes m = band_magnitudes(bands, rate);
+    PointPowers p;
+    const std::size_t step = mode > 0 ? point_step(mode) : 1;
+    for (std::size_t k = 0; k < grid.top_count; k += step) p.points.push_back(k);
+    for (std::size_t k = grid.top_count; k < grid.freq_hz.size(); ++k) p.points.push_back(k);
+    const std::size_t n = p.points.size();
+    std::vector<double> phi(n);
+    std::vector<double> numerator(n);
+    std::vector<double> denominator(n, 1.0);
+    for (std::size_t j = 0; j < n; ++j) {
+        phi[j] = grid.phi[p.points[j]];
+        numerator[j] = std::norm(grid.base[p.points[j]]);
+    }
+    for (std::size_t i = 0; i < m.numerators.size(); ++i) {
+        const PhiPolynomial top = m.numerators[i];
+        const PhiPolynomial bottom = m.denominators[i];
+        for (std::size_t j = 0; j < n; ++j) {
+            numerator[j] *= top.at(phi[j]);
+            denominator[j] *= bottom.at(phi[j]);
+        }
+    }
+    p.power.resize(n);
+    for (std::size_t j = 0; j < n; ++j)
+        p.power[j] = std::max(numerator[j] / denominator[j], 1e-24);
+    return p;
+}
+
+}  // namespace
+
 double eq_bands_error(const std::vector<EqBand>& bands, const EqFitGrid& grid, double rate,
                       int mode) {
-    std::vector<Biquad> biquads;
-    biquads.reserve(bands.size());
-    for (const EqBand& band : bands) {
-        if (band.enabled) biquads.push_back(eq_band_biquad(band, rate));
-    }
-
+    const PointPowers p = point_powers(bands, grid, rate, mode);
     double worst = 0.0;
-    double sum8 = 0.0;
+    double sum = 0.0;
     std::size_t counted = 0;
-    for (std::size_t k = 0; k < grid.freq_hz.size(); ++k) {
-        const bool above_top = k >= grid.top_count;
-        if (mode == 8 && !above_top && k % 2 != 0) continue;
-        const double target = grid.target_db[k];
-        if (target < -50.0) continue;
-
-        std::complex<double> response = grid.base[k];
-        for (const Biquad& c : biquads) response *= biquad_response(c, grid.z1[k], grid.z2[k]);
-        const double level = level_db(response);
-
-        double d = 0.0;
-        if (above_top) {
-            d = std::max(level - target - 3.0, 0.0);
-        } else if (target >= -20.0) {
-            d = std::fabs(level - target);
-        } else {
-            d = 25.0 * std::fabs(std::pow(10.0, target / 20.0) - std::pow(10.0, level / 20.0));
-        }
+    for (std::size_t j = 0; j < p.points.size(); ++j) {
+        const double d = point_deviation(grid, p.points[j], p.power[j]);
+        if (d < 0.0) continue;
         worst = std::max(worst, d);
-        const double d2 = d * d;
-        const double d4 = d2 * d2;
-        sum8 += d4 * d4;
+        if (mode > 0) sum += power_of(d, mode);
         ++counted;
     }
-    if (mode != 8) return worst;
-    return counted == 0 ? 0.0 : std::pow(sum8 / static_cast<double>(counted), 1.0 / 8.0);
+    if (mode <= 0) return worst;
+    return counted == 0 ? 0.0 : std::pow(sum / static_cast<double>(counted), 1.0 / mode);
+}
+
+EqFitMiss eq_bands_worst_point(const std::vector<EqBand>& bands, const EqFitGrid& grid,
+                               double rate) {
+    const PointPowers p = point_powers(bands, grid, rate, 0);
+    EqFitMiss miss;
+    for (std::size_t j = 0; j < p.points.size(); ++j) {
+        const double d = point_deviation(grid, p.points[j], p.power[j]);
+        if (d < 0.0) continue;
+        if (miss.freq_hz == 0.0 || d > miss.error_db) miss = {d, grid.freq_hz[p.points[j]]};
+    }
+    return miss;
 }
 
 double eq_fit_error(const EqFitJob& job, const EqFitGrid& grid, double rate, int mode) {
@@ -222,6 +337,61 @@ std::string eq_fit_memo_key(const EqFitJob& job, double rate) {
     return key;
 }
 
+namespace {
+
+// The search from the job's bands, whose error on the grid is job.worst_error_db: round 0 refits
+// the bands as they are, rounds 1 to 3 each add one free band (three starts, the best kept), until
+// the error is within tolerance. A round's result is kept only when it beats the best so far, the
+// job as given included, so the fit never leaves a curve worse than the one it was given.
+void search_bands(EqFitJob& job, const EqFitGrid& grid, double rate) {
+    EqFitJob best = job;
+    double best_error = job.worst_error_db;
+    for (int round = 0; round <= 3; ++round) {
+        EqFitJob round_job;
+        double round_error = std::numeric_limits<double>::infinity();
+        for (int trial = 0; trial < (round == 0 ? 1 : 3); ++trial) {
+            EqFitJob candidate = best;
+            if (round > 0) {
+                candidate.bands.push_back(extra_band(round, trial, rate));
+                ++candidate.extra_band_count;
+            }
+            const int n = static_cast<int>(candidate.bands.size());
+            if (n == 0) continue;
+            // The eighth-power mean finds the region, the 32nd-power mean (close to the worst
+            // case, but smooth) walks it in, the worst case itself finishes.
+            fit_bands_simplex(candidate, grid, rate, 8, 150 * n + 400, 1.0);
+            fit_bands_simplex(candidate, grid, rate, 32, 100 * n + 300, 0.3);
+            double error = fit_bands_simplex(candidate, grid, rate, 0, 50 * n + 200, 0.1);
+            if (error > kEqFitTolerance_db && error < kRestartBelow_db) {
+                // A simplex shrunk onto a ridge of the worst case stalls: once more from there,
+                // with a fresh simplex, it may move on.
+                EqFitJob again = candidate;
+                fit_bands_simplex(again, grid, rate, 32, 100 * n + 300, 0.1);
+                const double e = fit_bands_simplex(again, grid, rate, 0, 50 * n + 200, 0.03);
+                if (e < error) {
+                    candidate = std::move(again);
+                    error = e;
+                }
+            }
+            if (error < round_error) {
+                round_job = std::move(candidate);
+                round_error = error;
+            }
+            if (round_error <= kEqFitTolerance_db) break;  // the trials after it cannot do better
+        }
+        if (round_error < best_error - 1e-9) {
+            best = std::move(round_job);
+            best_error = round_error;
+        }
+        if (best_error <= kEqFitTolerance_db) break;
+    }
+    job.bands = best.bands;
+    job.worst_error_db = best_error;
+    job.extra_band_count = best.extra_band_count;
+}
+
+}  // namespace
+
 void fit_eq3_band(EqFitJob& job, double rate) {
     if (!(rate > 0.0) || !std::isfinite(rate)) rate = 48000.0;
     hold_finite(job, rate);
@@ -238,34 +408,17 @@ void fit_eq3_band(EqFitJob& job, double rate) {
     job.worst_error_db = eq_fit_error(job, grid, rate, 0);
     if (job.worst_error_db > kEqFitTolerance_db) {
         job.fitted = 1;
-        EqFitJob best = job;
-        double best_error = 1000.0;
-        for (int round = 0; round <= 3; ++round) {
-            EqFitJob round_job;
-            double round_error = std::numeric_limits<double>::infinity();
-            for (int trial = 0; trial < (round == 0 ? 1 : 3); ++trial) {
-                EqFitJob candidate = best;
-                if (round > 0) {
-                    candidate.bands.push_back(extra_band(round, trial, rate));
-                    ++candidate.extra_band_count;
-                }
-                const int n = static_cast<int>(candidate.bands.size());
-                fit_bands_simplex(candidate, grid, rate, 8, 150 * n + 400, 1.0);
-                const double error = fit_bands_simplex(candidate, grid, rate, 0, 50 * n + 200, 0.1);
-                if (error < round_error) {
-                    round_job = std::move(candidate);
-                    round_error = error;
-                }
-            }
-            if (round_error < best_error - 1e-9) {
-                best = std::move(round_job);
-                best_error = round_error;
-            }
-            if (best_error <= kEqFitTolerance_db) break;
-        }
-        job.bands = best.bands;
-        job.worst_error_db = best_error;
-        job.extra_band_count = best.extra_band_count;
+        search_bands(job, grid, rate);
     }
     eq_fit_memo[key] = job;
+}
+
+EqFitJob fit_correction_bands(const EqFitGrid& grid, double rate) {
+    EqFitJob job;
+    job.worst_error_db = eq_bands_error({}, grid, rate, 0);
+    if (job.worst_error_db > kEqFitTolerance_db) {
+        job.fitted = 1;
+        search_bands(job, grid, rate);
+    }
+    return job;
 }

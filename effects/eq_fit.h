@@ -5,6 +5,11 @@
 // on a fixed frequency grid and, when it exceeds 0.05 dB, moves the bands (each held near its
 // direct conversion) and adds up to three free bands with a downhill simplex until the miss is at
 // most 0.05 dB or the search is spent. Results are remembered per input for the process.
+//
+// The grid is dense (192 points per octave): a narrow bell near the top of the band, where the
+// digital bands cramp, is a few points wide at 24 per octave and its miss can fall between them.
+// Each trial of the search walks in from the eighth-power mean of the deviations (which finds the
+// region) through the 32nd-power mean (close to the worst case, but smooth) to the worst case.
 #pragma once
 
 #include <complex>
@@ -34,13 +39,19 @@ struct EqFitJob {
 };
 
 inline constexpr double kEqFitTolerance_db = 0.05;
+// The fit scores, and the stand-ins measure what they wrote, on this many points per octave.
+inline constexpr int kEqFitPointsPerOctave = 192;
 
 // The frequencies the error is measured at, with the target and the fixed section at each.
 struct EqFitGrid {
     std::vector<double> freq_hz;
     std::vector<double> target_db;
+    // 10^(target_db / 10) at each point, which lets the error skip most logarithms; filled by
+    // eq_fit_grid_powers (the fit's grids are), left empty where targets are set by hand.
+    std::vector<double> target_power;
     std::vector<std::complex<double>> z1;
     std::vector<std::complex<double>> z2;
+    std::vector<double> phi;                 // sin^2(w / 2), for the bands' magnitudes
     std::vector<std::complex<double>> base;  // the one-pole section, or 1
     double top_hz = 0.0;                     // min(0.46 x rate, 20000)
     std::size_t top_count = 0;               // points at or below top_hz, which come first
@@ -50,17 +61,30 @@ struct EqFitGrid {
 // top_hz, then 8 points spread evenly from there to 0.48 x rate (each kept only when more than
 // 1 Hz above top_hz).
 EqFitGrid eq_grid_frequencies(double rate, int points_per_octave);
-// The fit's grid for a job: 24 points per octave, the source's level as the target and the
-// job's one-pole section as the base.
-EqFitGrid eq_fit_grid(const EqFitJob& job, double rate, int points_per_octave = 24);
+// The fit's grid for a job: the source's level as the target and the job's one-pole section as
+// the base.
+EqFitGrid eq_fit_grid(const EqFitJob& job, double rate,
+                      int points_per_octave = kEqFitPointsPerOctave);
+
+// Fills the grid's target powers from its targets in dB.
+void eq_fit_grid_powers(EqFitGrid& grid);
 
 // The error of `bands` (with the grid's base) against the grid's target. Points whose target is
 // below -50 dB are skipped; below -20 dB the deviation is 25 x the difference of the magnitudes;
 // above top_hz only an overshoot of more than 3 dB counts. Mode 0: the worst deviation. Mode 8:
-// the eighth-power mean over every second point up to top_hz and every point above (0 for none).
+// the eighth-power mean over every fourth point up to top_hz and every point above; mode 32: the
+// 32nd-power mean over every second point up to top_hz and every point above (0 for none).
 double eq_bands_error(const std::vector<EqBand>& bands, const EqFitGrid& grid, double rate,
                       int mode);
 double eq_fit_error(const EqFitJob& job, const EqFitGrid& grid, double rate, int mode);
+
+// Where the bands miss most on the grid (mode 0's deviation) and how far.
+struct EqFitMiss {
+    double error_db = 0.0;
+    double freq_hz = 0.0;  // 0 when no point counted
+};
+EqFitMiss eq_bands_worst_point(const std::vector<EqBand>& bands, const EqFitGrid& grid,
+                               double rate);
 
 // Sets the job's bands from a parameter vector, three per band (ln f, gain dB, ln Q), each held
 // to its limits: f within 10 Hz to 0.48 x rate; a held band within 0.8 to 1.25 x its source
@@ -79,6 +103,12 @@ double fit_bands_simplex(EqFitJob& job, const EqFitGrid& grid, double rate, int 
 // Fits the job's direct conversion; sets its bands, worst error, extra band count and fitted
 // flag. Non-finite numbers in the job are held first (NaN at the lower limits, gains at 0 dB).
 void fit_eq3_band(EqFitJob& job, double rate);
+
+// The free bands (up to three) that bring a curve already played, the grid's base, to the grid's
+// target where it misses by more than 0.05 dB: the search of fit_eq3_band with no band to start
+// from. Used for a stand-in of several filters, whose curves each fitted on its own can still add
+// up to a miss. The job holds the bands, the error left and the extra band count.
+EqFitJob fit_correction_bands(const EqFitGrid& grid, double rate);
 
 // The memo key of a job at a rate, and the finished jobs by key. The memo lives for the
 // process: a filter met again, in this conversion or the next, is fitted once.

@@ -20,12 +20,7 @@ std::string standin_paragraphs() {
         text += '\n';
     }
     const Eq3Counters& eq = eq3_counters;
-    if (eq.fitted_band_count > 0)
-        append_format(text,
-                      "      EQ3: %d band(s) fitted onto ReaEQ to follow Pro Tools' own curve to\n"
-                      "      within 0.05 dB where ReaEQ can reach it (%d extra band(s) added)\n",
-                      static_cast<int>(eq.fitted_band_count),
-                      static_cast<int>(eq.extra_band_count));
+    text += eq3_fit_lines(eq, "      ");
     if (eq.one_pole_count > 0)
         append_format(text,
                       "      EQ3: %d high-pass or low-pass filter(s) set to 6 or 18 dB/oct use\n"

@@ -1126,6 +1126,19 @@ std::vector<TableRow> summary_table() {
          }},
         {157, "      EQ3: 3 band(s) fitted onto ReaEQ to follow Pro Tools' own curve to",
          [](In&) { eq3_counters.fitted_band_count = 3; }},
+        {157, "      EQ3: 3 band(s) fitted onto ReaEQ to follow Pro Tools' own curve as",
+         [](In&) {
+             eq3_counters.fitted_band_count = 3;
+             eq3_counters.worst_fit_db = 0.7;
+         },
+         RowKind::counted, true},
+        {157, "      EQ3: the worst written curve is 7.79 dB from Pro Tools' curve at 15123 Hz",
+         [](In&) {
+             eq3_counters.worst_fit_db = 7.79;
+             eq3_counters.worst_fit_hz = 15123;
+             eq3_counters.worst_fit_filter = "EQ3 1-Band notch at 15000 Hz";
+         },
+         RowKind::counted, true},
         {157, "      EQ3: 1 high-pass or low-pass filter(s) set to 6 or 18 dB/oct use",
          [](In&) { eq3_counters.one_pole_count = 1; }},
         {158, "  Avid stand-ins approximated or left out:",

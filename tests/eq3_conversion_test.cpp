@@ -40,10 +40,10 @@ double read_q(const ReaEqStateBand& band, double rate) {
     return reaeq_bandwidth_oct_to_q(band.freq_hz, band.value, rate);
 }
 
-// The stand-in's deviation from its sources on the fit's grid, read back as REAPER plays it:
-// bands through ReaEQ's reading of their values, the one-pole JS at its slider's frequency.
+// The stand-in's deviation from its sources on 192 points per octave, read back as REAPER plays
+// it: bands through ReaEQ's reading of their values, the one-pole JS at its slider's frequency.
 double written_error(const Eq3StandIn& out, double rate) {
-    EqFitGrid grid = eq_grid_frequencies(rate, 24);
+    EqFitGrid grid = eq_grid_frequencies(rate, 192);
     for (std::size_t k = 0; k < grid.freq_hz.size(); ++k) {
         std::complex<double> target = 1.0;
         for (const EqSourceFilter& s : out.sources)
@@ -61,24 +61,31 @@ double written_error(const Eq3StandIn& out, double rate) {
     return eq_bands_error(bands, grid, rate, 0);
 }
 
-TEST(Eq3Conversion, AFittedFiltersReportedErrorIsThatOfItsWrittenCurve) {
+TEST(Eq3Conversion, TheReportedErrorIsThatOfTheWrittenCurve) {
     const struct {
         const char* what;
         std::vector<float> values;
         double rate;
+        std::uint32_t fitted;
     } cases[] = {
-        {"HP 18 dB/oct 100 Hz", one_band(0, 100, 0, 1, 2), 48000},
-        {"HP 6 dB/oct 20 Hz", one_band(0, 20, 0, 1, 0), 48000},
-        {"LP 6 dB/oct 1 kHz", one_band(5, 1000, 0, 1, 0), 48000},
-        {"high shelf 12 kHz -9 dB Q 2", one_band(4, 12000, -9, 2), 44100},
-        {"bell 14 kHz +6 dB Q 3", one_band(3, 14000, 6, 3), 48000},
+        {"HP 18 dB/oct 100 Hz", one_band(0, 100, 0, 1, 2), 48000, 1},
+        // The one-pole JS at f1 follows the whole filter: nothing to fit.
+        {"HP 6 dB/oct 20 Hz", one_band(0, 20, 0, 1, 0), 48000, 0},
+        {"LP 6 dB/oct 1 kHz", one_band(5, 1000, 0, 1, 0), 48000, 1},
+        {"high shelf 12 kHz -9 dB Q 2", one_band(4, 12000, -9, 2), 44100, 1},
+        {"bell 14 kHz +6 dB Q 3", one_band(3, 14000, 6, 3), 48000, 1},
+        {"notch 15 kHz Q 5", one_band(2, 15000, 0, 5), 44100, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         reset_eq3_counters();
         const Eq3StandIn out = convert_eq3_1band(c.values, c.rate);
-        ASSERT_EQ(eq3_counters.fitted_band_count, 1u);
-        EXPECT_NEAR(written_error(out, c.rate), eq3_counters.worst_fit_db, 1e-6);
+        EXPECT_EQ(eq3_counters.fitted_band_count, c.fitted);
+        const double written = written_error(out, c.rate);
+        EXPECT_NEAR(written, eq3_counters.worst_fit_db, 1e-6);
+        EXPECT_NEAR(out.miss.error_db, written, 1e-6);
+        EXPECT_EQ(out.notes.count(kEq3BeyondReachNote), written > 0.5 ? 1u : 0u);
+        EXPECT_EQ(eq3_counters.worst_fit_filter.empty(), written == 0.0);
     }
 }
 
@@ -124,18 +131,19 @@ TEST(Eq3Conversion, PassFiltersAndTheirFirstOrderParts) {
         std::vector<double> qs;
         double one_pole_hz;
     } cases[] = {
-        {"HP 18 dB/oct 100 Hz", {kEqSourcePass, 100, 0, 1, 1, 3}, {kEqHighPass}, {1.0}, 150.5},
-        {"LP 6 dB/oct 1 kHz", {kEqSourcePass, 1000, 0, 1, 0, 1}, {}, {}, 1502.5},
+        {"HP 18 dB/oct 100 Hz", {kEqSourcePass, 100, 0, 1, 1, 3}, {kEqHighPass}, {1.0}, 150},
+        {"LP 6 dB/oct 1 kHz", {kEqSourcePass, 1000, 0, 1, 0, 1}, {}, {}, 1502},
         {"LP 6 dB/oct 15 kHz", {kEqSourcePass, 15000, 0, 1, 0, 1}, {kEqHighShelf}, {0.5}, 0},
         {"HP 6 dB/oct 19 kHz", {kEqSourcePass, 19000, 0, 1, 1, 1}, {kEqLowShelf}, {0.5}, 0},
-        {"HP 6 dB/oct 5 Hz", {kEqSourcePass, 5, 0, 1, 1, 1}, {}, {}, 20.5},
+        {"HP 6 dB/oct 5 Hz", {kEqSourcePass, 5, 0, 1, 1, 1}, {}, {}, 20},
         {"LP 12 dB/oct", {kEqSourcePass, 5000, 0, 1, 0, 2}, {kEqLowPass}, {0.70710678}, 0},
         {"LP 24 dB/oct",
          {kEqSourcePass, 5000, 0, 1, 0, 4},
          {kEqLowPass, kEqLowPass},
          {0.5411961, 1.30656296},
          0},
-        {"notch", {kEqSourceNotch, 5000, 0, 3, 0, 0}, {kEqNotch, kEqNotch}, {3, 3}, 0},
+        // One notch band, as the 1-Band's: two would double its depth in dB.
+        {"notch", {kEqSourceNotch, 5000, 0, 3, 0, 0}, {kEqNotch}, {3}, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -150,8 +158,9 @@ TEST(Eq3Conversion, PassFiltersAndTheirFirstOrderParts) {
             EXPECT_EQ(job.bands[i].gain_db, shelf ? -12.0 : 0.0);
             EXPECT_EQ(job.bands[i].free_band, shelf ? 1 : 0);
         }
-        // The one-pole plays what its written slider plays: f1 + 0.5 Hz.
-        EXPECT_NEAR(job.one_pole_hz, c.one_pole_hz, 1e-4);
+        // The one-pole is fitted at f1: its slider is written for f1 + 0.5 Hz, which the JS
+        // rounds down to a whole Hz.
+        EXPECT_EQ(job.one_pole_hz, c.one_pole_hz);
     }
     Eq3OnePolePart low;
     low.slider = one_pole_slider(1502);
@@ -229,19 +238,44 @@ TEST(Eq3Conversion, ControlValuesBecomeFilters) {
     }
 }
 
-TEST(Eq3Conversion, OneBandNotchIsOneBandNeverFitted) {
+TEST(Eq3Conversion, NotchesAreOneBandAndFittedOnlyWhereTheyMiss) {
+    // A 1-Band notch where ReaEQ's notch follows it: one band, its gain ignored, not fitted.
     reset_eq3_counters();
-    std::vector<float> v = one_band(2, 16000, 12, 2);
+    std::vector<float> v = one_band(2, 200, 12, 3);
     v[6] = -4.5f, v[7] = -1;
-    const Eq3StandIn out = convert_eq3_1band(v, 48000);
-    ASSERT_EQ(out.bands.size(), 1u);
-    EXPECT_EQ(out.bands[0].type, kEqNotch);
-    EXPECT_EQ(out.bands[0].gain_db, 0.0);
-    EXPECT_NEAR(read_q(out.bands[0], 48000), 2 * 1.5538, 1e-9);
-    EXPECT_EQ(out.output_gain_db, -4.5);
-    EXPECT_EQ(out.polarity, 1);
-    EXPECT_TRUE(out.one_pole_parts.empty());
+    const Eq3StandIn one = convert_eq3_1band(v, 48000);
+    ASSERT_EQ(one.bands.size(), 1u);
+    EXPECT_EQ(one.bands[0].type, kEqNotch);
+    EXPECT_EQ(one.bands[0].gain_db, 0.0);
+    EXPECT_NEAR(read_q(one.bands[0], 48000), 3 * 1.5538, 1e-9);
+    EXPECT_EQ(one.output_gain_db, -4.5);
+    EXPECT_EQ(one.polarity, 1);
+    EXPECT_TRUE(one.one_pole_parts.empty());
     EXPECT_EQ(eq3_counters.fitted_band_count, 0u);
+    EXPECT_LE(one.miss.error_db, 0.05);
+
+    // The 7-Band's high-pass in notch mode is the same one band: two would double its depth.
+    std::vector<float> seven = flat_7band();
+    seven[5] = 0, seven[6] = 1, seven[7] = 3, seven[9] = 200;
+    const Eq3StandIn notched = convert_eq3_7band(seven, 48000);
+    ASSERT_EQ(notched.bands.size(), 7u);
+    EXPECT_EQ(notched.bands[0].type, kEqNotch);
+    EXPECT_EQ(notched.bands[0].value, one.bands[0].value);
+    EXPECT_EQ(notched.miss.error_db, one.miss.error_db);
+
+    // Near the top the notch alone misses: it is fitted, and plays closer than it alone would.
+    reset_eq3_counters();
+    const Eq3StandIn high = convert_eq3_1band(one_band(2, 16000, 0, 2), 48000);
+    EXPECT_EQ(eq3_counters.fitted_band_count, 1u);
+    ASSERT_GE(high.bands.size(), 2u);
+    EXPECT_EQ(high.bands[0].type, kEqNotch);
+    Eq3StandIn alone = high;
+    alone.bands.resize(1);
+    alone.bands[0].freq_hz = 16000;
+    alone.bands[0].value = eq3_band_value({kEqNotch, 1, 16000, 0, 2 * 1.5538, 0, 0}, 48000);
+    EXPECT_GT(written_error(alone, 48000), 0.5);
+    EXPECT_LT(high.miss.error_db, written_error(alone, 48000));
+    EXPECT_NEAR(high.miss.error_db, written_error(high, 48000), 1e-6);
 }
 
 TEST(Eq3Conversion, FitsAreCountedAndTheWorstNamed) {
@@ -260,8 +294,11 @@ TEST(Eq3Conversion, FitsAreCountedAndTheWorstNamed) {
     EXPECT_EQ(eq3_one_pole_params(lp.one_pole_parts[0]), "0 0 62.401780 0");
     EXPECT_EQ(eq3_counters.one_pole_count, 1u);
     eq3_counters.worst_fit_db = 0.734;
+    eq3_counters.worst_fit_hz = 19986.2;
+    eq3_counters.worst_fit_filter = "EQ3 1-Band peak at 20000 Hz";
     EXPECT_EQ(eq3_worst_fit_text(eq3_counters),
-              "      worst of these: 0.73 dB from Pro Tools' curve\n");
+              "      worst of these: 0.73 dB from Pro Tools' curve at 19986 Hz\n"
+              "      (EQ3 1-Band peak at 20000 Hz)\n");
     reset_eq3_counters();
     EXPECT_EQ(eq3_counters.fitted_band_count, 0u);
     EXPECT_EQ(eq3_counters.worst_fit_db, 0.0);

@@ -117,4 +117,27 @@ inline std::string trim_block(const std::vector<TrimChannel>& channels, int head
     return plugin_block(p);
 }
 
+// Control values as "d_" fields: an 8-byte name, then a big-endian f64.
+inline std::string control_values(const std::vector<double>& values) {
+    std::string out = zeros(4);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        std::string name = "d_v" + std::to_string(i);
+        name.resize(8, '\0');
+        out += name + f64be(values[i]);
+    }
+    return out;
+}
+
+// A stock plug-in's slot: the plug-in block of AAX id `id` whose settings are `payload`.
+inline std::string stock_slot(const std::string& id, const std::string& payload) {
+    PluginBlock p = elck_plugin(payload, "");
+    p.id = id;
+    return plugin_block(p);
+}
+
+// A slot followed by its activity byte.
+inline std::string active(const std::string& slot) {
+    return slot + byte(1) + zeros(3);
+}
+
 }  // namespace test_plugins

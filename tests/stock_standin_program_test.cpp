@@ -17,6 +17,9 @@
 #include "app/output.h"
 #include "convert/convert_session.h"
 #include "convert/run_state.h"
+#include "effects/eq_curves.h"
+#include "effects/eq_fit.h"
+#include "effects/eq_reaeq_values.h"
 #include "effects/fx_blocks.h"
 #include "effects/fx_chain.h"
 #include "model/conversion_result.h"
@@ -33,6 +36,9 @@
 namespace {
 
 namespace fs = std::filesystem;
+using test_plugins::active;
+using test_plugins::control_values;
+using test_plugins::stock_slot;
 using test_support::read_file;
 using test_support::RunSetup;
 using test_support::TempDir;
@@ -40,17 +46,6 @@ using test_support::write_file;
 
 bool has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
-}
-
-// Control values as "d_" fields: an 8-byte name, then a big-endian f64.
-std::string control_values(const std::vector<double>& values) {
-    std::string out = test_blocks::zeros(4);
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        std::string name = "d_v" + std::to_string(i);
-        name.resize(8, '\0');
-        out += name + test_plugins::f64be(values[i]);
-    }
-    return out;
 }
 
 // Named document values: "d_" name, zero-terminated and padded to 4, then a big-endian f64.
@@ -64,16 +59,7 @@ std::string named_values(const std::vector<std::pair<std::string, double>>& valu
     return out;
 }
 
-std::string stock_slot(const std::string& id, const std::string& payload) {
-    test_plugins::PluginBlock p = test_plugins::elck_plugin(payload, "");
-    p.id = id;
-    return test_plugins::plugin_block(p);
-}
-
-// A slot followed by its activity byte; a bypassed one by its state block after a 1.
-std::string active(const std::string& slot) {
-    return slot + test_plugins::byte(1) + test_blocks::zeros(3);
-}
+// A slot followed by a 1 and its state block: bypassed.
 std::string bypassed(const std::string& slot) {
     return slot + test_plugins::byte(1) + test_blocks::z_block(0x2614, test_blocks::zeros(12));
 }
@@ -310,6 +296,64 @@ TEST(StockStandInProgram, EqDynamicsAndStripArriveAsReaperEffects) {
                     "      EQ3 band widths written for ReaEQ's reading of them as the RBJ "
                     "cookbook's (not yet confirmed by a REAPER render) (1 plug-in(s))\n"))
         << c;
+}
+
+// The worst deviation of the first EQ3 1-Band ReaEQ of the project from Pro Tools' bell, on 192
+// points per octave, each band read back from its stored value as ReaEQ reads it.
+EqFitMiss written_bell_miss(const std::string& project, double freq, double gain, double q) {
+    const VstBytes eq = vst_bytes(project, "\"EQ3 1-Band (ReaEQ)\"");
+    std::vector<EqBand> bands;
+    for (std::uint32_t i = 0; i < u32_at(eq.state, 4); ++i) {
+        const std::size_t at = 8 + 33 * i;
+        EqBand band{u32_at(eq.state, at),
+                    1,
+                    f64_at(eq.state, at + 8),
+                    20 * std::log10(f64_at(eq.state, at + 16)),
+                    0,
+                    0,
+                    0};
+        const double value = f64_at(eq.state, at + 24);
+        band.q = eq_band_is_shelf(band.type) ? reaeq_slope_to_shelf_q(band.gain_db, value)
+                                             : reaeq_bandwidth_oct_to_q(band.freq_hz, value, 48000);
+        bands.push_back(band);
+    }
+    EqFitJob job;
+    job.source = {kEqSourcePeak, freq, gain, q, 0, 0};
+    return eq_bands_worst_point(bands, eq_fit_grid(job, 48000, 192), 48000);
+}
+
+// A miss is given with the figure measured on the written state, its frequency and its filter,
+// in the summary and the report; "within 0.05 dB" only when it is true.
+TEST(StockStandInProgram, TheSummaryGivesTheWrittenCurvesMeasuredMiss) {
+    const Conversion miss = convert(active(one_band_peak_slot(18, 20000, 10)), {"--report"});
+    const EqFitMiss measured = written_bell_miss(miss.project, 20000, 18, 10);
+    ASSERT_GT(measured.error_db, 0.1);
+    const std::string figure = format_text("%.2f dB from Pro Tools' curve at %.0f Hz\n",
+                                           measured.error_db, measured.freq_hz);
+    EXPECT_TRUE(has(miss.console,
+                    "      EQ3: 1 band(s) fitted onto ReaEQ to follow Pro Tools' own curve as\n"
+                    "      closely as ReaEQ reaches ("))
+        << miss.console;
+    EXPECT_TRUE(has(miss.console, "the worst written\n      curve is " + figure +
+                                      "      (EQ3 1-Band peak at 20000 Hz)\n"))
+        << miss.console;
+    EXPECT_TRUE(has(miss.report,
+                    "the worst written\ncurve is " + figure + "(EQ3 1-Band peak at 20000 Hz)\n"))
+        << miss.report;
+    EXPECT_FALSE(has(miss.console, "within 0.05 dB")) << miss.console;
+    EXPECT_EQ(has(miss.console, "      worst of these: " + figure), measured.error_db > 0.5);
+
+    const Conversion within = convert(active(one_band_peak_slot(6, 5000, 1)), {"--report"});
+    EXPECT_LE(written_bell_miss(within.project, 5000, 6, 1).error_db, 0.05);
+    EXPECT_TRUE(has(within.console,
+                    "      EQ3: 1 band(s) fitted onto ReaEQ to follow Pro Tools' own curve to\n"
+                    "      within 0.05 dB ("))
+        << within.console;
+    EXPECT_TRUE(has(within.report,
+                    "EQ3: 1 band(s) fitted onto ReaEQ to follow Pro Tools' own "
+                    "curve to\nwithin 0.05 dB ("))
+        << within.report;
+    EXPECT_FALSE(has(within.console, "dB from Pro Tools' curve")) << within.console;
 }
 
 TEST(StockStandInProgram, NoStandInsLeavesThemOut) {

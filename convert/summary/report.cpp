@@ -92,6 +92,7 @@ void stand_in_lines(const ReportInput& in) {
             "in the slot after the ReaEQ, which carries the rest of their\n"
             "slope\n",
             in.eq3_one_pole_filters);
+    report_printf("%s", in.eq3_fit_lines.c_str());
 }
 
 // --prefer-vst2 plug-ins kept on VST3, and the Kontakt the session's instances were written for.

@@ -73,6 +73,7 @@ struct ReportInput {
     int polarity_withheld = 0;  // tracks whose one-sided Trim polarity is not carried
     int standins_written = 0;
     int eq3_one_pole_filters = 0;
+    std::string eq3_fit_lines;  // what the EQ3 fit did, and the worst miss left
     std::map<std::string, std::uint32_t> kept_on_vst3;  // --prefer-vst2: name to instances
     int kontakt_instances = 0;
     std::string kontakt_name;  // the Kontakt installed, as REAPER lists it; empty: none chosen
