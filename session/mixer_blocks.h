@@ -19,8 +19,8 @@ std::vector<BlockHeader> collect_blocks(SessionBytes bytes, std::uint16_t conten
 const BlockHeader* first_block_between(const std::vector<BlockHeader>& blocks, std::uint64_t after,
                                        std::uint64_t before);
 
-// Every position at which `pattern` stands in the bytes, ascending (one pass of a precomputed
-// searcher).
+// Every position at which `pattern` stands in the bytes, ascending (one memchr pass for the
+// pattern's rarest byte, each hit compared whole).
 std::vector<std::size_t> find_all(SessionBytes bytes, std::string_view pattern);
 
 // The first of `positions` (ascending) at or after `from` and below `before`, or `before` when
