@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "session/scan.h"
@@ -67,22 +68,38 @@ void harvest_session_strings(const std::uint8_t* data, std::size_t length,
                              std::vector<std::string>& out) {
     const SessionBytes bytes = session_bytes(data, length);
     if (length < 5) return;
-    std::map<std::string, StereoMarks, std::less<>> harvested;
+    // A name is kept when it stands in the bytes as "name.L" and as "name.R" too, or as one of
+    // the buses "Bus n-m", "Bus n" and "Bus m". Without both marks in the session only buses can
+    // be kept, and only they are held.
+    const auto has_mark = [&](char side) {
+        for (std::size_t pos = 0; pos + 1 < length; ++pos) {
+            const void* dot = std::memchr(data + pos, '.', length - 1 - pos);
+            if (dot == nullptr) return false;
+            pos = static_cast<std::size_t>(static_cast<const std::uint8_t*>(dot) - data);
+            if (bytes[pos + 1] == side) return true;
+        }
+        return false;
+    };
+    const bool buses_only = !has_mark('L') || !has_mark('R');
+    // The texts are views of the session bytes, held once each.
+    std::unordered_map<std::string_view, StereoMarks> harvested;
     for (std::size_t pos = 0; pos <= length - 5; ++pos) {
         // Most positions fail on the length alone (3 to 40, as a u32): tell them here.
         if (data[pos] < 3 || data[pos] > 40 || data[pos + 1] != 0 || data[pos + 2] != 0 ||
             data[pos + 3] != 0)
             continue;
+        if (buses_only && (pos + 8 > length || std::memcmp(data + pos + 4, "Bus ", 4) != 0))
+            continue;
         std::string_view text;
         if (!read_text_at(bytes, pos, length, 3, 40, TextBytes::name, text)) continue;
         if (text.find('.') != std::string_view::npos || is_path_or_file_name(text)) continue;
-        harvested.try_emplace(std::string(text));
+        harvested.try_emplace(text);
     }
     if (harvested.empty()) return;
 
     std::set<std::size_t> lengths;
     for (const auto& [text, marks] : harvested) lengths.insert(text.size());
-    for (std::size_t pos = 0; pos + 1 < length; ++pos) {
+    for (std::size_t pos = 0; !buses_only && pos + 1 < length; ++pos) {
         const void* dot = std::memchr(data + pos, '.', length - 1 - pos);
         if (dot == nullptr) break;
         pos = static_cast<std::size_t>(static_cast<const std::uint8_t*>(dot) - data);
@@ -96,16 +113,19 @@ void harvest_session_strings(const std::uint8_t* data, std::size_t length,
         }
     }
 
+    std::vector<std::string_view> kept;
     for (const auto& [text, marks] : harvested) {
         std::string first;
         std::string second;
         if (parse_bus_name(text, first, second) && harvested.contains(first) &&
             harvested.contains(second)) {
-            out.push_back(text);
+            kept.push_back(text);
         } else if (!text.starts_with("Bus ") && marks.left && marks.right) {
-            out.push_back(text);
+            kept.push_back(text);
         }
     }
+    std::sort(kept.begin(), kept.end());
+    out.insert(out.end(), kept.begin(), kept.end());
 }
 
 void harvest_head_strings(const std::uint8_t* data, std::size_t length,

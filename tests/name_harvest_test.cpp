@@ -62,6 +62,13 @@ TEST(HarvestSessionStrings, StereoNamesAndBusesWhoseHalvesExist) {
     std::vector<std::string> out = {"kept"};
     harvest_session_strings(u8(s), s.size(), out);
     EXPECT_EQ(out, (std::vector<std::string>{"kept", "Bus 3-4", "Guitar"}));
+
+    // With no ".R" anywhere, no name has both marks: the buses are all that is kept.
+    const std::string left_only = zeros(3) + text("Guitar") + text("Guitar.L.wav") +
+                                  text("Bus 3-4") + text("Bus 3") + text("Bus 4") + "Guitar.L";
+    std::vector<std::string> buses;
+    harvest_session_strings(u8(left_only), left_only.size(), buses);
+    EXPECT_EQ(buses, (std::vector<std::string>{"Bus 3-4"}));
 }
 
 TEST(HarvestHeadStrings, TheRunAfterTheFirstKnownName) {

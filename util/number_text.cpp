@@ -1,6 +1,7 @@
 #include "util/number_text.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -209,11 +210,97 @@ void append_by_snprintf(std::string& out, const Spec& s, const std::string& spec
 
 }  // namespace
 
+namespace {
+
+// The powers of ten a fixed text's decimals can take on the short path.
+constexpr int kMostShortDecimals = 17;
+constexpr std::uint64_t kPowersOfTen[kMostShortDecimals + 1] = {1ULL,
+                                                                10ULL,
+                                                                100ULL,
+                                                                1000ULL,
+                                                                10000ULL,
+                                                                100000ULL,
+                                                                1000000ULL,
+                                                                10000000ULL,
+                                                                100000000ULL,
+                                                                1000000000ULL,
+                                                                10000000000ULL,
+                                                                100000000000ULL,
+                                                                1000000000000ULL,
+                                                                10000000000000ULL,
+                                                                100000000000000ULL,
+                                                                1000000000000000ULL,
+                                                                10000000000000000ULL,
+                                                                100000000000000000ULL};
+
+// "%.<precision>f" of a value below 2^53 by integer arithmetic: the value is m * 2^-k exactly,
+// so value * 10^precision is (m * 10^precision) / 2^k, rounded to the nearest, a tie to the even
+// neighbour, as printf rounds the exact value. False for values the path does not take.
+bool append_fixed_short(std::string& out, double value, int precision) {
+    if (precision < 0 || precision > kMostShortDecimals || !std::isfinite(value)) return false;
+    const double magnitude = std::fabs(value);
+    if (magnitude >= 9007199254740992.0) return false;  // 2^53
+    int exponent = 0;
+    const double mantissa = std::frexp(magnitude, &exponent);  // magnitude = mantissa * 2^exponent
+    // m * 2^(exponent - 53), m below 2^53: an integer m and a shift k = 53 - exponent.
+    const auto m = static_cast<std::uint64_t>(std::ldexp(mantissa, 53));
+    const int shift = 53 - exponent;
+    using Wide = unsigned __int128;
+    const Wide scaled = static_cast<Wide>(m) * kPowersOfTen[precision];
+    Wide units = 0;  // value * 10^precision, rounded
+    if (shift <= 0) {
+        units = scaled << -shift;
+    } else if (shift < 128) {
+        units = scaled >> shift;
+        const Wide rest = scaled - (units << shift);
+        const Wide half = static_cast<Wide>(1) << (shift - 1);
+        if (rest > half || (rest == half && (units & 1) != 0)) ++units;
+    } else {
+        return false;
+    }
+    const Wide unit = kPowersOfTen[precision];
+    const Wide whole = units / unit;
+    if (whole > static_cast<Wide>(~std::uint64_t{0})) return false;
+    const auto decimals = static_cast<std::uint64_t>(units - whole * unit);
+    if (std::signbit(value)) out += '-';
+    char buffer[24];
+    const auto [end, ec] =
+        std::to_chars(buffer, buffer + sizeof buffer, static_cast<std::uint64_t>(whole));
+    out.append(buffer, end);
+    if (precision == 0) return true;
+    out += '.';
+    char digits[kMostShortDecimals];
+    std::uint64_t rest = decimals;
+    for (int i = precision - 1; i >= 0; --i) {
+        digits[i] = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    }
+    out.append(digits, static_cast<std::size_t>(precision));
+    return true;
+}
+
+// "%.<precision>g" of a whole number below 10^precision (and 2^53): its digits, as printf drops
+// the trailing zeros and the point.
+bool append_general_whole(std::string& out, double value, int precision) {
+    if (precision <= 0 || precision > kMostShortDecimals) return false;
+    const double magnitude = std::fabs(value);
+    if (!(magnitude < static_cast<double>(kPowersOfTen[precision])) ||
+        magnitude >= 9007199254740992.0 || magnitude != std::floor(magnitude))
+        return false;
+    if (std::signbit(value)) out += '-';
+    append_integer(out, static_cast<unsigned long long>(magnitude));
+    return true;
+}
+
+}  // namespace
+
 void append_fixed(std::string& out, double value, int precision) {
+    if (append_fixed_short(out, value, precision)) return;
     append_chars(out, value, std::chars_format::fixed, precision, "%.*f");
 }
 
 void append_general(std::string& out, double value, int precision) {
+    if (append_general_whole(out, value, precision)) return;
     append_chars(out, value, std::chars_format::general, precision, "%.*g");
 }
 
