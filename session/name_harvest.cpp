@@ -69,18 +69,25 @@ void harvest_session_strings(const std::uint8_t* data, std::size_t length,
     const SessionBytes bytes = session_bytes(data, length);
     if (length < 5) return;
     // A name is kept when it stands in the bytes as "name.L" and as "name.R" too, or as one of
-    // the buses "Bus n-m", "Bus n" and "Bus m". Without both marks in the session only buses can
-    // be kept, and only they are held.
-    const auto has_mark = [&](char side) {
-        for (std::size_t pos = 0; pos + 1 < length; ++pos) {
-            const void* dot = std::memchr(data + pos, '.', length - 1 - pos);
-            if (dot == nullptr) return false;
-            pos = static_cast<std::size_t>(static_cast<const std::uint8_t*>(dot) - data);
-            if (bytes[pos + 1] == side) return true;
-        }
-        return false;
+    // the buses "Bus n-m", "Bus n" and "Bus m". The three bytes before each ".L" and each ".R"
+    // tell most names apart first: a name that does not end in such three bytes of both sides
+    // cannot be kept, and only the buses and the other names are held.
+    constexpr std::size_t kEnds = std::size_t{1} << 24;
+    std::vector<bool> left_ends;
+    std::vector<bool> right_ends;
+    const auto end_key = [&](std::size_t at) {  // the three bytes before `at`
+        return std::size_t{data[at - 3]} << 16 | std::size_t{data[at - 2]} << 8 | data[at - 1];
     };
-    const bool buses_only = !has_mark('L') || !has_mark('R');
+    for (std::size_t pos = 0; pos + 1 < length; ++pos) {
+        const void* dot = std::memchr(data + pos, '.', length - 1 - pos);
+        if (dot == nullptr) break;
+        pos = static_cast<std::size_t>(static_cast<const std::uint8_t*>(dot) - data);
+        if ((bytes[pos + 1] != 'L' && bytes[pos + 1] != 'R') || pos < 3) continue;
+        std::vector<bool>& ends = bytes[pos + 1] == 'L' ? left_ends : right_ends;
+        if (ends.empty()) ends.resize(kEnds);
+        ends[end_key(pos)] = true;
+    }
+    const bool buses_only = left_ends.empty() || right_ends.empty();
     // The texts are views of the session bytes, held once each.
     std::unordered_map<std::string_view, StereoMarks> harvested;
     for (std::size_t pos = 0; pos <= length - 5; ++pos) {
@@ -92,6 +99,10 @@ void harvest_session_strings(const std::uint8_t* data, std::size_t length,
             continue;
         std::string_view text;
         if (!read_text_at(bytes, pos, length, 3, 40, TextBytes::name, text)) continue;
+        if (!text.starts_with("Bus ")) {
+            const std::size_t key = end_key(pos + 4 + text.size());
+            if (buses_only || !left_ends[key] || !right_ends[key]) continue;
+        }
         if (text.find('.') != std::string_view::npos || is_path_or_file_name(text)) continue;
         harvested.try_emplace(text);
     }
@@ -117,8 +128,8 @@ void harvest_session_strings(const std::uint8_t* data, std::size_t length,
     for (const auto& [text, marks] : harvested) {
         std::string first;
         std::string second;
-        if (parse_bus_name(text, first, second) && harvested.contains(first) &&
-            harvested.contains(second)) {
+        if (text.starts_with("Bus ") && parse_bus_name(text, first, second) &&
+            harvested.contains(first) && harvested.contains(second)) {
             kept.push_back(text);
         } else if (!text.starts_with("Bus ") && marks.left && marks.right) {
             kept.push_back(text);

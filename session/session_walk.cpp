@@ -181,6 +181,9 @@ void read_audio_regions(Bytes bytes, const Nodes& top, const std::vector<AudioFi
             continue;
         // The list, its regions, and the first block inside each region.
         const SessionBlockNode list = tree_of(bytes, top_block, 3);
+        // Room for the list's regions at once: doubling would copy them and hold up to twice
+        // their room while it does.
+        regions.reserve(regions.size() + list.children.size());
         for (const SessionBlockNode& child : list.children) {
             if (child.content_type != kRegion && child.content_type != kRegion10) continue;
             const std::uint64_t c = child.payload_position;

@@ -474,11 +474,13 @@ struct GroupTables {
     std::vector<RegionListEntry> groups;
     std::vector<RegionPlacementList> lists;
     std::vector<SessionRegion> regions;
+    mutable std::unordered_map<std::uint32_t, const SessionRegion*> by_index;
     ClipGroupTables tables() const {
         ClipGroupTables t;
         t.groups = &groups;
         t.item_lists = &lists;
-        for (const SessionRegion& r : regions) t.regions[r.region_index] = &r;
+        for (const SessionRegion& r : regions) by_index[r.region_index] = &r;
+        t.regions = &by_index;
         return t;
     }
 };

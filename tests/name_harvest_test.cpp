@@ -69,6 +69,13 @@ TEST(HarvestSessionStrings, StereoNamesAndBusesWhoseHalvesExist) {
     std::vector<std::string> buses;
     harvest_session_strings(u8(left_only), left_only.size(), buses);
     EXPECT_EQ(buses, (std::vector<std::string>{"Bus 3-4"}));
+
+    // A name that ends as a marked one does is still kept only when it is marked itself.
+    const std::string alike = zeros(3) + text("Guitar") + text("Sitar") + text("Guitar.L.wav") +
+                              text("Guitar.R.wav") + text("Sitar.L.wav");
+    std::vector<std::string> marked;
+    harvest_session_strings(u8(alike), alike.size(), marked);
+    EXPECT_EQ(marked, (std::vector<std::string>{"Guitar"}));
 }
 
 TEST(HarvestHeadStrings, TheRunAfterTheFirstKnownName) {

@@ -35,7 +35,7 @@ struct Context {
     TimeContext time;
     const ConvertOptions* options = nullptr;
     ClipStageCounts* counts = nullptr;
-    std::map<std::uint32_t, const SessionRegion*> regions;  // audio regions by index
+    std::unordered_map<std::uint32_t, const SessionRegion*> regions;  // audio regions by index
     std::map<std::uint32_t, std::int64_t> sync_samples;     // regions' sync offsets
     bool sync_matched = false;
     // Each file's name without folders, made once and shared by the clips that play it.
@@ -396,7 +396,7 @@ void lay_out_clip_groups(Context& ctx, ClipModel& model) {
     ClipGroupTables tables;
     tables.groups = &groups;
     tables.item_lists = &item_lists;
-    tables.regions = ctx.regions;
+    tables.regions = &ctx.regions;
     tables.sync_offsets = ctx.sync_matched ? &ctx.sync_samples : nullptr;
     const double rate = ctx.time.sample_rate;
 
@@ -539,6 +539,7 @@ void build_clip_placements(const std::uint8_t* data, std::size_t length,
     ctx.options = &options;
     ctx.counts = &counts;
     out.sample_rate = ctx.time.sample_rate;
+    ctx.regions.reserve(layout.audio_regions.size());
     for (const SessionRegion& region : layout.audio_regions) {
         ctx.regions.emplace(region.region_index, &region);
     }
