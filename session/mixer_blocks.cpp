@@ -40,9 +40,8 @@ int byte_commonness(std::uint8_t byte) {
 
 }  // namespace
 
-std::vector<std::size_t> find_all(SessionBytes bytes, std::string_view pattern) {
-    std::vector<std::size_t> out;
-    if (pattern.empty() || pattern.size() > bytes.size()) return out;
+std::size_t find_next(SessionBytes bytes, std::string_view pattern, std::size_t from) {
+    if (pattern.empty() || pattern.size() > bytes.size()) return bytes.size();
     // memchr finds the pattern's rarest byte; each hit is then compared whole.
     std::size_t anchor = 0;
     for (std::size_t i = 1; i < pattern.size(); ++i)
@@ -53,15 +52,23 @@ std::vector<std::size_t> find_all(SessionBytes bytes, std::string_view pattern) 
     const std::uint8_t* base = bytes.data();
     // The anchor of a match stands from `anchor` to `last`, both included.
     const std::size_t last = bytes.size() - pattern.size() + anchor;
-    std::size_t pos = anchor;
+    std::size_t pos = from + anchor;
     while (pos <= last) {
         const void* hit = std::memchr(base + pos, anchor_byte, last - pos + 1);
         if (hit == nullptr) break;
         pos = static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - base);
         const std::size_t start = pos - anchor;
-        if (std::memcmp(base + start, pattern.data(), pattern.size()) == 0) out.push_back(start);
+        if (std::memcmp(base + start, pattern.data(), pattern.size()) == 0) return start;
         ++pos;
     }
+    return bytes.size();
+}
+
+std::vector<std::size_t> find_all(SessionBytes bytes, std::string_view pattern) {
+    std::vector<std::size_t> out;
+    for (std::size_t at = find_next(bytes, pattern, 0); at < bytes.size();
+         at = find_next(bytes, pattern, at + 1))
+        out.push_back(at);
     return out;
 }
 
