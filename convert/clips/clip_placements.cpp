@@ -389,9 +389,14 @@ void note_group_problem(const Context& ctx, const ClipModel& model, std::uint16_
 void lay_out_clip_groups(Context& ctx, ClipModel& model) {
     std::vector<RegionListEntry> groups;
     std::vector<RegionPlacementList> item_lists;
-    std::map<std::uint32_t, std::int64_t> lengths;
-    for (const auto& [index, region] : ctx.regions) lengths[index] = region->length;
-    read_region_list(ctx.data, ctx.length, groups, item_lists, &lengths);
+    read_region_list(ctx.data, ctx.length, groups, item_lists, nullptr);
+    if (!groups.empty()) {
+        // The regions' lengths tell which list is whose: read again with them, only for a
+        // session that has clip groups at all.
+        std::map<std::uint32_t, std::int64_t> lengths;
+        for (const auto& [index, region] : ctx.regions) lengths[index] = region->length;
+        read_region_list(ctx.data, ctx.length, groups, item_lists, &lengths);
+    }
 
     ClipGroupTables tables;
     tables.groups = &groups;
