@@ -1,6 +1,7 @@
 #include "session/block_tree.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "util/bytes.h"
@@ -36,7 +37,16 @@ bool parse_at_depth(std::span<const std::uint8_t> bytes, std::uint64_t position,
     if (header.size > 1 && depth < levels) {
         // Relative to the marker, so the block's own header bytes are tried as well.
         std::uint64_t r = 1;
+        const std::uint64_t last = std::min<std::uint64_t>(position + header.size, bytes.size());
         while (r < header.size) {
+            // A child starts at a marker: the positions before the next one cannot hold one.
+            if (position + r >= last) break;
+            const void* marker =
+                std::memchr(bytes.data() + position + r, kBlockMarker, last - (position + r));
+            if (marker == nullptr) break;
+            r = static_cast<std::uint64_t>(static_cast<const std::uint8_t*>(marker) -
+                                           bytes.data()) -
+                position;
             SessionBlockNode child;
             if (parse_at_depth(bytes, position + r, header.end(), depth + 1, levels, child)) {
                 r += kBlockHeaderSize + child.payload_size;

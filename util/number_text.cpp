@@ -258,14 +258,22 @@ bool append_fixed_short(std::string& out, double value, int precision) {
     } else {
         return false;
     }
-    const Wide unit = kPowersOfTen[precision];
-    const Wide whole = units / unit;
-    if (whole > static_cast<Wide>(~std::uint64_t{0})) return false;
-    const auto decimals = static_cast<std::uint64_t>(units - whole * unit);
+    const std::uint64_t unit = kPowersOfTen[precision];
+    std::uint64_t whole = 0;
+    std::uint64_t decimals = 0;
+    if ((units >> 64) == 0) {  // the common case, without a division of 128 bits
+        const auto narrow = static_cast<std::uint64_t>(units);
+        whole = narrow / unit;
+        decimals = narrow - whole * unit;
+    } else {
+        const Wide wide_whole = units / unit;
+        if (wide_whole > static_cast<Wide>(~std::uint64_t{0})) return false;
+        whole = static_cast<std::uint64_t>(wide_whole);
+        decimals = static_cast<std::uint64_t>(units - wide_whole * unit);
+    }
     if (std::signbit(value)) out += '-';
     char buffer[24];
-    const auto [end, ec] =
-        std::to_chars(buffer, buffer + sizeof buffer, static_cast<std::uint64_t>(whole));
+    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, whole);
     out.append(buffer, end);
     if (precision == 0) return true;
     out += '.';
