@@ -91,10 +91,18 @@ void harvest_session_strings(const std::uint8_t* data, std::size_t length,
     // The texts are views of the session bytes, held once each.
     std::unordered_map<std::string_view, StereoMarks> harvested;
     for (std::size_t pos = 0; pos <= length - 5; ++pos) {
-        // Most positions fail on the length alone (3 to 40, as a u32): tell them here.
-        if (data[pos] < 3 || data[pos] > 40 || data[pos + 1] != 0 || data[pos + 2] != 0 ||
-            data[pos + 3] != 0)
+        // Most positions fail on the length alone (3 to 40, as a u32): tell them here. A length's
+        // three high bytes are 0, so a byte that is not 0 rules out the positions it would be
+        // one of: they are passed over together.
+        if (data[pos + 3] != 0) {
+            pos += 2;
             continue;
+        }
+        if (data[pos + 2] != 0) {
+            pos += 1;
+            continue;
+        }
+        if (data[pos] < 3 || data[pos] > 40 || data[pos + 1] != 0) continue;
         if (buses_only && (pos + 8 > length || std::memcmp(data + pos + 4, "Bus ", 4) != 0))
             continue;
         std::string_view text;
