@@ -105,12 +105,21 @@ void make_clips(Context& ctx, ClipModel& model) {
     for (const TrackRegion& placed : ctx.layout->audio_track_regions)
         if (makes_clip(regions[placed.region])) ++clip_counts_of[placed.track_index];
     for (const auto& [track, count] : clip_counts_of) model.main_clips[track].reserve(count);
+    // A track's regions stand together: its clip list and running number are looked up when
+    // the track changes.
+    Clips* track_clips = nullptr;
+    std::uint64_t* ordinal = nullptr;
+    std::uint16_t current = 0;
     for (const TrackRegion& placed : ctx.layout->audio_track_regions) {
         const std::uint16_t track = placed.track_index;
-        if (!model.output_tracks.count(track)) {
-            model.output_tracks[track].name = placed.track_name;
-            model.track_order.push_back(track);
-            model.main_clips[track];
+        if (track_clips == nullptr || track != current) {
+            if (!model.output_tracks.count(track)) {
+                model.output_tracks[track].name = placed.track_name;
+                model.track_order.push_back(track);
+            }
+            track_clips = &model.main_clips[track];
+            ordinal = &ordinals[track];
+            current = track;
         }
         const SessionRegion& region = regions[placed.region];
         if (!makes_clip(region)) continue;  // named by the item writer
@@ -118,12 +127,12 @@ void make_clips(Context& ctx, ClipModel& model) {
         clip.raw_start = static_cast<std::uint64_t>(placed.start);
         clip.start = static_cast<double>(clip.raw_start);
         clip.muted = placed.flag;
-        clip.ordinal = ordinals[track]++;
+        clip.ordinal = (*ordinal)++;
         const auto sync = ctx.sync_samples.find(region.region_index);
         if (sync != ctx.sync_samples.end()) {
             clip.snap_offset = static_cast<double>(sync->second) / ctx.time.sample_rate;
         }
-        model.main_clips[track].push_back(std::move(clip));
+        track_clips->push_back(std::move(clip));
     }
     std::sort(model.track_order.begin(), model.track_order.end());
 }
