@@ -267,7 +267,9 @@ void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string
     append_fixed(text, clip.source_offset, 10);
     text += '\n';
 
-    if (std::getenv("PTX_DUMP_CLIPCOL"))
+    if (item_writer.dump_clip_colours < 0)
+        item_writer.dump_clip_colours = std::getenv("PTX_DUMP_CLIPCOL") != nullptr ? 1 : 0;
+    if (item_writer.dump_clip_colours != 0)
         std::fprintf(stderr, "CLIPCOL %d | %s | %s\n", clip.colour_index, track_name.c_str(),
                      clip.name.c_str());
     flush_item_text(file, text);

@@ -44,6 +44,8 @@ struct ItemWriterState {
     std::vector<SkippedClip> no_source;
     // Clips written whose file the session's audio-file list does not hold.
     std::vector<SkippedClip> unlisted_sources;
+    // Whether PTX_DUMP_CLIPCOL asks for each clip's colour on stderr; -1: not looked up yet.
+    int dump_clip_colours = -1;
     // Each audio file's FILE line, by file name: worked out once for all its clips.
     std::unordered_map<std::string, ItemSource> sources;
 };
