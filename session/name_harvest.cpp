@@ -27,6 +27,38 @@ struct StereoMarks {
     bool right = false;
 };
 
+// The three bytes before the stereo marks of one side, as 24-bit values: a sorted list while
+// there are few, a bit for every value past that, so that neither a small session pays for the
+// bits nor a session full of marks for the list.
+class MarkEnds {
+  public:
+    void add(std::uint32_t key) {
+        if (!bits_.empty()) {
+            bits_[key] = true;
+            return;
+        }
+        keys_.push_back(key);
+        if (keys_.size() <= kMostListed) return;
+        bits_.resize(std::size_t{1} << 24);
+        for (std::uint32_t k : keys_) bits_[k] = true;
+        keys_ = {};
+    }
+    // Called once, after the last `add`.
+    void seal() {
+        std::sort(keys_.begin(), keys_.end());
+        keys_.erase(std::unique(keys_.begin(), keys_.end()), keys_.end());
+    }
+    bool contains(std::uint32_t key) const {
+        return bits_.empty() ? std::binary_search(keys_.begin(), keys_.end(), key) : bits_[key];
+    }
+    bool empty() const { return keys_.empty() && bits_.empty(); }
+
+  private:
+    static constexpr std::size_t kMostListed = std::size_t{1} << 16;
+    std::vector<std::uint32_t> keys_;
+    std::vector<bool> bits_;
+};
+
 }  // namespace
 
 bool is_path_or_file_name(std::string_view text) {
@@ -72,21 +104,20 @@ void harvest_session_strings(const std::uint8_t* data, std::size_t length,
     // the buses "Bus n-m", "Bus n" and "Bus m". The three bytes before each ".L" and each ".R"
     // tell most names apart first: a name that does not end in such three bytes of both sides
     // cannot be kept, and only the buses and the other names are held.
-    constexpr std::size_t kEnds = std::size_t{1} << 24;
-    std::vector<bool> left_ends;
-    std::vector<bool> right_ends;
+    MarkEnds left_ends;
+    MarkEnds right_ends;
     const auto end_key = [&](std::size_t at) {  // the three bytes before `at`
-        return std::size_t{data[at - 3]} << 16 | std::size_t{data[at - 2]} << 8 | data[at - 1];
+        return std::uint32_t{data[at - 3]} << 16 | std::uint32_t{data[at - 2]} << 8 | data[at - 1];
     };
     for (std::size_t pos = 0; pos + 1 < length; ++pos) {
         const void* dot = std::memchr(data + pos, '.', length - 1 - pos);
         if (dot == nullptr) break;
         pos = static_cast<std::size_t>(static_cast<const std::uint8_t*>(dot) - data);
         if ((bytes[pos + 1] != 'L' && bytes[pos + 1] != 'R') || pos < 3) continue;
-        std::vector<bool>& ends = bytes[pos + 1] == 'L' ? left_ends : right_ends;
-        if (ends.empty()) ends.resize(kEnds);
-        ends[end_key(pos)] = true;
+        (bytes[pos + 1] == 'L' ? left_ends : right_ends).add(end_key(pos));
     }
+    left_ends.seal();
+    right_ends.seal();
     const bool buses_only = left_ends.empty() || right_ends.empty();
     // The texts are views of the session bytes, held once each.
     std::unordered_map<std::string_view, StereoMarks> harvested;
@@ -108,8 +139,8 @@ void harvest_session_strings(const std::uint8_t* data, std::size_t length,
         std::string_view text;
         if (!read_text_at(bytes, pos, length, 3, 40, TextBytes::name, text)) continue;
         if (!text.starts_with("Bus ")) {
-            const std::size_t key = end_key(pos + 4 + text.size());
-            if (buses_only || !left_ends[key] || !right_ends[key]) continue;
+            const std::uint32_t key = end_key(pos + 4 + text.size());
+            if (buses_only || !left_ends.contains(key) || !right_ends.contains(key)) continue;
         }
         if (text.find('.') != std::string_view::npos || is_path_or_file_name(text)) continue;
         harvested.try_emplace(text);

@@ -83,6 +83,18 @@ TEST(HarvestSessionStrings, StereoNamesAndBusesWhoseHalvesExist) {
     std::vector<std::string> marked;
     harvest_session_strings(u8(alike), alike.size(), marked);
     EXPECT_EQ(marked, (std::vector<std::string>{"Guitar"}));
+
+    // So too among more marks than are listed one by one.
+    std::string crowded = alike;
+    for (std::uint32_t i = 0; i < 140000; ++i) {
+        crowded += static_cast<char>(0x41 + i % 26);
+        crowded += static_cast<char>(0x41 + i / 26 % 26);
+        crowded += static_cast<char>(0x41 + i / 676 % 26);
+        crowded += i % 2 == 0 ? ".L" : ".R";
+    }
+    std::vector<std::string> among_many;
+    harvest_session_strings(u8(crowded), crowded.size(), among_many);
+    EXPECT_EQ(among_many, (std::vector<std::string>{"Guitar"}));
 }
 
 TEST(HarvestHeadStrings, TheRunAfterTheFirstKnownName) {
