@@ -1,5 +1,6 @@
 #include "util/number_text.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -240,11 +241,13 @@ bool append_fixed_short(std::string& out, double value, int precision) {
     if (precision < 0 || precision > kMostShortDecimals || !std::isfinite(value)) return false;
     const double magnitude = std::fabs(value);
     if (magnitude >= 9007199254740992.0) return false;  // 2^53
-    int exponent = 0;
-    const double mantissa = std::frexp(magnitude, &exponent);  // magnitude = mantissa * 2^exponent
-    // m * 2^(exponent - 53), m below 2^53: an integer m and a shift k = 53 - exponent.
-    const auto m = static_cast<std::uint64_t>(std::ldexp(mantissa, 53));
-    const int shift = 53 - exponent;
+    // magnitude = m * 2^-shift exactly, from the bits: the stored fraction with its leading 1
+    // (none below the normal range) and the exponent less the fraction's 52 bits.
+    const auto bits = std::bit_cast<std::uint64_t>(magnitude);
+    const auto biased = static_cast<int>(bits >> 52);
+    constexpr std::uint64_t kFraction = (std::uint64_t{1} << 52) - 1;
+    const std::uint64_t m = biased == 0 ? bits & kFraction : (bits & kFraction) | (kFraction + 1);
+    const int shift = biased == 0 ? 1074 : 1075 - biased;
     using Wide = unsigned __int128;
     const Wide scaled = static_cast<Wide>(m) * kPowersOfTen[precision];
     Wide units = 0;  // value * 10^precision, rounded
@@ -255,9 +258,7 @@ bool append_fixed_short(std::string& out, double value, int precision) {
         const Wide rest = scaled - (units << shift);
         const Wide half = static_cast<Wide>(1) << (shift - 1);
         if (rest > half || (rest == half && (units & 1) != 0)) ++units;
-    } else {
-        return false;
-    }
+    }  // else below 2^-75: under half of the last decimal at any precision taken here, so 0
     const std::uint64_t unit = kPowersOfTen[precision];
     std::uint64_t whole = 0;
     std::uint64_t decimals = 0;
@@ -271,19 +272,21 @@ bool append_fixed_short(std::string& out, double value, int precision) {
         whole = static_cast<std::uint64_t>(wide_whole);
         decimals = static_cast<std::uint64_t>(units - wide_whole * unit);
     }
-    if (std::signbit(value)) out += '-';
-    char buffer[24];
-    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, whole);
-    out.append(buffer, end);
-    if (precision == 0) return true;
-    out += '.';
-    char digits[kMostShortDecimals];
-    std::uint64_t rest = decimals;
-    for (int i = precision - 1; i >= 0; --i) {
-        digits[i] = static_cast<char>('0' + rest % 10);
-        rest /= 10;
+    // The text is made backwards in one buffer: the decimals, the point, the whole digits, the
+    // sign; then appended at once.
+    char text[48];
+    char* at = text + sizeof text;
+    for (int i = 0; i < precision; ++i) {
+        *--at = static_cast<char>('0' + decimals % 10);
+        decimals /= 10;
     }
-    out.append(digits, static_cast<std::size_t>(precision));
+    if (precision > 0) *--at = '.';
+    do {
+        *--at = static_cast<char>('0' + whole % 10);
+        whole /= 10;
+    } while (whole != 0);
+    if (std::signbit(value)) *--at = '-';
+    out.append(at, static_cast<std::size_t>(text + sizeof text - at));
     return true;
 }
 
