@@ -179,8 +179,8 @@ void read_audio_regions(Bytes bytes, const Nodes& top, const std::vector<AudioFi
     for (const SessionBlockNode& top_block : top) {
         if (top_block.content_type != kRegionList && top_block.content_type != kRegionList10)
             continue;
-        // The list, its regions, and the first block inside each region.
-        const SessionBlockNode list = tree_of(bytes, top_block, 3);
+        // The list and its regions; the first block inside each region is parsed alone.
+        const SessionBlockNode list = tree_of(bytes, top_block, 2);
         // Room for the list's regions at once: doubling would copy them and hold up to twice
         // their room while it does.
         regions.reserve(regions.size() + list.children.size());
@@ -197,8 +197,9 @@ void read_audio_regions(Bytes bytes, const Nodes& top, const std::vector<AudioFi
             region.start = static_cast<std::int64_t>(ints.third);
             region.file_position = region.start;
             region.file_length = region.length;
-            if (!child.children.empty()) {
-                const std::uint64_t after = payload_end(child.children.front());
+            if (SessionBlockNode first;
+                parse_first_child(bytes.data(), bytes.size(), child, first)) {
+                const std::uint64_t after = payload_end(first);
                 if (bytes_fit(bytes, after, 4)) {
                     region.audio_file_index = read_u16le_checked(bytes, after);
                 }
