@@ -204,7 +204,7 @@ namespace {
 
 // An audio file's FILE token and whether its path lies beside the audio folder, worked out at
 // the file's first clip.
-const ItemSource& item_source(const ClipRecord& clip, const ItemWriteContext& context) {
+ItemSource& item_source(const ClipRecord& clip, const ItemWriteContext& context) {
     const auto known = item_writer.sources.find(clip.file_name.str());
     if (known != item_writer.sources.end()) return known->second;
     std::string hint;
@@ -308,10 +308,15 @@ void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string
         text += clip.phase_invert ? " -1 -1\n" : " 1 -1\n";
     }
 
-    const ItemSource& source = item_source(clip, context);
+    ItemSource& source = item_source(clip, context);
     if (source.outside_audio_folder) ++item_writer.clips_outside_audio_folder;
-    if (context.listed_files && !context.listed_files->contains(clip.file_name))
-        item_writer.unlisted_sources.push_back({track_name, clip.name});
+    if (context.listed_files) {
+        if (source.listed_in != context.listed_files) {
+            source.listed_in = context.listed_files;
+            source.listed = context.listed_files->contains(clip.file_name);
+        }
+        if (!source.listed) item_writer.unlisted_sources.push_back({track_name, clip.name});
+    }
     // The take's GUID and ARAMOD lines come before its source, as REAPER saves a take.
     std::string chain;
     if (clip.ara_index >= 0) {

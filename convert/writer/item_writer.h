@@ -22,6 +22,9 @@
 struct ItemSource {
     std::string token;  // the quoted path
     bool outside_audio_folder = false;
+    // Whether the file is in the session's audio-file list `listed_in`, the last one asked.
+    const std::set<std::string>* listed_in = nullptr;
+    bool listed = false;
 };
 
 // What the item writer counts for the console summary, and its running item number. Reset with
