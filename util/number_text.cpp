@@ -274,9 +274,21 @@ bool append_fixed_short(std::string& out, double value, int precision) {
     }
     // The text is made backwards in one buffer: the decimals, the point, the whole digits, the
     // sign; then appended at once.
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
     char text[48];
     char* at = text + sizeof text;
-    for (int i = 0; i < precision; ++i) {
+    int left = precision;
+    for (; left >= 2; left -= 2) {
+        const std::uint64_t pair = decimals % 100;
+        decimals /= 100;
+        at -= 2;
+        at[0] = kPairs[2 * pair];
+        at[1] = kPairs[2 * pair + 1];
+    }
+    if (left == 1) {
         *--at = static_cast<char>('0' + decimals % 10);
         decimals /= 10;
     }
