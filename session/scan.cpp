@@ -4,11 +4,17 @@
 
 bool match_block(SessionBytes bytes, std::size_t pos, std::uint16_t content_type,
                  BlockHeader& out) {
-    if (!bytes_fit(bytes, pos, 9) || bytes[pos] != kBlockMarker) return false;
-    if (read_u16le_checked(bytes, pos + 7) != content_type) return false;
+    // Every scanner's test of every candidate: the nine header bytes are checked to lie inside
+    // once, then read in place.
+    if (!bytes_fit(bytes, pos, 9)) return false;
+    const std::uint8_t* header = bytes.data() + pos;
+    const auto u16_at = [header](std::size_t at) {
+        return static_cast<std::uint16_t>(header[at] | header[at + 1] << 8);
+    };
+    if (header[0] != kBlockMarker || u16_at(7) != content_type) return false;
     out.position = pos;
-    out.block_type = read_u16le_checked(bytes, pos + 1);
-    out.size = read_u32le_checked(bytes, pos + 3);
+    out.block_type = u16_at(1);
+    out.size = read_u32le(header, 3);
     out.content_type = content_type;
     return true;
 }
