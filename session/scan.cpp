@@ -2,23 +2,6 @@
 
 #include "util/bytes.h"
 
-bool match_block(SessionBytes bytes, std::size_t pos, std::uint16_t content_type,
-                 BlockHeader& out) {
-    // Every scanner's test of every candidate: the nine header bytes are checked to lie inside
-    // once, then read in place.
-    if (!bytes_fit(bytes, pos, 9)) return false;
-    const std::uint8_t* header = bytes.data() + pos;
-    const auto u16_at = [header](std::size_t at) {
-        return static_cast<std::uint16_t>(header[at] | header[at + 1] << 8);
-    };
-    if (header[0] != kBlockMarker || u16_at(7) != content_type) return false;
-    out.position = pos;
-    out.block_type = u16_at(1);
-    out.size = read_u32le(header, 3);
-    out.content_type = content_type;
-    return true;
-}
-
 bool is_printable_byte(std::uint8_t byte) {
     return byte >= 0x20 && byte <= 0x7e;
 }
