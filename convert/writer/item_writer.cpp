@@ -219,6 +219,17 @@ ItemSource& item_source(const ClipRecord& clip, const ItemWriteContext& context)
     return item_writer.sources.emplace(clip.file_name.str(), std::move(source)).first->second;
 }
 
+// A FADEIN or FADEOUT line: the shape, the length, the shape again.
+void append_fade_line(std::string& text, const char* word, double shape, double length) {
+    text += word;
+    append_general(text, shape);
+    text += ' ';
+    append_fixed(text, length, 10);
+    text += " 0 ";
+    append_general(text, shape);
+    text += " 0 0 0\n";
+}
+
 // The item's text up to the point where another writer takes the file, written at once.
 void flush_item_text(std::FILE* file, std::string& text) {
     std::fwrite(text.data(), 1, text.size(), file);
@@ -244,21 +255,12 @@ void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string
     text += "\n      LENGTH ";
     append_fixed(text, length, 10);
 
-    const double fade_in_shape = finite_or(clip.fade_in_shape, 0.0);
-    const double fade_out_shape = finite_or(clip.fade_out_shape, 0.0);
-    text += "\n      LOOP 0\n      ALLTAKES 0\n      FADEIN ";
-    append_general(text, fade_in_shape);
-    text += ' ';
-    append_fixed(text, finite_or(clip.fade_in_length, 0.0), 10);
-    text += " 0 ";
-    append_general(text, fade_in_shape);
-    text += " 0 0 0\n      FADEOUT ";
-    append_general(text, fade_out_shape);
-    text += ' ';
-    append_fixed(text, finite_or(clip.fade_out_length, 0.0), 10);
-    text += " 0 ";
-    append_general(text, fade_out_shape);
-    text += clip.muted ? " 0 0 0\n      MUTE 1 0\n" : " 0 0 0\n      MUTE 0 0\n";
+    text += "\n      LOOP 0\n      ALLTAKES 0\n";
+    append_fade_line(text, "      FADEIN ", finite_or(clip.fade_in_shape, 0.0),
+                     finite_or(clip.fade_in_length, 0.0));
+    append_fade_line(text, "      FADEOUT ", finite_or(clip.fade_out_shape, 0.0),
+                     finite_or(clip.fade_out_length, 0.0));
+    text += clip.muted ? "      MUTE 1 0\n" : "      MUTE 0 0\n";
     if (clip.locked) {
         text += "      LOCK 1\n";
         ++item_writer.locked_clips;
