@@ -1,8 +1,9 @@
 #include "convert/clips/clip_fades.h"
 
+#include <algorithm>
 #include <cmath>
-#include <map>
-#include <optional>
+#include <limits>
+#include <utility>
 #include <vector>
 
 #include "convert/clips/clip_math.h"
@@ -35,34 +36,38 @@ FadeSpan fade_span(const TimeContext& time, std::uint64_t stored, std::uint8_t t
 
 // A track's clip starts and ends in time order, so that a fade finds the clips near it without a
 // pass over all of them. The crossfades move edges as they are applied: `moved` keeps the order
-// current. Clips laid out from clip groups have no edges here.
+// current, moving each changed edge the few places it travels. Clips laid out from clip groups
+// have no edges here; an edge that is no number sorts last, where no fade finds it.
 class ClipEdges {
   public:
-    explicit ClipEdges(std::vector<ClipRecord>& clips)
-        : clips_(clips), start_keys_(clips.size()), end_keys_(clips.size()) {
+    explicit ClipEdges(std::vector<ClipRecord>& clips) : clips_(clips) {
         for (std::size_t i = 0; i < clips.size(); ++i) {
             if (clips[i].raw_start == kClipGroupRawStart) continue;
-            enter(starts_, start_keys_[i], clips[i].start, i);
-            enter(ends_, end_keys_[i], clips[i].start + clips[i].length, i);
+            starts_.entries.push_back({key_of(clips[i].start), i});
+            ends_.entries.push_back({key_of(clips[i].start + clips[i].length), i});
         }
+        starts_.sort(clips.size());
+        ends_.sort(clips.size());
     }
 
     // The clip whose end (or start) lies nearest the position, nearer than the fade edge
     // tolerance; of clips as near, the first.
     ClipRecord* nearest(double position, bool at_end) const {
-        const std::multimap<double, std::size_t>& edges = at_end ? ends_ : starts_;
+        const std::vector<Entry>& edges = (at_end ? ends_ : starts_).entries;
         // A window twice the tolerance wide: the distance itself decides, as computed below.
         constexpr double kWindow = 2.0 * kFadeEdgeSeconds;
         std::size_t best = clips_.size();
         double best_distance = kFadeEdgeSeconds;
-        for (auto at = edges.lower_bound(position - kWindow);
-             at != edges.end() && at->first <= position + kWindow; ++at) {
-            const ClipRecord& clip = clips_[at->second];
+        const auto first =
+            std::lower_bound(edges.begin(), edges.end(), position - kWindow,
+                             [](const Entry& e, double edge) { return e.edge < edge; });
+        for (auto at = first; at != edges.end() && at->edge <= position + kWindow; ++at) {
+            const ClipRecord& clip = clips_[at->clip];
             const double edge = at_end ? clip.start + clip.length : clip.start;
             const double distance = std::fabs(edge - position);
             if (distance < best_distance ||
-                (distance == best_distance && best < clips_.size() && at->second < best)) {
-                best = at->second;
+                (distance == best_distance && best < clips_.size() && at->clip < best)) {
+                best = at->clip;
                 best_distance = distance;
             }
         }
@@ -72,34 +77,48 @@ class ClipEdges {
     // The clip's start or length changed.
     void moved(const ClipRecord* clip) {
         const auto i = static_cast<std::size_t>(clip - clips_.data());
-        leave(starts_, start_keys_[i], i);
-        leave(ends_, end_keys_[i], i);
-        enter(starts_, start_keys_[i], clip->start, i);
-        enter(ends_, end_keys_[i], clip->start + clip->length, i);
+        starts_.move(i, key_of(clip->start));
+        ends_.move(i, key_of(clip->start + clip->length));
     }
 
   private:
-    // An edge that is no number can be nearest to nothing: it is not entered.
-    static void enter(std::multimap<double, std::size_t>& edges, std::optional<double>& key,
-                      double edge, std::size_t i) {
-        if (!std::isfinite(edge)) return;
-        edges.emplace(edge, i);
-        key = edge;
-    }
-    static void leave(std::multimap<double, std::size_t>& edges, std::optional<double>& key,
-                      std::size_t i) {
-        if (!key) return;
-        auto [at, end] = edges.equal_range(*key);
-        while (at != end && at->second != i) ++at;
-        if (at != end) edges.erase(at);
-        key.reset();
+    struct Entry {
+        double edge;
+        std::size_t clip;
+    };
+    // One kind of edge, ascending, and where each clip's entry stands.
+    struct Edges {
+        std::vector<Entry> entries;
+        std::vector<std::size_t> slot_of;  // by clip; entries.size() for a clip without one
+
+        void sort(std::size_t clips) {
+            std::sort(entries.begin(), entries.end(),
+                      [](const Entry& a, const Entry& b) { return a.edge < b.edge; });
+            slot_of.assign(clips, entries.size());
+            for (std::size_t k = 0; k < entries.size(); ++k) slot_of[entries[k].clip] = k;
+        }
+        // The clip's edge is now `edge`: its entry moves to its place among its neighbours.
+        void move(std::size_t clip, double edge) {
+            std::size_t k = slot_of[clip];
+            if (k >= entries.size()) return;
+            entries[k].edge = edge;
+            while (k > 0 && entries[k - 1].edge > edge) swap_with_next(--k);
+            while (k + 1 < entries.size() && entries[k + 1].edge < edge) swap_with_next(k++);
+        }
+        void swap_with_next(std::size_t k) {
+            std::swap(entries[k], entries[k + 1]);
+            slot_of[entries[k].clip] = k;
+            slot_of[entries[k + 1].clip] = k + 1;
+        }
+    };
+
+    static double key_of(double edge) {
+        return std::isfinite(edge) ? edge : std::numeric_limits<double>::infinity();
     }
 
     std::vector<ClipRecord>& clips_;
-    std::multimap<double, std::size_t> starts_;
-    std::multimap<double, std::size_t> ends_;
-    std::vector<std::optional<double>> start_keys_;  // each clip's entry, if it has one
-    std::vector<std::optional<double>> end_keys_;
+    Edges starts_;
+    Edges ends_;
 };
 
 void set_source_offset(ClipRecord& clip, double seconds, double rate) {
