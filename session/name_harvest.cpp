@@ -129,6 +129,12 @@ void harvest_session_strings(const std::uint8_t* data, std::size_t length,
             pos += 2;
             continue;
         }
+        // Eight bytes of 0 hold no length byte: runs of zeros are passed over eight at a time.
+        std::uint64_t eight = 0;
+        if (pos + 8 <= length && (std::memcpy(&eight, data + pos, 8), eight == 0)) {
+            pos += 7;
+            continue;
+        }
         if (data[pos + 2] != 0) {
             pos += 1;
             continue;

@@ -70,12 +70,13 @@ TEST(HarvestSessionStrings, StereoNamesAndBusesWhoseHalvesExist) {
     harvest_session_strings(u8(left_only), left_only.size(), buses);
     EXPECT_EQ(buses, (std::vector<std::string>{"Bus 3-4"}));
 
-    // Names right after bytes that are not 0, at every offset from them.
-    const std::string packed =
-        "q" + text("Bus 3-4") + "qr" + text("Bus 3") + "qrs" + text("Bus 4") + "qrst";
+    // Names right after bytes that are not 0, at every offset from them, and after runs of 0.
+    const std::string packed = "q" + text("Bus 3-4") + "qr" + text("Bus 3") + "qrs" +
+                               text("Bus 4") + "qrst" + zeros(9) + text("Bus 5-6") + zeros(14) +
+                               text("Bus 5") + zeros(8) + text("Bus 6");
     std::vector<std::string> found;
     harvest_session_strings(u8(packed), packed.size(), found);
-    EXPECT_EQ(found, (std::vector<std::string>{"Bus 3-4"}));
+    EXPECT_EQ(found, (std::vector<std::string>{"Bus 3-4", "Bus 5-6"}));
 
     // A name that ends as a marked one does is still kept only when it is marked itself.
     const std::string alike = zeros(3) + text("Guitar") + text("Sitar") + text("Guitar.L.wav") +
