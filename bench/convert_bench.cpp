@@ -1,7 +1,8 @@
 // Converts two synthetic mix sessions, about 10 MB and about 50 MB (tracks of audio clips with
 // fades and crossfades, volume and pan automation, memory locations, a tempo map of several
-// hundred entries), and sets each conversion beside its floor: reading the file, decrypting it,
-// one memchr pass for the block marker and writing as many bytes as the project has.
+// hundred entries), and one clip-dense session (500 tracks of 1,000 clips, each clip its own
+// region, about 48 MiB), and sets each conversion beside its floor: reading the file, decrypting
+// it, one memchr pass for the block marker and writing as many bytes as the project has.
 //
 // Each measurement runs in a process of its own (this program started again with --floor or
 // --convert), and the sessions are built in one more (--build): a started process counts its
@@ -27,6 +28,7 @@
 #include "app/output.h"
 #include "convert/convert_session.h"
 #include "platform/ptformat.h"
+#include "tests/large_session.h"
 #include "tests/mix_session.h"
 
 extern char** environ;
@@ -43,7 +45,7 @@ struct BenchSession {
 };
 
 // About 10 MB and about 50 MB, the larger with more tracks and more clips on each.
-const BenchSession kSessions[] = {
+const BenchSession kMixSessions[] = {
     {"10 MB",
      {.tracks = 400,
       .clips_per_track = 120,
@@ -61,6 +63,10 @@ const BenchSession kSessions[] = {
       .tempo_entries = 900,
       .locations = 1000}},
 };
+
+// Many short clips and nothing else: the clip reading and the item writing dominate.
+const large_session::Shape kClipDense = {.tracks = 500, .clips_per_track = 1000, .files = 500};
+constexpr int kClipDenseIndex = 2;  // --build's number for it, after the two mix shapes
 
 double seconds_since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -92,7 +98,9 @@ int run_floor(const char* session_path, const char* out_path, std::size_t projec
 }
 
 int run_build(const char* session_path, int which) {
-    const std::string session = mix_session::encrypted_session(kSessions[which].shape);
+    const std::string session = which == kClipDenseIndex
+                                    ? large_session::encrypted(kClipDense)
+                                    : mix_session::encrypted_session(kMixSessions[which].shape);
     std::FILE* f = std::fopen(session_path, "wb");
     if (!f) return 1;
     std::fwrite(session.data(), 1, session.size(), f);
@@ -182,7 +190,7 @@ int main(int argc, char** argv) {
         return run_floor(argv[2], argv[3], std::strtoull(argv[4], nullptr, 10));
     if (argc == 4 && std::strcmp(argv[1], "--convert") == 0) return run_convert(argv[2], argv[3]);
     if (argc == 4 && std::strcmp(argv[1], "--build") == 0)
-        return run_build(argv[2], std::atoi(argv[3]) != 0 ? 1 : 0);
+        return run_build(argv[2], std::clamp(std::atoi(argv[3]), 0, kClipDenseIndex));
 
     const std::string self = fs::canonical("/proc/self/exe").string();
     // A folder of this run's own: other runs of the benchmark may share the machine.
@@ -191,12 +199,11 @@ int main(int argc, char** argv) {
     fs::create_directories(dir);
     std::vector<double> cost_per_mb;
     int code = 0;
-    for (int which = 0; which < 2; ++which) {
-        const BenchSession& bench = kSessions[which];
-        const mix_session::MixShape& shape = bench.shape;
+    for (int which = 0; which <= kClipDenseIndex; ++which) {
         const std::string session_path = (dir / "Mix.ptx").string();
         const std::string project_path = (dir / "Mix.rpp").string();
         const std::string floor_path = (dir / "floor.out").string();
+        const char* name = which == kClipDenseIndex ? "clip-dense" : kMixSessions[which].name;
         if (!measure(self, {"--build", session_path, std::to_string(which)}).ok) return 1;
         const Measured convert = best_of(self, {"--convert", session_path, project_path});
         std::error_code ec;
@@ -205,24 +212,31 @@ int main(int argc, char** argv) {
         const Measured floor = best_of(
             self, {"--floor", session_path, floor_path, std::to_string(ec ? 0 : project_size)});
         if (!convert.ok || !floor.ok) {
-            std::printf("%s: a run failed\n", bench.name);
+            std::printf("%s: a run failed\n", name);
             code = 1;
             continue;
         }
         const double session_mb = megabytes(session_size);
-        cost_per_mb.push_back(convert.seconds / session_mb);
-        std::printf(
-            "%s session: %d tracks, %d clips, %d automation points per lane, %d tempo entries, "
-            "%d memory locations\n",
-            bench.name, shape.tracks, shape.tracks * shape.clips_per_track, shape.automation_points,
-            shape.tempo_entries, shape.locations);
+        if (which == kClipDenseIndex) {
+            std::printf("%s session: %d tracks, %d clips, each its own region\n", name,
+                        kClipDense.tracks, kClipDense.tracks * kClipDense.clips_per_track);
+        } else {
+            const mix_session::MixShape& shape = kMixSessions[which].shape;
+            cost_per_mb.push_back(convert.seconds / session_mb);
+            std::printf(
+                "%s session: %d tracks, %d clips, %d automation points per lane, %d tempo "
+                "entries, %d memory locations\n",
+                name, shape.tracks, shape.tracks * shape.clips_per_track, shape.automation_points,
+                shape.tempo_entries, shape.locations);
+        }
         std::printf("  session %.2f MB, project %.2f MB\n", session_mb, megabytes(project_size));
         std::printf("  floor      %.3f s, peak %.1f MiB\n", floor.seconds, floor.peak_mib);
         std::printf("  conversion %.3f s, peak %.1f MiB (limit 3 x session + 32 MiB = %.1f MiB)\n",
                     convert.seconds, convert.peak_mib,
                     3.0 * static_cast<double>(session_size) / (1024.0 * 1024.0) + 32.0);
         std::printf("  conversion / floor %.2f, cost %.4f s per MB\n",
-                    convert.seconds / floor.seconds, cost_per_mb.back());
+                    convert.seconds / floor.seconds, convert.seconds / session_mb);
+        std::fflush(stdout);
     }
     if (cost_per_mb.size() == 2)
         std::printf("cost per MB at 50 MB / at 10 MB: %.2f\n", cost_per_mb[1] / cost_per_mb[0]);

@@ -1,6 +1,7 @@
 #include "session/block_tree.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "util/bytes.h"
@@ -23,6 +24,36 @@ bool read_block_header(std::span<const std::uint8_t> bytes, std::uint64_t pos, s
 namespace {
 
 bool parse_at_depth(std::span<const std::uint8_t> bytes, std::uint64_t position,
+                    std::uint64_t limit, int depth, int levels, SessionBlockNode& out);
+
+// The children of the block at `position` (its header read), from the first on, each passed to
+// `visit` until it returns false: the search of `parse_at_depth`, shared by the whole parse and
+// the first child alone.
+template <typename Visit>
+void visit_children(std::span<const std::uint8_t> bytes, std::uint64_t position,
+                    const BlockHeader& header, int depth, int levels, Visit&& visit) {
+    // Relative to the marker, so the block's own header bytes are tried as well.
+    std::uint64_t r = 1;
+    const std::uint64_t last = std::min<std::uint64_t>(position + header.size, bytes.size());
+    while (r < header.size) {
+        // A child starts at a marker: the positions before the next one cannot hold one.
+        if (position + r >= last) break;
+        const void* marker =
+            std::memchr(bytes.data() + position + r, kBlockMarker, last - (position + r));
+        if (marker == nullptr) break;
+        r = static_cast<std::uint64_t>(static_cast<const std::uint8_t*>(marker) - bytes.data()) -
+            position;
+        SessionBlockNode child;
+        if (parse_at_depth(bytes, position + r, header.end(), depth + 1, levels, child)) {
+            r += kBlockHeaderSize + child.payload_size;
+            if (!visit(std::move(child))) return;
+        } else {
+            r += 1;
+        }
+    }
+}
+
+bool parse_at_depth(std::span<const std::uint8_t> bytes, std::uint64_t position,
                     std::uint64_t limit, int depth, int levels, SessionBlockNode& out) {
     BlockHeader header;
     if (!read_block_header(bytes, position, limit, header)) return false;
@@ -34,17 +65,10 @@ bool parse_at_depth(std::span<const std::uint8_t> bytes, std::uint64_t position,
     node.block_type = header.block_type;
     node.content_type = header.content_type;
     if (header.size > 1 && depth < levels) {
-        // Relative to the marker, so the block's own header bytes are tried as well.
-        std::uint64_t r = 1;
-        while (r < header.size) {
-            SessionBlockNode child;
-            if (parse_at_depth(bytes, position + r, header.end(), depth + 1, levels, child)) {
-                r += kBlockHeaderSize + child.payload_size;
-                node.children.push_back(std::move(child));
-            } else {
-                r += 1;
-            }
-        }
+        visit_children(bytes, position, header, depth, levels, [&](SessionBlockNode&& child) {
+            node.children.push_back(std::move(child));
+            return true;
+        });
     }
     out = std::move(node);
     return true;
@@ -57,6 +81,23 @@ bool parse_block_tree(const std::uint8_t* bytes, std::uint64_t length, std::uint
     if (bytes == nullptr) return false;
     return parse_at_depth({bytes, static_cast<std::size_t>(length)}, position, limit, 1,
                           std::min(levels, kMaxBlockDepth), out);
+}
+
+bool parse_first_child(const std::uint8_t* bytes, std::uint64_t length,
+                       const SessionBlockNode& parent, SessionBlockNode& out) {
+    if (bytes == nullptr || parent.payload_size <= 1) return false;
+    const std::span<const std::uint8_t> all(bytes, static_cast<std::size_t>(length));
+    BlockHeader header;
+    header.position = parent.payload_position - kBlockHeaderSize;
+    header.size = parent.payload_size;
+    bool found = false;
+    // Level 1 of 1: the child without children of its own.
+    visit_children(all, header.position, header, 0, 1, [&](SessionBlockNode&& child) {
+        out = std::move(child);
+        found = true;
+        return false;
+    });
+    return found;
 }
 
 std::vector<SessionBlockNode> parse_top_level_blocks(const std::uint8_t* bytes,

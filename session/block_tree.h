@@ -54,6 +54,12 @@ struct SessionBlockNode {
 bool parse_block_tree(const std::uint8_t* bytes, std::uint64_t length, std::uint64_t position,
                       std::uint64_t limit, SessionBlockNode& out, int levels = kMaxBlockDepth);
 
+// The first child `parse_block_tree` finds in `parent` (a node it made), without the child's own
+// children; false when there is none. The same child its `children` would begin with, without
+// parsing the rest.
+bool parse_first_child(const std::uint8_t* bytes, std::uint64_t length,
+                       const SessionBlockNode& parent, SessionBlockNode& out);
+
 // The session's top-level blocks in order: from position 20 to the end of the bytes, each block
 // found is kept and skipped whole; a position holding none advances one byte.
 std::vector<SessionBlockNode> parse_top_level_blocks(const std::uint8_t* bytes,

@@ -45,9 +45,16 @@ void read_channel_entries(const std::uint8_t* data, std::size_t length,
                           std::vector<ChannelEntry>& out) {
     if (length < 17) return;
     const SessionBytes bytes = session_bytes(data, length);
-    const std::vector<std::size_t> marks = id_marks(bytes);
+    // The id marks are searched for once, at the first entry: most sessions' readers ask for
+    // entries a session without a mixer does not have.
+    std::vector<std::size_t> marks;
+    bool marks_read = false;
     std::set<EntryKey> seen;
     scan_blocks(bytes, kChannelEntryType, length - 17, [&](const BlockHeader& block) {
+        if (!marks_read) {
+            marks = id_marks(bytes);
+            marks_read = true;
+        }
         ChannelEntry entry;
         if (!read_entry(bytes, marks, block, entry)) return false;
         if (seen.emplace(entry.id_a, entry.id_b, entry.kind, entry.name, entry.channels).second)

@@ -126,6 +126,8 @@ void read_midi_chunks(const std::uint8_t* data, std::size_t length, std::vector<
     const SessionBytes bytes = session_bytes(data, length);
     if (bytes.size() <= kScanTail) return;
     ChunkRanges ranges = chunk_ranges(bytes);
+    // Chunks are read inside chunk blocks only: a session without them has no MIDI to search.
+    if (ranges.ranges.empty()) return;
 
     static const std::string_view kMd = "Md";
     static const std::boyer_moore_horspool_searcher searcher(kMd.begin(), kMd.end());

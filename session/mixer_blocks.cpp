@@ -28,19 +28,47 @@ const BlockHeader* first_block_between(const std::vector<BlockHeader>& blocks, s
     return &*it;
 }
 
+namespace {
+
+// How common a byte is in session bytes, lower for rarer: zero fills most fields, 0xff the
+// negative and unset ones; any other byte is taken as rare.
+int byte_commonness(std::uint8_t byte) {
+    if (byte == 0x00) return 2;
+    if (byte == 0xff) return 1;
+    return 0;
+}
+
+}  // namespace
+
+std::size_t find_next(SessionBytes bytes, std::string_view pattern, std::size_t from) {
+    if (pattern.empty() || pattern.size() > bytes.size()) return bytes.size();
+    // memchr finds the pattern's rarest byte; each hit is then compared whole.
+    std::size_t anchor = 0;
+    for (std::size_t i = 1; i < pattern.size(); ++i)
+        if (byte_commonness(static_cast<std::uint8_t>(pattern[i])) <
+            byte_commonness(static_cast<std::uint8_t>(pattern[anchor])))
+            anchor = i;
+    const auto anchor_byte = static_cast<std::uint8_t>(pattern[anchor]);
+    const std::uint8_t* base = bytes.data();
+    // The anchor of a match stands from `anchor` to `last`, both included.
+    const std::size_t last = bytes.size() - pattern.size() + anchor;
+    std::size_t pos = from + anchor;
+    while (pos <= last) {
+        const void* hit = std::memchr(base + pos, anchor_byte, last - pos + 1);
+        if (hit == nullptr) break;
+        pos = static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - base);
+        const std::size_t start = pos - anchor;
+        if (std::memcmp(base + start, pattern.data(), pattern.size()) == 0) return start;
+        ++pos;
+    }
+    return bytes.size();
+}
+
 std::vector<std::size_t> find_all(SessionBytes bytes, std::string_view pattern) {
     std::vector<std::size_t> out;
-    if (pattern.empty()) return out;
-    const char* base = reinterpret_cast<const char*>(bytes.data());
-    const std::string_view text(base, bytes.size());
-    const std::boyer_moore_horspool_searcher searcher(pattern.begin(), pattern.end());
-    auto from = text.begin();
-    while (true) {
-        const auto hit = std::search(from, text.end(), searcher);
-        if (hit == text.end()) break;
-        out.push_back(static_cast<std::size_t>(hit - text.begin()));
-        from = hit + 1;
-    }
+    for (std::size_t at = find_next(bytes, pattern, 0); at < bytes.size();
+         at = find_next(bytes, pattern, at + 1))
+        out.push_back(at);
     return out;
 }
 

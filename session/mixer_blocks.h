@@ -19,8 +19,11 @@ std::vector<BlockHeader> collect_blocks(SessionBytes bytes, std::uint16_t conten
 const BlockHeader* first_block_between(const std::vector<BlockHeader>& blocks, std::uint64_t after,
                                        std::uint64_t before);
 
-// Every position at which `pattern` stands in the bytes, ascending (one pass of a precomputed
-// searcher).
+// The first position from `from` on at which `pattern` stands in the bytes, or the bytes' size
+// when there is none: memchr finds the pattern's rarest byte, and each hit is compared whole.
+std::size_t find_next(SessionBytes bytes, std::string_view pattern, std::size_t from);
+
+// Every position at which `pattern` stands in the bytes, ascending (one pass of `find_next`).
 std::vector<std::size_t> find_all(SessionBytes bytes, std::string_view pattern);
 
 // The first of `positions` (ascending) at or after `from` and below `before`, or `before` when

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "session/scan.h"
@@ -24,6 +25,38 @@ bool all_digits(std::string_view text) {
 struct StereoMarks {
     bool left = false;
     bool right = false;
+};
+
+// The three bytes before the stereo marks of one side, as 24-bit values: a sorted list while
+// there are few, a bit for every value past that, so that neither a small session pays for the
+// bits nor a session full of marks for the list.
+class MarkEnds {
+  public:
+    void add(std::uint32_t key) {
+        if (!bits_.empty()) {
+            bits_[key] = true;
+            return;
+        }
+        keys_.push_back(key);
+        if (keys_.size() <= kMostListed) return;
+        bits_.resize(std::size_t{1} << 24);
+        for (std::uint32_t k : keys_) bits_[k] = true;
+        keys_ = {};
+    }
+    // Called once, after the last `add`.
+    void seal() {
+        std::sort(keys_.begin(), keys_.end());
+        keys_.erase(std::unique(keys_.begin(), keys_.end()), keys_.end());
+    }
+    bool contains(std::uint32_t key) const {
+        return bits_.empty() ? std::binary_search(keys_.begin(), keys_.end(), key) : bits_[key];
+    }
+    bool empty() const { return keys_.empty() && bits_.empty(); }
+
+  private:
+    static constexpr std::size_t kMostListed = std::size_t{1} << 16;
+    std::vector<std::uint32_t> keys_;
+    std::vector<bool> bits_;
 };
 
 }  // namespace
@@ -67,22 +100,62 @@ void harvest_session_strings(const std::uint8_t* data, std::size_t length,
                              std::vector<std::string>& out) {
     const SessionBytes bytes = session_bytes(data, length);
     if (length < 5) return;
-    std::map<std::string, StereoMarks, std::less<>> harvested;
+    // A name is kept when it stands in the bytes as "name.L" and as "name.R" too, or as one of
+    // the buses "Bus n-m", "Bus n" and "Bus m". The three bytes before each ".L" and each ".R"
+    // tell most names apart first: a name that does not end in such three bytes of both sides
+    // cannot be kept, and only the buses and the other names are held.
+    MarkEnds left_ends;
+    MarkEnds right_ends;
+    const auto end_key = [&](std::size_t at) {  // the three bytes before `at`
+        return std::uint32_t{data[at - 3]} << 16 | std::uint32_t{data[at - 2]} << 8 | data[at - 1];
+    };
+    for (std::size_t pos = 0; pos + 1 < length; ++pos) {
+        const void* dot = std::memchr(data + pos, '.', length - 1 - pos);
+        if (dot == nullptr) break;
+        pos = static_cast<std::size_t>(static_cast<const std::uint8_t*>(dot) - data);
+        if ((bytes[pos + 1] != 'L' && bytes[pos + 1] != 'R') || pos < 3) continue;
+        (bytes[pos + 1] == 'L' ? left_ends : right_ends).add(end_key(pos));
+    }
+    left_ends.seal();
+    right_ends.seal();
+    const bool buses_only = left_ends.empty() || right_ends.empty();
+    // The texts are views of the session bytes, held once each.
+    std::unordered_map<std::string_view, StereoMarks> harvested;
     for (std::size_t pos = 0; pos <= length - 5; ++pos) {
-        // Most positions fail on the length alone (3 to 40, as a u32): tell them here.
-        if (data[pos] < 3 || data[pos] > 40 || data[pos + 1] != 0 || data[pos + 2] != 0 ||
-            data[pos + 3] != 0)
+        // Most positions fail on the length alone (3 to 40, as a u32): tell them here. A length's
+        // three high bytes are 0, so a byte that is not 0 rules out the positions it would be
+        // one of: they are passed over together.
+        if (data[pos + 3] != 0) {
+            pos += 2;
+            continue;
+        }
+        // Eight bytes of 0 hold no length byte: runs of zeros are passed over eight at a time.
+        std::uint64_t eight = 0;
+        if (pos + 8 <= length && (std::memcpy(&eight, data + pos, 8), eight == 0)) {
+            pos += 7;
+            continue;
+        }
+        if (data[pos + 2] != 0) {
+            pos += 1;
+            continue;
+        }
+        if (data[pos] < 3 || data[pos] > 40 || data[pos + 1] != 0) continue;
+        if (buses_only && (pos + 8 > length || std::memcmp(data + pos + 4, "Bus ", 4) != 0))
             continue;
         std::string_view text;
         if (!read_text_at(bytes, pos, length, 3, 40, TextBytes::name, text)) continue;
+        if (!text.starts_with("Bus ")) {
+            const std::uint32_t key = end_key(pos + 4 + text.size());
+            if (buses_only || !left_ends.contains(key) || !right_ends.contains(key)) continue;
+        }
         if (text.find('.') != std::string_view::npos || is_path_or_file_name(text)) continue;
-        harvested.try_emplace(std::string(text));
+        harvested.try_emplace(text);
     }
     if (harvested.empty()) return;
 
     std::set<std::size_t> lengths;
     for (const auto& [text, marks] : harvested) lengths.insert(text.size());
-    for (std::size_t pos = 0; pos + 1 < length; ++pos) {
+    for (std::size_t pos = 0; !buses_only && pos + 1 < length; ++pos) {
         const void* dot = std::memchr(data + pos, '.', length - 1 - pos);
         if (dot == nullptr) break;
         pos = static_cast<std::size_t>(static_cast<const std::uint8_t*>(dot) - data);
@@ -96,16 +169,19 @@ void harvest_session_strings(const std::uint8_t* data, std::size_t length,
         }
     }
 
+    std::vector<std::string_view> kept;
     for (const auto& [text, marks] : harvested) {
         std::string first;
         std::string second;
-        if (parse_bus_name(text, first, second) && harvested.contains(first) &&
-            harvested.contains(second)) {
-            out.push_back(text);
+        if (text.starts_with("Bus ") && parse_bus_name(text, first, second) &&
+            harvested.contains(first) && harvested.contains(second)) {
+            kept.push_back(text);
         } else if (!text.starts_with("Bus ") && marks.left && marks.right) {
-            out.push_back(text);
+            kept.push_back(text);
         }
     }
+    std::sort(kept.begin(), kept.end());
+    out.insert(out.end(), kept.begin(), kept.end());
 }
 
 void harvest_head_strings(const std::uint8_t* data, std::size_t length,

@@ -2,17 +2,6 @@
 
 #include "util/bytes.h"
 
-bool match_block(SessionBytes bytes, std::size_t pos, std::uint16_t content_type,
-                 BlockHeader& out) {
-    if (!bytes_fit(bytes, pos, 9) || bytes[pos] != kBlockMarker) return false;
-    if (read_u16le_checked(bytes, pos + 7) != content_type) return false;
-    out.position = pos;
-    out.block_type = read_u16le_checked(bytes, pos + 1);
-    out.size = read_u32le_checked(bytes, pos + 3);
-    out.content_type = content_type;
-    return true;
-}
-
 bool is_printable_byte(std::uint8_t byte) {
     return byte >= 0x20 && byte <= 0x7e;
 }

@@ -47,8 +47,24 @@ inline SessionBytes session_bytes(const std::uint8_t* data, std::size_t length) 
 
 // The header of a candidate block at `pos`: the marker is there and the content type (pos + 7,
 // pos + 8) lies inside the bytes and equals `content_type`. Nothing else is checked, not even that
-// the block fits: each reader states its own conditions.
-bool match_block(SessionBytes bytes, std::size_t pos, std::uint16_t content_type, BlockHeader& out);
+// the block fits: each reader states its own conditions. Inline, as every scanner tests every
+// candidate with it: the nine header bytes are checked to lie inside once, then read in place.
+inline bool match_block(SessionBytes bytes, std::size_t pos, std::uint16_t content_type,
+                        BlockHeader& out) {
+    if (pos > bytes.size() || bytes.size() - pos < 9) return false;
+    const std::uint8_t* header = bytes.data() + pos;
+    const auto u16_at = [header](std::size_t at) {
+        return static_cast<std::uint16_t>(header[at] | header[at + 1] << 8);
+    };
+    if (header[0] != kBlockMarker || u16_at(7) != content_type) return false;
+    out.position = pos;
+    out.block_type = u16_at(1);
+    out.size = static_cast<std::uint32_t>(header[3]) | static_cast<std::uint32_t>(header[4]) << 8 |
+               static_cast<std::uint32_t>(header[5]) << 16 |
+               static_cast<std::uint32_t>(header[6]) << 24;
+    out.content_type = content_type;
+    return true;
+}
 
 // The second byte of the block type is 0.
 inline bool high_byte_zero(const BlockHeader& block) {

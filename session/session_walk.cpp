@@ -147,21 +147,43 @@ struct TrackSlot {
 
 // --- Audio regions ---------------------------------------------------------------------------
 
-SharedText audio_file_name(const std::vector<AudioFilePair>& files, std::uint16_t index) {
-    for (const AudioFilePair& file : files) {
-        if (file.index == index || file.name.empty()) return file.name;
+// A region's file: the first of the files that bears its index, unless a file without a name
+// comes first, which ends the list.
+class AudioFileNames {
+  public:
+    explicit AudioFileNames(const std::vector<AudioFilePair>& files) : files_(files) {
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            if (files[i].name.empty()) {
+                list_end_ = i;
+                break;
+            }
+            first_.emplace(files[i].index, i);
+        }
     }
-    return {};
-}
+    SharedText operator()(std::uint16_t index) const {
+        if (const auto found = first_.find(index); found != first_.end())
+            return files_[found->second].name;
+        return list_end_ < files_.size() ? files_[list_end_].name : SharedText{};
+    }
+
+  private:
+    const std::vector<AudioFilePair>& files_;
+    std::unordered_map<std::uint16_t, std::size_t> first_;  // the files before the end only
+    std::size_t list_end_ = static_cast<std::size_t>(-1);
+};
 
 void read_audio_regions(Bytes bytes, const Nodes& top, const std::vector<AudioFilePair>& files,
                         std::vector<SessionRegion>& regions) {
     std::uint32_t next_index = 0;
+    const AudioFileNames audio_file_name(files);
     for (const SessionBlockNode& top_block : top) {
         if (top_block.content_type != kRegionList && top_block.content_type != kRegionList10)
             continue;
-        // The list, its regions, and the first block inside each region.
-        const SessionBlockNode list = tree_of(bytes, top_block, 3);
+        // The list and its regions; the first block inside each region is parsed alone.
+        const SessionBlockNode list = tree_of(bytes, top_block, 2);
+        // Room for the list's regions at once: doubling would copy them and hold up to twice
+        // their room while it does.
+        regions.reserve(regions.size() + list.children.size());
         for (const SessionBlockNode& child : list.children) {
             if (child.content_type != kRegion && child.content_type != kRegion10) continue;
             const std::uint64_t c = child.payload_position;
@@ -175,13 +197,14 @@ void read_audio_regions(Bytes bytes, const Nodes& top, const std::vector<AudioFi
             region.start = static_cast<std::int64_t>(ints.third);
             region.file_position = region.start;
             region.file_length = region.length;
-            if (!child.children.empty()) {
-                const std::uint64_t after = payload_end(child.children.front());
+            if (SessionBlockNode first;
+                parse_first_child(bytes.data(), bytes.size(), child, first)) {
+                const std::uint64_t after = payload_end(first);
                 if (bytes_fit(bytes, after, 4)) {
                     region.audio_file_index = read_u16le_checked(bytes, after);
                 }
             }
-            region.audio_file_name = audio_file_name(files, region.audio_file_index);
+            region.audio_file_name = audio_file_name(region.audio_file_index);
             regions.push_back(std::move(region));
         }
     }

@@ -16,12 +16,6 @@ constexpr std::uint32_t kInstrumentTrackType = 0x2621;
 constexpr std::uint32_t kVcaType = 0x261f;
 constexpr std::uint32_t kIdMarker = 42;  // '*' 0 0 0
 
-std::string u32_text(std::uint32_t value) {
-    std::string out;
-    append_u32le(out, value);
-    return out;
-}
-
 std::vector<BlockRange> ranges_of(const std::vector<NamedBlockEntry>& named) {
     std::vector<BlockRange> out;
     for (const NamedBlockEntry& e : named) out.push_back({e.block_start, e.block_end});
@@ -35,6 +29,20 @@ void read_master_items(const std::uint8_t* data, std::size_t length,
     const SessionBytes bytes = session_bytes(data, length);
     std::vector<ChannelEntry> entries;
     read_channel_entries(data, length, entries);
+    // Where each output entry's ids stand after an id mark, ascending: one pass over the marks
+    // for all the entries.
+    std::map<std::pair<std::uint32_t, std::uint32_t>, std::vector<std::size_t>> marked;
+    for (const ChannelEntry& e : entries)
+        if (e.kind == kOutputKind && !e.channels.empty() && e.channels.front() >= 1)
+            marked[{e.id_a, e.id_b}];
+    if (!marked.empty()) {
+        for (std::size_t q : id_marks(bytes)) {
+            if (!bytes_fit(bytes, q + 4, 8)) break;
+            const auto at =
+                marked.find({read_u32le_checked(bytes, q + 4), read_u32le_checked(bytes, q + 8)});
+            if (at != marked.end()) at->second.push_back(q);
+        }
+    }
     for (const ChannelEntry& e : entries) {
         if (e.kind != kOutputKind || e.channels.empty() || e.channels.front() < 1) continue;
         MasterItem item;
@@ -49,8 +57,7 @@ void read_master_items(const std::uint8_t* data, std::size_t length,
                 break;
             }
         }
-        const std::string marked = u32_text(kIdMarker) + u32_text(e.id_a) + u32_text(e.id_b);
-        for (std::size_t q : find_all(bytes, marked)) {
+        for (std::size_t q : marked.at({e.id_a, e.id_b})) {
             for (const LaneGroup& g : groups) {
                 if (g.block_start <= q + 4 && q + 4 < g.block_end &&
                     g.block_start != item.output_block_start) {

@@ -263,6 +263,28 @@ TEST(BlockTree, AShallowTreeIsTheWholeTreeCut) {
     }
 }
 
+// Every node's first child, parsed alone, is the whole tree's first child without its children.
+void check_first_children(const std::vector<std::uint8_t>& bytes, const SessionBlockNode& node,
+                          int round) {
+    SessionBlockNode first;
+    const bool found = parse_first_child(bytes.data(), bytes.size(), node, first);
+    ASSERT_EQ(found, !node.children.empty()) << "round " << round;
+    if (!found) return;
+    ASSERT_TRUE(same_tree(first, cut_at(node.children.front(), 1))) << "round " << round;
+    for (const SessionBlockNode& child : node.children) check_first_children(bytes, child, round);
+}
+
+TEST(BlockTree, TheFirstChildAloneIsTheTreesFirstChild) {
+    std::mt19937 random(35);
+    const std::uint8_t alphabet[] = {'Z', 'Z', 'Z', 0, 0, 0, 1, 2, 3, 7, 9, 12, 0x20, 0xFF};
+    for (int round = 0; round < 300; ++round) {
+        std::vector<std::uint8_t> bytes(1 + random() % 600);
+        for (std::uint8_t& b : bytes) b = alphabet[random() % sizeof(alphabet)];
+        for (const SessionBlockNode& whole : parse_top_level_blocks(bytes.data(), bytes.size()))
+            check_first_children(bytes, whole, round);
+    }
+}
+
 std::vector<std::uint8_t> decrypted_session(const std::string& name) {
     std::vector<std::uint8_t> bytes = read_file(sessions_dir() / name);
     if (!bytes.empty()) ptf_xor_crypt(bytes);

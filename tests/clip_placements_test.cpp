@@ -320,6 +320,28 @@ TEST(ClipPlacements, CrossfadesExtendBothClipsWhereTheSourceAllows) {
     EXPECT_EQ(a2.crossfaded, 1);
 }
 
+TEST(ClipPlacements, AFadeFindsTheEdgeACrossfadeMoved) {
+    // The crossfade at 1 s moves B's start to 0.75 s; the fade-in 4 ms after that binds to B.
+    Session s;
+    s.region(0, 48000);
+    s.region(1, 48000, 48000);
+    s.place(0, "A", 0, 0);
+    s.place(0, "A", 1, 48000);
+    s.bytes = fade_range(1, 12000, 24000, 2) + fade_range(3, 0, 4800, 1) +
+              clip_list("A", {clip_at(0, 0), clip_at(1, 48000), fade_at(0, 48000),
+                              fade_at(1, 36000 + 192)});
+    s.build();
+    ASSERT_EQ(s.clips(0).size(), 2u);
+    const ClipRecord& a = s.clips(0)[0];
+    const ClipRecord& b = s.clips(0)[1];
+    EXPECT_DOUBLE_EQ(b.start, 0.75);
+    EXPECT_DOUBLE_EQ(a.fade_out_length, 0.5);
+    EXPECT_DOUBLE_EQ(b.fade_in_length, 0.1);
+    EXPECT_EQ(s.counts.crossfades, 1);
+    EXPECT_EQ(s.counts.fade_ins, 1);
+    EXPECT_EQ(s.counts.unmatched_fades, 0);
+}
+
 TEST(ClipPlacements, NoFadesLeavesEveryFadeOff) {
     Session s;
     s.region(0, 48000);
@@ -474,11 +496,13 @@ struct GroupTables {
     std::vector<RegionListEntry> groups;
     std::vector<RegionPlacementList> lists;
     std::vector<SessionRegion> regions;
+    mutable std::unordered_map<std::uint32_t, const SessionRegion*> by_index;
     ClipGroupTables tables() const {
         ClipGroupTables t;
         t.groups = &groups;
         t.item_lists = &lists;
-        for (const SessionRegion& r : regions) t.regions[r.region_index] = &r;
+        for (const SessionRegion& r : regions) by_index[r.region_index] = &r;
+        t.regions = &by_index;
         return t;
     }
 };

@@ -15,6 +15,7 @@
 #include "session/lane_groups.h"
 #include "session/lane_records.h"
 #include "session/midi_mute_lanes.h"
+#include "session/mixer_blocks.h"
 #include "session/mixer_names.h"
 #include "session/strip_rows.h"
 
@@ -348,6 +349,32 @@ std::string channel_entry(std::uint8_t kind, const std::string& name,
     content += zeros(3) + (marked ? std::string("*", 1) + zeros(3) : zeros(4)) + u32le(id_a) +
                u32le(id_b) + zeros(16);
     return z_block(0x1021, content);
+}
+
+// The search anchors on the pattern's rarest byte: overlapping matches, matches at either end,
+// patterns of zeros only and patterns whose anchor is not their first byte all count.
+TEST(FindAll, EveryPositionOfThePattern) {
+    using namespace std::string_literals;
+    struct Case {
+        std::string bytes;
+        std::string pattern;
+        std::vector<std::size_t> positions;
+    };
+    const Case cases[] = {
+        {"*\0\0\0*\0\0\0"s, "*\0\0\0"s, {0, 4}},
+        {"\0\0\0\0\0"s, "\0\0\0"s, {0, 1, 2}},
+        {"aaaa", "aa", {0, 1, 2}},
+        {"\0\0\xff*"s, "\0\xff*"s, {1}},
+        {"x\0\0*"s, "\0\0*"s, {1}},
+        {"\0\0*"s, "\0\0*\0"s, {}},
+        {"*", "**", {}},
+        {"ab*\0\0\0"s, "*\0\0\0"s, {2}},
+    };
+    for (const Case& c : cases) {
+        const Bytes b = bytes_of(c.bytes);
+        EXPECT_EQ(find_all(SessionBytes(b.data(), b.size()), c.pattern), c.positions)
+            << "pattern of " << c.pattern.size() << " bytes in " << c.bytes.size();
+    }
 }
 
 TEST(ChannelEntries, DuplicatesMarkersAndChannelCounts) {

@@ -62,6 +62,40 @@ TEST(HarvestSessionStrings, StereoNamesAndBusesWhoseHalvesExist) {
     std::vector<std::string> out = {"kept"};
     harvest_session_strings(u8(s), s.size(), out);
     EXPECT_EQ(out, (std::vector<std::string>{"kept", "Bus 3-4", "Guitar"}));
+
+    // With no ".R" anywhere, no name has both marks: the buses are all that is kept.
+    const std::string left_only = zeros(3) + text("Guitar") + text("Guitar.L.wav") +
+                                  text("Bus 3-4") + text("Bus 3") + text("Bus 4") + "Guitar.L";
+    std::vector<std::string> buses;
+    harvest_session_strings(u8(left_only), left_only.size(), buses);
+    EXPECT_EQ(buses, (std::vector<std::string>{"Bus 3-4"}));
+
+    // Names right after bytes that are not 0, at every offset from them, and after runs of 0.
+    const std::string packed = "q" + text("Bus 3-4") + "qr" + text("Bus 3") + "qrs" +
+                               text("Bus 4") + "qrst" + zeros(9) + text("Bus 5-6") + zeros(14) +
+                               text("Bus 5") + zeros(8) + text("Bus 6");
+    std::vector<std::string> found;
+    harvest_session_strings(u8(packed), packed.size(), found);
+    EXPECT_EQ(found, (std::vector<std::string>{"Bus 3-4", "Bus 5-6"}));
+
+    // A name that ends as a marked one does is still kept only when it is marked itself.
+    const std::string alike = zeros(3) + text("Guitar") + text("Sitar") + text("Guitar.L.wav") +
+                              text("Guitar.R.wav") + text("Sitar.L.wav");
+    std::vector<std::string> marked;
+    harvest_session_strings(u8(alike), alike.size(), marked);
+    EXPECT_EQ(marked, (std::vector<std::string>{"Guitar"}));
+
+    // So too among more marks than are listed one by one.
+    std::string crowded = alike;
+    for (std::uint32_t i = 0; i < 140000; ++i) {
+        crowded += static_cast<char>(0x41 + i % 26);
+        crowded += static_cast<char>(0x41 + i / 26 % 26);
+        crowded += static_cast<char>(0x41 + i / 676 % 26);
+        crowded += i % 2 == 0 ? ".L" : ".R";
+    }
+    std::vector<std::string> among_many;
+    harvest_session_strings(u8(crowded), crowded.size(), among_many);
+    EXPECT_EQ(among_many, (std::vector<std::string>{"Guitar"}));
 }
 
 TEST(HarvestHeadStrings, TheRunAfterTheFirstKnownName) {

@@ -80,6 +80,46 @@ TEST(NumberText, FixedAndGeneralAreExactlyPrintfs) {
     }
 }
 
+// Below 2^53 the fixed text comes from integer arithmetic and whole numbers' general text from
+// their digits: every precision they take, exact ties (odd multiples of a power of two one digit
+// past the last decimal), carries through every digit, and sample positions of a day.
+TEST(NumberText, ShortPathsAreExactlyPrintfs) {
+    std::vector<double> v;
+    for (int k = 1; k <= 60; ++k)
+        for (std::uint64_t odd : {1ULL, 3ULL, 5ULL, 7ULL, 1001ULL, (1ULL << 40) + 1})
+            v.push_back(std::ldexp(static_cast<double>(odd), -k));
+    for (int digits = 1; digits <= 16; ++digits) {
+        const double nines = 1.0 - std::pow(10.0, -digits);
+        v.push_back(nines);
+        v.push_back(-nines);
+        v.push_back(99.0 + nines);
+    }
+    std::mt19937_64 random(35);
+    for (int i = 0; i < 3000; ++i) {
+        const double rate = i % 3 == 0 ? 44100.0 : i % 3 == 1 ? 48000.0 : 192000.0;
+        v.push_back(static_cast<double>(random() % (86400ULL * 192000ULL)) / rate);
+        v.push_back(static_cast<double>(random() % 2000000) - 1000000.0);
+        v.push_back(
+            std::ldexp(static_cast<double>(random() >> 11), -static_cast<int>(random() % 80)));
+    }
+    v.push_back(9007199254740991.0);
+    v.push_back(-9007199254740991.0);
+    v.push_back(4503599627370495.5);
+    char format[16];
+    for (double value : v) {
+        for (int precision = 0; precision <= 17; ++precision) {
+            std::string fixed;
+            append_fixed(fixed, value, precision);
+            std::snprintf(format, sizeof format, "%%.%df", precision);
+            ASSERT_EQ(fixed, printf_text(format, value)) << format << " of " << value;
+            std::string general;
+            append_general(general, value, precision);
+            std::snprintf(format, sizeof format, "%%.%dg", precision);
+            ASSERT_EQ(general, printf_text(format, value)) << format << " of " << value;
+        }
+    }
+}
+
 TEST(NumberText, FormatGivesPrintfsText) {
     const long long big = std::numeric_limits<long long>::min();
     struct Case {

@@ -1,6 +1,8 @@
 #include "util/number_text.h"
 
+#include <bit>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -209,11 +211,119 @@ void append_by_snprintf(std::string& out, const Spec& s, const std::string& spec
 
 }  // namespace
 
+namespace {
+
+// The powers of ten a fixed text's decimals can take on the short path.
+constexpr int kMostShortDecimals = 17;
+constexpr std::uint64_t kPowersOfTen[kMostShortDecimals + 1] = {1ULL,
+                                                                10ULL,
+                                                                100ULL,
+                                                                1000ULL,
+                                                                10000ULL,
+                                                                100000ULL,
+                                                                1000000ULL,
+                                                                10000000ULL,
+                                                                100000000ULL,
+                                                                1000000000ULL,
+                                                                10000000000ULL,
+                                                                100000000000ULL,
+                                                                1000000000000ULL,
+                                                                10000000000000ULL,
+                                                                100000000000000ULL,
+                                                                1000000000000000ULL,
+                                                                10000000000000000ULL,
+                                                                100000000000000000ULL};
+
+// "%.<precision>f" of a value below 2^53 by integer arithmetic: the value is m * 2^-k exactly,
+// so value * 10^precision is (m * 10^precision) / 2^k, rounded to the nearest, a tie to the even
+// neighbour, as printf rounds the exact value. False for values the path does not take.
+bool append_fixed_short(std::string& out, double value, int precision) {
+    if (precision < 0 || precision > kMostShortDecimals || !std::isfinite(value)) return false;
+    const double magnitude = std::fabs(value);
+    if (magnitude >= 9007199254740992.0) return false;  // 2^53
+    // magnitude = m * 2^-shift exactly, from the bits: the stored fraction with its leading 1
+    // (none below the normal range) and the exponent less the fraction's 52 bits.
+    const auto bits = std::bit_cast<std::uint64_t>(magnitude);
+    const auto biased = static_cast<int>(bits >> 52);
+    constexpr std::uint64_t kFraction = (std::uint64_t{1} << 52) - 1;
+    const std::uint64_t m = biased == 0 ? bits & kFraction : (bits & kFraction) | (kFraction + 1);
+    const int shift = biased == 0 ? 1074 : 1075 - biased;
+    using Wide = unsigned __int128;
+    const Wide scaled = static_cast<Wide>(m) * kPowersOfTen[precision];
+    Wide units = 0;  // value * 10^precision, rounded
+    if (shift <= 0) {
+        units = scaled << -shift;
+    } else if (shift < 128) {
+        units = scaled >> shift;
+        const Wide rest = scaled - (units << shift);
+        const Wide half = static_cast<Wide>(1) << (shift - 1);
+        if (rest > half || (rest == half && (units & 1) != 0)) ++units;
+    }  // else below 2^-75: under half of the last decimal at any precision taken here, so 0
+    const std::uint64_t unit = kPowersOfTen[precision];
+    std::uint64_t whole = 0;
+    std::uint64_t decimals = 0;
+    if ((units >> 64) == 0) {  // the common case, without a division of 128 bits
+        const auto narrow = static_cast<std::uint64_t>(units);
+        whole = narrow / unit;
+        decimals = narrow - whole * unit;
+    } else {
+        const Wide wide_whole = units / unit;
+        if (wide_whole > static_cast<Wide>(~std::uint64_t{0})) return false;
+        whole = static_cast<std::uint64_t>(wide_whole);
+        decimals = static_cast<std::uint64_t>(units - wide_whole * unit);
+    }
+    // The text is made backwards in one buffer: the decimals, the point, the whole digits, the
+    // sign; then appended at once.
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    char text[48];
+    char* at = text + sizeof text;
+    int left = precision;
+    for (; left >= 2; left -= 2) {
+        const std::uint64_t pair = decimals % 100;
+        decimals /= 100;
+        at -= 2;
+        at[0] = kPairs[2 * pair];
+        at[1] = kPairs[2 * pair + 1];
+    }
+    if (left == 1) {
+        *--at = static_cast<char>('0' + decimals % 10);
+        decimals /= 10;
+    }
+    if (precision > 0) *--at = '.';
+    do {
+        *--at = static_cast<char>('0' + whole % 10);
+        whole /= 10;
+    } while (whole != 0);
+    if (std::signbit(value)) *--at = '-';
+    out.append(at, static_cast<std::size_t>(text + sizeof text - at));
+    return true;
+}
+
+// "%.<precision>g" of a whole number below 10^precision (and 2^53): its digits, as printf drops
+// the trailing zeros and the point.
+bool append_general_whole(std::string& out, double value, int precision) {
+    if (precision <= 0 || precision > kMostShortDecimals) return false;
+    const double magnitude = std::fabs(value);
+    if (!(magnitude < static_cast<double>(kPowersOfTen[precision])) ||
+        magnitude >= 9007199254740992.0 || magnitude != std::floor(magnitude))
+        return false;
+    if (std::signbit(value)) out += '-';
+    append_integer(out, static_cast<unsigned long long>(magnitude));
+    return true;
+}
+
+}  // namespace
+
 void append_fixed(std::string& out, double value, int precision) {
+    if (append_fixed_short(out, value, precision)) return;
     append_chars(out, value, std::chars_format::fixed, precision, "%.*f");
 }
 
 void append_general(std::string& out, double value, int precision) {
+    if (append_general_whole(out, value, precision)) return;
     append_chars(out, value, std::chars_format::general, precision, "%.*g");
 }
 

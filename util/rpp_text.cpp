@@ -4,7 +4,7 @@
 
 #include "util/utf8_text.h"
 
-std::string rpp_quote(std::string_view text) {
+void append_rpp_quote(std::string& out, std::string_view text, bool nul_as_blank) {
     std::string repaired;
     if (!is_valid_utf8(text)) {
         repaired = project_name_utf8(text);
@@ -18,19 +18,23 @@ std::string rpp_quote(std::string_view text) {
             quote = '`';
         }
     }
-    std::string out;
-    out.reserve(text.size() + 2);
+    out.reserve(out.size() + text.size() + 2);
     out.push_back(quote);
     for (char c : text) {
         if (c == quote) {
             out.push_back('_');
-        } else if (c == '\t' || c == '\n' || c == '\r') {
+        } else if (c == '\t' || c == '\n' || c == '\r' || (nul_as_blank && c == '\0')) {
             out.push_back(' ');
         } else {
             out.push_back(c);
         }
     }
     out.push_back(quote);
+}
+
+std::string rpp_quote(std::string_view text) {
+    std::string out;
+    append_rpp_quote(out, text, false);
     return out;
 }
 

@@ -12,6 +12,9 @@
 // repaired first (project_name_utf8).
 std::string rpp_quote(std::string_view text);
 
+// Appends `rpp_quote(text)` to `out`; with `nul_as_blank`, NUL bytes become blanks as well.
+void append_rpp_quote(std::string& out, std::string_view text, bool nul_as_blank = false);
+
 // The "    GROUP_FLAGS ..." line for six group masks, with its newline; empty when all are zero.
 std::string rpp_group_flags_line(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
                                  std::uint32_t e, std::uint32_t f);

@@ -1,6 +1,10 @@
 #include "convert/clips/clip_fades.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
+#include <utility>
+#include <vector>
 
 #include "convert/clips/clip_math.h"
 
@@ -30,21 +34,92 @@ FadeSpan fade_span(const TimeContext& time, std::uint64_t stored, std::uint8_t t
     return span;
 }
 
-// The clip whose end (or start) lies nearest the position, nearer than the fade edge tolerance.
-ClipRecord* nearest_edge(std::vector<ClipRecord>& clips, double position, bool at_end) {
-    ClipRecord* best = nullptr;
-    double best_distance = kFadeEdgeSeconds;
-    for (ClipRecord& clip : clips) {
-        if (clip.raw_start == kClipGroupRawStart) continue;
-        const double edge = at_end ? clip.start + clip.length : clip.start;
-        const double distance = std::fabs(edge - position);
-        if (distance < best_distance) {
-            best = &clip;
-            best_distance = distance;
+// A track's clip starts and ends in time order, so that a fade finds the clips near it without a
+// pass over all of them. The crossfades move edges as they are applied: `moved` keeps the order
+// current, moving each changed edge the few places it travels. Clips laid out from clip groups
+// have no edges here; an edge that is no number sorts last, where no fade finds it.
+class ClipEdges {
+  public:
+    explicit ClipEdges(std::vector<ClipRecord>& clips) : clips_(clips) {
+        for (std::size_t i = 0; i < clips.size(); ++i) {
+            if (clips[i].raw_start == kClipGroupRawStart) continue;
+            starts_.entries.push_back({key_of(clips[i].start), i});
+            ends_.entries.push_back({key_of(clips[i].start + clips[i].length), i});
         }
+        starts_.sort(clips.size());
+        ends_.sort(clips.size());
     }
-    return best;
-}
+
+    // The clip whose end (or start) lies nearest the position, nearer than the fade edge
+    // tolerance; of clips as near, the first.
+    ClipRecord* nearest(double position, bool at_end) const {
+        const std::vector<Entry>& edges = (at_end ? ends_ : starts_).entries;
+        // A window twice the tolerance wide: the distance itself decides, as computed below.
+        constexpr double kWindow = 2.0 * kFadeEdgeSeconds;
+        std::size_t best = clips_.size();
+        double best_distance = kFadeEdgeSeconds;
+        const auto first =
+            std::lower_bound(edges.begin(), edges.end(), position - kWindow,
+                             [](const Entry& e, double edge) { return e.edge < edge; });
+        for (auto at = first; at != edges.end() && at->edge <= position + kWindow; ++at) {
+            const ClipRecord& clip = clips_[at->clip];
+            const double edge = at_end ? clip.start + clip.length : clip.start;
+            const double distance = std::fabs(edge - position);
+            if (distance < best_distance ||
+                (distance == best_distance && best < clips_.size() && at->clip < best)) {
+                best = at->clip;
+                best_distance = distance;
+            }
+        }
+        return best < clips_.size() ? &clips_[best] : nullptr;
+    }
+
+    // The clip's start or length changed.
+    void moved(const ClipRecord* clip) {
+        const auto i = static_cast<std::size_t>(clip - clips_.data());
+        starts_.move(i, key_of(clip->start));
+        ends_.move(i, key_of(clip->start + clip->length));
+    }
+
+  private:
+    struct Entry {
+        double edge;
+        std::size_t clip;
+    };
+    // One kind of edge, ascending, and where each clip's entry stands.
+    struct Edges {
+        std::vector<Entry> entries;
+        std::vector<std::size_t> slot_of;  // by clip; entries.size() for a clip without one
+
+        void sort(std::size_t clips) {
+            std::sort(entries.begin(), entries.end(),
+                      [](const Entry& a, const Entry& b) { return a.edge < b.edge; });
+            slot_of.assign(clips, entries.size());
+            for (std::size_t k = 0; k < entries.size(); ++k) slot_of[entries[k].clip] = k;
+        }
+        // The clip's edge is now `edge`: its entry moves to its place among its neighbours.
+        void move(std::size_t clip, double edge) {
+            std::size_t k = slot_of[clip];
+            if (k >= entries.size()) return;
+            entries[k].edge = edge;
+            while (k > 0 && entries[k - 1].edge > edge) swap_with_next(--k);
+            while (k + 1 < entries.size() && entries[k + 1].edge < edge) swap_with_next(k++);
+        }
+        void swap_with_next(std::size_t k) {
+            std::swap(entries[k], entries[k + 1]);
+            slot_of[entries[k].clip] = k;
+            slot_of[entries[k + 1].clip] = k + 1;
+        }
+    };
+
+    static double key_of(double edge) {
+        return std::isfinite(edge) ? edge : std::numeric_limits<double>::infinity();
+    }
+
+    std::vector<ClipRecord>& clips_;
+    Edges starts_;
+    Edges ends_;
+};
 
 void set_source_offset(ClipRecord& clip, double seconds, double rate) {
     clip.source_offset = seconds;
@@ -61,6 +136,7 @@ void apply_list_fades(ClipModel& model, const TimeContext& time, ClipStageCounts
         const R10BlockRecord& list = model.list_records[static_cast<std::size_t>(li)];
         std::vector<ClipRecord>& clips = model.main_clips[track];
         const bool track_ticks = model.tick_based[track] != 0;
+        ClipEdges edges(clips);
 
         for (std::size_t j = 0; j < list.ids.size(); ++j) {
             if (!list.fade_entry[j]) continue;
@@ -73,8 +149,8 @@ void apply_list_fades(ClipModel& model, const TimeContext& time, ClipStageCounts
             const SessionRange& range = model.fade_ranges[id];
             const FadeSpan span =
                 fade_span(time, list.positions[j], list.time_bases[j], track_ticks, range);
-            ClipRecord* outgoing = nearest_edge(clips, span.position, true);
-            ClipRecord* incoming = nearest_edge(clips, span.position, false);
+            ClipRecord* outgoing = edges.nearest(span.position, true);
+            ClipRecord* incoming = edges.nearest(span.position, false);
             const double shape = range.special_shape ? kSCurveFadeShape
                                  : range.shape == 1  ? 1.0
                                                      : 0.0;
@@ -98,6 +174,8 @@ void apply_list_fades(ClipModel& model, const TimeContext& time, ClipStageCounts
                     set_source_offset(*incoming, incoming->source_offset - b, time.sample_rate);
                     incoming->length += b;
                     incoming->fade_in_length = l;
+                    edges.moved(outgoing);
+                    edges.moved(incoming);
                 } else {
                     // Too little source before the incoming clip: both stay, the fades shorten.
                     outgoing->fade_out_length = b > 0.0 ? b : l;

@@ -169,8 +169,11 @@ void flatten(const ClipGroupTables& tables, std::int64_t group_index, std::int64
                     forced_mute || item.muted, depth + 1, out, counts, nullptr, walk);
             continue;
         }
-        const auto region = tables.regions.find(item.id);
-        if (region == tables.regions.end() || region->second == nullptr) {
+        const SessionRegion* region = nullptr;
+        if (tables.regions != nullptr)
+            if (const auto found = tables.regions->find(item.id); found != tables.regions->end())
+                region = found->second;
+        if (region == nullptr) {
             counts.skipped += 1;
             continue;
         }
@@ -179,7 +182,7 @@ void flatten(const ClipGroupTables& tables, std::int64_t group_index, std::int64
             const auto sync = tables.sync_offsets->find(item.id);
             if (sync != tables.sync_offsets->end()) rel2 -= sync->second;
         }
-        const SessionRegion& r = *region->second;
+        const SessionRegion& r = *region;
         // Damaged lengths and offsets (up to 2^63) would overflow the sums below.
         constexpr std::int64_t kMaxSamples = std::int64_t{1} << 48;
         if (r.length > kMaxSamples || r.source_offset > kMaxSamples ||

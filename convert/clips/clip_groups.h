@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <unordered_map>
 #include <vector>
 
 #include "model/session_layout.h"
@@ -26,11 +27,12 @@ struct FlatPlacement {
 };
 
 // What the layout reads: the region-list entries (clip groups by id) with their item lists, the
-// session's audio regions by index, and the regions' sync offsets in samples (null: none).
+// session's audio regions by index (null: none known), and the regions' sync offsets in samples
+// (null: none).
 struct ClipGroupTables {
     const std::vector<RegionListEntry>* groups = nullptr;
     const std::vector<RegionPlacementList>* item_lists = nullptr;
-    std::map<std::uint32_t, const SessionRegion*> regions;
+    const std::unordered_map<std::uint32_t, const SessionRegion*>* regions = nullptr;
     const std::map<std::uint32_t, std::int64_t>* sync_offsets = nullptr;
 };
 

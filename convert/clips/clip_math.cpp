@@ -53,6 +53,12 @@ bool cmp_by_double_asc(const ClipRecord& a, const ClipRecord& b) {
 }
 
 void sort_clips_by_start(std::vector<ClipRecord>& clips) {
+    // Starts already strictly in order have one sorted order, the one they are in: the sort,
+    // which may move records of equal starts, is left out only then.
+    const auto out_of_order = std::adjacent_find(
+        clips.begin(), clips.end(),
+        [](const ClipRecord& a, const ClipRecord& b) { return !cmp_by_double_asc(a, b); });
+    if (out_of_order == clips.end()) return;
     std::sort(clips.begin(), clips.end(), cmp_by_double_asc);
 }
 

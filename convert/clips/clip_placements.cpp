@@ -35,7 +35,7 @@ struct Context {
     TimeContext time;
     const ConvertOptions* options = nullptr;
     ClipStageCounts* counts = nullptr;
-    std::map<std::uint32_t, const SessionRegion*> regions;  // audio regions by index
+    std::unordered_map<std::uint32_t, const SessionRegion*> regions;  // audio regions by index
     std::map<std::uint32_t, std::int64_t> sync_samples;     // regions' sync offsets
     bool sync_matched = false;
     // Each file's name without folders, made once and shared by the clips that play it.
@@ -121,16 +121,25 @@ void make_clips(Context& ctx, ClipModel& model) {
     for (const TrackRegion& placed : ctx.layout->audio_track_regions)
         if (makes_clip(regions[placed.region])) ++clip_counts_of[placed.track_index];
     for (const auto& [track, count] : clip_counts_of) model.main_clips[track].reserve(count);
+    // A track's regions stand together: its clip list and running number are looked up when
+    // the track changes.
+    Clips* track_clips = nullptr;
+    std::uint64_t* ordinal = nullptr;
+    std::uint16_t current = 0;
     for (const TrackRegion& placed : ctx.layout->audio_track_regions) {
         const std::uint16_t track = placed.track_index;
-        if (!model.output_tracks.count(track)) {
-            model.output_tracks[track].name = placed.track_name;
-            model.track_order.push_back(track);
-            model.main_clips[track];
+        if (track_clips == nullptr || track != current) {
+            if (!model.output_tracks.count(track)) {
+                model.output_tracks[track].name = placed.track_name;
+                model.track_order.push_back(track);
+            }
+            track_clips = &model.main_clips[track];
+            ordinal = &ordinals[track];
+            current = track;
         }
         const SessionRegion& region = regions[placed.region];
         if (!makes_clip(region)) continue;  // named by the item writer
-        model.main_clips[track].push_back(clip_from_placement(ctx, placed, ordinals[track]++));
+        track_clips->push_back(clip_from_placement(ctx, placed, (*ordinal)++));
     }
     std::sort(model.track_order.begin(), model.track_order.end());
 }
@@ -409,14 +418,19 @@ void note_group_problem(const Context& ctx, const ClipModel& model, std::uint16_
 void lay_out_clip_groups(Context& ctx, ClipModel& model) {
     std::vector<RegionListEntry> groups;
     std::vector<RegionPlacementList> item_lists;
-    std::map<std::uint32_t, std::int64_t> lengths;
-    for (const auto& [index, region] : ctx.regions) lengths[index] = region->length;
-    read_region_list(ctx.data, ctx.length, groups, item_lists, &lengths);
+    read_region_list(ctx.data, ctx.length, groups, item_lists, nullptr);
+    if (!groups.empty()) {
+        // The regions' lengths tell which list is whose: read again with them, only for a
+        // session that has clip groups at all.
+        std::map<std::uint32_t, std::int64_t> lengths;
+        for (const auto& [index, region] : ctx.regions) lengths[index] = region->length;
+        read_region_list(ctx.data, ctx.length, groups, item_lists, &lengths);
+    }
 
     ClipGroupTables tables;
     tables.groups = &groups;
     tables.item_lists = &item_lists;
-    tables.regions = ctx.regions;
+    tables.regions = &ctx.regions;
     tables.sync_offsets = ctx.sync_matched ? &ctx.sync_samples : nullptr;
     const double rate = ctx.time.sample_rate;
 
@@ -559,6 +573,7 @@ void build_clip_placements(const std::uint8_t* data, std::size_t length,
     ctx.options = &options;
     ctx.counts = &counts;
     out.sample_rate = ctx.time.sample_rate;
+    ctx.regions.reserve(layout.audio_regions.size());
     for (const SessionRegion& region : layout.audio_regions) {
         ctx.regions.emplace(region.region_index, &region);
     }

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <set>
 
 #include "app/output.h"
@@ -20,6 +19,7 @@
 #include "session/lane_records.h"
 #include "session/midi_chunks.h"
 #include "session/midi_mute_lanes.h"
+#include "session/mixer_blocks.h"
 #include "session/name_harvest.h"
 #include "session/plugin_display_names.h"
 #include "session/plugin_settings.h"
@@ -44,12 +44,11 @@ double tempo_after_pattern(const std::uint8_t* data, std::size_t length, std::si
     if (length < tempo_event_room) return 0.0;
     SessionBytes bytes = session_bytes(data, length);
     // Matches may start up to tempo_event_room bytes before the end.
-    const std::uint8_t* const end = data + (length - tempo_event_room) + pattern_size;
-    const std::boyer_moore_horspool_searcher searcher(tempo_event_pattern,
-                                                      tempo_event_pattern + pattern_size);
-    for (const std::uint8_t* at = std::search(data, end, searcher); at != end;
-         at = std::search(at + 1, end, searcher)) {
-        const std::size_t pos = static_cast<std::size_t>(at - data);
+    const SessionBytes searched = bytes.first(length - tempo_event_room + pattern_size);
+    const std::string_view pattern(reinterpret_cast<const char*>(tempo_event_pattern),
+                                   pattern_size);
+    for (std::size_t pos = find_next(searched, pattern, 0); pos < searched.size();
+         pos = find_next(searched, pattern, pos + 1)) {
         double bpm;
         std::uint64_t raw = read_u64le_checked(bytes, pos + tempo_event_bpm);
         std::memcpy(&bpm, &raw, sizeof bpm);
@@ -62,8 +61,11 @@ double tempo_after_pattern(const std::uint8_t* data, std::size_t length, std::si
 
 void gather_names(const std::vector<TrackRegion>& regions, std::set<std::string>& seen,
                   std::vector<std::string>& out) {
-    for (const TrackRegion& r : regions)
+    for (const TrackRegion& r : regions) {
+        // A track's regions stand together: its name is looked up once.
+        if (!out.empty() && out.back() == r.track_name.str()) continue;
         if (seen.insert(r.track_name).second) out.push_back(r.track_name);
+    }
 }
 
 }  // namespace

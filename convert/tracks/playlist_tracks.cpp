@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <set>
 #include <span>
 #include <utility>
@@ -184,10 +185,11 @@ PlaylistTracks build_playlist_tracks(ClipModel& clips, const PlaylistTrackInput&
                 }
                 if (t.unnamed) t.track.playlist_flag = 1;
                 const std::string name = t.track.name;
-                const OutputTrack like = t.track;
+                // The deleted clips' tracks take after this one: a copy only when they are made.
+                std::optional<OutputTrack> like;
+                if (in.recover_deleted) like = t.track;
                 writer.write(std::move(t.track), t.tick);
-                if (in.recover_deleted)
-                    writer.alt_takes(name, like, std::move(t.alternates), t.tick);
+                if (like) writer.alt_takes(name, *like, std::move(t.alternates), t.tick);
             }
         }
         first += n;

@@ -203,66 +203,134 @@ void write_clip_lanes(std::FILE* file, const OutputTrack& track) {
     item_writer.lanes_written += static_cast<int>(track.lanes.size());
 }
 
-void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string& track_name,
-                      const ItemLane& lane, const ItemTrackInput& track_in,
-                      const ItemWriteContext& context) {
-    if (!clip_can_be_placed(clip, track_name)) return;
-    const double length = clip.length;
-    const double snap = finite_or(clip.snap_offset, 0.0);
-    print_text(file, "    <ITEM\n      POSITION %.10f\n      SNAPOFFS %.10g\n      LENGTH %.10f\n",
-               clip.start, snap > 0.0 && snap < length ? snap : 0.0, length);
+namespace {
 
-    const double fade_in_shape = finite_or(clip.fade_in_shape, 0.0);
-    const double fade_out_shape = finite_or(clip.fade_out_shape, 0.0);
-    print_text(file,
-               "      LOOP 0\n      ALLTAKES 0\n      FADEIN %g %.10f 0 %g 0 0 0\n"
-               "      FADEOUT %g %.10f 0 %g 0 0 0\n",
-               fade_in_shape, finite_or(clip.fade_in_length, 0.0), fade_in_shape, fade_out_shape,
-               finite_or(clip.fade_out_length, 0.0), fade_out_shape);
-
-    print_text(file, "      MUTE %d 0\n", clip.muted ? 1 : 0);
-    if (clip.locked) {
-        std::fputs("      LOCK 1\n", file);
-        ++item_writer.locked_clips;
-    }
-    print_text(file, "      SOFFS %.10f\n", clip.source_offset);
-
-    if (std::getenv("PTX_DUMP_CLIPCOL"))
-        std::fprintf(stderr, "CLIPCOL %d | %s | %s\n", clip.colour_index, track_name.c_str(),
-                     clip.name.c_str());
-    write_item_colour(file, clip.colour_index, track_in, context);
-
-    if (lane.lane_count > 0) {
-        const double rows = lane.lane_count + 1.0;
-        print_text(file, "      YPOS %.6f %.6f 2\n", lane.lane / rows, 1.0 / rows);
-    }
-
-    const bool markers = clip.stretch_markers.size() > 2;
-    const double playrate = markers ? 1.0 : finite_or(clip.playrate, 1.0);
-    print_text(file, "      PLAYRATE %.9f 1 %.6f -1 0 0.0025\n      CHANMODE 0\n      NAME %s\n",
-               playrate, finite_or(clip.pitch, 0.0), project_token(clip.name).c_str());
-    if (markers) write_stretch_markers(file, clip.stretch_markers);
-
-    if (clip.has_gain) ++item_writer.clips_with_gain;
-    const double pan = finite_or(clip.pan, 0.0);
-    if (clip.has_gain || pan != 0.0 || clip.phase_invert)
-        print_text(file, "      VOLPAN %.9f %g %d -1\n", gain_factor(finite_or(clip.gain_db, 0.0)),
-                   pan, clip.phase_invert ? -1 : 1);
-
+// An audio file's FILE token and whether its path lies beside the audio folder, worked out at
+// the file's first clip.
+ItemSource& item_source(const ClipRecord& clip, const ItemWriteContext& context) {
+    const auto known = item_writer.sources.find(clip.file_name.str());
+    if (known != item_writer.sources.end()) return known->second;
     std::string hint;
     if (context.folder_hints) {
         const auto found = context.folder_hints->find(clip.file_name);
         if (found != context.folder_hints->end()) hint = found->second;
     }
     const std::string path = resolve_audio_path(clip.file_name, hint);
-    if (!path.starts_with(join_path(written_audio_folder(), "")))
-        ++item_writer.clips_outside_audio_folder;
-    if (context.listed_files && !context.listed_files->contains(clip.file_name))
-        item_writer.unlisted_sources.push_back({track_name, clip.name});
+    ItemSource source;
+    source.outside_audio_folder = !path.starts_with(join_path(written_audio_folder(), ""));
+    append_project_token(source.token, path);
+    return item_writer.sources.emplace(clip.file_name.str(), std::move(source)).first->second;
+}
+
+// A FADEIN or FADEOUT line: the shape, the length, the shape again.
+void append_fade_line(std::string& text, const char* word, double shape, double length) {
+    text += word;
+    append_general(text, shape);
+    text += ' ';
+    append_fixed(text, length, 10);
+    text += " 0 ";
+    append_general(text, shape);
+    text += " 0 0 0\n";
+}
+
+// The item's text up to the point where another writer takes the file, written at once.
+void flush_item_text(std::FILE* file, std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), file);
+    text.clear();
+}
+
+}  // namespace
+
+void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string& track_name,
+                      const ItemLane& lane, const ItemTrackInput& track_in,
+                      const ItemWriteContext& context) {
+    if (!clip_can_be_placed(clip, track_name)) return;
+    // The item is mostly numbers: they go into one buffer, written with one call, rather than a
+    // formatted write per line.
+    thread_local std::string text;
+    text.clear();
+    const double length = clip.length;
+    const double snap = finite_or(clip.snap_offset, 0.0);
+    text += "    <ITEM\n      POSITION ";
+    append_fixed(text, clip.start, 10);
+    text += "\n      SNAPOFFS ";
+    append_general(text, snap > 0.0 && snap < length ? snap : 0.0, 10);
+    text += "\n      LENGTH ";
+    append_fixed(text, length, 10);
+
+    text += "\n      LOOP 0\n      ALLTAKES 0\n";
+    append_fade_line(text, "      FADEIN ", finite_or(clip.fade_in_shape, 0.0),
+                     finite_or(clip.fade_in_length, 0.0));
+    append_fade_line(text, "      FADEOUT ", finite_or(clip.fade_out_shape, 0.0),
+                     finite_or(clip.fade_out_length, 0.0));
+    text += clip.muted ? "      MUTE 1 0\n" : "      MUTE 0 0\n";
+    if (clip.locked) {
+        text += "      LOCK 1\n";
+        ++item_writer.locked_clips;
+    }
+    text += "      SOFFS ";
+    append_fixed(text, clip.source_offset, 10);
+    text += '\n';
+
+    if (item_writer.dump_clip_colours < 0)
+        item_writer.dump_clip_colours = std::getenv("PTX_DUMP_CLIPCOL") != nullptr ? 1 : 0;
+    if (item_writer.dump_clip_colours != 0)
+        std::fprintf(stderr, "CLIPCOL %d | %s | %s\n", clip.colour_index, track_name.c_str(),
+                     clip.name.c_str());
+    flush_item_text(file, text);
+    write_item_colour(file, clip.colour_index, track_in, context);
+
+    if (lane.lane_count > 0) {
+        const double rows = lane.lane_count + 1.0;
+        text += "      YPOS ";
+        append_fixed(text, lane.lane / rows, 6);
+        text += ' ';
+        append_fixed(text, 1.0 / rows, 6);
+        text += " 2\n";
+    }
+
+    const bool markers = clip.stretch_markers.size() > 2;
+    const double playrate = markers ? 1.0 : finite_or(clip.playrate, 1.0);
+    text += "      PLAYRATE ";
+    append_fixed(text, playrate, 9);
+    text += " 1 ";
+    append_fixed(text, finite_or(clip.pitch, 0.0), 6);
+    text += " -1 0 0.0025\n      CHANMODE 0\n      NAME ";
+    append_project_token(text, clip.name);
+    text += '\n';
+    if (markers) {
+        flush_item_text(file, text);
+        write_stretch_markers(file, clip.stretch_markers);
+    }
+
+    if (clip.has_gain) ++item_writer.clips_with_gain;
+    const double pan = finite_or(clip.pan, 0.0);
+    if (clip.has_gain || pan != 0.0 || clip.phase_invert) {
+        text += "      VOLPAN ";
+        append_fixed(text, gain_factor(finite_or(clip.gain_db, 0.0)), 9);
+        text += ' ';
+        append_general(text, pan);
+        text += clip.phase_invert ? " -1 -1\n" : " 1 -1\n";
+    }
+
+    ItemSource& source = item_source(clip, context);
+    if (source.outside_audio_folder) ++item_writer.clips_outside_audio_folder;
+    if (context.listed_files) {
+        if (source.listed_in != context.listed_files) {
+            source.listed_in = context.listed_files;
+            source.listed = context.listed_files->contains(clip.file_name);
+        }
+        if (!source.listed) item_writer.unlisted_sources.push_back({track_name, clip.name});
+    }
     // The take's GUID and ARAMOD lines come before its source, as REAPER saves a take.
     std::string chain;
-    if (clip.ara_index >= 0) chain = write_melodyne_take(file, clip);
-    print_text(file, "      <SOURCE WAVE\n        FILE %s\n      >\n", project_token(path).c_str());
+    if (clip.ara_index >= 0) {
+        flush_item_text(file, text);
+        chain = write_melodyne_take(file, clip);
+    }
+    text += "      <SOURCE WAVE\n        FILE ";
+    text += source.token;
+    text += "\n      >\n";
 
     // One take chain: the Melodyne slot first, then the Clip Effects.
     if (!clip.clip_effects.empty()) {
@@ -271,16 +339,18 @@ void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string
         chain += clip_effects_blocks(values, clip.pan != 0.0,
                                      0x43460000u + 16u * item_writer.items_written);
     }
-    std::fputs(take_fx_frame(chain).c_str(), file);
+    if (!chain.empty()) text += take_fx_frame(chain);
 
     // REAPER keeps a take's envelopes after its source and its chain.
     const std::vector<CurvePoint> envelope = clip_gain_envelope(clip, settings.sample_rate);
     if (envelope.size() > 1) {
+        flush_item_text(file, text);
         write_gain_envelope(file, envelope);
         ++item_writer.gain_envelopes;
     }
 
-    std::fputs("    >\n", file);
+    text += "    >\n";
+    flush_item_text(file, text);
     ++item_writer.items_written;
 }
 

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "model/curves.h"
@@ -16,6 +17,15 @@
 #include "model/session_layout.h"
 #include "model/skipped_clip.h"
 #include "session/media_lists.h"
+
+// An audio file as its items' FILE lines name it.
+struct ItemSource {
+    std::string token;  // the quoted path
+    bool outside_audio_folder = false;
+    // Whether the file is in the session's audio-file list `listed_in`, the last one asked.
+    const std::set<std::string>* listed_in = nullptr;
+    bool listed = false;
+};
 
 // What the item writer counts for the console summary, and its running item number. Reset with
 // `reset_item_writer`.
@@ -37,6 +47,10 @@ struct ItemWriterState {
     std::vector<SkippedClip> no_source;
     // Clips written whose file the session's audio-file list does not hold.
     std::vector<SkippedClip> unlisted_sources;
+    // Whether PTX_DUMP_CLIPCOL asks for each clip's colour on stderr; -1: not looked up yet.
+    int dump_clip_colours = -1;
+    // Each audio file's FILE line, by file name: worked out once for all its clips.
+    std::unordered_map<std::string, ItemSource> sources;
 };
 extern ItemWriterState item_writer;
 void reset_item_writer();

@@ -4,10 +4,13 @@
 #include "util/utf8_text.h"
 
 std::string project_token(std::string_view text) {
-    std::string clean(text);
-    for (char& c : clean)
-        if (c == '\0') c = ' ';
-    return rpp_quote(clean);
+    std::string out;
+    append_rpp_quote(out, text, true);
+    return out;
+}
+
+void append_project_token(std::string& out, std::string_view text) {
+    append_rpp_quote(out, text, true);
 }
 
 std::string single_line_text(std::string_view text) {

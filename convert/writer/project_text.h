@@ -9,6 +9,9 @@
 // text where the file is written and leave the token without its closing quote.
 std::string project_token(std::string_view text);
 
+// Appends `project_token(text)` to `out`.
+void append_project_token(std::string& out, std::string_view text);
+
 // A text for inside a raw line (a NOTES line): every control byte becomes a blank, so the text
 // can neither break the line nor end it early.
 std::string single_line_text(std::string_view text);
