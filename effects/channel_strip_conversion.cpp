@@ -69,7 +69,7 @@ ReaEqStateBand eq_band(const ChannelStripEqBand& b, bool low, double rate) {
     out.freq_hz = b.freq_hz;
     out.q = std::max(0.2, b.q) * 0.4044 * channel_strip_gain_factor(b.gain_db) *
             channel_strip_frequency_factor(b.freq_hz, rate);
-    out.value = eq_q_to_bandwidth_oct(b.freq_hz, out.q, rate);
+    out.value = eq_q_to_reaeq_bandwidth_oct(b.freq_hz, out.q, rate);
     return out;
 }
 

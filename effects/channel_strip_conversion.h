@@ -4,9 +4,11 @@
 // with a makeup volume JS past its 6 dB, and a fader volume JS.
 //
 // Bells carry a measured correction of their Q by gain (table G) and by frequency (table F),
-// and are written with eq_q_to_bandwidth_oct, the form those tables were measured with. Shelves
-// move their frequency to where ReaEQ's shelf reaches the same half-gain point; pass filters
-// take the bandwidth of a Butterworth section.
+// and are written with the bandwidth ReaEQ reads back as that Q (eq_q_to_reaeq_bandwidth_oct,
+// as the EQ3 bells and the strip's own filters are): table F already widens the bells near the
+// top of the band, and the w'/sin w' form would widen them again by (w'/sin w')^2 as heard.
+// Shelves move their frequency to where ReaEQ's shelf reaches the same half-gain point; pass
+// filters take the bandwidth of a Butterworth section.
 #pragma once
 
 #include <cstdint>

@@ -299,10 +299,7 @@ double eq3_band_value(const EqBand& band, double rate) {
     return eq_q_to_reaeq_bandwidth_oct(band.freq_hz, band.q, rate);
 }
 
-namespace {
-
-// The bands as ReaEQ plays them back from their stored values.
-std::vector<EqBand> played_bands(const std::vector<ReaEqStateBand>& written, double rate) {
+std::vector<EqBand> reaeq_played_bands(const std::vector<ReaEqStateBand>& written, double rate) {
     std::vector<EqBand> bands;
     for (const ReaEqStateBand& b : written) {
         EqBand band{b.type, b.enabled, b.freq_hz, b.gain_db, 0.0, 0, 0};
@@ -312,6 +309,8 @@ std::vector<EqBand> played_bands(const std::vector<ReaEqStateBand>& written, dou
     }
     return bands;
 }
+
+namespace {
 
 // The dense grid of a stand-in: Pro Tools' curve of all its filters as the target, its one-pole
 // JS parts at the frequencies their sliders play as the base.
@@ -336,7 +335,7 @@ EqFitGrid stand_in_grid(const Eq3StandIn& out, double rate) {
 void correct_whole_curve(Eq3StandIn& out, double rate) {
     if (out.sources.size() < 2) return;
     EqFitGrid grid = stand_in_grid(out, rate);
-    const std::vector<EqBand> bands = played_bands(out.bands, rate);
+    const std::vector<EqBand> bands = reaeq_played_bands(out.bands, rate);
     const double before = eq_bands_error(bands, grid, rate, 0);
     if (before <= kEqFitTolerance_db) return;
     for (const EqBand& band : bands) {
@@ -358,7 +357,8 @@ void correct_whole_curve(Eq3StandIn& out, double rate) {
 
 EqFitMiss eq3_written_miss(const Eq3StandIn& out, double rate) {
     rate = stand_in_rate(rate);
-    return eq_bands_worst_point(played_bands(out.bands, rate), stand_in_grid(out, rate), rate);
+    return eq_bands_worst_point(reaeq_played_bands(out.bands, rate), stand_in_grid(out, rate),
+                                rate);
 }
 
 void eq3_band_to_reaeq(EqFitJob& job, double rate, bool fit) {

@@ -107,6 +107,9 @@ Eq3StandIn convert_eq3_1band(const std::vector<float>& values, double rate);
 // The value stored for a band: the shelf slope for shelves, else the bandwidth ReaEQ reads back
 // as the same Q.
 double eq3_band_value(const EqBand& band, double rate);
+// The bands as ReaEQ plays them back from their stored values (shelves by their slope, every
+// other band by its bandwidth).
+std::vector<EqBand> reaeq_played_bands(const std::vector<ReaEqStateBand>& written, double rate);
 
 // How far the stand-in as written plays from its sources, on the fit's dense grid: each band read
 // back from its stored value as ReaEQ reads it, each one-pole JS at the frequency its slider plays.

@@ -16,9 +16,9 @@ double eq_shelf_q_to_slope(double gain_db, double q);
 // The shelf Q ReaEQ plays for a slope value.
 double reaeq_slope_to_shelf_q(double gain_db, double value);
 
-// Bandwidth in octaves as (2 / ln 2) asinh(1 / (2Q)) x w'/sin w'. This is the form the Channel
-// Strip's tables were measured with; it is not the inverse of ReaEQ's reading (it widens by
-// (w'/sin w')^2 as heard), so the EQ3 conversion writes eq_q_to_reaeq_bandwidth_oct.
+// Bandwidth in octaves as (2 / ln 2) asinh(1 / (2Q)) x w'/sin w'. It is not the inverse of
+// ReaEQ's reading (it widens by (w'/sin w')^2 as heard), so no stand-in writes it; the EQ bench
+// uses it for comparison.
 double eq_q_to_bandwidth_oct(double f, double q, double rate);
 // The exact inverse of ReaEQ's reading: (2 / ln 2) asinh(1 / (2Q)) x sin w'/w'.
 double eq_q_to_reaeq_bandwidth_oct(double f, double q, double rate);

@@ -4,6 +4,7 @@
 
 #include <bit>
 #include <cmath>
+#include <complex>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -298,12 +299,12 @@ TEST(StockStandInProgram, EqDynamicsAndStripArriveAsReaperEffects) {
         << c;
 }
 
-// The worst deviation of the first EQ3 1-Band ReaEQ of the project from Pro Tools' bell, on 192
-// points per octave, each band read back from its stored value as ReaEQ reads it.
-EqFitMiss written_bell_miss(const std::string& project, double freq, double gain, double q) {
-    const VstBytes eq = vst_bytes(project, "\"EQ3 1-Band (ReaEQ)\"");
+// The bands of the first ReaEQ whose first line holds `opening`, each read back from its stored
+// value as ReaEQ reads it at 48 kHz.
+std::vector<EqBand> played_reaeq_bands(const std::string& project, const std::string& opening) {
+    const VstBytes eq = vst_bytes(project, opening);
     std::vector<EqBand> bands;
-    for (std::uint32_t i = 0; i < u32_at(eq.state, 4); ++i) {
+    for (std::uint32_t i = 0; eq.state.size() >= 8 && i < u32_at(eq.state, 4); ++i) {
         const std::size_t at = 8 + 33 * i;
         EqBand band{u32_at(eq.state, at),
                     1,
@@ -317,6 +318,13 @@ EqFitMiss written_bell_miss(const std::string& project, double freq, double gain
                                              : reaeq_bandwidth_oct_to_q(band.freq_hz, value, 48000);
         bands.push_back(band);
     }
+    return bands;
+}
+
+// The worst deviation of the first EQ3 1-Band ReaEQ of the project from Pro Tools' bell, on 192
+// points per octave.
+EqFitMiss written_bell_miss(const std::string& project, double freq, double gain, double q) {
+    const std::vector<EqBand> bands = played_reaeq_bands(project, "\"EQ3 1-Band (ReaEQ)\"");
     EqFitJob job;
     job.source = {kEqSourcePeak, freq, gain, q, 0, 0};
     return eq_bands_worst_point(bands, eq_fit_grid(job, 48000, 192), 48000);
@@ -354,6 +362,56 @@ TEST(StockStandInProgram, TheSummaryGivesTheWrittenCurvesMeasuredMiss) {
                     "curve to\nwithin 0.05 dB ("))
         << within.report;
     EXPECT_FALSE(has(within.console, "dB from Pro Tools' curve")) << within.console;
+}
+
+// The Channel Strip's bells, written into the project and read back as ReaEQ reads their
+// widths, play the Q of their measured corrections (Q x 0.4044 x G(gain) x F(frequency), taken
+// here at rows of the tables), and so their curve is the cookbook curve of those bells, near
+// the top of the band too, where a width widened by w'/sin w' plays several dB wider.
+TEST(StockStandInProgram, StripBellsPlayTheirCorrectedQ) {
+    const Conversion run =
+        convert(active(stock_slot("AVIDChSt", named_values({{"Cmp Ratio", 1.0},
+                                                            {"EQ Low Gain", 9.0},
+                                                            {"EQ Low Frequency", 100.0},
+                                                            {"EQ Low Q", 1.0},
+                                                            {"EQ Low-Mid Gain", -6.0},
+                                                            {"EQ Low-Mid Frequency", 1000.0},
+                                                            {"EQ Low-Mid Q", 5.0},
+                                                            {"EQ High-Mid Gain", 12.0},
+                                                            {"EQ High-Mid Frequency", 10000.0},
+                                                            {"EQ High-Mid Q", 2.0},
+                                                            {"EQ High Gain", -12.0},
+                                                            {"EQ High Frequency", 20000.0},
+                                                            {"EQ High Q", 10.0},
+                                                            {"Filter 2 Type", 0.0},
+                                                            {"Sc Source", 0.0}}))));
+    const std::vector<EqBand> played =
+        played_reaeq_bands(run.project, "\"Channel Strip EQ (ReaEQ)\"");
+    ASSERT_EQ(played.size(), 4u) << run.project;
+    const struct {
+        double freq, gain, q;
+    } bells[] = {{100, 9, 1 * 0.4044 * 0.9508 * 1.0297},
+                 {1000, -6, 5 * 0.4044 * 0.8474 * 1.0},
+                 {10000, 12, 2 * 0.4044 * 1.0 * 0.7463},
+                 {20000, -12, 10 * 0.4044 * 1.0 * 0.3603}};
+    std::vector<EqBand> decided;
+    for (std::size_t i = 0; i < 4; ++i) {
+        SCOPED_TRACE(bells[i].freq);
+        EXPECT_EQ(played[i].type, kEqPeak);
+        EXPECT_NEAR(played[i].freq_hz, bells[i].freq, 1e-9);
+        EXPECT_NEAR(played[i].gain_db, bells[i].gain, 1e-9);
+        EXPECT_NEAR(played[i].q, bells[i].q, 1e-9 * bells[i].q);
+        decided.push_back({kEqPeak, 1, bells[i].freq, bells[i].gain, bells[i].q, 0, 0});
+    }
+    EqFitGrid grid = eq_grid_frequencies(48000, kEqFitPointsPerOctave);
+    for (std::size_t k = 0; k < grid.freq_hz.size(); ++k) {
+        std::complex<double> h = 1.0;
+        for (const EqBand& b : decided)
+            h *= biquad_response(eq_band_biquad(b, 48000), grid.z1[k], grid.z2[k]);
+        grid.target_db[k] = level_db(h);
+    }
+    eq_fit_grid_powers(grid);
+    EXPECT_LT(eq_bands_worst_point(played, grid, 48000).error_db, 1e-6);
 }
 
 TEST(StockStandInProgram, NoStandInsLeavesThemOut) {
