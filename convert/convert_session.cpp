@@ -476,6 +476,8 @@ ReportInput report_input(const RunFacts& run, const ConvertOptions& options) {
     in.multi_mono = run.ties.multi_mono;
     in.unresolved_keys = track_wiring.counts.unresolved_keys;
     in.bad_fades = clip_counts.bad_fades;
+    in.unreadable_clip_lists = clip_counts.unreadable_lists;
+    in.tracks_without_list = clip_counts.tracks_without_list;
     in.unmatched_strip_tracks = run.playlists.unmatched;
     in.missing_media = media_check.missing;
     in.video_tracks = video_tracks.tracks;

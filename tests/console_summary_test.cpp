@@ -1265,6 +1265,10 @@ std::vector<TableRow> summary_table() {
          }},
         {190, "  WARNING: 1 clip group piece(s) could not be read, so that audio is",
          [](In&) { clip_counts.clip_group_skipped = 1; }},
+        {0, "  WARNING: 2 clip list(s) of this session could not be read (damaged, or",
+         [](In&) { clip_counts.unreadable_lists = 2; }},
+        {0, "  WARNING: 1 track(s) matched none of the session's clip lists, so their",
+         [](In&) { clip_counts.tracks_without_list = {"Gtr"}; }},
         {191, "      stretch 1.0500 on \"Gtr\"",
          [none](In& in) mutable {
              none.rate_rows = {"1.0500 on \"Gtr\""};

@@ -318,6 +318,21 @@ int needs_a_look(const ReportInput& in) {
         report_printf("  %d fade record(s) not understood\n", in.bad_fades);
         ++sections;
     }
+    if (in.unreadable_clip_lists != 0) {
+        report_printf(
+            "  %d clip list(s) could not be read: the clips on their tracks lack\n"
+            "  their clip locks, clip colors, fades and clip groups\n",
+            in.unreadable_clip_lists);
+        ++sections;
+    }
+    if (!in.tracks_without_list.empty()) {
+        report_printf(
+            "  %d track(s) matched no clip list: their clips lack their clip locks,\n"
+            "  clip colors, fades and clip groups:\n",
+            static_cast<int>(in.tracks_without_list.size()));
+        text_rows(in.tracks_without_list);
+        ++sections;
+    }
     if (in.unmatched_strip_tracks != 0) {
         report_printf("  %d track(s) matched no strip row (appended at the end)\n",
                       in.unmatched_strip_tracks);

@@ -95,6 +95,8 @@ struct ReportInput {
     std::vector<std::string> multi_mono;
     int unresolved_keys = 0;
     int bad_fades = 0;
+    int unreadable_clip_lists = 0;
+    std::vector<std::string> tracks_without_list;
     int unmatched_strip_tracks = 0;
     std::vector<std::string> missing_media;
 
