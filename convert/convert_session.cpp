@@ -484,6 +484,8 @@ ReportInput report_input(const RunFacts& run, const ConvertOptions& options) {
     in.video_items = video_tracks.items;
     in.video_files_missing = video_tracks.files_missing;
     in.video_files_unrecognised = video_tracks.files_unrecognised;
+    in.video_items_left_out =
+        video_tracks.items_without_length + video_tracks.placements_on_no_track;
     in.video_frame_rate = video_tracks.rate_from_session ? video_tracks.frame_rate : 0.0;
     in.video_quality = video_tracks.quality;
     in.surround_bus_widths = s.surround_bus_widths;

@@ -1210,6 +1210,16 @@ std::vector<TableRow> summary_table() {
              video_tracks.tracks = 1;
              video_tracks.files_unrecognised = 1;
          }},
+        {0, "      WARNING: 2 video placement(s) have no clip entry that gives their",
+         [](In&) {
+             video_tracks.tracks = 1;
+             video_tracks.items_without_length = 2;
+         }},
+        {0, "      WARNING: 1 video placement(s) sit in a list that names none of the",
+         [](In&) {
+             video_tracks.tracks = 1;
+             video_tracks.placements_on_no_track = 1;
+         }},
         {180, "  WARNING: group membership NOT written. Pro Tools says this session",
          [](In&) { track_stage.groups.membership_off = 1; }},
         {181, "  1 group(s) are EDIT groups and were deliberately not linked:",

@@ -383,6 +383,12 @@ void picture_and_wide(const ReportInput& in) {
                 "    item(s) point where they would lie; REAPER shows them\n"
                 "    offline until the file is put there.\n",
                 in.video_files_missing);
+        if (in.video_items_left_out != 0)
+            report_printf(
+                "    %d video placement(s) were left out, NO item written: no clip\n"
+                "    entry gives their length, or their list names no video track.\n"
+                "    Place that video by hand.\n",
+                in.video_items_left_out);
         report_printf(
             "    Pro Tools' Video Sync Offset (Setup > Video Sync Offset) is a\n"
             "    setting of that computer, not of the session: it is not carried,\n"

@@ -105,6 +105,7 @@ struct ReportInput {
     int video_items = 0;
     int video_files_missing = 0;
     int video_files_unrecognised = 0;
+    int video_items_left_out = 0;   // placements no item was written for
     double video_frame_rate = 0.0;  // 0 when the session states none
     int video_quality = -1;
     int surround_folded = 0;
