@@ -477,12 +477,16 @@ ReportInput report_input(const RunFacts& run, const ConvertOptions& options) {
     in.multi_mono = run.ties.multi_mono;
     in.unresolved_keys = track_wiring.counts.unresolved_keys;
     in.bad_fades = clip_counts.bad_fades;
+    in.unreadable_clip_lists = clip_counts.unreadable_lists;
+    in.tracks_without_list = clip_counts.tracks_without_list;
     in.unmatched_strip_tracks = run.playlists.unmatched;
     in.missing_media = media_check.missing;
     in.video_tracks = video_tracks.tracks;
     in.video_items = video_tracks.items;
     in.video_files_missing = video_tracks.files_missing;
     in.video_files_unrecognised = video_tracks.files_unrecognised;
+    in.video_items_left_out =
+        video_tracks.items_without_length + video_tracks.placements_on_no_track;
     in.video_frame_rate = video_tracks.rate_from_session ? video_tracks.frame_rate : 0.0;
     in.video_quality = video_tracks.quality;
     in.surround_bus_widths = s.surround_bus_widths;

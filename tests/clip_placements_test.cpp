@@ -146,7 +146,7 @@ TEST(ClipPlacements, WithoutListsHalfTheClipsAboveOneBillionMakeATickTrack) {
     EXPECT_EQ(s.model.tick_based[1], 0);
     EXPECT_DOUBLE_EQ(s.clips(0)[0].start, 100.0 / 960000.0 * 0.5);
     EXPECT_EQ(s.model.list_index[0], -1);
-    EXPECT_EQ(s.counts.tracks_without_list, 0);  // a session without lists
+    EXPECT_TRUE(s.counts.tracks_without_list.empty());  // a session without lists
 }
 
 TEST(ClipPlacements, ASyncPointPlacesTheClipEarlierButNotBeforeZero) {

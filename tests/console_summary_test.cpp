@@ -1223,6 +1223,16 @@ std::vector<TableRow> summary_table() {
              video_tracks.tracks = 1;
              video_tracks.files_unrecognised = 1;
          }},
+        {0, "      WARNING: 2 video placement(s) have no clip entry that gives their",
+         [](In&) {
+             video_tracks.tracks = 1;
+             video_tracks.items_without_length = 2;
+         }},
+        {0, "      WARNING: 1 video placement(s) sit in a list that names none of the",
+         [](In&) {
+             video_tracks.tracks = 1;
+             video_tracks.placements_on_no_track = 1;
+         }},
         {180, "  WARNING: group membership NOT written. Pro Tools says this session",
          [](In&) { track_stage.groups.membership_off = 1; }},
         {181, "  1 group(s) are EDIT groups and were deliberately not linked:",
@@ -1278,6 +1288,10 @@ std::vector<TableRow> summary_table() {
          }},
         {190, "  WARNING: 1 clip group piece(s) could not be read, so that audio is",
          [](In&) { clip_counts.clip_group_skipped = 1; }},
+        {0, "  WARNING: 2 clip list(s) of this session could not be read (damaged, or",
+         [](In&) { clip_counts.unreadable_lists = 2; }},
+        {0, "  WARNING: 1 track(s) matched none of the session's clip lists, so their",
+         [](In&) { clip_counts.tracks_without_list = {"Gtr"}; }},
         {191, "      stretch 1.0500 on \"Gtr\"",
          [none](In& in) mutable {
              none.rate_rows = {"1.0500 on \"Gtr\""};

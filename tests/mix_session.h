@@ -75,17 +75,14 @@ inline std::string plain_session(const MixShape& shape) {
                                        static_cast<std::uint16_t>(r % shape.files)));
     std::vector<std::string> entries;
     std::vector<std::string> tracks;
-    std::string lists;
     std::string automation;
     for (int t = 0; t < shape.tracks; ++t) {
-        std::vector<std::string> placements;
         std::vector<TestPlacement> listed;
         for (int c = 0; c < shape.clips_per_track; ++c) {
             const int clip = t * shape.clips_per_track + c;
             const auto region =
                 static_cast<std::uint32_t>(shape.regions > 0 ? clip % shape.regions : clip);
             const std::uint64_t start = clip_length * static_cast<std::uint64_t>(c);
-            placements.push_back(placement(region, start));
             TestPlacement listed_clip = clip_at(region, start);
             if (shape.locked) listed_clip.second = 1;
             listed.push_back(listed_clip);
@@ -96,8 +93,9 @@ inline std::string plain_session(const MixShape& shape) {
             fade_at(2, clip_length * static_cast<std::uint64_t>(shape.clips_per_track)));
         const std::string name = "Track " + std::to_string(t + 1);
         entries.push_back(track_entry(name, {static_cast<std::uint16_t>(t)}));
-        tracks.push_back(placement_track(name, {audio_playlist(placements)}));
-        lists += clip_list(name, listed);
+        // One list per track, as Pro Tools stores it: the walk reads its clips and the list
+        // readers its fades and locks from the same block.
+        tracks.push_back(clip_list(name, listed));
         automation += automation_block(shape, t, 0) + automation_block(shape, t, 1);
     }
 
@@ -120,7 +118,7 @@ inline std::string plain_session(const MixShape& shape) {
            // Scheme 0x05 leaves the first 4096 bytes clear: the rest lies past them.
            z_block(0x7777, zeros(5000)) + rate_block(shape.rate) +
            audio_files_block(static_cast<std::uint32_t>(files.size()), files, lengths) +
-           region_list(regions) + track_list(entries) + placement_tracks(tracks) + ranges + lists +
+           region_list(regions) + track_list(entries) + placement_tracks(tracks) + ranges +
            automation + tempo_block(tempo) + meter_block({}) + locations +
            // Room after the last block for the scanners, itself a block: the file ends whole.
            z_block(0x7777, zeros(55));

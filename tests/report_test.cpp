@@ -426,6 +426,7 @@ TEST(Report, VideoParagraphNamesRateQualityAndUnrecognisedFiles) {
     in.video_frame_rate = 23.976;
     in.video_quality = 3;
     in.video_files_unrecognised = 1;
+    in.video_items_left_out = 2;
     const std::string t = build_report(in).text;
     const std::size_t head =
         t.find("\nPICTURE AND WIDE TRACKS\n  2 video track(s), 1 video item(s)");
@@ -435,12 +436,15 @@ TEST(Report, VideoParagraphNamesRateQualityAndUnrecognisedFiles) {
         t.find("    The video track was set to Draft, not Full Quality. REAPER's\n");
     const std::size_t file =
         t.find("    1 video track(s) hold a file this build does not recognize\n");
+    const std::size_t left_out =
+        t.find("    2 video placement(s) were left out, NO item written: no clip\n");
     const std::size_t offset = t.find("    Pro Tools' Video Sync Offset");
     ASSERT_NE(head, std::string::npos);
     EXPECT_LT(head, rate);
     EXPECT_LT(rate, quality);
     EXPECT_LT(quality, file);
-    EXPECT_LT(file, offset);
+    EXPECT_LT(file, left_out);
+    EXPECT_LT(left_out, offset);
     EXPECT_NE(offset, std::string::npos);
 
     in.video_frame_rate = 0.0;  // the rate was assumed from the timecode

@@ -307,6 +307,56 @@ TEST(TrackWiringEndToEnd, VideoItemsKeepTheirLockAndColourAndTheTrackItsViewStat
     EXPECT_TRUE(parsed.ok) << parsed.line << ": " << parsed.message;
 }
 
+// Video placements no item can be written for are named: one no clip entry gives a length, and
+// one in a list that names none of the session's video tracks.
+TEST(TrackWiringEndToEnd, VideoPlacementsLeftOutAreNamed) {
+    using test_placements::clip_at;
+    using test_placements::placement_block;
+    auto list = [](const std::string& name, const std::vector<std::uint64_t>& frames) {
+        std::string playlists;
+        for (std::uint64_t at : frames)
+            playlists +=
+                z_block(0x1051, zeros(2) + placement_block(clip_at(0, at)) + zeros(2), 0x02);
+        return z_block(0x1053, text(name) + zeros(4) + playlists, 0x03);
+    };
+    auto entry = [](const std::string& name, std::uint16_t frames) {
+        const std::string values =
+            std::string("\x00\x10\x20\x30\x00", 5) + le(0, 1) + le(frames, 2) + le(0, 3);
+        return z_block(0x2628, text(name) + values + zeros(4), 0x02);
+    };
+    struct Case {
+        const char* what;
+        std::string video;
+        const char* items;
+        const char* warning;
+    } cases[] = {
+        {"a placement past the clip entries",
+         track_block(0x2623, "Picture") + z_block(0x103a, zeros(3) + text("Reel.mov")) +
+             list("Picture", {48, 120, 200}) + entry("Reel.mov", 48) + entry("Reel.mov-1", 24),
+         "  1 video track(s), 2 video item(s) written.",
+         "\n      WARNING: 1 video placement(s) have no clip entry that gives their\n"
+         "      length, so NO item was written for them: place that video by hand.\n"},
+        {"a list no video track is named by",
+         track_block(0x2623, "Picture") + track_block(0x2623, "Wide") +
+             z_block(0x103a, zeros(3) + text("Reel.mov")) +
+             z_block(0x103a, zeros(3) + text("Wide.mov")) + list("Picture", {48}) +
+             list("Gone", {120}) + entry("Reel.mov", 48) + entry("Wide.mov", 48),
+         "  2 video track(s), 1 video item(s) written.",
+         "\n      WARNING: 1 video placement(s) sit in a list that names none of the\n"
+         "      session's video tracks, so NO item was written for them.\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string blocks =
+            walk({"Kick"}) +
+            track_block(0x261b, "Kick", lane_block(fader_block(0), output_block(2, "Out 1-2"))) +
+            c.video + z_block(0x7777, zeros(55));  // room after the last entry, itself a block
+        const Converted conv = convert(blocks);
+        EXPECT_TRUE(has(conv.out, c.items)) << conv.out;
+        EXPECT_TRUE(has(conv.out, c.warning)) << conv.out;
+    }
+}
+
 TEST(TrackWiringEndToEnd, AFolderHoldsItsMembersAltTakesTrack) {
     // The folder row "Band" holds the row "Gtr", whose two clips start together: the shorter
     // one, a deleted placement, is recovered onto "Gtr [alt takes]", which stays in the folder

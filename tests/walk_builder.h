@@ -108,6 +108,12 @@ inline std::string audio_playlist(const std::vector<std::string>& placements, st
     return playlist(0x1050, placements, mark, closing);
 }
 
+// A track's clip list as the walk reads it, and only as the walk reads it: a list Pro Tools writes
+// holds each placement at its child's +9 and a kind byte after the children
+// (`test_placements::clip_list`), where these playlists hold ten bytes before their placements and
+// leave a 0 where the kind byte stands, so the list readers count this block as a list they could
+// not read. A session whose
+// lists must be read stores each as `clip_list`, once: the walk reads that block as well.
 inline std::string placement_track(const std::string& name,
                                    const std::vector<std::string>& playlists) {
     std::string content = named(name) + u32le(static_cast<std::uint32_t>(playlists.size()));

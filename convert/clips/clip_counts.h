@@ -15,8 +15,8 @@ struct ClipStageCounts {
 
     // Placements that give no clip. (Track regions of no length or without an audio file are
     // named by the item writer, `note_placements_without_clips`.)
-    int unreadable_lists = 0;          // clip lists whose count, children or kind byte run wrong
-    int tracks_without_list = 0;       // tracks that no clip list could be given to
+    int unreadable_lists = 0;  // clip lists whose count, children or kind byte run wrong
+    std::vector<std::string> tracks_without_list;  // tracks that no clip list could be given to
     int group_references_dropped = 0;  // clip-group placements the walk had read as clips
     int gain_count_mismatches = 0;  // clip gain lists whose stored count disagrees with their size
     int fade_clips = 0;             // fade placements the walk had read as clips

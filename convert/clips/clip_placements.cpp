@@ -199,7 +199,7 @@ void assign_lists(const Context& ctx, ClipModel& model) {
         if (found >= 0) {
             search = static_cast<std::size_t>(found) + 1;
         } else if (!model.list_records.empty()) {
-            ctx.counts->tracks_without_list += 1;
+            ctx.counts->tracks_without_list.push_back(model.output_tracks[track].name);
         }
     }
 }

@@ -665,6 +665,30 @@ void midi_clip_group_row(std::string& text) {
     text += name_rows(rows);
 }
 
+// Our own: clip lists that could not be read, and tracks no list was given to. Their clips still
+// come from the placements, but what only the list holds does not reach them.
+void clip_list_loss_paragraphs(std::string& text) {
+    const ClipStageCounts& c = clip_counts;
+    if (c.unreadable_lists != 0)
+        text += format_text(
+            "  WARNING: %d clip list(s) of this session could not be read (damaged, or\n"
+            "      nested too deep to walk). The clips on their tracks are written where\n"
+            "      the session places them, but WITHOUT what the list holds: clip locks,\n"
+            "      clip colors, fades and clip groups, and the track's time base (ticks\n"
+            "      or samples) is inferred. Check those tracks against Pro Tools.\n",
+            c.unreadable_lists);
+    if (!c.tracks_without_list.empty()) {
+        std::vector<std::string> rows;
+        for (const std::string& track : c.tracks_without_list) rows.push_back("\"" + track + "\"");
+        text += format_text(
+                    "  WARNING: %d track(s) matched none of the session's clip lists, so their\n"
+                    "      clips are written WITHOUT clip locks, clip colors, fades and clip\n"
+                    "      groups, and their time base (ticks or samples) is inferred:\n",
+                    static_cast<int>(rows.size())) +
+                name_rows(rows);
+    }
+}
+
 // Time bases, sync points and clip groups (rows 184 to 191), playlists, odd strips and lanes
 // (to 197).
 void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
@@ -711,6 +735,7 @@ void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
         }
         text += "\n      Please send the session in.\n";
     }
+    clip_list_loss_paragraphs(text);
     text += in.clip_rate_rows;
     text += in.playlist_lines.matched;                       // 192, 193
     text += one_channel_output_rows(in.one_channel_tracks);  // 194

@@ -319,6 +319,21 @@ int needs_a_look(const ReportInput& in) {
         report_printf("  %d fade record(s) not understood\n", in.bad_fades);
         ++sections;
     }
+    if (in.unreadable_clip_lists != 0) {
+        report_printf(
+            "  %d clip list(s) could not be read: the clips on their tracks lack\n"
+            "  their clip locks, clip colors, fades and clip groups\n",
+            in.unreadable_clip_lists);
+        ++sections;
+    }
+    if (!in.tracks_without_list.empty()) {
+        report_printf(
+            "  %d track(s) matched no clip list: their clips lack their clip locks,\n"
+            "  clip colors, fades and clip groups:\n",
+            static_cast<int>(in.tracks_without_list.size()));
+        text_rows(in.tracks_without_list);
+        ++sections;
+    }
     if (in.unmatched_strip_tracks != 0) {
         report_printf("  %d track(s) matched no strip row (appended at the end)\n",
                       in.unmatched_strip_tracks);
@@ -369,6 +384,12 @@ void picture_and_wide(const ReportInput& in) {
                 "    item(s) point where they would lie; REAPER shows them\n"
                 "    offline until the file is put there.\n",
                 in.video_files_missing);
+        if (in.video_items_left_out != 0)
+            report_printf(
+                "    %d video placement(s) were left out, NO item written: no clip\n"
+                "    entry gives their length, or their list names no video track.\n"
+                "    Place that video by hand.\n",
+                in.video_items_left_out);
         report_printf(
             "    Pro Tools' Video Sync Offset (Setup > Video Sync Offset) is a\n"
             "    setting of that computer, not of the session: it is not carried,\n"

@@ -96,6 +96,8 @@ struct ReportInput {
     std::vector<std::string> multi_mono;
     int unresolved_keys = 0;
     int bad_fades = 0;
+    int unreadable_clip_lists = 0;
+    std::vector<std::string> tracks_without_list;
     int unmatched_strip_tracks = 0;
     std::vector<std::string> missing_media;
 
@@ -104,6 +106,7 @@ struct ReportInput {
     int video_items = 0;
     int video_files_missing = 0;
     int video_files_unrecognised = 0;
+    int video_items_left_out = 0;   // placements no item was written for
     double video_frame_rate = 0.0;  // 0 when the session states none
     int video_quality = -1;
     int surround_folded = 0;

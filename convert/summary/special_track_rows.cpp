@@ -120,4 +120,15 @@ void video_track_paragraphs(std::string& text) {
             "      video: those tracks are written empty. Put the file on the track\n"
             "      in REAPER by hand.\n",
             v.files_unrecognised);
+    // Our own: placements no item could be written for.
+    if (v.items_without_length != 0)
+        text += format_text(
+            "      WARNING: %d video placement(s) have no clip entry that gives their\n"
+            "      length, so NO item was written for them: place that video by hand.\n",
+            v.items_without_length);
+    if (v.placements_on_no_track != 0)
+        text += format_text(
+            "      WARNING: %d video placement(s) sit in a list that names none of the\n"
+            "      session's video tracks, so NO item was written for them.\n",
+            v.placements_on_no_track);
 }

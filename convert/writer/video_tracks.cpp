@@ -47,6 +47,14 @@ int write_video_tracks(std::FILE* file, const VideoTracksInput& in) {
     video_tracks.frame_rate = rate;
     video_tracks.rate_from_session = in.session_frame_rate > 1.0;
     video_tracks.quality = in.quality;
+    if (in.track_names.size() > 1) {
+        for (const VideoPlacement& p : in.placements) {
+            const bool named = p.name_index < in.placement_lists.size() &&
+                               std::find(in.track_names.begin(), in.track_names.end(),
+                                         in.placement_lists[p.name_index]) != in.track_names.end();
+            if (!named) ++video_tracks.placements_on_no_track;
+        }
+    }
     for (std::size_t v = 0; v < in.track_names.size(); ++v) {
         const std::string& name = in.track_names[v];
         const auto seed = static_cast<std::uint32_t>(v);
@@ -85,7 +93,10 @@ int write_video_tracks(std::FILE* file, const VideoTracksInput& in) {
                 const VideoClipEntry* entry = j < entries.size() ? &entries[j] : nullptr;
                 ++j;
                 const double length = entry ? entry->second / rate : 0.0;
-                if (!(length > 0.0)) continue;  // no stored length: nothing to place
+                if (!(length > 0.0)) {  // no stored length: nothing to place
+                    ++video_tracks.items_without_length;
+                    continue;
+                }
                 print_text(file,
                            "    <ITEM\n      POSITION %.10f\n      SNAPOFFS 0\n      LENGTH %.10f\n"
                            "      LOOP 0\n      ALLTAKES 0\n      FADEIN 1 0 0 1 0 0 0\n"

@@ -36,6 +36,10 @@ struct VideoTrackSummary {
     int files_missing = 0;
     int files_unrecognised = 0;  // video tracks whose file has no extension this build plays
     int items_colored = 0;       // video items written with a COLOR line
+    // Placements left out: no clip entry gives them a length, or (with several video tracks)
+    // their list names none of the tracks.
+    int items_without_length = 0;
+    int placements_on_no_track = 0;
     double frame_rate = 0.0;
     bool rate_from_session = false;
     std::int32_t quality = -1;

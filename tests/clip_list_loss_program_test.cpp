@@ -1,0 +1,103 @@
+// Clip lists the program cannot read, and tracks no clip list is given to, from the whole program
+// on damaged copies of a real session: the clips are still written, and the console and the
+// report say what they lost.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "mixer_builder.h"
+#include "platform/ptformat.h"
+#include "test_support.h"
+
+namespace {
+
+using test_support::read_file;
+using test_support::TempDir;
+
+bool has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+std::uint32_t u32_at(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+    return static_cast<std::uint32_t>(bytes[at]) | static_cast<std::uint32_t>(bytes[at + 1]) << 8 |
+           static_cast<std::uint32_t>(bytes[at + 2]) << 16 |
+           static_cast<std::uint32_t>(bytes[at + 3]) << 24;
+}
+
+// A clip list (0x1052) of the decrypted session, by its name: where its children begin and where
+// the list ends.
+struct ListAt {
+    std::size_t first_child = 0;
+    std::size_t end = 0;
+};
+
+ListAt clip_list_named(const std::vector<std::uint8_t>& bytes, const std::string& name) {
+    std::string head = "\x52\x10" + std::string(4, '\0') + name;
+    head[2] = static_cast<char>(name.size());
+    const std::string text(bytes.begin(), bytes.end());
+    const std::size_t at = text.find(head);
+    if (at == std::string::npos || at < 7) return {};
+    const std::size_t marker = at - 7;
+    return {at + head.size() + 4, marker + 7 + u32_at(bytes, marker + 3)};
+}
+
+// RegionTest's clip list of its track "Track_Name": a fade placement, then its one clip.
+constexpr const char* kList = "Track_Name";
+// A list that fails its framing yields no record: the clips still come from the walk, and the
+// tracks then left without a list are named.
+TEST(ClipListLossProgram, DamagedListsAreNamedWithWhatTheirClipsLose) {
+    struct Case {
+        const char* what;
+        std::function<void(std::vector<std::uint8_t>&, const ListAt&)> damage;
+    } cases[] = {
+        {"a kind byte of 3",
+         [](std::vector<std::uint8_t>& b, const ListAt& l) { b[l.end - 2] = 3; }},
+        {"a child count past the list's children",
+         [](std::vector<std::uint8_t>& b, const ListAt& l) { b[l.first_child - 4] = 5; }},
+    };
+    const std::vector<std::uint8_t> plain = mixer_blocks::real_session("RegionTest.ptx");
+    if (plain.empty())
+        GTEST_SKIP() << "real session RegionTest.ptx not found under " << LANWICK_SESSIONS_DIR
+                     << "; skipped";
+    const ListAt list = clip_list_named(plain, kList);
+    ASSERT_NE(list.end, 0u);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::uint8_t> bytes = plain;
+        c.damage(bytes, list);
+        ptf_xor_crypt(bytes);
+        TempDir dir;
+        const std::string session = dir.file("Damaged.ptx");
+        test_support::write_file(session, std::string(bytes.begin(), bytes.end()));
+        const auto run = test_support::run_lanwick(
+            {session, "-o", dir.file("Damaged.rpp"), "--report", "--no-pause"});
+        ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
+        // Every clip is still written.
+        EXPECT_TRUE(has(run.out, " tracks, 7 clips, 0 MIDI notes\n")) << run.out;
+        EXPECT_TRUE(
+            has(run.out,
+                "  WARNING: 1 clip list(s) of this session could not be read (damaged, or\n"
+                "      nested too deep to walk). The clips on their tracks are written where\n"
+                "      the session places them, but WITHOUT what the list holds: clip locks,\n"))
+            << run.out;
+        EXPECT_TRUE(has(run.out,
+                        "  WARNING: 2 track(s) matched none of the session's clip lists, so their\n"
+                        "      clips are written WITHOUT clip locks, clip colors, fades and clip\n"
+                        "      groups, and their time base (ticks or samples) is inferred:\n"
+                        "      \"Audio 1\"\n      \"Audio 3\"\n"))
+            << run.out;
+        const std::string report = read_file(dir.file("Damaged-vantrel-report.txt"));
+        EXPECT_TRUE(has(report,
+                        "  1 clip list(s) could not be read: the clips on their tracks lack\n"
+                        "  their clip locks, clip colors, fades and clip groups\n"
+                        "  2 track(s) matched no clip list: their clips lack their clip locks,\n"
+                        "  clip colors, fades and clip groups:\n"
+                        "    Audio 1\n    Audio 3\n"))
+            << report;
+    }
+}
+
+}  // namespace
