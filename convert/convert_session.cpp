@@ -479,6 +479,8 @@ ReportInput report_input(const RunFacts& run, const ConvertOptions& options) {
     in.bad_fades = clip_counts.bad_fades;
     in.unreadable_clip_lists = clip_counts.unreadable_lists;
     in.tracks_without_list = clip_counts.tracks_without_list;
+    in.refused_placements_count = static_cast<int>(run.reading.layout.refused.size());
+    in.refused_placements = refused_placement_rows(run.reading.layout.refused, false);
     in.unmatched_strip_tracks = run.playlists.unmatched;
     in.missing_media = media_check.missing;
     in.video_tracks = video_tracks.tracks;
@@ -786,6 +788,7 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     summary.tempo_ramps = options.tempo_ramps != 0;
     summary.recover_deleted = options.recover_deleted != 0;
     summary.unplaced = reading.layout.unplaced;
+    summary.refused = reading.layout.refused;
     summary.clips_unaccounted =
         clip_balance(reading.layout, clip_counts, item_writer).unaccounted();
     summary.odd_strips = plugin_ties.odd_strips;

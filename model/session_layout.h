@@ -67,4 +67,7 @@ struct SessionLayout {
     // hold clips: no clips, taken in as clips only under --keep-fade-clips.
     std::vector<TrackRegion> fade_track_regions;
     std::vector<UnplacedPlacement> unplaced;
+    // Clip placements read but refused with the record that holds them: a playlist record that
+    // fails its closing byte or whose header is damaged, or a placement the bytes end inside.
+    std::vector<UnplacedPlacement> refused;
 };

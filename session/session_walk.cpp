@@ -263,6 +263,31 @@ PlacementTargets index_targets(const std::vector<TrackSlot>& slots,
     return targets;
 }
 
+// A placement that no track region is made for, named after its track when the session lists it.
+UnplacedPlacement lost_placement(const PlacementTargets& targets, std::uint32_t track_number,
+                                 std::uint32_t region_number, bool midi) {
+    UnplacedPlacement lost;
+    if (const auto track = targets.track_by_number.find(track_number);
+        track != targets.track_by_number.end())
+        lost.track_name = (*targets.slots)[track->second].name.str();
+    lost.track_number = track_number;
+    lost.region_number = region_number;
+    lost.midi = midi;
+    return lost;
+}
+
+// Notes a placement refused with the record that holds it in `layout.refused`. Fade entries are
+// not clips and go unnoted.
+void refuse_placement(Bytes bytes, const PlacementTargets& targets, std::uint32_t track_number,
+                      const SessionBlockNode& placement, bool midi, SessionLayout& layout) {
+    const std::uint64_t p = placement.payload_position;
+    if (placement.content_type == kPlacement && !midi &&
+        read_u8_checked(bytes, p + kPlacementKind) == kPlacementKindFade)
+        return;
+    layout.refused.push_back(lost_placement(targets, track_number,
+                                            read_u32le_checked(bytes, p + kPlacementRegion), midi));
+}
+
 // A new track region for one placement. When its track or region is unknown (a damaged or
 // stray region number among them), the placement is noted in `layout.unplaced` instead (unless
 // `note_unplaced` is false), and nothing is looked up or made by the stored number itself.
@@ -272,14 +297,8 @@ bool place_region(const PlacementTargets& targets, std::uint32_t track_number,
     const auto track = targets.track_by_number.find(track_number);
     const auto region = targets.region_by_index.find(region_number);
     if (track == targets.track_by_number.end() || region == targets.region_by_index.end()) {
-        if (!note_unplaced) return false;
-        UnplacedPlacement lost;
-        if (track != targets.track_by_number.end())
-            lost.track_name = (*targets.slots)[track->second].name.str();
-        lost.track_number = track_number;
-        lost.region_number = region_number;
-        lost.midi = midi;
-        layout.unplaced.push_back(std::move(lost));
+        if (note_unplaced)
+            layout.unplaced.push_back(lost_placement(targets, track_number, region_number, midi));
         return false;
     }
     const TrackSlot& owner = (*targets.slots)[track->second];
@@ -314,14 +333,28 @@ void read_audio_placements(Bytes bytes, const Nodes& top, const std::vector<Trac
             for (const SessionBlockNode& track : list.children) {
                 if (track.content_type != kPlacementTrack) continue;
                 for (const SessionBlockNode& playlist : track.children) {
+                    // A placement in the track itself: the header of the playlist that held it
+                    // is damaged, so the block was found inside that playlist.
+                    if (playlist.content_type == kPlacement)
+                        refuse_placement(bytes, targets, track_number, playlist, false, layout);
                     if (playlist.content_type != kPlaylist) continue;
-                    if (read_u8_checked(bytes, payload_end(playlist) + 2) == 1) continue;
+                    if (read_u8_checked(bytes, payload_end(playlist) + 2) == 1) {
+                        for (const SessionBlockNode& placement : playlist.children)
+                            if (placement.content_type == kPlacement)
+                                refuse_placement(bytes, targets, track_number, placement, false,
+                                                 layout);
+                        continue;
+                    }
                     const std::uint8_t mark =
                         read_u8_checked(bytes, playlist.payload_position + 11);
                     for (const SessionBlockNode& placement : playlist.children) {
                         if (placement.content_type != kPlacement) continue;
                         const std::uint64_t p = placement.payload_position;
-                        if (!bytes_fit(bytes, p, kPlacementStart + 6)) continue;
+                        if (!bytes_fit(bytes, p, kPlacementStart + 6)) {
+                            refuse_placement(bytes, targets, track_number, placement, false,
+                                             layout);
+                            continue;
+                        }
                         // Fades stand in the same lists and reuse region numbers: not clips.
                         // They are kept apart, placed where they name a region, for
                         // --keep-fade-clips.
@@ -347,11 +380,17 @@ void read_audio_placements(Bytes bytes, const Nodes& top, const std::vector<Trac
             for (const SessionBlockNode& track : list.children) {
                 if (track.content_type != kOldPlacementTrack) continue;
                 for (const SessionBlockNode& playlist : track.children) {
+                    if (playlist.content_type == kOldPlacement)
+                        refuse_placement(bytes, targets, track_number, playlist, false, layout);
                     if (playlist.content_type != kOldPlaylist) continue;
                     for (const SessionBlockNode& placement : playlist.children) {
                         if (placement.content_type != kOldPlacement) continue;
                         const std::uint64_t p = placement.payload_position;
-                        if (!bytes_fit(bytes, p, kOldPlacementBytes)) continue;
+                        if (!bytes_fit(bytes, p, kOldPlacementBytes)) {
+                            refuse_placement(bytes, targets, track_number, placement, false,
+                                             layout);
+                            continue;
+                        }
                         TrackRegion placed;
                         if (place_region(targets, track_number,
                                          read_u32le_checked(bytes, p + kPlacementRegion), false,
@@ -624,12 +663,18 @@ void read_midi_placements(Bytes bytes, const Nodes& top, const std::vector<Track
             const std::uint32_t track_index = named != index_by_name.end() ? named->second : seen;
             ++seen;
             for (const SessionBlockNode& playlist : track.children) {
+                // Found inside a playlist whose header is damaged, as on audio tracks.
+                if (playlist.content_type == kPlacement)
+                    refuse_placement(bytes, targets, track_index, playlist, true, layout);
                 if (playlist.content_type != kMidiPlaylist) continue;
                 const std::uint8_t mark = read_u8_checked(bytes, playlist.payload_position + 11);
                 for (const SessionBlockNode& placement : playlist.children) {
                     if (placement.content_type != kPlacement) continue;
                     const std::uint64_t p = placement.payload_position;
-                    if (!bytes_fit(bytes, p, kPlacementTimeBase + 1)) continue;
+                    if (!bytes_fit(bytes, p, kPlacementTimeBase + 1)) {
+                        refuse_placement(bytes, targets, track_index, placement, true, layout);
+                        continue;
+                    }
                     TrackRegion placed;
                     if (!place_region(targets, track_index,
                                       read_u32le_checked(bytes, p + kPlacementRegion), true, layout,
@@ -721,6 +766,7 @@ int walk_session_tree(const std::uint8_t* bytes, std::uint64_t length,
     layout.midi_track_regions.clear();
     layout.fade_track_regions.clear();
     layout.unplaced.clear();
+    layout.refused.clear();
     if (!session_walk_accepts(bytes, length)) return 0;
 
     const Bytes view(bytes, static_cast<std::size_t>(length));

@@ -127,4 +127,22 @@ TEST(ClipBalanceSum, EachWayOutCounts) {
     EXPECT_EQ(clip_balance(layout, clips, items).unaccounted(), 1);
 }
 
+// Placements refused with their damaged playlist are read and named, so the balance holds; their
+// rows give each track once with its count, in the order met.
+TEST(ClipBalanceSum, RefusedPlacementsAreReadAndNamedPerTrack) {
+    SessionLayout layout;
+    layout.audio_track_regions.resize(2);
+    layout.refused = {{"A", 0, 1, false}, {"", 4, 2, false}, {"A", 0, 3, false}, {"M", 1, 0, true}};
+    ItemWriterState items;
+    items.items_written = 2;
+    const ClipBalance b = clip_balance(layout, ClipStageCounts{}, items);
+    EXPECT_EQ(b.read, 5);  // the MIDI placement is not an audio clip
+    EXPECT_EQ(b.left_out, 3);
+    EXPECT_EQ(b.unaccounted(), 0);
+    EXPECT_EQ(refused_placement_rows(layout.refused, true),
+              (std::vector<std::string>{"\"A\": 2 placement(s)", "track 4: 1 placement(s)",
+                                        "MIDI \"M\": 1 placement(s)"}));
+    EXPECT_EQ(refused_placement_rows(layout.refused, false).front(), "A: 2 placement(s)");
+}
+
 }  // namespace

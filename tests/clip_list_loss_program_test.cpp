@@ -1,11 +1,12 @@
 // Clip lists the program cannot read, and tracks no clip list is given to, from the whole program
 // on damaged copies of a real session: the clips are still written, and the console and the
-// report say what they lost.
+// report say what they lost. Playlists the walk refuses: their clips are named, by track.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "mixer_builder.h"
@@ -44,6 +45,16 @@ ListAt clip_list_named(const std::vector<std::uint8_t>& bytes, const std::string
     return {at + head.size() + 4, marker + 7 + u32_at(bytes, marker + 3)};
 }
 
+// Damaged decrypted bytes, encrypted again as a session in `dir` and converted with a report
+// ("Damaged-vantrel-report.txt").
+test_support::RunResult convert_damaged(std::vector<std::uint8_t> bytes, const TempDir& dir) {
+    ptf_xor_crypt(bytes);
+    const std::string session = dir.file("Damaged.ptx");
+    test_support::write_file(session, std::string(bytes.begin(), bytes.end()));
+    return test_support::run_lanwick(
+        {session, "-o", dir.file("Damaged.rpp"), "--report", "--no-pause"});
+}
+
 // RegionTest's clip list of its track "Track_Name": a fade placement, then its one clip.
 constexpr const char* kList = "Track_Name";
 // A list that fails its framing yields no record: the clips still come from the walk, and the
@@ -68,12 +79,8 @@ TEST(ClipListLossProgram, DamagedListsAreNamedWithWhatTheirClipsLose) {
         SCOPED_TRACE(c.what);
         std::vector<std::uint8_t> bytes = plain;
         c.damage(bytes, list);
-        ptf_xor_crypt(bytes);
         TempDir dir;
-        const std::string session = dir.file("Damaged.ptx");
-        test_support::write_file(session, std::string(bytes.begin(), bytes.end()));
-        const auto run = test_support::run_lanwick(
-            {session, "-o", dir.file("Damaged.rpp"), "--report", "--no-pause"});
+        const auto run = convert_damaged(std::move(bytes), dir);
         ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
         // Every clip is still written.
         EXPECT_TRUE(has(run.out, " tracks, 7 clips, 0 MIDI notes\n")) << run.out;
@@ -97,6 +104,58 @@ TEST(ClipListLossProgram, DamagedListsAreNamedWithWhatTheirClipsLose) {
                         "  clip colors, fades and clip groups:\n"
                         "    Audio 1\n    Audio 3\n"))
             << report;
+    }
+}
+
+// A playlist whose closing byte (two past its end) is 1 is refused, and that byte is the header
+// of the playlist after it, so the placement inside that one is found in the track itself: on
+// "Audio 1" both clips go, on "Audio 3" one (the refused playlist holds a fade, no clip). Each is
+// named with its track on the console and in the report, and the clip balance holds.
+TEST(ClipListLossProgram, RefusedPlaylistsNameTheirClipsByTrack) {
+    struct Case {
+        const char* track;
+        const char* clips;
+        int refused;
+    } cases[] = {{"Audio 1", " tracks, 5 clips, 0 MIDI notes\n", 2},
+                 {"Audio 3", " tracks, 6 clips, 0 MIDI notes\n", 1}};
+    const std::vector<std::uint8_t> plain = mixer_blocks::real_session("RegionTest.ptx");
+    if (plain.empty())
+        GTEST_SKIP() << "real session RegionTest.ptx not found under " << LANWICK_SESSIONS_DIR
+                     << "; skipped";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.track);
+        const ListAt list = clip_list_named(plain, c.track);
+        ASSERT_NE(list.end, 0u);
+        // The track's first playlist: its end, and the byte two past it.
+        const std::size_t playlist_end = list.first_child + 7 + u32_at(plain, list.first_child + 3);
+        std::vector<std::uint8_t> bytes = plain;
+        ASSERT_EQ(bytes[playlist_end + 2], 0);
+        bytes[playlist_end + 2] = 1;
+        TempDir dir;
+        const auto run = convert_damaged(std::move(bytes), dir);
+        ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
+        EXPECT_TRUE(has(run.out, c.clips)) << run.out;
+        const std::string row =
+            "\"" + std::string(c.track) + "\": " + std::to_string(c.refused) + " placement(s)\n";
+        EXPECT_TRUE(
+            has(run.out, "  WARNING: " + std::to_string(c.refused) +
+                             " clip placement(s) were NOT written: the session's record of\n"
+                             "      their playlist is damaged (or the file ends inside it), so "
+                             "where\n      they lie cannot be read. Place them again from Pro "
+                             "Tools:\n      " +
+                             row))
+            << run.out;
+        EXPECT_FALSE(has(run.out, "fault of this build")) << run.out;
+        const std::string report = read_file(dir.file("Damaged-vantrel-report.txt"));
+        EXPECT_TRUE(has(report, "  " + std::to_string(c.refused) +
+                                    " clip placement(s) NOT written: the session's record of "
+                                    "their\n  playlist is damaged; place them again from Pro "
+                                    "Tools:\n    " +
+                                    std::string(c.track) + ": " + std::to_string(c.refused) +
+                                    " placement(s)\n"))
+            << report;
+        // Under NEEDS A LOOK, beside the clip-list sections.
+        EXPECT_LT(report.find("NEEDS A LOOK"), report.find(" clip placement(s) NOT written"));
     }
 }
 

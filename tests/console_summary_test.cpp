@@ -1292,6 +1292,12 @@ std::vector<TableRow> summary_table() {
          [](In&) { clip_counts.unreadable_lists = 2; }},
         {0, "  WARNING: 1 track(s) matched none of the session's clip lists, so their",
          [](In&) { clip_counts.tracks_without_list = {"Gtr"}; }},
+        {0, "  WARNING: 2 clip placement(s) were NOT written: the session's record of",
+         [](In& in) {
+             static const std::vector<UnplacedPlacement> refused = {{"Gtr", 1, 4, false},
+                                                                    {"Gtr", 1, 2, false}};
+             in.refused = refused;
+         }},
         {191, "      stretch 1.0500 on \"Gtr\"",
          [none](In& in) mutable {
              none.rate_rows = {"1.0500 on \"Gtr\""};

@@ -1,12 +1,17 @@
 #include "convert/summary/clip_conservation.h"
 
 #include <algorithm>
+#include <utility>
+
+#include "app/output.h"
 
 ClipBalance clip_balance(const SessionLayout& layout, const ClipStageCounts& clips,
                          const ItemWriterState& items) {
     ClipBalance b;
-    const auto unplaced_audio = std::count_if(layout.unplaced.begin(), layout.unplaced.end(),
-                                              [](const UnplacedPlacement& p) { return !p.midi; });
+    const auto audio = [](const UnplacedPlacement& p) { return !p.midi; };
+    const auto unplaced_audio =
+        std::count_if(layout.unplaced.begin(), layout.unplaced.end(), audio) +
+        std::count_if(layout.refused.begin(), layout.refused.end(), audio);
     b.read = static_cast<int>(layout.audio_track_regions.size() +
                               static_cast<std::size_t>(unplaced_audio));
     b.group_pieces = clips.clip_group_clips + clips.loop_repeats + clips.fade_clips_taken_in;
@@ -18,4 +23,27 @@ ClipBalance clip_balance(const SessionLayout& layout, const ClipStageCounts& cli
                  clips.set_aside_playlist_clips + clips.filtered_clips;
     b.alternates = clips.alternate_clips - clips.recovered_alternates;
     return b;
+}
+
+std::vector<std::string> refused_placement_rows(std::span<const UnplacedPlacement> refused,
+                                                bool quoted) {
+    // Per track, in the order the walk met them.
+    std::vector<std::pair<std::string, int>> tracks;
+    for (const UnplacedPlacement& lost : refused) {
+        std::string track = lost.track_name;
+        if (track.empty())
+            track = format_text("track %u", lost.track_number);
+        else if (quoted)
+            track = "\"" + track + "\"";
+        if (lost.midi) track = "MIDI " + track;
+        const auto same = [&](const auto& row) { return row.first == track; };
+        if (const auto row = std::find_if(tracks.begin(), tracks.end(), same); row != tracks.end())
+            ++row->second;
+        else
+            tracks.emplace_back(std::move(track), 1);
+    }
+    std::vector<std::string> rows;
+    for (const auto& [track, count] : tracks)
+        rows.push_back(format_text("%s: %d placement(s)", track.c_str(), count));
+    return rows;
 }

@@ -6,6 +6,10 @@
 // fault of this build, said as such.
 #pragma once
 
+#include <span>
+#include <string>
+#include <vector>
+
 #include "convert/clips/clip_counts.h"
 #include "convert/writer/item_writer.h"
 #include "model/session_layout.h"
@@ -29,3 +33,9 @@ struct ClipBalance {
 
 ClipBalance clip_balance(const SessionLayout& layout, const ClipStageCounts& clips,
                          const ItemWriterState& items);
+
+// The placements the walk refused with their damaged records, one row per track ("track N" when
+// the session does not name it, "MIDI " before a MIDI track) with its count; names in double
+// quotes when `quoted`.
+std::vector<std::string> refused_placement_rows(std::span<const UnplacedPlacement> refused,
+                                                bool quoted);

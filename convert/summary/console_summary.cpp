@@ -5,6 +5,7 @@
 #include "app/output.h"
 #include "convert/clips/clip_counts.h"
 #include "convert/run_state.h"
+#include "convert/summary/clip_conservation.h"
 #include "convert/summary/colour_rows.h"
 #include "convert/summary/plugin_track_rows.h"
 #include "convert/summary/special_track_rows.h"
@@ -689,6 +690,18 @@ void clip_list_loss_paragraphs(std::string& text) {
     }
 }
 
+// Our own: placements the walk refused with the playlist record that holds them. Nothing of
+// them is written, so the clips are named by track for the user to place again.
+void refused_placement_paragraph(std::string& text, const ConsoleSummaryInput& in) {
+    if (in.refused.empty()) return;
+    text += format_text(
+                "  WARNING: %d clip placement(s) were NOT written: the session's record of\n"
+                "      their playlist is damaged (or the file ends inside it), so where\n"
+                "      they lie cannot be read. Place them again from Pro Tools:\n",
+                static_cast<int>(in.refused.size())) +
+            name_rows(refused_placement_rows(in.refused, true));
+}
+
 // Time bases, sync points and clip groups (rows 184 to 191), playlists, odd strips and lanes
 // (to 197).
 void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
@@ -736,6 +749,7 @@ void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
         text += "\n      Please send the session in.\n";
     }
     clip_list_loss_paragraphs(text);
+    refused_placement_paragraph(text, in);
     text += in.clip_rate_rows;
     text += in.playlist_lines.matched;                       // 192, 193
     text += one_channel_output_rows(in.one_channel_tracks);  // 194

@@ -50,6 +50,8 @@ struct ConsoleSummaryInput {
     bool recover_deleted = false;
     // Placements the session walk could not place: their region (or track) is not in the session.
     std::span<const UnplacedPlacement> unplaced;
+    // Placements the walk refused with their damaged playlist record.
+    std::span<const UnplacedPlacement> refused;
     // Clips read that are neither written nor named (`ClipBalance::unaccounted`): 0 but for a
     // fault.
     int clips_unaccounted = 0;

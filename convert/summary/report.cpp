@@ -334,6 +334,14 @@ int needs_a_look(const ReportInput& in) {
         text_rows(in.tracks_without_list);
         ++sections;
     }
+    if (in.refused_placements_count != 0) {
+        report_printf(
+            "  %d clip placement(s) NOT written: the session's record of their\n"
+            "  playlist is damaged; place them again from Pro Tools:\n",
+            in.refused_placements_count);
+        text_rows(in.refused_placements);
+        ++sections;
+    }
     if (in.unmatched_strip_tracks != 0) {
         report_printf("  %d track(s) matched no strip row (appended at the end)\n",
                       in.unmatched_strip_tracks);

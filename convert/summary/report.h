@@ -98,6 +98,9 @@ struct ReportInput {
     int bad_fades = 0;
     int unreadable_clip_lists = 0;
     std::vector<std::string> tracks_without_list;
+    // Placements refused with their damaged playlist record, one row per track with its count.
+    int refused_placements_count = 0;
+    std::vector<std::string> refused_placements;
     int unmatched_strip_tracks = 0;
     std::vector<std::string> missing_media;
 
