@@ -331,6 +331,14 @@ void read_audio_placements(Bytes bytes, const Nodes& top, const std::vector<Trac
         if (list.content_type == kPlacementTracks) {
             std::uint32_t track_number = 0;
             for (const SessionBlockNode& track : list.children) {
+                // A playlist in the list itself: the header of the track that held it is
+                // damaged. Its placements are named after the track that stood there.
+                if (track.content_type == kPlaylist) {
+                    for (const SessionBlockNode& placement : track.children)
+                        if (placement.content_type == kPlacement)
+                            refuse_placement(bytes, targets, track_number, placement, false,
+                                             layout);
+                }
                 if (track.content_type != kPlacementTrack) continue;
                 for (const SessionBlockNode& playlist : track.children) {
                     // A placement in the track itself: the header of the playlist that held it

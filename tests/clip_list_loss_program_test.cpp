@@ -108,16 +108,23 @@ TEST(ClipListLossProgram, DamagedListsAreNamedWithWhatTheirClipsLose) {
 }
 
 // A playlist whose closing byte (two past its end) is 1 is refused, and that byte is the header
-// of the playlist after it, so the placement inside that one is found in the track itself: on
-// "Audio 1" both clips go, on "Audio 3" one (the refused playlist holds a fade, no clip). Each is
-// named with its track on the console and in the report, and the clip balance holds.
+// of the block after it. On "Audio 1" that is its second playlist, whose placement is then found
+// in the track itself: both clips go. On "Audio 3" the refused playlist holds a fade, no clip,
+// and only the clip found in the track counts. After the last playlist of "Track_Name" the byte
+// is the header of the track "Audio 1", whose playlists are then found in the list itself. Each
+// is named with its track on the console and in the report, and the clip balance holds.
 TEST(ClipListLossProgram, RefusedPlaylistsNameTheirClipsByTrack) {
     struct Case {
         const char* track;
-        const char* clips;
+        int playlist;  // the refused one, from 0
+        int clips;     // written
         int refused;
-    } cases[] = {{"Audio 1", " tracks, 5 clips, 0 MIDI notes\n", 2},
-                 {"Audio 3", " tracks, 6 clips, 0 MIDI notes\n", 1}};
+        const char* rows;  // as the report gives them
+    } cases[] = {
+        {"Audio 1", 0, 5, 2, "Audio 1: 2 placement(s)\n"},
+        {"Audio 3", 0, 6, 1, "Audio 3: 1 placement(s)\n"},
+        {"Track_Name", 1, 4, 3, "Track_Name: 1 placement(s)\n    Audio 1: 2 placement(s)\n"},
+    };
     const std::vector<std::uint8_t> plain = mixer_blocks::real_session("RegionTest.ptx");
     if (plain.empty())
         GTEST_SKIP() << "real session RegionTest.ptx not found under " << LANWICK_SESSIONS_DIR
@@ -126,36 +133,36 @@ TEST(ClipListLossProgram, RefusedPlaylistsNameTheirClipsByTrack) {
         SCOPED_TRACE(c.track);
         const ListAt list = clip_list_named(plain, c.track);
         ASSERT_NE(list.end, 0u);
-        // The track's first playlist: its end, and the byte two past it.
-        const std::size_t playlist_end = list.first_child + 7 + u32_at(plain, list.first_child + 3);
+        std::size_t playlist_end = list.first_child;
+        for (int k = 0; k <= c.playlist; ++k) playlist_end += 7 + u32_at(plain, playlist_end + 3);
         std::vector<std::uint8_t> bytes = plain;
-        ASSERT_EQ(bytes[playlist_end + 2], 0);
+        ASSERT_NE(bytes[playlist_end + 2], 1);
         bytes[playlist_end + 2] = 1;
         TempDir dir;
         const auto run = convert_damaged(std::move(bytes), dir);
         ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
-        EXPECT_TRUE(has(run.out, c.clips)) << run.out;
-        const std::string row =
-            "\"" + std::string(c.track) + "\": " + std::to_string(c.refused) + " placement(s)\n";
+        EXPECT_TRUE(has(run.out, " tracks, " + std::to_string(c.clips) + " clips, 0 MIDI notes\n"))
+            << run.out;
+        const std::string count = std::to_string(c.refused);
         EXPECT_TRUE(
-            has(run.out, "  WARNING: " + std::to_string(c.refused) +
+            has(run.out, "  WARNING: " + count +
                              " clip placement(s) were NOT written: the session's record of\n"
-                             "      their playlist is damaged (or the file ends inside it), so "
-                             "where\n      they lie cannot be read. Place them again from Pro "
-                             "Tools:\n      " +
-                             row))
+                             "      their playlist or its track is damaged (or the file ends "
+                             "inside it),\n"
+                             "      so where they lie cannot be read. Place them again from Pro "
+                             "Tools:\n      \"" +
+                             c.track + "\": "))
             << run.out;
         EXPECT_FALSE(has(run.out, "fault of this build")) << run.out;
         const std::string report = read_file(dir.file("Damaged-vantrel-report.txt"));
-        EXPECT_TRUE(has(report, "  " + std::to_string(c.refused) +
+        const std::string section = "  " + count +
                                     " clip placement(s) NOT written: the session's record of "
-                                    "their\n  playlist is damaged; place them again from Pro "
-                                    "Tools:\n    " +
-                                    std::string(c.track) + ": " + std::to_string(c.refused) +
-                                    " placement(s)\n"))
-            << report;
+                                    "their\n  playlist or its track is damaged; place them "
+                                    "again from Pro Tools:\n    " +
+                                    c.rows;
+        EXPECT_TRUE(has(report, section)) << report;
         // Under NEEDS A LOOK, beside the clip-list sections.
-        EXPECT_LT(report.find("NEEDS A LOOK"), report.find(" clip placement(s) NOT written"));
+        EXPECT_LT(report.find("NEEDS A LOOK"), report.find(section));
     }
 }
 

@@ -696,8 +696,8 @@ void refused_placement_paragraph(std::string& text, const ConsoleSummaryInput& i
     if (in.refused.empty()) return;
     text += format_text(
                 "  WARNING: %d clip placement(s) were NOT written: the session's record of\n"
-                "      their playlist is damaged (or the file ends inside it), so where\n"
-                "      they lie cannot be read. Place them again from Pro Tools:\n",
+                "      their playlist or its track is damaged (or the file ends inside it),\n"
+                "      so where they lie cannot be read. Place them again from Pro Tools:\n",
                 static_cast<int>(in.refused.size())) +
             name_rows(refused_placement_rows(in.refused, true));
 }

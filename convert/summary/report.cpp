@@ -337,7 +337,7 @@ int needs_a_look(const ReportInput& in) {
     if (in.refused_placements_count != 0) {
         report_printf(
             "  %d clip placement(s) NOT written: the session's record of their\n"
-            "  playlist is damaged; place them again from Pro Tools:\n",
+            "  playlist or its track is damaged; place them again from Pro Tools:\n",
             in.refused_placements_count);
         text_rows(in.refused_placements);
         ++sections;
