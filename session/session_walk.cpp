@@ -288,6 +288,19 @@ void refuse_placement(Bytes bytes, const PlacementTargets& targets, std::uint32_
                                             read_u32le_checked(bytes, p + kPlacementRegion), midi));
 }
 
+// Notes every placement (blocks of `placement_type`) of a record the walk refuses: the record
+// itself, or those found inside it. The tree holds only as many levels as its reader parsed.
+void refuse_placements_in(Bytes bytes, const PlacementTargets& targets, std::uint32_t track_number,
+                          const SessionBlockNode& node, std::uint16_t placement_type,
+                          SessionLayout& layout) {
+    if (node.content_type == placement_type) {
+        refuse_placement(bytes, targets, track_number, node, false, layout);
+        return;
+    }
+    for (const SessionBlockNode& child : node.children)
+        refuse_placements_in(bytes, targets, track_number, child, placement_type, layout);
+}
+
 // A new track region for one placement. When its track or region is unknown (a damaged or
 // stray region number among them), the placement is noted in `layout.unplaced` instead (unless
 // `note_unplaced` is false), and nothing is looked up or made by the stored number itself.
@@ -331,26 +344,19 @@ void read_audio_placements(Bytes bytes, const Nodes& top, const std::vector<Trac
         if (list.content_type == kPlacementTracks) {
             std::uint32_t track_number = 0;
             for (const SessionBlockNode& track : list.children) {
-                // A playlist in the list itself: the header of the track that held it is
-                // damaged. Its placements are named after the track that stood there.
-                if (track.content_type == kPlaylist) {
-                    for (const SessionBlockNode& placement : track.children)
-                        if (placement.content_type == kPlacement)
-                            refuse_placement(bytes, targets, track_number, placement, false,
-                                             layout);
+                // Anything else in the list is a track whose header is damaged (or a playlist
+                // found inside it): its placements are named after the track that stood there.
+                if (track.content_type != kPlacementTrack) {
+                    refuse_placements_in(bytes, targets, track_number, track, kPlacement, layout);
+                    continue;
                 }
-                if (track.content_type != kPlacementTrack) continue;
                 for (const SessionBlockNode& playlist : track.children) {
-                    // A placement in the track itself: the header of the playlist that held it
-                    // is damaged, so the block was found inside that playlist.
-                    if (playlist.content_type == kPlacement)
-                        refuse_placement(bytes, targets, track_number, playlist, false, layout);
-                    if (playlist.content_type != kPlaylist) continue;
-                    if (read_u8_checked(bytes, payload_end(playlist) + 2) == 1) {
-                        for (const SessionBlockNode& placement : playlist.children)
-                            if (placement.content_type == kPlacement)
-                                refuse_placement(bytes, targets, track_number, placement, false,
-                                                 layout);
+                    // Likewise a damaged playlist, or a placement found inside one; and a
+                    // playlist that fails its closing byte.
+                    if (playlist.content_type != kPlaylist ||
+                        read_u8_checked(bytes, payload_end(playlist) + 2) == 1) {
+                        refuse_placements_in(bytes, targets, track_number, playlist, kPlacement,
+                                             layout);
                         continue;
                     }
                     const std::uint8_t mark =
@@ -386,11 +392,17 @@ void read_audio_placements(Bytes bytes, const Nodes& top, const std::vector<Trac
         } else if (list.content_type == kOldPlacementTracks) {
             std::uint32_t track_number = 0;
             for (const SessionBlockNode& track : list.children) {
-                if (track.content_type != kOldPlacementTrack) continue;
+                if (track.content_type != kOldPlacementTrack) {
+                    refuse_placements_in(bytes, targets, track_number, track, kOldPlacement,
+                                         layout);
+                    continue;
+                }
                 for (const SessionBlockNode& playlist : track.children) {
-                    if (playlist.content_type == kOldPlacement)
-                        refuse_placement(bytes, targets, track_number, playlist, false, layout);
-                    if (playlist.content_type != kOldPlaylist) continue;
+                    if (playlist.content_type != kOldPlaylist) {
+                        refuse_placements_in(bytes, targets, track_number, playlist, kOldPlacement,
+                                             layout);
+                        continue;
+                    }
                     for (const SessionBlockNode& placement : playlist.children) {
                         if (placement.content_type != kOldPlacement) continue;
                         const std::uint64_t p = placement.payload_position;
