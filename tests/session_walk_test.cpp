@@ -269,22 +269,26 @@ TEST(SessionWalk, PlaylistsPlacementsAndDenseTrackNumbers) {
     EXPECT_EQ(layout.refused[0].region_number, 0u);
 }
 
-// A placement the bytes end inside, and one found in the track itself (the header of the
-// playlist around it damaged), are refused and named, not placed.
+// A placement in a track whose header is damaged (another content type), one found in the
+// track itself (the header of the playlist around it damaged) and one the bytes end inside are
+// refused and named, not placed; the damaged track is named after the track at its place.
 TEST(SessionWalk, PlacementsOutsideASoundPlaylistAreNamed) {
     const std::string cut = z_block(0x104F, zeros(2) + u32le(0), 0x0A);
     // The last playlist of the bytes, its cut placement last of all.
     const std::string last = z_block(0x1050, zeros(10) + placement(0, 20) + cut, 2);
-    const std::string blocks =
-        region_list({audio_region("r0", 0, 1, 0, 0)}) +
-        track_list({track_entry("A", {0}), track_entry("B", {1})}) +
-        placement_tracks({placement_track("A", {placement(0, 10)}), placement_track("B", {last})});
+    const std::string damaged =
+        z_block(0x1053, named("A") + u32le(1) + audio_playlist({placement(0, 5)}), 3);
+    const std::string blocks = region_list({audio_region("r0", 0, 1, 0, 0)}) +
+                               track_list({track_entry("A", {0}), track_entry("B", {1})}) +
+                               placement_tracks({damaged, placement_track("A", {placement(0, 10)}),
+                                                 placement_track("B", {last})});
     const SessionLayout layout = walk(walk_buffer(blocks));
     const std::vector<Placed> expected = {{"B", 0, "r0", 20}};
     EXPECT_EQ(placed(layout.audio_track_regions, layout.audio_regions), expected);
-    ASSERT_EQ(layout.refused.size(), 2u);
+    ASSERT_EQ(layout.refused.size(), 3u);
     EXPECT_EQ(layout.refused[0].track_name, "A");
-    EXPECT_EQ(layout.refused[1].track_name, "B");
+    EXPECT_EQ(layout.refused[1].track_name, "A");
+    EXPECT_EQ(layout.refused[2].track_name, "B");
     EXPECT_TRUE(layout.unplaced.empty());
 }
 
