@@ -1,5 +1,6 @@
 #include "session/clip_pitch.h"
 
+#include <algorithm>
 #include <bit>
 #include <string_view>
 
@@ -33,9 +34,10 @@ bool clip_name(SessionBytes bytes, std::uint64_t from, std::string_view& name) {
 
 }  // namespace
 
-void read_clip_pitch(const std::uint8_t* data, std::size_t length,
-                     std::map<std::string, double>& out) {
+void read_clip_pitch(const std::uint8_t* data, std::size_t length, ClipPitches& out) {
+    out.clear();
     const SessionBytes bytes = session_bytes(data, length);
+    out.reserve(candidate_bound(bytes, kClipType));
     scan_blocks(bytes, kClipType, length, [&](const BlockHeader& block) {
         if (block.size < 40 || !block_fits(bytes, block)) return false;
         const std::uint64_t end = block.end();
@@ -51,7 +53,34 @@ void read_clip_pitch(const std::uint8_t* data, std::size_t length,
         if (value == 0.0 || value < -48.0 || value > 48.0) return false;
         std::string_view name;
         if (!clip_name(bytes, block.position, name)) return false;
-        out[std::string(name)] = value;
+        // A name is searched for from the block on, so two blocks may find the same name, and
+        // then one after the other: the later block's value replaces the earlier's.
+        if (!out.empty() && out.back().name.data() == name.data()) {
+            out.back().semitones = value;
+        } else {
+            out.push_back({name, value});
+        }
         return false;
     });
+    // The names view the bytes in the order their blocks were met, each place once, so their
+    // places order the blocks of one name: the last block of each name ends its run, without a
+    // stable sort's buffer.
+    std::sort(out.begin(), out.end(), [](const ClipPitch& a, const ClipPitch& b) {
+        return a.name != b.name ? a.name < b.name : a.name.data() < b.name.data();
+    });
+    auto kept = out.begin();
+    for (auto run = out.begin(); run != out.end();) {
+        auto next = run + 1;
+        while (next != out.end() && next->name == run->name) ++next;
+        *kept++ = *(next - 1);
+        run = next;
+    }
+    out.erase(kept, out.end());
+}
+
+const ClipPitch* find_clip_pitch(const ClipPitches& pitches, std::string_view name) {
+    const auto found = std::lower_bound(
+        pitches.begin(), pitches.end(), name,
+        [](const ClipPitch& entry, std::string_view key) { return entry.name < key; });
+    return found != pitches.end() && found->name == name ? &*found : nullptr;
 }

@@ -88,10 +88,11 @@ TEST(ClipExtras, ClipEffectsChangesAndPolarity) {
 TEST(ClipExtras, PitchKeepsOnlyATransposition) {
     ClipExtras out;
     ClipExtrasInput in = no_files();
-    in.pitches = {{"up", 3.0},
-                  {"nan", std::numeric_limits<double>::quiet_NaN()},
+    // Ordered by name, as the reader leaves them.
+    in.pitches = {{"denormal", 1e-40},
                   {"far", 60.0},
-                  {"denormal", 1e-40}};
+                  {"nan", std::numeric_limits<double>::quiet_NaN()},
+                  {"up", 3.0}};
     ClipModel m = model_of({clip("up", 0.0, 1.0), clip("nan", 2.0, 1.0), clip("far", 4.0, 1.0),
                             clip("denormal", 6.0, 1.0)});
     apply_clip_extras(in, m, out);
