@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <string_view>
 
 #include "session/scan.h"
@@ -30,6 +31,13 @@ bool clip_name(SessionBytes bytes, std::uint64_t from, std::string_view& name) {
     return scan_blocks(part, kClipNameType, part.size(), [&](const BlockHeader& block) {
         return read_text_at(part, block.position + 9, part.size(), 1, 128, TextBytes::name, name);
     });
+}
+
+// The list's order: shorter names first, names of one length by their bytes. Most names of a
+// session differ in length or early, so most comparisons end at the lengths.
+bool name_before(std::string_view a, std::string_view b) {
+    return a.size() != b.size() ? a.size() < b.size()
+                                : std::memcmp(a.data(), b.data(), a.size()) < 0;
 }
 
 }  // namespace
@@ -66,7 +74,9 @@ void read_clip_pitch(const std::uint8_t* data, std::size_t length, ClipPitches& 
     // places order the blocks of one name: the last block of each name ends its run, without a
     // stable sort's buffer.
     std::sort(out.begin(), out.end(), [](const ClipPitch& a, const ClipPitch& b) {
-        return a.name != b.name ? a.name < b.name : a.name.data() < b.name.data();
+        if (a.name.size() != b.name.size()) return a.name.size() < b.name.size();
+        const int order = std::memcmp(a.name.data(), b.name.data(), a.name.size());
+        return order != 0 ? order < 0 : a.name.data() < b.name.data();
     });
     auto kept = out.begin();
     for (auto run = out.begin(); run != out.end();) {
@@ -81,6 +91,6 @@ void read_clip_pitch(const std::uint8_t* data, std::size_t length, ClipPitches& 
 const ClipPitch* find_clip_pitch(const ClipPitches& pitches, std::string_view name) {
     const auto found = std::lower_bound(
         pitches.begin(), pitches.end(), name,
-        [](const ClipPitch& entry, std::string_view key) { return entry.name < key; });
+        [](const ClipPitch& entry, std::string_view key) { return name_before(entry.name, key); });
     return found != pitches.end() && found->name == name ? &*found : nullptr;
 }

@@ -14,8 +14,9 @@ struct ClipPitch {
     friend bool operator==(const ClipPitch&, const ClipPitch&) = default;
 };
 
-// Ordered by name, one entry a name: a session of hundreds of thousands of clips holds a flat
-// list here rather than a tree of one allocation per name.
+// Ordered by name (shorter names first, names of one length by their bytes), one entry a name: a
+// session of hundreds of thousands of clips holds a flat list here rather than a tree of one
+// allocation per name.
 using ClipPitches = std::vector<ClipPitch>;
 
 // Clip name -> transposition, within +-48 and not 0. A later block with the same clip name

@@ -89,10 +89,10 @@ TEST(ClipExtras, PitchKeepsOnlyATransposition) {
     ClipExtras out;
     ClipExtrasInput in = no_files();
     // Ordered by name, as the reader leaves them.
-    in.pitches = {{"denormal", 1e-40},
+    in.pitches = {{"up", 3.0},
                   {"far", 60.0},
                   {"nan", std::numeric_limits<double>::quiet_NaN()},
-                  {"up", 3.0}};
+                  {"denormal", 1e-40}};
     ClipModel m = model_of({clip("up", 0.0, 1.0), clip("nan", 2.0, 1.0), clip("far", 4.0, 1.0),
                             clip("denormal", 6.0, 1.0)});
     apply_clip_extras(in, m, out);

@@ -145,7 +145,7 @@ TEST(ReadClipPitch, SemitonesWithinFortyEight) {
     ClipPitches got = {{"stale", 1.0}};
     read_clip_pitch(u8(bytes), bytes.size(), got);
     const ClipPitches want = {
-        {"again", 2}, {"down", -12.25}, {"odd", 3}, {"shared", 7}, {"up", 47.5}};
+        {"up", 47.5}, {"odd", 3}, {"down", -12.25}, {"again", 2}, {"shared", 7}};
     EXPECT_EQ(got, want);
     ASSERT_NE(find_clip_pitch(got, "odd"), nullptr);
     EXPECT_EQ(find_clip_pitch(got, "odd")->semitones, 3);
