@@ -72,12 +72,14 @@ void read_clip_pitch(const std::uint8_t* data, std::size_t length, ClipPitches& 
     });
     // The names view the bytes in the order their blocks were met, each place once, so their
     // places order the blocks of one name: the last block of each name ends its run, without a
-    // stable sort's buffer.
-    std::sort(out.begin(), out.end(), [](const ClipPitch& a, const ClipPitch& b) {
+    // stable sort's buffer. Sessions mostly number their clips in the order they store them, and
+    // such a list is in order already.
+    const auto before = [](const ClipPitch& a, const ClipPitch& b) {
         if (a.name.size() != b.name.size()) return a.name.size() < b.name.size();
         const int order = std::memcmp(a.name.data(), b.name.data(), a.name.size());
         return order != 0 ? order < 0 : a.name.data() < b.name.data();
-    });
+    };
+    if (!std::is_sorted(out.begin(), out.end(), before)) std::sort(out.begin(), out.end(), before);
     auto kept = out.begin();
     for (auto run = out.begin(); run != out.end();) {
         auto next = run + 1;
