@@ -266,6 +266,10 @@ void drop_off_playlist(const Context& ctx, ClipModel& model) {
         const std::int32_t li = list_of(model, track);
         if (li < 0) continue;
         const R10BlockRecord& list = model.list_records[li];
+        // Most lists hold no clip group: they are passed over before any tree is built.
+        if (std::find_if(list.group_entry.begin(), list.group_entry.end(),
+                         [](std::uint32_t group) { return group != 0; }) == list.group_entry.end())
+            continue;
         std::multiset<PlacementKey> groups;
         std::multiset<PlacementKey> fades;
         std::set<PlacementKey> others;
