@@ -267,9 +267,7 @@ void drop_off_playlist(const Context& ctx, ClipModel& model) {
         if (li < 0) continue;
         const R10BlockRecord& list = model.list_records[li];
         // Most lists hold no clip group: they are passed over before any tree is built.
-        if (std::find_if(list.group_entry.begin(), list.group_entry.end(),
-                         [](std::uint32_t group) { return group != 0; }) == list.group_entry.end())
-            continue;
+        if (!holds_group_entry(list)) continue;
         std::multiset<PlacementKey> groups;
         std::multiset<PlacementKey> fades;
         std::set<PlacementKey> others;
@@ -350,27 +348,39 @@ void list_keys(const R10BlockRecord& list, std::size_t fade_ranges, std::vector<
     }
 }
 
-ListedKey* find_key(std::vector<ListedKey>& keys, const PlacementKey& key) {
-    const auto at =
-        std::lower_bound(keys.begin(), keys.end(), key,
-                         [](const ListedKey& k, const PlacementKey& v) { return k.key < v; });
-    return at != keys.end() && at->key == key ? &*at : nullptr;
+bool key_before(const ListedKey& k, const PlacementKey& v) {
+    return k.key < v;
 }
 
-// The key at (id, position) whose count `of` is above 0; else the nearest such of the same id
-// within 64, the first in key order where two are as near; else null.
-ListedKey* nearest_listed(std::vector<ListedKey>& keys, std::uint32_t id, std::uint64_t position,
-                          int ListedKey::*of) {
-    if (ListedKey* exact = find_key(keys, PlacementKey{id, position}); exact && exact->*of > 0)
-        return exact;
+// What a track's list holds near a clip at (id, position): whether a fade entry and another entry
+// stand at it or within 64 of it; the key at it, if any; and the key it can be matched to: the
+// one at it while that has an entry open, else the nearest of the same id within 64 with one, the
+// first in key order where two are as near.
+struct NearKeys {
+    bool fade = false;
+    bool plain = false;
+    ListedKey* own = nullptr;
+    ListedKey* open = nullptr;
+};
+
+NearKeys near_keys(std::vector<ListedKey>& keys, std::uint32_t id, std::uint64_t position) {
+    NearKeys near;
+    const PlacementKey own{id, position};
+    if (const auto at = std::lower_bound(keys.begin(), keys.end(), own, key_before);
+        at != keys.end() && at->key == own) {
+        near.own = &*at;
+        near.fade = at->fades > 0;
+        near.plain = at->plain > 0;
+    }
     const std::uint64_t low = position > kNearbyPosition ? position - kNearbyPosition : 0;
     ListedKey* best = nullptr;
     std::uint64_t best_distance = 0;
-    auto it = std::lower_bound(keys.begin(), keys.end(), PlacementKey{id, low},
-                               [](const ListedKey& k, const PlacementKey& v) { return k.key < v; });
-    for (; it != keys.end(); ++it) {
+    for (auto it = std::lower_bound(keys.begin(), keys.end(), PlacementKey{id, low}, key_before);
+         it != keys.end(); ++it) {
         if (it->key.first != id || it->key.second > position + kNearbyPosition) break;
-        if ((*it).*of <= 0) continue;
+        near.fade = near.fade || it->fades > 0;
+        near.plain = near.plain || it->plain > 0;
+        if (it->open <= 0) continue;
         const std::uint64_t distance =
             it->key.second > position ? it->key.second - position : position - it->key.second;
         if (best == nullptr || distance < best_distance) {
@@ -378,7 +388,8 @@ ListedKey* nearest_listed(std::vector<ListedKey>& keys, std::uint32_t id, std::u
             best_distance = distance;
         }
     }
-    return best;
+    near.open = near.own != nullptr && near.own->open > 0 ? near.own : best;
+    return near;
 }
 
 // The counting entries of the id not yet taken; null when the list has none of it.
@@ -411,20 +422,16 @@ void match_to_lists(const Context& ctx, ClipModel& model) {
         std::vector<bool> matched(clips.size(), false);
         for (std::size_t c = 0; c < clips.size(); ++c) {
             const ClipRecord& clip = clips[c];
-            fade_clip[c] = nearest_listed(listed, clip.region_index, clip.raw_start,
-                                          &ListedKey::fades) != nullptr &&
-                           nearest_listed(listed, clip.region_index, clip.raw_start,
-                                          &ListedKey::plain) == nullptr;
-            ListedKey* entry =
-                nearest_listed(listed, clip.region_index, clip.raw_start, &ListedKey::open);
+            const NearKeys near = near_keys(listed, clip.region_index, clip.raw_start);
+            fade_clip[c] = near.fade && !near.plain;
             int* left = id_count(per_id, clip.region_index);
-            if (entry != nullptr && left != nullptr && *left > 0) {
-                entry->open -= 1;
+            if (near.open != nullptr && left != nullptr && *left > 0) {
+                near.open->open -= 1;
                 *left -= 1;
                 matched[c] = true;
-                keys[c] = entry;
+                keys[c] = near.open;
             } else {
-                keys[c] = find_key(listed, PlacementKey{clip.region_index, clip.raw_start});
+                keys[c] = near.own;
             }
         }
 
