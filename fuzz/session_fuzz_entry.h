@@ -142,7 +142,7 @@ inline void run_content_readers(const std::uint8_t* data, std::size_t size,
     read_px_records(data, size, px);
     ClipEffectsLists px_lists;
     read_4400_px_lists(data, size, px_lists);
-    std::map<std::string, double> pitch;
+    ClipPitches pitch;
     read_clip_pitch(data, size, pitch);
     std::map<std::string, std::vector<WarpPoint>> warps;
     read_warp_markers(data, size, warps);

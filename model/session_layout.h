@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "util/rare_list.h"
 #include "util/shared_text.h"
 
 // One note of a MIDI region; the position is relative to its chunk's zero position.
@@ -15,8 +16,11 @@ struct MidiEvent {
     std::uint8_t velocity = 0;
 };
 
+// A clip-dense session holds half a million of these at once: the two 32-bit members stand
+// together, and the MIDI notes take one pointer on the audio regions that have none.
 struct SessionRegion {
     std::uint32_t region_index = 0;  // from 0 in the order met
+    std::int32_t extra = -1;         // -1 unset; a MIDI region's chunk number
     SharedText name;                 // shared by the clips that play the region
     // Samples; MIDI regions carry tick positions with 10^12 added.
     std::int64_t start = 0;
@@ -26,8 +30,7 @@ struct SessionRegion {
     std::uint16_t audio_file_index = 0;
     std::int64_t file_position = 0;
     std::int64_t file_length = 0;
-    std::vector<MidiEvent> midi_events;
-    std::int32_t extra = -1;           // -1 unset; a MIDI region's chunk number
+    RareList<MidiEvent> midi_events;   // empty on every audio region
     std::uint64_t chunk_position = 0;  // a MIDI region's chunk: its first note as stored; 0 none
 };
 

@@ -1,6 +1,8 @@
 #include "session/clip_pitch.h"
 
+#include <algorithm>
 #include <bit>
+#include <cstring>
 #include <string_view>
 
 #include "session/scan.h"
@@ -31,11 +33,19 @@ bool clip_name(SessionBytes bytes, std::uint64_t from, std::string_view& name) {
     });
 }
 
+// The list's order: shorter names first, names of one length by their bytes. Most names of a
+// session differ in length or early, so most comparisons end at the lengths.
+bool name_before(std::string_view a, std::string_view b) {
+    return a.size() != b.size() ? a.size() < b.size()
+                                : std::memcmp(a.data(), b.data(), a.size()) < 0;
+}
+
 }  // namespace
 
-void read_clip_pitch(const std::uint8_t* data, std::size_t length,
-                     std::map<std::string, double>& out) {
+void read_clip_pitch(const std::uint8_t* data, std::size_t length, ClipPitches& out) {
+    out.clear();
     const SessionBytes bytes = session_bytes(data, length);
+    out.reserve(candidate_bound(bytes, kClipType));
     scan_blocks(bytes, kClipType, length, [&](const BlockHeader& block) {
         if (block.size < 40 || !block_fits(bytes, block)) return false;
         const std::uint64_t end = block.end();
@@ -51,7 +61,38 @@ void read_clip_pitch(const std::uint8_t* data, std::size_t length,
         if (value == 0.0 || value < -48.0 || value > 48.0) return false;
         std::string_view name;
         if (!clip_name(bytes, block.position, name)) return false;
-        out[std::string(name)] = value;
+        // A name is searched for from the block on, so two blocks may find the same name, and
+        // then one after the other: the later block's value replaces the earlier's.
+        if (!out.empty() && out.back().name.data() == name.data()) {
+            out.back().semitones = value;
+        } else {
+            out.push_back({name, value});
+        }
         return false;
     });
+    // The names view the bytes in the order their blocks were met, each place once, so their
+    // places order the blocks of one name: the last block of each name ends its run, without a
+    // stable sort's buffer. Sessions mostly number their clips in the order they store them, and
+    // such a list is in order already.
+    const auto before = [](const ClipPitch& a, const ClipPitch& b) {
+        if (a.name.size() != b.name.size()) return a.name.size() < b.name.size();
+        const int order = std::memcmp(a.name.data(), b.name.data(), a.name.size());
+        return order != 0 ? order < 0 : a.name.data() < b.name.data();
+    };
+    if (!std::is_sorted(out.begin(), out.end(), before)) std::sort(out.begin(), out.end(), before);
+    auto kept = out.begin();
+    for (auto run = out.begin(); run != out.end();) {
+        auto next = run + 1;
+        while (next != out.end() && next->name == run->name) ++next;
+        *kept++ = *(next - 1);
+        run = next;
+    }
+    out.erase(kept, out.end());
+}
+
+const ClipPitch* find_clip_pitch(const ClipPitches& pitches, std::string_view name) {
+    const auto found = std::lower_bound(
+        pitches.begin(), pitches.end(), name,
+        [](const ClipPitch& entry, std::string_view key) { return name_before(entry.name, key); });
+    return found != pitches.end() && found->name == name ? &*found : nullptr;
 }

@@ -141,6 +141,13 @@ bool scan_blocks(SessionBytes bytes, std::uint16_t content_type, std::size_t fir
                                             std::forward<Visit>(visit));
 }
 
+// At most how many candidates of `content_type` the bytes hold, for a reader that reserves room
+// before it scans: the installed index's count where it covers the bytes, else 0 (unknown).
+inline std::size_t candidate_bound(SessionBytes bytes, std::uint16_t content_type) {
+    const BlockIndex* index = installed_block_index();
+    return index != nullptr && index->covers(bytes) ? index->positions(content_type).size() : 0;
+}
+
 // Calls visit(position) for every block candidate of any content type (a marker with room for
 // a header: position + 9 <= the size) at positions 0 to `last_position`, each once. The order is
 // unspecified (the installed index groups candidates by content type): for passes that gather

@@ -88,9 +88,10 @@ TEST(ClipExtras, ClipEffectsChangesAndPolarity) {
 TEST(ClipExtras, PitchKeepsOnlyATransposition) {
     ClipExtras out;
     ClipExtrasInput in = no_files();
+    // Ordered by name, as the reader leaves them.
     in.pitches = {{"up", 3.0},
-                  {"nan", std::numeric_limits<double>::quiet_NaN()},
                   {"far", 60.0},
+                  {"nan", std::numeric_limits<double>::quiet_NaN()},
                   {"denormal", 1e-40}};
     ClipModel m = model_of({clip("up", 0.0, 1.0), clip("nan", 2.0, 1.0), clip("far", 4.0, 1.0),
                             clip("denormal", 6.0, 1.0)});

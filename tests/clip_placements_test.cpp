@@ -219,6 +219,35 @@ TEST(ClipPlacements, PlacementsTheListDoesNotHoldAreDropped) {
     s.expect_balanced();
 }
 
+TEST(ClipPlacements, EachListedPlacementGoesToOneClipTheNearestFirst) {
+    // Listed at 1000, 1100 and 5000 (colours 1, 2, 3); clips at 1050, 1110, 1160 and 5000. The
+    // clip at 1050 is 50 from either and takes the first; the one at 1110 the nearer other; the
+    // one at 1160 finds both taken and the list's count of the region spent, and is dropped. The
+    // list's fourth placement, of region 1, makes its count of clips the track's.
+    Session s;
+    s.region(0, 48000);
+    s.region(1, 48000);
+    for (const std::uint64_t start : {1050, 1110, 1160, 5000}) s.place(0, "A", 0, start);
+    std::vector<TestPlacement> listed;
+    for (const auto& [position, colour] : {std::pair{1000, 1}, {1100, 2}, {5000, 3}}) {
+        TestPlacement p = clip_at(0, static_cast<std::uint64_t>(position));
+        p.value = static_cast<std::int16_t>(colour);
+        listed.push_back(p);
+    }
+    listed.push_back(clip_at(1, 90000));
+    s.bytes = clip_list("A", listed);
+    s.build();
+    ASSERT_EQ(s.clips(0).size(), 3u);
+    EXPECT_EQ(s.clips(0)[0].raw_start, 1050u);
+    EXPECT_EQ(s.clips(0)[0].colour_index, 1);
+    EXPECT_EQ(s.clips(0)[1].raw_start, 1110u);
+    EXPECT_EQ(s.clips(0)[1].colour_index, 2);
+    EXPECT_EQ(s.clips(0)[2].raw_start, 5000u);
+    EXPECT_EQ(s.clips(0)[2].colour_index, 3);
+    ASSERT_EQ(s.counts.outside_playlist.size(), 1u);
+    s.expect_balanced();
+}
+
 TEST(ClipPlacements, FadeReferencesReadAsClipsAreDroppedUnlessKept) {
     // A clip of region 0 stands where the list holds only a fade placement of range 0.
     Session s;

@@ -135,15 +135,22 @@ std::string pitch_block(const std::string& clip, std::int32_t whole, float hundr
 }
 
 TEST(ReadClipPitch, SemitonesWithinFortyEight) {
-    const std::string bytes = pitch_block("zero", 0, 0) + pitch_block("high", 49, 0) +
-                              pitch_block("up", 47, 50) + pitch_block("down", -12, -25) +
-                              pitch_block("odd", 3, 250) + pitch_block("again", 1, 0) +
-                              pitch_block("again", 2, 0);
-    std::map<std::string, double> got;
+    const std::string bytes =
+        pitch_block("zero", 0, 0) + pitch_block("high", 49, 0) + pitch_block("up", 47, 50) +
+        pitch_block("down", -12, -25) + pitch_block("odd", 3, 250) + pitch_block("again", 1, 0) +
+        pitch_block("again", 2, 0) +
+        // No readable name of its own: it takes the next block's name,
+        // whose own value then replaces its value.
+        pitch_block(std::string("\x01", 1), 5, 0) + pitch_block("shared", 7, 0);
+    ClipPitches got = {{"stale", 1.0}};
     read_clip_pitch(u8(bytes), bytes.size(), got);
-    const std::map<std::string, double> want = {
-        {"up", 47.5}, {"down", -12.25}, {"odd", 3}, {"again", 2}};
+    const ClipPitches want = {
+        {"up", 47.5}, {"odd", 3}, {"down", -12.25}, {"again", 2}, {"shared", 7}};
     EXPECT_EQ(got, want);
+    ASSERT_NE(find_clip_pitch(got, "odd"), nullptr);
+    EXPECT_EQ(find_clip_pitch(got, "odd")->semitones, 3);
+    EXPECT_EQ(find_clip_pitch(got, "od"), nullptr);
+    EXPECT_EQ(find_clip_pitch(got, "zero"), nullptr);
 }
 
 // --- Name records and Clip Effects lists ----------------------------------------------------

@@ -60,14 +60,6 @@ std::uint8_t read_u8_checked(std::span<const std::uint8_t> bytes, std::size_t po
     return static_cast<std::uint8_t>(read_uintle_checked(bytes, pos, 1));
 }
 
-std::uint16_t read_u16le_checked(std::span<const std::uint8_t> bytes, std::size_t pos) {
-    return static_cast<std::uint16_t>(read_uintle_checked(bytes, pos, 2));
-}
-
-std::uint32_t read_u32le_checked(std::span<const std::uint8_t> bytes, std::size_t pos) {
-    return static_cast<std::uint32_t>(read_uintle_checked(bytes, pos, 4));
-}
-
 std::uint64_t read_u40le_checked(std::span<const std::uint8_t> bytes, std::size_t pos) {
     return read_uintle_checked(bytes, pos, 5);
 }

@@ -40,8 +40,18 @@ std::uint64_t read_uintle_checked(std::span<const std::uint8_t> bytes, std::size
                                   std::size_t width);
 
 std::uint8_t read_u8_checked(std::span<const std::uint8_t> bytes, std::size_t pos);
-std::uint16_t read_u16le_checked(std::span<const std::uint8_t> bytes, std::size_t pos);
-std::uint32_t read_u32le_checked(std::span<const std::uint8_t> bytes, std::size_t pos);
+// Inline, as the scanners read a length or a field at every candidate they try.
+inline std::uint16_t read_u16le_checked(std::span<const std::uint8_t> bytes, std::size_t pos) {
+    if (pos > bytes.size() || bytes.size() - pos < 2) return 0;
+    const std::uint8_t* p = bytes.data() + pos;
+    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
+inline std::uint32_t read_u32le_checked(std::span<const std::uint8_t> bytes, std::size_t pos) {
+    if (pos > bytes.size() || bytes.size() - pos < 4) return 0;
+    const std::uint8_t* p = bytes.data() + pos;
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
 // 40- and 48-bit positions, five and six bytes, least significant first.
 std::uint64_t read_u40le_checked(std::span<const std::uint8_t> bytes, std::size_t pos);
 std::uint64_t read_u48le_checked(std::span<const std::uint8_t> bytes, std::size_t pos);

@@ -308,8 +308,8 @@ void apply_clip_extras(const ClipExtrasInput& in, ClipModel& model, ClipExtras& 
             }
             if (const auto warp = in.warps.find(clip.name); warp != in.warps.end())
                 apply_warp(in, warp->second, rate, clip, out);
-            if (const auto pitch = in.pitches.find(clip.name); pitch != in.pitches.end()) {
-                const double p = pitch->second;
+            if (const ClipPitch* pitch = find_clip_pitch(in.pitches, clip.name)) {
+                const double p = pitch->semitones;
                 // A value that prints as 0 (a denormal fraction) is no transposition.
                 if (std::isfinite(p) && std::fabs(p) >= 5e-7 && p >= -48.0 && p <= 48.0) {
                     clip.pitch = p;

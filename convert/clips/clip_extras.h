@@ -14,6 +14,7 @@
 #include "melodyne/merge_input.h"
 #include "model/melodyne_archive.h"
 #include "model/session_records.h"
+#include "session/clip_pitch.h"
 #include "session/loop_records.h"
 #include "session/px_records.h"
 #include "session/warp_markers.h"
@@ -79,7 +80,7 @@ struct ClipExtrasInput {
     std::vector<PluginParamRecord> ara_records;
     std::map<std::string, std::size_t> ara_clip_records;
     std::map<std::string, std::vector<WarpPoint>> warps;
-    std::map<std::string, double> pitches;
+    ClipPitches pitches;
     std::vector<LoopRecord> loops;
     std::string session_path;
     const TempoMap* tempo_map = nullptr;

@@ -266,6 +266,8 @@ void drop_off_playlist(const Context& ctx, ClipModel& model) {
         const std::int32_t li = list_of(model, track);
         if (li < 0) continue;
         const R10BlockRecord& list = model.list_records[li];
+        // Most lists hold no clip group: they are passed over before any tree is built.
+        if (!holds_group_entry(list)) continue;
         std::multiset<PlacementKey> groups;
         std::multiset<PlacementKey> fades;
         std::set<PlacementKey> others;
@@ -297,78 +299,139 @@ void drop_off_playlist(const Context& ctx, ClipModel& model) {
     }
 }
 
-// The nearest key of `id` within 64 of `position` whose count is above 0.
-std::map<PlacementKey, int>::iterator nearest_open(std::map<PlacementKey, int>& counts,
-                                                   std::uint32_t id, std::uint64_t position) {
-    const auto exact = counts.find(PlacementKey{id, position});
-    if (exact != counts.end() && exact->second > 0) return exact;
+// What a track's list holds at one placement key: its fade entries, its other entries, those of
+// them that count and are not yet taken by a clip, and the over flags, lock and colour of the
+// counting ones.
+struct ListedKey {
+    PlacementKey key;
+    int fades = 0;
+    int plain = 0;
+    int open = 0;
+    std::int32_t colour = -2;  // the first counting entry's colour other than -2; -2: none
+    std::uint8_t over_next = 0;
+    std::uint8_t over_previous = 0;
+    std::uint8_t locked = 0;
+};
+
+// The counting entries of one id.
+struct ListedId {
+    std::uint32_t id = 0;
+    int count = 0;
+};
+
+// The list's entries other than clip-group ones, merged by key in key order.
+void list_keys(const R10BlockRecord& list, std::size_t fade_ranges, std::vector<ListedKey>& keys,
+               std::vector<ListedId>& ids) {
+    std::vector<std::pair<PlacementKey, std::uint32_t>> order;  // in entry order within a key
+    order.reserve(list.ids.size());
+    for (std::size_t j = 0; j < list.ids.size(); ++j)
+        if (!list.group_entry[j])
+            order.push_back({{list.ids[j], list.positions[j]}, static_cast<std::uint32_t>(j)});
+    std::sort(order.begin(), order.end());
+    for (const auto& [key, j] : order) {
+        if (keys.empty() || keys.back().key != key) keys.push_back({.key = key});
+        ListedKey& at = keys.back();
+        if (list.fade_entry[j] && list.ids[j] < fade_ranges) {
+            at.fades += 1;
+            continue;
+        }
+        at.plain += 1;
+        if (!entry_counts(list, j)) continue;
+        if (list.over_flag[j] == 1) at.over_next = 1;
+        if (list.over_flag[j] == 2) at.over_previous = 1;
+        at.open += 1;
+        if (list.locked[j]) at.locked = 1;
+        const auto colour = static_cast<std::int32_t>(list.colour_numbers[j]);
+        if (colour != -2 && at.colour == -2) at.colour = colour;
+        if (ids.empty() || ids.back().id != key.first) ids.push_back({key.first, 0});
+        ids.back().count += 1;
+    }
+}
+
+bool key_before(const ListedKey& k, const PlacementKey& v) {
+    return k.key < v;
+}
+
+// What a track's list holds near a clip at (id, position): whether a fade entry and another entry
+// stand at it or within 64 of it; the key at it, if any; and the key it can be matched to: the
+// one at it while that has an entry open, else the nearest of the same id within 64 with one, the
+// first in key order where two are as near.
+struct NearKeys {
+    bool fade = false;
+    bool plain = false;
+    ListedKey* own = nullptr;
+    ListedKey* open = nullptr;
+};
+
+NearKeys near_keys(std::vector<ListedKey>& keys, std::uint32_t id, std::uint64_t position) {
+    NearKeys near;
+    const PlacementKey own{id, position};
+    if (const auto at = std::lower_bound(keys.begin(), keys.end(), own, key_before);
+        at != keys.end() && at->key == own) {
+        near.own = &*at;
+        near.fade = at->fades > 0;
+        near.plain = at->plain > 0;
+    }
     const std::uint64_t low = position > kNearbyPosition ? position - kNearbyPosition : 0;
-    auto best = counts.end();
+    ListedKey* best = nullptr;
     std::uint64_t best_distance = 0;
-    for (auto it = counts.lower_bound(PlacementKey{id, low}); it != counts.end(); ++it) {
-        if (it->first.first != id || it->first.second > position + kNearbyPosition) break;
-        if (it->second <= 0) continue;
+    for (auto it = std::lower_bound(keys.begin(), keys.end(), PlacementKey{id, low}, key_before);
+         it != keys.end(); ++it) {
+        if (it->key.first != id || it->key.second > position + kNearbyPosition) break;
+        near.fade = near.fade || it->fades > 0;
+        near.plain = near.plain || it->plain > 0;
+        if (it->open <= 0) continue;
         const std::uint64_t distance =
-            it->first.second > position ? it->first.second - position : position - it->first.second;
-        if (best == counts.end() || distance < best_distance) {
-            best = it;
+            it->key.second > position ? it->key.second - position : position - it->key.second;
+        if (best == nullptr || distance < best_distance) {
+            best = &*it;
             best_distance = distance;
         }
     }
-    return best;
+    near.open = near.own != nullptr && near.own->open > 0 ? near.own : best;
+    return near;
+}
+
+// The counting entries of the id not yet taken; null when the list has none of it.
+int* id_count(std::vector<ListedId>& ids, std::uint32_t id) {
+    const auto at = std::lower_bound(ids.begin(), ids.end(), id,
+                                     [](const ListedId& i, std::uint32_t v) { return i.id < v; });
+    return at != ids.end() && at->id == id ? &at->count : nullptr;
 }
 
 // Step 5: each clip is matched to a placement of its track's list; fade references and
 // placements the list does not hold are dropped, and the matched placements give the clips their
-// over flags, colour and lock.
+// over flags, colour and lock. A track's list is held as one sorted list of its keys rather than
+// a tree per fact.
 void match_to_lists(const Context& ctx, ClipModel& model) {
+    std::vector<ListedKey> listed;
+    std::vector<ListedId> per_id;
     for (std::uint16_t track : model.track_order) {
         const std::int32_t li = list_of(model, track);
         if (li < 0) continue;
-        const R10BlockRecord& list = model.list_records[li];
-        std::map<PlacementKey, int> fades;
-        std::map<PlacementKey, int> plain;
-        std::set<PlacementKey> over_next;
-        std::set<PlacementKey> over_previous;
-        std::set<PlacementKey> locked;
-        std::map<PlacementKey, std::int32_t> colours;
-        std::map<PlacementKey, int> open;
-        std::map<std::uint32_t, int> per_id;
-        for (std::size_t j = 0; j < list.ids.size(); ++j) {
-            if (list.group_entry[j]) continue;
-            const PlacementKey key{list.ids[j], list.positions[j]};
-            if (list.fade_entry[j] && list.ids[j] < model.fade_ranges.size()) {
-                fades[key] += 1;
-                continue;
-            }
-            plain[key] += 1;
-            if (!entry_counts(list, j)) continue;
-            if (list.over_flag[j] == 1) over_next.insert(key);
-            if (list.over_flag[j] == 2) over_previous.insert(key);
-            open[key] += 1;
-            if (list.locked[j]) locked.insert(key);
-            const auto colour = static_cast<std::int32_t>(list.colour_numbers[j]);
-            if (colour != -2) colours.emplace(key, colour);
-            per_id[list.ids[j]] += 1;
-        }
+        listed.clear();
+        per_id.clear();
+        list_keys(model.list_records[li], model.fade_ranges.size(), listed, per_id);
         if (per_id.empty()) continue;
 
         Clips& clips = model.main_clips[track];
         std::vector<bool> fade_clip(clips.size(), false);
+        // The key each clip takes its flags from: the matched one, else its own; null when the
+        // list does not hold it.
+        std::vector<const ListedKey*> keys(clips.size(), nullptr);
         std::vector<bool> matched(clips.size(), false);
-        std::vector<PlacementKey> keys(clips.size());
         for (std::size_t c = 0; c < clips.size(); ++c) {
             const ClipRecord& clip = clips[c];
-            keys[c] = PlacementKey{clip.region_index, clip.raw_start};
-            fade_clip[c] =
-                nearest_by_position(fades, clip.region_index, clip.raw_start) != fades.end() &&
-                nearest_by_position(plain, clip.region_index, clip.raw_start) == plain.end();
-            const auto entry = nearest_open(open, clip.region_index, clip.raw_start);
-            if (entry != open.end() && per_id[clip.region_index] > 0) {
-                entry->second -= 1;
-                per_id[clip.region_index] -= 1;
+            const NearKeys near = near_keys(listed, clip.region_index, clip.raw_start);
+            fade_clip[c] = near.fade && !near.plain;
+            int* left = id_count(per_id, clip.region_index);
+            if (near.open != nullptr && left != nullptr && *left > 0) {
+                near.open->open -= 1;
+                *left -= 1;
                 matched[c] = true;
-                keys[c] = entry->first;
+                keys[c] = near.open;
+            } else {
+                keys[c] = near.own;
             }
         }
 
@@ -383,21 +446,20 @@ void match_to_lists(const Context& ctx, ClipModel& model) {
                 continue;
             }
             if (!matched[c] && !fade_clip[c]) {
-                int& left = per_id[clips[c].region_index];
-                if (left <= 0) {
+                int* left = id_count(per_id, clips[c].region_index);
+                if (left == nullptr || *left <= 0) {
                     other_drops.push_back({model.output_tracks[track].name, clips[c].name});
                     continue;
                 }
-                left -= 1;
+                *left -= 1;
             }
             // Moved: `clips` is replaced by `kept` below, or left whole when nothing is kept.
             ClipRecord clip = std::move(clips[c]);
-            clip.over_next = over_next.count(keys[c]) ? 1 : 0;
-            clip.over_previous = over_previous.count(keys[c]) ? 1 : 0;
-            if (const auto colour = colours.find(keys[c]); colour != colours.end()) {
-                clip.colour_index = colour->second;
-            }
-            clip.locked = locked.count(keys[c]) ? 1 : 0;
+            const ListedKey* key = keys[c];
+            clip.over_next = key && key->over_next ? 1 : 0;
+            clip.over_previous = key && key->over_previous ? 1 : 0;
+            if (key && key->colour != -2) clip.colour_index = key->colour;
+            clip.locked = key && key->locked ? 1 : 0;
             kept.push_back(std::move(clip));
         }
         if (kept.empty()) continue;  // a track never loses every clip here
