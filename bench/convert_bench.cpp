@@ -48,7 +48,7 @@ struct BenchSession {
 const BenchSession kMixSessions[] = {
     {"10 MB",
      {.tracks = 400,
-      .clips_per_track = 120,
+      .clips_per_track = 175,
       .files = 500,
       .regions = 50000,
       .automation_points = 200,
@@ -56,7 +56,7 @@ const BenchSession kMixSessions[] = {
       .locations = 200}},
     {"50 MB",
      {.tracks = 900,
-      .clips_per_track = 350,
+      .clips_per_track = 540,
       .files = 500,
       .regions = 50000,
       .automation_points = 450,
