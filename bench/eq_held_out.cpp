@@ -208,16 +208,8 @@ std::vector<Setting> held_out() {
 
 // --- Reading the project -----------------------------------------------------------------------
 
-std::uint32_t u32_at(const std::string& b, std::size_t at) {
-    std::uint32_t v = 0;
-    std::memcpy(&v, b.data() + at, 4);
-    return v;
-}
-double f64_at(const std::string& b, std::size_t at) {
-    double v = 0;
-    std::memcpy(&v, b.data() + at, 8);
-    return v;
-}
+using test_plugins::f64_at;
+using test_plugins::u32_at;
 
 struct Played {
     std::vector<EqBand> bands;

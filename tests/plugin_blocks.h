@@ -4,6 +4,7 @@
 
 #include <bit>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -138,6 +139,18 @@ inline std::string stock_slot(const std::string& id, const std::string& payload)
 // A slot followed by its activity byte.
 inline std::string active(const std::string& slot) {
     return slot + byte(1) + zeros(3);
+}
+
+// Little-endian words of a decoded plug-in state, read back as REAPER stores them.
+inline std::uint32_t u32_at(const std::string& bytes, std::size_t at) {
+    std::uint32_t v = 0;
+    std::memcpy(&v, bytes.data() + at, 4);
+    return v;
+}
+inline double f64_at(const std::string& bytes, std::size_t at) {
+    double v = 0;
+    std::memcpy(&v, bytes.data() + at, 8);
+    return v;
 }
 
 }  // namespace test_plugins

@@ -39,7 +39,9 @@ namespace {
 namespace fs = std::filesystem;
 using test_plugins::active;
 using test_plugins::control_values;
+using test_plugins::f64_at;
 using test_plugins::stock_slot;
+using test_plugins::u32_at;
 using test_support::read_file;
 using test_support::RunSetup;
 using test_support::TempDir;
@@ -184,16 +186,6 @@ VstBytes vst_bytes(const std::string& project, const std::string& opening, std::
     return out;
 }
 
-std::uint32_t u32_at(const std::string& bytes, std::size_t at) {
-    std::uint32_t v = 0;
-    std::memcpy(&v, bytes.data() + at, 4);
-    return v;
-}
-double f64_at(const std::string& bytes, std::size_t at) {
-    double v = 0;
-    std::memcpy(&v, bytes.data() + at, 8);
-    return v;
-}
 float f32_word(const std::string& state, std::size_t word) {
     return std::bit_cast<float>(u32_at(state, 8 + 4 * word));
 }

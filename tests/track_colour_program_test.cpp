@@ -16,32 +16,47 @@ namespace {
 
 using mixer_blocks::strip_block;
 
-TEST(TrackColourProgram, OwnColourReachesPeakcolAndTheRestAreNamed) {
-    test_support::TempDir dir;
+struct ColourMix {
+    std::string session;
+    std::string project;
+};
+
+// A generated mix session with the mixer strips the test gives, written as Mix/Mix.ptx in `dir`.
+// Strip k is named by the session's k-th named block: the generated session's `unnamed` unnamed
+// blocks come first (their strips, written here, hold no colour), then the strips of
+// `track_strips` in track order, a named block per track, and `after`.
+ColourMix write_colour_mix(const test_support::TempDir& dir, const mix_session::MixShape& shape,
+                           int unnamed, const std::string& track_strips,
+                           const std::string& after = "") {
     const std::filesystem::path song = std::filesystem::path(dir.path()) / "Mix";
     std::filesystem::create_directories(song / "Audio Files");
+    std::string plain = mix_session::plain_session(shape);
+    std::string strips;
+    for (int k = 0; k < unnamed; ++k) strips += strip_block(0xFFFE);
+    std::string named;
+    for (int t = 1; t <= shape.tracks; ++t)
+        named += mixer_blocks::track_block(0x261b, "Track " + std::to_string(t));
+    plain.insert(plain.rfind("Z"), strips + track_strips + named + after);
+    std::vector<std::uint8_t> bytes(plain.begin(), plain.end());
+    ptf_xor_crypt(bytes);
+    ColourMix out{(song / "Mix.ptx").string(), (song / "Mix.rpp").string()};
+    test_support::write_file(out.session, std::string(bytes.begin(), bytes.end()));
+    return out;
+}
+
+TEST(TrackColourProgram, OwnColourReachesPeakcolAndTheRestAreNamed) {
+    test_support::TempDir dir;
     mix_session::MixShape shape;
     shape.tracks = 4;
     shape.clips_per_track = 1;
     shape.files = 4;
     shape.automation_points = 0;
     shape.locations = 0;
-    std::string plain = mix_session::plain_session(shape);
     // Strips in track order: palette index 47, none, one off the palette (96), none.
-    // Strip k is named by the session's k-th named block: the generated session's eight unnamed
-    // blocks come first (their strips hold no colour), then a named block per track.
-    std::string strips;
-    for (int k = 0; k < 8; ++k) strips += strip_block(0xFFFE);
-    std::string named;
-    for (int t = 1; t <= 4; ++t)
-        named += mixer_blocks::track_block(0x261b, "Track " + std::to_string(t));
-    plain.insert(plain.rfind("Z"), strips + strip_block(47) + strip_block(0xFFFE) +
-                                       strip_block(96) + strip_block(0xFFFE) + named);
-    std::vector<std::uint8_t> bytes(plain.begin(), plain.end());
-    ptf_xor_crypt(bytes);
-    const std::string session = (song / "Mix.ptx").string();
-    test_support::write_file(session, std::string(bytes.begin(), bytes.end()));
-    const std::string project = (song / "Mix.rpp").string();
+    const ColourMix mix = write_colour_mix(
+        dir, shape, 8, strip_block(47) + strip_block(0xFFFE) + strip_block(96) + strip_block(0xFFFE));
+    const std::string& session = mix.session;
+    const std::string& project = mix.project;
     const auto r = test_support::run_lanwick({session, "-o", project, "--no-pause"});
     ASSERT_EQ(r.exit_code, 0) << r.out;
     const std::string text = test_support::read_file(project);
@@ -76,31 +91,21 @@ TEST(TrackColourProgram, ClipsFollowTheirTracksRowUnderClipCodingOneAndTwo) {
     for (const Case c : {Case{1, true}, Case{2, true}, Case{0, false}}) {
         SCOPED_TRACE(static_cast<int>(c.coding));
         test_support::TempDir dir;
-        const std::filesystem::path song = std::filesystem::path(dir.path()) / "Mix";
-        std::filesystem::create_directories(song / "Audio Files");
         mix_session::MixShape shape;
         shape.tracks = 3;
         shape.clips_per_track = 2;
         shape.files = 2;
         shape.automation_points = 0;
         shape.locations = 0;
-        std::string plain = mix_session::plain_session(shape);
         // Track 1 has palette index 47 of its own; Tracks 2 and 3 none, in rows 3 and 0 (none).
-        std::string strips;
-        for (int k = 0; k < 6; ++k) strips += strip_block(0xFFFE);
-        std::string named;
-        for (int t = 1; t <= 3; ++t)
-            named += mixer_blocks::track_block(0x261b, "Track " + std::to_string(t));
         std::string coding = test_blocks::z_block(0x20a2, test_blocks::zeros(39), 0x08);
         coding[38] = static_cast<char>(c.coding);
-        plain.insert(plain.rfind("Z"), strips + strip_block(47, 1, 0, 3) +
-                                           strip_block(0xFFFE, 1, 0, 3) +
-                                           strip_block(0xFFFE, 1, 0, 0) + named + coding);
-        std::vector<std::uint8_t> bytes(plain.begin(), plain.end());
-        ptf_xor_crypt(bytes);
-        const std::string session = (song / "Mix.ptx").string();
-        test_support::write_file(session, std::string(bytes.begin(), bytes.end()));
-        const std::string project = (song / "Mix.rpp").string();
+        const ColourMix mix = write_colour_mix(
+            dir, shape, 6,
+            strip_block(47, 1, 0, 3) + strip_block(0xFFFE, 1, 0, 3) + strip_block(0xFFFE, 1, 0, 0),
+            coding);
+        const std::string& session = mix.session;
+        const std::string& project = mix.project;
         const auto r = test_support::run_lanwick(
             {session, "-o", project, "--pt-theme", "classic", "--no-pause"});
         ASSERT_EQ(r.exit_code, 0) << r.out;
