@@ -525,16 +525,43 @@ struct GroupTables {
     std::vector<RegionListEntry> groups;
     std::vector<RegionPlacementList> lists;
     std::vector<SessionRegion> regions;
-    mutable std::unordered_map<std::uint32_t, const SessionRegion*> by_index;
+    mutable RegionsByIndex by_index;
     ClipGroupTables tables() const {
         ClipGroupTables t;
         t.groups = &groups;
         t.item_lists = &lists;
-        for (const SessionRegion& r : regions) by_index[r.region_index] = &r;
+        by_index = index_regions(regions);
         t.regions = &by_index;
         return t;
     }
 };
+
+TEST(ClipGroups, RegionsAreFoundByIndexInOrderOrNot) {
+    // In order, each region is found at its place; a damaged session's repeated or skipped
+    // indexes answer with the first region that bears the index.
+    struct Case {
+        std::vector<std::uint32_t> indexes;
+        std::uint32_t looked_up;
+        int place;  // -1: none
+    };
+    const Case cases[] = {
+        {{0, 1, 2}, 1, 1},    {{0, 1, 2}, 3, -1},   {{}, 0, -1},           {{2, 0, 2, 5}, 2, 0},
+        {{2, 0, 2, 5}, 0, 1}, {{2, 0, 2, 5}, 5, 3}, {{2, 0, 2, 5}, 1, -1}, {{1, 1}, 1, 0},
+        {{0, 0}, 0, 0},       {{0, 0}, 1, -1},
+    };
+    for (const Case& c : cases) {
+        std::vector<SessionRegion> regions;
+        for (std::uint32_t index : c.indexes) {
+            regions.emplace_back();
+            regions.back().region_index = index;
+        }
+        const RegionsByIndex by_index = index_regions(regions);
+        const SessionRegion* found = find_region(by_index, c.looked_up);
+        const int place = found ? static_cast<int>(found - regions.data()) : -1;
+        EXPECT_EQ(place, c.place) << c.looked_up << " among " << c.indexes.size();
+    }
+    EXPECT_EQ(find_region(RegionsByIndex{}, 0), nullptr);
+}
 
 RegionPlacementItem item(std::uint32_t id, std::uint64_t offset, bool group = false) {
     RegionPlacementItem i;

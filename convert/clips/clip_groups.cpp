@@ -169,10 +169,8 @@ void flatten(const ClipGroupTables& tables, std::int64_t group_index, std::int64
                     forced_mute || item.muted, depth + 1, out, counts, nullptr, walk);
             continue;
         }
-        const SessionRegion* region = nullptr;
-        if (tables.regions != nullptr)
-            if (const auto found = tables.regions->find(item.id); found != tables.regions->end())
-                region = found->second;
+        const SessionRegion* region =
+            tables.regions != nullptr ? find_region(*tables.regions, item.id) : nullptr;
         if (region == nullptr) {
             counts.skipped += 1;
             continue;

@@ -4,9 +4,9 @@
 
 #include <cstdint>
 #include <map>
-#include <unordered_map>
 #include <vector>
 
+#include "convert/clips/region_index.h"
 #include "model/session_layout.h"
 #include "session/fade_ranges.h"
 #include "session/region_list.h"
@@ -32,7 +32,7 @@ struct FlatPlacement {
 struct ClipGroupTables {
     const std::vector<RegionListEntry>* groups = nullptr;
     const std::vector<RegionPlacementList>* item_lists = nullptr;
-    const std::unordered_map<std::uint32_t, const SessionRegion*>* regions = nullptr;
+    const RegionsByIndex* regions = nullptr;
     const std::map<std::uint32_t, std::int64_t>* sync_offsets = nullptr;
 };
 

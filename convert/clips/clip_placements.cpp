@@ -11,6 +11,7 @@
 #include "convert/clips/clip_groups.h"
 #include "convert/clips/clip_math.h"
 #include "convert/clips/clip_time.h"
+#include "convert/clips/region_index.h"
 #include "convert/tracks/name_matching.h"
 #include "session/control_slots.h"
 #include "session/region_list.h"
@@ -35,7 +36,7 @@ struct Context {
     TimeContext time;
     const ConvertOptions* options = nullptr;
     ClipStageCounts* counts = nullptr;
-    std::unordered_map<std::uint32_t, const SessionRegion*> regions;  // audio regions by index
+    RegionsByIndex regions;                                 // audio regions by index
     std::map<std::uint32_t, std::int64_t> sync_samples;     // regions' sync offsets
     bool sync_matched = false;
     // Each file's name without folders, made once and shared by the clips that play it.
@@ -163,8 +164,8 @@ std::size_t clip_placements_of(const Context& ctx, const R10BlockRecord& list) {
     std::size_t count = 0;
     for (std::size_t j = 0; j < list.ids.size(); ++j) {
         if (list.over_flag[j] == 1) continue;
-        const auto region = ctx.regions.find(list.ids[j]);
-        if (region != ctx.regions.end() && makes_clip(*region->second)) count += 1;
+        const SessionRegion* region = find_region(ctx.regions, list.ids[j]);
+        if (region != nullptr && makes_clip(*region)) count += 1;
     }
     return count;
 }
@@ -485,7 +486,10 @@ void lay_out_clip_groups(Context& ctx, ClipModel& model) {
         // The regions' lengths tell which list is whose: read again with them, only for a
         // session that has clip groups at all.
         std::map<std::uint32_t, std::int64_t> lengths;
-        for (const auto& [index, region] : ctx.regions) lengths[index] = region->length;
+        // An index repeated in a damaged session takes its first region's length, as it is
+        // looked up.
+        for (const SessionRegion& region : ctx.layout->audio_regions)
+            lengths.emplace(region.region_index, region.length);
         read_region_list(ctx.data, ctx.length, groups, item_lists, &lengths);
     }
 
@@ -525,12 +529,12 @@ void lay_out_clip_groups(Context& ctx, ClipModel& model) {
             ctx.counts->s_curve_fades += fc.special_shapes;
             int skipped = fc.skipped;
             for (const FlatPlacement& p : flat) {
-                const auto region = ctx.regions.find(p.region_index);
-                if (region == ctx.regions.end() || region->second->audio_file_name.empty()) {
+                const SessionRegion* region = find_region(ctx.regions, p.region_index);
+                if (region == nullptr || region->audio_file_name.empty()) {
                     skipped += 1;
                     continue;
                 }
-                ClipRecord clip = clip_from_region(ctx, *region->second, rate);
+                ClipRecord clip = clip_from_region(ctx, *region, rate);
                 clip.raw_start = kClipGroupRawStart;
                 clip.start = p.start;
                 clip.length = p.length;
@@ -635,10 +639,7 @@ void build_clip_placements(const std::uint8_t* data, std::size_t length,
     ctx.options = &options;
     ctx.counts = &counts;
     out.sample_rate = ctx.time.sample_rate;
-    ctx.regions.reserve(layout.audio_regions.size());
-    for (const SessionRegion& region : layout.audio_regions) {
-        ctx.regions.emplace(region.region_index, &region);
-    }
+    ctx.regions = index_regions(layout.audio_regions);
 
     read_sync_points(ctx);
     make_clips(ctx, out);
