@@ -53,18 +53,19 @@ struct PluginParamRecord {
     std::array<std::uint8_t, 16> value_id{};
 };
 
-// One clip list with one entry per placement in each of the parallel vectors.
+// One clip list with one entry per placement in each of the parallel vectors. A session's lists
+// hold an entry per placement, several times over: each column is as narrow as what it holds.
 struct R10BlockRecord {
     std::string name;
     std::uint8_t counts_ticks = 0;              // the list's kind byte is 2
     std::vector<std::uint32_t> ids;             // region or clip-group id
-    std::vector<std::uint32_t> colour_numbers;  // the stored i16 sign-extended; -2 is none
-    std::vector<std::uint32_t> closed;          // the trailing byte is 0, or the entry is short
-    std::vector<std::uint32_t> fade_entry;      // the trailing byte marks a fade placement
-    std::vector<std::uint32_t> over_flag;       // 1 over the next clips, 2 over the previous
-    std::vector<std::uint32_t> group_entry;     // the placement is a clip group
-    std::vector<std::uint32_t> muted;
-    std::vector<std::uint32_t> locked;
+    std::vector<std::int16_t> colour_numbers;   // as stored; -2 is none
+    std::vector<std::uint8_t> closed;           // the trailing byte is 0, or the entry is short
+    std::vector<std::uint8_t> fade_entry;       // the trailing byte marks a fade placement
+    std::vector<std::uint8_t> over_flag;        // byte +24: 1 over the next clips, 2 the previous
+    std::vector<std::uint8_t> group_entry;      // the placement is a clip group
+    std::vector<std::uint8_t> muted;            // byte +9 as stored
+    std::vector<std::uint8_t> locked;
     std::vector<std::uint64_t> positions;  // 48 bits as stored (ticks keep their 10^12)
     std::vector<std::uint8_t> time_bases;  // byte +23: 0x40 ticks, 0x00 samples, 0xFF not stored
 };

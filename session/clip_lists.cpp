@@ -159,25 +159,25 @@ void read_r10_records(const std::uint8_t* data, std::size_t length,
         // One entry per child found at most: room for them at once, not by doubling (the
         // session's lists hold one entry per placement, several times over).
         const std::size_t found = framing.children.size();
-        for (std::vector<std::uint32_t>* column :
-             {&record.ids, &record.colour_numbers, &record.closed, &record.fade_entry,
-              &record.over_flag, &record.group_entry, &record.muted, &record.locked})
+        record.ids.reserve(found);
+        record.colour_numbers.reserve(found);
+        for (std::vector<std::uint8_t>* column :
+             {&record.closed, &record.fade_entry, &record.over_flag, &record.group_entry,
+              &record.muted, &record.locked, &record.time_bases})
             column->reserve(found);
         record.positions.reserve(found);
-        record.time_bases.reserve(found);
         for (std::size_t child : framing.children) {
             ChildPlacement entry;
             if (!read_child_placement(bytes, child, entry)) continue;
             const PlacementFields& p = entry.fields;
             record.ids.push_back(p.id);
-            record.colour_numbers.push_back(
-                static_cast<std::uint32_t>(static_cast<std::int32_t>(p.value)));
+            record.colour_numbers.push_back(p.value);
             record.closed.push_back(trailing_byte_zero(entry) ? 1 : 0);
             record.fade_entry.push_back(trailing_byte_marks_fade(entry) ? 1 : 0);
             record.over_flag.push_back(p.byte_24);
             record.group_entry.push_back(p.has_byte_27 && p.byte_27 == 1 ? 1 : 0);
             record.muted.push_back(p.first_byte);
-            record.locked.push_back(placement_flag(bytes, child, p));
+            record.locked.push_back(placement_flag(bytes, child, p) ? 1 : 0);
             record.positions.push_back(p.position);
             record.time_bases.push_back(p.time_base);
         }

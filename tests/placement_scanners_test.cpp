@@ -69,13 +69,13 @@ TEST(ClipLists, ReadEveryPlacementFieldAndTheListKind) {
     EXPECT_EQ(r.positions,
               (std::vector<std::uint64_t>{0x0000'0123'4567'89ABULL, 480000, kOrigin + 960000}));
     EXPECT_EQ(r.time_bases, (std::vector<std::uint8_t>{0x00, 0x00, 0x40}));
-    EXPECT_EQ(r.colour_numbers, (std::vector<std::uint32_t>{12, 0xFFFFFFFEu, 0xFFFFFFFEu}));
-    EXPECT_EQ(r.closed, (std::vector<std::uint32_t>{1, 0, 1}));
-    EXPECT_EQ(r.fade_entry, (std::vector<std::uint32_t>{0, 1, 0}));
-    EXPECT_EQ(r.over_flag, (std::vector<std::uint32_t>{3, 1, 2}));
-    EXPECT_EQ(r.group_entry, (std::vector<std::uint32_t>{0, 0, 1}));
-    EXPECT_EQ(r.muted, (std::vector<std::uint32_t>{1, 0, 0}));
-    EXPECT_EQ(r.locked, (std::vector<std::uint32_t>{1, 0, 0}));
+    EXPECT_EQ(r.colour_numbers, (std::vector<std::int16_t>{12, -2, -2}));
+    EXPECT_EQ(r.closed, (std::vector<std::uint8_t>{1, 0, 1}));
+    EXPECT_EQ(r.fade_entry, (std::vector<std::uint8_t>{0, 1, 0}));
+    EXPECT_EQ(r.over_flag, (std::vector<std::uint8_t>{3, 1, 2}));
+    EXPECT_EQ(r.group_entry, (std::vector<std::uint8_t>{0, 0, 1}));
+    EXPECT_EQ(r.muted, (std::vector<std::uint8_t>{1, 0, 0}));
+    EXPECT_EQ(r.locked, (std::vector<std::uint8_t>{1, 0, 0}));
 }
 
 TEST(ClipLists, BrokenFramingYieldsNothing) {
@@ -409,7 +409,7 @@ TEST(PlacementScannersOnRealSessions, RegionTestListsRangesAndSlots) {
                                                "Audio 3", "Audio 3"}));
     EXPECT_EQ(records[1].ids, (std::vector<std::uint32_t>{1, 2}));
     EXPECT_EQ(records[1].positions, (std::vector<std::uint64_t>{0, 2650000}));
-    EXPECT_EQ(records[4].fade_entry, (std::vector<std::uint32_t>{1, 0, 1}));
+    EXPECT_EQ(records[4].fade_entry, (std::vector<std::uint8_t>{1, 0, 1}));
     EXPECT_EQ(records[4].positions, (std::vector<std::uint64_t>{950000, 950000, 2240000}));
     for (const R10BlockRecord& r : records) {
         EXPECT_EQ(r.counts_ticks, 0);

@@ -172,7 +172,7 @@ std::size_t clip_placements_of(const Context& ctx, const R10BlockRecord& list) {
 
 bool holds_group_entry(const R10BlockRecord& list) {
     return std::any_of(list.group_entry.begin(), list.group_entry.end(),
-                       [](std::uint32_t flag) { return flag != 0; });
+                       [](std::uint8_t flag) { return flag != 0; });
 }
 
 // Step 2: the lists are given to the tracks in order, each to the first track whose clip count
