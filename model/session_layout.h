@@ -28,8 +28,6 @@ struct SessionRegion {
     std::int64_t length = 0;
     SharedText audio_file_name;
     std::uint16_t audio_file_index = 0;
-    std::int64_t file_position = 0;
-    std::int64_t file_length = 0;
     RareList<MidiEvent> midi_events;   // empty on every audio region
     std::uint64_t chunk_position = 0;  // a MIDI region's chunk: its first note as stored; 0 none
 };
@@ -45,7 +43,6 @@ struct TrackRegion {
     std::int64_t start = 0;
     std::uint32_t region = 0;
     std::uint16_t track_index = 0;
-    std::uint8_t playlist = 0;
     std::uint8_t flag = 0;  // the placing playlist is marked
     // On a MIDI track region: the placement is in sample time, so start counts samples, not
     // ticks.

@@ -195,8 +195,6 @@ void read_audio_regions(Bytes bytes, const Nodes& top, const std::vector<AudioFi
             region.source_offset = static_cast<std::int64_t>(ints.first);
             region.length = static_cast<std::int64_t>(ints.second);
             region.start = static_cast<std::int64_t>(ints.third);
-            region.file_position = region.start;
-            region.file_length = region.length;
             if (SessionBlockNode first;
                 parse_first_child(bytes.data(), bytes.size(), child, first)) {
                 const std::uint64_t after = payload_end(first);
@@ -317,7 +315,6 @@ bool place_region(const PlacementTargets& targets, std::uint32_t track_number,
     const TrackSlot& owner = (*targets.slots)[track->second];
     out.track_name = owner.name;
     out.track_index = static_cast<std::uint16_t>(owner.number);
-    out.playlist = 0;
     out.region = static_cast<std::uint32_t>(region->second);
     out.start = (*targets.regions)[region->second].start;
     return true;
@@ -624,8 +621,6 @@ void read_midi_regions(Bytes bytes, const Nodes& top, const std::vector<MidiChun
                     region.source_offset =
                         static_cast<std::int64_t>(chunk.zero_position - ints.first);
                     region.length = static_cast<std::int64_t>(ints.second);
-                    region.file_position = region.start;
-                    region.file_length = region.length;
                     region.midi_events = chunk.events;
                     region.extra = static_cast<std::int32_t>(chunk_number);
                     region.chunk_position = chunk.zero_position;
@@ -652,8 +647,6 @@ void read_midi_regions(Bytes bytes, const Nodes& top, const std::vector<MidiChun
                     if (!regions.empty()) region.name = regions.back().name;
                     region.start = kTickOrigin;
                     region.length = static_cast<std::int64_t>(chunk.largest_end);
-                    region.file_position = region.start;
-                    region.file_length = region.length;
                     region.midi_events = chunk.events;
                     region.extra = chunk_number;
                     region.chunk_position = chunk.zero_position;
@@ -728,8 +721,6 @@ SessionRegion from_library(const PtfRegion& source) {
     region.length = source.length;
     region.audio_file_name = source.audio_file_name;
     region.audio_file_index = source.audio_file_index;
-    region.file_position = source.start;
-    region.file_length = source.length;
     for (const PtfMidiNote& note : source.midi_notes) {
         region.midi_events.push_back({note.position, note.length, note.note, note.velocity});
     }
@@ -758,7 +749,6 @@ void from_library(const std::vector<PtfTrack>& sources, std::vector<SessionRegio
         TrackRegion track;
         track.track_name = source.name;
         track.track_index = source.index;
-        track.playlist = source.playlist;
         track.start = source.region.start;
         SessionRegion region = from_library(source.region);
         const auto listed = by_index.find(region.region_index);
