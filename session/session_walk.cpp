@@ -274,14 +274,19 @@ UnplacedPlacement lost_placement(const PlacementTargets& targets, std::uint32_t 
     return lost;
 }
 
+// A placement block whose kind byte marks a fade entry.
+bool fade_placement(Bytes bytes, const SessionBlockNode& placement) {
+    return placement.content_type == kPlacement &&
+           read_u8_checked(bytes, placement.payload_position + kPlacementKind) ==
+               kPlacementKindFade;
+}
+
 // Notes a placement refused with the record that holds it in `layout.refused`. Fade entries are
 // not clips and go unnoted.
 void refuse_placement(Bytes bytes, const PlacementTargets& targets, std::uint32_t track_number,
                       const SessionBlockNode& placement, bool midi, SessionLayout& layout) {
     const std::uint64_t p = placement.payload_position;
-    if (placement.content_type == kPlacement && !midi &&
-        read_u8_checked(bytes, p + kPlacementKind) == kPlacementKindFade)
-        return;
+    if (!midi && fade_placement(bytes, placement)) return;
     layout.refused.push_back(lost_placement(targets, track_number,
                                             read_u32le_checked(bytes, p + kPlacementRegion), midi));
 }
@@ -330,14 +335,19 @@ void read_audio_placements(Bytes bytes, const Nodes& top, const std::vector<Trac
             continue;
         // The list, its tracks, their playlists and the placements in them.
         const SessionBlockNode list = tree_of(bytes, top_block, 4);
-        // Room for every placement the list holds, at once: doubling would leave up to half the
-        // largest list of the walk unused, and copy it on each step.
+        // Room for every placement the list holds, at once, the fades apart: doubling would
+        // leave up to half the largest list of the walk unused, and copy it on each step.
         std::size_t placements = 0;
+        std::size_t fades = 0;
         for (const SessionBlockNode& track : list.children) {
-            for (const SessionBlockNode& playlist : track.children)
+            for (const SessionBlockNode& playlist : track.children) {
                 placements += playlist.children.size();
+                for (const SessionBlockNode& placement : playlist.children)
+                    if (fade_placement(bytes, placement)) ++fades;
+            }
         }
-        tracks.reserve(tracks.size() + placements);
+        tracks.reserve(tracks.size() + placements - fades);
+        layout.fade_track_regions.reserve(layout.fade_track_regions.size() + fades);
         if (list.content_type == kPlacementTracks) {
             std::uint32_t track_number = 0;
             for (const SessionBlockNode& track : list.children) {
@@ -369,8 +379,7 @@ void read_audio_placements(Bytes bytes, const Nodes& top, const std::vector<Trac
                         // Fades stand in the same lists and reuse region numbers: not clips.
                         // They are kept apart, placed where they name a region, for
                         // --keep-fade-clips.
-                        const bool fade =
-                            read_u8_checked(bytes, p + kPlacementKind) == kPlacementKindFade;
+                        const bool fade = fade_placement(bytes, placement);
                         TrackRegion placed;
                         if (!place_region(targets, track_number,
                                           read_u32le_checked(bytes, p + kPlacementRegion), false,
@@ -472,17 +481,20 @@ void number_fades_as_tracks(SessionLayout& layout) {
         numbers.push_back(placed.track_index);
     std::sort(numbers.begin(), numbers.end());
     numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
-    std::vector<TrackRegion> fades;
-    for (TrackRegion& fade : layout.fade_track_regions) {
-        const auto at = std::lower_bound(numbers.begin(), numbers.end(), fade.track_index);
-        if (at == numbers.end() || *at != fade.track_index) continue;
-        fade.track_index = static_cast<std::uint16_t>(at - numbers.begin());
-        fades.push_back(std::move(fade));
+    // Kept in place: a second list would hold the fades twice while it is made.
+    std::vector<TrackRegion>& fades = layout.fade_track_regions;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < fades.size(); ++i) {
+        const auto at = std::lower_bound(numbers.begin(), numbers.end(), fades[i].track_index);
+        if (at == numbers.end() || *at != fades[i].track_index) continue;
+        fades[i].track_index = static_cast<std::uint16_t>(at - numbers.begin());
+        if (kept != i) fades[kept] = std::move(fades[i]);
+        ++kept;
     }
+    fades.erase(fades.begin() + static_cast<std::ptrdiff_t>(kept), fades.end());
     std::stable_sort(fades.begin(), fades.end(), [](const TrackRegion& a, const TrackRegion& b) {
         return a.track_index < b.track_index;
     });
-    layout.fade_track_regions = std::move(fades);
 }
 
 // --- Track kinds and MIDI tracks -------------------------------------------------------------
