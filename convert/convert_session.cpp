@@ -614,6 +614,10 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
 
     const PluginTrackTies plugin_ties = tie_session_plugins(reading, data, length);
 
+    // The walk's fade placements are read again only to be taken in as clips: without
+    // --keep-fade-clips they are not held beside the clips.
+    if (!options.keep_fade_clips)
+        std::vector<TrackRegion>().swap(reading.layout.fade_track_regions);
     ClipModel clips;
     ClipGainCounts gain;
     stage_clips(session, reading, options, clips, gain);
