@@ -10,6 +10,7 @@
 
 #include "platform/ptformat.h"
 #include "session/block_tree.h"
+#include "session/region_index.h"
 #include "session/scan.h"
 #include "util/bytes.h"
 
@@ -244,7 +245,7 @@ struct PlacementTargets {
     const std::vector<TrackSlot>* slots = nullptr;
     const std::vector<SessionRegion>* regions = nullptr;
     FirstIndex track_by_number;
-    FirstIndex region_by_index;
+    RegionsByIndex region_by_index;
 };
 
 PlacementTargets index_targets(const std::vector<TrackSlot>& slots,
@@ -255,9 +256,7 @@ PlacementTargets index_targets(const std::vector<TrackSlot>& slots,
     for (std::size_t i = 0; i < slots.size(); ++i) {
         remember_first(targets.track_by_number, slots[i].number, i);
     }
-    for (std::size_t i = 0; i < regions.size(); ++i) {
-        remember_first(targets.region_by_index, regions[i].region_index, i);
-    }
+    targets.region_by_index = index_regions(regions);
     return targets;
 }
 
@@ -311,8 +310,8 @@ bool place_region(const PlacementTargets& targets, std::uint32_t track_number,
                   std::uint32_t region_number, bool midi, SessionLayout& layout, TrackRegion& out,
                   bool note_unplaced = true) {
     const auto track = targets.track_by_number.find(track_number);
-    const auto region = targets.region_by_index.find(region_number);
-    if (track == targets.track_by_number.end() || region == targets.region_by_index.end()) {
+    const SessionRegion* region = find_region(targets.region_by_index, region_number);
+    if (track == targets.track_by_number.end() || region == nullptr) {
         if (note_unplaced)
             layout.unplaced.push_back(lost_placement(targets, track_number, region_number, midi));
         return false;
@@ -320,8 +319,8 @@ bool place_region(const PlacementTargets& targets, std::uint32_t track_number,
     const TrackSlot& owner = (*targets.slots)[track->second];
     out.track_name = owner.name;
     out.track_index = static_cast<std::uint16_t>(owner.number);
-    out.region = static_cast<std::uint32_t>(region->second);
-    out.start = (*targets.regions)[region->second].start;
+    out.region = static_cast<std::uint32_t>(region - targets.regions->data());
+    out.start = region->start;
     return true;
 }
 

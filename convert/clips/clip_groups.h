@@ -6,9 +6,9 @@
 #include <map>
 #include <vector>
 
-#include "convert/clips/region_index.h"
 #include "model/session_layout.h"
 #include "session/fade_ranges.h"
+#include "session/region_index.h"
 #include "session/region_list.h"
 
 // One region as a clip group plays it; times in seconds.

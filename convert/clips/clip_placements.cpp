@@ -11,9 +11,9 @@
 #include "convert/clips/clip_groups.h"
 #include "convert/clips/clip_math.h"
 #include "convert/clips/clip_time.h"
-#include "convert/clips/region_index.h"
 #include "convert/tracks/name_matching.h"
 #include "session/control_slots.h"
+#include "session/region_index.h"
 #include "session/region_list.h"
 #include "util/names.h"
 

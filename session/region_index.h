@@ -1,8 +1,8 @@
-// The session's audio regions looked up by their index, as the clip stage and the clip groups
-// read them. Regions are numbered from 0 in the order met, so a region's index is nearly always
-// its place in the list: then the place is the answer and nothing more is held. A damaged session
-// may repeat or skip indexes: then a sorted list of (index, place) answers, eight bytes a region,
-// and an index answers with the first region that bears it.
+// A session's regions looked up by their index, as the walk's placements, the clip stage and
+// the clip groups name them. Regions are numbered from 0 in the order met, so a region's index is
+// nearly always its place in the list: then the place is the answer and nothing more is held. A
+// damaged session may repeat or skip indexes: then a sorted list of (index, place) answers, eight
+// bytes a region, and an index answers with the first region that bears it.
 #pragma once
 
 #include <cstdint>

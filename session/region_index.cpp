@@ -1,4 +1,4 @@
-#include "convert/clips/region_index.h"
+#include "session/region_index.h"
 
 #include <algorithm>
 
