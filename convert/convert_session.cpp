@@ -162,15 +162,16 @@ std::optional<TrackViewValues> track_view_values(const std::string& name,
     return values;
 }
 
-// Stage "clips": the clip model from the walk's placements, overlaps resolved.
-void stage_clips(const PTFFormat& session, const SessionReading& reading,
-                 const ConvertOptions& options, ClipModel& clips, ClipGainCounts& gain) {
+// Stage "clips": the clip model from the walk's placements, overlaps resolved. The placements
+// are let go once the clips are made: what the later stages read of them is taken first.
+void stage_clips(const PTFFormat& session, SessionReading& reading, const ConvertOptions& options,
+                 ClipModel& clips, ClipGainCounts& gain) {
     report_progress(1, "clips");
     note_placements_without_clips(reading.layout);
     const std::uint8_t* data = session.bytes().data();
     const std::size_t length = session.bytes().size();
-    build_clip_placements(data, length, reading.layout, settings.sample_rate, session_tempo_map,
-                          settings.session_tempo, options, clips);
+    build_clip_placements_and_release(data, length, reading.layout, settings.sample_rate,
+                                      session_tempo_map, settings.session_tempo, options, clips);
     std::map<std::string, double> gains;
     std::map<std::string, GainCurve> lines;
     read_gain_envelopes_a(data, length, gains);
@@ -352,13 +353,21 @@ WrittenTracks stage_tracks(ClipModel clips, const MidiTracks& midi, const Sessio
     return out;
 }
 
+// The lengths of the audio track regions, in samples, as the closing block reads them.
+std::vector<std::int64_t> placement_lengths(const SessionLayout& layout) {
+    std::vector<std::int64_t> lengths;
+    lengths.reserve(layout.audio_track_regions.size());
+    for (const TrackRegion& placed : layout.audio_track_regions)
+        lengths.push_back(layout.audio_regions[placed.region].length);
+    return lengths;
+}
+
 // The closing block's facts: placement lengths, the longest file, the session's bit depth.
-ClosingBlockInput closing_input(const PTFFormat& session, const SessionReading& reading,
+ClosingBlockInput closing_input(const PTFFormat& session, std::vector<std::int64_t> lengths,
                                 const ProjectSettingsRead& project, const ConvertOptions& options) {
     ClosingBlockInput in;
     in.library_rate = session.sample_rate();
-    for (const TrackRegion& placed : reading.layout.audio_track_regions)
-        in.placement_lengths.push_back(reading.layout.audio_regions[placed.region].length);
+    in.placement_lengths = std::move(lengths);
     for (const PtfAudioFile& file : session.audio_files())
         in.longest_file = std::max(in.longest_file, file.length);
     in.bit_depth = project.bit_depth;
@@ -614,10 +623,8 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
 
     const PluginTrackTies plugin_ties = tie_session_plugins(reading, data, length);
 
-    // The walk's fade placements are read again only to be taken in as clips: without
-    // --keep-fade-clips they are not held beside the clips.
-    if (!options.keep_fade_clips)
-        std::vector<TrackRegion>().swap(reading.layout.fade_track_regions);
+    // Taken before the clip stage lets the placements go.
+    std::vector<std::int64_t> lengths = placement_lengths(reading.layout);
     ClipModel clips;
     ClipGainCounts gain;
     stage_clips(session, reading, options, clips, gain);
@@ -824,7 +831,8 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     const ReportInput report_in =
         report_stage || usage ? report_input(facts, options) : ReportInput{};
     if (report_stage) stage_report(report_in, options, result);
-    print_closing_block(closing_input(session, reading, project.session_settings, options));
+    print_closing_block(
+        closing_input(session, std::move(lengths), project.session_settings, options));
     if (usage) run_outcome.usage_body = build_usage_body(report_in, facts);
     write_wanted_params_file(options.wanted_params_file, writer_summary.wanted_param_plugins);
     if (options.check) print_check_end();

@@ -62,6 +62,9 @@ struct SessionLayout {
     std::vector<SessionRegion> audio_regions;
     std::vector<SessionRegion> midi_regions;
     std::vector<TrackRegion> audio_track_regions;
+    // Audio track regions the clip stage let go once it had made its clips from them (the
+    // driver's run): counted with audio_track_regions among the placements read.
+    std::size_t released_audio_track_regions = 0;
     std::vector<TrackRegion> midi_track_regions;
     // The fade placements of the audio tracks' playlists, placed like clips on the tracks that
     // hold clips: no clips, taken in as clips only under --keep-fade-clips.

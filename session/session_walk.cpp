@@ -786,6 +786,7 @@ int walk_session_tree(const std::uint8_t* bytes, std::uint64_t length,
     layout.audio_track_regions.clear();
     layout.midi_track_regions.clear();
     layout.fade_track_regions.clear();
+    layout.released_audio_track_regions = 0;
     layout.unplaced.clear();
     layout.refused.clear();
     if (!session_walk_accepts(bytes, length)) return 0;

@@ -620,12 +620,16 @@ void separate_stacked_clips(const Context& ctx, ClipModel& model) {
     }
 }
 
-}  // namespace
+// Lets a list of track regions go, its room with it.
+void let_go(std::vector<TrackRegion>& placements) {
+    std::vector<TrackRegion>().swap(placements);
+}
 
-void build_clip_placements(const std::uint8_t* data, std::size_t length,
-                           const SessionLayout& layout, double sample_rate,
-                           const TempoMap& tempo_map, double session_tempo,
-                           const ConvertOptions& options, ClipModel& out, ClipStageCounts& counts) {
+// The stage; with `release` (the layout itself), its track regions are let go once read.
+void build(const std::uint8_t* data, std::size_t length, const SessionLayout& layout,
+           SessionLayout* release, double sample_rate, const TempoMap& tempo_map,
+           double session_tempo, const ConvertOptions& options, ClipModel& out,
+           ClipStageCounts& counts) {
     out = ClipModel{};
     Context ctx;
     ctx.data = data;
@@ -643,12 +647,18 @@ void build_clip_placements(const std::uint8_t* data, std::size_t length,
 
     read_sync_points(ctx);
     make_clips(ctx, out);
+    if (release != nullptr) {
+        release->released_audio_track_regions += release->audio_track_regions.size();
+        let_go(release->audio_track_regions);
+        if (!options.keep_fade_clips) let_go(release->fade_track_regions);
+    }
     read_r10_list_names(ctx.data, ctx.length, out.lists);
     std::uint32_t unreadable = 0;
     read_r10_records(ctx.data, ctx.length, out.list_records, &unreadable);
     counts.unreadable_lists += static_cast<int>(unreadable);
     assign_lists(ctx, out);
     if (options.keep_fade_clips) take_in_fade_clips(ctx, out);
+    if (release != nullptr) let_go(release->fade_track_regions);
     convert_starts(ctx, out);
     drop_off_playlist(ctx, out);
     // Fade references are told from clips by their ranges, so the ranges come first.
@@ -658,6 +668,25 @@ void build_clip_placements(const std::uint8_t* data, std::size_t length,
     separate_stacked_clips(ctx, out);
     // Without ranges every fade placement would read as a bad one: --no-fades applies none.
     if (!options.no_fades) apply_list_fades(out, ctx.time, counts);
+}
+
+}  // namespace
+
+void build_clip_placements(const std::uint8_t* data, std::size_t length,
+                           const SessionLayout& layout, double sample_rate,
+                           const TempoMap& tempo_map, double session_tempo,
+                           const ConvertOptions& options, ClipModel& out, ClipStageCounts& counts) {
+    build(data, length, layout, nullptr, sample_rate, tempo_map, session_tempo, options, out,
+          counts);
+}
+
+void build_clip_placements_and_release(const std::uint8_t* data, std::size_t length,
+                                       SessionLayout& layout, double sample_rate,
+                                       const TempoMap& tempo_map, double session_tempo,
+                                       const ConvertOptions& options, ClipModel& out,
+                                       ClipStageCounts& counts) {
+    build(data, length, layout, &layout, sample_rate, tempo_map, session_tempo, options, out,
+          counts);
 }
 
 void refresh_output_clips(ClipModel& model) {

@@ -55,6 +55,15 @@ void build_clip_placements(const std::uint8_t* data, std::size_t length,
                            const ConvertOptions& options, ClipModel& out,
                            ClipStageCounts& counts = clip_counts);
 
+// The driver's form: the same model, and the layout's audio and fade track regions are let go as
+// soon as the clips are made from them, so that they are not held beside the clips through the
+// rest of the stage. Their number stays in `released_audio_track_regions`.
+void build_clip_placements_and_release(const std::uint8_t* data, std::size_t length,
+                                       SessionLayout& layout, double sample_rate,
+                                       const TempoMap& tempo_map, double session_tempo,
+                                       const ConvertOptions& options, ClipModel& out,
+                                       ClipStageCounts& counts = clip_counts);
+
 // Moves each track's main clips into its output track, ordered by start; `main_clips` keeps
 // its tracks with no clips.
 void refresh_output_clips(ClipModel& model);

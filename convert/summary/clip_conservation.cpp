@@ -12,8 +12,9 @@ ClipBalance clip_balance(const SessionLayout& layout, const ClipStageCounts& cli
     const auto unplaced_audio =
         std::count_if(layout.unplaced.begin(), layout.unplaced.end(), audio) +
         std::count_if(layout.refused.begin(), layout.refused.end(), audio);
-    b.read = static_cast<int>(layout.audio_track_regions.size() +
-                              static_cast<std::size_t>(unplaced_audio));
+    b.read =
+        static_cast<int>(layout.audio_track_regions.size() + layout.released_audio_track_regions +
+                         static_cast<std::size_t>(unplaced_audio));
     b.group_pieces = clips.clip_group_clips + clips.loop_repeats + clips.fade_clips_taken_in;
     b.not_clips = clips.fade_clips + clips.group_references_dropped;
     b.written = static_cast<int>(items.items_written);
