@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "app/output.h"
 #include "convert/convert_session.h"
@@ -102,6 +103,40 @@ TEST_F(ClipConservation, SeventyThousandRegionsOn350TracksAllArrive) {
     EXPECT_EQ(count_of(text, "\n    <ITEM\n"), 70000);
     // The last region of the last track, far past 65,535, on its own track.
     EXPECT_NE(text.find("NAME \"Take 69999\"", text.rfind("\n  <TRACK ")), std::string::npos);
+}
+
+TEST_F(ClipConservation, ThePlacementsLetGoByTheClipStageStillCountAndGiveTheirLengths) {
+    // The clip stage lets the walk's placements go once it has made its clips: the console's
+    // balance still counts them, and the closing block still finds the one over ten minutes.
+    using namespace walk_blocks;
+    using namespace test_blocks;
+    constexpr std::uint32_t kRate = 48000;
+    const std::vector<FileEntry> files = {{"Long.wav", "EVAW"}, {"Short.wav", "EVAW"}};
+    const std::string regions = region_list(
+        {audio_region("Long", 0, kRate * 660, 0, 0), audio_region("Short", 0, kRate, 0, 1)});
+    const std::string tracks = placement_tracks({placement_track(
+        "Audio 1",
+        {audio_playlist({placement(0, 0), placement(1, kRate * 700), placement(1, kRate * 800),
+                         placement(1, kRate * 900, 0, kFade)})})});
+    const std::string plain = session_header() + lead_block() + version_block(12) +
+                              z_block(0x7777, zeros(5000)) + rate_block(kRate) +
+                              audio_files_block(2, files, {kRate * 1200ULL, kRate * 2ULL}) +
+                              regions + track_list({track_entry("Audio 1", {0})}) + tracks;
+    std::vector<std::uint8_t> bytes(plain.begin(), plain.end());
+    ptf_xor_crypt(bytes);
+    TempDir dir;
+    const std::string session = dir.file("Long.ptx");
+    test_support::write_file(session, std::string(bytes.begin(), bytes.end()));
+
+    const ClipBalance b = convert(session, dir.file("Long.rpp"));
+    EXPECT_EQ(b.read, 3);
+    EXPECT_EQ(b.written, 3);
+    const std::string& text = result_.console_text;
+    EXPECT_EQ(text.find("neither written nor named"), std::string::npos) << text;
+    EXPECT_EQ(text.find("more were written or named"), std::string::npos) << text;
+    EXPECT_NE(text.find("note: 1 clip(s) over 10 minutes (longest 11.0 min, from a 20.0 min\n"),
+              std::string::npos)
+        << text;
 }
 
 // The balance names what went where; a clip that went neither way is said as a fault.
