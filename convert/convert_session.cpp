@@ -353,12 +353,15 @@ WrittenTracks stage_tracks(ClipModel clips, const MidiTracks& midi, const Sessio
     return out;
 }
 
-// The lengths of the audio track regions, in samples, as the closing block reads them.
-std::vector<std::int64_t> placement_lengths(const SessionLayout& layout) {
+// The lengths of the audio track regions the closing block notes as long clips, in samples: the
+// longest of all is among them whenever there is one, and no other length is read.
+std::vector<std::int64_t> long_placement_lengths(const SessionLayout& layout,
+                                                 std::int64_t library_rate) {
     std::vector<std::int64_t> lengths;
-    lengths.reserve(layout.audio_track_regions.size());
-    for (const TrackRegion& placed : layout.audio_track_regions)
-        lengths.push_back(layout.audio_regions[placed.region].length);
+    for (const TrackRegion& placed : layout.audio_track_regions) {
+        const std::int64_t length = layout.audio_regions[placed.region].length;
+        if (long_clip(length, library_rate)) lengths.push_back(length);
+    }
     return lengths;
 }
 
@@ -624,7 +627,8 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     const PluginTrackTies plugin_ties = tie_session_plugins(reading, data, length);
 
     // Taken before the clip stage lets the placements go.
-    std::vector<std::int64_t> lengths = placement_lengths(reading.layout);
+    std::vector<std::int64_t> lengths =
+        long_placement_lengths(reading.layout, session.sample_rate());
     ClipModel clips;
     ClipGainCounts gain;
     stage_clips(session, reading, options, clips, gain);

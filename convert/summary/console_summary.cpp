@@ -1063,13 +1063,18 @@ void print_console_summary(const ConsoleSummaryInput& in) {
     say("%s", console_summary_text(in).c_str());
 }
 
+bool long_clip(std::int64_t length, std::int64_t library_rate) {
+    const double rate = library_rate > 0 ? static_cast<double>(library_rate) : 48000.0;
+    return static_cast<double>(length) / rate > kLongClipSeconds;
+}
+
 std::string closing_block_text(const ClosingBlockInput& in) {
     std::string text;
     const double rate = in.library_rate > 0 ? static_cast<double>(in.library_rate) : 48000.0;
     int long_clips = 0;
     std::int64_t longest = 0;
     for (std::int64_t length : in.placement_lengths) {
-        if (static_cast<double>(length) / rate > kLongClipSeconds) ++long_clips;
+        if (long_clip(length, in.library_rate)) ++long_clips;
         longest = std::max(longest, length);
     }
     if (long_clips != 0)

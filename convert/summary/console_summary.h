@@ -84,9 +84,14 @@ std::string name_rows(std::span<const std::string> rows);
 std::string console_summary_text(const ConsoleSummaryInput& in);
 void print_console_summary(const ConsoleSummaryInput& in);
 
+// A clip over ten minutes at the library's rate (48000 when not > 0): the closing block notes
+// it, with the longest of them.
+bool long_clip(std::int64_t length, std::int64_t library_rate);
+
 struct ClosingBlockInput {
     std::int64_t library_rate = 0;  // as the session-file library reports it; 48000 when not > 0
-    std::vector<std::int64_t> placement_lengths;  // the audio track regions, in samples
+    // The audio track regions, in samples: only those long_clip holds to are read.
+    std::vector<std::int64_t> placement_lengths;
     std::uint64_t longest_file = 0;               // samples, over the library's audio-file list
     int bit_depth = -1;                           // the session's own; -1 when it states none
     int bit_float = 0;
