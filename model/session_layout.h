@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "util/rare_list.h"
+#include "util/rare_record.h"
 #include "util/shared_text.h"
 
 // One note of a MIDI region; the position is relative to its chunk's zero position.
@@ -16,20 +16,25 @@ struct MidiEvent {
     std::uint8_t velocity = 0;
 };
 
-// A clip-dense session holds half a million of these at once: the two 32-bit members stand
-// together, and the MIDI notes take one pointer on the audio regions that have none.
+// What only a MIDI region holds: its notes and the chunk they come from.
+struct MidiRegionNotes {
+    std::vector<MidiEvent> events;
+    std::int32_t extra = -1;           // -1 unset; the chunk's number
+    std::uint64_t chunk_position = 0;  // the chunk's first note as stored; 0 none
+};
+
+// A clip-dense session holds half a million of these at once: the two small integers stand
+// together, and the MIDI part takes one pointer on the audio regions, which have none.
 struct SessionRegion {
     std::uint32_t region_index = 0;  // from 0 in the order met
-    std::int32_t extra = -1;         // -1 unset; a MIDI region's chunk number
-    SharedText name;                 // shared by the clips that play the region
+    std::uint16_t audio_file_index = 0;
+    SharedText name;  // shared by the clips that play the region
     // Samples; MIDI regions carry tick positions with 10^12 added.
     std::int64_t start = 0;
     std::int64_t source_offset = 0;
     std::int64_t length = 0;
     SharedText audio_file_name;
-    std::uint16_t audio_file_index = 0;
-    RareList<MidiEvent> midi_events;   // empty on every audio region
-    std::uint64_t chunk_position = 0;  // a MIDI region's chunk: its first note as stored; 0 none
+    RareRecord<MidiRegionNotes> midi;  // unset on every audio region
 };
 
 // A region placed on a track: the region by its place in the layout's list (audio_regions for

@@ -632,9 +632,10 @@ void read_midi_regions(Bytes bytes, const Nodes& top, const std::vector<MidiChun
                     region.source_offset =
                         static_cast<std::int64_t>(chunk.zero_position - ints.first);
                     region.length = static_cast<std::int64_t>(ints.second);
-                    region.midi_events = chunk.events;
-                    region.extra = static_cast<std::int32_t>(chunk_number);
-                    region.chunk_position = chunk.zero_position;
+                    MidiRegionNotes& notes = region.midi.edit();
+                    notes.events = chunk.events;
+                    notes.extra = static_cast<std::int32_t>(chunk_number);
+                    notes.chunk_position = chunk.zero_position;
                     regions.push_back(std::move(region));
                 }
             }
@@ -658,9 +659,10 @@ void read_midi_regions(Bytes bytes, const Nodes& top, const std::vector<MidiChun
                     if (!regions.empty()) region.name = regions.back().name;
                     region.start = kTickOrigin;
                     region.length = static_cast<std::int64_t>(chunk.largest_end);
-                    region.midi_events = chunk.events;
-                    region.extra = chunk_number;
-                    region.chunk_position = chunk.zero_position;
+                    MidiRegionNotes& notes = region.midi.edit();
+                    notes.events = chunk.events;
+                    notes.extra = chunk_number;
+                    notes.chunk_position = chunk.zero_position;
                     regions.push_back(std::move(region));
                 }
             }
@@ -733,7 +735,7 @@ SessionRegion from_library(const PtfRegion& source) {
     region.audio_file_name = source.audio_file_name;
     region.audio_file_index = source.audio_file_index;
     for (const PtfMidiNote& note : source.midi_notes) {
-        region.midi_events.push_back({note.position, note.length, note.note, note.velocity});
+        region.midi.edit().events.push_back({note.position, note.length, note.note, note.velocity});
     }
     return region;
 }
@@ -746,8 +748,8 @@ bool same_region(const SessionRegion& a, const SessionRegion& b) {
     return a.region_index == b.region_index && a.name == b.name &&
            a.source_offset == b.source_offset && a.length == b.length &&
            a.audio_file_name == b.audio_file_name && a.audio_file_index == b.audio_file_index &&
-           std::equal(a.midi_events.begin(), a.midi_events.end(), b.midi_events.begin(),
-                      b.midi_events.end(), notes_equal);
+           std::equal(a.midi->events.begin(), a.midi->events.end(), b.midi->events.begin(),
+                      b.midi->events.end(), notes_equal);
 }
 
 // The library's track regions, each naming the region of `regions` it places: the listed one

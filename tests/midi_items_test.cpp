@@ -32,8 +32,8 @@ Placed midi_region(const std::string& track, std::uint16_t index, std::uint16_t 
     r.region.name = track + "-0" + std::to_string(id + 1);
     r.region.start = start;
     r.region.length = length;
-    r.region.midi_events = std::move(notes);
-    r.region.chunk_position = kStoredTickOffset;
+    r.region.midi.edit().events = std::move(notes);
+    r.region.midi.edit().chunk_position = kStoredTickOffset;
     return r;
 }
 
@@ -288,7 +288,7 @@ TEST(MidiItems, ChunkEventsControllersPressureBendAndSysex) {
     Inputs in;
     in.chunks = {chunk};
     in.regions = {midi_region("Pads", 3, 0, 0, 4 * kQuarter, {})};
-    in.regions[0].region.extra = 0;
+    in.regions[0].region.midi.edit().extra = 0;
     const Built b = build(in);
     const MidiItem& item = only_item(b);
     EXPECT_EQ(rows(item), (std::vector<Row>{{0, 0xE0, 0x7F, 0x7F, 0},
@@ -326,15 +326,15 @@ TEST(MidiItems, ChunksMatchByFirstNoteAndCount) {
     b.position = kStoredTickOffset + 5;
     c = b;
     SessionRegion region;
-    region.midi_events = {{}, {}};
-    region.chunk_position = kStoredTickOffset + 5;
-    region.extra = 0;  // names the wrong chunk
+    region.midi.edit().events = {{}, {}};
+    region.midi.edit().chunk_position = kStoredTickOffset + 5;
+    region.midi.edit().extra = 0;  // names the wrong chunk
     const std::vector<MidiChunk> two = {a, b}, three = {a, b, c};
     EXPECT_EQ(matching_chunk(region, chunk_lookup(two)), 1);
     EXPECT_EQ(matching_chunk(region, chunk_lookup(three)), -1);  // two agree: neither
-    region.extra = 2;
+    region.midi.edit().extra = 2;
     EXPECT_EQ(matching_chunk(region, chunk_lookup(three)), 2);
-    region.chunk_position = kStoredTickOffset + 6;
+    region.midi.edit().chunk_position = kStoredTickOffset + 6;
     EXPECT_EQ(matching_chunk(region, chunk_lookup(three)), -1);
 
     // A region whose named chunk carries controller data it does not match is counted.
@@ -342,8 +342,8 @@ TEST(MidiItems, ChunksMatchByFirstNoteAndCount) {
     Inputs in;
     in.chunks = {a, b};
     in.regions = {midi_region("Keys", 0, 0, 0, kQuarter)};
-    in.regions[0].region.extra = 1;
-    in.regions[0].region.chunk_position = kStoredTickOffset + 99;
+    in.regions[0].region.midi.edit().extra = 1;
+    in.regions[0].region.midi.edit().chunk_position = kStoredTickOffset + 99;
     EXPECT_EQ(build(in).counts.unmatched_chunks, 1);
 }
 

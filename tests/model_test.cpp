@@ -2,6 +2,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/melodyne_archive.h"
@@ -46,7 +47,7 @@ TEST(ModelDefaults, RecordsWithStatedDefaults) {
     EXPECT_EQ(pan.second_input_gain, 1.0);
     EXPECT_EQ(pan.lfe_level_db, -144.0);
     EXPECT_EQ(MidiItem{}.colour_index, -2);
-    EXPECT_EQ(SessionRegion{}.extra, -1);
+    EXPECT_EQ(SessionRegion{}.midi->extra, -1);
     EXPECT_EQ(LaneGroup{}.kind, -1);
     const SessionPluginInstance instance;
     EXPECT_EQ(instance.active_setup, "setA");
@@ -107,6 +108,29 @@ TEST(ModelCopy, RareListHoldsNothingUntilFilledAndCopiesItsElements) {
     EXPECT_TRUE(copy.empty());
     list = std::vector<int>{};  // an empty vector releases what was held
     EXPECT_TRUE(list.empty() && list.begin() == list.end());
+}
+
+// A region's MIDI part: nothing held on an audio region, which reads the defaults; a copy is a
+// copy of its own.
+TEST(ModelCopy, RareRecordHoldsNothingUntilWrittenAndCopiesTheRecord) {
+    SessionRegion audio;
+    EXPECT_FALSE(audio.midi.held());
+    EXPECT_TRUE(audio.midi->events.empty());
+    EXPECT_EQ(audio.midi->extra, -1);
+    EXPECT_EQ(audio.midi->chunk_position, 0u);
+
+    SessionRegion midi;
+    midi.midi.edit().events = {{0, 240000, 60, 100}};
+    midi.midi.edit().extra = 3;
+    SessionRegion copy = midi;
+    copy.midi.edit().extra = 4;
+    copy.midi.edit().events.clear();
+    EXPECT_EQ(midi.midi->extra, 3);
+    EXPECT_EQ(midi.midi->events.size(), 1u);
+    copy = audio;
+    EXPECT_FALSE(copy.midi.held());
+    SessionRegion moved = std::move(midi);
+    EXPECT_EQ(moved.midi->extra, 3);
 }
 
 // Texts held by many records: one pointer each, copies share the text and outlive its first

@@ -107,7 +107,7 @@ TEST(SessionWalkReal, TestPtxAudioRegionsFilesAndMidiNotes) {
     using NoteRow = std::tuple<std::uint64_t, int, std::uint64_t, int>;
     auto notes = [](const SessionRegion& r) {
         std::vector<NoteRow> out;
-        for (const MidiEvent& e : r.midi_events) {
+        for (const MidiEvent& e : r.midi->events) {
             out.emplace_back(e.position, e.note, e.length, e.velocity);
         }
         return out;
@@ -218,7 +218,7 @@ TEST(SessionWalk, RegionIntegersFollowTheirNibbleWidthsAndGap) {
     EXPECT_EQ(r.audio_file_index, 7);
     // An unnamed file pair ahead of the match answers first.
     EXPECT_EQ(r.audio_file_name, "");
-    EXPECT_EQ(r.extra, -1);
+    EXPECT_EQ(r.midi->extra, -1);
 }
 
 TEST(SessionWalk, NameRunningPastTheBufferIsCutNotDropped) {
@@ -409,17 +409,17 @@ TEST(SessionWalk, MidiChunksRegionsAndPlacementTimeBases) {
     EXPECT_EQ(lead.start, kTickOrigin);
     EXPECT_EQ(lead.source_offset, 1000);
     EXPECT_EQ(lead.length, 1920000);
-    EXPECT_EQ(lead.extra, 0);
-    ASSERT_EQ(lead.midi_events.size(), 2u);
-    EXPECT_EQ(lead.midi_events[1].position, 960000u);
-    EXPECT_EQ(lead.midi_events[1].note, 62);
-    EXPECT_EQ(lead.midi_events[1].length, 240000u);
-    EXPECT_EQ(lead.midi_events[1].velocity, 90);
+    EXPECT_EQ(lead.midi->extra, 0);
+    ASSERT_EQ(lead.midi->events.size(), 2u);
+    EXPECT_EQ(lead.midi->events[1].position, 960000u);
+    EXPECT_EQ(lead.midi->events[1].note, 62);
+    EXPECT_EQ(lead.midi->events[1].length, 240000u);
+    EXPECT_EQ(lead.midi->events[1].velocity, 90);
     // A chunk without events: its zero position is the tick origin.
     const SessionRegion& empty = layout.midi_regions[1];
-    EXPECT_TRUE(empty.midi_events.empty());
+    EXPECT_TRUE(empty.midi->events.empty());
     EXPECT_EQ(empty.source_offset, 0);
-    EXPECT_EQ(empty.extra, 1);
+    EXPECT_EQ(empty.midi->extra, 1);
 
     ASSERT_EQ(layout.midi_track_regions.size(), 3u);
     const TrackRegion& far = layout.midi_track_regions[0];
@@ -455,9 +455,9 @@ TEST(SessionWalk, RegionListLayoutTakesItsChunkByNumber) {
     EXPECT_EQ(from_list.region_index, 0);
     EXPECT_EQ(from_list.name, "Named");
     EXPECT_EQ(from_list.length, 540);  // the largest relative end
-    EXPECT_EQ(from_list.extra, 0);
+    EXPECT_EQ(from_list.midi->extra, 0);
     EXPECT_EQ(layout.midi_regions[2].length, 0);
-    EXPECT_TRUE(layout.midi_regions[2].midi_events.empty());
+    EXPECT_TRUE(layout.midi_regions[2].midi->events.empty());
 }
 
 // --- Damaged input ---------------------------------------------------------------------------

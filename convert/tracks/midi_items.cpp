@@ -278,7 +278,7 @@ RegionSpan region_span(const TrackRegion& placed, const SessionRegion& region,
 std::int64_t add_notes(const SessionRegion& region, const RegionSpan& span, bool keep_inaudible,
                        MidiItem& item, MidiStageCounts& counts) {
     std::int64_t overhang = 0;
-    for (const MidiEvent& note : region.midi_events) {
+    for (const MidiEvent& note : region.midi->events) {
         const std::int64_t rel = span.offset + static_cast<std::int64_t>(note.position);
         const std::int64_t end = rel + static_cast<std::int64_t>(note.length);
         if (rel >= end) continue;
@@ -368,12 +368,12 @@ ChunkLookup chunk_lookup(const std::vector<MidiChunk>& chunks) {
 
 std::int32_t matching_chunk(const SessionRegion& region, const ChunkLookup& lookup) {
     const std::vector<MidiChunk>& chunks = *lookup.chunks;
-    const std::uint64_t notes = region.midi_events.size();
-    const std::uint64_t position = region.chunk_position & kLow40Bits;
-    if (region.extra >= 0 && static_cast<std::size_t>(region.extra) < chunks.size()) {
-        const MidiChunk& named = chunks[static_cast<std::size_t>(region.extra)];
+    const std::uint64_t notes = region.midi->events.size();
+    const std::uint64_t position = region.midi->chunk_position & kLow40Bits;
+    if (region.midi->extra >= 0 && static_cast<std::size_t>(region.midi->extra) < chunks.size()) {
+        const MidiChunk& named = chunks[static_cast<std::size_t>(region.midi->extra)];
         if (named.event_count == notes && (notes == 0 || named.position == position))
-            return region.extra;
+            return region.midi->extra;
     }
     if (notes == 0) return -1;
     const auto found = lookup.by_first_note.find({position, notes});
@@ -408,11 +408,12 @@ void build_midi_items(const MidiStageInput& in, MidiTrackSet& out, MidiStageCoun
         const std::int32_t chunk_index = matching_chunk(region, lookup);
         const MidiChunk* chunk =
             chunk_index >= 0 ? &chunks[static_cast<std::size_t>(chunk_index)] : nullptr;
-        if (!chunk && region.extra >= 0 && static_cast<std::size_t>(region.extra) < chunks.size() &&
-            has_chunk_events(chunks[static_cast<std::size_t>(region.extra)]))
+        if (!chunk && region.midi->extra >= 0 &&
+            static_cast<std::size_t>(region.midi->extra) < chunks.size() &&
+            has_chunk_events(chunks[static_cast<std::size_t>(region.midi->extra)]))
             ++counts.unmatched_chunks;
         const bool chunk_events = chunk && has_chunk_events(*chunk);
-        if (region.midi_events.empty() && !chunk_events) {
+        if (region.midi->events.empty() && !chunk_events) {
             counts.empty_regions.push_back({placed.track_name, region.name});
             continue;
         }
