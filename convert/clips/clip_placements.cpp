@@ -646,11 +646,12 @@ void build(const std::uint8_t* data, std::size_t length, const SessionLayout& la
     ctx.regions = index_regions(layout.audio_regions);
 
     read_sync_points(ctx);
+    // Fade placements are read only to be taken in as clips.
+    if (release != nullptr && !options.keep_fade_clips) let_go(release->fade_track_regions);
     make_clips(ctx, out);
     if (release != nullptr) {
         release->released_audio_track_regions += release->audio_track_regions.size();
         let_go(release->audio_track_regions);
-        if (!options.keep_fade_clips) let_go(release->fade_track_regions);
     }
     read_r10_list_names(ctx.data, ctx.length, out.lists);
     std::uint32_t unreadable = 0;
