@@ -114,6 +114,9 @@ TEST(ModelCopy, RareListHoldsNothingUntilFilledAndCopiesItsElements) {
 // copy of its own.
 TEST(ModelCopy, RareRecordHoldsNothingUntilWrittenAndCopiesTheRecord) {
     SessionRegion audio;
+    // Half a million of each at once in a clip-dense session: one pointer for the MIDI part.
+    EXPECT_LE(sizeof(SessionRegion), 56u);
+    EXPECT_LE(sizeof(TrackRegion), 24u);
     EXPECT_FALSE(audio.midi.held());
     EXPECT_TRUE(audio.midi->events.empty());
     EXPECT_EQ(audio.midi->extra, -1);
