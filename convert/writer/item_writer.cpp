@@ -207,7 +207,7 @@ namespace {
 
 // An audio file's FILE token and whether its path lies beside the audio folder, worked out at
 // the file's first clip.
-ItemSource& item_source(const ClipRecord& clip, const ItemWriteContext& context) {
+ItemSource& item_source_by_name(const ClipRecord& clip, const ItemWriteContext& context) {
     const auto known = item_writer.sources.find(clip.file_name.str());
     if (known != item_writer.sources.end()) return known->second;
     std::string hint;
@@ -220,6 +220,16 @@ ItemSource& item_source(const ClipRecord& clip, const ItemWriteContext& context)
     source.outside_audio_folder = !path.starts_with(join_path(written_audio_folder(), ""));
     append_project_token(source.token, path);
     return item_writer.sources.emplace(clip.file_name.str(), std::move(source)).first->second;
+}
+
+// The clip's source by its file name's held text, else by the name.
+ItemSource& item_source(const ClipRecord& clip, const ItemWriteContext& context) {
+    const std::string* text = &clip.file_name.str();
+    const auto seen = item_writer.sources_by_text.find(text);
+    if (seen != item_writer.sources_by_text.end()) return *seen->second.second;
+    ItemSource& source = item_source_by_name(clip, context);
+    item_writer.sources_by_text.emplace(text, std::pair{clip.file_name, &source});
+    return source;
 }
 
 // A FADEIN or FADEOUT line: the shape, the length, the shape again.
