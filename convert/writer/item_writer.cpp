@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <string_view>
 #include <utility>
 
 #include "convert/run_state.h"
@@ -14,6 +15,9 @@
 #include "platform/paths.h"
 #include "util/guid.h"
 #include "util/number_text.h"
+
+// The item text's fixed words as views: their lengths are known where they are appended.
+using namespace std::string_view_literals;
 
 ItemWriterState item_writer;
 
@@ -233,14 +237,14 @@ ItemSource& item_source(const ClipRecord& clip, const ItemWriteContext& context)
 }
 
 // A FADEIN or FADEOUT line: the shape, the length, the shape again.
-void append_fade_line(std::string& text, const char* word, double shape, double length) {
+void append_fade_line(std::string& text, std::string_view word, double shape, double length) {
     text += word;
     append_general(text, shape);
     text += ' ';
     append_fixed(text, length, 10);
-    text += " 0 ";
+    text += " 0 "sv;
     append_general(text, shape);
-    text += " 0 0 0\n";
+    text += " 0 0 0\n"sv;
 }
 
 // The item's text up to the point where another writer takes the file, written at once.
@@ -261,24 +265,24 @@ void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string
     text.clear();
     const double length = clip.length;
     const double snap = finite_or(clip.snap_offset, 0.0);
-    text += "    <ITEM\n      POSITION ";
+    text += "    <ITEM\n      POSITION "sv;
     append_fixed(text, clip.start, 10);
-    text += "\n      SNAPOFFS ";
+    text += "\n      SNAPOFFS "sv;
     append_general(text, snap > 0.0 && snap < length ? snap : 0.0, 10);
-    text += "\n      LENGTH ";
+    text += "\n      LENGTH "sv;
     append_fixed(text, length, 10);
 
-    text += "\n      LOOP 0\n      ALLTAKES 0\n";
+    text += "\n      LOOP 0\n      ALLTAKES 0\n"sv;
     append_fade_line(text, "      FADEIN ", finite_or(clip.fade_in_shape, 0.0),
                      finite_or(clip.fade_in_length, 0.0));
     append_fade_line(text, "      FADEOUT ", finite_or(clip.fade_out_shape, 0.0),
                      finite_or(clip.fade_out_length, 0.0));
-    text += clip.muted ? "      MUTE 1 0\n" : "      MUTE 0 0\n";
+    text += clip.muted ? "      MUTE 1 0\n"sv : "      MUTE 0 0\n"sv;
     if (clip.locked) {
-        text += "      LOCK 1\n";
+        text += "      LOCK 1\n"sv;
         ++item_writer.locked_clips;
     }
-    text += "      SOFFS ";
+    text += "      SOFFS "sv;
     append_fixed(text, clip.source_offset, 10);
     text += '\n';
 
@@ -292,20 +296,20 @@ void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string
 
     if (lane.lane_count > 0) {
         const double rows = lane.lane_count + 1.0;
-        text += "      YPOS ";
+        text += "      YPOS "sv;
         append_fixed(text, lane.lane / rows, 6);
         text += ' ';
         append_fixed(text, 1.0 / rows, 6);
-        text += " 2\n";
+        text += " 2\n"sv;
     }
 
     const bool markers = clip.stretch_markers.size() > 2;
     const double playrate = markers ? 1.0 : finite_or(clip.playrate, 1.0);
-    text += "      PLAYRATE ";
+    text += "      PLAYRATE "sv;
     append_fixed(text, playrate, 9);
-    text += " 1 ";
+    text += " 1 "sv;
     append_fixed(text, finite_or(clip.pitch, 0.0), 6);
-    text += " -1 0 0.0025\n      CHANMODE 0\n      NAME ";
+    text += " -1 0 0.0025\n      CHANMODE 0\n      NAME "sv;
     append_project_token(text, clip.name);
     text += '\n';
     if (markers) {
@@ -316,11 +320,11 @@ void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string
     if (clip.has_gain) ++item_writer.clips_with_gain;
     const double pan = finite_or(clip.pan, 0.0);
     if (clip.has_gain || pan != 0.0 || clip.phase_invert) {
-        text += "      VOLPAN ";
+        text += "      VOLPAN "sv;
         append_fixed(text, gain_factor(finite_or(clip.gain_db, 0.0)), 9);
         text += ' ';
         append_general(text, pan);
-        text += clip.phase_invert ? " -1 -1\n" : " 1 -1\n";
+        text += clip.phase_invert ? " -1 -1\n"sv : " 1 -1\n"sv;
     }
 
     ItemSource& source = item_source(clip, context);
@@ -338,9 +342,9 @@ void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string
         flush_item_text(file, text);
         chain = write_melodyne_take(file, clip);
     }
-    text += "      <SOURCE WAVE\n        FILE ";
+    text += "      <SOURCE WAVE\n        FILE "sv;
     text += source.token;
-    text += "\n      >\n";
+    text += "\n      >\n"sv;
 
     // One take chain: the Melodyne slot first, then the Clip Effects.
     if (!clip.clip_effects.empty()) {
@@ -359,7 +363,7 @@ void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string
         ++item_writer.gain_envelopes;
     }
 
-    text += "    >\n";
+    text += "    >\n"sv;
     flush_item_text(file, text);
     ++item_writer.items_written;
 }
