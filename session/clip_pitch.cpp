@@ -38,24 +38,28 @@ bool clip_name(SessionBytes bytes, std::uint64_t from, std::string_view& name) {
 std::uint64_t leading_bytes(std::string_view text) {
     std::uint64_t value = 0;
     if (text.size() >= 8) {
-        for (std::size_t i = 0; i < 8; ++i)
-            value = value << 8 | static_cast<unsigned char>(text[i]);
-        return value;
+        std::memcpy(&value, text.data(), 8);
+        return std::endian::native == std::endian::big ? value : __builtin_bswap64(value);
     }
     for (std::size_t i = 0; i < text.size(); ++i)
         value |= std::uint64_t{static_cast<unsigned char>(text[i])} << (56 - 8 * i);
     return value;
 }
 
+// A name looked up in the list, its first eight bytes taken once for all the comparisons.
+struct NameKey {
+    std::string_view name;
+    std::uint64_t leading = leading_bytes(name);
+};
+
 // The list's order: shorter names first, names of one length by their bytes. Most names of a
 // session differ in length or in their first eight bytes, so most comparisons end there, without
 // a call.
-bool name_before(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return a.size() < b.size();
+bool name_before(std::string_view a, const NameKey& b) {
+    if (a.size() != b.name.size()) return a.size() < b.name.size();
     const std::uint64_t x = leading_bytes(a);
-    const std::uint64_t y = leading_bytes(b);
-    if (x != y) return x < y;
-    return a.size() > 8 && std::memcmp(a.data() + 8, b.data() + 8, a.size() - 8) < 0;
+    if (x != b.leading) return x < b.leading;
+    return a.size() > 8 && std::memcmp(a.data() + 8, b.name.data() + 8, a.size() - 8) < 0;
 }
 
 }  // namespace
@@ -110,7 +114,7 @@ void read_clip_pitch(const std::uint8_t* data, std::size_t length, ClipPitches& 
 
 const ClipPitch* find_clip_pitch(const ClipPitches& pitches, std::string_view name) {
     const auto found = std::lower_bound(
-        pitches.begin(), pitches.end(), name,
-        [](const ClipPitch& entry, std::string_view key) { return name_before(entry.name, key); });
+        pitches.begin(), pitches.end(), NameKey{name},
+        [](const ClipPitch& entry, const NameKey& key) { return name_before(entry.name, key); });
     return found != pitches.end() && found->name == name ? &*found : nullptr;
 }
