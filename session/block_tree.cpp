@@ -36,13 +36,17 @@ void visit_children(std::span<const std::uint8_t> bytes, std::uint64_t position,
     std::uint64_t r = 1;
     const std::uint64_t last = std::min<std::uint64_t>(position + header.size, bytes.size());
     while (r < header.size) {
-        // A child starts at a marker: the positions before the next one cannot hold one.
+        // A child starts at a marker: the positions before the next one cannot hold one. Most
+        // children follow the one before directly, its end already at their marker.
         if (position + r >= last) break;
-        const void* marker =
-            std::memchr(bytes.data() + position + r, kBlockMarker, last - (position + r));
-        if (marker == nullptr) break;
-        r = static_cast<std::uint64_t>(static_cast<const std::uint8_t*>(marker) - bytes.data()) -
-            position;
+        if (bytes[position + r] != kBlockMarker) {
+            const void* marker =
+                std::memchr(bytes.data() + position + r, kBlockMarker, last - (position + r));
+            if (marker == nullptr) break;
+            r = static_cast<std::uint64_t>(static_cast<const std::uint8_t*>(marker) -
+                                           bytes.data()) -
+                position;
+        }
         SessionBlockNode child;
         if (parse_at_depth(bytes, position + r, header.end(), depth + 1, levels, child)) {
             r += kBlockHeaderSize + child.payload_size;
@@ -59,18 +63,18 @@ bool parse_at_depth(std::span<const std::uint8_t> bytes, std::uint64_t position,
     if (!read_block_header(bytes, position, limit, header)) return false;
     if (header.block_type > 0xFF) return false;
 
-    SessionBlockNode node;
-    node.payload_position = header.payload();
-    node.payload_size = header.size;
-    node.block_type = header.block_type;
-    node.content_type = header.content_type;
+    // The block stands: from here on `out` is filled in place.
+    out.payload_position = header.payload();
+    out.payload_size = header.size;
+    out.block_type = header.block_type;
+    out.content_type = header.content_type;
+    out.children.clear();
     if (header.size > 1 && depth < levels) {
         visit_children(bytes, position, header, depth, levels, [&](SessionBlockNode&& child) {
-            node.children.push_back(std::move(child));
+            out.children.push_back(std::move(child));
             return true;
         });
     }
-    out = std::move(node);
     return true;
 }
 
