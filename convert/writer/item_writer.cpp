@@ -105,15 +105,18 @@ std::string write_melodyne_take(std::FILE* file, const ClipRecord& clip) {
 
 }  // namespace
 
-bool write_item_colour(std::FILE* file, std::int32_t colour_index, const ItemTrackInput& track_in,
-                       const ItemWriteContext& context) {
+namespace {
+
+// The item's COLOR line appended to its text; true when there is one.
+bool append_item_colour(std::string& text, std::int32_t colour_index,
+                        const ItemTrackInput& track_in, const ItemWriteContext& context) {
     if (colour_index != -2) {
         const ClipColor color = clip_item_color(colour_index, context.dark_theme);
         if (color.color != 0 && !settings.no_clip_colors) {
             ++item_writer.clips_colored;
             item_writer.color_indices.insert(colour_index);
         }
-        write_item_color(file, color.color);
+        append_item_color(text, color.color);
         return color.color != 0 && !settings.no_clip_colors;
     }
     // Under the track-colour coding (mode 5) REAPER draws the item in its track's colour when it
@@ -121,8 +124,18 @@ bool write_item_colour(std::FILE* file, std::int32_t colour_index, const ItemTra
     const ClipFallback fallback =
         clip_fallback_color(context.clip_color_mode, track_in.has_color_index, track_in.flagged,
                             track_in.view_color_number, context.dark_theme);
-    write_item_color(file, fallback.color);
+    append_item_color(text, fallback.color);
     return fallback.color != 0 && !settings.no_clip_colors;
+}
+
+}  // namespace
+
+bool write_item_colour(std::FILE* file, std::int32_t colour_index, const ItemTrackInput& track_in,
+                       const ItemWriteContext& context) {
+    std::string text;
+    const bool written = append_item_colour(text, colour_index, track_in, context);
+    if (file != nullptr) std::fwrite(text.data(), 1, text.size(), file);
+    return written;
 }
 
 namespace {
@@ -291,8 +304,7 @@ void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string
     if (item_writer.dump_clip_colours != 0)
         std::fprintf(stderr, "CLIPCOL %d | %s | %s\n", clip.colour_index, track_name.c_str(),
                      clip.name.c_str());
-    flush_item_text(file, text);
-    write_item_colour(file, clip.colour_index, track_in, context);
+    append_item_colour(text, clip.colour_index, track_in, context);
 
     if (lane.lane_count > 0) {
         const double rows = lane.lane_count + 1.0;
