@@ -266,16 +266,16 @@ void flush_item_text(std::FILE* file, std::string& text) {
     text.clear();
 }
 
-}  // namespace
+// The items of a track gather in one text, written in pieces of about this size.
+constexpr std::size_t kItemTextBatch = std::size_t{1} << 16;
 
-void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string& track_name,
-                      const ItemLane& lane, const ItemTrackInput& track_in,
-                      const ItemWriteContext& context) {
+// One <ITEM block appended to `text`, or nothing (counted) for a clip that cannot be placed. The
+// item is mostly numbers: they go into the text rather than a formatted write per line. Where
+// another writer takes the file, the text so far is written first.
+void append_audio_item(std::FILE* file, std::string& text, const ClipRecord& clip,
+                       const std::string& track_name, const ItemLane& lane,
+                       const ItemTrackInput& track_in, const ItemWriteContext& context) {
     if (!clip_can_be_placed(clip, track_name)) return;
-    // The item is mostly numbers: they go into one buffer, written with one call, rather than a
-    // formatted write per line.
-    thread_local std::string text;
-    text.clear();
     const double length = clip.length;
     const double snap = finite_or(clip.snap_offset, 0.0);
     text += "    <ITEM\n      POSITION "sv;
@@ -376,18 +376,34 @@ void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string
     }
 
     text += "    >\n"sv;
-    flush_item_text(file, text);
     ++item_writer.items_written;
+}
+
+}  // namespace
+
+void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string& track_name,
+                      const ItemLane& lane, const ItemTrackInput& track_in,
+                      const ItemWriteContext& context) {
+    thread_local std::string text;
+    text.clear();
+    append_audio_item(file, text, clip, track_name, lane, track_in, context);
+    flush_item_text(file, text);
 }
 
 void write_track_items(std::FILE* file, const OutputTrack& track, const std::string& track_name,
                        const ItemTrackInput& track_in, const ItemWriteContext& context) {
     write_clip_lanes(file, track);
+    // A write for many items, not one for each.
+    thread_local std::string text;
+    text.clear();
+    const auto add = [&](const ClipRecord& clip, ItemLane lane) {
+        append_audio_item(file, text, clip, track_name, lane, track_in, context);
+        if (text.size() >= kItemTextBatch) flush_item_text(file, text);
+    };
     const int lane_count = static_cast<int>(track.lanes.size());
-    for (const ClipRecord& clip : track.clips)
-        write_audio_item(file, clip, track_name, ItemLane{0, lane_count}, track_in, context);
+    for (const ClipRecord& clip : track.clips) add(clip, ItemLane{0, lane_count});
     for (int i = 0; i < lane_count; ++i)
         for (const ClipRecord& clip : track.lanes[static_cast<std::size_t>(i)].clips)
-            write_audio_item(file, clip, track_name, ItemLane{i + 1, lane_count}, track_in,
-                             context);
+            add(clip, ItemLane{i + 1, lane_count});
+    flush_item_text(file, text);
 }
