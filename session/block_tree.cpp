@@ -4,20 +4,22 @@
 #include <cstring>
 #include <utility>
 
-#include "util/bytes.h"
-
 bool read_block_header(std::span<const std::uint8_t> bytes, std::uint64_t pos, std::uint64_t limit,
                        BlockHeader& out) {
     const std::uint64_t length = bytes.size();
     if (pos >= length || length - pos <= 8) return false;
-    if (bytes[pos] != kBlockMarker) return false;
-    const std::uint32_t size = read_u32le_checked(bytes, pos + 3);
+    // The nine bytes of the header and the content type lie inside the bytes from here on.
+    const std::uint8_t* at = bytes.data() + pos;
+    if (at[0] != kBlockMarker) return false;
+    const std::uint32_t size =
+        static_cast<std::uint32_t>(at[3]) | static_cast<std::uint32_t>(at[4]) << 8 |
+        static_cast<std::uint32_t>(at[5]) << 16 | static_cast<std::uint32_t>(at[6]) << 24;
     // A 64-bit sum cannot wrap here: pos < length and size < 2^32.
     if (pos + kBlockHeaderSize + size > std::min(limit, length)) return false;
     out.position = pos;
-    out.block_type = read_u16le_checked(bytes, pos + 1);
+    out.block_type = static_cast<std::uint16_t>(at[1] | at[2] << 8);
     out.size = size;
-    out.content_type = read_u16le_checked(bytes, pos + kBlockHeaderSize);
+    out.content_type = static_cast<std::uint16_t>(at[7] | at[8] << 8);
     return true;
 }
 
