@@ -52,14 +52,19 @@ struct NameKey {
     std::uint64_t leading = leading_bytes(name);
 };
 
-// The list's order: shorter names first, names of one length by their bytes. Most names of a
-// session differ in length or in their first eight bytes, so most comparisons end there, without
-// a call.
+// The list's order: shorter names first, names of one length by their bytes, compared eight at a
+// time as numbers. Most names of a session differ in length or in their first eight bytes, so
+// most comparisons end there.
 bool name_before(std::string_view a, const NameKey& b) {
     if (a.size() != b.name.size()) return a.size() < b.name.size();
     const std::uint64_t x = leading_bytes(a);
     if (x != b.leading) return x < b.leading;
-    return a.size() > 8 && std::memcmp(a.data() + 8, b.name.data() + 8, a.size() - 8) < 0;
+    for (std::size_t at = 8; at < a.size(); at += 8) {
+        const std::uint64_t next_a = leading_bytes(a.substr(at));
+        const std::uint64_t next_b = leading_bytes(b.name.substr(at));
+        if (next_a != next_b) return next_a < next_b;
+    }
+    return false;
 }
 
 }  // namespace
