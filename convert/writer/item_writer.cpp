@@ -140,15 +140,15 @@ bool write_item_colour(std::FILE* file, std::int32_t colour_index, const ItemTra
 
 namespace {
 
+// The names of a clip left out are copied only then: most clips are placed.
 bool clip_can_be_placed(const ClipRecord& clip, const std::string& track_name) {
-    const SkippedClip where{track_name, clip.name};
     if (!std::isfinite(clip.length) || clip.length <= 0.0 || clip.length > kLatestClipStart ||
         !std::isfinite(clip.source_offset)) {
-        item_writer.bad_length.push_back(where);
+        item_writer.bad_length.push_back({track_name, clip.name});
         return false;
     }
     if (!std::isfinite(clip.start) || clip.start > kLatestClipStart) {
-        item_writer.past_a_day.push_back(where);
+        item_writer.past_a_day.push_back({track_name, clip.name});
         return false;
     }
     return true;
@@ -159,11 +159,10 @@ bool clip_can_be_placed(const ClipRecord& clip, const std::string& track_name) {
 void note_placements_without_clips(const SessionLayout& layout) {
     for (const TrackRegion& placed : layout.audio_track_regions) {
         const SessionRegion& region = layout.audio_regions[placed.region];
-        const SkippedClip where{placed.track_name, region.name};
         if (region.length <= 0) {
-            item_writer.bad_length.push_back(where);
+            item_writer.bad_length.push_back({placed.track_name, region.name});
         } else if (region.audio_file_name.empty()) {
-            item_writer.no_source.push_back(where);
+            item_writer.no_source.push_back({placed.track_name, region.name});
         }
     }
 }
