@@ -220,6 +220,10 @@ void harvest_head_strings(const std::uint8_t* data, std::size_t length,
     std::size_t run_end = 0;
     std::unordered_set<std::string_view> in_out;
     for (std::size_t pos = 0; pos < range; ++pos) {
+        // A length of 2 to 64 as a u32: most positions fail on its bytes, told here.
+        if (pos + 4 <= range && (data[pos] < 2 || data[pos] > 64 ||
+                                 (data[pos + 1] | data[pos + 2] | data[pos + 3]) != 0))
+            continue;
         std::string_view text;
         if (!read_text_at(bytes, pos, range, 2, 64, TextBytes::name, text)) continue;
         if (is_path_or_file_name(text)) continue;
