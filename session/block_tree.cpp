@@ -4,20 +4,22 @@
 #include <cstring>
 #include <utility>
 
-#include "util/bytes.h"
-
 bool read_block_header(std::span<const std::uint8_t> bytes, std::uint64_t pos, std::uint64_t limit,
                        BlockHeader& out) {
     const std::uint64_t length = bytes.size();
     if (pos >= length || length - pos <= 8) return false;
-    if (bytes[pos] != kBlockMarker) return false;
-    const std::uint32_t size = read_u32le_checked(bytes, pos + 3);
+    // The nine bytes of the header and the content type lie inside the bytes from here on.
+    const std::uint8_t* at = bytes.data() + pos;
+    if (at[0] != kBlockMarker) return false;
+    const std::uint32_t size =
+        static_cast<std::uint32_t>(at[3]) | static_cast<std::uint32_t>(at[4]) << 8 |
+        static_cast<std::uint32_t>(at[5]) << 16 | static_cast<std::uint32_t>(at[6]) << 24;
     // A 64-bit sum cannot wrap here: pos < length and size < 2^32.
     if (pos + kBlockHeaderSize + size > std::min(limit, length)) return false;
     out.position = pos;
-    out.block_type = read_u16le_checked(bytes, pos + 1);
+    out.block_type = static_cast<std::uint16_t>(at[1] | at[2] << 8);
     out.size = size;
-    out.content_type = read_u16le_checked(bytes, pos + kBlockHeaderSize);
+    out.content_type = static_cast<std::uint16_t>(at[7] | at[8] << 8);
     return true;
 }
 
@@ -36,13 +38,17 @@ void visit_children(std::span<const std::uint8_t> bytes, std::uint64_t position,
     std::uint64_t r = 1;
     const std::uint64_t last = std::min<std::uint64_t>(position + header.size, bytes.size());
     while (r < header.size) {
-        // A child starts at a marker: the positions before the next one cannot hold one.
+        // A child starts at a marker: the positions before the next one cannot hold one. Most
+        // children follow the one before directly, its end already at their marker.
         if (position + r >= last) break;
-        const void* marker =
-            std::memchr(bytes.data() + position + r, kBlockMarker, last - (position + r));
-        if (marker == nullptr) break;
-        r = static_cast<std::uint64_t>(static_cast<const std::uint8_t*>(marker) - bytes.data()) -
-            position;
+        if (bytes[position + r] != kBlockMarker) {
+            const void* marker =
+                std::memchr(bytes.data() + position + r, kBlockMarker, last - (position + r));
+            if (marker == nullptr) break;
+            r = static_cast<std::uint64_t>(static_cast<const std::uint8_t*>(marker) -
+                                           bytes.data()) -
+                position;
+        }
         SessionBlockNode child;
         if (parse_at_depth(bytes, position + r, header.end(), depth + 1, levels, child)) {
             r += kBlockHeaderSize + child.payload_size;
@@ -59,18 +65,18 @@ bool parse_at_depth(std::span<const std::uint8_t> bytes, std::uint64_t position,
     if (!read_block_header(bytes, position, limit, header)) return false;
     if (header.block_type > 0xFF) return false;
 
-    SessionBlockNode node;
-    node.payload_position = header.payload();
-    node.payload_size = header.size;
-    node.block_type = header.block_type;
-    node.content_type = header.content_type;
+    // The block stands: from here on `out` is filled in place.
+    out.payload_position = header.payload();
+    out.payload_size = header.size;
+    out.block_type = header.block_type;
+    out.content_type = header.content_type;
+    out.children.clear();
     if (header.size > 1 && depth < levels) {
         visit_children(bytes, position, header, depth, levels, [&](SessionBlockNode&& child) {
-            node.children.push_back(std::move(child));
+            out.children.push_back(std::move(child));
             return true;
         });
     }
-    out = std::move(node);
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <map>
 #include <set>
@@ -58,6 +59,34 @@ class MarkEnds {
     std::vector<std::uint32_t> keys_;
     std::vector<bool> bits_;
 };
+
+// The eight bytes at `at` as one word, the first in the lowest byte (one load on most machines).
+std::uint64_t eight_bytes(const std::uint8_t* at) {
+    std::uint64_t word = 0;
+    for (int i = 0; i < 8; ++i) word |= std::uint64_t{at[i]} << (8 * i);
+    return word;
+}
+
+constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+constexpr std::uint64_t kTops = 0x8080808080808080ULL;
+
+// The top bit of each byte of the eight at `at` that is 0. Each byte is told apart in its own
+// lane: adding to its low seven bits never carries out of it.
+std::uint64_t zero_bytes(const std::uint8_t* at) {
+    const std::uint64_t word = eight_bytes(at);
+    return ~(((word & kLow7) + kLow7) | word) & kTops;
+}
+
+// Of the eight positions from `at` (reading eleven bytes), those holding 3 to 40 followed by three
+// bytes of 0, as the top bit of their byte: where a text's u32 length can start.
+std::uint64_t length_starts(const std::uint8_t* at) {
+    const std::uint64_t word = eight_bytes(at);
+    const std::uint64_t low = word & kLow7;
+    const std::uint64_t at_least_3 = low + 0x7D7D7D7D7D7D7D7DULL;  // 0x80 - 3
+    const std::uint64_t above_40 = low + 0x5757575757575757ULL;    // 0x7F - 40
+    const std::uint64_t lengths = at_least_3 & ~above_40 & ~word & kTops;
+    return lengths & zero_bytes(at + 1) & zero_bytes(at + 2) & zero_bytes(at + 3);
+}
 
 }  // namespace
 
@@ -122,24 +151,20 @@ void harvest_session_strings(const std::uint8_t* data, std::size_t length,
     // The texts are views of the session bytes, held once each.
     std::unordered_map<std::string_view, StereoMarks> harvested;
     for (std::size_t pos = 0; pos <= length - 5; ++pos) {
-        // Most positions fail on the length alone (3 to 40, as a u32): tell them here. A length's
-        // three high bytes are 0, so a byte that is not 0 rules out the positions it would be
-        // one of: they are passed over together.
-        if (data[pos + 3] != 0) {
-            pos += 2;
+        // Most positions fail on the length alone (3 to 40, as a u32). Eight positions are told
+        // at once from the eleven bytes they read: passed over together when none can start a
+        // length, else the first that can is taken.
+        if (pos + 11 <= length) {
+            const std::uint64_t starts = length_starts(data + pos);
+            if (starts == 0) {
+                pos += 7;
+                continue;
+            }
+            pos += static_cast<std::size_t>(std::countr_zero(starts)) / 8;
+        } else if (data[pos] < 3 || data[pos] > 40 || data[pos + 1] != 0 || data[pos + 2] != 0 ||
+                   data[pos + 3] != 0) {
             continue;
         }
-        // Eight bytes of 0 hold no length byte: runs of zeros are passed over eight at a time.
-        std::uint64_t eight = 0;
-        if (pos + 8 <= length && (std::memcpy(&eight, data + pos, 8), eight == 0)) {
-            pos += 7;
-            continue;
-        }
-        if (data[pos + 2] != 0) {
-            pos += 1;
-            continue;
-        }
-        if (data[pos] < 3 || data[pos] > 40 || data[pos + 1] != 0) continue;
         if (buses_only && (pos + 8 > length || std::memcmp(data + pos + 4, "Bus ", 4) != 0))
             continue;
         std::string_view text;
@@ -195,6 +220,10 @@ void harvest_head_strings(const std::uint8_t* data, std::size_t length,
     std::size_t run_end = 0;
     std::unordered_set<std::string_view> in_out;
     for (std::size_t pos = 0; pos < range; ++pos) {
+        // A length of 2 to 64 as a u32: most positions fail on its bytes, told here.
+        if (pos + 4 <= range && (data[pos] < 2 || data[pos] > 64 ||
+                                 (data[pos + 1] | data[pos + 2] | data[pos + 3]) != 0))
+            continue;
         std::string_view text;
         if (!read_text_at(bytes, pos, range, 2, 64, TextBytes::name, text)) continue;
         if (is_path_or_file_name(text)) continue;

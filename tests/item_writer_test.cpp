@@ -401,4 +401,25 @@ TEST_F(ItemWriter, AudioPathsAreAbsoluteAndFoundInSiblingFolders) {
     EXPECT_EQ(item_writer.clips_outside_audio_folder, 2);
 }
 
+// An item finds its FILE line by its file name's held text, which the clips of one file share:
+// a name held twice over gives the same line, and a line is never taken for a name that only
+// came to stand where another, dropped, name stood.
+TEST_F(ItemWriter, EachItemNamesItsOwnFile) {
+    const auto file_line = [](const std::string& text) {
+        const std::size_t at = text.find("FILE ");
+        return text.substr(at, text.find('\n', at) - at);
+    };
+    ClipRecord first = plain_clip("a");
+    ClipRecord shared = first;
+    ClipRecord again = plain_clip("a");  // the same name in a text of its own
+    EXPECT_EQ(file_line(item(first)), "FILE \"" AUDIO_FILES "a.wav\"");
+    EXPECT_EQ(file_line(item(shared)), "FILE \"" AUDIO_FILES "a.wav\"");
+    EXPECT_EQ(file_line(item(again)), "FILE \"" AUDIO_FILES "a.wav\"");
+    EXPECT_EQ(item_writer.sources.size(), 1u);
+    for (int i = 0; i < 20; ++i) {
+        const std::string name = "take " + std::to_string(i);
+        EXPECT_EQ(file_line(item(plain_clip(name))), "FILE \"" AUDIO_FILES + name + ".wav\"");
+    }
+}
+
 }  // namespace

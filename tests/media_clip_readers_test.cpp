@@ -153,6 +153,41 @@ TEST(ReadClipPitch, SemitonesWithinFortyEight) {
     EXPECT_EQ(find_clip_pitch(got, "zero"), nullptr);
 }
 
+// Names of one length are told apart eight bytes at a time: names that differ only past the
+// eighth or the sixteenth byte, in a byte above 0x7F, or in the last of fewer than eight.
+TEST(ReadClipPitch, EachNameFindsItsOwnValue) {
+    const std::vector<std::string> names = {"Take 1",
+                                            "Take 2",
+                                            "Take 10",
+                                            "Take 1-01",
+                                            "Take 1-02",
+                                            "Take 1-03.L",
+                                            "Take 1-03.R",
+                                            "Vocal Take 1-01",
+                                            "Vocal Take 1-02",
+                                            "Vocal Take 2-01",
+                                            "\xC3\xA9t\xC3\xA9 1",
+                                            "\xC3\xA9t\xC3\xA9 2",
+                                            "Bass DI 12345678",
+                                            "Bass DI 12345679",
+                                            "Lead Vocal Comp 1-01",
+                                            "Lead Vocal Comp 1-02"};
+    std::string bytes;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        bytes += pitch_block(names[i], static_cast<std::int32_t>(i) + 1, 0);
+    ClipPitches got;
+    read_clip_pitch(u8(bytes), bytes.size(), got);
+    ASSERT_EQ(got.size(), names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const ClipPitch* found = find_clip_pitch(got, names[i]);
+        ASSERT_NE(found, nullptr) << names[i];
+        EXPECT_EQ(found->semitones, static_cast<double>(i + 1)) << names[i];
+    }
+    for (const char* absent :
+         {"Take 3", "Take 1-04", "Vocal Take 1-00", "Bass DI 12345670", "Lead Vocal Comp 1-03", ""})
+        EXPECT_EQ(find_clip_pitch(got, absent), nullptr) << absent;
+}
+
 // --- Name records and Clip Effects lists ----------------------------------------------------
 
 std::string px(const std::string& name, std::uint64_t value) {

@@ -78,6 +78,16 @@ TEST(HarvestSessionStrings, StereoNamesAndBusesWhoseHalvesExist) {
     harvest_session_strings(u8(packed), packed.size(), found);
     EXPECT_EQ(found, (std::vector<std::string>{"Bus 3-4", "Bus 5-6"}));
 
+    // The lengths taken, 3 to 40, at their edges.
+    const std::string digits34(34, '7');
+    const std::string edges = zeros(3) + text("Vox") + text("Vo") + text("Vox.L") + text("Vox.R") +
+                              text("Vo.L") + text("Vo.R") + text("Bus 1-" + digits34) +
+                              text("Bus 1-" + digits34 + "7") + text("Bus 1") +
+                              text("Bus " + digits34) + text("Bus " + digits34 + "7");
+    std::vector<std::string> at_edges;
+    harvest_session_strings(u8(edges), edges.size(), at_edges);
+    EXPECT_EQ(at_edges, (std::vector<std::string>{"Bus 1-" + digits34, "Vox"}));
+
     // A name that ends as a marked one does is still kept only when it is marked itself.
     const std::string alike = zeros(3) + text("Guitar") + text("Sitar") + text("Guitar.L.wav") +
                               text("Guitar.R.wav") + text("Sitar.L.wav");

@@ -82,7 +82,8 @@ TEST(NumberText, FixedAndGeneralAreExactlyPrintfs) {
 
 // Below 2^53 the fixed text comes from integer arithmetic and whole numbers' general text from
 // their digits: every precision they take, exact ties (odd multiples of a power of two one digit
-// past the last decimal), carries through every digit, and sample positions of a day.
+// past the last decimal), carries through every digit into the whole part, the edges of every
+// binade the path takes, and sample positions of a day.
 TEST(NumberText, ShortPathsAreExactlyPrintfs) {
     std::vector<double> v;
     for (int k = 1; k <= 60; ++k)
@@ -101,6 +102,14 @@ TEST(NumberText, ShortPathsAreExactlyPrintfs) {
         v.push_back(static_cast<double>(random() % 2000000) - 1000000.0);
         v.push_back(
             std::ldexp(static_cast<double>(random() >> 11), -static_cast<int>(random() % 80)));
+    }
+    // Each binade's edges: where the whole part and the fraction split the bits differently,
+    // from none of them whole (below 2^-12 a fraction wider than 64 bits) to all of them.
+    for (int e = -80; e <= 52; ++e) {
+        const double edge = std::ldexp(1.0, e);
+        for (double x : {edge, std::nextafter(edge, 0.0), std::nextafter(edge, 2 * edge),
+                         std::ldexp(3.0, e - 1), std::ldexp(0x1fffffffffffffULL, e - 52)})
+            v.push_back(x);
     }
     v.push_back(9007199254740991.0);
     v.push_back(-9007199254740991.0);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -74,6 +75,20 @@ TEST_F(OutputFile, OverwriteReplaces) {
     EXPECT_EQ(path, dir.file("Song.rpp"));
     EXPECT_EQ(read_file(path), "new");
     EXPECT_EQ(console_, "");
+}
+
+// The text goes out in large writes: what a track of items writes stays in the buffer, where
+// the C library's own block-sized buffer would have sent it out in 4 KiB writes already.
+TEST_F(OutputFile, TheTextIsHeldInALargeBuffer) {
+    TempDir dir;
+    std::string path = dir.file("Song.rpp");
+    ProjectFile file = open_project_output(path, false, false);
+    ASSERT_TRUE(file);
+    const std::string text(256 * 1024, 'x');
+    std::fwrite(text.data(), 1, text.size(), file.get());
+    EXPECT_EQ(std::filesystem::file_size(path), 0u);
+    file.reset();
+    EXPECT_EQ(read_file(path), text);
 }
 
 TEST_F(OutputFile, AMissingFolderCannotBeWritten) {

@@ -141,6 +141,14 @@ TEST(RppQuote, PicksTheFirstFreeQuote) {
     EXPECT_EQ(rpp_quote("it's \"x\""), "`it's \"x\"`");
     EXPECT_EQ(rpp_quote("a\"b'c`d"), "\"a_b'c`d\"");
     EXPECT_EQ(rpp_quote("tab\there\nline\rend"), "\"tab here line end\"");
+    // Other control bytes stand as they are, a NUL only as the project's names blank it; bytes
+    // past ASCII stay when they are UTF-8.
+    EXPECT_EQ(rpp_quote("a\x01b\x7f"), "\"a\x01b\x7f\"");
+    EXPECT_EQ(rpp_quote(std::string_view("a\0b", 3)), std::string("\"a\0b\"", 5));
+    std::string token;
+    append_rpp_quote(token, std::string_view("a\0b", 3), true);
+    EXPECT_EQ(token, "\"a b\"");
+    EXPECT_EQ(rpp_quote("caf\xC3\xA9"), "\"caf\xC3\xA9\"");
 }
 
 TEST(GroupFlags, WordsAndTrailingZeros) {

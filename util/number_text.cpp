@@ -234,9 +234,29 @@ constexpr std::uint64_t kPowersOfTen[kMostShortDecimals + 1] = {1ULL,
                                                                 10000000000000000ULL,
                                                                 100000000000000000ULL};
 
-// "%.<precision>f" of a value below 2^53 by integer arithmetic: the value is m * 2^-k exactly,
-// so value * 10^precision is (m * 10^precision) / 2^k, rounded to the nearest, a tie to the even
-// neighbour, as printf rounds the exact value. False for values the path does not take.
+// The eight decimal digits of a value below 10^8, leading zeros included, written at `at`. The
+// digits are split out in one word, every lane at once: into 4 + 4 digits, then 2 + 2, then
+// 1 + 1, each lane's quotient by 100 or 10 taken as a multiplication and a shift that are exact
+// for the lane's range.
+void put_eight_digits(char* at, std::uint32_t value) {
+    const std::uint64_t fours = value / 10000 | std::uint64_t{value % 10000} << 32;
+    const std::uint64_t hundreds = ((fours * 10486) >> 20) & 0x0000007F0000007FULL;
+    const std::uint64_t pairs = hundreds | (fours - hundreds * 100) << 16;
+    const std::uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000FULL;
+    const std::uint64_t digits = (tens | (pairs - tens * 10) << 8) + 0x3030303030303030ULL;
+    // The first digit is in the lowest byte.
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(at, &digits, 8);
+    } else {
+        for (int i = 0; i < 8; ++i) at[i] = static_cast<char>(digits >> (8 * i));
+    }
+}
+
+// "%.<precision>f" of a value below 2^53 by integer arithmetic: the value is m * 2^-shift exactly,
+// its whole part m >> shift and its fraction the bits below; the decimals are the fraction times
+// 10^precision / 2^shift, rounded to the nearest, a tie to the even neighbour, as printf rounds
+// the exact value. It divides only by constants, which compile to multiplications: the writers'
+// times take this path, several to an item. False for values the path does not take.
 bool append_fixed_short(std::string& out, double value, int precision) {
     if (precision < 0 || precision > kMostShortDecimals || !std::isfinite(value)) return false;
     const double magnitude = std::fabs(value);
@@ -248,57 +268,74 @@ bool append_fixed_short(std::string& out, double value, int precision) {
     constexpr std::uint64_t kFraction = (std::uint64_t{1} << 52) - 1;
     const std::uint64_t m = biased == 0 ? bits & kFraction : (bits & kFraction) | (kFraction + 1);
     const int shift = biased == 0 ? 1074 : 1075 - biased;
-    using Wide = unsigned __int128;
-    const Wide scaled = static_cast<Wide>(m) * kPowersOfTen[precision];
-    Wide units = 0;  // value * 10^precision, rounded
-    if (shift <= 0) {
-        units = scaled << -shift;
-    } else if (shift < 128) {
-        units = scaled >> shift;
-        const Wide rest = scaled - (units << shift);
-        const Wide half = static_cast<Wide>(1) << (shift - 1);
-        if (rest > half || (rest == half && (units & 1) != 0)) ++units;
-    }  // else below 2^-75: under half of the last decimal at any precision taken here, so 0
     const std::uint64_t unit = kPowersOfTen[precision];
     std::uint64_t whole = 0;
-    std::uint64_t decimals = 0;
-    if ((units >> 64) == 0) {  // the common case, without a division of 128 bits
-        const auto narrow = static_cast<std::uint64_t>(units);
-        whole = narrow / unit;
-        decimals = narrow - whole * unit;
+    std::uint64_t fraction = 0;  // of 2^shift
+    if (shift <= 0) {
+        whole = m << -shift;  // below 2^53, so no bit is lost
+    } else if (shift < 64) {
+        whole = m >> shift;
+        fraction = m & ((std::uint64_t{1} << shift) - 1);
     } else {
-        const Wide wide_whole = units / unit;
-        if (wide_whole > static_cast<Wide>(~std::uint64_t{0})) return false;
-        whole = static_cast<std::uint64_t>(wide_whole);
-        decimals = static_cast<std::uint64_t>(units - wide_whole * unit);
+        fraction = m;  // below 2^53 <= 2^shift: the value is below 1
     }
-    // The text is made backwards in one buffer: the decimals, the point, the whole digits, the
-    // sign; then appended at once.
+    std::uint64_t decimals = 0;  // fraction * 10^precision / 2^shift, rounded
+    if (fraction != 0 && shift < 128) {
+        // Below 2^64 * 10^17 < 2^121: no bit is lost. (A shift of 128 or more leaves a value
+        // below 2^-75, under half of the last decimal at any precision taken here: 0.)
+        using Wide = unsigned __int128;
+        const Wide scaled = static_cast<Wide>(fraction) * unit;
+        decimals = static_cast<std::uint64_t>(scaled >> shift);
+        const Wide rest = scaled - (static_cast<Wide>(decimals) << shift);
+        const Wide half = static_cast<Wide>(1) << (shift - 1);
+        // The last digit written is the decimals' last, or the whole part's without decimals.
+        const bool odd = ((precision == 0 ? whole : decimals) & 1) != 0;
+        if (rest > half || (rest == half && odd)) {
+            if (precision == 0) {
+                ++whole;
+            } else if (++decimals == unit) {
+                decimals = 0;
+                ++whole;
+            }
+        }
+    }
+    // The text is made in one buffer around the point, then appended at once. The decimals go
+    // first, eight digits a write from the last, the first write reaching left of the point when
+    // fewer are wanted; then the point, and the whole digits and the sign backwards from it.
     static constexpr char kPairs[] =
         "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
         "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
         "8081828384858687888990919293949596979899";
-    char text[48];
-    char* at = text + sizeof text;
-    int left = precision;
-    for (; left >= 2; left -= 2) {
-        const std::uint64_t pair = decimals % 100;
-        decimals /= 100;
+    char text[64];
+    char* const point = text + 24;  // room for 17 whole digits and the sign before it
+    char* const end = point + 1 + precision;
+    if (precision > 0) {
+        put_eight_digits(end - 8, static_cast<std::uint32_t>(decimals % 100000000));
+        if (precision > 8) {
+            const std::uint64_t high = decimals / 100000000;
+            put_eight_digits(end - 16, static_cast<std::uint32_t>(high % 100000000));
+            if (precision > 16)
+                put_eight_digits(end - 24, static_cast<std::uint32_t>(high / 100000000));
+        }
+    }
+    *point = '.';
+    char* at = point;
+    while (whole >= 100) {
+        const std::uint64_t pair = whole % 100;
+        whole /= 100;
         at -= 2;
         at[0] = kPairs[2 * pair];
         at[1] = kPairs[2 * pair + 1];
     }
-    if (left == 1) {
-        *--at = static_cast<char>('0' + decimals % 10);
-        decimals /= 10;
+    if (whole >= 10) {
+        at -= 2;
+        at[0] = kPairs[2 * whole];
+        at[1] = kPairs[2 * whole + 1];
+    } else {
+        *--at = static_cast<char>('0' + whole);
     }
-    if (precision > 0) *--at = '.';
-    do {
-        *--at = static_cast<char>('0' + whole % 10);
-        whole /= 10;
-    } while (whole != 0);
     if (std::signbit(value)) *--at = '-';
-    out.append(at, static_cast<std::size_t>(text + sizeof text - at));
+    out.append(at, static_cast<std::size_t>((precision > 0 ? end : point) - at));
     return true;
 }
 
@@ -311,7 +348,12 @@ bool append_general_whole(std::string& out, double value, int precision) {
         magnitude >= 9007199254740992.0 || magnitude != std::floor(magnitude))
         return false;
     if (std::signbit(value)) out += '-';
-    append_integer(out, static_cast<unsigned long long>(magnitude));
+    const auto whole = static_cast<unsigned long long>(magnitude);
+    if (whole < 10) {
+        out += static_cast<char>('0' + whole);  // a fade's shape, a centred pan
+    } else {
+        append_integer(out, whole);
+    }
     return true;
 }
 

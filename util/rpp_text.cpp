@@ -4,7 +4,28 @@
 
 #include "util/utf8_text.h"
 
+namespace {
+
+// Plain ASCII with no double quote and nothing to blank out: copied whole between double quotes,
+// as most names are.
+bool quotes_as_it_stands(std::string_view text) {
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x80 || b == '"' || b == '\t' || b == '\n' || b == '\r' || b == 0) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 void append_rpp_quote(std::string& out, std::string_view text, bool nul_as_blank) {
+    if (quotes_as_it_stands(text)) {
+        out.reserve(out.size() + text.size() + 2);
+        out += '"';
+        out += text;
+        out += '"';
+        return;
+    }
     std::string repaired;
     if (!is_valid_utf8(text)) {
         repaired = project_name_utf8(text);

@@ -183,13 +183,19 @@ std::uint32_t follow_track_color(std::int32_t index) {
     return 0;
 }
 
-void write_item_color(std::FILE* file, std::uint32_t color) {
+void append_item_color(std::string& text, std::uint32_t color) {
     if (color == 0) return;
     if (settings.no_clip_colors) {
         ++color_counters.clips_left_uncolored;
         return;
     }
-    if (file != nullptr) print_text(file, "      COLOR %lu R\n", static_cast<unsigned long>(color));
+    append_format(text, "      COLOR %lu R\n", static_cast<unsigned long>(color));
+}
+
+void write_item_color(std::FILE* file, std::uint32_t color) {
+    std::string text;
+    append_item_color(text, color);
+    if (file != nullptr) std::fwrite(text.data(), 1, text.size(), file);
 }
 
 bool session_theme_is_dark(const std::string& version_text) {

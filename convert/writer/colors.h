@@ -73,6 +73,8 @@ std::uint32_t follow_track_color(std::int32_t index);
 // Writes the item's COLOR line, or under --no-clip-colors only counts the clip. A colour of 0
 // writes nothing.
 void write_item_color(std::FILE* file, std::uint32_t color);
+// The same line appended to an item's text.
+void append_item_color(std::string& text, std::uint32_t color);
 
 // The session's own theme is Dark from Pro Tools 2020.11 on, and when the header names no version.
 bool session_theme_is_dark(const std::string& version_text);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <string_view>
 #include <utility>
 
 #include "convert/run_state.h"
@@ -14,6 +15,9 @@
 #include "platform/paths.h"
 #include "util/guid.h"
 #include "util/number_text.h"
+
+// The item text's fixed words as views: their lengths are known where they are appended.
+using namespace std::string_view_literals;
 
 ItemWriterState item_writer;
 
@@ -101,15 +105,18 @@ std::string write_melodyne_take(std::FILE* file, const ClipRecord& clip) {
 
 }  // namespace
 
-bool write_item_colour(std::FILE* file, std::int32_t colour_index, const ItemTrackInput& track_in,
-                       const ItemWriteContext& context) {
+namespace {
+
+// The item's COLOR line appended to its text; true when there is one.
+bool append_item_colour(std::string& text, std::int32_t colour_index,
+                        const ItemTrackInput& track_in, const ItemWriteContext& context) {
     if (colour_index != -2) {
         const ClipColor color = clip_item_color(colour_index, context.dark_theme);
         if (color.color != 0 && !settings.no_clip_colors) {
             ++item_writer.clips_colored;
             item_writer.color_indices.insert(colour_index);
         }
-        write_item_color(file, color.color);
+        append_item_color(text, color.color);
         return color.color != 0 && !settings.no_clip_colors;
     }
     // Under the track-colour coding (mode 5) REAPER draws the item in its track's colour when it
@@ -117,21 +124,31 @@ bool write_item_colour(std::FILE* file, std::int32_t colour_index, const ItemTra
     const ClipFallback fallback =
         clip_fallback_color(context.clip_color_mode, track_in.has_color_index, track_in.flagged,
                             track_in.view_color_number, context.dark_theme);
-    write_item_color(file, fallback.color);
+    append_item_color(text, fallback.color);
     return fallback.color != 0 && !settings.no_clip_colors;
+}
+
+}  // namespace
+
+bool write_item_colour(std::FILE* file, std::int32_t colour_index, const ItemTrackInput& track_in,
+                       const ItemWriteContext& context) {
+    std::string text;
+    const bool written = append_item_colour(text, colour_index, track_in, context);
+    if (file != nullptr) std::fwrite(text.data(), 1, text.size(), file);
+    return written;
 }
 
 namespace {
 
+// The names of a clip left out are copied only then: most clips are placed.
 bool clip_can_be_placed(const ClipRecord& clip, const std::string& track_name) {
-    const SkippedClip where{track_name, clip.name};
     if (!std::isfinite(clip.length) || clip.length <= 0.0 || clip.length > kLatestClipStart ||
         !std::isfinite(clip.source_offset)) {
-        item_writer.bad_length.push_back(where);
+        item_writer.bad_length.push_back({track_name, clip.name});
         return false;
     }
     if (!std::isfinite(clip.start) || clip.start > kLatestClipStart) {
-        item_writer.past_a_day.push_back(where);
+        item_writer.past_a_day.push_back({track_name, clip.name});
         return false;
     }
     return true;
@@ -142,11 +159,10 @@ bool clip_can_be_placed(const ClipRecord& clip, const std::string& track_name) {
 void note_placements_without_clips(const SessionLayout& layout) {
     for (const TrackRegion& placed : layout.audio_track_regions) {
         const SessionRegion& region = layout.audio_regions[placed.region];
-        const SkippedClip where{placed.track_name, region.name};
         if (region.length <= 0) {
-            item_writer.bad_length.push_back(where);
+            item_writer.bad_length.push_back({placed.track_name, region.name});
         } else if (region.audio_file_name.empty()) {
-            item_writer.no_source.push_back(where);
+            item_writer.no_source.push_back({placed.track_name, region.name});
         }
     }
 }
@@ -207,7 +223,7 @@ namespace {
 
 // An audio file's FILE token and whether its path lies beside the audio folder, worked out at
 // the file's first clip.
-ItemSource& item_source(const ClipRecord& clip, const ItemWriteContext& context) {
+ItemSource& item_source_by_name(const ClipRecord& clip, const ItemWriteContext& context) {
     const auto known = item_writer.sources.find(clip.file_name.str());
     if (known != item_writer.sources.end()) return known->second;
     std::string hint;
@@ -222,15 +238,25 @@ ItemSource& item_source(const ClipRecord& clip, const ItemWriteContext& context)
     return item_writer.sources.emplace(clip.file_name.str(), std::move(source)).first->second;
 }
 
+// The clip's source by its file name's held text, else by the name.
+ItemSource& item_source(const ClipRecord& clip, const ItemWriteContext& context) {
+    const std::string* text = &clip.file_name.str();
+    const auto seen = item_writer.sources_by_text.find(text);
+    if (seen != item_writer.sources_by_text.end()) return *seen->second.second;
+    ItemSource& source = item_source_by_name(clip, context);
+    item_writer.sources_by_text.emplace(text, std::pair{clip.file_name, &source});
+    return source;
+}
+
 // A FADEIN or FADEOUT line: the shape, the length, the shape again.
-void append_fade_line(std::string& text, const char* word, double shape, double length) {
+void append_fade_line(std::string& text, std::string_view word, double shape, double length) {
     text += word;
     append_general(text, shape);
     text += ' ';
     append_fixed(text, length, 10);
-    text += " 0 ";
+    text += " 0 "sv;
     append_general(text, shape);
-    text += " 0 0 0\n";
+    text += " 0 0 0\n"sv;
 }
 
 // The item's text up to the point where another writer takes the file, written at once.
@@ -239,36 +265,36 @@ void flush_item_text(std::FILE* file, std::string& text) {
     text.clear();
 }
 
-}  // namespace
+// The items of a track gather in one text, written in pieces of about this size.
+constexpr std::size_t kItemTextBatch = std::size_t{1} << 16;
 
-void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string& track_name,
-                      const ItemLane& lane, const ItemTrackInput& track_in,
-                      const ItemWriteContext& context) {
+// One <ITEM block appended to `text`, or nothing (counted) for a clip that cannot be placed. The
+// item is mostly numbers: they go into the text rather than a formatted write per line. Where
+// another writer takes the file, the text so far is written first.
+void append_audio_item(std::FILE* file, std::string& text, const ClipRecord& clip,
+                       const std::string& track_name, const ItemLane& lane,
+                       const ItemTrackInput& track_in, const ItemWriteContext& context) {
     if (!clip_can_be_placed(clip, track_name)) return;
-    // The item is mostly numbers: they go into one buffer, written with one call, rather than a
-    // formatted write per line.
-    thread_local std::string text;
-    text.clear();
     const double length = clip.length;
     const double snap = finite_or(clip.snap_offset, 0.0);
-    text += "    <ITEM\n      POSITION ";
+    text += "    <ITEM\n      POSITION "sv;
     append_fixed(text, clip.start, 10);
-    text += "\n      SNAPOFFS ";
+    text += "\n      SNAPOFFS "sv;
     append_general(text, snap > 0.0 && snap < length ? snap : 0.0, 10);
-    text += "\n      LENGTH ";
+    text += "\n      LENGTH "sv;
     append_fixed(text, length, 10);
 
-    text += "\n      LOOP 0\n      ALLTAKES 0\n";
+    text += "\n      LOOP 0\n      ALLTAKES 0\n"sv;
     append_fade_line(text, "      FADEIN ", finite_or(clip.fade_in_shape, 0.0),
                      finite_or(clip.fade_in_length, 0.0));
     append_fade_line(text, "      FADEOUT ", finite_or(clip.fade_out_shape, 0.0),
                      finite_or(clip.fade_out_length, 0.0));
-    text += clip.muted ? "      MUTE 1 0\n" : "      MUTE 0 0\n";
+    text += clip.muted ? "      MUTE 1 0\n"sv : "      MUTE 0 0\n"sv;
     if (clip.locked) {
-        text += "      LOCK 1\n";
+        text += "      LOCK 1\n"sv;
         ++item_writer.locked_clips;
     }
-    text += "      SOFFS ";
+    text += "      SOFFS "sv;
     append_fixed(text, clip.source_offset, 10);
     text += '\n';
 
@@ -277,25 +303,24 @@ void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string
     if (item_writer.dump_clip_colours != 0)
         std::fprintf(stderr, "CLIPCOL %d | %s | %s\n", clip.colour_index, track_name.c_str(),
                      clip.name.c_str());
-    flush_item_text(file, text);
-    write_item_colour(file, clip.colour_index, track_in, context);
+    append_item_colour(text, clip.colour_index, track_in, context);
 
     if (lane.lane_count > 0) {
         const double rows = lane.lane_count + 1.0;
-        text += "      YPOS ";
+        text += "      YPOS "sv;
         append_fixed(text, lane.lane / rows, 6);
         text += ' ';
         append_fixed(text, 1.0 / rows, 6);
-        text += " 2\n";
+        text += " 2\n"sv;
     }
 
     const bool markers = clip.stretch_markers.size() > 2;
     const double playrate = markers ? 1.0 : finite_or(clip.playrate, 1.0);
-    text += "      PLAYRATE ";
+    text += "      PLAYRATE "sv;
     append_fixed(text, playrate, 9);
-    text += " 1 ";
+    text += " 1 "sv;
     append_fixed(text, finite_or(clip.pitch, 0.0), 6);
-    text += " -1 0 0.0025\n      CHANMODE 0\n      NAME ";
+    text += " -1 0 0.0025\n      CHANMODE 0\n      NAME "sv;
     append_project_token(text, clip.name);
     text += '\n';
     if (markers) {
@@ -306,11 +331,11 @@ void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string
     if (clip.has_gain) ++item_writer.clips_with_gain;
     const double pan = finite_or(clip.pan, 0.0);
     if (clip.has_gain || pan != 0.0 || clip.phase_invert) {
-        text += "      VOLPAN ";
+        text += "      VOLPAN "sv;
         append_fixed(text, gain_factor(finite_or(clip.gain_db, 0.0)), 9);
         text += ' ';
         append_general(text, pan);
-        text += clip.phase_invert ? " -1 -1\n" : " 1 -1\n";
+        text += clip.phase_invert ? " -1 -1\n"sv : " 1 -1\n"sv;
     }
 
     ItemSource& source = item_source(clip, context);
@@ -328,9 +353,9 @@ void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string
         flush_item_text(file, text);
         chain = write_melodyne_take(file, clip);
     }
-    text += "      <SOURCE WAVE\n        FILE ";
+    text += "      <SOURCE WAVE\n        FILE "sv;
     text += source.token;
-    text += "\n      >\n";
+    text += "\n      >\n"sv;
 
     // One take chain: the Melodyne slot first, then the Clip Effects.
     if (!clip.clip_effects.empty()) {
@@ -349,19 +374,35 @@ void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string
         ++item_writer.gain_envelopes;
     }
 
-    text += "    >\n";
-    flush_item_text(file, text);
+    text += "    >\n"sv;
     ++item_writer.items_written;
+}
+
+}  // namespace
+
+void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string& track_name,
+                      const ItemLane& lane, const ItemTrackInput& track_in,
+                      const ItemWriteContext& context) {
+    thread_local std::string text;
+    text.clear();
+    append_audio_item(file, text, clip, track_name, lane, track_in, context);
+    flush_item_text(file, text);
 }
 
 void write_track_items(std::FILE* file, const OutputTrack& track, const std::string& track_name,
                        const ItemTrackInput& track_in, const ItemWriteContext& context) {
     write_clip_lanes(file, track);
+    // A write for many items, not one for each.
+    thread_local std::string text;
+    text.clear();
+    const auto add = [&](const ClipRecord& clip, ItemLane lane) {
+        append_audio_item(file, text, clip, track_name, lane, track_in, context);
+        if (text.size() >= kItemTextBatch) flush_item_text(file, text);
+    };
     const int lane_count = static_cast<int>(track.lanes.size());
-    for (const ClipRecord& clip : track.clips)
-        write_audio_item(file, clip, track_name, ItemLane{0, lane_count}, track_in, context);
+    for (const ClipRecord& clip : track.clips) add(clip, ItemLane{0, lane_count});
     for (int i = 0; i < lane_count; ++i)
         for (const ClipRecord& clip : track.lanes[static_cast<std::size_t>(i)].clips)
-            write_audio_item(file, clip, track_name, ItemLane{i + 1, lane_count}, track_in,
-                             context);
+            add(clip, ItemLane{i + 1, lane_count});
+    flush_item_text(file, text);
 }

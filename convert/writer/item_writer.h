@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "model/curves.h"
@@ -51,6 +52,10 @@ struct ItemWriterState {
     int dump_clip_colours = -1;
     // Each audio file's FILE line, by file name: worked out once for all its clips.
     std::unordered_map<std::string, ItemSource> sources;
+    // The same lines by the held text of a clip's file name, which the clips of one file share:
+    // most items find theirs by that text's address, without hashing the name. Each entry holds
+    // the text, so that no other text can come to stand at its address.
+    std::unordered_map<const std::string*, std::pair<SharedText, ItemSource*>> sources_by_text;
 };
 extern ItemWriterState item_writer;
 void reset_item_writer();

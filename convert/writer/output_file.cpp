@@ -62,9 +62,14 @@ namespace {
 // The project text goes out in large writes: a project of many megabytes in a few hundred calls.
 constexpr std::size_t kProjectBufferSize = std::size_t{1} << 20;
 
+// The buffer is the program's own: given none, glibc keeps its block-sized one whatever size is
+// asked for, and a project of many megabytes would go out in thousands of 4 KiB writes.
 ProjectFile open_buffered(const char* path) {
     ProjectFile file(std::fopen(path, "wb"));
-    if (file) std::setvbuf(file.get(), nullptr, _IOFBF, kProjectBufferSize);
+    if (file) {
+        file.get_deleter().buffer = std::make_unique_for_overwrite<char[]>(kProjectBufferSize);
+        std::setvbuf(file.get(), file.get_deleter().buffer.get(), _IOFBF, kProjectBufferSize);
+    }
     return file;
 }
 

@@ -22,7 +22,9 @@ bool output_path_taken(const std::string& path);
 // The first of "stem (1).ext" .. "stem (last).ext" that is free; none when all are taken.
 std::optional<std::string> free_output_name(const std::string& path, int last = 9999);
 
+// Closes the project file; holds the file's buffer, which must outlive it.
 struct FileCloser {
+    std::unique_ptr<char[]> buffer;
     void operator()(std::FILE* file) const;
 };
 using ProjectFile = std::unique_ptr<std::FILE, FileCloser>;
