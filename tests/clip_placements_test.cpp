@@ -815,6 +815,49 @@ TEST(ClipPlacementsOnRealSessions, RegionTestHoldsTheReadmePlacements) {
     }
 }
 
+// The driver's form makes the same clips while it lets go what no later stage reads: the
+// placements (their number kept for the clip balance), the lists' placements and the regions,
+// whose names and files the clips hold. With and without the fade placements taken in.
+TEST(ClipPlacementsOnRealSessions, TheDriversFormLetsTheLayoutGoAndMakesTheSameClips) {
+    REQUIRE_SESSION(path, "RegionTest.ptx");
+    PTFFormat session;
+    ASSERT_EQ(session.load(path, 0), 0);
+    for (const bool keep_fades : {false, true}) {
+        SessionLayout kept;
+        load_session_regions(session, kept);
+        SessionLayout released = kept;
+        ConvertOptions options;
+        options.keep_fade_clips = keep_fades ? 1 : 0;
+        const auto rate = static_cast<double>(session.sample_rate());
+        ClipModel want;
+        ClipModel got;
+        ClipStageCounts want_counts;
+        ClipStageCounts got_counts;
+        testing::internal::CaptureStdout();
+        build_clip_placements(session.bytes().data(), session.bytes().size(), kept, rate,
+                              TempoMap{}, 120.0, options, want, want_counts);
+        build_clip_placements_and_release(session.bytes().data(), session.bytes().size(), released,
+                                          rate, TempoMap{}, 120.0, options, got, got_counts);
+        testing::internal::GetCapturedStdout();
+        EXPECT_TRUE(released.audio_track_regions.empty() && released.fade_track_regions.empty() &&
+                    released.audio_regions.empty() && got.list_records.empty());
+        EXPECT_EQ(released.released_audio_track_regions, kept.audio_track_regions.size());
+        EXPECT_FALSE(kept.audio_regions.empty());
+        EXPECT_EQ(got_counts.fade_clips_taken_in, want_counts.fade_clips_taken_in);
+        ASSERT_EQ(got.main_clips.size(), want.main_clips.size());
+        for (const auto& [track, clips] : want.main_clips) {
+            const std::vector<ClipRecord>& same = got.main_clips.at(track);
+            ASSERT_EQ(same.size(), clips.size()) << track;
+            for (std::size_t c = 0; c < clips.size(); ++c) {
+                EXPECT_EQ(same[c].name, clips[c].name);
+                EXPECT_EQ(same[c].file_name, clips[c].file_name);
+                EXPECT_EQ(same[c].start, clips[c].start);
+                EXPECT_EQ(same[c].fade_in_length, clips[c].fade_in_length);
+            }
+        }
+    }
+}
+
 TEST(ClipPlacementsOnRealSessions, TestPtxTonesFromZero) {
     REQUIRE_SESSION(path, "TestPTX.ptx");
     const RealModel r = build_real(path);

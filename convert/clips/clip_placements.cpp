@@ -669,8 +669,12 @@ void build(const std::uint8_t* data, std::size_t length, const SessionLayout& la
     separate_stacked_clips(ctx, out);
     // Without ranges every fade placement would read as a bad one: --no-fades applies none.
     if (!options.no_fades) apply_list_fades(out, ctx.time, counts);
-    // The lists' placements are read by no later stage.
-    if (release != nullptr) std::vector<R10BlockRecord>().swap(out.list_records);
+    // The lists' placements and the audio regions are read by no later stage: the clips hold
+    // their regions' names and files.
+    if (release != nullptr) {
+        std::vector<R10BlockRecord>().swap(out.list_records);
+        std::vector<SessionRegion>().swap(release->audio_regions);
+    }
 }
 
 }  // namespace

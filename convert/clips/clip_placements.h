@@ -58,7 +58,8 @@ void build_clip_placements(const std::uint8_t* data, std::size_t length,
 // The driver's form: the same model, and the layout's audio and fade track regions are let go as
 // soon as the clips are made from them, so that they are not held beside the clips through the
 // rest of the stage. Their number stays in `released_audio_track_regions`. The model's
-// `list_records`, which no later stage reads, are let go at the end.
+// `list_records` and the layout's audio regions, which no later stage reads, are let go at the
+// end.
 void build_clip_placements_and_release(const std::uint8_t* data, std::size_t length,
                                        SessionLayout& layout, double sample_rate,
                                        const TempoMap& tempo_map, double session_tempo,
