@@ -162,7 +162,7 @@ TEST(ClipPlacements, ASyncPointPlacesTheClipEarlierButNotBeforeZero) {
     s.build();
     ASSERT_EQ(s.clips(0).size(), 2u);
     EXPECT_EQ(s.clips(0)[0].start, 0.0);
-    EXPECT_DOUBLE_EQ(s.clips(0)[0].snap_offset, 0.1);
+    EXPECT_DOUBLE_EQ(s.clips(0)[0].rare.get().snap_offset, 0.1);
     EXPECT_DOUBLE_EQ(s.clips(0)[1].start, 1.9);
     EXPECT_EQ(s.counts.sync_point_clips, 2);
 
@@ -477,10 +477,10 @@ TEST(ClipOverlaps, HeadCutsMoveTheSourceByTheStretchMarkers) {
     ClipRecord stretched = clip_at_time(0.5, 2.0);
     stretched.source_offset = 10.0;
     stretched.fade_in_length = 0.2;
-    stretched.stretch_markers = {{0.0, 10.0}, {1.0, 10.5}, {2.0, 11.0}};
+    stretched.rare.edit().stretch_markers = {{0.0, 10.0}, {1.0, 10.5}, {2.0, 11.0}};
     ClipRecord plain = clip_at_time(0.5, 2.0);
     plain.source_offset = 10.0;
-    plain.playrate = 2.0;
+    plain.rare.edit().playrate = 2.0;
     for (const ClipRecord& second : {stretched, plain}) {
         ClipModel model = model_of({first, second});
         model.sample_rate = 48000.0;
@@ -490,32 +490,32 @@ TEST(ClipOverlaps, HeadCutsMoveTheSourceByTheStretchMarkers) {
         EXPECT_DOUBLE_EQ(cut.start, 1.0);
         EXPECT_DOUBLE_EQ(cut.length, 1.5);
         EXPECT_EQ(cut.whole_file, 0);
-        if (second.stretch_markers.empty()) {
+        if (second.rare.get().stretch_markers.empty()) {
             EXPECT_DOUBLE_EQ(cut.source_offset, 11.0);  // 0.5 s at play rate 2
             continue;
         }
         EXPECT_DOUBLE_EQ(cut.source_offset, 10.25);
         EXPECT_EQ(cut.source_offset_samples, 492000u);
         EXPECT_EQ(cut.fade_in_length, 0.0);
-        ASSERT_EQ(cut.stretch_markers.size(), 3u);
-        EXPECT_DOUBLE_EQ(cut.stretch_markers[0].item_time, 0.0);
-        EXPECT_DOUBLE_EQ(cut.stretch_markers[0].source_position, 10.25);
-        EXPECT_DOUBLE_EQ(cut.stretch_markers[1].item_time, 0.5);
-        EXPECT_DOUBLE_EQ(cut.stretch_markers[1].source_position, 10.5);
+        ASSERT_EQ(cut.rare.get().stretch_markers.size(), 3u);
+        EXPECT_DOUBLE_EQ(cut.rare.get().stretch_markers[0].item_time, 0.0);
+        EXPECT_DOUBLE_EQ(cut.rare.get().stretch_markers[0].source_position, 10.25);
+        EXPECT_DOUBLE_EQ(cut.rare.get().stretch_markers[1].item_time, 0.5);
+        EXPECT_DOUBLE_EQ(cut.rare.get().stretch_markers[1].source_position, 10.5);
     }
 }
 
 TEST(ClipOverlaps, ACutTailEndsItsStretchMarkersThere) {
     ClipRecord first = clip_at_time(0.0, 1.0);
-    first.stretch_markers = {{0.0, 0.0}, {1.0, 2.0}};
+    first.rare.edit().stretch_markers = {{0.0, 0.0}, {1.0, 2.0}};
     ClipModel model = model_of({first, clip_at_time(0.5, 1.0)});
     ClipStageCounts counts;
     resolve_clip_overlaps(model, counts);
     const ClipRecord& cut = model.output_tracks[0].clips[0];
     EXPECT_DOUBLE_EQ(cut.length, 0.5);
-    ASSERT_EQ(cut.stretch_markers.size(), 2u);
-    EXPECT_DOUBLE_EQ(cut.stretch_markers[1].item_time, 0.5);
-    EXPECT_DOUBLE_EQ(cut.stretch_markers[1].source_position, 1.0);
+    ASSERT_EQ(cut.rare.get().stretch_markers.size(), 2u);
+    EXPECT_DOUBLE_EQ(cut.rare.get().stretch_markers[1].item_time, 0.5);
+    EXPECT_DOUBLE_EQ(cut.rare.get().stretch_markers[1].source_position, 1.0);
 }
 
 // --- Clip groups
@@ -682,7 +682,7 @@ TEST(ClipPlacements, ClipGroupPlacementsAreLaidOutFlat) {
         EXPECT_DOUBLE_EQ(clip.start, 2.0 + static_cast<double>(i));
         EXPECT_DOUBLE_EQ(clip.length, 1.0);
         EXPECT_EQ(clip.raw_start, kGroupClip);
-        EXPECT_EQ(clip.group_name, "Grp");
+        EXPECT_EQ(clip.rare.get().group_name, "Grp");
     }
     EXPECT_EQ(s.counts.group_references_dropped, 1);
     EXPECT_EQ(s.counts.clip_groups, 1);

@@ -76,11 +76,11 @@ TEST(PlaylistTracks, SplitStereoPairIsOneTrackLeftLegFirst) {
     ASSERT_EQ(c.size(), 4u);
     // Equal starts keep the left leg first.
     EXPECT_EQ(c[0].name, "L0");
-    EXPECT_EQ(c[0].pan, -1.0);
+    EXPECT_EQ(c[0].rare.get().pan, -1.0);
     EXPECT_EQ(c[1].name, "R1");
-    EXPECT_EQ(c[1].pan, 1.0);
-    EXPECT_EQ(c[2].pan, -1.0);
-    EXPECT_EQ(c[3].pan, 1.0);
+    EXPECT_EQ(c[1].rare.get().pan, 1.0);
+    EXPECT_EQ(c[2].rare.get().pan, -1.0);
+    EXPECT_EQ(c[3].rare.get().pan, 1.0);
     EXPECT_EQ(r.channel_counts.at("Gtr"), 2);
     EXPECT_FALSE(r.channel_counts.contains("Bass"));
     EXPECT_EQ(r.merged_stereo, 1);
@@ -113,7 +113,7 @@ TEST(PlaylistTracks, RunsOfLegs) {
         EXPECT_EQ(r.channel_counts.contains("Amb") ? r.channel_counts.at("Amb") : 0, c.channels);
         if (c.channels == 0) continue;
         EXPECT_EQ(r.tracks[0].clips.size(), 1u);
-        EXPECT_EQ(r.tracks[0].clips[0].pan, 0.0);
+        EXPECT_EQ(r.tracks[0].clips[0].rare.get().pan, 0.0);
     }
     // REAPER's channel counts are even; the map keeps the legs.
     EXPECT_EQ(merged_track_channels(2), 2);

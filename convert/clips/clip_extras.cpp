@@ -36,7 +36,7 @@ void apply_clip_effects(const ClipEffectsLists& lists, ClipRecord& clip, const O
         const double value = std::bit_cast<double>(p.value);
         if (p.name == "Phase Switch In/Out") {
             if (value >= 0.5) {
-                clip.phase_invert = 1;
+                clip.rare.edit().phase_invert = 1;
                 ++out.phase_inversions;
             }
             continue;
@@ -53,9 +53,10 @@ void apply_clip_effects(const ClipEffectsLists& lists, ClipRecord& clip, const O
             }
     }
     if (!changed) return;
-    clip.clip_effects.clear();
+    RareList<ClipEffectValue>& effects = clip.rare.edit().clip_effects;
+    effects.clear();
     for (const PxRecord& p : list->second)
-        clip.clip_effects.push_back({p.name, std::bit_cast<double>(p.value)});
+        effects.push_back({p.name, std::bit_cast<double>(p.value)});
     out.clip_effects_clips.push_back(clip_row(track, clip));
 }
 
@@ -151,9 +152,10 @@ void apply_warp(const ClipExtrasInput& in, const std::vector<WarpPoint>& points,
         return;
     }
     if (ratio < 0.999 || ratio > 1.001) {
-        clip.stretched = 1;
+        ClipRareFields& rare = clip.rare.edit();
+        rare.stretched = 1;
         clip.length = new_length;
-        clip.playrate = 1.0 / ratio;
+        rare.playrate = 1.0 / ratio;
         ++out.stretched_clips;
     }
     std::vector<StretchMarker> markers = {{0.0, a / rate}};
@@ -165,7 +167,7 @@ void apply_warp(const ClipExtrasInput& in, const std::vector<WarpPoint>& points,
     }
     markers.push_back({new_length, b / rate});
     if (markers.size() > 2) {
-        clip.stretch_markers = std::move(markers);
+        clip.rare.edit().stretch_markers = std::move(markers);
         ++out.stretch_marker_clips;
         if (trimmed_take) ++out.warped_from_slice;
     }
@@ -203,8 +205,8 @@ void apply_loops(const ClipExtrasInput& in, ClipModel& model, ClipExtras& out) {
                          static_cast<double>(loop.first_value) / model.sample_rate});
                 } else if (loop.loop_byte == 2 && audio) {
                     const std::uint32_t count = loop.loop_count;
-                    if (count >= 2 && count <= 10000 && clip.playrate == 1.0 && !clip.crossfaded &&
-                        clip.ara_index < 0 && clip.length > 0.001) {
+                    if (count >= 2 && count <= 10000 && clip.rare.get().playrate == 1.0 &&
+                        !clip.crossfaded && clip.rare.get().ara_index < 0 && clip.length > 0.001) {
                         ++out.loops_written;
                         if (clip.fade_in_length > 0.0) ++out.looped_fade_ins;
                         const double start_tick = ticks ? time_tick(in, clip.start) : 0.0;
@@ -229,7 +231,7 @@ void apply_loops(const ClipExtrasInput& in, ClipModel& model, ClipExtras& out) {
                         }
                     } else if (count < 2 || count > 10000) {
                         reason = "an unreadable loop count";
-                    } else if (clip.ara_index >= 0) {
+                    } else if (clip.rare.get().ara_index >= 0) {
                         reason = "Melodyne on a looped clip";
                     } else {
                         reason = "stretched or crossfaded";
@@ -266,7 +268,7 @@ double rate_correction(const std::vector<ClipRecord>& clips) {
     for (std::size_t i = 0; i + 1 < clips.size(); ++i) {
         const ClipRecord& first = clips[i];
         const double distance = clips[i + 1].start - first.start;
-        if (first.crossfaded || first.stretched || !(distance > 0.05)) continue;
+        if (first.crossfaded || first.rare.get().stretched || !(distance > 0.05)) continue;
         const double r = first.length / distance;
         if (r > 0.8 && r < 1.25) ratios.push_back(r);
     }
@@ -302,7 +304,7 @@ void apply_clip_extras(const ClipExtrasInput& in, ClipModel& model, ClipExtras& 
             apply_clip_effects(in.effects, clip, track, out);
             if (const auto ara = out.ara_clip_index.find(clip.name);
                 ara != out.ara_clip_index.end()) {
-                clip.ara_index = static_cast<std::int32_t>(ara->second);
+                clip.rare.edit().ara_index = static_cast<std::int32_t>(ara->second);
                 out.ara_clips.push_back(clip_row(track, clip));
                 records_on_a_clip.insert(ara->second);
             }
@@ -312,23 +314,20 @@ void apply_clip_extras(const ClipExtrasInput& in, ClipModel& model, ClipExtras& 
                 const double p = pitch->semitones;
                 // A value that prints as 0 (a denormal fraction) is no transposition.
                 if (std::isfinite(p) && std::fabs(p) >= 5e-7 && p >= -48.0 && p <= 48.0) {
-                    clip.pitch = p;
+                    clip.rare.edit().pitch = p;
                     ++out.pitched_clips;
                 } else {
                     ++out.rejected_pitches;
                 }
             }
-            clip.saved_source_offset = clip.source_offset;
-            clip.saved_length = clip.length;
-            clip.saved_start = clip.start;
         }
         if (in.no_stretch) continue;
         const double m = rate_correction(clips);
         if (m == 0.0) continue;
         for (ClipRecord& clip : clips) {
-            if (clip.stretched) continue;
+            if (clip.rare.get().stretched) continue;
             clip.length /= m;
-            clip.playrate = m;
+            clip.rare.edit().playrate = m;
             ++out.rate_corrected_clips;
         }
         out.rate_rows.push_back(format_text("%.4f on ", m) + track.name);

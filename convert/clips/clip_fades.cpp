@@ -151,9 +151,9 @@ void apply_list_fades(ClipModel& model, const TimeContext& time, ClipStageCounts
                 fade_span(time, list.positions[j], list.time_bases[j], track_ticks, range);
             ClipRecord* outgoing = edges.nearest(span.position, true);
             ClipRecord* incoming = edges.nearest(span.position, false);
-            const double shape = range.special_shape ? kSCurveFadeShape
-                                 : range.shape == 1  ? 1.0
-                                                     : 0.0;
+            const std::uint8_t shape = range.special_shape ? kSCurveFadeShape
+                                       : range.shape == 1  ? 1
+                                                           : 0;
 
             bool applied = true;
             if (range.kind == 3 && incoming) {

@@ -75,16 +75,15 @@ ClipRecord clip_from_region(Context& ctx, const SessionRegion& region, double ra
 
 // The clip of one placement that plays audio: its stored start (converted in step 3), its mute
 // and its region's sync point.
-ClipRecord clip_from_placement(Context& ctx, const TrackRegion& placed, std::uint64_t ordinal) {
+ClipRecord clip_from_placement(Context& ctx, const TrackRegion& placed) {
     const SessionRegion& region = ctx.layout->audio_regions[placed.region];
     ClipRecord clip = clip_from_region(ctx, region, ctx.time.sample_rate);
     clip.raw_start = static_cast<std::uint64_t>(placed.start);
     clip.start = static_cast<double>(clip.raw_start);
     clip.muted = placed.flag;
-    clip.ordinal = ordinal;
     const auto sync = ctx.sync_samples.find(region.region_index);
     if (sync != ctx.sync_samples.end()) {
-        clip.snap_offset = static_cast<double>(sync->second) / ctx.time.sample_rate;
+        clip.rare.edit().snap_offset = static_cast<double>(sync->second) / ctx.time.sample_rate;
     }
     return clip;
 }
@@ -113,7 +112,6 @@ void read_sync_points(Context& ctx) {
 
 // Step 1: one clip per track region that plays audio, one output track per track index.
 void make_clips(Context& ctx, ClipModel& model) {
-    std::map<std::uint16_t, std::uint64_t> ordinals;
     // Room for each track's clips at once: grown by doubling, the lists would hold up to twice
     // the clips of the session.
     std::map<std::uint16_t, std::size_t> clip_counts_of;
@@ -121,10 +119,8 @@ void make_clips(Context& ctx, ClipModel& model) {
     for (const TrackRegion& placed : ctx.layout->audio_track_regions)
         if (makes_clip(regions[placed.region])) ++clip_counts_of[placed.track_index];
     for (const auto& [track, count] : clip_counts_of) model.main_clips[track].reserve(count);
-    // A track's regions stand together: its clip list and running number are looked up when
-    // the track changes.
+    // A track's regions stand together: its clip list is looked up when the track changes.
     Clips* track_clips = nullptr;
-    std::uint64_t* ordinal = nullptr;
     std::uint16_t current = 0;
     for (const TrackRegion& placed : ctx.layout->audio_track_regions) {
         const std::uint16_t track = placed.track_index;
@@ -134,25 +130,24 @@ void make_clips(Context& ctx, ClipModel& model) {
                 model.track_order.push_back(track);
             }
             track_clips = &model.main_clips[track];
-            ordinal = &ordinals[track];
             current = track;
         }
         const SessionRegion& region = regions[placed.region];
         if (!makes_clip(region)) continue;  // named by the item writer
-        track_clips->push_back(clip_from_placement(ctx, placed, (*ordinal)++));
+        track_clips->push_back(clip_from_placement(ctx, placed));
     }
     std::sort(model.track_order.begin(), model.track_order.end());
 }
 
 // --keep-fade-clips: the walk's fade placements join their tracks' clips as the clips they
-// would read as, numbered after the track's own, once the lists are given to the tracks (they
-// are not among a list's clip placements). Matching them to the lists then keeps them.
+// would read as, once the lists are given to the tracks (they are not among a list's clip
+// placements). Matching them to the lists then keeps them.
 void take_in_fade_clips(Context& ctx, ClipModel& model) {
     const std::vector<SessionRegion>& regions = ctx.layout->audio_regions;
     for (const TrackRegion& placed : ctx.layout->fade_track_regions) {
         const auto clips = model.main_clips.find(placed.track_index);
         if (clips == model.main_clips.end() || !makes_clip(regions[placed.region])) continue;
-        clips->second.push_back(clip_from_placement(ctx, placed, clips->second.size()));
+        clips->second.push_back(clip_from_placement(ctx, placed));
         ctx.counts->fade_clips_taken_in += 1;
     }
 }
@@ -249,8 +244,8 @@ void convert_starts(const Context& ctx, ClipModel& model) {
 
         for (ClipRecord& clip : clips) {
             clip.start = stored_seconds(ctx.time, clip.raw_start, ticks, stored == 1);
-            if (clip.snap_offset > 0.0) {
-                clip.start -= clip.snap_offset;
+            if (const double snap = clip.rare.get().snap_offset; snap > 0.0) {
+                clip.start -= snap;
                 if (clip.start < 0.0) clip.start = 0.0;
                 ctx.counts->sync_point_clips += 1;
             }
@@ -524,6 +519,7 @@ void lay_out_clip_groups(Context& ctx, ClipModel& model) {
             ctx.counts->clip_group_unmatched_fades += fc.unmatched_fades;
             ctx.counts->s_curve_fades += fc.special_shapes;
             int skipped = fc.skipped;
+            const SharedText group_name = group.name;  // one copy for the group's clips
             for (const FlatPlacement& p : flat) {
                 const auto region = ctx.regions.find(p.region_index);
                 if (region == ctx.regions.end() || region->second->audio_file_name.empty()) {
@@ -542,15 +538,15 @@ void lay_out_clip_groups(Context& ctx, ClipModel& model) {
                                           !ends_with_dash_digits(clip.name)
                                       ? 1
                                       : 0;
-                clip.ordinal = j;
-                clip.group_name = group.name;
+                ClipRareFields& rare = clip.rare.edit();
+                rare.group_name = group_name;
                 clip.muted = p.muted;
                 clip.fade_in_length = p.fade_in_length;
                 clip.fade_out_length = p.fade_out_length;
                 clip.fade_in_shape = p.fade_in_shape;
                 clip.fade_out_shape = p.fade_out_shape;
                 clip.crossfaded = p.crossfaded;
-                clip.snap_offset = p.lead;
+                rare.snap_offset = p.lead;
                 if (clip.fade_in_length > 0.0) ctx.counts->clip_group_fade_ins += 1;
                 if (clip.fade_out_length > 0.0) ctx.counts->clip_group_fade_outs += 1;
                 ctx.counts->clip_group_clips += 1;

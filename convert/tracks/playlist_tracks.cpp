@@ -43,11 +43,11 @@ std::vector<ClipRecord> panned_legs(const std::vector<ClipRecord>& left,
     clips.reserve(left.size() + right.size());
     for (const ClipRecord& clip : left) {
         clips.push_back(clip);
-        clips.back().pan = -1.0;
+        clips.back().rare.edit().pan = -1.0;
     }
     for (const ClipRecord& clip : right) {
         clips.push_back(clip);
-        clips.back().pan = 1.0;
+        clips.back().rare.edit().pan = 1.0;
     }
     // Stable: at equal starts the left leg stays first.
     std::stable_sort(clips.begin(), clips.end(), cmp_by_double_asc);
@@ -157,7 +157,8 @@ PlaylistTracks build_playlist_tracks(ClipModel& clips, const PlaylistTrackInput&
                                  run[0].tick);
         } else if (alike) {
             OutputTrack merged = run[0].track;
-            for (ClipRecord& clip : merged.clips) clip.pan = 0.0;
+            for (ClipRecord& clip : merged.clips)
+                if (clip.rare.held()) clip.rare.edit().pan = 0.0;
             out.channel_counts[merged.name] = static_cast<int>(n);
             out.merged_multichannel_tracks.push_back(merged.name);
             writer.write(std::move(merged), run[0].tick);
