@@ -467,6 +467,8 @@ TEST(ClipOverlaps, TheWaysASessionPlaysOverlappingClips) {
         EXPECT_EQ(counts.trimmed_heads, c.trimmed) << c.what;
         EXPECT_EQ(counts.muted_covered, c.muted) << c.what;
         EXPECT_EQ(counts.silenced_tails, c.silenced) << c.what;
+        // Cutting a clip that sets no rare field leaves it holding none.
+        EXPECT_FALSE(clips[0].rare.held() || clips[1].rare.held()) << c.what;
     }
 }
 
@@ -477,6 +479,7 @@ TEST(ClipOverlaps, HeadCutsMoveTheSourceByTheStretchMarkers) {
     ClipRecord stretched = clip_at_time(0.5, 2.0);
     stretched.source_offset = 10.0;
     stretched.fade_in_length = 0.2;
+    stretched.rare.edit().snap_offset = 0.75;
     stretched.rare.edit().stretch_markers = {{0.0, 10.0}, {1.0, 10.5}, {2.0, 11.0}};
     ClipRecord plain = clip_at_time(0.5, 2.0);
     plain.source_offset = 10.0;
@@ -497,6 +500,7 @@ TEST(ClipOverlaps, HeadCutsMoveTheSourceByTheStretchMarkers) {
         EXPECT_DOUBLE_EQ(cut.source_offset, 10.25);
         EXPECT_EQ(cut.source_offset_samples, 492000u);
         EXPECT_EQ(cut.fade_in_length, 0.0);
+        EXPECT_DOUBLE_EQ(cut.rare.get().snap_offset, 0.25);  // the sync point moves with the head
         ASSERT_EQ(cut.rare.get().stretch_markers.size(), 3u);
         EXPECT_DOUBLE_EQ(cut.rare.get().stretch_markers[0].item_time, 0.0);
         EXPECT_DOUBLE_EQ(cut.rare.get().stretch_markers[0].source_position, 10.25);
