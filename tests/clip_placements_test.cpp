@@ -248,6 +248,40 @@ TEST(ClipPlacements, EachListedPlacementGoesToOneClipTheNearestFirst) {
     s.expect_balanced();
 }
 
+// A clip takes the listed placement of its region within 64 of its start. A list stores 48-bit
+// positions: a clip start near the top of 64 bits, as a negative one reads, reaches none.
+TEST(ClipPlacements, AClipTakesAPlacementWithin64OfItsStart) {
+    constexpr std::uint64_t kTop = std::numeric_limits<std::uint64_t>::max();
+    constexpr std::uint64_t kListTop = (std::uint64_t{1} << 48) - 1;
+    const struct {
+        std::uint64_t clip;
+        std::uint64_t listed;
+        std::int32_t colour;  // what the clip takes; -2: the listed one is not its
+    } cases[] = {
+        {1000, 980, 4},
+        {1000, 1064, 4},
+        {1000, 1065, -2},
+        {kListTop - 10, kListTop, 4},
+        {kListTop, kListTop - 64, 4},
+        {kTop - 10, kListTop, -2},
+        {kTop, 0, -2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.clip << " listed at " << c.listed);
+        Session s;
+        s.region(0, 48000);
+        s.place(0, "A", 0, c.clip);
+        TestPlacement listed = clip_at(0, c.listed);
+        listed.value = 4;
+        s.bytes = clip_list("A", {listed});
+        s.build();
+        // The list counts one clip of the region: the clip keeps its place either way.
+        ASSERT_EQ(s.clips(0).size(), 1u);
+        EXPECT_EQ(s.clips(0)[0].colour_index, c.colour);
+        EXPECT_TRUE(s.counts.outside_playlist.empty());
+    }
+}
+
 TEST(ClipPlacements, FadeReferencesReadAsClipsAreDroppedUnlessKept) {
     // A clip of region 0 stands where the list holds only a fade placement of range 0.
     Session s;

@@ -40,6 +40,9 @@ struct Context {
     bool sync_matched = false;
     // Each file's name without folders, made once and shared by the clips that play it.
     std::map<std::string, SharedText> file_names;
+    // The same by the held text of the regions' file names, which the regions of one file share:
+    // a clip finds its file's name without comparing paths.
+    std::unordered_map<const std::string*, SharedText> file_names_by_text;
 };
 
 bool makes_clip(const SessionRegion& region) {
@@ -65,9 +68,13 @@ ClipRecord clip_from_region(Context& ctx, const SessionRegion& region, double ra
     clip.source_offset_samples =
         region.source_offset > 0 ? static_cast<std::uint64_t>(region.source_offset) : 0;
     clip.name = region.name;
-    SharedText& file = ctx.file_names[region.audio_file_name];
-    if (file.empty()) file = path_basename(region.audio_file_name);
-    clip.file_name = file;
+    SharedText& held = ctx.file_names_by_text[&region.audio_file_name.str()];
+    if (held.empty()) {
+        SharedText& file = ctx.file_names[region.audio_file_name];
+        if (file.empty()) file = path_basename(region.audio_file_name);
+        held = file;
+    }
+    clip.file_name = held;
     clip.whole_file =
         region.source_offset <= kWholeFileSamples && !ends_with_dash_digits(region.name) ? 1 : 0;
     return clip;
@@ -114,10 +121,19 @@ void read_sync_points(Context& ctx) {
 void make_clips(Context& ctx, ClipModel& model) {
     // Room for each track's clips at once: grown by doubling, the lists would hold up to twice
     // the clips of the session.
+    // A track's regions stand together: each run of them is counted at once.
     std::map<std::uint16_t, std::size_t> clip_counts_of;
     const std::vector<SessionRegion>& regions = ctx.layout->audio_regions;
-    for (const TrackRegion& placed : ctx.layout->audio_track_regions)
-        if (makes_clip(regions[placed.region])) ++clip_counts_of[placed.track_index];
+    const std::vector<TrackRegion>& placements = ctx.layout->audio_track_regions;
+    for (std::size_t first = 0; first < placements.size();) {
+        const std::uint16_t track = placements[first].track_index;
+        std::size_t count = 0;
+        std::size_t end = first;
+        for (; end < placements.size() && placements[end].track_index == track; ++end)
+            if (makes_clip(regions[placements[end].region])) ++count;
+        if (count > 0) clip_counts_of[track] += count;
+        first = end;
+    }
     for (const auto& [track, count] : clip_counts_of) model.main_clips[track].reserve(count);
     // A track's regions stand together: its clip list is looked up when the track changes.
     Clips* track_clips = nullptr;
@@ -303,6 +319,7 @@ struct ListedKey {
     int plain = 0;
     int open = 0;
     std::int32_t colour = -2;  // the first counting entry's colour other than -2; -2: none
+    std::uint32_t id_slot = 0;  // the key's id among the counting ones, once it has an entry open
     std::uint8_t over_next = 0;
     std::uint8_t over_previous = 0;
     std::uint8_t locked = 0;
@@ -340,6 +357,7 @@ void list_keys(const R10BlockRecord& list, std::size_t fade_ranges, std::vector<
         if (colour != -2 && at.colour == -2) at.colour = colour;
         if (ids.empty() || ids.back().id != key.first) ids.push_back({key.first, 0});
         ids.back().count += 1;
+        at.id_slot = static_cast<std::uint32_t>(ids.size() - 1);
     }
 }
 
@@ -360,19 +378,27 @@ struct NearKeys {
 
 NearKeys near_keys(std::vector<ListedKey>& keys, std::uint32_t id, std::uint64_t position) {
     NearKeys near;
-    const PlacementKey own{id, position};
-    if (const auto at = std::lower_bound(keys.begin(), keys.end(), own, key_before);
-        at != keys.end() && at->key == own) {
-        near.own = &*at;
-        near.fade = at->fades > 0;
-        near.plain = at->plain > 0;
-    }
     const std::uint64_t low = position > kNearbyPosition ? position - kNearbyPosition : 0;
+    const auto first =
+        std::lower_bound(keys.begin(), keys.end(), PlacementKey{id, low}, key_before);
+    if (position > std::numeric_limits<std::uint64_t>::max() - kNearbyPosition) {
+        // No key reaches past the top of the range: only the one at the position counts.
+        const PlacementKey own{id, position};
+        const auto at = std::lower_bound(first, keys.end(), own, key_before);
+        if (at != keys.end() && at->key == own) {
+            near.own = &*at;
+            near.fade = at->fades > 0;
+            near.plain = at->plain > 0;
+            if (at->open > 0) near.open = &*at;
+        }
+        return near;
+    }
+    // The keys within 64, the one at the position among them, in one pass.
     ListedKey* best = nullptr;
     std::uint64_t best_distance = 0;
-    for (auto it = std::lower_bound(keys.begin(), keys.end(), PlacementKey{id, low}, key_before);
-         it != keys.end(); ++it) {
+    for (auto it = first; it != keys.end(); ++it) {
         if (it->key.first != id || it->key.second > position + kNearbyPosition) break;
+        if (it->key.second == position) near.own = &*it;
         near.fade = near.fade || it->fades > 0;
         near.plain = near.plain || it->plain > 0;
         if (it->open <= 0) continue;
@@ -419,8 +445,9 @@ void match_to_lists(const Context& ctx, ClipModel& model) {
             const ClipRecord& clip = clips[c];
             const NearKeys near = near_keys(listed, clip.region_index, clip.raw_start);
             fade_clip[c] = near.fade && !near.plain;
-            int* left = id_count(per_id, clip.region_index);
-            if (near.open != nullptr && left != nullptr && *left > 0) {
+            // A key with an entry open has its id among the counting ones: the clip's own id.
+            int* left = near.open != nullptr ? &per_id[near.open->id_slot].count : nullptr;
+            if (left != nullptr && *left > 0) {
                 near.open->open -= 1;
                 *left -= 1;
                 matched[c] = true;
@@ -430,8 +457,8 @@ void match_to_lists(const Context& ctx, ClipModel& model) {
             }
         }
 
-        Clips kept;
-        kept.reserve(clips.size());
+        std::vector<bool> stays(clips.size(), false);
+        std::size_t staying = 0;
         int fade_drops = 0;
         std::vector<SkippedClip> other_drops;
         for (std::size_t c = 0; c < clips.size(); ++c) {
@@ -448,20 +475,27 @@ void match_to_lists(const Context& ctx, ClipModel& model) {
                 }
                 *left -= 1;
             }
-            // Moved: `clips` is replaced by `kept` below, or left whole when nothing is kept.
-            ClipRecord clip = std::move(clips[c]);
+            stays[c] = true;
+            staying += 1;
+        }
+        if (staying == 0) continue;  // a track never loses every clip here
+        ctx.counts->fade_clips += fade_drops;
+        std::vector<SkippedClip>& named = ctx.counts->outside_playlist;
+        named.insert(named.end(), other_drops.begin(), other_drops.end());
+        // The clips that stay close up in place, in their order, with their keys' flags.
+        std::size_t kept = 0;
+        for (std::size_t c = 0; c < clips.size(); ++c) {
+            if (!stays[c]) continue;
+            ClipRecord& clip = clips[c];
             const ListedKey* key = keys[c];
             clip.over_next = key && key->over_next ? 1 : 0;
             clip.over_previous = key && key->over_previous ? 1 : 0;
             if (key && key->colour != -2) clip.colour_index = key->colour;
             clip.locked = key && key->locked ? 1 : 0;
-            kept.push_back(std::move(clip));
+            if (kept != c) clips[kept] = std::move(clip);
+            kept += 1;
         }
-        if (kept.empty()) continue;  // a track never loses every clip here
-        ctx.counts->fade_clips += fade_drops;
-        std::vector<SkippedClip>& named = ctx.counts->outside_playlist;
-        named.insert(named.end(), other_drops.begin(), other_drops.end());
-        clips = std::move(kept);
+        clips.erase(clips.begin() + static_cast<std::ptrdiff_t>(kept), clips.end());
     }
 }
 
@@ -571,8 +605,15 @@ std::int64_t millisecond_of(double start) {
 // start (+ 0.01 s) over one that runs past it, the longer of two alike. The others are alternates.
 void separate_stacked_clips(const Context& ctx, ClipModel& model) {
     for (std::uint16_t track : model.track_order) {
-        Clips clips = std::move(model.main_clips[track]);
-        sort_clips_by_start(clips);
+        Clips& held = model.main_clips[track];
+        sort_clips_by_start(held);
+        // Mostly no two clips start in one millisecond: every clip plays, in the order it has.
+        const auto stacked = std::adjacent_find(
+            held.begin(), held.end(), [](const ClipRecord& a, const ClipRecord& b) {
+                return millisecond_of(a.start) == millisecond_of(b.start);
+            });
+        if (stacked == held.end()) continue;
+        Clips clips = std::move(held);
         Clips main;
         main.reserve(clips.size());  // nearly every clip plays: room at once, not by doubling
         Clips alternates;
