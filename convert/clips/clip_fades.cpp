@@ -92,8 +92,12 @@ class ClipEdges {
         std::vector<std::size_t> slot_of;  // by clip; entries.size() for a clip without one
 
         void sort(std::size_t clips) {
-            std::sort(entries.begin(), entries.end(),
-                      [](const Entry& a, const Entry& b) { return a.edge < b.edge; });
+            // The clips come sorted by start, and abutting clips' ends mostly follow: such edges
+            // are not sorted again. Edges alike may stand in any order: a fade takes the nearest
+            // clip, the first of those as near, whatever their places here.
+            const auto before = [](const Entry& a, const Entry& b) { return a.edge < b.edge; };
+            if (!std::is_sorted(entries.begin(), entries.end(), before))
+                std::sort(entries.begin(), entries.end(), before);
             slot_of.assign(clips, entries.size());
             for (std::size_t k = 0; k < entries.size(); ++k) slot_of[entries[k].clip] = k;
         }
