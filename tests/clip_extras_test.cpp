@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "block_builder.h"
 #include "convert/clips/clip_overlaps.h"
@@ -101,6 +104,50 @@ TEST(ClipExtras, PitchKeepsOnlyATransposition) {
     for (std::size_t i = 1; i < 4; ++i) EXPECT_FALSE(m.main_clips[0][i].rare.held()) << i;
     EXPECT_EQ(out.pitched_clips, 1);
     EXPECT_EQ(out.rejected_pitches, 3);
+}
+
+namespace {
+
+// "Take 0" to "Take 999", ordered as the pitch reader orders names: shorter first, then by bytes.
+const std::vector<std::string> kPitchNames = [] {
+    std::vector<std::string> names;
+    for (int i = 0; i < 1000; ++i) names.push_back("Take " + std::to_string(i));
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return a.size() != b.size() ? a.size() < b.size() : a < b;
+    });
+    return names;
+}();
+
+}  // namespace
+
+// Among many names, each clip finds its own name's value, and a name the list lacks (a prefix
+// of a listed one, one longer, an empty one) finds none.
+TEST(ClipExtras, EachClipFindsItsNamesPitchAmongMany) {
+    ClipExtras out;
+    ClipExtrasInput in = no_files();
+    for (std::size_t i = 0; i < kPitchNames.size(); ++i)
+        in.pitches.push_back({kPitchNames[i], 1.0 + static_cast<double>(i % 40)});
+    std::vector<ClipRecord> clips;
+    for (std::size_t i = 0; i < kPitchNames.size(); i += 7)
+        clips.push_back(clip(kPitchNames[i], static_cast<double>(i), 0.5));
+    for (const char* name : {"Take", "Take 1000", "Take 10000", ""})
+        clips.push_back(clip(name, 2000.0, 0.5));
+    ClipModel m = model_of(clips);
+    apply_clip_extras(in, m, out);
+    int pitched = 0;
+    for (const ClipRecord& c : m.main_clips[0]) {
+        const auto listed = std::find(kPitchNames.begin(), kPitchNames.end(), c.name.str());
+        if (listed == kPitchNames.end()) {
+            EXPECT_FALSE(c.rare.held()) << c.name.str();
+            continue;
+        }
+        const auto i = static_cast<std::size_t>(listed - kPitchNames.begin());
+        EXPECT_EQ(c.rare.get().pitch, 1.0 + static_cast<double>(i % 40)) << c.name.str();
+        ++pitched;
+    }
+    EXPECT_EQ(pitched, 143);
+    EXPECT_EQ(out.pitched_clips, 143);
+    EXPECT_EQ(out.rejected_pitches, 0);
 }
 
 TEST(ClipExtras, WarpStretchesAndItsMarkersFollowAHeadCut) {

@@ -3,7 +3,12 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstdint>
+#include <functional>
+#include <limits>
 #include <set>
+#include <string_view>
+#include <vector>
 
 #include "app/output.h"
 #include "convert/clips/clip_math.h"
@@ -20,6 +25,41 @@ constexpr double kChangedBy = 0.0001;
 constexpr std::uint16_t kAudioPlacementHolder = 0x1050;
 constexpr std::uint16_t kMidiPlacementHolder = 0x1056;
 constexpr std::size_t kLoopNoteBytes = 160;
+
+// The pitch list by name, for a lookup per clip in a probe or two rather than a search of the
+// list: its slots, a power of two at least twice the list's length, hold places in the list plus
+// one, 0 where free. The list holds each name once.
+class PitchesByName {
+  public:
+    explicit PitchesByName(const ClipPitches& pitches) : pitches_(pitches) {
+        if (pitches.empty() || pitches.size() >= std::numeric_limits<std::uint32_t>::max() / 2)
+            return;
+        std::size_t size = 2;
+        while (size < 2 * pitches.size()) size *= 2;
+        slots_.assign(size, 0);
+        mask_ = size - 1;
+        for (std::size_t i = 0; i < pitches.size(); ++i) {
+            std::size_t at = std::hash<std::string_view>{}(pitches[i].name) & mask_;
+            while (slots_[at] != 0) at = (at + 1) & mask_;
+            slots_[at] = static_cast<std::uint32_t>(i + 1);
+        }
+    }
+
+    const ClipPitch* find(std::string_view name) const {
+        if (slots_.empty()) return pitches_.empty() ? nullptr : find_clip_pitch(pitches_, name);
+        for (std::size_t at = std::hash<std::string_view>{}(name)&mask_; slots_[at] != 0;
+             at = (at + 1) & mask_) {
+            const ClipPitch& pitch = pitches_[slots_[at] - 1];
+            if (pitch.name == name) return &pitch;
+        }
+        return nullptr;
+    }
+
+  private:
+    const ClipPitches& pitches_;
+    std::vector<std::uint32_t> slots_;
+    std::size_t mask_ = 0;
+};
 
 std::string clip_row(const OutputTrack& track, const ClipRecord& clip) {
     return track.name + ": " + clip.name;
@@ -297,6 +337,7 @@ void apply_clip_extras(const ClipExtrasInput& in, ClipModel& model, ClipExtras& 
             out.ara_clip_index[name] = static_cast<std::uint32_t>(index);
     if (!in.no_ara) load_melodyne_files(in, out);
     std::set<std::uint32_t> records_on_a_clip;
+    const PitchesByName pitches(in.pitches);
 
     for (auto& [index, clips] : model.main_clips) {
         const OutputTrack& track = model.output_tracks[index];
@@ -310,7 +351,7 @@ void apply_clip_extras(const ClipExtrasInput& in, ClipModel& model, ClipExtras& 
             }
             if (const auto warp = in.warps.find(clip.name); warp != in.warps.end())
                 apply_warp(in, warp->second, rate, clip, out);
-            if (const ClipPitch* pitch = find_clip_pitch(in.pitches, clip.name)) {
+            if (const ClipPitch* pitch = pitches.find(clip.name)) {
                 const double p = pitch->semitones;
                 // A value that prints as 0 (a denormal fraction) is no transposition.
                 if (std::isfinite(p) && std::fabs(p) >= 5e-7 && p >= -48.0 && p <= 48.0) {
