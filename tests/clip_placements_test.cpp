@@ -342,6 +342,32 @@ TEST(ClipPlacements, FadesBindToEdgesWithinFiveMilliseconds) {
     }
 }
 
+// A list's fades bind to their clips in whatever order the list holds them: here the fade-ins
+// stride through the track and the fade-outs run backwards.
+TEST(ClipPlacements, FadesBindInAnyOrderOfTheList) {
+    constexpr std::uint64_t kClips = 30;
+    Session s;
+    s.region(0, 48000);
+    std::vector<TestPlacement> listed;
+    for (std::uint64_t k = 0; k < kClips; ++k) {
+        s.place(0, "A", 0, k * 96000);
+        listed.push_back(clip_at(0, k * 96000));
+    }
+    for (std::uint64_t k = 0; k < kClips; ++k)
+        listed.push_back(fade_at(0, (k * 7 % kClips) * 96000));
+    for (std::uint64_t k = kClips; k-- > 0;) listed.push_back(fade_at(1, k * 96000 + 48000));
+    s.bytes = fade_range(3, 0, 4800, 1) + fade_range(2, 4800, 4800, 1) + clip_list("A", listed);
+    s.build();
+    ASSERT_EQ(s.clips(0).size(), kClips);
+    for (const ClipRecord& clip : s.clips(0)) {
+        EXPECT_DOUBLE_EQ(clip.fade_in_length, 0.1) << clip.start;
+        EXPECT_DOUBLE_EQ(clip.fade_out_length, 0.1) << clip.start;
+    }
+    EXPECT_EQ(s.counts.fade_ins, static_cast<int>(kClips));
+    EXPECT_EQ(s.counts.fade_outs, static_cast<int>(kClips));
+    EXPECT_EQ(s.counts.unmatched_fades, 0);
+}
+
 TEST(ClipPlacements, CrossfadesExtendBothClipsWhereTheSourceAllows) {
     // A plays 0..2 s, B 2..4 s; the crossfade at 2 s is 0.5 s long, 0.25 s of it before 2 s.
     auto build = [](std::int64_t b_offset, bool s_curve) {
