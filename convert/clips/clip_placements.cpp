@@ -334,13 +334,25 @@ struct ListedId {
 // The list's entries other than clip-group ones, merged by key in key order.
 void list_keys(const R10BlockRecord& list, std::size_t fade_ranges, std::vector<ListedKey>& keys,
                std::vector<ListedId>& ids) {
-    std::vector<std::pair<PlacementKey, std::uint32_t>> order;  // in entry order within a key
+    // Each entry as one 128-bit number, its id, position and place from the top bits down: in
+    // key order, and in entry order within a key, sorted as two words.
+    struct Entry {
+        std::uint64_t high = 0;  // the id, the position's high half
+        std::uint64_t low = 0;   // the position's low half, the entry's place
+    };
+    std::vector<Entry> order;
     order.reserve(list.ids.size());
     for (std::size_t j = 0; j < list.ids.size(); ++j)
         if (!list.group_entry[j])
-            order.push_back({{list.ids[j], list.positions[j]}, static_cast<std::uint32_t>(j)});
-    std::sort(order.begin(), order.end());
-    for (const auto& [key, j] : order) {
+            order.push_back({(std::uint64_t{list.ids[j]} << 32) | (list.positions[j] >> 32),
+                             (list.positions[j] << 32) | static_cast<std::uint32_t>(j)});
+    std::sort(order.begin(), order.end(), [](const Entry& a, const Entry& b) {
+        return a.high != b.high ? a.high < b.high : a.low < b.low;
+    });
+    for (const Entry& entry : order) {
+        const PlacementKey key{static_cast<std::uint32_t>(entry.high >> 32),
+                               (entry.high << 32) | (entry.low >> 32)};
+        const std::size_t j = static_cast<std::uint32_t>(entry.low);
         if (keys.empty() || keys.back().key != key) keys.push_back({.key = key});
         ListedKey& at = keys.back();
         if (list.fade_entry[j] && list.ids[j] < fade_ranges) {
