@@ -120,8 +120,7 @@ void read_sync_points(Context& ctx) {
 // Step 1: one clip per track region that plays audio, one output track per track index.
 void make_clips(Context& ctx, ClipModel& model) {
     // Room for each track's clips at once: grown by doubling, the lists would hold up to twice
-    // the clips of the session.
-    // A track's regions stand together: each run of them is counted at once.
+    // the clips of the session. A track's regions stand together: each run is counted at once.
     std::map<std::uint16_t, std::size_t> clip_counts_of;
     const std::vector<SessionRegion>& regions = ctx.layout->audio_regions;
     const std::vector<TrackRegion>& placements = ctx.layout->audio_track_regions;
