@@ -170,8 +170,9 @@ void set_source_offset(ClipRecord& clip, double seconds, double rate) {
 
 }  // namespace
 
-void apply_list_fades(ClipModel& model, const TimeContext& time, ClipStageCounts& counts) {
-    for (std::uint16_t track : model.track_order) {
+void apply_list_fades(ClipModel& model, std::span<const std::uint16_t> tracks,
+                      const TimeContext& time, ClipStageCounts& counts) {
+    for (std::uint16_t track : tracks) {
         const std::int32_t li = model.list_index.count(track) ? model.list_index[track] : -1;
         if (li < 0) continue;
         const R10BlockRecord& list = model.list_records[static_cast<std::size_t>(li)];

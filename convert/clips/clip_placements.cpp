@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <set>
+#include <span>
 #include <string>
 #include <utility>
 
@@ -27,6 +28,8 @@ constexpr double kStackSlack = 0.01;
 constexpr double kLastBucketGap = 1e12;
 
 using Clips = std::vector<ClipRecord>;
+// The tracks a step works on: steps 3 to 7 and the fades take one track at a time.
+using Tracks = std::span<const std::uint16_t>;
 
 struct Context {
     const std::uint8_t* data = nullptr;
@@ -226,16 +229,25 @@ int stored_time_base(const R10BlockRecord& list) {
     return ticks ? 1 : 0;
 }
 
-// Step 3: whether each track counts ticks, and every clip start in seconds.
-void convert_starts(const Context& ctx, ClipModel& model) {
+// Whether the session's lists all name a tick time base, or none does.
+struct ListTimeBases {
+    bool all_ticks = false;
+    bool no_ticks = false;
+};
+
+ListTimeBases list_time_bases(const ClipModel& model) {
     const bool any_list = !model.lists.empty();
-    const bool all_ticks =
-        any_list && std::all_of(model.lists.begin(), model.lists.end(),
-                                [](const ClipListName& l) { return l.second_kind != 0; });
-    const bool no_ticks =
-        any_list && std::none_of(model.lists.begin(), model.lists.end(),
-                                 [](const ClipListName& l) { return l.second_kind != 0; });
-    for (std::uint16_t track : model.track_order) {
+    const auto ticks = [](const ClipListName& l) { return l.second_kind != 0; };
+    return {any_list && std::all_of(model.lists.begin(), model.lists.end(), ticks),
+            any_list && std::none_of(model.lists.begin(), model.lists.end(), ticks)};
+}
+
+// Step 3: whether each track counts ticks, and every clip start in seconds.
+void convert_starts(const Context& ctx, ClipModel& model, const ListTimeBases& bases,
+                    Tracks tracks) {
+    const bool all_ticks = bases.all_ticks;
+    const bool no_ticks = bases.no_ticks;
+    for (std::uint16_t track : tracks) {
         Clips& clips = model.main_clips[track];
         const std::int32_t li = list_of(model, track);
         const int stored = li >= 0 ? stored_time_base(model.list_records[li]) : -1;
@@ -271,8 +283,8 @@ void convert_starts(const Context& ctx, ClipModel& model) {
 
 // Step 4: with clip groups on the list, placements the walk read as clips but that the list
 // holds as group or fade placements are dropped.
-void drop_off_playlist(const Context& ctx, ClipModel& model) {
-    for (std::uint16_t track : model.track_order) {
+void drop_off_playlist(const Context& ctx, ClipModel& model, Tracks tracks) {
+    for (std::uint16_t track : tracks) {
         const std::int32_t li = list_of(model, track);
         if (li < 0) continue;
         const R10BlockRecord& list = model.list_records[li];
@@ -435,10 +447,10 @@ int* id_count(std::vector<ListedId>& ids, std::uint32_t id) {
 // placements the list does not hold are dropped, and the matched placements give the clips their
 // over flags, colour and lock. A track's list is held as one sorted list of its keys rather than
 // a tree per fact.
-void match_to_lists(const Context& ctx, ClipModel& model) {
+void match_to_lists(const Context& ctx, ClipModel& model, Tracks tracks) {
     std::vector<ListedKey> listed;
     std::vector<ListedId> per_id;
-    for (std::uint16_t track : model.track_order) {
+    for (std::uint16_t track : tracks) {
         const std::int32_t li = list_of(model, track);
         if (li < 0) continue;
         listed.clear();
@@ -516,19 +528,28 @@ void note_group_problem(const Context& ctx, const ClipModel& model, std::uint16_
     ctx.counts->clip_group_problem_tracks[model.output_tracks.at(track).name] += pieces;
 }
 
-// Step 6: every clip-group placement of a track's list, laid out flat as clips.
-void lay_out_clip_groups(Context& ctx, ClipModel& model) {
+// The session's clip groups and the lists of what they hold.
+struct ClipGroupSource {
     std::vector<RegionListEntry> groups;
     std::vector<RegionPlacementList> item_lists;
-    read_region_list(ctx.data, ctx.length, groups, item_lists, nullptr);
-    if (!groups.empty()) {
+};
+
+void read_clip_groups(const Context& ctx, ClipGroupSource& source) {
+    read_region_list(ctx.data, ctx.length, source.groups, source.item_lists, nullptr);
+    if (!source.groups.empty()) {
         // The regions' lengths tell which list is whose: read again with them, only for a
         // session that has clip groups at all.
         std::map<std::uint32_t, std::int64_t> lengths;
         for (const auto& [index, region] : ctx.regions) lengths[index] = region->length;
-        read_region_list(ctx.data, ctx.length, groups, item_lists, &lengths);
+        read_region_list(ctx.data, ctx.length, source.groups, source.item_lists, &lengths);
     }
+}
 
+// Step 6: every clip-group placement of a track's list, laid out flat as clips.
+void lay_out_clip_groups(Context& ctx, ClipModel& model, const ClipGroupSource& source,
+                         Tracks tracks) {
+    const std::vector<RegionListEntry>& groups = source.groups;
+    const std::vector<RegionPlacementList>& item_lists = source.item_lists;
     ClipGroupTables tables;
     tables.groups = &groups;
     tables.item_lists = &item_lists;
@@ -536,7 +557,7 @@ void lay_out_clip_groups(Context& ctx, ClipModel& model) {
     tables.sync_offsets = ctx.sync_matched ? &ctx.sync_samples : nullptr;
     const double rate = ctx.time.sample_rate;
 
-    for (std::uint16_t track : model.track_order) {
+    for (std::uint16_t track : tracks) {
         const std::int32_t li = list_of(model, track);
         if (li < 0) continue;
         const R10BlockRecord& list = model.list_records[li];
@@ -614,8 +635,8 @@ std::int64_t millisecond_of(double start) {
 
 // Step 7: of clips starting in the same millisecond, one plays: one that ends before the next
 // start (+ 0.01 s) over one that runs past it, the longer of two alike. The others are alternates.
-void separate_stacked_clips(const Context& ctx, ClipModel& model) {
-    for (std::uint16_t track : model.track_order) {
+void separate_stacked_clips(const Context& ctx, ClipModel& model, Tracks tracks) {
+    for (std::uint16_t track : tracks) {
         Clips& held = model.main_clips[track];
         sort_clips_by_start(held);
         // Mostly no two clips start in one millisecond: every clip plays, in the order it has.
@@ -696,15 +717,24 @@ void build_clip_placements(const std::uint8_t* data, std::size_t length,
     counts.unreadable_lists += static_cast<int>(unreadable);
     assign_lists(ctx, out);
     if (options.keep_fade_clips) take_in_fade_clips(ctx, out);
-    convert_starts(ctx, out);
-    drop_off_playlist(ctx, out);
+    const ListTimeBases bases = list_time_bases(out);
     // Fade references are told from clips by their ranges, so the ranges come first.
     if (!options.no_fades) read_ranges_262f(ctx.data, ctx.length, out.fade_ranges);
-    match_to_lists(ctx, out);
-    lay_out_clip_groups(ctx, out);
-    separate_stacked_clips(ctx, out);
-    // Without ranges every fade placement would read as a bad one: --no-fades applies none.
-    if (!options.no_fades) apply_list_fades(out, ctx.time, counts);
+    ClipGroupSource clip_groups;
+    read_clip_groups(ctx, clip_groups);
+    // Each track's clips go through steps 3 to 7 and the fades at once: in a session of hundreds
+    // of thousands of clips, one track's stay in the cache from step to step, where a pass of
+    // each step over all of them would fetch every clip from memory again.
+    for (const std::uint16_t& track : out.track_order) {
+        const Tracks one(&track, 1);
+        convert_starts(ctx, out, bases, one);
+        drop_off_playlist(ctx, out, one);
+        match_to_lists(ctx, out, one);
+        lay_out_clip_groups(ctx, out, clip_groups, one);
+        separate_stacked_clips(ctx, out, one);
+        // Without ranges every fade placement would read as a bad one: --no-fades applies none.
+        if (!options.no_fades) apply_list_fades(out, one, ctx.time, counts);
+    }
 }
 
 void refresh_output_clips(ClipModel& model) {
