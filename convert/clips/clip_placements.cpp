@@ -455,6 +455,9 @@ void match_to_lists(const Context& ctx, ClipModel& model, Tracks tracks) {
         if (li < 0) continue;
         listed.clear();
         per_id.clear();
+        // Room at once for a key and an id an entry: the steps take one track at a time.
+        listed.reserve(model.list_records[li].ids.size());
+        per_id.reserve(model.list_records[li].ids.size());
         list_keys(model.list_records[li], model.fade_ranges.size(), listed, per_id);
         if (per_id.empty()) continue;
 
