@@ -9,6 +9,7 @@
 
 #include "model/curves.h"
 #include "util/rare_list.h"
+#include "util/rare_record.h"
 #include "util/shared_text.h"
 
 struct StretchMarker {
@@ -22,51 +23,59 @@ struct ClipEffectValue {
     double value = 0.0;
 };
 
+// What few clips set: a play rate, gain, pitch, pan, a sync point, a clip group, warp markers, a
+// gain line, Clip Effects, Melodyne. Held out of line by the clips that set any of it.
+struct ClipRareFields {
+    double playrate = 1.0;
+    double gain_db = 0.0;
+    double pitch = 0.0;        // semitones
+    double pan = 0.0;          // -1.0 / +1.0 inside a merged split stereo track
+    double snap_offset = 0.0;  // the sync point inside the clip
+    SharedText group_name;     // the clip group it came out of, else empty
+    RareList<StretchMarker> stretch_markers;
+    RareList<CurvePoint> gain_points;
+    RareList<ClipEffectValue> clip_effects;
+    std::int32_t ara_index = -1;  // the clip's Melodyne record; -1: none
+    std::uint8_t stretched = 0;
+    std::uint8_t has_gain = 0;
+    std::uint8_t phase_invert = 0;
+};
+
 // One clip. Lists of clips are ordered by ascending start with an unstable sort. A session holds
-// hundreds of thousands: the rarely filled lists hold nothing until filled, and the small fields
-// stand together at the end, where they pad least.
+// hundreds of thousands: the fields most clips leave at their defaults are read through `rare`
+// (`rare.get()` gives the defaults when the clip holds none, `rare.edit()` makes them), and the
+// small fields stand together at the end, where they pad least.
 struct ClipRecord {
     // The track region's stored start: samples, or ticks + 10^12 of which the clip stages use
     // the low 32 bits; all bits set for a clip taken out of a clip group.
     std::uint64_t raw_start = 0;
     std::uint64_t source_offset_samples = 0;
-    std::uint64_t ordinal = 0;  // running number on its track, in track-region order
-    double start = 0.0;         // the sort key
+    double start = 0.0;  // the sort key
     double length = 0.0;
     double source_offset = 0.0;
-    // Held once per region, file and clip group, whatever the number of clips.
-    SharedText name;
-    SharedText file_name;   // the audio file's name without folders
-    SharedText group_name;  // the clip group it came out of, else empty
-    double playrate = 1.0;
     double fade_in_length = 0.0;
     double fade_out_length = 0.0;
-    double gain_db = 0.0;
-    double pitch = 0.0;  // semitones
-    RareList<StretchMarker> stretch_markers;
-    RareList<CurvePoint> gain_points;
-    double pan = 0.0;  // -1.0 / +1.0 inside a merged split stereo track
-    double snap_offset = 0.0;
-    RareList<ClipEffectValue> clip_effects;
-    // Snapshot taken before loops and overlaps change the clip.
-    double saved_source_offset = 0.0;
-    double saved_length = -1.0;
-    double saved_start = 0.0;
+    // Held once per region and file, whatever the number of clips.
+    SharedText name;
+    SharedText file_name;  // the audio file's name without folders
+    RareRecord<ClipRareFields> rare;
     std::uint32_t region_index = 0;  // the SessionRegion the clip plays
     std::int32_t colour_index = -2;  // -2: none
-    std::int32_t ara_index = -1;     // the clip's Melodyne record; -1: none
-    float fade_in_shape = 0.0F;      // 0, 1 or 5 (S-curve), REAPER's shapes: exact as floats
-    float fade_out_shape = 0.0F;
+    std::uint8_t fade_in_shape = 0;  // 0, 1 or 5 (S-curve): REAPER's shapes
+    std::uint8_t fade_out_shape = 0;
     std::uint8_t muted = 0;
     std::uint8_t whole_file = 0;
     std::uint8_t crossfaded = 0;
-    std::uint8_t stretched = 0;
     std::uint8_t over_next = 0;
     std::uint8_t over_previous = 0;
-    std::uint8_t has_gain = 0;
     std::uint8_t locked = 0;
-    std::uint8_t phase_invert = 0;
 };
+// A clip-dense session holds half a million clips at the clip stage's peak: each byte here is half
+// a megabyte there. A clip that sets rare fields adds their record and its heap header (16 bytes
+// at most), and still costs less than the 208 bytes a clip took with every field inline.
+static_assert(sizeof(ClipRecord) <= 96, "ClipRecord grew: the clip-dense peak grows with it");
+static_assert(sizeof(ClipRecord) + sizeof(ClipRareFields) + 16 <= 208,
+              "a clip with rare fields would cost more than one with every field inline");
 
 // An alternate playlist or a lane of a track.
 struct ClipLane {

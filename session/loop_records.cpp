@@ -1,5 +1,6 @@
 #include "session/loop_records.h"
 
+#include "session/block_index.h"
 #include "session/clip_lists.h"
 #include "session/nesting_bound.h"
 #include "session/scan.h"
@@ -16,6 +17,11 @@ void read_loop_records(const std::uint8_t* data, std::size_t length, std::vector
     out.clear();
     const SessionBytes bytes = session_bytes(data, length);
     if (length < 23) return;
+    // A session without loop blocks, as the installed index tells at once, has no placement to
+    // search for one.
+    if (const BlockIndex* index = installed_block_index();
+        index != nullptr && index->covers(bytes) && index->positions(kLoopType).empty())
+        return;
     NestingBound nesting;
     scan_blocks(bytes, kPlacementType, length - 14, [&](const BlockHeader& placement) {
         const std::size_t p = static_cast<std::size_t>(placement.position);

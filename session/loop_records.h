@@ -15,6 +15,7 @@ struct LoopRecord {
     std::uint64_t second_value = 0;
     std::uint16_t parent_type = 0;  // content type of the block 9 bytes before; 0 when none
     std::uint8_t known_shape = 0;   // the child's size is 59; else the four values stay 0
+    friend bool operator==(const LoopRecord&, const LoopRecord&) = default;
 };
 
 // Every placement (high byte 0, size above 15, fits) at positions 9 to length - 14 that holds a

@@ -124,9 +124,9 @@ TEST_F(ClipEffects, TakeChainSitsAfterTheSourceAndBeforeTheGainEnvelope) {
     clip.file_name = "Vox.wav";
     clip.start = 1.0;
     clip.length = 4.0;
-    clip.clip_effects = {{"EQ Low Gain", 0.625}};
-    clip.has_gain = 1;
-    clip.gain_points = {{0.0, 0.0}, {96000.0, -6.0}};
+    clip.rare.edit().clip_effects = {{"EQ Low Gain", 0.625}};
+    clip.rare.edit().has_gain = 1;
+    clip.rare.edit().gain_points = {{0.0, 0.0}, {96000.0, -6.0}};
     ItemWriteContext context;
     const std::string text = writer_test::capture(
         [&](std::FILE* f) { write_audio_item(f, clip, "Track", ItemLane{}, {}, context); });

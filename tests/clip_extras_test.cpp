@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "block_builder.h"
 #include "convert/clips/clip_overlaps.h"
@@ -74,11 +77,11 @@ TEST(ClipExtras, ClipEffectsChangesAndPolarity) {
         ClipModel m = model_of({clip("a", 0.0, 1.0)});
         apply_clip_extras(in, m, out);
         const ClipRecord& a = m.main_clips[0][0];
-        EXPECT_EQ(!a.clip_effects.empty(), c.effects);
+        EXPECT_EQ(!a.rare.get().clip_effects.empty(), c.effects);
         if (c.effects) {
-            EXPECT_EQ(a.clip_effects.size(), c.params.size());
+            EXPECT_EQ(a.rare.get().clip_effects.size(), c.params.size());
         }
-        EXPECT_EQ(a.phase_invert, c.phase ? 1 : 0);
+        EXPECT_EQ(a.rare.get().phase_invert, c.phase ? 1 : 0);
         EXPECT_EQ(out.phase_inversions, c.phase ? 1 : 0);
         EXPECT_EQ(out.clip_effects_clips.size(), c.effects ? 1u : 0u);
     }
@@ -96,10 +99,55 @@ TEST(ClipExtras, PitchKeepsOnlyATransposition) {
     ClipModel m = model_of({clip("up", 0.0, 1.0), clip("nan", 2.0, 1.0), clip("far", 4.0, 1.0),
                             clip("denormal", 6.0, 1.0)});
     apply_clip_extras(in, m, out);
-    EXPECT_EQ(m.main_clips[0][0].pitch, 3.0);
-    for (std::size_t i = 1; i < 4; ++i) EXPECT_EQ(m.main_clips[0][i].pitch, 0.0) << i;
+    EXPECT_EQ(m.main_clips[0][0].rare.get().pitch, 3.0);
+    // A rejected value sets nothing: the clip holds no rare fields.
+    for (std::size_t i = 1; i < 4; ++i) EXPECT_FALSE(m.main_clips[0][i].rare.held()) << i;
     EXPECT_EQ(out.pitched_clips, 1);
     EXPECT_EQ(out.rejected_pitches, 3);
+}
+
+namespace {
+
+// "Take 0" to "Take 999", ordered as the pitch reader orders names: shorter first, then by bytes.
+const std::vector<std::string> kPitchNames = [] {
+    std::vector<std::string> names;
+    for (int i = 0; i < 1000; ++i) names.push_back("Take " + std::to_string(i));
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return a.size() != b.size() ? a.size() < b.size() : a < b;
+    });
+    return names;
+}();
+
+}  // namespace
+
+// Among many names, each clip finds its own name's value, and a name the list lacks (a prefix
+// of a listed one, one longer, an empty one) finds none.
+TEST(ClipExtras, EachClipFindsItsNamesPitchAmongMany) {
+    ClipExtras out;
+    ClipExtrasInput in = no_files();
+    for (std::size_t i = 0; i < kPitchNames.size(); ++i)
+        in.pitches.push_back({kPitchNames[i], 1.0 + static_cast<double>(i % 40)});
+    std::vector<ClipRecord> clips;
+    for (std::size_t i = 0; i < kPitchNames.size(); i += 7)
+        clips.push_back(clip(kPitchNames[i], static_cast<double>(i), 0.5));
+    for (const char* name : {"Take", "Take 1000", "Take 10000", ""})
+        clips.push_back(clip(name, 2000.0, 0.5));
+    ClipModel m = model_of(clips);
+    apply_clip_extras(in, m, out);
+    int pitched = 0;
+    for (const ClipRecord& c : m.main_clips[0]) {
+        const auto listed = std::find(kPitchNames.begin(), kPitchNames.end(), c.name.str());
+        if (listed == kPitchNames.end()) {
+            EXPECT_FALSE(c.rare.held()) << c.name.str();
+            continue;
+        }
+        const auto i = static_cast<std::size_t>(listed - kPitchNames.begin());
+        EXPECT_EQ(c.rare.get().pitch, 1.0 + static_cast<double>(i % 40)) << c.name.str();
+        ++pitched;
+    }
+    EXPECT_EQ(pitched, 143);
+    EXPECT_EQ(out.pitched_clips, 143);
+    EXPECT_EQ(out.rejected_pitches, 0);
 }
 
 TEST(ClipExtras, WarpStretchesAndItsMarkersFollowAHeadCut) {
@@ -112,33 +160,33 @@ TEST(ClipExtras, WarpStretchesAndItsMarkersFollowAHeadCut) {
     ClipModel m = model_of({clip("w", 0.0, 2.0)});
     apply_clip_extras(in, m, out);
     ClipRecord w = m.main_clips[0][0];
-    EXPECT_EQ(w.stretched, 1);
+    EXPECT_EQ(w.rare.get().stretched, 1);
     EXPECT_NEAR(w.length, 4.0, 1e-9);
-    EXPECT_NEAR(w.playrate, 0.5, 1e-9);
-    ASSERT_EQ(w.stretch_markers.size(), 3u);
-    EXPECT_NEAR(w.stretch_markers[1].item_time, 1.0, 1e-9);
-    EXPECT_NEAR(w.stretch_markers[1].source_position, 1.0, 1e-9);
-    EXPECT_NEAR(w.stretch_markers[2].item_time, 4.0, 1e-9);
-    EXPECT_NEAR(w.stretch_markers[2].source_position, 2.0, 1e-9);
+    EXPECT_NEAR(w.rare.get().playrate, 0.5, 1e-9);
+    ASSERT_EQ(w.rare.get().stretch_markers.size(), 3u);
+    EXPECT_NEAR(w.rare.get().stretch_markers[1].item_time, 1.0, 1e-9);
+    EXPECT_NEAR(w.rare.get().stretch_markers[1].source_position, 1.0, 1e-9);
+    EXPECT_NEAR(w.rare.get().stretch_markers[2].item_time, 4.0, 1e-9);
+    EXPECT_NEAR(w.rare.get().stretch_markers[2].source_position, 2.0, 1e-9);
     EXPECT_EQ(out.stretched_clips, 1);
 
     // A head cut 2.5 s in: the markers start at the source position at the cut.
     cut_clip_head(w, 2.5, kRate);
-    ASSERT_FALSE(w.stretch_markers.empty());
-    EXPECT_NEAR(w.stretch_markers[0].item_time, 0.0, 1e-9);
-    EXPECT_NEAR(w.stretch_markers[0].source_position, 1.5, 1e-9);
+    ASSERT_FALSE(w.rare.get().stretch_markers.empty());
+    EXPECT_NEAR(w.rare.get().stretch_markers[0].item_time, 0.0, 1e-9);
+    EXPECT_NEAR(w.rare.get().stretch_markers[0].source_position, 1.5, 1e-9);
     EXPECT_NEAR(w.source_offset, 1.5, 1e-9);
-    EXPECT_NEAR(w.stretch_markers.back().item_time, 1.5, 1e-9);
+    EXPECT_NEAR(w.rare.get().stretch_markers.back().item_time, 1.5, 1e-9);
 
     // A ratio of 1.0005 keeps length and rate; the inner point still gives markers.
     ClipExtras near_one;
     in.warps["w"] = {{0.0, 0.0}, {0.5 * tick, 0.5 * kRate}, {2.001 * tick, 2.0 * kRate}};
     ClipModel n = model_of({clip("w", 0.0, 2.0)});
     apply_clip_extras(in, n, near_one);
-    EXPECT_EQ(n.main_clips[0][0].stretched, 0);
+    EXPECT_EQ(n.main_clips[0][0].rare.get().stretched, 0);
     EXPECT_EQ(n.main_clips[0][0].length, 2.0);
-    EXPECT_EQ(n.main_clips[0][0].playrate, 1.0);
-    EXPECT_EQ(n.main_clips[0][0].stretch_markers.size(), 3u);
+    EXPECT_EQ(n.main_clips[0][0].rare.get().playrate, 1.0);
+    EXPECT_EQ(n.main_clips[0][0].rare.get().stretch_markers.size(), 3u);
 
     // Falling sample positions are rejected and counted, nothing changes.
     ClipExtras bad;
@@ -146,7 +194,7 @@ TEST(ClipExtras, WarpStretchesAndItsMarkersFollowAHeadCut) {
     ClipModel b = model_of({clip("w", 0.0, 2.0)});
     apply_clip_extras(in, b, bad);
     EXPECT_EQ(b.main_clips[0][0].length, 2.0);
-    EXPECT_TRUE(b.main_clips[0][0].stretch_markers.empty());
+    EXPECT_TRUE(b.main_clips[0][0].rare.get().stretch_markers.empty());
     EXPECT_EQ(bad.rejected_warps, 1);
 
     // A trim 12 s into its take, whose warp map counts from the slice 10 s in: its offset is
@@ -160,8 +208,8 @@ TEST(ClipExtras, WarpStretchesAndItsMarkersFollowAHeadCut) {
     trim.source_offset_samples = static_cast<std::uint32_t>(12.0 * kRate);
     ClipModel t = model_of({trim});
     apply_clip_extras(in, t, slice);
-    ASSERT_EQ(t.main_clips[0][0].stretch_markers.size(), 3u);
-    EXPECT_NEAR(t.main_clips[0][0].stretch_markers[1].item_time, 1.0, 1e-9);
+    ASSERT_EQ(t.main_clips[0][0].rare.get().stretch_markers.size(), 3u);
+    EXPECT_NEAR(t.main_clips[0][0].rare.get().stretch_markers[1].item_time, 1.0, 1e-9);
     EXPECT_EQ(slice.stretch_marker_clips, 1);
     EXPECT_EQ(slice.warped_from_slice, 1);
     EXPECT_EQ(near_one.warped_from_slice, 0);
@@ -189,13 +237,13 @@ TEST(ClipExtras, RateCorrectionOnlyFor44k1Against48k) {
     ClipModel m = model_of(track(0.91875));
     apply_clip_extras(no_files(), m, out);
     EXPECT_NEAR(m.main_clips[0][0].length, 2.0, 1e-9);
-    EXPECT_EQ(m.main_clips[0][0].playrate, 0.91875);
+    EXPECT_EQ(m.main_clips[0][0].rare.get().playrate, 0.91875);
     EXPECT_EQ(out.rate_corrected_clips, 6);
     ClipExtrasInput off = no_files();
     off.no_stretch = true;
     ClipModel kept = model_of(track(0.91875));
     apply_clip_extras(off, kept, out);
-    EXPECT_EQ(kept.main_clips[0][0].playrate, 1.0);
+    EXPECT_EQ(kept.main_clips[0][0].rare.get().playrate, 1.0);
 }
 
 namespace {
@@ -248,7 +296,7 @@ TEST(ClipExtras, LoopsRepeatOrAreNamed) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ClipRecord one = looped;
-        one.playrate = c.playrate;
+        one.rare.edit().playrate = c.playrate;
         ClipExtras notes;
         ClipExtrasInput n = no_files();
         n.loops = {loop(one, c.kind, c.count, 0, c.holder)};
@@ -309,8 +357,8 @@ TEST(ClipExtras, MelodyneRecordsTieClipsAndNamesThatAreNotFilesOpenNothing) {
     ClipExtras out;
     ClipModel m = model_of({clip("a", 0.0, 1.0), clip("b", 2.0, 1.0)});
     apply_clip_extras(in, m, out);
-    EXPECT_EQ(m.main_clips[0][0].ara_index, 0);
-    EXPECT_EQ(m.main_clips[0][1].ara_index, -1);
+    EXPECT_EQ(m.main_clips[0][0].rare.get().ara_index, 0);
+    EXPECT_EQ(m.main_clips[0][1].rare.get().ara_index, -1);
     EXPECT_TRUE(out.archives.empty());
     EXPECT_EQ(out.ara_usable, (std::vector<std::uint8_t>{0, 0}));
     EXPECT_EQ(out.ara_notes,
@@ -322,7 +370,7 @@ TEST(ClipExtras, MelodyneRecordsTieClipsAndNamesThatAreNotFilesOpenNothing) {
     ClipModel again = model_of({clip("a", 0.0, 1.0)});
     apply_clip_extras(in, again, off);
     EXPECT_TRUE(off.ara_notes.empty());
-    EXPECT_EQ(again.main_clips[0][0].ara_index, 0);
+    EXPECT_EQ(again.main_clips[0][0].rare.get().ara_index, 0);
 }
 
 // The program on a whole session: a clip transposed by three semitones plays at its own rate.

@@ -162,7 +162,7 @@ TEST(ClipPlacements, ASyncPointPlacesTheClipEarlierButNotBeforeZero) {
     s.build();
     ASSERT_EQ(s.clips(0).size(), 2u);
     EXPECT_EQ(s.clips(0)[0].start, 0.0);
-    EXPECT_DOUBLE_EQ(s.clips(0)[0].snap_offset, 0.1);
+    EXPECT_DOUBLE_EQ(s.clips(0)[0].rare.get().snap_offset, 0.1);
     EXPECT_DOUBLE_EQ(s.clips(0)[1].start, 1.9);
     EXPECT_EQ(s.counts.sync_point_clips, 2);
 
@@ -248,6 +248,40 @@ TEST(ClipPlacements, EachListedPlacementGoesToOneClipTheNearestFirst) {
     s.expect_balanced();
 }
 
+// A clip takes the listed placement of its region within 64 of its start. A list stores 48-bit
+// positions: a clip start near the top of 64 bits, as a negative one reads, reaches none.
+TEST(ClipPlacements, AClipTakesAPlacementWithin64OfItsStart) {
+    constexpr std::uint64_t kTop = std::numeric_limits<std::uint64_t>::max();
+    constexpr std::uint64_t kListTop = (std::uint64_t{1} << 48) - 1;
+    const struct {
+        std::uint64_t clip;
+        std::uint64_t listed;
+        std::int32_t colour;  // what the clip takes; -2: the listed one is not its
+    } cases[] = {
+        {1000, 980, 4},
+        {1000, 1064, 4},
+        {1000, 1065, -2},
+        {kListTop - 10, kListTop, 4},
+        {kListTop, kListTop - 64, 4},
+        {kTop - 10, kListTop, -2},
+        {kTop, 0, -2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.clip << " listed at " << c.listed);
+        Session s;
+        s.region(0, 48000);
+        s.place(0, "A", 0, c.clip);
+        TestPlacement listed = clip_at(0, c.listed);
+        listed.value = 4;
+        s.bytes = clip_list("A", {listed});
+        s.build();
+        // The list counts one clip of the region: the clip keeps its place either way.
+        ASSERT_EQ(s.clips(0).size(), 1u);
+        EXPECT_EQ(s.clips(0)[0].colour_index, c.colour);
+        EXPECT_TRUE(s.counts.outside_playlist.empty());
+    }
+}
+
 TEST(ClipPlacements, FadeReferencesReadAsClipsAreDroppedUnlessKept) {
     // A clip of region 0 stands where the list holds only a fade placement of range 0.
     Session s;
@@ -306,6 +340,32 @@ TEST(ClipPlacements, FadesBindToEdgesWithinFiveMilliseconds) {
             EXPECT_EQ(c.kind == 3 ? clip.fade_in_shape : clip.fade_out_shape, 1.0);
         }
     }
+}
+
+// A list's fades bind to their clips in whatever order the list holds them: here the fade-ins
+// stride through the track and the fade-outs run backwards.
+TEST(ClipPlacements, FadesBindInAnyOrderOfTheList) {
+    constexpr std::uint64_t kClips = 30;
+    Session s;
+    s.region(0, 48000);
+    std::vector<TestPlacement> listed;
+    for (std::uint64_t k = 0; k < kClips; ++k) {
+        s.place(0, "A", 0, k * 96000);
+        listed.push_back(clip_at(0, k * 96000));
+    }
+    for (std::uint64_t k = 0; k < kClips; ++k)
+        listed.push_back(fade_at(0, (k * 7 % kClips) * 96000));
+    for (std::uint64_t k = kClips; k-- > 0;) listed.push_back(fade_at(1, k * 96000 + 48000));
+    s.bytes = fade_range(3, 0, 4800, 1) + fade_range(2, 4800, 4800, 1) + clip_list("A", listed);
+    s.build();
+    ASSERT_EQ(s.clips(0).size(), kClips);
+    for (const ClipRecord& clip : s.clips(0)) {
+        EXPECT_DOUBLE_EQ(clip.fade_in_length, 0.1) << clip.start;
+        EXPECT_DOUBLE_EQ(clip.fade_out_length, 0.1) << clip.start;
+    }
+    EXPECT_EQ(s.counts.fade_ins, static_cast<int>(kClips));
+    EXPECT_EQ(s.counts.fade_outs, static_cast<int>(kClips));
+    EXPECT_EQ(s.counts.unmatched_fades, 0);
 }
 
 TEST(ClipPlacements, CrossfadesExtendBothClipsWhereTheSourceAllows) {
@@ -467,6 +527,8 @@ TEST(ClipOverlaps, TheWaysASessionPlaysOverlappingClips) {
         EXPECT_EQ(counts.trimmed_heads, c.trimmed) << c.what;
         EXPECT_EQ(counts.muted_covered, c.muted) << c.what;
         EXPECT_EQ(counts.silenced_tails, c.silenced) << c.what;
+        // Cutting a clip that sets no rare field leaves it holding none.
+        EXPECT_FALSE(clips[0].rare.held() || clips[1].rare.held()) << c.what;
     }
 }
 
@@ -477,10 +539,11 @@ TEST(ClipOverlaps, HeadCutsMoveTheSourceByTheStretchMarkers) {
     ClipRecord stretched = clip_at_time(0.5, 2.0);
     stretched.source_offset = 10.0;
     stretched.fade_in_length = 0.2;
-    stretched.stretch_markers = {{0.0, 10.0}, {1.0, 10.5}, {2.0, 11.0}};
+    stretched.rare.edit().snap_offset = 0.75;
+    stretched.rare.edit().stretch_markers = {{0.0, 10.0}, {1.0, 10.5}, {2.0, 11.0}};
     ClipRecord plain = clip_at_time(0.5, 2.0);
     plain.source_offset = 10.0;
-    plain.playrate = 2.0;
+    plain.rare.edit().playrate = 2.0;
     for (const ClipRecord& second : {stretched, plain}) {
         ClipModel model = model_of({first, second});
         model.sample_rate = 48000.0;
@@ -490,32 +553,33 @@ TEST(ClipOverlaps, HeadCutsMoveTheSourceByTheStretchMarkers) {
         EXPECT_DOUBLE_EQ(cut.start, 1.0);
         EXPECT_DOUBLE_EQ(cut.length, 1.5);
         EXPECT_EQ(cut.whole_file, 0);
-        if (second.stretch_markers.empty()) {
+        if (second.rare.get().stretch_markers.empty()) {
             EXPECT_DOUBLE_EQ(cut.source_offset, 11.0);  // 0.5 s at play rate 2
             continue;
         }
         EXPECT_DOUBLE_EQ(cut.source_offset, 10.25);
         EXPECT_EQ(cut.source_offset_samples, 492000u);
         EXPECT_EQ(cut.fade_in_length, 0.0);
-        ASSERT_EQ(cut.stretch_markers.size(), 3u);
-        EXPECT_DOUBLE_EQ(cut.stretch_markers[0].item_time, 0.0);
-        EXPECT_DOUBLE_EQ(cut.stretch_markers[0].source_position, 10.25);
-        EXPECT_DOUBLE_EQ(cut.stretch_markers[1].item_time, 0.5);
-        EXPECT_DOUBLE_EQ(cut.stretch_markers[1].source_position, 10.5);
+        EXPECT_DOUBLE_EQ(cut.rare.get().snap_offset, 0.25);  // the sync point moves with the head
+        ASSERT_EQ(cut.rare.get().stretch_markers.size(), 3u);
+        EXPECT_DOUBLE_EQ(cut.rare.get().stretch_markers[0].item_time, 0.0);
+        EXPECT_DOUBLE_EQ(cut.rare.get().stretch_markers[0].source_position, 10.25);
+        EXPECT_DOUBLE_EQ(cut.rare.get().stretch_markers[1].item_time, 0.5);
+        EXPECT_DOUBLE_EQ(cut.rare.get().stretch_markers[1].source_position, 10.5);
     }
 }
 
 TEST(ClipOverlaps, ACutTailEndsItsStretchMarkersThere) {
     ClipRecord first = clip_at_time(0.0, 1.0);
-    first.stretch_markers = {{0.0, 0.0}, {1.0, 2.0}};
+    first.rare.edit().stretch_markers = {{0.0, 0.0}, {1.0, 2.0}};
     ClipModel model = model_of({first, clip_at_time(0.5, 1.0)});
     ClipStageCounts counts;
     resolve_clip_overlaps(model, counts);
     const ClipRecord& cut = model.output_tracks[0].clips[0];
     EXPECT_DOUBLE_EQ(cut.length, 0.5);
-    ASSERT_EQ(cut.stretch_markers.size(), 2u);
-    EXPECT_DOUBLE_EQ(cut.stretch_markers[1].item_time, 0.5);
-    EXPECT_DOUBLE_EQ(cut.stretch_markers[1].source_position, 1.0);
+    ASSERT_EQ(cut.rare.get().stretch_markers.size(), 2u);
+    EXPECT_DOUBLE_EQ(cut.rare.get().stretch_markers[1].item_time, 0.5);
+    EXPECT_DOUBLE_EQ(cut.rare.get().stretch_markers[1].source_position, 1.0);
 }
 
 // --- Clip groups
@@ -709,7 +773,7 @@ TEST(ClipPlacements, ClipGroupPlacementsAreLaidOutFlat) {
         EXPECT_DOUBLE_EQ(clip.start, 2.0 + static_cast<double>(i));
         EXPECT_DOUBLE_EQ(clip.length, 1.0);
         EXPECT_EQ(clip.raw_start, kGroupClip);
-        EXPECT_EQ(clip.group_name, "Grp");
+        EXPECT_EQ(clip.rare.get().group_name, "Grp");
     }
     EXPECT_EQ(s.counts.group_references_dropped, 1);
     EXPECT_EQ(s.counts.clip_groups, 1);

@@ -90,23 +90,24 @@ TEST_F(ItemWriter, PlainClipGolden) {
 TEST_F(ItemWriter, FullClipGolden) {
     settings.sample_rate = 48000.0;
     ClipRecord c = plain_clip("Vox \"take\" 2", 10.0, 4.0);
-    c.snap_offset = 0.25;
+    ClipRareFields& rare = c.rare.edit();
+    rare.snap_offset = 0.25;
     c.fade_in_length = 0.5;
-    c.fade_in_shape = 1.0;
+    c.fade_in_shape = 1;
     c.fade_out_length = 0.125;
-    c.fade_out_shape = 5.0;
+    c.fade_out_shape = 5;
     c.muted = 1;
     c.locked = 1;
     c.source_offset = 3.0;
     c.colour_index = 25;
-    c.playrate = 0.5;
-    c.pitch = -2.5;
-    c.has_gain = 1;
-    c.gain_db = -6.0;
-    c.pan = -1.0;
-    c.phase_invert = 1;
+    rare.playrate = 0.5;
+    rare.pitch = -2.5;
+    rare.has_gain = 1;
+    rare.gain_db = -6.0;
+    rare.pan = -1.0;
+    rare.phase_invert = 1;
     // Source samples: 2 s and 5 s into the file, that is -1 s and 2 s into the item.
-    c.gain_points = {{96000.0, 0.0}, {240000.0, -12.0}};
+    rare.gain_points = {{96000.0, 0.0}, {240000.0, -12.0}};
     context_.dark_theme = false;
 
     EXPECT_EQ(item(c, ItemLane{1, 2}),
@@ -155,15 +156,15 @@ TEST_F(ItemWriter, SnapOffsetOnlyStrictlyInsideTheClip) {
                  {3.0, "SNAPOFFS 0"},   {0.0, "SNAPOFFS 0"}, {NAN, "SNAPOFFS 0"}};
     for (const Case& c : cases) {
         ClipRecord clip = plain_clip();
-        clip.snap_offset = c.snap;
+        clip.rare.edit().snap_offset = c.snap;
         EXPECT_TRUE(has_line(item(clip), std::string("      ") + c.line)) << c.snap;
     }
 }
 
 TEST_F(ItemWriter, StretchMarkers) {
     ClipRecord two = plain_clip();
-    two.playrate = 0.8;
-    two.stretch_markers = {{0.0, 0.0}, {2.0, 1.6}};
+    two.rare.edit().playrate = 0.8;
+    two.rare.edit().stretch_markers = {{0.0, 0.0}, {2.0, 1.6}};
     const std::string text = item(two);
     EXPECT_EQ(text.find("SM"), std::string::npos);
     EXPECT_TRUE(has_line(text, "      PLAYRATE 0.800000000 1 0.000000 -1 0 0.0025"));
@@ -171,8 +172,9 @@ TEST_F(ItemWriter, StretchMarkers) {
     // Thirty markers: 1 to 28 on the first line, 29 and 30 on the second; the markers carry the
     // timing, so the rate is 1.
     ClipRecord thirty = plain_clip();
-    thirty.playrate = 0.8;
-    for (int i = 0; i < 30; ++i) thirty.stretch_markers.push_back({i * 0.0625, i * 0.05});
+    thirty.rare.edit().playrate = 0.8;
+    for (int i = 0; i < 30; ++i)
+        thirty.rare.edit().stretch_markers.push_back({i * 0.0625, i * 0.05});
     const std::string marked = item(thirty);
     EXPECT_TRUE(has_line(marked, "      PLAYRATE 1.000000000 1 0.000000 -1 0 0.0025"));
     const std::size_t first = marked.find("      SM ");
@@ -211,10 +213,11 @@ TEST_F(ItemWriter, TakeVolumeAndPanOnlyWhenTheyChangeSomething) {
     };
     for (const Case& c : cases) {
         ClipRecord clip = plain_clip();
-        clip.has_gain = c.has_gain;
-        clip.gain_db = c.gain;
-        clip.pan = c.pan;
-        clip.phase_invert = c.invert;
+        ClipRareFields& rare = clip.rare.edit();
+        rare.has_gain = c.has_gain;
+        rare.gain_db = c.gain;
+        rare.pan = c.pan;
+        rare.phase_invert = c.invert;
         EXPECT_TRUE(has_line(item(clip), c.line)) << c.line;
     }
 }
@@ -241,7 +244,7 @@ TEST_F(ItemWriter, ClipGainEnvelopeKeepsTheItemsPartOfTheLine) {
     for (const Case& c : cases) {
         ClipRecord clip = plain_clip("Clip", 0.0, 4.0);
         clip.source_offset = 10.0;
-        clip.gain_points = c.stored;
+        clip.rare.edit().gain_points = c.stored;
         const std::vector<CurvePoint> got = clip_gain_envelope(clip, 1000.0);
         ASSERT_EQ(got.size(), c.expected.size()) << c.what;
         for (std::size_t i = 0; i < got.size(); ++i) {
@@ -253,11 +256,11 @@ TEST_F(ItemWriter, ClipGainEnvelopeKeepsTheItemsPartOfTheLine) {
     // What the item gets: a single point writes no envelope, a held level a flat one.
     settings.sample_rate = 1000.0;
     ClipRecord single = plain_clip("Clip", 0.0, 4.0);
-    single.gain_points = {{1000, -3}};
+    single.rare.edit().gain_points = {{1000, -3}};
     EXPECT_EQ(item(single).find("VOLENV"), std::string::npos);
     ClipRecord before = single;
     before.source_offset = 10.0;
-    before.gain_points = {{1000, -6}, {2000, -6}};
+    before.rare.edit().gain_points = {{1000, -6}, {2000, -6}};
     const std::string text = item(before);
     EXPECT_TRUE(has_line(text, "        PT 0.0000000000 0.501187234 0"));
     EXPECT_TRUE(has_line(text, "        PT 4.0000000000 0.501187234 0"));

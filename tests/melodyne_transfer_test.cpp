@@ -344,8 +344,9 @@ class MelodyneTakes : public writer_test::WriterTest {
                 clip.name = k == 0 ? "Vox" : "Gtr";
                 clip.file_name = k == 0 ? "sub/Vox.wav" : "Gtr.wav";
                 clip.length = 1.0;
-                clip.ara_index = k;
-                if (clip_effects && k == 0) clip.clip_effects = {{"EQ Low Gain", 0.625}};
+                clip.rare.edit().ara_index = k;
+                if (clip_effects && k == 0)
+                    clip.rare.edit().clip_effects = {{"EQ Low Gain", 0.625}};
                 write_audio_item(file, clip, "Track", ItemLane{}, ItemTrackInput{},
                                  ItemWriteContext{});
             }

@@ -87,24 +87,24 @@ TEST(MixerWiring, ClipGainOntoClips) {
     clips[0].name = "static";
     clips[1].name = "line";
     clips[2].name = "grouped";
-    clips[2].group_name = "Group";
+    clips[2].rare.edit().group_name = "Group";
     clips[3].name = "line";
-    clips[3].group_name = "Group";
+    clips[3].rare.edit().group_name = "Group";
     const std::map<std::string, double> gains = {{"static", -6.0}, {"line", -6.0}, {"Group", 3.0}};
     const std::map<std::string, GainCurve> lines = {{"line", {{0, -6.0}, {44100, 0.0}}},
                                                     {"Group", {{0, 3.0}, {10, 0.0}}}};
     const ClipGainCounts counts = apply_clip_gain(gains, lines, model);
-    EXPECT_EQ(clips[0].has_gain, 1);
-    EXPECT_EQ(clips[0].gain_db, -6.0);
-    EXPECT_TRUE(clips[0].gain_points.empty());
+    EXPECT_EQ(clips[0].rare.get().has_gain, 1);
+    EXPECT_EQ(clips[0].rare.get().gain_db, -6.0);
+    EXPECT_TRUE(clips[0].rare.get().gain_points.empty());
     // A clip whose line becomes its envelope keeps no static gain of its own.
-    EXPECT_EQ(clips[1].gain_db, 0.0);
-    ASSERT_EQ(clips[1].gain_points.size(), 2u);
-    EXPECT_EQ(clips[1].gain_points[1].time, 44100.0);
-    EXPECT_EQ(clips[1].gain_points[0].value, -6.0);
-    EXPECT_EQ(clips[2].has_gain, 1);
-    EXPECT_EQ(clips[2].gain_db, 3.0);
-    EXPECT_EQ(clips[3].gain_db, 3.0);  // only the group's gain besides the line
+    EXPECT_EQ(clips[1].rare.get().gain_db, 0.0);
+    ASSERT_EQ(clips[1].rare.get().gain_points.size(), 2u);
+    EXPECT_EQ(clips[1].rare.get().gain_points[1].time, 44100.0);
+    EXPECT_EQ(clips[1].rare.get().gain_points[0].value, -6.0);
+    EXPECT_EQ(clips[2].rare.get().has_gain, 1);
+    EXPECT_EQ(clips[2].rare.get().gain_db, 3.0);
+    EXPECT_EQ(clips[3].rare.get().gain_db, 3.0);  // only the group's gain besides the line
     EXPECT_EQ(counts.clips_with_gain, 4);
     EXPECT_EQ(counts.group_gains_added, 2);
     EXPECT_EQ(counts.group_lines_not_applied, std::set<std::string>{"Group"});

@@ -19,27 +19,45 @@ namespace {
 
 TEST(ModelDefaults, ClipRecord) {
     const ClipRecord clip;
-    EXPECT_EQ(clip.playrate, 1.0);
+    const ClipRareFields& rare = clip.rare.get();
+    EXPECT_FALSE(clip.rare.held());  // the defaults are read without a record of their own
+    EXPECT_EQ(rare.playrate, 1.0);
     EXPECT_EQ(clip.colour_index, -2);
-    EXPECT_EQ(clip.ara_index, -1);
-    EXPECT_EQ(clip.saved_length, -1.0);
+    EXPECT_EQ(rare.ara_index, -1);
 
     // Everything else is zero or empty.
     EXPECT_EQ(clip.region_index, 0u);
     EXPECT_EQ(clip.raw_start, 0u);
     EXPECT_EQ(clip.source_offset_samples, 0u);
-    EXPECT_EQ(clip.ordinal, 0u);
     EXPECT_EQ(clip.start + clip.length + clip.source_offset, 0.0);
-    EXPECT_TRUE(clip.name.empty() && clip.file_name.empty() && clip.group_name.empty());
-    EXPECT_EQ(clip.muted | clip.whole_file | clip.crossfaded | clip.stretched | clip.over_next |
-                  clip.over_previous | clip.has_gain | clip.locked | clip.phase_invert,
+    EXPECT_TRUE(clip.name.empty() && clip.file_name.empty() && rare.group_name.empty());
+    EXPECT_EQ(clip.muted | clip.whole_file | clip.crossfaded | rare.stretched | clip.over_next |
+                  clip.over_previous | rare.has_gain | clip.locked | rare.phase_invert |
+                  clip.fade_in_shape | clip.fade_out_shape,
               0);
-    EXPECT_EQ(clip.fade_in_length + clip.fade_out_length + clip.fade_in_shape +
-                  clip.fade_out_shape + clip.gain_db + clip.pitch + clip.pan + clip.snap_offset +
-                  clip.saved_source_offset + clip.saved_start,
+    EXPECT_EQ(clip.fade_in_length + clip.fade_out_length + rare.gain_db + rare.pitch + rare.pan +
+                  rare.snap_offset,
               0.0);
-    EXPECT_TRUE(clip.stretch_markers.empty() && clip.gain_points.empty() &&
-                clip.clip_effects.empty());
+    EXPECT_TRUE(rare.stretch_markers.empty() && rare.gain_points.empty() &&
+                rare.clip_effects.empty());
+}
+
+// A clip's rare fields: the first write makes the clip's own record, the defaults stay as they
+// are for every other clip, and assigning a clip that holds none drops what was held.
+TEST(ModelCopy, ClipRareFieldsAreMadeByTheFirstWrite) {
+    ClipRecord clip;
+    clip.rare.edit().pan = -1.0;
+    EXPECT_TRUE(clip.rare.held());
+    EXPECT_EQ(ClipRecord{}.rare.get().pan, 0.0);
+    ClipRecord copy = clip;
+    copy.rare.edit().pan = 1.0;
+    EXPECT_EQ(clip.rare.get().pan, -1.0);
+
+    copy = ClipRecord{};
+    EXPECT_FALSE(copy.rare.held());
+    EXPECT_EQ(copy.rare.get().pan, 0.0);
+    const ClipRecord moved = std::move(clip);
+    EXPECT_EQ(moved.rare.get().pan, -1.0);
 }
 
 TEST(ModelDefaults, RecordsWithStatedDefaults) {
@@ -61,8 +79,8 @@ TEST(ModelCopy, ChangingACopiedTrackLeavesTheOriginal) {
     original.name = "Gtr";
     ClipRecord clip;
     clip.name = "Gtr_01";
-    clip.gain_points = {{0.0, -3.0}, {1.0, 0.0}};
-    clip.clip_effects = {{"EQ", 1.5}};
+    clip.rare.edit().gain_points = {{0.0, -3.0}, {1.0, 0.0}};
+    clip.rare.edit().clip_effects = {{"EQ", 1.5}};
     original.clips.push_back(clip);
     original.lanes.push_back({"alt", {clip}});
     MidiItem item;
@@ -71,15 +89,15 @@ TEST(ModelCopy, ChangingACopiedTrackLeavesTheOriginal) {
 
     OutputTrack copy = tracks.at(3);
     copy.clips[0].name = "changed";
-    copy.clips[0].gain_points[1].value = 6.0;
-    copy.clips[0].clip_effects[0].name = "Comp";
+    copy.clips[0].rare.edit().gain_points[1].value = 6.0;
+    copy.clips[0].rare.edit().clip_effects[0].name = "Comp";
     copy.lanes[0].clips[0].start = 2.0;
     copy.midi_items[0].events[0].payload[0] = 9;
 
     const OutputTrack& kept = tracks.at(3);
     EXPECT_EQ(kept.clips[0].name, "Gtr_01");
-    EXPECT_EQ(kept.clips[0].gain_points[1].value, 0.0);
-    EXPECT_EQ(kept.clips[0].clip_effects[0].name, "EQ");
+    EXPECT_EQ(kept.clips[0].rare.get().gain_points[1].value, 0.0);
+    EXPECT_EQ(kept.clips[0].rare.get().clip_effects[0].name, "EQ");
     EXPECT_EQ(kept.lanes[0].clips[0].start, 0.0);
     EXPECT_EQ(kept.midi_items[0].events[0].payload[0], 1);
 

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,7 @@
 #include "crafted_sessions.h"
 #include "placement_builder.h"
 #include "platform/ptformat.h"
+#include "session/block_index.h"
 #include "session/clip_lists.h"
 #include "session/control_slots.h"
 #include "session/fade_ranges.h"
@@ -228,9 +231,23 @@ TEST(LoopRecords, KnownAndUnknownShapes) {
             zeros(2) + u32le(70005) + zeros(1) + le(480000, 6) + zeros(4) + z_block(0x242b, loop);
         return z_block(0x1050, z_block(0x104f, content, 0x0a), 2);
     };
+    // Read by searching the bytes, and through the block index as the program reads them.
+    const auto read = [](const std::string& bytes, bool indexed) {
+        const BlockIndex index(std::span(u8(bytes), bytes.size()));
+        std::optional<BlockIndexScope> scope;
+        if (indexed) scope.emplace(index);
+        std::vector<LoopRecord> out = {LoopRecord{}};
+        read_loop_records(u8(bytes), bytes.size(), out);
+        return out;
+    };
+    // Placements without a loop child hold none, and the index knows it without a search.
+    const std::string unlooped =
+        z_block(0x1050, z_block(0x104f, zeros(2) + u32le(5) + zeros(11), 0x0a), 2) + zeros(20);
+    EXPECT_TRUE(read(unlooped, false).empty());
+    EXPECT_TRUE(read(unlooped, true).empty());
     const std::string buffer = looped(59) + looped(60) + zeros(20);
-    std::vector<LoopRecord> out;
-    read_loop_records(u8(buffer), buffer.size(), out);
+    const std::vector<LoopRecord> out = read(buffer, false);
+    EXPECT_EQ(read(buffer, true), out);
     ASSERT_EQ(out.size(), 2u);
     // The region number is 32-bit: 70005 stays whole.
     EXPECT_EQ(out[0].placement_key, (std::uint64_t{480000} << 32) | 70005);

@@ -76,17 +76,46 @@ TEST(PlaylistTracks, SplitStereoPairIsOneTrackLeftLegFirst) {
     ASSERT_EQ(c.size(), 4u);
     // Equal starts keep the left leg first.
     EXPECT_EQ(c[0].name, "L0");
-    EXPECT_EQ(c[0].pan, -1.0);
+    EXPECT_EQ(c[0].rare.get().pan, -1.0);
     EXPECT_EQ(c[1].name, "R1");
-    EXPECT_EQ(c[1].pan, 1.0);
-    EXPECT_EQ(c[2].pan, -1.0);
-    EXPECT_EQ(c[3].pan, 1.0);
+    EXPECT_EQ(c[1].rare.get().pan, 1.0);
+    EXPECT_EQ(c[2].rare.get().pan, -1.0);
+    EXPECT_EQ(c[3].rare.get().pan, 1.0);
     EXPECT_EQ(r.channel_counts.at("Gtr"), 2);
     EXPECT_FALSE(r.channel_counts.contains("Bass"));
     EXPECT_EQ(r.merged_stereo, 1);
     EXPECT_NE(playlist_summary_lines(r, true).matched.find(
                   "  1 Pro Tools stereo track(s) merged from split mono\n"),
               std::string::npos);
+}
+
+// --recover-deleted: the stacked clips under each leg go, panned as their leg and muted, to one
+// " [alt takes]" track beside the pair, or beside a track of its own, under its session name.
+TEST(PlaylistTracks, AlternatesOfLegsAndTracksGoToAltTakeTracks) {
+    clip_counts.reset();
+    ClipModel m = model_of({{"Gtr", "Gtr", {clip("L0", 0.0)}},
+                            {"Gtr", "Gtr", {clip("R0", 0.0)}},
+                            {"Bass", "Bass", {clip("B", 0.0)}}});
+    m.alternates[0] = {clip("L alt", 2.0)};
+    m.alternates[1] = {clip("R alt", 1.0)};
+    m.alternates[2] = {clip("B alt", 0.0)};
+    PlaylistTrackInput in = input_named({"Gtr", "Bass"});
+    in.recover_deleted = true;
+    const PlaylistTracks r = build_playlist_tracks(m, in);
+    ASSERT_EQ(names_of(r),
+              (std::vector<std::string>{"Gtr", "Gtr [alt takes]", "Bass", "Bass [alt takes]"}));
+    const std::vector<ClipRecord>& pair = r.tracks[1].clips;
+    ASSERT_EQ(pair.size(), 2u);
+    EXPECT_EQ(pair[0].name, "R alt");
+    EXPECT_EQ(pair[0].rare.get().pan, 1.0);
+    EXPECT_EQ(pair[1].name, "L alt");
+    EXPECT_EQ(pair[1].rare.get().pan, -1.0);
+    EXPECT_EQ(pair[0].muted & pair[1].muted, 1);
+    EXPECT_EQ(r.tracks[1].session_name, "Gtr");
+    EXPECT_EQ(r.tracks[3].session_name, "Bass");
+    EXPECT_EQ(r.tracks[3].clips.at(0).name, "B alt");
+    EXPECT_EQ(r.tracks[0].clips.size(), 2u);  // the pair keeps its own clips
+    EXPECT_EQ(clip_counts.recovered_alternates, 3);
 }
 
 TEST(PlaylistTracks, RunsOfLegs) {
@@ -113,7 +142,7 @@ TEST(PlaylistTracks, RunsOfLegs) {
         EXPECT_EQ(r.channel_counts.contains("Amb") ? r.channel_counts.at("Amb") : 0, c.channels);
         if (c.channels == 0) continue;
         EXPECT_EQ(r.tracks[0].clips.size(), 1u);
-        EXPECT_EQ(r.tracks[0].clips[0].pan, 0.0);
+        EXPECT_EQ(r.tracks[0].clips[0].rare.get().pan, 0.0);
     }
     // REAPER's channel counts are even; the map keeps the legs.
     EXPECT_EQ(merged_track_channels(2), 2);

@@ -159,18 +159,18 @@ std::string synthetic_project() {
 
     ClipRecord faded = clip("Gtr take", 1.0);
     faded.fade_in_length = 0.5;
-    faded.fade_in_shape = 1.0;
+    faded.fade_in_shape = 1;
     faded.fade_out_length = 0.25;
-    faded.fade_out_shape = 5.0;  // the S-curve
+    faded.fade_out_shape = 5;  // the S-curve
     faded.colour_index = 25;
     faded.locked = 1;
-    faded.snap_offset = 0.5;
-    faded.has_gain = 1;
-    faded.gain_db = -3.0;
-    faded.pan = 0.5;
-    faded.gain_points = {{0.0, 0.0}, {96000.0, -6.0}};
+    faded.rare.edit().snap_offset = 0.5;
+    faded.rare.edit().has_gain = 1;
+    faded.rare.edit().gain_db = -3.0;
+    faded.rare.edit().pan = 0.5;
+    faded.rare.edit().gain_points = {{0.0, 0.0}, {96000.0, -6.0}};
     ClipRecord stretched = clip("Gtr take 2", 6.0);
-    stretched.stretch_markers = {{0.0, 0.0}, {1.0, 1.5}, {4.0, 4.0}};
+    stretched.rare.edit().stretch_markers = {{0.0, 0.0}, {1.0, 1.5}, {4.0, 4.0}};
     tracks[0].clips = {faded, stretched};
     tracks[0].lanes.push_back({"Gtr.2", {clip("Gtr alt", 1.0)}});
 

@@ -3,7 +3,12 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstdint>
+#include <functional>
+#include <limits>
 #include <set>
+#include <string_view>
+#include <vector>
 
 #include "app/output.h"
 #include "convert/clips/clip_math.h"
@@ -21,6 +26,41 @@ constexpr std::uint16_t kAudioPlacementHolder = 0x1050;
 constexpr std::uint16_t kMidiPlacementHolder = 0x1056;
 constexpr std::size_t kLoopNoteBytes = 160;
 
+// The pitch list by name, for a lookup per clip in a probe or two rather than a search of the
+// list: its slots, a power of two at least twice the list's length, hold places in the list plus
+// one, 0 where free. The list holds each name once.
+class PitchesByName {
+  public:
+    explicit PitchesByName(const ClipPitches& pitches) : pitches_(pitches) {
+        if (pitches.empty() || pitches.size() >= std::numeric_limits<std::uint32_t>::max() / 2)
+            return;
+        std::size_t size = 2;
+        while (size < 2 * pitches.size()) size *= 2;
+        slots_.assign(size, 0);
+        mask_ = size - 1;
+        for (std::size_t i = 0; i < pitches.size(); ++i) {
+            std::size_t at = std::hash<std::string_view>{}(pitches[i].name) & mask_;
+            while (slots_[at] != 0) at = (at + 1) & mask_;
+            slots_[at] = static_cast<std::uint32_t>(i + 1);
+        }
+    }
+
+    const ClipPitch* find(std::string_view name) const {
+        if (slots_.empty()) return pitches_.empty() ? nullptr : find_clip_pitch(pitches_, name);
+        for (std::size_t at = std::hash<std::string_view>{}(name)&mask_; slots_[at] != 0;
+             at = (at + 1) & mask_) {
+            const ClipPitch& pitch = pitches_[slots_[at] - 1];
+            if (pitch.name == name) return &pitch;
+        }
+        return nullptr;
+    }
+
+  private:
+    const ClipPitches& pitches_;
+    std::vector<std::uint32_t> slots_;
+    std::size_t mask_ = 0;
+};
+
 std::string clip_row(const OutputTrack& track, const ClipRecord& clip) {
     return track.name + ": " + clip.name;
 }
@@ -36,7 +76,7 @@ void apply_clip_effects(const ClipEffectsLists& lists, ClipRecord& clip, const O
         const double value = std::bit_cast<double>(p.value);
         if (p.name == "Phase Switch In/Out") {
             if (value >= 0.5) {
-                clip.phase_invert = 1;
+                clip.rare.edit().phase_invert = 1;
                 ++out.phase_inversions;
             }
             continue;
@@ -53,9 +93,10 @@ void apply_clip_effects(const ClipEffectsLists& lists, ClipRecord& clip, const O
             }
     }
     if (!changed) return;
-    clip.clip_effects.clear();
+    RareList<ClipEffectValue>& effects = clip.rare.edit().clip_effects;
+    effects.clear();
     for (const PxRecord& p : list->second)
-        clip.clip_effects.push_back({p.name, std::bit_cast<double>(p.value)});
+        effects.push_back({p.name, std::bit_cast<double>(p.value)});
     out.clip_effects_clips.push_back(clip_row(track, clip));
 }
 
@@ -151,9 +192,10 @@ void apply_warp(const ClipExtrasInput& in, const std::vector<WarpPoint>& points,
         return;
     }
     if (ratio < 0.999 || ratio > 1.001) {
-        clip.stretched = 1;
+        ClipRareFields& rare = clip.rare.edit();
+        rare.stretched = 1;
         clip.length = new_length;
-        clip.playrate = 1.0 / ratio;
+        rare.playrate = 1.0 / ratio;
         ++out.stretched_clips;
     }
     std::vector<StretchMarker> markers = {{0.0, a / rate}};
@@ -165,7 +207,7 @@ void apply_warp(const ClipExtrasInput& in, const std::vector<WarpPoint>& points,
     }
     markers.push_back({new_length, b / rate});
     if (markers.size() > 2) {
-        clip.stretch_markers = std::move(markers);
+        clip.rare.edit().stretch_markers = std::move(markers);
         ++out.stretch_marker_clips;
         if (trimmed_take) ++out.warped_from_slice;
     }
@@ -203,8 +245,8 @@ void apply_loops(const ClipExtrasInput& in, ClipModel& model, ClipExtras& out) {
                          static_cast<double>(loop.first_value) / model.sample_rate});
                 } else if (loop.loop_byte == 2 && audio) {
                     const std::uint32_t count = loop.loop_count;
-                    if (count >= 2 && count <= 10000 && clip.playrate == 1.0 && !clip.crossfaded &&
-                        clip.ara_index < 0 && clip.length > 0.001) {
+                    if (count >= 2 && count <= 10000 && clip.rare.get().playrate == 1.0 &&
+                        !clip.crossfaded && clip.rare.get().ara_index < 0 && clip.length > 0.001) {
                         ++out.loops_written;
                         if (clip.fade_in_length > 0.0) ++out.looped_fade_ins;
                         const double start_tick = ticks ? time_tick(in, clip.start) : 0.0;
@@ -229,7 +271,7 @@ void apply_loops(const ClipExtrasInput& in, ClipModel& model, ClipExtras& out) {
                         }
                     } else if (count < 2 || count > 10000) {
                         reason = "an unreadable loop count";
-                    } else if (clip.ara_index >= 0) {
+                    } else if (clip.rare.get().ara_index >= 0) {
                         reason = "Melodyne on a looped clip";
                     } else {
                         reason = "stretched or crossfaded";
@@ -266,7 +308,7 @@ double rate_correction(const std::vector<ClipRecord>& clips) {
     for (std::size_t i = 0; i + 1 < clips.size(); ++i) {
         const ClipRecord& first = clips[i];
         const double distance = clips[i + 1].start - first.start;
-        if (first.crossfaded || first.stretched || !(distance > 0.05)) continue;
+        if (first.crossfaded || first.rare.get().stretched || !(distance > 0.05)) continue;
         const double r = first.length / distance;
         if (r > 0.8 && r < 1.25) ratios.push_back(r);
     }
@@ -295,6 +337,7 @@ void apply_clip_extras(const ClipExtrasInput& in, ClipModel& model, ClipExtras& 
             out.ara_clip_index[name] = static_cast<std::uint32_t>(index);
     if (!in.no_ara) load_melodyne_files(in, out);
     std::set<std::uint32_t> records_on_a_clip;
+    const PitchesByName pitches(in.pitches);
 
     for (auto& [index, clips] : model.main_clips) {
         const OutputTrack& track = model.output_tracks[index];
@@ -302,33 +345,30 @@ void apply_clip_extras(const ClipExtrasInput& in, ClipModel& model, ClipExtras& 
             apply_clip_effects(in.effects, clip, track, out);
             if (const auto ara = out.ara_clip_index.find(clip.name);
                 ara != out.ara_clip_index.end()) {
-                clip.ara_index = static_cast<std::int32_t>(ara->second);
+                clip.rare.edit().ara_index = static_cast<std::int32_t>(ara->second);
                 out.ara_clips.push_back(clip_row(track, clip));
                 records_on_a_clip.insert(ara->second);
             }
             if (const auto warp = in.warps.find(clip.name); warp != in.warps.end())
                 apply_warp(in, warp->second, rate, clip, out);
-            if (const ClipPitch* pitch = find_clip_pitch(in.pitches, clip.name)) {
+            if (const ClipPitch* pitch = pitches.find(clip.name)) {
                 const double p = pitch->semitones;
                 // A value that prints as 0 (a denormal fraction) is no transposition.
                 if (std::isfinite(p) && std::fabs(p) >= 5e-7 && p >= -48.0 && p <= 48.0) {
-                    clip.pitch = p;
+                    clip.rare.edit().pitch = p;
                     ++out.pitched_clips;
                 } else {
                     ++out.rejected_pitches;
                 }
             }
-            clip.saved_source_offset = clip.source_offset;
-            clip.saved_length = clip.length;
-            clip.saved_start = clip.start;
         }
         if (in.no_stretch) continue;
         const double m = rate_correction(clips);
         if (m == 0.0) continue;
         for (ClipRecord& clip : clips) {
-            if (clip.stretched) continue;
+            if (clip.rare.get().stretched) continue;
             clip.length /= m;
-            clip.playrate = m;
+            clip.rare.edit().playrate = m;
             ++out.rate_corrected_clips;
         }
         out.rate_rows.push_back(format_text("%.4f on ", m) + track.name);

@@ -52,15 +52,15 @@ class ClipEdges {
 
     // The clip whose end (or start) lies nearest the position, nearer than the fade edge
     // tolerance; of clips as near, the first.
-    ClipRecord* nearest(double position, bool at_end) const {
-        const std::vector<Entry>& edges = (at_end ? ends_ : starts_).entries;
+    ClipRecord* nearest(double position, bool at_end) {
+        Edges& kind = at_end ? ends_ : starts_;
+        const std::vector<Entry>& edges = kind.entries;
         // A window twice the tolerance wide: the distance itself decides, as computed below.
         constexpr double kWindow = 2.0 * kFadeEdgeSeconds;
         std::size_t best = clips_.size();
         double best_distance = kFadeEdgeSeconds;
-        const auto first =
-            std::lower_bound(edges.begin(), edges.end(), position - kWindow,
-                             [](const Entry& e, double edge) { return e.edge < edge; });
+        kind.last = kind.first_not_below(position - kWindow);
+        const auto first = edges.begin() + static_cast<std::ptrdiff_t>(kind.last);
         for (auto at = first; at != edges.end() && at->edge <= position + kWindow; ++at) {
             const ClipRecord& clip = clips_[at->clip];
             const double edge = at_end ? clip.start + clip.length : clip.start;
@@ -90,10 +90,51 @@ class ClipEdges {
     struct Edges {
         std::vector<Entry> entries;
         std::vector<std::size_t> slot_of;  // by clip; entries.size() for a clip without one
+        std::size_t last = 0;              // where the last search ended
+
+        // The first entry whose edge is not below `edge`. A list's fades mostly come in time
+        // order, each a few edges on from the last: the search steps out from where the last
+        // one ended, by doubling strides, and halves the span it brackets.
+        std::size_t first_not_below(double edge) const {
+            const auto below = [edge](const Entry& e) { return e.edge < edge; };
+            const std::size_t n = entries.size();
+            std::size_t low = 0;   // every entry before it is below
+            std::size_t high = n;  // none from it on is
+            const std::size_t from = std::min(last, n);
+            if (from < n && below(entries[from])) {
+                low = from + 1;
+                for (std::size_t stride = 1; low < n; stride *= 2) {
+                    const std::size_t probe = std::min(n - 1, low + stride - 1);
+                    if (!below(entries[probe])) {
+                        high = probe;
+                        break;
+                    }
+                    low = probe + 1;
+                }
+            } else {
+                high = from;
+                for (std::size_t stride = 1; high > 0; stride *= 2) {
+                    const std::size_t probe = high > stride ? high - stride : 0;
+                    if (below(entries[probe])) {
+                        low = probe + 1;
+                        break;
+                    }
+                    high = probe;
+                }
+            }
+            const auto at =
+                std::partition_point(entries.begin() + static_cast<std::ptrdiff_t>(low),
+                                     entries.begin() + static_cast<std::ptrdiff_t>(high), below);
+            return static_cast<std::size_t>(at - entries.begin());
+        }
 
         void sort(std::size_t clips) {
-            std::sort(entries.begin(), entries.end(),
-                      [](const Entry& a, const Entry& b) { return a.edge < b.edge; });
+            // The clips come sorted by start, and abutting clips' ends mostly follow: such edges
+            // are not sorted again. Edges alike may stand in any order: a fade takes the nearest
+            // clip, the first of those as near, whatever their places here.
+            const auto before = [](const Entry& a, const Entry& b) { return a.edge < b.edge; };
+            if (!std::is_sorted(entries.begin(), entries.end(), before))
+                std::sort(entries.begin(), entries.end(), before);
             slot_of.assign(clips, entries.size());
             for (std::size_t k = 0; k < entries.size(); ++k) slot_of[entries[k].clip] = k;
         }
@@ -129,8 +170,9 @@ void set_source_offset(ClipRecord& clip, double seconds, double rate) {
 
 }  // namespace
 
-void apply_list_fades(ClipModel& model, const TimeContext& time, ClipStageCounts& counts) {
-    for (std::uint16_t track : model.track_order) {
+void apply_list_fades(ClipModel& model, std::span<const std::uint16_t> tracks,
+                      const TimeContext& time, ClipStageCounts& counts) {
+    for (std::uint16_t track : tracks) {
         const std::int32_t li = model.list_index.count(track) ? model.list_index[track] : -1;
         if (li < 0) continue;
         const R10BlockRecord& list = model.list_records[static_cast<std::size_t>(li)];
@@ -151,9 +193,9 @@ void apply_list_fades(ClipModel& model, const TimeContext& time, ClipStageCounts
                 fade_span(time, list.positions[j], list.time_bases[j], track_ticks, range);
             ClipRecord* outgoing = edges.nearest(span.position, true);
             ClipRecord* incoming = edges.nearest(span.position, false);
-            const double shape = range.special_shape ? kSCurveFadeShape
-                                 : range.shape == 1  ? 1.0
-                                                     : 0.0;
+            const std::uint8_t shape = range.special_shape ? kSCurveFadeShape
+                                       : range.shape == 1  ? 1
+                                                           : 0;
 
             bool applied = true;
             if (range.kind == 3 && incoming) {

@@ -10,7 +10,7 @@
 namespace {
 
 // Fade shapes as the item writer takes them.
-constexpr double kShapeOne = 1.0;
+constexpr std::uint8_t kShapeOne = 1;
 // A fade binds to a placement edge this many samples away or nearer.
 constexpr std::int64_t kFadeEdgeSamples = 2;
 
@@ -45,12 +45,12 @@ bool item_offset(const RegionPlacementItem& item, std::int64_t& out) {
     return true;
 }
 
-double fade_shape(const SessionRange& range, FlattenCounts& counts) {
+std::uint8_t fade_shape(const SessionRange& range, FlattenCounts& counts) {
     if (range.special_shape) {
         counts.special_shapes += 1;
         return kSCurveFadeShape;
     }
-    return range.shape == 1 ? kShapeOne : 0.0;
+    return range.shape == 1 ? kShapeOne : 0;
 }
 
 void apply_level_fades(const std::vector<LevelFade>& fades, std::vector<LevelPlacement>& level,
@@ -85,7 +85,7 @@ void apply_level_fades(const std::vector<LevelFade>& fades, std::vector<LevelPla
                 counts.unmatched_fades += 1;
                 continue;
             }
-            const double shape = fade_shape(range, counts);
+            const std::uint8_t shape = fade_shape(range, counts);
             FlatPlacement& o = out[outgoing->index];
             FlatPlacement& in = out[incoming->index];
             o.length += post / rate;

@@ -21,8 +21,8 @@ struct FlatPlacement {
     double lead = 0.0;  // the visible part of the region's sync offset
     double fade_in_length = 0.0;
     double fade_out_length = 0.0;
-    double fade_in_shape = 0.0;
-    double fade_out_shape = 0.0;
+    std::uint8_t fade_in_shape = 0;
+    std::uint8_t fade_out_shape = 0;
     std::uint8_t crossfaded = 0;
 };
 

@@ -37,7 +37,7 @@ void curve_insert_point(std::vector<CurvePoint>& points, double t);
 void curve_insert_point(std::vector<StretchMarker>& markers, double t);
 
 // The fade shape Pro Tools' S-curve fades are written with: REAPER's S shape, an integer.
-inline constexpr double kSCurveFadeShape = 5.0;
+inline constexpr std::uint8_t kSCurveFadeShape = 5;
 
 // Placements keyed by (id, stored position).
 using PlacementKey = std::pair<std::uint32_t, std::uint64_t>;

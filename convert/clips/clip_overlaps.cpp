@@ -6,19 +6,20 @@
 #include "convert/clips/clip_math.h"
 
 void cut_clip_head(ClipRecord& clip, double cut, double rate) {
-    double source = clip.source_offset + cut * clip.playrate;
-    if (!clip.stretch_markers.empty()) {
+    const ClipRareFields& rare = clip.rare.get();
+    double source = clip.source_offset + cut * rare.playrate;
+    if (!rare.stretch_markers.empty()) {
         std::vector<ValueAtPosition> points;
-        for (const StretchMarker& m : clip.stretch_markers) {
+        for (const StretchMarker& m : rare.stretch_markers) {
             points.push_back({m.source_position, m.item_time});
         }
         const double at_cut = interp_piecewise_linear(points, cut);
         if (at_cut >= 0.0) source = at_cut;
         std::vector<StretchMarker> rebased = {{0.0, at_cut >= 0.0 ? at_cut : source}};
-        for (const StretchMarker& m : clip.stretch_markers) {
+        for (const StretchMarker& m : rare.stretch_markers) {
             if (m.item_time > cut) rebased.push_back({m.item_time - cut, m.source_position});
         }
-        clip.stretch_markers = std::move(rebased);
+        clip.rare.edit().stretch_markers = std::move(rebased);
     }
     clip.start += cut;
     clip.length -= cut;
@@ -26,13 +27,19 @@ void cut_clip_head(ClipRecord& clip, double cut, double rate) {
     const double samples = std::floor(source * rate + 0.5);
     clip.source_offset_samples = samples > 0.0 ? static_cast<std::uint64_t>(samples) : 0;
     clip.fade_in_length = std::max(0.0, clip.fade_in_length - cut);
-    clip.snap_offset = std::max(0.0, clip.snap_offset - cut);
+    // Only a clip that holds a sync point has one to shrink.
+    if (clip.rare.held()) {
+        ClipRareFields& held = clip.rare.edit();
+        held.snap_offset = std::max(0.0, held.snap_offset - cut);
+    }
     clip.whole_file = 0;
 }
 
 void cut_clip_tail(ClipRecord& clip, double length) {
     clip.length = length;
-    curve_insert_point(clip.stretch_markers.edit(), length);
+    // Markers end at the cut; a clip without markers gains none.
+    if (!clip.rare.get().stretch_markers.empty())
+        curve_insert_point(clip.rare.edit().stretch_markers.edit(), length);
 }
 
 void resolve_clip_overlaps(ClipModel& model, ClipStageCounts& counts) {

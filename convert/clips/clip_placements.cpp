@@ -4,7 +4,9 @@
 #include <cmath>
 #include <limits>
 #include <set>
+#include <span>
 #include <string>
+#include <unordered_map>
 #include <utility>
 
 #include "convert/clips/clip_fades.h"
@@ -28,6 +30,8 @@ constexpr double kStackSlack = 0.01;
 constexpr double kLastBucketGap = 1e12;
 
 using Clips = std::vector<ClipRecord>;
+// The tracks a step works on: steps 3 to 7 and the fades take one track at a time.
+using Tracks = std::span<const std::uint16_t>;
 
 struct Context {
     const std::uint8_t* data = nullptr;
@@ -41,6 +45,9 @@ struct Context {
     bool sync_matched = false;
     // Each file's name without folders, made once and shared by the clips that play it.
     std::map<std::string, SharedText> file_names;
+    // The same by the held text of the regions' file names, which the regions of one file share:
+    // a clip finds its file's name without comparing paths.
+    std::unordered_map<const std::string*, SharedText> file_names_by_text;
 };
 
 bool makes_clip(const SessionRegion& region) {
@@ -66,9 +73,13 @@ ClipRecord clip_from_region(Context& ctx, const SessionRegion& region, double ra
     clip.source_offset_samples =
         region.source_offset > 0 ? static_cast<std::uint64_t>(region.source_offset) : 0;
     clip.name = region.name;
-    SharedText& file = ctx.file_names[region.audio_file_name];
-    if (file.empty()) file = path_basename(region.audio_file_name);
-    clip.file_name = file;
+    SharedText& held = ctx.file_names_by_text[&region.audio_file_name.str()];
+    if (held.empty()) {
+        SharedText& file = ctx.file_names[region.audio_file_name];
+        if (file.empty()) file = path_basename(region.audio_file_name);
+        held = file;
+    }
+    clip.file_name = held;
     clip.whole_file =
         region.source_offset <= kWholeFileSamples && !ends_with_dash_digits(region.name) ? 1 : 0;
     return clip;
@@ -76,16 +87,15 @@ ClipRecord clip_from_region(Context& ctx, const SessionRegion& region, double ra
 
 // The clip of one placement that plays audio: its stored start (converted in step 3), its mute
 // and its region's sync point.
-ClipRecord clip_from_placement(Context& ctx, const TrackRegion& placed, std::uint64_t ordinal) {
+ClipRecord clip_from_placement(Context& ctx, const TrackRegion& placed) {
     const SessionRegion& region = ctx.layout->audio_regions[placed.region];
     ClipRecord clip = clip_from_region(ctx, region, ctx.time.sample_rate);
     clip.raw_start = static_cast<std::uint64_t>(placed.start);
     clip.start = static_cast<double>(clip.raw_start);
     clip.muted = placed.flag;
-    clip.ordinal = ordinal;
     const auto sync = ctx.sync_samples.find(region.region_index);
     if (sync != ctx.sync_samples.end()) {
-        clip.snap_offset = static_cast<double>(sync->second) / ctx.time.sample_rate;
+        clip.rare.edit().snap_offset = static_cast<double>(sync->second) / ctx.time.sample_rate;
     }
     return clip;
 }
@@ -114,18 +124,23 @@ void read_sync_points(Context& ctx) {
 
 // Step 1: one clip per track region that plays audio, one output track per track index.
 void make_clips(Context& ctx, ClipModel& model) {
-    std::map<std::uint16_t, std::uint64_t> ordinals;
     // Room for each track's clips at once: grown by doubling, the lists would hold up to twice
-    // the clips of the session.
+    // the clips of the session. A track's regions stand together: each run is counted at once.
     std::map<std::uint16_t, std::size_t> clip_counts_of;
     const std::vector<SessionRegion>& regions = ctx.layout->audio_regions;
-    for (const TrackRegion& placed : ctx.layout->audio_track_regions)
-        if (makes_clip(regions[placed.region])) ++clip_counts_of[placed.track_index];
+    const std::vector<TrackRegion>& placements = ctx.layout->audio_track_regions;
+    for (std::size_t first = 0; first < placements.size();) {
+        const std::uint16_t track = placements[first].track_index;
+        std::size_t count = 0;
+        std::size_t end = first;
+        for (; end < placements.size() && placements[end].track_index == track; ++end)
+            if (makes_clip(regions[placements[end].region])) ++count;
+        if (count > 0) clip_counts_of[track] += count;
+        first = end;
+    }
     for (const auto& [track, count] : clip_counts_of) model.main_clips[track].reserve(count);
-    // A track's regions stand together: its clip list and running number are looked up when
-    // the track changes.
+    // A track's regions stand together: its clip list is looked up when the track changes.
     Clips* track_clips = nullptr;
-    std::uint64_t* ordinal = nullptr;
     std::uint16_t current = 0;
     for (const TrackRegion& placed : ctx.layout->audio_track_regions) {
         const std::uint16_t track = placed.track_index;
@@ -135,25 +150,24 @@ void make_clips(Context& ctx, ClipModel& model) {
                 model.track_order.push_back(track);
             }
             track_clips = &model.main_clips[track];
-            ordinal = &ordinals[track];
             current = track;
         }
         const SessionRegion& region = regions[placed.region];
         if (!makes_clip(region)) continue;  // named by the item writer
-        track_clips->push_back(clip_from_placement(ctx, placed, (*ordinal)++));
+        track_clips->push_back(clip_from_placement(ctx, placed));
     }
     std::sort(model.track_order.begin(), model.track_order.end());
 }
 
 // --keep-fade-clips: the walk's fade placements join their tracks' clips as the clips they
-// would read as, numbered after the track's own, once the lists are given to the tracks (they
-// are not among a list's clip placements). Matching them to the lists then keeps them.
+// would read as, once the lists are given to the tracks (they are not among a list's clip
+// placements). Matching them to the lists then keeps them.
 void take_in_fade_clips(Context& ctx, ClipModel& model) {
     const std::vector<SessionRegion>& regions = ctx.layout->audio_regions;
     for (const TrackRegion& placed : ctx.layout->fade_track_regions) {
         const auto clips = model.main_clips.find(placed.track_index);
         if (clips == model.main_clips.end() || !makes_clip(regions[placed.region])) continue;
-        clips->second.push_back(clip_from_placement(ctx, placed, clips->second.size()));
+        clips->second.push_back(clip_from_placement(ctx, placed));
         ctx.counts->fade_clips_taken_in += 1;
     }
 }
@@ -217,16 +231,25 @@ int stored_time_base(const R10BlockRecord& list) {
     return ticks ? 1 : 0;
 }
 
-// Step 3: whether each track counts ticks, and every clip start in seconds.
-void convert_starts(const Context& ctx, ClipModel& model) {
+// Whether the session's lists all name a tick time base, or none does.
+struct ListTimeBases {
+    bool all_ticks = false;
+    bool no_ticks = false;
+};
+
+ListTimeBases list_time_bases(const ClipModel& model) {
     const bool any_list = !model.lists.empty();
-    const bool all_ticks =
-        any_list && std::all_of(model.lists.begin(), model.lists.end(),
-                                [](const ClipListName& l) { return l.second_kind != 0; });
-    const bool no_ticks =
-        any_list && std::none_of(model.lists.begin(), model.lists.end(),
-                                 [](const ClipListName& l) { return l.second_kind != 0; });
-    for (std::uint16_t track : model.track_order) {
+    const auto ticks = [](const ClipListName& l) { return l.second_kind != 0; };
+    return {any_list && std::all_of(model.lists.begin(), model.lists.end(), ticks),
+            any_list && std::none_of(model.lists.begin(), model.lists.end(), ticks)};
+}
+
+// Step 3: whether each track counts ticks, and every clip start in seconds.
+void convert_starts(const Context& ctx, ClipModel& model, const ListTimeBases& bases,
+                    Tracks tracks) {
+    const bool all_ticks = bases.all_ticks;
+    const bool no_ticks = bases.no_ticks;
+    for (std::uint16_t track : tracks) {
         Clips& clips = model.main_clips[track];
         const std::int32_t li = list_of(model, track);
         const int stored = li >= 0 ? stored_time_base(model.list_records[li]) : -1;
@@ -250,8 +273,8 @@ void convert_starts(const Context& ctx, ClipModel& model) {
 
         for (ClipRecord& clip : clips) {
             clip.start = stored_seconds(ctx.time, clip.raw_start, ticks, stored == 1);
-            if (clip.snap_offset > 0.0) {
-                clip.start -= clip.snap_offset;
+            if (const double snap = clip.rare.get().snap_offset; snap > 0.0) {
+                clip.start -= snap;
                 if (clip.start < 0.0) clip.start = 0.0;
                 ctx.counts->sync_point_clips += 1;
             }
@@ -262,8 +285,8 @@ void convert_starts(const Context& ctx, ClipModel& model) {
 
 // Step 4: with clip groups on the list, placements the walk read as clips but that the list
 // holds as group or fade placements are dropped.
-void drop_off_playlist(const Context& ctx, ClipModel& model) {
-    for (std::uint16_t track : model.track_order) {
+void drop_off_playlist(const Context& ctx, ClipModel& model, Tracks tracks) {
+    for (std::uint16_t track : tracks) {
         const std::int32_t li = list_of(model, track);
         if (li < 0) continue;
         const R10BlockRecord& list = model.list_records[li];
@@ -309,6 +332,7 @@ struct ListedKey {
     int plain = 0;
     int open = 0;
     std::int32_t colour = -2;  // the first counting entry's colour other than -2; -2: none
+    std::uint32_t id_slot = 0;  // the key's id among the counting ones, once it has an entry open
     std::uint8_t over_next = 0;
     std::uint8_t over_previous = 0;
     std::uint8_t locked = 0;
@@ -323,13 +347,25 @@ struct ListedId {
 // The list's entries other than clip-group ones, merged by key in key order.
 void list_keys(const R10BlockRecord& list, std::size_t fade_ranges, std::vector<ListedKey>& keys,
                std::vector<ListedId>& ids) {
-    std::vector<std::pair<PlacementKey, std::uint32_t>> order;  // in entry order within a key
+    // Each entry as one 128-bit number, its id, position and place from the top bits down: in
+    // key order, and in entry order within a key, sorted as two words.
+    struct Entry {
+        std::uint64_t high = 0;  // the id, the position's high half
+        std::uint64_t low = 0;   // the position's low half, the entry's place
+    };
+    std::vector<Entry> order;
     order.reserve(list.ids.size());
     for (std::size_t j = 0; j < list.ids.size(); ++j)
         if (!list.group_entry[j])
-            order.push_back({{list.ids[j], list.positions[j]}, static_cast<std::uint32_t>(j)});
-    std::sort(order.begin(), order.end());
-    for (const auto& [key, j] : order) {
+            order.push_back({(std::uint64_t{list.ids[j]} << 32) | (list.positions[j] >> 32),
+                             (list.positions[j] << 32) | static_cast<std::uint32_t>(j)});
+    std::sort(order.begin(), order.end(), [](const Entry& a, const Entry& b) {
+        return a.high != b.high ? a.high < b.high : a.low < b.low;
+    });
+    for (const Entry& entry : order) {
+        const PlacementKey key{static_cast<std::uint32_t>(entry.high >> 32),
+                               (entry.high << 32) | (entry.low >> 32)};
+        const std::size_t j = static_cast<std::uint32_t>(entry.low);
         if (keys.empty() || keys.back().key != key) keys.push_back({.key = key});
         ListedKey& at = keys.back();
         if (list.fade_entry[j] && list.ids[j] < fade_ranges) {
@@ -346,6 +382,7 @@ void list_keys(const R10BlockRecord& list, std::size_t fade_ranges, std::vector<
         if (colour != -2 && at.colour == -2) at.colour = colour;
         if (ids.empty() || ids.back().id != key.first) ids.push_back({key.first, 0});
         ids.back().count += 1;
+        at.id_slot = static_cast<std::uint32_t>(ids.size() - 1);
     }
 }
 
@@ -366,19 +403,27 @@ struct NearKeys {
 
 NearKeys near_keys(std::vector<ListedKey>& keys, std::uint32_t id, std::uint64_t position) {
     NearKeys near;
-    const PlacementKey own{id, position};
-    if (const auto at = std::lower_bound(keys.begin(), keys.end(), own, key_before);
-        at != keys.end() && at->key == own) {
-        near.own = &*at;
-        near.fade = at->fades > 0;
-        near.plain = at->plain > 0;
-    }
     const std::uint64_t low = position > kNearbyPosition ? position - kNearbyPosition : 0;
+    const auto first =
+        std::lower_bound(keys.begin(), keys.end(), PlacementKey{id, low}, key_before);
+    if (position > std::numeric_limits<std::uint64_t>::max() - kNearbyPosition) {
+        // No key reaches past the top of the range: only the one at the position counts.
+        const PlacementKey own{id, position};
+        const auto at = std::lower_bound(first, keys.end(), own, key_before);
+        if (at != keys.end() && at->key == own) {
+            near.own = &*at;
+            near.fade = at->fades > 0;
+            near.plain = at->plain > 0;
+            if (at->open > 0) near.open = &*at;
+        }
+        return near;
+    }
+    // The keys within 64, the one at the position among them, in one pass.
     ListedKey* best = nullptr;
     std::uint64_t best_distance = 0;
-    for (auto it = std::lower_bound(keys.begin(), keys.end(), PlacementKey{id, low}, key_before);
-         it != keys.end(); ++it) {
+    for (auto it = first; it != keys.end(); ++it) {
         if (it->key.first != id || it->key.second > position + kNearbyPosition) break;
+        if (it->key.second == position) near.own = &*it;
         near.fade = near.fade || it->fades > 0;
         near.plain = near.plain || it->plain > 0;
         if (it->open <= 0) continue;
@@ -404,14 +449,17 @@ int* id_count(std::vector<ListedId>& ids, std::uint32_t id) {
 // placements the list does not hold are dropped, and the matched placements give the clips their
 // over flags, colour and lock. A track's list is held as one sorted list of its keys rather than
 // a tree per fact.
-void match_to_lists(const Context& ctx, ClipModel& model) {
+void match_to_lists(const Context& ctx, ClipModel& model, Tracks tracks) {
     std::vector<ListedKey> listed;
     std::vector<ListedId> per_id;
-    for (std::uint16_t track : model.track_order) {
+    for (std::uint16_t track : tracks) {
         const std::int32_t li = list_of(model, track);
         if (li < 0) continue;
         listed.clear();
         per_id.clear();
+        // Room at once for a key and an id an entry: the steps take one track at a time.
+        listed.reserve(model.list_records[li].ids.size());
+        per_id.reserve(model.list_records[li].ids.size());
         list_keys(model.list_records[li], model.fade_ranges.size(), listed, per_id);
         if (per_id.empty()) continue;
 
@@ -425,8 +473,9 @@ void match_to_lists(const Context& ctx, ClipModel& model) {
             const ClipRecord& clip = clips[c];
             const NearKeys near = near_keys(listed, clip.region_index, clip.raw_start);
             fade_clip[c] = near.fade && !near.plain;
-            int* left = id_count(per_id, clip.region_index);
-            if (near.open != nullptr && left != nullptr && *left > 0) {
+            // A key with an entry open has its id among the counting ones: the clip's own id.
+            int* left = near.open != nullptr ? &per_id[near.open->id_slot].count : nullptr;
+            if (left != nullptr && *left > 0) {
                 near.open->open -= 1;
                 *left -= 1;
                 matched[c] = true;
@@ -436,8 +485,8 @@ void match_to_lists(const Context& ctx, ClipModel& model) {
             }
         }
 
-        Clips kept;
-        kept.reserve(clips.size());
+        std::vector<bool> stays(clips.size(), false);
+        std::size_t staying = 0;
         int fade_drops = 0;
         std::vector<SkippedClip> other_drops;
         for (std::size_t c = 0; c < clips.size(); ++c) {
@@ -454,20 +503,27 @@ void match_to_lists(const Context& ctx, ClipModel& model) {
                 }
                 *left -= 1;
             }
-            // Moved: `clips` is replaced by `kept` below, or left whole when nothing is kept.
-            ClipRecord clip = std::move(clips[c]);
+            stays[c] = true;
+            staying += 1;
+        }
+        if (staying == 0) continue;  // a track never loses every clip here
+        ctx.counts->fade_clips += fade_drops;
+        std::vector<SkippedClip>& named = ctx.counts->outside_playlist;
+        named.insert(named.end(), other_drops.begin(), other_drops.end());
+        // The clips that stay close up in place, in their order, with their keys' flags.
+        std::size_t kept = 0;
+        for (std::size_t c = 0; c < clips.size(); ++c) {
+            if (!stays[c]) continue;
+            ClipRecord& clip = clips[c];
             const ListedKey* key = keys[c];
             clip.over_next = key && key->over_next ? 1 : 0;
             clip.over_previous = key && key->over_previous ? 1 : 0;
             if (key && key->colour != -2) clip.colour_index = key->colour;
             clip.locked = key && key->locked ? 1 : 0;
-            kept.push_back(std::move(clip));
+            if (kept != c) clips[kept] = std::move(clip);
+            kept += 1;
         }
-        if (kept.empty()) continue;  // a track never loses every clip here
-        ctx.counts->fade_clips += fade_drops;
-        std::vector<SkippedClip>& named = ctx.counts->outside_playlist;
-        named.insert(named.end(), other_drops.begin(), other_drops.end());
-        clips = std::move(kept);
+        clips.erase(clips.begin() + static_cast<std::ptrdiff_t>(kept), clips.end());
     }
 }
 
@@ -477,12 +533,15 @@ void note_group_problem(const Context& ctx, const ClipModel& model, std::uint16_
     ctx.counts->clip_group_problem_tracks[model.output_tracks.at(track).name] += pieces;
 }
 
-// Step 6: every clip-group placement of a track's list, laid out flat as clips.
-void lay_out_clip_groups(Context& ctx, ClipModel& model) {
+// The session's clip groups and the lists of what they hold.
+struct ClipGroupSource {
     std::vector<RegionListEntry> groups;
     std::vector<RegionPlacementList> item_lists;
-    read_region_list(ctx.data, ctx.length, groups, item_lists, nullptr);
-    if (!groups.empty()) {
+};
+
+void read_clip_groups(const Context& ctx, ClipGroupSource& source) {
+    read_region_list(ctx.data, ctx.length, source.groups, source.item_lists, nullptr);
+    if (!source.groups.empty()) {
         // The regions' lengths tell which list is whose: read again with them, only for a
         // session that has clip groups at all.
         std::map<std::uint32_t, std::int64_t> lengths;
@@ -490,9 +549,15 @@ void lay_out_clip_groups(Context& ctx, ClipModel& model) {
         // looked up.
         for (const SessionRegion& region : ctx.layout->audio_regions)
             lengths.emplace(region.region_index, region.length);
-        read_region_list(ctx.data, ctx.length, groups, item_lists, &lengths);
+        read_region_list(ctx.data, ctx.length, source.groups, source.item_lists, &lengths);
     }
+}
 
+// Step 6: every clip-group placement of a track's list, laid out flat as clips.
+void lay_out_clip_groups(Context& ctx, ClipModel& model, const ClipGroupSource& source,
+                         Tracks tracks) {
+    const std::vector<RegionListEntry>& groups = source.groups;
+    const std::vector<RegionPlacementList>& item_lists = source.item_lists;
     ClipGroupTables tables;
     tables.groups = &groups;
     tables.item_lists = &item_lists;
@@ -500,7 +565,7 @@ void lay_out_clip_groups(Context& ctx, ClipModel& model) {
     tables.sync_offsets = ctx.sync_matched ? &ctx.sync_samples : nullptr;
     const double rate = ctx.time.sample_rate;
 
-    for (std::uint16_t track : model.track_order) {
+    for (std::uint16_t track : tracks) {
         const std::int32_t li = list_of(model, track);
         if (li < 0) continue;
         const R10BlockRecord& list = model.list_records[li];
@@ -528,6 +593,7 @@ void lay_out_clip_groups(Context& ctx, ClipModel& model) {
             ctx.counts->clip_group_unmatched_fades += fc.unmatched_fades;
             ctx.counts->s_curve_fades += fc.special_shapes;
             int skipped = fc.skipped;
+            const SharedText group_name = group.name;  // one copy for the group's clips
             for (const FlatPlacement& p : flat) {
                 const SessionRegion* region = find_region(ctx.regions, p.region_index);
                 if (region == nullptr || region->audio_file_name.empty()) {
@@ -546,15 +612,15 @@ void lay_out_clip_groups(Context& ctx, ClipModel& model) {
                                           !ends_with_dash_digits(clip.name)
                                       ? 1
                                       : 0;
-                clip.ordinal = j;
-                clip.group_name = group.name;
+                ClipRareFields& rare = clip.rare.edit();
+                rare.group_name = group_name;
                 clip.muted = p.muted;
                 clip.fade_in_length = p.fade_in_length;
                 clip.fade_out_length = p.fade_out_length;
                 clip.fade_in_shape = p.fade_in_shape;
                 clip.fade_out_shape = p.fade_out_shape;
                 clip.crossfaded = p.crossfaded;
-                clip.snap_offset = p.lead;
+                rare.snap_offset = p.lead;
                 if (clip.fade_in_length > 0.0) ctx.counts->clip_group_fade_ins += 1;
                 if (clip.fade_out_length > 0.0) ctx.counts->clip_group_fade_outs += 1;
                 ctx.counts->clip_group_clips += 1;
@@ -577,10 +643,17 @@ std::int64_t millisecond_of(double start) {
 
 // Step 7: of clips starting in the same millisecond, one plays: one that ends before the next
 // start (+ 0.01 s) over one that runs past it, the longer of two alike. The others are alternates.
-void separate_stacked_clips(const Context& ctx, ClipModel& model) {
-    for (std::uint16_t track : model.track_order) {
-        Clips clips = std::move(model.main_clips[track]);
-        sort_clips_by_start(clips);
+void separate_stacked_clips(const Context& ctx, ClipModel& model, Tracks tracks) {
+    for (std::uint16_t track : tracks) {
+        Clips& held = model.main_clips[track];
+        sort_clips_by_start(held);
+        // Mostly no two clips start in one millisecond: every clip plays, in the order it has.
+        const auto stacked = std::adjacent_find(
+            held.begin(), held.end(), [](const ClipRecord& a, const ClipRecord& b) {
+                return millisecond_of(a.start) == millisecond_of(b.start);
+            });
+        if (stacked == held.end()) continue;
+        Clips clips = std::move(held);
         Clips main;
         main.reserve(clips.size());  // nearly every clip plays: room at once, not by doubling
         Clips alternates;
@@ -660,15 +733,24 @@ void build(const std::uint8_t* data, std::size_t length, const SessionLayout& la
     assign_lists(ctx, out);
     if (options.keep_fade_clips) take_in_fade_clips(ctx, out);
     if (release != nullptr) let_go(release->fade_track_regions);
-    convert_starts(ctx, out);
-    drop_off_playlist(ctx, out);
+    const ListTimeBases bases = list_time_bases(out);
     // Fade references are told from clips by their ranges, so the ranges come first.
     if (!options.no_fades) read_ranges_262f(ctx.data, ctx.length, out.fade_ranges);
-    match_to_lists(ctx, out);
-    lay_out_clip_groups(ctx, out);
-    separate_stacked_clips(ctx, out);
-    // Without ranges every fade placement would read as a bad one: --no-fades applies none.
-    if (!options.no_fades) apply_list_fades(out, ctx.time, counts);
+    ClipGroupSource clip_groups;
+    read_clip_groups(ctx, clip_groups);
+    // Each track's clips go through steps 3 to 7 and the fades at once: in a session of hundreds
+    // of thousands of clips, one track's stay in the cache from step to step, where a pass of
+    // each step over all of them would fetch every clip from memory again.
+    for (const std::uint16_t& track : out.track_order) {
+        const Tracks one(&track, 1);
+        convert_starts(ctx, out, bases, one);
+        drop_off_playlist(ctx, out, one);
+        match_to_lists(ctx, out, one);
+        lay_out_clip_groups(ctx, out, clip_groups, one);
+        separate_stacked_clips(ctx, out, one);
+        // Without ranges every fade placement would read as a bad one: --no-fades applies none.
+        if (!options.no_fades) apply_list_fades(out, one, ctx.time, counts);
+    }
     // The lists' placements and the audio regions are read by no later stage: the clips hold
     // their regions' names and files.
     if (release != nullptr) {

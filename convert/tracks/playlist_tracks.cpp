@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <optional>
 #include <set>
 #include <span>
 #include <utility>
@@ -37,17 +36,15 @@ std::string lane_set_for(const std::string& playlist, const std::vector<TrackLan
     return {};
 }
 
-std::vector<ClipRecord> panned_legs(const std::vector<ClipRecord>& left,
-                                    const std::vector<ClipRecord>& right) {
-    std::vector<ClipRecord> clips;
-    clips.reserve(left.size() + right.size());
-    for (const ClipRecord& clip : left) {
-        clips.push_back(clip);
-        clips.back().pan = -1.0;
-    }
-    for (const ClipRecord& clip : right) {
-        clips.push_back(clip);
-        clips.back().pan = 1.0;
+// The two legs' clips as one list, moved rather than copied: the legs' tracks are merged away.
+std::vector<ClipRecord> panned_legs(std::vector<ClipRecord>&& left,
+                                    std::vector<ClipRecord>&& right) {
+    std::vector<ClipRecord> clips = std::move(left);
+    for (ClipRecord& clip : clips) clip.rare.edit().pan = -1.0;
+    clips.reserve(clips.size() + right.size());
+    for (ClipRecord& clip : right) {
+        clip.rare.edit().pan = 1.0;
+        clips.push_back(std::move(clip));
     }
     // Stable: at equal starts the left leg stays first.
     std::stable_sort(clips.begin(), clips.end(), cmp_by_double_asc);
@@ -69,13 +66,14 @@ struct Writer {
         out.tracks.push_back(std::move(track));
         out.tick_based.push_back(tick);
     }
-    // The stacked clips under a track's playing ones, written muted on a track of their own.
-    void alt_takes(const std::string& name, const OutputTrack& like, std::vector<ClipRecord> clips,
-                   std::uint8_t tick) {
+    // The stacked clips under a track's playing ones, written muted on a track of their own,
+    // under the playing track's name and session name.
+    void alt_takes(const std::string& name, const std::string& session_name,
+                   std::vector<ClipRecord> clips, std::uint8_t tick) {
         if (clips.empty()) return;
         OutputTrack extra;
         extra.name = name + " [alt takes]";
-        extra.session_name = like.session_name;
+        extra.session_name = session_name;
         for (ClipRecord& clip : clips) clip.muted = 1;
         clip_counts.recovered_alternates += static_cast<int>(clips.size());
         extra.clips = std::move(clips);
@@ -145,19 +143,22 @@ PlaylistTracks build_playlist_tracks(ClipModel& clips, const PlaylistTrackInput&
         for (std::size_t k = 1; alike && k < n; ++k)
             alike = same_clips(run[0].track.clips, run[k].track.clips);
         if (n == 2 && !any_alt) {
-            OutputTrack merged = run[0].track;
-            merged.clips = panned_legs(run[0].track.clips, run[1].track.clips);
+            OutputTrack merged = std::move(run[0].track);
+            merged.clips = panned_legs(std::move(merged.clips), std::move(run[1].track.clips));
             out.channel_counts[merged.name] = 2;
             ++out.merged_stereo;
             const std::string name = merged.name;
-            const OutputTrack like = merged;
+            const std::string session_name = merged.session_name;
             writer.write(std::move(merged), run[0].tick);
             if (in.recover_deleted)
-                writer.alt_takes(name, like, panned_legs(run[0].alternates, run[1].alternates),
-                                 run[0].tick);
+                writer.alt_takes(
+                    name, session_name,
+                    panned_legs(std::move(run[0].alternates), std::move(run[1].alternates)),
+                    run[0].tick);
         } else if (alike) {
-            OutputTrack merged = run[0].track;
-            for (ClipRecord& clip : merged.clips) clip.pan = 0.0;
+            OutputTrack merged = std::move(run[0].track);
+            for (ClipRecord& clip : merged.clips)
+                if (clip.rare.held()) clip.rare.edit().pan = 0.0;
             out.channel_counts[merged.name] = static_cast<int>(n);
             out.merged_multichannel_tracks.push_back(merged.name);
             writer.write(std::move(merged), run[0].tick);
@@ -185,11 +186,10 @@ PlaylistTracks build_playlist_tracks(ClipModel& clips, const PlaylistTrackInput&
                 }
                 if (t.unnamed) t.track.playlist_flag = 1;
                 const std::string name = t.track.name;
-                // The deleted clips' tracks take after this one: a copy only when they are made.
-                std::optional<OutputTrack> like;
-                if (in.recover_deleted) like = t.track;
+                const std::string session_name = t.track.session_name;
                 writer.write(std::move(t.track), t.tick);
-                if (like) writer.alt_takes(name, *like, std::move(t.alternates), t.tick);
+                if (in.recover_deleted)
+                    writer.alt_takes(name, session_name, std::move(t.alternates), t.tick);
             }
         }
         first += n;

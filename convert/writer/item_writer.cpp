@@ -78,10 +78,11 @@ constexpr char kMelodyneStateHeader[] =
 // The Melodyne take's lines before its chain, and its slot (empty when the clip's archive gave no
 // take). REAPER keeps an ARA plug-in in the take chain's first slot.
 std::string write_melodyne_take(std::FILE* file, const ClipRecord& clip) {
-    const AraClipArchive* source = ara_take_source(clip.ara_index);
+    const std::int32_t ara_index = clip.rare.get().ara_index;
+    const AraClipArchive* source = ara_take_source(ara_index);
     if (!source) {
         ++ara_transfer.clips_without_take;
-        ara_transfer.records_without_take.insert(clip.ara_index);
+        ara_transfer.records_without_take.insert(ara_index);
         return std::string();
     }
     const std::uint32_t k = item_writer.items_written;
@@ -168,9 +169,10 @@ void note_placements_without_clips(const SessionLayout& layout) {
 }
 
 std::vector<CurvePoint> clip_gain_envelope(const ClipRecord& clip, double sample_rate) {
-    if (clip.gain_points.size() < 2 || !(sample_rate > 0.0) || !(clip.length > 0.0)) return {};
+    const RareList<CurvePoint>& gain_points = clip.rare.get().gain_points;
+    if (gain_points.size() < 2 || !(sample_rate > 0.0) || !(clip.length > 0.0)) return {};
     std::vector<CurvePoint> points;
-    for (const CurvePoint& p : clip.gain_points) {
+    for (const CurvePoint& p : gain_points) {
         if (!std::isfinite(p.time) || !std::isfinite(p.value)) continue;
         points.push_back({p.time / sample_rate - clip.source_offset, p.value});
     }
@@ -275,8 +277,9 @@ void append_audio_item(std::FILE* file, std::string& text, const ClipRecord& cli
                        const std::string& track_name, const ItemLane& lane,
                        const ItemTrackInput& track_in, const ItemWriteContext& context) {
     if (!clip_can_be_placed(clip, track_name)) return;
+    const ClipRareFields& rare = clip.rare.get();
     const double length = clip.length;
-    const double snap = finite_or(clip.snap_offset, 0.0);
+    const double snap = finite_or(rare.snap_offset, 0.0);
     text += "    <ITEM\n      POSITION "sv;
     append_fixed(text, clip.start, 10);
     text += "\n      SNAPOFFS "sv;
@@ -314,28 +317,28 @@ void append_audio_item(std::FILE* file, std::string& text, const ClipRecord& cli
         text += " 2\n"sv;
     }
 
-    const bool markers = clip.stretch_markers.size() > 2;
-    const double playrate = markers ? 1.0 : finite_or(clip.playrate, 1.0);
+    const bool markers = rare.stretch_markers.size() > 2;
+    const double playrate = markers ? 1.0 : finite_or(rare.playrate, 1.0);
     text += "      PLAYRATE "sv;
     append_fixed(text, playrate, 9);
     text += " 1 "sv;
-    append_fixed(text, finite_or(clip.pitch, 0.0), 6);
+    append_fixed(text, finite_or(rare.pitch, 0.0), 6);
     text += " -1 0 0.0025\n      CHANMODE 0\n      NAME "sv;
     append_project_token(text, clip.name);
     text += '\n';
     if (markers) {
         flush_item_text(file, text);
-        write_stretch_markers(file, clip.stretch_markers);
+        write_stretch_markers(file, rare.stretch_markers);
     }
 
-    if (clip.has_gain) ++item_writer.clips_with_gain;
-    const double pan = finite_or(clip.pan, 0.0);
-    if (clip.has_gain || pan != 0.0 || clip.phase_invert) {
+    if (rare.has_gain) ++item_writer.clips_with_gain;
+    const double pan = finite_or(rare.pan, 0.0);
+    if (rare.has_gain || pan != 0.0 || rare.phase_invert) {
         text += "      VOLPAN "sv;
-        append_fixed(text, gain_factor(finite_or(clip.gain_db, 0.0)), 9);
+        append_fixed(text, gain_factor(finite_or(rare.gain_db, 0.0)), 9);
         text += ' ';
         append_general(text, pan);
-        text += clip.phase_invert ? " -1 -1\n"sv : " 1 -1\n"sv;
+        text += rare.phase_invert ? " -1 -1\n"sv : " 1 -1\n"sv;
     }
 
     ItemSource& source = item_source(clip, context);
@@ -349,7 +352,7 @@ void append_audio_item(std::FILE* file, std::string& text, const ClipRecord& cli
     }
     // The take's GUID and ARAMOD lines come before its source, as REAPER saves a take.
     std::string chain;
-    if (clip.ara_index >= 0) {
+    if (rare.ara_index >= 0) {
         flush_item_text(file, text);
         chain = write_melodyne_take(file, clip);
     }
@@ -358,10 +361,10 @@ void append_audio_item(std::FILE* file, std::string& text, const ClipRecord& cli
     text += "\n      >\n"sv;
 
     // One take chain: the Melodyne slot first, then the Clip Effects.
-    if (!clip.clip_effects.empty()) {
+    if (!rare.clip_effects.empty()) {
         std::vector<std::pair<std::string, double>> values;
-        for (const ClipEffectValue& v : clip.clip_effects) values.emplace_back(v.name, v.value);
-        chain += clip_effects_blocks(values, clip.pan != 0.0,
+        for (const ClipEffectValue& v : rare.clip_effects) values.emplace_back(v.name, v.value);
+        chain += clip_effects_blocks(values, rare.pan != 0.0,
                                      0x43460000u + 16u * item_writer.items_written);
     }
     if (!chain.empty()) text += take_fx_frame(chain);
