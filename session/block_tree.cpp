@@ -28,34 +28,44 @@ namespace {
 bool parse_at_depth(std::span<const std::uint8_t> bytes, std::uint64_t position,
                     std::uint64_t limit, int depth, int levels, SessionBlockNode& out);
 
+// The next child of the block at `position` (its header read) from `r` on, counted from the
+// marker, with `r` moved past it: the one search of `parse_at_depth`, shared by the whole parse,
+// the first child alone and the readers that take the children one at a time.
+bool next_child_from(std::span<const std::uint8_t> bytes, std::uint64_t position,
+                     const BlockHeader& header, int depth, int levels, std::uint64_t& r,
+                     SessionBlockNode& child) {
+    const std::uint64_t last = std::min<std::uint64_t>(position + header.size, bytes.size());
+    while (r < header.size) {
+        // A child starts at a marker: the positions before the next one cannot hold one. Most
+        // children follow the one before directly, its end already at their marker.
+        if (position + r >= last) return false;
+        if (bytes[position + r] != kBlockMarker) {
+            const void* marker =
+                std::memchr(bytes.data() + position + r, kBlockMarker, last - (position + r));
+            if (marker == nullptr) return false;
+            r = static_cast<std::uint64_t>(static_cast<const std::uint8_t*>(marker) -
+                                           bytes.data()) -
+                position;
+        }
+        if (parse_at_depth(bytes, position + r, header.end(), depth + 1, levels, child)) {
+            r += kBlockHeaderSize + child.payload_size;
+            return true;
+        }
+        r += 1;
+    }
+    return false;
+}
+
 // The children of the block at `position` (its header read), from the first on, each passed to
-// `visit` until it returns false: the search of `parse_at_depth`, shared by the whole parse and
-// the first child alone.
+// `visit` until it returns false.
 template <typename Visit>
 void visit_children(std::span<const std::uint8_t> bytes, std::uint64_t position,
                     const BlockHeader& header, int depth, int levels, Visit&& visit) {
     // Relative to the marker, so the block's own header bytes are tried as well.
     std::uint64_t r = 1;
-    const std::uint64_t last = std::min<std::uint64_t>(position + header.size, bytes.size());
-    while (r < header.size) {
-        // A child starts at a marker: the positions before the next one cannot hold one. Most
-        // children follow the one before directly, its end already at their marker.
-        if (position + r >= last) break;
-        if (bytes[position + r] != kBlockMarker) {
-            const void* marker =
-                std::memchr(bytes.data() + position + r, kBlockMarker, last - (position + r));
-            if (marker == nullptr) break;
-            r = static_cast<std::uint64_t>(static_cast<const std::uint8_t*>(marker) -
-                                           bytes.data()) -
-                position;
-        }
-        SessionBlockNode child;
-        if (parse_at_depth(bytes, position + r, header.end(), depth + 1, levels, child)) {
-            r += kBlockHeaderSize + child.payload_size;
-            if (!visit(std::move(child))) return;
-        } else {
-            r += 1;
-        }
+    SessionBlockNode child;
+    while (next_child_from(bytes, position, header, depth, levels, r, child)) {
+        if (!visit(std::move(child))) return;
     }
 }
 
@@ -104,6 +114,17 @@ bool parse_first_child(const std::uint8_t* bytes, std::uint64_t length,
         return false;
     });
     return found;
+}
+
+bool next_child(const std::uint8_t* bytes, std::uint64_t length, const SessionBlockNode& parent,
+                ChildCursor& cursor, SessionBlockNode& out) {
+    if (bytes == nullptr || parent.payload_size <= 1) return false;
+    const std::span<const std::uint8_t> all(bytes, static_cast<std::size_t>(length));
+    BlockHeader header;
+    header.position = parent.payload_position - kBlockHeaderSize;
+    header.size = parent.payload_size;
+    // Level 1 of 1: the child without children of its own.
+    return next_child_from(all, header.position, header, 0, 1, cursor.offset, out);
 }
 
 std::vector<SessionBlockNode> parse_top_level_blocks(const std::uint8_t* bytes,

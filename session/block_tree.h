@@ -60,6 +60,17 @@ bool parse_block_tree(const std::uint8_t* bytes, std::uint64_t length, std::uint
 bool parse_first_child(const std::uint8_t* bytes, std::uint64_t length,
                        const SessionBlockNode& parent, SessionBlockNode& out);
 
+// Where `next_child` goes on in a parent: a fresh cursor starts at its first child.
+struct ChildCursor {
+    std::uint64_t offset = 1;  // from the parent's marker, so its own header bytes are tried too
+};
+
+// The next child `parse_block_tree` finds in `parent` (a node it made) from `cursor` on, without
+// the child's own children, and the cursor moved past it; false when there is none. Taken one at
+// a time, the children are those its `children` would hold, in order, with no list of them made.
+bool next_child(const std::uint8_t* bytes, std::uint64_t length, const SessionBlockNode& parent,
+                ChildCursor& cursor, SessionBlockNode& out);
+
 // The session's top-level blocks in order: from position 20 to the end of the bytes, each block
 // found is kept and skipped whole; a position holding none advances one byte.
 std::vector<SessionBlockNode> parse_top_level_blocks(const std::uint8_t* bytes,

@@ -96,6 +96,15 @@ SessionBlockNode tree_of(Bytes bytes, const SessionBlockNode& top_block, int lev
     return tree;
 }
 
+// Calls visit(child) for each child of `parent` in order, each without its own children: a list
+// of tracks, playlists or placements is walked in place, with no tree of it made.
+template <typename Visit>
+void for_each_child(Bytes bytes, const SessionBlockNode& parent, Visit&& visit) {
+    ChildCursor cursor;
+    SessionBlockNode child;
+    while (next_child(bytes.data(), bytes.size(), parent, cursor, child)) visit(child);
+}
+
 // A u32 length at `length_pos` and the text after it, cut to what the bytes hold. `taken` is the
 // number of text bytes read.
 std::string read_name(Bytes bytes, std::uint64_t length_pos, std::uint64_t& taken) {
@@ -180,13 +189,14 @@ void read_audio_regions(Bytes bytes, const Nodes& top, const std::vector<AudioFi
     for (const SessionBlockNode& top_block : top) {
         if (top_block.content_type != kRegionList && top_block.content_type != kRegionList10)
             continue;
-        // The list and its regions; the first block inside each region is parsed alone.
-        const SessionBlockNode list = tree_of(bytes, top_block, 2);
-        // Room for the list's regions at once: doubling would copy them and hold up to twice
-        // their room while it does.
-        regions.reserve(regions.size() + list.children.size());
-        for (const SessionBlockNode& child : list.children) {
-            if (child.content_type != kRegion && child.content_type != kRegion10) continue;
+        // The list's regions, taken one at a time; the first block inside each is parsed alone.
+        // Room for them at once: doubling would copy them and hold up to twice their room while
+        // it does.
+        std::size_t children = 0;
+        for_each_child(bytes, top_block, [&](const SessionBlockNode&) { ++children; });
+        regions.reserve(regions.size() + children);
+        for_each_child(bytes, top_block, [&](const SessionBlockNode& child) {
+            if (child.content_type != kRegion && child.content_type != kRegion10) return;
             const std::uint64_t c = child.payload_position;
             SessionRegion region;
             region.region_index = next_index++;
@@ -205,7 +215,7 @@ void read_audio_regions(Bytes bytes, const Nodes& top, const std::vector<AudioFi
             }
             region.audio_file_name = audio_file_name(region.audio_file_index);
             regions.push_back(std::move(region));
-        }
+        });
     }
 }
 
@@ -324,56 +334,64 @@ bool place_region(const PlacementTargets& targets, std::uint32_t track_number,
     return true;
 }
 
+// Notes the placements of a damaged record of a placement list: the record parsed `levels` deep
+// (itself the first level), down to the level the list's placements stand at.
+void refuse_record(Bytes bytes, const PlacementTargets& targets, std::uint32_t track_number,
+                   const SessionBlockNode& record, int levels, std::uint16_t placement_type,
+                   SessionLayout& layout) {
+    refuse_placements_in(bytes, targets, track_number, tree_of(bytes, record, levels),
+                         placement_type, layout);
+}
+
 void read_audio_placements(Bytes bytes, const Nodes& top, const std::vector<TrackSlot>& slots,
                            SessionLayout& layout) {
     const PlacementTargets targets = index_targets(slots, layout.audio_regions);
     std::vector<TrackRegion>& tracks = layout.audio_track_regions;
-    for (const SessionBlockNode& top_block : top) {
-        if (top_block.content_type != kPlacementTracks &&
-            top_block.content_type != kOldPlacementTracks)
+    for (const SessionBlockNode& list : top) {
+        if (list.content_type != kPlacementTracks && list.content_type != kOldPlacementTracks)
             continue;
-        // The list, its tracks, their playlists and the placements in them.
-        const SessionBlockNode list = tree_of(bytes, top_block, 4);
-        // Room for every placement the list holds, at once, the fades apart: doubling would
-        // leave up to half the largest list of the walk unused, and copy it on each step.
+        // The list, its tracks, their playlists and the placements in them, walked a level at a
+        // time. Room for every placement the list holds, at once, the fades apart: doubling
+        // would leave up to half the largest list of the walk unused, and copy it on each step.
         std::size_t placements = 0;
         std::size_t fades = 0;
-        for (const SessionBlockNode& track : list.children) {
-            for (const SessionBlockNode& playlist : track.children) {
-                placements += playlist.children.size();
-                for (const SessionBlockNode& placement : playlist.children)
+        for_each_child(bytes, list, [&](const SessionBlockNode& track) {
+            for_each_child(bytes, track, [&](const SessionBlockNode& playlist) {
+                for_each_child(bytes, playlist, [&](const SessionBlockNode& placement) {
+                    ++placements;
                     if (fade_placement(bytes, placement)) ++fades;
-            }
-        }
+                });
+            });
+        });
         tracks.reserve(tracks.size() + placements - fades);
         layout.fade_track_regions.reserve(layout.fade_track_regions.size() + fades);
         if (list.content_type == kPlacementTracks) {
             std::uint32_t track_number = 0;
-            for (const SessionBlockNode& track : list.children) {
+            for_each_child(bytes, list, [&](const SessionBlockNode& track) {
                 // Anything else in the list is a track whose header is damaged (or a playlist
                 // found inside it): its placements are named after the track that stood there.
                 if (track.content_type != kPlacementTrack) {
-                    refuse_placements_in(bytes, targets, track_number, track, kPlacement, layout);
-                    continue;
+                    refuse_record(bytes, targets, track_number, track, 3, kPlacement, layout);
+                    return;
                 }
-                for (const SessionBlockNode& playlist : track.children) {
+                for_each_child(bytes, track, [&](const SessionBlockNode& playlist) {
                     // Likewise a damaged playlist, or a placement found inside one; and a
                     // playlist that fails its closing byte.
                     if (playlist.content_type != kPlaylist ||
                         read_u8_checked(bytes, payload_end(playlist) + 2) == 1) {
-                        refuse_placements_in(bytes, targets, track_number, playlist, kPlacement,
-                                             layout);
-                        continue;
+                        refuse_record(bytes, targets, track_number, playlist, 2, kPlacement,
+                                      layout);
+                        return;
                     }
                     const std::uint8_t mark =
                         read_u8_checked(bytes, playlist.payload_position + 11);
-                    for (const SessionBlockNode& placement : playlist.children) {
-                        if (placement.content_type != kPlacement) continue;
+                    for_each_child(bytes, playlist, [&](const SessionBlockNode& placement) {
+                        if (placement.content_type != kPlacement) return;
                         const std::uint64_t p = placement.payload_position;
                         if (!bytes_fit(bytes, p, kPlacementStart + 6)) {
                             refuse_placement(bytes, targets, track_number, placement, false,
                                              layout);
-                            continue;
+                            return;
                         }
                         // Fades stand in the same lists and reuse region numbers: not clips.
                         // They are kept apart, placed where they name a region, for
@@ -383,38 +401,37 @@ void read_audio_placements(Bytes bytes, const Nodes& top, const std::vector<Trac
                         if (!place_region(targets, track_number,
                                           read_u32le_checked(bytes, p + kPlacementRegion), false,
                                           layout, placed, !fade)) {
-                            continue;
+                            return;
                         }
                         // 48 bits: tick-based tracks store ticks + 10^12, which passes 2^32.
                         placed.start = static_cast<std::int64_t>(
                             read_u48le_checked(bytes, p + kPlacementStart));
                         placed.flag = mark == 1 ? 1 : 0;
                         (fade ? layout.fade_track_regions : tracks).push_back(std::move(placed));
-                    }
-                }
+                    });
+                });
                 ++track_number;
-            }
-        } else if (list.content_type == kOldPlacementTracks) {
+            });
+        } else {
             std::uint32_t track_number = 0;
-            for (const SessionBlockNode& track : list.children) {
+            for_each_child(bytes, list, [&](const SessionBlockNode& track) {
                 if (track.content_type != kOldPlacementTrack) {
-                    refuse_placements_in(bytes, targets, track_number, track, kOldPlacement,
-                                         layout);
-                    continue;
+                    refuse_record(bytes, targets, track_number, track, 3, kOldPlacement, layout);
+                    return;
                 }
-                for (const SessionBlockNode& playlist : track.children) {
+                for_each_child(bytes, track, [&](const SessionBlockNode& playlist) {
                     if (playlist.content_type != kOldPlaylist) {
-                        refuse_placements_in(bytes, targets, track_number, playlist, kOldPlacement,
-                                             layout);
-                        continue;
+                        refuse_record(bytes, targets, track_number, playlist, 2, kOldPlacement,
+                                      layout);
+                        return;
                     }
-                    for (const SessionBlockNode& placement : playlist.children) {
-                        if (placement.content_type != kOldPlacement) continue;
+                    for_each_child(bytes, playlist, [&](const SessionBlockNode& placement) {
+                        if (placement.content_type != kOldPlacement) return;
                         const std::uint64_t p = placement.payload_position;
                         if (!bytes_fit(bytes, p, kOldPlacementBytes)) {
                             refuse_placement(bytes, targets, track_number, placement, false,
                                              layout);
-                            continue;
+                            return;
                         }
                         TrackRegion placed;
                         if (place_region(targets, track_number,
@@ -422,10 +439,10 @@ void read_audio_placements(Bytes bytes, const Nodes& top, const std::vector<Trac
                                          layout, placed)) {
                             tracks.push_back(std::move(placed));
                         }
-                    }
-                }
+                    });
+                });
                 ++track_number;
-            }
+            });
         }
     }
 }
@@ -474,26 +491,33 @@ void tidy_audio_track_regions(std::vector<TrackRegion>& tracks) {
 // numbers those (their rank among the clips' track numbers); fades of a track without clips go.
 // Called before the clips' tracks are renumbered.
 void number_fades_as_tracks(SessionLayout& layout) {
-    std::vector<std::uint16_t> numbers;
-    numbers.reserve(layout.audio_track_regions.size());
-    for (const TrackRegion& placed : layout.audio_track_regions)
-        numbers.push_back(placed.track_index);
-    std::sort(numbers.begin(), numbers.end());
-    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
-    // Kept in place: a second list would hold the fades twice while it is made.
     std::vector<TrackRegion>& fades = layout.fade_track_regions;
+    if (fades.empty()) return;
+    // The clips' track numbers are u16: marked in a table of them all, each number's rank is
+    // the count of the numbers below it, with no sort of one number per clip.
+    constexpr std::size_t kNumbers = 0x10000;
+    std::vector<std::uint8_t> held(kNumbers, 0);
+    for (const TrackRegion& placed : layout.audio_track_regions) held[placed.track_index] = 1;
+    std::vector<std::uint16_t> rank(kNumbers, 0);
+    std::uint32_t below = 0;
+    for (std::size_t number = 0; number < kNumbers; ++number) {
+        rank[number] = static_cast<std::uint16_t>(below);
+        below += held[number];
+    }
+    // Kept in place: a second list would hold the fades twice while it is made.
     std::size_t kept = 0;
     for (std::size_t i = 0; i < fades.size(); ++i) {
-        const auto at = std::lower_bound(numbers.begin(), numbers.end(), fades[i].track_index);
-        if (at == numbers.end() || *at != fades[i].track_index) continue;
-        fades[i].track_index = static_cast<std::uint16_t>(at - numbers.begin());
+        if (held[fades[i].track_index] == 0) continue;
+        fades[i].track_index = rank[fades[i].track_index];
         if (kept != i) fades[kept] = std::move(fades[i]);
         ++kept;
     }
     fades.erase(fades.begin() + static_cast<std::ptrdiff_t>(kept), fades.end());
-    std::stable_sort(fades.begin(), fades.end(), [](const TrackRegion& a, const TrackRegion& b) {
+    const auto by_track = [](const TrackRegion& a, const TrackRegion& b) {
         return a.track_index < b.track_index;
-    });
+    };
+    if (!std::is_sorted(fades.begin(), fades.end(), by_track))
+        std::stable_sort(fades.begin(), fades.end(), by_track);
 }
 
 // --- Track kinds and MIDI tracks -------------------------------------------------------------
