@@ -13,24 +13,48 @@ namespace {
 constexpr std::uint16_t kClipType = 0x2629;
 constexpr std::uint16_t kClipNameType = 0x2628;
 
-// The first 0x2628 block whose marker lies in [from, limit), or false.
-bool first_name_block(SessionBytes bytes, std::uint64_t from, std::uint64_t limit,
-                      BlockHeader& out) {
-    if (from >= limit || limit > bytes.size()) return false;
-    const SessionBytes part = bytes.subspan(from);
-    return scan_blocks(part, kClipNameType, limit - from - 1, [&](const BlockHeader& block) {
-        out = block;
-        out.position += from;
-        return true;
-    });
+// The transposition a clip block stores 9 and 5 bytes before `q`: a whole number and
+// hundredths; 0 where that is 0 or lies outside +-48.
+double stored_semitones(SessionBytes bytes, std::uint64_t q) {
+    const auto whole = static_cast<std::int32_t>(read_u32le_checked(bytes, q - 9));
+    float fraction = std::bit_cast<float>(read_u32le_checked(bytes, q - 5));
+    if (!(fraction > -100.0f && fraction < 100.0f)) fraction = 0.0f;
+    const double value = whole + static_cast<double>(fraction) / 100.0;
+    return value < -48.0 || value > 48.0 ? 0.0 : value;
 }
 
-// The clip's name: the first 0x2628 block from `from` on with a readable name.
-bool clip_name(SessionBytes bytes, std::uint64_t from, std::string_view& name) {
-    const SessionBytes part = bytes.subspan(from);
-    return scan_blocks(part, kClipNameType, part.size(), [&](const BlockHeader& block) {
-        return read_text_at(part, block.position + 9, part.size(), 1, 128, TextBytes::name, name);
-    });
+// The transposition and name of the clip block `block`, from one search of the name blocks
+// (0x2628) from its marker on. Its value stands before the end of the first name block whose
+// marker lies past its own header and before its end (+ 23), else before its own end; its name
+// is the first name block from its marker on with a readable name. False when the value is 0 or
+// no name reads; the name is sought only for a value kept.
+bool clip_pitch_of(SessionBytes bytes, const BlockHeader& block, ClipPitch& out) {
+    const std::uint64_t end = block.end();
+    const std::uint64_t inner_from = block.position + 9;
+    bool placed = false;  // the name block that places the value is known, or known to be none
+    double value = 0.0;
+    bool named = false;
+    std::string_view name;
+    const auto place_value = [&](const BlockHeader* inner) {
+        placed = true;
+        value = stored_semitones(
+            bytes, inner != nullptr && inner->end() + 23 < end ? inner->end() + 23 : end);
+    };
+    scan_blocks(bytes, kClipNameType, static_cast<std::size_t>(block.position), bytes.size(),
+                [&](const BlockHeader& candidate) {
+                    if (!placed && candidate.position >= inner_from)
+                        place_value(candidate.position < end ? &candidate : nullptr);
+                    if (placed && value == 0.0) return true;
+                    if (!named)
+                        named =
+                            read_text_at(bytes, static_cast<std::size_t>(candidate.position) + 9,
+                                         bytes.size(), 1, 128, TextBytes::name, name);
+                    return placed && named;
+                });
+    if (!placed) place_value(nullptr);
+    if (value == 0.0 || !named) return false;
+    out = {name, value};
+    return true;
 }
 
 // A text's first eight bytes (all of a shorter one, then zeros) as one number, the first byte
@@ -75,19 +99,10 @@ void read_clip_pitch(const std::uint8_t* data, std::size_t length, ClipPitches& 
     out.reserve(candidate_bound(bytes, kClipType));
     scan_blocks(bytes, kClipType, length, [&](const BlockHeader& block) {
         if (block.size < 40 || !block_fits(bytes, block)) return false;
-        const std::uint64_t end = block.end();
-        std::uint64_t q = end;
-        BlockHeader inner;
-        if (first_name_block(bytes, block.position + 9, end, inner) && inner.end() + 23 < end) {
-            q = inner.end() + 23;
-        }
-        const auto whole = static_cast<std::int32_t>(read_u32le_checked(bytes, q - 9));
-        float fraction = std::bit_cast<float>(read_u32le_checked(bytes, q - 5));
-        if (!(fraction > -100.0f && fraction < 100.0f)) fraction = 0.0f;
-        const double value = whole + static_cast<double>(fraction) / 100.0;
-        if (value == 0.0 || value < -48.0 || value > 48.0) return false;
-        std::string_view name;
-        if (!clip_name(bytes, block.position, name)) return false;
+        ClipPitch found;
+        if (!clip_pitch_of(bytes, block, found)) return false;
+        const std::string_view name = found.name;
+        const double value = found.semitones;
         // A name is searched for from the block on, so two blocks may find the same name, and
         // then one after the other: the later block's value replaces the earlier's.
         if (!out.empty() && out.back().name.data() == name.data()) {
