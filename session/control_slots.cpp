@@ -13,14 +13,14 @@ constexpr std::uint16_t kRegionType = 0x2629;
 constexpr std::uint16_t kOldRegionType = 0x1008;
 
 void read_slot(SessionBytes bytes, const BlockHeader& child, std::uint64_t& value,
-               std::string& name) {
+               std::string_view& name) {
     const std::size_t c = static_cast<std::size_t>(child.position);
     const std::uint64_t end = child.end();
     BlockHeader nested;
     if (!read_block_header(bytes, c + 9, bytes.size(), nested)) return;
     const std::uint32_t name_length = read_u32le_checked(bytes, c + 18);
     if (!bytes_fit(bytes, c + 18, 4) || name_length >= 256 || c + name_length + 28 > end) return;
-    name.assign(reinterpret_cast<const char*>(bytes.data() + c + 22), name_length);
+    name = std::string_view(reinterpret_cast<const char*>(bytes.data() + c + 22), name_length);
     const std::size_t n = c + 22 + name_length;
     const std::size_t width = bytes[n + 2] & 0x0f;
     const std::size_t skip = bytes[n + 1] >> 4;
@@ -31,7 +31,7 @@ void read_slot(SessionBytes bytes, const BlockHeader& child, std::uint64_t& valu
 }  // namespace
 
 void read_control_slots(const std::uint8_t* data, std::size_t length,
-                        std::vector<std::uint64_t>& values, std::vector<std::string>* names) {
+                        std::vector<std::uint64_t>& values, std::vector<std::string_view>* names) {
     values.clear();
     if (names) names->clear();
     const SessionBytes bytes = session_bytes(data, length);
@@ -58,10 +58,10 @@ void read_control_slots(const std::uint8_t* data, std::size_t length,
             }
             if (child.content_type == kRegionType || child.content_type == kOldRegionType) {
                 std::uint64_t value = 0;
-                std::string name;
+                std::string_view name;
                 read_slot(bytes, child, value, name);
                 values.push_back(value);
-                if (names) names->push_back(std::move(name));
+                if (names) names->push_back(name);
             }
             q = static_cast<std::size_t>(child.end());
         }

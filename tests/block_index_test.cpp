@@ -138,7 +138,7 @@ std::string readers_text(const Bytes& bytes) {
     for (const SessionGroup& g : groups)
         out << "group " << g.name << ' ' << g.members.size() << '\n';
     std::vector<std::uint64_t> slots;
-    std::vector<std::string> slot_names;
+    std::vector<std::string_view> slot_names;
     read_control_slots(data, n, slots, &slot_names);
     for (std::size_t i = 0; i < slots.size(); ++i)
         out << "slot " << slot_names[i] << ' ' << slots[i] << '\n';

@@ -400,10 +400,10 @@ TEST(ControlSlots, ReadTheValueInTheHeaderGap) {
         z_block(0x262a, u32le(2) + control_slot("Kick", 2, 4410) + control_slot("Snare", 0, 0)) +
         zeros(4);
     std::vector<std::uint64_t> values = {9};
-    std::vector<std::string> names;
+    std::vector<std::string_view> names;
     read_control_slots(u8(buffer), buffer.size(), values, &names);
     EXPECT_EQ(values, (std::vector<std::uint64_t>{4410, 0}));
-    EXPECT_EQ(names, (std::vector<std::string>{"Kick", "Snare"}));
+    EXPECT_EQ(names, (std::vector<std::string_view>{"Kick", "Snare"}));
 }
 
 // --- Real sessions
@@ -442,10 +442,11 @@ TEST(PlacementScannersOnRealSessions, RegionTestListsRangesAndSlots) {
     EXPECT_EQ(ranges[3].end, 490000.0);
 
     std::vector<std::uint64_t> values;
-    std::vector<std::string> slot_names;
+    std::vector<std::string_view> slot_names;
     read_control_slots(data, length, values, &slot_names);
-    EXPECT_EQ(slot_names, (std::vector<std::string>{"region_name_region", "region_name_region-01",
-                                                    "region_name_region-03"}));
+    EXPECT_EQ(slot_names,
+              (std::vector<std::string_view>{"region_name_region", "region_name_region-01",
+                                             "region_name_region-03"}));
     EXPECT_EQ(values, (std::vector<std::uint64_t>{0, 0, 0}));
 }
 

@@ -6,6 +6,7 @@
 #include <set>
 #include <span>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 
@@ -103,7 +104,7 @@ ClipRecord clip_from_placement(Context& ctx, const TrackRegion& placed) {
 // The regions' sync points, when the control slots line up with the audio regions one to one.
 void read_sync_points(Context& ctx) {
     std::vector<std::uint64_t> values;
-    std::vector<std::string> names;
+    std::vector<std::string_view> names;
     read_control_slots(ctx.data, ctx.length, values, &names);
     const std::vector<SessionRegion>& regions = ctx.layout->audio_regions;
     bool matched = names.size() == regions.size();
