@@ -189,14 +189,13 @@ void read_audio_regions(Bytes bytes, const Nodes& top, const std::vector<AudioFi
     for (const SessionBlockNode& top_block : top) {
         if (top_block.content_type != kRegionList && top_block.content_type != kRegionList10)
             continue;
-        // The list's regions, taken one at a time; the first block inside each is parsed alone.
-        // Room for them at once: doubling would copy them and hold up to twice their room while
-        // it does.
-        std::size_t children = 0;
-        for_each_child(bytes, top_block, [&](const SessionBlockNode&) { ++children; });
-        regions.reserve(regions.size() + children);
-        for_each_child(bytes, top_block, [&](const SessionBlockNode& child) {
-            if (child.content_type != kRegion && child.content_type != kRegion10) return;
+        // The list and its regions; the first block inside each region is parsed alone.
+        const SessionBlockNode list = tree_of(bytes, top_block, 2);
+        // Room for the list's regions at once: doubling would copy them and hold up to twice
+        // their room while it does.
+        regions.reserve(regions.size() + list.children.size());
+        for (const SessionBlockNode& child : list.children) {
+            if (child.content_type != kRegion && child.content_type != kRegion10) continue;
             const std::uint64_t c = child.payload_position;
             SessionRegion region;
             region.region_index = next_index++;
@@ -215,7 +214,7 @@ void read_audio_regions(Bytes bytes, const Nodes& top, const std::vector<AudioFi
             }
             region.audio_file_name = audio_file_name(region.audio_file_index);
             regions.push_back(std::move(region));
-        });
+        }
     }
 }
 
