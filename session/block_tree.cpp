@@ -25,6 +25,21 @@ bool read_block_header(std::span<const std::uint8_t> bytes, std::uint64_t pos, s
 
 namespace {
 
+// The block at `position` as a node without children, when it stands: the test every node of
+// the tree passes.
+inline bool read_node(std::span<const std::uint8_t> bytes, std::uint64_t position,
+                      std::uint64_t limit, SessionBlockNode& out) {
+    BlockHeader header;
+    if (!read_block_header(bytes, position, limit, header)) return false;
+    if (header.block_type > 0xFF) return false;
+    out.payload_position = header.payload();
+    out.payload_size = header.size;
+    out.block_type = header.block_type;
+    out.content_type = header.content_type;
+    out.children.clear();
+    return true;
+}
+
 bool parse_at_depth(std::span<const std::uint8_t> bytes, std::uint64_t position,
                     std::uint64_t limit, int depth, int levels, SessionBlockNode& out);
 
@@ -47,7 +62,10 @@ bool next_child_from(std::span<const std::uint8_t> bytes, std::uint64_t position
                                            bytes.data()) -
                 position;
         }
-        if (parse_at_depth(bytes, position + r, header.end(), depth + 1, levels, child)) {
+        // A child on the last level kept is read alone, without the parse's recursion.
+        if (depth + 1 >= levels
+                ? read_node(bytes, position + r, header.end(), child)
+                : parse_at_depth(bytes, position + r, header.end(), depth + 1, levels, child)) {
             r += kBlockHeaderSize + child.payload_size;
             return true;
         }
@@ -71,16 +89,11 @@ void visit_children(std::span<const std::uint8_t> bytes, std::uint64_t position,
 
 bool parse_at_depth(std::span<const std::uint8_t> bytes, std::uint64_t position,
                     std::uint64_t limit, int depth, int levels, SessionBlockNode& out) {
+    if (!read_node(bytes, position, limit, out)) return false;
+    // The block stands: its children are filled in place.
     BlockHeader header;
-    if (!read_block_header(bytes, position, limit, header)) return false;
-    if (header.block_type > 0xFF) return false;
-
-    // The block stands: from here on `out` is filled in place.
-    out.payload_position = header.payload();
-    out.payload_size = header.size;
-    out.block_type = header.block_type;
-    out.content_type = header.content_type;
-    out.children.clear();
+    header.position = position;
+    header.size = out.payload_size;
     if (header.size > 1 && depth < levels) {
         visit_children(bytes, position, header, depth, levels, [&](SessionBlockNode&& child) {
             out.children.push_back(std::move(child));
