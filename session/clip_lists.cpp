@@ -49,6 +49,24 @@ std::uint32_t placement_flag(SessionBytes bytes, std::size_t child, const Placem
 
 PlacementFields read_placement_fields(SessionBytes bytes, std::size_t pos) {
     PlacementFields out;
+    // A placement that the bytes hold up to its +39, as nearly all do, is read in place at once.
+    if (pos < bytes.size() && bytes.size() - pos > 39) {
+        const std::uint8_t* at = bytes.data() + pos;
+        out.first_byte = at[9];
+        out.second_byte = at[10];
+        out.id = read_u32le(at, 11);
+        out.has_position = true;
+        out.position = std::uint64_t{read_u32le(at, 16)} |
+                       std::uint64_t{static_cast<std::uint16_t>(at[20] | at[21] << 8)} << 32;
+        out.time_base = at[23];
+        out.byte_24 = at[24];
+        out.value = static_cast<std::int16_t>(at[25] | at[26] << 8);
+        out.has_byte_27 = true;
+        out.byte_27 = at[27];
+        out.has_byte_39 = true;
+        out.byte_39 = at[39];
+        return out;
+    }
     out.first_byte = read_u8_checked(bytes, pos + 9);
     out.second_byte = read_u8_checked(bytes, pos + 10);
     out.id = read_u32le_checked(bytes, pos + 11);
