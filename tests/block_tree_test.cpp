@@ -285,6 +285,34 @@ TEST(BlockTree, TheFirstChildAloneIsTheTreesFirstChild) {
     }
 }
 
+// Every node's children, taken one at a time, are the whole tree's children without theirs, in
+// order, and a cursor past the last stays there.
+void check_children_one_at_a_time(const std::vector<std::uint8_t>& bytes,
+                                  const SessionBlockNode& node, int round) {
+    ChildCursor cursor;
+    SessionBlockNode child;
+    for (const SessionBlockNode& expected : node.children) {
+        ASSERT_TRUE(next_child(bytes.data(), bytes.size(), node, cursor, child))
+            << "round " << round;
+        ASSERT_TRUE(same_tree(child, cut_at(expected, 1))) << "round " << round;
+    }
+    EXPECT_FALSE(next_child(bytes.data(), bytes.size(), node, cursor, child)) << "round " << round;
+    EXPECT_FALSE(next_child(bytes.data(), bytes.size(), node, cursor, child)) << "round " << round;
+    for (const SessionBlockNode& below : node.children)
+        check_children_one_at_a_time(bytes, below, round);
+}
+
+TEST(BlockTree, TheChildrenOneAtATimeAreTheTreesChildren) {
+    std::mt19937 random(3535);
+    const std::uint8_t alphabet[] = {'Z', 'Z', 'Z', 0, 0, 0, 1, 2, 3, 7, 9, 12, 0x20, 0xFF};
+    for (int round = 0; round < 300; ++round) {
+        std::vector<std::uint8_t> bytes(1 + random() % 600);
+        for (std::uint8_t& b : bytes) b = alphabet[random() % sizeof(alphabet)];
+        for (const SessionBlockNode& whole : parse_top_level_blocks(bytes.data(), bytes.size()))
+            check_children_one_at_a_time(bytes, whole, round);
+    }
+}
+
 std::vector<std::uint8_t> decrypted_session(const std::string& name) {
     std::vector<std::uint8_t> bytes = read_file(sessions_dir() / name);
     if (!bytes.empty()) ptf_xor_crypt(bytes);
