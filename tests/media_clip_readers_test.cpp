@@ -153,6 +153,24 @@ TEST(ReadClipPitch, SemitonesWithinFortyEight) {
     EXPECT_EQ(find_clip_pitch(got, "zero"), nullptr);
 }
 
+// Without a name block inside it, or with one too near its end, a clip keeps its value in its
+// own last bytes; its name is the next readable one from its marker on, inside or after it.
+TEST(ReadClipPitch, ValueBeforeTheClipsEndWhereNoNameBlockPlacesIt) {
+    const auto value = [](std::int32_t whole) {
+        return le(static_cast<std::uint32_t>(whole), 4) + le(std::bit_cast<std::uint32_t>(0.0f), 4);
+    };
+    const std::string unnamed = z_block(0x2629, zeros(29) + value(-3) + zeros(1), 0x05);
+    const std::string after = z_block(0x2628, text("after") + zeros(8), 0x02);
+    const std::string near = z_block(
+        0x2629, z_block(0x2628, text("near") + zeros(8), 0x02) + zeros(5) + value(5) + zeros(1),
+        0x05);
+    const std::string bytes = unnamed + after + near;
+    ClipPitches got;
+    read_clip_pitch(u8(bytes), bytes.size(), got);
+    const ClipPitches want = {{"near", 5}, {"after", -3}};
+    EXPECT_EQ(got, want);
+}
+
 // Names of one length are told apart eight bytes at a time: names that differ only past the
 // eighth or the sixteenth byte, in a byte above 0x7F, or in the last of fewer than eight.
 TEST(ReadClipPitch, EachNameFindsItsOwnValue) {
