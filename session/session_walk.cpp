@@ -315,19 +315,24 @@ void refuse_placements_in(Bytes bytes, const PlacementTargets& targets, std::uin
 // A new track region for one placement. When its track or region is unknown (a damaged or
 // stray region number among them), the placement is noted in `layout.unplaced` instead (unless
 // `note_unplaced` is false), and nothing is looked up or made by the stored number itself.
-bool place_region(const PlacementTargets& targets, std::uint32_t track_number,
-                  std::uint32_t region_number, bool midi, SessionLayout& layout, TrackRegion& out,
-                  bool note_unplaced = true) {
+// The track a track number names, or null: looked up once for all the placements of a track.
+const TrackSlot* find_track(const PlacementTargets& targets, std::uint32_t track_number) {
     const auto track = targets.track_by_number.find(track_number);
+    return track != targets.track_by_number.end() ? &(*targets.slots)[track->second] : nullptr;
+}
+
+// `owner` is find_track(targets, track_number).
+bool place_region(const PlacementTargets& targets, const TrackSlot* owner,
+                  std::uint32_t track_number, std::uint32_t region_number, bool midi,
+                  SessionLayout& layout, TrackRegion& out, bool note_unplaced = true) {
     const SessionRegion* region = find_region(targets.region_by_index, region_number);
-    if (track == targets.track_by_number.end() || region == nullptr) {
+    if (owner == nullptr || region == nullptr) {
         if (note_unplaced)
             layout.unplaced.push_back(lost_placement(targets, track_number, region_number, midi));
         return false;
     }
-    const TrackSlot& owner = (*targets.slots)[track->second];
-    out.track_name = owner.name;
-    out.track_index = static_cast<std::uint16_t>(owner.number);
+    out.track_name = owner->name;
+    out.track_index = static_cast<std::uint16_t>(owner->number);
     out.region = static_cast<std::uint32_t>(region - targets.regions->data());
     out.start = region->start;
     return true;
@@ -373,6 +378,7 @@ void read_audio_placements(Bytes bytes, const Nodes& top, const std::vector<Trac
                     refuse_record(bytes, targets, track_number, track, 3, kPlacement, layout);
                     return;
                 }
+                const TrackSlot* owner = find_track(targets, track_number);
                 for_each_child(bytes, track, [&](const SessionBlockNode& playlist) {
                     // Likewise a damaged playlist, or a placement found inside one; and a
                     // playlist that fails its closing byte.
@@ -397,7 +403,7 @@ void read_audio_placements(Bytes bytes, const Nodes& top, const std::vector<Trac
                         // --keep-fade-clips.
                         const bool fade = fade_placement(bytes, placement);
                         TrackRegion placed;
-                        if (!place_region(targets, track_number,
+                        if (!place_region(targets, owner, track_number,
                                           read_u32le_checked(bytes, p + kPlacementRegion), false,
                                           layout, placed, !fade)) {
                             return;
@@ -418,6 +424,7 @@ void read_audio_placements(Bytes bytes, const Nodes& top, const std::vector<Trac
                     refuse_record(bytes, targets, track_number, track, 3, kOldPlacement, layout);
                     return;
                 }
+                const TrackSlot* owner = find_track(targets, track_number);
                 for_each_child(bytes, track, [&](const SessionBlockNode& playlist) {
                     if (playlist.content_type != kOldPlaylist) {
                         refuse_record(bytes, targets, track_number, playlist, 2, kOldPlacement,
@@ -433,7 +440,7 @@ void read_audio_placements(Bytes bytes, const Nodes& top, const std::vector<Trac
                             return;
                         }
                         TrackRegion placed;
-                        if (place_region(targets, track_number,
+                        if (place_region(targets, owner, track_number,
                                          read_u32le_checked(bytes, p + kPlacementRegion), false,
                                          layout, placed)) {
                             tracks.push_back(std::move(placed));
@@ -711,6 +718,7 @@ void read_midi_placements(Bytes bytes, const Nodes& top, const std::vector<Track
             const auto named = index_by_name.find(name);
             const std::uint32_t track_index = named != index_by_name.end() ? named->second : seen;
             ++seen;
+            const TrackSlot* owner = find_track(targets, track_index);
             for (const SessionBlockNode& playlist : track.children) {
                 // Found inside a playlist whose header is damaged, as on audio tracks.
                 if (playlist.content_type == kPlacement)
@@ -725,7 +733,7 @@ void read_midi_placements(Bytes bytes, const Nodes& top, const std::vector<Track
                         continue;
                     }
                     TrackRegion placed;
-                    if (!place_region(targets, track_index,
+                    if (!place_region(targets, owner, track_index,
                                       read_u32le_checked(bytes, p + kPlacementRegion), true, layout,
                                       placed)) {
                         continue;
