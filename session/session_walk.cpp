@@ -499,21 +499,24 @@ void tidy_audio_track_regions(std::vector<TrackRegion>& tracks) {
 void number_fades_as_tracks(SessionLayout& layout) {
     std::vector<TrackRegion>& fades = layout.fade_track_regions;
     if (fades.empty()) return;
-    // The clips' track numbers are u16: marked in a table of them all, each number's rank is
-    // the count of the numbers below it, with no sort of one number per clip.
-    constexpr std::size_t kNumbers = 0x10000;
-    std::vector<std::uint8_t> held(kNumbers, 0);
+    // The clips' track numbers are u16: marked in a table up to the highest, each number's rank
+    // is the count of the numbers below it, with no sort of one number per clip.
+    std::uint16_t highest = 0;
+    for (const TrackRegion& placed : layout.audio_track_regions)
+        highest = std::max(highest, placed.track_index);
+    const std::size_t numbers = std::size_t{highest} + 1;
+    std::vector<std::uint8_t> held(numbers, 0);
     for (const TrackRegion& placed : layout.audio_track_regions) held[placed.track_index] = 1;
-    std::vector<std::uint16_t> rank(kNumbers, 0);
+    std::vector<std::uint16_t> rank(numbers, 0);
     std::uint32_t below = 0;
-    for (std::size_t number = 0; number < kNumbers; ++number) {
+    for (std::size_t number = 0; number < numbers; ++number) {
         rank[number] = static_cast<std::uint16_t>(below);
         below += held[number];
     }
     // Kept in place: a second list would hold the fades twice while it is made.
     std::size_t kept = 0;
     for (std::size_t i = 0; i < fades.size(); ++i) {
-        if (held[fades[i].track_index] == 0) continue;
+        if (fades[i].track_index >= numbers || held[fades[i].track_index] == 0) continue;
         fades[i].track_index = rank[fades[i].track_index];
         if (kept != i) fades[kept] = std::move(fades[i]);
         ++kept;

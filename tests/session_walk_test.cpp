@@ -267,6 +267,30 @@ TEST(SessionWalk, PlaylistsPlacementsAndDenseTrackNumbers) {
     EXPECT_EQ(layout.refused[0].region_number, 0u);
 }
 
+// Fade placements go to the tracks that hold clips, numbered as those tracks are; the fades of
+// a track without clips, below or above every clip's track, go.
+TEST(SessionWalk, FadesTakeTheNumbersOfTheTracksWithClips) {
+    std::vector<std::string> tracks(10, placement_track("x", {}));
+    tracks[1] = placement_track("x", {audio_playlist({placement(1, 5, 0, kFade)})});
+    tracks[2] = placement_track(
+        "x", {audio_playlist({placement(0, 10)}), audio_playlist({placement(1, 11, 0, kFade)})});
+    tracks[5] = placement_track("x", {audio_playlist({placement(1, 20, 0, kFade)})});
+    tracks[7] = placement_track(
+        "x", {audio_playlist({placement(0, 31, 0, kFade)}), audio_playlist({placement(0, 30)})});
+    tracks[9] = placement_track("x", {audio_playlist({placement(1, 40, 0, kFade)})});
+    const std::string blocks =
+        region_list({audio_region("r0", 0, 1, 0, 0), audio_region("r1", 0, 1, 0, 0)}) +
+        track_list({track_entry("One", {1}), track_entry("Two", {2}), track_entry("Five", {5}),
+                    track_entry("Seven", {7}), track_entry("Nine", {9})}) +
+        placement_tracks(tracks);
+    const SessionLayout layout = walk(walk_buffer(blocks));
+    const std::vector<Placed> clips = {{"Two", 0, "r0", 10}, {"Seven", 1, "r0", 30}};
+    EXPECT_EQ(placed(layout.audio_track_regions, layout.audio_regions), clips);
+    const std::vector<Placed> fades = {{"Two", 0, "r1", 11}, {"Seven", 1, "r0", 31}};
+    EXPECT_EQ(placed(layout.fade_track_regions, layout.audio_regions), fades);
+    EXPECT_TRUE(layout.unplaced.empty());
+}
+
 // A placement in a track whose header is damaged (another content type), one found in the
 // track itself (the header of the playlist around it damaged) and one the bytes end inside are
 // refused and named, not placed; the damaged track is named after the track at its place.
