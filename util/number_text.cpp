@@ -325,16 +325,23 @@ char* put_fixed_short(char* out, double value, int precision) {
         "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
         "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
         "8081828384858687888990919293949596979899";
-    char text[64];
+    // Zeroed: the text is copied out in one piece of fixed size (kTextCopy), past its end too.
+    char text[64] = {};
     char* const point = text + 24;  // room for 17 whole digits and the sign before it
     char* const end = point + 1 + precision;
     if (precision > 0) {
         put_eight_digits(end - 8, static_cast<std::uint32_t>(decimals % 100000000));
         if (precision > 8) {
             const std::uint64_t high = decimals / 100000000;
-            put_eight_digits(end - 16, static_cast<std::uint32_t>(high % 100000000));
-            if (precision > 16)
-                put_eight_digits(end - 24, static_cast<std::uint32_t>(high / 100000000));
+            if (precision <= 10) {
+                // Times and levels: one or two digits more, from the pairs (at nine decimals the
+                // pair's first digit is where the point goes).
+                std::memcpy(end - 10, &kPairs[2 * high], 2);
+            } else {
+                put_eight_digits(end - 16, static_cast<std::uint32_t>(high % 100000000));
+                if (precision > 16)
+                    put_eight_digits(end - 24, static_cast<std::uint32_t>(high / 100000000));
+            }
         }
     }
     *point = '.';
@@ -354,9 +361,12 @@ char* put_fixed_short(char* out, double value, int precision) {
         *--at = static_cast<char>('0' + whole);
     }
     if (std::signbit(value)) *--at = '-';
-    const std::size_t size = static_cast<std::size_t>((precision > 0 ? end : point) - at);
-    std::memcpy(out, at, size);
-    return out + size;
+    // The text is at most 35 bytes (a sign, 16 whole digits, the point, 17 decimals) and starts
+    // at most a digit before the point; the caller's room is kNumberTextRoom.
+    constexpr std::size_t kTextCopy = 40;
+    static_assert(24 - 1 + kTextCopy <= sizeof text && kTextCopy <= kNumberTextRoom);
+    std::memcpy(out, at, kTextCopy);
+    return out + ((precision > 0 ? end : point) - at);
 }
 
 // "%.<precision>g" of a whole number below 10^precision (and 2^53): its digits, as printf drops
