@@ -463,6 +463,26 @@ TEST_F(ItemWriter, EachItemNamesItsOwnFile) {
         const std::string name = "take " + std::to_string(i);
         EXPECT_EQ(file_line(item(plain_clip(name))), "FILE \"" AUDIO_FILES + name + ".wav\"");
     }
+
+    // More files than the writer keeps at hand, their clips in turn twice over: every item still
+    // names its own file, whichever files' texts meet in its memory.
+    OutputTrack track;
+    constexpr int kFiles = 3000;
+    track.clips.reserve(2 * kFiles);
+    for (int i = 0; i < kFiles; ++i) track.clips.push_back(plain_clip("f" + std::to_string(i)));
+    for (int i = 0; i < kFiles; ++i)
+        track.clips.push_back(track.clips[static_cast<std::size_t>(i)]);
+    const std::string text = capture(
+        [&](std::FILE* f) { write_track_items(f, track, "Track", ItemTrackInput{}, context_); });
+    std::size_t at = 0;
+    for (int n = 0; n < 2 * kFiles; ++n) {
+        at = text.find("FILE ", at);
+        ASSERT_NE(at, std::string::npos);
+        const std::size_t end = text.find('\n', at);
+        ASSERT_EQ(text.substr(at, end - at),
+                  "FILE \"" AUDIO_FILES "f" + std::to_string(n % kFiles) + ".wav\"");
+        at = end;
+    }
 }
 
 }  // namespace

@@ -245,11 +245,22 @@ ItemSource& item_source_by_name(const ClipRecord& clip, const ItemWriteContext& 
 // The clip's source by its file name's held text, else by the name.
 ItemSource& item_source(const ClipRecord& clip, const ItemWriteContext& context) {
     const std::string* text = &clip.file_name.str();
+    // The address's bits mixed by a multiplication; the slot is its top bits.
+    const std::uint64_t mixed =
+        static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(text)) * 0x9E3779B97F4A7C15ULL;
+    ItemWriterState::RecentSource& recent =
+        item_writer.recent_sources[mixed >> (64 - ItemWriterState::kRecentSourceBits)];
+    if (recent.text == text) return *recent.source;
+    ItemSource* source = nullptr;
     const auto seen = item_writer.sources_by_text.find(text);
-    if (seen != item_writer.sources_by_text.end()) return *seen->second.second;
-    ItemSource& source = item_source_by_name(clip, context);
-    item_writer.sources_by_text.emplace(text, std::pair{clip.file_name, &source});
-    return source;
+    if (seen != item_writer.sources_by_text.end()) {
+        source = seen->second.second;
+    } else {
+        source = &item_source_by_name(clip, context);
+        item_writer.sources_by_text.emplace(text, std::pair{clip.file_name, source});
+    }
+    recent = {text, source};
+    return *source;
 }
 
 // Whether the value is +0.0 (not -0.0, which prints its sign).
