@@ -225,7 +225,7 @@ void write_clip_lanes(std::FILE* file, const OutputTrack& track) {
 
 namespace {
 
-// An audio file's FILE token and whether its path lies beside the audio folder, worked out at
+// An audio file's <SOURCE block and whether its path lies beside the audio folder, worked out at
 // the file's first clip.
 ItemSource& item_source_by_name(const ClipRecord& clip, const ItemWriteContext& context) {
     const auto known = item_writer.sources.find(clip.file_name.str());
@@ -238,7 +238,9 @@ ItemSource& item_source_by_name(const ClipRecord& clip, const ItemWriteContext& 
     const std::string path = resolve_audio_path(clip.file_name, hint);
     ItemSource source;
     source.outside_audio_folder = !path.starts_with(join_path(written_audio_folder(), ""));
-    append_project_token(source.token, path);
+    source.block = "      <SOURCE WAVE\n        FILE ";
+    append_project_token(source.block, path);
+    source.block += "\n      >\n";
     return item_writer.sources.emplace(clip.file_name.str(), std::move(source)).first->second;
 }
 
@@ -406,9 +408,7 @@ void append_audio_item(std::FILE* file, std::string& text, const ClipRecord& cli
         flush_item_text(file, text);
         chain = write_melodyne_take(file, clip);
     }
-    text += "      <SOURCE WAVE\n        FILE "sv;
-    text += source.token;
-    text += "\n      >\n"sv;
+    text += source.block;
 
     // One take chain: the Melodyne slot first, then the Clip Effects.
     if (!rare.clip_effects.empty()) {

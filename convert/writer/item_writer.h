@@ -22,7 +22,7 @@
 
 // An audio file as its items' FILE lines name it.
 struct ItemSource {
-    std::string token;  // the quoted path
+    std::string block;  // the item's <SOURCE block, the quoted path on its FILE line
     bool outside_audio_folder = false;
     // Whether the file is in the session's audio-file list `listed_in`, the last one asked.
     const std::set<std::string>* listed_in = nullptr;
