@@ -111,6 +111,8 @@ TEST(NumberText, ShortPathsAreExactlyPrintfs) {
                          std::ldexp(3.0, e - 1), std::ldexp(0x1fffffffffffffULL, e - 52)})
             v.push_back(x);
     }
+    v.push_back(0.0);
+    v.push_back(-0.0);
     v.push_back(9007199254740991.0);
     v.push_back(-9007199254740991.0);
     v.push_back(4503599627370495.5);

@@ -262,6 +262,15 @@ char* put_fixed_short(char* out, double value, int precision) {
     if (precision < 0 || precision > kMostShortDecimals || !std::isfinite(value)) return nullptr;
     const double magnitude = std::fabs(value);
     if (magnitude >= 9007199254740992.0) return nullptr;  // 2^53
+    if (magnitude == 0.0) {
+        // An offset or a fade of nothing: "0", the point and the zeros, a minus zero's sign first.
+        static constexpr char kZeros[] = "0.00000000000000000";
+        static_assert(sizeof kZeros - 1 == 2 + kMostShortDecimals);
+        char* at = out;
+        if (std::signbit(value)) *at++ = '-';
+        std::memcpy(at, kZeros, sizeof kZeros - 1);
+        return at + (precision > 0 ? 2 + precision : 1);
+    }
     // magnitude = m * 2^-shift exactly, from the bits: the stored fraction with its leading 1
     // (none below the normal range) and the exponent less the fraction's 52 bits.
     const auto bits = std::bit_cast<std::uint64_t>(magnitude);
