@@ -250,6 +250,8 @@ ItemSource& item_source(const ClipRecord& clip, const ItemWriteContext& context)
     // The address's bits mixed by a multiplication; the slot is its top bits.
     const std::uint64_t mixed =
         static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(text)) * 0x9E3779B97F4A7C15ULL;
+    if (item_writer.recent_sources.empty())
+        item_writer.recent_sources.resize(std::size_t{1} << ItemWriterState::kRecentSourceBits);
     ItemWriterState::RecentSource& recent =
         item_writer.recent_sources[mixed >> (64 - ItemWriterState::kRecentSourceBits)];
     if (recent.text == text) return *recent.source;

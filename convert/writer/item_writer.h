@@ -5,7 +5,6 @@
 // seeds the take identifiers counts every audio item.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <set>
@@ -58,13 +57,14 @@ struct ItemWriterState {
     // the text, so that no other text can come to stand at its address.
     std::unordered_map<const std::string*, std::pair<SharedText, ItemSource*>> sources_by_text;
     // In front of that map, the last source seen in each slot of the texts' addresses: a hit
-    // costs a multiplication and a compare. Every text here is held by the map.
+    // costs a multiplication and a compare. Every text here is held by the map. Made at the
+    // first item.
     struct RecentSource {
         const std::string* text = nullptr;
         ItemSource* source = nullptr;
     };
     static constexpr int kRecentSourceBits = 10;
-    std::array<RecentSource, std::size_t{1} << kRecentSourceBits> recent_sources{};
+    std::vector<RecentSource> recent_sources;
 };
 extern ItemWriterState item_writer;
 void reset_item_writer();
