@@ -244,14 +244,18 @@ ItemSource& item_source_by_name(const ClipRecord& clip, const ItemWriteContext& 
     return item_writer.sources.emplace(clip.file_name.str(), std::move(source)).first->second;
 }
 
-// The clip's source by its file name's held text, else by the name.
+// The table of recent sources, made before the first item.
+void make_recent_sources() {
+    if (item_writer.recent_sources.empty())
+        item_writer.recent_sources.resize(std::size_t{1} << ItemWriterState::kRecentSourceBits);
+}
+
+// The clip's source by its file name's held text, else by the name (make_recent_sources first).
 ItemSource& item_source(const ClipRecord& clip, const ItemWriteContext& context) {
     const std::string* text = &clip.file_name.str();
     // The address's bits mixed by a multiplication; the slot is its top bits.
     const std::uint64_t mixed =
         static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(text)) * 0x9E3779B97F4A7C15ULL;
-    if (item_writer.recent_sources.empty())
-        item_writer.recent_sources.resize(std::size_t{1} << ItemWriterState::kRecentSourceBits);
     ItemWriterState::RecentSource& recent =
         item_writer.recent_sources[mixed >> (64 - ItemWriterState::kRecentSourceBits)];
     if (recent.text == text) return *recent.source;
@@ -440,6 +444,7 @@ void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string
                       const ItemWriteContext& context) {
     thread_local std::string text;
     text.clear();
+    make_recent_sources();
     append_audio_item(file, text, clip, track_name, lane, track_in, context);
     flush_item_text(file, text);
 }
@@ -450,6 +455,7 @@ void write_track_items(std::FILE* file, const OutputTrack& track, const std::str
     // A write for many items, not one for each.
     thread_local std::string text;
     text.clear();
+    make_recent_sources();
     const auto add = [&](const ClipRecord& clip, ItemLane lane) {
         append_audio_item(file, text, clip, track_name, lane, track_in, context);
         if (text.size() >= kItemTextBatch) flush_item_text(file, text);
