@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -158,6 +159,45 @@ TEST_F(ItemWriter, SnapOffsetOnlyStrictlyInsideTheClip) {
         ClipRecord clip = plain_clip();
         clip.rare.edit().snap_offset = c.snap;
         EXPECT_TRUE(has_line(item(clip), std::string("      ") + c.line)) << c.snap;
+    }
+}
+
+// The fade and rate lines of a clip with no fade and its own rate are ready text: a value beside
+// those (a minus zero, a shape without a length, a rate with a pitch) still gets its own digits.
+TEST_F(ItemWriter, FadeAndRateLinesNearTheirUsualValues) {
+    struct Case {
+        std::uint8_t fade_shape;
+        double fade_length;
+        double playrate;
+        double pitch;
+        const char* fade_in;
+        const char* playrate_line;
+    } cases[] = {
+        {0, 0.0, 1.0, 0.0, "FADEIN 0 0.0000000000 0 0 0 0 0", "PLAYRATE 1.000000000 1 0.000000"},
+        {0, -0.0, 1.0, -0.0, "FADEIN 0 -0.0000000000 0 0 0 0 0",
+         "PLAYRATE 1.000000000 1 -0.000000"},
+        {1, 0.0, 1.0000000001, 0.0, "FADEIN 1 0.0000000000 0 1 0 0 0",
+         "PLAYRATE 1.000000000 1 0.000000"},
+        {5, 0.0, 0.9999999996, 0.0, "FADEIN 5 0.0000000000 0 5 0 0 0",
+         "PLAYRATE 1.000000000 1 0.000000"},
+        {0, 1e-11, 1.0, 1e-7, "FADEIN 0 0.0000000000 0 0 0 0 0", "PLAYRATE 1.000000000 1 0.000000"},
+        {0, 0.25, 1.0, 0.0000005, "FADEIN 0 0.2500000000 0 0 0 0 0",
+         "PLAYRATE 1.000000000 1 0.000000"},
+        {5, 0.25, 2.0, -12.0, "FADEIN 5 0.2500000000 0 5 0 0 0",
+         "PLAYRATE 2.000000000 1 -12.000000"},
+        {0, NAN, NAN, NAN, "FADEIN 0 0.0000000000 0 0 0 0 0", "PLAYRATE 1.000000000 1 0.000000"},
+    };
+    for (const Case& c : cases) {
+        ClipRecord clip = plain_clip();
+        clip.fade_in_shape = c.fade_shape;
+        clip.fade_in_length = c.fade_length;
+        clip.rare.edit().playrate = c.playrate;
+        clip.rare.edit().pitch = c.pitch;
+        const std::string text = item(clip);
+        EXPECT_TRUE(has_line(text, std::string("      ") + c.fade_in)) << text;
+        EXPECT_TRUE(has_line(text, "      FADEOUT 0 0.0000000000 0 0 0 0 0")) << text;
+        EXPECT_TRUE(has_line(text, std::string("      ") + c.playrate_line + " -1 0 0.0025"))
+            << text;
     }
 }
 
@@ -422,6 +462,26 @@ TEST_F(ItemWriter, EachItemNamesItsOwnFile) {
     for (int i = 0; i < 20; ++i) {
         const std::string name = "take " + std::to_string(i);
         EXPECT_EQ(file_line(item(plain_clip(name))), "FILE \"" AUDIO_FILES + name + ".wav\"");
+    }
+
+    // More files than the writer keeps at hand, their clips in turn twice over: every item still
+    // names its own file, whichever files' texts meet in its memory.
+    OutputTrack track;
+    constexpr int kFiles = 3000;
+    track.clips.reserve(2 * kFiles);
+    for (int i = 0; i < kFiles; ++i) track.clips.push_back(plain_clip("f" + std::to_string(i)));
+    for (int i = 0; i < kFiles; ++i)
+        track.clips.push_back(track.clips[static_cast<std::size_t>(i)]);
+    const std::string text = capture(
+        [&](std::FILE* f) { write_track_items(f, track, "Track", ItemTrackInput{}, context_); });
+    std::size_t at = 0;
+    for (int n = 0; n < 2 * kFiles; ++n) {
+        at = text.find("FILE ", at);
+        ASSERT_NE(at, std::string::npos);
+        const std::size_t end = text.find('\n', at);
+        ASSERT_EQ(text.substr(at, end - at),
+                  "FILE \"" AUDIO_FILES "f" + std::to_string(n % kFiles) + ".wav\"");
+        at = end;
     }
 }
 

@@ -111,9 +111,22 @@ TEST(NumberText, ShortPathsAreExactlyPrintfs) {
                          std::ldexp(3.0, e - 1), std::ldexp(0x1fffffffffffffULL, e - 52)})
             v.push_back(x);
     }
+    v.push_back(0.0);
+    v.push_back(-0.0);
     v.push_back(9007199254740991.0);
     v.push_back(-9007199254740991.0);
     v.push_back(4503599627370495.5);
+    // Values of a few binary places take one-word arithmetic: their ties, and roundings that
+    // carry through every decimal into the whole part.
+    for (int k = 1; k <= 24; ++k) {
+        const double below_one = 1.0 - std::ldexp(1.0, -k);
+        for (double whole : {0.0, 1.0, 9.0, 12345.0, 86399.0})
+            for (double x : {whole + below_one, whole + std::ldexp(1.0, -k),
+                             whole + std::ldexp(3.0, -k - 1)}) {
+                v.push_back(x);
+                v.push_back(-x);
+            }
+    }
     char format[16];
     for (double value : v) {
         for (int precision = 0; precision <= 17; ++precision) {
@@ -127,6 +140,31 @@ TEST(NumberText, ShortPathsAreExactlyPrintfs) {
             ASSERT_EQ(general, printf_text(format, value)) << format << " of " << value;
         }
     }
+}
+
+// The text written in place is the appended text, for the longest numbers too, and ends where
+// the returned end says.
+TEST(NumberText, PutWritesTheAppendedTextInPlace) {
+    for (double value : values_that_matter()) {
+        for (int precision = 0; precision <= kMostPutDecimals; ++precision) {
+            char text[kNumberTextRoom + 1];
+            std::memset(text, '#', sizeof text);
+            char* end = put_fixed(text, value, precision);
+            ASSERT_LE(end, text + kNumberTextRoom);
+            std::string appended;
+            append_fixed(appended, value, precision);
+            ASSERT_EQ(std::string(text, end), appended) << precision << " of " << value;
+            ASSERT_EQ(text[kNumberTextRoom], '#');
+            end = put_general(text, value, precision);
+            appended.clear();
+            append_general(appended, value, precision);
+            ASSERT_EQ(std::string(text, end), appended) << precision << " of " << value;
+        }
+    }
+    // The longest fixed text: every whole digit of the largest double, its sign and 17 decimals.
+    char text[kNumberTextRoom];
+    EXPECT_EQ(std::string(text, put_fixed(text, -DBL_MAX, kMostPutDecimals)),
+              printf_text("%.17f", -DBL_MAX));
 }
 
 TEST(NumberText, FormatGivesPrintfsText) {

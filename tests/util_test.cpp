@@ -149,6 +149,13 @@ TEST(RppQuote, PicksTheFirstFreeQuote) {
     append_rpp_quote(token, std::string_view("a\0b", 3), true);
     EXPECT_EQ(token, "\"a b\"");
     EXPECT_EQ(rpp_quote("caf\xC3\xA9"), "\"caf\xC3\xA9\"");
+    // Plain names of every length around where a short name's quoting ends, after other text.
+    for (std::size_t size = 120; size <= 132; ++size) {
+        const std::string name(size, 'n');
+        std::string line = "NAME ";
+        append_rpp_quote(line, name);
+        EXPECT_EQ(line, "NAME \"" + name + "\"") << size;
+    }
 }
 
 TEST(GroupFlags, WordsAndTrailingZeros) {

@@ -1,5 +1,6 @@
 #include "util/number_text.h"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -257,17 +258,33 @@ void put_eight_digits(char* at, std::uint32_t value) {
 // 10^precision / 2^shift, rounded to the nearest, a tie to the even neighbour, as printf rounds
 // the exact value. It divides only by constants, which compile to multiplications: the writers'
 // times take this path, several to an item. False for values the path does not take.
-bool append_fixed_short(std::string& out, double value, int precision) {
-    if (precision < 0 || precision > kMostShortDecimals || !std::isfinite(value)) return false;
+char* put_fixed_short(char* out, double value, int precision) {
+    if (precision < 0 || precision > kMostShortDecimals || !std::isfinite(value)) return nullptr;
     const double magnitude = std::fabs(value);
-    if (magnitude >= 9007199254740992.0) return false;  // 2^53
+    if (magnitude >= 9007199254740992.0) return nullptr;  // 2^53
+    if (magnitude == 0.0) {
+        // An offset or a fade of nothing: "0", the point and the zeros, a minus zero's sign first.
+        static constexpr char kZeros[] = "0.00000000000000000";
+        static_assert(sizeof kZeros - 1 == 2 + kMostShortDecimals);
+        char* at = out;
+        if (std::signbit(value)) *at++ = '-';
+        std::memcpy(at, kZeros, sizeof kZeros - 1);
+        return at + (precision > 0 ? 2 + precision : 1);
+    }
     // magnitude = m * 2^-shift exactly, from the bits: the stored fraction with its leading 1
     // (none below the normal range) and the exponent less the fraction's 52 bits.
     const auto bits = std::bit_cast<std::uint64_t>(magnitude);
     const auto biased = static_cast<int>(bits >> 52);
     constexpr std::uint64_t kFraction = (std::uint64_t{1} << 52) - 1;
-    const std::uint64_t m = biased == 0 ? bits & kFraction : (bits & kFraction) | (kFraction + 1);
-    const int shift = biased == 0 ? 1074 : 1075 - biased;
+    std::uint64_t m = biased == 0 ? bits & kFraction : (bits & kFraction) | (kFraction + 1);
+    int shift = biased == 0 ? 1074 : 1075 - biased;
+    // The same value with the mantissa's trailing zeros taken out: a time of a few binary places
+    // (a quarter, an eighth) then takes the 64-bit arithmetic below.
+    if (m != 0 && shift > 0) {
+        const int zeros = std::min(std::countr_zero(m), shift);
+        m >>= zeros;
+        shift -= zeros;
+    }
     const std::uint64_t unit = kPowersOfTen[precision];
     std::uint64_t whole = 0;
     std::uint64_t fraction = 0;  // of 2^shift
@@ -280,7 +297,17 @@ bool append_fixed_short(std::string& out, double value, int precision) {
         fraction = m;  // below 2^53 <= 2^shift: the value is below 1
     }
     std::uint64_t decimals = 0;  // fraction * 10^precision / 2^shift, rounded
-    if (fraction != 0 && shift < 128) {
+    // Whether the rest past the last decimal is over half of it, or half with an odd last digit.
+    bool round_up = false;
+    std::uint64_t narrow = 0;  // fraction * 10^precision when it fits in 64 bits
+    if (fraction != 0 && shift < 64 && !__builtin_mul_overflow(fraction, unit, &narrow)) {
+        // The same sums as below, in one word: fraction < 2^shift, so the shift is at least 1.
+        decimals = narrow >> shift;
+        const std::uint64_t rest = narrow & ((std::uint64_t{1} << shift) - 1);
+        const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+        const bool odd = ((precision == 0 ? whole : decimals) & 1) != 0;
+        round_up = rest > half || (rest == half && odd);
+    } else if (fraction != 0 && shift < 128) {
         // Below 2^64 * 10^17 < 2^121: no bit is lost. (A shift of 128 or more leaves a value
         // below 2^-75, under half of the last decimal at any precision taken here: 0.)
         using Wide = unsigned __int128;
@@ -290,13 +317,14 @@ bool append_fixed_short(std::string& out, double value, int precision) {
         const Wide half = static_cast<Wide>(1) << (shift - 1);
         // The last digit written is the decimals' last, or the whole part's without decimals.
         const bool odd = ((precision == 0 ? whole : decimals) & 1) != 0;
-        if (rest > half || (rest == half && odd)) {
-            if (precision == 0) {
-                ++whole;
-            } else if (++decimals == unit) {
-                decimals = 0;
-                ++whole;
-            }
+        round_up = rest > half || (rest == half && odd);
+    }
+    if (round_up) {
+        if (precision == 0) {
+            ++whole;
+        } else if (++decimals == unit) {
+            decimals = 0;
+            ++whole;
         }
     }
     // The text is made in one buffer around the point, then appended at once. The decimals go
@@ -306,16 +334,23 @@ bool append_fixed_short(std::string& out, double value, int precision) {
         "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
         "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
         "8081828384858687888990919293949596979899";
-    char text[64];
+    // Zeroed: the text is copied out in one piece of fixed size (kTextCopy), past its end too.
+    char text[64] = {};
     char* const point = text + 24;  // room for 17 whole digits and the sign before it
     char* const end = point + 1 + precision;
     if (precision > 0) {
         put_eight_digits(end - 8, static_cast<std::uint32_t>(decimals % 100000000));
         if (precision > 8) {
             const std::uint64_t high = decimals / 100000000;
-            put_eight_digits(end - 16, static_cast<std::uint32_t>(high % 100000000));
-            if (precision > 16)
-                put_eight_digits(end - 24, static_cast<std::uint32_t>(high / 100000000));
+            if (precision <= 10) {
+                // Times and levels: one or two digits more, from the pairs (at nine decimals the
+                // pair's first digit is where the point goes).
+                std::memcpy(end - 10, &kPairs[2 * high], 2);
+            } else {
+                put_eight_digits(end - 16, static_cast<std::uint32_t>(high % 100000000));
+                if (precision > 16)
+                    put_eight_digits(end - 24, static_cast<std::uint32_t>(high / 100000000));
+            }
         }
     }
     *point = '.';
@@ -335,37 +370,59 @@ bool append_fixed_short(std::string& out, double value, int precision) {
         *--at = static_cast<char>('0' + whole);
     }
     if (std::signbit(value)) *--at = '-';
-    out.append(at, static_cast<std::size_t>((precision > 0 ? end : point) - at));
-    return true;
+    // The text is at most 35 bytes (a sign, 16 whole digits, the point, 17 decimals) and starts
+    // at most a digit before the point; the caller's room is kNumberTextRoom.
+    constexpr std::size_t kTextCopy = 40;
+    static_assert(24 - 1 + kTextCopy <= sizeof text && kTextCopy <= kNumberTextRoom);
+    std::memcpy(out, at, kTextCopy);
+    return out + ((precision > 0 ? end : point) - at);
 }
 
 // "%.<precision>g" of a whole number below 10^precision (and 2^53): its digits, as printf drops
 // the trailing zeros and the point.
-bool append_general_whole(std::string& out, double value, int precision) {
-    if (precision <= 0 || precision > kMostShortDecimals) return false;
+char* put_general_whole(char* out, double value, int precision) {
+    if (precision <= 0 || precision > kMostShortDecimals) return nullptr;
     const double magnitude = std::fabs(value);
     if (!(magnitude < static_cast<double>(kPowersOfTen[precision])) ||
         magnitude >= 9007199254740992.0 || magnitude != std::floor(magnitude))
-        return false;
-    if (std::signbit(value)) out += '-';
+        return nullptr;
+    if (std::signbit(value)) *out++ = '-';
     const auto whole = static_cast<unsigned long long>(magnitude);
     if (whole < 10) {
-        out += static_cast<char>('0' + whole);  // a fade's shape, a centred pan
-    } else {
-        append_integer(out, whole);
+        *out++ = static_cast<char>('0' + whole);  // a fade's shape, a centred pan
+        return out;
     }
-    return true;
+    return std::to_chars(out, out + 24, whole).ptr;
 }
 
 }  // namespace
 
+char* put_fixed(char* at, double value, int precision) {
+    if (char* end = put_fixed_short(at, value, precision)) return end;
+    return std::to_chars(at, at + kNumberTextRoom, value, std::chars_format::fixed, precision).ptr;
+}
+
+char* put_general(char* at, double value, int precision) {
+    if (char* end = put_general_whole(at, value, precision)) return end;
+    return std::to_chars(at, at + kNumberTextRoom, value, std::chars_format::general, precision)
+        .ptr;
+}
+
 void append_fixed(std::string& out, double value, int precision) {
-    if (append_fixed_short(out, value, precision)) return;
+    if (precision >= 0 && precision <= kMostPutDecimals) {
+        char text[kNumberTextRoom];
+        out.append(text, put_fixed(text, value, precision));
+        return;
+    }
     append_chars(out, value, std::chars_format::fixed, precision, "%.*f");
 }
 
 void append_general(std::string& out, double value, int precision) {
-    if (append_general_whole(out, value, precision)) return;
+    if (precision >= 0 && precision <= kMostPutDecimals) {
+        char text[kNumberTextRoom];
+        out.append(text, put_general(text, value, precision));
+        return;
+    }
     append_chars(out, value, std::chars_format::general, precision, "%.*g");
 }
 

@@ -11,11 +11,23 @@
 // print_text writes such a text to a file: the writers' replacement for std::fprintf.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
 #include <type_traits>
+
+// The most text put_fixed and put_general write: a double's 309 whole digits, its sign, the point
+// and 17 decimals, with room to spare.
+inline constexpr std::size_t kNumberTextRoom = 352;
+inline constexpr int kMostPutDecimals = 17;
+
+// The text of append_fixed and append_general written at `at`, which has kNumberTextRoom bytes of
+// room, for a precision of 0 to kMostPutDecimals; the end of the text is returned. A writer
+// builds a line of several numbers in one buffer this way.
+char* put_fixed(char* at, double value, int precision);
+char* put_general(char* at, double value, int precision = 6);
 
 void append_fixed(std::string& out, double value, int precision);
 void append_general(std::string& out, double value, int precision = 6);

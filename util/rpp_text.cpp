@@ -1,6 +1,7 @@
 #include "util/rpp_text.h"
 
 #include <array>
+#include <cstring>
 
 #include "util/utf8_text.h"
 
@@ -20,6 +21,15 @@ bool quotes_as_it_stands(std::string_view text) {
 
 void append_rpp_quote(std::string& out, std::string_view text, bool nul_as_blank) {
     if (quotes_as_it_stands(text)) {
+        // A short name with its quotes goes in with one append.
+        char quoted[128];
+        if (text.size() + 2 <= sizeof quoted) {
+            quoted[0] = '"';
+            std::memcpy(quoted + 1, text.data(), text.size());
+            quoted[text.size() + 1] = '"';
+            out.append(quoted, text.size() + 2);
+            return;
+        }
         out.reserve(out.size() + text.size() + 2);
         out += '"';
         out += text;

@@ -189,7 +189,9 @@ void append_item_color(std::string& text, std::uint32_t color) {
         ++color_counters.clips_left_uncolored;
         return;
     }
-    append_format(text, "      COLOR %lu R\n", static_cast<unsigned long>(color));
+    text += "      COLOR ";
+    append_integer(text, static_cast<unsigned long long>(color));
+    text += " R\n";
 }
 
 void write_item_color(std::FILE* file, std::uint32_t color) {

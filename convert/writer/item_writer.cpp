@@ -1,8 +1,10 @@
 #include "convert/writer/item_writer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 #include <utility>
 
@@ -223,7 +225,7 @@ void write_clip_lanes(std::FILE* file, const OutputTrack& track) {
 
 namespace {
 
-// An audio file's FILE token and whether its path lies beside the audio folder, worked out at
+// An audio file's <SOURCE block and whether its path lies beside the audio folder, worked out at
 // the file's first clip.
 ItemSource& item_source_by_name(const ClipRecord& clip, const ItemWriteContext& context) {
     const auto known = item_writer.sources.find(clip.file_name.str());
@@ -236,30 +238,71 @@ ItemSource& item_source_by_name(const ClipRecord& clip, const ItemWriteContext& 
     const std::string path = resolve_audio_path(clip.file_name, hint);
     ItemSource source;
     source.outside_audio_folder = !path.starts_with(join_path(written_audio_folder(), ""));
-    append_project_token(source.token, path);
+    source.block = "      <SOURCE WAVE\n        FILE ";
+    append_project_token(source.block, path);
+    source.block += "\n      >\n";
     return item_writer.sources.emplace(clip.file_name.str(), std::move(source)).first->second;
 }
 
-// The clip's source by its file name's held text, else by the name.
-ItemSource& item_source(const ClipRecord& clip, const ItemWriteContext& context) {
-    const std::string* text = &clip.file_name.str();
-    const auto seen = item_writer.sources_by_text.find(text);
-    if (seen != item_writer.sources_by_text.end()) return *seen->second.second;
-    ItemSource& source = item_source_by_name(clip, context);
-    item_writer.sources_by_text.emplace(text, std::pair{clip.file_name, &source});
-    return source;
+// The table of recent sources, made before the first item.
+void make_recent_sources() {
+    if (item_writer.recent_sources.empty())
+        item_writer.recent_sources.resize(std::size_t{1} << ItemWriterState::kRecentSourceBits);
 }
 
-// A FADEIN or FADEOUT line: the shape, the length, the shape again.
-void append_fade_line(std::string& text, std::string_view word, double shape, double length) {
-    text += word;
-    append_general(text, shape);
-    text += ' ';
-    append_fixed(text, length, 10);
-    text += " 0 "sv;
-    append_general(text, shape);
-    text += " 0 0 0\n"sv;
+// The clip's source by its file name's held text, else by the name (make_recent_sources first).
+ItemSource& item_source(const ClipRecord& clip, const ItemWriteContext& context) {
+    const std::string* text = &clip.file_name.str();
+    // The address's bits mixed by a multiplication; the slot is its top bits.
+    const std::uint64_t mixed =
+        static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(text)) * 0x9E3779B97F4A7C15ULL;
+    ItemWriterState::RecentSource& recent =
+        item_writer.recent_sources[mixed >> (64 - ItemWriterState::kRecentSourceBits)];
+    if (recent.text == text) return *recent.source;
+    ItemSource* source = nullptr;
+    const auto seen = item_writer.sources_by_text.find(text);
+    if (seen != item_writer.sources_by_text.end()) {
+        source = seen->second.second;
+    } else {
+        source = &item_source_by_name(clip, context);
+        item_writer.sources_by_text.emplace(text, std::pair{clip.file_name, source});
+    }
+    recent = {text, source};
+    return *source;
 }
+
+// Whether the value is +0.0 (not -0.0, which prints its sign).
+bool is_plus_zero(double value) {
+    return std::bit_cast<std::uint64_t>(value) == 0;
+}
+
+// Copies a fixed word into a line being built.
+char* put_text(char* at, std::string_view text) {
+    std::memcpy(at, text.data(), text.size());
+    return at + text.size();
+}
+
+// A FADEIN or FADEOUT line: the shape, the length, the shape again. Most clips have no fade:
+// that line is ready text, and the shape's text is made once.
+char* put_fade_line(char* at, std::string_view word, std::string_view no_fade, double shape,
+                    double length) {
+    if (is_plus_zero(shape) && is_plus_zero(length)) return put_text(at, no_fade);
+    at = put_text(at, word);
+    char* const shape_at = at;
+    at = put_general(at, shape);
+    const auto shape_size = static_cast<std::size_t>(at - shape_at);
+    *at++ = ' ';
+    at = put_fixed(at, length, 10);
+    at = put_text(at, " 0 "sv);
+    std::memmove(at, shape_at, shape_size);
+    return put_text(at + shape_size, " 0 0 0\n"sv);
+}
+
+// The item's lines from <ITEM to SOFFS hold nine numbers and under 256 bytes of words.
+constexpr std::size_t kItemHeadRoom = 9 * kNumberTextRoom + 256;
+
+// The PLAYRATE line holds two numbers and under 128 bytes of words.
+constexpr std::size_t kPlayrateRoom = 2 * kNumberTextRoom + 128;
 
 // The item's text up to the point where another writer takes the file, written at once.
 void flush_item_text(std::FILE* file, std::string& text) {
@@ -280,26 +323,32 @@ void append_audio_item(std::FILE* file, std::string& text, const ClipRecord& cli
     const ClipRareFields& rare = clip.rare.get();
     const double length = clip.length;
     const double snap = finite_or(rare.snap_offset, 0.0);
-    text += "    <ITEM\n      POSITION "sv;
-    append_fixed(text, clip.start, 10);
-    text += "\n      SNAPOFFS "sv;
-    append_general(text, snap > 0.0 && snap < length ? snap : 0.0, 10);
-    text += "\n      LENGTH "sv;
-    append_fixed(text, length, 10);
-
-    text += "\n      LOOP 0\n      ALLTAKES 0\n"sv;
-    append_fade_line(text, "      FADEIN ", finite_or(clip.fade_in_shape, 0.0),
-                     finite_or(clip.fade_in_length, 0.0));
-    append_fade_line(text, "      FADEOUT ", finite_or(clip.fade_out_shape, 0.0),
-                     finite_or(clip.fade_out_length, 0.0));
-    text += clip.muted ? "      MUTE 1 0\n"sv : "      MUTE 0 0\n"sv;
+    // The lines up to SOFFS are built in one buffer and go into the text at once.
+    char head[kItemHeadRoom];
+    char* at = put_text(head, "    <ITEM\n      POSITION "sv);
+    at = put_fixed(at, clip.start, 10);
+    if (snap > 0.0 && snap < length) {
+        at = put_text(at, "\n      SNAPOFFS "sv);
+        at = put_general(at, snap, 10);
+        at = put_text(at, "\n      LENGTH "sv);
+    } else {
+        at = put_text(at, "\n      SNAPOFFS 0\n      LENGTH "sv);
+    }
+    at = put_fixed(at, length, 10);
+    at = put_text(at, "\n      LOOP 0\n      ALLTAKES 0\n"sv);
+    at = put_fade_line(at, "      FADEIN "sv, "      FADEIN 0 0.0000000000 0 0 0 0 0\n"sv,
+                       finite_or(clip.fade_in_shape, 0.0), finite_or(clip.fade_in_length, 0.0));
+    at = put_fade_line(at, "      FADEOUT "sv, "      FADEOUT 0 0.0000000000 0 0 0 0 0\n"sv,
+                       finite_or(clip.fade_out_shape, 0.0), finite_or(clip.fade_out_length, 0.0));
+    at = put_text(at, clip.muted ? "      MUTE 1 0\n"sv : "      MUTE 0 0\n"sv);
     if (clip.locked) {
-        text += "      LOCK 1\n"sv;
+        at = put_text(at, "      LOCK 1\n"sv);
         ++item_writer.locked_clips;
     }
-    text += "      SOFFS "sv;
-    append_fixed(text, clip.source_offset, 10);
-    text += '\n';
+    at = put_text(at, "      SOFFS "sv);
+    at = put_fixed(at, clip.source_offset, 10);
+    *at++ = '\n';
+    text.append(head, at);
 
     if (item_writer.dump_clip_colours < 0)
         item_writer.dump_clip_colours = std::getenv("PTX_DUMP_CLIPCOL") != nullptr ? 1 : 0;
@@ -319,11 +368,20 @@ void append_audio_item(std::FILE* file, std::string& text, const ClipRecord& cli
 
     const bool markers = rare.stretch_markers.size() > 2;
     const double playrate = markers ? 1.0 : finite_or(rare.playrate, 1.0);
-    text += "      PLAYRATE "sv;
-    append_fixed(text, playrate, 9);
-    text += " 1 "sv;
-    append_fixed(text, finite_or(rare.pitch, 0.0), 6);
-    text += " -1 0 0.0025\n      CHANMODE 0\n      NAME "sv;
+    const double pitch = finite_or(rare.pitch, 0.0);
+    if (playrate == 1.0 && is_plus_zero(pitch)) {
+        // Most clips play at their own rate and pitch.
+        text +=
+            "      PLAYRATE 1.000000000 1 0.000000 -1 0 0.0025\n      CHANMODE 0\n      NAME "sv;
+    } else {
+        char line[kPlayrateRoom];
+        char* end = put_text(line, "      PLAYRATE "sv);
+        end = put_fixed(end, playrate, 9);
+        end = put_text(end, " 1 "sv);
+        end = put_fixed(end, pitch, 6);
+        end = put_text(end, " -1 0 0.0025\n      CHANMODE 0\n      NAME "sv);
+        text.append(line, end);
+    }
     append_project_token(text, clip.name);
     text += '\n';
     if (markers) {
@@ -356,9 +414,7 @@ void append_audio_item(std::FILE* file, std::string& text, const ClipRecord& cli
         flush_item_text(file, text);
         chain = write_melodyne_take(file, clip);
     }
-    text += "      <SOURCE WAVE\n        FILE "sv;
-    text += source.token;
-    text += "\n      >\n"sv;
+    text += source.block;
 
     // One take chain: the Melodyne slot first, then the Clip Effects.
     if (!rare.clip_effects.empty()) {
@@ -388,6 +444,7 @@ void write_audio_item(std::FILE* file, const ClipRecord& clip, const std::string
                       const ItemWriteContext& context) {
     thread_local std::string text;
     text.clear();
+    make_recent_sources();
     append_audio_item(file, text, clip, track_name, lane, track_in, context);
     flush_item_text(file, text);
 }
@@ -398,6 +455,7 @@ void write_track_items(std::FILE* file, const OutputTrack& track, const std::str
     // A write for many items, not one for each.
     thread_local std::string text;
     text.clear();
+    make_recent_sources();
     const auto add = [&](const ClipRecord& clip, ItemLane lane) {
         append_audio_item(file, text, clip, track_name, lane, track_in, context);
         if (text.size() >= kItemTextBatch) flush_item_text(file, text);

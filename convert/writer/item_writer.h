@@ -21,7 +21,7 @@
 
 // An audio file as its items' FILE lines name it.
 struct ItemSource {
-    std::string token;  // the quoted path
+    std::string block;  // the item's <SOURCE block, the quoted path on its FILE line
     bool outside_audio_folder = false;
     // Whether the file is in the session's audio-file list `listed_in`, the last one asked.
     const std::set<std::string>* listed_in = nullptr;
@@ -56,6 +56,15 @@ struct ItemWriterState {
     // most items find theirs by that text's address, without hashing the name. Each entry holds
     // the text, so that no other text can come to stand at its address.
     std::unordered_map<const std::string*, std::pair<SharedText, ItemSource*>> sources_by_text;
+    // In front of that map, the last source seen in each slot of the texts' addresses: a hit
+    // costs a multiplication and a compare. Every text here is held by the map. Made at the
+    // first item.
+    struct RecentSource {
+        const std::string* text = nullptr;
+        ItemSource* source = nullptr;
+    };
+    static constexpr int kRecentSourceBits = 10;
+    std::vector<RecentSource> recent_sources;
 };
 extern ItemWriterState item_writer;
 void reset_item_writer();
