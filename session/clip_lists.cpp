@@ -1,5 +1,9 @@
 #include "session/clip_lists.h"
 
+#include <algorithm>
+#include <array>
+#include <cstring>
+
 #include "session/nesting_bound.h"
 #include "util/bytes.h"
 
@@ -48,37 +52,32 @@ std::uint32_t placement_flag(SessionBytes bytes, std::size_t child, const Placem
 }  // namespace
 
 PlacementFields read_placement_fields(SessionBytes bytes, std::size_t pos) {
+    // The fields lie in the placement's first 40 bytes: copied once into a window that holds
+    // zeros past the end of the bytes, each is read without a bounds check of its own. A field
+    // the bytes end inside reads as 0, or stays unset.
+    constexpr std::size_t kWindow = 40;
+    std::array<std::uint8_t, kWindow> at{};
+    const std::size_t held = pos < bytes.size() ? std::min(kWindow, bytes.size() - pos) : 0;
+    // Nearly every placement holds the whole window: a copy of fixed size is a few loads.
+    if (held == kWindow)
+        std::memcpy(at.data(), bytes.data() + pos, kWindow);
+    else if (held > 0)
+        std::memcpy(at.data(), bytes.data() + pos, held);
     PlacementFields out;
-    // A placement that the bytes hold up to its +39, as nearly all do, is read in place at once.
-    if (pos < bytes.size() && bytes.size() - pos > 39) {
-        const std::uint8_t* at = bytes.data() + pos;
-        out.first_byte = at[9];
-        out.second_byte = at[10];
-        out.id = read_u32le(at, 11);
-        out.has_position = true;
-        out.position = std::uint64_t{read_u32le(at, 16)} |
+    out.first_byte = at[9];
+    out.second_byte = at[10];
+    if (held >= 15) out.id = read_u32le(at.data(), 11);
+    out.has_position = held >= 22;
+    if (out.has_position)
+        out.position = std::uint64_t{read_u32le(at.data(), 16)} |
                        std::uint64_t{static_cast<std::uint16_t>(at[20] | at[21] << 8)} << 32;
-        out.time_base = at[23];
-        out.byte_24 = at[24];
-        out.value = static_cast<std::int16_t>(at[25] | at[26] << 8);
-        out.has_byte_27 = true;
-        out.byte_27 = at[27];
-        out.has_byte_39 = true;
-        out.byte_39 = at[39];
-        return out;
-    }
-    out.first_byte = read_u8_checked(bytes, pos + 9);
-    out.second_byte = read_u8_checked(bytes, pos + 10);
-    out.id = read_u32le_checked(bytes, pos + 11);
-    out.has_position = bytes_fit(bytes, pos + 16, 6);
-    out.position = read_u48le_checked(bytes, pos + 16);
-    if (bytes_fit(bytes, pos + 23, 1)) out.time_base = bytes[pos + 23];
-    out.byte_24 = read_u8_checked(bytes, pos + 24);
-    out.value = static_cast<std::int16_t>(read_u16le_checked(bytes, pos + 25));
-    out.has_byte_27 = bytes_fit(bytes, pos + 27, 1);
-    out.byte_27 = read_u8_checked(bytes, pos + 27);
-    out.has_byte_39 = bytes_fit(bytes, pos + 39, 1);
-    out.byte_39 = read_u8_checked(bytes, pos + 39);
+    if (held >= 24) out.time_base = at[23];
+    out.byte_24 = at[24];
+    if (held >= 27) out.value = static_cast<std::int16_t>(at[25] | at[26] << 8);
+    out.has_byte_27 = held >= 28;
+    out.byte_27 = at[27];
+    out.has_byte_39 = held >= 40;
+    out.byte_39 = at[39];
     return out;
 }
 

@@ -57,38 +57,12 @@ bool clip_pitch_of(SessionBytes bytes, const BlockHeader& block, ClipPitch& out)
     return true;
 }
 
-// A text's first eight bytes (all of a shorter one, then zeros) as one number, the first byte
-// highest: for texts of one length the numbers order as those bytes do.
-std::uint64_t leading_bytes(std::string_view text) {
-    std::uint64_t value = 0;
-    if (text.size() >= 8) {
-        std::memcpy(&value, text.data(), 8);
-        return std::endian::native == std::endian::big ? value : __builtin_bswap64(value);
-    }
-    for (std::size_t i = 0; i < text.size(); ++i)
-        value |= std::uint64_t{static_cast<unsigned char>(text[i])} << (56 - 8 * i);
-    return value;
-}
-
-// A name looked up in the list, its first eight bytes taken once for all the comparisons.
-struct NameKey {
-    std::string_view name;
-    std::uint64_t leading = leading_bytes(name);
-};
-
-// The list's order: shorter names first, names of one length by their bytes, compared eight at a
-// time as numbers. Most names of a session differ in length or in their first eight bytes, so
-// most comparisons end there.
-bool name_before(std::string_view a, const NameKey& b) {
-    if (a.size() != b.name.size()) return a.size() < b.name.size();
-    const std::uint64_t x = leading_bytes(a);
-    if (x != b.leading) return x < b.leading;
-    for (std::size_t at = 8; at < a.size(); at += 8) {
-        const std::uint64_t next_a = leading_bytes(a.substr(at));
-        const std::uint64_t next_b = leading_bytes(b.name.substr(at));
-        if (next_a != next_b) return next_a < next_b;
-    }
-    return false;
+// The list's order: shorter names first, names of one length by their bytes. Most names of a
+// session differ in length or early, so most comparisons end at the lengths. The clip stage
+// looks its clips up through a hash of the list's places; this search serves the rest.
+bool name_before(std::string_view a, std::string_view b) {
+    return a.size() != b.size() ? a.size() < b.size()
+                                : std::memcmp(a.data(), b.data(), a.size()) < 0;
 }
 
 }  // namespace
@@ -134,7 +108,7 @@ void read_clip_pitch(const std::uint8_t* data, std::size_t length, ClipPitches& 
 
 const ClipPitch* find_clip_pitch(const ClipPitches& pitches, std::string_view name) {
     const auto found = std::lower_bound(
-        pitches.begin(), pitches.end(), NameKey{name},
-        [](const ClipPitch& entry, const NameKey& key) { return name_before(entry.name, key); });
+        pitches.begin(), pitches.end(), name,
+        [](const ClipPitch& entry, std::string_view key) { return name_before(entry.name, key); });
     return found != pitches.end() && found->name == name ? &*found : nullptr;
 }

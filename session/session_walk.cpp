@@ -312,16 +312,16 @@ void refuse_placements_in(Bytes bytes, const PlacementTargets& targets, std::uin
         refuse_placements_in(bytes, targets, track_number, child, placement_type, layout);
 }
 
-// A new track region for one placement. When its track or region is unknown (a damaged or
-// stray region number among them), the placement is noted in `layout.unplaced` instead (unless
-// `note_unplaced` is false), and nothing is looked up or made by the stored number itself.
 // The track a track number names, or null: looked up once for all the placements of a track.
 const TrackSlot* find_track(const PlacementTargets& targets, std::uint32_t track_number) {
     const auto track = targets.track_by_number.find(track_number);
     return track != targets.track_by_number.end() ? &(*targets.slots)[track->second] : nullptr;
 }
 
-// `owner` is find_track(targets, track_number).
+// A new track region for one placement on `owner`, find_track(targets, track_number). When its
+// track or region is unknown (a damaged or stray region number among them), the placement is
+// noted in `layout.unplaced` instead (unless `note_unplaced` is false), and nothing is looked up
+// or made by the stored number itself.
 bool place_region(const PlacementTargets& targets, const TrackSlot* owner,
                   std::uint32_t track_number, std::uint32_t region_number, bool midi,
                   SessionLayout& layout, TrackRegion& out, bool note_unplaced = true) {

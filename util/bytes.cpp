@@ -56,16 +56,8 @@ std::uint64_t read_uintle_checked(std::span<const std::uint8_t> bytes, std::size
     return value;
 }
 
-std::uint8_t read_u8_checked(std::span<const std::uint8_t> bytes, std::size_t pos) {
-    return static_cast<std::uint8_t>(read_uintle_checked(bytes, pos, 1));
-}
-
 std::uint64_t read_u40le_checked(std::span<const std::uint8_t> bytes, std::size_t pos) {
     return read_uintle_checked(bytes, pos, 5);
-}
-
-std::uint64_t read_u48le_checked(std::span<const std::uint8_t> bytes, std::size_t pos) {
-    return read_uintle_checked(bytes, pos, 6);
 }
 
 std::uint64_t read_u64le_checked(std::span<const std::uint8_t> bytes, std::size_t pos) {

@@ -39,8 +39,11 @@ bool bytes_fit(std::span<const std::uint8_t> bytes, std::size_t pos, std::size_t
 std::uint64_t read_uintle_checked(std::span<const std::uint8_t> bytes, std::size_t pos,
                                   std::size_t width);
 
-std::uint8_t read_u8_checked(std::span<const std::uint8_t> bytes, std::size_t pos);
-// Inline, as the scanners read a length or a field at every candidate they try.
+// Inline, as the scanners read a length or a field at every candidate they try, and the list
+// readers a placement's fields at every entry.
+inline std::uint8_t read_u8_checked(std::span<const std::uint8_t> bytes, std::size_t pos) {
+    return pos < bytes.size() ? bytes[pos] : 0;
+}
 inline std::uint16_t read_u16le_checked(std::span<const std::uint8_t> bytes, std::size_t pos) {
     if (pos > bytes.size() || bytes.size() - pos < 2) return 0;
     const std::uint8_t* p = bytes.data() + pos;
@@ -54,7 +57,12 @@ inline std::uint32_t read_u32le_checked(std::span<const std::uint8_t> bytes, std
 }
 // 40- and 48-bit positions, five and six bytes, least significant first.
 std::uint64_t read_u40le_checked(std::span<const std::uint8_t> bytes, std::size_t pos);
-std::uint64_t read_u48le_checked(std::span<const std::uint8_t> bytes, std::size_t pos);
+inline std::uint64_t read_u48le_checked(std::span<const std::uint8_t> bytes, std::size_t pos) {
+    if (pos > bytes.size() || bytes.size() - pos < 6) return 0;
+    const std::uint8_t* p = bytes.data() + pos;
+    return std::uint64_t{read_u32le_checked(bytes, pos)} |
+           std::uint64_t{static_cast<std::uint16_t>(p[4] | p[5] << 8)} << 32;
+}
 std::uint64_t read_u64le_checked(std::span<const std::uint8_t> bytes, std::size_t pos);
 // Big-endian, as plug-in settings store them.
 std::uint32_t read_u32be_checked(std::span<const std::uint8_t> bytes, std::size_t pos);
