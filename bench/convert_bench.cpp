@@ -167,16 +167,14 @@ Measured measure(const std::string& self, const std::vector<std::string>& args) 
     return m;
 }
 
-Measured best_of(const std::string& self, const std::vector<std::string>& args) {
-    Measured best;
-    for (int run = 0; run < kRuns; ++run) {
-        const Measured m = measure(self, args);
-        if (!m.ok) return m;
-        if (!best.ok || m.seconds < best.seconds) best.seconds = m.seconds;
-        best.peak_mib = std::max(best.peak_mib, m.peak_mib);
-        best.ok = true;
+// Keeps the fastest of a measurement's runs and the largest peak.
+void keep_best(Measured& best, const Measured& m) {
+    if (!m.ok) {
+        best.ok = false;
+        return;
     }
-    return best;
+    if (best.seconds == 0.0 || m.seconds < best.seconds) best.seconds = m.seconds;
+    best.peak_mib = std::max(best.peak_mib, m.peak_mib);
 }
 
 double megabytes(std::uintmax_t bytes) {
@@ -197,46 +195,75 @@ int main(int argc, char** argv) {
     const fs::path dir =
         fs::temp_directory_path() / ("lanwick_convert_bench-" + std::to_string(getpid()));
     fs::create_directories(dir);
+    constexpr int kShapes = kClipDenseIndex + 1;
+    struct ShapeRun {
+        std::string session, project, floor_out;
+        std::uintmax_t session_size = 0, project_size = 0;
+        Measured convert{.ok = true}, floor{.ok = true};
+    };
+    std::vector<ShapeRun> shapes(kShapes);
+    for (int which = 0; which < kShapes; ++which) {
+        ShapeRun& s = shapes[static_cast<std::size_t>(which)];
+        const std::string n = std::to_string(which);
+        s.session = (dir / ("Mix" + n + ".ptx")).string();
+        s.project = (dir / ("Mix" + n + ".rpp")).string();
+        s.floor_out = (dir / ("floor" + n + ".out")).string();
+        if (!measure(self, {"--build", s.session, n}).ok) return 1;
+        std::error_code ec;
+        const std::uintmax_t size = fs::file_size(s.session, ec);
+        s.session_size = ec ? 0 : size;
+    }
+    // The runs of all the shapes take turns, the conversion and its floor side by side: each
+    // ratio sets figures measured under the same load beside each other, where one shape's runs
+    // after the other's would meet whatever the machine was doing then. Each run writes a new
+    // file: replacing the last run's output would time the kernel truncating it (tens of
+    // milliseconds at 200 MB) and ext4's flush, at close, of a file rewritten after a truncation.
+    for (int run = 0; run < kRuns; ++run) {
+        for (ShapeRun& s : shapes) {
+            std::error_code ignored;
+            fs::remove(s.project, ignored);
+            keep_best(s.convert, measure(self, {"--convert", s.session, s.project}));
+            if (run == 0) {
+                std::error_code ec;
+                const std::uintmax_t size = fs::file_size(s.project, ec);
+                s.project_size = ec ? 0 : size;
+            }
+            fs::remove(s.floor_out, ignored);
+            keep_best(s.floor, measure(self, {"--floor", s.session, s.floor_out,
+                                              std::to_string(s.project_size)}));
+            fs::remove(s.floor_out, ignored);
+        }
+    }
     std::vector<double> cost_per_mb;
     int code = 0;
-    for (int which = 0; which <= kClipDenseIndex; ++which) {
-        const std::string session_path = (dir / "Mix.ptx").string();
-        const std::string project_path = (dir / "Mix.rpp").string();
-        const std::string floor_path = (dir / "floor.out").string();
+    for (int which = 0; which < kShapes; ++which) {
+        const ShapeRun& s = shapes[static_cast<std::size_t>(which)];
         const char* name = which == kClipDenseIndex ? "clip-dense" : kMixSessions[which].name;
-        if (!measure(self, {"--build", session_path, std::to_string(which)}).ok) return 1;
-        const Measured convert = best_of(self, {"--convert", session_path, project_path});
-        std::error_code ec;
-        const std::uintmax_t session_size = fs::file_size(session_path, ec);
-        const std::uintmax_t project_size = fs::file_size(project_path, ec);
-        const Measured floor = best_of(
-            self, {"--floor", session_path, floor_path, std::to_string(ec ? 0 : project_size)});
-        if (!convert.ok || !floor.ok) {
+        if (!s.convert.ok || !s.floor.ok) {
             std::printf("%s: a run failed\n", name);
             code = 1;
             continue;
         }
-        const double session_mb = megabytes(session_size);
+        const double session_mb = megabytes(s.session_size);
         if (which == kClipDenseIndex) {
             std::printf("%s session: %d tracks, %d clips, each its own region\n", name,
                         kClipDense.tracks, kClipDense.tracks * kClipDense.clips_per_track);
         } else {
             const mix_session::MixShape& shape = kMixSessions[which].shape;
-            cost_per_mb.push_back(convert.seconds / session_mb);
+            cost_per_mb.push_back(s.convert.seconds / session_mb);
             std::printf(
                 "%s session: %d tracks, %d clips, %d automation points per lane, %d tempo "
                 "entries, %d memory locations\n",
                 name, shape.tracks, shape.tracks * shape.clips_per_track, shape.automation_points,
                 shape.tempo_entries, shape.locations);
         }
-        std::printf("  session %.2f MB, project %.2f MB\n", session_mb, megabytes(project_size));
-        std::printf("  floor      %.3f s, peak %.1f MiB\n", floor.seconds, floor.peak_mib);
+        std::printf("  session %.2f MB, project %.2f MB\n", session_mb, megabytes(s.project_size));
+        std::printf("  floor      %.3f s, peak %.1f MiB\n", s.floor.seconds, s.floor.peak_mib);
         std::printf("  conversion %.3f s, peak %.1f MiB (limit 3 x session + 32 MiB = %.1f MiB)\n",
-                    convert.seconds, convert.peak_mib,
-                    3.0 * static_cast<double>(session_size) / (1024.0 * 1024.0) + 32.0);
+                    s.convert.seconds, s.convert.peak_mib,
+                    3.0 * static_cast<double>(s.session_size) / (1024.0 * 1024.0) + 32.0);
         std::printf("  conversion / floor %.2f, cost %.4f s per MB\n",
-                    convert.seconds / floor.seconds, convert.seconds / session_mb);
-        std::fflush(stdout);
+                    s.convert.seconds / s.floor.seconds, s.convert.seconds / session_mb);
     }
     if (cost_per_mb.size() == 2)
         std::printf("cost per MB at 50 MB / at 10 MB: %.2f\n", cost_per_mb[1] / cost_per_mb[0]);

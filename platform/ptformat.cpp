@@ -169,11 +169,15 @@ bool ptf_xor_crypt(std::vector<std::uint8_t>& bytes) {
     std::array<std::uint8_t, 256> key{};
     for (unsigned k = 0; k < 256; ++k) key[k] = static_cast<std::uint8_t>((k * step) % 256);
     // The key index changes once every 2^index_shift bytes: XOR each such run with one byte.
+    // Through a plain pointer: a byte stored through the vector may alias the vector's own
+    // members, which keeps the compiler from widening the loop.
     const std::size_t run = std::size_t{1} << index_shift;
-    for (std::size_t i = kClearHeaderSize; i < bytes.size();) {
+    std::uint8_t* const data = bytes.data();
+    const std::size_t size = bytes.size();
+    for (std::size_t i = kClearHeaderSize; i < size;) {
         const std::uint8_t k = key[(i >> index_shift) & 0xFF];
-        const std::size_t end = std::min(bytes.size(), (i / run + 1) * run);
-        for (; i < end; ++i) bytes[i] ^= k;
+        const std::size_t end = std::min(size, (i / run + 1) * run);
+        for (; i < end; ++i) data[i] ^= k;
     }
     return true;
 }
