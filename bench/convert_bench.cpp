@@ -5,7 +5,7 @@
 // it, one memchr pass for the block marker and writing as many bytes as the project has.
 //
 // Each measurement runs in a process of its own (this program started again with --floor or
-// --convert), and the sessions are built in one more (--build): a started process counts its
+// --convert), and each session is built in one more (--build): a started process counts its
 // parent's peak memory in its own, so the parent stays small. Prints the times, their ratio, the
 // sizes, the peak memory and the cost per MB at both sizes. Not a timed test: it only prints the
 // figures.

@@ -347,6 +347,21 @@ void refuse_record(Bytes bytes, const PlacementTargets& targets, std::uint32_t t
                          placement_type, layout);
 }
 
+// The blocks of a placement list in one of its two layouts. The current one's playlists close
+// with a byte that may refuse them and carry the mute mark; its placements hold their start and
+// may be fades. An older placement holds its region number only.
+struct PlacementListKind {
+    std::uint16_t track = 0;
+    std::uint16_t playlist = 0;
+    std::uint16_t placement = 0;
+    std::uint64_t placement_bytes = 0;  // of a placement's payload, read
+    bool current = false;
+};
+constexpr PlacementListKind kCurrentList{kPlacementTrack, kPlaylist, kPlacement,
+                                         kPlacementStart + 6, true};
+constexpr PlacementListKind kOldList{kOldPlacementTrack, kOldPlaylist, kOldPlacement,
+                                     kOldPlacementBytes, false};
+
 void read_audio_placements(Bytes bytes, const Nodes& top, const std::vector<TrackSlot>& slots,
                            SessionLayout& layout) {
     const PlacementTargets targets = index_targets(slots, layout.audio_regions);
@@ -354,6 +369,8 @@ void read_audio_placements(Bytes bytes, const Nodes& top, const std::vector<Trac
     for (const SessionBlockNode& list : top) {
         if (list.content_type != kPlacementTracks && list.content_type != kOldPlacementTracks)
             continue;
+        const PlacementListKind& kind =
+            list.content_type == kPlacementTracks ? kCurrentList : kOldList;
         // The list, its tracks, their playlists and the placements in them, walked a level at a
         // time. Room for every placement the list holds, at once, the fades apart: doubling
         // would leave up to half the largest list of the walk unused, and copy it on each step.
@@ -369,87 +386,53 @@ void read_audio_placements(Bytes bytes, const Nodes& top, const std::vector<Trac
         });
         tracks.reserve(tracks.size() + placements - fades);
         layout.fade_track_regions.reserve(layout.fade_track_regions.size() + fades);
-        if (list.content_type == kPlacementTracks) {
-            std::uint32_t track_number = 0;
-            for_each_child(bytes, list, [&](const SessionBlockNode& track) {
-                // Anything else in the list is a track whose header is damaged (or a playlist
-                // found inside it): its placements are named after the track that stood there.
-                if (track.content_type != kPlacementTrack) {
-                    refuse_record(bytes, targets, track_number, track, 3, kPlacement, layout);
+        std::uint32_t track_number = 0;
+        for_each_child(bytes, list, [&](const SessionBlockNode& track) {
+            // Anything else in the list is a track whose header is damaged (or a playlist found
+            // inside it): its placements are named after the track that stood there.
+            if (track.content_type != kind.track) {
+                refuse_record(bytes, targets, track_number, track, 3, kind.placement, layout);
+                return;
+            }
+            const TrackSlot* owner = find_track(targets, track_number);
+            for_each_child(bytes, track, [&](const SessionBlockNode& playlist) {
+                // Likewise a damaged playlist, or a placement found inside one; and a playlist
+                // that fails its closing byte.
+                if (playlist.content_type != kind.playlist ||
+                    (kind.current && read_u8_checked(bytes, payload_end(playlist) + 2) == 1)) {
+                    refuse_record(bytes, targets, track_number, playlist, 2, kind.placement,
+                                  layout);
                     return;
                 }
-                const TrackSlot* owner = find_track(targets, track_number);
-                for_each_child(bytes, track, [&](const SessionBlockNode& playlist) {
-                    // Likewise a damaged playlist, or a placement found inside one; and a
-                    // playlist that fails its closing byte.
-                    if (playlist.content_type != kPlaylist ||
-                        read_u8_checked(bytes, payload_end(playlist) + 2) == 1) {
-                        refuse_record(bytes, targets, track_number, playlist, 2, kPlacement,
-                                      layout);
+                const std::uint8_t mark =
+                    kind.current ? read_u8_checked(bytes, playlist.payload_position + 11) : 0;
+                for_each_child(bytes, playlist, [&](const SessionBlockNode& placement) {
+                    if (placement.content_type != kind.placement) return;
+                    const std::uint64_t p = placement.payload_position;
+                    if (!bytes_fit(bytes, p, kind.placement_bytes)) {
+                        refuse_placement(bytes, targets, track_number, placement, false, layout);
                         return;
                     }
-                    const std::uint8_t mark =
-                        read_u8_checked(bytes, playlist.payload_position + 11);
-                    for_each_child(bytes, playlist, [&](const SessionBlockNode& placement) {
-                        if (placement.content_type != kPlacement) return;
-                        const std::uint64_t p = placement.payload_position;
-                        if (!bytes_fit(bytes, p, kPlacementStart + 6)) {
-                            refuse_placement(bytes, targets, track_number, placement, false,
-                                             layout);
-                            return;
-                        }
-                        // Fades stand in the same lists and reuse region numbers: not clips.
-                        // They are kept apart, placed where they name a region, for
-                        // --keep-fade-clips.
-                        const bool fade = fade_placement(bytes, placement);
-                        TrackRegion placed;
-                        if (!place_region(targets, owner, track_number,
-                                          read_u32le_checked(bytes, p + kPlacementRegion), false,
-                                          layout, placed, !fade)) {
-                            return;
-                        }
+                    // Fades stand in the same lists and reuse region numbers: not clips. They
+                    // are kept apart, placed where they name a region, for --keep-fade-clips.
+                    const bool fade = fade_placement(bytes, placement);
+                    TrackRegion placed;
+                    if (!place_region(targets, owner, track_number,
+                                      read_u32le_checked(bytes, p + kPlacementRegion), false,
+                                      layout, placed, !fade)) {
+                        return;
+                    }
+                    if (kind.current) {
                         // 48 bits: tick-based tracks store ticks + 10^12, which passes 2^32.
                         placed.start = static_cast<std::int64_t>(
                             read_u48le_checked(bytes, p + kPlacementStart));
                         placed.flag = mark == 1 ? 1 : 0;
-                        (fade ? layout.fade_track_regions : tracks).push_back(std::move(placed));
-                    });
-                });
-                ++track_number;
-            });
-        } else {
-            std::uint32_t track_number = 0;
-            for_each_child(bytes, list, [&](const SessionBlockNode& track) {
-                if (track.content_type != kOldPlacementTrack) {
-                    refuse_record(bytes, targets, track_number, track, 3, kOldPlacement, layout);
-                    return;
-                }
-                const TrackSlot* owner = find_track(targets, track_number);
-                for_each_child(bytes, track, [&](const SessionBlockNode& playlist) {
-                    if (playlist.content_type != kOldPlaylist) {
-                        refuse_record(bytes, targets, track_number, playlist, 2, kOldPlacement,
-                                      layout);
-                        return;
                     }
-                    for_each_child(bytes, playlist, [&](const SessionBlockNode& placement) {
-                        if (placement.content_type != kOldPlacement) return;
-                        const std::uint64_t p = placement.payload_position;
-                        if (!bytes_fit(bytes, p, kOldPlacementBytes)) {
-                            refuse_placement(bytes, targets, track_number, placement, false,
-                                             layout);
-                            return;
-                        }
-                        TrackRegion placed;
-                        if (place_region(targets, owner, track_number,
-                                         read_u32le_checked(bytes, p + kPlacementRegion), false,
-                                         layout, placed)) {
-                            tracks.push_back(std::move(placed));
-                        }
-                    });
+                    (fade ? layout.fade_track_regions : tracks).push_back(std::move(placed));
                 });
-                ++track_number;
             });
-        }
+            ++track_number;
+        });
     }
 }
 

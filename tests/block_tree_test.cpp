@@ -204,13 +204,18 @@ TEST(TopLevelWalk, StartsAtTwentySkipsJunkAndFindsBlocksInsideATruncatedOne) {
     EXPECT_TRUE(parse_top_level_blocks(nullptr, 0).empty());
 }
 
+// Up to 600 bytes, mostly markers, zeros and small sizes, so that blocks nest often.
+std::vector<std::uint8_t> random_block_bytes(std::mt19937& random) {
+    const std::uint8_t alphabet[] = {'Z', 'Z', 'Z', 0, 0, 0, 1, 2, 3, 7, 9, 12, 0x20, 0xFF};
+    std::vector<std::uint8_t> bytes(1 + random() % 600);
+    for (std::uint8_t& b : bytes) b = alphabet[random() % sizeof(alphabet)];
+    return bytes;
+}
+
 TEST(TopLevelWalk, RandomBytesGiveWellFormedTrees) {
     std::mt19937 random(20240611);
-    // Mostly markers, zeros and small sizes, so that blocks nest often.
-    const std::uint8_t alphabet[] = {'Z', 'Z', 'Z', 0, 0, 0, 1, 2, 3, 7, 9, 12, 0x20, 0xFF};
     for (int round = 0; round < 400; ++round) {
-        std::vector<std::uint8_t> bytes(1 + random() % 600);
-        for (std::uint8_t& b : bytes) b = alphabet[random() % sizeof(alphabet)];
+        const std::vector<std::uint8_t> bytes = random_block_bytes(random);
         const std::vector<SessionBlockNode> nodes =
             parse_top_level_blocks(bytes.data(), bytes.size());
         bool ok = true;
@@ -246,10 +251,8 @@ bool same_tree(const SessionBlockNode& a, const SessionBlockNode& b) {
 // A tree parsed a few levels deep holds exactly the whole tree's blocks down to that level.
 TEST(BlockTree, AShallowTreeIsTheWholeTreeCut) {
     std::mt19937 random(20261210);
-    const std::uint8_t alphabet[] = {'Z', 'Z', 'Z', 0, 0, 0, 1, 2, 3, 7, 9, 12, 0x20, 0xFF};
     for (int round = 0; round < 300; ++round) {
-        std::vector<std::uint8_t> bytes(1 + random() % 600);
-        for (std::uint8_t& b : bytes) b = alphabet[random() % sizeof(alphabet)];
+        const std::vector<std::uint8_t> bytes = random_block_bytes(random);
         for (const SessionBlockNode& whole : parse_top_level_blocks(bytes.data(), bytes.size())) {
             const std::uint64_t at = whole.payload_position - kBlockHeaderSize;
             for (int levels : {1, 2, 3, 4}) {
@@ -276,10 +279,8 @@ void check_first_children(const std::vector<std::uint8_t>& bytes, const SessionB
 
 TEST(BlockTree, TheFirstChildAloneIsTheTreesFirstChild) {
     std::mt19937 random(35);
-    const std::uint8_t alphabet[] = {'Z', 'Z', 'Z', 0, 0, 0, 1, 2, 3, 7, 9, 12, 0x20, 0xFF};
     for (int round = 0; round < 300; ++round) {
-        std::vector<std::uint8_t> bytes(1 + random() % 600);
-        for (std::uint8_t& b : bytes) b = alphabet[random() % sizeof(alphabet)];
+        const std::vector<std::uint8_t> bytes = random_block_bytes(random);
         for (const SessionBlockNode& whole : parse_top_level_blocks(bytes.data(), bytes.size()))
             check_first_children(bytes, whole, round);
     }
@@ -304,10 +305,8 @@ void check_children_one_at_a_time(const std::vector<std::uint8_t>& bytes,
 
 TEST(BlockTree, TheChildrenOneAtATimeAreTheTreesChildren) {
     std::mt19937 random(3535);
-    const std::uint8_t alphabet[] = {'Z', 'Z', 'Z', 0, 0, 0, 1, 2, 3, 7, 9, 12, 0x20, 0xFF};
     for (int round = 0; round < 300; ++round) {
-        std::vector<std::uint8_t> bytes(1 + random() % 600);
-        for (std::uint8_t& b : bytes) b = alphabet[random() % sizeof(alphabet)];
+        const std::vector<std::uint8_t> bytes = random_block_bytes(random);
         for (const SessionBlockNode& whole : parse_top_level_blocks(bytes.data(), bytes.size()))
             check_children_one_at_a_time(bytes, whole, round);
     }
