@@ -79,8 +79,8 @@ bool next_child_from(std::span<const std::uint8_t> bytes, std::uint64_t position
 template <typename Visit>
 void visit_children(std::span<const std::uint8_t> bytes, std::uint64_t position,
                     const BlockHeader& header, int depth, int levels, Visit&& visit) {
-    // Relative to the marker, so the block's own header bytes are tried as well.
-    std::uint64_t r = 1;
+    // Relative to the marker; the first child starts after the block's own header.
+    std::uint64_t r = kFirstChildOffset;
     SessionBlockNode child;
     while (next_child_from(bytes, position, header, depth, levels, r, child)) {
         if (!visit(std::move(child))) return;

@@ -2,7 +2,7 @@
 //
 // A block at position p: marker 'Z' (p), block type u16 (p + 1), payload size u32 (p + 3), then
 // `size` payload bytes from p + 7 whose first two are the content type. Child blocks may stand
-// anywhere inside a payload; blocks start at any byte.
+// anywhere inside a payload past those nine header bytes; blocks start at any byte.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +11,10 @@
 
 inline constexpr std::uint8_t kBlockMarker = 0x5A;  // 'Z'
 inline constexpr std::uint64_t kBlockHeaderSize = 7;
+// The marker, block type, size and content type: a block's children start after them. (A false
+// child inside the size field would take the size's upper bytes for its type and the content
+// type and the first payload bytes for its size, and swallow the real children it covers.)
+inline constexpr std::uint64_t kFirstChildOffset = kBlockHeaderSize + 2;
 // The top-level walk starts past the 20 bytes of the file header.
 inline constexpr std::uint64_t kFirstBlockPosition = 20;
 // Real sessions nest 8 deep; a block this deep is kept as a leaf so that a crafted file cannot
@@ -45,8 +49,8 @@ struct SessionBlockNode {
 
 // True when a block valid for the tree stands at `position` (a header as above whose block type
 // is at most 0xFF and that ends at or before `limit`); fills `out` with it and its children. A
-// payload of 0 or 1 byte is a leaf. Children are searched from one byte past the marker up to
-// (not including) position + size, each tried with this block's end as limit, skipping every
+// payload of 0 or 1 byte is a leaf. Children are searched from the end of the nine header bytes
+// up to (not including) position + size, each tried with this block's end as limit, skipping every
 // child found whole. False leaves `out` untouched.
 // `levels` keeps the blocks that many levels deep (the block itself is level 1) and leaves the
 // deeper ones out: whether a child stands, and where the next one is searched, depends on its
@@ -62,7 +66,7 @@ bool parse_first_child(const std::uint8_t* bytes, std::uint64_t length,
 
 // Where `next_child` goes on in a parent: a fresh cursor starts at its first child.
 struct ChildCursor {
-    std::uint64_t offset = 1;  // from the parent's marker, so its own header bytes are tried too
+    std::uint64_t offset = kFirstChildOffset;  // from the parent's marker, past its header
 };
 
 // The next child `parse_block_tree` finds in `parent` (a node it made) from `cursor` on, without

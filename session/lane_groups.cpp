@@ -178,7 +178,8 @@ void read_automation_lanes(const std::uint8_t* data, std::size_t length,
         const BlockHeader& track = tracks[t];
         // The track blocks directly inside this one: their lanes and bytes are their own.
         std::vector<BlockHeader> inner;
-        for (std::size_t j = t + 1; j < tracks.size() && tracks[j].position < track.end();
+        for (std::size_t j = first_at(tracks, track.position + kFirstChildOffset);
+             j < tracks.size() && tracks[j].position < track.end();
              j = first_at(tracks, tracks[j].end()))
             inner.push_back(tracks[j]);
         LaneGroup group;
@@ -186,9 +187,9 @@ void read_automation_lanes(const std::uint8_t* data, std::size_t length,
         group.block_start = track.position;
         group.block_end = track.end();
 
-        std::vector<BlockHeader> own;  // the lanes strictly inside the track block
+        std::vector<BlockHeader> own;  // the lanes inside the track block, past its header
         std::size_t next_inner = 0;
-        for (std::size_t l = first_at(lanes, track.position + 1);
+        for (std::size_t l = first_at(lanes, track.position + kFirstChildOffset);
              l < lanes.size() && lanes[l].position < track.end();) {
             while (next_inner < inner.size() && inner[next_inner].end() <= lanes[l].position)
                 ++next_inner;

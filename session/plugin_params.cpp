@@ -33,12 +33,12 @@ std::string text_at(SessionBytes bytes, std::size_t pos, std::size_t end) {
     return std::string(text);
 }
 
-// Calls visit(block) for every fitting block of `content_type` that starts after `outer` begins
+// Calls visit(block) for every fitting block of `content_type` that starts past `outer`'s header
 // and ends inside it; positions stay those of the whole session.
 template <typename Visit>
 void for_each_inside(SessionBytes bytes, const BlockHeader& outer, std::uint16_t content_type,
                      Visit&& visit) {
-    const std::size_t from = outer.position + 1;
+    const std::size_t from = outer.position + kFirstChildOffset;
     const std::size_t end = readable_end(bytes, outer);
     if (from >= end) return;
     const SessionBytes inside = bytes.subspan(from, end - from);

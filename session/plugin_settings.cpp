@@ -185,7 +185,7 @@ void read_lanes(SessionBytes bytes, std::vector<SessionPluginInstance>& records,
                 return record.block_pos < at;
             });
         if (owner == records.begin() + static_cast<std::ptrdiff_t>(first_record)) continue;
-        for (const BlockHeader* list = first_from(lists, lane_block.position + 1);
+        for (const BlockHeader* list = first_from(lists, lane_block.position + kFirstChildOffset);
              list != nullptr && list < lists.data() + lists.size() &&
              list->position < lane_block.end();
              ++list) {

@@ -27,7 +27,7 @@ std::vector<std::uint16_t> content_types(const std::vector<SessionBlockNode>& no
     return out;
 }
 
-// Every node lies inside its parent (or the buffer), after its parent's marker and its previous
+// Every node lies inside its parent (or the buffer), after its parent's header and its previous
 // sibling, no deeper than the cap. Returns the depth of the deepest node.
 int check_well_formed(const SessionBlockNode& node, std::uint64_t first, std::uint64_t end,
                       int depth, bool& ok) {
@@ -39,7 +39,7 @@ int check_well_formed(const SessionBlockNode& node, std::uint64_t first, std::ui
         return depth;
     }
     int deepest = depth;
-    std::uint64_t next = marker + 1;
+    std::uint64_t next = marker + kFirstChildOffset;
     for (const SessionBlockNode& child : node.children) {
         deepest = std::max(deepest, check_well_formed(child, next, node_end, depth + 1, ok));
         next = child.payload_position + child.payload_size;
@@ -120,6 +120,28 @@ TEST(BlockTree, RejectsWhatDoesNotFitAndScansOnByOneByte) {
     ASSERT_TRUE(parse_at(parent, 0, node));
     ASSERT_EQ(content_types(node.children), (std::vector<std::uint16_t>{0x6666}));
     EXPECT_EQ(node.children[0].payload_position, 9u + overlong.size() + 9u + 1u + 7u);
+}
+
+// A size whose second byte is 0x5A puts a marker inside the header: the block that would start
+// there (its type the size's upper bytes, its size the content type and the two payload bytes
+// after it) would cover the real children. Children start after the header.
+TEST(BlockTree, ChildrenStartAfterTheHeader) {
+    const std::string child = z_block(0x2222, zeros(10));
+    std::string content = u32le(1) + child;
+    content += zeros(0x15A00 - 2 - content.size());
+    const std::string parent = z_block(0x1054, content);
+    ASSERT_EQ(static_cast<std::uint8_t>(parent[4]), 0x5A);
+    SessionBlockNode node;
+    ASSERT_TRUE(parse_at(parent, 0, node));
+    EXPECT_EQ(content_types(node.children), (std::vector<std::uint16_t>{0x2222}));
+    ChildCursor cursor;
+    SessionBlockNode first;
+    ASSERT_TRUE(next_child(reinterpret_cast<const std::uint8_t*>(parent.data()), parent.size(),
+                           node, cursor, first));
+    EXPECT_EQ(first.content_type, 0x2222);
+    ASSERT_TRUE(parse_first_child(reinterpret_cast<const std::uint8_t*>(parent.data()),
+                                  parent.size(), node, first));
+    EXPECT_EQ(first.content_type, 0x2222);
 }
 
 TEST(BlockTree, TinyBlocksAreLeavesThatStillHaveAContentType) {
