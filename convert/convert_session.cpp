@@ -493,6 +493,8 @@ ReportInput report_input(const RunFacts& run, const ConvertOptions& options) {
     in.tracks_without_list = clip_counts.tracks_without_list;
     in.refused_placements_count = static_cast<int>(run.reading.layout.refused.size());
     in.refused_placements = refused_placement_rows(run.reading.layout.refused, false);
+    in.lost_audio_clips = static_cast<int>(run.reading.layout.lost_audio_clips);
+    in.lost_midi_clips = static_cast<int>(run.reading.layout.lost_midi_clips);
     in.unmatched_strip_tracks = run.playlists.unmatched;
     in.missing_media = media_check.missing;
     in.video_tracks = video_tracks.tracks;
@@ -804,6 +806,8 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     summary.recover_deleted = options.recover_deleted != 0;
     summary.unplaced = reading.layout.unplaced;
     summary.refused = reading.layout.refused;
+    summary.lost_audio_clips = static_cast<int>(reading.layout.lost_audio_clips);
+    summary.lost_midi_clips = static_cast<int>(reading.layout.lost_midi_clips);
     summary.clips_unaccounted =
         clip_balance(reading.layout, clip_counts, item_writer).unaccounted();
     summary.odd_strips = plugin_ties.odd_strips;

@@ -78,4 +78,8 @@ struct SessionLayout {
     // Clip placements read but refused with the record that holds them: a playlist record that
     // fails its closing byte or whose header is damaged, or a placement the bytes end inside.
     std::vector<UnplacedPlacement> refused;
+    // Clips on the session's playlists (audio and MIDI) that stand in no placement container the
+    // walk read: the container is damaged or cut short, so nothing places them.
+    std::size_t lost_audio_clips = 0;
+    std::size_t lost_midi_clips = 0;
 };

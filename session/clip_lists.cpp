@@ -16,6 +16,10 @@ constexpr std::size_t kListMinimum = 18;
 constexpr std::size_t kChildPlacement = 9;
 constexpr std::size_t kChildReadable = 36;
 constexpr std::size_t kChildFlagEnd = 49;  // the child's bytes up to the placement's +39
+// Byte +24 of a fade placement.
+constexpr std::uint8_t kFadePlacementKind = 1;
+// The block of the clip groups' own lists.
+constexpr std::uint16_t kGroupListsType = 0x2428;
 
 // A name reads at +9 but the rest of the framing fails: a damaged list rather than a stray 'Z'.
 bool list_name_reads(SessionBytes bytes, const BlockHeader& list) {
@@ -224,4 +228,39 @@ void read_placement_lists(const std::uint8_t* data, std::size_t length,
         }
         if (!result.region_ids.empty()) out.push_back(std::move(result));
     });
+}
+
+std::size_t count_uncovered_list_clips(const std::uint8_t* data, std::size_t length,
+                                       std::uint16_t list_type, std::vector<ListRange> covered) {
+    const SessionBytes bytes = session_bytes(data, length);
+    const bool track_lists = list_type == kClipListType;
+    if (track_lists) {
+        scan_blocks(bytes, kGroupListsType, bytes.size(), [&](const BlockHeader& block) {
+            if (high_byte_zero(block) && block.size != 0 && block_fits(bytes, block))
+                covered.push_back({block.position, block.end()});
+            return false;
+        });
+    }
+    std::sort(covered.begin(), covered.end(),
+              [](const ListRange& a, const ListRange& b) { return a.start < b.start; });
+    // The lists come in ascending position: the ranges begun before one are swept once.
+    std::size_t next = 0;
+    std::uint64_t covered_to = 0;
+    std::size_t clips = 0;
+    for_each_list(bytes, list_type, [&](const BlockHeader& list) {
+        for (; next < covered.size() && covered[next].start <= list.position; ++next)
+            covered_to = std::max(covered_to, covered[next].end);
+        if (list.position < covered_to) return;
+        ListFraming framing;
+        if (!read_list_framing(bytes, list, track_lists ? KindByte::checked : KindByte::none,
+                               framing))
+            return;
+        for (std::size_t child : framing.children) {
+            ChildPlacement entry;
+            if (!read_child_placement(bytes, child, entry)) continue;
+            if (track_lists && entry.fields.byte_24 == kFadePlacementKind) continue;
+            clips += 1;
+        }
+    });
+    return clips;
 }

@@ -118,3 +118,16 @@ struct PlacementList {
 // One PlacementList per framed 0x1057 list that carries at least one placement, appended.
 void read_placement_lists(const std::uint8_t* data, std::size_t length,
                           std::vector<PlacementList>& out);
+
+// A block's bytes, [start, end).
+struct ListRange {
+    std::uint64_t start = 0;
+    std::uint64_t end = 0;
+};
+
+// The clips of the framed lists of `list_type` (0x1052 track playlists, whose fade placements,
+// byte +24 of 1, are no clips; or 0x1057 MIDI playlists) that start inside none of `covered`
+// and, for 0x1052, inside no clip-group block (0x2428), whose lists are the groups' own: the
+// clips of the playlists that no placement container read holds.
+std::size_t count_uncovered_list_clips(const std::uint8_t* data, std::size_t length,
+                                       std::uint16_t list_type, std::vector<ListRange> covered);

@@ -10,6 +10,7 @@
 
 #include "platform/ptformat.h"
 #include "session/block_tree.h"
+#include "session/clip_lists.h"
 #include "session/region_index.h"
 #include "session/scan.h"
 #include "util/bytes.h"
@@ -302,14 +303,14 @@ void refuse_placement(Bytes bytes, const PlacementTargets& targets, std::uint32_
 // Notes every placement (blocks of `placement_type`) of a record the walk refuses: the record
 // itself, or those found inside it. The tree holds only as many levels as its reader parsed.
 void refuse_placements_in(Bytes bytes, const PlacementTargets& targets, std::uint32_t track_number,
-                          const SessionBlockNode& node, std::uint16_t placement_type,
+                          const SessionBlockNode& node, std::uint16_t placement_type, bool midi,
                           SessionLayout& layout) {
     if (node.content_type == placement_type) {
-        refuse_placement(bytes, targets, track_number, node, false, layout);
+        refuse_placement(bytes, targets, track_number, node, midi, layout);
         return;
     }
     for (const SessionBlockNode& child : node.children)
-        refuse_placements_in(bytes, targets, track_number, child, placement_type, layout);
+        refuse_placements_in(bytes, targets, track_number, child, placement_type, midi, layout);
 }
 
 // The track a track number names, or null: looked up once for all the placements of a track.
@@ -342,9 +343,9 @@ bool place_region(const PlacementTargets& targets, const TrackSlot* owner,
 // (itself the first level), down to the level the list's placements stand at.
 void refuse_record(Bytes bytes, const PlacementTargets& targets, std::uint32_t track_number,
                    const SessionBlockNode& record, int levels, std::uint16_t placement_type,
-                   SessionLayout& layout) {
+                   bool midi, SessionLayout& layout) {
     refuse_placements_in(bytes, targets, track_number, tree_of(bytes, record, levels),
-                         placement_type, layout);
+                         placement_type, midi, layout);
 }
 
 // The blocks of a placement list in one of its two layouts. The current one's playlists close
@@ -362,13 +363,20 @@ constexpr PlacementListKind kCurrentList{kPlacementTrack, kPlaylist, kPlacement,
 constexpr PlacementListKind kOldList{kOldPlacementTrack, kOldPlaylist, kOldPlacement,
                                      kOldPlacementBytes, false};
 
+// The bytes of a block the walk holds as a node.
+ListRange block_range(const SessionBlockNode& node) {
+    return {node.payload_position - kBlockHeaderSize, payload_end(node)};
+}
+
+// Appends the placement containers read to `containers`.
 void read_audio_placements(Bytes bytes, const Nodes& top, const std::vector<TrackSlot>& slots,
-                           SessionLayout& layout) {
+                           SessionLayout& layout, std::vector<ListRange>& containers) {
     const PlacementTargets targets = index_targets(slots, layout.audio_regions);
     std::vector<TrackRegion>& tracks = layout.audio_track_regions;
     for (const SessionBlockNode& list : top) {
         if (list.content_type != kPlacementTracks && list.content_type != kOldPlacementTracks)
             continue;
+        containers.push_back(block_range(list));
         const PlacementListKind& kind =
             list.content_type == kPlacementTracks ? kCurrentList : kOldList;
         // The list, its tracks, their playlists and the placements in them, walked a level at a
@@ -391,7 +399,8 @@ void read_audio_placements(Bytes bytes, const Nodes& top, const std::vector<Trac
             // Anything else in the list is a track whose header is damaged (or a playlist found
             // inside it): its placements are named after the track that stood there.
             if (track.content_type != kind.track) {
-                refuse_record(bytes, targets, track_number, track, 3, kind.placement, layout);
+                refuse_record(bytes, targets, track_number, track, 3, kind.placement, false,
+                              layout);
                 return;
             }
             const TrackSlot* owner = find_track(targets, track_number);
@@ -400,7 +409,7 @@ void read_audio_placements(Bytes bytes, const Nodes& top, const std::vector<Trac
                 // that fails its closing byte.
                 if (playlist.content_type != kind.playlist ||
                     (kind.current && read_u8_checked(bytes, payload_end(playlist) + 2) == 1)) {
-                    refuse_record(bytes, targets, track_number, playlist, 2, kind.placement,
+                    refuse_record(bytes, targets, track_number, playlist, 2, kind.placement, false,
                                   layout);
                     return;
                 }
@@ -686,8 +695,9 @@ void read_midi_regions(Bytes bytes, const Nodes& top, const std::vector<MidiChun
     }
 }
 
+// Appends the placement containers read to `containers`.
 void read_midi_placements(Bytes bytes, const Nodes& top, const std::vector<TrackSlot>& slots,
-                          SessionLayout& layout) {
+                          SessionLayout& layout, std::vector<ListRange>& containers) {
     std::unordered_map<std::string, std::uint32_t> index_by_name;
     for (const TrackSlot& slot : slots) index_by_name.emplace(slot.name, slot.number);
     const PlacementTargets targets = index_targets(slots, layout.midi_regions);
@@ -695,10 +705,17 @@ void read_midi_placements(Bytes bytes, const Nodes& top, const std::vector<Track
 
     for (const SessionBlockNode& top_block : top) {
         if (top_block.content_type != kMidiPlacementTracks) continue;
+        containers.push_back(block_range(top_block));
         const SessionBlockNode list = tree_of(bytes, top_block, 4);
         std::uint32_t seen = 0;
         for (const SessionBlockNode& track : list.children) {
-            if (track.content_type != kMidiPlacementTrack) continue;
+            // Anything else in the list is a track whose header is damaged (or a playlist found
+            // inside it), as on audio tracks: its placements are named after the track that
+            // stood there.
+            if (track.content_type != kMidiPlacementTrack) {
+                refuse_placements_in(bytes, targets, seen, track, kPlacement, true, layout);
+                continue;
+            }
             std::uint64_t name_length = 0;
             const std::string name = read_name(bytes, track.payload_position + 2, name_length);
             const auto named = index_by_name.find(name);
@@ -706,10 +723,12 @@ void read_midi_placements(Bytes bytes, const Nodes& top, const std::vector<Track
             ++seen;
             const TrackSlot* owner = find_track(targets, track_index);
             for (const SessionBlockNode& playlist : track.children) {
-                // Found inside a playlist whose header is damaged, as on audio tracks.
-                if (playlist.content_type == kPlacement)
-                    refuse_placement(bytes, targets, track_index, playlist, true, layout);
-                if (playlist.content_type != kMidiPlaylist) continue;
+                // Likewise a damaged playlist, or a placement found inside one.
+                if (playlist.content_type != kMidiPlaylist) {
+                    refuse_placements_in(bytes, targets, track_index, playlist, kPlacement, true,
+                                         layout);
+                    continue;
+                }
                 const std::uint8_t mark = read_u8_checked(bytes, playlist.payload_position + 11);
                 for (const SessionBlockNode& placement : playlist.children) {
                     if (placement.content_type != kPlacement) continue;
@@ -808,6 +827,8 @@ int walk_session_tree(const std::uint8_t* bytes, std::uint64_t length,
     layout.released_audio_track_regions = 0;
     layout.unplaced.clear();
     layout.refused.clear();
+    layout.lost_audio_clips = 0;
+    layout.lost_midi_clips = 0;
     if (!session_walk_accepts(bytes, length)) return 0;
 
     const Bytes view(bytes, static_cast<std::size_t>(length));
@@ -816,13 +837,22 @@ int walk_session_tree(const std::uint8_t* bytes, std::uint64_t length,
     read_audio_regions(view, top, files, layout.audio_regions);
     const std::vector<TrackSlot> audio_tracks = read_audio_track_slots(view, top);
     const std::vector<TrackSlot> midi_tracks = read_midi_track_slots(view, top);
-    read_audio_placements(view, top, audio_tracks, layout);
+    std::vector<ListRange> audio_containers;
+    read_audio_placements(view, top, audio_tracks, layout, audio_containers);
     number_fades_as_tracks(layout);
     tidy_audio_track_regions(layout.audio_track_regions);
 
     const std::vector<MidiChunkNotes> chunks = read_midi_chunks(view, top);
     read_midi_regions(view, top, chunks, layout.midi_regions);
-    read_midi_placements(view, top, midi_tracks, layout);
+    std::vector<ListRange> midi_containers;
+    read_midi_placements(view, top, midi_tracks, layout, midi_containers);
+
+    // The playlists of a container that is damaged, or that the file ends inside, stand outside
+    // every container read: their clips are counted, as nothing places them.
+    layout.lost_audio_clips =
+        count_uncovered_list_clips(bytes, length, kClipListType, std::move(audio_containers));
+    layout.lost_midi_clips =
+        count_uncovered_list_clips(bytes, length, kMidiListType, std::move(midi_containers));
     return 1;
 }
 

@@ -166,4 +166,54 @@ TEST(ClipListLossProgram, RefusedPlaylistsNameTheirClipsByTrack) {
     }
 }
 
+// The first block of `content_type` whose bytes the session holds: its marker's position.
+std::size_t first_block_of(const std::vector<std::uint8_t>& bytes, std::uint16_t content_type) {
+    for (std::size_t q = 20; q + 9 <= bytes.size(); ++q) {
+        if (bytes[q] == 'Z' && (bytes[q + 7] | bytes[q + 8] << 8) == content_type &&
+            q + 7 + u32_at(bytes, q + 3) <= bytes.size())
+            return q;
+    }
+    return 0;
+}
+
+// One byte of the content type of a placement container (the audio tracks' 0x1054, the MIDI
+// tracks' 0x1058) damaged: nothing places the clips of its playlists. The console and the
+// report count them, and the conversion still ends well.
+TEST(ClipListLossProgram, AContainerThatCannotBeReadCountsItsPlaylistsClips) {
+    struct Case {
+        const char* session;
+        std::uint16_t container;
+        const char* console;
+        const char* report;
+    } cases[] = {
+        {"RegionTest.ptx", 0x1054,
+         "  WARNING: 7 clip(s) on the session's playlists were NOT written: the\n"
+         "      session's record of where its tracks' clips lie is damaged (or the\n",
+         "  7 clip(s) on the session's playlists NOT written: the session's record\n"
+         "  of where its tracks' clips lie is damaged; place them again from Pro Tools\n"},
+        {"TestPTX.ptx", 0x1058,
+         "  WARNING: 3 MIDI clip(s) on the session's playlists were NOT written: the\n"
+         "      session's record of where its tracks' clips lie is damaged (or the\n",
+         "  3 MIDI clip(s) on the session's playlists NOT written: the session's\n"
+         "  record of where its tracks' clips lie is damaged; place them again from\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.session);
+        std::vector<std::uint8_t> bytes = mixer_blocks::real_session(c.session);
+        if (bytes.empty())
+            GTEST_SKIP() << "real session " << c.session << " not found under "
+                         << LANWICK_SESSIONS_DIR << "; skipped";
+        const std::size_t at = first_block_of(bytes, c.container);
+        ASSERT_NE(at, 0u);
+        bytes[at + 7] ^= 0x80;
+        TempDir dir;
+        const auto run = convert_damaged(std::move(bytes), dir);
+        ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
+        EXPECT_TRUE(has(run.out, c.console)) << run.out;
+        const std::string report = read_file(dir.file("Damaged-vantrel-report.txt"));
+        EXPECT_TRUE(has(report, c.report)) << report;
+        EXPECT_LT(report.find("NEEDS A LOOK"), report.find(c.report));
+    }
+}
+
 }  // namespace

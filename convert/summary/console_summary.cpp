@@ -702,6 +702,24 @@ void refused_placement_paragraph(std::string& text, const ConsoleSummaryInput& i
             name_rows(refused_placement_rows(in.refused, true));
 }
 
+// Our own: the clips of playlists whose placement container is damaged (or cut short). Nothing
+// says where on their tracks they lie, so none of them is written.
+void lost_container_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
+    const struct {
+        int clips;
+        const char* kind;
+    } lost[] = {{in.lost_audio_clips, ""}, {in.lost_midi_clips, "MIDI "}};
+    for (const auto& [clips, kind] : lost) {
+        if (clips == 0) continue;
+        text += format_text(
+            "  WARNING: %d %sclip(s) on the session's playlists were NOT written: the\n"
+            "      session's record of where its tracks' clips lie is damaged (or the\n"
+            "      file ends inside it), so none of them can be placed. Place them again\n"
+            "      from Pro Tools.\n",
+            clips, kind);
+    }
+}
+
 // Time bases, sync points and clip groups (rows 184 to 191), playlists, odd strips and lanes
 // (to 197).
 void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
@@ -750,6 +768,7 @@ void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     }
     clip_list_loss_paragraphs(text);
     refused_placement_paragraph(text, in);
+    lost_container_paragraphs(text, in);
     text += in.clip_rate_rows;
     text += in.playlist_lines.matched;                       // 192, 193
     text += one_channel_output_rows(in.one_channel_tracks);  // 194

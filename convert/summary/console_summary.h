@@ -52,6 +52,9 @@ struct ConsoleSummaryInput {
     std::span<const UnplacedPlacement> unplaced;
     // Placements the walk refused with their damaged playlist record.
     std::span<const UnplacedPlacement> refused;
+    // Clips on playlists that no placement container read holds (its container is damaged).
+    int lost_audio_clips = 0;
+    int lost_midi_clips = 0;
     // Clips read that are neither written nor named (`ClipBalance::unaccounted`): 0 but for a
     // fault.
     int clips_unaccounted = 0;

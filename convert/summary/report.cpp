@@ -342,6 +342,21 @@ int needs_a_look(const ReportInput& in) {
         text_rows(in.refused_placements);
         ++sections;
     }
+    if (in.lost_audio_clips != 0) {
+        report_printf(
+            "  %d clip(s) on the session's playlists NOT written: the session's record\n"
+            "  of where its tracks' clips lie is damaged; place them again from Pro Tools\n",
+            in.lost_audio_clips);
+        ++sections;
+    }
+    if (in.lost_midi_clips != 0) {
+        report_printf(
+            "  %d MIDI clip(s) on the session's playlists NOT written: the session's\n"
+            "  record of where its tracks' clips lie is damaged; place them again from\n"
+            "  Pro Tools\n",
+            in.lost_midi_clips);
+        ++sections;
+    }
     if (in.unmatched_strip_tracks != 0) {
         report_printf("  %d track(s) matched no strip row (appended at the end)\n",
                       in.unmatched_strip_tracks);

@@ -101,6 +101,9 @@ struct ReportInput {
     // Placements refused with their damaged playlist record, one row per track with its count.
     int refused_placements_count = 0;
     std::vector<std::string> refused_placements;
+    // Clips on playlists that no placement container read holds (its container is damaged).
+    int lost_audio_clips = 0;
+    int lost_midi_clips = 0;
     int unmatched_strip_tracks = 0;
     std::vector<std::string> missing_media;
 
