@@ -107,8 +107,10 @@ struct MidiTracks {
 MidiTracks stage_midi(const std::uint8_t* data, std::size_t length, const SessionReading& reading,
                       const ConvertOptions& options, const ClipModel& clips) {
     MidiTracks out;
-    std::vector<MidiChunk> chunks;
-    read_midi_chunks(data, length, chunks);
+    // Read once: under --dump-cc the reading stage has listed them already.
+    std::vector<MidiChunk> read_here;
+    if (!reading.midi_chunks) read_midi_chunks(data, length, read_here);
+    const std::vector<MidiChunk>& chunks = reading.midi_chunks ? *reading.midi_chunks : read_here;
     std::vector<PlacementList> lists;
     read_placement_lists(data, length, lists);
     std::vector<NamedPlacement> named_placements;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <utility>
 
 #include "session/mixer_blocks.h"
 #include "session/strip_rows.h"
@@ -42,8 +43,17 @@ bool first_of(const std::vector<BlockHeader>& blocks, std::size_t from, std::siz
     return true;
 }
 
+// The ranges inside the strips where their first nested block is looked for: from the end of
+// each strip's header to its end.
+BlockStarts nested_block_starts(SessionBytes bytes, const std::vector<BlockHeader>& strips) {
+    std::vector<BlockRange> ranges;
+    ranges.reserve(strips.size());
+    for (const BlockHeader& strip : strips) ranges.push_back({strip.position + 9, strip.end()});
+    return BlockStarts(bytes, ranges);
+}
+
 TrackViewState read_strip(SessionBytes bytes, const std::vector<BlockHeader>& colours,
-                          const BlockHeader& strip) {
+                          const BlockStarts& starts, const BlockHeader& strip) {
     TrackViewState state;
     const std::size_t p = static_cast<std::size_t>(strip.position);
     const std::size_t end = static_cast<std::size_t>(strip.end());
@@ -54,7 +64,7 @@ TrackViewState read_strip(SessionBytes bytes, const std::vector<BlockHeader>& co
         state.colour_number = static_cast<std::int32_t>(
             read_u32le_checked(bytes, static_cast<std::size_t>(colour.end())));
     BlockHeader nested;
-    if (first_block_from(bytes, p + 9, end, nested) && nested.end() + 12 <= end) {
+    if (starts.first_from(p + 9, end, nested) && nested.end() + 12 <= end) {
         const std::size_t n = static_cast<std::size_t>(nested.end());
         state.shown_in_mixer = bytes[n + 1] != 0 ? 1 : 0;
         state.height = read_u16le_checked(bytes, n + 6);
@@ -93,12 +103,16 @@ void read_channel_strips_2015(const std::uint8_t* data, std::size_t length,
     out.assign(named.size(), TrackViewState{});
     const SessionBytes bytes = session_bytes(data, length);
     const std::vector<BlockHeader> colours = zero_byte_blocks(bytes, kColourType);
-    std::vector<TrackViewState> strips;
+    std::vector<BlockHeader> strip_blocks;
     scan_blocks(bytes, kStripType, length, [&](const BlockHeader& b) {
-        if (zero_at_2(bytes, b) && b.size != 0 && block_fits(bytes, b))
-            strips.push_back(read_strip(bytes, colours, b));
+        if (zero_at_2(bytes, b) && b.size != 0 && block_fits(bytes, b)) strip_blocks.push_back(b);
         return false;
     });
+    const BlockStarts starts = nested_block_starts(bytes, strip_blocks);
+    std::vector<TrackViewState> strips;
+    strips.reserve(strip_blocks.size());
+    for (const BlockHeader& b : strip_blocks)
+        strips.push_back(read_strip(bytes, colours, starts, b));
     std::vector<std::uint8_t> given(named.size(), 0);
     if (strips.size() == named.size()) {
         out = strips;
@@ -141,39 +155,33 @@ void read_2015_2104(const std::uint8_t* data, std::size_t length,
         if (b.size != 0) indexes.push_back(b);
         return false;
     });
-    std::size_t k = 0;
+    std::vector<BlockHeader> strips;
     scan_blocks(bytes, kStripType, length, [&](const BlockHeader& strip) {
-        if (strip.size == 0 || !block_fits(bytes, strip)) return false;
-        const std::size_t index = k++;
+        if (strip.size != 0 && block_fits(bytes, strip)) strips.push_back(strip);
+        return false;
+    });
+    const BlockStarts starts = nested_block_starts(bytes, strips);
+    const BlockStarts index_blocks(std::move(indexes));
+    for (std::size_t index = 0; index < strips.size(); ++index) {
+        const BlockHeader& strip = strips[index];
         const std::size_t p = static_cast<std::size_t>(strip.position);
         const std::size_t end = static_cast<std::size_t>(strip.end());
-        if (!(p + 18 < end)) return false;
+        if (!(p + 18 < end)) continue;
         BlockHeader first;
-        if (!first_block_from(bytes, p + 9, end, first) || first.position + 10 > end) return false;
+        if (!starts.first_from(p + 9, end, first) || first.position + 10 > end) continue;
         std::size_t o = static_cast<std::size_t>(first.end()) + 23 - p;
         // The first 0x2104 child from p + 9 to E - 10 that ends inside P.
-        bool covered = false;
-        BlockHeader cover;
-        for (auto it = std::lower_bound(
-                 indexes.begin(), indexes.end(), p + 9,
-                 [](const BlockHeader&b, std::size_t at) { return b.position < at; });
-             it != indexes.end() && it->position <= end - 10; ++it) {
-            if (it->end() > end) continue;
-            cover = *it;
-            covered = true;
-            break;
-        }
-        if (covered && cover.position <= p + o && cover.end() > p + o)
-            o = static_cast<std::size_t>(cover.end()) + 1 - p;
-        if (!(o + 1 < std::size_t{strip.size} + 7)) return false;
+        const BlockHeader* cover = index_blocks.first_between(p + 9, end - 9, end);
+        if (cover != nullptr && cover->position <= p + o && cover->end() > p + o)
+            o = static_cast<std::size_t>(cover->end()) + 1 - p;
+        if (!(o + 1 < std::size_t{strip.size} + 7)) continue;
         const std::uint16_t value = read_u16le_checked(bytes, p + o);
-        if (value == kNoColour) return false;
+        if (value == kNoColour) continue;
         if (value >= 25 && value <= 95 && value != 48 && value != 72) {
             if (index < named.size() && !display_name(named[index]).empty())
                 out.push_back({display_name(named[index]), value});
         } else if (off_palette) {
             ++*off_palette;
         }
-        return false;
-    });
+    }
 }

@@ -4,6 +4,7 @@
 #include <functional>
 #include <string_view>
 
+#include "session/nesting_bound.h"
 #include "session/scan.h"
 #include "util/bytes.h"
 
@@ -64,8 +65,12 @@ ChunkRanges chunk_ranges(SessionBytes bytes) {
     return out;
 }
 
-// An event stream at m; the position the scan goes on from.
-std::size_t read_stream(SessionBytes bytes, std::size_t m, MidiChunk& chunk) {
+// An event stream at m; the position the scan goes on from. A stream that fails is passed over
+// one byte on, so streams standing inside it are tried too: `nesting` walks the entries of a
+// stream only while fewer than four streams tried enclose it, so that streams made to share
+// their entries are not each walked to the far end.
+std::size_t read_stream(SessionBytes bytes, std::size_t m, MidiChunk& chunk,
+                        NestingBound& nesting) {
     const std::uint64_t length = bytes.size();
     if (m + kStreamEntries >= length || !text_at(bytes, m + 10, kStreamTableMark)) return m + 1;
     const std::uint64_t table = read_u32le_checked(bytes, m + 17);
@@ -73,8 +78,11 @@ std::size_t read_stream(SessionBytes bytes, std::size_t m, MidiChunk& chunk) {
     if (table < 4 || end > length) return m + 1;
     const std::uint32_t count = read_u32le_checked(bytes, m + 21);
     if (count == 0) return table == 4 ? m + kStreamEntries : m + 1;
+    if (!admit_candidate(nesting, m, end)) return m + 1;
 
-    std::vector<MidiStreamEntry> entries;
+    // Every entry's header and length are checked before anything is copied: a stream that
+    // fails takes nothing, and the data of the entries before the failing one is not copied
+    // only to be dropped.
     std::uint64_t e = m + kStreamEntries;
     for (std::uint32_t i = 0; i < count; ++i) {
         if (e + kStreamEntryHeader > end) return m + 1;
@@ -83,15 +91,21 @@ std::size_t read_stream(SessionBytes bytes, std::size_t m, MidiChunk& chunk) {
         if (read_u32le_checked(bytes, e + 10) != data_length + 5) return m + 1;
         const std::uint64_t data_end = e + kStreamEntryHeader + data_length;
         if (data_end > end) return m + 1;
+        e = data_end;
+    }
+    if (e != end) return m + 1;
+    // Each entry holds its 19 header bytes inside the stream: the count is bounded by its bytes.
+    chunk.streams.reserve(chunk.streams.size() + count);
+    e = m + kStreamEntries;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint64_t data_end = e + kStreamEntryHeader + read_u32le_checked(bytes, e + 15);
         MidiStreamEntry entry;
         entry.position = read_u40le_checked(bytes, e);
         entry.bytes.assign(bytes.begin() + static_cast<std::ptrdiff_t>(e + kStreamEntryHeader),
                            bytes.begin() + static_cast<std::ptrdiff_t>(data_end));
-        entries.push_back(std::move(entry));
+        chunk.streams.push_back(std::move(entry));
         e = data_end;
     }
-    if (e != end) return m + 1;
-    for (MidiStreamEntry& entry : entries) chunk.streams.push_back(std::move(entry));
     return static_cast<std::size_t>(end);
 }
 
@@ -134,6 +148,7 @@ void read_midi_chunks(const std::uint8_t* data, std::size_t length, std::vector<
     const char* text = reinterpret_cast<const char*>(bytes.data());
     const std::size_t stop = bytes.size() - kScanTail;  // the last position tried
     bool current = false;
+    NestingBound stream_nesting;
     std::size_t pos = 0;
     while (pos <= stop) {
         const char* hit = std::search(text + pos, text + stop + kMd.size(), searcher);
@@ -150,7 +165,7 @@ void read_midi_chunks(const std::uint8_t* data, std::size_t length, std::vector<
             }
             pos = m + 1;
         } else if (current && text_at(bytes, m, kStreamMark)) {
-            pos = read_stream(bytes, m, out.back());
+            pos = read_stream(bytes, m, out.back(), stream_nesting);
         } else if (current && text_at(bytes, m, kControllerMark)) {
             pos = read_controllers(bytes, m, out.back());
         } else {

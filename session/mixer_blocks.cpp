@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <queue>
 #include <set>
 #include <utility>
@@ -134,7 +135,14 @@ std::vector<std::ptrdiff_t> enclosing_ranges(const std::vector<BlockRange>& rang
     return out;
 }
 
-bool first_block_from(SessionBytes bytes, std::size_t from, std::size_t end, BlockHeader& out) {
+namespace {
+
+// Calls visit(header) for every header at positions from `from` on, with its nine bytes before
+// `end`, whose byte at +2 is 0, whose size is not 0 and that ends at or before `limit`, until
+// visit returns true. Returns whether it did.
+template <typename Visit>
+bool visit_headers(SessionBytes bytes, std::size_t from, std::size_t end, std::uint64_t limit,
+                   Visit&& visit) {
     if (end > bytes.size()) end = bytes.size();
     for (std::size_t pos = from; pos + 9 <= end; ++pos) {
         const void* hit = std::memchr(bytes.data() + pos, kBlockMarker, end - 9 - pos + 1);
@@ -145,10 +153,95 @@ bool first_block_from(SessionBytes bytes, std::size_t from, std::size_t end, Blo
         block.block_type = read_u16le_checked(bytes, pos + 1);
         block.size = read_u32le_checked(bytes, pos + 3);
         block.content_type = read_u16le_checked(bytes, pos + 7);
-        if (bytes[pos + 2] == 0 && block.size != 0 && block.end() <= end) {
-            out = block;
+        if (bytes[pos + 2] == 0 && block.size != 0 && block.end() <= limit && visit(block))
             return true;
-        }
     }
     return false;
+}
+
+}  // namespace
+
+bool first_block_from(SessionBytes bytes, std::size_t from, std::size_t end, BlockHeader& out) {
+    return visit_headers(bytes, from, end, std::min(end, bytes.size()),
+                         [&](const BlockHeader& block) {
+                             out = block;
+                             return true;
+                         });
+}
+
+BlockStarts::BlockStarts(std::vector<BlockHeader> blocks) : blocks_(std::move(blocks)) {
+    build_tree();
+}
+
+BlockStarts::BlockStarts(SessionBytes bytes, const std::vector<BlockRange>& ranges)
+    : length_(bytes.size()) {
+    std::vector<BlockRange> sorted = ranges;
+    std::sort(sorted.begin(), sorted.end(),
+              [](const BlockRange& a, const BlockRange& b) { return a.start < b.start; });
+    // The headers of [from, end), each position tried as first_block_from tries it.
+    const auto collect = [&](std::uint64_t from, std::uint64_t end) {
+        visit_headers(bytes, static_cast<std::size_t>(from),
+                      static_cast<std::size_t>(std::min<std::uint64_t>(end, length_)), length_,
+                      [&](const BlockHeader& block) {
+                          blocks_.push_back(block);
+                          return false;
+                      });
+    };
+    // Each byte once: overlapping ranges are searched as one.
+    std::uint64_t from = 0;
+    std::uint64_t end = 0;
+    for (const BlockRange& range : sorted) {
+        if (range.start >= range.end) continue;
+        if (range.start > end) {
+            collect(from, end);
+            from = range.start;
+        }
+        end = std::max(end, range.end);
+    }
+    collect(from, end);
+    build_tree();
+}
+
+void BlockStarts::build_tree() {
+    while (leaves_ < blocks_.size()) leaves_ *= 2;
+    least_ends_.assign(2 * leaves_, std::numeric_limits<std::uint64_t>::max());
+    for (std::size_t i = 0; i < blocks_.size(); ++i) least_ends_[leaves_ + i] = blocks_[i].end();
+    for (std::size_t node = leaves_ - 1; node >= 1; --node)
+        least_ends_[node] = std::min(least_ends_[2 * node], least_ends_[2 * node + 1]);
+}
+
+// The first block of [first, last) under `node` (which covers [node_first, node_last)) that
+// ends at or before `limit`, or the blocks' count when none does.
+std::size_t BlockStarts::first_ending_by(std::size_t node, std::size_t node_first,
+                                         std::size_t node_last, std::size_t first, std::size_t last,
+                                         std::uint64_t limit) const {
+    if (node_last <= first || last <= node_first || least_ends_[node] > limit)
+        return blocks_.size();
+    if (node_last - node_first == 1) return node_first;
+    const std::size_t middle = node_first + (node_last - node_first) / 2;
+    const std::size_t left = first_ending_by(2 * node, node_first, middle, first, last, limit);
+    if (left != blocks_.size()) return left;
+    return first_ending_by(2 * node + 1, middle, node_last, first, last, limit);
+}
+
+const BlockHeader* BlockStarts::first_between(std::uint64_t from, std::uint64_t before,
+                                              std::uint64_t limit) const {
+    const auto by_position = [](const BlockHeader& b, std::uint64_t at) { return b.position < at; };
+    const auto index_of = [&](std::uint64_t at) {
+        return static_cast<std::size_t>(
+            std::lower_bound(blocks_.begin(), blocks_.end(), at, by_position) - blocks_.begin());
+    };
+    const std::size_t found =
+        first_ending_by(1, 0, leaves_, index_of(from), index_of(before), std::min(limit, length_));
+    return found < blocks_.size() ? &blocks_[found] : nullptr;
+}
+
+bool BlockStarts::first_from(std::size_t from, std::size_t end, BlockHeader& out) const {
+    const std::uint64_t limit = std::min<std::uint64_t>(end, length_);
+    if (limit < 9) return false;
+    // A header needs its nine bytes before the end.
+    const BlockHeader* found = first_between(from, limit - 8, limit);
+    if (found == nullptr) return false;
+    out = *found;
+    return true;
 }

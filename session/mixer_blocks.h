@@ -61,3 +61,35 @@ std::vector<std::ptrdiff_t> enclosing_ranges(const std::vector<BlockRange>& rang
 // The first block header at `from` or later whose byte at +2 is 0, whose size is not 0 and that
 // ends at or before `end` (and the end of the bytes); false when there is none.
 bool first_block_from(SessionBytes bytes, std::size_t from, std::size_t end, BlockHeader& out);
+
+// Blocks in position order with a tree of their least ends, for a reader that asks for the first
+// block inside each of many blocks. Where those overlap, a search through the list (or the bytes)
+// would pass every block that ends too late once per block that encloses it; here each answer
+// is one descent through the tree.
+class BlockStarts {
+  public:
+    // `blocks` in position order.
+    explicit BlockStarts(std::vector<BlockHeader> blocks);
+    // The headers `first_block_from` takes that start inside the ranges, found in one pass.
+    BlockStarts(SessionBytes bytes, const std::vector<BlockRange>& ranges);
+
+    // The first block whose position lies in [from, before) and that ends at or before `limit`,
+    // or null.
+    const BlockHeader* first_between(std::uint64_t from, std::uint64_t before,
+                                     std::uint64_t limit) const;
+    // first_block_from(bytes, from, end, out) of the bytes these were found in, for `from` and
+    // `end` inside one of the ranges.
+    bool first_from(std::size_t from, std::size_t end, BlockHeader& out) const;
+
+  private:
+    void build_tree();
+    std::size_t first_ending_by(std::size_t node, std::size_t node_first, std::size_t node_last,
+                                std::size_t first, std::size_t last, std::uint64_t limit) const;
+
+    std::uint64_t length_ = UINT64_MAX;  // of the bytes the headers were found in
+    std::vector<BlockHeader> blocks_;
+    std::size_t leaves_ = 1;  // blocks_ rounded up to a power of two
+    // least_ends_[1] is the least end of all; node n's children are 2n and 2n + 1, and leaf i
+    // is leaves_ + i (past the blocks: no end).
+    std::vector<std::uint64_t> least_ends_;
+};

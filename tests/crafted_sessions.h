@@ -86,4 +86,73 @@ inline std::string chained_lists(std::size_t count) {
     return out + '\x01';  // the kind byte of every list
 }
 
+// About `bytes` of mixer strip headers (0x2015), one every 9 bytes, each overlapping all that
+// follow it. With `common_end` each reaches the end of the run, its block type 0x0100 making it
+// no block to look for inside a strip; else (block type 1) each ends one byte past the one
+// before, too late to lie inside it. Either way a search for the first block inside a strip
+// would pass every header after it.
+inline std::string overlapping_strips(std::size_t bytes, bool common_end) {
+    using test_blocks::append_u16le;
+    const std::size_t count = bytes / 9;
+    const std::size_t run = 9 * count;
+    std::string out;
+    out.reserve(run + count);
+    for (std::size_t i = 0; i < count; ++i) {
+        out += 'Z';
+        append_u16le(out, common_end ? 0x0100 : 0x0001);
+        const std::size_t end = common_end ? run : run + i;
+        append_u32le(out, static_cast<std::uint32_t>(end - i * 9 - 7));
+        append_u16le(out, 0x2015);
+    }
+    if (!common_end) out += std::string(count, '\0');
+    return out;
+}
+
+// About `bytes` of MIDI event streams inside one chunk block (0x2000), one every 44 bytes: each
+// stream's first entry holds the rest of the run as its data, and its second entry is missing.
+// Copied before the stream is checked, every stream would copy the rest of the run.
+inline std::string failing_event_streams(std::size_t bytes) {
+    using test_blocks::u32le;
+    using test_blocks::zeros;
+    constexpr std::size_t kStride = 44;  // the stream's 25 bytes and its first entry's 19
+    const std::size_t count = bytes / kStride;
+    const std::size_t run = kStride * count;
+    std::string streams;
+    streams.reserve(run);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t m = i * kStride;
+        streams += "MdES" + zeros(6) + "MdTEL" + zeros(2) +
+                   u32le(static_cast<std::uint32_t>(run - (m + 21))) + u32le(2);
+        const auto data = static_cast<std::uint32_t>(run - (m + kStride));
+        streams += zeros(8) + "\x01" + zeros(1) + u32le(data + 5) + zeros(1) + u32le(data);
+    }
+    return test_blocks::z_block(0x2000,
+                                zeros(4) + "MdNLB" + zeros(6) + u32le(0) + zeros(4) + streams);
+}
+
+// About `bytes` of MIDI event streams inside one chunk block (0x2000), one every 44 bytes, that
+// share their entries: each stream's first entry follows its 25 bytes, the entry's data is the
+// next stream's 25 bytes, and its next entry is the next stream's first. The last entry runs past
+// the streams' common end, so every stream fails there, after walking all the entries after it.
+inline std::string chained_event_streams(std::size_t bytes) {
+    using test_blocks::u32le;
+    using test_blocks::zeros;
+    constexpr std::size_t kStride = 44;
+    const std::size_t count = bytes / kStride;
+    const std::size_t end = kStride * count + 25;  // where the last entry would end
+    std::string streams;
+    streams.reserve(end + 1);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t m = i * kStride;
+        streams += "MdES" + zeros(6) + "MdTEL" + zeros(2) +
+                   u32le(static_cast<std::uint32_t>(end - (m + 21))) +
+                   u32le(static_cast<std::uint32_t>(count - i));
+        const std::uint32_t data = i + 1 < count ? 25 : 26;  // the last one a byte too long
+        streams += zeros(8) + "\x01" + zeros(1) + u32le(data + 5) + zeros(1) + u32le(data);
+    }
+    streams += zeros(26);
+    return test_blocks::z_block(0x2000,
+                                zeros(4) + "MdNLB" + zeros(6) + u32le(0) + zeros(4) + streams);
+}
+
 }  // namespace crafted_sessions

@@ -41,20 +41,51 @@ std::string encrypted_session(const std::string& blocks) {
     return std::string(bytes.begin(), bytes.end());
 }
 
+// Converts the session at `path` through the program; the seconds it took.
+double timed_conversion(const std::string& path, test_support::RunResult& run) {
+    const auto start = std::chrono::steady_clock::now();
+    run = test_support::run_lanwick({path, "--no-pause"});
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
 TEST(CraftedSession, NestedHeadersConvertInLinearTime) {
     TempDir dir;
     const std::string path = dir.file("Nested.ptx");
     test_support::write_file(path,
                              encrypted_session(crafted_sessions::nested_header_blocks(1'000'000) +
                                                crafted_sessions::chained_lists(37'000)));
-    const auto start = std::chrono::steady_clock::now();
-    const auto r = test_support::run_lanwick({path, "--no-pause"});
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    test_support::RunResult r;
+    const double seconds = timed_conversion(path, r);
     EXPECT_EQ(r.exit_code, 0) << r.out;
     // Well under a second in a release build; searched once per enclosing header, the same file
     // took hours.
     EXPECT_LT(seconds, 10.0);
+}
+
+// Strip headers that overlap every strip after them, and MIDI event streams whose first entry
+// holds the rest of the file: searched or copied once per header, these took from 15 seconds
+// to minutes in a release build.
+TEST(CraftedSession, OverlappingStripsAndStreamsConvertInLinearTime) {
+    struct Case {
+        const char* what;
+        std::string blocks;
+    } cases[] = {
+        {"strips to one end", crafted_sessions::overlapping_strips(600'000, true)},
+        {"strips ending later", crafted_sessions::overlapping_strips(600'000, false)},
+        {"failing event streams", crafted_sessions::failing_event_streams(6'000'000)},
+        {"event streams sharing their entries", crafted_sessions::chained_event_streams(1'000'000)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        const std::string path = dir.file("Crafted.ptx");
+        test_support::write_file(path, encrypted_session(c.blocks));
+        test_support::RunResult r;
+        const double seconds = timed_conversion(path, r);
+        EXPECT_EQ(r.exit_code, 0) << r.out;
+        // Well under a second in a release build.
+        EXPECT_LT(seconds, 10.0);
+    }
 }
 
 // Converts in this process, quietly, with a report and a usage summary.

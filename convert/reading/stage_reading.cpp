@@ -136,10 +136,10 @@ void read_session(const PTFFormat& session, const ConvertOptions& options, Sessi
     const int scanned = static_cast<int>(out.track_names.size());
     if (take_strip_row_track_list(named_list, out.track_names)) out.name_scan_found = scanned;
 
-    // The controller listing comes before --list and the damage warning; the MIDI stage reads
-    // the chunks again for itself.
+    // The controller listing comes before --list and the damage warning; the MIDI stage takes
+    // the chunks it read.
     if (options.dump_controllers) {
-        std::vector<MidiChunk> chunks;
+        std::vector<MidiChunk>& chunks = out.midi_chunks.emplace();
         read_midi_chunks(data, length, chunks);
         say("%s", controller_dump_text(chunks).c_str());
     }

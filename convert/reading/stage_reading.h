@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "model/mix_records.h"
 #include "model/plugin_instance.h"
 #include "model/session_layout.h"
+#include "model/session_records.h"
 #include "session/groups.h"
 #include "session/media_lists.h"
 #include "session/memory_locations.h"
@@ -40,6 +42,8 @@ struct SessionReading {
     std::vector<TrackLaneSet> lane_sets;                     // one per name of `track_names`
     std::vector<LaneGroup> lane_groups;
     std::map<std::string, MidiMuteLane> midi_mute_lanes;
+    // The MIDI chunks when --dump-cc listed them here; else the MIDI stage reads them itself.
+    std::optional<std::vector<MidiChunk>> midi_chunks;
 };
 
 // The tempo of the session's first tempo event in quarter notes per minute, 0 when it has none.
