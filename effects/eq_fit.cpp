@@ -26,6 +26,14 @@ constexpr double kFreeQ = 2.0;
 // A trial that ends this close to the tolerance gets one fresh simplex; one further off will not
 // reach it that way.
 constexpr double kRestartBelow_db = 0.25;
+// The search goes on until it is this close: a margin under the tolerance, so that filters
+// fitted each on its own still add up to a curve within it.
+constexpr double kSearchTarget_db = 0.04;
+// The initial steps of those fresh simplexes (the 32nd-power mean's, the worst case's).
+struct RestartSteps {
+    double smooth, worst;
+};
+constexpr RestartSteps kRestarts[] = {{0.1, 0.03}, {0.3, 0.1}, {0.03, 0.01}};
 
 double top_of_band(double rate) {
     return std::min(0.46 * rate, 20000.0);
@@ -197,17 +205,24 @@ struct ScoredPoints {
 std::size_t point_step(int mode) {
     return mode == 8 ? 4 : mode > 0 ? 2 : 1;
 }
+// The search looks at half as many: every eighth point, every fourth, every second, but at every
+// point where the worst case's do, from a fifth of the rate up, where the bands cramp and a
+// narrow bell spans few points. Each of its simplexes ends on the dense grid's worst case, which
+// every decision reads.
+std::size_t search_step(int mode) {
+    return 2 * point_step(mode);
+}
 
-ScoredPoints scored_points(const EqFitGrid& grid, int mode) {
+ScoredPoints scored_points(const EqFitGrid& grid, std::size_t step, double dense_from_hz) {
     ScoredPoints p;
-    const std::size_t step = point_step(mode);
     std::vector<std::size_t> runs[3];
     const auto take = [&](std::size_t k) {
         const double target = grid.target_db[k];
         if (target < -50.0) return;
         runs[k >= grid.top_count ? 2 : target < -20.0 ? 1 : 0].push_back(k);
     };
-    for (std::size_t k = 0; k < grid.top_count; k += step) take(k);
+    for (std::size_t k = 0; k < grid.top_count; k += grid.freq_hz[k] < dense_from_hz ? step : 1)
+        take(k);
     for (std::size_t k = grid.top_count; k < grid.freq_hz.size(); ++k) take(k);
     for (int run = 0; run < 3; ++run) {
         if (run == 1) p.low = p.index.size();
@@ -231,7 +246,19 @@ void point_powers(const BandMagnitudes& m, const ScoredPoints& p, std::vector<do
     const std::size_t n = p.index.size();
     power.assign(p.base_power.begin(), p.base_power.end());
     denominator.assign(n, 1.0);
-    for (std::size_t i = 0; i < m.numerators.size(); ++i) {
+    // Two bands a pass, which halves the loads and stores of the running products.
+    const std::size_t bands = m.numerators.size();
+    std::size_t i = 0;
+    for (; i + 2 <= bands; i += 2) {
+        const PhiPolynomial top = m.numerators[i], top2 = m.numerators[i + 1];
+        const PhiPolynomial bottom = m.denominators[i], bottom2 = m.denominators[i + 1];
+        for (std::size_t j = 0; j < n; ++j) {
+            const double phi = p.phi[j];
+            power[j] *= top.at(phi) * top2.at(phi);
+            denominator[j] *= bottom.at(phi) * bottom2.at(phi);
+        }
+    }
+    if (i < bands) {
         const PhiPolynomial top = m.numerators[i];
         const PhiPolynomial bottom = m.denominators[i];
         for (std::size_t j = 0; j < n; ++j) {
@@ -250,22 +277,35 @@ double point_deviation(const ScoredPoints& p, std::size_t j, double power) {
     return std::fabs(over);
 }
 
-// d^p for the power means, by squaring for 8 and 32.
-double power_of(double d, int p) {
-    if (p != 8 && p != 32) return portable::pow(d, p);
-    double x = d * d;
-    x *= x;
-    x *= x;
-    if (p == 32) {
+// The sum of d^p over the deviations, p = 8 or 32: four sums side by side, each point's power
+// by squaring, so the products of neighbouring points run at once; the sums add in a fixed
+// order.
+template <int p>
+double sum_of_powers(const std::vector<double>& deviation) {
+    const auto power = [](double d) {
+        double x = d * d;
         x *= x;
         x *= x;
+        if constexpr (p == 32) {
+            x *= x;
+            x *= x;
+        }
+        return x;
+    };
+    const std::size_t n = deviation.size();
+    double sum[4] = {0.0, 0.0, 0.0, 0.0};
+    std::size_t j = 0;
+    for (; j + 4 <= n; j += 4) {
+        for (std::size_t l = 0; l < 4; ++l) sum[l] += power(deviation[j + l]);
     }
-    return x;
+    for (; j < n; ++j) sum[0] += power(deviation[j]);
+    return (sum[0] + sum[1]) + (sum[2] + sum[3]);
 }
 
 // The error of the powers in `mode`. The worst case takes the largest and smallest ratio of
 // level to target and the logarithm of those alone: the logarithm keeps their order.
-double scored_error(const ScoredPoints& p, const std::vector<double>& power, int mode) {
+double scored_error(const ScoredPoints& p, const std::vector<double>& power, int mode,
+                    std::vector<double>& deviation, std::vector<double>& series_u) {
     const std::size_t n = p.index.size();
     if (n == 0) return 0.0;
     if (mode <= 0) {
@@ -283,19 +323,48 @@ double scored_error(const ScoredPoints& p, const std::vector<double>& power, int
         for (std::size_t j = p.top; j < n; ++j) over = std::max(over, power[j] * p.reference[j]);
         return std::max(worst, kDbPerNeper * portable::log(over) - 3.0);
     }
+    // Each run by its rule, in a loop of its own. The level against the target, in dB, is the
+    // series of ln_near_one at every point first, in a loop without branches that the compiler
+    // runs several points a step, then the logarithm in full where the series does not hold.
+    deviation.resize(n);
+    series_u.resize(n);
+    for (std::size_t j = 0; j < n; ++j) {
+        const double r = power[j] * p.reference[j];
+        const double u = (r - 1.0) / (r + 1.0);
+        const double u2 = u * u;
+        series_u[j] = u;
+        deviation[j] =
+            kDbPerNeper * 2.0 * u *
+            (1.0 + u2 * (1.0 / 3 + u2 * (1.0 / 5 + u2 * (1.0 / 7 + u2 * (1.0 / 9 + u2 / 11)))));
+    }
+    for (std::size_t j = 0; j < n; ++j) {
+        if (!(std::fabs(series_u[j]) <= 0.1))
+            deviation[j] = kDbPerNeper * portable::log(power[j] * p.reference[j]);
+    }
+    for (std::size_t j = 0; j < p.low; ++j) deviation[j] = std::fabs(deviation[j]);
+    for (std::size_t j = p.low; j < p.top; ++j)
+        deviation[j] = 25.0 * std::fabs(p.reference[j] - std::sqrt(power[j]));
+    for (std::size_t j = p.top; j < n; ++j) deviation[j] = std::max(deviation[j] - 3.0, 0.0);
     double sum = 0.0;
-    for (std::size_t j = 0; j < n; ++j) sum += power_of(point_deviation(p, j, power[j]), mode);
+    if (mode == 8) {
+        sum = sum_of_powers<8>(deviation);
+    } else if (mode == 32) {
+        sum = sum_of_powers<32>(deviation);
+    } else {
+        for (double d : deviation) sum += portable::pow(d, mode);
+    }
     return portable::pow(sum / static_cast<double>(n), 1.0 / mode);
 }
 
 // Scores band sets against one grid in one mode, with the grid's part worked out once.
 class Scorer {
   public:
-    Scorer(const EqFitGrid& grid, double rate, int mode)
-        : points_(scored_points(grid, mode)), rate_(rate), mode_(mode) {}
+    Scorer(const EqFitGrid& grid, double rate, int mode, std::size_t step,
+           double dense_from_hz = std::numeric_limits<double>::infinity())
+        : points_(scored_points(grid, step, dense_from_hz)), rate_(rate), mode_(mode) {}
     double error(const std::vector<EqBand>& bands) {
         play(bands);
-        return scored_error(points_, power_, mode_);
+        return scored_error(points_, power_, mode_, deviation_, series_u_);
     }
     EqFitMiss worst_point(const std::vector<EqBand>& bands, const EqFitGrid& grid) {
         play(bands);
@@ -319,19 +388,19 @@ class Scorer {
     double rate_;
     int mode_;
     BandMagnitudes magnitudes_;
-    std::vector<double> power_, denominator_;
+    std::vector<double> power_, denominator_, deviation_, series_u_;
 };
 
 }  // namespace
 
 double eq_bands_error(const std::vector<EqBand>& bands, const EqFitGrid& grid, double rate,
                       int mode) {
-    return Scorer(grid, rate, mode).error(bands);
+    return Scorer(grid, rate, mode, point_step(mode)).error(bands);
 }
 
 EqFitMiss eq_bands_worst_point(const std::vector<EqBand>& bands, const EqFitGrid& grid,
                                double rate) {
-    return Scorer(grid, rate, 0).worst_point(bands, grid);
+    return Scorer(grid, rate, 0, 1).worst_point(bands, grid);
 }
 
 double eq_fit_error(const EqFitJob& job, const EqFitGrid& grid, double rate, int mode) {
@@ -382,14 +451,15 @@ double fit_bands_simplex(EqFitJob& job, const EqFitGrid& grid, double rate, int 
         steps[i] = i % 3 == 1 ? initial_step : 0.1 * initial_step;
     }
     EqFitJob scratch = job;
-    Scorer scorer(grid, rate, mode);
+    Scorer scorer(grid, rate, mode, search_step(mode),
+                  mode == 0 ? 0.2 * rate : std::numeric_limits<double>::infinity());
     const auto objective = [&](const std::vector<double>& params) {
         eq_fit_clamp_bands(scratch, params, rate);
         return scorer.error(scratch.bands);
     };
     const SimplexResult result = nelder_mead_minimize(objective, start, steps, iterations);
     eq_fit_clamp_bands(job, result.best, rate);
-    return mode == 0 ? scorer.error(job.bands) : eq_fit_error(job, grid, rate, 0);
+    return eq_fit_error(job, grid, rate, 0);
 }
 
 std::string eq_fit_memo_key(const EqFitJob& job, double rate) {
@@ -413,10 +483,25 @@ void search_bands(EqFitJob& job, const EqFitGrid& grid, double rate) {
     for (int round = 0; round <= 3; ++round) {
         EqFitJob round_job;
         double round_error = std::numeric_limits<double>::infinity();
-        for (int trial = 0; trial < (round == 0 ? 1 : 3); ++trial) {
+        // Rounds 1 to 3 try a fourth start besides the table's: a bell where the best curve so
+        // far misses most, which the others, starting near the top, may never reach.
+        const EqFitMiss worst =
+            round > 0 ? eq_bands_worst_point(best.bands, grid, rate) : EqFitMiss{};
+        for (int trial = 0; trial < (round == 0 ? 1 : 4); ++trial) {
             EqFitJob candidate = best;
             if (round > 0) {
-                candidate.bands.push_back(extra_band(round, trial, rate));
+                if (trial < 3) {
+                    candidate.bands.push_back(extra_band(round, trial, rate));
+                } else {
+                    if (!(worst.freq_hz > 0.0)) continue;
+                    EqBand bell;
+                    bell.type = kEqPeak;
+                    bell.q = 2.0;
+                    bell.freq_hz = worst.freq_hz;
+                    bell.gain_db = 0.0;
+                    bell.free_band = 1;
+                    candidate.bands.push_back(bell);
+                }
                 ++candidate.extra_band_count;
             }
             const int n = static_cast<int>(candidate.bands.size());
@@ -426,28 +511,28 @@ void search_bands(EqFitJob& job, const EqFitGrid& grid, double rate) {
             fit_bands_simplex(candidate, grid, rate, 8, 150 * n + 400, 1.0);
             fit_bands_simplex(candidate, grid, rate, 32, 100 * n + 300, 0.3);
             double error = fit_bands_simplex(candidate, grid, rate, 0, 50 * n + 200, 0.1);
-            if (error > kEqFitTolerance_db && error < kRestartBelow_db) {
-                // A simplex shrunk onto a ridge of the worst case stalls: once more from there,
-                // with a fresh simplex, it may move on.
+            // A simplex shrunk onto a ridge of the worst case stalls: from there, with a fresh
+            // simplex of another size, it may move on; again while that gains.
+            for (const RestartSteps& steps : kRestarts) {
+                if (!(error > kSearchTarget_db && error < kRestartBelow_db)) break;
                 EqFitJob again = candidate;
-                fit_bands_simplex(again, grid, rate, 32, 100 * n + 300, 0.1);
-                const double e = fit_bands_simplex(again, grid, rate, 0, 50 * n + 200, 0.03);
-                if (e < error) {
-                    candidate = std::move(again);
-                    error = e;
-                }
+                fit_bands_simplex(again, grid, rate, 32, 100 * n + 300, steps.smooth);
+                const double e = fit_bands_simplex(again, grid, rate, 0, 50 * n + 200, steps.worst);
+                if (!(e < error - 1e-6)) break;
+                candidate = std::move(again);
+                error = e;
             }
             if (error < round_error) {
                 round_job = std::move(candidate);
                 round_error = error;
             }
-            if (round_error <= kEqFitTolerance_db) break;  // the trials after it cannot do better
+            if (round_error <= kSearchTarget_db) break;  // the trials after it cannot do better
         }
         if (round_error < best_error - 1e-9) {
             best = std::move(round_job);
             best_error = round_error;
         }
-        if (best_error <= kEqFitTolerance_db) break;
+        if (best_error <= kSearchTarget_db) break;
     }
     job.bands = best.bands;
     job.worst_error_db = best_error;

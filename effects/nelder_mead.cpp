@@ -16,21 +16,6 @@ double checked(double value) {
     return std::isnan(value) ? std::numeric_limits<double>::infinity() : value;
 }
 
-// A simplex whose values and vertices all lie this close to its best has collapsed: the
-// iterations left could move it no further than that.
-constexpr double kCollapsedValue = 1e-10;
-constexpr double kCollapsedPoint = 1e-8;
-
-bool collapsed(const std::vector<Vertex>& simplex) {
-    const Vertex& best = simplex.front();
-    if (!(simplex.back().value - best.value <= kCollapsedValue)) return false;
-    for (const Vertex& v : simplex) {
-        for (std::size_t i = 0; i < v.x.size(); ++i)
-            if (!(std::fabs(v.x[i] - best.x[i]) <= kCollapsedPoint)) return false;
-    }
-    return true;
-}
-
 // c + t (p - c)
 std::vector<double> along(const std::vector<double>& c, const std::vector<double>& p, double t) {
     std::vector<double> out(c.size());
@@ -96,7 +81,6 @@ SimplexResult nelder_mead_minimize(
             }
         }
         std::stable_sort(simplex.begin(), simplex.end(), by_value);
-        if (collapsed(simplex)) break;
     }
     return SimplexResult{simplex[0].x, simplex[0].value};
 }

@@ -18,9 +18,7 @@ struct SimplexResult {
 };
 
 // Minimises `objective` from `start`; vertex i + 1 is the start with steps[i] added to parameter
-// i. Runs `iterations` iterations (none for 0 or less), fewer when the simplex has collapsed onto
-// its best vertex (every value within 1e-10 of it, every vertex within 1e-8 in every
-// parameter), and returns the best vertex seen.
+// i. Runs `iterations` iterations (none for 0 or less) and returns the best vertex seen.
 SimplexResult nelder_mead_minimize(
     const std::function<double(const std::vector<double>&)>& objective,
     const std::vector<double>& start, const std::vector<double>& steps, int iterations);
