@@ -244,6 +244,8 @@ fi
 # --- Sessions of EQ3s built in bytes -------------------------------------------------------------
 # The EQ fit is a chaotic search: the Windows build must make every decision the Linux build
 # makes, so both write the same ReaEQ states.
+# REAPER names its own plug-ins' files by platform: reaeq.vst.so on Linux is reaeq.dll there.
+reaper_files='s/^\( *<VST "VST: [^"]*" [a-z0-9_]*\)\.vst\.so /\1.dll /'
 eq_tool=$(dirname "$linux")/lanwick_eq_session
 if [ ! -x "$linux" ] || [ ! -x "$eq_tool" ]; then
     fail "the Linux program $linux or the session builder $eq_tool is missing"
@@ -255,7 +257,8 @@ else
         "$linux" "$session" -o "$work/eq-linux/$name.rpp" --no-pause >/dev/null 2>&1
         linux_rc=$?
         run_exe "$exe" "$(winpath "$session")" -o "$(winpath "$work/eq-win/$name.rpp")" --no-pause
-        sed "$respell" "$work/eq-linux/$name.rpp" >"$work/eq-linux/$name.respelt.rpp"
+        sed -e "$respell" -e "$reaper_files" "$work/eq-linux/$name.rpp" \
+            >"$work/eq-linux/$name.respelt.rpp"
         if [ "$rc" = "$linux_rc" ] && [ -f "$work/eq-win/$name.rpp" ] &&
             cmp -s "$work/eq-linux/$name.respelt.rpp" "$work/eq-win/$name.rpp"; then
             pass "$name.ptx (EQ3 7-Bands built in bytes): the Linux build's project"
