@@ -42,7 +42,6 @@ double deviation(const std::vector<EqBand>& played, double rate,
                  const std::vector<std::complex<double>>& target) {
     EqFitGrid grid = eq_grid_frequencies(rate, kEqFitPointsPerOctave);
     for (std::size_t k = 0; k < grid.freq_hz.size(); ++k) grid.target_db[k] = level_db(target[k]);
-    eq_fit_grid_powers(grid);
     return eq_bands_error(played, grid, rate, 0);
 }
 

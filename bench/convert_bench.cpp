@@ -28,6 +28,7 @@
 #include "app/output.h"
 #include "convert/convert_session.h"
 #include "platform/ptformat.h"
+#include "tests/eq_session.h"
 #include "tests/large_session.h"
 #include "tests/mix_session.h"
 
@@ -68,6 +69,17 @@ const BenchSession kMixSessions[] = {
 const large_session::Shape kClipDense = {.tracks = 500, .clips_per_track = 1000, .files = 500};
 constexpr int kClipDenseIndex = 2;  // --build's number for it, after the two mix shapes
 
+// --eq: 64 tracks of one EQ3 7-Band each beside a session of 250,000 clips, --build's numbers
+// kEqFirstIndex (the clips) and the three kinds after it.
+const large_session::Shape kEqClips = {.tracks = 250, .clips_per_track = 1000, .files = 250};
+constexpr int kEqFirstIndex = kClipDenseIndex + 1;
+constexpr int kEqTracks = 64;
+const eq_session::Kind kEqKinds[] = {eq_session::Kind::identical_busy,
+                                     eq_session::Kind::different_busy, eq_session::Kind::extreme};
+const char* const kEqNames[] = {"64 identical busy EQ3 7-Bands", "64 different busy EQ3 7-Bands",
+                                "64 different extreme EQ3 7-Bands"};
+constexpr int kLastIndex = kEqFirstIndex + 3;
+
 double seconds_since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -98,9 +110,15 @@ int run_floor(const char* session_path, const char* out_path, std::size_t projec
 }
 
 int run_build(const char* session_path, int which) {
-    const std::string session = which == kClipDenseIndex
-                                    ? large_session::encrypted(kClipDense)
-                                    : mix_session::encrypted_session(kMixSessions[which].shape);
+    std::string session;
+    if (which > kEqFirstIndex)
+        session = eq_session::encrypted(kEqKinds[which - kEqFirstIndex - 1], kEqTracks);
+    else if (which == kEqFirstIndex)
+        session = large_session::encrypted(kEqClips);
+    else if (which == kClipDenseIndex)
+        session = large_session::encrypted(kClipDense);
+    else
+        session = mix_session::encrypted_session(kMixSessions[which].shape);
     std::FILE* f = std::fopen(session_path, "wb");
     if (!f) return 1;
     std::fwrite(session.data(), 1, session.size(), f);
@@ -181,6 +199,46 @@ double megabytes(std::uintmax_t bytes) {
     return static_cast<double>(bytes) / 1e6;
 }
 
+// The EQ shapes and the 250,000 clips, their runs in turns; the fastest run of each counts.
+int run_eq(const std::string& self, int runs) {
+    const fs::path dir =
+        fs::temp_directory_path() / ("lanwick_convert_bench-eq-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    constexpr int kCount = kLastIndex - kEqFirstIndex + 1;
+    std::string sessions[kCount], projects[kCount];
+    Measured best[kCount];
+    for (int i = 0; i < kCount; ++i) {
+        const std::string n = std::to_string(kEqFirstIndex + i);
+        sessions[i] = (dir / ("Eq" + n + ".ptx")).string();
+        projects[i] = (dir / ("Eq" + n + ".rpp")).string();
+        best[i].ok = true;
+        if (!measure(self, {"--build", sessions[i], n}).ok) return 1;
+    }
+    for (int run = 0; run < runs; ++run) {
+        for (int i = 0; i < kCount; ++i) {
+            std::error_code ignored;
+            fs::remove(projects[i], ignored);
+            keep_best(best[i], measure(self, {"--convert", sessions[i], projects[i]}));
+        }
+    }
+    std::error_code ignored;
+    fs::remove_all(dir, ignored);
+    for (const Measured& m : best)
+        if (!m.ok) return 1;
+    const double clips = best[0].seconds;
+    const double busy = best[2].seconds;
+    std::printf("EQ3 bench, fastest of %d run(s), whole conversions:\n", runs);
+    std::printf("  %d clips (%d tracks)        %8.3f s, peak %.1f MiB\n",
+                kEqClips.tracks * kEqClips.clips_per_track, kEqClips.tracks, clips,
+                best[0].peak_mib);
+    for (int k = 0; k < 3; ++k)
+        std::printf("  %-32s %8.3f s = %7.2f x the clips\n", kEqNames[k], best[k + 1].seconds,
+                    best[k + 1].seconds / clips);
+    std::printf("  identical / different busy %.3f, extreme / different busy %.2f\n",
+                best[1].seconds / busy, best[3].seconds / busy);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -188,9 +246,11 @@ int main(int argc, char** argv) {
         return run_floor(argv[2], argv[3], std::strtoull(argv[4], nullptr, 10));
     if (argc == 4 && std::strcmp(argv[1], "--convert") == 0) return run_convert(argv[2], argv[3]);
     if (argc == 4 && std::strcmp(argv[1], "--build") == 0)
-        return run_build(argv[2], std::clamp(std::atoi(argv[3]), 0, kClipDenseIndex));
+        return run_build(argv[2], std::clamp(std::atoi(argv[3]), 0, kLastIndex));
 
     const std::string self = fs::canonical("/proc/self/exe").string();
+    if (argc >= 2 && std::strcmp(argv[1], "--eq") == 0)
+        return run_eq(self, argc >= 3 ? std::max(1, std::atoi(argv[2])) : kRuns);
     // A folder of this run's own: other runs of the benchmark may share the machine.
     const fs::path dir =
         fs::temp_directory_path() / ("lanwick_convert_bench-" + std::to_string(getpid()));

@@ -25,6 +25,7 @@
 #include "convert/convert_session.h"
 #include "effects/eq_curves.h"
 #include "effects/eq_reaeq_values.h"
+#include "effects/fx_blocks.h"
 #include "model/conversion_result.h"
 #include "platform/ptformat.h"
 #include "tests/plugin_blocks.h"
@@ -220,7 +221,9 @@ struct Played {
 // The ReaEQ state of the EQ3 stand-in and its one-pole JS parts, as REAPER would play them.
 Played played(const std::string& project, double rate) {
     Played out;
-    const std::size_t eq = project.find("\"VST: ReaEQ (Cockos)\" reaeq.dll 0 \"EQ3 ");
+    // The file REAPER names ReaEQ by on this platform, as the program writes it.
+    const std::size_t eq =
+        project.find("\"VST: ReaEQ (Cockos)\" " + reaper_plugin_file("reaeq") + " 0 \"EQ3 ");
     if (eq == std::string::npos) return out;
     std::size_t at = project.find('\n', eq) + 1;
     std::string state;

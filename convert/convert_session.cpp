@@ -695,6 +695,7 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
                        plugin_ties.trims.below_measured_range);
     fx_chains.session.keyed_standin_instances = &track_wiring.keyed_standin_instances;
     fx_chains.session.key_source_index_by_instance = &track_wiring.key_source_index_by_instance;
+    prepare_stock_standins(plugin_ties.plugins_by_track);
     fx_chains.session.write_stock_standins = [](const SessionPluginInstance& instance,
                                                 SessionBytes bytes) {
         return write_stock_standins(instance, bytes, false,

@@ -1,15 +1,20 @@
 #include "effects/eq3_conversion.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <complex>
 #include <cstddef>
 #include <cstdio>
+#include <map>
+#include <mutex>
 #include <numbers>
+#include <thread>
 
 #include "effects/eq_reaeq_values.h"
 #include "effects/held_values.h"
 #include "util/number_text.h"
+#include "util/portable_math.h"
 
 Eq3Counters eq3_counters;
 
@@ -123,13 +128,13 @@ void shelf_bands(EqFitJob& job, bool fit) {
     if (q_max >= s.q || !fit) return;
 
     // Two peaks around the corner make up the steepness the capped shelf lacks; the fit tunes them.
-    const double r = std::sqrt(std::pow(10.0, s.gain_db / 40.0));
+    const double r = std::sqrt(portable::pow(10.0, s.gain_db / 40.0));
     const double peak_q = std::sqrt(q_max * s.q);
     EqBand first = base_band(job);
     first.q = peak_q;
-    first.gain_db = 20.0 * std::log10(q_max / s.q);
+    first.gain_db = 20.0 * portable::log10(q_max / s.q);
     EqBand second = first;
-    second.gain_db = 20.0 * std::log10(s.q / q_max);
+    second.gain_db = 20.0 * portable::log10(s.q / q_max);
     first.freq_hz = s.side ? s.freq_hz / r : s.freq_hz * r;
     second.freq_hz = s.side ? s.freq_hz * r : s.freq_hz / r;
     job.bands.push_back(first);
@@ -142,8 +147,9 @@ void pass_bands(EqFitJob& job, double rate) {
     pass.type = s.side ? kEqHighPass : kEqLowPass;
     if (s.order % 2 != 0) {
         const double fc = std::min(s.freq_hz, 0.49 * rate);
-        double f1 = std::floor(
-            std::tan(std::numbers::pi * fc / rate) * 3.0 * rate / (2.0 * std::numbers::pi) + 0.5);
+        double f1 = std::floor(portable::tan(std::numbers::pi * fc / rate) * 3.0 * rate /
+                                   (2.0 * std::numbers::pi) +
+                               0.5);
         f1 = std::max(f1, 20.0);
         if (f1 > 20000.0) {
             // Too high for the one-pole JS: a -12 dB shelf stands in, free for the fit to move.
@@ -230,8 +236,8 @@ void convert_filter(Eq3Filter& filter, double rate, Eq3StandIn& out) {
     } else {
         eq3_band_to_reaeq(job, rate, true);
         fit_eq3_band(job, rate);
-        if (job.fitted) ++eq3_counters.fitted_band_count;
-        eq3_counters.extra_band_count += job.extra_band_count;
+        if (job.fitted) ++out.fitted_band_count;
+        out.extra_band_count += job.extra_band_count;
         if (job.source.type == kEqSourcePeak) out.notes.insert(kEq3BellQNote);
         out.sources.push_back(job.source);
         note_own_miss(filter, job.bands, rate, out);
@@ -254,19 +260,25 @@ void add_one_pole_part(const Eq3Filter& filter, std::uint32_t seed_offset, Eq3St
     part.preset =
         part.high_pass ? "EQ3 high-pass, first-order part" : "EQ3 low-pass, first-order part";
     out.one_pole_parts.push_back(part);
-    ++eq3_counters.one_pole_count;
 }
 
 double stand_in_rate(double rate) {
     return rate > 0.0 && std::isfinite(rate) ? rate : 48000.0;
 }
 
-// Measures the stand-in as written and counts its miss: the summary gives the worst figure, and
-// a miss past 0.5 dB is a note of its own.
+// Measures the stand-in as written: the summary gives the worst miss, and a miss past 0.5 dB is
+// a note of its own.
 void measure_written(Eq3StandIn& out, double rate) {
     out.miss = eq3_written_miss(out, rate);
     if (out.miss.error_db > 0.5) out.notes.insert(kEq3BeyondReachNote);
+}
+
+// Adds what a stand-in fitted to the conversion's counters.
+void count_stand_in(const Eq3StandIn& out) {
     Eq3Counters& c = eq3_counters;
+    c.fitted_band_count += out.fitted_band_count;
+    c.extra_band_count += out.extra_band_count;
+    c.one_pole_count += static_cast<std::uint32_t>(out.one_pole_parts.size());
     if (out.miss.error_db <= c.worst_fit_db) return;
     c.worst_fit_db = out.miss.error_db;
     c.worst_fit_hz = out.miss.freq_hz;
@@ -280,12 +292,14 @@ const char* const k1BandFilterNames[6] = {"high-pass", "low shelf",  "notch",
 }  // namespace
 
 double one_pole_slider(double f1) {
-    const double v = (std::log((f1 + 0.5) / kSliderBase_hz) / kSliderLogStep - 16.0) / kSliderScale;
+    const double v =
+        (portable::log((f1 + 0.5) / kSliderBase_hz) / kSliderLogStep - 16.0) / kSliderScale;
     return round_to_written(hold_to(v, 0.0, 100.0));
 }
 
 double one_pole_slider_hz(double slider) {
-    return std::floor(kSliderBase_hz * std::exp(kSliderLogStep * (16.0 + kSliderScale * slider)));
+    return std::floor(kSliderBase_hz *
+                      portable::exp(kSliderLogStep * (16.0 + kSliderScale * slider)));
 }
 
 std::string eq3_one_pole_params(const Eq3OnePolePart& part) {
@@ -326,7 +340,6 @@ EqFitGrid stand_in_grid(const Eq3StandIn& out, double rate) {
                                               part.high_pass != 0, grid.z1[k]);
         }
     }
-    eq_fit_grid_powers(grid);
     return grid;
 }
 
@@ -350,7 +363,7 @@ void correct_whole_curve(Eq3StandIn& out, double rate) {
         out.bands.push_back(
             {band.type, 1, band.freq_hz, band.gain_db, band.q, eq3_band_value(band, rate)});
     }
-    eq3_counters.extra_band_count += correction.extra_band_count;
+    out.extra_band_count += correction.extra_band_count;
 }
 
 }  // namespace
@@ -446,8 +459,9 @@ Eq3Filter eq3_1band_filter(const std::vector<float>& values) {
     return filter;
 }
 
-Eq3StandIn convert_eq3_7band(const std::vector<float>& values, double rate) {
-    rate = stand_in_rate(rate);
+namespace {
+
+Eq3StandIn make_7band(const std::vector<float>& values, double rate) {
     Eq3StandIn out;
     out.polarity = switched_on(value_at(values, 4));
     out.output_gain_db = finite_gain_db(value_at(values, 2) + value_at(values, 3));
@@ -459,8 +473,7 @@ Eq3StandIn convert_eq3_7band(const std::vector<float>& values, double rate) {
     return out;
 }
 
-Eq3StandIn convert_eq3_1band(const std::vector<float>& values, double rate) {
-    rate = stand_in_rate(rate);
+Eq3StandIn make_1band(const std::vector<float>& values, double rate) {
     Eq3StandIn out;
     out.polarity = std::fabs(value_at(values, 7)) >= 0.5;
     out.output_gain_db = finite_gain_db(value_at(values, 6));
@@ -469,4 +482,88 @@ Eq3StandIn convert_eq3_1band(const std::vector<float>& values, double rate) {
     add_one_pole_part(filter, 901, out);
     measure_written(out, rate);
     return out;
+}
+
+// The stand-ins made so far in this process, by their input: a repeated instance, in this
+// conversion or the next, costs a look-up.
+std::map<std::string, Eq3StandIn> stand_in_memo;
+std::mutex stand_in_memo_lock;
+
+std::string stand_in_key(const Eq3Request& request) {
+    std::string key = request.seven_band ? "7 " : "1 ";
+    append_format(key, "%a", request.rate);
+    for (float v : request.values) append_format(key, " %a", static_cast<double>(v));
+    return key;
+}
+
+Eq3StandIn make_stand_in(const Eq3Request& request) {
+    return request.seven_band ? make_7band(request.values, request.rate)
+                              : make_1band(request.values, request.rate);
+}
+
+// The stand-in of a request, from the memo or made now and remembered.
+Eq3StandIn remembered_stand_in(Eq3Request request) {
+    request.rate = stand_in_rate(request.rate);
+    const std::string key = stand_in_key(request);
+    {
+        const std::lock_guard<std::mutex> hold(stand_in_memo_lock);
+        if (const auto known = stand_in_memo.find(key); known != stand_in_memo.end())
+            return known->second;
+    }
+    Eq3StandIn out = make_stand_in(request);
+    const std::lock_guard<std::mutex> hold(stand_in_memo_lock);
+    stand_in_memo.emplace(key, out);
+    return out;
+}
+
+}  // namespace
+
+Eq3StandIn convert_eq3_7band(const std::vector<float>& values, double rate) {
+    const Eq3StandIn out = remembered_stand_in({true, values, rate});
+    count_stand_in(out);
+    return out;
+}
+
+Eq3StandIn convert_eq3_1band(const std::vector<float>& values, double rate) {
+    const Eq3StandIn out = remembered_stand_in({false, values, rate});
+    count_stand_in(out);
+    return out;
+}
+
+std::size_t eq3_stand_ins_to_make(const std::vector<Eq3Request>& requests) {
+    std::set<std::string> keys;
+    const std::lock_guard<std::mutex> hold(stand_in_memo_lock);
+    for (Eq3Request request : requests) {
+        request.rate = stand_in_rate(request.rate);
+        std::string key = stand_in_key(request);
+        if (!stand_in_memo.count(key)) keys.insert(std::move(key));
+    }
+    return keys.size();
+}
+
+void make_eq3_stand_ins(const std::vector<Eq3Request>& requests) {
+    // The distinct inputs not yet remembered, in the order given.
+    std::vector<Eq3Request> todo;
+    {
+        std::set<std::string> keys;
+        const std::lock_guard<std::mutex> hold(stand_in_memo_lock);
+        for (Eq3Request request : requests) {
+            request.rate = stand_in_rate(request.rate);
+            std::string key = stand_in_key(request);
+            if (stand_in_memo.count(key) || !keys.insert(std::move(key)).second) continue;
+            todo.push_back(std::move(request));
+        }
+    }
+    if (todo.empty()) return;
+    // Each stand-in depends on its input alone, so the threads may take them in any order.
+    const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t count = std::min(cores, todo.size());
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (std::size_t i; (i = next.fetch_add(1)) < todo.size();) remembered_stand_in(todo[i]);
+    };
+    std::vector<std::thread> threads;
+    for (std::size_t t = 1; t < count; ++t) threads.emplace_back(work);
+    work();
+    for (std::thread& thread : threads) thread.join();
 }

@@ -13,6 +13,7 @@
 // (NaN at the lower one, gains at 0 dB), so none reaches a band, a printed number or the fit.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <set>
 #include <string>
@@ -98,11 +99,28 @@ struct Eq3StandIn {
     EqFitMiss miss;
     std::string miss_filter;
     double miss_filter_db = -1.0;
+    // What the stand-in adds to eq3_counters: filters fitted and extra bands added.
+    std::uint32_t fitted_band_count = 0;
+    std::uint32_t extra_band_count = 0;
 };
 
-// The stand-ins, counting into eq3_counters. `rate` at or below 0 counts as 48000.
+// The stand-ins, counting into eq3_counters. `rate` at or below 0 counts as 48000. Each is
+// remembered for the process by its input (the control values and the rate), so an identical
+// instance, in this conversion or the next, is made once.
 Eq3StandIn convert_eq3_7band(const std::vector<float>& values, double rate);
 Eq3StandIn convert_eq3_1band(const std::vector<float>& values, double rate);
+
+// One instance's input: an EQ3 7-Band's or 1-Band's control values at a rate.
+struct Eq3Request {
+    bool seven_band = true;
+    std::vector<float> values;
+    double rate = 48000.0;
+};
+// How many distinct stand-ins of the requests are not yet remembered.
+std::size_t eq3_stand_ins_to_make(const std::vector<Eq3Request>& requests);
+// Makes and remembers those stand-ins, on every core the machine has (each depends on its input
+// alone, so the result does not depend on the order or the number of threads); counts nothing.
+void make_eq3_stand_ins(const std::vector<Eq3Request>& requests);
 
 // The value stored for a band: the shelf slope for shelves, else the bandwidth ReaEQ reads back
 // as the same Q.

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "util/portable_math.h"
+
 namespace {
 
 using Complex = std::complex<double>;
@@ -37,7 +39,7 @@ Complex butterworth_low_pass(double x, std::int32_t order) {
 Complex eq_source_response(const EqSourceFilter& source, double f) {
     const double x = f / source.freq_hz;
     const Complex s(0.0, x);
-    const double a = std::pow(10.0, source.gain_db / 40.0);
+    const double a = portable::pow(10.0, source.gain_db / 40.0);
     const double q = source.q;
     switch (source.type) {
         case kEqSourcePeak:
@@ -57,9 +59,9 @@ Complex eq_source_response(const EqSourceFilter& source, double f) {
 
 Biquad eq_band_biquad(const EqBand& band, double rate) {
     const double w0 = 2.0 * std::numbers::pi * band.freq_hz / rate;
-    const double cos_w = std::cos(w0);
-    const double alpha = std::sin(w0) / (2.0 * band.q);
-    const double a = std::pow(10.0, band.gain_db / 40.0);
+    const double cos_w = portable::cos(w0);
+    const double alpha = portable::sin(w0) / (2.0 * band.q);
+    const double a = portable::pow(10.0, band.gain_db / 40.0);
     const double two_root_a_alpha = 2.0 * std::sqrt(a) * alpha;
     switch (band.type) {
         case kEqPeak:
@@ -100,9 +102,10 @@ Complex one_pole_response(double f1, double rate, bool high_pass, Complex z1) {
 }
 
 Complex unit_delay_at(double f, double rate) {
-    return std::polar(1.0, -2.0 * std::numbers::pi * f / rate);
+    const double w = 2.0 * std::numbers::pi * f / rate;
+    return {portable::cos(w), -portable::sin(w)};
 }
 
 double level_db(Complex response) {
-    return 10.0 * std::log10(std::max(std::norm(response), 1e-24));
+    return 10.0 * portable::log10(std::max(std::norm(response), 1e-24));
 }

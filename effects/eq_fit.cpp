@@ -4,13 +4,16 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <mutex>
 #include <numbers>
 
 #include "effects/eq_reaeq_values.h"
 #include "effects/held_values.h"
 #include "effects/nelder_mead.h"
+#include "util/portable_math.h"
 
 std::map<std::string, EqFitJob> eq_fit_memo;
+std::mutex eq_fit_memo_lock;
 
 namespace {
 
@@ -23,6 +26,14 @@ constexpr double kFreeQ = 2.0;
 // A trial that ends this close to the tolerance gets one fresh simplex; one further off will not
 // reach it that way.
 constexpr double kRestartBelow_db = 0.25;
+// The search goes on until it is this close: a margin under the tolerance, so that filters
+// fitted each on its own still add up to a curve within it.
+constexpr double kSearchTarget_db = 0.04;
+// The initial steps of those fresh simplexes (the 32nd-power mean's, the worst case's).
+struct RestartSteps {
+    double smooth, worst;
+};
+constexpr RestartSteps kRestarts[] = {{0.1, 0.03}, {0.3, 0.1}, {0.03, 0.01}};
 
 double top_of_band(double rate) {
     return std::min(0.46 * rate, 20000.0);
@@ -58,9 +69,9 @@ std::vector<double> band_params(const std::vector<EqBand>& bands) {
     std::vector<double> params;
     params.reserve(bands.size() * 3);
     for (const EqBand& band : bands) {
-        params.push_back(std::log(band.freq_hz));
+        params.push_back(portable::log(band.freq_hz));
         params.push_back(band.gain_db);
-        params.push_back(std::log(band.q));
+        params.push_back(portable::log(band.q));
     }
     return params;
 }
@@ -83,13 +94,11 @@ EqBand extra_band(int round, int trial, double rate) {
     return band;
 }
 
-}  // namespace
-
-EqFitGrid eq_grid_frequencies(double rate, int points_per_octave) {
+EqFitGrid make_grid_frequencies(double rate, int points_per_octave) {
     EqFitGrid grid;
     grid.top_hz = top_of_band(rate);
     for (int k = 0;; ++k) {
-        const double f = 20.0 * std::pow(2.0, static_cast<double>(k) / points_per_octave);
+        const double f = 20.0 * portable::pow(2.0, static_cast<double>(k) / points_per_octave);
         if (f > grid.top_hz) break;
         grid.freq_hz.push_back(f);
     }
@@ -103,7 +112,7 @@ EqFitGrid eq_grid_frequencies(double rate, int points_per_octave) {
         const std::complex<double> z1 = unit_delay_at(f, rate);
         grid.z1.push_back(z1);
         grid.z2.push_back(z1 * z1);
-        const double half_sine = std::sin(std::numbers::pi * f / rate);
+        const double half_sine = portable::sin(std::numbers::pi * f / rate);
         grid.phi.push_back(half_sine * half_sine);
     }
     grid.target_db.assign(grid.freq_hz.size(), 0.0);
@@ -111,9 +120,19 @@ EqFitGrid eq_grid_frequencies(double rate, int points_per_octave) {
     return grid;
 }
 
-void eq_fit_grid_powers(EqFitGrid& grid) {
-    grid.target_power.clear();
-    for (double t : grid.target_db) grid.target_power.push_back(std::pow(10.0, t / 10.0));
+}  // namespace
+
+EqFitGrid eq_grid_frequencies(double rate, int points_per_octave) {
+    // Every fit and every measure of one conversion shares the grid of its rate: it is made once.
+    static std::mutex lock;
+    static std::map<std::pair<double, int>, EqFitGrid> made;
+    const std::lock_guard<std::mutex> hold(lock);
+    auto it = made.find({rate, points_per_octave});
+    if (it == made.end())
+        it = made.emplace(std::pair{rate, points_per_octave},
+                          make_grid_frequencies(rate, points_per_octave))
+                 .first;
+    return it->second;
 }
 
 EqFitGrid eq_fit_grid(const EqFitJob& job, double rate, int points_per_octave) {
@@ -125,7 +144,6 @@ EqFitGrid eq_fit_grid(const EqFitJob& job, double rate, int points_per_octave) {
                 one_pole_response(job.one_pole_hz, rate, job.source.side != 0, grid.z1[k]);
         }
     }
-    eq_fit_grid_powers(grid);
     return grid;
 }
 
@@ -148,127 +166,241 @@ struct BandMagnitudes {
     std::vector<PhiPolynomial> numerators;
     std::vector<PhiPolynomial> denominators;
 };
-BandMagnitudes band_magnitudes(const std::vector<EqBand>& bands, double rate) {
-    BandMagnitudes m;
+void band_magnitudes(const std::vector<EqBand>& bands, double rate, BandMagnitudes& m) {
+    m.numerators.clear();
+    m.denominators.clear();
     for (const EqBand& band : bands) {
         if (!band.enabled) continue;
         const Biquad c = eq_band_biquad(band, rate);
         m.numerators.push_back(phi_polynomial(c.b0, c.b1, c.b2));
         m.denominators.push_back(phi_polynomial(c.a0, c.a1, c.a2));
     }
-    return m;
 }
 
 // ln r, by its series in u = (r - 1) / (r + 1) while r is near 1 (within 0.87 dB: the terms left
-// out are below 2e-14 of it), else by the library.
+// out are below 2e-14 of it), else in full.
 double ln_near_one(double r) {
     const double u = (r - 1.0) / (r + 1.0);
-    if (!(std::fabs(u) <= 0.1)) return std::log(r);
+    if (!(std::fabs(u) <= 0.1)) return portable::log(r);
     const double u2 = u * u;
     return 2.0 * u *
            (1.0 + u2 * (1.0 / 3 + u2 * (1.0 / 5 + u2 * (1.0 / 7 + u2 * (1.0 / 9 + u2 / 11)))));
 }
 
 constexpr double kDbPerNeper = 4.342944819032518;  // 10 / ln 10, for powers
+constexpr double kNepersPerDb = 0.23025850929940458;
 
-// The deviation at point k, where the bands and the base play `power`, under the scoring rules;
-// a negative value for a skipped point.
-double point_deviation(const EqFitGrid& grid, std::size_t k, double power) {
-    const double target = grid.target_db[k];
-    if (target < -50.0) return -1.0;
-    if (target < -20.0 && k < grid.top_count)
-        return 25.0 * std::fabs(std::pow(10.0, target / 20.0) - std::sqrt(power));
-    // The level less the target, in dB.
-    const double over = grid.target_power.size() == grid.target_db.size()
-                            ? kDbPerNeper * ln_near_one(power / grid.target_power[k])
-                            : 10.0 * std::log10(power) - target;
-    if (k >= grid.top_count) return std::max(over - 3.0, 0.0);
-    return std::fabs(over);
-}
+// The points a mode scores, in three runs by their rule: [0, low) where the level in dB counts,
+// [low, top) below -20 dB where the magnitudes count, [top, size) above the top of the band where
+// only an overshoot counts. Each point holds what depends on the grid alone: phi, the base's
+// power, and 1 / the target's power (the target's magnitude in the second run).
+struct ScoredPoints {
+    std::vector<std::size_t> index;  // into the grid
+    std::vector<double> phi, base_power, reference;
+    std::size_t low = 0, top = 0;
+};
 
 // The power means look at every fourth point (mode 8, which finds the region) or every second
 // (mode 32, which walks it in) up to the top; the worst case looks at every point.
 std::size_t point_step(int mode) {
-    return mode == 8 ? 4 : 2;
+    return mode == 8 ? 4 : mode > 0 ? 2 : 1;
+}
+// The search looks at half as many: every eighth point, every fourth, every second, but at every
+// point where the worst case's do, from a fifth of the rate up, where the bands cramp and a
+// narrow bell spans few points. Each of its simplexes ends on the dense grid's worst case, which
+// every decision reads.
+std::size_t search_step(int mode) {
+    return 2 * point_step(mode);
 }
 
-// d^p for the power means, by squaring for 8 and 32.
-double power_of(double d, int p) {
-    if (p != 8 && p != 32) return std::pow(d, p);
-    double x = d * d;
-    x *= x;
-    x *= x;
-    if (p == 32) {
-        x *= x;
-        x *= x;
+ScoredPoints scored_points(const EqFitGrid& grid, std::size_t step, double dense_from_hz) {
+    ScoredPoints p;
+    std::vector<std::size_t> runs[3];
+    const auto take = [&](std::size_t k) {
+        const double target = grid.target_db[k];
+        if (target < -50.0) return;
+        runs[k >= grid.top_count ? 2 : target < -20.0 ? 1 : 0].push_back(k);
+    };
+    for (std::size_t k = 0; k < grid.top_count; k += grid.freq_hz[k] < dense_from_hz ? step : 1)
+        take(k);
+    for (std::size_t k = grid.top_count; k < grid.freq_hz.size(); ++k) take(k);
+    for (int run = 0; run < 3; ++run) {
+        if (run == 1) p.low = p.index.size();
+        if (run == 2) p.top = p.index.size();
+        for (std::size_t k : runs[run]) {
+            const double target = grid.target_db[k];
+            p.index.push_back(k);
+            p.phi.push_back(grid.phi[k]);
+            p.base_power.push_back(std::norm(grid.base[k]));
+            p.reference.push_back(run == 1 ? portable::exp(target * (kNepersPerDb / 2.0))
+                                           : portable::exp(-target * kNepersPerDb));
+        }
     }
-    return x;
+    return p;
 }
 
-// The points a mode looks at and the power the bands and the base play at each. The bands are
-// taken one at a time over all the points, a loop the compiler runs several points a step.
-struct PointPowers {
-    std::vector<std::size_t> points;
-    std::vector<double> power;
-};
-PointPowers point_powers(const std::vector<EqBand>& bands, const EqFitGrid& grid, double rate,
-                         int mode) {
-    const BandMagnitudes m = band_magnitudes(bands, rate);
-    PointPowers p;
-    const std::size_t step = mode > 0 ? point_step(mode) : 1;
-    for (std::size_t k = 0; k < grid.top_count; k += step) p.points.push_back(k);
-    for (std::size_t k = grid.top_count; k < grid.freq_hz.size(); ++k) p.points.push_back(k);
-    const std::size_t n = p.points.size();
-    std::vector<double> phi(n);
-    std::vector<double> numerator(n);
-    std::vector<double> denominator(n, 1.0);
-    for (std::size_t j = 0; j < n; ++j) {
-        phi[j] = grid.phi[p.points[j]];
-        numerator[j] = std::norm(grid.base[p.points[j]]);
+// The power the bands and the base play at each point. The bands are taken one at a time over
+// all the points, a loop the compiler runs several points a step.
+void point_powers(const BandMagnitudes& m, const ScoredPoints& p, std::vector<double>& power,
+                  std::vector<double>& denominator) {
+    const std::size_t n = p.index.size();
+    power.assign(p.base_power.begin(), p.base_power.end());
+    denominator.assign(n, 1.0);
+    // Two bands a pass, which halves the loads and stores of the running products.
+    const std::size_t bands = m.numerators.size();
+    std::size_t i = 0;
+    for (; i + 2 <= bands; i += 2) {
+        const PhiPolynomial top = m.numerators[i], top2 = m.numerators[i + 1];
+        const PhiPolynomial bottom = m.denominators[i], bottom2 = m.denominators[i + 1];
+        for (std::size_t j = 0; j < n; ++j) {
+            const double phi = p.phi[j];
+            power[j] *= top.at(phi) * top2.at(phi);
+            denominator[j] *= bottom.at(phi) * bottom2.at(phi);
+        }
     }
-    for (std::size_t i = 0; i < m.numerators.size(); ++i) {
+    if (i < bands) {
         const PhiPolynomial top = m.numerators[i];
         const PhiPolynomial bottom = m.denominators[i];
         for (std::size_t j = 0; j < n; ++j) {
-            numerator[j] *= top.at(phi[j]);
-            denominator[j] *= bottom.at(phi[j]);
+            power[j] *= top.at(p.phi[j]);
+            denominator[j] *= bottom.at(p.phi[j]);
         }
     }
-    p.power.resize(n);
-    for (std::size_t j = 0; j < n; ++j)
-        p.power[j] = std::max(numerator[j] / denominator[j], 1e-24);
-    return p;
+    for (std::size_t j = 0; j < n; ++j) power[j] = std::max(power[j] / denominator[j], 1e-24);
 }
+
+// The deviation at scored point j under the scoring rules.
+double point_deviation(const ScoredPoints& p, std::size_t j, double power) {
+    if (j >= p.low && j < p.top) return 25.0 * std::fabs(p.reference[j] - std::sqrt(power));
+    const double over = kDbPerNeper * ln_near_one(power * p.reference[j]);
+    if (j >= p.top) return std::max(over - 3.0, 0.0);
+    return std::fabs(over);
+}
+
+// The sum of d^p over the deviations, p = 8 or 32: four sums side by side, each point's power
+// by squaring, so the products of neighbouring points run at once; the sums add in a fixed
+// order.
+template <int p>
+double sum_of_powers(const std::vector<double>& deviation) {
+    const auto power = [](double d) {
+        double x = d * d;
+        x *= x;
+        x *= x;
+        if constexpr (p == 32) {
+            x *= x;
+            x *= x;
+        }
+        return x;
+    };
+    const std::size_t n = deviation.size();
+    double sum[4] = {0.0, 0.0, 0.0, 0.0};
+    std::size_t j = 0;
+    for (; j + 4 <= n; j += 4) {
+        for (std::size_t l = 0; l < 4; ++l) sum[l] += power(deviation[j + l]);
+    }
+    for (; j < n; ++j) sum[0] += power(deviation[j]);
+    return (sum[0] + sum[1]) + (sum[2] + sum[3]);
+}
+
+// The error of the powers in `mode`. The worst case takes the largest and smallest ratio of
+// level to target and the logarithm of those alone: the logarithm keeps their order.
+double scored_error(const ScoredPoints& p, const std::vector<double>& power, int mode,
+                    std::vector<double>& deviation, std::vector<double>& series_u) {
+    const std::size_t n = p.index.size();
+    if (n == 0) return 0.0;
+    if (mode <= 0) {
+        double worst = 0.0;
+        double most = 1.0, least = 1.0;
+        for (std::size_t j = 0; j < p.low; ++j) {
+            const double r = power[j] * p.reference[j];
+            most = std::max(most, r);
+            least = std::min(least, r);
+        }
+        worst = kDbPerNeper * portable::log(std::max(most, 1.0 / least));
+        for (std::size_t j = p.low; j < p.top; ++j)
+            worst = std::max(worst, 25.0 * std::fabs(p.reference[j] - std::sqrt(power[j])));
+        double over = 1.0;
+        for (std::size_t j = p.top; j < n; ++j) over = std::max(over, power[j] * p.reference[j]);
+        return std::max(worst, kDbPerNeper * portable::log(over) - 3.0);
+    }
+    // Each run by its rule, in a loop of its own. The level against the target, in dB, is the
+    // series of ln_near_one at every point first, in a loop without branches that the compiler
+    // runs several points a step, then the logarithm in full where the series does not hold.
+    deviation.resize(n);
+    series_u.resize(n);
+    for (std::size_t j = 0; j < n; ++j) {
+        const double r = power[j] * p.reference[j];
+        const double u = (r - 1.0) / (r + 1.0);
+        const double u2 = u * u;
+        series_u[j] = u;
+        deviation[j] =
+            kDbPerNeper * 2.0 * u *
+            (1.0 + u2 * (1.0 / 3 + u2 * (1.0 / 5 + u2 * (1.0 / 7 + u2 * (1.0 / 9 + u2 / 11)))));
+    }
+    for (std::size_t j = 0; j < n; ++j) {
+        if (!(std::fabs(series_u[j]) <= 0.1))
+            deviation[j] = kDbPerNeper * portable::log(power[j] * p.reference[j]);
+    }
+    for (std::size_t j = 0; j < p.low; ++j) deviation[j] = std::fabs(deviation[j]);
+    for (std::size_t j = p.low; j < p.top; ++j)
+        deviation[j] = 25.0 * std::fabs(p.reference[j] - std::sqrt(power[j]));
+    for (std::size_t j = p.top; j < n; ++j) deviation[j] = std::max(deviation[j] - 3.0, 0.0);
+    double sum = 0.0;
+    if (mode == 8) {
+        sum = sum_of_powers<8>(deviation);
+    } else if (mode == 32) {
+        sum = sum_of_powers<32>(deviation);
+    } else {
+        for (double d : deviation) sum += portable::pow(d, mode);
+    }
+    return portable::pow(sum / static_cast<double>(n), 1.0 / mode);
+}
+
+// Scores band sets against one grid in one mode, with the grid's part worked out once.
+class Scorer {
+  public:
+    Scorer(const EqFitGrid& grid, double rate, int mode, std::size_t step,
+           double dense_from_hz = std::numeric_limits<double>::infinity())
+        : points_(scored_points(grid, step, dense_from_hz)), rate_(rate), mode_(mode) {}
+    double error(const std::vector<EqBand>& bands) {
+        play(bands);
+        return scored_error(points_, power_, mode_, deviation_, series_u_);
+    }
+    EqFitMiss worst_point(const std::vector<EqBand>& bands, const EqFitGrid& grid) {
+        play(bands);
+        EqFitMiss miss;
+        for (std::size_t j = 0; j < points_.index.size(); ++j) {
+            const double d = point_deviation(points_, j, power_[j]);
+            const double f = grid.freq_hz[points_.index[j]];
+            if (miss.freq_hz == 0.0 || d > miss.error_db ||
+                (d == miss.error_db && f < miss.freq_hz))
+                miss = {d, f};
+        }
+        return miss;
+    }
+
+  private:
+    void play(const std::vector<EqBand>& bands) {
+        band_magnitudes(bands, rate_, magnitudes_);
+        point_powers(magnitudes_, points_, power_, denominator_);
+    }
+    ScoredPoints points_;
+    double rate_;
+    int mode_;
+    BandMagnitudes magnitudes_;
+    std::vector<double> power_, denominator_, deviation_, series_u_;
+};
 
 }  // namespace
 
 double eq_bands_error(const std::vector<EqBand>& bands, const EqFitGrid& grid, double rate,
                       int mode) {
-    const PointPowers p = point_powers(bands, grid, rate, mode);
-    double worst = 0.0;
-    double sum = 0.0;
-    std::size_t counted = 0;
-    for (std::size_t j = 0; j < p.points.size(); ++j) {
-        const double d = point_deviation(grid, p.points[j], p.power[j]);
-        if (d < 0.0) continue;
-        worst = std::max(worst, d);
-        if (mode > 0) sum += power_of(d, mode);
-        ++counted;
-    }
-    if (mode <= 0) return worst;
-    return counted == 0 ? 0.0 : std::pow(sum / static_cast<double>(counted), 1.0 / mode);
+    return Scorer(grid, rate, mode, point_step(mode)).error(bands);
 }
 
 EqFitMiss eq_bands_worst_point(const std::vector<EqBand>& bands, const EqFitGrid& grid,
                                double rate) {
-    const PointPowers p = point_powers(bands, grid, rate, 0);
-    EqFitMiss miss;
-    for (std::size_t j = 0; j < p.points.size(); ++j) {
-        const double d = point_deviation(grid, p.points[j], p.power[j]);
-        if (d < 0.0) continue;
-        if (miss.freq_hz == 0.0 || d > miss.error_db) miss = {d, grid.freq_hz[p.points[j]]};
-    }
-    return miss;
+    return Scorer(grid, rate, 0, 1).worst_point(bands, grid);
 }
 
 double eq_fit_error(const EqFitJob& job, const EqFitGrid& grid, double rate, int mode) {
@@ -278,10 +410,10 @@ double eq_fit_error(const EqFitJob& job, const EqFitGrid& grid, double rate, int
 void eq_fit_clamp_bands(EqFitJob& job, const std::vector<double>& params, double rate) {
     for (std::size_t i = 0; i < job.bands.size() && 3 * i + 2 < params.size(); ++i) {
         EqBand& band = job.bands[i];
-        double f = hold_to(std::exp(params[3 * i]), kLowestHz, highest_hz(rate));
+        double f = hold_to(portable::exp(params[3 * i]), kLowestHz, highest_hz(rate));
         double gain = params[3 * i + 1];
-        double q =
-            hold_to(std::exp(params[3 * i + 2]), kLowestQ, std::numeric_limits<double>::infinity());
+        double q = hold_to(portable::exp(params[3 * i + 2]), kLowestQ,
+                           std::numeric_limits<double>::infinity());
 
         const bool held = i < job.source_bands.size() && !job.source_bands[i].free_band;
         const bool shelf = eq_band_is_shelf(band.type);
@@ -319,9 +451,11 @@ double fit_bands_simplex(EqFitJob& job, const EqFitGrid& grid, double rate, int 
         steps[i] = i % 3 == 1 ? initial_step : 0.1 * initial_step;
     }
     EqFitJob scratch = job;
+    Scorer scorer(grid, rate, mode, search_step(mode),
+                  mode == 0 ? 0.2 * rate : std::numeric_limits<double>::infinity());
     const auto objective = [&](const std::vector<double>& params) {
         eq_fit_clamp_bands(scratch, params, rate);
-        return eq_fit_error(scratch, grid, rate, mode);
+        return scorer.error(scratch.bands);
     };
     const SimplexResult result = nelder_mead_minimize(objective, start, steps, iterations);
     eq_fit_clamp_bands(job, result.best, rate);
@@ -349,10 +483,25 @@ void search_bands(EqFitJob& job, const EqFitGrid& grid, double rate) {
     for (int round = 0; round <= 3; ++round) {
         EqFitJob round_job;
         double round_error = std::numeric_limits<double>::infinity();
-        for (int trial = 0; trial < (round == 0 ? 1 : 3); ++trial) {
+        // Rounds 1 to 3 try a fourth start besides the table's: a bell where the best curve so
+        // far misses most, which the others, starting near the top, may never reach.
+        const EqFitMiss worst =
+            round > 0 ? eq_bands_worst_point(best.bands, grid, rate) : EqFitMiss{};
+        for (int trial = 0; trial < (round == 0 ? 1 : 4); ++trial) {
             EqFitJob candidate = best;
             if (round > 0) {
-                candidate.bands.push_back(extra_band(round, trial, rate));
+                if (trial < 3) {
+                    candidate.bands.push_back(extra_band(round, trial, rate));
+                } else {
+                    if (!(worst.freq_hz > 0.0)) continue;
+                    EqBand bell;
+                    bell.type = kEqPeak;
+                    bell.q = 2.0;
+                    bell.freq_hz = worst.freq_hz;
+                    bell.gain_db = 0.0;
+                    bell.free_band = 1;
+                    candidate.bands.push_back(bell);
+                }
                 ++candidate.extra_band_count;
             }
             const int n = static_cast<int>(candidate.bands.size());
@@ -362,28 +511,28 @@ void search_bands(EqFitJob& job, const EqFitGrid& grid, double rate) {
             fit_bands_simplex(candidate, grid, rate, 8, 150 * n + 400, 1.0);
             fit_bands_simplex(candidate, grid, rate, 32, 100 * n + 300, 0.3);
             double error = fit_bands_simplex(candidate, grid, rate, 0, 50 * n + 200, 0.1);
-            if (error > kEqFitTolerance_db && error < kRestartBelow_db) {
-                // A simplex shrunk onto a ridge of the worst case stalls: once more from there,
-                // with a fresh simplex, it may move on.
+            // A simplex shrunk onto a ridge of the worst case stalls: from there, with a fresh
+            // simplex of another size, it may move on; again while that gains.
+            for (const RestartSteps& steps : kRestarts) {
+                if (!(error > kSearchTarget_db && error < kRestartBelow_db)) break;
                 EqFitJob again = candidate;
-                fit_bands_simplex(again, grid, rate, 32, 100 * n + 300, 0.1);
-                const double e = fit_bands_simplex(again, grid, rate, 0, 50 * n + 200, 0.03);
-                if (e < error) {
-                    candidate = std::move(again);
-                    error = e;
-                }
+                fit_bands_simplex(again, grid, rate, 32, 100 * n + 300, steps.smooth);
+                const double e = fit_bands_simplex(again, grid, rate, 0, 50 * n + 200, steps.worst);
+                if (!(e < error - 1e-6)) break;
+                candidate = std::move(again);
+                error = e;
             }
             if (error < round_error) {
                 round_job = std::move(candidate);
                 round_error = error;
             }
-            if (round_error <= kEqFitTolerance_db) break;  // the trials after it cannot do better
+            if (round_error <= kSearchTarget_db) break;  // the trials after it cannot do better
         }
         if (round_error < best_error - 1e-9) {
             best = std::move(round_job);
             best_error = round_error;
         }
-        if (best_error <= kEqFitTolerance_db) break;
+        if (best_error <= kSearchTarget_db) break;
     }
     job.bands = best.bands;
     job.worst_error_db = best_error;
@@ -396,9 +545,12 @@ void fit_eq3_band(EqFitJob& job, double rate) {
     if (!(rate > 0.0) || !std::isfinite(rate)) rate = 48000.0;
     hold_finite(job, rate);
     const std::string key = eq_fit_memo_key(job, rate);
-    if (const auto known = eq_fit_memo.find(key); known != eq_fit_memo.end()) {
-        job = known->second;
-        return;
+    {
+        const std::lock_guard<std::mutex> hold(eq_fit_memo_lock);
+        if (const auto known = eq_fit_memo.find(key); known != eq_fit_memo.end()) {
+            job = known->second;
+            return;
+        }
     }
 
     const EqFitGrid grid = eq_fit_grid(job, rate);
@@ -410,7 +562,9 @@ void fit_eq3_band(EqFitJob& job, double rate) {
         job.fitted = 1;
         search_bands(job, grid, rate);
     }
-    eq_fit_memo[key] = job;
+    // Another thread may have fitted the same filter meanwhile, to the same result.
+    const std::lock_guard<std::mutex> hold(eq_fit_memo_lock);
+    eq_fit_memo.emplace(key, job);
 }
 
 EqFitJob fit_correction_bands(const EqFitGrid& grid, double rate) {

@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -46,9 +47,6 @@ inline constexpr int kEqFitPointsPerOctave = 192;
 struct EqFitGrid {
     std::vector<double> freq_hz;
     std::vector<double> target_db;
-    // 10^(target_db / 10) at each point, which lets the error skip most logarithms; filled by
-    // eq_fit_grid_powers (the fit's grids are), left empty where targets are set by hand.
-    std::vector<double> target_power;
     std::vector<std::complex<double>> z1;
     std::vector<std::complex<double>> z2;
     std::vector<double> phi;                 // sin^2(w / 2), for the bands' magnitudes
@@ -65,9 +63,6 @@ EqFitGrid eq_grid_frequencies(double rate, int points_per_octave);
 // the base.
 EqFitGrid eq_fit_grid(const EqFitJob& job, double rate,
                       int points_per_octave = kEqFitPointsPerOctave);
-
-// Fills the grid's target powers from its targets in dB.
-void eq_fit_grid_powers(EqFitGrid& grid);
 
 // The error of `bands` (with the grid's base) against the grid's target. Points whose target is
 // below -50 dB are skipped; below -20 dB the deviation is 25 x the difference of the magnitudes;
@@ -111,6 +106,8 @@ void fit_eq3_band(EqFitJob& job, double rate);
 EqFitJob fit_correction_bands(const EqFitGrid& grid, double rate);
 
 // The memo key of a job at a rate, and the finished jobs by key. The memo lives for the
-// process: a filter met again, in this conversion or the next, is fitted once.
+// process: a filter met again, in this conversion or the next, is fitted once. Fits may run on
+// several threads at once; they take the lock around the memo.
 std::string eq_fit_memo_key(const EqFitJob& job, double rate);
 extern std::map<std::string, EqFitJob> eq_fit_memo;
+extern std::mutex eq_fit_memo_lock;

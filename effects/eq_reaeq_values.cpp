@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "effects/held_values.h"
+#include "util/portable_math.h"
 
 namespace {
 
@@ -14,14 +15,14 @@ constexpr double kBandwidthScale = 2.0 / std::numbers::ln2;
 constexpr double kMaxShelfSlope = 1.2;
 
 double shelf_a_sum(double gain_db) {
-    const double a = std::pow(10.0, gain_db / 40.0);
+    const double a = portable::pow(10.0, gain_db / 40.0);
     return a + 1.0 / a;
 }
 
 // w'/sin w', w' = min(2 pi f / rate, pi/2): how much wider the cookbook makes a band at f.
 double cramping(double f, double rate) {
     const double w = std::min(2.0 * std::numbers::pi * f / rate, std::numbers::pi / 2.0);
-    return w / std::sin(w);
+    return w / portable::sin(w);
 }
 
 // Breakpoints of the Q correction: |gain| 1 to 18 dB, Q 0.1 to 10.
@@ -72,15 +73,15 @@ double reaeq_slope_to_shelf_q(double gain_db, double value) {
 }
 
 double eq_q_to_bandwidth_oct(double f, double q, double rate) {
-    return kBandwidthScale * std::asinh(1.0 / (2.0 * q)) * cramping(f, rate);
+    return kBandwidthScale * portable::asinh(1.0 / (2.0 * q)) * cramping(f, rate);
 }
 
 double eq_q_to_reaeq_bandwidth_oct(double f, double q, double rate) {
-    return kBandwidthScale * std::asinh(1.0 / (2.0 * q)) / cramping(f, rate);
+    return kBandwidthScale * portable::asinh(1.0 / (2.0 * q)) / cramping(f, rate);
 }
 
 double reaeq_bandwidth_oct_to_q(double f, double bandwidth_oct, double rate) {
-    return 1.0 / (2.0 * std::sinh(bandwidth_oct * cramping(f, rate) / kBandwidthScale));
+    return 1.0 / (2.0 * portable::sinh(bandwidth_oct * cramping(f, rate) / kBandwidthScale));
 }
 
 double eq_corrected_q(double gain_db, double q) {
@@ -90,9 +91,9 @@ double eq_corrected_q(double gain_db, double q) {
     // Row position in ln Q between the breakpoints around held_q.
     std::size_t row = 0;
     while (row + 2 < kCorrectionQ.size() && kCorrectionQ[row + 1] <= held_q) ++row;
-    const double rt = std::clamp(
-        std::log(held_q / kCorrectionQ[row]) / std::log(kCorrectionQ[row + 1] / kCorrectionQ[row]),
-        0.0, 1.0);
+    const double rt = std::clamp(portable::log(held_q / kCorrectionQ[row]) /
+                                     portable::log(kCorrectionQ[row + 1] / kCorrectionQ[row]),
+                                 0.0, 1.0);
     const double r = static_cast<double>(row) + rt;
 
     double factor = 0.0;

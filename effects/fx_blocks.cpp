@@ -10,6 +10,7 @@
 #include "util/codecs.h"
 #include "util/guid.h"
 #include "util/number_text.h"
+#include "util/portable_math.h"
 
 std::string fx_indent = "        ";
 std::uint32_t fx_current_key_offset = 0;
@@ -95,13 +96,13 @@ std::string reaeq_state(const std::vector<ReaEqStateBand>& bands, double output_
         append_u32le(state, band.type);
         append_u32le(state, band.enabled);
         append_f64le(state, band.freq_hz);
-        append_f64le(state, std::pow(10.0, band.gain_db / 20.0));
+        append_f64le(state, portable::from_db(band.gain_db));
         append_f64le(state, band.value);
         state += '\x01';
     }
     append_u32le(state, 1);
     append_u32le(state, 1);
-    append_f64le(state, std::pow(10.0, output_gain_db / 20.0));
+    append_f64le(state, portable::from_db(output_gain_db));
     // REAPER closes the state with a zero word, the editor's width and height (0: its own size)
     // and the word 2.
     append_u32le(state, 0);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/output.h"
 #include "convert/run_state.h"
 #include "convert/writer/writer_summary.h"
 #include "effects/channel_strip_conversion.h"
@@ -20,6 +21,8 @@ void reset_stock_standin_state() {
 namespace {
 
 const char* const kSixBlanks = "      ";
+// From this many EQ3 stand-ins to fit, the console says so before the work starts.
+constexpr std::size_t kSayFittingFrom = 16;
 
 std::uint32_t seed_base(const SessionPluginInstance& instance) {
     return (static_cast<std::uint32_t>(instance.block_pos) & 0xFFFFFFu) ^ 0x53540000u;
@@ -99,6 +102,22 @@ std::string dispatch(const SessionPluginInstance& instance, SessionBytes bytes, 
 }
 
 }  // namespace
+
+void prepare_stock_standins(
+    const std::map<std::string, std::vector<SessionPluginInstance>>& plugins_by_track) {
+    if (settings.no_stand_ins) return;
+    std::vector<Eq3Request> requests;
+    for (const auto& [track, instances] : plugins_by_track) {
+        for (const SessionPluginInstance& instance : instances) {
+            const std::string_view id = std::string_view(instance.aax_id).substr(0, 8);
+            if (id == "Digi47e3" || id == "Digi1be3")
+                requests.push_back({id == "Digi47e3", instance.values, settings.sample_rate});
+        }
+    }
+    const std::size_t count = eq3_stand_ins_to_make(requests);
+    if (count >= kSayFittingFrom) say("Fitting %zu EQ3 stand-in(s) onto ReaEQ's bands...\n", count);
+    make_eq3_stand_ins(requests);
+}
 
 bool stock_standin_built(const std::string& stock_name) {
     static const char* const kBuilt[] = {"EQ3 7-Band", "EQ3 1-Band", "Dyn3 Compressor/Limiter",

@@ -12,6 +12,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "effects/standin_effects.h"
 #include "model/plugin_instance.h"
@@ -32,6 +33,12 @@ struct StandInKeys {
     const std::set<std::uint64_t>* keyed = nullptr;
     const std::map<std::uint64_t, std::int32_t>* key_source_index = nullptr;
 };
+
+// Makes the EQ3 stand-ins of every instance of the session ahead of the writing, on every core
+// (write_stock_standins then finds them remembered); says so first when there are many.
+// Nothing when stand-ins are not written.
+void prepare_stock_standins(
+    const std::map<std::string, std::vector<SessionPluginInstance>>& plugins_by_track);
 
 // True for the stock names a stand-in is built for.
 bool stock_standin_built(const std::string& stock_name);

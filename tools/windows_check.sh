@@ -3,7 +3,8 @@
 # through its manifest (quoted, and as separate unquoted words), "\" in the paths it builds, the
 # null device under --check, the pause on by default, its own folder found when it is started
 # through PATH, REAPER's cache under APPDATA, and every real session converted to the Linux
-# build's project, byte for byte apart from the way the session's folders are spelt.
+# build's project, byte for byte apart from the way the session's folders are spelt, and so
+# are sessions of EQ3 7-Bands built in bytes (by lanwick_eq_session, beside the Linux program).
 #
 #   tools/windows_check.sh [lanwick.exe] [Linux lanwick] [lanwick_tests.exe]
 #
@@ -72,6 +73,9 @@ run_exe() {
     rc=$?
 }
 has() { grep -qF -- "$1" "$out"; }
+# The project texts agree but for the spelling of the session's folders: the Linux project's
+# FILE paths, respelt with Z: and "\" throughout, are the Windows project's.
+respell='/^ *FILE ["'"'"'`]\//{s|/|\\|g;s|^\( *FILE .\)\\|\1Z:\\|}'
 
 echo "windows: $exe under $("$wine" --version 2>/dev/null || echo wine)"
 "$wine" wineboot -i >/dev/null 2>&1
@@ -156,9 +160,6 @@ else
     else
         mkdir -p "$work/linux" "$work/win" "$work/run"
         cd "$work/run"
-        # The project texts agree but for the spelling of the session's folders: the Linux
-        # project's FILE paths, respelt with Z: and "\" throughout, are the Windows project's.
-        respell='/^ *FILE ["'"'"'`]\//{s|/|\\|g;s|^\( *FILE .\)\\|\1Z:\\|}'
         for session in "$sessions"/*.ptx; do
             name=$(basename "$session" .ptx)
             "$linux" "$session" -o "$work/linux/$name.rpp" --no-pause >/dev/null 2>&1
@@ -238,6 +239,34 @@ else
     else
         fail "through PATH from a third folder: code $rc" "$(cat "$out")"
     fi
+fi
+
+# --- Sessions of EQ3s built in bytes -------------------------------------------------------------
+# The EQ fit is a chaotic search: the Windows build must make every decision the Linux build
+# makes, so both write the same ReaEQ states.
+# REAPER names its own plug-ins' files by platform: reaeq.vst.so on Linux is reaeq.dll there.
+reaper_files='s/^\( *<VST "VST: [^"]*" [a-z0-9_]*\)\.vst\.so /\1.dll /'
+eq_tool=$(dirname "$linux")/lanwick_eq_session
+if [ ! -x "$linux" ] || [ ! -x "$eq_tool" ]; then
+    fail "the Linux program $linux or the session builder $eq_tool is missing"
+else
+    mkdir -p "$work/eq" "$work/eq-linux" "$work/eq-win" && cd "$work/eq"
+    "$eq_tool" "$work/eq" 8
+    for session in "$work/eq"/*.ptx; do
+        name=$(basename "$session" .ptx)
+        "$linux" "$session" -o "$work/eq-linux/$name.rpp" --no-pause >/dev/null 2>&1
+        linux_rc=$?
+        run_exe "$exe" "$(winpath "$session")" -o "$(winpath "$work/eq-win/$name.rpp")" --no-pause
+        sed -e "$respell" -e "$reaper_files" "$work/eq-linux/$name.rpp" \
+            >"$work/eq-linux/$name.respelt.rpp"
+        if [ "$rc" = "$linux_rc" ] && [ -f "$work/eq-win/$name.rpp" ] &&
+            cmp -s "$work/eq-linux/$name.respelt.rpp" "$work/eq-win/$name.rpp"; then
+            pass "$name.ptx (EQ3 7-Bands built in bytes): the Linux build's project"
+        else
+            fail "$name.ptx: code $rc on Windows, $linux_rc on Linux, or the projects differ" \
+                "$(diff "$work/eq-linux/$name.respelt.rpp" "$work/eq-win/$name.rpp" | head -n 20)"
+        fi
+    done
 fi
 
 # --- The unit tests built for Windows -------------------------------------------------------------

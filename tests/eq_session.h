@@ -1,0 +1,90 @@
+// Sessions of many tracks, each with one EQ3 7-Band, for the benches and the Windows check: busy
+// mixes (every filter in, shelves and bells of a few dB, 12 dB/oct pass filters) with every
+// instance the same or every one different, and extreme ones (bells of +-18 dB at Q 10 up to
+// 20 kHz between 24 dB/oct pass filters), each track playing one clip.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/ptformat.h"
+#include "tests/mixer_builder.h"
+#include "tests/plugin_blocks.h"
+#include "tests/walk_builder.h"
+
+namespace eq_session {
+
+enum class Kind { identical_busy, different_busy, extreme };
+
+// The 38 control values of track t's EQ3 7-Band (see effects/eq3_conversion.h for the layout).
+inline std::vector<double> seven_band_values(Kind kind, int t) {
+    const double d = kind == Kind::identical_busy ? 0.0 : static_cast<double>(t);
+    std::vector<double> v(38, 0.0);
+    // {in, gain, frequency, Q, shelf} of LF, LMF, MF, HMF (no shelf switch), HF.
+    const auto band = [&](std::size_t at, double gain, double freq, double q, bool shelf) {
+        v[at] = 1, v[at + 1] = gain, v[at + 2] = freq, v[at + 3] = q;
+        if (at == 10 || at == 27) v[at + 4] = shelf ? 1 : 0;
+    };
+    // {mode (1 pass filter), in, Q, slope code, frequency} of the high-pass and the low-pass.
+    const auto pass = [&](std::size_t at, double slope_code, double freq) {
+        v[at] = 1, v[at + 1] = 1, v[at + 2] = 1, v[at + 3] = slope_code, v[at + 4] = freq;
+    };
+    if (kind == Kind::extreme) {
+        const double spread = 1.0 - 0.002 * d;
+        pass(5, 3, 8000 * spread);
+        band(10, 18, 500 * spread, 10, false);
+        band(15, -18, 1000 * spread, 10, false);
+        band(19, 18, 8000 * spread, 10, false);
+        band(23, -18, 18000 * spread, 10, false);
+        band(27, 18, 20000 * spread, 10, false);
+        pass(32, 3, 20000 * spread);
+    } else {
+        pass(5, 1, 60 + d);
+        band(10, 4 + 0.05 * d, 100 + d, 1, true);
+        band(15, -3 - 0.04 * d, 400 + 3 * d, 2, false);
+        band(19, 5 - 0.06 * d, 2500 + 20 * d, 1.5, false);
+        band(23, -6 + 0.05 * d, 7000 + 40 * d, 3, false);
+        band(27, 6 - 0.03 * d, 12000 - 50 * d, 0.7, true);
+        pass(32, 1, 18000 - 30 * d);
+    }
+    return v;
+}
+
+// `tracks` tracks "EQ n", each playing 2 s of its own file through its EQ3 7-Band; encrypted as
+// Pro Tools stores it.
+inline std::string encrypted(Kind kind, int tracks, std::uint32_t rate = 48000) {
+    using namespace walk_blocks;
+    using namespace mixer_blocks;
+    using namespace test_blocks;
+    std::vector<FileEntry> files;
+    std::vector<std::uint64_t> lengths;
+    std::vector<std::string> regions, entries, placements;
+    std::string track_blocks;
+    for (int t = 0; t < tracks; ++t) {
+        const std::string name = "EQ " + std::to_string(t + 1);
+        const auto n = static_cast<std::uint16_t>(t);
+        files.push_back({name + ".wav", "EVAW"});
+        lengths.push_back(std::uint64_t{10} * rate);
+        regions.push_back(audio_region(name, 0, 2 * rate, 0, n));
+        entries.push_back(track_entry(name, {n}));
+        placements.push_back(placement_track(name, {audio_playlist({placement(n, 0)})}));
+        const std::string slot = test_plugins::active(test_plugins::stock_slot(
+            "Digi47e3", test_plugins::control_values(seven_band_values(kind, t))));
+        track_blocks +=
+            track_block(0x261b, name,
+                        lane_block(fader_block(0),
+                                   output_block(2, "Out 1-2") +
+                                       mono_lists(list_block(0), list_block(0), list_block(0))) +
+                            slot);
+    }
+    const std::string plain =
+        session_header() + lead_block() + version_block(12) + z_block(0x7777, zeros(5000)) +
+        rate_block(rate) + audio_files_block(static_cast<std::uint32_t>(tracks), files, lengths) +
+        region_list(regions) + track_list(entries) + placement_tracks(placements) + track_blocks;
+    std::vector<std::uint8_t> bytes(plain.begin(), plain.end());
+    ptf_xor_crypt(bytes);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+}  // namespace eq_session
