@@ -8,6 +8,7 @@
 
 #include "app/output.h"
 #include "platform/paths.h"
+#include "plugins/plugin_rules.h"
 #include "plugins/table_lines.h"
 #include "util/bytes.h"
 #include "util/codecs.h"
@@ -15,8 +16,6 @@
 
 namespace {
 
-constexpr std::uint32_t kMagicPlain = 0xFEED5EEE;
-constexpr std::uint32_t kMagicWithTail = 0xFEED5EEF;
 constexpr std::uint32_t kMaxPins = 64;
 constexpr std::uint32_t kMaxChunkSize = 0x1000000;
 constexpr std::size_t kInputCountAt = 8;
@@ -103,8 +102,8 @@ std::optional<VstStateHeader> header_with_width(std::string_view bytes, std::uin
     const std::size_t words_at = outputs_at + 4 + outputs * width;
     if (bytes.size() < words_at + 12) return std::nullopt;
     const std::uint32_t chunk_size = read_u32le_checked(bytes, words_at);
-    const std::uint32_t constant = magic == kMagicWithTail ? 0 : 1;
-    if (read_u32le_checked(bytes, words_at + 4) != constant || chunk_size > kMaxChunkSize)
+    if (read_u32le_checked(bytes, words_at + 4) != vst_header_flag(magic) ||
+        chunk_size > kMaxChunkSize)
         return std::nullopt;
     VstStateHeader header;
     header.readable = true;
@@ -135,10 +134,13 @@ const char* unstorable_field(const std::string& signature, const ChainExport& ch
 
 std::string learned_line(const std::string& signature, const ChainExport& chain,
                          const VstStateHeader& header, bool fabfilter) {
+    // The magic field follows the preset name, and is written only for FEED5EEF, so that lines
+    // of plug-ins REAPER writes with FEED5EEE keep the form tables had before it.
+    std::string rest = fabfilter ? " | Default Setting" : "";
+    if (header.magic == kVstHeaderMagicAlt) rest += fabfilter ? " | FEED5EEF" : " | | FEED5EEF";
     return format_text("%s | %s | %s | %s | %u | %u | %u%s\n", signature.c_str(),
                        chain.display_name.c_str(), chain.file.c_str(), chain.ident.c_str(),
-                       header.inputs, header.outputs, header.tail_word,
-                       fabfilter ? " | Default Setting" : "");
+                       header.inputs, header.outputs, header.tail_word, rest.c_str());
 }
 
 // FabFilter's chunk: "FabF" or "FFBS" at its start (VST2), or "FFBS" after the size and the word
@@ -247,7 +249,7 @@ VstStateHeader read_vst_state_header(std::string_view bytes) {
     VstStateHeader fallback;
     fallback.magic = bytes.size() < 8 ? 0 : read_u32le_checked(bytes, 4);
     if (bytes.size() < kInputMasksAt) return fallback;
-    if (fallback.magic != kMagicPlain && fallback.magic != kMagicWithTail) return fallback;
+    if (fallback.magic != kVstHeaderMagic && fallback.magic != kVstHeaderMagicAlt) return fallback;
     const std::uint32_t inputs = read_u32le_checked(bytes, kInputCountAt);
     if (inputs > kMaxPins) return fallback;
     for (const std::size_t width : {8u, 4u}) {
@@ -277,7 +279,7 @@ int learn_plugin(const std::string& chain_path, const std::string& signature,
             break;
     }
     const VstStateHeader header = read_vst_state_header(chain.state_bytes);
-    if (header.magic != kMagicPlain && header.magic != kMagicWithTail) {
+    if (header.magic != kVstHeaderMagic && header.magic != kVstHeaderMagicAlt) {
         say("  header magic is %08X, expected FEED5EEE/FEED5EEF - is this one plug-in?\n",
             header.magic);
         return 1;

@@ -1,6 +1,7 @@
 // --learn CHAIN AAXSIGN: teaches the converter one plug-in from a REAPER effect-chain export
 // (.RfxChain) holding it, by writing one line of the learned table beside the program:
 //   AAXSIGN | DISPLAY NAME | FILE | IDENT | INPUTS | OUTPUTS | TAIL WORD[ | Default Setting]
+// and, for a FEED5EEF header, " | " + the preset name (empty but for FabFilter) + " | FEED5EEF"
 // (plugins/learned_table.h reads it back). The chain's "<VST " line gives the names; the base64
 // lines after it hold REAPER's VST state, whose header (little-endian) is
 //   +0 u32 identifier (not read)     +4 u32 magic FEED5EEE or FEED5EEF

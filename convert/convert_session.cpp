@@ -430,7 +430,7 @@ ReportInput report_input(const RunFacts& run, const ConvertOptions& options) {
     in.start_frames = s.start_frames;
     in.timecode_fps = settings.timecode_fps;
     in.drop_frame = s.drop_frame != 0;
-    in.ruler_fps = s.ruler_fps;
+    in.ruler_rate = s.ruler_rate;
     const std::string& twin = s.frame_rate_twin_label;
     if (s.thirty_drop && (twin.empty() || twin == "30"))
         in.drop_rate_missing = "30";

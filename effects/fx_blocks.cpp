@@ -56,7 +56,8 @@ std::string build_vst_block(std::string_view type_text, std::string_view file,
     append_line(out, bypass ? "BYPASS 1 0 0" : "BYPASS 0 0 0");
     append_line(out, "<VST " + fx_token(type_text) + " " + fx_plain_token(file) + " 0 " +
                          fx_token(custom_name) + " " + fx_plain_token(id_text) + " \"\"");
-    append_base64_lines(out, fx_indent + "  ", header, state, "AAAQAAAA");
+    append_base64_lines(out, fx_indent + "  ", header, state,
+                        vst_block_trailer("", vst_header_tail_word(header)));
     append_line(out, ">");
     append_block_tail(out, preset_name, seed);
     return out;

@@ -6,7 +6,8 @@
 // A <VST block: the type text, the file, 0, the custom name, the id text and "", then base64
 // lines: the header whole (u32 little-endian: VST2 id, 0xfeed5eee or 0xfeed5eef, the input pin
 // count and a 64-bit mask per pin, the output pin count and its masks, the state length, a flag,
-// a tail word), the state in slices of 128 characters, the trailer "AAAQAAAA".
+// a tail word), the state, both in slices of 128 characters, and the trailer whose last word
+// follows the tail word ("AAAQAAAA" after REAPER's 0x00100000).
 #pragma once
 
 #include <cstdint>

@@ -110,7 +110,8 @@ void put_text(std::FILE* file, const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), file);
 }
 
-// The pin header of a plug-in block.
+// The pin header of a plug-in block: the row's magic with the flag REAPER pairs it with, the pins,
+// the state's length and the row's tail word.
 std::string vst_header(const PluginRuleRow& rule, const std::string& state, std::uint32_t key,
                        int channels) {
     const char* id = rule.id_text ? rule.id_text : "";
@@ -123,7 +124,7 @@ std::string vst_header(const PluginRuleRow& rule, const std::string& state, std:
                              std::strcmp(rule.signature, "Lin66SAX") == 0);
     std::string header;
     append_u32le(header, vst2_id);
-    append_u32le(header, 0xfeed5eeeu);
+    append_u32le(header, rule.header_magic);
     append_u32le(header, nin);
     for (std::uint32_t i = 0; i < nin; ++i) {
         if (mono_helix && i == 1) {
@@ -138,7 +139,7 @@ std::string vst_header(const PluginRuleRow& rule, const std::string& state, std:
     append_u32le(header, nout);
     for (std::uint32_t i = 0; i < nout; ++i) append_pin_mask64(header, i);
     append_u32le(header, static_cast<std::uint32_t>(state.size()));
-    append_u32le(header, 1);
+    append_u32le(header, vst_header_flag(rule.header_magic));
     append_u32le(header, rule.tail_word);
     return header;
 }
@@ -219,15 +220,11 @@ void write_plugin_slot(std::FILE* file, const FxSession& session, const FxChainT
         }
         text += "      >\n";
     } else {
-        std::string trailer(1, '\0');
-        trailer += preset;
-        trailer += '\0';
-        append_u32le(trailer, 0);
         text += "      <VST " + fx_token(type_text) + " " +
                 fx_plain_token(rule.file ? rule.file : "") + " 0 \"\" " + fx_plain_token(id_text) +
                 " \"\"\n";
         append_base64_lines(text, "        ", vst_header(rule, state, key, track.channels), state,
-                            base64_encode(trailer));
+                            vst_block_trailer(preset, rule.tail_word));
         text += "      >\n";
     }
     if (pinflags) text += "      PINFLAGS 1\n";
@@ -342,18 +339,19 @@ void write_placeholder_vst3(std::FILE* file, const std::string& name,
         static_cast<std::uint32_t>(std::clamp(channels, 1, static_cast<int>(kMostPins)));
     std::string header;
     append_u32le(header, vst2_id);
-    append_u32le(header, 0xfeed5eeeu);
+    append_u32le(header, kVstHeaderMagic);
     for (int side = 0; side < 2; ++side) {
         append_u32le(header, n);
         for (std::uint32_t i = 0; i < n; ++i) append_pin_mask64(header, i);
     }
     append_u32le(header, 0);
     append_u32le(header, 1);
-    append_u32le(header, reaper_header_tail_word(id_text));
+    const std::uint32_t tail_word = reaper_header_tail_word(id_text);
+    append_u32le(header, tail_word);
     std::string text = "      BYPASS 1 0 0\n";
     text += "      <VST " + fx_token("VST3: " + name) + " \"\" 0 \"\" " + fx_plain_token(id_text) +
             " \"\"\n";
-    append_base64_lines(text, "        ", header, "", "AAAAAAAA");
+    append_base64_lines(text, "        ", header, "", vst_block_trailer("", tail_word));
     text += "      >\n";
     text += "      PRESETNAME \"** Pro Tools only - no VST exists - replace me here\"\n";
     text += "      FLOATPOS 0 0 0 0\n";

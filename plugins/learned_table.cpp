@@ -48,6 +48,8 @@ bool take_line(std::string_view line, PluginKnowledge& knowledge) {
     pins.input_pins = number_field(fields, 4, 2);
     pins.output_pins = number_field(fields, 5, 2);
     pins.tail_word = number_field(fields, 6, 0);
+    if (fields.size() > 8 && to_lower_copy(fields[8]) == "feed5eef")
+        pins.header_magic = kVstHeaderMagicAlt;
     knowledge.resolutions.push_back(std::move(record));
     knowledge.learned_pins.push_back(pins);
     return true;
@@ -71,6 +73,7 @@ int load_learned_plugins(const std::string& path, PluginKnowledge& knowledge) {
         row.input_pins = pins.input_pins;
         row.output_pins = pins.output_pins;
         row.tail_word = pins.tail_word;
+        row.header_magic = pins.header_magic;
         if (!record.preset_name.empty())
             row.preset_name = record.preset_name.c_str();
         else if (starts_with(record.key, "FabF"))

@@ -32,7 +32,7 @@ const PluginRuleRow kBuiltinRows[] = {
     // Kontakt 6 (Native Instruments), aimed at its VST2 build: REAPER's cache lists it as
     //   Kontakt.dll=...,1315513412,Kontakt (Native Instruments) (64 out)!!!VSTi
     // (1315513412 is the product code "Ni$D"); the resolution pass moves it to a newer Kontakt
-    // the cache holds.
+    // the cache holds. An instrument takes no input: REAPER saves Kontakt with none.
     [] {
         PluginRuleRow row;
         row.signature = "NiInNi$D";
@@ -40,7 +40,7 @@ const PluginRuleRow kBuiltinRows[] = {
         row.type_text = "VSTi: Kontakt (Native Instruments) (64 out)";
         row.file = "Kontakt.dll";
         row.id_text = "1315513412<5653544E6924446B6F6E74616B740000>";
-        row.input_pins = 2;
+        row.input_pins = 0;
         row.output_pins = 64;
         row.tail_word = 0x00100000;
         return row;

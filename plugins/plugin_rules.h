@@ -16,6 +16,16 @@ inline constexpr std::size_t kShellKeyLength = 12;
 struct PluginResolution;
 struct SessionPluginInstance;
 
+// The second word of a <VST block's header: REAPER writes most plug-ins with 0xFEED5EEE and
+// some (ReaComp, ReaSynth, ReaVerbate among them) with 0xFEED5EEF.
+inline constexpr std::uint32_t kVstHeaderMagic = 0xFEED5EEE;
+inline constexpr std::uint32_t kVstHeaderMagicAlt = 0xFEED5EEF;
+// The header's word after the chunk size: 1 after 0xFEED5EEE, 0 after 0xFEED5EEF, as REAPER
+// writes them.
+inline constexpr std::uint32_t vst_header_flag(std::uint32_t magic) {
+    return magic == kVstHeaderMagicAlt ? 0u : 1u;
+}
+
 // One mapping from an AAX key prefix to a REAPER plug-in. Every text points into the built-in
 // table or into a PluginResolution that stays in place until the run's reset.
 struct PluginRuleRow {
@@ -34,9 +44,10 @@ struct PluginRuleRow {
     std::uint32_t trailing_block_len = 0;
     std::uint32_t wrap_flag = 0;
     const char* preset_name = nullptr;
-    std::uint32_t mode = 0;         // 1: the value-list state
-    std::uint32_t value_count = 0;  // values of the value-list state (20 when 0)
-    std::uint32_t zero_prefix = 0;  // zero bytes before those values
+    std::uint32_t mode = 0;                        // 1: the value-list state
+    std::uint32_t value_count = 0;                 // values of the value-list state (20 when 0)
+    std::uint32_t zero_prefix = 0;                 // zero bytes before those values
+    std::uint32_t header_magic = kVstHeaderMagic;  // the second word of the block's header
 };
 
 // A plug-in's key: its AAX id, followed by the four-character sub-plug-in code for a plug-in

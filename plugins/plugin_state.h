@@ -15,11 +15,12 @@
 #include "plugins/param_names.h"
 #include "plugins/plugin_rules.h"
 
-// Pins and tail word of a learned line, kept beside its record.
+// Pins, tail word and header magic of a learned line, kept beside its record.
 struct LearnedPins {
     std::uint32_t input_pins = 2;
     std::uint32_t output_pins = 2;
     std::uint32_t tail_word = 0;
+    std::uint32_t header_magic = kVstHeaderMagic;
 };
 
 // What the Kontakt choice leaves for the report.

@@ -195,18 +195,41 @@ int read_reaper_plugin_cache(const std::string& vstini, const std::string& sessi
     return static_cast<int>(entries.size());
 }
 
-std::string vst3_compat_uid_hex(std::uint32_t id, std::string_view name) {
-    std::string bytes = "VST";
-    for (int shift = 24; shift >= 0; shift -= 8)
-        bytes.push_back(static_cast<char>((id >> shift) & 0xFF));
-    // The effect's own name: REAPER's name without its channel groups and its maker.
+namespace {
+
+// The effect's own name: REAPER's name without its channel groups and its maker.
+std::string_view effect_name(std::string_view name, std::string_view* maker = nullptr) {
     std::string_view effect = cut_channel_groups(name);
     if (!effect.empty() && effect.back() == ')')
-        if (const std::size_t maker = effect.rfind(" ("); maker != std::string_view::npos)
-            effect = effect.substr(0, maker);
-    bytes += normalize_alnum_lower(effect).substr(0, 9);
+        if (const std::size_t open = effect.rfind(" ("); open != std::string_view::npos) {
+            if (maker) *maker = effect.substr(open + 2, effect.size() - open - 3);
+            effect = effect.substr(0, open);
+        }
+    return effect;
+}
+
+// "VST", the code's bytes from the most significant, then the name's first 9 bytes, zero-padded
+// to 16 bytes; 32 upper-case hex digits.
+std::string class_id_hex(std::uint32_t code, std::string_view name) {
+    std::string bytes = "VST";
+    for (int shift = 24; shift >= 0; shift -= 8)
+        bytes.push_back(static_cast<char>((code >> shift) & 0xFF));
+    bytes += name.substr(0, 9);
     bytes.resize(16, '\0');
     return bytes_to_hex_upper(bytes);
+}
+
+}  // namespace
+
+std::string vst3_compat_uid_hex(std::uint32_t id, std::string_view name) {
+    return class_id_hex(id, normalize_alnum_lower(effect_name(name)));
+}
+
+std::string vst3_class_id_from_name(std::uint32_t code, std::string_view name) {
+    std::string_view maker;
+    const std::string_view effect = effect_name(name, &maker);
+    return class_id_hex(code,
+                        maker.starts_with("iZotope") ? std::string(effect) : to_lower_copy(effect));
 }
 
 bool is_waves_shell_entry_without_class_id(const ReaperPluginEntry& entry) {
@@ -226,7 +249,7 @@ void describe_reaper_plugin(const ReaperPluginEntry& entry, std::string& id_text
     } else if (entry.is_vst3) {
         word = "VST3";
         id_text = std::to_string(entry.vst2_id) + "{" +
-                  vst3_compat_uid_hex(entry.vst2_id, entry.name) + "}";
+                  vst3_class_id_from_name(entry.vst2_id, entry.name) + "}";
     } else {
         word = "VST";
         id_text = std::to_string(entry.vst2_id) + "<" +

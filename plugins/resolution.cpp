@@ -62,6 +62,27 @@ std::uint32_t output_pins_in_name(std::string_view name) {
     return pins;
 }
 
+// The input pins of an instrument as REAPER saves them: none (Kontakt, ReaSynth, EZdrummer and
+// the other instruments of REAPER's own projects), unless its name's channel group counts inputs:
+// "(2->6ch)" gives 2, "(16ch)" 16; "(8 out)" counts outputs only.
+std::uint32_t instrument_input_pins(std::string_view name) {
+    if (!name.ends_with(')')) return 0;
+    const std::size_t open = name.rfind(" (");
+    if (open == std::string_view::npos) return 0;
+    const std::string_view inner = name.substr(open + 2, name.size() - open - 3);
+    std::uint32_t pins = 0;
+    std::size_t i = 0;
+    for (; i < inner.size() && inner[i] >= '0' && inner[i] <= '9' && pins <= 100000; ++i)
+        pins = pins * 10 + static_cast<std::uint32_t>(inner[i] - '0');
+    if (i == 0) return 0;
+    const std::string_view rest = inner.substr(i);
+    return rest == "ch" || (rest.starts_with("->") && rest.ends_with("ch")) ? pins : 0;
+}
+
+bool is_instrument_type(std::string_view type_text) {
+    return type_text.starts_with("VSTi: ") || type_text.starts_with("VST3i: ");
+}
+
 PluginResolution make_record(std::string_view key, std::string_view display_name,
                              const ReaperPluginEntry& entry) {
     PluginResolution record;
@@ -270,7 +291,8 @@ void identify_key(const CacheIndex& index, std::string_view key, const PluginRul
         std::uint32_t code = 0;
         for (const char c : key.substr(kAaxIdLength))
             code = code << 8 | static_cast<unsigned char>(c);
-        made.id_text = std::to_string(e.vst2_id) + "{" + vst3_compat_uid_hex(code, e.name) + "}";
+        made.id_text =
+            std::to_string(e.vst2_id) + "{" + vst3_class_id_from_name(code, e.name) + "}";
     }
     plugin_knowledge.resolutions.push_back(std::move(made));
     const PluginResolution& record = plugin_knowledge.resolutions.back();
@@ -342,7 +364,10 @@ int resolve_session_plugins(const std::vector<SessionPluginInstance>& instances,
         const PluginResolution& record = plugin_knowledge.resolutions[i];
         PluginRuleRow row;
         point_row_at(row, record);
-        row.input_pins = keyed.count(record.key) ? 4 : 2;
+        row.input_pins = keyed.count(record.key) ? 4
+                         : is_instrument_type(record.type_text)
+                             ? instrument_input_pins(record.type_text)
+                             : 2;
         row.output_pins = 2;
         row.tail_word = reaper_header_tail_word(record.id_text);
         if (record.key.starts_with("FabF")) row.preset_name = "Default Setting";

@@ -288,7 +288,9 @@ TEST_F(ConsoleSummary, RowsNamingTwoThings) {
 }
 
 // The drop-frame note names the rate the session runs at: 60 and 120 drop share 30 drop's base
-// code, but not its note. A rate REAPER has no preset for names the rate the ruler runs at.
+// code, but not its note. A rate REAPER has no preset for names the rate the ruler runs at. The
+// paragraph says the ruler reads as Pro Tools' only when no note follows; 47.952 and 59.94 run at
+// their own rate, in REAPER's fractional form.
 TEST_F(ConsoleSummary, DropFrameNotes) {
     struct Case {
         const char* what;
@@ -303,10 +305,14 @@ TEST_F(ConsoleSummary, DropFrameNotes) {
         {"120 drop", 8, 1, 21, 108000, 432000,
          "      REAPER has no 120 fps drop frame setting; the ruler runs at 60 fps.\n"},
         {"59.94 drop", 5, 1, 12, 0, 0,
-         "      REAPER has no 59.94 fps drop frame setting; the ruler runs at 60 fps.\n"},
+         "      REAPER has no 59.94 drop-frame setting; the ruler runs at 59.94 non-drop.\n"},
         {"100", 2, 1, 17, 90000, 360000,
          "      REAPER has no 100 fps setting; the ruler runs at 50 fps.\n"},
+        {"119.88", 3, 1, 18, 0, 0,
+         "      REAPER has no 119.88 fps setting; the ruler runs at 59.94 fps.\n"},
         {"29.97 drop", 5, 0, 0xFFFFFFFF, 108000, 0, ""},
+        {"47.952", 9, 1, 15, 0, 0, ""},
+        {"59.94", 3, 1, 11, 0, 0, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -321,9 +327,17 @@ TEST_F(ConsoleSummary, DropFrameNotes) {
         const std::string text = console_summary_text(in_);
         ASSERT_TRUE(has(text, "  Timecode: ")) << text;
         const std::size_t first = text.find("      REAPER has no ");
+        const bool reads_as_pro_tools =
+            has(text,
+                " written as REAPER's\n      project start, so the ruler reads as Pro "
+                "Tools' does.\n");
+        EXPECT_EQ(reads_as_pro_tools, c.note[0] == '\0') << text;
         if (c.note[0] == '\0') {
             EXPECT_EQ(first, std::string::npos) << text;
         } else {
+            EXPECT_TRUE(
+                has(text, " written as REAPER's\n      project start.\n" + std::string(c.note)))
+                << text;
             EXPECT_EQ(text.substr(first, std::string(c.note).size()), c.note) << text;
             EXPECT_EQ(text.find("      REAPER has no ", first + 1), std::string::npos) << text;
         }

@@ -64,22 +64,33 @@ TEST(FxBlocks, ReaEqWithoutBandsIsWhatReaperSaves) {
 
 TEST(FxBlocks, EmptyStateAndLongStateLines) {
     fx_indent = "      ";
-    std::string block = build_vst_block("VST: A \"B\" (C)", "a b.dll", "1<00>", "HDR", "", 1, 1,
-                                        "Cu\tstom", "Preset");
+    // A header that ends with REAPER's tail word 0x00100000: the trailer ends with 16.
+    std::string block =
+        build_vst_block("VST: A \"B\" (C)", "a b.dll", "1<00>", std::string("\0\0\x10\0", 4), "", 1,
+                        1, "Cu\tstom", "Preset");
     std::vector<std::string> lines = lines_of(block);
     EXPECT_EQ(lines[0], "      BYPASS 1 0 0");
     // A quote in the type text picks another quote; a blank in the file quotes it; a tab blanks.
     EXPECT_EQ(lines[1], "      <VST 'VST: A \"B\" (C)' \"a b.dll\" 0 \"Cu stom\" 1<00> \"\"");
-    EXPECT_EQ(lines[2], "        SERS");
+    EXPECT_EQ(lines[2], "        AAAQAA==");
     EXPECT_EQ(lines[3], "        AAAQAAAA");
     EXPECT_EQ(lines[5], "      PRESETNAME \"Preset\"");
     EXPECT_EQ(lines[6], "      FLOATPOS 0 0 0 0");
+    // A tail word of 0 goes with a trailer ending 0.
+    lines =
+        lines_of(build_vst_block("VST: A", "a.dll", "1", std::string(4, '\0'), "", 0, 1, "", ""));
+    EXPECT_EQ(lines[3], "        AAAAAAAA");
 
-    // 300 state bytes: 400 characters in slices of 128, each decoding alone.
-    block = build_vst_block("VST: A", "a.dll", "1", "", std::string(300, 'x'), 0, 1, "", "");
+    // 300 state bytes: 400 characters in slices of 128, each decoding alone; a 150-byte header
+    // (200 characters) in slices of 128 too, as REAPER wraps it.
+    block = build_vst_block("VST: A", "a.dll", "1", std::string(150, 'h'), std::string(300, 'x'), 0,
+                            1, "", "");
     lines = lines_of(block);
+    EXPECT_EQ(lines[2].size(), 8u + 128u);
+    EXPECT_EQ(base64_decode(lines[2].substr(8)) + base64_decode(lines[3].substr(8)),
+              std::string(150, 'h'));
     std::string state;
-    for (int i = 3; i <= 6; ++i) {
+    for (int i = 4; i <= 7; ++i) {
         const std::string slice = lines[static_cast<std::size_t>(i)].substr(8);
         EXPECT_EQ(slice.size() % 4, 0u);
         EXPECT_LE(slice.size(), 128u);

@@ -11,6 +11,7 @@
 #include "tests/plugin_blocks.h"
 #include "tests/plugin_fixtures.h"
 #include "tests/plugin_session.h"
+#include "tests/reaper_block_forms.h"
 #include "tests/rpp_grammar.h"
 #include "tests/test_support.h"
 #include "tests/walk_builder.h"
@@ -89,6 +90,10 @@ std::string convert(Folders& f, const std::string& slots, std::vector<std::strin
     const std::string text = read_file(out);
     const auto grammar = rpp_grammar::check_project(text);
     EXPECT_TRUE(grammar.ok) << grammar.line << ": " << grammar.message;
+    // Every block in a form REAPER saves (when its projects are there to say).
+    if (reaper_block_forms::reaper_forms().found) {
+        EXPECT_EQ(reaper_block_forms::unlike_reaper(text), std::vector<std::string>());
+    }
     return text;
 }
 
@@ -353,8 +358,86 @@ TEST(FxChainProgram, WavesPluginThroughAReaperSixCache) {
         << console;
     EXPECT_TRUE(has(project, "      BYPASS 0 0 0\n      <VST \"VST3: CLA-76 Mono (Waves)\" \"" +
                                  shell +
-                                 "\" 0 \"\" 1303613859{5653543736434D636C6137366D6F6E6F} \"\"\n"))
+                                 "\" 0 \"\" 1303613859{5653543736434D636C612D3736206D6F} \"\"\n"))
         << project;
+}
+
+// Every kind of <VST block the chain writer makes, decoded and held against the blocks REAPER
+// saved: a carried VST2 state, an offline slot, an AAX-only placeholder, a learned FEED5EEF
+// plug-in, Kontakt through its built-in row and a Waves plug-in through a REAPER 6 cache.
+TEST(FxChainProgram, EveryBlockInReapersSavedForms) {
+    using namespace plugin_fixtures;
+    namespace forms = reaper_block_forms;
+    if (!forms::reaper_forms().found)
+        GTEST_SKIP() << "no REAPER projects in " << LANWICK_REAPER_REF_DIR << "; skipped";
+    Folders f;
+    // REAPER's own ReaComp export, learned: FEED5EEF, its four inputs and its tail word.
+    write_file(f.setup.program_dir + "/lanwick-plugins.txt",
+               read_file(f.setup.program_dir + "/lanwick-plugins.txt") +
+                   "CockRCmp | VST: ReaComp (Cockos) | reacomp.dll | "
+                   "1919247213<5653547265636D726561636F6D700000> | 4 | 2 | 1048576 | | FEED5EEF\n");
+    test_plugins::PluginBlock kontakt;
+    kontakt.id = "NiInNi$D";
+    kontakt.settings = test_blocks::u32le(112) + test_blocks::u32le(0) + test_blocks::u32le(1) +
+                       std::string(100, 'k');
+    const std::string project =
+        convert(f, active(script_slot("QzzyVerb")) + active(empty_slot("QzzyDryx")) +
+                       active(empty_slot("DigiQzzy")) + active(script_slot("CockRCmp")) +
+                       active(test_plugins::plugin_block(kontakt)));
+
+    const std::string xml =
+        "<PresetChunkXMLTree><PluginSubComp>76CM</PluginSubComp><PluginName>CLA-76 "
+        "Mono</PluginName><ActiveSetup>SETUP_A</ActiveSetup></PresetChunkXMLTree>";
+    test_plugins::PluginBlock waves;
+    waves.id = "WvS3Shel";
+    waves.settings = test_plugins::u32be(static_cast<std::uint32_t>(24 + xml.size())) +
+                     test_blocks::zeros(16) + "XPst" + xml;
+    const std::string vstini = f.root.file("reaper-vstplugins64.ini");
+    write_file(vstini, vst_cache({vst_line("WaveShell1-VST3 12.7_x64.vst3<1303613859", "1303613859",
+                                           "CLA-76 Mono (Waves)")}));
+    const std::string shell_project =
+        convert(f, active(test_plugins::plugin_block(waves)), {"--vstini", vstini});
+
+    // The check sees a fault where there is one: the trailer the chain writer had before, whose
+    // last word 0 follows REAPER's tail word 0x00100000.
+    const std::string old_pairing =
+        "      <VST \"VST: X (Y)\" x.dll 0 \"\" 1<00> \"\"\n        " +
+        base64_encode(test_blocks::u32le(1) + test_blocks::u32le(0xFEED5EEE) +
+                      test_blocks::zeros(8) + test_blocks::u32le(0) + test_blocks::u32le(1) +
+                      test_blocks::u32le(0x100000)) +
+        "\n        AAAAAAAA\n      >\n";
+    EXPECT_EQ(forms::unlike_reaper(old_pairing).size(), 1u);
+
+    std::vector<forms::VstBlock> blocks = forms::vst_blocks(project);
+    const std::vector<forms::VstBlock> more = forms::vst_blocks(shell_project);
+    blocks.insert(blocks.end(), more.begin(), more.end());
+    ASSERT_EQ(blocks.size(), 6u) << project << shell_project;
+    EXPECT_EQ(forms::unlike_reaper(project), std::vector<std::string>()) << project;
+    EXPECT_EQ(forms::unlike_reaper(shell_project), std::vector<std::string>()) << shell_project;
+    // What each kind carries: the learned magic, a VST3 tail on the placeholder and the shell's
+    // plug-in, and Kontakt without inputs, its 64 outputs' header wrapped at 128.
+    const auto block_of = [&](const std::string& part) {
+        for (const forms::VstBlock& b : blocks)
+            if (has(b.opening, part)) return b;
+        ADD_FAILURE() << "no block of " << part;
+        return forms::VstBlock{};
+    };
+    EXPECT_EQ(block_of("ReaComp").magic, 0xFEED5EEFu);
+    EXPECT_EQ(block_of("ReaComp").flag, 0u);
+    EXPECT_EQ(block_of("Qzzy Verb").magic, 0xFEED5EEEu);
+    EXPECT_EQ(block_of("DigiQzzy").tail, 0x0010FFFFu);
+    EXPECT_EQ(block_of("DigiQzzy").trailer_word, 16u);
+    EXPECT_EQ(block_of("CLA-76").tail, 0x0010FFFFu);
+    EXPECT_EQ(block_of("CLA-76").trailer_word, 16u);
+    EXPECT_EQ(block_of("Kontakt").trailer_word, 16u);
+    const std::vector<std::string> lines = lines_of(project);
+    std::size_t open = 0;
+    while (open < lines.size() && !has(lines[open], "<VST \"VSTi: Kontakt")) ++open;
+    ASSERT_LT(open + 1, lines.size());
+    const std::string header_start = base64_decode(lines[open + 1].substr(8));
+    ASSERT_EQ(lines[open + 1].size(), 8u + 128u);
+    EXPECT_EQ(test_plugins::u32_at(header_start, 8), 0u);    // no input
+    EXPECT_EQ(test_plugins::u32_at(header_start, 12), 64u);  // 64 outputs
 }
 
 }  // namespace

@@ -174,10 +174,13 @@ TEST_F(FxChain, TrimOnAWideTrackIsAPlaceholderOfItsWidth) {
     const Chain chain = write_chain(session, track);
     EXPECT_EQ(chain.text.find("utility/volume"), std::string::npos);
     ASSERT_NE(chain.text.find("<VST \"VST3: Trim\""), std::string::npos) << chain.text;
-    // The header: id, magic, then 6 input pins.
+    // The header: id, magic, then 6 input pins, over two lines (REAPER wraps at 128).
     const std::size_t header_at = chain.text.find('\n', chain.text.find("<VST ")) + 9;
+    const std::size_t second_at = chain.text.find('\n', header_at) + 9;
+    ASSERT_EQ(second_at - 9 - header_at, 128u);
     const std::string header =
-        base64_decode(chain.text.substr(header_at, chain.text.find('\n', header_at) - header_at));
+        base64_decode(chain.text.substr(header_at, 128)) +
+        base64_decode(chain.text.substr(second_at, chain.text.find('\n', second_at) - second_at));
     ASSERT_EQ(header.size(), 12u + 6 * 8 + 4 + 6 * 8 + 12);
     EXPECT_EQ(header[8], 6);
     // It ends as REAPER ends a VST3 build's header.

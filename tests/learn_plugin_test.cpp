@@ -12,6 +12,7 @@
 #include "plugins/table_lines.h"
 #include "tests/plugin_blocks.h"
 #include "tests/plugin_session.h"
+#include "tests/reaper_block_forms.h"
 #include "tests/test_support.h"
 #include "util/bytes.h"
 #include "util/codecs.h"
@@ -167,7 +168,7 @@ TEST(LearnPlugin, ChainVariantsGiveTheirLines) {
              base64_encode(state_header(0xFEED5EEE, 1, 1, 4, 0)) + "\n>\n",
          "QzzyQzEq", "VST: say \"hi\" (Q) | my file.dll | 99<00> | 1 | 1 | 7\n", "1 in, 1 out"},
         {"70 inputs", chain(kVstLine, {state_header(0xFEED5EEF, 70, 2, 8, 0)}), "QzzyQzEq",
-         " | 2 | 2 | 0\n", "header variant (FEED5EEF,"},
+         " | 2 | 2 | 0 | | FEED5EEF\n", "header variant (FEED5EEF,"},
         {"FabFilter after 2/2", chain(kVstLine, {state_header(0xFEED5EEE, 2, 2, 8, 8), fab}),
          "FabFPQ3a", " | 2 | 2 | 7 | Default Setting\n", "SETTINGS will transfer too"},
         // Padded header lines (44 and 76 bytes): the chunk decodes in place all the same.
@@ -208,10 +209,10 @@ TEST(LearnPlugin, ChainsCutFromReapersProjectsKeepTheirHeaders) {
         const char* line_end;
     } cases[] = {
         {"FEED5EEF, 4 in", "exvertus__reaper-projects__projects_test_track_test_track.rpp",
-         "<VST \"VST: ReaComp (Cockos)\"", "CcksRcmp", " | 4 | 2 | 1048576\n"},
+         "<VST \"VST: ReaComp (Cockos)\"", "CcksRcmp", " | 4 | 2 | 1048576 | | FEED5EEF\n"},
         {"an instrument, 0 in",
          "exvertus__reaper-projects__projects_vapors-and-mash_track2_track2.rpp",
-         "<VST \"VSTi: ReaSynth (Cockos)\"", "CcksRsyn", " | 0 | 2 | 1048576\n"},
+         "<VST \"VSTi: ReaSynth (Cockos)\"", "CcksRsyn", " | 0 | 2 | 1048576 | | FEED5EEF\n"},
         {"8 channels, over two lines", "LazyBone2017__tears_dont_fall__project.rpp",
          "<VST \"VST: Acon Digital Multiply", "AcDgMult", " | 8 | 8 | 1048576\n"},
         {"16 channels, over three lines", "Oeyvind__wave_video__stats11_midi_multi.rpp",
@@ -355,7 +356,8 @@ TEST(LearnProgram, LearnsBesideTheProgramAndTheNextConversionUsesIt) {
 }
 
 // A ReaComp learned from REAPER's own 4-input export keeps its key pins in the project: the
-// plug-in block's header carries the learned pins and tail word.
+// plug-in block's header carries the learned magic, pins and tail word, and the trailer the word
+// that goes with that tail, as REAPER saved the block.
 TEST(LearnProgram, LearnedPinsReachThePluginHeader) {
     const std::filesystem::path project =
         std::filesystem::path(LANWICK_REAPER_REF_DIR) /
@@ -396,9 +398,12 @@ TEST(LearnProgram, LearnedPinsReachThePluginHeader) {
     const std::size_t end = out.find('\n', at);
     const std::string header = base64_decode(trim_blanks(out.substr(at, end - at)));
     ASSERT_EQ(header.size(), 12u + 4 * 8 + 4 + 2 * 8 + 12);
-    EXPECT_EQ(read_u32le_checked(header, 8), 4u);           // inputs, the key among them
-    EXPECT_EQ(read_u32le_checked(header, 12 + 4 * 8), 2u);  // outputs
+    EXPECT_EQ(read_u32le_checked(header, 8), 4u);                  // inputs, the key among them
+    EXPECT_EQ(read_u32le_checked(header, 12 + 4 * 8), 2u);         // outputs
+    EXPECT_EQ(read_u32le_checked(header, 4), 0xFEED5EEFu);         // the magic REAPER saved
+    EXPECT_EQ(read_u32le_checked(header, header.size() - 8), 0u);  // its flag
     EXPECT_EQ(read_u32le_checked(header, header.size() - 4), 0x00100000u);  // the tail word
+    EXPECT_EQ(reaper_block_forms::unlike_reaper(out), std::vector<std::string>()) << out;
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "melodyne_builder.h"
 #include "mix_session.h"
 #include "platform/ptformat.h"
+#include "reaper_block_forms.h"
 #include "rpp_grammar.h"
 #include "test_support.h"
 #include "util/codecs.h"
@@ -137,6 +138,18 @@ TEST(MelodyneProgram, RecordsInTheSessionGiveTakesAndTheProjectsAraBlocks) {
         EXPECT_NE(item.find("ARAMOD {00000000-0000-0000-0000-000000000002}\n"), std::string::npos)
             << item;
         EXPECT_NE(item.find("<VST \"VST3: Melodyne (Celemony)\" Melodyne.vst3"), std::string::npos);
+    }
+    // The take's VST3 block ends its header with REAPER's VST3 tail word and its trailer with the
+    // word that goes with it.
+    const std::vector<reaper_block_forms::VstBlock> vst = reaper_block_forms::vst_blocks(project);
+    ASSERT_EQ(vst.size(), 2u);
+    for (const reaper_block_forms::VstBlock& b : vst) {
+        EXPECT_TRUE(b.vst3);
+        EXPECT_EQ(b.tail, 0x0010FFFFu);
+        EXPECT_EQ(b.trailer_word, 16u);
+    }
+    if (reaper_block_forms::reaper_forms().found) {
+        EXPECT_EQ(reaper_block_forms::unlike_reaper(project), std::vector<std::string>());
     }
     EXPECT_NE(item_of(project, "Take 0").find("FXID " + guid_from_seed(0x41530000) + "\n"),
               std::string::npos);

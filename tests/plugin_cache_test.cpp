@@ -347,4 +347,38 @@ TEST(ReaperCacheIds, CompatibilityIdsOfReapersOwnProjects) {
     EXPECT_EQ(differing, own_names);
 }
 
+// Every VST3 block REAPER saved in ../shared/reaper-ref whose class id is made from a name ("VST",
+// the four-character code, nine bytes of the name): the VST3 rule gives each of them from the
+// code and REAPER's name, blanks and signs kept ("waves tun", "ultra ana"), where the VST2 rule
+// gives only some.
+TEST(ReaperCacheIds, VstThreeClassIdsOfReapersOwnProjects) {
+    const fs::path reference = LANWICK_REAPER_REF_DIR;
+    if (!fs::exists(reference)) GTEST_SKIP() << "no " << reference.string() << "; skipped";
+    std::set<std::string> blocks;
+    int by_vst2_rule = 0;
+    for (const fs::directory_entry& file : fs::directory_iterator(reference)) {
+        if (file.path().extension() != ".rpp") continue;
+        std::istringstream lines(test_support::read_file(file.path().string()));
+        for (std::string line; std::getline(lines, line);) {
+            const std::size_t open = line.find("<VST \"VST3");
+            if (open == std::string::npos) continue;
+            const std::size_t name_at = line.find(": ", open) + 2;
+            const std::size_t name_end = line.find('"', name_at);
+            const std::size_t brace = line.find("{565354", name_end);
+            if (brace == std::string::npos || line.find('}', brace) != brace + 33) continue;
+            const std::string name = line.substr(name_at, name_end - name_at);
+            const std::string written = line.substr(brace + 1, 32);
+            if (!blocks.insert(name + "{" + written).second) continue;
+            const auto code =
+                static_cast<std::uint32_t>(std::stoul(written.substr(6, 8), nullptr, 16));
+            EXPECT_EQ(vst3_class_id_from_name(code, name), written) << name;
+            if (vst3_compat_uid_hex(code, name) == written) ++by_vst2_rule;
+        }
+    }
+    EXPECT_EQ(blocks.size(), 10u);
+    EXPECT_EQ(by_vst2_rule, 6);
+    EXPECT_EQ(vst3_class_id_from_name(0x3736434D, "CLA-76 Mono (Waves)"),
+              "5653543736434D636C612D3736206D6F");
+}
+
 }  // namespace

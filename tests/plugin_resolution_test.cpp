@@ -245,8 +245,8 @@ TEST_F(Resolution, WavesShellEntriesWithoutClassIds) {
               "entry of that name, VST3 class id unknown - written with the id its name gives]\n");
     const PluginRuleRow* row = find_mapping_rule("WvS3Shel76CM");
     ASSERT_NE(row, nullptr);
-    // "VST", the code "76CM", "cla76mono": the id REAPER wrote for this plug-in's VST2 build.
-    EXPECT_EQ(text_of(row->id_text), "1303613859{5653543736434D636C6137366D6F6E6F}");
+    // "VST", the code "76CM", "cla-76 mo": a VST3 build keeps the blanks and signs of its name.
+    EXPECT_EQ(text_of(row->id_text), "1303613859{5653543736434D636C612D3736206D6F}");
     EXPECT_EQ(text_of(row->file), "WaveShell1-VST3 12.7_x64.vst3");
     EXPECT_EQ(plugin_knowledge.marker_only_keys, (std::set<std::string>{"WvS3Shel76CM"}));
     EXPECT_EQ(find_mapping_rule("WvS3ShelZZZZ"), nullptr);
@@ -283,7 +283,7 @@ TEST_F(Resolution, LinesSortedByKeyAndTheRowsLeftBehind) {
     ASSERT_NE(eq, nullptr);
     EXPECT_EQ(text_of(eq->file), "Qzzy EQ.vst3");  // the '_' of the cache key put back
     EXPECT_EQ(text_of(eq->display_name), "Qzzy EQ");
-    EXPECT_EQ(eq->input_pins, 4u);  // an instance has a key input
+    EXPECT_EQ(eq->input_pins, 4u);          // an instance has a key input
     EXPECT_EQ(eq->tail_word, 0x0010FFFFu);  // REAPER's last header word for a VST3 build
     EXPECT_EQ(eq->preset_name, nullptr);
     EXPECT_EQ(text_of(find_mapping_rule("FabFPQ3a")->preset_name), "Default Setting");

@@ -44,12 +44,14 @@ TEST_F(LearnedTable, LinesAsLearnWritesThem) {
         // 12 characters or more keep 12: a plug-in inside a Waves shell; 9 to 11 keep 8.
         "WvS3ShelCL76extra | VST3: CLA-76 (Waves) | WaveShell.vst3 | 7{77} \n"
         "WvS3ShelC | VST3: Shell (Waves) | WaveShell.vst3 | 8{88}\n"
+        // REAPER's ReaComp, whose header opens FEED5EEF: an empty preset name before the magic.
+        "CockRCmp | VST: ReaComp (Cockos) | reacomp.dll | 9<00> | 4 | 2 | 1048576 | | FEED5EEF\n"
         "Short | VST: A (B) | a.dll | 1<00>\n"
         "QzzyNoId | VST: A (B) | a.dll |  \n"
         "QzzyFew | VST: A (B) | a.dll\n");
-    EXPECT_EQ(taken, 6);
-    ASSERT_EQ(plugin_knowledge.learned_rows.size(), 6u);
-    ASSERT_EQ(plugin_knowledge.resolutions.size(), 6u);
+    EXPECT_EQ(taken, 7);
+    ASSERT_EQ(plugin_knowledge.learned_rows.size(), 7u);
+    ASSERT_EQ(plugin_knowledge.resolutions.size(), 7u);
 
     struct Expected {
         const char* key;
@@ -59,6 +61,7 @@ TEST_F(LearnedTable, LinesAsLearnWritesThem) {
         const char* id;
         std::uint32_t in, out, tail;
         const char* preset;
+        std::uint32_t magic = 0xFEED5EEE;  // a line without the field, as tables before it
     };
     const Expected expected[] = {
         {"FabFPQ3a", "VST3: Pro-Q 3 (FabFilter)", "VST3: Pro-Q 3 (FabFilter)",
@@ -73,6 +76,8 @@ TEST_F(LearnedTable, LinesAsLearnWritesThem) {
          2, 2, 0, "(null)"},
         {"WvS3Shel", "VST3: Shell (Waves)", "VST3: Shell (Waves)", "WaveShell.vst3", "8{88}", 2, 2,
          0, "(null)"},
+        {"CockRCmp", "VST: ReaComp (Cockos)", "VST: ReaComp (Cockos)", "reacomp.dll", "9<00>", 4, 2,
+         1048576, "(null)", 0xFEED5EEF},
     };
     for (std::size_t i = 0; i < std::size(expected); ++i) {
         const PluginRuleRow& row = plugin_knowledge.learned_rows[i];
@@ -87,6 +92,7 @@ TEST_F(LearnedTable, LinesAsLearnWritesThem) {
         EXPECT_EQ(row.output_pins, e.out);
         EXPECT_EQ(row.tail_word, e.tail);
         EXPECT_EQ(text_of(row.preset_name), e.preset);
+        EXPECT_EQ(row.header_magic, e.magic);
         EXPECT_EQ(plugin_knowledge.resolutions[i].id_known, 1);
     }
 

@@ -64,8 +64,10 @@ TEST_F(WriterProject, SampleRateTempoAndSignature) {
 
 // Frame-rate code, start, and the 0x204d values: the timecode lines and what the console keeps.
 TEST_F(WriterProject, TimecodeLines) {
-    // A rate REAPER has no preset for is written as the preset the ruler then runs at, so the
-    // preset, the rate and the flag of TIMEMODE agree; the ruler's rate is kept for the summary.
+    // A fractional rate REAPER has no preset for is written in REAPER's fractional form (the flag
+    // 2 of its 23.976) beside the whole rate's preset: 47.952 and 59.94 as 48 and 60 with flag 2.
+    // A rate of more frames than any preset runs at half as many; that ruler's rate is kept for
+    // the summary.
     struct Case {
         const char* what;
         int code;
@@ -77,33 +79,39 @@ TEST_F(WriterProject, TimecodeLines) {
         const char* label;
         bool drop;
         bool thirty_drop;
-        int ruler_fps;
+        const char* ruler_rate;
     } cases[] = {
         {"29.97 from 0", 3, 0, 0, 0xFFFFFFFF, 0,
-         "  PROJOFFS 0.0000000000 0 0\n  TIMEMODE 1 4 -1 30 2 0 -1\n", "29.97", false, false, 0},
-        {"30 from 0", 7, 0, 0, 0xFFFFFFFF, 0, "", "30", false, false, 0},
-        {"no block", -1, 0, 0, 0xFFFFFFFF, 0, "", "30", false, false, 0},
-        {"30 drop from 0", 8, 0, 0, 0xFFFFFFFF, 0, "", "30 drop", true, true, 0},
+         "  PROJOFFS 0.0000000000 0 0\n  TIMEMODE 1 4 -1 30 2 0 -1\n", "29.97", false, false, ""},
+        {"30 from 0", 7, 0, 0, 0xFFFFFFFF, 0, "", "30", false, false, ""},
+        {"no block", -1, 0, 0, 0xFFFFFFFF, 0, "", "30", false, false, ""},
+        {"30 drop from 0", 8, 0, 0, 0xFFFFFFFF, 0, "", "30 drop", true, true, ""},
         {"25 from one hour", 2, 90000, 0, 0xFFFFFFFF, 0,
-         "  PROJOFFS 3600.0000000000 0 0\n  TIMEMODE 1 2 -1 25 0 0 -1\n", "25", false, false, 0},
+         "  PROJOFFS 3600.0000000000 0 0\n  TIMEMODE 1 2 -1 25 0 0 -1\n", "25", false, false, ""},
         {"29.97 drop", 5, 108000, 0, 0xFFFFFFFF, 0,
          "  PROJOFFS 3603.6000000000 0 0\n  TIMEMODE 1 3 -1 30 1 0 -1\n", "29.97 drop", true, false,
-         0},
+         ""},
         {"48", 1, 0, 1, 16, 0, "  PROJOFFS 0.0000000000 0 0\n  TIMEMODE 1 7 -1 48 0 0 -1\n", "48",
-         false, false, 0},
-        {"47.952", 9, 0, 1, 15, 0, "  PROJOFFS 0.0000000000 0 0\n  TIMEMODE 1 7 -1 48 0 0 -1\n",
-         "47.952", false, false, 48},
-        {"59.94 drop", 5, 0, 1, 12, 0, "  PROJOFFS 0.0000000000 0 0\n  TIMEMODE 1 9 -1 60 0 0 -1\n",
-         "59.94 drop", true, false, 60},
+         false, false, ""},
+        {"47.952", 9, 0, 1, 15, 0, "  PROJOFFS 0.0000000000 0 0\n  TIMEMODE 1 7 -1 48 2 0 -1\n",
+         "47.952", false, false, ""},
+        {"59.94 from one hour", 3, 108000, 1, 11, 216000,
+         "  PROJOFFS 3603.6000000000 0 0\n  TIMEMODE 1 9 -1 60 2 0 -1\n", "59.94", false, false,
+         ""},
+        {"59.94 drop", 5, 0, 1, 12, 0, "  PROJOFFS 0.0000000000 0 0\n  TIMEMODE 1 9 -1 60 2 0 -1\n",
+         "59.94 drop", true, false, ""},
+        {"119.88", 3, 0, 1, 18, 0, "  PROJOFFS 0.0000000000 0 0\n  TIMEMODE 1 9 -1 60 2 0 -1\n",
+         "119.88", false, false, "59.94"},
         {"100 from one hour", 2, 90000, 1, 17, 360000,
-         "  PROJOFFS 3600.0000000000 0 0\n  TIMEMODE 1 8 -1 50 0 0 -1\n", "100", false, false, 50},
+         "  PROJOFFS 3600.0000000000 0 0\n  TIMEMODE 1 8 -1 50 0 0 -1\n", "100", false, false,
+         "50"},
         {"120", 7, 0, 1, 20, 0, "  PROJOFFS 0.0000000000 0 0\n  TIMEMODE 1 9 -1 60 0 0 -1\n", "120",
-         false, false, 60},
+         false, false, "60"},
         // The stored start at the full rate must agree with the base start, else no row.
         {"100, starts disagree", 2, 90000, 1, 17, 4,
-         "  PROJOFFS 3600.0000000000 0 0\n  TIMEMODE 1 2 -1 25 0 0 -1\n", "25", false, false, 0},
+         "  PROJOFFS 3600.0000000000 0 0\n  TIMEMODE 1 2 -1 25 0 0 -1\n", "25", false, false, ""},
         {"23.976", 9, 0, 0, 0xFFFFFFFF, 0,
-         "  PROJOFFS 0.0000000000 0 0\n  TIMEMODE 1 0 -1 24 2 0 -1\n", "23.976", false, false, 0},
+         "  PROJOFFS 0.0000000000 0 0\n  TIMEMODE 1 0 -1 24 2 0 -1\n", "23.976", false, false, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -122,7 +130,7 @@ TEST_F(WriterProject, TimecodeLines) {
         EXPECT_EQ(settings.timecode_rate_text, c.label);
         EXPECT_EQ(writer_summary.drop_frame, c.drop);
         EXPECT_EQ(writer_summary.thirty_drop, c.thirty_drop);
-        EXPECT_EQ(writer_summary.ruler_fps, c.ruler_fps);
+        EXPECT_EQ(writer_summary.ruler_rate, c.ruler_rate);
     }
 }
 

@@ -28,6 +28,7 @@
 #include "tests/mixer_builder.h"
 #include "tests/plugin_blocks.h"
 #include "tests/plugin_session.h"
+#include "tests/reaper_block_forms.h"
 #include "tests/rpp_grammar.h"
 #include "tests/test_support.h"
 #include "tests/walk_builder.h"
@@ -150,6 +151,10 @@ Conversion convert(const std::string& slots, std::vector<std::string> extra = {}
         run.report = read_file(root.file("Fx-vantrel-report.txt"));
     const auto grammar = rpp_grammar::check_project(run.project);
     EXPECT_TRUE(grammar.ok) << grammar.line << ": " << grammar.message;
+    // Every stand-in block in a form REAPER saves (when its projects are there to say).
+    if (reaper_block_forms::reaper_forms().found) {
+        EXPECT_EQ(reaper_block_forms::unlike_reaper(run.project), std::vector<std::string>());
+    }
     return run;
 }
 

@@ -17,6 +17,7 @@
 #include "tests/mixer_builder.h"
 #include "tests/placement_builder.h"
 #include "tests/plugin_blocks.h"
+#include "tests/reaper_block_forms.h"
 #include "tests/rpp_grammar.h"
 #include "tests/test_support.h"
 #include "tests/walk_builder.h"
@@ -415,6 +416,9 @@ TEST(TrackWiringEndToEnd, ATrackIntoASurroundBusGetsItsPanner) {
         << gtr;
     const rpp_grammar::Result parsed = rpp_grammar::check_project(placed.project);
     EXPECT_TRUE(parsed.ok) << parsed.line << ": " << parsed.message;
+    if (reaper_block_forms::reaper_forms().found) {
+        EXPECT_EQ(reaper_block_forms::unlike_reaper(placed.project), std::vector<std::string>());
+    }
 
     const Converted unplaced = convert(session("Cx"));
     EXPECT_TRUE(has(unplaced.err, "SURR route Gtr -> Main W 6 legs 2 ok 0 have 1 "))

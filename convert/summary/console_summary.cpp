@@ -558,25 +558,29 @@ void project_paragraphs(std::string& text) {
     if (s.timecode_written) {
         const std::string start =
             format_timecode(s.start_frames, settings.timecode_fps, s.drop_frame ? 1 : 0);
-        text += format_text(
-            "  Timecode: %s fps, Session Start %s (%.4f s) written as REAPER's\n"
-            "      project start, so the ruler reads as Pro Tools' does.\n",
-            settings.timecode_rate_text.c_str(), start.c_str(), s.offset_seconds);
         // 60 and 120 drop share 30 drop's base code; their own twin names them.
         const std::string& twin = s.frame_rate_twin_label;
-        if (s.ruler_fps != 0) {
+        std::string note;
+        if (!s.ruler_rate.empty()) {
             const std::string rate = s.frame_rate_long_label.empty()
                                          ? settings.timecode_rate_text + " fps"
                                          : s.frame_rate_long_label;
-            text += format_text("      REAPER has no %s setting; the ruler runs at %d fps.\n",
-                                rate.c_str(), s.ruler_fps);
+            note = format_text("      REAPER has no %s setting; the ruler runs at %s fps.\n",
+                               rate.c_str(), s.ruler_rate.c_str());
         } else if (s.thirty_drop && (twin.empty() || twin == "30")) {
-            text += "      REAPER has no 30 drop-frame setting; the ruler runs at 30 non-drop.\n";
+            note = "      REAPER has no 30 drop-frame setting; the ruler runs at 30 non-drop.\n";
         } else if (s.drop_frame && !twin.empty()) {
-            text += format_text(
+            note = format_text(
                 "      REAPER has no %s drop-frame setting; the ruler runs at %s non-drop.\n",
                 twin.c_str(), twin.c_str());
         }
+        // The ruler reads as Pro Tools' only when REAPER runs it at the session's own rate.
+        text += format_text(
+            "  Timecode: %s fps, Session Start %s (%.4f s) written as REAPER's\n"
+            "      project start%s\n",
+            settings.timecode_rate_text.c_str(), start.c_str(), s.offset_seconds,
+            note.empty() ? ", so the ruler reads as Pro Tools' does." : ".");
+        text += note;
     }
 }
 

@@ -55,11 +55,11 @@ void head(const ReportInput& in) {
         report_printf(
             "start    %s\n",
             format_timecode(in.start_frames, in.timecode_fps, in.drop_frame ? 1 : 0).c_str());
-        if (in.ruler_fps != 0)
+        if (!in.ruler_rate.empty())
             report_printf(
                 "         (REAPER has no %s fps ruler: the project's ruler\n"
-                "         runs at %d fps)\n",
-                in.timecode_rate.c_str(), in.ruler_fps);
+                "         runs at %s fps)\n",
+                in.timecode_rate.c_str(), in.ruler_rate.c_str());
         else if (!in.drop_rate_missing.empty())
             report_printf(
                 "         (REAPER has no %s drop-frame ruler: the project's ruler\n"

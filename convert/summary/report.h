@@ -53,7 +53,7 @@ struct ReportInput {
     int timecode_fps = 30;
     bool drop_frame = false;
     std::string drop_rate_missing;  // a drop-frame rate REAPER lacks; empty otherwise
-    int ruler_fps = 0;              // the rate the ruler runs at when REAPER lacks the session's
+    std::string ruler_rate;         // the rate the ruler runs at when REAPER lacks the session's
     double tempo = 120.0;
     bool tempo_map = false;  // more than one tempo entry
     int file_format = 0;     // 3 WAV, 4 AIFF

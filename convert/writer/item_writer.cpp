@@ -71,9 +71,11 @@ void write_gain_envelope(std::FILE* file, const std::vector<CurvePoint>& points)
 
 // The Melodyne plug-in's state header in base64: the u32 values 0x0CC4C711, 0xFEED5EEE, two
 // inputs with the 64-bit pin masks of pins 0 and 1, two outputs with the same masks, 0, 1 and
-// 0xFFFF, little-endian. Melodyne's own state lives in the project's ARA block, not here.
+// 0x0010FFFF (the tail word REAPER writes for every VST3), little-endian; the trailer ends with the
+// word 16 that goes with that tail. Melodyne's own state lives in the project's ARA block, not
+// here.
 constexpr char kMelodyneStateHeader[] =
-    "EcfEDO5e7f4CAAAAAQAAAAAAAAACAAAAAAAAAAIAAAABAAAAAAAAAAIAAAAAAAAAAAAAAAEAAAD//wAA";
+    "EcfEDO5e7f4CAAAAAQAAAAAAAAACAAAAAAAAAAIAAAABAAAAAAAAAAIAAAAAAAAAAAAAAAEAAAD//xAA";
 
 // The Melodyne take of a clip whose record joined the merged archive, and its audio source for
 // the project's ARASRC list. A clip whose record did not join gets no take (counted).
@@ -95,7 +97,7 @@ std::string write_melodyne_take(std::FILE* file, const ClipRecord& clip) {
                   "        BYPASS 0 0 0\n"
                   "        <VST \"VST3: Melodyne (Celemony)\" Melodyne.vst3 0 \"\" "
                   "214222609{5653544D6C70676D656C6F64796E6520} com.celemony.ara.chunk.13\n"
-                  "          %s\n          AAAAAAAA\n        >\n        FLOATPOS 0 0 0 0\n"
+                  "          %s\n          AAAQAAAA\n        >\n        FLOATPOS 0 0 0 0\n"
                   "        FXID %s\n        WAK 0 0\n",
                   kMelodyneStateHeader, guid_from_seed(0x41530000u + k).c_str());
     const std::size_t slash = clip.file_name.find_last_of("/\\");

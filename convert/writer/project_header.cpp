@@ -75,15 +75,24 @@ const FramePreset* preset_of(int fps, int flag) {
     return nullptr;
 }
 
-// The preset for a rate: its own; for a rate no preset names, the whole rate of the same frame
-// count (47.952 and 59.94 run at 48 and 60), else the whole rate of half as many frames (100,
-// 119.88 and 120 run at 50, 60 and 60); else 30. The summary names the rate the ruler runs at.
+// The TIMEMODE fields for a rate: its own preset; for a rate no preset names, the same frame
+// count in REAPER's fractional form (the flag 2 that makes 24 23.976 in REAPER's own projects)
+// beside the whole rate's preset, so 47.952 and 59.94 are 48 and 60 with flag 2; else half as
+// many frames (100, 119.88 and 120 run at 50, 59.94 and 60); else 30. The summary names the rate
+// the ruler runs at when it is not the session's.
 FramePreset frame_rate_preset(int fps, int flag) {
     if (const FramePreset* p = preset_of(fps, flag)) return *p;
-    if (const FramePreset* p = preset_of(fps, 0)) return *p;
+    if (const FramePreset* p = preset_of(fps, 0)) return {fps, flag, p->preset};
     if (fps % 2 == 0)
-        if (const FramePreset* p = preset_of(fps / 2, 0)) return *p;
+        if (const FramePreset* p = preset_of(fps / 2, 0)) return {fps / 2, flag, p->preset};
     return *preset_of(30, 0);
+}
+
+// "60", or "59.94" for 60 with the fractional flag (60 x 1000 / 1001).
+std::string frame_rate_text(int fps, int flag) {
+    std::string text;
+    append_general(text, flag == 2 ? fps * 1000.0 / 1001.0 : fps, 5);
+    return text;
 }
 
 struct BaseRate {
@@ -258,7 +267,8 @@ void write_project_settings(std::FILE* file, std::int64_t sample_rate, double te
         print_text(file, "  PROJOFFS %.10f 0 0\n  TIMEMODE 1 %d -1 %d %d 0 -1\n", tc.offset_seconds,
                    preset.preset, preset.fps, preset.flag);
         s.timecode_written = 1;
-        if (preset.fps != tc.fps || preset.flag != tc.flag) s.ruler_fps = preset.fps;
+        if (preset.fps != tc.fps || preset.flag != tc.flag)
+            s.ruler_rate = frame_rate_text(preset.fps, preset.flag);
     }
 
     std::fputs(record_cfg_block(read.bit_depth, read.file_format).c_str(), file);

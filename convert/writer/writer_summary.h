@@ -41,7 +41,9 @@ struct WriterSummary {
     int drop_frame = 0;
     int thirty_drop = 0;  // 30 drop, which the project cannot express
     int timecode_written = 0;
-    int ruler_fps = 0;  // the whole rate REAPER's ruler runs at when no preset names the session's
+    // The rate REAPER's ruler runs at ("50", "59.94") when REAPER has no setting of the session's;
+    // empty when the ruler runs at the session's rate.
+    std::string ruler_rate;
 
     // Recording format.
     int record_float = 0;
