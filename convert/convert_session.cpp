@@ -492,8 +492,7 @@ ReportInput report_input(const RunFacts& run, const ConvertOptions& options) {
         if (run.written.inputs[i].midi) ++in.instrument_tracks;
         ReportTrackRow row;
         row.name = written_track_name(track, i);
-        row.clips = static_cast<int>(track.clips.size());
-        for (const ClipLane& lane : track.lanes) row.clips += static_cast<int>(lane.clips.size());
+        row.clips = placeable_clips(track);
         for (const MidiItem& item : track.midi_items)
             for (const MidiItemEvent& event : item.events)
                 if ((event.status & 0xF0) == 0x90) ++row.notes;
@@ -513,6 +512,7 @@ ReportInput report_input(const RunFacts& run, const ConvertOptions& options) {
     in.tracks_without_list = clip_counts.tracks_without_list;
     in.refused_placements_count = static_cast<int>(run.reading.layout.refused.size());
     in.refused_placements = refused_placement_rows(run.reading.layout.refused, false);
+    in.clips_left_out = left_out_clip_rows(run.reading.layout, clip_counts, item_writer);
     in.unmatched_strip_tracks = run.playlists.unmatched;
     in.missing_media = media_check.missing;
     in.video_tracks = video_tracks.tracks;
