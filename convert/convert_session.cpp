@@ -748,7 +748,7 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
         write_midi_items(file, track, midi_track_values(midi.tables, name, track.session_name),
                          track_in, items);
         const TrackViewState* view = find_track_view(name, track.session_name);
-        write_comment_item(file, view ? view->comment : std::string(), index,
+        write_comment_item(file, view ? view->comment : std::string(), name, index,
                            options.comments_mode);
     };
     // After the output tracks: the video tracks, the send-return buses, the solo helper, the
@@ -788,7 +788,7 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
         buses.write_fx_chain = project.hooks.track.write_fx_chain;
         buses.write_comment_item = [&](std::FILE* out, const std::string& bus, std::int32_t index) {
             const TrackViewState* view = find_track_view(bus, std::string());
-            write_comment_item(out, view ? view->comment : std::string(), index,
+            write_comment_item(out, view ? view->comment : std::string(), bus, index,
                                options.comments_mode);
         };
         write_bus_tracks(file, buses);
