@@ -357,6 +357,8 @@ WrittenTracks stage_tracks(ClipModel clips, const MidiTracks& midi, const Sessio
     read_2015_2104(data, length, colour_records, &color_counters.off_palette_track_colours);
     WrittenTracks out;
     for (const TrackColourIndex& c : colour_records) out.own_colours.emplace(c.track, c.index);
+    out.tracks.reserve(tracks.size());
+    out.inputs.reserve(tracks.size());
     for (StagedTrack& staged : tracks) {
         OutputTrack& track = staged.track;
         // A track without a session name keeps it empty: the folder pass places such a track
