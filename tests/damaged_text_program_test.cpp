@@ -59,7 +59,9 @@ std::string damaged_session() {
     const std::string plain = session_header() + lead_block() + version_block(12) +
                               z_block(0x7777, zeros(5000)) + rate_block(44100) +
                               audio_files_block(1, {{"Take.wav", "EVAW"}}, {441000}) + walk +
-                              mixer + location_block(kMarker, 1, 0, 0);
+                              mixer + location_block(kMarker, 1, 0, 0) +
+                              // Room after the last block for the scanners.
+                              z_block(0x7777, zeros(55));
     std::vector<std::uint8_t> bytes(plain.begin(), plain.end());
     EXPECT_TRUE(ptf_xor_crypt(bytes));
     return std::string(bytes.begin(), bytes.end());

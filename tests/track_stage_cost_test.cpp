@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr int kTracks = 50000;
+constexpr int kTracks = 20000;
 constexpr double kBoundSeconds = 10.0;
 
 double processor_seconds_since(std::clock_t start) {

@@ -1,7 +1,6 @@
 #include "convert/tracks/track_order.h"
 
 #include <algorithm>
-#include <iterator>
 #include <list>
 
 namespace {
@@ -232,12 +231,15 @@ void add_folder_tracks(std::vector<StagedTrack>& tracks, std::span<const StripRo
         return row.kind == 11 && row.flag != 0 && !row.name.empty();
     };
     if (std::none_of(rows.begin(), rows.end(), folder_row)) return;
-    // A folder is added only for a name no track has yet, and no track of that name comes after
-    // it: the first track of a name, once there, stays the first.
-    std::list<StagedTrack> list(std::make_move_iterator(tracks.begin()),
-                                std::make_move_iterator(tracks.end()));
-    std::unordered_map<std::string, std::list<StagedTrack>::iterator> first_named;
-    for (auto t = list.begin(); t != list.end(); ++t) first_named.emplace(t->track.session_name, t);
+    // The order as a list of places: i < n is tracks[i], n + k the k-th folder. A folder is added
+    // only for a name no track has yet, and no track of that name comes after it: the first track
+    // of a name, once there, stays the first.
+    const std::size_t n = tracks.size();
+    std::vector<StagedTrack> folders;
+    std::list<std::size_t> order;
+    std::unordered_map<std::string, std::list<std::size_t>::iterator> first_named;
+    for (std::size_t i = 0; i < n; ++i)
+        first_named.emplace(tracks[i].track.session_name, order.insert(order.end(), i));
     // The rows whose name a track has, and every row of each name.
     std::set<std::size_t> rows_named;
     std::unordered_map<std::string, std::vector<std::size_t>> rows_by_name;
@@ -250,13 +252,19 @@ void add_folder_tracks(std::vector<StagedTrack>& tracks, std::span<const StripRo
         if (!folder_row(row) || first_named.contains(row.name)) continue;
         // Before the first track a later row names.
         const auto later = rows_named.upper_bound(r);
-        const auto at = later == rows_named.end() ? list.end() : first_named.at(rows[*later].name);
+        const auto at = later == rows_named.end() ? order.end() : first_named.at(rows[*later].name);
+        first_named.emplace(row.name, order.insert(at, n + folders.size()));
         StagedTrack folder = empty_track(row.name);
         folder.input.channel_count = 2;
-        first_named.emplace(row.name, list.insert(at, std::move(folder)));
+        folders.push_back(std::move(folder));
         for (std::size_t same : rows_by_name[row.name]) rows_named.insert(same);
     }
-    tracks.assign(std::make_move_iterator(list.begin()), std::make_move_iterator(list.end()));
+    if (folders.empty()) return;
+    std::vector<StagedTrack> out;
+    out.reserve(order.size());
+    for (std::size_t place : order)
+        out.push_back(std::move(place < n ? tracks[place] : folders[place - n]));
+    tracks = std::move(out);
 }
 
 void mark_silent_tracks(std::vector<StagedTrack>& tracks, const std::set<std::string>& inactive,
