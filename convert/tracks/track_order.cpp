@@ -112,8 +112,8 @@ ClickTest click_test(const NamedBlockEntry& block, const ClickContext& context,
 std::vector<StagedTrack> rebuild_track_order(TrackOrderInput& in, const TrackGroups& groups,
                                              TrackStageState& state) {
     std::vector<StagedTrack> out;
-    // Every source and MIDI track and at most one track per named block: no track is copied as
-    // the list grows.
+    // Every source and MIDI track and at most one track per named block: no track is moved again
+    // as the list grows.
     out.reserve(in.source.size() + in.midi.size() + in.named.size());
     const std::size_t none = in.source.size();
     std::vector<std::uint8_t> used(in.source.size(), 0);
