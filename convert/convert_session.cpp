@@ -6,6 +6,7 @@
 #include <set>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -199,17 +200,35 @@ void stage_clips(const PTFFormat& session, SessionReading& reading, const Conver
 // The named block of an audio or aux track.
 constexpr std::uint32_t kAudioTrackBlock = 0x261b;
 
-// A track whose mixer strip (its first assigned lane set, by session name or name) is a mono one:
-// its panner is not a stereo panner, and the strip's lists are those of a mono or stereo strip, not
-// of a wider one.
-bool mono_strip(std::span<const TrackLaneSet> lane_sets, const OutputTrack& track) {
-    for (const TrackLaneSet& l : lane_sets) {
-        if (!l.assigned || l.name.empty()) continue;
-        if (l.name != track.name && l.name != track.session_name) continue;
-        return !l.stereo_pan && mono_or_stereo(l.list_count);
+// Whether a track's mixer strip (its first assigned lane set, by session name or name) is a mono
+// one: its panner is not a stereo panner, and the strip's lists are those of a mono or stereo
+// strip, not of a wider one. Each name's first lane set is looked up, not searched for.
+class MonoStrips {
+  public:
+    explicit MonoStrips(std::span<const TrackLaneSet> lane_sets) {
+        for (std::size_t i = 0; i < lane_sets.size(); ++i) {
+            const TrackLaneSet& l = lane_sets[i];
+            if (!l.assigned || l.name.empty()) continue;
+            first_.emplace(l.name, Strip{i, !l.stereo_pan && mono_or_stereo(l.list_count)});
+        }
     }
-    return false;
-}
+    bool mono(const OutputTrack& track) const {
+        const auto by_name = first_.find(track.name);
+        const auto by_session_name = first_.find(track.session_name);
+        if (by_name == first_.end() && by_session_name == first_.end()) return false;
+        if (by_name == first_.end()) return by_session_name->second.mono;
+        if (by_session_name == first_.end()) return by_name->second.mono;
+        return by_name->second.index < by_session_name->second.index ? by_name->second.mono
+                                                                     : by_session_name->second.mono;
+    }
+
+  private:
+    struct Strip {
+        std::size_t index = 0;  // in the lane sets
+        bool mono = false;
+    };
+    std::unordered_map<std::string, Strip> first_;  // each name's first assigned lane set
+};
 
 // Stage "tracks": groups, view state and colour coding; the tracks of the playlists (split stereo
 // legs joined, alternate playlists named, folded or set aside); then the output tracks in the
@@ -242,6 +261,7 @@ WrittenTracks stage_tracks(ClipModel clips, const MidiTracks& midi, const Sessio
 
     TrackOrderInput order;
     order.named = midi.named;
+    const MonoStrips mono_strips(reading.lane_sets);
     for (std::size_t i = 0; i < playlists.tracks.size(); ++i) {
         StagedTrack staged;
         staged.track = std::move(playlists.tracks[i]);
@@ -251,7 +271,7 @@ WrittenTracks stage_tracks(ClipModel clips, const MidiTracks& midi, const Sessio
             legs != playlists.channel_counts.end()) {
             staged.input.channel_count = legs->second;
             staged.input.folded_channels = merged_track_channels(legs->second);
-        } else if (mono_strip(reading.lane_sets, staged.track)) {
+        } else if (mono_strips.mono(staged.track)) {
             staged.input.channel_count = 1;
         }
         order.source.push_back(std::move(staged));
@@ -296,7 +316,7 @@ WrittenTracks stage_tracks(ClipModel clips, const MidiTracks& midi, const Sessio
         if (b.content_type == kAudioTrackBlock) audio_blocks.insert(display_name(b));
     for (StagedTrack& t : tracks)
         if (!t.from_clips && !t.input.midi && audio_blocks.contains(t.track.session_name) &&
-            mono_strip(reading.lane_sets, t.track))
+            mono_strips.mono(t.track))
             t.input.channel_count = 1;
     fold_playlist_tracks(tracks, in, playlists);
 
@@ -339,6 +359,8 @@ WrittenTracks stage_tracks(ClipModel clips, const MidiTracks& midi, const Sessio
     read_2015_2104(data, length, colour_records, &color_counters.off_palette_track_colours);
     WrittenTracks out;
     for (const TrackColourIndex& c : colour_records) out.own_colours.emplace(c.track, c.index);
+    out.tracks.reserve(tracks.size());
+    out.inputs.reserve(tracks.size());
     for (StagedTrack& staged : tracks) {
         OutputTrack& track = staged.track;
         // A track without a session name keeps it empty: the folder pass places such a track
@@ -474,8 +496,7 @@ ReportInput report_input(const RunFacts& run, const ConvertOptions& options) {
         if (run.written.inputs[i].midi) ++in.instrument_tracks;
         ReportTrackRow row;
         row.name = written_track_name(track, i);
-        row.clips = static_cast<int>(track.clips.size());
-        for (const ClipLane& lane : track.lanes) row.clips += static_cast<int>(lane.clips.size());
+        row.clips = placeable_clips(track);
         for (const MidiItem& item : track.midi_items)
             for (const MidiItemEvent& event : item.events)
                 if ((event.status & 0xF0) == 0x90) ++row.notes;
@@ -497,6 +518,7 @@ ReportInput report_input(const RunFacts& run, const ConvertOptions& options) {
     in.refused_placements = refused_placement_rows(run.reading.layout.refused, false);
     in.lost_audio_clips = static_cast<int>(run.reading.layout.lost_audio_clips);
     in.lost_midi_clips = static_cast<int>(run.reading.layout.lost_midi_clips);
+    in.clips_left_out = left_out_clip_rows(run.reading.layout, clip_counts, item_writer);
     in.unmatched_strip_tracks = run.playlists.unmatched;
     in.missing_media = media_check.missing;
     in.video_tracks = video_tracks.tracks;
@@ -733,7 +755,7 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
         write_midi_items(file, track, midi_track_values(midi.tables, name, track.session_name),
                          track_in, items);
         const TrackViewState* view = find_track_view(name, track.session_name);
-        write_comment_item(file, view ? view->comment : std::string(), index,
+        write_comment_item(file, view ? view->comment : std::string(), name, index,
                            options.comments_mode);
     };
     // After the output tracks: the video tracks, the send-return buses, the solo helper, the
@@ -773,7 +795,7 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
         buses.write_fx_chain = project.hooks.track.write_fx_chain;
         buses.write_comment_item = [&](std::FILE* out, const std::string& bus, std::int32_t index) {
             const TrackViewState* view = find_track_view(bus, std::string());
-            write_comment_item(out, view ? view->comment : std::string(), index,
+            write_comment_item(out, view ? view->comment : std::string(), bus, index,
                                options.comments_mode);
         };
         write_bus_tracks(file, buses);

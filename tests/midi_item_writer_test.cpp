@@ -192,8 +192,8 @@ TEST_F(MidiItemWriter, ItemsOfNoLengthAreCountedNotWritten) {
 
 TEST_F(MidiItemWriter, CommentItemUnderCommentsItemOnly) {
     const std::string comment = "Take 3 was best\r\n>\n\x01quiet \"mic\"\n\n";
-    const std::string text =
-        capture([&](std::FILE* f) { write_comment_item(f, comment, 4, CommentsMode::item); });
+    const std::string text = capture(
+        [&](std::FILE* f) { write_comment_item(f, comment, "Vox", 4, CommentsMode::item); });
     EXPECT_EQ(text,
               "    <ITEM\n      POSITION 0\n      SNAPOFFS 0\n      LENGTH 2\n      LOOP 0\n"
               "      ALLTAKES 0\n      FADEIN 1 0 0 1 0 0 0\n      FADEOUT 1 0 0 1 0 0 0\n"
@@ -204,8 +204,11 @@ TEST_F(MidiItemWriter, CommentItemUnderCommentsItemOnly) {
                   "      >\n    >\n");
     writer_test::expect_parses("<REAPER_PROJECT\n  <TRACK\n" + text + "  >\n>\n");
     for (CommentsMode mode : {CommentsMode::project, CommentsMode::none})
-        EXPECT_EQ(capture([&](std::FILE* f) { write_comment_item(f, comment, 4, mode); }), "");
-    EXPECT_EQ(capture([&](std::FILE* f) { write_comment_item(f, "", 4, CommentsMode::item); }), "");
+        EXPECT_EQ(capture([&](std::FILE* f) { write_comment_item(f, comment, "Vox", 4, mode); }),
+                  "");
+    EXPECT_EQ(
+        capture([&](std::FILE* f) { write_comment_item(f, "", "Vox", 4, CommentsMode::item); }),
+        "");
 }
 
 }  // namespace

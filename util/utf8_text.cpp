@@ -82,3 +82,9 @@ std::string project_name_utf8(std::string_view text) {
     utf8_repairs.names.emplace(text);
     return repair_utf8(text);
 }
+
+std::string project_comment_utf8(std::string_view comment, std::string_view track) {
+    if (is_valid_utf8(comment)) return std::string(comment);
+    utf8_repairs.comments.emplace(track);
+    return repair_utf8(comment);
+}

@@ -20,7 +20,8 @@ std::string repair_utf8(std::string_view text);
 // The names the project text received repaired (session names, or a path in another encoding),
 // once each, for the console.
 struct Utf8Repairs {
-    std::set<std::string> names;  // as the session held them
+    std::set<std::string> names;     // as the session held them
+    std::set<std::string> comments;  // the tracks whose comment was repaired, by their names
 };
 extern Utf8Repairs utf8_repairs;
 
@@ -28,3 +29,7 @@ void reset_utf8_repairs();
 
 // A name for the project text: repaired when it needs to be, and then recorded.
 std::string project_name_utf8(std::string_view text);
+
+// A track's comment for the project's notes: repaired when it needs to be, and then the track
+// recorded.
+std::string project_comment_utf8(std::string_view comment, std::string_view track);

@@ -48,3 +48,27 @@ std::vector<std::string> refused_placement_rows(std::span<const UnplacedPlacemen
         rows.push_back(format_text("%s: %d placement(s)", track.c_str(), count));
     return rows;
 }
+
+std::vector<std::string> left_out_clip_rows(const SessionLayout& layout,
+                                            const ClipStageCounts& clips,
+                                            const ItemWriterState& items) {
+    std::vector<std::string> rows;
+    for (const UnplacedPlacement& lost : layout.unplaced) {
+        const std::string track = lost.track_name.empty()
+                                      ? format_text("track %u", lost.track_number)
+                                      : "\"" + lost.track_name + "\"";
+        rows.push_back(
+            format_text("%sregion %u on %s: names a region or track the session does "
+                        "not hold",
+                        lost.midi ? "MIDI " : "", lost.region_number, track.c_str()));
+    }
+    const auto add = [&](const std::vector<SkippedClip>& left_out, const char* reason) {
+        for (const SkippedClip& c : left_out)
+            rows.push_back("\"" + c.clip + "\" on \"" + c.track + "\": " + reason);
+    };
+    add(items.bad_length, "no usable length (zero, negative, longer than a day or unreadable)");
+    add(items.past_a_day, "starts more than 24 hours in");
+    add(items.no_source, "names no audio file the session lists");
+    add(clips.outside_playlist, "outside its track's playlist");
+    return rows;
+}

@@ -39,3 +39,10 @@ ClipBalance clip_balance(const SessionLayout& layout, const ClipStageCounts& cli
 // quotes when `quoted`.
 std::vector<std::string> refused_placement_rows(std::span<const UnplacedPlacement> refused,
                                                 bool quoted);
+
+// The clips no item was written for, one row each with its reason: placements the walk could not
+// place (audio and MIDI), then the audio clips the clip stage and the item writer left out (their
+// names are the session's, in double quotes).
+std::vector<std::string> left_out_clip_rows(const SessionLayout& layout,
+                                            const ClipStageCounts& clips,
+                                            const ItemWriterState& items);

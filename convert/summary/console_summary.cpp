@@ -1,6 +1,7 @@
 #include "convert/summary/console_summary.h"
 
 #include <algorithm>
+#include <set>
 
 #include "app/output.h"
 #include "convert/clips/clip_counts.h"
@@ -939,18 +940,32 @@ void unplaced_clip_paragraphs(std::string& text, const ConsoleSummaryInput& in) 
                 clip_rows(item_writer.unlisted_sources);
 }
 
-// Names the project text received that were not UTF-8, as the project holds them.
+// Names the project text received that were not UTF-8, as the project holds them, and the tracks
+// whose comments were not.
 void repaired_name_paragraph(std::string& text) {
-    if (utf8_repairs.names.empty()) return;
-    std::vector<std::string> rows;
-    for (const std::string& name : utf8_repairs.names)
-        rows.push_back("\"" + repair_utf8(name) + "\"");
-    text += format_text(
-                "  %d name(s) were not valid UTF-8 (damaged bytes, or a path in another\n"
-                "      encoding): each bad byte sequence is written as U+FFFD, the replacement\n"
-                "      character:\n",
-                static_cast<int>(rows.size())) +
-            name_rows(rows);
+    const auto quoted = [](const std::set<std::string>& names) {
+        std::vector<std::string> rows;
+        for (const std::string& name : names) rows.push_back("\"" + repair_utf8(name) + "\"");
+        return rows;
+    };
+    if (!utf8_repairs.names.empty()) {
+        const std::vector<std::string> rows = quoted(utf8_repairs.names);
+        text += format_text(
+                    "  %d name(s) were not valid UTF-8 (damaged bytes, or a path in another\n"
+                    "      encoding): each bad byte sequence is written as U+FFFD, the "
+                    "replacement\n"
+                    "      character:\n",
+                    static_cast<int>(rows.size())) +
+                name_rows(rows);
+    }
+    if (!utf8_repairs.comments.empty()) {
+        const std::vector<std::string> rows = quoted(utf8_repairs.comments);
+        text += format_text(
+                    "  %d track comment(s) were not valid UTF-8 (damaged bytes): each bad byte\n"
+                    "      sequence is written as U+FFFD, the replacement character; the tracks:\n",
+                    static_cast<int>(rows.size())) +
+                name_rows(rows);
+    }
 }
 
 }  // namespace

@@ -357,6 +357,12 @@ int needs_a_look(const ReportInput& in) {
             in.lost_midi_clips);
         ++sections;
     }
+    if (!in.clips_left_out.empty()) {
+        report_printf("  %d clip(s) NOT written, each with the reason:\n",
+                      static_cast<int>(in.clips_left_out.size()));
+        text_rows(in.clips_left_out);
+        ++sections;
+    }
     if (in.unmatched_strip_tracks != 0) {
         report_printf("  %d track(s) matched no strip row (appended at the end)\n",
                       in.unmatched_strip_tracks);

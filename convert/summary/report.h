@@ -15,7 +15,7 @@
 // One row of the track list.
 struct ReportTrackRow {
     std::string name;
-    int clips = 0;  // the track's clips and its lanes' clips
+    int clips = 0;  // the track's clips and its lanes' clips that items carry
     int notes = 0;  // note-on events over its MIDI items
     int fx = 0;     // plug-in slots recorded for the track
 };
@@ -104,6 +104,8 @@ struct ReportInput {
     // Clips on playlists that no placement container read holds (its container is damaged).
     int lost_audio_clips = 0;
     int lost_midi_clips = 0;
+    // Clips no item was written for, each with its reason (`left_out_clip_rows`).
+    std::vector<std::string> clips_left_out;
     int unmatched_strip_tracks = 0;
     std::vector<std::string> missing_media;
 

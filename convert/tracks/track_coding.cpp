@@ -32,18 +32,38 @@ void store(ColourCoding& out, const NamedBlockEntry& entry, std::int32_t index, 
         out.index_by_track.emplace(entry.name, index);
 }
 
-bool inside_track_block(const ColourCodingInput& in, const NamedBlockEntry& entry) {
-    for (std::size_t i = 0; i < in.track_block_starts.size() && i < in.track_block_ends.size(); ++i)
-        if (in.track_block_starts[i] <= entry.block_start &&
-            in.track_block_ends[i] > entry.block_start)
-            return true;
-    return false;
+// The 0x261c spans sorted by start, each with the furthest end of the spans up to it: a position
+// lies inside some span when the last span starting at or before it reaches past it.
+struct TrackBlockSpans {
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> start_and_reach;
+};
+
+TrackBlockSpans track_block_spans(const ColourCodingInput& in) {
+    TrackBlockSpans out;
+    const std::size_t n = std::min(in.track_block_starts.size(), in.track_block_ends.size());
+    for (std::size_t i = 0; i < n; ++i)
+        out.start_and_reach.emplace_back(in.track_block_starts[i], in.track_block_ends[i]);
+    std::sort(out.start_and_reach.begin(), out.start_and_reach.end());
+    for (std::size_t i = 1; i < n; ++i)
+        out.start_and_reach[i].second =
+            std::max(out.start_and_reach[i].second, out.start_and_reach[i - 1].second);
+    return out;
 }
 
-std::int32_t type_index(const ColourCodingInput& in, const NamedBlockEntry& entry) {
+bool inside_track_block(const TrackBlockSpans& spans, const NamedBlockEntry& entry) {
+    const auto& list = spans.start_and_reach;
+    const auto after =
+        std::upper_bound(list.begin(), list.end(), entry.block_start,
+                         [](std::uint64_t at, const std::pair<std::uint64_t, std::uint64_t>& span) {
+                             return at < span.first;
+                         });
+    return after != list.begin() && std::prev(after)->second > entry.block_start;
+}
+
+std::int32_t type_index(const TrackBlockSpans& spans, const NamedBlockEntry& entry) {
     switch (entry.content_type) {
         case kTrack:
-            return inside_track_block(in, entry) ? 94 : 86;
+            return inside_track_block(spans, entry) ? 94 : 86;
         case kMasterFader:
             return 80;
         case kVcaMaster:
@@ -127,12 +147,14 @@ ColourCoding colour_coding(const ColourCodingInput& in) {
     ColourCoding out;
     if (in.named == nullptr) return out;
     switch (in.mode) {
-        case 4:
+        case 4: {
+            const TrackBlockSpans spans = track_block_spans(in);
             for (const NamedBlockEntry& entry : *in.named) {
-                const std::int32_t index = type_index(in, entry);
+                const std::int32_t index = type_index(spans, entry);
                 if (index > 0) store(out, entry, index, true);
             }
             break;
+        }
         case 3:
             by_groups(in, out);
             break;
@@ -159,19 +181,24 @@ void read_colour_coding_input(const std::uint8_t* data, std::size_t length, Colo
     if (in.mode == 1 || in.mode == 2) {
         reduce_102d_per_track(data, length, *in.named, in.row_values);
         in.device_numbers.assign(in.named->size(), -1);
+        // The candidates, once for all blocks: each block reads the first one after its start.
+        std::vector<BlockHeader> values;
+        scan_blocks(bytes, kMidiValues, length, [&](const BlockHeader& block) {
+            values.push_back(block);
+            return false;
+        });
         for (std::size_t i = 0; i < in.named->size(); ++i) {
             const NamedBlockEntry& entry = (*in.named)[i];
             if (entry.content_type != kMidiTrack && entry.content_type != kInstrumentTrack)
                 continue;
-            const std::size_t end = std::min<std::uint64_t>(entry.block_end, length);
-            scan_blocks(bytes, kMidiValues, static_cast<std::size_t>(entry.block_start), end,
-                        [&](const BlockHeader& block) {
-                            if (block.position <= entry.block_start) return false;
-                            if (block.size > 15 &&
-                                block.position + 25 <= std::min<std::uint64_t>(block.end(), length))
-                                in.device_numbers[i] = read_u32le(data, block.position + 21);
-                            return true;
-                        });
+            const std::uint64_t end = std::min<std::uint64_t>(entry.block_end, length);
+            const auto block = std::upper_bound(
+                values.begin(), values.end(), entry.block_start,
+                [](std::uint64_t at, const BlockHeader& b) { return at < b.position; });
+            if (block == values.end() || block->position > end) continue;
+            if (block->size > 15 &&
+                block->position + 25 <= std::min<std::uint64_t>(block->end(), length))
+                in.device_numbers[i] = read_u32le(data, block->position + 21);
         }
     }
 }

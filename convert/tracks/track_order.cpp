@@ -1,6 +1,7 @@
 #include "convert/tracks/track_order.h"
 
 #include <algorithm>
+#include <list>
 
 namespace {
 
@@ -17,33 +18,68 @@ StagedTrack empty_track(const std::string& name) {
     return t;
 }
 
-bool other_block_named(const NamedBlockEntry& block, std::span<const NamedBlockEntry> named,
-                       const std::string& d) {
-    for (const NamedBlockEntry& other : named)
-        if (&other != &block && (other.second_name == d || other.name == d)) return true;
-    return false;
-}
-
-bool has_sends(std::span<const LaneGroup> groups, const std::string& d, const std::string& name) {
-    for (const LaneGroup& g : groups)
-        if ((g.name == d || (!name.empty() && g.name == name)) && !g.sends.empty()) return true;
-    return false;
-}
-
-bool has_hardware_insert(std::span<const std::pair<std::string, std::string>> inserts,
-                         const std::string& d, const std::string& name) {
-    for (const auto& [insert, track] : inserts)
-        if (track == d || (!name.empty() && track == name)) return true;
-    return false;
-}
-
 bool click_name(const std::string& d) {
     return d == "Click" || d.starts_with("Click ") || d.starts_with("Click.");
 }
 
+// Tracks in a list, in list order, by a name: the first unused one of a name is found without
+// walking the tracks before it.
+class TracksByName {
+  public:
+    void add(const std::string& name, std::size_t index) { lists_[name].indices.push_back(index); }
+    // The first track of `name` that `used` does not mark, or `none`.
+    std::size_t first_unused(const std::string& name, const std::vector<std::uint8_t>& used,
+                             std::size_t none) {
+        const auto found = lists_.find(name);
+        if (found == lists_.end()) return none;
+        List& list = found->second;
+        while (list.next < list.indices.size() && used[list.indices[list.next]]) ++list.next;
+        return list.next < list.indices.size() ? list.indices[list.next] : none;
+    }
+
+  private:
+    struct List {
+        std::vector<std::size_t> indices;  // ascending
+        std::size_t next = 0;              // the entries before it are used
+    };
+    std::unordered_map<std::string, List> lists_;
+};
+
+// The unused source tracks from a position on, past the used ones in one step: `next[i]` leads
+// towards the first unused track at or after i (n when none is left).
+class UnusedTracks {
+  public:
+    explicit UnusedTracks(std::size_t n) : next_(n + 1) {
+        for (std::size_t i = 0; i <= n; ++i) next_[i] = i;
+    }
+    std::size_t from(std::size_t i) {
+        while (next_[i] != i) {
+            next_[i] = next_[next_[i]];
+            i = next_[i];
+        }
+        return i;
+    }
+    void use(std::size_t i) { next_[i] = i + 1; }
+
+  private:
+    std::vector<std::size_t> next_;
+};
+
 }  // namespace
 
-ClickTest click_test(const NamedBlockEntry& block, std::span<const NamedBlockEntry> named,
+ClickContext click_context(const TrackOrderInput& in) {
+    ClickContext out;
+    for (const NamedBlockEntry& b : in.named) {
+        ++out.blocks_named[b.second_name];
+        if (b.name != b.second_name) ++out.blocks_named[b.name];
+    }
+    for (const LaneGroup& g : in.lane_groups)
+        if (!g.sends.empty()) out.with_sends.insert(g.name);
+    for (const auto& [insert, track] : in.hardware_inserts) out.with_inserts.insert(track);
+    return out;
+}
+
+ClickTest click_test(const NamedBlockEntry& block, const ClickContext& context,
                      const TrackOrderInput& in) {
     ClickTest out;
     const std::string& d = display_name(block);
@@ -52,9 +88,13 @@ ClickTest click_test(const NamedBlockEntry& block, std::span<const NamedBlockEnt
         const auto found = in.plugins_by_track->find(d);
         if (found != in.plugins_by_track->end()) plugins = &found->second;
     }
-    const bool elsewhere = other_block_named(block, named, d) ||
-                           has_sends(in.lane_groups, d, block.name) ||
-                           has_hardware_insert(in.hardware_inserts, d, block.name);
+    // The block goes by `d` itself, so another block of that name makes two.
+    const auto named_d = context.blocks_named.find(d);
+    const auto elsewhere_as = [&](const std::string& name) {
+        return context.with_sends.contains(name) || context.with_inserts.contains(name);
+    };
+    const bool elsewhere = (named_d != context.blocks_named.end() && named_d->second > 1) ||
+                           elsewhere_as(d) || (!block.name.empty() && elsewhere_as(block.name));
     if (plugins) {
         for (const SessionPluginInstance& p : *plugins)
             if (p.aax_id.starts_with("Digiclik")) out.click_two = true;
@@ -72,6 +112,10 @@ ClickTest click_test(const NamedBlockEntry& block, std::span<const NamedBlockEnt
 std::vector<StagedTrack> rebuild_track_order(TrackOrderInput& in, const TrackGroups& groups,
                                              TrackStageState& state) {
     std::vector<StagedTrack> out;
+    // Every source and MIDI track and at most one track per named block: no track is moved again
+    // as the list grows.
+    out.reserve(in.source.size() + in.midi.size() + in.named.size());
+    const std::size_t none = in.source.size();
     std::vector<std::uint8_t> used(in.source.size(), 0);
     std::vector<std::uint8_t> midi_used(in.midi.size(), 0);
     // A clip track named after a session track goes by that name in the session.
@@ -83,6 +127,16 @@ std::vector<StagedTrack> rebuild_track_order(TrackOrderInput& in, const TrackGro
     for (StagedTrack& s : in.source)
         if (s.track.session_name.empty() && block_names.contains(s.track.name))
             s.track.session_name = s.track.name;
+
+    const ClickContext click_in = click_context(in);
+    std::unordered_map<std::string, int> second_names;  // blocks by their second name
+    for (const NamedBlockEntry& b : in.named) ++second_names[b.second_name];
+    TracksByName source_by_name;
+    for (std::size_t i = 0; i < in.source.size(); ++i)
+        source_by_name.add(in.source[i].track.session_name, i);
+    TracksByName midi_by_name;
+    for (std::size_t i = 0; i < in.midi.size(); ++i) midi_by_name.add(in.midi[i].track.name, i);
+    UnusedTracks unused(in.source.size());
 
     for (const NamedBlockEntry& b : in.named) {
         const std::string& d = display_name(b);
@@ -109,49 +163,44 @@ std::vector<StagedTrack> rebuild_track_order(TrackOrderInput& in, const TrackGro
             continue;
         }
         if (d.empty()) continue;
-        const ClickTest click = click_test(b, in.named, in);
+        const ClickTest click = click_test(b, click_in, in);
         if (in.no_click && click.holds_more) state.click_with_more.push_back(d);
 
         if (b.content_type == kMidiTrack || b.content_type == kInstrumentTrack) {
-            bool taken = false;
-            for (std::size_t i = 0; i < in.midi.size() && !taken; ++i) {
-                if (midi_used[i]) continue;
-                const std::string& n = in.midi[i].track.name;
-                if (n != b.second_name && n != b.name) continue;
+            // The first unused MIDI track of either name.
+            const std::size_t midi_none = in.midi.size();
+            const std::size_t i =
+                std::min(midi_by_name.first_unused(b.second_name, midi_used, midi_none),
+                         midi_by_name.first_unused(b.name, midi_used, midi_none));
+            if (i != midi_none) {
                 midi_used[i] = 1;
                 if (in.no_click && click.click && click.click_two)
                     state.click_with_more.push_back(d);
                 out.push_back(std::move(in.midi[i]));
-                taken = true;
+                continue;
             }
-            if (taken) continue;
         } else {
-            std::size_t match = in.source.size();
-            for (std::size_t i = 0; i < in.source.size(); ++i)
-                if (!used[i] && !in.source[i].track.session_name.empty() &&
-                    in.source[i].track.session_name == b.second_name) {
-                    match = i;
-                    break;
-                }
-            if (match == in.source.size() && b.name != b.second_name) {
-                bool claimed = false;
-                for (const NamedBlockEntry& other : in.named)
-                    claimed = claimed || (&other != &b && other.second_name == b.name);
-                for (std::size_t i = 0; i < in.source.size() && !claimed; ++i)
-                    if (!used[i] && in.source[i].track.session_name == b.name) {
-                        match = i;
-                        break;
-                    }
+            std::size_t match = b.second_name.empty()
+                                    ? none
+                                    : source_by_name.first_unused(b.second_name, used, none);
+            if (match == none && b.name != b.second_name) {
+                // Unless another block goes by this block's name.
+                const auto claimed = second_names.find(b.name);
+                if (claimed == second_names.end())
+                    match = source_by_name.first_unused(b.name, used, none);
             }
-            if (match != in.source.size()) {
+            if (match != none) {
+                // The track, and the unused tracks right behind it of its name or its companions.
                 const std::string s = in.source[match].track.session_name;
-                for (std::size_t i = match; i < in.source.size(); ++i) {
-                    if (used[i]) continue;
+                const std::string companion_prefix = s + " [";
+                for (std::size_t i = unused.from(match); i < in.source.size(); i = unused.from(i)) {
                     const OutputTrack& t = in.source[i].track;
                     const bool same = t.session_name == s;
-                    const bool companion = t.session_name.empty() && t.name.starts_with(s + " [");
+                    const bool companion =
+                        t.session_name.empty() && t.name.starts_with(companion_prefix);
                     if (!same && !companion) break;
                     used[i] = 1;
+                    unused.use(i);
                     out.push_back(std::move(in.source[i]));
                 }
                 if (in.no_click && click.click && click.click_two)
@@ -178,21 +227,44 @@ std::vector<StagedTrack> rebuild_track_order(TrackOrderInput& in, const TrackGro
 }
 
 void add_folder_tracks(std::vector<StagedTrack>& tracks, std::span<const StripRow> rows) {
+    const auto folder_row = [](const StripRow& row) {
+        return row.kind == 11 && row.flag != 0 && !row.name.empty();
+    };
+    if (std::none_of(rows.begin(), rows.end(), folder_row)) return;
+    // The order as a list of places: i < n is tracks[i], n + k the k-th folder. A folder is added
+    // only for a name no track has yet, and no track of that name comes after it: the first track
+    // of a name, once there, stays the first.
+    const std::size_t n = tracks.size();
+    std::vector<StagedTrack> folders;
+    std::list<std::size_t> order;
+    std::unordered_map<std::string, std::list<std::size_t>::iterator> first_named;
+    for (std::size_t i = 0; i < n; ++i)
+        first_named.emplace(tracks[i].track.session_name, order.insert(order.end(), i));
+    // The rows whose name a track has, and every row of each name.
+    std::set<std::size_t> rows_named;
+    std::unordered_map<std::string, std::vector<std::size_t>> rows_by_name;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        rows_by_name[rows[r].name].push_back(r);
+        if (first_named.contains(rows[r].name)) rows_named.insert(r);
+    }
     for (std::size_t r = 0; r < rows.size(); ++r) {
         const StripRow& row = rows[r];
-        if (row.kind != 11 || row.flag == 0 || row.name.empty()) continue;
-        const auto named_here = [&](const std::string& name) {
-            return std::find_if(tracks.begin(), tracks.end(),
-                                [&](const StagedTrack& t) { return t.track.session_name == name; });
-        };
-        if (named_here(row.name) != tracks.end()) continue;
-        auto at = tracks.end();
-        for (std::size_t later = r + 1; later < rows.size() && at == tracks.end(); ++later)
-            at = named_here(rows[later].name);
+        if (!folder_row(row) || first_named.contains(row.name)) continue;
+        // Before the first track a later row names.
+        const auto later = rows_named.upper_bound(r);
+        const auto at = later == rows_named.end() ? order.end() : first_named.at(rows[*later].name);
+        first_named.emplace(row.name, order.insert(at, n + folders.size()));
         StagedTrack folder = empty_track(row.name);
         folder.input.channel_count = 2;
-        tracks.insert(at, std::move(folder));
+        folders.push_back(std::move(folder));
+        for (std::size_t same : rows_by_name[row.name]) rows_named.insert(same);
     }
+    if (folders.empty()) return;
+    std::vector<StagedTrack> out;
+    out.reserve(order.size());
+    for (std::size_t place : order)
+        out.push_back(std::move(place < n ? tracks[place] : folders[place - n]));
+    tracks = std::move(out);
 }
 
 void mark_silent_tracks(std::vector<StagedTrack>& tracks, const std::set<std::string>& inactive,

@@ -9,6 +9,8 @@
 #include <set>
 #include <span>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -47,7 +49,16 @@ struct ClickTest {
     bool click_two = false;
     bool holds_more = false;  // Click II beside something else
 };
-ClickTest click_test(const NamedBlockEntry& block, std::span<const NamedBlockEntry> named,
+// What the click test asks of the whole session, gathered once for all its blocks: how many named
+// blocks go by each name (their name or their second name), and the tracks that feed a send or a
+// hardware insert.
+struct ClickContext {
+    std::unordered_map<std::string, int> blocks_named;
+    std::unordered_set<std::string> with_sends;    // lane groups with sends
+    std::unordered_set<std::string> with_inserts;  // tracks of hardware inserts
+};
+ClickContext click_context(const TrackOrderInput& in);
+ClickTest click_test(const NamedBlockEntry& block, const ClickContext& context,
                      const TrackOrderInput& in);
 
 // Steps before the fold of alternate playlists: the rebuilt list, then every source track no

@@ -143,18 +143,38 @@ bool write_item_colour(std::FILE* file, std::int32_t colour_index, const ItemTra
     return written;
 }
 
+ClipFault clip_fault(const ClipRecord& clip) {
+    if (!std::isfinite(clip.length) || clip.length <= 0.0 || clip.length > kLatestClipStart ||
+        !std::isfinite(clip.source_offset))
+        return ClipFault::bad_length;
+    if (!std::isfinite(clip.start) || clip.start > kLatestClipStart) return ClipFault::past_a_day;
+    return ClipFault::none;
+}
+
+int placeable_clips(const OutputTrack& track) {
+    const auto placeable = [](const std::vector<ClipRecord>& clips) {
+        return static_cast<int>(std::count_if(clips.begin(), clips.end(), [](const ClipRecord& c) {
+            return clip_fault(c) == ClipFault::none;
+        }));
+    };
+    int count = placeable(track.clips);
+    for (const ClipLane& lane : track.lanes) count += placeable(lane.clips);
+    return count;
+}
+
 namespace {
 
 // The names of a clip left out are copied only then: most clips are placed.
 bool clip_can_be_placed(const ClipRecord& clip, const std::string& track_name) {
-    if (!std::isfinite(clip.length) || clip.length <= 0.0 || clip.length > kLatestClipStart ||
-        !std::isfinite(clip.source_offset)) {
-        item_writer.bad_length.push_back({track_name, clip.name});
-        return false;
-    }
-    if (!std::isfinite(clip.start) || clip.start > kLatestClipStart) {
-        item_writer.past_a_day.push_back({track_name, clip.name});
-        return false;
+    switch (clip_fault(clip)) {
+        case ClipFault::bad_length:
+            item_writer.bad_length.push_back({track_name, clip.name});
+            return false;
+        case ClipFault::past_a_day:
+            item_writer.past_a_day.push_back({track_name, clip.name});
+            return false;
+        case ClipFault::none:
+            break;
     }
     return true;
 }

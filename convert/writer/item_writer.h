@@ -72,6 +72,14 @@ void reset_item_writer();
 // Pro Tools sessions end at 24 hours; a clip placed later, or longer, is a misread placement.
 inline constexpr double kLatestClipStart = 24.0 * 3600.0;
 
+// Why no item can carry a clip: a length of zero or less, longer than a day or no number (or an
+// offset that is no number), or a start past a day.
+enum class ClipFault : std::uint8_t { none, bad_length, past_a_day };
+ClipFault clip_fault(const ClipRecord& clip);
+
+// The clips of a track and its lanes that items carry.
+int placeable_clips(const OutputTrack& track);
+
 // What the items of the whole project share.
 struct ItemWriteContext {
     bool dark_theme = true;

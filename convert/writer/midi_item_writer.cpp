@@ -9,6 +9,7 @@
 #include "util/codecs.h"
 #include "util/guid.h"
 #include "util/number_text.h"
+#include "util/utf8_text.h"
 
 MidiWriterState midi_writer;
 
@@ -186,8 +187,8 @@ void write_midi_items(std::FILE* file, const OutputTrack& track, const MidiTrack
     if (p.quantize_on || p.duration_on) ++midi_writer.unapplied_switch_tracks;
 }
 
-void write_comment_item(std::FILE* file, const std::string& comment, std::int32_t index,
-                        CommentsMode mode) {
+void write_comment_item(std::FILE* file, const std::string& comment, const std::string& track,
+                        std::int32_t index, CommentsMode mode) {
     settings.envelope_active = 1;
     settings.envelope_arm = 0;
     if (mode != CommentsMode::item || comment.empty()) return;
@@ -197,7 +198,7 @@ void write_comment_item(std::FILE* file, const std::string& comment, std::int32_
                "      MUTE 0 0\n      IGUID %s\n      NAME \"Pro Tools comment\"\n      <NOTES\n",
                guid_from_seed(kCommentSeedBase + static_cast<std::uint32_t>(index) + 1).c_str());
     std::vector<std::string> lines;
-    split_notes_lines(comment, lines);
+    split_notes_lines(project_comment_utf8(comment, track), lines);
     for (const std::string& line : lines) print_text(file, "        |%s\n", line.c_str());
     std::fputs("      >\n    >\n", file);
     ++midi_writer.comment_items;

@@ -55,6 +55,7 @@ void write_midi_items(std::FILE* file, const OutputTrack& track, const MidiTrack
                       const ItemTrackInput& track_in, const ItemWriteContext& context);
 
 // The item that carries the comment, under --comments item, for a track whose comment is not
-// empty. `index` is the track's place in the written list, from 0.
-void write_comment_item(std::FILE* file, const std::string& comment, std::int32_t index,
-                        CommentsMode mode);
+// empty (repaired, and recorded by `track`, when it is not UTF-8). `index` is the track's place in
+// the written list, from 0.
+void write_comment_item(std::FILE* file, const std::string& comment, const std::string& track,
+                        std::int32_t index, CommentsMode mode);

@@ -10,6 +10,7 @@
 #include "session/session_settings.h"
 #include "util/codecs.h"
 #include "util/number_text.h"
+#include "util/utf8_text.h"
 
 ProjectSettingsRead read_project_settings(const std::uint8_t* data, std::size_t length) {
     ProjectSettingsRead out;
@@ -210,7 +211,7 @@ void write_project_notes(std::FILE* file, std::span<const TrackComment> comments
     std::fputs("  <NOTES 0 2\n", file);
     for (const TrackComment& c : comments) {
         std::vector<std::string> lines;
-        split_notes_lines(c.comment, lines);
+        split_notes_lines(project_comment_utf8(c.comment, c.track_name), lines);
         const std::string name = single_line_text(c.track_name);
         for (std::size_t i = 0; i < lines.size(); ++i) {
             if (i == 0)

@@ -39,6 +39,7 @@ void write_project_text(std::FILE* file, const ProjectWriteInput& in) {
 
     TrackWriteContext context;
     context.lane_sets = in.lane_sets;
+    index_lane_sets(context);
     context.receives = &in.receives;
     context.polarity = &in.polarity;
     context.track_count = in.tracks.size();

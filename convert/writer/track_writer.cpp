@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <iterator>
 
 #include "app/output.h"
 #include "convert/run_state.h"
@@ -34,14 +36,22 @@ bool contains(const std::string& text, const char* part) {
     return text.find(part) != std::string::npos;
 }
 
-// The assigned lane sets that carry this track's mixer state, in list order.
-std::vector<const TrackLaneSet*> own_lane_sets(std::span<const TrackLaneSet> lane_sets,
+// The assigned lane sets that carry this track's mixer state, in list order: those of its name
+// and those of its session name.
+std::vector<const TrackLaneSet*> own_lane_sets(const TrackWriteContext& context,
                                                const OutputTrack& track) {
+    static const std::vector<const TrackLaneSet*> none;
+    const auto of = [&](const std::string& name) -> const std::vector<const TrackLaneSet*>& {
+        const auto found = context.lane_sets_by_name.find(name);
+        return found == context.lane_sets_by_name.end() ? none : found->second;
+    };
+    const std::vector<const TrackLaneSet*>& by_name = of(track.name);
+    if (track.session_name == track.name) return by_name;
+    const std::vector<const TrackLaneSet*>& by_session_name = of(track.session_name);
     std::vector<const TrackLaneSet*> own;
-    for (const TrackLaneSet& l : lane_sets) {
-        if (!l.assigned || l.name.empty()) continue;
-        if (l.name == track.name || l.name == track.session_name) own.push_back(&l);
-    }
+    own.reserve(by_name.size() + by_session_name.size());
+    std::merge(by_name.begin(), by_name.end(), by_session_name.begin(), by_session_name.end(),
+               std::back_inserter(own), std::less<const TrackLaneSet*>());
     return own;
 }
 
@@ -79,6 +89,12 @@ void write_aux_receive(std::FILE* file, std::int32_t source, int mode, int sourc
 }
 
 }  // namespace
+
+void index_lane_sets(TrackWriteContext& context) {
+    context.lane_sets_by_name.clear();
+    for (const TrackLaneSet& l : context.lane_sets)
+        if (l.assigned && !l.name.empty()) context.lane_sets_by_name[l.name].push_back(&l);
+}
 
 std::int32_t reaper_timebase(bool tick_based) {
     return tick_based ? 2 : 0;
@@ -242,7 +258,7 @@ void write_track(std::FILE* file, std::int32_t index, const OutputTrack& track,
         report_progress(3, text.c_str());
     }
 
-    const std::vector<const TrackLaneSet*> own = own_lane_sets(context.lane_sets, track);
+    const std::vector<const TrackLaneSet*> own = own_lane_sets(context, track);
     const TrackLaneSet* primary = own.empty() ? nullptr : own.front();
     const bool midi_mute_written =
         in.midi && own.empty() && in.midi_mute_lane && !in.midi_mute_lane->points.empty();

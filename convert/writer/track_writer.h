@@ -15,6 +15,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "model/curves.h"
@@ -121,6 +122,8 @@ struct TrackWriteHooks {
 
 struct TrackWriteContext {
     std::span<const TrackLaneSet> lane_sets;
+    // The assigned lane sets of each name, in list order (`index_lane_sets`).
+    std::unordered_map<std::string, std::vector<const TrackLaneSet*>> lane_sets_by_name;
     const std::map<std::string, std::vector<SessionSend>>* receives = nullptr;
     const PolarityTables* polarity = nullptr;
     std::size_t track_count = 0;
@@ -129,6 +132,9 @@ struct TrackWriteContext {
     bool no_sidechain = false;
     TrackWriteHooks hooks;
 };
+
+// Fills the context's `lane_sets_by_name` from its lane sets.
+void index_lane_sets(TrackWriteContext& context);
 
 // BEAT of a non-MIDI track from the track builder's time base: tick-based clips keep their
 // musical position without being stretched (2), sample-based ones keep their time (0).
