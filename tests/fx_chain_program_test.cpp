@@ -328,12 +328,8 @@ TEST(FxChainProgram, VstThreeEntryWithoutClassIdIsNamedSo) {
         << project;
 }
 
-// A Waves plug-in and a REAPER 6 cache, which lists the shell's plug-ins by name without class
-// ids: the slot is carried on the shell's entry of that name, with the class id Waves forms from
-// the plug-in's code and name.
-TEST(FxChainProgram, WavesPluginThroughAReaperSixCache) {
-    using namespace plugin_fixtures;
-    Folders f;
+// CLA-76 Mono inside a Waves shell: its sub-plug-in code "76CM" and name in the shell's XML.
+test_plugins::PluginBlock cla76_in_a_waves_shell() {
     const std::string xml =
         "<PresetChunkXMLTree><PluginSubComp>76CM</PluginSubComp><PluginName>CLA-76 "
         "Mono</PluginName><ActiveSetup>SETUP_A</ActiveSetup></PresetChunkXMLTree>";
@@ -341,6 +337,16 @@ TEST(FxChainProgram, WavesPluginThroughAReaperSixCache) {
     waves.id = "WvS3Shel";
     waves.settings = test_plugins::u32be(static_cast<std::uint32_t>(24 + xml.size())) +
                      test_blocks::zeros(16) + "XPst" + xml;
+    return waves;
+}
+
+// A Waves plug-in and a REAPER 6 cache, which lists the shell's plug-ins by name without class
+// ids: the slot is carried on the shell's entry of that name, with the class id Waves forms from
+// the plug-in's code and name.
+TEST(FxChainProgram, WavesPluginThroughAReaperSixCache) {
+    using namespace plugin_fixtures;
+    Folders f;
+    const test_plugins::PluginBlock waves = cla76_in_a_waves_shell();
     const std::string vstini = f.root.file("reaper-vstplugins64.ini");
     const std::string shell = "WaveShell1-VST3 12.7_x64.vst3";
     write_file(vstini,
@@ -385,13 +391,7 @@ TEST(FxChainProgram, EveryBlockInReapersSavedForms) {
                        active(empty_slot("DigiQzzy")) + active(script_slot("CockRCmp")) +
                        active(test_plugins::plugin_block(kontakt)));
 
-    const std::string xml =
-        "<PresetChunkXMLTree><PluginSubComp>76CM</PluginSubComp><PluginName>CLA-76 "
-        "Mono</PluginName><ActiveSetup>SETUP_A</ActiveSetup></PresetChunkXMLTree>";
-    test_plugins::PluginBlock waves;
-    waves.id = "WvS3Shel";
-    waves.settings = test_plugins::u32be(static_cast<std::uint32_t>(24 + xml.size())) +
-                     test_blocks::zeros(16) + "XPst" + xml;
+    const test_plugins::PluginBlock waves = cla76_in_a_waves_shell();
     const std::string vstini = f.root.file("reaper-vstplugins64.ini");
     write_file(vstini, vst_cache({vst_line("WaveShell1-VST3 12.7_x64.vst3<1303613859", "1303613859",
                                            "CLA-76 Mono (Waves)")}));

@@ -378,7 +378,7 @@ TEST_F(MelodyneTakes, EachClipCarriesMelodyneAndTheProjectTheMergedArchive) {
             "        <VST \"VST3: Melodyne (Celemony)\" Melodyne.vst3 0 \"\" "
             "214222609{5653544D6C70676D656C6F64796E6520} com.celemony.ara.chunk.13\n"
             "          EcfEDO5e7f4CAAAAAQAAAAAAAAACAAAAAAAAAAIAAAABAAAAAAAAAAIAAAAAAAAAAAAAAAE"
-            "AAAD//wAA\n          AAAAAAAA\n        >\n"),
+            "AAAD//xAA\n          AAAQAAAA\n        >\n"),
         std::string::npos)
         << items;
 

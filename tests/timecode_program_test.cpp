@@ -2,7 +2,6 @@
 // console's timecode paragraph, on a session built in bytes whose settings hold a 0x204d block.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -13,7 +12,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using test_blocks::u32le;
 using test_blocks::z_block;
 using test_blocks::zeros;
@@ -42,15 +40,10 @@ struct Converted {
     std::string console;
 };
 
+// Home, APPDATA, the current and the program's folder are fresh empty ones.
 Converted convert(const std::string& settings) {
     TempDir root;
-    RunSetup setup;
-    for (const char* name : {"home", "appdata", "current", "program"})
-        fs::create_directory(root.path() / name);
-    setup.home = root.file("home");
-    setup.appdata = root.file("appdata");
-    setup.current_dir = root.file("current");
-    setup.program_dir = root.file("program");
+    const RunSetup setup;
     const std::string plain = plugin_session::drums_with_slots("") + settings;
     std::vector<std::uint8_t> bytes(plain.begin(), plain.end());
     EXPECT_TRUE(ptf_xor_crypt(bytes));
