@@ -195,13 +195,14 @@ int run_api_selftest(const ConvertOptions& options) {
     return rc;
 }
 
-void write_usage_summary(const std::string& file, int code) {
-    std::string line = usage_summary_line(code, run_outcome.usage_body);
-    std::FILE* f = std::fopen(file.c_str(), "wb");
+// Writes the usage summary into the file opened before the conversion (null when it could not
+// be opened) and closes it.
+void write_usage_summary(std::FILE* f, int code) {
     if (!f) {
         say("  could not write the usage summary file\n");
         return;
     }
+    const std::string line = usage_summary_line(code, run_outcome.usage_body);
     const bool written = std::fwrite(line.data(), 1, line.size(), f) == line.size();
     // A full disk may show only at the close: the file is then not whole.
     if (std::fclose(f) != 0 || !written) say("  could not write the usage summary file\n");
@@ -351,6 +352,13 @@ int run_command_line(int argc, char** argv) {
         } else if (std::getenv("PTX_API_SELFTEST")) {
             code = run_api_selftest(options);
         } else {
+            // The usage file is opened before the conversion, whose console and report say
+            // whether a shared summary is written: a file that cannot be made is not one.
+            std::FILE* usage_file = nullptr;
+            if (writes_usage_summary(options)) {
+                usage_file = std::fopen(options.usage_json_file.c_str(), "wb");
+                if (!usage_file) options.usage_shared = 0;
+            }
             if (cl.progress) {
                 StderrProgress progress;
                 code = convert_session(options, nullptr, &progress);
@@ -367,7 +375,7 @@ int run_command_line(int argc, char** argv) {
             } else {
                 code = convert_session(options, nullptr, nullptr);
             }
-            if (writes_usage_summary(options)) write_usage_summary(options.usage_json_file, code);
+            if (writes_usage_summary(options)) write_usage_summary(usage_file, code);
             if (cl.convert_twice && code == 0) {
                 if (options.output_path.empty()) {
                     say("  --convert-twice needs -o: both passes would write the same file.\n");

@@ -280,10 +280,13 @@ WrittenTracks stage_tracks(ClipModel clips, const MidiTracks& midi, const Sessio
     for (std::uint16_t index : midi.set.order) {
         StagedTrack staged;
         staged.track = midi.set.tracks.at(index);
-        if (staged.track.session_name.empty()) staged.track.session_name = staged.track.name;
+        // A MIDI track the session's names did not match keeps an empty session name: it has no
+        // strip row of its own, and the folder rule places it with the track before it.
         staged.input.midi = 1;
         staged.input.midi_time_based = midi.set.sample_time.contains(index) ? 1 : 0;
-        auto lane = reading.midi_mute_lanes.find(staged.track.session_name);
+        auto lane = staged.track.session_name.empty()
+                        ? reading.midi_mute_lanes.end()
+                        : reading.midi_mute_lanes.find(staged.track.session_name);
         if (lane == reading.midi_mute_lanes.end())
             lane = reading.midi_mute_lanes.find(staged.track.name);
         if (lane != reading.midi_mute_lanes.end() && lane->second.has_lane)

@@ -69,6 +69,8 @@ std::string no_settings_text(const SessionPluginInstance& instance, const Plugin
                "stores them is not measured yet. In REAPER, put the plug-in on a track, "
                "right-click the FX chain, Save chain as .RfxChain, and send that file with this "
                "report: one export is all it takes";
+    if (gap == StateGap::left_out)
+        return "its settings ARE in the session and were left out, as asked (--no-kontakt-state)";
     const bool nested =
         instance.elck_found != 0 || (instance.source_tag != nullptr &&
                                      std::strcmp(instance.source_tag, "AAX chunk after elck") == 0);

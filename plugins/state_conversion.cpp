@@ -405,8 +405,8 @@ PluginState by_kind(Conversion& c) {
         case kKindArchive:
             return made(two_blocks(payload, payload));
         case kKindKontakt: {
-            if (settings.kontakt_state_enabled == 0 || !row_has_target(c.row))
-                return gap(StateGap::not_carried);
+            if (settings.kontakt_state_enabled == 0) return gap(StateGap::left_out);
+            if (!row_has_target(c.row)) return gap(StateGap::not_carried);
             const std::string body = u32(length + 12) + u32(0) + u32(1) + std::string(payload);
             if (c.vst3()) return made(two_blocks(body, ""));
             return made(body);

@@ -40,6 +40,7 @@ enum class StateGap : std::uint8_t {
     none,            // a state was made
     not_carried,     // the settings do not fit any framing the target takes
     layout_unknown,  // the settings are there, but this program lacks the build's layout
+    left_out,        // the settings are there, and the options asked to leave them out
 };
 
 struct PluginState {

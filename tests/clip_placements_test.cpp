@@ -304,6 +304,8 @@ TEST(ClipPlacements, FadeReferencesReadAsClipsAreDroppedUnlessKept) {
     kept.build();
     EXPECT_EQ(kept.clips(0).size(), 2u);
     EXPECT_EQ(kept.counts.fade_clips, 0);
+    EXPECT_EQ(kept.counts.fade_clips_kept, 1);
+    EXPECT_EQ(s.counts.fade_clips_kept, 0);
     EXPECT_TRUE(kept.counts.outside_playlist.empty());
     kept.expect_balanced();
 }

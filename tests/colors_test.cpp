@@ -150,7 +150,8 @@ TEST_F(Colors, DarkThemeDecision) {
     } cases[] = {
         {"2020.11", true},    {"2020.11.0", true}, {"2020.9", false},
         {"2020.10.2", false}, {"2020", false},     {"2021.3", true},
-        {"2023.3", true},     {"12.5.1", false},   {"", true},  // the header names no version
+        {"2023.3", true},     {"12.5.1", false},   {"", false},  // the header names no version
+        {"unknown", false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(session_theme_is_dark(c.version), c.dark) << c.version;

@@ -161,6 +161,22 @@ TEST(Program, HelpNamesEveryAcceptedOption) {
     }
 }
 
+// The help fits an 80-column console, and --keep-frozen promises only what this build does: it
+// reads no freeze render (the program then says so on the console, as MixerEndToEnd checks).
+TEST(Program, HelpFitsEightyColumnsAndKeepFrozenSaysWhatItDoes) {
+    const std::string help = run_lanwick({"--help"}).out;
+    std::size_t start = 0;
+    for (std::size_t end = help.find('\n'); end != std::string::npos;
+         start = end + 1, end = help.find('\n', start))
+        EXPECT_LE(end - start, 80u) << help.substr(start, end - start);
+    const std::size_t entry = help.find("  --keep-frozen ");
+    ASSERT_NE(entry, std::string::npos);
+    const std::string text = help.substr(entry, help.find("\n  --", entry + 1) - entry);
+    EXPECT_NE(text.find("reads no freeze render"), std::string::npos) << text;
+    EXPECT_NE(text.find("arrives unfrozen"), std::string::npos) << text;
+    EXPECT_EQ(text.find("rendered audio"), std::string::npos) << text;
+}
+
 TEST(Program, HelpHasTwoColumns) {
     auto help = run_lanwick({"-h"});
     for (const char* line : {"  --check                Answer", "  --pause / --no-pause   Wait",

@@ -344,6 +344,45 @@ TEST_F(ConsoleSummary, DropFrameNotes) {
     }
 }
 
+// An Edit group is named on its own row, never counted among the mix/VCA groups.
+TEST_F(ConsoleSummary, EditGroupsAreNotCountedAsMixGroups) {
+    track_stage.groups.kept = {SessionGroup{"Drums", {0}}, SessionGroup{"Edit 1", {0}}};
+    track_stage.groups.edit_groups = {"Edit 1"};
+    const std::string text = console_summary_text(in_);
+    EXPECT_TRUE(has(text, "  1 mix/VCA group(s) decoded from the session:\n      \"Drums\"  ->  "))
+        << text;
+    EXPECT_TRUE(has(text, "  1 group(s) are EDIT groups and were deliberately not linked:\n"))
+        << text;
+    EXPECT_EQ(text.find("\"Edit 1\"  ->"), std::string::npos) << text;
+    track_stage.groups.kept = {SessionGroup{"Edit 1", {0}}};
+    EXPECT_FALSE(has(console_summary_text(in_), "mix/VCA group(s)"));
+}
+
+// Row 163's third note: a 24 or 23.976 session without a video track to check the rate
+// against is told to check it; a session with video, or at another rate, is not.
+TEST_F(ConsoleSummary, TwentyFourFrameNoteWithoutVideo) {
+    const std::string note =
+        "      Pro Tools stores 24 and 23.976 the same way, and with no video in\n";
+    const struct {
+        std::int32_t code;
+        int video_tracks;
+        bool noted;
+    } cases[] = {{1, 0, true}, {9, 0, true}, {1, 1, false}, {2, 0, false}, {7, 0, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.code);
+        reset_conversion_state(ConvertOptions{});
+        ProjectSettingsRead read;
+        read.timecode_code = c.code;
+        read.timecode_start = 3600;
+        writer_test::capture([&](std::FILE* f) { write_project_settings(f, 48000, 120, read); });
+        video_tracks.tracks = c.video_tracks;
+        const std::string text = console_summary_text(in_);
+        ASSERT_TRUE(has(text, "  Timecode: ")) << text;
+        EXPECT_EQ(has(text, note), c.noted) << text;
+        video_tracks.tracks = 0;
+    }
+}
+
 // A NUL byte or another control byte in a session name neither cuts the printed summary nor
 // reaches the terminal: the text is printed whole, the byte as a blank.
 TEST_F(ConsoleSummary, ControlBytesInNamesAreBlanked) {

@@ -752,10 +752,28 @@ TEST(EndToEndReal, OutputNamesOverwriteAndUnwritableFolders) {
     EXPECT_EQ(read_file(out), first);
     EXPECT_FALSE(fs::exists(dir.file("OUT (2).rpp")));
 
-    const std::string nowhere = dir.file("missing/OUT.rpp");
+    // The missing folders of an -o path are made, as the README's "Mixes/My Song.rpp" expects,
+    // and the report goes beside the project there.
+    fs::copy_file(path, dir.file("Song.ptx"));
+    const auto made =
+        run_in(dir, {"Song.ptx", "-o", "Mixes/2024/Song.rpp", "--report", "--no-pause"});
+    EXPECT_EQ(made.exit_code, 0) << made.out;
+    EXPECT_TRUE(has(made.out, "\n  Mixes/2024 did not exist - made it for the project\n"))
+        << made.out;
+    EXPECT_TRUE(read_file(dir.file("Mixes/2024/Song.rpp")).starts_with("<REAPER_PROJECT"));
+    EXPECT_TRUE(fs::exists(dir.file("Mixes/2024/Song-vantrel-report.txt")));
+    EXPECT_FALSE(has(made.out, "Could not write")) << made.out;
+
+    // A folder that cannot be made (a file stands in its place) is said, and nothing is written.
+    test_support::write_file(dir.file("blocked"), "a file");
+    const std::string nowhere = dir.file("blocked/inner/OUT.rpp");
     const auto failed = run_lanwick({path, "-o", nowhere, "--no-pause"});
     EXPECT_EQ(failed.exit_code, 1);
-    EXPECT_TRUE(has(failed.out, "\nCould not write " + nowhere + "\n"));
+    EXPECT_TRUE(has(failed.out, "\nCould not write " + nowhere + "\n  (its folder " +
+                                    dir.file("blocked/inner") +
+                                    " is missing and could not be made)\n"))
+        << failed.out;
+    EXPECT_FALSE(has(failed.out, "did not exist - made it")) << failed.out;
 
     TempDir empty;
     const auto check = run_lanwick({path, "-o", empty.file("c.rpp"), "--check", "--overwrite"});

@@ -251,10 +251,17 @@ TEST(FxChainProgram, KontaktRowOnlyWhenItsSettingsAreWritten) {
     std::string console;
     convert(f, slots, {"--vstini", vstini}, &console);
     EXPECT_TRUE(has(console, row)) << console;
-    convert(f, slots, {"--vstini", vstini, "--no-kontakt-state"}, &console);
+    convert(f, slots, {"--vstini", vstini, "--no-kontakt-state", "--report"}, &console);
     EXPECT_FALSE(has(console, "  Kontakt: ")) << console;
     EXPECT_TRUE(has(console, "  1 plug-in instances found, 0 written with their settings\n"))
         << console;
+    // The report says the settings were left out as asked, not that Pro Tools stored none.
+    const std::string report = read_file(f.root.file("Fx-vantrel-report.txt"));
+    EXPECT_TRUE(has(report,
+                    "its settings ARE in the session and were left out, as asked "
+                    "(--no-kontakt-state)"))
+        << report;
+    EXPECT_FALSE(has(report, "Pro Tools stored no transferable settings")) << report;
 }
 
 // A FabFilter preset carried to the CLAP build: the CLAP block with its state.

@@ -354,6 +354,31 @@ TEST(MixerEndToEnd, KeepFadeClipsKeepsTheFadePlacementsAndKeepFrozenSaysItCannot
         "  --keep-frozen: no freeze render is read, so frozen tracks arrive unfrozen\n";
     EXPECT_TRUE(has(kept.out, frozen)) << kept.out;
     EXPECT_FALSE(has(plain.out, frozen)) << plain.out;
+    // The clip the option adds is said, once.
+    const std::string kept_line = "  1 fade reference(s) kept as items (--keep-fade-clips)\n";
+    EXPECT_EQ(count_of(kept.out, kept_line), 1) << kept.out;
+    EXPECT_FALSE(has(plain.out, "kept as items")) << plain.out;
+}
+
+// Every track block holds one MUTESOLO line: the recovered takes of "[alt takes]" arrive muted
+// through it, and the parent keeps its own.
+TEST(MixerEndToEnd, EachTrackHasOneMuteSoloLine) {
+    using namespace walk_blocks;
+    const std::string walk = region_list({audio_region("Take A", 0, 88200, 0, 0),
+                                          audio_region("Take B", 0, 44100, 0, 0)}) +
+                             track_list({track_entry("Gtr", {0})}) +
+                             placement_tracks({placement_track(
+                                 "Gtr", {audio_playlist({placement(0, 0), placement(1, 0)})})});
+    const Converted c = convert(walk + mono_track("Gtr"), {"--recover-deleted"});
+    ASSERT_EQ(c.exit_code, 0) << c.out;
+    const std::string alt = track_text(c.project, "Gtr [alt takes]");
+    ASSERT_FALSE(alt.empty()) << c.project;
+    EXPECT_EQ(count_of(alt, "    MUTESOLO "), 1) << alt;
+    EXPECT_TRUE(has(alt, "    MUTESOLO 1 0 0\n")) << alt;
+    const std::string gtr = track_text(c.project, "Gtr");
+    EXPECT_EQ(count_of(gtr, "    MUTESOLO "), 1) << gtr;
+    EXPECT_TRUE(has(gtr, "    MUTESOLO 0 0 0\n")) << gtr;
+    EXPECT_EQ(count_of(c.project, "    MUTESOLO "), count_of(c.project, "  <TRACK ")) << c.project;
 }
 
 }  // namespace

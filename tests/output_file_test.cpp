@@ -91,18 +91,30 @@ TEST_F(OutputFile, TheTextIsHeldInALargeBuffer) {
     EXPECT_EQ(read_file(path), text);
 }
 
-TEST_F(OutputFile, AMissingFolderCannotBeWritten) {
+// The missing folders of the path are made, and said; a folder that cannot be made (a file
+// stands in its place) is said, and nothing is written.
+TEST_F(OutputFile, MissingFoldersAreMadeOrSaidToBeUnmakeable) {
     TempDir dir;
-    std::string path = dir.file("missing/Song.rpp");
-    EXPECT_FALSE(open_project_output(path, false, false));
-    EXPECT_EQ(console_, "\nCould not write " + path + "\n");
+    std::string path = dir.file("missing/deeper/Song.rpp");
+    EXPECT_TRUE(open_project_output(path, false, false));
+    EXPECT_EQ(console_,
+              "\n  " + dir.file("missing/deeper") + " did not exist - made it for the project\n");
+    EXPECT_TRUE(std::filesystem::is_regular_file(path));
+
+    write_file(dir.file("blocked"), "a file");
+    std::string blocked = dir.file("blocked/Song.rpp");
+    const std::string said = "\nCould not write " + blocked + "\n  (its folder " +
+                             dir.file("blocked") + " is missing and could not be made)\n";
+    console_.clear();
+    EXPECT_FALSE(open_project_output(blocked, false, false));
+    EXPECT_EQ(console_, said);
 
     ProjectWriteInput in;
-    in.output_path = path;
+    in.output_path = blocked;
     std::string written;
     console_.clear();
     EXPECT_EQ(write_project(in, written), 1);
-    EXPECT_EQ(console_, "\nCould not write " + path + "\n");
+    EXPECT_EQ(console_, said);
 }
 
 // When every numbered name is taken the project is not written over one of them.

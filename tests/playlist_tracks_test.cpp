@@ -174,9 +174,14 @@ TEST(PlaylistTracks, AlternatePlaylistsAreNamedKeptOrSetAside) {
         EXPECT_TRUE(r.channel_counts.empty());
         EXPECT_EQ(r.alt_written, 3);
         EXPECT_EQ(r.alt_with_lane, 2);
-        // Row 217 names each alternate written under a name of its own.
+        // Row 217 counts the two legs kept beside their parent's lanes, row 127 the playlist
+        // matched to no parent; the renamed rows name each alternate written under a name of
+        // its own.
+        EXPECT_NE(playlist_summary_lines(r, true).own_tracks.find(
+                      "  1 alternate playlist(s) could not be matched to a parent track by\n"),
+                  std::string::npos);
         EXPECT_NE(playlist_summary_lines(r, true).lanes.find(
-                      "  3 alternate playlists kept as lanes (--drop-alt-takes to leave them "
+                      "  2 alternate playlists kept as lanes (--drop-alt-takes to leave them "
                       "out)\n"
                       "      renamed Vox.01 -> Vox.01 [lane: Vox] [L]\n"
                       "      renamed Vox.01 -> Vox.01 [lane: Vox] [R]\n"

@@ -297,6 +297,7 @@ TEST_F(PluginStateTest, Kontakt) {
     EXPECT_EQ(state(slot, no_id), "");
     settings.kontakt_state_enabled = 0;
     EXPECT_EQ(state(slot, kVst2), "");
+    EXPECT_EQ(convert(slot, kVst2).gap, StateGap::left_out);
 }
 
 // Kind 13 chunks: VST2 raw; VST3 by the chunk's surroundings and the row's class id.

@@ -221,7 +221,7 @@ TEST(ReportProgram, TheUsageFileNamesNoTrackClipOrPath) {
 }
 
 // The privacy texts say a shared summary was written only when one was: --usage-shared alone,
-// or in a --check run, writes none.
+// in a --check run, or with a usage file that cannot be made, writes none.
 TEST(ReportProgram, PrivacyTextsFollowTheUsageFileWritten) {
     SessionCopy copy("RegionTest.ptx");
     REQUIRE_COPY(copy);
@@ -234,6 +234,7 @@ TEST(ReportProgram, PrivacyTextsFollowTheUsageFileWritten) {
         {{"--usage-shared", "--usage-json", "OUT/u.json", "--check"}, false, false},
         {{"--usage-json", "OUT/u.json"}, true, false},
         {{"--usage-shared", "--usage-json", "OUT/u.json"}, true, true},
+        {{"--usage-shared", "--usage-json", "NO/SUCH/u.json"}, false, false},
     };
     for (Case& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.args));
@@ -243,6 +244,9 @@ TEST(ReportProgram, PrivacyTextsFollowTheUsageFileWritten) {
         const auto r = copy.run(c.args);
         ASSERT_EQ(r.exit_code, 0) << r.out;
         EXPECT_EQ(fs::exists(copy.file("OUT/u.json")), c.usage_file);
+        const bool unwritable =
+            std::ranges::any_of(c.args, [](const std::string& a) { return a.starts_with("NO/"); });
+        EXPECT_EQ(has(r.out, "  could not write the usage summary file\n"), unwritable) << r.out;
         EXPECT_EQ(has(r.out, "\n  PRIVACY: this program contains no network code. It wrote an\n"),
                   c.shared)
             << r.out;

@@ -306,7 +306,11 @@ TEST(Report, OptionLinesAndWideTracksShowOnlyWhenTheyApply) {
     const std::string t = build_report(in).text;
     EXPECT_TRUE(has(t, "\"Play MIDI notes Pro Tools silences\" is on: 3 MIDI event(s) Pro\n"));
     EXPECT_TRUE(has(t, "\"Leave out clip colors\" is on: 2 clip(s) that would carry a color\n"));
-    EXPECT_TRUE(has(t, "(REAPER would play a soloed track through its mute). An empty"));
+    EXPECT_TRUE(has(t,
+                    "(REAPER would play a soloed track through its mute).\n"
+                    "An empty soloed helper track, \"Pro Tools solo (the soloed tracks were "
+                    "muted)\",\nkeeps the other tracks silent\n"))
+        << t;
     EXPECT_TRUE(has(t, "\nPICTURE AND WIDE TRACKS\n  1 mixer strip(s) are wider than stereo."));
     EXPECT_TRUE(has(t, "    1 of them carries PAN automation that is NOT written: which\n"));
     EXPECT_TRUE(has(t,

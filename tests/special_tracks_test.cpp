@@ -126,6 +126,10 @@ TEST_F(WriterTest, BusTracksFollowTheOutputTracksInNameOrder) {
     lanes[0].fader_db = -6.0;
     lanes[0].pan.initial_value = -50;
     lanes[0].pan_right_curve.initial_value = 100;
+    lanes[0].volume.points = {{48000, -60}};  // the envelope carries the level: fader at unity
+    // The track written before left its envelopes unarmed and inactive.
+    settings.envelope_arm = 0;
+    settings.envelope_active = 0;
     std::map<std::string, std::vector<SessionSend>> receives;
     SessionSend send;
     send.source_index = 0;
@@ -152,11 +156,17 @@ TEST_F(WriterTest, BusTracksFollowTheOutputTracksInNameOrder) {
         << key;
     EXPECT_NE(key.find("    AUXRECV 0 "), std::string::npos);
     EXPECT_TRUE(verb.starts_with("  <TRACK " + guid_from_seed(50002) + "\n    NAME \"Verb\"\n"));
-    EXPECT_NE(verb.find("    VOLPAN 0.501187 0.25 -1 -0.500000 1.000000\n    MUTESOLO 0 0 0\n"
+    EXPECT_NE(verb.find("    VOLPAN 1.000000 0.25 -1 -0.500000 1.000000\n    MUTESOLO 0 0 0\n"
                         "    IPHASE 0\n    ISBUS 0 0\n    PANMODE 6\n"),
               std::string::npos)
         << verb;
     EXPECT_NE(verb.find("    MAINSEND 1 0\n"), std::string::npos);
+    // Its volume envelope takes the bus track's own Read mode: armed and active.
+    EXPECT_NE(verb.find("    AUTOMODE 1\n"), std::string::npos) << verb;
+    EXPECT_NE(verb.find("    <VOLENV2\n      ACT 1 -1\n      VIS 1 1 1\n      LANEHEIGHT 0 0\n"
+                        "      ARM 1\n"),
+              std::string::npos)
+        << verb;
     EXPECT_EQ(writer_test::track_block(text, 2), "");
     EXPECT_EQ(indices, (std::vector<std::int32_t>{2, 3}));  // after 1 output and 1 video track
     writer_test::expect_parses("<REAPER_PROJECT 0.1 \"7.0\" 0\n" + text + ">\n");

@@ -438,8 +438,11 @@ TEST_F(TrackWriter, SendsBecomeReceivesOnTheirDestination) {
               std::string::npos)
         << track_block(text, 1);
     EXPECT_EQ(track_block(text, 0).find("AUXRECV"), std::string::npos);
-    EXPECT_NE(track_block(text, 2).find("    MAINSEND 1 0\n    MUTESOLO 1 0 0\n  >\n"),
+    // The [alt takes] track is muted on its one MUTESOLO line, and takes no receive.
+    EXPECT_NE(track_block(text, 2).find("    MUTESOLO 1 0 0\n"), std::string::npos);
+    EXPECT_EQ(track_block(text, 2).find("MUTESOLO", track_block(text, 2).find("MUTESOLO") + 1),
               std::string::npos);
+    EXPECT_TRUE(track_block(text, 2).ends_with("    MAINSEND 1 0\n  >\n")) << track_block(text, 2);
     EXPECT_EQ(writer_summary.sends_written, 1);
     EXPECT_EQ(writer_summary.send_points, 1);
     EXPECT_EQ(writer_summary.sends_muted, 1);

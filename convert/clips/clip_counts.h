@@ -21,6 +21,7 @@ struct ClipStageCounts {
     int gain_count_mismatches = 0;  // clip gain lists whose stored count disagrees with their size
     int fade_clips = 0;             // fade placements the walk had read as clips
     int fade_clips_taken_in = 0;    // fade placements taken in as clips (--keep-fade-clips)
+    int fade_clips_kept = 0;        // fade references kept as clips (--keep-fade-clips)
     std::vector<SkippedClip> outside_playlist;  // placements their track's list does not hold
 
     // Sync points.

@@ -49,6 +49,8 @@ struct Context {
     // The same by the held text of the regions' file names, which the regions of one file share:
     // a clip finds its file's name without comparing paths.
     std::unordered_map<const std::string*, SharedText> file_names_by_text;
+    // --keep-fade-clips: the fade placements taken in as clips, by track.
+    std::map<std::uint16_t, std::multiset<PlacementKey>> taken_in;
 };
 
 bool makes_clip(const SessionRegion& region) {
@@ -170,6 +172,8 @@ void take_in_fade_clips(Context& ctx, ClipModel& model) {
         if (clips == model.main_clips.end() || !makes_clip(regions[placed.region])) continue;
         clips->second.push_back(clip_from_placement(ctx, placed));
         ctx.counts->fade_clips_taken_in += 1;
+        const ClipRecord& taken = clips->second.back();
+        ctx.taken_in[placed.track_index].insert({taken.region_index, taken.raw_start});
     }
 }
 
@@ -509,6 +513,15 @@ void match_to_lists(const Context& ctx, ClipModel& model, Tracks tracks) {
         }
         if (staying == 0) continue;  // a track never loses every clip here
         ctx.counts->fade_clips += fade_drops;
+        // Fade references the walk read as clips, kept; those taken in are counted apart.
+        if (ctx.options->keep_fade_clips) {
+            const auto taken = ctx.taken_in.find(track);
+            for (std::size_t c = 0; c < clips.size(); ++c)
+                if (stays[c] && fade_clip[c] &&
+                    (taken == ctx.taken_in.end() ||
+                     !taken->second.contains({clips[c].region_index, clips[c].raw_start})))
+                    ctx.counts->fade_clips_kept += 1;
+        }
         std::vector<SkippedClip>& named = ctx.counts->outside_playlist;
         named.insert(named.end(), other_drops.begin(), other_drops.end());
         // The clips that stay close up in place, in their order, with their keys' flags.
@@ -525,6 +538,21 @@ void match_to_lists(const Context& ctx, ClipModel& model, Tracks tracks) {
             kept += 1;
         }
         clips.erase(clips.begin() + static_cast<std::ptrdiff_t>(kept), clips.end());
+    }
+}
+
+// --keep-fade-clips: the fade placements taken in that are still the track's clips once it is
+// matched to its list.
+void count_taken_in_kept(Context& ctx, const ClipModel& model, std::uint16_t track) {
+    const auto taken = ctx.taken_in.find(track);
+    const auto clips = model.main_clips.find(track);
+    if (taken == ctx.taken_in.end() || clips == model.main_clips.end()) return;
+    std::multiset<PlacementKey>& keys = taken->second;
+    for (const ClipRecord& clip : clips->second) {
+        const auto key = keys.find({clip.region_index, clip.raw_start});
+        if (key == keys.end()) continue;
+        keys.erase(key);
+        ctx.counts->fade_clips_kept += 1;
     }
 }
 
@@ -747,6 +775,7 @@ void build(const std::uint8_t* data, std::size_t length, const SessionLayout& la
         convert_starts(ctx, out, bases, one);
         drop_off_playlist(ctx, out, one);
         match_to_lists(ctx, out, one);
+        if (options.keep_fade_clips) count_taken_in_kept(ctx, out, track);
         lay_out_clip_groups(ctx, out, clip_groups, one);
         separate_stacked_clips(ctx, out, one);
         // Without ranges every fade placement would read as a bad one: --no-fades applies none.

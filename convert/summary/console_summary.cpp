@@ -19,6 +19,7 @@
 #include "convert/writer/project_text.h"
 #include "convert/writer/special_tracks.h"
 #include "convert/writer/tempo_markers.h"
+#include "convert/writer/video_tracks.h"
 #include "convert/writer/writer_summary.h"
 #include "effects/clip_effects.h"
 #include "effects/fx_chain.h"
@@ -582,6 +583,13 @@ void project_paragraphs(std::string& text) {
             settings.timecode_rate_text.c_str(), start.c_str(), s.offset_seconds,
             note.empty() ? ", so the ruler reads as Pro Tools' does." : ".");
         text += note;
+        // Without a video track the rate cannot be checked against a picture here.
+        const std::string& rate = settings.timecode_rate_text;
+        if ((rate == "24" || rate == "23.976") && video_tracks.tracks == 0)
+            text +=
+                "      Pro Tools stores 24 and 23.976 the same way, and with no video in\n"
+                "      the session to tell them apart, check the rate in REAPER's\n"
+                "      Project Settings against the picture before you lay it in.\n";
     }
 }
 
@@ -811,6 +819,9 @@ void covered_clip_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
             c.silenced_tails);
     if (c.fade_clips != 0)
         text += format_text("  %d fade references dropped as clips\n", c.fade_clips);
+    if (c.fade_clips_kept != 0)
+        text += format_text("  %d fade reference(s) kept as items (--keep-fade-clips)\n",
+                            c.fade_clips_kept);
     if (c.unmatched_fades != 0)
         text += format_text("  %d fades sat on no kept clip edge\n", c.unmatched_fades);
     if (c.bad_fades != 0) text += format_text("  %d fade records not understood\n", c.bad_fades);

@@ -5,6 +5,7 @@
 
 #include "app/output.h"
 #include "convert/writer/project_text.h"
+#include "convert/writer/special_tracks.h"
 #include "convert/writer/video_tracks.h"
 #include "util/names.h"
 #include "util/timecode.h"
@@ -138,12 +139,17 @@ void counts(const ReportInput& in) {
             "%d frozen track(s) delivered FROZEN (--keep-frozen); Track > Unfreeze\n"
             "in REAPER restores the source and plug-ins\n",
             in.frozen_delivered);
-    if (in.soloed_and_muted != 0)
+    if (in.soloed_and_muted != 0) {
         report_printf(
             "%d track(s) soloed AND muted in Pro Tools arrive muted with their solo off\n"
             "(REAPER would play a soloed track through its mute)%s\n",
-            in.soloed_and_muted,
-            in.solo_helper ? ". An empty soloed helper track keeps the other tracks silent" : "");
+            in.soloed_and_muted, in.solo_helper ? "." : "");
+        if (in.solo_helper)
+            report_printf(
+                "An empty soloed helper track, \"%s\",\n"
+                "keeps the other tracks silent\n",
+                kSoloHelperName);
+    }
     if (in.freeze_records_left_out != 0 && in.frozen_delivered == 0)
         report_printf(
             "frozen track(s) converted UNFROZEN - original audio with the\n"
@@ -556,7 +562,7 @@ std::string fx_report_table(const ReportPlugins& plugins) {
                             left_out);
     text +=
         "\n  key:  [settings]  arrived with its Pro Tools settings\n"
-        "        [defaults]  inserted, but Pro Tools stored nothing to carry\n"
+        "        [defaults]  inserted without its Pro Tools settings; the line says why\n"
         "        [dropped ]  not inserted; the line says why\n\n";
     const std::string* previous = nullptr;
     for (const FxReportRow& row : plugins.rows) {

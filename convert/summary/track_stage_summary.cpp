@@ -62,10 +62,15 @@ std::string track_position_rows(const TrackStageState& state) {
 std::string group_rows(const TrackStageState& state) {
     const TrackGroups& g = state.groups;
     std::string text;
-    if (!g.kept.empty()) {
+    // The Edit groups are named on a row of their own, below.
+    std::vector<const SessionGroup*> mix_groups;
+    for (const SessionGroup& group : g.kept)
+        if (!g.edit_groups.contains(group.name)) mix_groups.push_back(&group);
+    if (!mix_groups.empty()) {
         text += format_text("  %d mix/VCA group(s) decoded from the session:\n",
-                            static_cast<int>(g.kept.size()));
-        for (const SessionGroup& group : g.kept) {
+                            static_cast<int>(mix_groups.size()));
+        for (const SessionGroup* listed : mix_groups) {
+            const SessionGroup& group = *listed;
             text += "      \"" + group.name + "\"";
             if (group.extra_index >= 0)
                 text +=

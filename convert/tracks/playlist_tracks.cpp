@@ -302,17 +302,22 @@ PlaylistSummaryLines playlist_summary_lines(const PlaylistTracks& r, bool keep_a
         lines.matched += format_text(
             "  %d alternate playlist(s) folded into a parent that has no clips of its own\n",
             r.folded);
-    if (keep_alt_takes && r.alt_written != 0)
+    // Each playlist is counted once, where it went: those written as tracks of their own are
+    // counted above.
+    const int as_lanes = r.alt_written - r.alt_own_tracks;
+    if (keep_alt_takes && as_lanes > 0)
         lines.lanes += format_text(
             "  %d alternate playlists kept as lanes (--drop-alt-takes to leave them out)\n",
-            r.alt_written);
+            as_lanes);
     if (!keep_alt_takes && !r.set_aside.empty())
         lines.lanes +=
             format_text("  %d alternate playlists set aside (--drop-alt-takes was given)\n",
                         static_cast<int>(r.set_aside.size()));
-    if (!lines.lanes.empty())
+    // The renamed playlists follow the count they belong to.
+    std::string& renamed_rows = !lines.lanes.empty() ? lines.lanes : lines.own_tracks;
+    if (!renamed_rows.empty())
         for (const std::string& renamed : r.renamed)
-            lines.lanes += format_text("      renamed %s\n", renamed.c_str());
+            renamed_rows += format_text("      renamed %s\n", renamed.c_str());
     if (r.unmatched != 0)
         lines.unmatched = format_text(
             "  %d track(s) matched no strip row and were appended at the end --\n"

@@ -201,7 +201,6 @@ void write_item_color(std::FILE* file, std::uint32_t color) {
 }
 
 bool session_theme_is_dark(const std::string& version_text) {
-    if (version_text.empty()) return true;
     const int year = leading_number(version_text, 0);
     if (year > 2020) return true;
     if (year < 2020) return false;

@@ -76,7 +76,8 @@ void write_item_color(std::FILE* file, std::uint32_t color);
 // The same line appended to an item's text.
 void append_item_color(std::string& text, std::uint32_t color);
 
-// The session's own theme is Dark from Pro Tools 2020.11 on, and when the header names no version.
+// The session's own theme is Dark from Pro Tools 2020.11 on; a version that cannot be read (the
+// header names none, or no number) is taken as older, so its clips keep the Classic colours.
 bool session_theme_is_dark(const std::string& version_text);
 
 // The clip-colour theme in force: the option's, or the session's when the option follows it.

@@ -73,6 +73,24 @@ ProjectFile open_buffered(const char* path) {
     return file;
 }
 
+// Makes the folders of the path that do not exist yet: a user naming "Mixes/x.rpp" wants the
+// project there. Says what it made, or why the project cannot be written.
+bool make_missing_folders(const std::string& path) {
+    const std::size_t sep = path.find_last_of("/\\");
+    if (sep == std::string::npos || sep == 0) return true;
+    const std::string folder = path.substr(0, sep);
+    std::error_code ec;
+    const std::filesystem::path native = native_path(folder);
+    if (std::filesystem::is_directory(native, ec)) return true;
+    if (!std::filesystem::create_directories(native, ec) || ec) {
+        say("\nCould not write %s\n  (its folder %s is missing and could not be made)\n",
+            path.c_str(), folder.c_str());
+        return false;
+    }
+    say("\n  %s did not exist - made it for the project\n", folder.c_str());
+    return true;
+}
+
 }  // namespace
 
 ProjectFile open_project_output(std::string& path, bool check, bool overwrite, int last) {
@@ -92,6 +110,7 @@ ProjectFile open_project_output(std::string& path, bool check, bool overwrite, i
             path.c_str(), free_name->c_str());
         path = *free_name;
     }
+    if (!make_missing_folders(path)) return nullptr;
     ProjectFile file = open_buffered(path.c_str());
     if (!file) say("\nCould not write %s\n", path.c_str());
     return file;

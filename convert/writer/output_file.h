@@ -31,6 +31,6 @@ using ProjectFile = std::unique_ptr<std::FILE, FileCloser>;
 
 // Opens the project file for writing. `--check` writes to the null device and probes no name.
 // Without `--overwrite` an existing file is kept: the first free " (n)" name is taken instead,
-// said on the console, and stored in `path`. On failure the console gets "Could not write" and
-// the result is empty.
+// said on the console, and stored in `path`. The path's missing folders are made first (said
+// on the console). On failure the console gets "Could not write" and the result is empty.
 ProjectFile open_project_output(std::string& path, bool check, bool overwrite, int last = 9999);

@@ -119,11 +119,12 @@ int write_bus_tracks(std::FILE* file, const BusTracksInput& in) {
         const bool automated = lanes && (!lanes->volume.points.empty() ||
                                          !lanes->mute.points.empty() || !lanes->pan.points.empty());
 
+        const std::int32_t automode = track_automode(view, automated ? 1 : 0);
         print_text(
             file, "  <TRACK %s\n    NAME %s\n    PEAKCOL %lu\n    BEAT -1\n    AUTOMODE %d\n",
             guid_from_seed(50001 + n).c_str(), project_token(name).c_str(),
             static_cast<unsigned long>(track_peakcol(look.color_index, look.coding_color_index)),
-            track_automode(view, automated ? 1 : 0));
+            automode);
 
         double level = lanes ? std::pow(10.0, lanes->fader_db / 20.0) : 1.0;
         if (lanes && !lanes->volume.points.empty()) {
@@ -149,7 +150,7 @@ int write_bus_tracks(std::FILE* file, const BusTracksInput& in) {
                        "    ISBUS 0 0\n",
                        level, pan, muted);
         }
-        write_track_mixer_flags(file, name, view);
+        write_track_mixer_flags(file, name, view, automode);
         const std::array<std::uint32_t, 6>& masks = look.group_masks;
         rpp_write_group_flags(file, masks[0], masks[1], masks[2], masks[3], masks[4], masks[5]);
         const int height = view ? std::max(view->height, 0) : 0;

@@ -143,10 +143,12 @@ std::int32_t track_polarity(const std::string& name, const std::string& second_n
 }
 
 void write_track_mixer_flags(std::FILE* file, const std::string& name,
-                             const std::optional<TrackViewValues>& view) {
+                             const std::optional<TrackViewValues>& view, std::int32_t automode) {
     // Pro Tools ignores the automation of a track whose mode is Off: its envelopes are written
-    // inactive. Set for every track, so that no track inherits the state of the one before.
+    // inactive; they arm with a track in Read. Set for every track, so that no track inherits
+    // the state of the one before.
     settings.envelope_active = view && view->automation_mode == 0 ? 0 : 1;
+    settings.envelope_arm = automode == 1 ? 1 : 0;
     if (!view) return;
     const std::string& key = view->key.empty() ? name : view->key;
     if (!writer_state.mixer_flags_handled.insert(key).second) return;
@@ -291,7 +293,6 @@ void write_track(std::FILE* file, std::int32_t index, const OutputTrack& track,
         in.view && in.view->automation_mode >= 0 && in.view->automation_mode <= 5;
     const std::int32_t automode = track_automode(in.view, automated ? 1 : 0);
     if (!mode_stored && automated) ++s.automated_tracks_read;
-    settings.envelope_arm = automode == 1 ? 1 : 0;
     const bool automation_off = in.view && in.view->automation_mode == 0;
 
     const std::string name = written_track_name(track, position);
@@ -327,14 +328,18 @@ void write_track(std::FILE* file, std::int32_t index, const OutputTrack& track,
     const bool midi_muted = in.midi && own.empty() && in.midi_muted != 0;
     if (midi_muted) ++s.midi_muted_tracks;
     if (in.midi && own.empty()) s.midi_lanes_not_carried += static_cast<int>(in.midi_other_lanes);
-    const bool muted =
-        (primary && primary->muted) || track.inactive || track.voice_off || midi_muted;
-    const std::int32_t solo_field = in.view && in.view->solo_state == 1 ? 2 : 0;
+    // The tracks of alternate takes and playlists are written muted and never soloed.
+    const bool alternates =
+        contains(track.name, "[alt takes]") || contains(track.name, "[alt playlist]");
+    if (contains(track.name, "[alt playlist]")) ++s.alt_playlist_tracks;
+    const bool muted = (primary && primary->muted) || track.inactive || track.voice_off ||
+                       midi_muted || alternates;
+    const std::int32_t solo_field = !alternates && in.view && in.view->solo_state == 1 ? 2 : 0;
     const std::int32_t solo = mutesolo_solo_value(solo_field, muted, mute_automated);
     if (solo_field != 0 && solo == 0) ++s.soloed_and_muted;
     if (solo_field != 0 && solo != 0 && muted) ++s.soloed_muted_automated;
     if (solo != 0) ++s.soloed_written;
-    const int solo_safe = in.view && in.view->solo_safe_state == 1 ? 1 : 0;
+    const int solo_safe = !alternates && in.view && in.view->solo_safe_state == 1 ? 1 : 0;
     static const PolarityTables no_polarity;
     const std::int32_t polarity = track_polarity(
         track.name, track.session_name, context.polarity ? *context.polarity : no_polarity);
@@ -346,7 +351,7 @@ void write_track(std::FILE* file, std::int32_t index, const OutputTrack& track,
                level, pan, width_left, width_right, muted ? 1 : 0, solo, solo_safe, polarity,
                folder_text.c_str());
 
-    write_track_mixer_flags(file, name, in.view);
+    write_track_mixer_flags(file, name, in.view, automode);
     rpp_write_group_flags(file, in.group_masks[0], in.group_masks[1], in.group_masks[2],
                           in.group_masks[3], in.group_masks[4], in.group_masks[5]);
 
@@ -460,11 +465,6 @@ void write_track(std::FILE* file, std::int32_t index, const OutputTrack& track,
             }
             if (s.sends_written > sends_before) ++s.return_tracks;
         }
-    }
-
-    if (contains(track.name, "[alt takes]") || contains(track.name, "[alt playlist]")) {
-        std::fputs("    MUTESOLO 1 0 0\n", file);
-        if (contains(track.name, "[alt playlist]")) ++s.alt_playlist_tracks;
     }
 
     // Envelopes.

@@ -65,7 +65,7 @@ int write_video_tracks(std::FILE* file, const VideoTracksInput& in) {
                    "    VOLPAN 1.000000 0 -1 -1 1\n    MUTESOLO 0 0 0\n    IPHASE 0\n"
                    "    ISBUS 0 0\n",
                    guid_from_seed(70000 + seed).c_str(), project_token(name).c_str());
-        write_track_mixer_flags(file, name, view);
+        write_track_mixer_flags(file, name, view, 0);
         print_text(file,
                    "    FREEMODE 0\n    TRACKHEIGHT %d 0 0 0 0 0 0\n    INQ 0 0 0 0.5 100 0 0 100\n"
                    "    NCHAN 2\n    FX 1\n    TRACKID %s\n    PERF 0\n    MIDIOUT -1\n"
