@@ -46,7 +46,8 @@ std::vector<std::string> reaeq_blocks(const std::string& project) {
 }
 
 TEST(Eq3SessionProgram, ManyDifferentStandInsAreAnnouncedAndTheSecondPassMatches) {
-    const EqRun run = convert(eq_session::Kind::different_busy, 16);
+    // Gentle bells, which need no fit: the test looks at the making, not at the fits.
+    const EqRun run = convert(eq_session::Kind::gentle, 16);
     const std::string announced = "Fitting 16 EQ3 stand-in(s) onto ReaEQ's bands...\n";
     const std::size_t said = run.console.find(announced);
     ASSERT_NE(said, std::string::npos) << run.console;

@@ -15,7 +15,9 @@
 
 namespace eq_session {
 
-enum class Kind { identical_busy, different_busy, extreme };
+// gentle: bells of a dB or two below 4 kHz and no pass filter, which ReaEQ follows without a
+// fit (quick to convert, for the tests).
+enum class Kind { identical_busy, different_busy, extreme, gentle };
 
 // The 38 control values of track t's EQ3 7-Band (see effects/eq3_conversion.h for the layout).
 inline std::vector<double> seven_band_values(Kind kind, int t) {
@@ -30,6 +32,14 @@ inline std::vector<double> seven_band_values(Kind kind, int t) {
     const auto pass = [&](std::size_t at, double slope_code, double freq) {
         v[at] = 1, v[at + 1] = 1, v[at + 2] = 1, v[at + 3] = slope_code, v[at + 4] = freq;
     };
+    if (kind == Kind::gentle) {
+        band(10, 1 + 0.02 * d, 100 + d, 1, false);
+        band(15, -1 - 0.02 * d, 300 + d, 1, false);
+        band(19, 1.5, 1000 + 5 * d, 1, false);
+        band(23, -1, 2000 + 5 * d, 1, false);
+        band(27, 1, 3000 + 5 * d, 1, false);
+        return v;
+    }
     if (kind == Kind::extreme) {
         const double spread = 1.0 - 0.002 * d;
         pass(5, 3, 8000 * spread);
