@@ -115,7 +115,8 @@ void prepare_stock_standins(
         }
     }
     const std::size_t count = eq3_stand_ins_to_make(requests);
-    if (count >= kSayFittingFrom) say("Fitting %zu EQ3 stand-in(s) onto ReaEQ's bands...\n", count);
+    if (count >= kSayFittingFrom)
+        say("Fitting %d EQ3 stand-in(s) onto ReaEQ's bands...\n", static_cast<int>(count));
     make_eq3_stand_ins(requests);
 }
 
