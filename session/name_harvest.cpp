@@ -213,33 +213,40 @@ void harvest_head_strings(const std::uint8_t* data, std::size_t length,
                           const std::vector<std::string>& known_names,
                           std::vector<std::string>& out) {
     const SessionBytes bytes = session_bytes(data, length);
-    const std::size_t range = std::min(length, kHeadRange);
     const std::unordered_set<std::string_view> known(known_names.begin(), known_names.end());
 
-    bool in_run = false;
-    std::size_t run_end = 0;
-    std::unordered_set<std::string_view> in_out;
-    for (std::size_t pos = 0; pos < range; ++pos) {
-        // A length of 2 to 64 as a u32: most positions fail on its bytes, told here.
-        if (pos + 4 <= range && (data[pos] < 2 || data[pos] > 64 ||
-                                 (data[pos + 1] | data[pos + 2] | data[pos + 3]) != 0))
-            continue;
-        std::string_view text;
-        if (!read_text_at(bytes, pos, range, 2, 64, TextBytes::name, text)) continue;
-        if (is_path_or_file_name(text)) continue;
-        const std::size_t text_end = pos + 4 + text.size();
-        if (!in_run) {
-            if (!known.contains(text)) continue;
-            in_run = true;
-            out.clear();
-            out.emplace_back(text);
-            in_out.insert(text);
+    // One pass over [begin, range): texts must end inside the range. True once a run began.
+    const auto harvest = [&](std::size_t begin, std::size_t range) {
+        bool in_run = false;
+        std::size_t run_end = 0;
+        std::unordered_set<std::string_view> in_out;
+        for (std::size_t pos = begin; pos < range; ++pos) {
+            // A length of 2 to 64 as a u32: most positions fail on its bytes, told here.
+            if (pos + 4 <= range && (data[pos] < 2 || data[pos] > 64 ||
+                                     (data[pos + 1] | data[pos + 2] | data[pos + 3]) != 0))
+                continue;
+            std::string_view text;
+            if (!read_text_at(bytes, pos, range, 2, 64, TextBytes::name, text)) continue;
+            if (is_path_or_file_name(text)) continue;
+            const std::size_t text_end = pos + 4 + text.size();
+            if (!in_run) {
+                if (!known.contains(text)) continue;
+                in_run = true;
+                out.clear();
+                out.emplace_back(text);
+                in_out.insert(text);
+                run_end = text_end;
+                continue;
+            }
+            if (pos < run_end) continue;
+            if (pos - run_end > kMaxRunGap) break;
+            if (in_out.insert(text).second) out.emplace_back(text);
             run_end = text_end;
-            continue;
         }
-        if (pos < run_end) continue;
-        if (pos - run_end > kMaxRunGap) break;
-        if (in_out.insert(text).second) out.emplace_back(text);
-        run_end = text_end;
-    }
+        return in_run;
+    };
+    // The track list follows the clip list, so a session of many clips holds its names past the
+    // head: without them every playlist would be taken for an alternate one.
+    const std::size_t head = std::min(length, kHeadRange);
+    if (!harvest(0, head) && head < length) harvest(0, length);
 }

@@ -13,7 +13,8 @@ void harvest_session_strings(const std::uint8_t* data, std::size_t length,
                              std::vector<std::string>& out);
 
 // The run of names that follows the first text equal to a known name, in session order, from
-// the first 400000 bytes. `out` is cleared only when a known name is found.
+// the first 400000 bytes; only when none of them holds a known name, from the whole session.
+// `out` is cleared only when a known name is found.
 void harvest_head_strings(const std::uint8_t* data, std::size_t length,
                           const std::vector<std::string>& known_names,
                           std::vector<std::string>& out);

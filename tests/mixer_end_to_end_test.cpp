@@ -8,6 +8,7 @@
 
 #include "app/output.h"
 #include "platform/ptformat.h"
+#include "tests/mix_session.h"
 #include "tests/mixer_builder.h"
 #include "tests/plugin_blocks.h"
 #include "tests/rpp_grammar.h"
@@ -379,6 +380,31 @@ TEST(MixerEndToEnd, EachTrackHasOneMuteSoloLine) {
     EXPECT_EQ(count_of(gtr, "    MUTESOLO "), 1) << gtr;
     EXPECT_TRUE(has(gtr, "    MUTESOLO 0 0 0\n")) << gtr;
     EXPECT_EQ(count_of(c.project, "    MUTESOLO "), count_of(c.project, "  <TRACK ")) << c.project;
+}
+
+// A clip list of 20,001 entries puts the track list more than 400,000 bytes into the session. Its
+// one track is still the track of its own name, unmuted on its one MUTESOLO line, and no
+// playlist is taken for an alternate one.
+TEST(MixerEndToEnd, ATrackListPastALongClipListKeepsItsTrack) {
+    mix_session::MixShape shape;
+    shape.tracks = 1;
+    shape.clips_per_track = 20001;
+    shape.automation_points = 2;
+    shape.tempo_entries = 1;
+    shape.locations = 0;
+    TempDir dir;
+    const std::string session = dir.file("Long.ptx");
+    test_support::write_file(session, mix_session::encrypted_session(shape));
+    const auto run = run_lanwick({session, "-o", dir.file("Long.rpp"), "--no-pause"});
+    ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
+    const std::string project = read_file(dir.file("Long.rpp"));
+    EXPECT_EQ(count_of(project, "  <TRACK "), 1);
+    const std::string track = track_text(project, "Track 1");
+    ASSERT_FALSE(track.empty()) << run.out;
+    EXPECT_EQ(count_of(track, "    MUTESOLO "), 1);
+    EXPECT_TRUE(has(track, "    MUTESOLO 0 0 0\n"));
+    EXPECT_EQ(count_of(track, "<ITEM"), 20001);
+    EXPECT_FALSE(has(run.out, "alternate playlist")) << run.out;
 }
 
 }  // namespace

@@ -122,10 +122,15 @@ TEST(HarvestHeadStrings, TheRunAfterTheFirstKnownName) {
     harvest_head_strings(u8(s), s.size(), {"Drums"}, untouched);
     EXPECT_EQ(untouched, (std::vector<std::string>{"old"}));
 
-    // Only the first 400000 bytes are looked at.
-    const std::string far = zeros(400000 - 6) + text("Kick");
-    harvest_head_strings(u8(far), far.size(), {"Kick"}, untouched);
-    EXPECT_EQ(untouched, (std::vector<std::string>{"old"}));
+    // A known name in the first 400000 bytes wins over one further on; with none there, the
+    // run is taken from the whole session (a text across the boundary counts).
+    const std::string far = zeros(400000 - 6) + text("Kick") + text("Snare");
+    std::vector<std::string> found;
+    harvest_head_strings(u8(far), far.size(), {"Kick"}, found);
+    EXPECT_EQ(found, (std::vector<std::string>{"Kick", "Snare"}));
+    const std::string both = text("Bass") + far;
+    harvest_head_strings(u8(both), both.size(), {"Kick", "Bass"}, found);
+    EXPECT_EQ(found, (std::vector<std::string>{"Bass"}));
 }
 
 }  // namespace

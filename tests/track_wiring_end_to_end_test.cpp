@@ -387,6 +387,41 @@ TEST(TrackWiringEndToEnd, AFolderHoldsItsMembersAltTakesTrack) {
         << c.out;
 }
 
+// The MIDI track "Keys" (the fourth row of the track order, and of the fourth track kind)
+// matches none of the session's track names: five named track blocks against four rows give
+// the blocks no row names, and none is named "Keys". It has no session name, so it takes the
+// strip row of the track before it, "Gtr", and closes the folder "Band"; the folder "Other"
+// is left with no member and is said to be written plain.
+TEST(TrackWiringEndToEnd, AnUnmatchedMidiTrackTakesTheRowOfTheTrackBeforeIt) {
+    using namespace walk_blocks;
+    using test_blocks::kOrigin;
+    const std::vector<test_placements::TestPlacement> placed = {
+        test_placements::ticks(test_placements::clip_at(0, kOrigin))};
+    const std::string blocks =
+        walk({"Gtr"}) +
+        z_block(0x2000, zeros(4) + midi_chunk({{kOrigin, 60, 240000, 100}}) +
+                            z_block(0x2633, midi_region("Keys-01", kOrigin, 960000, 0))) +
+        midi_placement_tracks({test_placements::clip_list("Keys", placed, -1, 0x1057, 0x1056)}) +
+        z_block(0x2519, strip_row(11, "Band") + strip_row(0, "Gtr") + strip_row(11, "Other") +
+                            strip_row(0, "Keys")) +
+        track_block(0x261b, "Gtr",
+                    lane_block(fader_block(0), output_block(2, "Out 1-2") + lists())) +
+        track_kind(0x261f) + track_kind(0x261f) + track_kind(0x2620) + track_kind(0x261d);
+    const Converted c = convert(blocks);
+    const std::size_t gtr = c.project.find("    NAME \"Gtr\"\n");
+    const std::size_t keys = c.project.find("    NAME \"Keys\"\n");
+    ASSERT_NE(keys, std::string::npos) << c.out << c.project;
+    EXPECT_LT(gtr, keys);
+    EXPECT_TRUE(has(track_text(c.project, "Band"), "    ISBUS 1 1\n")) << c.project;
+    EXPECT_TRUE(has(track_text(c.project, "Gtr"), "    ISBUS 0 0\n")) << c.project;
+    EXPECT_TRUE(has(track_text(c.project, "Keys"), "    ISBUS 2 -1\n")) << c.project;
+    EXPECT_TRUE(has(track_text(c.project, "Other"), "    ISBUS 0 0\n")) << c.project;
+    EXPECT_TRUE(has(c.out,
+                    "      do not follow them in track order; they arrive as plain tracks:\n"
+                    "      Other\n"))
+        << c.out;
+}
+
 TEST(TrackWiringEndToEnd, ATrackIntoASurroundBusGetsItsPanner) {
     // A six-channel "Main" with its legs stored out of channel order.
     auto session = [](const std::string& centre, std::size_t legs = 1) {
