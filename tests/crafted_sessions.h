@@ -8,6 +8,7 @@
 #include <string>
 
 #include "block_builder.h"
+#include "mixer_builder.h"
 
 namespace crafted_sessions {
 
@@ -153,6 +154,22 @@ inline std::string chained_event_streams(std::size_t bytes) {
     streams += zeros(26);
     return test_blocks::z_block(0x2000,
                                 zeros(4) + "MdNLB" + zeros(6) + u32le(0) + zeros(4) + streams);
+}
+
+// About `bytes` in one audio track block (0x261b): half of them a run of 'Z' bytes, none a
+// block header, then the track's name and send lanes, each its fader block, an output name and
+// a group of two breakpoint lists. Searched from the track's header once per send (for the pan
+// layout a send of grouped lists asks), every send would pass the whole run.
+inline std::string track_of_many_sends(std::size_t bytes) {
+    using namespace mixer_blocks;
+    const std::string send = lane_block(
+        fader_block(0), output_block(1, "Bus") + group_block(list_block(0) + list_block(0)));
+    const std::size_t count = bytes / 2 / send.size();
+    std::string rest = std::string(bytes / 2, 'Z') + name_block("Sends");
+    rest.reserve(rest.size() + (count + 1) * send.size());
+    rest += lane_block(fader_block(0), output_block(1, "Out"));  // the track's own output
+    for (std::size_t i = 0; i < count; ++i) rest += send;
+    return test_blocks::z_block(0x261b, rest);
 }
 
 }  // namespace crafted_sessions

@@ -62,18 +62,22 @@ TEST(CraftedSession, NestedHeadersConvertInLinearTime) {
     EXPECT_LT(seconds, 10.0);
 }
 
-// Strip headers that overlap every strip after them, and MIDI event streams whose first entry
-// holds the rest of the file: searched or copied once per header, these took from 15 seconds
-// to minutes in a release build.
+// Strip headers that overlap every strip after them, MIDI event streams whose first entry holds
+// the rest of the file, and a track whose first child lies past a long run, asked once per send:
+// searched or copied once per header or send, these took from 5 seconds to minutes in a release
+// build.
 TEST(CraftedSession, OverlappingStripsAndStreamsConvertInLinearTime) {
     struct Case {
         const char* what;
         std::string blocks;
+        const char* says = "";  // a console line that shows the shape was read
     } cases[] = {
         {"strips to one end", crafted_sessions::overlapping_strips(600'000, true)},
         {"strips ending later", crafted_sessions::overlapping_strips(600'000, false)},
         {"failing event streams", crafted_sessions::failing_event_streams(6'000'000)},
         {"event streams sharing their entries", crafted_sessions::chained_event_streams(1'000'000)},
+        {"a track of many sends", crafted_sessions::track_of_many_sends(1'000'000),
+         "1736 sends into 1 return tracks"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -83,6 +87,7 @@ TEST(CraftedSession, OverlappingStripsAndStreamsConvertInLinearTime) {
         test_support::RunResult r;
         const double seconds = timed_conversion(path, r);
         EXPECT_EQ(r.exit_code, 0) << r.out;
+        EXPECT_NE(r.out.find(c.says), std::string::npos) << r.out;
         // Well under a second in a release build.
         EXPECT_LT(seconds, 10.0);
     }
