@@ -9,6 +9,7 @@
 
 #include "block_builder.h"
 #include "mixer_builder.h"
+#include "walk_builder.h"
 
 namespace crafted_sessions {
 
@@ -170,6 +171,23 @@ inline std::string track_of_many_sends(std::size_t bytes) {
     rest += lane_block(fader_block(0), output_block(1, "Out"));  // the track's own output
     for (std::size_t i = 0; i < count; ++i) rest += send;
     return test_blocks::z_block(0x261b, rest);
+}
+
+// About `bytes` of MIDI placement tracks (inside one 0x1058), every other one a damaged track
+// record holding one placement: each refused placement is named after a track of its own.
+// Gathered per track by a search of the tracks named so far, every refused placement would pass
+// all the ones before it.
+inline std::string refused_on_many_tracks(std::size_t bytes) {
+    using namespace walk_blocks;
+    const std::string track = midi_placement_track("", {});
+    const std::string damaged = test_blocks::z_block(
+        0x1059,
+        named("") + u32le(1) + playlist(0x1056, {placement(0, test_blocks::kOrigin, kTicks)}), 3);
+    const std::size_t count = bytes / (track.size() + damaged.size());
+    std::string content = u32le(static_cast<std::uint32_t>(2 * count));
+    content.reserve(4 + count * (track.size() + damaged.size()));
+    for (std::size_t i = 0; i < count; ++i) content += track + damaged;
+    return test_blocks::z_block(0x1058, content);
 }
 
 }  // namespace crafted_sessions
