@@ -190,4 +190,15 @@ inline std::string refused_on_many_tracks(std::size_t bytes) {
     return test_blocks::z_block(0x1058, content);
 }
 
+// About `bytes`: half of them a track of many sends (`track_of_many_sends`), half of them track
+// blocks of one lane each. Looked for among all the tracks once per send, each send's source
+// would pass every track.
+inline std::string many_sends_among_many_tracks(std::size_t bytes) {
+    using namespace mixer_blocks;
+    std::string out = track_of_many_sends(bytes / 2);
+    const std::string lane = lane_block(fader_block(0), output_block(1, "Out"));
+    while (out.size() < bytes) out += track_block(0x261b, "T" + std::to_string(out.size()), lane);
+    return out;
+}
+
 }  // namespace crafted_sessions

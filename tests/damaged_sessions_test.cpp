@@ -80,6 +80,8 @@ TEST(CraftedSession, OverlappingStripsAndStreamsConvertInLinearTime) {
          "1736 sends into 1 return tracks"},
         {"refused placements on many tracks", crafted_sessions::refused_on_many_tracks(2'000'000),
          "WARNING: 20000 clip placement(s) were NOT written"},
+        {"many sends among many tracks", crafted_sessions::many_sends_among_many_tracks(1'000'000),
+         "868 sends into 1 return"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
