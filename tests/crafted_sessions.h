@@ -9,6 +9,7 @@
 
 #include "block_builder.h"
 #include "mixer_builder.h"
+#include "plugin_blocks.h"
 #include "walk_builder.h"
 
 namespace crafted_sessions {
@@ -198,6 +199,25 @@ inline std::string many_sends_among_many_tracks(std::size_t bytes) {
     std::string out = track_of_many_sends(bytes / 2);
     const std::string lane = lane_block(fader_block(0), output_block(1, "Out"));
     while (out.size() < bytes) out += track_block(0x261b, "T" + std::to_string(out.size()), lane);
+    return out;
+}
+
+// About `bytes` of track blocks, each muted and holding an active Click II, in a session whose
+// click is on: no track plays the click. Each looked for among all the lane sets (whether it is
+// muted), the tracks would each pass all the lane sets before their own.
+inline std::string muted_click_tracks(std::size_t bytes) {
+    using namespace mixer_blocks;
+    std::string click_on = zeros(29);
+    click_on[20] = 1;  // the click flag, at +29
+    std::string out = z_block(0x2055, click_on);
+    test_plugins::PluginBlock click;
+    click.id = "DigiclikClk2";
+    const std::string rest =
+        lane_block(fader_block(0, 1), output_block(2, "Out 1-2") +
+                                          mono_lists(list_block(0), list_block(0), list_block(0))) +
+        test_plugins::plugin_block(click) + test_plugins::byte(1) + zeros(3);
+    for (std::size_t i = 0; out.size() < bytes; ++i)
+        out += track_block(0x261b, "C" + std::to_string(1000000 + i), rest);
     return out;
 }
 
