@@ -64,7 +64,7 @@ bool lane_output(SessionBytes bytes, const std::vector<BlockHeader>& outputs,
 }
 
 TrackSend read_send(const std::uint8_t* data, std::size_t length, const BlockHeader& track,
-                    const BlockHeader& lane, std::string destination) {
+                    const BlockHeader& lane, std::string destination, TrackLayouts& layouts) {
     const SessionBytes bytes = session_bytes(data, length);
     const std::size_t fader = static_cast<std::size_t>(lane.position) + 9;
     TrackSend send;
@@ -105,7 +105,7 @@ TrackSend read_send(const std::uint8_t* data, std::size_t length, const BlockHea
         stereo = truncated(read_list(data, length, g[0][1]).initial_value) == -100 &&
                  truncated(read_list(data, length, g[1][1]).initial_value) == 100;
     }
-    const int layout = find_child_end(data, length, track.position, track.end());
+    const int layout = layouts.of(track);
     if (stereo || layout != 1) {
         if (g.size() >= 2 && layout == 1 && !g[1].empty())
             set_right(g[1][0]);
@@ -174,6 +174,7 @@ void read_automation_lanes(const std::uint8_t* data, std::size_t length,
                              [](const BlockHeader& b, std::uint64_t p) { return b.position < p; }) -
             blocks.begin());
     };
+    TrackLayouts layouts(data, length, tracks);
     for (std::size_t t = 0; t < tracks.size(); ++t) {
         const BlockHeader& track = tracks[t];
         // The track blocks directly inside this one: their lanes and bytes are their own.
@@ -209,7 +210,7 @@ void read_automation_lanes(const std::uint8_t* data, std::size_t length,
                 group.output_name = name;
                 group.no_output_name = has_output ? 0 : 1;
             } else if (!name.empty()) {
-                group.sends.push_back(read_send(data, length, track, lane, name));
+                group.sends.push_back(read_send(data, length, track, lane, name, layouts));
             }
         }
         std::vector<BlockHeader> skipped = own;

@@ -139,7 +139,7 @@ void settle_stereo_pan(TrackLaneSet& set) {
 // The lists of one track lane as read into the lane set's curves.
 void read_lane_lists(const std::uint8_t* data, std::size_t length, const BlockHeader& track,
                      const BlockHeader& region, const std::vector<BlockHeader>& lists,
-                     TrackLaneSet& set) {
+                     TrackLayouts& layouts, TrackLaneSet& set) {
     std::vector<std::uint64_t> taken;
     const std::uint64_t region_end = region.end();
     for (auto it =
@@ -167,7 +167,7 @@ void read_lane_lists(const std::uint8_t* data, std::size_t length, const BlockHe
             const bool master = track.content_type == kMasterType;
             std::size_t k = 0;
             if (!master) {
-                const int layout = find_child_end(data, length, track.position, track.end());
+                const int layout = layouts.of(track);
                 k = layout == 1 ? 2 : layout == 0 ? 1 : 0;
             }
             taken = {loose[0], loose[1]};
@@ -299,6 +299,7 @@ void read_automation_lanes_2(const std::uint8_t* data, std::size_t length,
         enclosing_ranges(ranges, positions, EnclosingPick::smallest);
     const std::vector<BlockHeader> lanes = markers_of(bytes, kLaneType);
     const std::vector<BlockHeader> lists = markers_of(bytes, kListType);
+    TrackLayouts layouts(data, length, tracks);
 
     for (std::size_t k = 0; k < which.size(); ++k) {
         if (enclosing[k] < 0) continue;
@@ -308,7 +309,7 @@ void read_automation_lanes_2(const std::uint8_t* data, std::size_t length,
             std::lower_bound(lanes.begin(), lanes.end(), track.position,
                              [](const BlockHeader& b, std::uint64_t p) { return b.position < p; });
         if (lane != lanes.end() && lane->size != 0 && lane->end() <= track.end()) region = *lane;
-        read_lane_lists(data, length, track, region, lists, lane_sets[which[k]]);
+        read_lane_lists(data, length, track, region, lists, layouts, lane_sets[which[k]]);
     }
 }
 
@@ -349,13 +350,34 @@ void read_breakpoints(const std::uint8_t* data, std::size_t length, std::uint64_
         if (g.size() > 1) out.multi = 1;
 }
 
-int find_child_end(const std::uint8_t* data, std::size_t length, std::uint64_t start,
-                   std::uint64_t end) {
-    if (!(end <= length && start + 18 < end)) return 1;
+namespace {
+
+// Whether find_child_end looks inside [start, end), and the range it searches for the first child.
+bool has_child_range(std::size_t length, std::uint64_t start, std::uint64_t end) {
+    return end <= length && start + 18 < end;
+}
+
+BlockRange child_range(std::uint64_t start, std::uint64_t end) {
+    return {start + 9, end - 1};
+}
+
+std::vector<BlockRange> child_ranges(std::size_t length, const std::vector<BlockHeader>& tracks) {
+    std::vector<BlockRange> ranges;
+    for (const BlockHeader& t : tracks)
+        if (has_child_range(length, t.position, t.end()))
+            ranges.push_back(child_range(t.position, t.end()));
+    return ranges;
+}
+
+// find_child_end, its first child found in `children`, which holds the headers of its range.
+int layout_of(const std::uint8_t* data, std::size_t length, const BlockStarts& children,
+              std::uint64_t start, std::uint64_t end) {
+    if (!has_child_range(length, start, end)) return 1;
     const SessionBytes bytes = session_bytes(data, length);
+    const BlockRange range = child_range(start, end);
     BlockHeader child;
-    if (!first_block_from(bytes, static_cast<std::size_t>(start) + 9,
-                          static_cast<std::size_t>(end) - 1, child))
+    if (!children.first_from(static_cast<std::size_t>(range.start),
+                             static_cast<std::size_t>(range.end), child))
         return 1;
     const std::uint8_t after = data[child.end()];
     if (after > 1) return 2;
@@ -371,6 +393,27 @@ int find_child_end(const std::uint8_t* data, std::size_t length, std::uint64_t s
     read_breakpoints(data, length, lane.position, lane.end(), groups);
     if (groups.groups.size() < 2 || groups.groups[1].empty()) return 0;
     return read_list(data, length, groups.groups[1].front()).initial_value != 0.0 ? 1 : 0;
+}
+
+}  // namespace
+
+int find_child_end(const std::uint8_t* data, std::size_t length, std::uint64_t start,
+                   std::uint64_t end) {
+    if (!has_child_range(length, start, end)) return 1;
+    const BlockStarts children(session_bytes(data, length), {child_range(start, end)});
+    return layout_of(data, length, children, start, end);
+}
+
+TrackLayouts::TrackLayouts(const std::uint8_t* data, std::size_t length,
+                           const std::vector<BlockHeader>& tracks)
+    : data_(data),
+      length_(length),
+      children_(session_bytes(data, length), child_ranges(length, tracks)) {}
+
+int TrackLayouts::of(const BlockHeader& track) {
+    const auto [at, added] = known_.try_emplace(track.position, 0);
+    if (added) at->second = layout_of(data_, length_, children_, track.position, track.end());
+    return at->second;
 }
 
 std::vector<std::ptrdiff_t> first_lane_set_inside(std::span<const TrackLaneSet> lane_sets,

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "model/mix_records.h"
@@ -49,3 +50,20 @@ std::vector<std::ptrdiff_t> first_lane_set_inside(std::span<const TrackLaneSet> 
 // child block and, when that is 0, from the second group of its first lane.
 int find_child_end(const std::uint8_t* data, std::size_t length, std::uint64_t start,
                    std::uint64_t end);
+
+// The pan layouts of many track blocks, each read once. The headers inside the blocks are
+// collected in one pass, so that blocks nested in one another, or a block asked once per send,
+// are not each searched to their first child again.
+class TrackLayouts {
+  public:
+    TrackLayouts(const std::uint8_t* data, std::size_t length,
+                 const std::vector<BlockHeader>& tracks);
+    // find_child_end(data, length, track.position, track.end()) for one of the tracks.
+    int of(const BlockHeader& track);
+
+  private:
+    const std::uint8_t* data_;
+    std::size_t length_;
+    BlockStarts children_;
+    std::unordered_map<std::uint64_t, int> known_;  // by the track's position
+};

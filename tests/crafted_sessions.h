@@ -8,6 +8,9 @@
 #include <string>
 
 #include "block_builder.h"
+#include "mixer_builder.h"
+#include "plugin_blocks.h"
+#include "walk_builder.h"
 
 namespace crafted_sessions {
 
@@ -153,6 +156,69 @@ inline std::string chained_event_streams(std::size_t bytes) {
     streams += zeros(26);
     return test_blocks::z_block(0x2000,
                                 zeros(4) + "MdNLB" + zeros(6) + u32le(0) + zeros(4) + streams);
+}
+
+// About `bytes` in one audio track block (0x261b): half of them a run of 'Z' bytes, none a
+// block header, then the track's name and send lanes, each its fader block, an output name and
+// a group of two breakpoint lists. Searched from the track's header once per send (for the pan
+// layout a send of grouped lists asks), every send would pass the whole run.
+inline std::string track_of_many_sends(std::size_t bytes) {
+    using namespace mixer_blocks;
+    const std::string send = lane_block(
+        fader_block(0), output_block(1, "Bus") + group_block(list_block(0) + list_block(0)));
+    const std::size_t count = bytes / 2 / send.size();
+    std::string rest = std::string(bytes / 2, 'Z') + name_block("Sends");
+    rest.reserve(rest.size() + (count + 1) * send.size());
+    rest += lane_block(fader_block(0), output_block(1, "Out"));  // the track's own output
+    for (std::size_t i = 0; i < count; ++i) rest += send;
+    return test_blocks::z_block(0x261b, rest);
+}
+
+// About `bytes` of MIDI placement tracks (inside one 0x1058), every other one a damaged track
+// record holding one placement: each refused placement is named after a track of its own.
+// Gathered per track by a search of the tracks named so far, every refused placement would pass
+// all the ones before it.
+inline std::string refused_on_many_tracks(std::size_t bytes) {
+    using namespace walk_blocks;
+    const std::string track = midi_placement_track("", {});
+    const std::string damaged = test_blocks::z_block(
+        0x1059,
+        named("") + u32le(1) + playlist(0x1056, {placement(0, test_blocks::kOrigin, kTicks)}), 3);
+    const std::size_t count = bytes / (track.size() + damaged.size());
+    std::string content = u32le(static_cast<std::uint32_t>(2 * count));
+    content.reserve(4 + count * (track.size() + damaged.size()));
+    for (std::size_t i = 0; i < count; ++i) content += track + damaged;
+    return test_blocks::z_block(0x1058, content);
+}
+
+// About `bytes`: half of them a track of many sends (`track_of_many_sends`), half of them track
+// blocks of one lane each. Looked for among all the tracks once per send, each send's source
+// would pass every track.
+inline std::string many_sends_among_many_tracks(std::size_t bytes) {
+    using namespace mixer_blocks;
+    std::string out = track_of_many_sends(bytes / 2);
+    const std::string lane = lane_block(fader_block(0), output_block(1, "Out"));
+    while (out.size() < bytes) out += track_block(0x261b, "T" + std::to_string(out.size()), lane);
+    return out;
+}
+
+// About `bytes` of track blocks, each muted and holding an active Click II, in a session whose
+// click is on: no track plays the click. Each looked for among all the lane sets (whether it is
+// muted), the tracks would each pass all the lane sets before their own.
+inline std::string muted_click_tracks(std::size_t bytes) {
+    using namespace mixer_blocks;
+    std::string click_on = zeros(29);
+    click_on[20] = 1;  // the click flag, at +29
+    std::string out = z_block(0x2055, click_on);
+    test_plugins::PluginBlock click;
+    click.id = "DigiclikClk2";
+    const std::string rest =
+        lane_block(fader_block(0, 1), output_block(2, "Out 1-2") +
+                                          mono_lists(list_block(0), list_block(0), list_block(0))) +
+        test_plugins::plugin_block(click) + test_plugins::byte(1) + zeros(3);
+    for (std::size_t i = 0; out.size() < bytes; ++i)
+        out += track_block(0x261b, "C" + std::to_string(1000000 + i), rest);
+    return out;
 }
 
 }  // namespace crafted_sessions

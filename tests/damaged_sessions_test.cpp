@@ -62,18 +62,29 @@ TEST(CraftedSession, NestedHeadersConvertInLinearTime) {
     EXPECT_LT(seconds, 10.0);
 }
 
-// Strip headers that overlap every strip after them, and MIDI event streams whose first entry
-// holds the rest of the file: searched or copied once per header, these took from 15 seconds
-// to minutes in a release build.
+// Shapes a search per header, send, placement or track would make quadratic: strip headers that
+// overlap every strip after them, MIDI event streams whose first entry holds the rest of the
+// file, a track whose first child lies past a long run (asked once per send), placements refused
+// on as many tracks, many sends among many tracks, and muted tracks holding the click. The worst
+// of them took minutes in a release build.
 TEST(CraftedSession, OverlappingStripsAndStreamsConvertInLinearTime) {
     struct Case {
         const char* what;
         std::string blocks;
+        const char* says = "";  // a console line that shows the shape was read
     } cases[] = {
         {"strips to one end", crafted_sessions::overlapping_strips(600'000, true)},
         {"strips ending later", crafted_sessions::overlapping_strips(600'000, false)},
         {"failing event streams", crafted_sessions::failing_event_streams(6'000'000)},
         {"event streams sharing their entries", crafted_sessions::chained_event_streams(1'000'000)},
+        {"a track of many sends", crafted_sessions::track_of_many_sends(1'000'000),
+         "1736 sends into 1 return tracks"},
+        {"refused placements on many tracks", crafted_sessions::refused_on_many_tracks(2'000'000),
+         "WARNING: 20000 clip placement(s) were NOT written"},
+        {"many sends among many tracks", crafted_sessions::many_sends_among_many_tracks(1'000'000),
+         "868 sends into 1 return"},
+        {"muted tracks holding the click", crafted_sessions::muted_click_tracks(1'000'000),
+         "2353 tracks, 0 clips"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -83,6 +94,7 @@ TEST(CraftedSession, OverlappingStripsAndStreamsConvertInLinearTime) {
         test_support::RunResult r;
         const double seconds = timed_conversion(path, r);
         EXPECT_EQ(r.exit_code, 0) << r.out;
+        EXPECT_NE(r.out.find(c.says), std::string::npos) << r.out;
         // Well under a second in a release build.
         EXPECT_LT(seconds, 10.0);
     }

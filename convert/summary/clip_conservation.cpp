@@ -1,6 +1,8 @@
 #include "convert/summary/clip_conservation.h"
 
 #include <algorithm>
+#include <string>
+#include <unordered_map>
 #include <utility>
 
 #include "app/output.h"
@@ -28,8 +30,9 @@ ClipBalance clip_balance(const SessionLayout& layout, const ClipStageCounts& cli
 
 std::vector<std::string> refused_placement_rows(std::span<const UnplacedPlacement> refused,
                                                 bool quoted) {
-    // Per track, in the order the walk met them.
+    // Per track, in the order the walk met them; each track's row found through its name.
     std::vector<std::pair<std::string, int>> tracks;
+    std::unordered_map<std::string, std::size_t> row_of;
     for (const UnplacedPlacement& lost : refused) {
         std::string track = lost.track_name;
         if (track.empty())
@@ -37,11 +40,11 @@ std::vector<std::string> refused_placement_rows(std::span<const UnplacedPlacemen
         else if (quoted)
             track = "\"" + track + "\"";
         if (lost.midi) track = "MIDI " + track;
-        const auto same = [&](const auto& row) { return row.first == track; };
-        if (const auto row = std::find_if(tracks.begin(), tracks.end(), same); row != tracks.end())
-            ++row->second;
-        else
+        const auto [row, added] = row_of.try_emplace(track, tracks.size());
+        if (added)
             tracks.emplace_back(std::move(track), 1);
+        else
+            ++tracks[row->second].second;
     }
     std::vector<std::string> rows;
     for (const auto& [track, count] : tracks)

@@ -1,6 +1,8 @@
 #include "convert/writer/project_header.h"
 
 #include <cmath>
+#include <string_view>
+#include <unordered_map>
 
 #include "convert/run_state.h"
 #include "convert/writer/envelopes.h"
@@ -290,35 +292,30 @@ std::string find_click_track(
     const std::map<std::string, std::vector<SessionPluginInstance>>& plugins_by_track,
     std::span<const TrackLaneSet> lane_sets, std::span<const OutputTrack> tracks) {
     if (click_enabled != 1) return {};
+    // Each name's first lane set, first track by session name and first track by name.
+    std::unordered_map<std::string_view, const TrackLaneSet*> lane_set_of;
+    for (const TrackLaneSet& l : lane_sets) lane_set_of.emplace(l.name, &l);
+    std::unordered_map<std::string_view, const OutputTrack*> by_session_name;
+    std::unordered_map<std::string_view, const OutputTrack*> by_name;
+    for (const OutputTrack& t : tracks) {
+        by_session_name.emplace(t.session_name, &t);
+        by_name.emplace(t.name, &t);
+    }
+    const auto first = [](const auto& map, const std::string& name) {
+        const auto found = map.find(name);
+        return found != map.end() ? found->second : nullptr;
+    };
     for (const auto& [name, plugins] : plugins_by_track) {
         bool has_click = false;
         for (const SessionPluginInstance& p : plugins)
             if (p.aax_id.starts_with("Digiclik") && !p.bypassed && !p.inactive) has_click = true;
         if (!has_click) continue;
 
-        bool muted = false;
-        for (const TrackLaneSet& l : lane_sets) {
-            if (l.name != name) continue;
-            muted = l.muted != 0;
-            break;
-        }
-        if (muted) continue;
+        const TrackLaneSet* lane_set = first(lane_set_of, name);
+        if (lane_set && lane_set->muted != 0) continue;
 
-        const OutputTrack* written = nullptr;
-        for (const OutputTrack& t : tracks) {
-            if (t.session_name == name) {
-                written = &t;
-                break;
-            }
-        }
-        if (!written) {
-            for (const OutputTrack& t : tracks) {
-                if (t.name == name) {
-                    written = &t;
-                    break;
-                }
-            }
-        }
+        const OutputTrack* written = first(by_session_name, name);
+        if (!written) written = first(by_name, name);
         if (!written || written->name.find("[alt takes]") != std::string::npos) continue;
         if (written->inactive || written->voice_off) continue;
         return name;

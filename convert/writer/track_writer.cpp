@@ -179,12 +179,21 @@ std::map<std::string, std::vector<SessionSend>> prepare_sends(
     std::map<std::string, const TrackLaneSet*> first_assigned;
     for (const TrackLaneSet& l : lane_sets)
         if (l.assigned) first_assigned.emplace(l.name, &l);
+    // The tracks each send leaves from, by session name, in track order (no alternate takes).
+    std::map<std::string, std::vector<std::int32_t>> sources;
+    for (std::size_t k = 0; k < tracks.size(); ++k)
+        if (!contains(tracks[k].name, "[alt takes]"))
+            sources[tracks[k].session_name].push_back(static_cast<std::int32_t>(k));
+    const std::vector<std::int32_t> no_sources;
     for (std::size_t group = 0; group < groups.size(); ++group) {
         const LaneGroup& g = groups[group];
         const std::string& sending = sending_names[group];
         if (sending.empty()) continue;
         const auto found = first_assigned.find(sending);
         const TrackLaneSet* sender = found != first_assigned.end() ? found->second : nullptr;
+        const auto from = sources.find(sending);
+        const std::vector<std::int32_t>& from_tracks =
+            from != sources.end() ? from->second : no_sources;
 
         for (const TrackSend& send : g.sends) {
             int distinct = 0;
@@ -212,11 +221,9 @@ std::map<std::string, std::vector<SessionSend>> prepare_sends(
                 }
             }
 
-            for (std::size_t k = 0; k < tracks.size(); ++k) {
-                const OutputTrack& t = tracks[k];
-                if (t.session_name != sending || contains(t.name, "[alt takes]")) continue;
+            for (const std::int32_t k : from_tracks) {
                 SessionSend out;
-                out.source_index = static_cast<std::int32_t>(k);
+                out.source_index = k;
                 out.gain_db = send.level_db;
                 out.post_fader = send.post_fader;
                 out.volume = send.volume;
