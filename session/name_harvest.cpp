@@ -17,6 +17,9 @@ namespace {
 constexpr std::size_t kHeadRange = 400000;
 // A gap wider than this between two names ends the run.
 constexpr std::size_t kMaxRunGap = 40;
+// The longest name the head's run takes, and the field that holds it with its u32 length.
+constexpr std::uint32_t kLongestName = 64;
+constexpr std::size_t kLongestTextField = 4 + kLongestName;
 
 bool all_digits(std::string_view text) {
     return !text.empty() &&
@@ -222,11 +225,11 @@ void harvest_head_strings(const std::uint8_t* data, std::size_t length,
         std::unordered_set<std::string_view> in_out;
         for (std::size_t pos = begin; pos < range; ++pos) {
             // A length of 2 to 64 as a u32: most positions fail on its bytes, told here.
-            if (pos + 4 <= range && (data[pos] < 2 || data[pos] > 64 ||
+            if (pos + 4 <= range && (data[pos] < 2 || data[pos] > kLongestName ||
                                      (data[pos + 1] | data[pos + 2] | data[pos + 3]) != 0))
                 continue;
             std::string_view text;
-            if (!read_text_at(bytes, pos, range, 2, 64, TextBytes::name, text)) continue;
+            if (!read_text_at(bytes, pos, range, 2, kLongestName, TextBytes::name, text)) continue;
             if (is_path_or_file_name(text)) continue;
             const std::size_t text_end = pos + 4 + text.size();
             if (!in_run) {
@@ -246,7 +249,10 @@ void harvest_head_strings(const std::uint8_t* data, std::size_t length,
         return in_run;
     };
     // The track list follows the clip list, so a session of many clips holds its names past the
-    // head: without them every playlist would be taken for an alternate one.
+    // head: without them every playlist would be taken for an alternate one. That second pass
+    // starts where a text could first cross the head's end: the first pass read every text
+    // before that and found no known name among them.
     const std::size_t head = std::min(length, kHeadRange);
-    if (!harvest(0, head) && head < length) harvest(0, length);
+    if (!harvest(0, head) && head < length)
+        harvest(head - std::min(head, kLongestTextField), length);
 }
