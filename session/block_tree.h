@@ -58,8 +58,9 @@ struct SessionBlockNode {
 // skipping every child found whole; a block that frames none, or whose first counted child does
 // not stand, is searched from the end of its nine header bytes. False leaves `out` untouched.
 // `levels` keeps the blocks that many levels deep (the block itself is level 1) and leaves the
-// deeper ones out: whether a child stands, and where the next one is searched, depends on its
-// header alone, so the levels kept are the same as in the whole tree.
+// deeper ones out: whether a child stands, and where the next one is read or searched, depends
+// on its header and its parent's fields alone, so the levels kept are the same as in the whole
+// tree.
 bool parse_block_tree(const std::uint8_t* bytes, std::uint64_t length, std::uint64_t position,
                       std::uint64_t limit, SessionBlockNode& out, int levels = kMaxBlockDepth);
 

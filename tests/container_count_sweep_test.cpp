@@ -12,11 +12,13 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "block_builder.h"
 #include "placement_builder.h"
 #include "session/block_tree.h"
+#include "session/control_slots.h"
 #include "session/session_walk.h"
 #include "walk_builder.h"
 
@@ -183,6 +185,24 @@ TEST(ContainerCountSweep, TheAudioFileListFindsItsNamesWhateverItsCount) {
                 ++misread;
         }
         EXPECT_EQ(misread, 0u);
+    }
+}
+
+// The region entries' control slots (their sync points) are read from the same list, and lined
+// up with the walk's regions one to one: every entry is read whatever the count.
+TEST(ContainerCountSweep, TheControlSlotsReadEveryRegionEntry) {
+    for (const std::uint32_t count : {6489u, 6490u, 6491u}) {
+        SCOPED_TRACE(count);
+        std::vector<std::string> regions(count, walk_blocks::audio_region(
+                                                    "Region " + std::string(20, 'x'), 0, 100, 0, 0));
+        const std::vector<std::uint8_t> bytes =
+            walk_blocks::walk_buffer(walk_blocks::region_list(regions) + zeros(64));
+        std::vector<std::uint64_t> values;
+        std::vector<std::string_view> names;
+        read_control_slots(bytes.data(), bytes.size(), values, &names);
+        EXPECT_EQ(values.size(), count);
+        ASSERT_EQ(names.size(), count);
+        EXPECT_EQ(names.back(), "Region " + std::string(20, 'x'));
     }
 }
 
