@@ -26,8 +26,8 @@ bool read_block_header(std::span<const std::uint8_t> bytes, std::uint64_t pos, s
 ChildFraming child_framing(std::span<const std::uint8_t> bytes, std::uint64_t position,
                            std::uint32_t size, std::uint16_t content_type) {
     ChildFraming framing;
-    const std::uint64_t end = std::min<std::uint64_t>(position + kBlockHeaderSize + size,
-                                                      bytes.size());
+    const std::uint64_t end =
+        std::min<std::uint64_t>(position + kBlockHeaderSize + size, bytes.size());
     // The u32 at `at` from the marker, when the block holds it.
     const auto u32_at = [&](std::uint64_t at, std::uint32_t& value) {
         if (position + at + 4 > end) return false;
@@ -52,7 +52,7 @@ ChildFraming child_framing(std::span<const std::uint8_t> bytes, std::uint64_t po
             if (!u32_at(kField, value)) return framing;
             framing = {kField + 4, value == 0xFFFFFFFFu ? value : value + 1};
             break;
-        case 0x1052:  // a track's clip list
+        case 0x1052:    // a track's clip list
         case 0x1057: {  // a MIDI track's clip list
             std::uint32_t name_length = 0;
             if (!u32_at(kField, name_length) || name_length > size) return framing;

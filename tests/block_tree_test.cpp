@@ -156,14 +156,18 @@ TEST(BlockTree, FramedChildrenFallBackToTheSearchWhereTheFramingFails) {
         std::vector<std::uint16_t> children;
     } cases[] = {
         {"framed", u32le(0x5A) + child + big, {0x1052, 0x1052}},
-        {"a count past the children: the framing ends with them", u32le(0x15A) + child + big,
+        {"a count past the children: the framing ends with them",
+         u32le(0x15A) + child + big,
          {0x1052, 0x1052}},
-        {"a count below the children's: the rest is searched", u32le(1) + child + big,
+        {"a count below the children's: the rest is searched",
+         u32le(1) + child + big,
          {0x1052, 0x1052}},
         {"a damaged child: the search goes on from it",
-         u32le(0x5A) + child + "\x01" + zeros(8) + child + big, {0x1052, 0x1052, 0x1052}},
+         u32le(0x5A) + child + "\x01" + zeros(8) + child + big,
+         {0x1052, 0x1052, 0x1052}},
         {"no child where the framing puts the first: searched from the header",
-         zeros(2) + z_block(0x2222, zeros(2)) + zeros(0x35A00), {0x2222}},
+         zeros(2) + z_block(0x2222, zeros(2)) + zeros(0x35A00),
+         {0x2222}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

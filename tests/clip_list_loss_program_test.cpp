@@ -168,8 +168,8 @@ TEST(ClipListLossProgram, RefusedPlaylistsNameTheirClipsByTrack) {
 
 // The first block of `content_type` from `from` on whose bytes the session holds: its marker's
 // position, or 0.
-std::size_t first_block_of_from(const std::vector<std::uint8_t>& bytes,
-                                std::uint16_t content_type, std::size_t from) {
+std::size_t first_block_of_from(const std::vector<std::uint8_t>& bytes, std::uint16_t content_type,
+                                std::size_t from) {
     for (std::size_t q = from; q + 9 <= bytes.size(); ++q) {
         if (bytes[q] == 'Z' && (bytes[q + 7] | bytes[q + 8] << 8) == content_type &&
             q + 7 + u32_at(bytes, q + 3) <= bytes.size())

@@ -81,9 +81,9 @@ void put_header(std::string& bytes, std::size_t at, std::uint16_t block_type, st
 const std::string& container(const Kind& kind, std::uint32_t count, std::uint64_t payload,
                              std::uint64_t first_size = 0) {
     static std::string bytes;
-    std::string fields = kind.named ? u32le(static_cast<std::uint32_t>(std::string(kListName).size())) +
-                                          kListName
-                                    : std::string();
+    std::string fields =
+        kind.named ? u32le(static_cast<std::uint32_t>(std::string(kListName).size())) + kListName
+                   : std::string();
     fields += u32le(count);
     bytes.assign(static_cast<std::size_t>(kBlockHeaderSize + payload), '\0');
     put_header(bytes, 0, 1, payload, kind.container);
@@ -166,7 +166,8 @@ TEST(ContainerCountSweep, TheAudioFileListFindsItsNamesWhateverItsCount) {
         std::string content = u32le(files) + z_block(0x103A, zeros(64));
         const std::size_t each = (0x15A00 + 4096) / files;
         // One file block, its number patched for each file.
-        std::string file = z_block(0x1003, u32le(0) + z_block(0x1001, zeros(33), 2) + zeros(each), 7);
+        std::string file =
+            z_block(0x1003, u32le(0) + z_block(0x1001, zeros(33), 2) + zeros(each), 7);
         for (std::uint32_t f = 0; f < files; ++f) {
             file.replace(9, 4, u32le(f));
             content += file;
@@ -193,8 +194,8 @@ TEST(ContainerCountSweep, TheAudioFileListFindsItsNamesWhateverItsCount) {
 TEST(ContainerCountSweep, TheControlSlotsReadEveryRegionEntry) {
     for (const std::uint32_t count : {6489u, 6490u, 6491u}) {
         SCOPED_TRACE(count);
-        std::vector<std::string> regions(count, walk_blocks::audio_region(
-                                                    "Region " + std::string(20, 'x'), 0, 100, 0, 0));
+        std::vector<std::string> regions(
+            count, walk_blocks::audio_region("Region " + std::string(20, 'x'), 0, 100, 0, 0));
         const std::vector<std::uint8_t> bytes =
             walk_blocks::walk_buffer(walk_blocks::region_list(regions) + zeros(64));
         std::vector<std::uint64_t> values;
@@ -252,9 +253,10 @@ std::vector<std::uint8_t> session(const Shape& shape) {
                     test_placements::clip_at(0, kOrigin + 960000ull * static_cast<unsigned>(c))));
             lists.push_back(test_placements::clip_list(name, placed, -1, 0x1057, 0x1056));
         }
-        blocks = track_order(names) + kinds +
-                 chunk_node({midi_chunk({{kOrigin, 60, 10, 1}})}, {midi_region("m", kOrigin, 20, 0)}) +
-                 midi_placement_tracks(lists);
+        blocks =
+            track_order(names) + kinds +
+            chunk_node({midi_chunk({{kOrigin, 60, 10, 1}})}, {midi_region("m", kOrigin, 20, 0)}) +
+            midi_placement_tracks(lists);
     }
     return walk_buffer(blocks + zeros(64));
 }
