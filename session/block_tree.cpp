@@ -23,6 +23,50 @@ bool read_block_header(std::span<const std::uint8_t> bytes, std::uint64_t pos, s
     return true;
 }
 
+ChildFraming child_framing(std::span<const std::uint8_t> bytes, std::uint64_t position,
+                           std::uint32_t size, std::uint16_t content_type) {
+    ChildFraming framing;
+    const std::uint64_t end =
+        std::min<std::uint64_t>(position + kBlockHeaderSize + size, bytes.size());
+    // The u32 at `at` from the marker, when the block holds it.
+    const auto u32_at = [&](std::uint64_t at, std::uint32_t& value) {
+        if (position + at + 4 > end) return false;
+        const std::uint8_t* p = bytes.data() + position + at;
+        value = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+                static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+        return true;
+    };
+    constexpr std::uint64_t kField = kFirstChildOffset;  // +9: the first field after the header
+    std::uint32_t value = 0;
+    switch (content_type) {
+        case 0x262A:  // regions
+        case 0x1015:  // track list
+        case 0x1054:  // audio placement tracks
+        case 0x1058:  // MIDI placement tracks
+        case 0x2634:  // MIDI region groups
+        case 0x262C:  // MIDI region list
+            if (!u32_at(kField, value)) return framing;
+            framing = {kField + 4, value};
+            break;
+        case 0x1004:  // audio files: the names block, then one block per file
+            if (!u32_at(kField, value)) return framing;
+            framing = {kField + 4, value == 0xFFFFFFFFu ? value : value + 1};
+            break;
+        case 0x1052:    // a track's clip list
+        case 0x1057: {  // a MIDI track's clip list
+            std::uint32_t name_length = 0;
+            if (!u32_at(kField, name_length) || name_length > size) return framing;
+            const std::uint64_t count_at = kField + 4 + std::uint64_t{name_length};
+            if (!u32_at(count_at, value)) return framing;
+            framing = {count_at + 4, value};
+            break;
+        }
+        default:
+            break;
+    }
+    return framing;
+}
+
 namespace {
 
 // The block at `position` as a node without children, when it stands: the test every node of
@@ -43,12 +87,44 @@ inline bool read_node(std::span<const std::uint8_t> bytes, std::uint64_t positio
 bool parse_at_depth(std::span<const std::uint8_t> bytes, std::uint64_t position,
                     std::uint64_t limit, int depth, int levels, SessionBlockNode& out);
 
-// The next child of the block at `position` (its header read) from `r` on, counted from the
-// marker, with `r` moved past it: the one search of `parse_at_depth`, shared by the whole parse,
-// the first child alone and the readers that take the children one at a time.
+// The child at `position` (its marker), read alone or with its children down to `levels`.
+bool read_child(std::span<const std::uint8_t> bytes, std::uint64_t position, std::uint64_t limit,
+                int depth, int levels, SessionBlockNode& child) {
+    // A child on the last level kept is read alone, without the parse's recursion.
+    return depth + 1 >= levels ? read_node(bytes, position, limit, child)
+                               : parse_at_depth(bytes, position, limit, depth + 1, levels, child);
+}
+
+// The next child of the block at `position` (its header read) from the cursor on, counted from
+// the marker, with the cursor moved past it: the one reading of `parse_at_depth`, shared by the
+// whole parse, the first child alone and the readers that take the children one at a time.
 bool next_child_from(std::span<const std::uint8_t> bytes, std::uint64_t position,
-                     const BlockHeader& header, int depth, int levels, std::uint64_t& r,
+                     const BlockHeader& header, int depth, int levels, ChildCursor& cursor,
                      SessionBlockNode& child) {
+    if (!cursor.started) {
+        const ChildFraming framing =
+            child_framing(bytes, position, header.size, header.content_type);
+        cursor.started = true;
+        cursor.offset = framing.first;
+        cursor.framed = framing.count;
+    }
+    std::uint64_t& r = cursor.offset;
+    // The counted children, one after another.
+    if (cursor.framed > 0 && r < header.size) {
+        const bool first = !cursor.past_first;
+        cursor.past_first = true;
+        cursor.framed -= 1;
+        if (read_child(bytes, position + r, header.end(), depth, levels, child)) {
+            r += kBlockHeaderSize + child.payload_size;
+            return true;
+        }
+        // Damage (no child stands here, or it runs past this block): the search takes over from
+        // here, and the walk names what it finds inside as it names any damaged record. Where
+        // not even the first child stands, the block is not laid out as framed: it is searched
+        // whole, from the end of its header.
+        cursor.framed = 0;
+        if (first) r = kFirstChildOffset;
+    }
     const std::uint64_t last = std::min<std::uint64_t>(position + header.size, bytes.size());
     while (r < header.size) {
         // A child starts at a marker: the positions before the next one cannot hold one. Most
@@ -62,10 +138,7 @@ bool next_child_from(std::span<const std::uint8_t> bytes, std::uint64_t position
                                            bytes.data()) -
                 position;
         }
-        // A child on the last level kept is read alone, without the parse's recursion.
-        if (depth + 1 >= levels
-                ? read_node(bytes, position + r, header.end(), child)
-                : parse_at_depth(bytes, position + r, header.end(), depth + 1, levels, child)) {
+        if (read_child(bytes, position + r, header.end(), depth, levels, child)) {
             r += kBlockHeaderSize + child.payload_size;
             return true;
         }
@@ -79,10 +152,9 @@ bool next_child_from(std::span<const std::uint8_t> bytes, std::uint64_t position
 template <typename Visit>
 void visit_children(std::span<const std::uint8_t> bytes, std::uint64_t position,
                     const BlockHeader& header, int depth, int levels, Visit&& visit) {
-    // Relative to the marker; the first child starts after the block's own header.
-    std::uint64_t r = kFirstChildOffset;
+    ChildCursor cursor;
     SessionBlockNode child;
-    while (next_child_from(bytes, position, header, depth, levels, r, child)) {
+    while (next_child_from(bytes, position, header, depth, levels, cursor, child)) {
         if (!visit(std::move(child))) return;
     }
 }
@@ -94,6 +166,7 @@ bool parse_at_depth(std::span<const std::uint8_t> bytes, std::uint64_t position,
     BlockHeader header;
     header.position = position;
     header.size = out.payload_size;
+    header.content_type = out.content_type;
     if (header.size > 1 && depth < levels) {
         visit_children(bytes, position, header, depth, levels, [&](SessionBlockNode&& child) {
             out.children.push_back(std::move(child));
@@ -119,6 +192,7 @@ bool parse_first_child(const std::uint8_t* bytes, std::uint64_t length,
     BlockHeader header;
     header.position = parent.payload_position - kBlockHeaderSize;
     header.size = parent.payload_size;
+    header.content_type = parent.content_type;
     bool found = false;
     // Level 1 of 1: the child without children of its own.
     visit_children(all, header.position, header, 0, 1, [&](SessionBlockNode&& child) {
@@ -136,8 +210,9 @@ bool next_child(const std::uint8_t* bytes, std::uint64_t length, const SessionBl
     BlockHeader header;
     header.position = parent.payload_position - kBlockHeaderSize;
     header.size = parent.payload_size;
+    header.content_type = parent.content_type;
     // Level 1 of 1: the child without children of its own.
-    return next_child_from(all, header.position, header, 0, 1, cursor.offset, out);
+    return next_child_from(all, header.position, header, 0, 1, cursor, out);
 }
 
 std::vector<SessionBlockNode> parse_top_level_blocks(const std::uint8_t* bytes,

@@ -2,7 +2,9 @@
 //
 // A block at position p: marker 'Z' (p), block type u16 (p + 1), payload size u32 (p + 3), then
 // `size` payload bytes from p + 7 whose first two are the content type. Child blocks may stand
-// anywhere inside a payload past those nine header bytes; blocks start at any byte.
+// anywhere inside a payload past those nine header bytes; blocks start at any byte. The
+// containers the session walk reads frame their children after fields of their own
+// (`child_framing`): those are read as framed, and searched only where the framing fails.
 #pragma once
 
 #include <cstdint>
@@ -49,12 +51,16 @@ struct SessionBlockNode {
 
 // True when a block valid for the tree stands at `position` (a header as above whose block type
 // is at most 0xFF and that ends at or before `limit`); fills `out` with it and its children. A
-// payload of 0 or 1 byte is a leaf. Children are searched from the end of the nine header bytes
-// up to (not including) position + size, each tried with this block's end as limit, skipping every
-// child found whole. False leaves `out` untouched.
+// payload of 0 or 1 byte is a leaf. Children are read by the block's framing (`child_framing`):
+// from its first child, as many as it counts, one after another. Where the framing does not hold
+// (a child there does not stand: damage), and after the counted children, children are searched
+// from there up to (not including) position + size, each tried with this block's end as limit,
+// skipping every child found whole; a block that frames none, or whose first counted child does
+// not stand, is searched from the end of its nine header bytes. False leaves `out` untouched.
 // `levels` keeps the blocks that many levels deep (the block itself is level 1) and leaves the
-// deeper ones out: whether a child stands, and where the next one is searched, depends on its
-// header alone, so the levels kept are the same as in the whole tree.
+// deeper ones out: whether a child stands, and where the next one is read or searched, depends
+// on its header and its parent's fields alone, so the levels kept are the same as in the whole
+// tree.
 bool parse_block_tree(const std::uint8_t* bytes, std::uint64_t length, std::uint64_t position,
                       std::uint64_t limit, SessionBlockNode& out, int levels = kMaxBlockDepth);
 
@@ -64,9 +70,35 @@ bool parse_block_tree(const std::uint8_t* bytes, std::uint64_t length, std::uint
 bool parse_first_child(const std::uint8_t* bytes, std::uint64_t length,
                        const SessionBlockNode& parent, SessionBlockNode& out);
 
+// How a container the session walk reads frames its children. Each of these opens with fields of
+// its own, a u32 count among them, and its first child follows them directly; the children then
+// stand one after another (offsets from the container's marker):
+//
+//   0x262A regions, 0x1015 track list, 0x1054 and 0x1058 placement tracks, 0x2634 MIDI region
+//   groups, 0x262C MIDI region list: the count at +9, the first child at +13;
+//   0x1004 audio files: the file count at +9, then the names block and one block per file;
+//   0x1052 and 0x1057 clip lists: the name's u32 length L at +9, the name, the count at +13 + L,
+//   the first child at +17 + L.
+//
+// Read so, no child is looked for inside the container's own fields. A search from the block's
+// header would take a count whose low byte is 0x5A (90, 346, ...) for a child whose size (0x5A00
+// + 65536 x the next child's block type) swallows the real children it covers.
+struct ChildFraming {
+    std::uint64_t first = kFirstChildOffset;  // where the first child stands, from the marker
+    std::uint32_t count = 0;  // how many children are read one after another from there
+};
+
+// The framing of a block of `content_type` at `position` of payload `size`; a block of another
+// content type, or one too short for its fields, is not framed (first child searched from +9).
+ChildFraming child_framing(std::span<const std::uint8_t> bytes, std::uint64_t position,
+                           std::uint32_t size, std::uint16_t content_type);
+
 // Where `next_child` goes on in a parent: a fresh cursor starts at its first child.
 struct ChildCursor {
     std::uint64_t offset = kFirstChildOffset;  // from the parent's marker, past its header
+    std::uint32_t framed = 0;                  // children still to read one after another
+    bool started = false;                      // the parent's framing has been read
+    bool past_first = false;                   // the first counted child has been tried
 };
 
 // The next child `parse_block_tree` finds in `parent` (a node it made) from `cursor` on, without

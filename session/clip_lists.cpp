@@ -250,7 +250,12 @@ std::size_t count_uncovered_list_clips(const std::uint8_t* data, std::size_t len
     for_each_list(bytes, list_type, [&](const BlockHeader& list) {
         for (; next < covered.size() && covered[next].start <= list.position; ++next)
             covered_to = std::max(covered_to, covered[next].end);
-        if (list.position < covered_to) return;
+        // A list that ends inside the ranges read was read with them. One that starts inside
+        // them and runs past their end straddles a container cut short (a damaged size): the
+        // walk names the placements it finds inside the container, and those that run past its
+        // end are this list's loss.
+        if (list.end() <= covered_to) return;
+        const std::uint64_t lost_from = list.position < covered_to ? covered_to : 0;
         ListFraming framing;
         if (!read_list_framing(bytes, list, track_lists ? KindByte::checked : KindByte::none,
                                framing))
@@ -259,6 +264,10 @@ std::size_t count_uncovered_list_clips(const std::uint8_t* data, std::size_t len
             ChildPlacement entry;
             if (!read_child_placement(bytes, child, entry)) continue;
             if (track_lists && entry.fields.byte_24 == kFadePlacementKind) continue;
+            const std::uint64_t placement_end =
+                child + kChildPlacement + kBlockHeaderSize +
+                read_u32le_checked(bytes, child + kChildPlacement + 3);
+            if (placement_end <= lost_from) continue;
             clips += 1;
         }
     });

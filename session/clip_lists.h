@@ -126,8 +126,10 @@ struct ListRange {
 };
 
 // The clips of the framed lists of `list_type` (0x1052 track playlists, whose fade placements,
-// byte +24 of 1, are no clips; or 0x1057 MIDI playlists) that start inside none of `covered`
+// byte +24 of 1, are no clips; or 0x1057 MIDI playlists) that lie inside none of `covered`
 // and, for 0x1052, inside no clip-group block (0x2428), whose lists are the groups' own: the
-// clips of the playlists that no placement container read holds.
+// clips of the playlists that no placement container read holds. Of a list that starts inside
+// the covered ranges and runs past their end (a container whose size was cut), the clips whose
+// placement block ends past the ranges count: the walk names those it found inside.
 std::size_t count_uncovered_list_clips(const std::uint8_t* data, std::size_t length,
                                        std::uint16_t list_type, std::vector<ListRange> covered);

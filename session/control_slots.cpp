@@ -48,22 +48,26 @@ void read_control_slots(const std::uint8_t* data, std::size_t length,
     for (const std::size_t p : found) {
         BlockHeader block;
         if (!read_block_header(bytes, p, length, block)) continue;
-        const std::size_t end = static_cast<std::size_t>(block.end());
-        std::size_t q = p + 9;
-        while (q < end) {
+        // The entries as the session walk reads them: from the first after the list's count, as
+        // many as it counts, one after another (a search from the list's header would take a
+        // count of low byte 0x5A for an entry that swallows the real ones).
+        SessionBlockNode list;
+        list.payload_position = block.payload();
+        list.payload_size = block.size;
+        list.content_type = block.content_type;
+        ChildCursor cursor;
+        SessionBlockNode entry;
+        while (next_child(bytes.data(), bytes.size(), list, cursor, entry)) {
+            if (entry.content_type != kRegionType && entry.content_type != kOldRegionType) continue;
             BlockHeader child;
-            if (!read_block_header(bytes, q, end, child)) {
-                q += 1;
+            if (!read_block_header(bytes, entry.payload_position - kBlockHeaderSize, block.end(),
+                                   child))
                 continue;
-            }
-            if (child.content_type == kRegionType || child.content_type == kOldRegionType) {
-                std::uint64_t value = 0;
-                std::string_view name;
-                read_slot(bytes, child, value, name);
-                values.push_back(value);
-                if (names) names->push_back(name);
-            }
-            q = static_cast<std::size_t>(child.end());
+            std::uint64_t value = 0;
+            std::string_view name;
+            read_slot(bytes, child, value, name);
+            values.push_back(value);
+            if (names) names->push_back(name);
         }
     }
 }

@@ -283,11 +283,15 @@ UnplacedPlacement lost_placement(const PlacementTargets& targets, std::uint32_t 
     return lost;
 }
 
+// The kind byte of a placement's fields marks a fade entry.
+bool kind_byte_marks_fade(Bytes bytes, const SessionBlockNode& placement) {
+    return read_u8_checked(bytes, placement.payload_position + kPlacementKind) ==
+           kPlacementKindFade;
+}
+
 // A placement block whose kind byte marks a fade entry.
 bool fade_placement(Bytes bytes, const SessionBlockNode& placement) {
-    return placement.content_type == kPlacement &&
-           read_u8_checked(bytes, placement.payload_position + kPlacementKind) ==
-               kPlacementKindFade;
+    return placement.content_type == kPlacement && kind_byte_marks_fade(bytes, placement);
 }
 
 // Notes a placement refused with the record that holds it in `layout.refused`. Fade entries are
@@ -416,7 +420,15 @@ void read_audio_placements(Bytes bytes, const Nodes& top, const std::vector<Trac
                 const std::uint8_t mark =
                     kind.current ? read_u8_checked(bytes, playlist.payload_position + 11) : 0;
                 for_each_child(bytes, playlist, [&](const SessionBlockNode& placement) {
-                    if (placement.content_type != kind.placement) return;
+                    // A playlist of the current layout holds its one placement and nothing
+                    // else: a block of another content type there is that placement, damaged,
+                    // a clip unless its kind byte marks a fade.
+                    if (placement.content_type != kind.placement) {
+                        if (kind.current && !kind_byte_marks_fade(bytes, placement))
+                            refuse_placement(bytes, targets, track_number, placement, false,
+                                             layout);
+                        return;
+                    }
                     const std::uint64_t p = placement.payload_position;
                     if (!bytes_fit(bytes, p, kind.placement_bytes)) {
                         refuse_placement(bytes, targets, track_number, placement, false, layout);
@@ -731,7 +743,11 @@ void read_midi_placements(Bytes bytes, const Nodes& top, const std::vector<Track
                 }
                 const std::uint8_t mark = read_u8_checked(bytes, playlist.payload_position + 11);
                 for (const SessionBlockNode& placement : playlist.children) {
-                    if (placement.content_type != kPlacement) continue;
+                    // Likewise a placement whose content type is damaged.
+                    if (placement.content_type != kPlacement) {
+                        refuse_placement(bytes, targets, track_index, placement, true, layout);
+                        continue;
+                    }
                     const std::uint64_t p = placement.payload_position;
                     if (!bytes_fit(bytes, p, kPlacementTimeBase + 1)) {
                         refuse_placement(bytes, targets, track_index, placement, true, layout);

@@ -144,6 +144,40 @@ TEST(BlockTree, ChildrenStartAfterTheHeader) {
     EXPECT_EQ(first.content_type, 0x2222);
 }
 
+// A container's count frames its children; where the framing does not hold, the search finds
+// what stands. The container is long enough for the block that would start at a count of low
+// byte 0x5A to fit.
+TEST(BlockTree, FramedChildrenFallBackToTheSearchWhereTheFramingFails) {
+    const std::string child = z_block(0x1052, zeros(40), 3);
+    const std::string big = z_block(0x1052, zeros(0x35A00), 3);
+    struct Case {
+        const char* what;
+        std::string content;
+        std::vector<std::uint16_t> children;
+    } cases[] = {
+        {"framed", u32le(0x5A) + child + big, {0x1052, 0x1052}},
+        {"a count past the children: the framing ends with them",
+         u32le(0x15A) + child + big,
+         {0x1052, 0x1052}},
+        {"a count below the children's: the rest is searched",
+         u32le(1) + child + big,
+         {0x1052, 0x1052}},
+        {"a damaged child: the search goes on from it",
+         u32le(0x5A) + child + "\x01" + zeros(8) + child + big,
+         {0x1052, 0x1052, 0x1052}},
+        {"no child where the framing puts the first: searched from the header",
+         zeros(2) + z_block(0x2222, zeros(2)) + zeros(0x35A00),
+         {0x2222}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string parent = z_block(0x1054, c.content);
+        SessionBlockNode node;
+        ASSERT_TRUE(parse_at(parent, 0, node));
+        EXPECT_EQ(content_types(node.children), c.children);
+    }
+}
+
 TEST(BlockTree, TinyBlocksAreLeavesThatStillHaveAContentType) {
     std::string one = "Z\x01";
     one += std::string(1, '\0') + u32le(1) + "\x34\x12";  // the type's second byte is past the end

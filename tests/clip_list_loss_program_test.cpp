@@ -166,14 +166,20 @@ TEST(ClipListLossProgram, RefusedPlaylistsNameTheirClipsByTrack) {
     }
 }
 
-// The first block of `content_type` whose bytes the session holds: its marker's position.
-std::size_t first_block_of(const std::vector<std::uint8_t>& bytes, std::uint16_t content_type) {
-    for (std::size_t q = 20; q + 9 <= bytes.size(); ++q) {
+// The first block of `content_type` from `from` on whose bytes the session holds: its marker's
+// position, or 0.
+std::size_t first_block_of_from(const std::vector<std::uint8_t>& bytes, std::uint16_t content_type,
+                                std::size_t from) {
+    for (std::size_t q = from; q + 9 <= bytes.size(); ++q) {
         if (bytes[q] == 'Z' && (bytes[q + 7] | bytes[q + 8] << 8) == content_type &&
             q + 7 + u32_at(bytes, q + 3) <= bytes.size())
             return q;
     }
     return 0;
+}
+
+std::size_t first_block_of(const std::vector<std::uint8_t>& bytes, std::uint16_t content_type) {
+    return first_block_of_from(bytes, content_type, 20);
 }
 
 // One byte of the content type of a placement container (the audio tracks' 0x1054, the MIDI
@@ -217,3 +223,78 @@ TEST(ClipListLossProgram, AContainerThatCannotBeReadCountsItsPlaylistsClips) {
 }
 
 }  // namespace
+
+namespace {
+
+// The first placement (0x104F) after the marker at `from`, skipping `skip` of them.
+std::size_t placement_after(const std::vector<std::uint8_t>& bytes, std::size_t from, int skip) {
+    std::size_t at = from;
+    for (int k = 0; k <= skip; ++k) {
+        at = first_block_of_from(bytes, 0x104F, at + 1);
+        if (at == 0) return 0;
+    }
+    return at;
+}
+
+}  // namespace
+
+// One changed byte in a placement, or a container whose size byte is damaged short: every clip
+// the session holds is written or named with its count, on the console and in the report.
+TEST(ClipListLossProgram, ADamagedPlacementOrAShortenedContainerNamesEveryLostClip) {
+    struct Case {
+        const char* what;
+        const char* session;
+        std::function<void(std::vector<std::uint8_t>&)> damage;
+        int written;  // items
+        const char* console;
+        const char* report;
+    } cases[] = {
+        {"the content type of Track_Name's clip placement 0x4F -> 0x50", "RegionTest.ptx",
+         [](std::vector<std::uint8_t>& b) {
+             b[placement_after(b, first_block_of(b, 0x1054), 1) + 7] = 0x50;
+         },
+         6,
+         "  WARNING: 1 clip placement(s) were NOT written: the session's record of\n"
+         "      their playlist or its track is damaged (or the file ends inside it),\n"
+         "      so where they lie cannot be read. Place them again from Pro Tools:\n"
+         "      \"Track_Name\": 1 placement(s)\n",
+         "    Track_Name: 1 placement(s)\n"},
+        {"the content type of MIDI 1's placement 0x4F -> 0x50", "TestPTX.ptx",
+         [](std::vector<std::uint8_t>& b) {
+             b[placement_after(b, first_block_of(b, 0x1058), 0) + 7] = 0x50;
+         },
+         5, "      MIDI \"MIDI 1\": 1 placement(s)\n", "    MIDI MIDI 1: 1 placement(s)\n"},
+        {"0x1054's size byte 03 -> 02: a list straddles the new end", "RegionTest.ptx",
+         [](std::vector<std::uint8_t>& b) { b[first_block_of(b, 0x1054) + 4] = 0x02; }, 5,
+         "  WARNING: 2 clip(s) on the session's playlists were NOT written: the\n",
+         "  2 clip(s) on the session's playlists NOT written: the session's record\n"},
+        {"0x1054's size byte 03 -> 00: the first list straddles it", "RegionTest.ptx",
+         [](std::vector<std::uint8_t>& b) { b[first_block_of(b, 0x1054) + 4] = 0x00; }, 0,
+         "  WARNING: 7 clip(s) on the session's playlists were NOT written: the\n",
+         "  7 clip(s) on the session's playlists NOT written: the session's record\n"},
+        {"0x1058's low size byte -> 00: the last MIDI list straddles it", "TestPTX.ptx",
+         [](std::vector<std::uint8_t>& b) { b[first_block_of(b, 0x1058) + 3] = 0x00; }, 5,
+         "  WARNING: 1 MIDI clip(s) on the session's playlists were NOT written: the\n",
+         "  1 MIDI clip(s) on the session's playlists NOT written: the session's\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::uint8_t> bytes = mixer_blocks::real_session(c.session);
+        if (bytes.empty())
+            GTEST_SKIP() << "real session " << c.session << " not found under "
+                         << LANWICK_SESSIONS_DIR << "; skipped";
+        c.damage(bytes);
+        TempDir dir;
+        const auto run = convert_damaged(std::move(bytes), dir);
+        ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
+        const std::string project = read_file(dir.file("Damaged.rpp"));
+        std::size_t items = 0;
+        for (std::size_t at = project.find("<ITEM"); at != std::string::npos;
+             at = project.find("<ITEM", at + 1))
+            ++items;
+        EXPECT_EQ(items, static_cast<std::size_t>(c.written));
+        EXPECT_TRUE(has(run.out, c.console)) << run.out;
+        const std::string report = read_file(dir.file("Damaged-vantrel-report.txt"));
+        EXPECT_TRUE(has(report, c.report)) << report;
+    }
+}

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "mix_session.h"
@@ -198,3 +199,103 @@ TEST(PlacementContainerProgram, DamagedMidiRecordsNameTheirPlacements) {
 }
 
 }  // namespace
+
+namespace {
+
+// The names that follow `key` in the project, in order (`NAME "Take 3"` gives "Take 3").
+std::vector<std::string> names_after(const std::string& project, const std::string& key) {
+    std::vector<std::string> out;
+    for (std::size_t at = project.find(key); at != std::string::npos;
+         at = project.find(key, at + 1)) {
+        const std::size_t from = at + key.size();
+        out.push_back(project.substr(from, project.find('"', from) - from));
+    }
+    return out;
+}
+
+// A session of MIDI tracks "Keys 1" to "Keys n", each of `clips` one-bar clips of one region,
+// its lists as Pro Tools writes them.
+std::string midi_session(int tracks, int clips) {
+    using namespace walk_blocks;
+    using test_blocks::kOrigin;
+    std::vector<std::string> names;
+    std::vector<std::string> lists;
+    std::string kinds;
+    for (int t = 0; t < tracks; ++t) {
+        const std::string name = "Keys " + std::to_string(t + 1);
+        names.push_back(name);
+        kinds += z_block(0x2620, z_block(0x2619, u32le(static_cast<std::uint32_t>(name.size())) +
+                                                     name + zeros(4)));
+        std::vector<test_placements::TestPlacement> placed;
+        for (int i = 0; i < clips; ++i)
+            placed.push_back(test_placements::ticks(
+                test_placements::clip_at(0, kOrigin + 960000ull * 4 * static_cast<unsigned>(i))));
+        lists.push_back(test_placements::clip_list(name, placed, -1, 0x1057, 0x1056));
+    }
+    using namespace test_blocks;
+    return session_header() + lead_block() + version_block(12) + z_block(0x7777, zeros(5000)) +
+           rate_block(48000) + audio_files_block(0, {}, {}) + track_order(names) + kinds +
+           z_block(0x2000, zeros(4) + midi_chunk({{kOrigin, 60, 240000, 100}}) +
+                               z_block(0x2633, midi_region("Keys-01", kOrigin, 960000, 0))) +
+           midi_placement_tracks(lists) + zeros(64);
+}
+
+}  // namespace
+
+// Counts whose low byte is 0x5A (a block marker) at the head of a container: 90 and 346 tracks,
+// one list of 2,906 entries, 6,490 regions. Each container is read by its framing, so every clip
+// is written, on its own track and playing its own region, and nothing is said to be damaged.
+TEST(PlacementContainerProgram, CountsOfLowByte0x5AWriteEveryClipOnItsTrack) {
+    struct Case {
+        int tracks;
+        int clips_per_track;
+        const char* what;
+    } cases[] = {
+        {90, 40, "90 tracks"},
+        {346, 40, "346 tracks"},
+        {1, 1936, "one list of 2,906 entries (clips and fades)"},
+        {2, 3245, "6,490 regions"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        mix_session::MixShape shape;
+        shape.tracks = c.tracks;
+        shape.clips_per_track = c.clips_per_track;
+        TempDir dir;
+        const Converted r = convert(dir, mix_session::plain_session(shape));
+        ASSERT_EQ(r.run.exit_code, 0) << r.run.out;
+        const int clips = c.tracks * c.clips_per_track;
+        EXPECT_TRUE(has(r.run.out, "\n  " + std::to_string(c.tracks) + " tracks, " +
+                                       std::to_string(clips) + " clips, 0 MIDI notes\n"))
+            << r.run.out;
+        EXPECT_FALSE(has(r.run.out, "NOT written")) << r.run.out;
+        EXPECT_FALSE(has(r.run.out, "damaged")) << r.run.out;
+        // Track t holds clips t * clips_per_track on, each playing the region of its number.
+        std::vector<std::string> tracks;
+        std::vector<std::string> takes;
+        for (int t = 0; t < c.tracks; ++t) tracks.push_back("Track " + std::to_string(t + 1));
+        for (int k = 0; k < clips; ++k) takes.push_back("Take " + std::to_string(k));
+        std::vector<std::string> named = names_after(r.project, "\n    NAME \"");
+        EXPECT_EQ(named, tracks);
+        EXPECT_EQ(names_after(r.project, "\n      NAME \""), takes);
+    }
+}
+
+// The same for MIDI: 90 tracks of 50 clips (the 0x1058 count) and one track of 2,906 clips (its
+// list's count), past the size at which the count would be taken for a child.
+TEST(PlacementContainerProgram, MidiCountsOfLowByte0x5AWriteEveryClip) {
+    for (const auto& [tracks, clips] : {std::pair{90, 50}, std::pair{1, 2906}}) {
+        SCOPED_TRACE(std::to_string(tracks) + " MIDI track(s) of " + std::to_string(clips));
+        TempDir dir;
+        const Converted r = convert(dir, midi_session(tracks, clips));
+        ASSERT_EQ(r.run.exit_code, 0) << r.run.out;
+        EXPECT_EQ(count_of(r.project, "<ITEM"), static_cast<std::size_t>(tracks * clips));
+        EXPECT_TRUE(has(r.run.out, "\n  " + std::to_string(tracks) + " tracks, 0 clips, " +
+                                       std::to_string(tracks * clips) + " MIDI notes\n"))
+            << r.run.out;
+        EXPECT_FALSE(has(r.run.out, "NOT written")) << r.run.out;
+        std::vector<std::string> names;
+        for (int t = 0; t < tracks; ++t) names.push_back("Keys " + std::to_string(t + 1));
+        EXPECT_EQ(names_after(r.project, "\n    NAME \""), names);
+    }
+}
