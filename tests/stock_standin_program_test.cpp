@@ -42,6 +42,7 @@ namespace fs = std::filesystem;
 using test_plugins::active;
 using test_plugins::control_values;
 using test_plugins::f64_at;
+using test_plugins::named_values;
 using test_plugins::stock_slot;
 using test_plugins::u32_at;
 using test_support::read_file;
@@ -51,17 +52,6 @@ using test_support::write_file;
 
 bool has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
-}
-
-// Named document values: "d_" name, zero-terminated and padded to 4, then a big-endian f64.
-std::string named_values(const std::vector<std::pair<std::string, double>>& values) {
-    std::string out = test_blocks::zeros(4);
-    for (const auto& [name, value] : values) {
-        std::string field = "d_" + name;
-        field.resize((field.size() + 1 + 3) / 4 * 4, '\0');
-        out += field + test_plugins::f64be(value);
-    }
-    return out;
 }
 
 // A slot followed by a 1 and its state block: bypassed.
