@@ -352,6 +352,48 @@ TEST(StockStandInProgram, TheSummaryGivesTheWrittenCurvesMeasuredMiss) {
     EXPECT_FALSE(has(within.console, "dB from Pro Tools' curve")) << within.console;
 }
 
+// A damaged EQ3 is written as the EQ3 set to the limits of its ranges, and every control held is
+// named on the console and in the report: an MF bell of +400 dB plays +18 dB, an input gain of
+// 3000 dB +18 dB, an HMF Q of 50 Q 10, a 1-Band bell of -400 dB at 90 kHz -18 dB at 20 kHz.
+TEST(StockStandInProgram, DamagedEq3ControlsAreHeldToTheEq3sRanges) {
+    const auto seven_band = [](double mf_gain, double input_gain, double hmf_q) {
+        std::vector<double> v(38, 0.0);
+        const double band_freqs[] = {100, 500, 1000, 6000, 10000};
+        const std::size_t firsts[] = {10, 15, 19, 23, 27};
+        for (int b = 0; b < 5; ++b) {
+            v[firsts[b]] = 1.0;
+            v[firsts[b] + 2] = band_freqs[b];
+            v[firsts[b] + 3] = 1.0;
+        }
+        v[20] = mf_gain, v[2] = input_gain, v[26] = hmf_q;
+        return active(stock_slot("Digi47e3", control_values(v)));
+    };
+    const auto one_band = [](double gain, double freq) {
+        return active(stock_slot("Digi1be3", control_values({0, gain, freq, 1, 0, 3, 0, 0})));
+    };
+    const Conversion damaged =
+        convert(seven_band(400, 3000, 50) + one_band(-400, 90000), {"--report"});
+    const Conversion limits = convert(seven_band(18, 18, 10) + one_band(-18, 20000));
+    for (const char* eq : {"\"EQ3 7-Band (ReaEQ)\"", "\"EQ3 1-Band (ReaEQ)\""}) {
+        const std::string state = vst_bytes(damaged.project, eq).state;
+        EXPECT_FALSE(state.empty()) << eq;
+        EXPECT_EQ(state, vst_bytes(limits.project, eq).state) << eq;
+    }
+    const std::string held[] = {
+        "EQ3 7-Band MF gain 400 dB outside the EQ3's range, held at 18 dB (1 plug-in(s))",
+        "EQ3 7-Band input gain 3000 dB outside the EQ3's range, held at 18 dB (1 plug-in(s))",
+        "EQ3 7-Band HMF Q 50 outside the EQ3's range, held at 10 (1 plug-in(s))",
+        "EQ3 1-Band peak gain -400 dB outside the EQ3's range, held at -18 dB (1 plug-in(s))",
+        "EQ3 1-Band peak frequency 90000 Hz outside the EQ3's range, held at 20000 Hz (1 "
+        "plug-in(s))"};
+    for (const std::string& note : held) {
+        EXPECT_TRUE(has(damaged.console, "      " + note + "\n")) << note << "\n"
+                                                                  << damaged.console;
+        EXPECT_TRUE(has(damaged.report, "  " + note + "\n")) << note << "\n" << damaged.report;
+    }
+    EXPECT_FALSE(has(limits.console, "outside the EQ3's range")) << limits.console;
+}
+
 // The Channel Strip's bells, written into the project and read back as ReaEQ reads their
 // widths, play the Q of their measured corrections (Q x 0.4044 x G(gain) x F(frequency), taken
 // here at rows of the tables), and so their curve is the cookbook curve of those bells, near
