@@ -59,14 +59,10 @@ std::string bypassed(const std::string& slot) {
     return slot + test_plugins::byte(1) + test_blocks::z_block(0x2614, test_blocks::zeros(12));
 }
 
-// EQ3 7-Band: output gains 1 + 0.5 dB, polarity on, high-pass 18 dB/oct at 100 Hz, five flat
-// bands, the low-pass off at 12 dB/oct.
-std::string eq3_slot() {
+// EQ3 7-Band control values: five bands in and flat at Q 1 (100, 500, 2000, 6000 and 10000 Hz),
+// everything else 0.
+std::vector<double> flat_7band_values() {
     std::vector<double> v(38, 0.0);
-    v[2] = 1.0;
-    v[3] = 0.5;
-    v[4] = 1.0;
-    v[5] = 1.0, v[6] = 1.0, v[7] = 1.0, v[8] = 2.0, v[9] = 100.0;
     const double band_freqs[] = {100, 500, 2000, 6000, 10000};
     const std::size_t firsts[] = {10, 15, 19, 23, 27};
     for (int b = 0; b < 5; ++b) {
@@ -74,6 +70,17 @@ std::string eq3_slot() {
         v[firsts[b] + 2] = band_freqs[b];
         v[firsts[b] + 3] = 1.0;
     }
+    return v;
+}
+
+// EQ3 7-Band: output gains 1 + 0.5 dB, polarity on, high-pass 18 dB/oct at 100 Hz, five flat
+// bands, the low-pass off at 12 dB/oct.
+std::string eq3_slot() {
+    std::vector<double> v = flat_7band_values();
+    v[2] = 1.0;
+    v[3] = 0.5;
+    v[4] = 1.0;
+    v[5] = 1.0, v[6] = 1.0, v[7] = 1.0, v[8] = 2.0, v[9] = 100.0;
     v[32] = 1.0, v[33] = 0.0, v[34] = 1.0, v[35] = 1.0, v[36] = 10000.0;
     return stock_slot("Digi47e3", control_values(v));
 }
@@ -357,14 +364,7 @@ TEST(StockStandInProgram, TheSummaryGivesTheWrittenCurvesMeasuredMiss) {
 // 3000 dB +18 dB, an HMF Q of 50 Q 10, a 1-Band bell of -400 dB at 90 kHz -18 dB at 20 kHz.
 TEST(StockStandInProgram, DamagedEq3ControlsAreHeldToTheEq3sRanges) {
     const auto seven_band = [](double mf_gain, double input_gain, double hmf_q) {
-        std::vector<double> v(38, 0.0);
-        const double band_freqs[] = {100, 500, 1000, 6000, 10000};
-        const std::size_t firsts[] = {10, 15, 19, 23, 27};
-        for (int b = 0; b < 5; ++b) {
-            v[firsts[b]] = 1.0;
-            v[firsts[b] + 2] = band_freqs[b];
-            v[firsts[b] + 3] = 1.0;
-        }
+        std::vector<double> v = flat_7band_values();
         v[20] = mf_gain, v[2] = input_gain, v[26] = hmf_q;
         return active(stock_slot("Digi47e3", control_values(v)));
     };

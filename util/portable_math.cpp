@@ -282,7 +282,7 @@ double exp(double x) {
     if (std::isnan(x)) return x;
     if (x > kExpOverflow) return kInf;
     if (x < -745.2) return 0.0;
-    return exp_scaled(x, 0.0);
+    return exp_scaled(x, -0.0);  // adding -0 is no operation: the compiler leaves it out
 }
 
 double log(double x) {
@@ -308,7 +308,19 @@ double log10(double x) {
     return log(x) * kInvLn10;
 }
 
-double pow(double x, double y) {
+namespace {
+
+// x^y for a finite x > 0 and a finite y past pow's window, t = y ln x as rounded.
+double pow_far(double x, double y, double t) {
+    if (!(std::fabs(t) <= 1500.0)) return t > 0.0 ? kInf : 0.0;
+    const Pair ln = log_pair(x);
+    const Pair yl = two_product(y, ln.hi);
+    return exp_scaled(yl.hi, yl.lo + y * ln.lo);
+}
+
+// x^y where pow's common path does not reach: NaN, infinities, zeros, negative bases and powers
+// past the window. Out of line, so that the common path is as short as it always was.
+[[gnu::noinline]] double pow_rest(double x, double y) {
     if (y == 0.0 || x == 1.0) return 1.0;
     if (std::isnan(x) || std::isnan(y)) return kNaN;
     if (std::isinf(y)) {
@@ -329,11 +341,20 @@ double pow(double x, double y) {
     if (std::isinf(x)) return sign * (y > 0.0 ? kInf : 0.0);
     if (x == 1.0) return sign;
     const double t = y * log(x);
-    if (t >= kPlainPowLow && t <= kPlainPowHigh) return sign * exp(t);
-    if (!(std::fabs(t) <= 1500.0)) return sign * (t > 0.0 ? kInf : 0.0);
-    const Pair ln = log_pair(x);
-    const Pair yl = two_product(y, ln.hi);
-    return sign * exp_scaled(yl.hi, yl.lo + y * ln.lo);
+    if (t >= kPlainPowLow && t <= kPlainPowHigh) return sign * exp_scaled(t, -0.0);
+    return sign * pow_far(x, y, t);
+}
+
+}  // namespace
+
+double pow(double x, double y) {
+    // x > 0 and y ln x in the window (so both finite): e^(y ln x), which is 1 for y = 0 and for
+    // x = 1 as they need.
+    if (x > 0.0) {
+        const double t = y * log(x);
+        if (t >= kPlainPowLow && t <= kPlainPowHigh) return exp_scaled(t, -0.0);
+    }
+    return pow_rest(x, y);
 }
 
 double from_db(double db) {
