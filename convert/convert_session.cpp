@@ -479,6 +479,7 @@ ReportInput report_input(const RunFacts& run, const ConvertOptions& options) {
     in.standins_written = static_cast<int>(stock_standin_state.standin_total);
     in.eq3_one_pole_filters = static_cast<int>(eq3_counters.one_pole_count);
     in.eq3_fit_lines = eq3_fit_lines(eq3_counters, "");
+    in.eq3_held_controls = eq3_counters.held_controls;
     in.kept_on_vst3 = plugin_knowledge.kept_on_vst3;
     // The Kontakt line speaks of the settings written: none are under --no-kontakt-state.
     if (settings.kontakt_state_enabled != 0)

@@ -9,6 +9,7 @@
 #include "effects/dyn3_conversion.h"
 #include "effects/eq_curves.h"
 #include "effects/eq_reaeq_values.h"
+#include "util/portable_math.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ double interpolate(const std::array<Row, N>& table, double x) {
 }
 
 double gain_word(double db) {
-    return std::pow(10.0, db / 20.0);
+    return portable::from_db(db);
 }
 
 ReaEqStateBand eq_band(const ChannelStripEqBand& b, bool low, double rate) {
@@ -58,10 +59,10 @@ ReaEqStateBand eq_band(const ChannelStripEqBand& b, bool low, double rate) {
     if (b.shelf) {
         // ReaEQ's shelf reaches half its gain elsewhere than Pro Tools': move the corner there.
         out.type = low ? kEqLowShelf : kEqHighShelf;
-        const double a = std::pow(10.0, std::fabs(b.gain_db) / 40.0);
+        const double a = portable::pow(10.0, std::fabs(b.gain_db) / 40.0);
         const double stretch = low ? a : 1.0 / a;
         const double f = std::min(b.freq_hz, 0.49 * rate);
-        out.freq_hz = std::atan(std::tan(kPi * f / rate) * stretch) * rate / kPi;
+        out.freq_hz = portable::atan(portable::tan(kPi * f / rate) * stretch) * rate / kPi;
         out.value = kShelfSlopeValue;
         return out;
     }
@@ -83,13 +84,13 @@ void filter_bands(const ChannelStripFilter& f, double rate, std::vector<ReaEqSta
         band.type = f.type == kStripBandPass ? kReaEqBandPass : kEqNotch;
         band.q = f.q;
         const double wc = std::min(w, kPi / 2.0);
-        band.value = kOctavesPerAsinh * std::asinh(1.0 / (2.0 * f.q)) * std::sin(wc) / wc;
+        band.value = kOctavesPerAsinh * portable::asinh(1.0 / (2.0 * f.q)) * portable::sin(wc) / wc;
         bands.push_back(band);
         return;
     }
     band.type = f.type == kStripHighPass ? kEqHighPass : kEqLowPass;
     band.q = 0.70710678;
-    band.value = w > kPi / 2.0 ? kPassBandwidthHigh : std::sin(w) * kPassBandwidth / w;
+    band.value = w > kPi / 2.0 ? kPassBandwidthHigh : portable::sin(w) * kPassBandwidth / w;
     bands.push_back(band);
     if (f.slope_24) bands.push_back(band);
 }
@@ -123,14 +124,14 @@ std::string gain_preset(const std::string& what, double db) {
 double channel_strip_gain_factor(double gain_db) {
     const double g = std::fabs(gain_db);
     if (!(g >= 0.05)) return 1.0;  // NaN too
-    if (g < 3.0) return std::pow(g / 3.0, 0.25) * 0.6716;
+    if (g < 3.0) return portable::pow(g / 3.0, 0.25) * 0.6716;
     return interpolate(kGainTable, g);
 }
 
 double channel_strip_frequency_factor(double freq_hz, double rate) {
     const double x = 48000.0 * freq_hz / rate;
-    if (!(x >= 100.0) || std::log10(x) <= 2.0) return 1.0297;
-    return interpolate(kFrequencyTable, std::log10(x));
+    if (!(x >= 100.0) || portable::log10(x) <= 2.0) return 1.0297;
+    return interpolate(kFrequencyTable, portable::log10(x));
 }
 
 std::vector<StandInEffect> convert_channel_strip(const ChannelStripSettings& settings,

@@ -10,6 +10,7 @@
 #include "effects/fx_summary.h"
 #include "effects/stock_standins.h"
 #include "util/number_text.h"
+#include "util/portable_math.h"
 
 ClipEffectsState clip_effects_state;
 
@@ -41,8 +42,8 @@ struct ClipValues {
     }
     bool on(const std::string& name) const { return v(name) >= 0.5; }
     double gain(const std::string& name, double range) const { return (v(name) - 0.5) * range; }
-    double freq(const std::string& name) const { return 20.0 * std::pow(1050.0, v(name)); }
-    double q(const std::string& name) const { return 0.2 * std::pow(500.0, v(name)); }
+    double freq(const std::string& name) const { return 20.0 * portable::pow(1050.0, v(name)); }
+    double q(const std::string& name) const { return 0.2 * portable::pow(500.0, v(name)); }
     std::int32_t type(const std::string& name) const {
         return static_cast<std::int32_t>(std::floor(3.0 * v(name) + 0.5));
     }
@@ -81,7 +82,8 @@ double log_linear_ratio(const std::vector<std::pair<double, double>>& points, do
     while (seg + 1 < points.size() && v > points[seg].first) ++seg;
     const auto [x0, r0] = points[seg - 1];
     const auto [x1, r1] = points[seg];
-    return std::exp(std::log(r0) + (v - x0) * (std::log(r1) - std::log(r0)) / (x1 - x0));
+    return portable::exp(portable::log(r0) +
+                         (v - x0) * (portable::log(r1) - portable::log(r0)) / (x1 - x0));
 }
 
 ChannelStripSettings clip_effects_settings(const Values& values) {
@@ -130,9 +132,9 @@ ChannelStripSettings clip_effects_settings(const Values& values) {
     s.exp_ratio = log_linear_ratio(kExpRatioPoints, exp_ratio);
     s.exp_ratio_extrapolated = exp_ratio > kExpRatioSampledTo ? 1 : 0;
     s.exp_threshold_db = 70.0 * c.v("Exp Threshold") - 80.0;
-    s.exp_attack_ms = 0.02 * std::pow(10.0, 5.0 * c.v("Exp Attack Time"));
-    s.exp_release_ms = std::pow(10.0, 4.0 * c.v("Exp Release Time"));
-    s.exp_hold_ms = std::pow(10.0, 4.0 * c.v("Exp Hold Time"));
+    s.exp_attack_ms = 0.02 * portable::pow(10.0, 5.0 * c.v("Exp Attack Time"));
+    s.exp_release_ms = portable::pow(10.0, 4.0 * c.v("Exp Release Time"));
+    s.exp_hold_ms = portable::pow(10.0, 4.0 * c.v("Exp Hold Time"));
     s.exp_knee = 30.0 * c.v("Exp Knee");
     s.exp_depth_db = (1.0 - c.v("Exp Depth")) * -108.0;
     s.exp_hold = channel_strip_param_changed(values, "Exp Hold Time") ? 1 : 0;
@@ -144,8 +146,8 @@ ChannelStripSettings clip_effects_settings(const Values& values) {
     s.cmp_ratio_extrapolated = cmp_ratio > kCmpRatioSampledTo ? 1 : 0;
     s.cmp_makeup_db = 30.0 * c.v("Cmp Gain Makeup");
     s.cmp_threshold_db = 60.0 * c.v("Cmp Threshold") - 60.0;
-    s.cmp_attack_ms = 0.1 * std::pow(10.0, 4.0 * c.v("Cmp Attack Time"));
-    s.cmp_release_ms = std::pow(10.0, 4.0 * c.v("Cmp Release Time"));
+    s.cmp_attack_ms = 0.1 * portable::pow(10.0, 4.0 * c.v("Cmp Attack Time"));
+    s.cmp_release_ms = portable::pow(10.0, 4.0 * c.v("Cmp Release Time"));
     s.cmp_knee_db = 30.0 * c.v("Cmp Knee");
     s.cmp_depth = channel_strip_param_changed(values, "Cmp Depth") ? 1 : 0;
 

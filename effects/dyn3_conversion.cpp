@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <limits>
 
+#include "util/portable_math.h"
+
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -116,7 +118,7 @@ std::vector<StandInEffect> convert_dyn3_compressor(const std::vector<float>& val
     const double release = v.release_ms * 0.4134;
     const double knee = v.knee_db * 0.3575;
     DynWords w{};
-    w[0] = f32_word(std::pow(10.0, (v.threshold_db + 0.337) / 20.0));
+    w[0] = f32_word(portable::from_db(v.threshold_db + 0.337));
     w[1] = f32_word(std::clamp((v.ratio - 1.0) / 99.0, 0.0, 1.0));
     w[2] = f32_word(std::min(attack / 500.0, 1.0));
     w[3] = f32_word(std::min(release / 5000.0, 1.0));
@@ -126,7 +128,7 @@ std::vector<StandInEffect> convert_dyn3_compressor(const std::vector<float>& val
     if ((v.external_key && keyed) || (unkeyed_key && track_channels == 2)) w[8] = kKeyInputWord;
     w[10] = kDynFloorWord;
     const double gain = std::max(v.gain_db, 0.0);
-    w[11] = f32_word(gain <= kMaxMakeupGain_db ? std::pow(10.0, gain / 20.0) : 1.0);
+    w[11] = f32_word(gain <= kMaxMakeupGain_db ? portable::from_db(gain) : 1.0);
     w[14] = f32_word(std::min(knee / 24.0, 1.0));
     w[17] = f32_word(0.25);
 
@@ -210,9 +212,9 @@ std::vector<StandInEffect> convert_dyn3_expander_gate(const std::vector<float>& 
         attack = depth / 20.0 * v.attack_ms;
         if (22.0 / depth < 1.0) release = 22.0 / depth * v.release_ms;
     }
-    const double g = std::pow(10.0, v.depth_db / 20.0);
+    const double g = portable::from_db(v.depth_db);
     DynWords w{};
-    w[0] = f32_word(std::pow(10.0, v.threshold_db / 20.0));
+    w[0] = f32_word(portable::from_db(v.threshold_db));
     w[1] = f32_word(std::min(attack / 500.0, 1.0));
     w[2] = f32_word(std::min(release / 5000.0, 1.0));
     if (v.look_ahead) {

@@ -90,18 +90,53 @@ double value_at(const std::vector<float>& values, std::size_t i) {
     return i < values.size() ? static_cast<double>(values[i]) : 0.0;
 }
 
-// A stored Q: NaN, 0 and below at EQ3's lowest 0.1, +infinity at its highest 10.
-double stored_q(double q) {
-    if (std::isnan(q) || q <= 0.0) return 0.1;
-    return std::min(q, 10.0);
+// The ranges of the EQ3's controls.
+constexpr double kGainMax_db = 18.0;
+constexpr double kOutputGainMin_db = -144.0;  // the input and output faders' silence
+constexpr double kQMin = 0.1;
+constexpr double kQMax = 10.0;
+constexpr double kSlopeCodeMax = 3.0;
+
+// A control held to [lo, hi]; `nan_to` takes NaN (a gain takes 0 dB for infinities too). A value
+// outside the EQ3's range (lo..hi, or +-beyond where the conversion holds it closer) is named in
+// `held`, with the value it takes.
+struct Control {
+    const char* name;
+    const char* unit;  // "" for Q and codes, else " dB" or " Hz"
+    double lo, hi, nan_to;
+    bool gain = false;
+    double beyond = 0.0;
+};
+double held_control(double v, const Control& c, const std::string& filter,
+                    std::vector<std::string>& held) {
+    double out = std::isnan(v) ? c.nan_to : std::clamp(v, c.lo, c.hi);
+    if (c.gain && !std::isfinite(v)) out = 0.0;
+    const bool outside = c.beyond > 0.0 ? !(std::fabs(v) <= c.beyond) : !(v >= c.lo && v <= c.hi);
+    if (outside) {
+        std::string text;
+        append_format(text, "%s %s %g%s outside the EQ3's range, held at %g%s", filter.c_str(),
+                      c.name, v, c.unit, out, c.unit);
+        held.push_back(std::move(text));
+    }
+    return out;
+}
+const Control kGain = {"gain", " dB", -kGainMax_db, kGainMax_db, 0.0, true};
+// A shelf plays up to ReaEQ's +-12 dB (the EQ3 offers +-18).
+const Control kShelfGain = {"gain", " dB", -kShelfGainMax_db, kShelfGainMax_db,
+                            0.0,    true,  kGainMax_db};
+const Control kOutputGain = {"gain", " dB", kOutputGainMin_db, kGainMax_db, 0.0, true};
+const Control kQ = {"Q", "", kQMin, kQMax, kQMin};
+const Control kSlopeCode = {"slope code", "", 0.0, kSlopeCodeMax, 0.0};
+Control frequency_control(double lo, double hi) {
+    return {"frequency", " Hz", lo, hi, lo};
 }
 bool switched_on(double v) {
     return v >= 0.5;
 }
 
-// order = whole part of (slope code + 0.5) + 1, held to 1..4.
+// order = whole part of (slope code + 0.5) + 1, the code held to 0..3.
 std::int32_t pass_order(double slope_code) {
-    return static_cast<std::int32_t>(hold_to(slope_code, 0.0, 3.0) + 0.5) + 1;
+    return static_cast<std::int32_t>(slope_code + 0.5) + 1;
 }
 
 double round_to_written(double slider) {
@@ -208,7 +243,7 @@ EqFitJob pass_job(bool high, double mode, double q, double slope_code, double fr
         job.source.side = high ? 1 : 0;
     } else {
         job.source.type = kEqSourceNotch;
-        job.source.q = stored_q(q) * kNotchQScale;
+        job.source.q = q * kNotchQScale;
     }
     return job;
 }
@@ -279,6 +314,7 @@ void count_stand_in(const Eq3StandIn& out) {
     c.fitted_band_count += out.fitted_band_count;
     c.extra_band_count += out.extra_band_count;
     c.one_pole_count += static_cast<std::uint32_t>(out.one_pole_parts.size());
+    for (const std::string& held : out.held) ++c.held_controls[held];
     if (out.miss.error_db <= c.worst_fit_db) return;
     c.worst_fit_db = out.miss.error_db;
     c.worst_fit_hz = out.miss.freq_hz;
@@ -403,9 +439,27 @@ void eq3_band_to_reaeq(EqFitJob& job, double rate, bool fit) {
 
 std::vector<Eq3Filter> eq3_7band_filters(const std::vector<float>& values) {
     const auto v = [&](std::size_t i) { return value_at(values, i); };
-    std::vector<Eq3Filter> filters;
-    filters.push_back(
-        {pass_job(true, v(5), v(7), v(8), hold_to(v(9), 20, 8000)), switched_on(v(6)), 0, ""});
+    std::vector<Eq3Filter> filters(7);
+    for (std::uint32_t position = 0; position < 7; ++position) {
+        filters[position].position = position;
+        filters[position].name = std::string("EQ3 7-Band ") + k7BandFilterNames[position];
+    }
+    // {mode, in, Q, slope code, frequency} of the high-pass and the low-pass, and their ranges.
+    const auto pass = [&](Eq3Filter& filter, std::size_t at, bool high, double low_hz,
+                          double high_hz) {
+        // Named where they play: a filter switched in, its Q as a notch, its slope as a pass.
+        filter.in = switched_on(v(at + 1));
+        const bool notch = !switched_on(v(at));
+        std::vector<std::string> silent;
+        std::vector<std::string>& held = filter.in ? filter.held : silent;
+        const double q = held_control(v(at + 2), kQ, filter.name, notch ? held : silent);
+        const double code = held_control(v(at + 3), kSlopeCode, filter.name, notch ? silent : held);
+        const double freq =
+            held_control(v(at + 4), frequency_control(low_hz, high_hz), filter.name, held);
+        filter.job = pass_job(high, v(at), q, code, freq);
+        if (filter.job.source.type == kEqSourceNotch) filter.name += " (notch)";
+    };
+    pass(filters[0], 5, true, 20, 8000);
     // {first value, low and high frequency limits, has a shelf switch, high side}
     const struct {
         std::size_t first;
@@ -415,47 +469,53 @@ std::vector<Eq3Filter> eq3_7band_filters(const std::vector<float>& values) {
         {10, 20, 500, true, false},   {15, 40, 1000, false, false},  {19, 125, 8000, false, false},
         {23, 1, 18000, false, false}, {27, 1800, 20000, true, true},
     };
-    std::uint32_t position = 1;
-    for (const auto& b : bands) {
-        const bool shelf = b.shelf_switch && switched_on(v(b.first + 4));
-        filters.push_back(
-            {band_job(shelf, b.high_side, finite_gain_db(v(b.first + 1)),
-                      hold_to(v(b.first + 2), b.low, b.high), stored_q(v(b.first + 3))),
-             switched_on(v(b.first)), position++, ""});
+    for (std::size_t b = 0; b < 5; ++b) {
+        Eq3Filter& filter = filters[b + 1];
+        const std::size_t first = bands[b].first;
+        const bool shelf = bands[b].shelf_switch && switched_on(v(first + 4));
+        filter.in = switched_on(v(first));
+        std::vector<std::string> silent;
+        std::vector<std::string>& held = filter.in ? filter.held : silent;
+        const double gain =
+            held_control(v(first + 1), shelf ? kShelfGain : kGain, filter.name, held);
+        const double freq = held_control(
+            v(first + 2), frequency_control(bands[b].low, bands[b].high), filter.name, held);
+        const double q = held_control(v(first + 3), kQ, filter.name, held);
+        filter.job = band_job(shelf, bands[b].high_side, gain, freq, q);
     }
-    filters.push_back({pass_job(false, v(32), v(34), v(35), hold_to(v(36), 120, 20000)),
-                       switched_on(v(33)), 6, ""});
-    for (Eq3Filter& filter : filters) {
-        filter.name = std::string("EQ3 7-Band ") + k7BandFilterNames[filter.position];
-        if (filter.job.source.type == kEqSourceNotch) filter.name += " (notch)";
-    }
+    pass(filters[6], 32, false, 120, 20000);
     return filters;
 }
 
 Eq3Filter eq3_1band_filter(const std::vector<float>& values) {
     const auto v = [&](std::size_t i) { return value_at(values, i); };
-    const int type = static_cast<int>(hold_to(v(5) + 0.5, 0.0, 5.0));
-    const double freq = hold_to(v(2), 20, 20000);
-    const double gain = finite_gain_db(v(1));
-    const double q = stored_q(v(3));
     Eq3Filter filter;
+    std::vector<std::string>& held = filter.held;
+    const int type = static_cast<int>(
+        held_control(v(5), {"filter type", "", 0.0, 5.0, 0.0}, "EQ3 1-Band", held) + 0.5);
+    filter.name = std::string("EQ3 1-Band ") + k1BandFilterNames[type];
+    const double freq = held_control(v(2), frequency_control(20, 20000), filter.name, held);
+    std::vector<std::string> silent;  // a pass filter's Q does not play
+    const double q = held_control(v(3), kQ, filter.name, type == 0 || type == 5 ? silent : held);
     switch (type) {
         case 0:
         case 5:
-            filter.job = pass_job(type == 0, 1.0, q, v(4), freq);
+            filter.job = pass_job(type == 0, 1.0, q,
+                                  held_control(v(4), kSlopeCode, filter.name, held), freq);
             break;
         case 1:
         case 4:
-            filter.job = band_job(true, type == 4, gain, freq, q);
+            filter.job =
+                band_job(true, type == 4, held_control(v(1), kGain, filter.name, held), freq, q);
             break;
         case 3:
-            filter.job = band_job(false, false, gain, freq, q);
+            filter.job =
+                band_job(false, false, held_control(v(1), kGain, filter.name, held), freq, q);
             break;
         default:
             filter.job = pass_job(false, 0.0, q, 0.0, freq);  // the notch
             break;
     }
-    filter.name = std::string("EQ3 1-Band ") + k1BandFilterNames[type];
     return filter;
 }
 
@@ -464,8 +524,13 @@ namespace {
 Eq3StandIn make_7band(const std::vector<float>& values, double rate) {
     Eq3StandIn out;
     out.polarity = switched_on(value_at(values, 4));
-    out.output_gain_db = finite_gain_db(value_at(values, 2) + value_at(values, 3));
+    std::vector<std::string>& held = out.held;
+    out.output_gain_db = held_control(value_at(values, 2), kOutputGain, "EQ3 7-Band input", held) +
+                         held_control(value_at(values, 3), kOutputGain, "EQ3 7-Band output", held);
     std::vector<Eq3Filter> filters = eq3_7band_filters(values);
+    for (const Eq3Filter& filter : filters)
+        held.insert(held.end(), filter.held.begin(), filter.held.end());
+    out.notes.insert(held.begin(), held.end());
     for (Eq3Filter& filter : filters) convert_filter(filter, rate, out);
     for (const Eq3Filter& filter : filters) add_one_pole_part(filter, 900 + filter.position, out);
     correct_whole_curve(out, rate);
@@ -476,8 +541,11 @@ Eq3StandIn make_7band(const std::vector<float>& values, double rate) {
 Eq3StandIn make_1band(const std::vector<float>& values, double rate) {
     Eq3StandIn out;
     out.polarity = std::fabs(value_at(values, 7)) >= 0.5;
-    out.output_gain_db = finite_gain_db(value_at(values, 6));
+    std::vector<std::string>& held = out.held;
+    out.output_gain_db = held_control(value_at(values, 6), kOutputGain, "EQ3 1-Band output", held);
     Eq3Filter filter = eq3_1band_filter(values);
+    held.insert(held.end(), filter.held.begin(), filter.held.end());
+    out.notes.insert(held.begin(), held.end());
     convert_filter(filter, rate, out);
     add_one_pole_part(filter, 901, out);
     measure_written(out, rate);

@@ -9,12 +9,17 @@
 // switch), HF 27-31; low-pass 32 mode, 33 in, 34 Q, 35 slope code, 36 frequency.
 // EQ3 1-Band (8): 1 gain, 2 frequency, 3 Q, 4 slope code, 5 filter type (0 high-pass, 1 low
 // shelf, 2 notch, 3 peak, 4 high shelf, 5 low-pass), 6 output gain, 7 polarity.
-// Switches are on at 0.5 or more. Values out of range, NaN and infinities are held to the limits
-// (NaN at the lower one, gains at 0 dB), so none reaches a band, a printed number or the fit.
+// Switches are on at 0.5 or more. Every other control is held to the range the EQ3 offers: gains
+// to +-18 dB (shelves further to +-12, ReaEQ's reach), the input and output gains to -144..+18
+// dB, Q to 0.1..10, frequencies to each filter's limits, slope codes to 0..3 and the 1-Band's
+// type to 0..5; NaN goes to the lower limit and a gain that is not finite to 0 dB. So none
+// reaches a band, a printed number or the fit, and each held control is named in the stand-in's
+// notes with the value it had.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -32,6 +37,8 @@ struct Eq3Counters {
     double worst_fit_hz = 0.0;
     std::string worst_fit_filter;
     std::uint32_t one_pole_count = 0;  // first-order JS parts written
+    // Each control held to the EQ3's range (Eq3Filter::held) and the stand-ins it concerns.
+    std::map<std::string, std::uint32_t> held_controls;
 };
 extern Eq3Counters eq3_counters;
 void reset_eq3_counters();
@@ -72,6 +79,10 @@ struct Eq3Filter {
     std::uint8_t in = 1;
     std::uint32_t position = 0;
     std::string name;
+    // Its controls that play held to the EQ3's range ("EQ3 7-Band MF gain 400 dB outside the
+    // EQ3's range, held at 18 dB"), one text each, for the stand-in's notes: those of a filter
+    // switched off, a pass filter's Q and a notch's slope are held unnamed.
+    std::vector<std::string> held;
 };
 // The seven filters of an EQ3 7-Band, in order, before conversion.
 std::vector<Eq3Filter> eq3_7band_filters(const std::vector<float>& values);
@@ -92,7 +103,8 @@ struct Eq3StandIn {
     std::vector<ReaEqStateBand> bands;
     double output_gain_db = 0.0;
     std::vector<Eq3OnePolePart> one_pole_parts;
-    std::set<std::string> notes;
+    std::set<std::string> notes;    // the held controls among them
+    std::vector<std::string> held;  // the controls held to the EQ3's range, as Eq3Filter::held
     std::vector<EqSourceFilter> sources;  // the filters that play, for measuring
     // The written curve against Pro Tools' (eq3_written_miss), and the filter that misses most
     // on its own: its name and frequency ("EQ3 7-Band HF at 12000 Hz") and its own deviation.

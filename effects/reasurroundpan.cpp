@@ -13,6 +13,7 @@
 #include "util/bytes.h"
 #include "util/guid.h"
 #include "util/number_text.h"
+#include "util/portable_math.h"
 
 ReaSurroundPanState reasurroundpan_state;
 
@@ -26,7 +27,7 @@ constexpr std::size_t kMaxOutputs = 64;
 constexpr std::size_t kLfeLane = 7;  // after the seven lanes of the first input
 
 double lfe_gain(bool on, double db) {
-    return on && db > -143.9 ? std::pow(10.0, db / 20.0) : 0.0;
+    return on && db > -143.9 ? portable::from_db(db) : 0.0;
 }
 
 // The stored value when it is a number, else 0.
@@ -68,7 +69,7 @@ double parameter_value(int index, const std::array<double, 8>& v) {
         case 10:
             return v[kLfeLane] <= -1439.0
                        ? 0.0
-                       : std::min(1.0, std::pow(10.0, v[kLfeLane] / 200.0) * 0.25);
+                       : std::min(1.0, portable::pow(10.0, v[kLfeLane] / 200.0) * 0.25);
         default:
             return place.width;
     }

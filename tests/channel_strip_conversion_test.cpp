@@ -15,6 +15,7 @@
 
 #include "effects/dyn3_conversion.h"
 #include "effects/eq_curves.h"
+#include "util/portable_math.h"
 
 namespace {
 
@@ -114,6 +115,26 @@ TEST(ChannelStrip, EqBandsCarryTheMeasuredCorrections) {
             EXPECT_NEAR(b.value, c.value, 5e-7);
         }
     }
+}
+
+// The written bands come from the portable functions, bit for bit, so both platforms write the
+// same states (the C library's differ in last bits for these: a shelf's frequency, a band-pass's
+// width, a pass filter's width).
+TEST(ChannelStrip, WrittenBandsTakeThePortableFunctionsBits) {
+    ChannelStripSettings s;
+    s.eq[0] = {1, 1, -4.5, 100, 1};
+    s.filters[0] = {1, kStripHighPass, 30, 1, 0};
+    s.filters[1] = {1, kStripBandPass, 137, 2, 0};
+    const Strip strip = convert(s);
+    const double shelf_hz =
+        portable::atan(portable::tan(kPi * 100 / 48000) * portable::pow(10.0, 4.5 / 40)) * 48000 /
+        kPi;
+    EXPECT_EQ(strip.effects[0].bands[0].freq_hz, shelf_hz);
+    const double w_pass = 2 * kPi * 30 / 48000;
+    EXPECT_EQ(strip.effects[1].bands[0].value, portable::sin(w_pass) * 1.8999686297483922 / w_pass);
+    const double w_band = 2 * kPi * 137 / 48000;
+    EXPECT_EQ(strip.effects[1].bands[1].value,
+              2.8853900817779268 * portable::asinh(1 / (2 * 2.0)) * portable::sin(w_band) / w_band);
 }
 
 TEST(ChannelStrip, FiltersAsReaEqPassAndBandBands) {

@@ -210,8 +210,18 @@ TEST(Eq3Conversion, ControlValuesBecomeFilters) {
     EXPECT_EQ(f[1].job.source.freq_hz, 20.0);
     EXPECT_EQ(f[1].job.source.q, 2.0);
     EXPECT_EQ(f[4].job.source.type, kEqSourcePeak);
-    EXPECT_EQ(f[4].job.source.gain_db, -30.0);
+    EXPECT_EQ(f[4].job.source.gain_db, -18.0);
     EXPECT_EQ(f[4].job.source.freq_hz, 18000.0);
+    // Each control held is named with the value it had and the one it takes.
+    EXPECT_EQ(f[1].held,
+              (std::vector<std::string>{
+                  "EQ3 7-Band LF gain 20 dB outside the EQ3's range, held at 12 dB",
+                  "EQ3 7-Band LF frequency 5 Hz outside the EQ3's range, held at 20 Hz"}));
+    EXPECT_EQ(f[4].held,
+              (std::vector<std::string>{
+                  "EQ3 7-Band HMF gain -30 dB outside the EQ3's range, held at -18 dB",
+                  "EQ3 7-Band HMF frequency 25000 Hz outside the EQ3's range, held at 18000 Hz"}));
+    for (const std::size_t in_range : {0, 2, 3, 5, 6}) EXPECT_TRUE(f[in_range].held.empty());
     EXPECT_EQ(f[6].job.source.type, kEqSourceNotch);
     EXPECT_NEAR(f[6].job.source.q, 2 * 1.5538, 1e-12);
     EXPECT_EQ(f[6].position, 6u);

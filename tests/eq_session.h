@@ -1,11 +1,13 @@
 // Sessions of many tracks, each with one EQ3 7-Band, for the benches and the Windows check: busy
 // mixes (every filter in, shelves and bells of a few dB, 12 dB/oct pass filters) with every
 // instance the same or every one different, and extreme ones (bells of +-18 dB at Q 10 up to
-// 20 kHz between 24 dB/oct pass filters), each track playing one clip.
+// 20 kHz between 24 dB/oct pass filters), each track playing one clip; and the same with one
+// Channel Strip on each track.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/ptformat.h"
@@ -61,9 +63,43 @@ inline std::vector<double> seven_band_values(Kind kind, int t) {
     return v;
 }
 
-// `tracks` tracks "EQ n", each playing 2 s of its own file through its EQ3 7-Band; encrypted as
-// Pro Tools stores it.
-inline std::string encrypted(Kind kind, int tracks, std::uint32_t rate = 48000) {
+// The named values of track t's Channel Strip: a low shelf, two bells and a high shelf, a
+// high-pass and a notch, an expander and a compressor, every instance different. Its ReaEQ
+// states take pow, tan, atan, sin, asinh and log10.
+inline std::vector<std::pair<std::string, double>> channel_strip_values(int t) {
+    const double d = static_cast<double>(t);
+    return {{"EQ Low Type", 1},
+            {"EQ Low Gain", 4 + 0.3 * d},
+            {"EQ Low Frequency", 80 + 3 * d},
+            {"EQ Low-Mid Gain", -3 - 0.2 * d},
+            {"EQ Low-Mid Frequency", 350 + 17 * d},
+            {"EQ Low-Mid Q", 1.3 + 0.05 * d},
+            {"EQ High-Mid Gain", 2.5 + 0.4 * d},
+            {"EQ High-Mid Frequency", 3100 + 230 * d},
+            {"EQ High-Mid Q", 0.8 + 0.1 * d},
+            {"EQ High Type", 1},
+            {"EQ High Gain", -5 + 0.6 * d},
+            {"EQ High Frequency", 9000 + 700 * d},
+            {"Filter 1 In/Out", 1},
+            {"Filter 1 Type", 0},
+            {"Filter 1 Frequency", 40 + 4 * d},
+            {"Filter 1 Slope 12/24dB", 1},
+            {"Filter 2 In/Out", 1},
+            {"Filter 2 Type", 3},
+            {"Filter 2 Frequency", 6000 + 900 * d},
+            {"Filter 2 Q", 2 + 0.3 * d},
+            {"Exp Ratio", 2 + 0.2 * d},
+            {"Exp Threshold", -50 + d},
+            {"Cmp Ratio", 3 + 0.5 * d},
+            {"Cmp Threshold", -20 + 0.5 * d},
+            {"Cmp Gain Makeup", 2 + 0.1 * d},
+            {"Sc Source", 0}};
+}
+
+// `tracks` tracks "EQ n", each playing 2 s of its own file through the plug-in slot
+// slot_of(track); encrypted as Pro Tools stores it.
+template <typename SlotOf>
+std::string encrypted_with(int tracks, std::uint32_t rate, SlotOf slot_of) {
     using namespace walk_blocks;
     using namespace mixer_blocks;
     using namespace test_blocks;
@@ -79,8 +115,7 @@ inline std::string encrypted(Kind kind, int tracks, std::uint32_t rate = 48000) 
         regions.push_back(audio_region(name, 0, 2 * rate, 0, n));
         entries.push_back(track_entry(name, {n}));
         placements.push_back(placement_track(name, {audio_playlist({placement(n, 0)})}));
-        const std::string slot = test_plugins::active(test_plugins::stock_slot(
-            "Digi47e3", test_plugins::control_values(seven_band_values(kind, t))));
+        const std::string slot = test_plugins::active(slot_of(t));
         track_blocks +=
             track_block(0x261b, name,
                         lane_block(fader_block(0),
@@ -95,6 +130,22 @@ inline std::string encrypted(Kind kind, int tracks, std::uint32_t rate = 48000) 
     std::vector<std::uint8_t> bytes(plain.begin(), plain.end());
     ptf_xor_crypt(bytes);
     return std::string(bytes.begin(), bytes.end());
+}
+
+// Tracks through their EQ3 7-Bands.
+inline std::string encrypted(Kind kind, int tracks, std::uint32_t rate = 48000) {
+    return encrypted_with(tracks, rate, [kind](int t) {
+        return test_plugins::stock_slot("Digi47e3",
+                                        test_plugins::control_values(seven_band_values(kind, t)));
+    });
+}
+
+// Tracks through their Channel Strips.
+inline std::string channel_strip_encrypted(int tracks, std::uint32_t rate = 48000) {
+    return encrypted_with(tracks, rate, [](int t) {
+        return test_plugins::stock_slot("AVIDChSt",
+                                        test_plugins::named_values(channel_strip_values(t)));
+    });
 }
 
 }  // namespace eq_session

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/block_builder.h"
@@ -125,6 +126,17 @@ inline std::string control_values(const std::vector<double>& values) {
         std::string name = "d_v" + std::to_string(i);
         name.resize(8, '\0');
         out += name + f64be(values[i]);
+    }
+    return out;
+}
+
+// Named document values: "d_" name, zero-terminated and padded to 4, then a big-endian f64.
+inline std::string named_values(const std::vector<std::pair<std::string, double>>& values) {
+    std::string out = zeros(4);
+    for (const auto& [name, value] : values) {
+        std::string field = "d_" + name;
+        field.resize((field.size() + 1 + 3) / 4 * 4, '\0');
+        out += field + f64be(value);
     }
     return out;
 }

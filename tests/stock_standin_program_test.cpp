@@ -42,6 +42,7 @@ namespace fs = std::filesystem;
 using test_plugins::active;
 using test_plugins::control_values;
 using test_plugins::f64_at;
+using test_plugins::named_values;
 using test_plugins::stock_slot;
 using test_plugins::u32_at;
 using test_support::read_file;
@@ -53,30 +54,15 @@ bool has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-// Named document values: "d_" name, zero-terminated and padded to 4, then a big-endian f64.
-std::string named_values(const std::vector<std::pair<std::string, double>>& values) {
-    std::string out = test_blocks::zeros(4);
-    for (const auto& [name, value] : values) {
-        std::string field = "d_" + name;
-        field.resize((field.size() + 1 + 3) / 4 * 4, '\0');
-        out += field + test_plugins::f64be(value);
-    }
-    return out;
-}
-
 // A slot followed by a 1 and its state block: bypassed.
 std::string bypassed(const std::string& slot) {
     return slot + test_plugins::byte(1) + test_blocks::z_block(0x2614, test_blocks::zeros(12));
 }
 
-// EQ3 7-Band: output gains 1 + 0.5 dB, polarity on, high-pass 18 dB/oct at 100 Hz, five flat
-// bands, the low-pass off at 12 dB/oct.
-std::string eq3_slot() {
+// EQ3 7-Band control values: five bands in and flat at Q 1 (100, 500, 2000, 6000 and 10000 Hz),
+// everything else 0.
+std::vector<double> flat_7band_values() {
     std::vector<double> v(38, 0.0);
-    v[2] = 1.0;
-    v[3] = 0.5;
-    v[4] = 1.0;
-    v[5] = 1.0, v[6] = 1.0, v[7] = 1.0, v[8] = 2.0, v[9] = 100.0;
     const double band_freqs[] = {100, 500, 2000, 6000, 10000};
     const std::size_t firsts[] = {10, 15, 19, 23, 27};
     for (int b = 0; b < 5; ++b) {
@@ -84,6 +70,17 @@ std::string eq3_slot() {
         v[firsts[b] + 2] = band_freqs[b];
         v[firsts[b] + 3] = 1.0;
     }
+    return v;
+}
+
+// EQ3 7-Band: output gains 1 + 0.5 dB, polarity on, high-pass 18 dB/oct at 100 Hz, five flat
+// bands, the low-pass off at 12 dB/oct.
+std::string eq3_slot() {
+    std::vector<double> v = flat_7band_values();
+    v[2] = 1.0;
+    v[3] = 0.5;
+    v[4] = 1.0;
+    v[5] = 1.0, v[6] = 1.0, v[7] = 1.0, v[8] = 2.0, v[9] = 100.0;
     v[32] = 1.0, v[33] = 0.0, v[34] = 1.0, v[35] = 1.0, v[36] = 10000.0;
     return stock_slot("Digi47e3", control_values(v));
 }
@@ -360,6 +357,41 @@ TEST(StockStandInProgram, TheSummaryGivesTheWrittenCurvesMeasuredMiss) {
                     "curve to\nwithin 0.05 dB ("))
         << within.report;
     EXPECT_FALSE(has(within.console, "dB from Pro Tools' curve")) << within.console;
+}
+
+// A damaged EQ3 is written as the EQ3 set to the limits of its ranges, and every control held is
+// named on the console and in the report: an MF bell of +400 dB plays +18 dB, an input gain of
+// 3000 dB +18 dB, an HMF Q of 50 Q 10, a 1-Band bell of -400 dB at 90 kHz -18 dB at 20 kHz.
+TEST(StockStandInProgram, DamagedEq3ControlsAreHeldToTheEq3sRanges) {
+    const auto seven_band = [](double mf_gain, double input_gain, double hmf_q) {
+        std::vector<double> v = flat_7band_values();
+        v[20] = mf_gain, v[2] = input_gain, v[26] = hmf_q;
+        return active(stock_slot("Digi47e3", control_values(v)));
+    };
+    const auto one_band = [](double gain, double freq) {
+        return active(stock_slot("Digi1be3", control_values({0, gain, freq, 1, 0, 3, 0, 0})));
+    };
+    const Conversion damaged =
+        convert(seven_band(400, 3000, 50) + one_band(-400, 90000), {"--report"});
+    const Conversion limits = convert(seven_band(18, 18, 10) + one_band(-18, 20000));
+    for (const char* eq : {"\"EQ3 7-Band (ReaEQ)\"", "\"EQ3 1-Band (ReaEQ)\""}) {
+        const std::string state = vst_bytes(damaged.project, eq).state;
+        EXPECT_FALSE(state.empty()) << eq;
+        EXPECT_EQ(state, vst_bytes(limits.project, eq).state) << eq;
+    }
+    const std::string held[] = {
+        "EQ3 7-Band MF gain 400 dB outside the EQ3's range, held at 18 dB (1 plug-in(s))",
+        "EQ3 7-Band input gain 3000 dB outside the EQ3's range, held at 18 dB (1 plug-in(s))",
+        "EQ3 7-Band HMF Q 50 outside the EQ3's range, held at 10 (1 plug-in(s))",
+        "EQ3 1-Band peak gain -400 dB outside the EQ3's range, held at -18 dB (1 plug-in(s))",
+        "EQ3 1-Band peak frequency 90000 Hz outside the EQ3's range, held at 20000 Hz (1 "
+        "plug-in(s))"};
+    for (const std::string& note : held) {
+        EXPECT_TRUE(has(damaged.console, "      " + note + "\n")) << note << "\n"
+                                                                  << damaged.console;
+        EXPECT_TRUE(has(damaged.report, "  " + note + "\n")) << note << "\n" << damaged.report;
+    }
+    EXPECT_FALSE(has(limits.console, "outside the EQ3's range")) << limits.console;
 }
 
 // The Channel Strip's bells, written into the project and read back as ReaEQ reads their

@@ -1,6 +1,8 @@
-// Writes sessions of EQ3 7-Bands built in bytes, for tools/windows_check.sh to convert with both
-// builds: "EQ busy.ptx" (busy mixes, every instance different) and "EQ extreme.ptx" (bells of
-// +-18 dB at Q 10 up to 20 kHz), TRACKS tracks each (default 8), in FOLDER.
+// Writes sessions of EQ3 7-Bands and Channel Strips built in bytes, for tools/windows_check.sh to
+// convert with both builds: "EQ busy.ptx" (busy mixes, every instance different), "EQ
+// extreme.ptx" (bells of +-18 dB at Q 10 up to 20 kHz), "Channel Strip 48k.ptx" and "Channel
+// Strip 44k.ptx" (every strip different, at 48 and 44.1 kHz), TRACKS tracks each (default 8), in
+// FOLDER.
 //
 //   lanwick_eq_session FOLDER [TRACKS]
 #include <algorithm>
@@ -31,6 +33,10 @@ int main(int argc, char** argv) {
     const bool ok =
         write(folder + "/EQ busy.ptx",
               eq_session::encrypted(eq_session::Kind::different_busy, tracks)) &&
-        write(folder + "/EQ extreme.ptx", eq_session::encrypted(eq_session::Kind::extreme, tracks));
+        write(folder + "/EQ extreme.ptx",
+              eq_session::encrypted(eq_session::Kind::extreme, tracks)) &&
+        write(folder + "/Channel Strip 48k.ptx", eq_session::channel_strip_encrypted(tracks)) &&
+        write(folder + "/Channel Strip 44k.ptx",
+              eq_session::channel_strip_encrypted(tracks, 44100));
     return ok ? 0 : 1;
 }

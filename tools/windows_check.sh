@@ -4,7 +4,8 @@
 # null device under --check, the pause on by default, its own folder found when it is started
 # through PATH, REAPER's cache under APPDATA, and every real session converted to the Linux
 # build's project, byte for byte apart from the way the session's folders are spelt, and so
-# are sessions of EQ3 7-Bands built in bytes (by lanwick_eq_session, beside the Linux program).
+# are sessions of EQ3 7-Bands and of Channel Strips built in bytes (by lanwick_eq_session, beside
+# the Linux program).
 #
 #   tools/windows_check.sh [lanwick.exe] [Linux lanwick] [lanwick_tests.exe]
 #
@@ -241,9 +242,10 @@ else
     fi
 fi
 
-# --- Sessions of EQ3s built in bytes -------------------------------------------------------------
+# --- Sessions of EQ3s and Channel Strips built in bytes ------------------------------------------
 # The EQ fit is a chaotic search: the Windows build must make every decision the Linux build
-# makes, so both write the same ReaEQ states.
+# makes, so both write the same ReaEQ states; the Channel Strips' ReaEQ, ReaGate and ReaComp
+# states (at 48 and 44.1 kHz) are worked out from the same elementary functions.
 # REAPER names its own plug-ins' files by platform: reaeq.vst.so on Linux is reaeq.dll there.
 reaper_files='s/^\( *<VST "VST: [^"]*" [a-z0-9_]*\)\.vst\.so /\1.dll /'
 eq_tool=$(dirname "$linux")/lanwick_eq_session
@@ -261,7 +263,7 @@ else
             >"$work/eq-linux/$name.respelt.rpp"
         if [ "$rc" = "$linux_rc" ] && [ -f "$work/eq-win/$name.rpp" ] &&
             cmp -s "$work/eq-linux/$name.respelt.rpp" "$work/eq-win/$name.rpp"; then
-            pass "$name.ptx (EQ3 7-Bands built in bytes): the Linux build's project"
+            pass "$name.ptx (built in bytes): the Linux build's project"
         else
             fail "$name.ptx: code $rc on Windows, $linux_rc on Linux, or the projects differ" \
                 "$(diff "$work/eq-linux/$name.respelt.rpp" "$work/eq-win/$name.rpp" | head -n 20)"

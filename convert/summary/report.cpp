@@ -94,6 +94,10 @@ void stand_in_lines(const ReportInput& in) {
             "slope\n",
             in.eq3_one_pole_filters);
     report_printf("%s", in.eq3_fit_lines.c_str());
+    if (in.eq3_held_controls.empty()) return;
+    report_printf("EQ3 controls held to the EQ3's range (damaged values):\n");
+    for (const auto& [held, count] : in.eq3_held_controls)
+        report_printf("  %s (%d plug-in(s))\n", held.c_str(), static_cast<int>(count));
 }
 
 // --prefer-vst2 plug-ins kept on VST3, and the Kontakt the session's instances were written for.

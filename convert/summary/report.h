@@ -74,7 +74,8 @@ struct ReportInput {
     int standins_written = 0;
     int eq3_one_pole_filters = 0;
     std::string eq3_fit_lines;  // what the EQ3 fit did, and the worst miss left
-    std::map<std::string, std::uint32_t> kept_on_vst3;  // --prefer-vst2: name to instances
+    std::map<std::string, std::uint32_t> eq3_held_controls;  // Eq3Counters::held_controls
+    std::map<std::string, std::uint32_t> kept_on_vst3;       // --prefer-vst2: name to instances
     int kontakt_instances = 0;
     std::string kontakt_name;  // the Kontakt installed, as REAPER lists it; empty: none chosen
     bool kontakt_predicted = false;  // written the way Kontakt 7 takes them, untested

@@ -6,6 +6,7 @@
 #include "convert/run_state.h"
 #include "session/tempo_map.h"
 #include "util/number_text.h"
+#include "util/portable_math.h"
 
 double automation_time_seconds(double time, bool in_ticks) {
     if (in_ticks) return ticks_to_seconds(session_tempo_map, time, settings.session_tempo);
@@ -16,7 +17,7 @@ double automation_time_seconds(double time, bool in_ticks) {
 double envelope_value(double stored, EnvelopeKind kind) {
     switch (kind) {
         case EnvelopeKind::volume:
-            return std::pow(10.0, stored / 10.0 / 20.0);
+            return portable::from_db(stored / 10.0);
         case EnvelopeKind::mute:
             return stored == 1.0 ? 0.0 : 1.0;
         case EnvelopeKind::pan:

@@ -17,6 +17,7 @@
 #include "platform/paths.h"
 #include "util/guid.h"
 #include "util/number_text.h"
+#include "util/portable_math.h"
 
 // The item text's fixed words as views: their lengths are known where they are appended.
 using namespace std::string_view_literals;
@@ -39,7 +40,7 @@ double finite_or(double value, double fallback) {
 }
 
 double gain_factor(double db) {
-    return std::pow(10.0, db / 20.0);
+    return portable::from_db(db);
 }
 
 double value_at(const CurvePoint& a, const CurvePoint& b, double time) {

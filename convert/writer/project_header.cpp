@@ -12,6 +12,7 @@
 #include "session/session_settings.h"
 #include "util/codecs.h"
 #include "util/number_text.h"
+#include "util/portable_math.h"
 #include "util/utf8_text.h"
 
 ProjectSettingsRead read_project_settings(const std::uint8_t* data, std::size_t length) {
@@ -339,14 +340,14 @@ void write_master_track(std::FILE* file, const ProjectSettingsRead& read,
     bool automated = false;
     if (!lanes.empty()) {
         const TrackLaneSet& last = *lanes.back();
-        level = std::pow(10.0, last.fader_db / 20.0);
+        level = portable::from_db(last.fader_db);
         muted = last.muted ? 1 : 0;
         volume_automated = !last.volume.points.empty();
         automated = volume_automated || !last.mute.points.empty();
     }
 
     print_text(file, "  MASTERMUTESOLO %d\n  MASTER_NCH 2 2\n", muted);
-    print_text(file, "  PANLAW %.10f\n", std::pow(10.0, pan_law_db(read.pan_depth) / 20.0));
+    print_text(file, "  PANLAW %.10f\n", portable::from_db(pan_law_db(read.pan_depth)));
     if (std::optional<double> q = grid_quarter_notes(read))
         print_text(file, "  GRID 3199 8 %.14g 8 1 0 0 0\n", *q);
     if (volume_automated) {

@@ -14,6 +14,7 @@
 #include "convert/writer/writer_summary.h"
 #include "util/guid.h"
 #include "util/number_text.h"
+#include "util/portable_math.h"
 #include "util/rpp_text.h"
 
 SpecialTrackSummary special_tracks;
@@ -126,7 +127,7 @@ int write_bus_tracks(std::FILE* file, const BusTracksInput& in) {
             static_cast<unsigned long>(track_peakcol(look.color_index, look.coding_color_index)),
             automode);
 
-        double level = lanes ? std::pow(10.0, lanes->fader_db / 20.0) : 1.0;
+        double level = lanes ? portable::from_db(lanes->fader_db) : 1.0;
         if (lanes && !lanes->volume.points.empty()) {
             level = 1.0;  // the envelope alone carries the level
             ++s.faders_parked;

@@ -18,6 +18,7 @@
 #include "convert/writer/writer_summary.h"
 #include "util/guid.h"
 #include "util/number_text.h"
+#include "util/portable_math.h"
 #include "util/rpp_text.h"
 
 namespace {
@@ -242,7 +243,7 @@ int write_send(std::FILE* file, std::int32_t source_index, double gain_db, bool 
     const bool muted = mute && mute->points.empty() && mute->initial_value != 0.0;
     if (muted) ++writer_summary.sends_muted;
     print_text(file, "    AUXRECV %d %d %.10f %g %d 0 0 0 0 -1:U 4177951 -1 ''\n", source_index,
-               post_fader ? 0 : 3, std::pow(10.0, gain_db / 20.0), pan, muted ? 1 : 0);
+               post_fader ? 0 : 3, portable::from_db(gain_db), pan, muted ? 1 : 0);
     // A receive's envelopes belong to the AUXRECV line right before them: REAPER writes the tag
     // alone.
     int points = 0;
@@ -308,12 +309,12 @@ void write_track(std::FILE* file, std::int32_t index, const OutputTrack& track,
                static_cast<unsigned long>(peakcol), beat, automode);
 
     // Level and pan.
-    double level = primary ? std::pow(10.0, primary->fader_db / 20.0) : 1.0;
+    double level = primary ? portable::from_db(primary->fader_db) : 1.0;
     if (volume_automated) {
         level = 1.0;  // the envelope alone carries the level
         ++s.faders_parked;
     }
-    if (in.kept_fader_db) level = std::pow(10.0, *in.kept_fader_db / 20.0);
+    if (in.kept_fader_db) level = portable::from_db(*in.kept_fader_db);
     double pan = track.pan;
     if (pan == 0.0 && primary && !primary->stereo_pan) pan = mono_static_pan(*primary);
     if (pan_automated) pan = 0.0;
