@@ -92,11 +92,12 @@ std::uint64_t length_starts(const std::uint8_t* at) {
 
 // A text the run of names takes: a u32 length of 2 to 64 at `pos`, name bytes, and neither a
 // path nor a file name.
-bool head_text_at(SessionBytes bytes, std::size_t pos, std::string_view& text) {
+bool run_text_at(SessionBytes bytes, std::size_t pos, std::string_view& text) {
     return read_text_at(bytes, pos, bytes.size(), 2, kLongestName, TextBytes::name, text) &&
            !is_path_or_file_name(text);
 }
 
+// A known name that a run can hold, as `run_text_at` would read it.
 bool holdable_name(std::string_view name) {
     return name.size() >= 2 && name.size() <= kLongestName &&
            text_has_bytes(name, TextBytes::name) && !is_path_or_file_name(name);
@@ -132,7 +133,7 @@ NameRun read_name_run(SessionBytes bytes, std::size_t start, std::string_view fi
                                         (data[pos + 1] | data[pos + 2] | data[pos + 3]) != 0))
             continue;
         std::string_view text;
-        if (!head_text_at(bytes, pos, text)) continue;
+        if (!run_text_at(bytes, pos, text)) continue;
         take(text);
         run_end = pos + 4 + text.size();
         pos = run_end - 1;  // the next text begins after this one
@@ -289,7 +290,7 @@ void harvest_head_strings(const std::uint8_t* data, std::size_t length,
             continue;
         }
         std::string_view text;
-        if (!head_text_at(bytes, pos, text) || !known.contains(text)) {
+        if (!run_text_at(bytes, pos, text) || !known.contains(text)) {
             ++pos;
             continue;
         }

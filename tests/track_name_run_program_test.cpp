@@ -10,7 +10,6 @@
 
 #include "mix_session.h"
 #include "placement_builder.h"
-#include "platform/ptformat.h"
 #include "test_support.h"
 #include "walk_builder.h"
 
@@ -30,12 +29,6 @@ int count_of(const std::string& text, const std::string& part) {
     return n;
 }
 
-std::string encrypted(const std::string& plain) {
-    std::vector<std::uint8_t> bytes(plain.begin(), plain.end());
-    EXPECT_TRUE(ptf_xor_crypt(bytes));
-    return std::string(bytes.begin(), bytes.end());
-}
-
 struct Converted {
     test_support::RunResult run;
     std::string project;
@@ -43,7 +36,7 @@ struct Converted {
 
 Converted convert(const std::string& plain) {
     TempDir dir;
-    test_support::write_file(dir.file("Names.ptx"), encrypted(plain));
+    test_support::write_file(dir.file("Names.ptx"), mix_session::encrypted(plain));
     Converted out;
     out.run = test_support::run_lanwick(
         {dir.file("Names.ptx"), "-o", dir.file("Names.rpp"), "--no-pause"});
