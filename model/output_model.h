@@ -106,6 +106,15 @@ struct MidiItem {
     double content_length = 0.0;
 };
 
+// What a track the program writes beside the session's own tracks holds. Such a track is told by
+// this, never by its name: a session's track may be named "Gtr [alt playlist]" itself.
+enum class AlternateKind : std::uint8_t {
+    none,           // a track of the session
+    playlist,       // a playlist no track of the session names, written as a track of its own
+    lane_playlist,  // ... named after its parent's lane set
+    takes,          // the stacked clips under a track's playing ones ("[alt takes]")
+};
+
 // One written track; the driver keeps them by u16 track index.
 struct OutputTrack {
     std::string name;          // the name written
@@ -124,4 +133,5 @@ struct OutputTrack {
     std::uint8_t inactive = 0;         // written as a mute
     std::uint8_t voice_off = 0;        // written as a mute
     std::uint8_t flag_3 = 0;
+    AlternateKind alternate = AlternateKind::none;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <bitset>
 #include <cstring>
 #include <map>
 #include <set>
@@ -14,12 +15,10 @@
 
 namespace {
 
-constexpr std::size_t kHeadRange = 400000;
 // A gap wider than this between two names ends the run.
 constexpr std::size_t kMaxRunGap = 40;
-// The longest name the head's run takes, and the field that holds it with its u32 length.
+// The longest name the run of names takes.
 constexpr std::uint32_t kLongestName = 64;
-constexpr std::size_t kLongestTextField = 4 + kLongestName;
 
 bool all_digits(std::string_view text) {
     return !text.empty() &&
@@ -89,6 +88,58 @@ std::uint64_t length_starts(const std::uint8_t* at) {
     const std::uint64_t above_40 = low + 0x5757575757575757ULL;    // 0x7F - 40
     const std::uint64_t lengths = at_least_3 & ~above_40 & ~word & kTops;
     return lengths & zero_bytes(at + 1) & zero_bytes(at + 2) & zero_bytes(at + 3);
+}
+
+// A text the run of names takes: a u32 length of 2 to 64 at `pos`, name bytes, and neither a
+// path nor a file name.
+bool run_text_at(SessionBytes bytes, std::size_t pos, std::string_view& text) {
+    return read_text_at(bytes, pos, bytes.size(), 2, kLongestName, TextBytes::name, text) &&
+           !is_path_or_file_name(text);
+}
+
+// A known name that a run can hold, as `run_text_at` would read it.
+bool holdable_name(std::string_view name) {
+    return name.size() >= 2 && name.size() <= kLongestName &&
+           text_has_bytes(name, TextBytes::name) && !is_path_or_file_name(name);
+}
+
+// One run of names, as views of the session bytes.
+struct NameRun {
+    std::vector<std::string_view> names;
+    std::size_t known = 0;  // the known names among them
+    std::size_t next = 0;   // where the text that ended it stands, or the end of the bytes
+};
+
+// The run that starts with the known `first` at `start`. Each later text that begins after the
+// end of the one before it and at most 40 bytes further is taken, once, and moves the end on;
+// the first further away ends the run. Nothing but such a gap ends it.
+NameRun read_name_run(SessionBytes bytes, std::size_t start, std::string_view first,
+                      const std::unordered_set<std::string_view>& known) {
+    NameRun run;
+    std::unordered_set<std::string_view> held;
+    const auto take = [&](std::string_view text) {
+        if (!held.insert(text).second) return;
+        run.names.push_back(text);
+        if (known.contains(text)) ++run.known;
+    };
+    take(first);
+    std::size_t run_end = start + 4 + first.size();
+    const std::uint8_t* data = bytes.data();
+    std::size_t pos = run_end;
+    for (; pos < bytes.size(); ++pos) {
+        if (pos - run_end > kMaxRunGap) break;
+        // A length of 2 to 64 as a u32: most positions fail on its bytes, told here.
+        if (pos + 4 <= bytes.size() && (data[pos] < 2 || data[pos] > kLongestName ||
+                                        (data[pos + 1] | data[pos + 2] | data[pos + 3]) != 0))
+            continue;
+        std::string_view text;
+        if (!run_text_at(bytes, pos, text)) continue;
+        take(text);
+        run_end = pos + 4 + text.size();
+        pos = run_end - 1;  // the next text begins after this one
+    }
+    run.next = pos;
+    return run;
 }
 
 }  // namespace
@@ -217,42 +268,37 @@ void harvest_head_strings(const std::uint8_t* data, std::size_t length,
                           std::vector<std::string>& out) {
     const SessionBytes bytes = session_bytes(data, length);
     const std::unordered_set<std::string_view> known(known_names.begin(), known_names.end());
-
-    // One pass over [begin, range): texts must end inside the range. True once a run began.
-    const auto harvest = [&](std::size_t begin, std::size_t range) {
-        bool in_run = false;
-        std::size_t run_end = 0;
-        std::unordered_set<std::string_view> in_out;
-        for (std::size_t pos = begin; pos < range; ++pos) {
-            // A length of 2 to 64 as a u32: most positions fail on its bytes, told here.
-            if (pos + 4 <= range && (data[pos] < 2 || data[pos] > kLongestName ||
-                                     (data[pos + 1] | data[pos + 2] | data[pos + 3]) != 0))
-                continue;
-            std::string_view text;
-            if (!read_text_at(bytes, pos, range, 2, kLongestName, TextBytes::name, text)) continue;
-            if (is_path_or_file_name(text)) continue;
-            const std::size_t text_end = pos + 4 + text.size();
-            if (!in_run) {
-                if (!known.contains(text)) continue;
-                in_run = true;
-                out.clear();
-                out.emplace_back(text);
-                in_out.insert(text);
-                run_end = text_end;
-                continue;
-            }
-            if (pos < run_end) continue;
-            if (pos - run_end > kMaxRunGap) break;
-            if (in_out.insert(text).second) out.emplace_back(text);
-            run_end = text_end;
+    // The known names a run can hold at all, and the lengths a run's first name can have.
+    std::size_t holdable = 0;
+    std::bitset<kLongestName + 1> start_lengths;
+    for (std::string_view name : known)
+        if (holdable_name(name)) {
+            ++holdable;
+            start_lengths.set(name.size());
         }
-        return in_run;
-    };
-    // The track list follows the clip list, so a session of many clips holds its names past the
-    // head: without them every playlist would be taken for an alternate one. That second pass
-    // starts where a text could first cross the head's end: the first pass read every text
-    // before that and found no known name among them.
-    const std::size_t head = std::min(length, kHeadRange);
-    if (!harvest(0, head) && head < length)
-        harvest(head - std::min(head, kLongestTextField), length);
+    if (holdable == 0) return;
+
+    // The run of the most known names, the first of equals, is the session's track list: a
+    // clip named like its track (as an import makes) stands alone before it. A run that holds
+    // every name ends the search.
+    NameRun best;
+    for (std::size_t pos = 0; pos + 4 <= length;) {
+        // A run starts at a known name: most positions fail on its length, told from four bytes.
+        if (data[pos] > kLongestName || !start_lengths[data[pos]] ||
+            (data[pos + 1] | data[pos + 2] | data[pos + 3]) != 0) {
+            ++pos;
+            continue;
+        }
+        std::string_view text;
+        if (!run_text_at(bytes, pos, text) || !known.contains(text)) {
+            ++pos;
+            continue;
+        }
+        NameRun run = read_name_run(bytes, pos, text, known);
+        pos = run.next;
+        if (run.known > best.known) best = std::move(run);
+        if (best.known == holdable) break;
+    }
+    if (best.known == 0) return;
+    out.assign(best.names.begin(), best.names.end());
 }

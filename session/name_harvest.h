@@ -12,9 +12,10 @@
 void harvest_session_strings(const std::uint8_t* data, std::size_t length,
                              std::vector<std::string>& out);
 
-// The run of names that follows the first text equal to a known name, in session order, from
-// the first 400000 bytes; only when none of them holds a known name, from the whole session.
-// `out` is cleared only when a known name is found.
+// The session's track list as a run of names, in session order: texts of 2 to 64 name bytes, each
+// at most 40 bytes after the one before, that start at a text equal to a known name. Of all such
+// runs the one holding the most known names is taken, the first of equals; a run holding every
+// known name it can hold ends the search. `out` is replaced only when a known name is found.
 void harvest_head_strings(const std::uint8_t* data, std::size_t length,
                           const std::vector<std::string>& known_names,
                           std::vector<std::string>& out);

@@ -124,12 +124,16 @@ inline std::string plain_session(const MixShape& shape) {
            z_block(0x7777, zeros(55));
 }
 
-// The session file's bytes.
-inline std::string encrypted_session(const MixShape& shape) {
-    const std::string plain = plain_session(shape);
+// Decrypted session bytes as Pro Tools stores them.
+inline std::string encrypted(const std::string& plain) {
     std::vector<std::uint8_t> bytes(plain.begin(), plain.end());
     ptf_xor_crypt(bytes);
     return std::string(bytes.begin(), bytes.end());
+}
+
+// The session file's bytes.
+inline std::string encrypted_session(const MixShape& shape) {
+    return encrypted(plain_session(shape));
 }
 
 }  // namespace mix_session

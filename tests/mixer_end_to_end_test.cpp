@@ -382,6 +382,34 @@ TEST(MixerEndToEnd, EachTrackHasOneMuteSoloLine) {
     EXPECT_EQ(count_of(c.project, "    MUTESOLO "), count_of(c.project, "  <TRACK ")) << c.project;
 }
 
+// The session's own tracks named as the program names the alternates it writes: each is the
+// track it is, unmuted with its clips, and the sends of "Vox [alt takes]" leave it.
+TEST(MixerEndToEnd, ATrackNamedLikeAnAlternateIsWrittenAsTheTrackItIs) {
+    using namespace walk_blocks;
+    const std::string walk =
+        region_list({audio_region("Take", 0, 88200, 0, 0), audio_region("Riff", 0, 88200, 0, 0),
+                     audio_region("Hall", 0, 88200, 0, 0)}) +
+        track_list({track_entry("Vox [alt takes]", {0}), track_entry("Gtr [alt playlist]", {1}),
+                    track_entry("Verb", {2})}) +
+        placement_tracks(
+            {placement_track("Vox [alt takes]", {audio_playlist({placement(0, 0)})}),
+             placement_track("Gtr [alt playlist]", {audio_playlist({placement(1, 0)})}),
+             placement_track("Verb", {audio_playlist({placement(2, 0)})})});
+    const std::string mixer = mono_track("Vox [alt takes]", send_to("Verb")) +
+                              mono_track("Gtr [alt playlist]") + mono_track("Verb");
+    const Converted c = convert(walk + mixer);
+    ASSERT_EQ(c.exit_code, 0) << c.out;
+    for (const std::string name : {"Vox [alt takes]", "Gtr [alt playlist]"}) {
+        const std::string track = track_text(c.project, name);
+        ASSERT_FALSE(track.empty()) << c.project;
+        EXPECT_TRUE(has(track, "    MUTESOLO 0 0 0\n")) << track;
+        EXPECT_TRUE(has(track, "      MUTE 0 ")) << track;
+        EXPECT_FALSE(has(track, "      MUTE 1 ")) << track;
+    }
+    EXPECT_TRUE(has(track_text(c.project, "Verb"), "    AUXRECV 0 ")) << c.project;
+    EXPECT_TRUE(has(c.out, "  1 sends into 1 return tracks\n")) << c.out;
+}
+
 // A clip list of 20,001 entries puts the track list more than 400,000 bytes into the session. Its
 // one track is still the track of its own name, unmuted on its one MUTESOLO line, and no
 // playlist is taken for an alternate one.

@@ -122,8 +122,8 @@ TEST(HarvestHeadStrings, TheRunAfterTheFirstKnownName) {
     harvest_head_strings(u8(s), s.size(), {"Drums"}, untouched);
     EXPECT_EQ(untouched, (std::vector<std::string>{"old"}));
 
-    // A known name in the first 400000 bytes wins over one further on; with none there, the
-    // run is taken from the whole session (a text across the boundary counts).
+    // A run starts anywhere in the session (a text across byte 400,000 counts); of two runs
+    // holding as many known names the first is taken.
     const std::string far = zeros(400000 - 6) + text("Kick") + text("Snare");
     std::vector<std::string> found;
     harvest_head_strings(u8(far), far.size(), {"Kick"}, found);
@@ -131,6 +131,45 @@ TEST(HarvestHeadStrings, TheRunAfterTheFirstKnownName) {
     const std::string both = text("Bass") + far;
     harvest_head_strings(u8(both), both.size(), {"Kick", "Bass"}, found);
     EXPECT_EQ(found, (std::vector<std::string>{"Bass"}));
+}
+
+// The session's track list is the run of the most known names, whatever stands before it, and
+// nothing but a gap ends a run.
+TEST(HarvestHeadStrings, TheRunOfTheMostKnownNames) {
+    const std::string far = zeros(400000);
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::vector<std::string> known;
+        std::vector<std::string> run;
+    };
+    const std::vector<Case> cases = {
+        {"a run across byte 400,000 goes on",
+         zeros(400000 - 12) + text("Kick") + text("Snare") + text("Bass") + text("Keys"),
+         {"Kick", "Keys", "Organ"},
+         {"Kick", "Snare", "Bass", "Keys"}},
+        {"a clip named like its track before the track list",
+         text("Vox") + zeros(60) + text("Vox") + text("Gtr"),
+         {"Vox", "Gtr"},
+         {"Vox", "Gtr"}},
+        {"... and the track list past byte 400,000",
+         text("Vox") + far + text("Vox") + text("Gtr"),
+         {"Vox", "Gtr"},
+         {"Vox", "Gtr"}},
+        {"the first of two runs of as many names",
+         text("Vox") + zeros(60) + text("Gtr"),
+         {"Vox", "Gtr"},
+         {"Vox"}},
+        {"the first run of every name a run can hold",
+         text("Vox") + text("Gtr") + zeros(60) + text("Vox") + text("Gtr") + text("Bass"),
+         {"Vox", "Gtr", "Kick.wav"},
+         {"Vox", "Gtr"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> out;
+        harvest_head_strings(u8(c.bytes), c.bytes.size(), c.known, out);
+        EXPECT_EQ(out, c.run) << c.what;
+    }
 }
 
 }  // namespace

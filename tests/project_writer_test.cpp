@@ -344,6 +344,7 @@ TEST_F(WriterProject, ClickTrackForTheConsole) {
     tracks[0].name = "B Click";
     tracks[1].name = "C Click [alt takes]";
     tracks[1].session_name = "C Click";
+    tracks[1].alternate = AlternateKind::takes;
     tracks[2].name = "D Click";
     tracks[3].name = "E Click";
     EXPECT_EQ(find_click_track(1, plugins, lanes, tracks), "D Click");

@@ -295,6 +295,7 @@ TEST(TrackFilters, NeedsKeepHiddenTracksToAFixedPoint) {
                                        staged("Bus", "Bus"),     staged("Deep", "Deep"),
                                        staged("Alone", "Alone"), staged("Alone [alt takes]", ""),
                                        staged("Quiet", "Quiet")};
+    tracks[5].track.alternate = AlternateKind::takes;
     tracks[6].track.inactive = 1;
     views.by_name["Quiet"].shown_in_mixer = 0;
     TrackFilterInput in;

@@ -27,6 +27,13 @@ OutputTrack track_named(const std::string& name, const std::string& session_name
     return t;
 }
 
+// The stacked takes of `parent`, written beside it.
+OutputTrack alt_takes_of(const std::string& parent) {
+    OutputTrack t = track_named(parent + " [alt takes]", parent);
+    t.alternate = AlternateKind::takes;
+    return t;
+}
+
 TrackLaneSet lanes_named(const std::string& name, double fader_db = 0.0) {
     TrackLaneSet l;
     l.name = name;
@@ -394,7 +401,7 @@ TEST_F(TrackWriter, ChannelsAndReceives) {
 
 TEST_F(TrackWriter, SendsBecomeReceivesOnTheirDestination) {
     std::vector<OutputTrack> tracks = {track_named("Gtr"), track_named("Bus"),
-                                       track_named("Gtr [alt takes]", "Gtr")};
+                                       alt_takes_of("Gtr")};
     std::vector<TrackLaneSet> lanes = {lanes_named("Gtr")};
     lanes[0].fader_position = 150;
     LaneGroup group;
@@ -527,7 +534,7 @@ TEST_F(TrackWriter, Polarity) {
 
 TEST_F(TrackWriter, MixerFlagsOncePerViewName) {
     Project p;
-    p.tracks = {track_named("Hidden"), track_named("Hidden [alt takes]", "Hidden")};
+    p.tracks = {track_named("Hidden"), alt_takes_of("Hidden")};
     TrackViewValues view;
     view.key = "Hidden";
     view.shown_in_mixer = 0;

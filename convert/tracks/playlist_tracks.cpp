@@ -74,6 +74,7 @@ struct Writer {
         OutputTrack extra;
         extra.name = name + " [alt takes]";
         extra.session_name = session_name;
+        extra.alternate = AlternateKind::takes;
         for (ClipRecord& clip : clips) clip.muted = 1;
         clip_counts.recovered_alternates += static_cast<int>(clips.size());
         extra.clips = std::move(clips);
@@ -175,9 +176,11 @@ PlaylistTracks build_playlist_tracks(ClipModel& clips, const PlaylistTrackInput&
                     ++out.alt_written;
                     if (!t.track.lane_name.empty()) {
                         t.track.name += " [lane: " + t.track.lane_name + "]";
+                        t.track.alternate = AlternateKind::lane_playlist;
                         ++out.alt_with_lane;
                     } else {
                         t.track.name += " [alt playlist]";
+                        t.track.alternate = AlternateKind::playlist;
                     }
                 }
                 if (n == 2) {
@@ -236,8 +239,8 @@ void fold_playlist_tracks(std::vector<StagedTrack>& tracks, const PlaylistTrackI
         if (!staged.from_clips || track.playlist_name.empty() || track.name == track.playlist_name)
             continue;
         out.renamed.push_back(track.playlist_name + " -> " + track.name);
-        if (track.name.find(" [alt playlist]") != std::string::npos ||
-            track.name.find(" [lane: ") != std::string::npos)
+        if (track.alternate == AlternateKind::playlist ||
+            track.alternate == AlternateKind::lane_playlist)
             for (ClipRecord& clip : track.clips) clip.muted = 1;
     }
     out.alt_own_tracks = out.alt_written - out.alt_with_lane - out.folded;
@@ -260,9 +263,8 @@ void fold_playlist_tracks(std::vector<StagedTrack>& tracks, const PlaylistTrackI
     for (const StripRow& row : in.strip_rows) row_names.insert(row.name);
     if (!row_names.empty())
         for (const StagedTrack& staged : tracks)
-            if (staged.from_clips &&
-                staged.track.name.find("[alt playlist]") == std::string::npos &&
-                staged.track.name.find("[alt takes]") == std::string::npos &&
+            if (staged.from_clips && staged.track.alternate != AlternateKind::playlist &&
+                staged.track.alternate != AlternateKind::takes &&
                 (staged.left_over || !row_names.contains(staged.track.session_name)))
                 ++out.unmatched;
     if (out.unmatched > 0)

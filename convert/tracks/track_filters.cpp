@@ -16,7 +16,7 @@ void leave_out_clips(const OutputTrack& track, ClipStageCounts& counts) {
     int clips = static_cast<int>(track.clips.size());
     for (const ClipLane& lane : track.lanes) clips += static_cast<int>(lane.clips.size());
     counts.filtered_clips += clips;
-    if (track.name.ends_with(" [alt takes]")) {
+    if (track.alternate == AlternateKind::takes) {
         const int recovered = static_cast<int>(track.clips.size());
         counts.alternate_clips -= recovered;
         counts.recovered_alternates -= recovered;
@@ -126,22 +126,23 @@ void filter_tracks(std::vector<StagedTrack>& tracks, const TrackFilterInput& in,
         }
     }
     std::vector<StagedTrack> kept;
-    // The last track left out: its " [alt takes]" companion, which follows it, goes with it
-    // unlisted, whether the companion has no session name or shares its parent's.
-    std::string left_out;
+    // The last track left out: its " [alt takes]" companion, which the track stages place right
+    // behind it, goes with it unlisted, whether the companion has no session name or shares its
+    // parent's.
+    bool after_left_out = false;
     for (std::size_t i = 0; i < tracks.size(); ++i) {
         OutputTrack& t = tracks[i].track;
-        const bool companion = !left_out.empty() && t.name == left_out + " [alt takes]" &&
+        const bool companion = after_left_out && t.alternate == AlternateKind::takes &&
                                (t.session_name.empty() || skip[i] != 0);
         if (companion || skip[i] != 0) {
             leave_out_clips(t, counts);
             if (companion) continue;
             (skip[i] & kSkipInactive ? state.inactive_left_out : state.hidden_left_out)
                 .push_back(t.session_name);
-            left_out = t.name;
+            after_left_out = true;
             continue;
         }
-        left_out.clear();
+        after_left_out = false;
         kept.push_back(std::move(tracks[i]));
     }
     tracks = std::move(kept);

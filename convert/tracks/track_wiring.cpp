@@ -20,7 +20,7 @@
 namespace {
 
 bool alt_takes(const OutputTrack& track) {
-    return track.name.find("[alt takes]") != std::string::npos;
+    return track.alternate == AlternateKind::takes;
 }
 
 // The first track (never an "[alt takes]" one) by its session name, and by its session name or,

@@ -317,7 +317,7 @@ std::string find_click_track(
 
         const OutputTrack* written = first(by_session_name, name);
         if (!written) written = first(by_name, name);
-        if (!written || written->name.find("[alt takes]") != std::string::npos) continue;
+        if (!written || written->alternate == AlternateKind::takes) continue;
         if (written->inactive || written->voice_off) continue;
         return name;
     }

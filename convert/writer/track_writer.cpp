@@ -33,10 +33,6 @@ int round_up_even(int width) {
     return width + (width & 1);
 }
 
-bool contains(const std::string& text, const char* part) {
-    return text.find(part) != std::string::npos;
-}
-
 // The assigned lane sets that carry this track's mixer state, in list order: those of its name
 // and those of its session name.
 std::vector<const TrackLaneSet*> own_lane_sets(const TrackWriteContext& context,
@@ -183,7 +179,7 @@ std::map<std::string, std::vector<SessionSend>> prepare_sends(
     // The tracks each send leaves from, by session name, in track order (no alternate takes).
     std::map<std::string, std::vector<std::int32_t>> sources;
     for (std::size_t k = 0; k < tracks.size(); ++k)
-        if (!contains(tracks[k].name, "[alt takes]"))
+        if (tracks[k].alternate != AlternateKind::takes)
             sources[tracks[k].session_name].push_back(static_cast<std::int32_t>(k));
     const std::vector<std::int32_t> no_sources;
     for (std::size_t group = 0; group < groups.size(); ++group) {
@@ -338,8 +334,8 @@ void write_track(std::FILE* file, std::int32_t index, const OutputTrack& track,
     if (in.midi && own.empty()) s.midi_lanes_not_carried += static_cast<int>(in.midi_other_lanes);
     // The tracks of alternate takes and playlists are written muted and never soloed.
     const bool alternates =
-        contains(track.name, "[alt takes]") || contains(track.name, "[alt playlist]");
-    if (contains(track.name, "[alt playlist]")) ++s.alt_playlist_tracks;
+        track.alternate == AlternateKind::takes || track.alternate == AlternateKind::playlist;
+    if (track.alternate == AlternateKind::playlist) ++s.alt_playlist_tracks;
     const bool muted = (primary && primary->muted) || track.inactive || track.voice_off ||
                        midi_muted || alternates;
     const std::int32_t solo_field = !alternates && in.view && in.view->solo_state == 1 ? 2 : 0;
