@@ -1,6 +1,10 @@
 #include "platform/new_file.h"
 
 #include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/paths.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -20,7 +24,14 @@ NewFileResult create_new_file(const std::string& path, std::FILE*& file) {
 #else
     const int fd = open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
 #endif
-    if (fd < 0) return errno == EEXIST ? NewFileResult::taken : NewFileResult::failed;
+    if (fd < 0) {
+        // Windows refuses a name a folder holds as access denied, not as taken.
+        std::error_code ec;
+        const bool stands =
+            errno == EEXIST ||
+            std::filesystem::exists(std::filesystem::symlink_status(native_path(path), ec));
+        return stands ? NewFileResult::taken : NewFileResult::failed;
+    }
 #ifdef _WIN32
     file = _fdopen(fd, "wb");
     if (!file) _close(fd);
