@@ -10,6 +10,7 @@
 #include "convert/convert_session.h"
 #include "convert/run_state.h"
 #include "convert/summary/usage_summary.h"
+#include "convert/writer/output_file.h"
 #include "model/conversion_result.h"
 #include "platform/paths.h"
 #include "util/files.h"
@@ -318,7 +319,9 @@ int run_command_line(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
     CommandLine cl = parse_arguments(args, process_settings.pause_at_exit);
     process_settings.pause_at_exit = cl.pause_at_exit;
-    if (cl.dump_corpus_given) process_settings.dump_corpus_dir = cl.dump_corpus_dir;
+    // --check writes nothing: no corpus either.
+    if (cl.dump_corpus_given && !cl.options.check)
+        process_settings.dump_corpus_dir = cl.dump_corpus_dir;
     ConvertOptions& options = cl.options;
     options.program_path = program_file_path(argc > 0 ? argv[0] : nullptr);
 
@@ -382,7 +385,9 @@ int run_command_line(int argc, char** argv) {
                     code = 1;
                 } else {
                     ConvertOptions second = options;
-                    second.output_path = second_pass_output(options.output_path);
+                    // Of the name the first pass chose: -o may name a folder.
+                    second.output_path = second_pass_output(
+                        project_output_name(options.output_path, options.input_path));
                     second.overwrite = 1;
                     code = convert_session(second, nullptr, nullptr);
                 }

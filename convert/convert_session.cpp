@@ -545,7 +545,8 @@ ReportInput report_input(const RunFacts& run, const ConvertOptions& options) {
 
 // Step 5 "report": the report text for the result record and the --report file, and the summary
 // line the command line prints under --progress.
-void stage_report(const ReportInput& in, const ConvertOptions& options, ConversionResult* result) {
+// True when the --report file was written.
+bool stage_report(const ReportInput& in, const ConvertOptions& options, ConversionResult* result) {
     report_progress(5, "report");
     const std::string path = report_path_for(in.written_path);
     const ReportText report = build_report(in);
@@ -554,8 +555,9 @@ void stage_report(const ReportInput& in, const ConvertOptions& options, Conversi
         result->report_text = report.text;
         result->report_path.clear();
     }
-    if (options.report && write_report_file(path, report.text) && result)
-        result->report_path = path;
+    const bool written = options.report && write_report_file(path, report.text, options.check);
+    if (written && result) result->report_path = path;
+    return written;
 }
 
 // The usage summary's body, from the same counts as the report.
@@ -867,11 +869,13 @@ int convert_session(const ConvertOptions& options, ConversionResult* result,
     const bool usage = !options.usage_json_file.empty();
     const ReportInput report_in =
         report_stage || usage ? report_input(facts, options) : ReportInput{};
-    if (report_stage) stage_report(report_in, options, result);
+    const bool report_written = report_stage && stage_report(report_in, options, result);
     print_closing_block(
         closing_input(session, std::move(lengths), project.session_settings, options));
     if (usage) run_outcome.usage_body = build_usage_body(report_in, facts);
-    write_wanted_params_file(options.wanted_params_file, writer_summary.wanted_param_plugins);
-    if (options.check) print_check_end();
+    // --check writes nothing, and so does not empty a --want-params file that exists either.
+    if (!options.check)
+        write_wanted_params_file(options.wanted_params_file, writer_summary.wanted_param_plugins);
+    if (options.check) print_check_end(report_written);
     return 0;
 }

@@ -139,7 +139,15 @@ std::string vst_header(const PluginRuleRow& rule, const std::string& state, std:
         append_pin_mask64(header, static_cast<unsigned>(std::min<std::uint64_t>(channel, 64)));
     }
     append_u32le(header, nout);
-    for (std::uint32_t i = 0; i < nout; ++i) append_pin_mask64(header, i);
+    for (std::uint32_t i = 0; i < nout; ++i) {
+        // A plug-in of one input: REAPER sends its first output to both channels.
+        if (i == 0 && nin == 1) {
+            append_u32le(header, 3);
+            append_u32le(header, 0);
+            continue;
+        }
+        append_pin_mask64(header, i);
+    }
     append_u32le(header, static_cast<std::uint32_t>(state.size()));
     append_u32le(header, vst_header_flag(rule.header_magic));
     append_u32le(header, rule.tail_word);

@@ -265,6 +265,6 @@ std::string fx_one_sided_polarity_paragraph() {
 
 std::string stock_processors_paragraph() {
     return "      Avid's own stock processors exist only as AAX and no tool can\n"
-           "      transfer them; anything else we can add - send this report to\n"
-           "      support@lanwick.app and say which one.\n";
+           "      transfer them; anything else can be added - send this report to\n"
+           "      whoever gave you lanwick and say which one.\n";
 }

@@ -18,6 +18,19 @@ inline constexpr char path_separator = '\\';
 inline constexpr char path_separator = '/';
 #endif
 
+// The bytes that part a path's folders on this system: "\" and "/" on Windows, "/" elsewhere,
+// where a "\" is a byte of a name like any other.
+#ifdef _WIN32
+inline constexpr std::string_view path_separators = "\\/";
+#else
+inline constexpr std::string_view path_separators = "/";
+#endif
+
+// Where the path's last separator stands, or npos.
+inline std::size_t last_path_separator(std::string_view path) {
+    return path.find_last_of(path_separators);
+}
+
 // `folder`, the system's separator, then `name`.
 std::string join_path(std::string_view folder, std::string_view name);
 

@@ -48,6 +48,9 @@ bool take_line(std::string_view line, PluginKnowledge& knowledge) {
     pins.input_pins = number_field(fields, 4, 2);
     pins.output_pins = number_field(fields, 5, 2);
     pins.tail_word = number_field(fields, 6, 0);
+    // REAPER saves every VST3 with the tail 0x0010FFFF: a line without one (or with 0) takes it.
+    if (pins.tail_word == 0 && record.id_text.find('{') != std::string::npos)
+        pins.tail_word = reaper_header_tail_word(record.id_text);
     if (fields.size() > 8 && to_lower_copy(fields[8]) == "feed5eef")
         pins.header_magic = kVstHeaderMagicAlt;
     knowledge.resolutions.push_back(std::move(record));

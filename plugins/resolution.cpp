@@ -1,5 +1,6 @@
 #include "plugins/resolution.h"
 
+#include <optional>
 #include <set>
 
 #include "app/output.h"
@@ -48,40 +49,60 @@ std::string restored_file(const ReaperPluginEntry& e) {
     return file;
 }
 
-// "Kontakt (Native Instruments) (64 out)" gives 64; 0 when the name has no output count.
-std::uint32_t output_pins_in_name(std::string_view name) {
-    const std::size_t out = name.rfind(" out)");
-    if (out == std::string_view::npos) return 0;
-    const std::size_t open = name.rfind('(', out);
-    if (open == std::string_view::npos) return 0;
-    std::uint32_t pins = 0;
-    for (std::size_t i = open + 1; i < out; ++i) {
-        if (name[i] < '0' || name[i] > '9' || pins > 100000) return 0;
-        pins = pins * 10 + static_cast<std::uint32_t>(name[i] - '0');
+bool is_instrument_type(std::string_view type_text) {
+    return type_text.starts_with("VSTi: ") || type_text.starts_with("VST3i: ");
+}
+
+// The leading decimal number of `text`, moved past; none when it has no digit.
+std::optional<std::uint32_t> take_number(std::string_view& text) {
+    std::uint32_t n = 0;
+    std::size_t i = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9' && n <= 100000; ++i)
+        n = n * 10 + static_cast<std::uint32_t>(text[i] - '0');
+    if (i == 0) return std::nullopt;
+    text.remove_prefix(i);
+    return n;
+}
+
+}  // namespace
+
+NamedPins pins_in_name(std::string_view type_text) {
+    NamedPins pins;
+    const std::size_t colon = type_text.find(": ");
+    const std::string_view name =
+        colon == std::string_view::npos ? type_text : type_text.substr(colon + 2);
+    // REAPER adds the channel group last: "(32 out)" counts outputs, "(16ch)" inputs and
+    // outputs, "(2->6ch)" each.
+    const std::size_t open = name.rfind(" (");
+    if (name.ends_with(')') && open != std::string_view::npos) {
+        std::string_view inner = name.substr(open + 2, name.size() - open - 3);
+        if (const auto first = take_number(inner)) {
+            if (inner == " out") {
+                pins.output = first;
+            } else if (inner == "ch") {
+                pins.input = pins.output = first;
+            } else if (inner.starts_with("->")) {
+                inner.remove_prefix(2);
+                const auto second = take_number(inner);
+                if (second && inner == "ch") {
+                    pins.input = first;
+                    pins.output = second;
+                }
+            }
+        }
+    }
+    // A mono build of an effect ("CLA-76 Mono (Waves)"): REAPER saves one input and one output,
+    // two outputs for a VST3.
+    const std::string_view plugin = name.substr(0, name.find(" ("));
+    if (!is_instrument_type(type_text) && !pins.input &&
+        (plugin == "Mono" || plugin.ends_with(" Mono"))) {
+        pins.input = 1;
+        pins.output = type_text.starts_with("VST3") ? 2 : 1;
     }
     return pins;
 }
 
-// The input pins of an instrument as REAPER saves them: none (Kontakt, ReaSynth, EZdrummer and
-// the other instruments of REAPER's own projects), unless its name's channel group counts inputs:
-// "(2->6ch)" gives 2, "(16ch)" 16; "(8 out)" counts outputs only.
-std::uint32_t instrument_input_pins(std::string_view name) {
-    if (!name.ends_with(')')) return 0;
-    const std::size_t open = name.rfind(" (");
-    if (open == std::string_view::npos) return 0;
-    const std::string_view inner = name.substr(open + 2, name.size() - open - 3);
-    std::uint32_t pins = 0;
-    std::size_t i = 0;
-    for (; i < inner.size() && inner[i] >= '0' && inner[i] <= '9' && pins <= 100000; ++i)
-        pins = pins * 10 + static_cast<std::uint32_t>(inner[i] - '0');
-    if (i == 0) return 0;
-    const std::string_view rest = inner.substr(i);
-    return rest == "ch" || (rest.starts_with("->") && rest.ends_with("ch")) ? pins : 0;
-}
-
-bool is_instrument_type(std::string_view type_text) {
-    return type_text.starts_with("VSTi: ") || type_text.starts_with("VST3i: ");
-}
+namespace {
 
 PluginResolution make_record(std::string_view key, std::string_view display_name,
                              const ReaperPluginEntry& entry) {
@@ -114,7 +135,9 @@ void choose_entry(std::string_view key, const PluginRuleRow& builtin, const Reap
     const PluginResolution& record = plugin_knowledge.chosen.back();
     PluginRuleRow row = row_for(builtin, record);
     row.tail_word = reaper_header_tail_word(record.id_text);
-    if (const std::uint32_t pins = output_pins_in_name(e.name); pins > 0) row.output_pins = pins;
+    const NamedPins pins = pins_in_name(record.type_text);
+    if (pins.input) row.input_pins = *pins.input;
+    if (pins.output) row.output_pins = *pins.output;
     plugin_knowledge.resolved_rows.push_back(row);
     print_decision(key, record.type_text, reason);
 }
@@ -364,11 +387,14 @@ int resolve_session_plugins(const std::vector<SessionPluginInstance>& instances,
         const PluginResolution& record = plugin_knowledge.resolutions[i];
         PluginRuleRow row;
         point_row_at(row, record);
-        row.input_pins = keyed.count(record.key) ? 4
-                         : is_instrument_type(record.type_text)
-                             ? instrument_input_pins(record.type_text)
-                             : 2;
-        row.output_pins = 2;
+        // Instruments take no input in REAPER's saves unless their name counts inputs; a key
+        // input takes four.
+        const NamedPins pins = pins_in_name(record.type_text);
+        row.input_pins = keyed.count(record.key)                ? 4
+                         : pins.input                           ? *pins.input
+                         : is_instrument_type(record.type_text) ? 0
+                                                                : 2;
+        row.output_pins = pins.output.value_or(2);
         row.tail_word = reaper_header_tail_word(record.id_text);
         if (record.key.starts_with("FabF")) row.preset_name = "Default Setting";
         plugin_knowledge.learned_rows.push_back(row);

@@ -190,8 +190,8 @@ TEST_F(ClipEffects, UnknownNamesAreCountedAndNamed) {
               "      Line?Break               x1\n"
               "      Warp Drive               x2\n"
               "      Avid's own stock processors exist only as AAX and no tool can\n"
-              "      transfer them; anything else we can add - send this report to\n"
-              "      support@lanwick.app and say which one.\n");
+              "      transfer them; anything else can be added - send this report to\n"
+              "      whoever gave you lanwick and say which one.\n");
 }
 
 // The two rows whole: the plug-ins, the six lines and at most eight notes by name; then every

@@ -553,8 +553,8 @@ TEST_F(ConsoleSummary, ClosingBlock) {
               "\n"
               "  PRIVACY: this program contains no network code. No information\n"
               "      about this session was transmitted: no upload, no telemetry, no\n"
-              "      usage reporting. A report reaches vantrel only when you attach\n"
-              "      it to an e-mail and send it yourself.\n");
+              "      usage reporting. A report reaches no one unless you send it\n"
+              "      yourself.\n");
 
     // Two placements over 10 minutes; the longest is 15 min, the longest file 20 min.
     c.placement_lengths = {48000LL * 601, 48000LL * 900, 48000LL * 30};

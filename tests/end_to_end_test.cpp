@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <future>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -297,8 +299,7 @@ TEST(EndToEndReal, EveryRealSessionConvertsIntoAValidProject) {
                                    "ELASTIC", "transposed", "stretch "})
             EXPECT_FALSE(has(project + r.out, absent)) << c.name << ": " << absent;
         EXPECT_TRUE(has(r.out, "  Media folder written into every FILE line:\n")) << c.name;
-        EXPECT_TRUE(r.out.ends_with("attach\n      it to an e-mail and send it yourself.\n"))
-            << c.name;
+        EXPECT_TRUE(r.out.ends_with("unless you send it\n      yourself.\n")) << c.name;
     }
     if (!any) GTEST_SKIP() << "no real session under " << LANWICK_SESSIONS_DIR << "; skipped";
 }
@@ -521,8 +522,8 @@ TEST(EndToEnd, BadPlacementsAreNamedAndLeftOut) {
     EXPECT_FALSE(has(r.out, "fault of this build")) << r.out;
 }
 
-// --want-params replaces its file with the plug-ins wanted (none yet: an empty file), also under
-// --check; a file that cannot be created leaves the conversion as it was.
+// --want-params replaces its file with the plug-ins wanted (none yet: an empty file), but not
+// under --check; a file that cannot be created leaves the conversion as it was.
 TEST(EndToEnd, WantParamsFile) {
     TempDir dir;
     const std::string walk =
@@ -532,20 +533,43 @@ TEST(EndToEnd, WantParamsFile) {
     const std::string session_path = dir.file("Song.ptx");
     test_support::write_file(session_path, encrypted_session({{"Kick.wav", "EVAW"}}, walk));
     const std::string want = dir.file("want.txt");
-    for (const char* mode : {"", "--check"}) {
-        SCOPED_TRACE(mode);
-        test_support::write_file(want, "stale\n");
-        std::vector<std::string> args = {session_path,    "-o", dir.file("Song.rpp"), "--overwrite",
-                                         "--want-params", want, "--no-pause"};
-        if (mode[0] != '\0') args.push_back(mode);
-        const auto r = run_lanwick(args);
-        ASSERT_EQ(r.exit_code, 0) << r.out;
-        EXPECT_TRUE(fs::exists(want));
-        EXPECT_EQ(read_file(want), "");
-    }
-    const auto plain = run_lanwick({session_path, "--check", "--no-pause"});
-    const auto r = run_lanwick(
-        {session_path, "--check", "--want-params", dir.file("no/such/folder/w.txt"), "--no-pause"});
+    test_support::write_file(want, "stale\n");
+    auto r = run_lanwick({session_path, "-o", dir.file("Song.rpp"), "--overwrite", "--want-params",
+                          want, "--no-pause"});
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    EXPECT_EQ(read_file(want), "");
+
+    // --check writes nothing, and empties nothing: the file, the corpus folder and an earlier
+    // report stay as they were; a report asked for after --check is new or not written.
+    test_support::write_file(want, "stale\n");
+    test_support::write_file(dir.file("Song-vantrel-report.txt"), "earlier\n");
+    fs::create_directory(dir.file("corpus"));
+    r = run_lanwick({session_path, "-o", dir.file("Song.rpp"), "--check", "--want-params", want,
+                     "--dump-corpus", dir.file("corpus"), "--report", "--no-pause"});
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    EXPECT_EQ(read_file(want), "stale\n");
+    EXPECT_TRUE(fs::is_empty(dir.file("corpus")));
+    EXPECT_EQ(read_file(dir.file("Song-vantrel-report.txt")), "earlier\n");
+    EXPECT_TRUE(has(r.out, "  could not write report: " + dir.file("Song-vantrel-report.txt") +
+                               "\n  (it exists already, and --check replaces nothing)\n"))
+        << r.out;
+    EXPECT_TRUE(
+        r.out.ends_with("\n  --check: nothing was written. The lines above are what a real\n"
+                        "      conversion of this session would produce.\n"))
+        << r.out;
+    fs::remove(dir.file("Song-vantrel-report.txt"));
+    r = run_lanwick(
+        {session_path, "-o", dir.file("Song.rpp"), "--check", "--report", "--no-pause"});
+    EXPECT_TRUE(fs::exists(dir.file("Song-vantrel-report.txt")));
+    EXPECT_TRUE(
+        r.out.ends_with("\n  --check: nothing but the report was written. The lines above "
+                        "are\n      what a real conversion of this session would produce.\n"))
+        << r.out;
+    fs::remove(dir.file("Song-vantrel-report.txt"));
+    const auto plain =
+        run_lanwick({session_path, "-o", dir.file("p.rpp"), "--overwrite", "--no-pause"});
+    r = run_lanwick({session_path, "-o", dir.file("p.rpp"), "--overwrite", "--want-params",
+                     dir.file("no/such/folder/w.txt"), "--no-pause"});
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_EQ(r.out, plain.out);
 }
@@ -764,14 +788,13 @@ TEST(EndToEndReal, OutputNamesOverwriteAndUnwritableFolders) {
     EXPECT_TRUE(fs::exists(dir.file("Mixes/2024/Song-vantrel-report.txt")));
     EXPECT_FALSE(has(made.out, "Could not write")) << made.out;
 
-    // A folder that cannot be made (a file stands in its place) is said, and nothing is written.
+    // A file standing where a folder should be is named as the file it is, and nothing is written.
     test_support::write_file(dir.file("blocked"), "a file");
     const std::string nowhere = dir.file("blocked/inner/OUT.rpp");
     const auto failed = run_lanwick({path, "-o", nowhere, "--no-pause"});
     EXPECT_EQ(failed.exit_code, 1);
-    EXPECT_TRUE(has(failed.out, "\nCould not write " + nowhere + "\n  (its folder " +
-                                    dir.file("blocked/inner") +
-                                    " is missing and could not be made)\n"))
+    EXPECT_TRUE(has(failed.out, "\nCould not write " + nowhere + "\n  (" + dir.file("blocked") +
+                                    " is a file, not a folder)\n"))
         << failed.out;
     EXPECT_FALSE(has(failed.out, "did not exist - made it")) << failed.out;
 
@@ -779,6 +802,77 @@ TEST(EndToEndReal, OutputNamesOverwriteAndUnwritableFolders) {
     const auto check = run_lanwick({path, "-o", empty.file("c.rpp"), "--check", "--overwrite"});
     EXPECT_EQ(check.exit_code, 0);
     EXPECT_TRUE(fs::is_empty(empty.path()));
+}
+
+// One track, "Drums", playing one clip of "Kick.wav".
+void write_one_clip_session(const std::string& path) {
+    const std::string walk =
+        region_list({audio_region("Kick", 0, 48000, 0, 0)}) +
+        track_list({track_entry("Drums", {0})}) +
+        placement_tracks({placement_track("Drums", {audio_playlist({placement(0, 0)})})});
+    test_support::write_file(path, encrypted_session({{"Kick.wav", "EVAW"}}, walk));
+}
+
+// An -o path is read with the system's separators, and every folder made holds the project: an
+// -o naming a folder puts the project in it under the session's name, "\\" parts folders only on
+// Windows.
+TEST(EndToEnd, OutputPathsAndTheFoldersMadeForThem) {
+    TempDir dir;
+    write_one_clip_session(dir.file("Song.ptx"));
+    auto r = run_in(dir, {"Song.ptx", "-o", "Newdir/", "--convert-twice", "--no-pause"});
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    EXPECT_TRUE(has(r.out, "\n  Newdir did not exist - made it for the project\n")) << r.out;
+    EXPECT_TRUE(read_file(dir.file("Newdir/Song.rpp")).starts_with("<REAPER_PROJECT"));
+    EXPECT_TRUE(fs::exists(dir.file("Newdir/Song-2nd.rpp")));
+    // An existing folder named without a separator takes the project too.
+    r = run_in(dir, {"Song.ptx", "-o", "Newdir", "--no-pause"});
+    EXPECT_TRUE(has(r.out, "Newdir/Song.rpp already exists - writing Newdir/Song (1).rpp"))
+        << r.out;
+
+    r = run_in(dir, {"Song.ptx", "-o", "A\\b\\x.rpp", "--no-pause"});
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+#ifdef _WIN32
+    EXPECT_TRUE(fs::exists(dir.file("A/b/x.rpp")));
+#else
+    // A "\\" is a byte of the file's name here: no folder is made.
+    EXPECT_TRUE(read_file(dir.file("A\\b\\x.rpp")).starts_with("<REAPER_PROJECT"));
+    EXPECT_FALSE(fs::exists(dir.file("A\\b")));
+    EXPECT_FALSE(has(r.out, "did not exist")) << r.out;
+#endif
+}
+
+// Conversions started at the same moment into one name each keep their project: every run
+// writes a file of its own, whole, and names it.
+TEST(EndToEnd, ConversionsAtTheSameMomentKeepEveryProject) {
+    TempDir dir;
+    write_one_clip_session(dir.file("Song.ptx"));
+    const std::string whole = [&] {
+        const auto once = run_in(dir, {"Song.ptx", "-o", "one.rpp", "--no-pause"});
+        EXPECT_EQ(once.exit_code, 0) << once.out;
+        return read_file(dir.file("one.rpp"));
+    }();
+    constexpr int kRounds = 3;
+    constexpr int kRuns = 3;
+    for (int round = 0; round < kRounds; ++round) {
+        const std::string out = "out" + std::to_string(round) + ".rpp";
+        std::vector<std::future<test_support::RunResult>> runs;
+        for (int i = 0; i < kRuns; ++i)
+            runs.push_back(std::async(std::launch::async, [&] {
+                return run_in(dir, {"Song.ptx", "-o", out, "--no-pause"});
+            }));
+        std::set<std::string> written;
+        for (auto& run : runs) {
+            const test_support::RunResult r = run.get();
+            EXPECT_EQ(r.exit_code, 0) << r.out;
+            const std::size_t at = r.out.find("  Wrote: ");
+            ASSERT_NE(at, std::string::npos) << r.out;
+            written.insert(r.out.substr(at + 9, r.out.find('\n', at) - at - 9));
+        }
+        const std::string stem = "out" + std::to_string(round);
+        EXPECT_EQ(written,
+                  (std::set<std::string>{stem + ".rpp", stem + " (1).rpp", stem + " (2).rpp"}));
+        for (const std::string& name : written) EXPECT_EQ(read_file(dir.file(name)), whole) << name;
+    }
 }
 
 TEST(EndToEndReal, ConvertTwiceWritesTheSameProjectTwice) {

@@ -448,3 +448,78 @@ TEST(FxChainProgram, EveryBlockInReapersSavedForms) {
 }
 
 }  // namespace
+
+namespace {
+
+// The pins REAPER saves a plug-in with, where the name its cache lists gives them: a mono
+// effect one in and one out (two out as a VST3), an instrument's "(32 out)" its outputs and no
+// input, "(2->6ch)" and "(16ch)" their inputs and outputs; and a learned VST3 line that names no
+// tail takes REAPER's VST3 tail.
+TEST(FxChainProgram, PinsFollowTheCachedNamesAndLearnedVst3TakesReapersTail) {
+    using namespace plugin_fixtures;
+    namespace forms = reaper_block_forms;
+    Folders f;
+    write_file(f.setup.program_dir + "/lanwick-plugins.txt",
+               "QzzyLrn3 | VST3: Learned Three (Qzzy) | l3.vst3 | 9{" + class_id("Lrn3") +
+                   "}\n"
+                   "QzzyLrnZ | VST3: Learned Zero (Qzzy) | lz.vst3 | 10{" +
+                   class_id("LrnZ") + "} | 2 | 2 | 0\n");
+    const std::string vstini = f.root.file("reaper-vstplugins64.ini");
+    write_file(
+        vstini,
+        vst_cache({vst_line("Mono.dll", code_id("Cl76"), "Qzzy-76 Mono (Qzzy)"),
+                   vst_line("Tune.vst3", "7{" + class_id("Tune") + "}", "Tune Mono (Qzzy)"),
+                   vst_line("Drums.dll", code_id("Ezdr"), "Qzzy Drums (Qzzy) (32 out)!!!VSTi"),
+                   vst_line("Synth.dll", code_id("Absy"), "Qzzy Synth (Qzzy) (2->6ch)!!!VSTi"),
+                   vst_line("Slits.vst3", "8{" + class_id("Wslt") + "}",
+                            "Qzzy Slits (Qzzy) (16ch)!!!VSTi"),
+                   vst_line("Multi.dll", code_id("Mult"), "Qzzy Multi (Qzzy) (8ch)"),
+                   vst_line("Plain.dll", code_id("Plan"), "Qzzy Plain (Qzzy)")}));
+    std::string console;
+    const std::string project =
+        convert(f,
+                active(empty_slot("QzzyCl76")) + active(empty_slot("QzzyTune")) +
+                    active(empty_slot("QzzyEzdr")) + active(empty_slot("QzzyAbsy")) +
+                    active(empty_slot("QzzyWslt")) + active(empty_slot("QzzyMult")) +
+                    active(empty_slot("QzzyPlan")) + active(empty_slot("QzzyLrn3")) +
+                    active(empty_slot("QzzyLrnZ")),
+                {"--vstini", vstini}, &console);
+    // One channel per pin, in order.
+    const auto masks = [](unsigned n) {
+        std::vector<std::uint64_t> out;
+        for (unsigned k = 0; k < n; ++k) out.push_back(1ull << k);
+        return out;
+    };
+    struct Expected {
+        const char* name;
+        std::vector<std::uint64_t> inputs, outputs;
+        std::uint32_t tail;
+    };
+    const Expected expected[] = {
+        // REAPER sends a mono plug-in's first output to both channels.
+        {"VST: Qzzy-76 Mono (Qzzy)", masks(1), {3}, 0x100000},
+        {"VST3: Tune Mono (Qzzy)", masks(1), {3, 2}, 0x10FFFF},
+        {"VSTi: Qzzy Drums (Qzzy) (32 out)", masks(0), masks(32), 0x100000},
+        {"VSTi: Qzzy Synth (Qzzy) (2->6ch)", masks(2), masks(6), 0x100000},
+        {"VST3i: Qzzy Slits (Qzzy) (16ch)", masks(16), masks(16), 0x10FFFF},
+        {"VST: Qzzy Multi (Qzzy) (8ch)", masks(8), masks(8), 0x100000},
+        {"VST: Qzzy Plain (Qzzy)", masks(2), masks(2), 0x100000},
+        {"VST3: Learned Three (Qzzy)", masks(2), masks(2), 0x10FFFF},
+        {"VST3: Learned Zero (Qzzy)", masks(2), masks(2), 0x10FFFF},
+    };
+    const std::vector<forms::VstBlock> blocks = forms::vst_blocks(project);
+    ASSERT_EQ(blocks.size(), std::size(expected)) << console << project;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        const Expected& e = expected[i];
+        const forms::VstBlock& b = blocks[i];
+        SCOPED_TRACE(e.name);
+        ASSERT_TRUE(b.readable);
+        EXPECT_TRUE(has(b.opening, std::string("\"") + e.name + "\"")) << b.opening;
+        EXPECT_EQ(b.inputs, e.inputs);
+        EXPECT_EQ(b.outputs, e.outputs);
+        EXPECT_EQ(b.tail, e.tail);
+        EXPECT_EQ(b.trailer_word, e.tail >> 16);
+    }
+}
+
+}  // namespace

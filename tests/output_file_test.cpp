@@ -8,6 +8,7 @@
 #include <string>
 
 #include "convert/writer/project_writer.h"
+#include "platform/paths.h"
 #include "tests/test_support.h"
 #include "tests/writer_test_support.h"
 
@@ -22,7 +23,7 @@ TEST(OutputName, FromTheSessionPath) {
     struct Case {
         const char* output;
         const char* session;
-        const char* expected;
+        std::string expected;
     } cases[] = {
         {"", "Song.ptx", "Song.rpp"},
         {"", "a.b/Song", "a.b/Song.rpp"},  // the only dot is in a folder name
@@ -30,6 +31,8 @@ TEST(OutputName, FromTheSessionPath) {
         {"", "/x/Song.v2.ptx", "/x/Song.v2.rpp"},
         {"", "Song", "Song.rpp"},
         {"mix/out.rpp", "Song.ptx", "mix/out.rpp"},  // -o is taken as given
+        {"mix/", "dir/Song.ptx", "mix" + std::string(1, path_separator) + "Song.rpp"},
+        {"mix//", "Song", "mix" + std::string(1, path_separator) + "Song.rpp"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(project_output_name(c.output, c.session), c.expected) << c.session;
@@ -103,8 +106,8 @@ TEST_F(OutputFile, MissingFoldersAreMadeOrSaidToBeUnmakeable) {
 
     write_file(dir.file("blocked"), "a file");
     std::string blocked = dir.file("blocked/Song.rpp");
-    const std::string said = "\nCould not write " + blocked + "\n  (its folder " +
-                             dir.file("blocked") + " is missing and could not be made)\n";
+    const std::string said = "\nCould not write " + blocked + "\n  (" + dir.file("blocked") +
+                             " is a file, not a folder)\n";
     console_.clear();
     EXPECT_FALSE(open_project_output(blocked, false, false));
     EXPECT_EQ(console_, said);

@@ -63,9 +63,11 @@ TEST_F(LearnedTable, LinesAsLearnWritesThem) {
         const char* preset;
         std::uint32_t magic = 0xFEED5EEE;  // a line without the field, as tables before it
     };
+    // A VST3 line whose tail is 0 or missing takes REAPER's VST3 tail; a VST2 line keeps its own.
+    constexpr std::uint32_t vst3_tail = 0x0010FFFF;
     const Expected expected[] = {
         {"FabFPQ3a", "VST3: Pro-Q 3 (FabFilter)", "VST3: Pro-Q 3 (FabFilter)",
-         "FabFilter Pro-Q 3.vst3", "1{ABCD}", 2, 2, 0, "Default Setting"},
+         "FabFilter Pro-Q 3.vst3", "1{ABCD}", 2, 2, vst3_tail, "Default Setting"},
         {"QzzyQzEq", "VST: Qzzy EQ (Qzzy)", "VST: Qzzy EQ (Qzzy)", "qzzy.dll", "1366323801<00>", 2,
          2, 0, "(null)"},
         // A FabFilter key without a preset name gets the default one.
@@ -73,9 +75,9 @@ TEST_F(LearnedTable, LinesAsLearnWritesThem) {
          "2{EF}", 6, 8, 65535, "Default Setting"},
         {"QzzyVerb", "QzzyVerb", "", "verb.dll", "5<00>", 2, 3, 0, "My Room"},
         {"WvS3ShelCL76", "VST3: CLA-76 (Waves)", "VST3: CLA-76 (Waves)", "WaveShell.vst3", "7{77}",
-         2, 2, 0, "(null)"},
+         2, 2, vst3_tail, "(null)"},
         {"WvS3Shel", "VST3: Shell (Waves)", "VST3: Shell (Waves)", "WaveShell.vst3", "8{88}", 2, 2,
-         0, "(null)"},
+         vst3_tail, "(null)"},
         {"CockRCmp", "VST: ReaComp (Cockos)", "VST: ReaComp (Cockos)", "reacomp.dll", "9<00>", 4, 2,
          1048576, "(null)", 0xFEED5EEF},
     };

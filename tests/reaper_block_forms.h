@@ -29,8 +29,9 @@ struct VstBlock {
     std::string opening;  // the "<VST " line, trimmed
     bool vst3 = false;
     std::uint32_t magic = 0, flag = 0, tail = 0, trailer_word = 0;
-    std::size_t widest_line = 0;        // of all its base64 lines
-    std::size_t widest_frame_line = 0;  // of its header and trailer lines
+    std::vector<std::uint64_t> inputs, outputs;  // the pins' channel masks
+    std::size_t widest_line = 0;                 // of all its base64 lines
+    std::size_t widest_frame_line = 0;           // of its header and trailer lines
     bool readable = false;
 };
 
@@ -80,6 +81,15 @@ inline std::vector<VstBlock> vst_blocks(const std::string& project) {
             b.flag = read_u32le_checked(header, length - 8);
             b.tail = read_u32le_checked(header, length - 4);
             b.trailer_word = read_u32le_checked(trailer, trailer.size() - 4);
+            const std::uint32_t nin = read_u32le_checked(header, 8);
+            const std::size_t outs = 16 + 8ull * nin;
+            const std::uint32_t nout = read_u32le_checked(header, outs - 4);
+            const auto mask = [&](std::size_t at) {
+                return read_u32le_checked(header, at) |
+                       (std::uint64_t{read_u32le_checked(header, at + 4)} << 32);
+            };
+            for (std::uint32_t k = 0; k < nin; ++k) b.inputs.push_back(mask(12 + 8ull * k));
+            for (std::uint32_t k = 0; k < nout; ++k) b.outputs.push_back(mask(outs + 8ull * k));
             b.readable = true;
         }
         blocks.push_back(b);

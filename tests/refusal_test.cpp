@@ -48,15 +48,29 @@ TEST(Refusal, OlderSessionFormats) {
 
 TEST(Refusal, MissingAndNotARegularFile) {
     TempDir dir;
-    for (const std::string& path : {dir.file("none.ptx"), dir.path().string()}) {
-        auto r = run_lanwick({path});
-        EXPECT_EQ(r.exit_code, 1);
-        EXPECT_EQ(r.out, "\n  No such file:\n    " + path +
-                             "\n\n  If the name has spaces, put it in quotes:\n    lanwick \"My "
-                             "Song.ptx\"\n");
-    }
-    auto r = run_lanwick({"--progress", dir.file("none.ptx")});
+    const std::string missing = dir.file("none.ptx");
+    auto r = run_lanwick({missing});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.out, "\n  No such file:\n    " + missing +
+                         "\n\n  If the name has spaces, put it in quotes:\n    lanwick \"My "
+                         "Song.ptx\"\n");
+    r = run_lanwick({"--progress", missing});
     EXPECT_TRUE(has(r.out, "Not converted: the session file was not found."));
+
+    // A session folder dragged in place of its session file is there: no word of quotes.
+    fs::create_directory(dir.file("My Song.ptx"));
+    for (const std::string& folder : {dir.path().string(), dir.file("My Song.ptx")}) {
+        r = run_lanwick({folder});
+        EXPECT_EQ(r.exit_code, 1);
+        EXPECT_EQ(r.out, "\n  Not a session file:\n    " + folder +
+                             "\n\n  That is a folder. Name the .ptx file inside it:\n    "
+                             "lanwick \"My Song/My Song.ptx\"\n");
+    }
+    r = run_lanwick({"--progress", dir.path().string()});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_TRUE(has(r.out, "\n  Not converted: a folder was given, not a session file.\n"))
+        << r.out;
+    EXPECT_EQ(files_in(dir.path()), 0u);
 }
 
 TEST(Refusal, EmptyFileHasItsOwnText) {
@@ -84,7 +98,8 @@ TEST(Refusal, RandomBytesGetTheReasonOfTheirCode) {
                                "\n  Reason: that session could not be decrypted - is this really "
                                "a Pro Tools session file?.  (code -1)\n  Decryption: FAILED\n"))
         << r.out;
-    EXPECT_TRUE(has(r.out, "vantrel will offer to send this as a problem report."));
+    EXPECT_TRUE(
+        has(r.out, "\n  The app that ran lanwick may offer to send this as a problem report.\n"));
     EXPECT_TRUE(has(r.err, "problem kind=unreadable the session could not be decrypted"));
     EXPECT_EQ(files_in(dir.path()), 1u);
 
@@ -92,7 +107,12 @@ TEST(Refusal, RandomBytesGetTheReasonOfTheirCode) {
     auto tiny = run_lanwick({path});
     EXPECT_EQ(tiny.exit_code, 1);
     EXPECT_TRUE(has(tiny.out, "(code -1)"));
-    EXPECT_TRUE(has(tiny.out, "support@lanwick.app"));
+    // It names no address the program's makers do not have: whom to send to, in words.
+    EXPECT_TRUE(has(tiny.out,
+                    "\n  Please send this text and the .ptx file to whoever gave you lanwick\n"
+                    "  (its maintainers) so that the session can be looked at.\n"))
+        << tiny.out;
+    EXPECT_FALSE(has(tiny.out, "@"));
 }
 
 }  // namespace

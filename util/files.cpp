@@ -14,3 +14,8 @@ bool file_opens_for_reading(const std::string& path) {
     std::fclose(f);
     return true;
 }
+
+bool is_folder(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::is_directory(native_path(path), ec);
+}

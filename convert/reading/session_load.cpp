@@ -74,10 +74,10 @@ void report_unreadable(int code, const std::string& path, bool with_progress) {
         code);
     say_decryption_lines(path);
     if (with_progress)
-        say("\n  vantrel will offer to send this as a problem report.\n");
+        say("\n  The app that ran lanwick may offer to send this as a problem report.\n");
     else
-        say("\n  Please send this text and the .ptx file to support@lanwick.app so that\n"
-            "  the session can be looked at.\n");
+        say("\n  Please send this text and the .ptx file to whoever gave you lanwick\n"
+            "  (its maintainers) so that the session can be looked at.\n");
     char detail[160];
     std::snprintf(detail, sizeof detail, "the session %s (code %d)", reason, code);
     record_problem("unreadable", detail);
@@ -126,6 +126,14 @@ int load_session_file(PTFFormat& session, const std::string& path) {
 
 bool accept_loaded_session(PTFFormat& session, int code, const std::string& path,
                            bool with_progress) {
+    // A dragged session folder is there, and quotes would not help: say what it is.
+    if (is_folder(path)) {
+        say("\n  Not a session file:\n    %s\n\n  That is a folder. Name the .ptx file inside "
+            "it:\n    lanwick \"My Song/My Song.ptx\"\n",
+            path.c_str());
+        if (with_progress) say("\n  Not converted: a folder was given, not a session file.\n");
+        return false;
+    }
     if (!file_opens_for_reading(path)) {
         if (with_progress)
             say("\n  No such file:\n    %s\n\n  Not converted: the session file was not found. The "

@@ -789,8 +789,8 @@ void clip_stage_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
         text += format_text(
             "  %d surround/multichannel strip(s) carry PAN automation that is NOT\n"
             "      carried: their panner is written from its stored position only.\n"
-            "      Please send the session to support@lanwick.app so that this\n"
-            "      panner's automation can be read.\n",
+            "      Please send the session to whoever gave you lanwick (its\n"
+            "      maintainers) so that this panner's automation can be read.\n",
             writer_summary.surround_pan_strips);
     if (!in.odd_strips.empty())
         text += format_text(
@@ -1149,16 +1149,16 @@ std::string closing_block_text(const ClosingBlockInput& in) {
         text +=
             "\n  PRIVACY: this program contains no network code. It wrote an\n"
             "      anonymous summary of this conversion -- counts, and which\n"
-            "      plug-ins converted how -- that vantrel sends because usage\n"
-            "      summaries are on in the app settings. It holds no track, clip\n"
-            "      or file names, no paths and no audio. A report reaches vantrel\n"
-            "      only when you attach it to an e-mail and send it yourself.\n";
+            "      plug-ins converted how -- that the app which ran lanwick sends\n"
+            "      because usage summaries are on in its settings. It holds no\n"
+            "      track, clip or file names, no paths and no audio. A report\n"
+            "      reaches no one unless you send it yourself.\n";
     } else {
         text +=
             "\n  PRIVACY: this program contains no network code. No information\n"
             "      about this session was transmitted: no upload, no telemetry, no\n"
-            "      usage reporting. A report reaches vantrel only when you attach\n"
-            "      it to an e-mail and send it yourself.\n";
+            "      usage reporting. A report reaches no one unless you send it\n"
+            "      yourself.\n";
     }
     return text;
 }
@@ -1167,7 +1167,11 @@ void print_closing_block(const ClosingBlockInput& in) {
     say("%s", closing_block_text(in).c_str());
 }
 
-void print_check_end() {
-    say("\n  --check: nothing was written. The lines above are what a real\n"
-        "      conversion of this session would produce.\n");
+void print_check_end(bool report_written) {
+    if (report_written)
+        say("\n  --check: nothing but the report was written. The lines above are\n"
+            "      what a real conversion of this session would produce.\n");
+    else
+        say("\n  --check: nothing was written. The lines above are what a real\n"
+            "      conversion of this session would produce.\n");
 }

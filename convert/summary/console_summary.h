@@ -107,5 +107,5 @@ struct ClosingBlockInput {
 std::string closing_block_text(const ClosingBlockInput& in);
 void print_closing_block(const ClosingBlockInput& in);
 
-// The last words of a --check run.
-void print_check_end();
+// The last words of a --check run; `report_written`: --report after --check wrote the report.
+void print_check_end(bool report_written);

@@ -7,6 +7,7 @@
 #include "convert/writer/project_text.h"
 #include "convert/writer/special_tracks.h"
 #include "convert/writer/video_tracks.h"
+#include "platform/new_file.h"
 #include "util/names.h"
 #include "util/timecode.h"
 #include "util/version.h"
@@ -15,8 +16,6 @@ namespace {
 
 constexpr std::size_t kTrackColumnBytes = 34;
 constexpr std::size_t kPluginColumnBytes = 26;
-constexpr const char* kSupportAddress = "support@lanwick.app";
-constexpr const char* kPrivacyPage = "https://lanwick.app/privacy";
 
 // A session name for one row: no control byte may break or end the line.
 std::string row_name(const std::string& name, std::size_t max_bytes) {
@@ -28,9 +27,9 @@ std::string row_name(const std::string& name) {
 }
 
 void head(const ReportInput& in) {
-    report_printf("vantrel conversion report\n=========================\n\n");
+    report_printf("lanwick conversion report\n=========================\n\n");
     const std::string version = display_version();
-    report_printf("made with   vantrel %s\n", version.empty() ? "(unreleased)" : version.c_str());
+    report_printf("made with   lanwick %s\n", version.empty() ? "(unreleased)" : version.c_str());
     report_printf("conversion  Pro Tools session (.ptx) to REAPER project (.rpp)\n");
     report_printf("converter   build %s\n", program_build);
     if (!in.problem_kind.empty())
@@ -277,9 +276,8 @@ int needs_a_look(const ReportInput& in) {
     if (!p.unrecognised.empty()) {
         report_printf(
             "  not recognized. An Avid stock plug-in is AAX only and cannot\n"
-            "  be transferred by any tool; anything else we can add - send\n"
-            "  this report to %s and say which one:\n",
-            kSupportAddress);
+            "  be transferred by any tool; anything else can be added - send\n"
+            "  this report to whoever gave you lanwick and say which one:\n");
         counted_rows(p.unrecognised);
         ++sections;
     }
@@ -480,8 +478,7 @@ void picture_and_wide(const ReportInput& in) {
         report_printf(
             "    A surround session is the one thing this converter has had\n"
             "    the fewest real sessions of: if anything here is wrong, send\n"
-            "    this report to %s.\n",
-            kSupportAddress);
+            "    this report to whoever gave you lanwick (its maintainers).\n");
 }
 
 void privacy(bool shared) {
@@ -490,14 +487,13 @@ void privacy(bool shared) {
             "\nPRIVACY\n"
             "  The converter that wrote this report has no network code. It\n"
             "  wrote an anonymous summary of this conversion (counts, and which\n"
-            "  plug-ins converted how), which vantrel sends because usage\n"
-            "  summaries are on in the app settings (see %s).\n"
+            "  plug-ins converted how), which the app that ran lanwick sends\n"
+            "  because usage summaries are on in its settings.\n"
             "  That summary holds no track, clip or file names, no paths and\n"
             "  no audio. Nothing else about this session was transmitted.\n"
             "  Turn usage summaries off in the app settings to send nothing.\n"
             "  This report itself was not sent.\n"
-            "\n",
-            kPrivacyPage);
+            "\n");
     else
         report_printf(
             "\nPRIVACY\n"
@@ -609,8 +605,15 @@ std::string report_summary_line(const ReportInput& in, const ReportText& report)
                        report.needs_look, in.problem_kind.empty() ? "" : " problem=1");
 }
 
-bool write_report_file(const std::string& path, const std::string& text) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
+bool write_report_file(const std::string& path, const std::string& text, bool keep_existing) {
+    std::FILE* file = nullptr;
+    if (!keep_existing) {
+        file = std::fopen(path.c_str(), "wb");
+    } else if (create_new_file(path, file) == NewFileResult::taken) {
+        say("  could not write report: %s\n  (it exists already, and --check replaces nothing)\n",
+            path.c_str());
+        return false;
+    }
     bool ok = file != nullptr;
     if (ok) {
         ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();

@@ -153,5 +153,7 @@ ReportText build_report(const ReportInput& in);
 std::string report_summary_line(const ReportInput& in, const ReportText& report);
 
 // Writes the report; prints "  report written: %s" or "  could not write report: %s". A write
-// or close that fails is a failure. True when the file was written whole.
-bool write_report_file(const std::string& path, const std::string& text);
+// or close that fails is a failure. True when the file was written whole. `keep_existing`
+// (a --check run, which replaces nothing) writes only where no file stands yet.
+bool write_report_file(const std::string& path, const std::string& text,
+                       bool keep_existing = false);

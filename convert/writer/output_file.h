@@ -3,24 +3,19 @@
 
 #include <cstdio>
 #include <memory>
-#include <optional>
 #include <string>
 
 // Where `--check` sends the project text.
 const char* null_device_path();
 
-// The -o path when given; otherwise the session path with its extension (the text from its last
-// ".", when that dot lies after the last "/" or "\") replaced by ".rpp".
+// The -o path when given; an -o path that names a folder (it ends with a separator, or a folder
+// stands there) gets the session's name with ".rpp" in it. Without -o, the session path with its
+// extension (the text from its last ".", when that dot lies after the last separator) replaced by
+// ".rpp". The folders are parted by the system's separators: "\\" parts them on Windows only.
 std::string project_output_name(const std::string& output_path, const std::string& session_path);
 
 // The path with " (n)" put before its extension (at its end when it has none).
 std::string numbered_output_name(const std::string& path, int n);
-
-// Something already stands at the path: a file (readable or not), a folder or a link.
-bool output_path_taken(const std::string& path);
-
-// The first of "stem (1).ext" .. "stem (last).ext" that is free; none when all are taken.
-std::optional<std::string> free_output_name(const std::string& path, int last = 9999);
 
 // Closes the project file; holds the file's buffer, which must outlive it.
 struct FileCloser {
@@ -30,7 +25,9 @@ struct FileCloser {
 using ProjectFile = std::unique_ptr<std::FILE, FileCloser>;
 
 // Opens the project file for writing. `--check` writes to the null device and probes no name.
-// Without `--overwrite` an existing file is kept: the first free " (n)" name is taken instead,
-// said on the console, and stored in `path`. The path's missing folders are made first (said
-// on the console). On failure the console gets "Could not write" and the result is empty.
+// Without `--overwrite` the file is created only where nothing stands, exclusively, so that an
+// existing file (or one another conversion made a moment ago) is kept: the first free " (n)"
+// name is taken instead, said on the console, and stored in `path`. The path's missing folders
+// are made first (said on the console), and taken away again when the project cannot be
+// written into them. On failure the console gets "Could not write" and the result is empty.
 ProjectFile open_project_output(std::string& path, bool check, bool overwrite, int last = 9999);
