@@ -68,12 +68,11 @@ std::string format_text(const char* format, ...) {
     return text;
 }
 
-void say(const char* format, ...) {
+namespace {
+
+void say_list(const char* format, va_list args) {
     std::string text;
-    va_list args;
-    va_start(args, format);
     vformat(text, format, args);
-    va_end(args);
     // Names from a damaged session, or a text cut at the size limit, may not be UTF-8.
     if (!is_valid_utf8(text)) text = repair_utf8(text);
     if (output_state.console_capture) output_state.console_capture->append(text);
@@ -81,6 +80,23 @@ void say(const char* format, ...) {
         output_state.current_sink->write(text.c_str());
     else
         std::fputs(text.c_str(), stdout);
+}
+
+}  // namespace
+
+void say(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    say_list(format, args);
+    va_end(args);
+}
+
+void say_now(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    say_list(format, args);
+    va_end(args);
+    std::fflush(stdout);
 }
 
 void report_printf(const char* format, ...) {

@@ -53,6 +53,10 @@ std::string format_text(const char* format, ...) __attribute__((format(printf, 1
 // Every console text goes through here: into the capture (when set), then to the sink.
 void say(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// say, then standard output flushed: for a line that must reach a pipe (a front end, a log) at
+// once, before a long piece of work, not when the program ends.
+void say_now(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 // Appends to the report buffer; does nothing (not even format) while no report is being built.
 void report_printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 

@@ -609,7 +609,8 @@ std::size_t eq3_stand_ins_to_make(const std::vector<Eq3Request>& requests) {
     return keys.size();
 }
 
-void make_eq3_stand_ins(const std::vector<Eq3Request>& requests) {
+void make_eq3_stand_ins(const std::vector<Eq3Request>& requests,
+                        const std::function<void(std::size_t made, std::size_t total)>& made) {
     // The distinct inputs not yet remembered, in the order given.
     std::vector<Eq3Request> todo;
     {
@@ -627,8 +628,15 @@ void make_eq3_stand_ins(const std::vector<Eq3Request>& requests) {
     const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
     const std::size_t count = std::min(cores, todo.size());
     std::atomic<std::size_t> next{0};
+    std::mutex telling;
+    std::size_t done = 0;
     const auto work = [&] {
-        for (std::size_t i; (i = next.fetch_add(1)) < todo.size();) remembered_stand_in(todo[i]);
+        for (std::size_t i; (i = next.fetch_add(1)) < todo.size();) {
+            remembered_stand_in(todo[i]);
+            if (!made) continue;
+            const std::lock_guard<std::mutex> hold(telling);
+            made(++done, todo.size());
+        }
     };
     std::vector<std::thread> threads;
     for (std::size_t t = 1; t < count; ++t) threads.emplace_back(work);

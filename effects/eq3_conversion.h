@@ -19,6 +19,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -132,7 +133,10 @@ struct Eq3Request {
 std::size_t eq3_stand_ins_to_make(const std::vector<Eq3Request>& requests);
 // Makes and remembers those stand-ins, on every core the machine has (each depends on its input
 // alone, so the result does not depend on the order or the number of threads); counts nothing.
-void make_eq3_stand_ins(const std::vector<Eq3Request>& requests);
+// `made` (may be empty) is told after each stand-in how many of how many are made: one call at a
+// time, the counts rising by one from 1, whichever thread made it.
+void make_eq3_stand_ins(const std::vector<Eq3Request>& requests,
+                        const std::function<void(std::size_t made, std::size_t total)>& made = {});
 
 // The value stored for a band: the shelf slope for shelves, else the bandwidth ReaEQ reads back
 // as the same Q.

@@ -9,6 +9,7 @@
 
 #include "effects/eq_reaeq_values.h"
 #include "effects/held_values.h"
+#include "effects/least_squares.h"
 #include "effects/nelder_mead.h"
 #include "util/portable_math.h"
 
@@ -366,6 +367,27 @@ class Scorer {
         play(bands);
         return scored_error(points_, power_, mode_, deviation_, series_u_);
     }
+    // The signed deviation at each point (the level against the target in dB, the magnitudes'
+    // difference x 25 below -20 dB, the overshoot past 3 dB above the top) raised to `power`
+    // keeping its sign: the residuals whose sum of squares is the 2 x power-th power mean.
+    void residuals(const std::vector<EqBand>& bands, int power, double scale,
+                   std::vector<double>& out) {
+        play(bands);
+        const std::size_t n = points_.index.size();
+        out.resize(n);
+        for (std::size_t j = 0; j < n; ++j) {
+            double d = 0.0;
+            if (j >= points_.low && j < points_.top) {
+                d = 25.0 * (points_.reference[j] - std::sqrt(power_[j]));
+            } else {
+                d = kDbPerNeper * ln_near_one(power_[j] * points_.reference[j]);
+                if (j >= points_.top) d = std::max(d - 3.0, 0.0);
+            }
+            double x = d / scale;
+            for (int k = 1; k < power; k *= 2) x *= std::fabs(x);
+            out[j] = x;
+        }
+    }
     EqFitMiss worst_point(const std::vector<EqBand>& bands, const EqFitGrid& grid) {
         play(bands);
         EqFitMiss miss;
@@ -444,7 +466,7 @@ void eq_fit_clamp_bands(EqFitJob& job, const std::vector<double>& params, double
 }
 
 double fit_bands_simplex(EqFitJob& job, const EqFitGrid& grid, double rate, int mode,
-                         int iterations, double initial_step) {
+                         int iterations, double initial_step, bool early) {
     const std::vector<double> start = band_params(job.bands);
     std::vector<double> steps(start.size());
     for (std::size_t i = 0; i < steps.size(); ++i) {
@@ -457,7 +479,13 @@ double fit_bands_simplex(EqFitJob& job, const EqFitGrid& grid, double rate, int 
         eq_fit_clamp_bands(scratch, params, rate);
         return scorer.error(scratch.bands);
     };
-    const SimplexResult result = nelder_mead_minimize(objective, start, steps, iterations);
+    // The worst case on the search's points is at most the dense grid's: stopping at 0.9 x the
+    // target leaves room for the points between them.
+    const double stop_below =
+        early && mode == 0 ? 0.9 * kSearchTarget_db : -std::numeric_limits<double>::infinity();
+    const double spread = early ? (mode == 0 ? 1e-5 : 1e-6) : -1.0;
+    const SimplexResult result =
+        nelder_mead_minimize(objective, start, steps, iterations, stop_below, spread);
     eq_fit_clamp_bands(job, result.best, rate);
     return eq_fit_error(job, grid, rate, 0);
 }
@@ -473,11 +501,95 @@ std::string eq_fit_memo_key(const EqFitJob& job, double rate) {
 
 namespace {
 
+// The scorers of one search, whose points are worked out once: the least squares' (every fourth
+// point, and every point from a fifth of the rate up, where the bands cramp and a narrow bell
+// spans few points), and the worst case on the dense grid, which every decision reads.
+struct SearchScorers {
+    SearchScorers(const EqFitGrid& grid, double rate)
+        : fit(grid, rate, 2, 4, 0.2 * rate), dense(grid, rate, 0, 1) {}
+    Scorer fit;
+    Scorer dense;
+};
+
+// Least squares of the deviations, then of their 4th and 16th powers (whose sums are the 8th-
+// and 32nd-power means, each closer to the worst case), from the job's bands. Each stage starts
+// from the best bands so far and stops as soon as the dense worst case is within the search's
+// target; the job keeps the best bands by that worst case, which is returned.
+double fit_bands_least_squares(EqFitJob& job, SearchScorers& scorers, double rate) {
+    double best_error = scorers.dense.error(job.bands);
+    if (best_error <= kSearchTarget_db || job.bands.empty()) return best_error;
+    std::vector<double> steps(3 * job.bands.size());
+    for (std::size_t i = 0; i < steps.size(); ++i) steps[i] = i % 3 == 1 ? 1e-3 : 1e-4;
+    EqFitJob scratch = job;
+    const auto project = [&](std::vector<double>& params) {
+        eq_fit_clamp_bands(scratch, params, rate);
+        params = band_params(scratch.bands);
+    };
+    const auto within = [&](const std::vector<double>& params) {
+        eq_fit_clamp_bands(scratch, params, rate);
+        return scorers.dense.error(scratch.bands) <= kSearchTarget_db;
+    };
+    for (const int power : {1, 4, 16}) {
+        // Deviations in units of the worst so far, so that their powers stay near 1.
+        const double scale = best_error;
+        const auto residuals = [&](const std::vector<double>& params, std::vector<double>& r) {
+            eq_fit_clamp_bands(scratch, params, rate);
+            scorers.fit.residuals(scratch.bands, power, scale, r);
+        };
+        const LeastSquaresResult result =
+            levenberg_marquardt(residuals, band_params(job.bands), steps, 20, project, within);
+        eq_fit_clamp_bands(scratch, result.best, rate);
+        const double error = scorers.dense.error(scratch.bands);
+        if (error < best_error) {
+            job.bands = scratch.bands;
+            best_error = error;
+        }
+        if (best_error <= kSearchTarget_db) break;
+    }
+    return best_error;
+}
+
+// The simplex on the worst case from the job's bands, whose dense worst case is `error`: a
+// polish for a fit that ends close to the target, with fresh simplexes of other sizes while they
+// gain. Returns the error left.
+double polish_bands(EqFitJob& job, const EqFitGrid& grid, double rate, double error) {
+    const int n = static_cast<int>(job.bands.size());
+    for (const RestartSteps& steps : kRestarts) {
+        if (!(error > kSearchTarget_db && error < kRestartBelow_db)) break;
+        EqFitJob again = job;
+        fit_bands_simplex(again, grid, rate, 32, 100 * n + 300, steps.smooth, true);
+        const double e = fit_bands_simplex(again, grid, rate, 0, 50 * n + 200, steps.worst, true);
+        if (!(e < error - 1e-6)) break;
+        job = std::move(again);
+        error = e;
+    }
+    return error;
+}
+
+// The simplex's whole walk from the job's bands, whose dense worst case is `error`: the
+// eighth-power mean finds the region, the 32nd-power mean (close to the worst case, but smooth)
+// walks it in, the worst case itself finishes, then the polish. The job keeps the better of its
+// bands and the walk's; returns the error left.
+double walk_bands(EqFitJob& job, const EqFitGrid& grid, double rate, double error) {
+    EqFitJob again = job;
+    const int n = static_cast<int>(again.bands.size());
+    fit_bands_simplex(again, grid, rate, 8, 150 * n + 400, 1.0, true);
+    fit_bands_simplex(again, grid, rate, 32, 100 * n + 300, 0.3, true);
+    double e = fit_bands_simplex(again, grid, rate, 0, 50 * n + 200, 0.1, true);
+    e = polish_bands(again, grid, rate, e);
+    if (!(e < error)) return polish_bands(job, grid, rate, error);
+    job = std::move(again);
+    return e;
+}
+
 // The search from the job's bands, whose error on the grid is job.worst_error_db: round 0 refits
-// the bands as they are, rounds 1 to 3 each add one free band (three starts, the best kept), until
+// the bands as they are, rounds 1 to 3 each add one free band (four starts, the best kept), until
 // the error is within tolerance. A round's result is kept only when it beats the best so far, the
-// job as given included, so the fit never leaves a curve worse than the one it was given.
+// job as given included, so the fit never leaves a curve worse than the one it was given. Each
+// start is walked in by least squares and polished by the simplex only when it ends near the
+// target; a fit that still misses at the end gets the simplex's whole walk from its best bands.
 void search_bands(EqFitJob& job, const EqFitGrid& grid, double rate) {
+    SearchScorers scorers(grid, rate);
     EqFitJob best = job;
     double best_error = job.worst_error_db;
     for (int round = 0; round <= 3; ++round) {
@@ -486,7 +598,7 @@ void search_bands(EqFitJob& job, const EqFitGrid& grid, double rate) {
         // Rounds 1 to 3 try a fourth start besides the table's: a bell where the best curve so
         // far misses most, which the others, starting near the top, may never reach.
         const EqFitMiss worst =
-            round > 0 ? eq_bands_worst_point(best.bands, grid, rate) : EqFitMiss{};
+            round > 0 ? scorers.dense.worst_point(best.bands, grid) : EqFitMiss{};
         for (int trial = 0; trial < (round == 0 ? 1 : 4); ++trial) {
             EqFitJob candidate = best;
             if (round > 0) {
@@ -504,24 +616,9 @@ void search_bands(EqFitJob& job, const EqFitGrid& grid, double rate) {
                 }
                 ++candidate.extra_band_count;
             }
-            const int n = static_cast<int>(candidate.bands.size());
-            if (n == 0) continue;
-            // The eighth-power mean finds the region, the 32nd-power mean (close to the worst
-            // case, but smooth) walks it in, the worst case itself finishes.
-            fit_bands_simplex(candidate, grid, rate, 8, 150 * n + 400, 1.0);
-            fit_bands_simplex(candidate, grid, rate, 32, 100 * n + 300, 0.3);
-            double error = fit_bands_simplex(candidate, grid, rate, 0, 50 * n + 200, 0.1);
-            // A simplex shrunk onto a ridge of the worst case stalls: from there, with a fresh
-            // simplex of another size, it may move on; again while that gains.
-            for (const RestartSteps& steps : kRestarts) {
-                if (!(error > kSearchTarget_db && error < kRestartBelow_db)) break;
-                EqFitJob again = candidate;
-                fit_bands_simplex(again, grid, rate, 32, 100 * n + 300, steps.smooth);
-                const double e = fit_bands_simplex(again, grid, rate, 0, 50 * n + 200, steps.worst);
-                if (!(e < error - 1e-6)) break;
-                candidate = std::move(again);
-                error = e;
-            }
+            if (candidate.bands.empty()) continue;
+            double error = fit_bands_least_squares(candidate, scorers, rate);
+            if (error > kSearchTarget_db) error = walk_bands(candidate, grid, rate, error);
             if (error < round_error) {
                 round_job = std::move(candidate);
                 round_error = error;

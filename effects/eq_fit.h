@@ -3,13 +3,15 @@
 // A direct conversion of an EQ3 filter into ReaEQ bands can miss Pro Tools' curve, above all
 // near the top of the audio band, where the digital bands cramp. fit_eq3_band measures the miss
 // on a fixed frequency grid and, when it exceeds 0.05 dB, moves the bands (each held near its
-// direct conversion) and adds up to three free bands with a downhill simplex until the miss is at
-// most 0.05 dB or the search is spent. Results are remembered per input for the process.
+// direct conversion) and adds up to three free bands until the miss is at most 0.05 dB or the
+// search is spent. Results are remembered per input for the process.
 //
 // The grid is dense (192 points per octave): a narrow bell near the top of the band, where the
 // digital bands cramp, is a few points wide at 24 per octave and its miss can fall between them.
-// Each trial of the search walks in from the eighth-power mean of the deviations (which finds the
-// region) through the 32nd-power mean (close to the worst case, but smooth) to the worst case.
+// Each start of the search is walked in by least squares (Levenberg-Marquardt on the deviations
+// in dB, then on their 4th and 16th powers, which lean towards the worst case), stopping as soon
+// as the dense grid's worst case is within the target; one that ends short of it is walked on by
+// a downhill simplex from the eighth-power mean through the 32nd-power mean to the worst case.
 #pragma once
 
 #include <complex>
@@ -91,9 +93,10 @@ void eq_fit_clamp_bands(EqFitJob& job, const std::vector<double>& params, double
 
 // Minimises the error in `mode` over the job's bands with a Nelder-Mead simplex from the job's
 // bands (steps: `initial_step` dB for gains, 0.1 x initial_step for ln f and ln Q), leaves the
-// best bands in the job and returns their worst-case error.
+// best bands in the job and returns their worst-case error. With `early` it stops once the search's
+// own score is well within tolerance or the simplex has shrunk onto one value.
 double fit_bands_simplex(EqFitJob& job, const EqFitGrid& grid, double rate, int mode,
-                         int iterations, double initial_step);
+                         int iterations, double initial_step, bool early = false);
 
 // Fits the job's direct conversion; sets its bands, worst error, extra band count and fitted
 // flag. Non-finite numbers in the job are held first (NaN at the lower limits, gains at 0 dB).

@@ -27,7 +27,8 @@ std::vector<double> along(const std::vector<double>& c, const std::vector<double
 
 SimplexResult nelder_mead_minimize(
     const std::function<double(const std::vector<double>&)>& objective,
-    const std::vector<double>& start, const std::vector<double>& steps, int iterations) {
+    const std::vector<double>& start, const std::vector<double>& steps, int iterations,
+    double stop_below, double converged_spread) {
     const std::size_t n = start.size();
     const auto evaluate = [&](std::vector<double> x) {
         const double value = checked(objective(x));
@@ -46,6 +47,8 @@ SimplexResult nelder_mead_minimize(
     std::stable_sort(simplex.begin(), simplex.end(), by_value);
 
     for (int it = 0; it < iterations && n > 0; ++it) {
+        if (simplex[0].value <= stop_below) break;
+        if (simplex[n].value - simplex[0].value <= converged_spread) break;
         std::vector<double> centroid(n, 0.0);
         for (std::size_t v = 0; v < n; ++v) {
             for (std::size_t i = 0; i < n; ++i) centroid[i] += simplex[v].x[i];

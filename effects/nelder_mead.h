@@ -10,6 +10,7 @@
 #pragma once
 
 #include <functional>
+#include <limits>
 #include <vector>
 
 struct SimplexResult {
@@ -18,7 +19,10 @@ struct SimplexResult {
 };
 
 // Minimises `objective` from `start`; vertex i + 1 is the start with steps[i] added to parameter
-// i. Runs `iterations` iterations (none for 0 or less) and returns the best vertex seen.
+// i. Runs `iterations` iterations (none for 0 or less) and returns the best vertex seen. It stops
+// early once the best value is at most `stop_below`, or once the values of all vertices lie
+// within `converged_spread` of each other (a simplex shrunk that far moves no more).
 SimplexResult nelder_mead_minimize(
     const std::function<double(const std::vector<double>&)>& objective,
-    const std::vector<double>& start, const std::vector<double>& steps, int iterations);
+    const std::vector<double>& start, const std::vector<double>& steps, int iterations,
+    double stop_below = -std::numeric_limits<double>::infinity(), double converged_spread = -1.0);

@@ -1,6 +1,7 @@
 #include "effects/stock_standins.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "app/output.h"
 #include "convert/run_state.h"
@@ -21,8 +22,6 @@ void reset_stock_standin_state() {
 namespace {
 
 const char* const kSixBlanks = "      ";
-// From this many EQ3 stand-ins to fit, the console says so before the work starts.
-constexpr std::size_t kSayFittingFrom = 16;
 
 std::uint32_t seed_base(const SessionPluginInstance& instance) {
     return (static_cast<std::uint32_t>(instance.block_pos) & 0xFFFFFFu) ^ 0x53540000u;
@@ -115,9 +114,16 @@ void prepare_stock_standins(
         }
     }
     const std::size_t count = eq3_stand_ins_to_make(requests);
-    if (count >= kSayFittingFrom)
-        say("Fitting %d EQ3 stand-in(s) onto ReaEQ's bands...\n", static_cast<int>(count));
-    make_eq3_stand_ins(requests);
+    if (count == 0) return;
+    // Even one extreme stand-in can take a while on a busy machine: the console says so first,
+    // through to a pipe at once, and the progress reporter hears of each one made.
+    say_now("Fitting %d EQ3 stand-in(s) onto ReaEQ's bands...\n", static_cast<int>(count));
+    make_eq3_stand_ins(requests, [](std::size_t made, std::size_t total) {
+        char text[64];
+        std::snprintf(text, sizeof text, "fit %d/%d", static_cast<int>(made),
+                      static_cast<int>(total));
+        report_progress(2, text);
+    });
 }
 
 bool stock_standin_built(const std::string& stock_name) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -11,6 +12,7 @@
 
 #include "effects/eq_curves.h"
 #include "effects/eq_reaeq_values.h"
+#include "effects/least_squares.h"
 #include "effects/nelder_mead.h"
 
 namespace {
@@ -273,6 +275,50 @@ TEST(NelderMead, MinimisesRosenbrockAndKeepsTheBestVertex) {
     const SimplexResult empty = nelder_mead_minimize(constant, {}, {}, 10);
     EXPECT_TRUE(empty.best.empty());
     EXPECT_EQ(empty.value, 2.0);
+}
+
+TEST(NelderMead, StopsEarlyBelowAValueOrOnceShrunk) {
+    int calls = 0;
+    const auto bowl = [&](const std::vector<double>& x) {
+        ++calls;
+        return x[0] * x[0] + x[1] * x[1];
+    };
+    const SimplexResult below = nelder_mead_minimize(bowl, {3.0, 4.0}, {0.5, 0.5}, 1000, 1.0);
+    EXPECT_LE(below.value, 1.0);
+    EXPECT_GT(below.value, 1e-3);  // it stopped, not walked on to the minimum
+    calls = 0;
+    const SimplexResult shrunk = nelder_mead_minimize(
+        bowl, {3.0, 4.0}, {0.5, 0.5}, 100000, -std::numeric_limits<double>::infinity(), 1e-12);
+    EXPECT_NEAR(shrunk.best[0], 0.0, 1e-4);
+    EXPECT_LT(calls, 2000);  // far fewer than the iterations allowed
+}
+
+TEST(LevenbergMarquardt, FitsAnExponentialAndHonoursProjectionAndStop) {
+    // y = 2 exp(-0.5 t) sampled without noise: the residuals vanish at (2, -0.5).
+    const auto residuals = [](const std::vector<double>& x, std::vector<double>& r) {
+        r.clear();
+        for (int t = 0; t < 10; ++t)
+            r.push_back(x[0] * std::exp(x[1] * t) - 2 * std::exp(-0.5 * t));
+    };
+    const std::vector<double> steps = {1e-6, 1e-6};
+    const LeastSquaresResult fit =
+        levenberg_marquardt(residuals, {1.0, 0.0}, steps, 100, nullptr, nullptr);
+    EXPECT_NEAR(fit.best[0], 2.0, 1e-5);
+    EXPECT_NEAR(fit.best[1], -0.5, 1e-5);
+    EXPECT_LT(fit.value, 1e-10);
+    // Held to x0 <= 1.5, the best it can do keeps x0 at the limit.
+    const auto hold = [](std::vector<double>& x) { x[0] = std::min(x[0], 1.5); };
+    const LeastSquaresResult held =
+        levenberg_marquardt(residuals, {1.0, 0.0}, steps, 100, hold, nullptr);
+    EXPECT_LE(held.best[0], 1.5);
+    EXPECT_GT(held.best[0], 1.4);
+    // Asked to stop after the first kept step, it does.
+    int asked = 0;
+    const LeastSquaresResult once =
+        levenberg_marquardt(residuals, {1.0, 0.0}, steps, 100, nullptr,
+                            [&](const std::vector<double>&) { return ++asked >= 1; });
+    EXPECT_EQ(asked, 1);
+    EXPECT_GT(once.value, fit.value);
 }
 
 // Every band of a fitted job within its limits, held bands judged against the direct conversion.

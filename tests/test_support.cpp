@@ -75,7 +75,8 @@ RunResult run_lanwick(const std::vector<std::string>& args, const RunSetup& setu
     else
         cmd += " && " + setup.env + " " + shell_quote(program);
     for (const std::string& a : args) cmd += " " + shell_quote(a);
-    cmd += " </dev/null >" + shell_quote(out_file) + " 2>" + shell_quote(err_file);
+    cmd += " </dev/null >" + shell_quote(out_file) +
+           (setup.merge_err ? std::string(" 2>&1") : " 2>" + shell_quote(err_file));
     int status = std::system(cmd.c_str());
     RunResult r;
     r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -30,12 +30,13 @@ struct RunResult {
 // Where a run of the program happens. Every folder left empty is a fresh empty one, so a run
 // never sees the machine's REAPER folders, the checkout or the build folder.
 struct RunSetup {
-    std::string env;          // "NAME=value" words set for the program only
-    std::string current_dir;  // the current folder
-    std::string home;         // HOME
-    std::string appdata;      // APPDATA
-    std::string program_dir;  // the folder the program copy runs from (its tables lie beside it)
+    std::string env;            // "NAME=value" words set for the program only
+    std::string current_dir;    // the current folder
+    std::string home;           // HOME
+    std::string appdata;        // APPDATA
+    std::string program_dir;    // the folder the program copy runs from (its tables lie beside it)
     bool through_path = false;  // started by its bare name, found through PATH
+    bool merge_err = false;     // standard error into the same file as standard output (out)
 };
 
 // Runs a copy of the built program with these arguments (each quoted for the shell), standard
