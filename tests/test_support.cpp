@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #ifndef _WIN32
+#include <sys/resource.h>
 #include <sys/wait.h>
 #endif
 
@@ -32,6 +33,17 @@ TempDir::~TempDir() {
 // Running the program needs a POSIX shell: the Windows build of the tests has none.
 #ifndef _WIN32
 namespace {
+
+// User and system time of every child this process has waited for (the shell and the program
+// it starts), which other work on the machine hardly moves.
+double children_cpu_seconds() {
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
 
 std::string shell_quote(const std::string& s) {
     std::string q = "'";
@@ -77,8 +89,10 @@ RunResult run_lanwick(const std::vector<std::string>& args, const RunSetup& setu
     for (const std::string& a : args) cmd += " " + shell_quote(a);
     cmd += " </dev/null >" + shell_quote(out_file) +
            (setup.merge_err ? std::string(" 2>&1") : " 2>" + shell_quote(err_file));
+    const double cpu_before = children_cpu_seconds();
     int status = std::system(cmd.c_str());
     RunResult r;
+    r.cpu_seconds = children_cpu_seconds() - cpu_before;
     r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     r.out = read_file(out_file);
     r.err = read_file(err_file);

@@ -23,8 +23,9 @@ class TempDir {
 
 struct RunResult {
     int exit_code = -1;
-    std::string out;  // standard output
-    std::string err;  // standard error
+    std::string out;           // standard output
+    std::string err;           // standard error
+    double cpu_seconds = 0.0;  // processor time of the run (user and system, the shell's too)
 };
 
 // Where a run of the program happens. Every folder left empty is a fresh empty one, so a run
