@@ -20,8 +20,8 @@ struct TempoEntry {
 // in size (one built by hand) is summed afresh on every call.
 struct TempoMap {
     std::vector<TempoEntry> entries;
-    std::vector<double> start_seconds;    // ticks_to_seconds's sums
-    std::vector<double> elapsed_seconds;  // seconds_to_ticks's sums
+    std::vector<double> start_seconds{};    // ticks_to_seconds's sums
+    std::vector<double> elapsed_seconds{};  // seconds_to_ticks's sums
     void reset() {
         entries.clear();
         start_seconds.clear();
