@@ -64,7 +64,8 @@ bool lane_output(SessionBytes bytes, const std::vector<BlockHeader>& outputs,
 }
 
 TrackSend read_send(const std::uint8_t* data, std::size_t length, const BlockHeader& track,
-                    const BlockHeader& lane, std::string destination, TrackLayouts& layouts) {
+                    const BlockHeader& lane, std::string destination, const BreakpointIndex& index,
+                    TrackLayouts& layouts) {
     const SessionBytes bytes = session_bytes(data, length);
     const std::size_t fader = static_cast<std::size_t>(lane.position) + 9;
     TrackSend send;
@@ -73,7 +74,8 @@ TrackSend read_send(const std::uint8_t* data, std::size_t length, const BlockHea
     send.level_db = static_cast<std::int32_t>(read_u32le_checked(bytes, fader + 10)) / 10.0;
 
     BreakpointGroups groups;
-    read_breakpoints(data, length, lane.position, lane.end(), groups);
+    if (!index.send_lists(lane.position, lane.end(), groups))
+        read_breakpoints(data, length, lane.position, lane.end(), groups);
     const auto set_pan = [&](std::uint64_t at) {
         send.pan = read_list(data, length, at);
         send.pan_left = truncated(send.pan.initial_value);
@@ -175,6 +177,7 @@ void read_automation_lanes(const std::uint8_t* data, std::size_t length,
             blocks.begin());
     };
     TrackLayouts layouts(data, length, tracks);
+    const BreakpointIndex breakpoints(data, length);
     for (std::size_t t = 0; t < tracks.size(); ++t) {
         const BlockHeader& track = tracks[t];
         // The track blocks directly inside this one: their lanes and bytes are their own.
@@ -210,7 +213,8 @@ void read_automation_lanes(const std::uint8_t* data, std::size_t length,
                 group.output_name = name;
                 group.no_output_name = has_output ? 0 : 1;
             } else if (!name.empty()) {
-                group.sends.push_back(read_send(data, length, track, lane, name, layouts));
+                group.sends.push_back(
+                    read_send(data, length, track, lane, name, breakpoints, layouts));
             }
         }
         std::vector<BlockHeader> skipped = own;

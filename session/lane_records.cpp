@@ -350,6 +350,109 @@ void read_breakpoints(const std::uint8_t* data, std::size_t length, std::uint64_
         if (g.size() > 1) out.multi = 1;
 }
 
+BreakpointIndex::BreakpointIndex(const std::uint8_t* data, std::size_t length) : length_(length) {
+    const SessionBytes bytes = session_bytes(data, length);
+    const auto usable = [&](const BlockHeader& b) {
+        return bytes[static_cast<std::size_t>(b.position) + 2] == 0 && b.size != 0 &&
+               block_fits(bytes, b);
+    };
+    scan_blocks(bytes, kListGroupType, length, [&](const BlockHeader& b) {
+        if (usable(b)) groups_.push_back({b.position, b.end()});
+        return false;
+    });
+    scan_blocks(bytes, kListType, length, [&](const BlockHeader& b) {
+        if (usable(b)) lists_.push_back(b.position);
+        return false;
+    });
+    overlaps_.assign(groups_.size() + 1, 0);
+    many_.assign(groups_.size() + 1, 0);
+    for (std::size_t i = 0; i < groups_.size(); ++i) {
+        const bool inside_last = i > 0 && groups_[i].position < groups_[i - 1].end;
+        overlaps_[i + 1] = overlaps_[i] + (inside_last ? 1 : 0);
+        const bool holds_two = lists_between(groups_[i].position + 1, groups_[i].end - 1) >= 2;
+        many_[i + 1] = many_[i] + (holds_two ? 1 : 0);
+    }
+    std::size_t g = 0;
+    for (std::uint64_t x : lists_) {
+        while (g < groups_.size() && groups_[g].position < x) ++g;
+        if (g == 0 || groups_[g - 1].end <= x) outside_.push_back(x);
+    }
+}
+
+std::size_t BreakpointIndex::lists_between(std::uint64_t from, std::uint64_t to) const {
+    if (from > to) return 0;
+    return static_cast<std::size_t>(std::upper_bound(lists_.begin(), lists_.end(), to) -
+                                    std::lower_bound(lists_.begin(), lists_.end(), from));
+}
+
+void BreakpointIndex::take(std::uint64_t from, std::uint64_t to, std::size_t count,
+                           std::vector<std::uint64_t>& out) const {
+    for (auto it = std::lower_bound(lists_.begin(), lists_.end(), from);
+         it != lists_.end() && *it <= to && count > 0; ++it, --count)
+        out.push_back(*it);
+}
+
+bool BreakpointIndex::send_lists(std::uint64_t start, std::uint64_t end,
+                                 BreakpointGroups& out) const {
+    out = BreakpointGroups{};
+    // read_breakpoints' bounds: groups start at most 12 bytes before the end (or the bytes' end)
+    // and end by it, lists start at most 19 bytes before it.
+    const std::uint64_t limit = std::min<std::uint64_t>(length_, end);
+    if (limit < 12) return true;
+    const std::uint64_t last_group = limit - 12;
+    const auto by_position = [](const Group& g, std::uint64_t p) { return g.position < p; };
+    const std::size_t a = static_cast<std::size_t>(
+        std::lower_bound(groups_.begin(), groups_.end(), start, by_position) - groups_.begin());
+    const std::size_t c = static_cast<std::size_t>(
+        std::lower_bound(groups_.begin(), groups_.end(), last_group + 1, by_position) -
+        groups_.begin());
+    if (c > a + 1 && overlaps_[c] != overlaps_[a + 1]) return false;
+    // The groups a .. c - 1 follow one another, so their ends rise: those ending by `end` are
+    // the first of them.
+    const auto ends_after = [](const Group& g, std::uint64_t e) { return g.end <= e; };
+    const std::size_t b = static_cast<std::size_t>(
+        std::partition_point(groups_.begin() + static_cast<std::ptrdiff_t>(a),
+                             groups_.begin() + static_cast<std::ptrdiff_t>(c),
+                             [&](const Group& g) { return ends_after(g, end); }) -
+        groups_.begin());
+    if (limit < 19) {
+        out.groups.resize(std::min<std::size_t>(b - a, 2));
+        return true;
+    }
+    const std::uint64_t last_list = limit - 19;
+    // Each group holds the lists inside it, up to the last list position; only the last few
+    // groups reach past that position.
+    const std::size_t whole = static_cast<std::size_t>(
+        std::partition_point(groups_.begin() + static_cast<std::ptrdiff_t>(a),
+                             groups_.begin() + static_cast<std::ptrdiff_t>(b),
+                             [&](const Group& g) { return g.end <= last_list + 1; }) -
+        groups_.begin());
+    const auto held_to = [&](const Group& g) { return std::min(g.end - 1, last_list); };
+    bool multi = many_[whole] != many_[a];
+    for (std::size_t k = whole; k < b && !multi; ++k)
+        multi = lists_between(groups_[k].position + 1, held_to(groups_[k])) >= 2;
+    if (!multi) {
+        take(start, last_list, 4, out.loose);
+        return true;
+    }
+    out.multi = 1;
+    for (std::size_t k = a; k < b && k < a + 2; ++k) {
+        out.groups.emplace_back();
+        take(groups_[k].position + 1, held_to(groups_[k]), 2, out.groups.back());
+    }
+    // The loose lists: those before the first group, those in a's .. b - 1's stretch that lie
+    // outside the last group starting before them, and those after group b starts.
+    const std::uint64_t first_start = groups_[a].position;
+    take(start, std::min(first_start, last_list), 3, out.loose);
+    const std::uint64_t middle_end = b < c ? std::min(groups_[b].position, last_list) : last_list;
+    for (auto it = std::upper_bound(outside_.begin(), outside_.end(), first_start);
+         it != outside_.end() && *it <= middle_end && out.loose.size() < 3; ++it)
+        out.loose.push_back(*it);
+    if (b < c && out.loose.size() < 3)
+        take(groups_[b].position + 1, last_list, 3 - out.loose.size(), out.loose);
+    return true;
+}
+
 namespace {
 
 // Whether find_child_end looks inside [start, end), and the range it searches for the first child.

@@ -41,6 +41,34 @@ void read_automation_lanes_2(const std::uint8_t* data, std::size_t length,
 void read_breakpoints(const std::uint8_t* data, std::size_t length, std::uint64_t start,
                       std::uint64_t end, BreakpointGroups& out);
 
+// The 0x260c and 0x260a blocks of the whole session, found once, so that lanes nested in one
+// another (each holding all the lists of the ones inside it) are not each searched to their end.
+class BreakpointIndex {
+  public:
+    BreakpointIndex(const std::uint8_t* data, std::size_t length);
+    // The part of read_breakpoints(start, end)'s answer that a send reads: its multi flag; when it
+    // is 0, the first four lists in `loose` and no groups; when it is 1, the first three loose
+    // lists and the first two groups with the first two lists of each. False when group blocks
+    // there overlap one another: read_breakpoints gives the answer then.
+    bool send_lists(std::uint64_t start, std::uint64_t end, BreakpointGroups& out) const;
+
+  private:
+    struct Group {
+        std::uint64_t position = 0;
+        std::uint64_t end = 0;
+    };
+    std::size_t length_;
+    std::vector<Group> groups_;            // by position
+    std::vector<std::uint64_t> lists_;     // by position
+    std::vector<std::uint32_t> overlaps_;  // groups before i + 1 starting inside the one before
+    std::vector<std::uint32_t> many_;      // groups before i holding two or more lists
+    std::vector<std::uint64_t> outside_;   // lists outside the last group starting before them
+    // Up to `count` lists at positions from..to (inclusive), appended.
+    void take(std::uint64_t from, std::uint64_t to, std::size_t count,
+              std::vector<std::uint64_t>& out) const;
+    std::size_t lists_between(std::uint64_t from, std::uint64_t to) const;
+};
+
 // For each range, the index of the first assigned lane set (by index) whose fader position lies
 // strictly inside it, or -1; no range is tested against every lane set.
 std::vector<std::ptrdiff_t> first_lane_set_inside(std::span<const TrackLaneSet> lane_sets,

@@ -1,5 +1,6 @@
 #include "session/tempo_map.h"
 
+#include <algorithm>
 #include <bit>
 #include <string_view>
 
@@ -67,6 +68,7 @@ void read_tempo_map(const std::uint8_t* data, std::size_t length, TempoMap& map)
         if (entries.size() > map.entries.size()) map.entries = std::move(entries);
         return false;
     });
+    index_tempo_map(map);
 }
 
 void read_meters(const std::uint8_t* data, std::size_t length, std::vector<MeterChange>& out) {
@@ -113,6 +115,45 @@ void read_meters(const std::uint8_t* data, std::size_t length, std::vector<Meter
     });
 }
 
+namespace {
+
+double ticks_per_second(double bpm) {
+    return bpm * kTicksPerQuarterNote / 60.0;
+}
+
+// ticks_to_seconds's sum at the start of entry i + 1, from its sum at entry i's.
+double next_start_seconds(const std::vector<TempoEntry>& entries, std::size_t i, double at_i) {
+    return at_i + (entries[i + 1].start_tick - entries[i].start_tick) * 60.0 /
+                      (entries[i].bpm * kTicksPerQuarterNote);
+}
+
+// seconds_to_ticks's sum at the start of entry i + 1, from its sum at entry i's.
+double next_elapsed_seconds(const std::vector<TempoEntry>& entries, std::size_t i, double at_i) {
+    return at_i +
+           (entries[i + 1].start_tick - entries[i].start_tick) / ticks_per_second(entries[i].bpm);
+}
+
+bool indexed(const TempoMap& map) {
+    return map.start_seconds.size() == map.entries.size() &&
+           map.elapsed_seconds.size() == map.entries.size();
+}
+
+}  // namespace
+
+void index_tempo_map(TempoMap& map) {
+    const std::vector<TempoEntry>& entries = map.entries;
+    map.start_seconds.clear();
+    map.elapsed_seconds.clear();
+    if (entries.empty()) return;
+    const TempoEntry& first = entries.front();
+    map.start_seconds.push_back(first.start_tick * 60.0 / (kTicksPerQuarterNote * first.bpm));
+    map.elapsed_seconds.push_back(first.start_tick / ticks_per_second(first.bpm));
+    for (std::size_t i = 0; i + 1 < entries.size(); ++i) {
+        map.start_seconds.push_back(next_start_seconds(entries, i, map.start_seconds.back()));
+        map.elapsed_seconds.push_back(next_elapsed_seconds(entries, i, map.elapsed_seconds.back()));
+    }
+}
+
 double ticks_to_seconds(const TempoMap& map, double ticks, double default_bpm) {
     constexpr double kLastEnd = 1e18;
     const std::vector<TempoEntry>& entries = map.entries;
@@ -120,14 +161,55 @@ double ticks_to_seconds(const TempoMap& map, double ticks, double default_bpm) {
     const TempoEntry& first = entries.front();
     if (first.start_tick > ticks) return ticks * 60.0 / (kTicksPerQuarterNote * first.bpm);
 
-    // The span before the first entry runs at that entry's tempo.
+    // The entries before the first that starts at or after `ticks` (all of them for NaN): every
+    // one but the last of them runs to the next one's start. The span before the first entry
+    // runs at that entry's tempo.
+    std::size_t count = 0;
     double seconds = first.start_tick * 60.0 / (kTicksPerQuarterNote * first.bpm);
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const double start = entries[i].start_tick;
-        if (start >= ticks) break;
-        const double next = i + 1 < entries.size() ? entries[i + 1].start_tick : kLastEnd;
-        const double stop = next < ticks ? next : ticks;
-        seconds += (stop - start) * 60.0 / (entries[i].bpm * kTicksPerQuarterNote);
+    if (indexed(map)) {
+        count =
+            ticks == ticks
+                ? static_cast<std::size_t>(std::lower_bound(entries.begin(), entries.end(), ticks,
+                                                            [](const TempoEntry& e, double t) {
+                                                                return e.start_tick < t;
+                                                            }) -
+                                           entries.begin())
+                : entries.size();
+        if (count > 0) seconds = map.start_seconds[count - 1];
+    } else {
+        while (count < entries.size() && !(entries[count].start_tick >= ticks)) ++count;
+        for (std::size_t i = 0; i + 1 < count; ++i)
+            seconds = next_start_seconds(entries, i, seconds);
     }
-    return seconds;
+    if (count == 0) return seconds;
+    const std::size_t i = count - 1;
+    const double next = i + 1 < entries.size() ? entries[i + 1].start_tick : kLastEnd;
+    const double stop = next < ticks ? next : ticks;
+    return seconds +
+           (stop - entries[i].start_tick) * 60.0 / (entries[i].bpm * kTicksPerQuarterNote);
+}
+
+double seconds_to_ticks(const TempoMap& map, double seconds, double default_bpm) {
+    const std::vector<TempoEntry>& entries = map.entries;
+    if (entries.empty()) return seconds * ticks_per_second(default_bpm);
+    const TempoEntry& first = entries.front();
+    double elapsed = first.start_tick / ticks_per_second(first.bpm);
+    if (seconds <= elapsed) return seconds * ticks_per_second(first.bpm);
+    // The first entry whose span reaches `seconds`, or the last.
+    std::size_t i = 0;
+    if (indexed(map)) {
+        const auto reaching =
+            std::lower_bound(map.elapsed_seconds.begin() + 1, map.elapsed_seconds.end(), seconds);
+        i = seconds == seconds && reaching != map.elapsed_seconds.end()
+                ? static_cast<std::size_t>(reaching - map.elapsed_seconds.begin()) - 1
+                : entries.size() - 1;
+        elapsed = map.elapsed_seconds[i];
+    } else {
+        for (; i + 1 < entries.size(); ++i) {
+            const double reached = next_elapsed_seconds(entries, i, elapsed);
+            if (seconds <= reached) break;
+            elapsed = reached;
+        }
+    }
+    return entries[i].start_tick + (seconds - elapsed) * ticks_per_second(entries[i].bpm);
 }

@@ -13,9 +13,20 @@ struct TempoEntry {
 
 // Tempo changes in non-decreasing tick order. The driver installs the session's map in
 // `session_tempo_map`, which everything that turns ticks into seconds reads.
+//
+// index_tempo_map fills the two tables from the entries: the seconds at each entry's start, as
+// ticks_to_seconds and as seconds_to_ticks sum the spans before it, so that each call looks up
+// its span rather than summing every span before it. A map whose tables do not match its entries
+// in size (one built by hand) is summed afresh on every call.
 struct TempoMap {
     std::vector<TempoEntry> entries;
-    void reset() { entries.clear(); }
+    std::vector<double> start_seconds{};    // ticks_to_seconds's sums
+    std::vector<double> elapsed_seconds{};  // seconds_to_ticks's sums
+    void reset() {
+        entries.clear();
+        start_seconds.clear();
+        elapsed_seconds.clear();
+    }
 };
 extern TempoMap session_tempo_map;
 
@@ -37,8 +48,11 @@ inline constexpr double kMinStoredBpm = 5.0;
 // quarter note.
 double quarter_note_bpm(double stored_bpm, std::uint64_t beat_length);
 
+// Fills the map's tables from its entries, which must be in non-decreasing tick order.
+void index_tempo_map(TempoMap& map);
+
 // Replaces `map` by the longest valid tempo list among the session's "Tempo" blocks when that list
-// is longer than `map` already is (the first of equally long lists wins).
+// is longer than `map` already is (the first of equally long lists wins), and indexes it.
 void read_tempo_map(const std::uint8_t* data, std::size_t length, TempoMap& map);
 
 // Reads the first "Meter" block into `out` (cleared first). Entries at or before the session start
@@ -50,3 +64,7 @@ void read_meters(const std::uint8_t* data, std::size_t length, std::vector<Meter
 // Seconds from the session start to `ticks` over the map; an empty map runs at `default_bpm`,
 // and the span before the first entry runs at the first entry's tempo.
 double ticks_to_seconds(const TempoMap& map, double ticks, double default_bpm);
+
+// Ticks (960000 to the quarter note) from the session start to `seconds` over the map; the
+// inverse of ticks_to_seconds.
+double seconds_to_ticks(const TempoMap& map, double seconds, double default_bpm);

@@ -120,6 +120,7 @@ void read_session(const PTFFormat& session, const ConvertOptions& options, Sessi
     if (out.tempo <= 0.0) out.tempo = 120.0;
     read_tempo_map(data, length, out.tempo_map);
     if (out.tempo_map.entries.size() == 1) out.tempo_map.entries.clear();
+    index_tempo_map(out.tempo_map);
     session_tempo_map = out.tempo_map;
     settings.session_tempo = out.tempo;
     settings.sample_rate = static_cast<double>(settings.session_sample_rate);

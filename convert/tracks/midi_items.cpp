@@ -335,24 +335,6 @@ void add_chunk_events(const MidiChunk& chunk, const RegionSpan& span, bool keep_
 
 }  // namespace
 
-double seconds_to_ticks(const TempoMap& map, double seconds, double default_bpm) {
-    const auto per_second = [](double bpm) { return bpm * kTicksPerQuarterNote / 60.0; };
-    const std::vector<TempoEntry>& entries = map.entries;
-    if (entries.empty()) return seconds * per_second(default_bpm);
-    const TempoEntry& first = entries.front();
-    double elapsed = first.start_tick / per_second(first.bpm);
-    if (seconds <= elapsed) return seconds * per_second(first.bpm);
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const double rate = per_second(entries[i].bpm);
-        const bool last = i + 1 == entries.size();
-        const double span = last ? 0.0 : (entries[i + 1].start_tick - entries[i].start_tick) / rate;
-        if (last || seconds <= elapsed + span)
-            return entries[i].start_tick + (seconds - elapsed) * rate;
-        elapsed += span;
-    }
-    return 0.0;
-}
-
 ChunkLookup chunk_lookup(const std::vector<MidiChunk>& chunks) {
     ChunkLookup lookup;
     lookup.chunks = &chunks;

@@ -96,6 +96,3 @@ ChunkLookup chunk_lookup(const std::vector<MidiChunk>& chunks);
 // be trusted.
 std::int32_t matching_chunk(const SessionRegion& region, const ChunkLookup& lookup);
 
-// Ticks (960000 to the quarter note) from the session start to `seconds` over the map; the
-// inverse of ticks_to_seconds.
-double seconds_to_ticks(const TempoMap& map, double seconds, double default_bpm);

@@ -1,6 +1,7 @@
 #include "convert/tracks/track_groups.h"
 
 #include <algorithm>
+#include <tuple>
 
 #include "app/output.h"
 
@@ -18,9 +19,12 @@ enum MaskSlot {
     attribute_8 = 5
 };
 
-bool same_record(const SessionGroup& a, const SessionGroup& b) {
-    return a.name == b.name && a.members == b.members;
-}
+// Records by name, then member list: the ones stored more than once share a key.
+struct RecordOrder {
+    bool operator()(const SessionGroup* a, const SessionGroup* b) const {
+        return std::tie(a->name, a->members) < std::tie(b->name, b->members);
+    }
+};
 
 bool is_master_fader(const std::vector<NamedBlockEntry>& named, std::uint32_t member) {
     return member < named.size() && named[member].content_type == kMasterFader;
@@ -30,19 +34,18 @@ bool is_master_fader(const std::vector<NamedBlockEntry>& named, std::uint32_t me
 
 TrackGroups keep_stored_groups(const std::vector<SessionGroup>& records, std::size_t strip_count) {
     TrackGroups out;
+    std::map<const SessionGroup*, int, RecordOrder> stored;
+    for (const SessionGroup& g : records)
+        if (g.name != kAllGroupName) ++stored[&g];
+    std::set<const SessionGroup*, RecordOrder> kept;
     for (const SessionGroup& g : records) {
         if (g.name == kAllGroupName) {
             out.strip_bound = std::max<std::int32_t>(out.strip_bound,
                                                      static_cast<std::int32_t>(g.members.size()));
             continue;
         }
-        bool already = false;
-        for (const SessionGroup& k : out.kept) already = already || same_record(k, g);
-        if (already) continue;
-        int stored = 0;
-        for (const SessionGroup& other : records) stored += same_record(other, g) ? 1 : 0;
-        if (stored >= 2) {
-            out.kept.push_back(g);
+        if (stored[&g] >= 2) {
+            if (kept.insert(&g).second) out.kept.push_back(g);
         } else if (out.once_only.insert(g.name).second) {
             ++out.once_only_count;
         }

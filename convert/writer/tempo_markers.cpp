@@ -196,12 +196,11 @@ void place_signature(std::vector<TempoPoint>& points, double time, double bpm,
 
 double bpm_at_tick(const TempoMap& map, double tick, double project_tempo) {
     if (map.entries.empty()) return project_tempo;
-    double bpm = map.entries.front().bpm;
-    for (const TempoEntry& entry : map.entries) {
-        if (entry.start_tick > tick) break;
-        bpm = entry.bpm;
-    }
-    return bpm;
+    // The last entry starting at or before `tick`, else the first.
+    const auto after =
+        std::upper_bound(map.entries.begin(), map.entries.end(), tick,
+                         [](double t, const TempoEntry& entry) { return t < entry.start_tick; });
+    return after == map.entries.begin() ? map.entries.front().bpm : std::prev(after)->bpm;
 }
 
 double location_seconds(const TempoMarkersInput& input, const MemoryLocation& location,
