@@ -72,6 +72,16 @@ constexpr FramePreset kFramePresets[] = {{24, 2, 0}, {24, 0, 1}, {25, 0, 2}, {30
                                          {30, 2, 4}, {30, 0, 5}, {75, 0, 6}, {48, 0, 7},
                                          {50, 0, 8}, {60, 0, 9}};
 
+// The presets REAPER's own saved projects hold: 23.976, 25, 30, 50 and 75.
+constexpr FramePreset kSeenPresets[] = {{24, 2, 0}, {25, 0, 2}, {30, 0, 5}, {50, 0, 8}, {75, 0, 6}};
+
+bool seen_in_reaper(const FramePreset& written) {
+    for (const FramePreset& p : kSeenPresets)
+        if (p.fps == written.fps && p.flag == written.flag && p.preset == written.preset)
+            return true;
+    return false;
+}
+
 const FramePreset* preset_of(int fps, int flag) {
     for (const FramePreset& p : kFramePresets)
         if (p.fps == fps && p.flag == flag) return &p;
@@ -270,6 +280,7 @@ void write_project_settings(std::FILE* file, std::int64_t sample_rate, double te
         print_text(file, "  PROJOFFS %.10f 0 0\n  TIMEMODE 1 %d -1 %d %d 0 -1\n", tc.offset_seconds,
                    preset.preset, preset.fps, preset.flag);
         s.timecode_written = 1;
+        s.timemode_seen = seen_in_reaper(preset) ? 1 : 0;
         if (preset.fps != tc.fps || preset.flag != tc.flag)
             s.ruler_rate = frame_rate_text(preset.fps, preset.flag);
     }
