@@ -156,10 +156,20 @@ void mix_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
 // The click track and the sends' pans and switches (rows 13 to 16).
 void click_and_send_paragraphs(std::string& text) {
     const WriterSummary& s = writer_summary;
-    if (!s.click_track_name.empty())
+    if (!s.click_track_name.empty()) {
+        // Click II is Avid's own and AAX only: unless a rule gives it a REAPER plug-in, its slot
+        // holds no click.
+        bool carried = false;
+        for (const FxReportRow& row : fx_chain_state.rows)
+            if (row.track == s.click_track_name && row.slot == s.click_slot)
+                carried = row.outcome == fx_carried || row.outcome == fx_without_settings;
         text += "  Pro Tools' click is on and \"" + s.click_track_name +
-                "\" plays it. REAPER's metronome is left OFF;\n"
-                "      that track carries the click, so REAPER's own would double it.\n";
+                "\" plays it. REAPER's metronome is left OFF;\n";
+        text += carried ? "      that track carries the click, so REAPER's own would double it.\n"
+                        : "      Click II cannot load in REAPER, so that track holds no click and\n"
+                          "      nothing in the project clicks: switch REAPER's metronome on for\n"
+                          "      one.\n";
+    }
     if (s.sends_panned != 0)
         text += format_text("      %d send(s) panned off center, carried\n", s.sends_panned);
     if (s.sends_muted != 0)
@@ -1111,7 +1121,7 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     text += group_warning_rows(track_stage);                          // 180-182
     text += hardware_insert_rows(track_stage);                        // 183
     clip_stage_paragraphs(text, in);                                  // 184-197
-    text += track_order_rows(track_stage);                            // 198-201
+    text += track_order_rows(track_stage, special_tracks.bus_names);                          // 198-201
     text += in.playlist_lines.unmatched;                              // 202
     frozen_track_paragraphs(text);                                    // 203-205
     // Our own: no freeze render is read, so the option cannot keep a track frozen.

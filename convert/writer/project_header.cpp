@@ -301,7 +301,8 @@ void write_project_settings(std::FILE* file, std::int64_t sample_rate, double te
 std::string find_click_track(
     int click_enabled,
     const std::map<std::string, std::vector<SessionPluginInstance>>& plugins_by_track,
-    std::span<const TrackLaneSet> lane_sets, std::span<const OutputTrack> tracks) {
+    std::span<const TrackLaneSet> lane_sets, std::span<const OutputTrack> tracks,
+    std::uint32_t* slot) {
     if (click_enabled != 1) return {};
     // Each name's first lane set, first track by session name and first track by name.
     std::unordered_map<std::string_view, const TrackLaneSet*> lane_set_of;
@@ -317,10 +318,13 @@ std::string find_click_track(
         return found != map.end() ? found->second : nullptr;
     };
     for (const auto& [name, plugins] : plugins_by_track) {
-        bool has_click = false;
-        for (const SessionPluginInstance& p : plugins)
-            if (p.aax_id.starts_with("Digiclik") && !p.bypassed && !p.inactive) has_click = true;
-        if (!has_click) continue;
+        std::uint32_t click_slot = 0;
+        for (std::size_t i = 0; i < plugins.size() && click_slot == 0; ++i) {
+            const SessionPluginInstance& p = plugins[i];
+            if (p.aax_id.starts_with("Digiclik") && !p.bypassed && !p.inactive)
+                click_slot = static_cast<std::uint32_t>(i + 1);
+        }
+        if (click_slot == 0) continue;
 
         const TrackLaneSet* lane_set = first(lane_set_of, name);
         if (lane_set && lane_set->muted != 0) continue;
@@ -329,6 +333,7 @@ std::string find_click_track(
         if (!written) written = first(by_name, name);
         if (!written || written->name.find("[alt takes]") != std::string::npos) continue;
         if (written->inactive || written->voice_off) continue;
+        if (slot) *slot = click_slot;
         return name;
     }
     return {};

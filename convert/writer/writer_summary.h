@@ -59,6 +59,7 @@ struct WriterSummary {
     int master_envelope_points = 0;
     int master_fx_slots = 0;
     std::string click_track_name;
+    std::uint32_t click_slot = 0;  // its Click II's slot, from 1
 
     // Track blocks.
     int midi_timebase_time = 0;
