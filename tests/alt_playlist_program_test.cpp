@@ -1,6 +1,7 @@
 // Alternate playlists through the whole program: where each one goes (a track of its own beside
 // the parent it was matched to, or one matched to no parent), the console's count of each, the
-// renamed rows under the count they belong to, and --drop-alt-takes.
+// renamed rows under the count they belong to, and --drop-alt-takes. The session records no
+// version, so the Dark theme chosen for it is not said to be newer than its release.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -29,6 +30,12 @@ std::string track_text(const std::string& project, const std::string& name) {
     return project.substr(at, project.find("\n  >\n", at) - at);
 }
 
+// A placement of clip colour 5.
+test_placements::TestPlacement coloured(test_placements::TestPlacement p) {
+    p.value = 5;
+    return p;
+}
+
 // Two tracks of one clip each, "Vox" and "Keys", playing the playlists "Vox.01" and "Keys take":
 // neither is a track's name, so both are alternates. "Vox" has a mixer block, so "Vox.01" is
 // matched to it by name; "Keys take" is matched to no parent.
@@ -40,7 +47,7 @@ std::string session() {
     const std::string walk = region_list({audio_region("Vox-01", 0, 96000, 0, 0),
                                           audio_region("Keys-01", 0, 96000, 0, 1)}) +
                              track_list({track_entry("Vox", {0}), track_entry("Keys", {1})}) +
-                             placement_tracks({clip_list("Vox.01", {clip_at(0, 0)}),
+                             placement_tracks({clip_list("Vox.01", {coloured(clip_at(0, 0))}),
                                                clip_list("Keys take", {clip_at(1, 48000)})});
     const std::string mixer = mixer_blocks::track_block(
         0x261b, "Vox",
@@ -108,6 +115,14 @@ TEST(AltPlaylistProgram, EachPlaylistIsCountedWhereItWentWithItsRenamedRow) {
         has(dropped.console, "  2 alternate playlists set aside (--drop-alt-takes was given)\n"))
         << dropped.console;
     EXPECT_FALSE(has(dropped.console, "renamed")) << dropped.console;
+}
+
+TEST(AltPlaylistProgram, TheDarkThemeOfASessionOfNoVersionSaysNothingOfItsRelease) {
+    const Converted c = convert({"--pt-theme", "dark"});
+    EXPECT_TRUE(has(c.console, "this session does not record which version saved it")) << c.console;
+    EXPECT_TRUE(has(c.console, "  Clip colors follow Pro Tools' Dark theme, as chosen ("))
+        << c.console;
+    EXPECT_FALSE(has(c.console, "predates")) << c.console;
 }
 
 }  // namespace

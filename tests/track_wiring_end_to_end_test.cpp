@@ -255,6 +255,47 @@ TEST(TrackWiringEndToEnd, ABusTrackShowsItsChainColourGroupsAndViewState) {
     EXPECT_TRUE(parsed.ok) << parsed.line << ": " << parsed.message;
 }
 
+// A track block whose mix state (solo, automation mode Read, trim) follows its name, then its lane
+// with its fader block: muted or not.
+std::string soloable_track(const std::string& name, char solo, std::uint32_t muted) {
+    return z_block(0x261b,
+                   z_block(0x102d, name_block(name) + std::string{solo, 1, 0} + zeros(4)) +
+                       lane_block(fader_block(0, muted), output_block(2, "Out 1-2") + lists()));
+}
+
+TEST(TrackWiringEndToEnd, ASoloedMutedTrackIsNotSaidToArriveSoloed) {
+    // Vox is soloed and muted, Gtr soloed: Vox is written muted with its solo off, Gtr soloed,
+    // and only Gtr is named as arriving soloed.
+    const std::string both = walk({"Vox", "Gtr"}) + soloable_track("Vox", 1, 1) +
+                             soloable_track("Gtr", 1, 0) + strip_block(0xFFFE) +
+                             strip_block(0xFFFE);
+    const Converted c = convert(both);
+    EXPECT_TRUE(has(track_text(c.project, "Vox"), "    MUTESOLO 1 0 0\n")) << c.project;
+    EXPECT_TRUE(has(track_text(c.project, "Gtr"), "    MUTESOLO 0 2 0\n")) << c.project;
+    EXPECT_TRUE(has(c.out, "  1 track(s) are SOLOED in the session and arrive soloed: \"Gtr\"\n"))
+        << c.out;
+    EXPECT_TRUE(has(c.out,
+                    "  1 track(s) were soloed AND muted in Pro Tools, which keeps them "
+                    "silent.\n      They arrive muted with their solo off"))
+        << c.out;
+    EXPECT_FALSE(has(c.out, "Every soloed track was muted")) << c.out;
+
+    // Vox alone: no track arrives soloed; the helper that keeps the rest silent is named on lines
+    // of their own.
+    const Converted alone =
+        convert(walk({"Vox", "Gtr"}) + soloable_track("Vox", 1, 1) + soloable_track("Gtr", 0, 0) +
+                strip_block(0xFFFE) + strip_block(0xFFFE));
+    EXPECT_FALSE(has(alone.out, "arrive soloed")) << alone.out;
+    EXPECT_TRUE(
+        has(alone.out,
+            "      Every soloed track was muted, so the track\n"
+            "      \"Pro Tools solo (the soloed tracks were muted)\" was added, soloed and\n"
+            "      empty, to keep the rest silent.\n"))
+        << alone.out;
+    EXPECT_TRUE(has(alone.project, "    MUTESOLO 0 2 0\n")) << alone.project;
+    test_console::expect_own_lines_fit(c.out);
+}
+
 // The session's click switched on: the click flag at +29 of a 31-byte 0x2055 block.
 std::string click_on_block() {
     std::string content = zeros(29);
