@@ -10,6 +10,7 @@
 #include "effects/fx_summary.h"
 #include "effects/stock_standins.h"
 #include "util/number_text.h"
+#include "util/text_wrap.h"
 
 ClipEffectsState clip_effects_state;
 
@@ -229,7 +230,7 @@ std::string clip_effects_losses_paragraph() {
     if (!st.note_clips.empty()) {
         text += "  Clip Effects approximated or left out:\n";
         for (const auto& [note, clips] : st.note_clips)
-            append_format(text, "      %s (%d clip(s))\n", note.c_str(), clips);
+            text += wrapped_row(note + " (" + std::to_string(clips) + " clip(s))", 6);
     }
     if (!st.unknown_names.empty()) {
         int seen_all = 0;

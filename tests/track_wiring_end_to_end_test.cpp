@@ -139,8 +139,8 @@ TEST(TrackWiringEndToEnd, AFurtherOutputPairReachesItsAux) {
     EXPECT_TRUE(has(track_text(damaged.project, "Synth"), "    NCHAN 2\n"));
     EXPECT_FALSE(has(track_text(damaged.project, "Aux"), "AUXRECV"));
     EXPECT_TRUE(has(damaged.out,
-                    "  1 output route(s) or sidechain key(s) left out: the track would pass "
-                    "REAPER's 128 channels\n      Synth (output Synth 5-6)\n"))
+                    "  1 output route(s) or sidechain key(s) left out: the track would pass\n"
+                    "      REAPER's 128 channels\n      Synth (output Synth 5-6)\n"))
         << damaged.out;
 }
 

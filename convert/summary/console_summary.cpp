@@ -27,6 +27,7 @@
 #include "effects/reasurroundpan.h"
 #include "effects/standin_summary.h"
 #include "session/clip_lists.h"
+#include "util/text_wrap.h"
 #include "util/timecode.h"
 #include "util/utf8_text.h"
 
@@ -1026,8 +1027,7 @@ std::string quoted_name_list(std::span<const std::string> names, std::size_t sho
 
 std::string name_rows(std::span<const std::string> rows) {
     std::string out;
-    for (std::size_t i = 0; i < rows.size() && i < kRowsShown; ++i)
-        out += "      " + rows[i] + "\n";
+    for (std::size_t i = 0; i < rows.size() && i < kRowsShown; ++i) out += wrapped_row(rows[i], 6);
     if (rows.size() > kRowsShown)
         out += format_text("      ... and %d more\n", static_cast<int>(rows.size() - kRowsShown));
     return out;
@@ -1121,7 +1121,7 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
     text += group_warning_rows(track_stage);                          // 180-182
     text += hardware_insert_rows(track_stage);                        // 183
     clip_stage_paragraphs(text, in);                                  // 184-197
-    text += track_order_rows(track_stage, special_tracks.bus_names);                          // 198-201
+    text += track_order_rows(track_stage, special_tracks.bus_names);  // 198-201
     text += in.playlist_lines.unmatched;                              // 202
     frozen_track_paragraphs(text);                                    // 203-205
     // Our own: no freeze render is read, so the option cannot keep a track frozen.
