@@ -127,8 +127,8 @@ TEST(TimecodeProgram, EveryFrameRateAsReaperWritesIt) {
             if (c.check[0] != '\0')
                 after +=
                     "      The frame rate is written too, in a form no project saved by REAPER\n"
-                    "      was seen to hold: check that REAPER's Project Settings show " +
-                    std::string(c.check) + " fps.\n";
+                    "      was seen to hold: check that Project Settings show " +
+                    std::string(c.check) + " fps there.\n";
         }
         EXPECT_TRUE(has(out.console, after)) << out.console;
         // One claim about the ruler, never two.

@@ -618,7 +618,7 @@ void project_paragraphs(std::string& text) {
         } else if (!seen) {
             text += format_text(
                 "      The frame rate is written too, in a form no project saved by REAPER\n"
-                "      was seen to hold: check that REAPER's Project Settings show %s fps.\n",
+                "      was seen to hold: check that Project Settings show %s fps there.\n",
                 !s.ruler_rate.empty() ? s.ruler_rate.c_str()
                 : !twin.empty()       ? twin.c_str()
                                       : rate.c_str());
