@@ -11,6 +11,7 @@
 #include "effects/stock_standins.h"
 #include "util/number_text.h"
 #include "util/portable_math.h"
+#include "util/text_wrap.h"
 
 ClipEffectsState clip_effects_state;
 
@@ -231,7 +232,7 @@ std::string clip_effects_losses_paragraph() {
     if (!st.note_clips.empty()) {
         text += "  Clip Effects approximated or left out:\n";
         for (const auto& [note, clips] : st.note_clips)
-            append_format(text, "      %s (%d clip(s))\n", note.c_str(), clips);
+            text += wrapped_row(note + " (" + std::to_string(clips) + " clip(s))", 6);
     }
     if (!st.unknown_names.empty()) {
         int seen_all = 0;

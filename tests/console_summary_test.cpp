@@ -34,6 +34,7 @@
 #include "effects/reasurroundpan.h"
 #include "effects/stock_standins.h"
 #include "plugins/plugin_state.h"
+#include "tests/console_lines.h"
 #include "tests/test_support.h"
 #include "tests/writer_test_support.h"
 #include "util/utf8_text.h"
@@ -88,7 +89,7 @@ TEST_F(ConsoleSummary, ReadLineAndVersionNote) {
     std::string text = console_summary_text(in_);
     EXPECT_TRUE(has(text,
                     "\n  Read:  Pro Tools (this session does not record which version "
-                    "saved it), 44100 Hz, 120 BPM\n"));
+                    "saved it),\n      44100 Hz, 120 BPM\n"));
     EXPECT_FALSE(has(text, "NOTE"));
 
     in_.header = {"Pro Tools", "2023.3", 2023};
@@ -288,9 +289,9 @@ TEST_F(ConsoleSummary, RowsNamingTwoThings) {
 }
 
 // The drop-frame note names the rate the session runs at: 60 and 120 drop share 30 drop's base
-// code, but not its note. A rate REAPER has no preset for names the rate the ruler runs at. The
-// paragraph says the ruler reads as Pro Tools' only when no note follows; 47.952 and 59.94 run at
-// their own rate, in REAPER's fractional form.
+// code, but not its note. A rate REAPER has no preset for names the rate the ruler runs at. None
+// of these says the ruler reads as Pro Tools': each has a note, or (29.97 drop, 47.952, 59.94) is
+// written in a form no project REAPER saved holds.
 TEST_F(ConsoleSummary, DropFrameNotes) {
     struct Case {
         const char* what;
@@ -329,14 +330,14 @@ TEST_F(ConsoleSummary, DropFrameNotes) {
         const std::size_t first = text.find("      REAPER has no ");
         const bool reads_as_pro_tools =
             has(text,
-                " written as REAPER's\n      project start, so the ruler reads as Pro "
+                ",\n      written as REAPER's project start, so the ruler reads as Pro "
                 "Tools' does.\n");
-        EXPECT_EQ(reads_as_pro_tools, c.note[0] == '\0') << text;
+        EXPECT_FALSE(reads_as_pro_tools) << text;
         if (c.note[0] == '\0') {
             EXPECT_EQ(first, std::string::npos) << text;
         } else {
             EXPECT_TRUE(
-                has(text, " written as REAPER's\n      project start.\n" + std::string(c.note)))
+                has(text, ",\n      written as REAPER's project start.\n" + std::string(c.note)))
                 << text;
             EXPECT_EQ(text.substr(first, std::string(c.note).size()), c.note) << text;
             EXPECT_EQ(text.find("      REAPER has no ", first + 1), std::string::npos) << text;
@@ -1218,7 +1219,7 @@ std::vector<TableRow> summary_table() {
              settings.bit_depth = 16;
          },
          RowKind::counted, true},
-        {163, "  Timecode: 30 fps, Session Start 00:00:00:00 (0.0000 s) written as REAPER's",
+        {163, "  Timecode: 30 fps, Session Start 00:00:00:00 (0.0000 s),",
          [&s](In&) { s.timecode_written = 1; }},
         {164, "  2 plug-in(s) written as their CLAP build (--prefer-clap), settings carried",
          [](In&) { plugin_knowledge.clap_instances = 2; }},
@@ -1440,8 +1441,18 @@ std::vector<TableRow> summary_table() {
          [](In& in) {
              PlaylistTracks p;
              p.alt_written = 1;
+             p.folded = 1;
              in.playlist_lines.lanes = playlist_summary_lines(p, true).lanes;
          }},
+        {217, "  1 alternate playlist(s) matched to a parent are kept as tracks of",
+         [](In& in) {
+             PlaylistTracks p;
+             p.alt_written = 1;
+             p.alt_with_lane = 1;
+             p.renamed_beside_parent = {"Vox.01 -> Vox.01 [lane: Vox]"};
+             in.playlist_lines.lanes = playlist_summary_lines(p, true).lanes;
+         },
+         RowKind::counted, true},
         {217, "  1 alternate playlists set aside (--drop-alt-takes was given)",
          [](In& in) {
              PlaylistTracks p;
@@ -1506,6 +1517,7 @@ TEST_F(SummaryTable, EachRowAloneAndNothingAtZero) {
         entry.set(in_);
         const std::string text = console_summary_text(in_);
         EXPECT_TRUE(starts_a_line(text, entry.first_line)) << text;
+        test_console::expect_own_lines_fit(text);
         if (entry.kind != RowKind::always) {
             EXPECT_FALSE(starts_a_line(bare, entry.first_line));
         }

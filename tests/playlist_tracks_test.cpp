@@ -174,20 +174,22 @@ TEST(PlaylistTracks, AlternatePlaylistsAreNamedKeptOrSetAside) {
         EXPECT_TRUE(r.channel_counts.empty());
         EXPECT_EQ(r.alt_written, 3);
         EXPECT_EQ(r.alt_with_lane, 2);
-        // Row 217 counts the two legs kept beside their parent's lanes, row 127 the playlist
-        // matched to no parent; the renamed rows name each alternate written under a name of
-        // its own.
-        EXPECT_NE(playlist_summary_lines(r, true).own_tracks.find(
-                      "  1 alternate playlist(s) could not be matched to a parent track by\n"),
-                  std::string::npos);
-        EXPECT_NE(playlist_summary_lines(r, true).lanes.find(
-                      "  2 alternate playlists kept as lanes (--drop-alt-takes to leave them "
-                      "out)\n"
-                      "      renamed Vox.01 -> Vox.01 [lane: Vox] [L]\n"
-                      "      renamed Vox.01 -> Vox.01 [lane: Vox] [R]\n"
-                      "      renamed Keys take -> Keys take [alt playlist]\n"),
-                  std::string::npos)
-            << playlist_summary_lines(r, true).lanes;
+        // The two legs are tracks of their own beside their parent, the other playlist one
+        // matched to no parent: each count is followed by its own renamed rows, and none says
+        // lanes.
+        const PlaylistSummaryLines lines = playlist_summary_lines(r, true);
+        EXPECT_TRUE(lines.own_tracks.starts_with(
+            "  1 alternate playlist(s) could not be matched to a parent track by\n"));
+        EXPECT_TRUE(
+            lines.own_tracks.ends_with("      one in REAPER to audition it.\n"
+                                       "      renamed Keys take -> Keys take [alt playlist]\n"))
+            << lines.own_tracks;
+        EXPECT_EQ(lines.lanes,
+                  "  2 alternate playlist(s) matched to a parent are kept as tracks of\n"
+                  "      their own, MUTED -- Pro Tools plays one playlist per track. Unmute\n"
+                  "      one to audition it (--drop-alt-takes to leave them out):\n"
+                  "      renamed Vox.01 -> Vox.01 [lane: Vox] [L]\n"
+                  "      renamed Vox.01 -> Vox.01 [lane: Vox] [R]\n");
     }
     in.keep_alt_takes = false;
     ClipModel m = model_of(tracks);
@@ -213,6 +215,11 @@ TEST(PlaylistTracks, UnnamedPlaylistFoldsIntoAClipLessParent) {
     EXPECT_NE(playlist_summary_lines(r, true).matched.find(
                   "  1 alternate playlist(s) folded into a parent that has no clips of its own\n"),
               std::string::npos);
+    // A lane, and only a lane: no track of its own is counted.
+    const PlaylistSummaryLines lines = playlist_summary_lines(r, true);
+    EXPECT_EQ(lines.lanes,
+              "  1 alternate playlists kept as lanes (--drop-alt-takes to leave them out)\n");
+    EXPECT_EQ(lines.own_tracks, "");
 }
 
 TEST(PlaylistTracks, OnlyTracksNoStripRowNamesAreUnmatched) {

@@ -14,6 +14,7 @@
 #include "session/lane_groups.h"
 #include "session/lane_records.h"
 #include "session/track_names.h"
+#include "tests/console_lines.h"
 #include "tests/mixer_builder.h"
 #include "tests/placement_builder.h"
 #include "tests/plugin_blocks.h"
@@ -138,8 +139,8 @@ TEST(TrackWiringEndToEnd, AFurtherOutputPairReachesItsAux) {
     EXPECT_TRUE(has(track_text(damaged.project, "Synth"), "    NCHAN 2\n"));
     EXPECT_FALSE(has(track_text(damaged.project, "Aux"), "AUXRECV"));
     EXPECT_TRUE(has(damaged.out,
-                    "  1 output route(s) or sidechain key(s) left out: the track would pass "
-                    "REAPER's 128 channels\n      Synth (output Synth 5-6)\n"))
+                    "  1 output route(s) or sidechain key(s) left out: the track would pass\n"
+                    "      REAPER's 128 channels\n      Synth (output Synth 5-6)\n"))
         << damaged.out;
 }
 
@@ -252,6 +253,113 @@ TEST(TrackWiringEndToEnd, ABusTrackShowsItsChainColourGroupsAndViewState) {
     EXPECT_TRUE(has(bus, "    AUXRECV 0 3 0.5011872336 ")) << bus;
     const rpp_grammar::Result parsed = rpp_grammar::check_project(c.project);
     EXPECT_TRUE(parsed.ok) << parsed.line << ": " << parsed.message;
+}
+
+// A track block whose mix state (solo, automation mode Read, trim) follows its name, then its lane
+// with its fader block: muted or not.
+std::string soloable_track(const std::string& name, char solo, std::uint32_t muted) {
+    return z_block(0x261b,
+                   z_block(0x102d, name_block(name) + std::string{solo, 1, 0} + zeros(4)) +
+                       lane_block(fader_block(0, muted), output_block(2, "Out 1-2") + lists()));
+}
+
+TEST(TrackWiringEndToEnd, ASoloedMutedTrackIsNotSaidToArriveSoloed) {
+    // Vox is soloed and muted, Gtr soloed: Vox is written muted with its solo off, Gtr soloed,
+    // and only Gtr is named as arriving soloed.
+    const std::string both = walk({"Vox", "Gtr"}) + soloable_track("Vox", 1, 1) +
+                             soloable_track("Gtr", 1, 0) + strip_block(0xFFFE) +
+                             strip_block(0xFFFE);
+    const Converted c = convert(both);
+    EXPECT_TRUE(has(track_text(c.project, "Vox"), "    MUTESOLO 1 0 0\n")) << c.project;
+    EXPECT_TRUE(has(track_text(c.project, "Gtr"), "    MUTESOLO 0 2 0\n")) << c.project;
+    EXPECT_TRUE(has(c.out, "  1 track(s) are SOLOED in the session and arrive soloed: \"Gtr\"\n"))
+        << c.out;
+    EXPECT_TRUE(has(c.out,
+                    "  1 track(s) were soloed AND muted in Pro Tools, which keeps them "
+                    "silent.\n      They arrive muted with their solo off"))
+        << c.out;
+    EXPECT_FALSE(has(c.out, "Every soloed track was muted")) << c.out;
+
+    // Vox alone: no track arrives soloed; the helper that keeps the rest silent is named on lines
+    // of their own.
+    const Converted alone =
+        convert(walk({"Vox", "Gtr"}) + soloable_track("Vox", 1, 1) + soloable_track("Gtr", 0, 0) +
+                strip_block(0xFFFE) + strip_block(0xFFFE));
+    EXPECT_FALSE(has(alone.out, "arrive soloed")) << alone.out;
+    EXPECT_TRUE(
+        has(alone.out,
+            "      Every soloed track was muted, so the track\n"
+            "      \"Pro Tools solo (the soloed tracks were muted)\" was added, soloed and\n"
+            "      empty, to keep the rest silent.\n"))
+        << alone.out;
+    EXPECT_TRUE(has(alone.project, "    MUTESOLO 0 2 0\n")) << alone.project;
+    test_console::expect_own_lines_fit(c.out);
+}
+
+// The session's click switched on: the click flag at +29 of a 31-byte 0x2055 block.
+std::string click_on_block() {
+    std::string content = zeros(29);
+    content[20] = 1;
+    return z_block(0x2055, content);
+}
+
+TEST(TrackWiringEndToEnd, AClickTrackThatTakesASendIsABusWithItsOwnArmedAutomation) {
+    // "Click" holds no clips, only Click II and a volume lane with two points; Kick, without
+    // automation, sends to it and is written right before it. Under --no-click the Click is kept
+    // as the bus that takes the send, in Read with its own envelope armed: the arm state is the
+    // bus's own, not the one Kick's lines left.
+    test_plugins::PluginBlock click;
+    click.id = "DigiclikClk2";
+    const std::string blocks =
+        walk({"Kick"}) +
+        track_block(0x261b, "Kick",
+                    lane_block(fader_block(0), output_block(2, "Out 1-2") + lists()) +
+                        lane_block(fader_block(-60, 0, 0, 0, 0), output_block(3, "Click"))) +
+        track_block(
+            0x261b, "Click",
+            lane_block(fader_block(-120), output_block(2, "Out 1-2") +
+                                              mono_lists(list_block(0, {{0, -40}, {44100, 0}}),
+                                                         list_block(0), list_block(0))) +
+                test_plugins::plugin_block(click) + test_plugins::byte(1) + zeros(3)) +
+        click_on_block();
+    const Converted c = convert(blocks, {"--no-click"});
+    const std::string kick = track_text(c.project, "Kick");
+    const std::string bus = track_text(c.project, "Click");
+    ASSERT_FALSE(bus.empty()) << c.project;
+    EXPECT_TRUE(has(kick, "    AUTOMODE 0\n")) << kick;
+    EXPECT_FALSE(has(kick, "ENV")) << kick;
+    EXPECT_TRUE(has(bus, "    AUTOMODE 1\n")) << bus;
+    EXPECT_TRUE(has(bus,
+                    "    <VOLENV2\n      ACT 1 -1\n      VIS 1 1 1\n      LANEHEIGHT 0 0\n"
+                    "      ARM 1\n"))
+        << bus;
+    EXPECT_TRUE(has(bus, "    AUXRECV 0 3 ")) << bus;
+    // The console says what the project holds: a bus, not a track left out, and no click track
+    // playing the click (the bus is no ordinary track).
+    EXPECT_FALSE(has(c.out, "left out (--no-click)")) << c.out;
+    EXPECT_TRUE(has(c.out,
+                    "\n  \"Click\" is a Click track, but other tracks send to it, so --no-click\n"
+                    "      keeps it: it is written as a bus track that takes those sends, with\n"
+                    "      its own fader, plug-ins and automation.\n"))
+        << c.out;
+    EXPECT_FALSE(has(c.out, "Pro Tools' click is on")) << c.out;
+    test_console::expect_own_lines_fit(c.out);
+
+    // Without --no-click, the Click is an ordinary track and plays the click in Pro Tools; its
+    // Click II cannot load in REAPER, so nothing clicks, and the console says so.
+    const Converted kept = convert(blocks);
+    const std::string track = track_text(kept.project, "Click");
+    EXPECT_TRUE(has(track, "PRESETNAME \"** Pro Tools only - no VST exists - replace me here\"\n"))
+        << track;
+    EXPECT_TRUE(has(track, "      ARM 1\n")) << track;
+    EXPECT_TRUE(has(kept.out,
+                    "  Pro Tools' click is on and \"Click\" plays it. REAPER's metronome is left "
+                    "OFF;\n"
+                    "      Click II cannot load in REAPER, so that track holds no click and\n"
+                    "      nothing in the project clicks: switch REAPER's metronome on for\n"
+                    "      one.\n"))
+        << kept.out;
+    EXPECT_FALSE(has(kept.out, "REAPER's own would double it")) << kept.out;
 }
 
 TEST(TrackWiringEndToEnd, VideoItemsKeepTheirLockAndColourAndTheTrackItsViewState) {

@@ -8,6 +8,7 @@
 #include "util/guid.h"
 #include "util/names.h"
 #include "util/rpp_text.h"
+#include "util/text_wrap.h"
 #include "util/timecode.h"
 #include "util/version.h"
 
@@ -245,3 +246,14 @@ TEST(SavedByToken, ReadsTheSessionText) {
 }
 
 }  // namespace
+
+// A row longer than the console breaks at blanks, its further lines indented two more; a word
+// longer than a line stands alone; columns count characters, not bytes.
+TEST(TextWrap, RowsKeepWithinTheWidth) {
+    EXPECT_EQ(wrapped_row("short note (1 clip(s))", 6), "      short note (1 clip(s))\n");
+    EXPECT_EQ(wrapped_row("aaaa bbbb cccc", 2, 12), "  aaaa bbbb\n    cccc\n");
+    EXPECT_EQ(wrapped_row("x averyveryverylongword y", 2, 10),
+              "  x\n    averyveryverylongword\n    y\n");
+    EXPECT_EQ(wrapped_row("\xc3\xa9\xc3\xa9\xc3\xa9 \xc3\xa9", 0, 5),
+              "\xc3\xa9\xc3\xa9\xc3\xa9 \xc3\xa9\n");
+}

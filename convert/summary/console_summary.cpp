@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <set>
+#include <utility>
 
 #include "app/output.h"
 #include "convert/clips/clip_counts.h"
@@ -27,6 +28,7 @@
 #include "effects/reasurroundpan.h"
 #include "effects/standin_summary.h"
 #include "session/clip_lists.h"
+#include "util/text_wrap.h"
 #include "util/timecode.h"
 #include "util/utf8_text.h"
 
@@ -156,10 +158,20 @@ void mix_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
 // The click track and the sends' pans and switches (rows 13 to 16).
 void click_and_send_paragraphs(std::string& text) {
     const WriterSummary& s = writer_summary;
-    if (!s.click_track_name.empty())
+    if (!s.click_track_name.empty()) {
+        // Click II is Avid's own and AAX only: unless a rule gives it a REAPER plug-in, its slot
+        // holds no click.
+        bool carried = false;
+        for (const FxReportRow& row : fx_chain_state.rows)
+            if (row.track == s.click_track_name && row.slot == s.click_slot)
+                carried = row.outcome == fx_carried || row.outcome == fx_without_settings;
         text += "  Pro Tools' click is on and \"" + s.click_track_name +
-                "\" plays it. REAPER's metronome is left OFF;\n"
-                "      that track carries the click, so REAPER's own would double it.\n";
+                "\" plays it. REAPER's metronome is left OFF;\n";
+        text += carried ? "      that track carries the click, so REAPER's own would double it.\n"
+                        : "      Click II cannot load in REAPER, so that track holds no click and\n"
+                          "      nothing in the project clicks: switch REAPER's metronome on for\n"
+                          "      one.\n";
+    }
     if (s.sends_panned != 0)
         text += format_text("      %d send(s) panned off center, carried\n", s.sends_panned);
     if (s.sends_muted != 0)
@@ -431,7 +443,8 @@ void pan_law_and_clip_colour_paragraphs(std::string& text, const ConsoleSummaryI
             "  Clip colors follow Pro Tools' Dark theme, as chosen (%d measured,\n"
             "      %d derived).%s\n",
             measured, derived,
-            session_theme_is_dark(in.header.version)
+            // A session that records no version may be of any release: nothing is said of it.
+            in.header.version.empty() || session_theme_is_dark(in.header.version)
                 ? ""
                 : " This session predates the Dark theme (2020.11).");
     } else if (in.theme == ClipColorTheme::follow_session && in.dark_theme &&
@@ -469,6 +482,13 @@ void view_paragraphs(std::string& text) {
         text += format_text("  %d track(s) are SOLOED in the session and arrive soloed:",
                             static_cast<int>(s.soloed_tracks.size())) +
                 quoted_name_list(s.soloed_tracks) + "\n";
+    // Our own: the solo of a bus, video or alternate track is not written.
+    if (!s.unsoloed_tracks.empty())
+        text += format_text(
+                    "  %d track(s) are SOLOED in the session but arrive with their solo\n"
+                    "      off: bus, video and alternate tracks are written unsoloed:",
+                    static_cast<int>(s.unsoloed_tracks.size())) +
+                quoted_name_list(s.unsoloed_tracks) + "\n";
     if (!s.solo_safe_tracks.empty())
         text += format_text("  %d track(s) are SOLO SAFE and arrive solo-defeated:",
                             static_cast<int>(s.solo_safe_tracks.size())) +
@@ -517,8 +537,9 @@ void soloed_muted_paragraph(std::string& text) {
             "      track through its mute.\n",
             s.soloed_and_muted);
     if (!special_tracks.solo_helper.empty())
-        text += "      Every soloed track was muted, so the track \"" + special_tracks.solo_helper +
-                "\"\n      was added, soloed and empty, to keep the rest silent.\n";
+        text += "      Every soloed track was muted, so the track\n      \"" +
+                special_tracks.solo_helper +
+                "\" was added, soloed and\n      empty, to keep the rest silent.\n";
 }
 
 // Timebase, real-time properties, bit depth and timecode (rows 159 to 163).
@@ -576,20 +597,32 @@ void project_paragraphs(std::string& text) {
                 "      REAPER has no %s drop-frame setting; the ruler runs at %s non-drop.\n",
                 twin.c_str(), twin.c_str());
         }
-        // The ruler reads as Pro Tools' only when REAPER runs it at the session's own rate.
-        text += format_text(
-            "  Timecode: %s fps, Session Start %s (%.4f s) written as REAPER's\n"
-            "      project start%s\n",
-            settings.timecode_rate_text.c_str(), start.c_str(), s.offset_seconds,
-            note.empty() ? ", so the ruler reads as Pro Tools' does." : ".");
-        text += note;
-        // Without a video track the rate cannot be checked against a picture here.
+        // The ruler reads as Pro Tools' only when REAPER runs it at the session's own rate, in a
+        // setting REAPER's own projects were seen to hold, and the rate is known for certain.
+        // Without a video track, 24 and 23.976 cannot be told apart here.
         const std::string& rate = settings.timecode_rate_text;
-        if ((rate == "24" || rate == "23.976") && video_tracks.tracks == 0)
+        const bool twenty_four = (rate == "24" || rate == "23.976") && video_tracks.tracks == 0;
+        const bool seen = s.timemode_seen != 0;
+        text += format_text(
+            "  Timecode: %s fps, Session Start %s (%.4f s),\n"
+            "      written as REAPER's project start%s\n",
+            rate.c_str(), start.c_str(), s.offset_seconds,
+            note.empty() && seen && !twenty_four ? ", so the ruler reads as Pro Tools' does."
+                                                 : ".");
+        text += note;
+        if (twenty_four) {
             text +=
                 "      Pro Tools stores 24 and 23.976 the same way, and with no video in\n"
                 "      the session to tell them apart, check the rate in REAPER's\n"
                 "      Project Settings against the picture before you lay it in.\n";
+        } else if (!seen) {
+            text += format_text(
+                "      The frame rate is written too, in a form no project saved by REAPER\n"
+                "      was seen to hold: check that Project Settings show %s fps there.\n",
+                !s.ruler_rate.empty() ? s.ruler_rate.c_str()
+                : !twin.empty()       ? twin.c_str()
+                                      : rate.c_str());
+        }
     }
 }
 
@@ -838,8 +871,9 @@ void covered_clip_paragraphs(std::string& text, const ConsoleSummaryInput& in) {
     else if (c.alternate_clips != 0)
         text += format_text(
             "  %d deleted clip placement(s) are still in this session: edits or takes\n"
-            "      Pro Tools no longer plays. They are left out of the project%s\n",
-            c.alternate_clips, "; --recover-deleted\n      would keep them.");
+            "      Pro Tools no longer plays. They are left out of the project;\n"
+            "      --recover-deleted would keep them.\n",
+            c.alternate_clips);
 }
 
 // Unlinked multi-mono instances (row 219).
@@ -956,7 +990,13 @@ void unplaced_clip_paragraphs(std::string& text, const ConsoleSummaryInput& in) 
 void repaired_name_paragraph(std::string& text) {
     const auto quoted = [](const std::set<std::string>& names) {
         std::vector<std::string> rows;
-        for (const std::string& name : names) rows.push_back("\"" + repair_utf8(name) + "\"");
+        for (const std::string& name : names) {
+            // Built in place: "\"" + text + "\"" draws a false -Wrestrict from g++ 12 at -O2.
+            std::string row = "\"";
+            row += repair_utf8(name);
+            row += '"';
+            rows.push_back(std::move(row));
+        }
         return rows;
     };
     if (!utf8_repairs.names.empty()) {
@@ -994,8 +1034,7 @@ std::string quoted_name_list(std::span<const std::string> names, std::size_t sho
 
 std::string name_rows(std::span<const std::string> rows) {
     std::string out;
-    for (std::size_t i = 0; i < rows.size() && i < kRowsShown; ++i)
-        out += "      " + rows[i] + "\n";
+    for (std::size_t i = 0; i < rows.size() && i < kRowsShown; ++i) out += wrapped_row(rows[i], 6);
     if (rows.size() > kRowsShown)
         out += format_text("      ... and %d more\n", static_cast<int>(rows.size() - kRowsShown));
     return out;
@@ -1009,8 +1048,8 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
                             in.header.version.c_str(), rate, in.tempo);
     } else {
         text += format_text(
-            "\n  Read:  Pro Tools (this session does not record which version saved it), %lld "
-            "Hz, %g BPM\n",
+            "\n  Read:  Pro Tools (this session does not record which version saved it),\n"
+            "      %lld Hz, %g BPM\n",
             rate, in.tempo);
     }
     if (in.check) {
@@ -1023,75 +1062,75 @@ std::string console_summary_text(const ConsoleSummaryInput& in) {
                         static_cast<int>(item_writer.items_written), in.midi_notes_written);
 
     // The paragraphs, in the one order of the summary's table; each call prints its rows.
-    mix_paragraphs(text, in);                                        // 1-11
-    text += no_output_rows();                                        // 12
-    click_and_send_paragraphs(text);                                 // 13-16
-    text += send_wiring_rows();                                      // 17, 19-22
-    plugin_state_paragraphs(text);                                   // 23-26
-    text += key_input_rows();                                        // 27, 28
-    keyed_track_paragraphs(text);                                    // 29, 30
-    sidechain_option_rows(text, in);                                 // 31
-    text += unresolved_key_rows();                                   // 32, 33
-    automation_paragraphs(text);                                     // 34-36
-    midi_clip_paragraphs(text, in);                                  // 37-44
-    dual_pan_row(text);                                              // 45
-    text += fx_param_envelope_paragraphs();                          // 46-52
-    automation_mode_paragraphs(text);                                // 53, 54
-    text += tempo_map_summary(tempo_marker_counts, in.tempo_ramps);  // 55
-    clip_paragraphs(text, in);                                       // 56-68
-    stand_in_option_row(text);                                       // 69
-    text += fx_no_standins_paragraph();                              // 70
-    one_sided_trim_row(text);                                        // 71
-    colour_option_and_meter_paragraphs(text, in);                    // 72-81
-    text += marker_summary(tempo_marker_counts);                     // 82-87
-    track_coding_paragraph(text, in);                                // 88
-    clip_coding_paragraphs(text);                                    // 91, 92
-    text += uncoded_clip_rows();                                     // 93, 94
-    text += instrument_colour_row(in.no_track_colors);               // 95
-    text += track_coding_rows(track_stage, in.no_track_colors);      // 96-98
-    pan_law_and_clip_colour_paragraphs(text, in);                    // 99-107
-    gain_count_row(text);                                            // 108
-    text += group_rows(track_stage);                                 // 109-116
-    view_paragraphs(text);                                           // 117-121
-    text += midi_track_rows(track_stage);                            // 122, 123
-    automation_off_paragraph(text);                                  // 124
-    text += track_mode_rows(track_stage);                            // 125, 126
-    text += in.playlist_lines.own_tracks;                            // 127
+    mix_paragraphs(text, in);                                         // 1-11
+    text += no_output_rows();                                         // 12
+    click_and_send_paragraphs(text);                                  // 13-16
+    text += send_wiring_rows();                                       // 17, 19-22
+    plugin_state_paragraphs(text);                                    // 23-26
+    text += key_input_rows();                                         // 27, 28
+    keyed_track_paragraphs(text);                                     // 29, 30
+    sidechain_option_rows(text, in);                                  // 31
+    text += unresolved_key_rows();                                    // 32, 33
+    automation_paragraphs(text);                                      // 34-36
+    midi_clip_paragraphs(text, in);                                   // 37-44
+    dual_pan_row(text);                                               // 45
+    text += fx_param_envelope_paragraphs();                           // 46-52
+    automation_mode_paragraphs(text);                                 // 53, 54
+    text += tempo_map_summary(tempo_marker_counts, in.tempo_ramps);   // 55
+    clip_paragraphs(text, in);                                        // 56-68
+    stand_in_option_row(text);                                        // 69
+    text += fx_no_standins_paragraph();                               // 70
+    one_sided_trim_row(text);                                         // 71
+    colour_option_and_meter_paragraphs(text, in);                     // 72-81
+    text += marker_summary(tempo_marker_counts);                      // 82-87
+    track_coding_paragraph(text, in);                                 // 88
+    clip_coding_paragraphs(text);                                     // 91, 92
+    text += uncoded_clip_rows();                                      // 93, 94
+    text += instrument_colour_row(in.no_track_colors);                // 95
+    text += track_coding_rows(track_stage, in.no_track_colors);       // 96-98
+    pan_law_and_clip_colour_paragraphs(text, in);                     // 99-107
+    gain_count_row(text);                                             // 108
+    text += group_rows(track_stage);                                  // 109-116
+    view_paragraphs(text);                                            // 117-121
+    text += midi_track_rows(track_stage);                             // 122, 123
+    automation_off_paragraph(text);                                   // 124
+    text += track_mode_rows(track_stage);                             // 125, 126
+    text += in.playlist_lines.own_tracks;                             // 127
     text += track_comment_rows(track_stage, settings.comments_mode);  // 128
-    text += trim_cancel_row(in.trims);                               // 129
-    text += fx_trim_paragraph();                                     // 130
-    surround_fold_row(text, in);                                     // 131
-    soloed_muted_paragraph(text);                                    // 132
-    soloed_muted_automated_row(text);                                // 133
-    text += folder_rows();                                           // 134-143
-    text += group_attribute_rows(track_stage);                       // 144
-    text += fx_one_sided_polarity_paragraph();                       // 145
-    text += trim_mixed_polarity_row(in.trims);                       // 146
-    text += in.clip_take_lines;                                      // 147
-    text += clip_effects_paragraph();                                // 148
-    text += clip_effects_losses_paragraph();                         // 149
-    melodyne_merge_paragraph(text);                                  // 150
-    text += track_position_rows(track_stage);                        // 153, 154
-    melodyne_left_paragraph(text);                                   // 155
-    text += standin_paragraphs();                                    // 156-158
-    project_paragraphs(text);                                        // 159-163
-    text += clap_build_rows();                                       // 164, 165
-    text += surround_bus_rows();                                     // 166
-    reasurroundpan_source_rows(text);                                // 167, 168
-    text += reasurroundpan_paragraph();                              // 169
-    surround_lane_paragraph(text);                                   // 170
-    text += unplaceable_surround_rows();                             // 171
-    text += trim_switched_off_row(in.trims);                         // 172
-    melodyne_carried_paragraph(text, in.session_folder);             // 173
-    text += trim_no_phase_switch_row();                              // 174
-    lock_grid_paragraphs(text);                                      // 175-178
-    video_track_paragraphs(text);                                    // 179
-    text += group_warning_rows(track_stage);                         // 180-182
-    text += hardware_insert_rows(track_stage);                       // 183
-    clip_stage_paragraphs(text, in);                                 // 184-197
-    text += track_order_rows(track_stage);  // 198-201
-    text += in.playlist_lines.unmatched;    // 202
-    frozen_track_paragraphs(text);          // 203-205
+    text += trim_cancel_row(in.trims);                                // 129
+    text += fx_trim_paragraph();                                      // 130
+    surround_fold_row(text, in);                                      // 131
+    soloed_muted_paragraph(text);                                     // 132
+    soloed_muted_automated_row(text);                                 // 133
+    text += folder_rows();                                            // 134-143
+    text += group_attribute_rows(track_stage);                        // 144
+    text += fx_one_sided_polarity_paragraph();                        // 145
+    text += trim_mixed_polarity_row(in.trims);                        // 146
+    text += in.clip_take_lines;                                       // 147
+    text += clip_effects_paragraph();                                 // 148
+    text += clip_effects_losses_paragraph();                          // 149
+    melodyne_merge_paragraph(text);                                   // 150
+    text += track_position_rows(track_stage);                         // 153, 154
+    melodyne_left_paragraph(text);                                    // 155
+    text += standin_paragraphs();                                     // 156-158
+    project_paragraphs(text);                                         // 159-163
+    text += clap_build_rows();                                        // 164, 165
+    text += surround_bus_rows();                                      // 166
+    reasurroundpan_source_rows(text);                                 // 167, 168
+    text += reasurroundpan_paragraph();                               // 169
+    surround_lane_paragraph(text);                                    // 170
+    text += unplaceable_surround_rows();                              // 171
+    text += trim_switched_off_row(in.trims);                          // 172
+    melodyne_carried_paragraph(text, in.session_folder);              // 173
+    text += trim_no_phase_switch_row();                               // 174
+    lock_grid_paragraphs(text);                                       // 175-178
+    video_track_paragraphs(text);                                     // 179
+    text += group_warning_rows(track_stage);                          // 180-182
+    text += hardware_insert_rows(track_stage);                        // 183
+    clip_stage_paragraphs(text, in);                                  // 184-197
+    text += track_order_rows(track_stage, special_tracks.bus_names);  // 198-201
+    text += in.playlist_lines.unmatched;                              // 202
+    frozen_track_paragraphs(text);                                    // 203-205
     // Our own: no freeze render is read, so the option cannot keep a track frozen.
     if (in.keep_frozen)
         text += "  --keep-frozen: no freeze render is read, so frozen tracks arrive unfrozen\n";

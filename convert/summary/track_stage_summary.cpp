@@ -1,6 +1,8 @@
 #include "convert/summary/track_stage_summary.h"
 
+#include <algorithm>
 #include <set>
+#include <vector>
 
 #include "app/output.h"
 #include "convert/summary/console_summary.h"
@@ -264,16 +266,25 @@ std::string hardware_insert_rows(const TrackStageState& state) {
     return text;
 }
 
-std::string track_order_rows(const TrackStageState& state) {
+std::string track_order_rows(const TrackStageState& state, std::span<const std::string> bus_names) {
     std::string text;
     if (state.written_empty != 0)
         text +=
             format_text("  %d track(s) had no clips and were written empty, mixer state intact\n",
                         state.written_empty);
-    if (!state.clicks_left_out.empty())
+    std::vector<std::string> left_out, as_bus;
+    for (const std::string& name : state.clicks_left_out)
+        (std::find(bus_names.begin(), bus_names.end(), name) != bus_names.end() ? as_bus : left_out)
+            .push_back(name);
+    if (!left_out.empty())
         text += format_text("  %d Click track(s) left out (--no-click):",
-                            static_cast<int>(state.clicks_left_out.size())) +
-                quoted_name_list(state.clicks_left_out) + "\n";
+                            static_cast<int>(left_out.size())) +
+                quoted_name_list(left_out) + "\n";
+    for (const std::string& name : as_bus)
+        text += "  \"" + name +
+                "\" is a Click track, but other tracks send to it, so --no-click\n"
+                "      keeps it: it is written as a bus track that takes those sends, with\n"
+                "      its own fader, plug-ins and automation.\n";
     const auto list = [&](const std::vector<std::string>& names, const char* what) {
         if (!names.empty())
             text += format_text("  %d %s", static_cast<int>(names.size()), what) +

@@ -3,6 +3,7 @@
 // voice-off tracks. Each returns the text of its paragraphs, empty when none is due.
 #pragma once
 
+#include <span>
 #include <string>
 
 #include "app/convert_options.h"
@@ -28,6 +29,9 @@ std::string group_warning_rows(const TrackStageState& state);
 // Hardware inserts.
 std::string hardware_insert_rows(const TrackStageState& state);
 // Empty tracks, click tracks, filters, VCA masters without members.
-std::string track_order_rows(const TrackStageState& state);
+// A Click track that --no-click left out but other tracks send to is written as a bus after all
+// (among `bus_names`) and said to be.
+std::string track_order_rows(const TrackStageState& state,
+                             std::span<const std::string> bus_names = {});
 // Inactive and voice-off tracks, and track names that could not be bound.
 std::string inactive_track_rows(const TrackStageState& state);

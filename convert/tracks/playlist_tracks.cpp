@@ -238,7 +238,9 @@ void fold_playlist_tracks(std::vector<StagedTrack>& tracks, const PlaylistTrackI
         OutputTrack& track = staged.track;
         if (!staged.from_clips || track.playlist_name.empty() || track.name == track.playlist_name)
             continue;
-        out.renamed.push_back(track.playlist_name + " -> " + track.name);
+        // Named after the parent's lane set: matched to it, written beside it.
+        (track.lane_name.empty() ? out.renamed : out.renamed_beside_parent)
+            .push_back(track.playlist_name + " -> " + track.name);
         if (track.alternate == AlternateKind::playlist ||
             track.alternate == AlternateKind::lane_playlist)
             for (ClipRecord& clip : track.clips) clip.muted = 1;
@@ -304,22 +306,32 @@ PlaylistSummaryLines playlist_summary_lines(const PlaylistTracks& r, bool keep_a
         lines.matched += format_text(
             "  %d alternate playlist(s) folded into a parent that has no clips of its own\n",
             r.folded);
-    // Each playlist is counted once, where it went: those written as tracks of their own are
-    // counted above.
-    const int as_lanes = r.alt_written - r.alt_own_tracks;
-    if (keep_alt_takes && as_lanes > 0)
+    // Each playlist is counted once, where it went: a lane of its parent, a track of its own
+    // beside the parent it was matched to, or (row 127, above) a track matched to no parent. The
+    // renamed ones follow the count they belong to.
+    const auto renamed_rows = [](const std::vector<std::string>& renamed) {
+        std::string rows;
+        for (const std::string& name : renamed)
+            rows += format_text("      renamed %s\n", name.c_str());
+        return rows;
+    };
+    if (!lines.own_tracks.empty()) lines.own_tracks += renamed_rows(r.renamed);
+    if (keep_alt_takes && r.folded > 0)
         lines.lanes += format_text(
             "  %d alternate playlists kept as lanes (--drop-alt-takes to leave them out)\n",
-            as_lanes);
+            r.folded);
+    if (keep_alt_takes && r.alt_with_lane > 0)
+        lines.lanes +=
+            format_text(
+                "  %d alternate playlist(s) matched to a parent are kept as tracks of\n"
+                "      their own, MUTED -- Pro Tools plays one playlist per track. Unmute\n"
+                "      one to audition it (--drop-alt-takes to leave them out):\n",
+                r.alt_with_lane) +
+            renamed_rows(r.renamed_beside_parent);
     if (!keep_alt_takes && !r.set_aside.empty())
         lines.lanes +=
             format_text("  %d alternate playlists set aside (--drop-alt-takes was given)\n",
                         static_cast<int>(r.set_aside.size()));
-    // The renamed playlists follow the count they belong to.
-    std::string& renamed_rows = !lines.lanes.empty() ? lines.lanes : lines.own_tracks;
-    if (!renamed_rows.empty())
-        for (const std::string& renamed : r.renamed)
-            renamed_rows += format_text("      renamed %s\n", renamed.c_str());
     if (r.unmatched != 0)
         lines.unmatched = format_text(
             "  %d track(s) matched no strip row and were appended at the end --\n"

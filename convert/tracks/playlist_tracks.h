@@ -42,15 +42,17 @@ struct PlaylistTracks {
     std::vector<std::string> merged_multichannel_tracks;  // runs of three to eight legs
     std::vector<OutputTrack> set_aside;                   // alternate playlists left out
     std::vector<PlaylistClip> playlist_clips;             // for the lanes of unnamed playlists
-    std::vector<std::string> renamed;  // "<playlist> -> <written name>", alternates written on
-                                       // their own under a name that tells what they are
-    int merged_stereo = 0;             // split stereo pairs made one track
-    int alt_written = 0;               // alternate playlists written as their own tracks
-    int alt_with_lane = 0;             // ... named after their parent's lane set
-    int alt_own_tracks = 0;            // ... matched to no parent by name
-    int folded = 0;                    // folded into a parent as a lane
-    int unmatched = 0;                 // tracks no strip row names
-    int alt_take_tracks = 0;           // "[alt takes]" tracks written
+    // "<playlist> -> <written name>": alternates written as tracks of their own under a name that
+    // tells what they are, those named after their parent's lanes and those matched to no parent.
+    std::vector<std::string> renamed_beside_parent;
+    std::vector<std::string> renamed;
+    int merged_stereo = 0;    // split stereo pairs made one track
+    int alt_written = 0;      // alternate playlists written as their own tracks
+    int alt_with_lane = 0;    // ... named after their parent's lane set
+    int alt_own_tracks = 0;   // ... matched to no parent by name
+    int folded = 0;           // folded into a parent as a lane
+    int unmatched = 0;        // tracks no strip row names
+    int alt_take_tracks = 0;  // "[alt takes]" tracks written
 };
 
 // The written tracks from the clip model (whose output tracks and alternates are moved out), in
@@ -68,9 +70,9 @@ int merged_track_channels(int legs);
 
 // The summary lines of this step, each group printed at its own place in the summary.
 struct PlaylistSummaryLines {
-    std::string own_tracks;  // alternate playlists no parent took, written as tracks of their own
+    std::string own_tracks;  // alternates matched to no parent, written as tracks of their own
     std::string matched;     // alternates matched to their parent, split stereo merged, folding
     std::string unmatched;   // tracks matched to no strip row
-    std::string lanes;       // alternates kept as lanes or set aside, and the renamed ones
+    std::string lanes;       // alternates kept as lanes, beside their parent, or set aside
 };
 PlaylistSummaryLines playlist_summary_lines(const PlaylistTracks& result, bool keep_alt_takes);

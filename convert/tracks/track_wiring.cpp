@@ -171,8 +171,8 @@ TrackWiring prepare_track_wiring(const TrackWiringInput& in) {
 
     const TrackWiringCounts& counts = track_wiring.counts;
     if (counts.too_wide > 0)
-        say("  %d output route(s) or sidechain key(s) left out: the track would pass REAPER's "
-            "%d channels\n%s",
+        say("  %d output route(s) or sidechain key(s) left out: the track would pass\n"
+            "      REAPER's %d channels\n%s",
             counts.too_wide, kMaxTrackChannels, name_rows(counts.too_wide_names).c_str());
     return w;
 }

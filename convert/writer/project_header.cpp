@@ -73,6 +73,16 @@ constexpr FramePreset kFramePresets[] = {{24, 2, 0}, {24, 0, 1}, {25, 0, 2}, {30
                                          {30, 2, 4}, {30, 0, 5}, {75, 0, 6}, {48, 0, 7},
                                          {50, 0, 8}, {60, 0, 9}};
 
+// The presets REAPER's own saved projects hold: 23.976, 25, 30, 50 and 75.
+constexpr FramePreset kSeenPresets[] = {{24, 2, 0}, {25, 0, 2}, {30, 0, 5}, {50, 0, 8}, {75, 0, 6}};
+
+bool seen_in_reaper(const FramePreset& written) {
+    for (const FramePreset& p : kSeenPresets)
+        if (p.fps == written.fps && p.flag == written.flag && p.preset == written.preset)
+            return true;
+    return false;
+}
+
 const FramePreset* preset_of(int fps, int flag) {
     for (const FramePreset& p : kFramePresets)
         if (p.fps == fps && p.flag == flag) return &p;
@@ -271,6 +281,7 @@ void write_project_settings(std::FILE* file, std::int64_t sample_rate, double te
         print_text(file, "  PROJOFFS %.10f 0 0\n  TIMEMODE 1 %d -1 %d %d 0 -1\n", tc.offset_seconds,
                    preset.preset, preset.fps, preset.flag);
         s.timecode_written = 1;
+        s.timemode_seen = seen_in_reaper(preset) ? 1 : 0;
         if (preset.fps != tc.fps || preset.flag != tc.flag)
             s.ruler_rate = frame_rate_text(preset.fps, preset.flag);
     }
@@ -291,7 +302,8 @@ void write_project_settings(std::FILE* file, std::int64_t sample_rate, double te
 std::string find_click_track(
     int click_enabled,
     const std::map<std::string, std::vector<SessionPluginInstance>>& plugins_by_track,
-    std::span<const TrackLaneSet> lane_sets, std::span<const OutputTrack> tracks) {
+    std::span<const TrackLaneSet> lane_sets, std::span<const OutputTrack> tracks,
+    std::uint32_t* slot) {
     if (click_enabled != 1) return {};
     // Each name's first lane set, first track by session name and first track by name.
     std::unordered_map<std::string_view, const TrackLaneSet*> lane_set_of;
@@ -307,10 +319,13 @@ std::string find_click_track(
         return found != map.end() ? found->second : nullptr;
     };
     for (const auto& [name, plugins] : plugins_by_track) {
-        bool has_click = false;
-        for (const SessionPluginInstance& p : plugins)
-            if (p.aax_id.starts_with("Digiclik") && !p.bypassed && !p.inactive) has_click = true;
-        if (!has_click) continue;
+        std::uint32_t click_slot = 0;
+        for (std::size_t i = 0; i < plugins.size() && click_slot == 0; ++i) {
+            const SessionPluginInstance& p = plugins[i];
+            if (p.aax_id.starts_with("Digiclik") && !p.bypassed && !p.inactive)
+                click_slot = static_cast<std::uint32_t>(i + 1);
+        }
+        if (click_slot == 0) continue;
 
         const TrackLaneSet* lane_set = first(lane_set_of, name);
         if (lane_set && lane_set->muted != 0) continue;
@@ -319,6 +334,7 @@ std::string find_click_track(
         if (!written) written = first(by_name, name);
         if (!written || written->alternate == AlternateKind::takes) continue;
         if (written->inactive || written->voice_off) continue;
+        if (slot) *slot = click_slot;
         return name;
     }
     return {};

@@ -86,11 +86,12 @@ void write_project_settings(std::FILE* file, std::int64_t sample_rate, double te
 
 // The session's click track for the console: the first session track, in name order, holding an
 // active Click II plug-in, not muted, and written as an ordinary output track. Empty when the
-// click is off or no track qualifies.
+// click is off or no track qualifies. `slot`, when given, takes the Click II's slot (from 1).
 std::string find_click_track(
     int click_enabled,
     const std::map<std::string, std::vector<SessionPluginInstance>>& plugins_by_track,
-    std::span<const TrackLaneSet> lane_sets, std::span<const OutputTrack> tracks);
+    std::span<const TrackLaneSet> lane_sets, std::span<const OutputTrack> tracks,
+    std::uint32_t* slot = nullptr);
 
 // The master track's lines. The master's effect chain is written by `write_fx_chain`, handed in
 // as a callback that returns the number of slots written (none yet: no chain is written).

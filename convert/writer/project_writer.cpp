@@ -27,8 +27,9 @@ void write_project_text(std::FILE* file, const ProjectWriteInput& in) {
     write_project_header(file, in.comments, in.comments_mode);
     write_project_settings(file, in.sample_rate, in.tempo, in.session_settings);
     if (in.plugins_by_track)
-        writer_summary.click_track_name = find_click_track(
-            in.session_settings.click_enabled, *in.plugins_by_track, in.lane_sets, in.tracks);
+        writer_summary.click_track_name =
+            find_click_track(in.session_settings.click_enabled, *in.plugins_by_track, in.lane_sets,
+                             in.tracks, &writer_summary.click_slot);
     if (in.hooks.write_tempo_and_markers) in.hooks.write_tempo_and_markers(file);
 
     MasterWriteInput master;

@@ -196,6 +196,7 @@ int write_bus_tracks(std::FILE* file, const BusTracksInput& in) {
         std::fputs("  >\n", file);
     }
     special_tracks.bus_tracks = static_cast<int>(names.size());
+    special_tracks.bus_names = names;
     return special_tracks.bus_tracks;
 }
 

@@ -31,6 +31,7 @@ inline constexpr char kSoloHelperName[] = "Pro Tools solo (the soloed tracks wer
 // What the writer leaves for the console about these tracks. Reset with the writer summary.
 struct SpecialTrackSummary {
     int bus_tracks = 0;
+    std::vector<std::string> bus_names;  // the send-return buses written, in order
     int frozen_delivered = 0;
     int freeze_records_left_out = 0;  // renders placed by frozen tracks' records, not written
     std::vector<std::pair<std::string, std::string>> frozen_unfrozen;  // track, reason

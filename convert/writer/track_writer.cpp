@@ -140,7 +140,8 @@ std::int32_t track_polarity(const std::string& name, const std::string& second_n
 }
 
 void write_track_mixer_flags(std::FILE* file, const std::string& name,
-                             const std::optional<TrackViewValues>& view, std::int32_t automode) {
+                             const std::optional<TrackViewValues>& view, std::int32_t automode,
+                             SoloWritten solo) {
     // Pro Tools ignores the automation of a track whose mode is Off: its envelopes are written
     // inactive; they arm with a track in Read. Set for every track, so that no track inherits
     // the state of the one before.
@@ -154,7 +155,8 @@ void write_track_mixer_flags(std::FILE* file, const std::string& name,
         std::fputs("    SHOWINMIX 0 0.6667 0.5 0 0.5 0 0 0\n", file);
         s.hidden_tracks.push_back(name);
     }
-    if (view->solo_state == 1) s.soloed_tracks.push_back(name);
+    if (view->solo_state == 1 && solo != SoloWritten::off_counted)
+        (solo == SoloWritten::on ? s.soloed_tracks : s.unsoloed_tracks).push_back(name);
     if (view->solo_safe_state == 1) s.solo_safe_tracks.push_back(name);
     if (view->height > 0) ++s.tracks_with_height;
     if (view->automation_mode == 0) s.automation_off_tracks.push_back(name);
@@ -355,7 +357,10 @@ void write_track(std::FILE* file, std::int32_t index, const OutputTrack& track,
                level, pan, width_left, width_right, muted ? 1 : 0, solo, solo_safe, polarity,
                folder_text.c_str());
 
-    write_track_mixer_flags(file, name, in.view, automode);
+    write_track_mixer_flags(file, name, in.view, automode,
+                            solo != 0         ? SoloWritten::on
+                            : solo_field != 0 ? SoloWritten::off_counted
+                                              : SoloWritten::off);
     rpp_write_group_flags(file, in.group_masks[0], in.group_masks[1], in.group_masks[2],
                           in.group_masks[3], in.group_masks[4], in.group_masks[5]);
 

@@ -157,12 +157,18 @@ std::int32_t mutesolo_solo_value(std::int32_t solo_field, bool muted, bool mute_
 std::int32_t track_polarity(const std::string& name, const std::string& second_name,
                             const PolarityTables& tables);
 
+// What the track's MUTESOLO line made of a solo the session gives: written soloed; written
+// unsoloed (bus, video and alternate tracks are); or unsoloed and counted by the caller (a
+// soloed, muted track).
+enum class SoloWritten { on, off, off_counted };
+
 // Sets the state of the track's envelopes, `settings.envelope_active` (0 when its automation
 // mode is Off, else 1) and `settings.envelope_arm` (1 when its written AUTOMODE is 1); writes
-// SHOWINMIX for a hidden track and counts hidden, soloed, solo-safe and sized tracks, once per
-// view-state name.
+// SHOWINMIX for a hidden track and counts hidden, soloed (as `solo` says it was written),
+// solo-safe and sized tracks, once per view-state name.
 void write_track_mixer_flags(std::FILE* file, const std::string& name,
-                             const std::optional<TrackViewValues>& view, std::int32_t automode);
+                             const std::optional<TrackViewValues>& view, std::int32_t automode,
+                             SoloWritten solo = SoloWritten::off);
 
 // The static pan of a mono panner, -1 left to 1 right: the initial value of its pan list when the
 // lane set has one, else the fader block's pan value.

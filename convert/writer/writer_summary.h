@@ -44,6 +44,8 @@ struct WriterSummary {
     // The rate REAPER's ruler runs at ("50", "59.94") when REAPER has no setting of the session's;
     // empty when the ruler runs at the session's rate.
     std::string ruler_rate;
+    // The TIMEMODE line's rate fields are a form seen in projects REAPER saved.
+    int timemode_seen = 0;
 
     // Recording format.
     int record_float = 0;
@@ -57,6 +59,7 @@ struct WriterSummary {
     int master_envelope_points = 0;
     int master_fx_slots = 0;
     std::string click_track_name;
+    std::uint32_t click_slot = 0;  // its Click II's slot, from 1
 
     // Track blocks.
     int midi_timebase_time = 0;
@@ -69,7 +72,8 @@ struct WriterSummary {
     int soloed_and_muted = 0;         // soloed tracks written unsoloed: muted, no mute automation
     int soloed_written = 0;
     std::vector<std::string> hidden_tracks;
-    std::vector<std::string> soloed_tracks;
+    std::vector<std::string> soloed_tracks;    // soloed in the session and written soloed
+    std::vector<std::string> unsoloed_tracks;  // ... written unsoloed, not soloed and muted
     std::vector<std::string> solo_safe_tracks;
     std::vector<std::string> automation_off_tracks;
     int tracks_with_height = 0;
