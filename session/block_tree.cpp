@@ -4,6 +4,8 @@
 #include <cstring>
 #include <utility>
 
+#include "util/bytes.h"
+
 bool read_block_header(std::span<const std::uint8_t> bytes, std::uint64_t pos, std::uint64_t limit,
                        BlockHeader& out) {
     const std::uint64_t length = bytes.size();
@@ -31,9 +33,7 @@ ChildFraming child_framing(std::span<const std::uint8_t> bytes, std::uint64_t po
     // The u32 at `at` from the marker, when the block holds it.
     const auto u32_at = [&](std::uint64_t at, std::uint32_t& value) {
         if (position + at + 4 > end) return false;
-        const std::uint8_t* p = bytes.data() + position + at;
-        value = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-                static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+        value = read_u32le(bytes.data(), position + at);
         return true;
     };
     constexpr std::uint64_t kField = kFirstChildOffset;  // +9: the first field after the header

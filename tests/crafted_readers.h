@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "crafted_tracks.h"
+#include "mix_session.h"
 #include "mixer_builder.h"
 #include "platform/ptformat.h"
 #include "tempo_blocks.h"
@@ -85,10 +86,7 @@ inline std::string plain_session(const Shape& shape) {
 }
 
 inline std::string encrypted(const Shape& shape) {
-    const std::string plain = plain_session(shape);
-    std::vector<std::uint8_t> bytes(plain.begin(), plain.end());
-    ptf_xor_crypt(bytes);
-    return std::string(bytes.begin(), bytes.end());
+    return mix_session::encrypted(plain_session(shape));
 }
 
 }  // namespace crafted_readers
