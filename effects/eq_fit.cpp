@@ -123,8 +123,9 @@ EqFitGrid make_grid_frequencies(double rate, int points_per_octave) {
 
 }  // namespace
 
-EqFitGrid eq_grid_frequencies(double rate, int points_per_octave) {
-    // Every fit and every measure of one conversion shares the grid of its rate: it is made once.
+const EqFitGrid& eq_grid_frequencies(double rate, int points_per_octave) {
+    // Every fit and every measure of one conversion shares the grid of its rate: it is made once,
+    // and stays where it is (a map's entries do not move).
     static std::mutex lock;
     static std::map<std::pair<double, int>, EqFitGrid> made;
     const std::lock_guard<std::mutex> hold(lock);
@@ -465,16 +466,24 @@ void eq_fit_clamp_bands(EqFitJob& job, const std::vector<double>& params, double
     }
 }
 
-double fit_bands_simplex(EqFitJob& job, const EqFitGrid& grid, double rate, int mode,
-                         int iterations, double initial_step, bool early) {
+namespace {
+
+// The points the simplex scores in `mode`: see search_step.
+Scorer simplex_scorer(const EqFitGrid& grid, double rate, int mode) {
+    return Scorer(grid, rate, mode, search_step(mode),
+                  mode == 0 ? 0.2 * rate : std::numeric_limits<double>::infinity());
+}
+
+// fit_bands_simplex with its scorers given: `scorer` the search's (simplex_scorer), `dense` the
+// worst case on every point, whose error is returned.
+double simplex_with(EqFitJob& job, Scorer& scorer, Scorer& dense, double rate, int mode,
+                    int iterations, double initial_step, bool early) {
     const std::vector<double> start = band_params(job.bands);
     std::vector<double> steps(start.size());
     for (std::size_t i = 0; i < steps.size(); ++i) {
         steps[i] = i % 3 == 1 ? initial_step : 0.1 * initial_step;
     }
     EqFitJob scratch = job;
-    Scorer scorer(grid, rate, mode, search_step(mode),
-                  mode == 0 ? 0.2 * rate : std::numeric_limits<double>::infinity());
     const auto objective = [&](const std::vector<double>& params) {
         eq_fit_clamp_bands(scratch, params, rate);
         return scorer.error(scratch.bands);
@@ -487,7 +496,16 @@ double fit_bands_simplex(EqFitJob& job, const EqFitGrid& grid, double rate, int 
     const SimplexResult result =
         nelder_mead_minimize(objective, start, steps, iterations, stop_below, spread);
     eq_fit_clamp_bands(job, result.best, rate);
-    return eq_fit_error(job, grid, rate, 0);
+    return dense.error(job.bands);
+}
+
+}  // namespace
+
+double fit_bands_simplex(EqFitJob& job, const EqFitGrid& grid, double rate, int mode,
+                         int iterations, double initial_step, bool early) {
+    Scorer scorer = simplex_scorer(grid, rate, mode);
+    Scorer dense(grid, rate, 0, point_step(0));
+    return simplex_with(job, scorer, dense, rate, mode, iterations, initial_step, early);
 }
 
 std::string eq_fit_memo_key(const EqFitJob& job, double rate) {
@@ -503,12 +521,23 @@ namespace {
 
 // The scorers of one search, whose points are worked out once: the least squares' (every fourth
 // point, and every point from a fifth of the rate up, where the bands cramp and a narrow bell
-// spans few points), and the worst case on the dense grid, which every decision reads.
+// spans few points), the simplex's in each of its modes, and the worst case on the dense grid,
+// which every decision reads.
 struct SearchScorers {
     SearchScorers(const EqFitGrid& grid, double rate)
-        : fit(grid, rate, 2, 4, 0.2 * rate), dense(grid, rate, 0, 1) {}
+        : fit(grid, rate, 2, 4, 0.2 * rate),
+          dense(grid, rate, 0, 1),
+          mean8(simplex_scorer(grid, rate, 8)),
+          mean32(simplex_scorer(grid, rate, 32)),
+          worst(simplex_scorer(grid, rate, 0)) {}
     Scorer fit;
     Scorer dense;
+    Scorer mean8, mean32, worst;
+    // The simplex in `mode` from the job's bands; returns the dense worst case.
+    double simplex(EqFitJob& job, double rate, int mode, int iterations, double initial_step) {
+        Scorer& scorer = mode == 8 ? mean8 : mode == 32 ? mean32 : worst;
+        return simplex_with(job, scorer, dense, rate, mode, iterations, initial_step, true);
+    }
 };
 
 // Least squares of the deviations, then of their 4th and 16th powers (whose sums are the 8th-
@@ -552,13 +581,13 @@ double fit_bands_least_squares(EqFitJob& job, SearchScorers& scorers, double rat
 // The simplex on the worst case from the job's bands, whose dense worst case is `error`: a
 // polish for a fit that ends close to the target, with fresh simplexes of other sizes while they
 // gain. Returns the error left.
-double polish_bands(EqFitJob& job, const EqFitGrid& grid, double rate, double error) {
+double polish_bands(EqFitJob& job, SearchScorers& scorers, double rate, double error) {
     const int n = static_cast<int>(job.bands.size());
     for (const RestartSteps& steps : kRestarts) {
         if (!(error > kSearchTarget_db && error < kRestartBelow_db)) break;
         EqFitJob again = job;
-        fit_bands_simplex(again, grid, rate, 32, 100 * n + 300, steps.smooth, true);
-        const double e = fit_bands_simplex(again, grid, rate, 0, 50 * n + 200, steps.worst, true);
+        scorers.simplex(again, rate, 32, 100 * n + 300, steps.smooth);
+        const double e = scorers.simplex(again, rate, 0, 50 * n + 200, steps.worst);
         if (!(e < error - 1e-6)) break;
         job = std::move(again);
         error = e;
@@ -568,16 +597,15 @@ double polish_bands(EqFitJob& job, const EqFitGrid& grid, double rate, double er
 
 // The simplex's whole walk from the job's bands, whose dense worst case is `error`: the
 // eighth-power mean finds the region, the 32nd-power mean (close to the worst case, but smooth)
-// walks it in, the worst case itself finishes, then the polish. The job keeps the better of its
-// bands and the walk's; returns the error left.
-double walk_bands(EqFitJob& job, const EqFitGrid& grid, double rate, double error) {
+// walks it in, the worst case itself finishes. The job keeps the better of its bands and the
+// walk's; returns the error left.
+double walk_bands(EqFitJob& job, SearchScorers& scorers, double rate, double error) {
     EqFitJob again = job;
     const int n = static_cast<int>(again.bands.size());
-    fit_bands_simplex(again, grid, rate, 8, 150 * n + 400, 1.0, true);
-    fit_bands_simplex(again, grid, rate, 32, 100 * n + 300, 0.3, true);
-    double e = fit_bands_simplex(again, grid, rate, 0, 50 * n + 200, 0.1, true);
-    e = polish_bands(again, grid, rate, e);
-    if (!(e < error)) return polish_bands(job, grid, rate, error);
+    scorers.simplex(again, rate, 8, 150 * n + 400, 1.0);
+    scorers.simplex(again, rate, 32, 100 * n + 300, 0.3);
+    const double e = scorers.simplex(again, rate, 0, 50 * n + 200, 0.1);
+    if (!(e < error)) return error;
     job = std::move(again);
     return e;
 }
@@ -586,8 +614,8 @@ double walk_bands(EqFitJob& job, const EqFitGrid& grid, double rate, double erro
 // the bands as they are, rounds 1 to 3 each add one free band (four starts, the best kept), until
 // the error is within tolerance. A round's result is kept only when it beats the best so far, the
 // job as given included, so the fit never leaves a curve worse than the one it was given. Each
-// start is walked in by least squares and polished by the simplex only when it ends near the
-// target; a fit that still misses at the end gets the simplex's whole walk from its best bands.
+// start is walked in by least squares, then by the simplex's walk where that ends short; the
+// round's best is polished when it ends near the target.
 void search_bands(EqFitJob& job, const EqFitGrid& grid, double rate) {
     SearchScorers scorers(grid, rate);
     EqFitJob best = job;
@@ -618,13 +646,17 @@ void search_bands(EqFitJob& job, const EqFitGrid& grid, double rate) {
             }
             if (candidate.bands.empty()) continue;
             double error = fit_bands_least_squares(candidate, scorers, rate);
-            if (error > kSearchTarget_db) error = walk_bands(candidate, grid, rate, error);
+            if (error > kSearchTarget_db) error = walk_bands(candidate, scorers, rate, error);
             if (error < round_error) {
                 round_job = std::move(candidate);
                 round_error = error;
             }
             if (round_error <= kSearchTarget_db) break;  // the trials after it cannot do better
         }
+        // Only the round's best is polished: the polish moves a result a little, and the other
+        // starts, which the best beats before it, seldom overtake it that way.
+        if (round_error > kSearchTarget_db && !round_job.bands.empty())
+            round_error = polish_bands(round_job, scorers, rate, round_error);
         if (round_error < best_error - 1e-9) {
             best = std::move(round_job);
             best_error = round_error;

@@ -60,7 +60,7 @@ struct EqFitGrid {
 // Frequencies only (targets 0 dB, base 1): points_per_octave points per octave from 20 Hz up to
 // top_hz, then 8 points spread evenly from there to 0.48 x rate (each kept only when more than
 // 1 Hz above top_hz).
-EqFitGrid eq_grid_frequencies(double rate, int points_per_octave);
+const EqFitGrid& eq_grid_frequencies(double rate, int points_per_octave);
 // The fit's grid for a job: the source's level as the target and the job's one-pole section as
 // the base.
 EqFitGrid eq_fit_grid(const EqFitJob& job, double rate,
