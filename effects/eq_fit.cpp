@@ -15,6 +15,20 @@
 
 std::map<std::string, EqFitJob> eq_fit_memo;
 std::mutex eq_fit_memo_lock;
+EqFitKernels eq_fit_kernels;
+
+void reset_eq_fit_kernels() {
+#if defined(__GNUC__) && defined(__x86_64__)
+    eq_fit_kernels.wide = __builtin_cpu_supports("avx2");
+#else
+    eq_fit_kernels.wide = false;
+#endif
+}
+
+namespace {
+// The kernels are chosen before main runs, so that no fit sees them change.
+const bool kernels_chosen = (reset_eq_fit_kernels(), true);
+}  // namespace
 
 namespace {
 
@@ -241,10 +255,22 @@ ScoredPoints scored_points(const EqFitGrid& grid, std::size_t step, double dense
     return p;
 }
 
+// The loops over every scored point are written once and built twice: for any x86-64, and for
+// processors with AVX2, which run four points a step instead of two. Both run the same
+// operations on each point (no fused multiply-add, no reordered sums), so their results are the
+// same to the bit; eq_fit_kernels says which one runs.
+#if defined(__GNUC__) && defined(__x86_64__)
+#define LANWICK_POINT_LOOPS [[gnu::always_inline]] inline
+#define LANWICK_WIDE_LOOPS [[gnu::target("avx2")]]
+#else
+#define LANWICK_POINT_LOOPS inline
+#endif
+
 // The power the bands and the base play at each point. The bands are taken one at a time over
 // all the points, a loop the compiler runs several points a step.
-void point_powers(const BandMagnitudes& m, const ScoredPoints& p, std::vector<double>& power,
-                  std::vector<double>& denominator) {
+LANWICK_POINT_LOOPS void point_powers_loops(const BandMagnitudes& m, const ScoredPoints& p,
+                                            std::vector<double>& power,
+                                            std::vector<double>& denominator) {
     const std::size_t n = p.index.size();
     power.assign(p.base_power.begin(), p.base_power.end());
     denominator.assign(n, 1.0);
@@ -283,7 +309,7 @@ double point_deviation(const ScoredPoints& p, std::size_t j, double power) {
 // by squaring, so the products of neighbouring points run at once; the sums add in a fixed
 // order.
 template <int p>
-double sum_of_powers(const std::vector<double>& deviation) {
+LANWICK_POINT_LOOPS double sum_of_powers(const std::vector<double>& deviation) {
     const auto power = [](double d) {
         double x = d * d;
         x *= x;
@@ -306,8 +332,10 @@ double sum_of_powers(const std::vector<double>& deviation) {
 
 // The error of the powers in `mode`. The worst case takes the largest and smallest ratio of
 // level to target and the logarithm of those alone: the logarithm keeps their order.
-double scored_error(const ScoredPoints& p, const std::vector<double>& power, int mode,
-                    std::vector<double>& deviation, std::vector<double>& series_u) {
+LANWICK_POINT_LOOPS double scored_error_loops(const ScoredPoints& p,
+                                             const std::vector<double>& power, int mode,
+                                             std::vector<double>& deviation,
+                                             std::vector<double>& series_u) {
     const std::size_t n = p.index.size();
     if (n == 0) return 0.0;
     if (mode <= 0) {
@@ -358,6 +386,82 @@ double scored_error(const ScoredPoints& p, const std::vector<double>& power, int
     return portable::pow(sum / static_cast<double>(n), 1.0 / mode);
 }
 
+// The signed deviation at each point (the level against the target in dB, the magnitudes'
+// difference x 25 below -20 dB, the overshoot past 3 dB above the top) divided by `scale` and
+// raised to `power` keeping its sign: the residuals whose sum of squares is the 2 x power-th power
+// mean. The level's logarithm as in ln_near_one: its series everywhere first, in a loop without
+// branches, then in full where the series does not hold.
+LANWICK_POINT_LOOPS void residual_loops(const ScoredPoints& p, const std::vector<double>& power,
+                                        int exponent, double scale, std::vector<double>& series_u,
+                                        std::vector<double>& out) {
+    const std::size_t n = p.index.size();
+    out.resize(n);
+    series_u.resize(n);
+    for (std::size_t j = 0; j < n; ++j) {
+        const double r = power[j] * p.reference[j];
+        const double u = (r - 1.0) / (r + 1.0);
+        const double u2 = u * u;
+        series_u[j] = u;
+        out[j] = kDbPerNeper *
+                 (2.0 * u *
+                  (1.0 + u2 * (1.0 / 3 + u2 * (1.0 / 5 + u2 * (1.0 / 7 + u2 * (1.0 / 9 + u2 / 11))))));
+    }
+    const auto in_full = [&](std::size_t j) {
+        if (!(std::fabs(series_u[j]) <= 0.1))
+            out[j] = kDbPerNeper * portable::log(power[j] * p.reference[j]);
+    };
+    for (std::size_t j = 0; j < p.low; ++j) in_full(j);
+    for (std::size_t j = p.top; j < n; ++j) in_full(j);
+    for (std::size_t j = p.low; j < p.top; ++j)
+        out[j] = 25.0 * (p.reference[j] - std::sqrt(power[j]));
+    for (std::size_t j = p.top; j < n; ++j) out[j] = std::max(out[j] - 3.0, 0.0);
+    for (std::size_t j = 0; j < n; ++j) out[j] /= scale;
+    for (int k = 1; k < exponent; k *= 2) {
+        for (std::size_t j = 0; j < n; ++j) out[j] *= std::fabs(out[j]);
+    }
+}
+
+#ifdef LANWICK_WIDE_LOOPS
+LANWICK_WIDE_LOOPS void point_powers_wide(const BandMagnitudes& m, const ScoredPoints& p,
+                                          std::vector<double>& power,
+                                          std::vector<double>& denominator) {
+    point_powers_loops(m, p, power, denominator);
+}
+LANWICK_WIDE_LOOPS double scored_error_wide(const ScoredPoints& p,
+                                            const std::vector<double>& power, int mode,
+                                            std::vector<double>& deviation,
+                                            std::vector<double>& series_u) {
+    return scored_error_loops(p, power, mode, deviation, series_u);
+}
+LANWICK_WIDE_LOOPS void residuals_wide(const ScoredPoints& p, const std::vector<double>& power,
+                                       int exponent, double scale, std::vector<double>& series_u,
+                                       std::vector<double>& out) {
+    residual_loops(p, power, exponent, scale, series_u, out);
+}
+#endif
+
+void point_powers(const BandMagnitudes& m, const ScoredPoints& p, std::vector<double>& power,
+                  std::vector<double>& denominator) {
+#ifdef LANWICK_WIDE_LOOPS
+    if (eq_fit_kernels.wide) return point_powers_wide(m, p, power, denominator);
+#endif
+    point_powers_loops(m, p, power, denominator);
+}
+double scored_error(const ScoredPoints& p, const std::vector<double>& power, int mode,
+                    std::vector<double>& deviation, std::vector<double>& series_u) {
+#ifdef LANWICK_WIDE_LOOPS
+    if (eq_fit_kernels.wide) return scored_error_wide(p, power, mode, deviation, series_u);
+#endif
+    return scored_error_loops(p, power, mode, deviation, series_u);
+}
+void signed_residuals(const ScoredPoints& p, const std::vector<double>& power, int exponent,
+                      double scale, std::vector<double>& series_u, std::vector<double>& out) {
+#ifdef LANWICK_WIDE_LOOPS
+    if (eq_fit_kernels.wide) return residuals_wide(p, power, exponent, scale, series_u, out);
+#endif
+    residual_loops(p, power, exponent, scale, series_u, out);
+}
+
 // Scores band sets against one grid in one mode, with the grid's part worked out once.
 class Scorer {
   public:
@@ -368,26 +472,11 @@ class Scorer {
         play(bands);
         return scored_error(points_, power_, mode_, deviation_, series_u_);
     }
-    // The signed deviation at each point (the level against the target in dB, the magnitudes'
-    // difference x 25 below -20 dB, the overshoot past 3 dB above the top) raised to `power`
-    // keeping its sign: the residuals whose sum of squares is the 2 x power-th power mean.
+    // The residuals of signed_residuals for `bands`.
     void residuals(const std::vector<EqBand>& bands, int power, double scale,
                    std::vector<double>& out) {
         play(bands);
-        const std::size_t n = points_.index.size();
-        out.resize(n);
-        for (std::size_t j = 0; j < n; ++j) {
-            double d = 0.0;
-            if (j >= points_.low && j < points_.top) {
-                d = 25.0 * (points_.reference[j] - std::sqrt(power_[j]));
-            } else {
-                d = kDbPerNeper * ln_near_one(power_[j] * points_.reference[j]);
-                if (j >= points_.top) d = std::max(d - 3.0, 0.0);
-            }
-            double x = d / scale;
-            for (int k = 1; k < power; k *= 2) x *= std::fabs(x);
-            out[j] = x;
-        }
+        signed_residuals(points_, power_, power, scale, series_u_, out);
     }
     EqFitMiss worst_point(const std::vector<EqBand>& bands, const EqFitGrid& grid) {
         play(bands);

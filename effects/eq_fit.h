@@ -114,3 +114,12 @@ EqFitJob fit_correction_bands(const EqFitGrid& grid, double rate);
 std::string eq_fit_memo_key(const EqFitJob& job, double rate);
 extern std::map<std::string, EqFitJob> eq_fit_memo;
 extern std::mutex eq_fit_memo_lock;
+
+// Which build of the fit's loops over the frequency points runs: the one for AVX2 processors
+// (`wide`) or the one for any x86-64. Both give the same bits; the choice is speed alone.
+struct EqFitKernels {
+    bool wide = false;
+};
+extern EqFitKernels eq_fit_kernels;
+// Chooses the AVX2 loops where the processor has them (done once at start-up).
+void reset_eq_fit_kernels();
