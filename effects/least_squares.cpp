@@ -60,6 +60,7 @@ LeastSquaresResult levenberg_marquardt(
     const std::size_t m = r.size();
     if (n == 0 || m == 0) return result;
 
+    // The Jacobian is kept a residual's row at a time (row j holds the n derivatives of r_j).
     std::vector<double> jacobian(n * m), shifted, r_shifted, trial, r_trial, delta;
     std::vector<double> normal(n * n), gradient(n), damped;
     double lambda = 1e-3;
@@ -71,17 +72,24 @@ LeastSquaresResult levenberg_marquardt(
             residuals(shifted, r_shifted);
             ++result.evaluations;
             for (std::size_t j = 0; j < m; ++j)
-                jacobian[i * m + j] = (r_shifted[j] - r[j]) / steps[i];
+                jacobian[j * n + i] = (r_shifted[j] - r[j]) / steps[i];
+        }
+        // J'r and the lower half of J'J, summed a residual at a time: each sum still adds its
+        // terms in the residuals' order, as its own dot product would, but all of them side by
+        // side rather than one long chain of additions after another.
+        std::fill(gradient.begin(), gradient.end(), 0.0);
+        std::fill(normal.begin(), normal.end(), 0.0);
+        for (std::size_t j = 0; j < m; ++j) {
+            const double* row = &jacobian[j * n];
+            for (std::size_t i = 0; i < n; ++i) {
+                gradient[i] += row[i] * r[j];
+                double* sums = &normal[i * n];
+                for (std::size_t k = 0; k <= i; ++k) sums[k] += row[i] * row[k];
+            }
         }
         for (std::size_t i = 0; i < n; ++i) {
-            double g = 0.0;
-            for (std::size_t j = 0; j < m; ++j) g += jacobian[i * m + j] * r[j];
-            gradient[i] = -g;
-            for (std::size_t k = 0; k <= i; ++k) {
-                double s = 0.0;
-                for (std::size_t j = 0; j < m; ++j) s += jacobian[i * m + j] * jacobian[k * m + j];
-                normal[i * n + k] = normal[k * n + i] = s;
-            }
+            gradient[i] = -gradient[i];
+            for (std::size_t k = 0; k < i; ++k) normal[k * n + i] = normal[i * n + k];
         }
         bool kept = false;
         double gain = 0.0;
