@@ -10,6 +10,9 @@ namespace {
 
 using Complex = std::complex<double>;
 
+// 10, for the gains' A = 10^(gain / 40) of every band the fits play.
+const portable::PowBase kTen(10.0);
+
 // 1 / ((1 - x^2) + j x / q): one second-order Butterworth section at x = f / f0.
 Complex second_order_low_pass(double x, double q) {
     return 1.0 / Complex(1.0 - x * x, x / q);
@@ -39,7 +42,7 @@ Complex butterworth_low_pass(double x, std::int32_t order) {
 Complex eq_source_response(const EqSourceFilter& source, double f) {
     const double x = f / source.freq_hz;
     const Complex s(0.0, x);
-    const double a = portable::pow(10.0, source.gain_db / 40.0);
+    const double a = portable::pow_of(kTen, source.gain_db / 40.0);
     const double q = source.q;
     switch (source.type) {
         case kEqSourcePeak:
@@ -61,7 +64,7 @@ Biquad eq_band_biquad(const EqBand& band, double rate) {
     const double w0 = 2.0 * std::numbers::pi * band.freq_hz / rate;
     const double cos_w = portable::cos(w0);
     const double alpha = portable::sin(w0) / (2.0 * band.q);
-    const double a = portable::pow(10.0, band.gain_db / 40.0);
+    const double a = portable::pow_of(kTen, band.gain_db / 40.0);
     const double two_root_a_alpha = 2.0 * std::sqrt(a) * alpha;
     switch (band.type) {
         case kEqPeak:

@@ -13,9 +13,11 @@ namespace {
 
 constexpr double kBandwidthScale = 2.0 / std::numbers::ln2;
 constexpr double kMaxShelfSlope = 1.2;
+// 10, for the shelves' A = 10^(gain / 40).
+const portable::PowBase kTen(10.0);
 
 double shelf_a_sum(double gain_db) {
-    const double a = portable::pow(10.0, gain_db / 40.0);
+    const double a = portable::pow_of(kTen, gain_db / 40.0);
     return a + 1.0 / a;
 }
 

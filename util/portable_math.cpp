@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 namespace portable {
@@ -233,12 +234,39 @@ double log1p(double t) {
     return log(w) * (t / (w - 1.0));
 }
 
+// v 2^k for v within [0.5, 2], as ldexp gives it: while the result stays far from the edges of
+// the normal doubles it is v times a power of two that is itself a double, which is exact, and
+// saves the library call on the fit's path.
+double scaled_by_power_of_two(double v, int k) {
+    if (k > -1000 && k < 1000) {
+        const std::uint64_t bits = static_cast<std::uint64_t>(k + 1023) << 52;
+        double power = 0.0;
+        std::memcpy(&power, &bits, sizeof power);
+        return v * power;
+    }
+    return std::ldexp(v, k);
+}
+
+// m and e with x = m 2^e, m in [0.5, 1), for a finite x > 0, as frexp gives them: a normal x's
+// exponent field read off its bits.
+double split_exponent(double x, int& e) {
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &x, sizeof bits);
+    const int field = static_cast<int>((bits >> 52) & 0x7ff);
+    if (field == 0) return std::frexp(x, &e);  // a subnormal
+    e = field - 1022;
+    bits = (bits & ~(std::uint64_t{0x7ff} << 52)) | (std::uint64_t{1022} << 52);
+    double m = 0.0;
+    std::memcpy(&m, &bits, sizeof m);
+    return m;
+}
+
 // e^(x + tail) for |x| below 1500, |tail| within an ulp of x: ldexp takes the result to
 // infinity, a subnormal or 0 at the edges.
 double exp_scaled(double x, double tail) {
     const double k = std::floor(x * kInvLn2 + 0.5);
     const double r = ((x - k * kLn2Hi) - k * kLn2Lo) + tail;
-    return std::ldexp(exp_reduced(r), static_cast<int>(k));
+    return scaled_by_power_of_two(exp_reduced(r), static_cast<int>(k));
 }
 
 // ln x for a finite x > 0 as a pair, to about 2^-70 of itself: x = 2^e m, m near c = j / 64,
@@ -290,7 +318,7 @@ double log(double x) {
     if (x == 0.0) return -kInf;
     if (std::isinf(x)) return kInf;
     int e = 0;
-    double m = std::frexp(x, &e);  // m in [0.5, 1)
+    double m = split_exponent(x, e);  // m in [0.5, 1)
     if (m < 0.70710678118654752440) {
         m *= 2.0;
         --e;
@@ -355,6 +383,14 @@ double pow(double x, double y) {
         if (t >= kPlainPowLow && t <= kPlainPowHigh) return exp_scaled(t, -0.0);
     }
     return pow_rest(x, y);
+}
+
+double pow_of(const PowBase& base, double y) {
+    if (base.x > 0.0) {
+        const double t = y * base.log_x;
+        if (t >= kPlainPowLow && t <= kPlainPowHigh) return exp_scaled(t, -0.0);
+    }
+    return pow_rest(base.x, y);
 }
 
 double from_db(double db) {

@@ -22,6 +22,13 @@ double log(double x);
 double log10(double x);
 // x^y as C's pow: a negative x takes integer y only (NaN otherwise), its sign by y's parity.
 double pow(double x, double y);
+// A base whose logarithm is worked out once, for many powers of it: pow_of(base, y) is
+// pow(base.x, y) to the bit.
+struct PowBase {
+    explicit PowBase(double base) : x(base), log_x(base > 0.0 ? log(base) : 0.0) {}
+    double x, log_x;
+};
+double pow_of(const PowBase& base, double y);
 // 10^(db / 20): the amplitude of a level in dB.
 double from_db(double db);
 double sin(double x);
