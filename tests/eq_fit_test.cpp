@@ -464,6 +464,64 @@ TEST(FitEq3Band, AFirstOrderPartAloneGetsFreeBands) {
     expect_within_limits(job, 48000);
 }
 
+// The loops over the frequency points are built twice, for AVX2 and for any x86-64: a fit that
+// runs every stage (least squares, the simplex's walks and polish, extra bands, a first-order
+// section, free bands for a whole curve) gives the same bits with either.
+TEST(FitEq3Band, BothBuildsOfThePointLoopsGiveTheSameBits) {
+    const bool chosen = eq_fit_kernels.wide;
+    reset_eq_fit_kernels();
+    if (!eq_fit_kernels.wide) {
+        eq_fit_kernels.wide = chosen;
+        GTEST_SKIP() << "this processor has no AVX2: only one build of the loops runs here";
+    }
+    EqFitJob first_order;
+    first_order.source = {kEqSourcePass, 1000, 0, 1, 0, 1};
+    first_order.one_pole_hz = 1502;
+    const struct {
+        const char* what;
+        double rate;
+        EqFitJob job;
+    } cases[] = {
+        {"peak 16 kHz +12 dB Q 2", 48000, peak_job(16000, 12, 2)},
+        {"high shelf 10 kHz +6 dB Q 0.7", 48000, shelf_job(true, 10000, 6, 0.7)},
+        {"6 dB/oct low-pass as a first-order section", 48000, first_order},
+    };
+    const auto bits = [](const std::vector<EqBand>& bands) {
+        std::vector<double> out;
+        for (const EqBand& b : bands) out.insert(out.end(), {b.freq_hz, b.gain_db, b.q});
+        return out;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<double> by_build[2];
+        double error[2] = {};
+        for (const bool wide : {false, true}) {
+            eq_fit_kernels.wide = wide;
+            EqFitJob job = c.job;
+            eq_fit_memo.erase(eq_fit_memo_key(job, c.rate));
+            fit_eq3_band(job, c.rate);
+            by_build[wide] = bits(job.bands);
+            error[wide] = job.worst_error_db;
+        }
+        EXPECT_EQ(by_build[0].size() % 3, 0u);
+        EXPECT_FALSE(by_build[0].empty());
+        EXPECT_EQ(by_build[0], by_build[1]);
+        EXPECT_EQ(error[0], error[1]);
+    }
+    // Free bands for a curve already played: a bell's miss of 0.3 dB at 15 kHz.
+    EqFitGrid grid = eq_grid_frequencies(48000, kEqFitPointsPerOctave);
+    for (std::size_t k = 0; k < grid.freq_hz.size(); ++k)
+        grid.target_db[k] = 0.3 / (1.0 + std::pow((grid.freq_hz[k] - 15000.0) / 2000.0, 2));
+    std::vector<double> corrected[2];
+    for (const bool wide : {false, true}) {
+        eq_fit_kernels.wide = wide;
+        corrected[wide] = bits(fit_correction_bands(grid, 48000).bands);
+    }
+    EXPECT_FALSE(corrected[0].empty());
+    EXPECT_EQ(corrected[0], corrected[1]);
+    eq_fit_kernels.wide = chosen;
+}
+
 TEST(FitEq3Band, ARepeatedJobComesFromTheMemo) {
     EqFitJob first = shelf_job(true, 9000, -7, 0.6);
     fit_eq3_band(first, 48000);

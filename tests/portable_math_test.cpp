@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -274,6 +275,30 @@ TEST(PortableMath, KeepsTheBitsTheFitRestsOn) {
         {"from_db(-7.3)", portable::from_db(-7.3), 0x1.b9e0230a4d2bfp-2},
     };
     for (const Case& c : cases) EXPECT_TRUE(same_bits(c.got, c.bits)) << c.what;
+}
+
+// A base whose logarithm is kept gives pow's own bits, in pow's window and past it, for every
+// kind of base; exp and log scale by the exponent's bits only where that is exact, so their
+// results at the edges of the doubles are the library's ldexp and frexp ones.
+TEST(PortableMath, PowersOfAKeptBaseAndTheScalingEdges) {
+    std::mt19937_64 random(7);
+    std::uniform_real_distribution<double> power(-60.0, 60.0);
+    for (const double base : {10.0, 2.0, 0.37, 1.0, 1e-300, 7e300, 0.0, -2.0, kInf}) {
+        const portable::PowBase kept(base);
+        for (int i = 0; i < 2000; ++i) {
+            const double y = i < 4 ? std::array<double, 4>{0.0, 1.0, -1.0, 0.5}[i] : power(random);
+            ASSERT_TRUE(same_bits(portable::pow_of(kept, y), portable::pow(base, y)))
+                << base << "^" << y;
+        }
+    }
+    // e^x near the ends of the doubles: subnormal results, the last normal ones, overflow.
+    for (const double x : {-745.1, -744.0, -708.5, -708.39, -700.0, 700.0, 709.0, 709.78}) {
+        EXPECT_LE(ulps(portable::exp(x), std::exp(x)), 2u) << x;
+    }
+    // ln x for subnormal, smallest normal, and the largest doubles.
+    for (const double x : {4.9e-324, 1e-310, 2.2250738585072014e-308, 1e-300, 1.7976931348623157e308}) {
+        EXPECT_LE(ulps(portable::log(x), std::log(x)), 2u) << x;
+    }
 }
 
 }  // namespace
