@@ -485,8 +485,12 @@ class Scorer {
             const double d = point_deviation(points_, j, power_[j]);
             const double f = grid.freq_hz[points_.index[j]];
             if (miss.freq_hz == 0.0 || d > miss.error_db ||
-                (d == miss.error_db && f < miss.freq_hz))
-                miss = {d, f};
+                (d == miss.error_db && f < miss.freq_hz)) {
+                const bool magnitudes = j >= points_.low && j < points_.top;
+                const bool above = magnitudes ? std::sqrt(power_[j]) > points_.reference[j]
+                                              : power_[j] * points_.reference[j] > 1.0;
+                miss = {d, f, above};
+            }
         }
         return miss;
     }
@@ -713,7 +717,9 @@ void search_bands(EqFitJob& job, const EqFitGrid& grid, double rate) {
         EqFitJob round_job;
         double round_error = std::numeric_limits<double>::infinity();
         // Rounds 1 to 3 try a fourth start besides the table's: a bell where the best curve so
-        // far misses most, which the others, starting near the top, may never reach.
+        // far misses most, which the others, starting near the top, may never reach. It starts 1
+        // dB towards the target: a bell of 0 dB is flat, so its frequency and Q would give least
+        // squares nothing to follow until its gain had moved.
         const EqFitMiss worst =
             round > 0 ? scorers.dense.worst_point(best.bands, grid) : EqFitMiss{};
         for (int trial = 0; trial < (round == 0 ? 1 : 4); ++trial) {
@@ -727,7 +733,7 @@ void search_bands(EqFitJob& job, const EqFitGrid& grid, double rate) {
                     bell.type = kEqPeak;
                     bell.q = 2.0;
                     bell.freq_hz = worst.freq_hz;
-                    bell.gain_db = 0.0;
+                    bell.gain_db = worst.above ? -1.0 : 1.0;
                     bell.free_band = 1;
                     candidate.bands.push_back(bell);
                 }

@@ -75,10 +75,11 @@ double eq_bands_error(const std::vector<EqBand>& bands, const EqFitGrid& grid, d
                       int mode);
 double eq_fit_error(const EqFitJob& job, const EqFitGrid& grid, double rate, int mode);
 
-// Where the bands miss most on the grid (mode 0's deviation) and how far.
+// Where the bands miss most on the grid (mode 0's deviation), how far, and on which side.
 struct EqFitMiss {
     double error_db = 0.0;
     double freq_hz = 0.0;  // 0 when no point counted
+    bool above = false;    // the bands play above the target there
 };
 EqFitMiss eq_bands_worst_point(const std::vector<EqBand>& bands, const EqFitGrid& grid,
                                double rate);
