@@ -305,6 +305,28 @@ double point_deviation(const ScoredPoints& p, std::size_t j, double power) {
     return std::fabs(over);
 }
 
+// The level against the target in dB at each point by the series of ln_near_one, and the series'
+// u, in a loop without branches that the compiler runs several points a step (the callers take
+// the logarithm in full where |u| > 0.1). The scores have always multiplied 10 / ln 10 into 2 u
+// first, the residuals into the whole series: the two differ in their last bits, and each one's
+// results rest on its own, so `factor_first` keeps them apart.
+template <bool factor_first>
+LANWICK_POINT_LOOPS void level_series(const ScoredPoints& p, const std::vector<double>& power,
+                                      std::vector<double>& series_u, std::vector<double>& out) {
+    const std::size_t n = p.index.size();
+    out.resize(n);
+    series_u.resize(n);
+    for (std::size_t j = 0; j < n; ++j) {
+        const double r = power[j] * p.reference[j];
+        const double u = (r - 1.0) / (r + 1.0);
+        const double u2 = u * u;
+        series_u[j] = u;
+        const double series =
+            1.0 + u2 * (1.0 / 3 + u2 * (1.0 / 5 + u2 * (1.0 / 7 + u2 * (1.0 / 9 + u2 / 11))));
+        out[j] = factor_first ? kDbPerNeper * 2.0 * u * series : kDbPerNeper * (2.0 * u * series);
+    }
+}
+
 // The sum of d^p over the deviations, p = 8 or 32: four sums side by side, each point's power
 // by squaring, so the products of neighbouring points run at once; the sums add in a fixed
 // order.
@@ -356,17 +378,7 @@ LANWICK_POINT_LOOPS double scored_error_loops(const ScoredPoints& p,
     // Each run by its rule, in a loop of its own. The level against the target, in dB, is the
     // series of ln_near_one at every point first, in a loop without branches that the compiler
     // runs several points a step, then the logarithm in full where the series does not hold.
-    deviation.resize(n);
-    series_u.resize(n);
-    for (std::size_t j = 0; j < n; ++j) {
-        const double r = power[j] * p.reference[j];
-        const double u = (r - 1.0) / (r + 1.0);
-        const double u2 = u * u;
-        series_u[j] = u;
-        deviation[j] =
-            kDbPerNeper * 2.0 * u *
-            (1.0 + u2 * (1.0 / 3 + u2 * (1.0 / 5 + u2 * (1.0 / 7 + u2 * (1.0 / 9 + u2 / 11)))));
-    }
+    level_series<true>(p, power, series_u, deviation);
     for (std::size_t j = 0; j < n; ++j) {
         if (!(std::fabs(series_u[j]) <= 0.1))
             deviation[j] = kDbPerNeper * portable::log(power[j] * p.reference[j]);
@@ -395,17 +407,7 @@ LANWICK_POINT_LOOPS void residual_loops(const ScoredPoints& p, const std::vector
                                         int exponent, double scale, std::vector<double>& series_u,
                                         std::vector<double>& out) {
     const std::size_t n = p.index.size();
-    out.resize(n);
-    series_u.resize(n);
-    for (std::size_t j = 0; j < n; ++j) {
-        const double r = power[j] * p.reference[j];
-        const double u = (r - 1.0) / (r + 1.0);
-        const double u2 = u * u;
-        series_u[j] = u;
-        out[j] = kDbPerNeper *
-                 (2.0 * u *
-                  (1.0 + u2 * (1.0 / 3 + u2 * (1.0 / 5 + u2 * (1.0 / 7 + u2 * (1.0 / 9 + u2 / 11))))));
-    }
+    level_series<false>(p, power, series_u, out);
     const auto in_full = [&](std::size_t j) {
         if (!(std::fabs(series_u[j]) <= 0.1))
             out[j] = kDbPerNeper * portable::log(power[j] * p.reference[j]);
