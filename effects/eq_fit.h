@@ -9,9 +9,11 @@
 // The grid is dense (192 points per octave): a narrow bell near the top of the band, where the
 // digital bands cramp, is a few points wide at 24 per octave and its miss can fall between them.
 // Each start of the search is walked in by least squares (Levenberg-Marquardt on the deviations
-// in dB, then on their 4th and 16th powers, which lean towards the worst case), stopping as soon
-// as the dense grid's worst case is within the target; one that ends short of it is walked on by
-// a downhill simplex from the eighth-power mean through the 32nd-power mean to the worst case.
+// in dB), stopping as soon as the dense grid's worst case is within the target; one that ends
+// short of it is walked on by a minimax descent (linear programmes on the worst points of the
+// dense grid, in a trust region). A fit that still misses the tolerance after every start is
+// walked on from its best bands by a downhill simplex, from the eighth-power mean through the
+// 32nd-power mean to the worst case.
 #pragma once
 
 #include <complex>
@@ -75,11 +77,10 @@ double eq_bands_error(const std::vector<EqBand>& bands, const EqFitGrid& grid, d
                       int mode);
 double eq_fit_error(const EqFitJob& job, const EqFitGrid& grid, double rate, int mode);
 
-// Where the bands miss most on the grid (mode 0's deviation), how far, and on which side.
+// Where the bands miss most on the grid (mode 0's deviation) and how far.
 struct EqFitMiss {
     double error_db = 0.0;
     double freq_hz = 0.0;  // 0 when no point counted
-    bool above = false;    // the bands play above the target there
 };
 EqFitMiss eq_bands_worst_point(const std::vector<EqBand>& bands, const EqFitGrid& grid,
                                double rate);

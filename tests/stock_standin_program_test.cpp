@@ -326,10 +326,11 @@ EqFitMiss written_bell_miss(const std::string& project, double freq, double gain
 }
 
 // A miss is given with the figure measured on the written state, its frequency and its filter,
-// in the summary and the report; "within 0.05 dB" only when it is true.
+// in the summary and the report; "within 0.05 dB" only when it is true. A narrow cut near the
+// top of the band at 48 kHz is one the fit cannot follow.
 TEST(StockStandInProgram, TheSummaryGivesTheWrittenCurvesMeasuredMiss) {
-    const Conversion miss = convert(active(one_band_peak_slot(18, 20000, 10)), {"--report"});
-    const EqFitMiss measured = written_bell_miss(miss.project, 20000, 18, 10);
+    const Conversion miss = convert(active(one_band_peak_slot(-18, 19000, 8)), {"--report"});
+    const EqFitMiss measured = written_bell_miss(miss.project, 19000, -18, 8);
     ASSERT_GT(measured.error_db, 0.1);
     const std::string figure = format_text("%.2f dB from Pro Tools' curve at %.0f Hz\n",
                                            measured.error_db, measured.freq_hz);
@@ -338,10 +339,10 @@ TEST(StockStandInProgram, TheSummaryGivesTheWrittenCurvesMeasuredMiss) {
                     "      closely as ReaEQ reaches ("))
         << miss.console;
     EXPECT_TRUE(has(miss.console, "the worst written\n      curve is " + figure +
-                                      "      (EQ3 1-Band peak at 20000 Hz)\n"))
+                                      "      (EQ3 1-Band peak at 19000 Hz)\n"))
         << miss.console;
     EXPECT_TRUE(has(miss.report,
-                    "the worst written\ncurve is " + figure + "(EQ3 1-Band peak at 20000 Hz)\n"))
+                    "the worst written\ncurve is " + figure + "(EQ3 1-Band peak at 19000 Hz)\n"))
         << miss.report;
     EXPECT_FALSE(has(miss.console, "within 0.05 dB")) << miss.console;
     EXPECT_EQ(has(miss.console, "      worst of these: " + figure), measured.error_db > 0.5);
