@@ -59,7 +59,7 @@ ReaEqStateBand eq_band(const ChannelStripEqBand& b, bool low, double rate) {
     if (b.shelf) {
         // ReaEQ's shelf reaches half its gain elsewhere than Pro Tools': move the corner there.
         out.type = low ? kEqLowShelf : kEqHighShelf;
-        const double a = portable::pow(10.0, std::fabs(b.gain_db) / 40.0);
+        const double a = eq_gain_amplitude(std::fabs(b.gain_db));
         const double stretch = low ? a : 1.0 / a;
         const double f = std::min(b.freq_hz, 0.49 * rate);
         out.freq_hz = portable::atan(portable::tan(kPi * f / rate) * stretch) * rate / kPi;

@@ -99,7 +99,7 @@ constexpr double kSlopeCodeMax = 3.0;
 
 // A control held to [lo, hi]; `nan_to` takes NaN (a gain takes 0 dB for infinities too). A value
 // outside the EQ3's range (lo..hi, or +-beyond where the conversion holds it closer) is named in
-// `held`, with the value it takes.
+// `held` (when given: a control that does not play is held unnamed), with the value it takes.
 struct Control {
     const char* name;
     const char* unit;  // "" for Q and codes, else " dB" or " Hz"
@@ -108,15 +108,15 @@ struct Control {
     double beyond = 0.0;
 };
 double held_control(double v, const Control& c, const std::string& filter,
-                    std::vector<std::string>& held) {
+                    std::vector<std::string>* held) {
     double out = std::isnan(v) ? c.nan_to : std::clamp(v, c.lo, c.hi);
     if (c.gain && !std::isfinite(v)) out = 0.0;
     const bool outside = c.beyond > 0.0 ? !(std::fabs(v) <= c.beyond) : !(v >= c.lo && v <= c.hi);
-    if (outside) {
+    if (outside && held) {
         std::string text;
         append_format(text, "%s %s %g%s outside the EQ3's range, held at %g%s", filter.c_str(),
                       c.name, v, c.unit, out, c.unit);
-        held.push_back(std::move(text));
+        held->push_back(std::move(text));
     }
     return out;
 }
@@ -163,7 +163,7 @@ void shelf_bands(EqFitJob& job, bool fit) {
     if (q_max >= s.q || !fit) return;
 
     // Two peaks around the corner make up the steepness the capped shelf lacks; the fit tunes them.
-    const double r = std::sqrt(portable::pow(10.0, s.gain_db / 40.0));
+    const double r = std::sqrt(eq_gain_amplitude(s.gain_db));
     const double peak_q = std::sqrt(q_max * s.q);
     EqBand first = base_band(job);
     first.q = peak_q;
@@ -450,10 +450,10 @@ std::vector<Eq3Filter> eq3_7band_filters(const std::vector<float>& values) {
         // Named where they play: a filter switched in, its Q as a notch, its slope as a pass.
         filter.in = switched_on(v(at + 1));
         const bool notch = !switched_on(v(at));
-        std::vector<std::string> silent;
-        std::vector<std::string>& held = filter.in ? filter.held : silent;
-        const double q = held_control(v(at + 2), kQ, filter.name, notch ? held : silent);
-        const double code = held_control(v(at + 3), kSlopeCode, filter.name, notch ? silent : held);
+        std::vector<std::string>* held = filter.in ? &filter.held : nullptr;
+        const double q = held_control(v(at + 2), kQ, filter.name, notch ? held : nullptr);
+        const double code =
+            held_control(v(at + 3), kSlopeCode, filter.name, notch ? nullptr : held);
         const double freq =
             held_control(v(at + 4), frequency_control(low_hz, high_hz), filter.name, held);
         filter.job = pass_job(high, v(at), q, code, freq);
@@ -474,8 +474,7 @@ std::vector<Eq3Filter> eq3_7band_filters(const std::vector<float>& values) {
         const std::size_t first = bands[b].first;
         const bool shelf = bands[b].shelf_switch && switched_on(v(first + 4));
         filter.in = switched_on(v(first));
-        std::vector<std::string> silent;
-        std::vector<std::string>& held = filter.in ? filter.held : silent;
+        std::vector<std::string>* held = filter.in ? &filter.held : nullptr;
         const double gain =
             held_control(v(first + 1), shelf ? kShelfGain : kGain, filter.name, held);
         const double freq = held_control(
@@ -490,13 +489,13 @@ std::vector<Eq3Filter> eq3_7band_filters(const std::vector<float>& values) {
 Eq3Filter eq3_1band_filter(const std::vector<float>& values) {
     const auto v = [&](std::size_t i) { return value_at(values, i); };
     Eq3Filter filter;
-    std::vector<std::string>& held = filter.held;
+    std::vector<std::string>* held = &filter.held;
     const int type = static_cast<int>(
         held_control(v(5), {"filter type", "", 0.0, 5.0, 0.0}, "EQ3 1-Band", held) + 0.5);
     filter.name = std::string("EQ3 1-Band ") + k1BandFilterNames[type];
     const double freq = held_control(v(2), frequency_control(20, 20000), filter.name, held);
-    std::vector<std::string> silent;  // a pass filter's Q does not play
-    const double q = held_control(v(3), kQ, filter.name, type == 0 || type == 5 ? silent : held);
+    // A pass filter's Q does not play.
+    const double q = held_control(v(3), kQ, filter.name, type == 0 || type == 5 ? nullptr : held);
     switch (type) {
         case 0:
         case 5:
@@ -525,8 +524,8 @@ Eq3StandIn make_7band(const std::vector<float>& values, double rate) {
     Eq3StandIn out;
     out.polarity = switched_on(value_at(values, 4));
     std::vector<std::string>& held = out.held;
-    out.output_gain_db = held_control(value_at(values, 2), kOutputGain, "EQ3 7-Band input", held) +
-                         held_control(value_at(values, 3), kOutputGain, "EQ3 7-Band output", held);
+    out.output_gain_db = held_control(value_at(values, 2), kOutputGain, "EQ3 7-Band input", &held) +
+                         held_control(value_at(values, 3), kOutputGain, "EQ3 7-Band output", &held);
     std::vector<Eq3Filter> filters = eq3_7band_filters(values);
     for (const Eq3Filter& filter : filters)
         held.insert(held.end(), filter.held.begin(), filter.held.end());
@@ -542,7 +541,7 @@ Eq3StandIn make_1band(const std::vector<float>& values, double rate) {
     Eq3StandIn out;
     out.polarity = std::fabs(value_at(values, 7)) >= 0.5;
     std::vector<std::string>& held = out.held;
-    out.output_gain_db = held_control(value_at(values, 6), kOutputGain, "EQ3 1-Band output", held);
+    out.output_gain_db = held_control(value_at(values, 6), kOutputGain, "EQ3 1-Band output", &held);
     Eq3Filter filter = eq3_1band_filter(values);
     held.insert(held.end(), filter.held.begin(), filter.held.end());
     out.notes.insert(held.begin(), held.end());

@@ -10,7 +10,7 @@ namespace {
 
 using Complex = std::complex<double>;
 
-// 10, for the gains' A = 10^(gain / 40) of every band the fits play.
+// 10 with its logarithm worked out once: every band of every fit's evaluation takes a power of it.
 const portable::PowBase kTen(10.0);
 
 // 1 / ((1 - x^2) + j x / q): one second-order Butterworth section at x = f / f0.
@@ -42,7 +42,7 @@ Complex butterworth_low_pass(double x, std::int32_t order) {
 Complex eq_source_response(const EqSourceFilter& source, double f) {
     const double x = f / source.freq_hz;
     const Complex s(0.0, x);
-    const double a = portable::pow_of(kTen, source.gain_db / 40.0);
+    const double a = eq_gain_amplitude(source.gain_db);
     const double q = source.q;
     switch (source.type) {
         case kEqSourcePeak:
@@ -60,11 +60,15 @@ Complex eq_source_response(const EqSourceFilter& source, double f) {
     }
 }
 
+double eq_gain_amplitude(double gain_db) {
+    return portable::pow_of(kTen, gain_db / 40.0);
+}
+
 Biquad eq_band_biquad(const EqBand& band, double rate) {
     const double w0 = 2.0 * std::numbers::pi * band.freq_hz / rate;
     const double cos_w = portable::cos(w0);
     const double alpha = portable::sin(w0) / (2.0 * band.q);
-    const double a = portable::pow_of(kTen, band.gain_db / 40.0);
+    const double a = eq_gain_amplitude(band.gain_db);
     const double two_root_a_alpha = 2.0 * std::sqrt(a) * alpha;
     switch (band.type) {
         case kEqPeak:

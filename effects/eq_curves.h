@@ -60,6 +60,9 @@ struct Biquad {
     double a0 = 1.0, a1 = 0.0, a2 = 0.0;
 };
 
+// A = 10^(gain / 40), the cookbook's amplitude of a band's gain (as portable::pow gives it).
+double eq_gain_amplitude(double gain_db);
+
 // The RBJ Audio EQ Cookbook biquad of a band at w0 = 2 pi f / rate, alpha = sin w0 / (2 Q),
 // A = 10^(gain / 40). Pass filters and notches ignore the gain.
 Biquad eq_band_biquad(const EqBand& band, double rate);

@@ -6,6 +6,7 @@
 #include <limits>
 #include <mutex>
 #include <numbers>
+#include <optional>
 
 #include "effects/eq_reaeq_values.h"
 #include "effects/held_values.h"
@@ -298,12 +299,17 @@ LANWICK_POINT_LOOPS void point_powers_loops(const BandMagnitudes& m, const Score
     for (std::size_t j = 0; j < n; ++j) power[j] = std::max(power[j] / denominator[j], 1e-24);
 }
 
-// The deviation at scored point j under the scoring rules.
+// The signed deviation at scored point j: the level against the target in dB, the magnitudes'
+// difference x 25 below -20 dB, the overshoot past 3 dB above the top.
+double signed_deviation(const ScoredPoints& p, std::size_t j, double power) {
+    if (j >= p.low && j < p.top) return 25.0 * (p.reference[j] - std::sqrt(power));
+    const double d = kDbPerNeper * ln_near_one(power * p.reference[j]);
+    return j >= p.top ? std::max(d - 3.0, 0.0) : d;
+}
+
+// The deviation at scored point j under the scoring rules: the signed one's size.
 double point_deviation(const ScoredPoints& p, std::size_t j, double power) {
-    if (j >= p.low && j < p.top) return 25.0 * std::fabs(p.reference[j] - std::sqrt(power));
-    const double over = kDbPerNeper * ln_near_one(power * p.reference[j]);
-    if (j >= p.top) return std::max(over - 3.0, 0.0);
-    return std::fabs(over);
+    return std::fabs(signed_deviation(p, j, power));
 }
 
 // The level against the target in dB at each point by the series of ln_near_one, and the series'
@@ -326,14 +332,6 @@ LANWICK_POINT_LOOPS void level_series(const ScoredPoints& p, const std::vector<d
             1.0 + u2 * (1.0 / 3 + u2 * (1.0 / 5 + u2 * (1.0 / 7 + u2 * (1.0 / 9 + u2 / 11))));
         out[j] = factor_first ? kDbPerNeper * 2.0 * u * series : kDbPerNeper * (2.0 * u * series);
     }
-}
-
-// The signed deviation at scored point j: the level against the target in dB, the magnitudes'
-// difference x 25 below -20 dB, the overshoot past 3 dB above the top.
-double signed_deviation(const ScoredPoints& p, std::size_t j, double power) {
-    if (j >= p.low && j < p.top) return 25.0 * (p.reference[j] - std::sqrt(power));
-    const double d = kDbPerNeper * ln_near_one(power * p.reference[j]);
-    return j >= p.top ? std::max(d - 3.0, 0.0) : d;
 }
 
 // The sum of d^p over the deviations, p = 8 or 32: four sums side by side, each point's power
@@ -364,9 +362,9 @@ LANWICK_POINT_LOOPS double sum_of_powers(const std::vector<double>& deviation) {
 // The error of the powers in `mode`. The worst case takes the largest and smallest ratio of
 // level to target and the logarithm of those alone: the logarithm keeps their order.
 LANWICK_POINT_LOOPS double scored_error_loops(const ScoredPoints& p,
-                                             const std::vector<double>& power, int mode,
-                                             std::vector<double>& deviation,
-                                             std::vector<double>& series_u) {
+                                              const std::vector<double>& power, int mode,
+                                              std::vector<double>& deviation,
+                                              std::vector<double>& series_u) {
     const std::size_t n = p.index.size();
     if (n == 0) return 0.0;
     if (mode <= 0) {
@@ -438,9 +436,8 @@ LANWICK_WIDE_LOOPS void point_powers_wide(const BandMagnitudes& m, const ScoredP
                                           std::vector<double>& denominator) {
     point_powers_loops(m, p, power, denominator);
 }
-LANWICK_WIDE_LOOPS double scored_error_wide(const ScoredPoints& p,
-                                            const std::vector<double>& power, int mode,
-                                            std::vector<double>& deviation,
+LANWICK_WIDE_LOOPS double scored_error_wide(const ScoredPoints& p, const std::vector<double>& power,
+                                            int mode, std::vector<double>& deviation,
                                             std::vector<double>& series_u) {
     return scored_error_loops(p, power, mode, deviation, series_u);
 }
@@ -649,18 +646,17 @@ namespace {
 // which every decision reads.
 struct SearchScorers {
     SearchScorers(const EqFitGrid& grid, double rate)
-        : fit(grid, rate, 2, 4, 0.2 * rate),
-          dense(grid, rate, 0, 1),
-          mean8(simplex_scorer(grid, rate, 8)),
-          mean32(simplex_scorer(grid, rate, 32)),
-          worst(simplex_scorer(grid, rate, 0)) {}
+        : grid(grid), fit(grid, rate, 2, 4, 0.2 * rate), dense(grid, rate, 0, 1) {}
+    const EqFitGrid& grid;
     Scorer fit;
     Scorer dense;
-    Scorer mean8, mean32, worst;
+    // The simplex's, made when a walk first needs them: only a fit that still misses walks.
+    std::optional<Scorer> mean8, mean32, worst;
     // The simplex in `mode` from the job's bands; returns the dense worst case.
     double simplex(EqFitJob& job, double rate, int mode, int iterations, double initial_step) {
-        Scorer& scorer = mode == 8 ? mean8 : mode == 32 ? mean32 : worst;
-        return simplex_with(job, scorer, dense, rate, mode, iterations, initial_step, true);
+        std::optional<Scorer>& scorer = mode == 8 ? mean8 : mode == 32 ? mean32 : worst;
+        if (!scorer) scorer.emplace(simplex_scorer(grid, rate, mode));
+        return simplex_with(job, *scorer, dense, rate, mode, iterations, initial_step, true);
     }
 };
 
@@ -676,6 +672,17 @@ std::vector<double> band_steps(std::size_t bands) {
 void project_params(EqFitJob& scratch, std::vector<double>& params, double rate) {
     eq_fit_clamp_bands(scratch, params, rate);
     params = band_params(scratch.bands);
+}
+
+// The bands of `params` (set in `scratch`) go to the job when their dense worst case beats the
+// job's, `error`; returns the worst case the job is left with.
+double keep_if_better(EqFitJob& job, EqFitJob& scratch, const std::vector<double>& params,
+                      SearchScorers& scorers, double rate, double error) {
+    eq_fit_clamp_bands(scratch, params, rate);
+    const double e = scorers.dense.error(scratch.bands);
+    if (!(e < error)) return error;
+    job.bands = scratch.bands;
+    return e;
 }
 
 // Least squares of the deviations from the job's bands, which gets near the region fast; it
@@ -700,13 +707,7 @@ double fit_bands_least_squares(EqFitJob& job, SearchScorers& scorers, double rat
     };
     const LeastSquaresResult result = levenberg_marquardt(
         residuals, band_params(job.bands), band_steps(job.bands.size()), 20, project, within);
-    eq_fit_clamp_bands(scratch, result.best, rate);
-    const double error = scorers.dense.error(scratch.bands);
-    if (error < best_error) {
-        job.bands = scratch.bands;
-        best_error = error;
-    }
-    return best_error;
+    return keep_if_better(job, scratch, result.best, scorers, rate, best_error);
 }
 
 // The simplex on the worst case from the job's bands, whose dense worst case is `error`: a
@@ -767,11 +768,7 @@ double descend_bands(EqFitJob& job, SearchScorers& scorers, double rate, double 
     const MinimaxResult result =
         minimax_descent(residuals, band_params(job.bands), band_steps(job.bands.size()), 80,
                         project, nullptr, options);
-    eq_fit_clamp_bands(scratch, result.best, rate);
-    const double e = scorers.dense.error(scratch.bands);
-    if (!(e < error)) return error;
-    job.bands = scratch.bands;
-    return e;
+    return keep_if_better(job, scratch, result.best, scorers, rate, error);
 }
 
 // The search from the job's bands, whose error on the grid is job.worst_error_db: round 0 refits

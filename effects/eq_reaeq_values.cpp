@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <numbers>
 
+#include "effects/eq_curves.h"
 #include "effects/held_values.h"
 #include "util/portable_math.h"
 
@@ -13,11 +14,9 @@ namespace {
 
 constexpr double kBandwidthScale = 2.0 / std::numbers::ln2;
 constexpr double kMaxShelfSlope = 1.2;
-// 10, for the shelves' A = 10^(gain / 40).
-const portable::PowBase kTen(10.0);
 
 double shelf_a_sum(double gain_db) {
-    const double a = portable::pow_of(kTen, gain_db / 40.0);
+    const double a = eq_gain_amplitude(gain_db);
     return a + 1.0 / a;
 }
 

@@ -296,7 +296,8 @@ TEST(PortableMath, PowersOfAKeptBaseAndTheScalingEdges) {
         EXPECT_LE(ulps(portable::exp(x), std::exp(x)), 2u) << x;
     }
     // ln x for subnormal, smallest normal, and the largest doubles.
-    for (const double x : {4.9e-324, 1e-310, 2.2250738585072014e-308, 1e-300, 1.7976931348623157e308}) {
+    for (const double x :
+         {4.9e-324, 1e-310, 2.2250738585072014e-308, 1e-300, 1.7976931348623157e308}) {
         EXPECT_LE(ulps(portable::log(x), std::log(x)), 2u) << x;
     }
 }

@@ -261,6 +261,17 @@ double split_exponent(double x, int& e) {
     return m;
 }
 
+// m and e with x = m 2^e, m in [sqrt(1/2), sqrt(2)), for a finite x > 0: the mantissa the
+// logarithms' series take.
+double mantissa_near_one(double x, int& e) {
+    double m = split_exponent(x, e);  // m in [0.5, 1)
+    if (m < 0.70710678118654752440) {
+        m *= 2.0;
+        --e;
+    }
+    return m;
+}
+
 // e^(x + tail) for |x| below 1500, |tail| within an ulp of x: ldexp takes the result to
 // infinity, a subnormal or 0 at the edges.
 double exp_scaled(double x, double tail) {
@@ -274,11 +285,7 @@ double exp_scaled(double x, double tail) {
 // a hundred-thousandth of it.
 Pair log_pair(double x) {
     int e = 0;
-    double m = std::frexp(x, &e);
-    if (m < 0.70710678118654752440) {
-        m *= 2.0;
-        --e;
-    }
+    const double m = mantissa_near_one(x, e);
     const int j = static_cast<int>(std::floor(m * 64.0 + 0.5));
     const double c = j / 64.0;
     const double f = m - c;  // exact
@@ -318,11 +325,7 @@ double log(double x) {
     if (x == 0.0) return -kInf;
     if (std::isinf(x)) return kInf;
     int e = 0;
-    double m = split_exponent(x, e);  // m in [0.5, 1)
-    if (m < 0.70710678118654752440) {
-        m *= 2.0;
-        --e;
-    }
+    const double m = mantissa_near_one(x, e);
     // ln m = 2 atanh u, u = (m - 1) / (m + 1), |u| <= 0.172: the series to u^23.
     const double u = (m - 1.0) / (m + 1.0);
     const double s = u * u;
@@ -376,16 +379,12 @@ double pow_far(double x, double y, double t) {
 }  // namespace
 
 double pow(double x, double y) {
-    // x > 0 and y ln x in the window (so both finite): e^(y ln x), which is 1 for y = 0 and for
-    // x = 1 as they need.
-    if (x > 0.0) {
-        const double t = y * log(x);
-        if (t >= kPlainPowLow && t <= kPlainPowHigh) return exp_scaled(t, -0.0);
-    }
-    return pow_rest(x, y);
+    return pow_of(PowBase(x), y);
 }
 
 double pow_of(const PowBase& base, double y) {
+    // x > 0 and y ln x in the window (so both finite): e^(y ln x), which is 1 for y = 0 and for
+    // x = 1 as they need.
     if (base.x > 0.0) {
         const double t = y * base.log_x;
         if (t >= kPlainPowLow && t <= kPlainPowHigh) return exp_scaled(t, -0.0);
