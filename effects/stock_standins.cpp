@@ -1,7 +1,7 @@
 #include "effects/stock_standins.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <string>
 
 #include "app/output.h"
 #include "convert/run_state.h"
@@ -11,6 +11,7 @@
 #include "effects/eq3_conversion.h"
 #include "effects/fx_blocks.h"
 #include "session/elck_chunks.h"
+#include "util/number_text.h"
 
 StockStandInState stock_standin_state;
 
@@ -119,10 +120,9 @@ void prepare_stock_standins(
     // through to a pipe at once, and the progress reporter hears of each one made.
     say_now("Fitting %d EQ3 stand-in(s) onto ReaEQ's bands...\n", static_cast<int>(count));
     make_eq3_stand_ins(requests, [](std::size_t made, std::size_t total) {
-        char text[64];
-        std::snprintf(text, sizeof text, "fit %d/%d", static_cast<int>(made),
-                      static_cast<int>(total));
-        report_progress(2, text);
+        std::string text;
+        append_format(text, "fit %d/%d", static_cast<int>(made), static_cast<int>(total));
+        report_progress(2, text.c_str());
     });
 }
 
