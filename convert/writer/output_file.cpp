@@ -21,10 +21,13 @@ std::size_t extension_start(const std::string& path) {
     return dot;
 }
 
+bool ends_with_separator(const std::string& path) {
+    return !path.empty() && path_separators.find(path.back()) != std::string_view::npos;
+}
+
 // An -o path that names a folder: one ending in a separator, or a folder that exists.
 bool names_a_folder(const std::string& path) {
-    return (!path.empty() && path_separators.find(path.back()) != std::string_view::npos) ||
-           is_folder(path);
+    return ends_with_separator(path) || is_folder(path);
 }
 
 }  // namespace
@@ -45,8 +48,7 @@ std::string project_output_name(const std::string& output_path, const std::strin
     const std::size_t sep = last_path_separator(beside);
     const std::string name = sep == std::string::npos ? beside : beside.substr(sep + 1);
     std::string folder = output_path;
-    while (folder.size() > 1 && path_separators.find(folder.back()) != std::string_view::npos)
-        folder.pop_back();
+    while (folder.size() > 1 && ends_with_separator(folder)) folder.pop_back();
     return join_path(folder, name);
 }
 
