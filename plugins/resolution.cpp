@@ -64,7 +64,13 @@ std::optional<std::uint32_t> take_number(std::string_view& text) {
     return n;
 }
 
-}  // namespace
+// The pins REAPER saves a plug-in with, where its type text tells them: the channel group
+// REAPER adds to the name ("(32 out)" outputs; "(16ch)" inputs and outputs; "(2->6ch)" 2 in,
+// 6 out), or an effect whose name ends in "Mono" (1 in, 1 out; 2 out for a VST3).
+struct NamedPins {
+    std::optional<std::uint32_t> input;
+    std::optional<std::uint32_t> output;
+};
 
 NamedPins pins_in_name(std::string_view type_text) {
     NamedPins pins;
@@ -101,8 +107,6 @@ NamedPins pins_in_name(std::string_view type_text) {
     }
     return pins;
 }
-
-namespace {
 
 PluginResolution make_record(std::string_view key, std::string_view display_name,
                              const ReaperPluginEntry& entry) {

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -18,15 +17,6 @@
 // The state bytes a plug-in's stored settings give for a REAPER build (empty when they cannot
 // be carried), asked before a key is moved to its CLAP build.
 using StateProbe = std::function<std::string(const SessionPluginInstance&, const PluginRuleRow&)>;
-
-// The pins REAPER saves a plug-in with, where its type text tells them: the channel group
-// REAPER adds to the name ("(32 out)" outputs; "(16ch)" inputs and outputs; "(2->6ch)" 2 in,
-// 6 out), or an effect whose name ends in "Mono" (1 in, 1 out; 2 out for a VST3).
-struct NamedPins {
-    std::optional<std::uint32_t> input;
-    std::optional<std::uint32_t> output;
-};
-NamedPins pins_in_name(std::string_view type_text);
 
 // The number of instances with the key; true when every one of them stores settings of a kind a
 // VST2 build can take (kinds 1 and 10).

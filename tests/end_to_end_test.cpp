@@ -348,6 +348,15 @@ std::string encrypted_session(const std::vector<test_blocks::FileEntry>& files,
     return std::string(bytes.begin(), bytes.end());
 }
 
+// One track, "Drums", playing one clip of "Kick.wav"; `tail`, blocks after the placements.
+void write_one_clip_session(const std::string& path, const std::string& tail = "") {
+    const std::string walk =
+        region_list({audio_region("Kick", 0, 48000, 0, 0)}) +
+        track_list({track_entry("Drums", {0})}) +
+        placement_tracks({placement_track("Drums", {audio_playlist({placement(0, 0)})})}) + tail;
+    test_support::write_file(path, encrypted_session({{"Kick.wav", "EVAW"}}, walk));
+}
+
 // Every occurrence of `from` replaced by `to`.
 std::string replaced(std::string text, const std::string& from, const std::string& to) {
     std::size_t at = text.find(from);
@@ -526,12 +535,8 @@ TEST(EndToEnd, BadPlacementsAreNamedAndLeftOut) {
 // under --check; a file that cannot be created leaves the conversion as it was.
 TEST(EndToEnd, WantParamsFile) {
     TempDir dir;
-    const std::string walk =
-        region_list({audio_region("Kick", 0, 48000, 0, 0)}) +
-        track_list({track_entry("Drums", {0})}) +
-        placement_tracks({placement_track("Drums", {audio_playlist({placement(0, 0)})})});
     const std::string session_path = dir.file("Song.ptx");
-    test_support::write_file(session_path, encrypted_session({{"Kick.wav", "EVAW"}}, walk));
+    write_one_clip_session(session_path);
     const std::string want = dir.file("want.txt");
     test_support::write_file(want, "stale\n");
     auto r = run_lanwick({session_path, "-o", dir.file("Song.rpp"), "--overwrite", "--want-params",
@@ -579,13 +584,8 @@ TEST(EndToEnd, UnlinkedMultiMonoSlotIsNamed) {
     test_plugins::PluginBlock comp;
     comp.settings = "Comp" + test_blocks::zeros(1);
     comp.header_byte = 2;
-    const std::string walk =
-        region_list({audio_region("Kick", 0, 48000, 0, 0)}) +
-        track_list({track_entry("Drums", {0})}) +
-        placement_tracks({placement_track("Drums", {audio_playlist({placement(0, 0)})})}) +
-        test_plugins::plugin_block(comp) + test_blocks::zeros(8);
     const std::string session_path = dir.file("Song.ptx");
-    test_support::write_file(session_path, encrypted_session({{"Kick.wav", "EVAW"}}, walk));
+    write_one_clip_session(session_path, test_plugins::plugin_block(comp) + test_blocks::zeros(8));
     const auto r = run_lanwick({session_path, "--check", "--no-pause"});
     ASSERT_EQ(r.exit_code, 0) << r.out;
     EXPECT_TRUE(has(r.out, "  WARNING: 1 unlinked MULTI-MONO instance(s). Pro Tools stores a\n"))
@@ -802,15 +802,6 @@ TEST(EndToEndReal, OutputNamesOverwriteAndUnwritableFolders) {
     const auto check = run_lanwick({path, "-o", empty.file("c.rpp"), "--check", "--overwrite"});
     EXPECT_EQ(check.exit_code, 0);
     EXPECT_TRUE(fs::is_empty(empty.path()));
-}
-
-// One track, "Drums", playing one clip of "Kick.wav".
-void write_one_clip_session(const std::string& path) {
-    const std::string walk =
-        region_list({audio_region("Kick", 0, 48000, 0, 0)}) +
-        track_list({track_entry("Drums", {0})}) +
-        placement_tracks({placement_track("Drums", {audio_playlist({placement(0, 0)})})});
-    test_support::write_file(path, encrypted_session({{"Kick.wav", "EVAW"}}, walk));
 }
 
 // An -o path is read with the system's separators, and every folder made holds the project: an

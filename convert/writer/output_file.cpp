@@ -21,10 +21,13 @@ std::size_t extension_start(const std::string& path) {
     return dot;
 }
 
+bool ends_with_separator(const std::string& path) {
+    return !path.empty() && path_separators.find(path.back()) != std::string_view::npos;
+}
+
 // An -o path that names a folder: one ending in a separator, or a folder that exists.
 bool names_a_folder(const std::string& path) {
-    return (!path.empty() && path_separators.find(path.back()) != std::string_view::npos) ||
-           is_folder(path);
+    return ends_with_separator(path) || is_folder(path);
 }
 
 }  // namespace
@@ -45,8 +48,7 @@ std::string project_output_name(const std::string& output_path, const std::strin
     const std::size_t sep = last_path_separator(beside);
     const std::string name = sep == std::string::npos ? beside : beside.substr(sep + 1);
     std::string folder = output_path;
-    while (folder.size() > 1 && path_separators.find(folder.back()) != std::string_view::npos)
-        folder.pop_back();
+    while (folder.size() > 1 && ends_with_separator(folder)) folder.pop_back();
     return join_path(folder, name);
 }
 
@@ -129,24 +131,21 @@ bool make_missing_folders(const std::string& path, MadeFolders& made) {
 // The path itself when nothing stands there, else the first free " (n)" name, each created
 // exclusively: another conversion that chose the same name at the same moment keeps its file.
 ProjectFile create_first_free(std::string& path, int last) {
-    std::FILE* file = nullptr;
-    NewFileResult result = create_new_file(path, file);
-    if (result == NewFileResult::created) return buffered(file);
-    if (result == NewFileResult::failed) {
-        say("\nCould not write %s\n", path.c_str());
-        return nullptr;
-    }
-    for (int n = 1; n <= last; ++n) {
-        const std::string candidate = numbered_output_name(path, n);
-        result = create_new_file(candidate, file);
+    for (int n = 0; n <= last; ++n) {
+        const std::string candidate = n == 0 ? path : numbered_output_name(path, n);
+        std::FILE* file = nullptr;
+        const NewFileResult result = create_new_file(candidate, file);
         if (result == NewFileResult::taken) continue;
         if (result == NewFileResult::failed) break;
-        say("\n  %s already exists - writing %s instead\n  (--overwrite to replace it)\n",
-            path.c_str(), candidate.c_str());
-        path = candidate;
+        if (n != 0) {
+            say("\n  %s already exists - writing %s instead\n  (--overwrite to replace it)\n",
+                path.c_str(), candidate.c_str());
+            path = candidate;
+        }
         return buffered(file);
     }
-    // Every numbered name is taken: refuse rather than replace a file unasked.
+    // A name that cannot be created, or every numbered name taken: refuse rather than replace a
+    // file unasked.
     say("\nCould not write %s\n", path.c_str());
     return nullptr;
 }

@@ -65,28 +65,26 @@ double pan_law_db(int pan_depth) {
 namespace {
 
 // REAPER's frame-rate presets, which TIMEMODE names beside the integer rate and its flag (0 whole,
-// 1 drop, 2 fractional); REAPER writes the three fields of one preset together.
+// 1 drop, 2 fractional); REAPER writes the three fields of one preset together. `seen`: REAPER's
+// own saved projects hold the preset (23.976, 25, 30, 50 and 75).
 struct FramePreset {
     int fps, flag, preset;
+    bool seen = false;
 };
-constexpr FramePreset kFramePresets[] = {{24, 2, 0}, {24, 0, 1}, {25, 0, 2}, {30, 1, 3},
-                                         {30, 2, 4}, {30, 0, 5}, {75, 0, 6}, {48, 0, 7},
-                                         {50, 0, 8}, {60, 0, 9}};
-
-// The presets REAPER's own saved projects hold: 23.976, 25, 30, 50 and 75.
-constexpr FramePreset kSeenPresets[] = {{24, 2, 0}, {25, 0, 2}, {30, 0, 5}, {50, 0, 8}, {75, 0, 6}};
-
-bool seen_in_reaper(const FramePreset& written) {
-    for (const FramePreset& p : kSeenPresets)
-        if (p.fps == written.fps && p.flag == written.flag && p.preset == written.preset)
-            return true;
-    return false;
-}
+constexpr FramePreset kFramePresets[] = {
+    {24, 2, 0, true}, {24, 0, 1},       {25, 0, 2, true}, {30, 1, 3},       {30, 2, 4},
+    {30, 0, 5, true}, {75, 0, 6, true}, {48, 0, 7},       {50, 0, 8, true}, {60, 0, 9}};
 
 const FramePreset* preset_of(int fps, int flag) {
     for (const FramePreset& p : kFramePresets)
         if (p.fps == fps && p.flag == flag) return &p;
     return nullptr;
+}
+
+// The fields written are those of a preset REAPER's own projects hold.
+bool seen_in_reaper(const FramePreset& written) {
+    const FramePreset* p = preset_of(written.fps, written.flag);
+    return p && p->preset == written.preset && p->seen;
 }
 
 // The TIMEMODE fields for a rate: its own preset; for a rate no preset names, the same frame
