@@ -76,11 +76,7 @@ inline bool read_node(std::span<const std::uint8_t> bytes, std::uint64_t positio
     BlockHeader header;
     if (!read_block_header(bytes, position, limit, header)) return false;
     if (header.block_type > 0xFF) return false;
-    out.payload_position = header.payload();
-    out.payload_size = header.size;
-    out.block_type = header.block_type;
-    out.content_type = header.content_type;
-    out.children.clear();
+    out = header_node(header);
     return true;
 }
 
@@ -163,10 +159,7 @@ bool parse_at_depth(std::span<const std::uint8_t> bytes, std::uint64_t position,
                     std::uint64_t limit, int depth, int levels, SessionBlockNode& out) {
     if (!read_node(bytes, position, limit, out)) return false;
     // The block stands: its children are filled in place.
-    BlockHeader header;
-    header.position = position;
-    header.size = out.payload_size;
-    header.content_type = out.content_type;
+    const BlockHeader header = node_header(out);
     if (header.size > 1 && depth < levels) {
         visit_children(bytes, position, header, depth, levels, [&](SessionBlockNode&& child) {
             out.children.push_back(std::move(child));
@@ -189,10 +182,7 @@ bool parse_first_child(const std::uint8_t* bytes, std::uint64_t length,
                        const SessionBlockNode& parent, SessionBlockNode& out) {
     if (bytes == nullptr || parent.payload_size <= 1) return false;
     const std::span<const std::uint8_t> all(bytes, static_cast<std::size_t>(length));
-    BlockHeader header;
-    header.position = parent.payload_position - kBlockHeaderSize;
-    header.size = parent.payload_size;
-    header.content_type = parent.content_type;
+    const BlockHeader header = node_header(parent);
     bool found = false;
     // Level 1 of 1: the child without children of its own.
     visit_children(all, header.position, header, 0, 1, [&](SessionBlockNode&& child) {
@@ -207,10 +197,7 @@ bool next_child(const std::uint8_t* bytes, std::uint64_t length, const SessionBl
                 ChildCursor& cursor, SessionBlockNode& out) {
     if (bytes == nullptr || parent.payload_size <= 1) return false;
     const std::span<const std::uint8_t> all(bytes, static_cast<std::size_t>(length));
-    BlockHeader header;
-    header.position = parent.payload_position - kBlockHeaderSize;
-    header.size = parent.payload_size;
-    header.content_type = parent.content_type;
+    const BlockHeader header = node_header(parent);
     // Level 1 of 1: the child without children of its own.
     return next_child_from(all, header.position, header, 0, 1, cursor, out);
 }

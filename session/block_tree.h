@@ -49,6 +49,16 @@ struct SessionBlockNode {
     std::vector<SessionBlockNode> children;  // ascending position
 };
 
+// A node's own header, and a header as a node without children (for a block a scan found, whose
+// children `next_child` then reads).
+inline BlockHeader node_header(const SessionBlockNode& node) {
+    return {node.payload_position - kBlockHeaderSize, node.block_type, node.payload_size,
+            node.content_type};
+}
+inline SessionBlockNode header_node(const BlockHeader& header) {
+    return {header.payload(), header.size, header.block_type, header.content_type, {}};
+}
+
 // True when a block valid for the tree stands at `position` (a header as above whose block type
 // is at most 0xFF and that ends at or before `limit`); fills `out` with it and its children. A
 // payload of 0 or 1 byte is a leaf. Children are read by the block's framing (`child_framing`):

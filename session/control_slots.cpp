@@ -51,21 +51,14 @@ void read_control_slots(const std::uint8_t* data, std::size_t length,
         // The entries as the session walk reads them: from the first after the list's count, as
         // many as it counts, one after another (a search from the list's header would take a
         // count of low byte 0x5A for an entry that swallows the real ones).
-        SessionBlockNode list;
-        list.payload_position = block.payload();
-        list.payload_size = block.size;
-        list.content_type = block.content_type;
+        const SessionBlockNode list = header_node(block);
         ChildCursor cursor;
         SessionBlockNode entry;
         while (next_child(bytes.data(), bytes.size(), list, cursor, entry)) {
             if (entry.content_type != kRegionType && entry.content_type != kOldRegionType) continue;
-            BlockHeader child;
-            if (!read_block_header(bytes, entry.payload_position - kBlockHeaderSize, block.end(),
-                                   child))
-                continue;
             std::uint64_t value = 0;
             std::string_view name;
-            read_slot(bytes, child, value, name);
+            read_slot(bytes, node_header(entry), value, name);
             values.push_back(value);
             if (names) names->push_back(name);
         }
